@@ -1,0 +1,86 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "platform/text.h"
+
+namespace qs {
+
+enum class PathKind { Missing, File, Folder, Other };
+
+struct DirEntry {
+    Text name;  // internal text, never "." or ".."
+    bool isFolder = false;
+};
+
+// A source opened for reading only, with 64-bit length and positions.
+class ReadHandle {
+public:
+    virtual ~ReadHandle() = default;
+    virtual std::int64_t Length() = 0;
+    virtual bool Seek(std::int64_t position) = 0;
+    // Reads up to size bytes at the current position; returns the count read, 0 at the
+    // end, -1 on a read error.
+    virtual std::int64_t Read(char* buffer, std::int64_t size) = 0;
+};
+
+// An output built in a temporary file beside its target and renamed over the target by
+// Commit. Destroying it without a successful Commit removes the temporary file and leaves
+// the target as it was.
+class AtomicWriter {
+public:
+    virtual ~AtomicWriter() = default;
+    virtual bool Write(std::string_view bytes) = 0;
+    // Flushes, closes and renames into place; false when any step (or an earlier Write) failed.
+    virtual bool Commit() = 0;
+};
+
+// A file kept open for reading and writing in place (the settings file).
+class ReadWriteFile {
+public:
+    virtual ~ReadWriteFile() = default;
+    virtual std::optional<Bytes> ReadAll() = 0;
+    virtual bool WriteAt(std::int64_t offset, std::string_view bytes) = 0;
+    virtual bool Truncate(std::int64_t length) = 0;
+};
+
+// Every file-system call of the program goes through this interface, so that tests can
+// inject a full disk, a read-only folder, a short read or a vanished file.
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+
+    virtual PathKind Kind(const Text& path) = 0;
+    bool Exists(const Text& path) { return Kind(path) != PathKind::Missing; }
+    bool IsFolder(const Text& path) { return Kind(path) == PathKind::Folder; }
+    bool IsFile(const Text& path) { return Kind(path) == PathKind::File; }
+
+    // Creates one folder (its parent must exist).
+    virtual bool CreateFolder(const Text& path) = 0;
+    virtual bool DeleteFile(const Text& path) = 0;
+
+    virtual std::optional<Bytes> ReadWholeFile(const Text& path) = 0;
+    virtual std::unique_ptr<ReadHandle> OpenRead(const Text& path) = 0;
+
+    // Writes the whole file atomically: on failure the old file is as it was and no
+    // temporary file is left behind.
+    virtual bool WriteWholeFile(const Text& path, std::string_view bytes) = 0;
+    virtual std::unique_ptr<AtomicWriter> CreateAtomic(const Text& path) = 0;
+
+    // Opens (creating when missing, never truncating) a file for in-place editing.
+    virtual std::unique_ptr<ReadWriteFile> OpenReadWrite(const Text& path) = 0;
+
+    // The entries of a folder, in no particular order; nullopt when it cannot be listed.
+    virtual std::optional<std::vector<DirEntry>> List(const Text& folder) = 0;
+
+    // Identity of the file behind a path (device and inode here), to tell whether two paths
+    // name the same file; nullopt when it does not exist.
+    virtual std::optional<std::pair<std::uint64_t, std::uint64_t>> FileIdentity(
+        const Text& path) = 0;
+};
+
+}  // namespace qs

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "platform/file_system.h"
+
+namespace qs {
+
+// The file system of this platform: internal paths are converted to UTF-8 at this boundary
+// and listed names back to internal texts.
+class PosixFileSystem : public FileSystem {
+public:
+    PathKind Kind(const Text& path) override;
+    bool CreateFolder(const Text& path) override;
+    bool DeleteFile(const Text& path) override;
+    std::optional<Bytes> ReadWholeFile(const Text& path) override;
+    std::unique_ptr<ReadHandle> OpenRead(const Text& path) override;
+    bool WriteWholeFile(const Text& path, std::string_view bytes) override;
+    std::unique_ptr<AtomicWriter> CreateAtomic(const Text& path) override;
+    std::unique_ptr<ReadWriteFile> OpenReadWrite(const Text& path) override;
+    std::optional<std::vector<DirEntry>> List(const Text& folder) override;
+    std::optional<std::pair<std::uint64_t, std::uint64_t>> FileIdentity(const Text& path) override;
+};
+
+}  // namespace qs

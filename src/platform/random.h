@@ -1,0 +1,14 @@
+#pragma once
+
+#include <cstdint>
+
+namespace qs {
+
+// A uniformly drawn integer between the two bounds, both included; the bounds may come in
+// either order and a negative bound counts as 0.
+std::int32_t RandomInRange(std::int32_t a, std::int32_t b);
+// Seeds the generator from the clock plus an offset that changes on every call, so two
+// seedings within one millisecond still differ.
+void ReseedRandom();
+
+}  // namespace qs
