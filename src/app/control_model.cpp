@@ -68,7 +68,8 @@ static bool Assign(T& field, const T& value) {
 
 void Form::SetText(std::string_view name, const Text& value) {
     Control& c = Get(name);
-    if (Assign(c.text, value)) Notify(&c, ControlProperty::Content);
+    if (Assign(c.text, value))
+        Notify(&c, ControlProperty::Content);
 }
 
 void Form::SetChecked(std::string_view name, bool checked) {
@@ -82,52 +83,62 @@ void Form::SetChecked(std::string_view name, bool checked) {
             }
         }
     }
-    if (Assign(c.checked, checked)) Notify(&c, ControlProperty::Checked);
+    if (Assign(c.checked, checked))
+        Notify(&c, ControlProperty::Checked);
 }
 
 void Form::SetDisabled(std::string_view name, bool disabled) {
     Control& c = Get(name);
-    if (Assign(c.disabled, disabled)) Notify(&c, ControlProperty::Disabled);
+    if (Assign(c.disabled, disabled))
+        Notify(&c, ControlProperty::Disabled);
 }
 
 void Form::SetVisible(std::string_view name, bool visible) {
     Control& c = Get(name);
-    if (Assign(c.visible, visible)) Notify(&c, ControlProperty::Visible);
+    if (Assign(c.visible, visible))
+        Notify(&c, ControlProperty::Visible);
 }
 
 void Form::SetTag(std::string_view name, const Text& tag) {
     Control& c = Get(name);
-    if (Assign(c.tag, tag)) Notify(&c, ControlProperty::Tag);
+    if (Assign(c.tag, tag))
+        Notify(&c, ControlProperty::Tag);
 }
 
 void Form::SetSelectedIndex(std::string_view name, int index) {
     Control& c = Get(name);
-    if (Assign(c.selectedIndex, index)) Notify(&c, ControlProperty::SelectedIndex);
+    if (Assign(c.selectedIndex, index))
+        Notify(&c, ControlProperty::SelectedIndex);
 }
 
 void Form::SetItems(std::string_view name, const TextList& items) {
     Control& c = Get(name);
-    if (Assign(c.items, items)) Notify(&c, ControlProperty::Items);
+    if (Assign(c.items, items))
+        Notify(&c, ControlProperty::Items);
 }
 
 void Form::SetMaximum(std::string_view name, int maximum) {
     Control& c = Get(name);
-    if (Assign(c.maximum, maximum)) Notify(&c, ControlProperty::Maximum);
+    if (Assign(c.maximum, maximum))
+        Notify(&c, ControlProperty::Maximum);
 }
 
 void Form::SetPosition(std::string_view name, int position) {
     Control& c = Get(name);
-    if (Assign(c.position, position)) Notify(&c, ControlProperty::Position);
+    if (Assign(c.position, position))
+        Notify(&c, ControlProperty::Position);
 }
 
 void Form::SetUrl(std::string_view name, const Text& url) {
     Control& c = Get(name);
-    if (Assign(c.url, url)) Notify(&c, ControlProperty::Url);
+    if (Assign(c.url, url))
+        Notify(&c, ControlProperty::Url);
 }
 
 void Form::SetPeriod(std::string_view name, int period) {
     Control& c = Get(name);
-    if (Assign(c.period, period)) Notify(&c, ControlProperty::Period);
+    if (Assign(c.period, period))
+        Notify(&c, ControlProperty::Period);
 }
 
 void Form::SetGeometry(std::string_view name, int left, int top, int width, int height) {
@@ -149,7 +160,8 @@ void Form::SetLeft(std::string_view name, int left) {
 
 void Form::SetParent(std::string_view name, const Text& parent) {
     Control& c = Get(name);
-    if (Assign(c.parent, parent)) Notify(&c, ControlProperty::Parent);
+    if (Assign(c.parent, parent))
+        Notify(&c, ControlProperty::Parent);
 }
 
 void Form::SetFocus(std::string_view name) {
@@ -161,7 +173,8 @@ void Form::SetFocus(std::string_view name) {
 }
 
 void Form::SetTitle(const Text& title) {
-    if (Assign(m_title, title)) Notify(nullptr, ControlProperty::Title);
+    if (Assign(m_title, title))
+        Notify(nullptr, ControlProperty::Title);
 }
 
 void Form::SetFormGeometry(int left, int top, int width, int height) {
@@ -221,7 +234,9 @@ void Form::Close() {
     m_open = false;
 }
 
-void Form::AddObserver(FormObserver* observer) { m_observers.push_back(observer); }
+void Form::AddObserver(FormObserver* observer) {
+    m_observers.push_back(observer);
+}
 
 void Form::RemoveObserver(FormObserver* observer) {
     m_observers.erase(std::remove(m_observers.begin(), m_observers.end(), observer),

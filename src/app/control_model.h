@@ -35,7 +35,8 @@ enum class ControlProperty {
     Visible,
     Disabled,
     Tag,
-    Content,  // edit content, caption of buttons, labels, hyperlinks, group boxes, radio/check boxes
+    Content,  // edit content, caption of buttons, labels, hyperlinks, group boxes, radio/check
+              // boxes
     Checked,
     SelectedIndex,
     Items,

@@ -70,7 +70,8 @@ std::size_t FindLastChar(std::string_view text, char c) {
         if (hit == nullptr) {
             break;
         }
-        const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
+        const std::size_t at =
+            static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
         while (i < at) {
             i += CharLength(text, i);
         }

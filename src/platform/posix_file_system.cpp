@@ -155,7 +155,8 @@ public:
     }
     bool WriteAt(std::int64_t offset, std::string_view bytes) override {
         while (!bytes.empty()) {
-            const ssize_t n = ::pwrite(m_fd, bytes.data(), bytes.size(), static_cast<off_t>(offset));
+            const ssize_t n =
+                ::pwrite(m_fd, bytes.data(), bytes.size(), static_cast<off_t>(offset));
             if (n < 0) {
                 if (errno == EINTR) {
                     continue;
@@ -265,7 +266,8 @@ std::unique_ptr<AtomicWriter> PosixFileSystem::CreateAtomic(const Text& path) {
         return nullptr;  // never replace a folder by a file
     }
     const std::size_t slash = native.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string() : native.substr(0, slash + 1);
+    const std::string folder =
+        slash == std::string::npos ? std::string() : native.substr(0, slash + 1);
     std::string temporary = folder + ".qirnsplit-XXXXXX";
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) {
@@ -325,7 +327,8 @@ std::optional<std::pair<std::uint64_t, std::uint64_t>> PosixFileSystem::FileIden
     if (!NativePath(path, native) || ::stat(native.c_str(), &st) != 0) {
         return std::nullopt;
     }
-    return std::make_pair(static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino));
+    return std::make_pair(static_cast<std::uint64_t>(st.st_dev),
+                          static_cast<std::uint64_t>(st.st_ino));
 }
 
 }  // namespace qs

@@ -38,20 +38,36 @@ Platform& Current() {
 
 }  // namespace
 
-Platform& Services() { return Current(); }
-FileSystem& Fs() { return *Current().fs; }
-Charsets& Conv() { return *Current().charsets; }
-RegexEngine& Regex() { return *Current().regex; }
-UiServices& Ui() { return *Current().ui; }
+Platform& Services() {
+    return Current();
+}
+FileSystem& Fs() {
+    return *Current().fs;
+}
+Charsets& Conv() {
+    return *Current().charsets;
+}
+RegexEngine& Regex() {
+    return *Current().regex;
+}
+UiServices& Ui() {
+    return *Current().ui;
+}
 
 ServicesOverride::ServicesOverride(Platform replacement) : m_saved(Current()) {
     Platform& current = Current();
-    if (replacement.fs) current.fs = replacement.fs;
-    if (replacement.charsets) current.charsets = replacement.charsets;
-    if (replacement.regex) current.regex = replacement.regex;
-    if (replacement.ui) current.ui = replacement.ui;
+    if (replacement.fs)
+        current.fs = replacement.fs;
+    if (replacement.charsets)
+        current.charsets = replacement.charsets;
+    if (replacement.regex)
+        current.regex = replacement.regex;
+    if (replacement.ui)
+        current.ui = replacement.ui;
 }
 
-ServicesOverride::~ServicesOverride() { Current() = m_saved; }
+ServicesOverride::~ServicesOverride() {
+    Current() = m_saved;
+}
 
 }  // namespace qs
