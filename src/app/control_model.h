@@ -28,14 +28,15 @@ enum class ControlKind {
 };
 
 // What an edit box accepts as the user types (the jobs still parse the content).
-enum class EditType { Text, Integer, Decimal };
+enum class EditType { Plain, Integer, Decimal };
 
 enum class ControlProperty {
     Geometry,
     Visible,
     Disabled,
     Tag,
-    Text,  // edit content, caption of buttons, labels, hyperlinks, group boxes, radio/check boxes
+    Content,  // edit content, caption of buttons, labels, hyperlinks, group boxes, radio/check
+              // boxes
     Checked,
     SelectedIndex,
     Items,
@@ -68,7 +69,7 @@ struct Control {
     int period = 0;
 
     // Kind details the view needs; they never change after creation.
-    EditType editType = EditType::Text;
+    EditType editType = EditType::Plain;
     bool multiLine = false;
     bool verticalScrollBar = false;
     bool readOnly = false;

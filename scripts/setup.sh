@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project needs, only those that are missing.
+set -euo pipefail
+
+packages=(
+    cmake g++ make pkg-config
+    libicu-dev
+    qt6-base-dev libgl1-mesa-dev
+    fonts-wqy-microhei
+    googletest libgtest-dev libgmock-dev
+    libbenchmark-dev
+    clang libclang-rt-14-dev
+)
+if [[ "${QS_SETUP_EXTRA:-}" != "" ]]; then
+    read -r -a extra <<<"$QS_SETUP_EXTRA"
+    packages+=("${extra[@]}")
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+
+if ((${#missing[@]})); then
+    echo "Installing: ${missing[*]}"
+    if [[ $(id -u) -ne 0 ]]; then
+        SUDO=sudo
+    else
+        SUDO=
+    fi
+    $SUDO apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,7 @@
+#include <cstdio>
+
+// The window is wired up here once the Qt view exists.
+int main() {
+    std::puts("Qirnsplit");
+    return 0;
+}

@@ -1,0 +1,149 @@
+#include "platform/characters.h"
+
+#include <cstring>
+
+namespace qs {
+
+std::int32_t CountChars(std::string_view text) {
+    std::int64_t count = 0;
+    const std::size_t n = text.size();
+    std::size_t i = 0;
+    while (i < n) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        if (b >= 0x20 && b < 0x80) {  // the common case, without the call
+            ++i;
+        } else {
+            i += CharLength(text, i);
+        }
+        ++count;
+    }
+    return count > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(count);
+}
+
+std::size_t ByteLengthOfChars(std::string_view text, std::size_t n) {
+    std::size_t i = 0;
+    while (n > 0 && i < text.size()) {
+        i += CharLength(text, i);
+        --n;
+    }
+    return i;
+}
+
+Text LeftChars(std::string_view text, std::int32_t n) {
+    if (n <= 0) {
+        return Text();
+    }
+    return Text(text.substr(0, ByteLengthOfChars(text, static_cast<std::size_t>(n))));
+}
+
+std::size_t FindText(std::string_view text, std::string_view needle, std::size_t from) {
+    if (needle.empty()) {
+        return from <= text.size() ? from : std::string_view::npos;
+    }
+    std::size_t boundary = from;  // always a character boundary
+    for (;;) {
+        const std::size_t candidate = text.find(needle, boundary);
+        if (candidate == std::string_view::npos) {
+            return candidate;
+        }
+        while (boundary < candidate) {
+            boundary += CharLength(text, boundary);
+        }
+        if (boundary == candidate) {
+            return candidate;
+        }
+        // The candidate starts inside a character: go on from the next boundary.
+    }
+}
+
+std::size_t FindChar(std::string_view text, char c, std::size_t from) {
+    return FindText(text, std::string_view(&c, 1), from);
+}
+
+std::size_t FindLastChar(std::string_view text, char c) {
+    std::size_t last = std::string_view::npos;
+    std::size_t i = 0;
+    const std::size_t n = text.size();
+    while (i < n) {
+        // memchr jumps over runs without c; the boundary walk below keeps us honest.
+        const void* hit = std::memchr(text.data() + i, c, n - i);
+        if (hit == nullptr) {
+            break;
+        }
+        const std::size_t at =
+            static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
+        while (i < at) {
+            i += CharLength(text, i);
+        }
+        if (i == at) {
+            last = at;
+            i += CharLength(text, i);
+        }
+    }
+    return last;
+}
+
+Text ReplaceAll(std::string_view text, std::string_view needle, std::string_view replacement) {
+    if (needle.empty()) {
+        return Text(text);
+    }
+    Text out;
+    out.reserve(text.size());
+    std::size_t pos = 0;
+    for (;;) {
+        const std::size_t hit = FindText(text, needle, pos);
+        if (hit == std::string_view::npos) {
+            break;
+        }
+        out.append(text.substr(pos, hit - pos));
+        out.append(replacement);
+        pos = hit + needle.size();
+    }
+    out.append(text.substr(pos));
+    return out;
+}
+
+TextList SplitText(std::string_view text, std::string_view separator) {
+    TextList parts;
+    if (text.empty()) {
+        return parts;
+    }
+    if (separator.empty()) {
+        parts.emplace_back(text);
+        return parts;
+    }
+    std::size_t pos = 0;
+    for (;;) {
+        const std::size_t hit = FindText(text, separator, pos);
+        if (hit == std::string_view::npos) {
+            break;
+        }
+        parts.emplace_back(text.substr(pos, hit - pos));
+        pos = hit + separator.size();
+    }
+    if (pos < text.size()) {
+        parts.emplace_back(text.substr(pos));
+    }
+    return parts;
+}
+
+Text AsciiLower(std::string_view text) {
+    Text out(text);
+    std::size_t i = 0;
+    while (i < out.size()) {
+        const std::size_t len = CharLength(out, i);
+        if (len == 1 && out[i] >= 'A' && out[i] <= 'Z') {
+            out[i] = static_cast<char>(out[i] - 'A' + 'a');
+        }
+        i += len;
+    }
+    return out;
+}
+
+std::size_t FindTextNoCase(std::string_view text, std::string_view needle, std::size_t from) {
+    const Text lowerText = AsciiLower(text);
+    const Text lowerNeedle = AsciiLower(needle);
+    return FindText(lowerText, lowerNeedle, from);
+}
+
+}  // namespace qs

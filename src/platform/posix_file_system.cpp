@@ -1,0 +1,334 @@
+#include "platform/posix_file_system.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+
+namespace qs {
+namespace {
+
+bool NativePath(const Text& path, std::string& native) {
+    if (path.empty() || path.find('\0') != Text::npos) {
+        return false;
+    }
+    return InternalToUtf8(path, native);
+}
+
+mode_t CreationMode() {
+    // umask can only be read by setting it; do it once.
+    static const mode_t mode = [] {
+        const mode_t mask = ::umask(022);
+        ::umask(mask);
+        return static_cast<mode_t>(0666 & ~mask);
+    }();
+    return mode;
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+class PosixReadHandle : public ReadHandle {
+public:
+    explicit PosixReadHandle(int fd) : m_fd(fd) {}
+    ~PosixReadHandle() override { ::close(m_fd); }
+
+    std::int64_t Length() override {
+        struct stat st {};
+        return ::fstat(m_fd, &st) == 0 ? static_cast<std::int64_t>(st.st_size) : -1;
+    }
+    bool Seek(std::int64_t position) override {
+        return ::lseek(m_fd, static_cast<off_t>(position), SEEK_SET) == position;
+    }
+    std::int64_t Read(char* buffer, std::int64_t size) override {
+        std::int64_t total = 0;
+        while (total < size) {
+            const ssize_t n = ::read(m_fd, buffer + total, static_cast<std::size_t>(size - total));
+            if (n < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                return total > 0 ? total : -1;
+            }
+            if (n == 0) {
+                break;
+            }
+            total += n;
+        }
+        return total;
+    }
+
+private:
+    int m_fd;
+};
+
+class PosixAtomicWriter : public AtomicWriter {
+public:
+    PosixAtomicWriter(std::string target, std::string temporary, int fd)
+        : m_target(std::move(target)), m_temporary(std::move(temporary)), m_fd(fd) {}
+    ~PosixAtomicWriter() override {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+        if (!m_committed) {
+            ::unlink(m_temporary.c_str());
+        }
+    }
+    bool Write(std::string_view bytes) override {
+        if (m_failed || m_fd < 0) {
+            return false;
+        }
+        if (!WriteAll(m_fd, bytes)) {
+            m_failed = true;
+        }
+        return !m_failed;
+    }
+    bool Commit() override {
+        if (m_fd < 0 || m_failed) {
+            return false;
+        }
+        struct stat st {};
+        mode_t mode = CreationMode();
+        if (::stat(m_target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+            mode = st.st_mode & 07777;  // a replaced file keeps its permissions
+        }
+        ::fchmod(m_fd, mode);
+        const int closed = ::close(m_fd);
+        m_fd = -1;
+        if (closed != 0) {
+            return false;
+        }
+        if (::rename(m_temporary.c_str(), m_target.c_str()) != 0) {
+            return false;
+        }
+        m_committed = true;
+        return true;
+    }
+
+private:
+    std::string m_target;
+    std::string m_temporary;
+    int m_fd;
+    bool m_failed = false;
+    bool m_committed = false;
+};
+
+class PosixReadWriteFile : public ReadWriteFile {
+public:
+    explicit PosixReadWriteFile(int fd) : m_fd(fd) {}
+    ~PosixReadWriteFile() override { ::close(m_fd); }
+
+    std::optional<Bytes> ReadAll() override {
+        struct stat st {};
+        if (::fstat(m_fd, &st) != 0) {
+            return std::nullopt;
+        }
+        Bytes bytes(static_cast<std::size_t>(st.st_size), '\0');
+        std::size_t total = 0;
+        while (total < bytes.size()) {
+            const ssize_t n = ::pread(m_fd, bytes.data() + total, bytes.size() - total,
+                                      static_cast<off_t>(total));
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                break;
+            }
+            total += static_cast<std::size_t>(n);
+        }
+        bytes.resize(total);
+        return bytes;
+    }
+    bool WriteAt(std::int64_t offset, std::string_view bytes) override {
+        while (!bytes.empty()) {
+            const ssize_t n =
+                ::pwrite(m_fd, bytes.data(), bytes.size(), static_cast<off_t>(offset));
+            if (n < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                return false;
+            }
+            bytes.remove_prefix(static_cast<std::size_t>(n));
+            offset += n;
+        }
+        return true;
+    }
+    bool Truncate(std::int64_t length) override {
+        return ::ftruncate(m_fd, static_cast<off_t>(length)) == 0;
+    }
+
+private:
+    int m_fd;
+};
+
+}  // namespace
+
+PathKind PosixFileSystem::Kind(const Text& path) {
+    std::string native;
+    if (!NativePath(path, native)) {
+        return PathKind::Missing;
+    }
+    struct stat st {};
+    if (::stat(native.c_str(), &st) != 0) {
+        struct stat link {};
+        return ::lstat(native.c_str(), &link) == 0 ? PathKind::Other : PathKind::Missing;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        return PathKind::Folder;
+    }
+    return S_ISREG(st.st_mode) ? PathKind::File : PathKind::Other;
+}
+
+bool PosixFileSystem::CreateFolder(const Text& path) {
+    std::string native;
+    return NativePath(path, native) && ::mkdir(native.c_str(), 0777) == 0;
+}
+
+bool PosixFileSystem::DeleteFile(const Text& path) {
+    std::string native;
+    return NativePath(path, native) && ::unlink(native.c_str()) == 0;
+}
+
+std::optional<Bytes> PosixFileSystem::ReadWholeFile(const Text& path) {
+    auto handle = OpenRead(path);
+    if (!handle) {
+        return std::nullopt;
+    }
+    const std::int64_t length = handle->Length();
+    if (length < 0) {
+        return std::nullopt;
+    }
+    Bytes bytes(static_cast<std::size_t>(length), '\0');
+    const std::int64_t got = handle->Read(bytes.data(), length);
+    if (got < 0) {
+        return std::nullopt;
+    }
+    bytes.resize(static_cast<std::size_t>(got));
+    // A file that grew since its length was taken is read to its end.
+    char more[65536];
+    for (;;) {
+        const std::int64_t n = handle->Read(more, sizeof more);
+        if (n < 0) {
+            return std::nullopt;
+        }
+        if (n == 0) {
+            break;
+        }
+        bytes.append(more, static_cast<std::size_t>(n));
+    }
+    return bytes;
+}
+
+std::unique_ptr<ReadHandle> PosixFileSystem::OpenRead(const Text& path) {
+    std::string native;
+    if (!NativePath(path, native)) {
+        return nullptr;
+    }
+    const int fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return nullptr;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
+    return std::make_unique<PosixReadHandle>(fd);
+}
+
+bool PosixFileSystem::WriteWholeFile(const Text& path, std::string_view bytes) {
+    auto writer = CreateAtomic(path);
+    return writer && writer->Write(bytes) && writer->Commit();
+}
+
+std::unique_ptr<AtomicWriter> PosixFileSystem::CreateAtomic(const Text& path) {
+    std::string native;
+    if (!NativePath(path, native)) {
+        return nullptr;
+    }
+    struct stat st {};
+    if (::stat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        return nullptr;  // never replace a folder by a file
+    }
+    const std::size_t slash = native.rfind('/');
+    const std::string folder =
+        slash == std::string::npos ? std::string() : native.substr(0, slash + 1);
+    std::string temporary = folder + ".qirnsplit-XXXXXX";
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) {
+        return nullptr;
+    }
+    return std::make_unique<PosixAtomicWriter>(std::move(native), std::move(temporary), fd);
+}
+
+std::unique_ptr<ReadWriteFile> PosixFileSystem::OpenReadWrite(const Text& path) {
+    std::string native;
+    if (!NativePath(path, native)) {
+        return nullptr;
+    }
+    const int fd = ::open(native.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return nullptr;
+    }
+    return std::make_unique<PosixReadWriteFile>(fd);
+}
+
+std::optional<std::vector<DirEntry>> PosixFileSystem::List(const Text& folder) {
+    std::string native;
+    if (!NativePath(folder, native)) {
+        return std::nullopt;
+    }
+    DIR* dir = ::opendir(native.c_str());
+    if (dir == nullptr) {
+        return std::nullopt;
+    }
+    const int dirFd = ::dirfd(dir);
+    std::vector<DirEntry> entries;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name(entry->d_name);
+        if (name == "." || name == "..") {
+            continue;
+        }
+        DirEntry item;
+        if (!Utf8ToInternal(name, item.name)) {
+            continue;  // a name that is not UTF-8 has no internal form
+        }
+        bool isFolder = entry->d_type == DT_DIR;
+        if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
+            struct stat st {};
+            isFolder = ::fstatat(dirFd, entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+        }
+        item.isFolder = isFolder;
+        entries.push_back(std::move(item));
+    }
+    ::closedir(dir);
+    return entries;
+}
+
+std::optional<std::pair<std::uint64_t, std::uint64_t>> PosixFileSystem::FileIdentity(
+    const Text& path) {
+    std::string native;
+    struct stat st {};
+    if (!NativePath(path, native) || ::stat(native.c_str(), &st) != 0) {
+        return std::nullopt;
+    }
+    return std::make_pair(static_cast<std::uint64_t>(st.st_dev),
+                          static_cast<std::uint64_t>(st.st_ino));
+}
+
+}  // namespace qs

@@ -1,0 +1,45 @@
+#include "platform/random.h"
+
+#include <atomic>
+#include <chrono>
+#include <random>
+
+namespace qs {
+namespace {
+
+std::mt19937& Generator() {
+    static std::mt19937 generator(std::random_device{}());
+    return generator;
+}
+
+}  // namespace
+
+void ReseedRandom() {
+    static std::atomic<std::uint32_t> offset{0};
+    const auto ticks = std::chrono::duration_cast<std::chrono::milliseconds>(
+                           std::chrono::steady_clock::now().time_since_epoch())
+                           .count();
+    // The offset makes two seedings within the same millisecond differ.
+    offset += 0x9E3779B9u;
+    std::seed_seq seed{static_cast<std::uint32_t>(ticks), static_cast<std::uint32_t>(ticks >> 32),
+                       offset.load()};
+    Generator().seed(seed);
+}
+
+std::int32_t RandomInRange(std::int32_t a, std::int32_t b) {
+    if (a < 0) {
+        a = 0;
+    }
+    if (b < 0) {
+        b = 0;
+    }
+    const std::int32_t lo = a < b ? a : b;
+    const std::int32_t hi = a < b ? b : a;
+    if (lo == hi) {
+        return lo;
+    }
+    std::uniform_int_distribution<std::int32_t> draw(lo, hi);
+    return draw(Generator());
+}
+
+}  // namespace qs

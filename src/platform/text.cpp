@@ -1,0 +1,109 @@
+#include "platform/text.h"
+
+#include <unicode/ucnv.h>
+
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+
+namespace qs {
+namespace {
+
+struct ConverterCloser {
+    void operator()(UConverter* c) const { ucnv_close(c); }
+};
+using ConverterPtr = std::unique_ptr<UConverter, ConverterCloser>;
+
+ConverterPtr OpenStrict(const char* name) {
+    UErrorCode status = U_ZERO_ERROR;
+    ConverterPtr converter(ucnv_open(name, &status));
+    if (U_FAILURE(status)) {
+        return nullptr;
+    }
+    ucnv_setToUCallBack(converter.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr,
+                        &status);
+    ucnv_setFromUCallBack(converter.get(), UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr,
+                          &status);
+    return U_SUCCESS(status) ? std::move(converter) : nullptr;
+}
+
+bool ConvertStrict(const char* from, const char* to, std::string_view in, std::string& out) {
+    out.clear();
+    if (in.empty()) {
+        return true;
+    }
+    ConverterPtr source = OpenStrict(from);
+    ConverterPtr target = OpenStrict(to);
+    if (!source || !target) {
+        return false;
+    }
+    out.resize(in.size() * 2 + 16);
+    for (;;) {
+        UErrorCode status = U_ZERO_ERROR;
+        char* dest = out.data();
+        const char* src = in.data();
+        ucnv_convertEx(target.get(), source.get(), &dest, out.data() + out.size(), &src,
+                       in.data() + in.size(), nullptr, nullptr, nullptr, nullptr, true, true,
+                       &status);
+        if (status == U_BUFFER_OVERFLOW_ERROR) {
+            ucnv_reset(source.get());
+            ucnv_reset(target.get());
+            out.resize(out.size() * 2);
+            continue;
+        }
+        if (U_FAILURE(status)) {
+            out.clear();
+            return false;
+        }
+        out.resize(static_cast<std::size_t>(dest - out.data()));
+        return true;
+    }
+}
+
+}  // namespace
+
+const Text& U(std::string_view utf8) {
+    static std::mutex mutex;
+    static std::unordered_map<std::string, Text> cache;
+    std::lock_guard<std::mutex> lock(mutex);
+    auto found = cache.find(std::string(utf8));
+    if (found != cache.end()) {
+        return found->second;
+    }
+    Text internal;
+    if (!ConvertStrict("UTF-8", "GB18030", utf8, internal)) {
+        internal.assign(utf8);  // a literal that is not valid UTF-8 is kept as it is
+    }
+    return cache.emplace(std::string(utf8), std::move(internal)).first->second;
+}
+
+bool InternalToUtf8(std::string_view internal, std::string& utf8) {
+    return ConvertStrict("GB18030", "UTF-8", internal, utf8);
+}
+
+bool Utf8ToInternal(std::string_view utf8, Text& internal) {
+    return ConvertStrict("UTF-8", "GB18030", utf8, internal);
+}
+
+std::string ToUtf8Lossy(std::string_view internal) {
+    std::string utf8;
+    if (InternalToUtf8(internal, utf8)) {
+        return utf8;
+    }
+    UErrorCode status = U_ZERO_ERROR;
+    ConverterPtr source(ucnv_open("GB18030", &status));
+    ConverterPtr target(ucnv_open("UTF-8", &status));
+    if (U_FAILURE(status)) {
+        return std::string(internal);
+    }
+    utf8.resize(internal.size() * 4 + 16);
+    char* dest = utf8.data();
+    const char* src = internal.data();
+    ucnv_convertEx(target.get(), source.get(), &dest, utf8.data() + utf8.size(), &src,
+                   internal.data() + internal.size(), nullptr, nullptr, nullptr, nullptr, true,
+                   true, &status);
+    utf8.resize(U_SUCCESS(status) ? static_cast<std::size_t>(dest - utf8.data()) : 0);
+    return utf8;
+}
+
+}  // namespace qs

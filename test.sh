@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: once plainly, once under
+# AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")"
+bash scripts/setup.sh
+export QT_QPA_PLATFORM=offscreen
+jobs=$(nproc 2>/dev/null || echo 2)
+
+echo "== plain build"
+bash scripts/build.sh build
+(cd build && ctest --output-on-failure -j"$jobs")
+
+echo "== sanitized build"
+bash scripts/build.sh build-sanitize -DQS_SANITIZE=ON -DQS_GUI=ON
+(cd build-sanitize && ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j"$jobs")

@@ -1,0 +1,134 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/posix_file_system.h"
+#include "support/faulty_file_system.h"
+
+namespace qs {
+namespace {
+
+namespace stdfs = std::filesystem;
+
+class PosixFileSystemTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/qs-fs-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        m_root = pattern;
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        stdfs::permissions(m_root, stdfs::perms::owner_all, stdfs::perm_options::add, ignored);
+        stdfs::remove_all(m_root, ignored);
+    }
+    Text Path(const std::string& name) const { return m_root + "/" + name; }
+    std::vector<std::string> Names() const {
+        std::vector<std::string> names;
+        for (const auto& entry : stdfs::directory_iterator(m_root)) {
+            names.push_back(entry.path().filename().string());
+        }
+        return names;
+    }
+
+    std::string m_root;
+    PosixFileSystem m_fs;
+};
+
+TEST_F(PosixFileSystemTest, WholeFileRoundTripKeepsZeroBytes) {
+    const Bytes bytes("a\0b\r\n\xFF", 6);
+    ASSERT_TRUE(m_fs.WriteWholeFile(Path("x.bin"), bytes));
+    EXPECT_EQ(m_fs.ReadWholeFile(Path("x.bin")).value(), bytes);
+    EXPECT_EQ(m_fs.Kind(Path("x.bin")), PathKind::File);
+    EXPECT_EQ(Names(), std::vector<std::string>{"x.bin"});  // no temporary left
+}
+
+TEST_F(PosixFileSystemTest, FailedAtomicWriteLeavesOldFileAndNoTemporary) {
+    ASSERT_TRUE(m_fs.WriteWholeFile(Path("keep.txt"), "old"));
+    FaultyFileSystem faulty(m_fs);
+    faulty.FailNth(FaultyFileSystem::Op::Write, 1);
+    EXPECT_FALSE(faulty.WriteWholeFile(Path("keep.txt"), "new content"));
+    EXPECT_EQ(m_fs.ReadWholeFile(Path("keep.txt")).value(), "old");
+    EXPECT_EQ(Names(), std::vector<std::string>{"keep.txt"});
+
+    faulty.FailNth(FaultyFileSystem::Op::Commit, 1);
+    EXPECT_FALSE(faulty.WriteWholeFile(Path("keep.txt"), "newer"));
+    EXPECT_EQ(m_fs.ReadWholeFile(Path("keep.txt")).value(), "old");
+    EXPECT_EQ(Names(), std::vector<std::string>{"keep.txt"});
+}
+
+TEST_F(PosixFileSystemTest, WriterWithoutCommitChangesNothing) {
+    {
+        auto writer = m_fs.CreateAtomic(Path("never.txt"));
+        ASSERT_TRUE(writer);
+        EXPECT_TRUE(writer->Write("abc"));
+    }
+    EXPECT_TRUE(Names().empty());
+}
+
+TEST_F(PosixFileSystemTest, ReplacedFileKeepsItsPermissions) {
+    ASSERT_TRUE(m_fs.WriteWholeFile(Path("mode.txt"), "1"));
+    ::chmod(Path("mode.txt").c_str(), 0640);
+    ASSERT_TRUE(m_fs.WriteWholeFile(Path("mode.txt"), "2"));
+    struct stat st {};
+    ASSERT_EQ(::stat(Path("mode.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+TEST_F(PosixFileSystemTest, NeverReplacesAFolderByAFile) {
+    ASSERT_TRUE(m_fs.CreateFolder(Path("dir")));
+    EXPECT_FALSE(m_fs.WriteWholeFile(Path("dir"), "x"));
+    EXPECT_EQ(m_fs.Kind(Path("dir")), PathKind::Folder);
+}
+
+TEST_F(PosixFileSystemTest, ReadOnlySourceCanBeRead) {
+    ASSERT_TRUE(m_fs.WriteWholeFile(Path("ro.txt"), "data"));
+    ::chmod(Path("ro.txt").c_str(), 0444);
+    EXPECT_EQ(m_fs.ReadWholeFile(Path("ro.txt")).value(), "data");
+    auto handle = m_fs.OpenRead(Path("ro.txt"));
+    ASSERT_TRUE(handle);
+    EXPECT_EQ(handle->Length(), 4);
+    ASSERT_TRUE(handle->Seek(2));
+    char buffer[8];
+    EXPECT_EQ(handle->Read(buffer, 8), 2);
+    EXPECT_EQ(std::string(buffer, 2), "ta");
+}
+
+TEST_F(PosixFileSystemTest, ChineseNamesCrossTheBoundaryAsUtf8) {
+    const Text name = "\xB5\xDA\xD2\xBB\xD5\xC2.txt";  // 第一章.txt in GB18030
+    ASSERT_TRUE(m_fs.WriteWholeFile(Path(name), "x"));
+    EXPECT_TRUE(stdfs::exists(m_root + "/\xE7\xAC\xAC\xE4\xB8\x80\xE7\xAB\xA0.txt"));
+    auto entries = m_fs.List(Text(m_root));
+    ASSERT_TRUE(entries);
+    ASSERT_EQ(entries->size(), 1u);
+    EXPECT_EQ((*entries)[0].name, name);
+    EXPECT_FALSE((*entries)[0].isFolder);
+}
+
+TEST_F(PosixFileSystemTest, InPlaceEditing) {
+    auto file = m_fs.OpenReadWrite(Path("s.ini"));
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file->ReadAll().value(), "");
+    ASSERT_TRUE(file->WriteAt(0, "hello world"));
+    ASSERT_TRUE(file->WriteAt(6, "there"));
+    ASSERT_TRUE(file->Truncate(8));
+    EXPECT_EQ(file->ReadAll().value(), "hello th");
+}
+
+TEST_F(PosixFileSystemTest, MissingThingsAreReportedNotCrashed) {
+    EXPECT_EQ(m_fs.Kind(Path("none")), PathKind::Missing);
+    EXPECT_FALSE(m_fs.ReadWholeFile(Path("none")).has_value());
+    EXPECT_EQ(m_fs.OpenRead(Path("none")), nullptr);
+    EXPECT_FALSE(m_fs.List(Path("none")).has_value());
+    EXPECT_FALSE(m_fs.DeleteFile(Path("none")));
+    EXPECT_FALSE(m_fs.CreateFolder(Path("a/b")));
+    EXPECT_EQ(m_fs.Kind(Text("")), PathKind::Missing);
+    EXPECT_EQ(m_fs.Kind(Text("/tmp\0x", 6)), PathKind::Missing);
+}
+
+}  // namespace
+}  // namespace qs

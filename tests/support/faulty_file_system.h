@@ -1,0 +1,78 @@
+#pragma once
+
+#include <functional>
+#include <map>
+#include <vector>
+
+#include "platform/file_system.h"
+
+namespace qs {
+
+// A file system that passes every call to another one, but can be told to fail the k-th
+// call of a kind. Used to prove that no fault loses a source or leaves a half file behind.
+class FaultyFileSystem : public FileSystem {
+public:
+    enum class Op {
+        Kind,
+        CreateFolder,
+        Delete,
+        ReadWhole,
+        OpenRead,
+        Read,    // a read through a handle
+        Create,  // CreateAtomic and the start of WriteWholeFile
+        Write,   // a write through an atomic writer
+        Commit,  // flush, close and rename
+        OpenReadWrite,
+        WriteAt,
+        List,
+    };
+    enum class Fault {
+        Fail,       // the call reports failure
+        ShortRead,  // a read delivers half of what was asked, then fails
+    };
+
+    explicit FaultyFileSystem(FileSystem& inner) : m_inner(inner) {}
+
+    // Fails the k-th call (1-based, counted from now) of the kind; 0 fails every call.
+    void FailNth(Op op, int k, Fault fault = Fault::Fail);
+    // Fails every call of the kind whose path contains the fragment.
+    void FailPath(Op op, const Text& fragment);
+    // Runs before the k-th call of the kind (to make a file vanish or shrink, say).
+    void Before(Op op, int k, std::function<void()> action);
+    void Reset();
+    int Count(Op op) const;
+
+    PathKind Kind(const Text& path) override;
+    bool CreateFolder(const Text& path) override;
+    bool DeleteFile(const Text& path) override;
+    std::optional<Bytes> ReadWholeFile(const Text& path) override;
+    std::unique_ptr<ReadHandle> OpenRead(const Text& path) override;
+    bool WriteWholeFile(const Text& path, std::string_view bytes) override;
+    std::unique_ptr<AtomicWriter> CreateAtomic(const Text& path) override;
+    std::unique_ptr<ReadWriteFile> OpenReadWrite(const Text& path) override;
+    std::optional<std::vector<DirEntry>> List(const Text& folder) override;
+    std::optional<std::pair<std::uint64_t, std::uint64_t>> FileIdentity(const Text& path) override;
+
+    // Used by the wrapped handles; true when this call of the kind must fail.
+    bool ShouldFail(Op op, const Text& path, Fault* fault = nullptr);
+
+private:
+    struct Rule {
+        Op op;
+        int k;  // call number at which to fail; 0 = always
+        Fault fault;
+        Text fragment;
+    };
+    struct Hook {
+        Op op;
+        int k;
+        std::function<void()> action;
+    };
+
+    FileSystem& m_inner;
+    std::map<Op, int> m_counts;
+    std::vector<Rule> m_rules;
+    std::vector<Hook> m_hooks;
+};
+
+}  // namespace qs
