@@ -38,4 +38,16 @@ Text ExpandQuotes(std::string_view text);
 // all of them do. Occurrences ignore ASCII letter case.
 bool ContainsAlternatives(std::string_view text, std::string_view list, bool any);
 
+// The charset declared in a meta tag of the text's HTML head (the whole text when it has no
+// plain "<head>...</head>" with something inside): the first meta tag that declares UTF-8,
+// Big5 or Big5-HKSCS (bare, in double or in single quotes) decides. The walk over the meta
+// tags stops at the first one with nothing inside.
+enum HtmlCharset : int {
+    HtmlCharsetNone = 0,
+    HtmlCharsetUtf8 = 1,
+    HtmlCharsetBig5 = 2,
+    HtmlCharsetBig5Hkscs = 3,
+};
+int DetectHtmlCharset(std::string_view text);
+
 }  // namespace qs

@@ -178,28 +178,4 @@ bool IsUtf8Text(std::string_view bytes) {
     return sawNonAscii;
 }
 
-int DetectHtmlCharset(std::string_view text) {
-    std::int64_t position = 0;
-    Text head = TextBetween(text, "<head>", "</head>", position);
-    const std::string_view searched = head.empty() ? text : std::string_view(head);
-
-    static const Text lists[] = {
-        ExpandQuotes("charset=UTF-8[fg]charset=''UTF-8''[fg]charset='UTF-8'"),
-        ExpandQuotes("charset=Big5[fg]charset=''Big5''[fg]charset='Big5'"),
-        ExpandQuotes("charset=Big5-HKSCS[fg]charset=''Big5-HKSCS''[fg]charset='Big5-HKSCS'"),
-    };
-    position = 0;
-    for (;;) {
-        const Text segment = ScanTextBetween(searched, "<meta", ">", position);
-        if (segment.empty()) {
-            return HtmlCharsetNone;
-        }
-        for (int i = 0; i < 3; ++i) {
-            if (ContainsAlternatives(segment, lists[i], true)) {
-                return HtmlCharsetUtf8 + i;
-            }
-        }
-    }
-}
-
 }  // namespace qs
