@@ -9,11 +9,12 @@ namespace qs {
 
 // Small text helpers for reading charset declarations out of HTML heads.
 //
-// Positions are 1-based byte positions; 0 or below means the beginning of the text. Marker
-// searches ignore ASCII letter case and only match at character boundaries. An empty start
-// marker stands for the beginning of the text and an empty end marker for its end: the
-// helpers then work on a copy with the sentinel "#Qirn头#" in front (or "#Qirn尾#" behind)
-// and use the sentinel as the marker, so positions count within that copy.
+// Positions are 1-based byte positions at character boundaries (as the positions the helpers
+// hand back are); 0 or below means the beginning of the text. Marker searches ignore ASCII
+// letter case and only match at character boundaries. An empty start marker stands for the
+// beginning of the text and an empty end marker for its end: the helpers then work on a copy
+// with the sentinel "#Qirn头#" in front (or "#Qirn尾#" behind) and use the sentinel as the
+// marker, so positions count within that copy.
 
 // The text strictly between the first start marker at or after position and the first end
 // marker after it; empty when either is missing (position is then left alone). On success

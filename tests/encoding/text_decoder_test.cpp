@@ -12,17 +12,6 @@ namespace {
 
 using namespace std::string_literals;
 
-TEST(CharsetName, CodesAndNames) {
-    EXPECT_EQ(CharsetName(EncodingUtf8), "UTF-8");
-    EXPECT_EQ(CharsetName(EncodingUtf16Le), "UTF-16LE");
-    EXPECT_EQ(CharsetName(EncodingUtf16Be), "UTF-16BE");
-    EXPECT_EQ(CharsetName(EncodingBig5), "BIG5");
-    EXPECT_EQ(CharsetName(EncodingBig5Hkscs), "BIG5-HKSCS");
-    for (TextEncoding code : {-1, 0, 1, 7}) {
-        EXPECT_EQ(CharsetName(code), "") << code;
-    }
-}
-
 TEST(IsUtf8Text, Table) {
     const struct {
         const char* name;
