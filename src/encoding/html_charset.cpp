@@ -123,7 +123,7 @@ bool ContainsAlternatives(std::string_view text, std::string_view list, bool any
 
 int DetectHtmlCharset(std::string_view text) {
     // Every marker starts with "<"; most plain files are done with here.
-    if (std::memchr(text.data(), '<', text.size()) == nullptr) {
+    if (text.empty() || std::memchr(text.data(), '<', text.size()) == nullptr) {
         return HtmlCharsetNone;
     }
     // One lower-cased copy serves the whole walk; its segments are only tested, never shown.

@@ -23,6 +23,9 @@ struct Detection {
 // What the HTML test sees: the text up to its first zero byte or 0x1A byte. This limit is
 // for detection only; the decoded text keeps every byte.
 std::string_view HtmlDetectionInput(std::string_view all) {
+    if (all.empty()) {
+        return all;
+    }
     const void* zero = std::memchr(all.data(), 0, all.size());
     std::size_t length = zero ? static_cast<const char*>(zero) - all.data() : all.size();
     const void* eof = std::memchr(all.data(), 0x1A, length);
