@@ -59,7 +59,9 @@ Text RegexObject::Replace(const Text& text, const Text& replacement) {
     return ReplaceMatches(text, m_regex->FindAll(text, m_global ? 0 : 1), replacement);
 }
 
-Text RegexObject::GetPattern() const { return m_pattern; }
+Text RegexObject::GetPattern() const {
+    return m_pattern;
+}
 
 bool LineRegex::Compile(const Text& pattern, bool ignoreCase, bool multiLine, bool replaceAll) {
     m_regex = Regex().Compile(pattern, RegexFlags{ignoreCase, multiLine});

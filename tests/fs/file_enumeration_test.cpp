@@ -39,8 +39,8 @@ protected:
         char pattern[] = "/tmp/qs-enum-XXXXXX";
         ASSERT_NE(::mkdtemp(pattern), nullptr);
         m_root = pattern;
-        for (const char* name : {"Notes.TXT", "notes.txt", ".txt", "notes.txt.bak", "a.tx",
-                                 "abc", "ac", "xxabcxx", "第10章.txt", "第2章.txt", "b.log"}) {
+        for (const char* name : {"Notes.TXT", "notes.txt", ".txt", "notes.txt.bak", "a.tx", "abc",
+                                 "ac", "xxabcxx", "第10章.txt", "第2章.txt", "b.log"}) {
             std::ofstream(m_root + "/" + name) << "x";
         }
         std::filesystem::create_directory(m_root + "/sub.txt");
@@ -50,7 +50,7 @@ protected:
 
     // The names (without the folder) that an enumerator lists; checks the folder prefix.
     std::vector<std::string> Listed(Enumerator enumerate, const Text& pattern,
-                                   bool foldersOnly = false) {
+                                    bool foldersOnly = false) {
         TextList result = {"stale"};
         const int count = enumerate(U(m_root), pattern, result, false, foldersOnly);
         EXPECT_EQ(count, static_cast<int>(result.size()));
@@ -81,9 +81,9 @@ TEST_F(FileEnumerationTest, ByFindPatterns) {
     EXPECT_EQ(Listed(EnumerateByFind, U("第?章.*")), (Names{"第2章.txt"}));
     EXPECT_EQ(Listed(EnumerateByFind, "|"), Names{});
     EXPECT_EQ(Listed(EnumerateByFind, "nothing").size(), 0u);
-    const Names all = {".txt",    "a.tx",      "abc",       "ac",          "b.log",
-                       "Notes.TXT", "notes.txt", "notes.txt.bak", "xxabcxx", "第2章.txt",
-                       "第10章.txt"};
+    const Names all = {".txt",    "a.tx",      "abc",       "ac",
+                       "b.log",   "Notes.TXT", "notes.txt", "notes.txt.bak",
+                       "xxabcxx", "第2章.txt", "第10章.txt"};
     EXPECT_EQ(Listed(EnumerateByFind, ""), all);
     EXPECT_EQ(Listed(EnumerateByFind, "*"), all);
     const auto doubled = Listed(EnumerateByFind, "*.*|*.txt");
@@ -154,7 +154,10 @@ TEST(WildcardMatchesNameTest, Rows) {
         {"star dot star without dot", "*.*", "README", true},
         {"case", "*.TXT", "a.txt", true},
         {"question needs one", "a?", "a", false},
-        {"question takes a double-byte character", "a?b", "a\xD6\xD0" "b", true},  // a中b
+        {"question takes a double-byte character", "a?b",
+         "a\xD6\xD0"
+         "b",
+         true},  // a中b
         {"star in the middle", "a*b*c", "axxbyyc", true},
         {"star backtracks", "*ab", "aab", true},
         {"no partial", "ab", "abc", false},

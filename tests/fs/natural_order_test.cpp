@@ -26,7 +26,8 @@ TEST(NaturalLessTest, Pairs) {
         {"long numbers", "99999999999999999998", "99999999999999999999"},
         {"ascii before double-byte", "z", U("中")},
         // 81 30 81 30 holds 30 bytes that are not digits
-        {"four-byte sequence is no number", Text("\x81\x30\x81\x30", 4), Text("\x81\x30\x81\x31", 4)},
+        {"four-byte sequence is no number", Text("\x81\x30\x81\x30", 4),
+         Text("\x81\x30\x81\x31", 4)},
     };
     for (const auto& row : rows) {
         EXPECT_TRUE(NaturalLess(row.less, row.more)) << row.name;

@@ -67,7 +67,10 @@ TEST(RegexObjectTest, InvalidBytesDoNotBreakMatching) {
     RegexObject re;
     ASSERT_TRUE(re.Compile("b."));
     // 81 20 is a lead byte with a trail that GB18030 does not allow; a lone FF ends it.
-    const Text subject("b\x81\x20" "b.b\xFF", 7);
+    const Text subject(
+        "b\x81\x20"
+        "b.b\xFF",
+        7);
     EXPECT_EQ(re.Execute(subject), 3);
     EXPECT_EQ(re.MatchValue(1), "b\x81\x20");  // the whole two-byte unit, never a half
     EXPECT_EQ(re.MatchValue(2), "b.");
@@ -75,7 +78,9 @@ TEST(RegexObjectTest, InvalidBytesDoNotBreakMatching) {
     ASSERT_TRUE(re.Compile(" "));
     EXPECT_EQ(re.Execute(subject), 0);  // the 20 belongs to the unit 81 20
     ASSERT_TRUE(re.Compile("b"));
-    EXPECT_EQ(re.Execute("\x80" "b"), 0);  // 80 62 is one unit
+    EXPECT_EQ(re.Execute("\x80"
+                         "b"),
+              0);  // 80 62 is one unit
 }
 
 TEST(LineRegexTest, ReplaceCounts) {

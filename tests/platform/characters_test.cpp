@@ -33,7 +33,9 @@ TEST(CharactersTest, CountChars) {
 TEST(CharactersTest, LeftCharsKeepsWholeCharacters) {
     Text name;
     for (int i = 0; i < 75; ++i) {
-        name += "\xD6\xD0" "a";  // 中a
+        name +=
+            "\xD6\xD0"
+            "a";  // 中a
     }
     ASSERT_EQ(CountChars(name), 150);
     const Text left = LeftChars(name, 100);
@@ -78,7 +80,11 @@ TEST(CharactersTest, MatchesNeverStartOnTrailByte) {
     EXPECT_EQ(FindText("abcabc", "abc", 1), 3u);
     EXPECT_EQ(FindText("abc", "", 2), 2u);
     // In a four-byte sequence the 30..39 bytes are not digits.
-    EXPECT_EQ(FindChar(Text("\x81\x30\x81\x30" "0", 5), '0'), 4u);
+    EXPECT_EQ(FindChar(Text("\x81\x30\x81\x30"
+                            "0",
+                            5),
+                       '0'),
+              4u);
 }
 
 TEST(CharactersTest, FindLastCharSkipsTrailBytes) {
