@@ -8,7 +8,9 @@
 namespace qs {
 
 // The charset under which the program hands its own texts to the converter.
-constexpr std::string_view InternalCharset() { return "GB18030"; }
+constexpr std::string_view InternalCharset() {
+    return "GB18030";
+}
 
 // The byte-order mark written in front of text in the encoding: EF BB BF for UTF-8, FF FE
 // for UTF-16LE, FE FF for UTF-16BE; empty for every other code.

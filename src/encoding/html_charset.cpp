@@ -1,5 +1,7 @@
 #include "encoding/html_charset.h"
 
+#include <cstring>
+
 #include "platform/characters.h"
 
 namespace qs {
@@ -7,20 +9,24 @@ namespace qs {
 namespace {
 
 struct Span {
-    std::size_t begin = 0;
-    std::size_t end = 0;   // one past the segment
-    std::size_t after = 0; // one past the end marker
+    std::size_t begin = 0;  // first byte of the segment
+    std::size_t end = 0;    // one past the segment
+    std::size_t after = 0;  // one past the end marker
 };
 
-// Both markers non-empty; from is a 0-based boundary. False when either marker is missing.
-bool FindBetween(std::string_view text, std::string_view startMarker, std::string_view endMarker,
+// The searches ignore letter case by running on lower-cased copies (which keep every
+// character boundary where it was). Both markers non-empty and already lower-cased.
+bool FindBetween(std::string_view lower, std::string_view startMarker, std::string_view endMarker,
                  std::size_t from, Span& span) {
-    const std::size_t start = FindTextNoCase(text, startMarker, from);
+    if (from > lower.size()) {
+        return false;
+    }
+    const std::size_t start = FindText(lower, startMarker, from);
     if (start == std::string_view::npos) {
         return false;
     }
     const std::size_t begin = start + startMarker.size();
-    const std::size_t end = FindTextNoCase(text, endMarker, begin);
+    const std::size_t end = FindText(lower, endMarker, begin);
     if (end == std::string_view::npos) {
         return false;
     }
@@ -28,40 +34,57 @@ bool FindBetween(std::string_view text, std::string_view startMarker, std::strin
     return true;
 }
 
-Text BetweenMarkers(std::string_view text, std::string_view startMarker,
-                    std::string_view endMarker, std::int64_t& position) {
-    const std::size_t from = position > 1 ? static_cast<std::size_t>(position - 1) : 0;
-    Span span;
-    if (!startMarker.empty() && !endMarker.empty()) {
-        if (from > text.size() || !FindBetween(text, startMarker, endMarker, from, span)) {
-            return {};
-        }
-        position = static_cast<std::int64_t>(span.after) + 1;
-        return Text(text.substr(span.begin, span.end - span.begin));
-    }
+std::size_t StartIndex(std::int64_t position) {
+    return position > 1 ? static_cast<std::size_t>(position - 1) : 0;
+}
 
-    // The sentinels take the place of the missing markers on a copy of the text.
+// lower is AsciiLower(text) when the caller has it already (walks over one text), else empty.
+Text BetweenMarkers(std::string_view text, std::string_view lower, std::string_view startMarker,
+                    std::string_view endMarker, std::int64_t& position) {
+    Text start = AsciiLower(startMarker);
+    Text end = AsciiLower(endMarker);
     Text copy;
-    std::string_view start = startMarker;
-    std::string_view end = endMarker;
-    if (start.empty()) {
-        start = U("#Qirn头#");
-        copy += start;
+    if (start.empty() || end.empty()) {
+        // The sentinels take the place of the missing markers on a copy of the text.
+        if (start.empty()) {
+            copy += U("#Qirn头#");
+            start = AsciiLower(U("#Qirn头#"));
+        }
+        copy += text;
+        if (end.empty()) {
+            copy += U("#Qirn尾#");
+            end = AsciiLower(U("#Qirn尾#"));
+        }
+        text = copy;
+        lower = {};
     }
-    copy += text;
-    if (end.empty()) {
-        end = U("#Qirn尾#");
-        copy += end;
+    Text lowered;
+    if (lower.size() != text.size()) {
+        lowered = AsciiLower(text);
+        lower = lowered;
     }
-    if (from > copy.size() || !FindBetween(copy, start, end, from, span)) {
+    Span span;
+    if (!FindBetween(lower, start, end, StartIndex(position), span)) {
         return {};
     }
     position = static_cast<std::int64_t>(span.after) + 1;
-    return copy.substr(span.begin, span.end - span.begin);
+    return Text(text.substr(span.begin, span.end - span.begin));
 }
 
-Text WithoutDoubleQuotes(std::string_view text) {
-    return ReplaceAll(text, "\"", "");
+Text ScanBetween(std::string_view text, std::string_view lower, std::string_view startMarker,
+                 std::string_view endMarker, std::int64_t& position, bool keepQuotes) {
+    const Text start = keepQuotes ? Text(startMarker) : ExpandQuotes(startMarker);
+    const Text end = keepQuotes ? Text(endMarker) : ExpandQuotes(endMarker);
+    Text found = BetweenMarkers(text, lower, start, end, position);
+    if (!found.empty()) {
+        return found;
+    }
+    const Text bareStart = ReplaceAll(start, "\"", "");
+    const Text bareEnd = ReplaceAll(end, "\"", "");
+    if (bareStart == start && bareEnd == end) {
+        return found;  // the second attempt would search for the same markers
+    }
+    return BetweenMarkers(text, lower, bareStart, bareEnd, position);
 }
 
 }  // namespace
@@ -69,25 +92,15 @@ Text WithoutDoubleQuotes(std::string_view text) {
 Text TextBetween(std::string_view text, std::string_view startMarker, std::string_view endMarker,
                  std::int64_t& position, bool expandQuotes) {
     if (expandQuotes) {
-        return BetweenMarkers(text, ExpandQuotes(startMarker), ExpandQuotes(endMarker), position);
+        return BetweenMarkers(text, {}, ExpandQuotes(startMarker), ExpandQuotes(endMarker),
+                              position);
     }
-    return BetweenMarkers(text, startMarker, endMarker, position);
+    return BetweenMarkers(text, {}, startMarker, endMarker, position);
 }
 
 Text ScanTextBetween(std::string_view text, std::string_view startMarker,
                      std::string_view endMarker, std::int64_t& position, bool keepQuotes) {
-    const Text start = keepQuotes ? Text(startMarker) : ExpandQuotes(startMarker);
-    const Text end = keepQuotes ? Text(endMarker) : ExpandQuotes(endMarker);
-    Text found = BetweenMarkers(text, start, end, position);
-    if (!found.empty()) {
-        return found;
-    }
-    const Text bareStart = WithoutDoubleQuotes(start);
-    const Text bareEnd = WithoutDoubleQuotes(end);
-    if (bareStart == start && bareEnd == end) {
-        return found;  // the second attempt would search for the same markers
-    }
-    return BetweenMarkers(text, bareStart, bareEnd, position);
+    return ScanBetween(text, {}, startMarker, endMarker, position, keepQuotes);
 }
 
 Text ExpandQuotes(std::string_view text) {
@@ -95,8 +108,9 @@ Text ExpandQuotes(std::string_view text) {
 }
 
 bool ContainsAlternatives(std::string_view text, std::string_view list, bool any) {
+    const Text lower = AsciiLower(text);
     for (const Text& alternative : SplitText(list, "[fg]")) {
-        const bool occurs = FindTextNoCase(text, alternative) != std::string_view::npos;
+        const bool occurs = FindText(lower, AsciiLower(alternative)) != std::string_view::npos;
         if (any && occurs) {
             return true;
         }
@@ -105,6 +119,36 @@ bool ContainsAlternatives(std::string_view text, std::string_view list, bool any
         }
     }
     return !any;
+}
+
+int DetectHtmlCharset(std::string_view text) {
+    // Every marker starts with "<"; most plain files are done with here.
+    if (text.empty() || std::memchr(text.data(), '<', text.size()) == nullptr) {
+        return HtmlCharsetNone;
+    }
+    // One lower-cased copy serves the whole walk; its segments are only tested, never shown.
+    const Text lower = AsciiLower(text);
+    std::int64_t position = 0;
+    const Text head = BetweenMarkers(lower, lower, "<head>", "</head>", position);
+    const std::string_view searched = head.empty() ? std::string_view(lower) : head;
+
+    static const Text lists[] = {
+        ExpandQuotes("charset=UTF-8[fg]charset=''UTF-8''[fg]charset='UTF-8'"),
+        ExpandQuotes("charset=Big5[fg]charset=''Big5''[fg]charset='Big5'"),
+        ExpandQuotes("charset=Big5-HKSCS[fg]charset=''Big5-HKSCS''[fg]charset='Big5-HKSCS'"),
+    };
+    position = 0;
+    for (;;) {
+        const Text segment = ScanBetween(searched, searched, "<meta", ">", position, false);
+        if (segment.empty()) {
+            return HtmlCharsetNone;
+        }
+        for (int i = 0; i < 3; ++i) {
+            if (ContainsAlternatives(segment, lists[i], true)) {
+                return HtmlCharsetUtf8 + i;
+            }
+        }
+    }
 }
 
 }  // namespace qs

@@ -23,6 +23,9 @@ struct Detection {
 // What the HTML test sees: the text up to its first zero byte or 0x1A byte. This limit is
 // for detection only; the decoded text keeps every byte.
 std::string_view HtmlDetectionInput(std::string_view all) {
+    if (all.empty()) {
+        return all;
+    }
     const void* zero = std::memchr(all.data(), 0, all.size());
     std::size_t length = zero ? static_cast<const char*>(zero) - all.data() : all.size();
     const void* eof = std::memchr(all.data(), 0x1A, length);
@@ -176,30 +179,6 @@ bool IsUtf8Text(std::string_view bytes) {
         sawNonAscii = true;
     }
     return sawNonAscii;
-}
-
-int DetectHtmlCharset(std::string_view text) {
-    std::int64_t position = 0;
-    Text head = TextBetween(text, "<head>", "</head>", position);
-    const std::string_view searched = head.empty() ? text : std::string_view(head);
-
-    static const Text lists[] = {
-        ExpandQuotes("charset=UTF-8[fg]charset=''UTF-8''[fg]charset='UTF-8'"),
-        ExpandQuotes("charset=Big5[fg]charset=''Big5''[fg]charset='Big5'"),
-        ExpandQuotes("charset=Big5-HKSCS[fg]charset=''Big5-HKSCS''[fg]charset='Big5-HKSCS'"),
-    };
-    position = 0;
-    for (;;) {
-        const Text segment = ScanTextBetween(searched, "<meta", ">", position);
-        if (segment.empty()) {
-            return HtmlCharsetNone;
-        }
-        for (int i = 0; i < 3; ++i) {
-            if (ContainsAlternatives(segment, lists[i], true)) {
-                return HtmlCharsetUtf8 + i;
-            }
-        }
-    }
 }
 
 }  // namespace qs

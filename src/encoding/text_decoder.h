@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "encoding/html_charset.h"
 #include "platform/text.h"
 
 namespace qs {
@@ -45,15 +46,6 @@ DecodedText DecodeBytes(std::string_view bytes, TextEncoding requested = Encodin
 // byte that is not ASCII. Keeps the window alive while it scans large data.
 bool IsUtf8Text(std::string_view bytes);
 
-// The charset declared in a meta tag of the text's HTML head (the whole text when it has no
-// plain "<head>...</head>"): 1 UTF-8, 2 Big5, 3 Big5-HKSCS, 0 none. The walk over the meta
-// tags stops at the first one with nothing inside.
-enum HtmlCharset : int {
-    HtmlCharsetNone = 0,
-    HtmlCharsetUtf8 = 1,
-    HtmlCharsetBig5 = 2,
-    HtmlCharsetBig5Hkscs = 3,
-};
-int DetectHtmlCharset(std::string_view text);
+// DetectHtmlCharset (the HTML test of the detection) is declared in encoding/html_charset.h.
 
 }  // namespace qs

@@ -40,16 +40,18 @@ Text FolderPrefix(const Text& folder) {
     return prefix;
 }
 
+char FoldAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
 bool SameCharNoCase(std::string_view x, std::string_view y) {
     if (x.size() != y.size()) {
         return false;
     }
-    for (std::size_t k = 0; k < x.size(); ++k) {
-        if (AsciiLower(x.substr(k, 1)) != AsciiLower(y.substr(k, 1))) {
-            return false;
-        }
+    if (x.size() > 1) {
+        return x == y;  // double-byte characters are compared as they are
     }
-    return true;
+    return FoldAscii(x[0]) == FoldAscii(y[0]);
 }
 
 }  // namespace
@@ -72,9 +74,8 @@ bool WildcardMatchesName(const Text& piece, const Text& name) {
         const std::size_t nl = CharLength(name, n);
         if (p < piece.size()) {
             const std::size_t pl = CharLength(piece, p);
-            if (piece[p] == '?' ||
-                SameCharNoCase(std::string_view(piece).substr(p, pl),
-                               std::string_view(name).substr(n, nl))) {
+            if (piece[p] == '?' || SameCharNoCase(std::string_view(piece).substr(p, pl),
+                                                  std::string_view(name).substr(n, nl))) {
                 p += pl;
                 n += nl;
                 continue;

@@ -11,8 +11,8 @@ namespace qs {
 // EnumerateByFind matches whole names: "*" any run, "?" exactly one character, ASCII
 // letters without regard to case, "*.*" every name; "|" separates patterns that are
 // listed one after the other; an empty pattern means "*.*".
-int EnumerateByFind(const Text& folder, const Text& pattern, TextList& result,
-                    bool append = false, bool foldersOnly = false);
+int EnumerateByFind(const Text& folder, const Text& pattern, TextList& result, bool append = false,
+                    bool foldersOnly = false);
 
 // EnumerateByObject: an empty pattern, "*" and "*.*" accept every name; "*.ext" (no other
 // "*") compares the end of the name without regard to ASCII case; any other pattern is

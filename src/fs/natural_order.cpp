@@ -5,7 +5,9 @@
 namespace qs {
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 unsigned char Folded(char c) {
     const auto b = static_cast<unsigned char>(c);

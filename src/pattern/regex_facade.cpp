@@ -1,5 +1,6 @@
 #include "pattern/regex_facade.h"
 
+#include "platform/characters.h"
 #include "platform/services.h"
 
 namespace qs {
@@ -58,7 +59,9 @@ Text RegexObject::Replace(const Text& text, const Text& replacement) {
     return ReplaceMatches(text, m_regex->FindAll(text, m_global ? 0 : 1), replacement);
 }
 
-Text RegexObject::GetPattern() const { return m_pattern; }
+Text RegexObject::GetPattern() const {
+    return m_pattern;
+}
 
 bool LineRegex::Compile(const Text& pattern, bool ignoreCase, bool multiLine, bool replaceAll) {
     m_regex = Regex().Compile(pattern, RegexFlags{ignoreCase, multiLine});
@@ -86,20 +89,30 @@ Text NormalizeLineBreaks(const Text& text) {
     Text result;
     result.reserve(n + n / 16 + 16);
     std::size_t done = 0;
-    for (std::size_t i = 0; i < n; ++i) {
+    std::size_t i = 0;
+    while (i < n) {
         const char c = text[i];
-        if (c == '\r') {
-            if (i + 1 < n && text[i + 1] == '\n') {
-                ++i;
-                continue;
-            }
-        } else if (c != '\n') {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            // A line-end byte after a lead byte belongs to that character.
+            i += CharLength(text, i);
             continue;
         }
-        // A lone CR or a lone LF: copy what came before it and put CR LF in its place.
-        result.append(text, done, i - done);
-        result += "\r\n";
-        done = i + 1;
+        bool lone = false;
+        if (c == '\r') {
+            if (i + 1 < n && text[i + 1] == '\n') {
+                i += 2;
+                continue;
+            }
+            lone = true;
+        } else if (c == '\n') {
+            lone = i == 0 || text[i - 1] != '\r';
+        }
+        if (lone) {
+            result.append(text, done, i - done);
+            result += "\r\n";
+            done = i + 1;
+        }
+        ++i;
     }
     result.append(text, done, n - done);
     return result;

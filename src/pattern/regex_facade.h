@@ -50,7 +50,8 @@ private:
     bool m_replaceAll = true;
 };
 
-// Every lone CR and every lone LF becomes CR LF; CR LF pairs stay as they are. Gives the
+// Every lone CR and every lone LF becomes CR LF; CR LF pairs stay as they are, and so does
+// a line-end byte that the character model takes as the trail of a lead byte. Gives the
 // same result as replacing "\r(?!\n)|(?<!\r)\n" by CR LF, in one pass over the bytes.
 Text NormalizeLineBreaks(const Text& text);
 

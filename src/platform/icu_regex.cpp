@@ -36,8 +36,7 @@ public:
             m_converter = nullptr;
             return;
         }
-        ucnv_setToUCallBack(m_converter, InvalidByteToSurrogate, nullptr, nullptr, nullptr,
-                            &err);
+        ucnv_setToUCallBack(m_converter, InvalidByteToSurrogate, nullptr, nullptr, nullptr, &err);
     }
     ~Gb18030Decoder() {
         if (m_converter != nullptr) {
@@ -73,8 +72,7 @@ public:
         const char* source = text.data();
         UErrorCode err = U_ZERO_ERROR;
         ucnv_toUnicode(m_converter, &target, units.data() + capacity, &source,
-                       text.data() + text.size(), offsets ? offsets->data() : nullptr, true,
-                       &err);
+                       text.data() + text.size(), offsets ? offsets->data() : nullptr, true, &err);
         if (U_FAILURE(err)) {
             return false;
         }
@@ -133,8 +131,8 @@ std::vector<RegexMatch> IcuCompiledRegex::FindAll(const Text& subject, std::size
         return unit < unitCount ? static_cast<std::size_t>(m_offsets[unit]) : n;
     };
     auto unitAt = [&](std::size_t byte) -> int32_t {
-        const auto it = std::lower_bound(m_offsets.begin(), m_offsets.end(),
-                                         static_cast<int32_t>(byte));
+        const auto it =
+            std::lower_bound(m_offsets.begin(), m_offsets.end(), static_cast<int32_t>(byte));
         return static_cast<int32_t>(it - m_offsets.begin());
     };
     auto nextStart = [&](std::size_t byte) {
@@ -203,11 +201,13 @@ std::unique_ptr<CompiledRegex> IcuRegexEngine::Compile(const Text& pattern, Rege
     if (flags.multiLine) {
         options |= UREGEX_MULTILINE;
     }
+    if (units.empty()) {
+        // ICU refuses a pattern of length 0; an empty group matches the same way.
+        units = {u'(', u'?', u':', u')'};
+    }
     UErrorCode err = U_ZERO_ERROR;
-    static const UChar kEmpty[1] = {0};
     URegularExpression* regex =
-        uregex_open(units.empty() ? kEmpty : units.data(), static_cast<int32_t>(units.size()),
-                    options, nullptr, &err);
+        uregex_open(units.data(), static_cast<int32_t>(units.size()), options, nullptr, &err);
     if (U_FAILURE(err) || regex == nullptr) {
         if (regex != nullptr) {
             uregex_close(regex);

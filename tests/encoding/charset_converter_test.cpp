@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/services.h"
+#include "support/faulty_file_system.h"
 #include "support/temp_folder.h"
 
 namespace qs {
@@ -22,8 +23,7 @@ TEST(ConvertCharset, Table) {
     } rows[] = {
         {"to UTF-8 without mark", "\xD6\xD0\xCE\xC4", "GB18030", "UTF-8",
          "\xE4\xB8\xAD\xE6\x96\x87"},  // 中文
-        {"to UTF-16LE without mark", "\xD6\xD0\xCE\xC4", "GB18030", "UTF-16LE",
-         "\x2D\x4E\x87\x65"},
+        {"to UTF-16LE without mark", "\xD6\xD0\xCE\xC4", "GB18030", "UTF-16LE", "\x2D\x4E\x87\x65"},
         {"a mark that is content stays", "\x84\x31\x95\x33", "GB18030", "UTF-8",
          "\xEF\xBB\xBF"},  // U+FEFF
         {"empty data", "", "GB18030", "UTF-8", ""},
@@ -54,7 +54,9 @@ TEST(EncodeText, Table) {
         {"undetected is written as it is", zhong, EncodingUndetected, zhong},
         {"unknown code is written as it is", zhong, 9, zhong},
         {"empty text has no mark", "", EncodingUtf8, ""},
-        {"zero bytes are written", "a\0b"s, EncodingUtf8, "\xEF\xBB\xBF" "a\0b"s},
+        {"zero bytes are written", "a\0b"s, EncodingUtf8,
+         "\xEF\xBB\xBF"
+         "a\0b"s},
         // Unrepresentable or undecodable: the internal bytes, whole and without a mark.
         {"emoji has no Big5 form", "a\x94\x39\xFC\x36", EncodingBig5, "a\x94\x39\xFC\x36"},
         {"lone lead byte", "a\x81", EncodingUtf16Le, "a\x81"},
@@ -68,8 +70,8 @@ TEST(WriteTextFileEncoded, WritesAndReplacesWholeFiles) {
     TempFolder folder;
     folder.Write("out.txt", std::string(100, 'x'));
     Bytes written;
-    ASSERT_TRUE(WriteTextFileEncoded(folder.File("out.txt"), "\xD6\xD0", EncodingUtf16Be,
-                                     &written));
+    ASSERT_TRUE(
+        WriteTextFileEncoded(folder.File("out.txt"), "\xD6\xD0", EncodingUtf16Be, &written));
     EXPECT_EQ(written, "\xFE\xFF\x4E\x2D");
     EXPECT_EQ(folder.Read("out.txt"), written);
 }
@@ -78,6 +80,19 @@ TEST(WriteTextFileEncoded, FailedConversionStillWritesTheText) {
     TempFolder folder;
     ASSERT_TRUE(WriteTextFileEncoded(folder.File("emoji.txt"), "\x94\x39\xFC\x36", EncodingBig5));
     EXPECT_EQ(folder.Read("emoji.txt"), "\x94\x39\xFC\x36");
+}
+
+TEST(WriteTextFileEncoded, FailedWriteKeepsTheOldFile) {
+    TempFolder folder;
+    folder.Write("out.txt", "old");
+    for (auto op : {FaultyFileSystem::Op::Write, FaultyFileSystem::Op::Commit}) {
+        FaultyFileSystem fs(Fs());
+        fs.FailNth(op, 1);
+        ServicesOverride guard({.fs = &fs});
+        EXPECT_FALSE(WriteTextFileEncoded(folder.File("out.txt"), "new", EncodingUtf8));
+    }
+    EXPECT_EQ(folder.Read("out.txt"), "old");
+    EXPECT_EQ(Fs().List(folder.Path())->size(), 1u);  // no temporary file left behind
 }
 
 TEST(WriteTextFileEncoded, Failures) {

@@ -9,6 +9,8 @@
 
 #include "encoding/charset_converter.h"
 #include "encoding/text_decoder.h"
+#include "platform/services.h"
+#include "support/faulty_file_system.h"
 #include "support/temp_folder.h"
 
 namespace qs {
@@ -25,9 +27,12 @@ struct FileRow {
     const char* name;
     std::string bytes;
     TextEncoding encoding;
-    std::optional<std::string> text;        // when given, the decoded text must equal it
+    std::optional<std::string> text;         // when given, the decoded text must equal it
     std::optional<std::string> writtenBack;  // when it is not the file itself
 };
+
+constexpr std::nullopt_t kAny = std::nullopt;   // any decoded text
+constexpr std::nullopt_t kSame = std::nullopt;  // written back as the file itself
 
 std::string Page(const std::string& meta, const std::string& body) {
     return "<html><head><title>t</title>" + meta + "</head><body>" + body + "</body></html>\r\n";
@@ -35,42 +40,41 @@ std::string Page(const std::string& meta, const std::string& body) {
 
 std::vector<FileRow> Rows() {
     return {
-        {"empty file", "", EncodingRaw, "", {}},
-        {"only a UTF-8 mark", kUtf8Mark, EncodingRaw, kUtf8Mark, {}},
+        {"empty file", "", EncodingRaw, "", kSame},
+        {"only a UTF-8 mark", kUtf8Mark, EncodingRaw, kUtf8Mark, kSame},
         {"UTF-8 with mark", kUtf8Mark + kUtf8Sample + "\r\n", EncodingUtf8,
-         kInternalSample + "\r\n", {}},
+         kInternalSample + "\r\n", kSame},
         // Code 2 is always written with its mark.
-        {"UTF-8 without mark", kUtf8Sample, EncodingUtf8, kInternalSample,
-         kUtf8Mark + kUtf8Sample},
+        {"UTF-8 without mark", kUtf8Sample, EncodingUtf8, kInternalSample, kUtf8Mark + kUtf8Sample},
         {"UTF-16LE with mark", "\xFF\xFE\x61\x00\x3D\xD8\x00\xDE\x40\xD8\x00\xDC\x0D\x00\x0A\x00"s,
-         EncodingUtf16Le, "a\x94\x39\xFC\x36\x95\x32\x82\x36\r\n", {}},  // a😀𠀀
+         EncodingUtf16Le, "a\x94\x39\xFC\x36\x95\x32\x82\x36\r\n", kSame},  // a😀𠀀
         {"UTF-16BE with mark", "\xFE\xFF\x00\x61\xD8\x3D\xDE\x00\x4E\x2D"s, EncodingUtf16Be,
-         "a\x94\x39\xFC\x36\xD6\xD0", {}},  // a😀中
-        {"UTF-16 without mark", "\x61\x00\x2D\x4E"s, EncodingRaw, "\x61\x00\x2D\x4E"s, {}},
+         "a\x94\x39\xFC\x36\xD6\xD0", kSame},  // a😀中
+        {"UTF-16 without mark", "\x61\x00\x2D\x4E"s, EncodingRaw, "\x61\x00\x2D\x4E"s, kSame},
         {"GB18030 with four-byte characters", kInternalSample + "\r\n", EncodingRaw,
-         kInternalSample + "\r\n", {}},
-        {"GBK", "\xD6\xD0\xCE\xC4\r\n", EncodingRaw, {}, {}},
-        {"Big5 without declaration", "\xC1\x63\xC5\xE9\xA4\xA4\xA4\xE5", EncodingRaw, {}, {}},
+         kInternalSample + "\r\n", kSame},
+        {"GBK", "\xD6\xD0\xCE\xC4\r\n", EncodingRaw, kAny, kSame},
+        {"Big5 without declaration", "\xC1\x63\xC5\xE9\xA4\xA4\xA4\xE5", EncodingRaw, kAny, kSame},
         {"Big5 page, content attribute",
          Page("<meta http-equiv=\"Content-Type\" content=\"text/html; charset=big5\">",
               "\xC1\x63\xC5\xE9\xA4\xA4\xA4\xE5"),  // 繁體中文
-         EncodingBig5, {}, {}},
+         EncodingBig5, kAny, kSame},
         {"Big5 page, single quotes", Page("<META charset='Big5'>", "\xC1\x63\xC5\xE9"),
-         EncodingBig5, {}, {}},
+         EncodingBig5, kAny, kSame},
         {"Big5-HKSCS page, double quotes",
          Page("<meta charset=\"Big5-HKSCS\">", "\xAD\xBB\xB4\xE4\x9D\xEE"),  // 香港㗎
-         EncodingBig5Hkscs, {}, {}},
+         EncodingBig5Hkscs, kAny, kSame},
         // Big5 takes 9D EE as a user-defined character, which comes back as the same bytes.
         {"Big5-HKSCS declared bare, HKSCS bytes",
-         Page("<meta charset=Big5-HKSCS>", "\xAD\xBB\xB4\xE4\x9D\xEE"), EncodingBig5, {}, {}},
+         Page("<meta charset=Big5-HKSCS>", "\xAD\xBB\xB4\xE4\x9D\xEE"), EncodingBig5, kAny, kSame},
         {"Big5 page with bytes outside Big5", Page("<meta charset=big5>", "\xA4\x30\xFF"),
-         EncodingRaw, {}, {}},
+         EncodingRaw, kAny, kSame},
         {"UTF-8 page, double quotes", Page("<meta charset=\"UTF-8\">", kUtf8Sample), EncodingUtf8,
-         {}, kUtf8Mark + Page("<meta charset=\"UTF-8\">", kUtf8Sample)},
-        {"UTF-8 page with GBK bytes", Page("<meta charset=utf-8>", "\xD6\xD0\xCE\xC4"),
-         EncodingRaw, {}, {}},
+         kAny, kUtf8Mark + Page("<meta charset=\"UTF-8\">", kUtf8Sample)},
+        {"UTF-8 page with GBK bytes", Page("<meta charset=utf-8>", "\xD6\xD0\xCE\xC4"), EncodingRaw,
+         kAny, kSame},
         {"zero bytes inside UTF-8", kUtf8Mark + "a\0b"s + kUtf8Sample, EncodingUtf8,
-         "a\0b"s + kInternalSample, {}},
+         "a\0b"s + kInternalSample, kSame},
     };
 }
 
@@ -95,6 +99,11 @@ TEST(EncodedFiles, ReadOnlyFileIsDecoded) {
     folder.Write("ro.txt", kUtf8Mark + kUtf8Sample);
     std::filesystem::permissions(folder.Path() + "/ro.txt", std::filesystem::perms::owner_read,
                                  std::filesystem::perm_options::replace);
+    // Root may write anything, so also refuse every way of opening a file for writing.
+    FaultyFileSystem fs(Fs());
+    fs.FailNth(FaultyFileSystem::Op::OpenReadWrite, 0);
+    fs.FailNth(FaultyFileSystem::Op::Create, 0);
+    ServicesOverride guard({.fs = &fs});
     const DecodedText decoded = DecodeTextFile(folder.File("ro.txt"));
     EXPECT_TRUE(decoded.opened);
     EXPECT_EQ(decoded.encoding, EncodingUtf8);

@@ -38,8 +38,8 @@ TEST(TextBetween, Table) {
         {"quote notation expanded", "x=\"1\"y", "x=''", "''", 0, true, "1", 6},
         {"quote notation taken literally", "x=\"1\"y", "x=''", "''", 0, false, "", 0},
         // B1 3C is one double-byte character, so its second byte is no "<".
-        {"no match inside a double-byte character", "\xB1<b>x</b><b>y</b>", "<b>", "</b>", 0,
-         false, "y", 18},
+        {"no match inside a double-byte character", "\xB1<b>x</b><b>y</b>", "<b>", "</b>", 0, false,
+         "y", 18},
     };
     for (const auto& row : rows) {
         std::int64_t position = row.position;
@@ -106,7 +106,10 @@ TEST(ContainsAlternatives, Table) {
         {"empty list, any", "a", "", true, false},
         {"empty list, all", "a", "", false, true},
         // 繁 in Big5 is C1 63: the "c" is its second byte, not the start of "charset".
-        {"no match on a second byte", "\xC1" "charset=big5", big5, true, false},
+        {"no match on a second byte",
+         "\xC1"
+         "charset=big5",
+         big5, true, false},
     };
     for (const auto& row : rows) {
         EXPECT_EQ(ContainsAlternatives(row.text, row.list, row.any), row.expected) << row.name;
