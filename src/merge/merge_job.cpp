@@ -53,24 +53,47 @@ bool MergeOptions::deleteSources() const {
     return m_form.IsChecked(U(names::MergeDelete));
 }
 
-void MergeFolder(App& app, const Text& folder, bool useObjectEnumeration) {
-    RunControl& run = app.run;
-    const MergeOptions options(app.MainForm());
-    TextList files;
-    Enumerate(useObjectEnumeration, folder, options.fileTypePattern(), files, false);
-    MergeFiles(run, files);
-    if (!options.includeSubfolders() || run.StopRequested) {
-        return;
-    }
-    TextList subfolders;
-    Enumerate(useObjectEnumeration, folder, options.fileTypePattern(), subfolders, true);
-    for (const Text& subfolder : subfolders) {
-        if (run.StopRequested) {
-            break;
+namespace {
+
+// The flag is tested after every pump of the walk, before the next unit's start clears it
+// again, so that a stop requested while a folder is listed or just before a sub-folder is
+// entered ends the walk.
+struct FolderWalk {
+    App& app;
+    bool useObjectEnumeration;
+
+    bool Stopped() const { return app.run.StopRequested; }
+
+    void Merge(const Text& folder) {
+        const MergeOptions options(app.MainForm());
+        TextList files;
+        Enumerate(useObjectEnumeration, folder, options.fileTypePattern(), files, false);
+        if (Stopped()) {
+            return;
         }
-        ProcessPendingEvents();
-        MergeFolder(app, subfolder, useObjectEnumeration);
+        MergeFiles(app.run, files);
+        if (!options.includeSubfolders() || Stopped()) {
+            return;
+        }
+        TextList subfolders;
+        Enumerate(useObjectEnumeration, folder, options.fileTypePattern(), subfolders, true);
+        for (const Text& subfolder : subfolders) {
+            if (Stopped()) {
+                break;
+            }
+            ProcessPendingEvents();
+            if (Stopped()) {
+                break;
+            }
+            Merge(subfolder);
+        }
     }
+};
+
+}  // namespace
+
+void MergeFolder(App& app, const Text& folder, bool useObjectEnumeration) {
+    FolderWalk{app, useObjectEnumeration}.Merge(folder);
 }
 
 void StartMergeJob(App& app, const Text& folder, const TextList& paths, bool pathsAreFolders,
@@ -80,7 +103,7 @@ void StartMergeJob(App& app, const Text& folder, const TextList& paths, bool pat
     if (!run.BeginJob(JobKind::Merge)) {
         return;
     }
-    const bool useObjectEnumeration = IsKeyDown(kControlKey);
+    FolderWalk walk{app, IsKeyDown(kControlKey)};
     const MergeOptions options(form);
 
     if (paths.empty()) {
@@ -94,13 +117,13 @@ void StartMergeJob(App& app, const Text& folder, const TextList& paths, bool pat
         if (!chosen.empty()) {
             form.SetTag(U(names::MergeButton), chosen);
             run.lastMergeFolder = chosen;
-            MergeFolder(app, chosen, useObjectEnumeration);
+            walk.Merge(chosen);
         }
     } else if (pathsAreFolders) {
         run.lastMergeFolder = paths.front();
         for (const Text& path : paths) {
-            MergeFolder(app, path, useObjectEnumeration);
-            if (run.StopRequested) {
+            walk.Merge(path);
+            if (walk.Stopped()) {
                 break;
             }
         }

@@ -192,6 +192,34 @@ TEST_F(MergeJobTest, StopBetweenDroppedFoldersEndsTheJob) {
     EXPECT_EQ(ui.Messages().size(), 1u) << "a stopped job still offers the folder";
 }
 
+// Whatever pump of the walk the stop arrives in after the first output, the sub-folder is
+// not merged (the next unit's start would clear the request again) unless its file had
+// already begun, which is then finished.
+TEST_F(MergeJobTest, StopAfterAFolderOutputEndsTheWalk) {
+    Check("选择框父目录保存", false);
+    Check("选择框遍历子目录", true);
+    for (int k = 1; k <= 4; ++k) {
+        const Text name = "R" + std::to_string(k);
+        const Text root = Folder(name);
+        Put(name + "/r.txt", "r");
+        Put(name + "/S/s.txt", "s");
+        int after = 0;
+        Text statusAtStop;
+        ui.ClearPumpActions();
+        ui.EveryPump([&, name, k] {
+            if (Exists(name + U("/r等1个文件.txt")) && ++after == k) {
+                statusAtStop = run.StatusText;
+                h.Click(names::MergeButton);
+            }
+        });
+        entry("", {root}, true, false);
+        ASSERT_EQ(after >= k, true) << "the walk has at least four pumps after the first output";
+        EXPECT_EQ(Exists(name + U("/S/s等1个文件.txt")), statusAtStop == "(1/1)s.txt")
+            << "stop at pump " << k;
+        EXPECT_EQ(h.Caption(names::MergeButton), "合并文件..     ");
+    }
+}
+
 // Files and folders dropped together: the files give one output without a question, then
 // each folder is merged and the question is asked once, for the folders.
 TEST_F(MergeJobTest, MixedDropOnTheMergePanel) {
