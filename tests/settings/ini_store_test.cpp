@@ -149,7 +149,7 @@ TEST_F(IniStoreTest, DamagedFilesNeverBreakTheStore) {
     } rows[] = {
         {"truncated header", "[S"},
         {"header without bracket", "[S\r\nA=1"},
-        {"binary", Bytes("\x00\xff\x81\r\n[\x00]\xfe", 11)},
+        {"binary", Bytes("\x00\xff\x81\r\n[\x00]\xfe", 9)},
         {"lone lead byte before CR LF", "[S]\r\nA=\x81\r\nB=2"},
         {"CR without LF", "[S]\rA=1\r"},
         {"duplicate section and key", "[S]\r\nA=1\r\nA=2\r\n[S]\r\nA=3"},
