@@ -111,6 +111,7 @@ TEST_F(IniStoreTest, ReadsFollowTheFileStructure) {
     for (const auto& row : rows) {
         EXPECT_EQ(store.ReadText(row.key, "default"), row.expected) << row.name;
     }
+    EXPECT_EQ(store.ReadText("Z", U("a┊*┊b")), U("a┊*┊b")) << "the default comes back as given";
     EXPECT_FALSE(store.ReadBool("D", false)) << "only 真 is true";
     EXPECT_EQ(store.ReadNumber("N", 5), 5) << "no number";
     EXPECT_EQ(store.ReadNumber("E", 5), 5);
