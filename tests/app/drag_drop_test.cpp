@@ -25,7 +25,8 @@ struct DropFixture {
         h.app.startMergeJob = [this](const Text&, const TextList& paths, bool folders,
                                      bool suppress) {
             merge.push_back({paths, folders, suppress});
-            if (onMerge) onMerge();
+            if (onMerge)
+                onMerge();
         };
     }
     Text Folder(const char* name) {
@@ -82,7 +83,8 @@ TEST(DragDropTest, SplitPanelCountsFilesOnly) {
                 files.push_back(f.File(fileNames[i]));
                 drop.push_back(files.back());
             }
-            if (i < row.folders) drop.push_back(f.Folder(folderNames[i]));
+            if (i < row.folders)
+                drop.push_back(f.Folder(folderNames[i]));
         }
         f.h.ui.QueueAnswer(ResultOk);
         DeliverDrop(f.h.app, U(names::SplitPanel), drop);
@@ -135,7 +137,8 @@ TEST(DragDropTest, FilesOnlyAreNotSuppressedAndCancelMergesNothing) {
 TEST(DragDropTest, StopDuringTheFileMergePreventsTheFolderMerge) {
     DropFixture f;
     f.onMerge = [&] {
-        if (f.merge.size() == 1) f.h.app.run.RequestStop();
+        if (f.merge.size() == 1)
+            f.h.app.run.RequestStop();
     };
     f.h.ui.QueueAnswer(ResultOk);
     DeliverDrop(f.h.app, U(names::MergePanel), {f.File("a.txt"), f.Folder("d")});
@@ -159,9 +162,11 @@ TEST(DragDropTest, StopClickDuringARealFileMergePreventsTheFolderMerge) {
     HeadlessApp h;
     int merges = 0;
     h.app.startMergeJob = [&](const Text&, const TextList& paths, bool, bool suppress) {
-        if (!h.app.run.BeginJob(JobKind::Merge)) return;
+        if (!h.app.run.BeginJob(JobKind::Merge))
+            return;
         ++merges;
-        for (int i = 0; i < 5 && !h.app.run.StopRequested; ++i) ProcessPendingEvents();
+        for (int i = 0; i < 5 && !h.app.run.StopRequested; ++i)
+            ProcessPendingEvents();
         h.app.run.EndJob(JobKind::Merge, paths, suppress);
     };
     h.temp.Write("a.txt", "x");

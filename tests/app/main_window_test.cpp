@@ -23,16 +23,26 @@ TEST(MainWindowTest, FirstStartShowsTheInitialValues) {
     EXPECT_EQ(ToUtf8Lossy(form.Controls().back()->name), "透明标签");
 
     const Initial rows[] = {
-        {names::ByParts, "按份数", true},        {names::PartCount, "100", false},
-        {names::ByBytes, "按字节", false},       {names::ByteSize, "3.12", false},
-        {names::LineMin, "5", false},            {names::LineMax, "10", false},
-        {names::CharMin, "200", false},          {names::CharMax, "500", false},
-        {names::ByString, "按字符串", false},    {names::SplitButton, "分割文件..", false},
-        {names::SplitPattern, "*.*", false},     {names::SplitDelete, "删除原文件", false},
-        {names::SubfolderSave, "子目录保存", true}, {names::RandomRename, "随机改名", false},
-        {names::UseString, "使用字符串", true},  {names::UseFile, "使用文件", false},
-        {names::SeparatorText, "", false},       {names::MergeButton, "合并文件..     ", false},
-        {names::MergePattern, "*.*", false},     {names::ParentSave, "父目录保存", true},
+        {names::ByParts, "按份数", true},
+        {names::PartCount, "100", false},
+        {names::ByBytes, "按字节", false},
+        {names::ByteSize, "3.12", false},
+        {names::LineMin, "5", false},
+        {names::LineMax, "10", false},
+        {names::CharMin, "200", false},
+        {names::CharMax, "500", false},
+        {names::ByString, "按字符串", false},
+        {names::SplitButton, "分割文件..", false},
+        {names::SplitPattern, "*.*", false},
+        {names::SplitDelete, "删除原文件", false},
+        {names::SubfolderSave, "子目录保存", true},
+        {names::RandomRename, "随机改名", false},
+        {names::UseString, "使用字符串", true},
+        {names::UseFile, "使用文件", false},
+        {names::SeparatorText, "", false},
+        {names::MergeButton, "合并文件..     ", false},
+        {names::MergePattern, "*.*", false},
+        {names::ParentSave, "父目录保存", true},
         {names::HandleEncoding, "处理文本编码", false},
         {names::UseNothing, "合并时不使用中间数据", false},
     };
@@ -71,9 +81,9 @@ TEST(MainWindowTest, SplitModeRules) {
         std::vector<std::string_view> enabled;
     };
     const std::vector<std::string_view> boxes = {
-        names::PartCount, names::ByteSize, names::ByteUnit,       names::LineMin,
-        names::LineMax,   names::CharMin,  names::CharMax,        names::SkipBlankLines,
-        names::SeparatorButton};
+        names::PartCount, names::ByteSize,       names::ByteUnit,
+        names::LineMin,   names::LineMax,        names::CharMin,
+        names::CharMax,   names::SkipBlankLines, names::SeparatorButton};
     const Row rows[] = {
         {"parts", names::ByParts, {names::PartCount}},
         {"bytes", names::ByBytes, {names::ByteSize, names::ByteUnit}},
@@ -90,8 +100,8 @@ TEST(MainWindowTest, SplitModeRules) {
                 std::find(row.enabled.begin(), row.enabled.end(), box) != row.enabled.end();
             EXPECT_EQ(!h.Disabled(box), shouldBeEnabled) << box;
         }
-        for (std::string_view always : {names::SplitButton, names::SplitDelete,
-                                        names::SubfolderSave, names::RandomRename}) {
+        for (std::string_view always :
+             {names::SplitButton, names::SplitDelete, names::SubfolderSave, names::RandomRename}) {
             EXPECT_FALSE(h.Disabled(always)) << always;
         }
     }
@@ -128,8 +138,8 @@ TEST(MainWindowTest, LogoStaysInItsBandAndReverses) {
     HeadlessApp h;
     Form& form = h.form();
     const Control& logo = form.Get(U(names::Logo));
-    const int lowest = 93 + 64 + 20 - 1;   // reverses one pixel past the icon bound
-    const int highest = 567 - 20 + 1;      // and one pixel past the right bound
+    const int lowest = 93 + 64 + 20 - 1;  // reverses one pixel past the icon bound
+    const int highest = 567 - 20 + 1;     // and one pixel past the right bound
     int reversals = 0;
     int previous = logo.left;
     int direction = 1;

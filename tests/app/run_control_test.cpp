@@ -21,8 +21,7 @@ int RunFakeJob(App& app, JobKind kind, const TextList& paths, std::vector<std::s
         for (int step = 0; step < 3 && !run.StopRequested; ++step) {
             ProcessPendingEvents();
             if (captions) {
-                captions->push_back(
-                    ToUtf8Lossy(app.MainForm().TextOf(U(StartButtonOf(kind)))));
+                captions->push_back(ToUtf8Lossy(app.MainForm().TextOf(U(StartButtonOf(kind)))));
             }
         }
         if (!run.StopRequested) {
@@ -55,8 +54,8 @@ TEST(RunControlTest, StartButtonCaptionsCarryBusyStoppingAndIdle) {
         std::vector<std::string> captions;
         int finished = 0;
         auto entry = [&] {
-            finished = RunFakeJob(h.app, row.kind, {"/in/a.txt", "/in/b.txt", "/in/c.txt"},
-                                  &captions);
+            finished =
+                RunFakeJob(h.app, row.kind, {"/in/a.txt", "/in/b.txt", "/in/c.txt"}, &captions);
         };
         h.app.startSplitJob = [&](const Text&, const TextList&) { entry(); };
         h.app.startMergeJob = [&](const Text&, const TextList&, bool, bool) { entry(); };
@@ -157,9 +156,7 @@ TEST(RunControlTest, FailureListShowsTenThenEllipsis) {
         int lines;  // item lines shown
         bool ellipsis;
     };
-    const Row rows[] = {{"none", 0, 0, false},
-                        {"ten", 10, 10, false},
-                        {"eleven", 11, 10, true}};
+    const Row rows[] = {{"none", 0, 0, false}, {"ten", 10, 10, false}, {"eleven", 11, 10, true}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
         FailureList list;

@@ -37,7 +37,8 @@ TEST(ScriptedUiTest, PumpActionsRunAtTheirCall) {
         ran.push_back(ui.PumpCount());
         ui.AtPump(1, [&] { ran.push_back(-ui.PumpCount()); });  // scheduled from an action
     });
-    for (int i = 0; i < 4; ++i) ui.ProcessPendingEvents();
+    for (int i = 0; i < 4; ++i)
+        ui.ProcessPendingEvents();
     EXPECT_EQ(ran, (std::vector<int>{2, 3, -3}));
 
     ui.ResetPumpCount();

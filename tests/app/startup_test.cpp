@@ -35,8 +35,8 @@ TEST(StartupTest, LifecycleStepsRunInOrderAroundTheLoop) {
         EXPECT_TRUE(h.form().RequestClose());
     });
     EXPECT_EQ(code, 0);
-    EXPECT_EQ(trace, (std::vector<std::string>{"open store", "restore", "after status line",
-                                               "loop", "save", "exit"}));
+    EXPECT_EQ(trace, (std::vector<std::string>{"open store", "restore", "after status line", "loop",
+                                               "save", "exit"}));
     EXPECT_FALSE(h.form().IsOpen());
     EXPECT_EQ(h.app.drops.registeredPanels.size(), 2u);
 }
@@ -58,8 +58,10 @@ TEST(StartupTest, ClosingDuringAJobStopsItFirstThenSavesAndCloses) {
         openWhenSaved = h.app.run.AnyBusy();
     });
     h.app.startSplitJob = [&](const Text&, const TextList&) {
-        if (!h.app.run.BeginJob(JobKind::Split)) return;
-        for (; steps < 100 && !h.app.run.StopRequested; ++steps) ProcessPendingEvents();
+        if (!h.app.run.BeginJob(JobKind::Split))
+            return;
+        for (; steps < 100 && !h.app.run.StopRequested; ++steps)
+            ProcessPendingEvents();
         h.app.run.lastSplitFolder = "/out";
         h.app.run.EndJob(JobKind::Split, {"/in/a.txt"});
     };

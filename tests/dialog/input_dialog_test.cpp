@@ -6,9 +6,15 @@
 namespace qs {
 namespace {
 
-const Text& Tag(HeadlessApp& h) { return h.form().Get(U(names::SeparatorButton)).tag; }
-void SetBody(Form& d, const Text& text) { d.SetText(U(names::Body), text); }
-const Text& Body(Form& d) { return d.TextOf(U(names::Body)); }
+const Text& Tag(HeadlessApp& h) {
+    return h.form().Get(U(names::SeparatorButton)).tag;
+}
+void SetBody(Form& d, const Text& text) {
+    d.SetText(U(names::Body), text);
+}
+const Text& Body(Form& d) {
+    return d.TextOf(U(names::Body));
+}
 // The button is enabled only in the split-by-string mode.
 void EditSeparator(HeadlessApp& h) {
     h.Click(names::ByString);
@@ -20,8 +26,9 @@ TEST(InputDialogTest, OpensWithTheSeparatorCentredAndFocused) {
     h.form().SetTag(U(names::SeparatorButton), U("第一章"));
     h.ui.QueueModal([&](Form& d) {
         EXPECT_EQ(Body(d), U("第一章"));
-        EXPECT_EQ(ToUtf8Lossy(d.Title()),
-                  "请输入用于分割的字符串，这些字符串必然多次出现在目标文件中，这样才能以此为分割点");
+        EXPECT_EQ(
+            ToUtf8Lossy(d.Title()),
+            "请输入用于分割的字符串，这些字符串必然多次出现在目标文件中，这样才能以此为分割点");
         EXPECT_EQ(d.Left(), 264);  // 1024 / 2 - 495 / 2, fraction dropped
         EXPECT_EQ(d.Top(), 172);   // (768 - 30) / 2 - 393 / 2
         EXPECT_EQ(d.Focused(), U(names::Body));
@@ -76,14 +83,30 @@ TEST(InputDialogTest, ButtonsSetTheSeparator) {
         {"ok stores line breaks", "a", "", {}, "x\r\ny", ""},
         {"ok on emptied body", "a", "", {names::ClearButton, names::OkButton}, "", ""},
         {"cancel discards", "a", "", {names::CancelButton}, "a", ""},
-        {"restore brings back the initial text", "a", "", {names::ClearButton,
-             names::RestoreButton, names::OkButton}, "a", ""},
-        {"restore without initial text", "", "", {names::RestoreButton, names::OkButton},
-         "x\r\ny", "启动值为空！"},
-        {"paste replaces the whole body", "a", U("粘贴的"), {names::DialogPasteButton,
-             names::OkButton}, U("粘贴的"), ""},
-        {"paste of an empty clipboard empties", "a", "", {names::DialogPasteButton,
-             names::OkButton}, "", ""},
+        {"restore brings back the initial text",
+         "a",
+         "",
+         {names::ClearButton, names::RestoreButton, names::OkButton},
+         "a",
+         ""},
+        {"restore without initial text",
+         "",
+         "",
+         {names::RestoreButton, names::OkButton},
+         "x\r\ny",
+         "启动值为空！"},
+        {"paste replaces the whole body",
+         "a",
+         U("粘贴的"),
+         {names::DialogPasteButton, names::OkButton},
+         U("粘贴的"),
+         ""},
+        {"paste of an empty clipboard empties",
+         "a",
+         "",
+         {names::DialogPasteButton, names::OkButton},
+         "",
+         ""},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
@@ -95,7 +118,8 @@ TEST(InputDialogTest, ButtonsSetTheSeparator) {
             if (row.clicks.empty()) {
                 d.Click(U(names::OkButton));
             }
-            for (std::string_view click : row.clicks) d.Click(U(click));
+            for (std::string_view click : row.clicks)
+                d.Click(U(click));
         });
         EditSeparator(h);
         EXPECT_EQ(Tag(h), row.expectedTag);
