@@ -5,10 +5,8 @@
 #include <memory>
 
 #include "app/control_model.h"
-#if __has_include("dialog/input_dialog.h")
+#include "app/run_control.h"
 #include "dialog/input_dialog.h"
-#define QS_HAVE_INPUT_DIALOG 1
-#endif
 #include "encoding/text_decoder.h"
 #include "pattern/regex_facade.h"
 #include "platform/characters.h"
@@ -21,7 +19,7 @@ namespace {
 
 constexpr std::int64_t kCopyChunk = 1 << 20;
 
-void Pump() { Ui().ProcessPendingEvents(); }
+void Pump() { ProcessPendingEvents(); }
 
 ModeResult Refuse(SplitContext& ctx, const char* message, const Text* focus) {
     MessageRequest request;
@@ -275,9 +273,7 @@ ModeResult SplitAtSeparator(SplitContext& ctx, const Text& path) {
     const Text separator = ctx.Options().Separator();
     if (separator.empty()) {
         Refuse(ctx, "请输入用于分割的字符串！", nullptr);
-#ifdef QS_HAVE_INPUT_DIALOG
         EditSplitSeparator(ctx.form);
-#endif
         return ModeResult::ValidationFailed;
     }
     const DecodedText decoded = ReadText(ctx, path);

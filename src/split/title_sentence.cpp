@@ -4,7 +4,7 @@
 
 #include "platform/characters.h"
 #include "platform/random.h"
-#include "platform/services.h"
+#include "app/run_control.h"
 
 namespace qs {
 namespace {
@@ -137,7 +137,7 @@ Text StripTags(const Text& text) {
             out.append(text, copied, open - copied);
             copied = i + 1;
             open = std::string::npos;
-            Ui().ProcessPendingEvents();
+            ProcessPendingEvents();
         }
         i += len;
     }
