@@ -36,9 +36,9 @@ Text TrimSpaces(const Text& s) {
     std::size_t i = 0;
     while (i < s.size()) {
         const std::size_t len = CharLength(s, i);
-        const bool space = (len == 1 && s[i] == ' ') ||
-                           (len == 2 && static_cast<unsigned char>(s[i]) == 0xA1 &&
-                            static_cast<unsigned char>(s[i + 1]) == 0xA1);
+        const bool space =
+            (len == 1 && s[i] == ' ') || (len == 2 && static_cast<unsigned char>(s[i]) == 0xA1 &&
+                                          static_cast<unsigned char>(s[i + 1]) == 0xA1);
         if (!space) {
             if (first == s.size()) {
                 first = i;
@@ -100,8 +100,14 @@ Text NumberedPath(SplitContext& ctx, const Text& source, const Text& dotExt) {
 
 Text SanitizeFileName(const Text& name) {
     static const std::array<std::pair<const char*, const char*>, 8> kWide = {{
-        {"\\", "＼"}, {"/", "／"}, {":", "："}, {"*", "＊"},
-        {"?", "？"}, {"|", "｜"}, {"<", "＜"}, {">", "＞"},
+        {"\\", "＼"},
+        {"/", "／"},
+        {":", "："},
+        {"*", "＊"},
+        {"?", "？"},
+        {"|", "｜"},
+        {"<", "＜"},
+        {">", "＞"},
     }};
     Text out = name;
     for (const auto& [from, to] : kWide) {
@@ -214,8 +220,9 @@ CopyResult CopyPiece(SplitContext& ctx, const Text& source, ReadHandle& in, std:
     }
     std::int64_t left = length;
     while (result == CopyResult::Written && left > 0) {
-        const std::int64_t want =
-            left < static_cast<std::int64_t>(buffer.size()) ? left : static_cast<std::int64_t>(buffer.size());
+        const std::int64_t want = left < static_cast<std::int64_t>(buffer.size())
+                                      ? left
+                                      : static_cast<std::int64_t>(buffer.size());
         const std::int64_t got = in.Read(buffer.data(), want);
         if (got <= 0) {
             result = CopyResult::ReadFailed;

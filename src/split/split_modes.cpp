@@ -19,7 +19,9 @@ namespace {
 
 constexpr std::int64_t kCopyChunk = 1 << 20;
 
-void Pump() { ProcessPendingEvents(); }
+void Pump() {
+    ProcessPendingEvents();
+}
 
 ModeResult Refuse(SplitContext& ctx, const char* message, const Text* focus) {
     MessageRequest request;
@@ -76,8 +78,8 @@ void WriteByteRanges(SplitContext& ctx, const Text& path, ReadHandle& in, std::i
             ctx.state.pieceBytes.clear();
         } else {
             if (buffer.empty()) {
-                buffer.resize(static_cast<std::size_t>(std::min(std::max(size, std::int64_t{1}),
-                                                                kCopyChunk)));
+                buffer.resize(static_cast<std::size_t>(
+                    std::min(std::max(size, std::int64_t{1}), kCopyChunk)));
             }
             if (CopyPiece(ctx, path, in, position, chunk, buffer) == CopyResult::ReadFailed) {
                 ctx.state.failures.push_back({SplitFailureKind::Read, path});
@@ -194,8 +196,8 @@ ModeResult SplitByLineCount(SplitContext& ctx, const Text& path) {
             break;
         }
         const void* hit = std::memchr(data + pos, '\n', size - pos);
-        const std::size_t lf = hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - data)
-                                   : size;
+        const std::size_t lf =
+            hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - data) : size;
         std::size_t end = lf;
         if (hit && end > pos && data[end - 1] == '\r') {
             --end;
