@@ -141,9 +141,30 @@ Text AsciiLower(std::string_view text) {
 }
 
 std::size_t FindTextNoCase(std::string_view text, std::string_view needle, std::size_t from) {
-    const Text lowerText = AsciiLower(text);
-    const Text lowerNeedle = AsciiLower(needle);
-    return FindText(lowerText, lowerNeedle, from);
+    auto lower = [](char c) {
+        return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    };
+    if (needle.empty()) {
+        return from <= text.size() ? from : std::string_view::npos;
+    }
+    const char first = lower(needle[0]);
+    const char firstUpper =
+        (first >= 'a' && first <= 'z') ? static_cast<char>(first - 'a' + 'A') : first;
+    std::size_t i = from;
+    while (i + needle.size() <= text.size()) {
+        const char c = text[i];
+        if (c == first || c == firstUpper) {
+            std::size_t k = 1;
+            while (k < needle.size() && lower(text[i + k]) == lower(needle[k])) {
+                ++k;
+            }
+            if (k == needle.size()) {
+                return i;
+            }
+        }
+        i += CharLength(text, i);
+    }
+    return std::string_view::npos;
 }
 
 }  // namespace qs

@@ -1,0 +1,184 @@
+#include "encoding/text_decoder.h"
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+
+#include "encoding/charset_converter.h"
+#include "encoding/html_charset.h"
+#include "platform/services.h"
+
+namespace qs {
+
+namespace {
+
+// How many bytes the UTF-8 scan examines between two calls that keep the window alive.
+constexpr std::size_t kEventStride = std::size_t{1} << 20;
+
+struct Detection {
+    TextEncoding encoding = EncodingUndetected;
+    std::optional<Bytes> converted;
+};
+
+// What the HTML test sees: the text up to its first zero byte or 0x1A byte. This limit is
+// for detection only; the decoded text keeps every byte.
+std::string_view HtmlDetectionInput(std::string_view all) {
+    if (all.empty()) {
+        return all;
+    }
+    const void* zero = std::memchr(all.data(), 0, all.size());
+    std::size_t length = zero ? static_cast<const char*>(zero) - all.data() : all.size();
+    const void* eof = std::memchr(all.data(), 0x1A, length);
+    if (eof) {
+        length = static_cast<const char*>(eof) - all.data();
+    }
+    return all.substr(0, length);
+}
+
+// Decides the encoding and converts the body; no converted text means the caller takes the
+// source's own bytes with code 1.
+Detection Detect(std::string_view all, TextEncoding requested) {
+    Detection result;
+    TextEncoding code = requested;
+    std::size_t bodyStart = 0;
+    if (code == EncodingUndetected) {
+        if (all.starts_with(ByteOrderMark(EncodingUtf8))) {
+            code = EncodingUtf8;
+            bodyStart = 3;
+        } else if (all.starts_with(ByteOrderMark(EncodingUtf16Le))) {
+            code = EncodingUtf16Le;
+            bodyStart = 2;
+        } else if (all.starts_with(ByteOrderMark(EncodingUtf16Be))) {
+            code = EncodingUtf16Be;
+            bodyStart = 2;
+        } else {
+            switch (DetectHtmlCharset(HtmlDetectionInput(all))) {
+                case HtmlCharsetUtf8:
+                    code = EncodingUtf8;
+                    break;
+                case HtmlCharsetBig5:
+                    code = EncodingBig5;
+                    break;
+                case HtmlCharsetBig5Hkscs:
+                    code = EncodingBig5Hkscs;
+                    break;
+                default:
+                    break;
+            }
+        }
+    } else if (code == EncodingUtf16Le || code == EncodingUtf16Be) {
+        // A forced UTF-16 skips two bytes, whatever they are.
+        bodyStart = std::min<std::size_t>(2, all.size());
+    } else if (code == EncodingUtf8 && all.starts_with(ByteOrderMark(EncodingUtf8))) {
+        bodyStart = 3;
+    }
+
+    const std::string_view body = all.substr(bodyStart);
+    if (code == EncodingUndetected && IsUtf8Text(body)) {
+        code = EncodingUtf8;
+    }
+    const std::string_view charset = CharsetName(code);
+    if (!charset.empty() && !body.empty()) {
+        std::optional<Bytes> converted = Conv().Convert(body, charset, InternalCharset());
+        if (converted && !converted->empty()) {
+            result.encoding = code;
+            result.converted = std::move(converted);
+        }
+    }
+    return result;
+}
+
+}  // namespace
+
+std::string_view CharsetName(TextEncoding encoding) {
+    switch (encoding) {
+        case EncodingUtf8:
+            return "UTF-8";
+        case EncodingUtf16Le:
+            return "UTF-16LE";
+        case EncodingUtf16Be:
+            return "UTF-16BE";
+        case EncodingBig5:
+            return "BIG5";
+        case EncodingBig5Hkscs:
+            return "BIG5-HKSCS";
+        default:
+            return {};
+    }
+}
+
+DecodedText DecodeTextFile(const Text& path, TextEncoding requested) {
+    if (path.empty()) {
+        return {};
+    }
+    std::optional<Bytes> source = Fs().ReadWholeFile(path);
+    if (!source) {
+        return {};
+    }
+    Detection detection = Detect(*source, requested);
+    if (detection.converted) {
+        return {std::move(*detection.converted), detection.encoding, true};
+    }
+    return {std::move(*source), EncodingRaw, true};
+}
+
+DecodedText DecodeBytes(std::string_view bytes, TextEncoding requested) {
+    Detection detection = Detect(bytes, requested);
+    if (detection.converted) {
+        return {std::move(*detection.converted), detection.encoding, true};
+    }
+    return {Text(bytes), EncodingRaw, true};
+}
+
+bool IsUtf8Text(std::string_view bytes) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::size_t n = bytes.size();
+    std::size_t i = 0;
+    std::size_t nextBreath = kEventStride;
+    bool sawNonAscii = false;
+    while (i < n) {
+        if (i >= nextBreath) {
+            Ui().ProcessPendingEvents();
+            nextBreath = i + kEventStride;
+        }
+        const std::size_t limit = std::min(n, nextBreath);
+        while (i + 8 <= limit) {
+            std::uint64_t word;
+            std::memcpy(&word, p + i, 8);
+            if (word & 0x8080808080808080ULL) {
+                break;
+            }
+            i += 8;
+        }
+        while (i < limit && p[i] < 0x80) {
+            ++i;
+        }
+        if (i >= limit) {
+            continue;
+        }
+        const unsigned lead = p[i];
+        std::size_t length;
+        if ((lead & 0xE0) == 0xC0) {
+            length = 2;
+        } else if ((lead & 0xF0) == 0xE0) {
+            length = 3;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+        } else {
+            return false;
+        }
+        if (length > n - i) {
+            return false;
+        }
+        for (std::size_t k = 1; k < length; ++k) {
+            if ((p[i + k] & 0xC0) != 0x80) {
+                return false;
+            }
+        }
+        i += length;
+        sawNonAscii = true;
+    }
+    return sawNonAscii;
+}
+
+}  // namespace qs

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "encoding/html_charset.h"
+#include "platform/text.h"
+
+namespace qs {
+
+// The encoding of a source, kept by the jobs and handed back when writing their output.
+using TextEncoding = std::int32_t;
+enum : TextEncoding {
+    EncodingUndetected = 0,  // as a request: detect
+    EncodingRaw = 1,         // the bytes as they are, in the internal code page
+    EncodingUtf8 = 2,
+    EncodingUtf16Le = 3,
+    EncodingUtf16Be = 4,
+    EncodingBig5 = 5,
+    EncodingBig5Hkscs = 6,
+};
+
+// "UTF-8", "UTF-16LE", "UTF-16BE", "BIG5", "BIG5-HKSCS" for codes 2..6; empty for the codes
+// that are never converted.
+std::string_view CharsetName(TextEncoding encoding);
+
+struct DecodedText {
+    Text text;
+    // 1..6 after a decoding; 0 only when the source could not be opened.
+    TextEncoding encoding = EncodingUndetected;
+    bool opened = false;
+};
+
+// Reads a whole file and decodes it: a byte-order mark, then a charset declaration in the
+// meta tags of an HTML head, then a plausible UTF-8 pattern decide the encoding; anything
+// else is taken raw. The text is either an exact conversion of the body into the internal
+// code page or, with code 1, the file's own bytes (mark included). requested 0 detects;
+// another code forces that encoding. The file is opened for reading only.
+DecodedText DecodeTextFile(const Text& path, TextEncoding requested = EncodingUndetected);
+
+// DecodeTextFile on bytes in memory (always "opened").
+DecodedText DecodeBytes(std::string_view bytes, TextEncoding requested = EncodingUndetected);
+
+// Whether the bytes look like UTF-8: only well-formed sequences of one to four bytes (lead
+// bytes C0-DF, E0-EF, F0-F4 with the right number of continuation bytes) and at least one
+// byte that is not ASCII. Keeps the window alive while it scans large data.
+bool IsUtf8Text(std::string_view bytes);
+
+// DetectHtmlCharset (the HTML test of the detection) is declared in encoding/html_charset.h.
+
+}  // namespace qs

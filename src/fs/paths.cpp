@@ -1,0 +1,51 @@
+#include "fs/paths.h"
+
+#include "platform/characters.h"
+#include "platform/services.h"
+
+namespace qs {
+
+Text PathDirectory(const Text& path, char separator) {
+    const std::size_t p = FindLastChar(path, separator);
+    return p == Text::npos ? Text() : path.substr(0, p);
+}
+
+Text PathFileName(const Text& path, char separator) {
+    const std::size_t p = FindLastChar(path, separator);
+    return p == Text::npos ? path : path.substr(p + 1);
+}
+
+Text PathBaseName(const Text& path, char separator) {
+    Text name = PathFileName(path, separator);
+    const std::size_t p = FindLastChar(name, '.');
+    if (p != Text::npos) {
+        name.resize(p);
+    }
+    return name;
+}
+
+Text PathExtension(const Text& path, char separator) {
+    const Text name = PathFileName(path, separator);
+    const std::size_t p = FindLastChar(name, '.');
+    return p == Text::npos ? Text() : name.substr(p + 1);
+}
+
+bool EnsureDirectoryChain(const Text& path, char separator) {
+    FileSystem& fs = Fs();
+    for (std::size_t p = FindChar(path, separator); p != Text::npos;
+         p = FindChar(path, separator, p + 1)) {
+        if (separator == '/' && p == 0) {
+            continue;  // the root of an absolute path
+        }
+        if (separator == '\\' && p == 2) {
+            continue;  // a drive such as D:
+        }
+        const Text prefix = path.substr(0, p);
+        if (!fs.Exists(prefix) && !fs.CreateFolder(prefix)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace qs

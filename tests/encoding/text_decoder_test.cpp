@@ -1,0 +1,152 @@
+#include "encoding/text_decoder.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/services.h"
+
+namespace qs {
+namespace {
+
+using namespace std::string_literals;
+
+TEST(IsUtf8Text, Table) {
+    const struct {
+        const char* name;
+        std::string bytes;
+        bool expected;
+    } rows[] = {
+        {"empty", "", false},
+        {"pure ASCII", "hello, world", false},
+        {"ASCII with zero bytes", "a\0b"s, false},
+        {"two-byte sequence", "\xC3\xA9", true},                                // é
+        {"three-byte sequences", "\xE4\xB8\xAD\xE6\x96\x87", true},             // 中文
+        {"four-byte sequence", "a\xF0\x9F\x98\x80", true},                      // a😀
+        {"CJK Extension B", "\xF0\xA0\x80\x80", true},                          // 𠀀
+        {"zero byte between characters", "\xE4\xB8\xAD\0\xE6\x96\x87"s, true},  // 中\0文
+        {"lead F5 is never UTF-8", "\xF5\x80\x80\x80", false},
+        {"four-byte lead with two continuations",
+         "\xF0\x9F\x98"
+         "a",
+         false},
+        {"stray continuation byte", "a\x80", false},
+        {"sequence cut by the end", "\xE4\xB8", false},
+        {"GBK bytes", "\xD6\xD0\xCE\xC4", false},   // 中文 in GBK
+        {"Big5 bytes", "\xC1\x63\xC5\xE9", false},  // 繁體 in Big5
+        // The ASCII fast path reads 8 bytes at a time; the odd byte sits past a boundary.
+        {"non-ASCII after a long ASCII run", std::string(13, 'a') + "\xC3\xA9", true},
+        {"bad byte after a long ASCII run", std::string(13, 'a') + "\xC3\xA9" + "\xFF", false},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(IsUtf8Text(row.bytes), row.expected) << row.name;
+    }
+}
+
+// Counts how often the scan lets the window breathe.
+class CountingUi : public UiServices {
+public:
+    int events = 0;
+    int ShowMessage(const MessageRequest&) override { return ResultOk; }
+    Text OpenFilesDialog(const Text&, const Text&, const Text&) override { return {}; }
+    Text OpenFileDialog(const Text&, const Text&, const Text&) override { return {}; }
+    Text ChooseFolder(const Text&, const Text&) override { return {}; }
+    Text ClipboardText() override { return {}; }
+    void ProcessPendingEvents() override { ++events; }
+    bool IsCtrlDown() override { return false; }
+    bool OpenFolder(const Text&) override { return false; }
+    bool OpenUrl(const Text&) override { return false; }
+    void RunModal(Form&) override {}
+    int ScreenWidth() override { return 800; }
+    int ScreenHeight() override { return 600; }
+};
+
+TEST(IsUtf8Text, KeepsTheWindowAliveOnLargeData) {
+    CountingUi ui;
+    ServicesOverride guard({.ui = &ui});
+    // 5 MiB, with a character across the 1 MiB boundary.
+    std::string bytes(5u << 20, 'x');
+    bytes.replace((1u << 20) - 1, 3, "\xE4\xB8\xAD");
+    EXPECT_TRUE(IsUtf8Text(bytes));
+    EXPECT_GE(ui.events, 3);
+    EXPECT_LE(ui.events, 10);
+}
+
+struct DecodeRow {
+    const char* name;
+    std::string bytes;
+    TextEncoding requested;
+    TextEncoding encoding;
+    Text text;  // internal bytes
+};
+
+TEST(DecodeBytes, Table) {
+    const std::string big5Page = "<head><meta charset=big5></head>";
+    const std::vector<DecodeRow> rows = {
+        {"empty", "", 0, EncodingRaw, ""},
+        {"only a UTF-8 mark", "\xEF\xBB\xBF", 0, EncodingRaw, "\xEF\xBB\xBF"},
+        {"UTF-8 with mark", "\xEF\xBB\xBF\xE4\xB8\xAD\xE6\x96\x87", 0, EncodingUtf8,
+         "\xD6\xD0\xCE\xC4"},  // 中文
+        {"FF FE 00 00 is UTF-16LE", "\xFF\xFE\0\0"s, 0, EncodingUtf16Le, "\0"s},
+        {"UTF-16BE with mark", "\xFE\xFF\x00\x61"s, 0, EncodingUtf16Be, "a"},
+        {"UTF-16LE with a surrogate pair", "\xFF\xFE\x61\x00\x3D\xD8\x00\xDE"s, 0, EncodingUtf16Le,
+         "a\x94\x39\xFC\x36"},  // a😀
+        {"pure ASCII is raw", "plain text\r\n", 0, EncodingRaw, "plain text\r\n"},
+        {"UTF-8 without mark, four-byte characters",
+         "\xE4\xB8\xAD\xE6\x96\x87\xF0\x9F\x98\x80\xF0\xA0\x80\x80", 0, EncodingUtf8,
+         "\xD6\xD0\xCE\xC4\x94\x39\xFC\x36\x95\x32\x82\x36"},  // 中文😀𠀀
+        {"zero byte kept inside UTF-8", "\xE4\xB8\xAD\0\xE6\x96\x87"s, 0, EncodingUtf8,
+         "\xD6\xD0\0\xCE\xC4"s},  // 中\0文
+        {"UTF-16 without mark keeps every byte", "a\0b\0"s, 0, EncodingRaw, "a\0b\0"s},
+        {"broken surrogate falls back to the bytes", "\xFF\xFE\x3D\xD8\x61\x00"s, 0, EncodingRaw,
+         "\xFF\xFE\x3D\xD8\x61\x00"s},
+        {"GBK is raw", "\xD6\xD0\xCE\xC4", 0, EncodingRaw, "\xD6\xD0\xCE\xC4"},
+        {"page declaring UTF-8", "<meta charset=utf-8>\xE4\xB8\xAD", 0, EncodingUtf8,
+         "<meta charset=utf-8>\xD6\xD0"},
+        {"page declaring UTF-8 with other bytes", "<meta charset=UTF-8>\xD6\xD0", 0, EncodingRaw,
+         "<meta charset=UTF-8>\xD6\xD0"},
+        {"Big5 page", big5Page + "\xC1\x63\xC5\xE9", 0, EncodingBig5,
+         big5Page + "\xB7\xB1\xF3\x77"},  // 繁體
+        {"Big5 page with bytes outside Big5", big5Page + "\xA4\x30\xFF", 0, EncodingRaw,
+         big5Page + "\xA4\x30\xFF"},
+        {"Big5-HKSCS page", "<meta charset='Big5-HKSCS'>\xAD\xBB\xB4\xE4\x9D\xEE", 0,
+         EncodingBig5Hkscs,
+         "<meta charset='Big5-HKSCS'>\xCF\xE3\xB8\xDB\x82\x30\x9E\x38"},  // 香港㗎
+        {"zero byte before the meta tag hides it", "\0<meta charset=big5>\xC1\x63"s, 0, EncodingRaw,
+         "\0<meta charset=big5>\xC1\x63"s},
+        {"0x1A before the meta tag hides it", "\x1A<meta charset=big5>\xC1\x63", 0, EncodingRaw,
+         "\x1A<meta charset=big5>\xC1\x63"},
+        {"zero byte after the meta tag", "<meta charset=big5>\0\xC1\x63"s, 0, EncodingBig5,
+         "<meta charset=big5>\0\xB7\xB1"s},
+        {"forced UTF-16LE skips two bytes", "ab\x61\x00"s, EncodingUtf16Le, EncodingUtf16Le, "a"},
+        {"forced UTF-16LE on one byte", "a", EncodingUtf16Le, EncodingRaw, "a"},
+        {"forced UTF-8 without mark", "abc", EncodingUtf8, EncodingUtf8, "abc"},
+        {"forced UTF-8 skips its mark",
+         "\xEF\xBB\xBF"
+         "abc",
+         EncodingUtf8, EncodingUtf8, "abc"},
+        {"forced Big5 on other bytes", "\xA4\x30", EncodingBig5, EncodingRaw, "\xA4\x30"},
+        {"forced raw keeps the mark",
+         "\xEF\xBB\xBF"
+         "abc",
+         EncodingRaw, EncodingRaw,
+         "\xEF\xBB\xBF"
+         "abc"},
+        {"unknown code is raw",
+         "\xEF\xBB\xBF"
+         "abc",
+         7, EncodingRaw,
+         "\xEF\xBB\xBF"
+         "abc"},
+    };
+    for (const auto& row : rows) {
+        const DecodedText decoded = DecodeBytes(row.bytes, row.requested);
+        EXPECT_TRUE(decoded.opened) << row.name;
+        EXPECT_EQ(decoded.encoding, row.encoding) << row.name;
+        EXPECT_EQ(decoded.text, row.text) << row.name;
+    }
+}
+
+}  // namespace
+}  // namespace qs

@@ -1,0 +1,146 @@
+#include "pattern/regex_facade.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "platform/text.h"
+
+namespace qs {
+namespace {
+
+TEST(RegexObjectTest, ExecuteAndMatchValues) {
+    RegexObject re;
+    ASSERT_TRUE(re.Compile("b+"));
+    EXPECT_EQ(re.GetPattern(), "b+");
+    EXPECT_EQ(re.Execute("abbcBd"), 2);
+    EXPECT_EQ(re.MatchValue(1), "bb");
+    EXPECT_EQ(re.MatchValue(2), "B");  // ignore case is on by default
+    EXPECT_EQ(re.MatchValue(3), "");
+    EXPECT_EQ(re.MatchValue(0), "");
+    EXPECT_EQ(re.Execute(""), 0);
+}
+
+TEST(RegexObjectTest, EmptySubjectMatchesOnlyAnEmptyPattern) {
+    RegexObject re;
+    ASSERT_TRUE(re.Compile("x*"));
+    EXPECT_EQ(re.Execute(""), 1);
+    EXPECT_EQ(re.MatchValue(1), "");
+}
+
+TEST(RegexObjectTest, FlagsAndMultiLine) {
+    RegexObject re;
+    ASSERT_TRUE(re.Compile("^a", false, true, true));
+    EXPECT_EQ(re.Execute("a\nA\na"), 2);
+    ASSERT_TRUE(re.Compile("^a", true, false, true));
+    EXPECT_EQ(re.Execute("a\na"), 1);
+    ASSERT_TRUE(re.Compile("a", true, true, false));
+    EXPECT_EQ(re.Execute("aaa"), 1);
+    EXPECT_EQ(re.Replace("aaa", "b"), "baa");
+}
+
+TEST(RegexObjectTest, BadPatternLeavesAnEmptyObject) {
+    RegexObject re;
+    EXPECT_FALSE(re.Compile("(a"));
+    EXPECT_EQ(re.Execute("a"), 0);
+    EXPECT_EQ(re.Replace("a", "b"), "");
+    EXPECT_EQ(re.GetPattern(), "");
+    RegexObject fresh;
+    EXPECT_EQ(fresh.GetPattern(), "");
+}
+
+TEST(RegexObjectTest, DoubleByteTextMapsToBytes) {
+    RegexObject re;
+    // 。 (A1 A3) between 第一 (B5 DA D2 BB) and 句 (BE E4)
+    ASSERT_TRUE(re.Compile(U("[^。]+")));
+    const Text subject = U("第一。句");
+    EXPECT_EQ(re.Execute(subject), 2);
+    EXPECT_EQ(re.MatchValue(1), U("第一"));
+    EXPECT_EQ(re.MatchValue(2), U("句"));
+    EXPECT_EQ(re.Replace(subject, U("字")), U("字。字"));
+    // 誠 (D5 5C): a search for a backslash does not find its trail byte
+    ASSERT_TRUE(re.Compile("\\\\"));
+    EXPECT_EQ(re.Execute("\xD5\x5C"), 0);
+}
+
+TEST(RegexObjectTest, InvalidBytesDoNotBreakMatching) {
+    RegexObject re;
+    ASSERT_TRUE(re.Compile("b."));
+    // 81 20 is a lead byte with a trail that GB18030 does not allow; a lone FF ends it.
+    const Text subject(
+        "b\x81\x20"
+        "b.b\xFF",
+        7);
+    EXPECT_EQ(re.Execute(subject), 3);
+    EXPECT_EQ(re.MatchValue(1), "b\x81\x20");  // the whole two-byte unit, never a half
+    EXPECT_EQ(re.MatchValue(2), "b.");
+    EXPECT_EQ(re.MatchValue(3), "b\xFF");
+    ASSERT_TRUE(re.Compile(" "));
+    EXPECT_EQ(re.Execute(subject), 0);  // the 20 belongs to the unit 81 20
+    ASSERT_TRUE(re.Compile("b"));
+    EXPECT_EQ(re.Execute("\x80"
+                         "b"),
+              0);  // 80 62 is one unit
+}
+
+TEST(LineRegexTest, ReplaceCounts) {
+    LineRegex re;
+    ASSERT_TRUE(re.Compile("a"));
+    EXPECT_EQ(re.Replace("aAa", "x"), "xxx");
+    EXPECT_EQ(re.Replace("aAa", "x", 2), "xxa");
+    EXPECT_EQ(re.Replace("aAa", "x", 0), "aAa");
+    ASSERT_TRUE(re.Compile("a", true, true, false));
+    EXPECT_EQ(re.Replace("aaa", "x"), "xaa");
+    EXPECT_EQ(re.Replace("aaa", "x", 5), "xxx");
+    EXPECT_FALSE(re.Compile("[a"));
+    EXPECT_EQ(re.Replace("abc", "x"), "abc");
+}
+
+TEST(LineRegexTest, EmptyMatchesAdvance) {
+    LineRegex re;
+    ASSERT_TRUE(re.Compile("x*"));
+    EXPECT_EQ(re.Replace(U("a中"), "-"), U("-a-中-"));
+}
+
+struct LineBreakRow {
+    const char* name;
+    Text in;
+    Text out;
+};
+
+TEST(NormalizeLineBreaksTest, Rows) {
+    const LineBreakRow rows[] = {
+        {"empty", "", ""},
+        {"lone CR", "a\rb", "a\r\nb"},
+        {"lone LF", "a\nb", "a\r\nb"},
+        {"pair stays", "a\r\nb", "a\r\nb"},
+        {"LF CR", "\n\r", "\r\n\r\n"},
+        {"CR CR LF", "\r\r\n", "\r\n\r\n"},
+        {"trailing CR", "a\r", "a\r\n"},
+        {"no breaks", "abc", "abc"},
+        {"LF taken by a lead byte", "\xD0\n", "\xD0\n"},
+        {"CR taken by a lead byte, then LF", "\xD0\r\n", "\xD0\r\n"},
+        {"double-byte then lone LF", "\xD6\xD0\n", "\xD6\xD0\r\n"},  // 中 LF
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(NormalizeLineBreaks(row.in), row.out) << row.name;
+    }
+}
+
+TEST(NormalizeLineBreaksTest, SameAsTheExpression) {
+    LineRegex re;
+    ASSERT_TRUE(re.Compile("\\r(?!\\n)|(?<!\\r)\\n"));
+    std::mt19937 gen(12345);
+    const char alphabet[] = {'\r', '\n', 'a', '\xD6', '\xD0', '\0', '\x81', '\x30'};
+    for (int round = 0; round < 500; ++round) {
+        Text in;
+        const int length = static_cast<int>(gen() % 40);
+        for (int k = 0; k < length; ++k) {
+            in += alphabet[gen() % sizeof(alphabet)];
+        }
+        ASSERT_EQ(NormalizeLineBreaks(in), re.Replace(in, "\r\n")) << "round " << round;
+    }
+}
+
+}  // namespace
+}  // namespace qs

@@ -1,0 +1,107 @@
+#include "platform/characters.h"
+
+#include <gtest/gtest.h>
+
+namespace qs {
+namespace {
+
+struct CountRow {
+    const char* name;
+    Text text;
+    std::int32_t chars;
+};
+
+TEST(CharactersTest, CountChars) {
+    const CountRow rows[] = {
+        {"empty", "", 0},
+        // a 中 CR LF
+        {"ascii, double-byte, CR LF", "a\xD6\xD0\r\n", 3},
+        {"LF then CR are two line ends", "\n\r", 2},
+        {"lone CR at the end", "ab\r", 3},
+        // U+20AC as a four-byte GB18030 sequence: 81 30 81 30 is U+0080
+        {"four-byte sequence", Text("\x81\x30\x81\x30", 4), 1},
+        {"four-byte then ascii", Text("\x81\x30\x81\x30x", 5), 2},
+        {"lone lead byte at the end", "a\xD6", 2},
+        {"double-byte with an ascii trail", "\xD5\x5C", 1},  // 誠
+        {"zero bytes count", Text("a\0b", 3), 3},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(CountChars(row.text), row.chars) << row.name;
+    }
+}
+
+TEST(CharactersTest, LeftCharsKeepsWholeCharacters) {
+    Text name;
+    for (int i = 0; i < 75; ++i) {
+        name +=
+            "\xD6\xD0"
+            "a";  // 中a
+    }
+    ASSERT_EQ(CountChars(name), 150);
+    const Text left = LeftChars(name, 100);
+    EXPECT_EQ(CountChars(left), 100);
+    EXPECT_EQ(left.size(), 150u);
+    EXPECT_EQ(name.compare(0, left.size(), left), 0);
+
+    EXPECT_EQ(LeftChars("ab", 5), "ab");
+    EXPECT_EQ(LeftChars("\xD6\xD0", 1), "\xD6\xD0");
+    EXPECT_EQ(LeftChars(Text("\x81\x30\x81\x30z", 5), 1), Text("\x81\x30\x81\x30", 4));
+}
+
+struct SplitRow {
+    const char* name;
+    Text text;
+    Text separator;
+    TextList parts;
+};
+
+TEST(CharactersTest, SplitText) {
+    const SplitRow rows[] = {
+        {"separator at both ends", "SaSbS", "S", {"", "a", "b"}},
+        {"no separator", "abc", "S", {"abc"}},
+        {"empty text", "", "S", {}},
+        {"empty separator", "abc", "", {"abc"}},
+        {"two separators in a row", "aSSb", "S", {"a", "", "b"}},
+        {"multi-byte separator", "a--b--", "--", {"a", "b"}},
+        // 誠 is D5 5C: the 5C is a trail byte, not a backslash
+        {"separator byte as trail byte", "x\xD5\\y\\z", "\\", {"x\xD5\\y", "z"}},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(SplitText(row.text, row.separator), row.parts) << row.name;
+    }
+}
+
+TEST(CharactersTest, MatchesNeverStartOnTrailByte) {
+    // 獍 (AB 41) followed by A: "A" first matches as a character at 2, not at the trail byte.
+    EXPECT_EQ(FindText("\xAB\x41\x41", "A"), 2u);
+    EXPECT_EQ(FindChar("\xAB\x41\x41", 'A'), 2u);
+    EXPECT_EQ(FindText("\xAB\x41", "A"), Text::npos);
+    EXPECT_EQ(FindText("\xAB\x41\xAB\x41", "\x41\xAB"), Text::npos);
+    EXPECT_EQ(FindText("abcabc", "abc", 1), 3u);
+    EXPECT_EQ(FindText("abc", "", 2), 2u);
+    // In a four-byte sequence the 30..39 bytes are not digits.
+    EXPECT_EQ(FindChar(Text("\x81\x30\x81\x30"
+                            "0",
+                            5),
+                       '0'),
+              4u);
+}
+
+TEST(CharactersTest, FindLastCharSkipsTrailBytes) {
+    // 誠 (D5 5C): its second byte is not a backslash.
+    EXPECT_EQ(FindLastChar("a\\\xD5\x5C", '\\'), 1u);
+    EXPECT_EQ(FindLastChar("\xD5\x5C", '\\'), Text::npos);
+    EXPECT_EQ(FindLastChar("a.b.c", '.'), 3u);
+    EXPECT_EQ(FindLastChar("", '.'), Text::npos);
+}
+
+TEST(CharactersTest, ReplaceAllAndCaseFolding) {
+    EXPECT_EQ(ReplaceAll("\xD5\x5C\\", "\\", "/"), "\xD5\x5C/");
+    EXPECT_EQ(ReplaceAll("aaa", "a", "aa"), "aaaaaa");
+    // 獍 (AB 41): its trail byte is an A but is not folded.
+    EXPECT_EQ(AsciiLower("AB\xAB\x41"), "ab\xAB\x41");
+    EXPECT_EQ(FindTextNoCase("xx.TXT", ".txt"), 2u);
+}
+
+}  // namespace
+}  // namespace qs
