@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -79,6 +80,7 @@ protected:
     }
 
     void Open() {
+        form.MarkOpen();
         window = std::make_unique<FormWindow>(form);
         window->show();
     }
@@ -237,7 +239,9 @@ TEST_F(FormViewTest, ClosingDuringAJobWaitsForItToUnwind) {
     });
     form.On(U("按钮"), ControlEvent::Clicked, [&] {
         running = true;
-        while (!stop) {
+        QElapsedTimer limit;
+        limit.start();
+        while (!stop && limit.elapsed() < 3000) {
             Ui().ProcessPendingEvents();
         }
         running = false;
