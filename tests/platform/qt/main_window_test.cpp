@@ -91,7 +91,7 @@ TEST_F(MainWindowTest, ModeRadioDisablesTheOtherModesBoxes) {
 }
 
 TEST_F(MainWindowTest, SplitFromTheButtonWritesThePieces) {
-    temp.Write("甲.txt", "1\r\n2\r\n3\r\n4\r\n");
+    temp.Write(U("甲.txt"), "1\r\n2\r\n3\r\n4\r\n");
     auto* count = qobject_cast<QLineEdit*>(Widget(names::PartCount));
     count->setText(QStringLiteral("2"));
     emit count->textEdited(count->text());
@@ -105,15 +105,17 @@ TEST_F(MainWindowTest, SplitFromTheButtonWritesThePieces) {
 }
 
 TEST_F(MainWindowTest, DropOnTheSplitPanelAsksAndSplits) {
-    temp.Write("乙.txt", "1\r\n2\r\n3\r\n4\r\n");
+    temp.Write(U("乙.txt"), "1\r\n2\r\n3\r\n4\r\n");
     form().SetText(U(names::PartCount), "2");
     ui.answers = {ResultOk, ResultNo};
     auto* data = new QMimeData;
     data->setUrls({QUrl::fromLocalFile(ToQt(temp.File(U("乙.txt"))))});
     QWidget* panel = Widget(names::SplitPanel);
+    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(panel, &enter);
     QDropEvent drop(QPointF(20, 20), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(panel, &drop);
-    ASSERT_TRUE(testing::PumpUntil([&] { return ui.shown.size() >= 2; }));
+    ASSERT_TRUE(testing::PumpUntil([&] { return ui.shown.size() >= 2; })) << ui.shown.size();
     EXPECT_EQ(ui.shown[0].text, U("确定分割被拖放的 1 个文件吗？"));
     EXPECT_EQ(FilesUnder(temp.Path()), 3);
     delete data;
