@@ -6,6 +6,7 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QTimer>
 #include <QUrl>
 #include <filesystem>
 
@@ -119,6 +120,28 @@ TEST_F(MainWindowTest, DropOnTheSplitPanelAsksAndSplits) {
     EXPECT_EQ(ui.shown[0].text, U("确定分割被拖放的 1 个文件吗？"));
     EXPECT_EQ(FilesUnder(temp.Path()), 3);
     delete data;
+}
+
+TEST_F(MainWindowTest, ClickOnTheRunningButtonStopsTheSplit) {
+    std::string lines;
+    for (int i = 0; i < 200000; ++i) {
+        lines += "line\r\n";
+    }
+    temp.Write(U("丙.txt"), lines);
+    qobject_cast<QAbstractButton*>(Widget(names::ByLines))->click();
+    ui.files.push_back(temp.File(U("丙.txt")));
+    ui.answers = {ResultNo};
+    auto* button = qobject_cast<QAbstractButton*>(Widget(names::SplitButton));
+    QString captionWhenClicked;
+    QTimer::singleShot(100, button, [&] {
+        captionWhenClicked = button->text();
+        button->click();
+    });
+    button->click();
+    EXPECT_NE(captionWhenClicked, QStringLiteral("分割文件.."));
+    EXPECT_EQ(button->text(), QStringLiteral("分割文件.."));
+    // Stopped early: far fewer pieces than 200000 lines in pieces of at most 10.
+    EXPECT_LT(FilesUnder(temp.Path()), 20001);
 }
 
 }  // namespace
