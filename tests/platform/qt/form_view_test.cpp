@@ -66,12 +66,10 @@ protected:
         form.Add(tick);
         // The box follows the selection of 单选乙.
         form.Get(U("编辑数")).disabled = false;
-        form.On(U("单选乙"), ControlEvent::Clicked, [this] {
-            form.SetDisabled(U("编辑数"), form.IsChecked(U("单选乙")));
-        });
-        form.On(U("单选甲"), ControlEvent::Clicked, [this] {
-            form.SetDisabled(U("编辑数"), form.IsChecked(U("单选乙")));
-        });
+        form.On(U("单选乙"), ControlEvent::Clicked,
+                [this] { form.SetDisabled(U("编辑数"), form.IsChecked(U("单选乙"))); });
+        form.On(U("单选甲"), ControlEvent::Clicked,
+                [this] { form.SetDisabled(U("编辑数"), form.IsChecked(U("单选乙"))); });
     }
 
     template <typename W>
@@ -187,8 +185,7 @@ QMimeData* UrlsOf(const QStringList& paths) {
 void SendDrop(QWidget* target, const QStringList& paths) {
     std::unique_ptr<QMimeData> data(UrlsOf(paths));
     const QPointF at(target->width() / 2.0, target->height() / 2.0);
-    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, data.get(), Qt::LeftButton,
-                          Qt::NoModifier);
+    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(target, &enter);
     QDropEvent drop(at, Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(target, &drop);
@@ -197,11 +194,12 @@ void SendDrop(QWidget* target, const QStringList& paths) {
 TEST_F(FormViewTest, DropOnThePanelDeliversAllPathsInOneBatch) {
     Open();
     std::vector<TextList> batches;
-    window->View().SetDropHandler(U("面板"), [&](const TextList& paths) { batches.push_back(paths); });
+    window->View().SetDropHandler(U("面板"),
+                                  [&](const TextList& paths) { batches.push_back(paths); });
     // A long name must arrive whole; a folder arrives without its trailing separator.
     const QString longName = QStringLiteral("/tmp/") + QString(300, QChar(0x6587)) + ".txt";
-    SendDrop(Widget<QGroupBox>("面板"), {QStringLiteral("/tmp/甲.txt"), longName,
-                                        QStringLiteral("/tmp/目录/")});
+    SendDrop(Widget<QGroupBox>("面板"),
+             {QStringLiteral("/tmp/甲.txt"), longName, QStringLiteral("/tmp/目录/")});
     ASSERT_TRUE(testing::PumpUntil([&] { return !batches.empty(); }));
     ASSERT_EQ(batches.size(), 1u);
     ASSERT_EQ(batches[0].size(), 3u);

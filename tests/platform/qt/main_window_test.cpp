@@ -43,7 +43,8 @@ protected:
 
     int FilesUnder(const Text& folder) {
         int count = 0;
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(ToUtf8Lossy(folder))) {
+        for (const auto& entry :
+             std::filesystem::recursive_directory_iterator(ToUtf8Lossy(folder))) {
             count += entry.is_regular_file() ? 1 : 0;
         }
         return count;
