@@ -4,9 +4,11 @@
 
 #include "app/app.h"
 #include "app/drag_drop.h"
+#include "app/main_window.h"
 #include "app/startup.h"
 #include "platform/qt/form_window.h"
 #include "platform/qt/main_window_view.h"
+#include "settings/control_state.h"
 
 namespace qs {
 
@@ -23,6 +25,17 @@ void QtMainWindow::AttachDrops() {
         m_window->View().SetDropHandler(
             panel, [app, panel](const TextList& paths) { DeliverDrop(*app, panel, paths); });
     }
+}
+
+void WireSettings(App& app, const Text& settingsPath) {
+    Form& form = app.MainForm();
+    app.lifecycle.Attach(LifecyclePoint::StartUp, [settingsPath] { OpenSettings(settingsPath); });
+    app.lifecycle.Attach(LifecyclePoint::CreatedBeforeRules,
+                         [&form] { RestoreMainWindowStates(form); });
+    app.lifecycle.Attach(LifecyclePoint::AboutToClose, [&form] { SaveMainWindowStates(form); });
+    app.lifecycle.Attach(LifecyclePoint::Exit, [] { CloseSettings(); });
+    form.On(U(names::SavePicture), ControlEvent::Clicked, [&form] { SaveSettingsNow(form); });
+    form.On(U(names::SaveLink), ControlEvent::LeftButtonDown, [&form] { SaveSettingsNow(form); });
 }
 
 int RunQtProgram(App& app, QApplication& application) {

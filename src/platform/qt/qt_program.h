@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "platform/text.h"
+
 class QApplication;
 
 namespace qs {
@@ -27,6 +29,11 @@ private:
     App& m_app;
     std::unique_ptr<FormWindow> m_window;
 };
+
+// The settings store on the given file for the program's lifecycle: opened at start-up,
+// restored into the window before its rules, saved when it closes, closed at exit, and
+// saved on demand from the save picture and link.
+void WireSettings(App& app, const Text& settingsPath);
 
 // The whole program on Qt: start-up, the window, Qt's event loop until the window has
 // closed, shut-down. Returns the exit code.

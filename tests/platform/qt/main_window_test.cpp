@@ -15,6 +15,7 @@
 #include "app/startup.h"
 #include "dialog/input_dialog.h"
 #include "merge/merge_job.h"
+#include "platform/characters.h"
 #include "platform/qt/form_window.h"
 #include "platform/qt/qt_program.h"
 #include "platform/qt/qt_text.h"
@@ -48,6 +49,26 @@ protected:
             count += entry.is_regular_file() ? 1 : 0;
         }
         return count;
+    }
+
+    void MakeFolder(const Text& name) {
+        std::filesystem::create_directories(ToUtf8Lossy(temp.File(name)));
+    }
+
+    // Drags the paths onto the named panel and drops them there.
+    void Drop(std::string_view panelName, const std::vector<Text>& paths) {
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const Text& path : paths) {
+            urls.push_back(QUrl::fromLocalFile(ToQt(path)));
+        }
+        data.setUrls(urls);
+        QWidget* panel = Widget(panelName);
+        QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton,
+                              Qt::NoModifier);
+        QApplication::sendEvent(panel, &enter);
+        QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(panel, &drop);
     }
 
     QApplication& application = testing::App();
@@ -143,6 +164,112 @@ TEST_F(MainWindowTest, ClickOnTheRunningButtonStopsTheSplit) {
     EXPECT_EQ(button->text(), QStringLiteral("分割文件.."));
     // Stopped early: far fewer pieces than 200000 lines in pieces of at most 10.
     EXPECT_LT(FilesUnder(temp.Path()), 20001);
+}
+
+TEST_F(MainWindowTest, MergeFromTheButtonWritesTheFolderIntoOneFile) {
+    MakeFolder(U("源"));
+    temp.Write(U("源/a.txt"), "AAA\r\n");
+    temp.Write(U("源/b.txt"), "BBB\r\n");
+    ui.folders.push_back(temp.File(U("源")));
+    auto* button = qobject_cast<QAbstractButton*>(Widget(names::MergeButton));
+    button->click();
+    // Saved in the parent folder by default, named after the first file.
+    EXPECT_EQ(temp.Read(U("a等2个文件.txt")), "AAA\r\nBBB\r\n");
+    EXPECT_EQ(form().Get(U(names::MergeButton)).tag, temp.File(U("源")));
+    EXPECT_EQ(button->text(), ToQt(U("合并文件..     ")));
+    EXPECT_TRUE(Widget(names::MergePattern)->isVisible());
+}
+
+TEST_F(MainWindowTest, MergeFromTheButtonCancelledWritesNothing) {
+    MakeFolder(U("源"));
+    temp.Write(U("源/a.txt"), "AAA");
+    qobject_cast<QAbstractButton*>(Widget(names::MergeButton))->click();
+    EXPECT_EQ(FilesUnder(temp.Path()), 1);
+    EXPECT_TRUE(ui.shown.empty());
+}
+
+// Records every status text shown while jobs run.
+class StatusLog : public FormObserver {
+public:
+    void OnChanged(Form& form, const Control* control, ControlProperty property) override {
+        if (control && property == ControlProperty::Content && control->name == U(names::Status)) {
+            texts.push_back(form.TextOf(control->name));
+        }
+    }
+    std::vector<Text> texts;
+};
+
+TEST_F(MainWindowTest, DropOfFilesAndAFolderOnTheMergePanelAsksThenMergesFilesFirst) {
+    MakeFolder(U("入/夹"));
+    temp.Write(U("入/a.txt"), "A");
+    temp.Write(U("入/b.txt"), "B");
+    temp.Write(U("入/夹/c.txt"), "C");
+    temp.Write(U("入/夹/d.txt"), "D");
+    StatusLog log;
+    form().AddObserver(&log);
+    ui.answers = {ResultOk, ResultNo};
+    Drop(names::MergePanel,
+         {temp.File(U("入/a.txt")), temp.File(U("入/夹")), temp.File(U("入/b.txt"))});
+    ASSERT_TRUE(testing::PumpUntil([&] { return ui.shown.size() >= 2; })) << ui.shown.size();
+    form().RemoveObserver(&log);
+    EXPECT_EQ(ui.shown[0].text, U("确定合并被拖放的 3 个吗？"));
+    // Only the folder's merge asks about opening the output folder.
+    EXPECT_EQ(ui.shown.size(), 2u);
+    EXPECT_EQ(temp.Read(U("a等2个文件.txt")), "AB");
+    EXPECT_EQ(temp.Read(U("入/c等2个文件.txt")), "CD");
+    std::vector<Text> names;
+    for (const Text& status : log.texts) {
+        const std::size_t close = FindChar(status, ')');
+        if (close != Text::npos && (names.empty() || names.back() != status.substr(close + 1))) {
+            names.push_back(status.substr(close + 1));
+        }
+    }
+    EXPECT_EQ(names, (std::vector<Text>{"a.txt", "b.txt", "c.txt", "d.txt"}));
+}
+
+TEST_F(MainWindowTest, InputDialogFromTheButtonStoresTheTypedSeparator) {
+    qobject_cast<QAbstractButton*>(Widget(names::ByString))->click();
+    form().SetTag(U(names::SeparatorButton), Text());
+    bool typed = false;
+    QTimer::singleShot(50, [&] {
+        auto* dialog = qobject_cast<FormDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_TRUE(dialog->isVisible());
+        QWidget* body = dialog->View().WidgetOf(U(names::Body));
+        testing::TypeInto(body, QStringLiteral("第X章"));
+        typed = true;
+        qobject_cast<QAbstractButton*>(dialog->View().WidgetOf(U(names::OkButton)))->click();
+    });
+    qobject_cast<QAbstractButton*>(Widget(names::SeparatorButton))->click();
+    EXPECT_TRUE(typed);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_EQ(form().Get(U(names::SeparatorButton)).tag, U("第X章"));
+}
+
+TEST_F(MainWindowTest, InputDialogCloseBoxAfterEditingAsksBeforeDroppingTheEdit) {
+    qobject_cast<QAbstractButton*>(Widget(names::ByString))->click();
+    form().SetTag(U(names::SeparatorButton), U("旧"));
+    int closes = 0;
+    bool stillOpenAfterNo = false;
+    QTimer::singleShot(50, [&] {
+        auto* dialog = qobject_cast<FormDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        QWidget* body = dialog->View().WidgetOf(U(names::Body));
+        testing::TypeInto(body, QStringLiteral("新"));
+        ui.answers = {ResultNo, ResultYes};
+        dialog->close();
+        ++closes;
+        stillOpenAfterNo = dialog->isVisible();
+        dialog->close();
+        ++closes;
+    });
+    qobject_cast<QAbstractButton*>(Widget(names::SeparatorButton))->click();
+    EXPECT_EQ(closes, 2);
+    EXPECT_TRUE(stillOpenAfterNo);
+    ASSERT_EQ(ui.shown.size(), 2u);
+    EXPECT_EQ(ui.shown[0].text, U("内容已被改动，是否要放弃？"));
+    EXPECT_EQ(ui.shown[0].buttons, ButtonsYesNo);
+    EXPECT_EQ(form().Get(U(names::SeparatorButton)).tag, U("旧"));
 }
 
 }  // namespace

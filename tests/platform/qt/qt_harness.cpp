@@ -1,5 +1,7 @@
 #include "qt_harness.h"
 
+#include <QKeyEvent>
+#include <QWidget>
 #include <cstdlib>
 
 namespace qs::testing {
@@ -27,6 +29,15 @@ bool PumpUntil(const std::function<bool()>& condition, int timeoutMs) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
     return true;
+}
+
+void TypeInto(QWidget* widget, const QString& text) {
+    for (const QChar character : text) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(character));
+        QApplication::sendEvent(widget, &press);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(character));
+        QApplication::sendEvent(widget, &release);
+    }
 }
 
 int AnsweringUi::ShowMessage(const MessageRequest& request) {

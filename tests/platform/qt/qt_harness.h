@@ -17,6 +17,9 @@ QApplication& App();
 // Runs the real event loop until the condition holds or the time is up.
 bool PumpUntil(const std::function<bool()>& condition, int timeoutMs = 5000);
 
+// Types the text into the widget as key presses and releases, one per character.
+void TypeInto(QWidget* widget, const QString& text);
+
 // The real Qt services with the dialogs answered by the test: messages from a queue (the
 // first button when the queue is empty), file and folder choices from queues (cancelled
 // when empty). Every message shown is recorded.
