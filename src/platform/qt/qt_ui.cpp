@@ -37,6 +37,21 @@ std::int64_t CoarseNowNs() {
 
 }  // namespace
 
+namespace {
+
+// Qt shows the patterns after the description itself, so patterns the description already
+// names in a closing parenthesis would show twice.
+QString FilterLabel(const QString& description) {
+    QString label = description.trimmed();
+    const qsizetype open = label.lastIndexOf(QChar('('));
+    if (open >= 0 && label.endsWith(QChar(')')) && label.indexOf(QChar('*'), open) >= 0) {
+        label = label.left(open).trimmed();
+    }
+    return label;
+}
+
+}  // namespace
+
 QString ToQtFilter(const Text& filter) {
     const QStringList parts = ToQt(filter).split(QChar('|'));
     QStringList entries;
@@ -55,7 +70,7 @@ QString ToQtFilter(const Text& filter) {
         if (patterns.isEmpty()) {
             patterns << QStringLiteral("*");
         }
-        entries << parts[i].trimmed() + QStringLiteral(" (") + patterns.join(QChar(' ')) +
+        entries << FilterLabel(parts[i]) + QStringLiteral(" (") + patterns.join(QChar(' ')) +
                        QStringLiteral(")");
     }
     return entries.join(QStringLiteral(";;"));

@@ -29,6 +29,8 @@ TEST(QtFilter, ConvertsPipeSeparatedFilters) {
         {"two entries", "文本|*.txt|所有文件|*.*", "文本 (*.txt);;所有文件 (*)"},
         {"no pattern", "空|", "空 (*)"},
         {"empty", "", ""},
+        {"patterns named in the label", "TXT文档(*.txt)|*.txt", "TXT文档 (*.txt)"},
+        {"label with other brackets", "文本(简体)|*.txt", "文本(简体) (*.txt)"},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(ToQtFilter(U(row.filter)), QString::fromUtf8(row.expected)) << row.name;
