@@ -6,8 +6,11 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFontDatabase>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QScreen>
+#include <QTranslator>
 #include <QUrl>
 #include <chrono>
 #include <ctime>
@@ -211,6 +214,15 @@ void ApplyDesktopLook(QApplication& application) {
     font.setFamilies(families);
     font.setPixelSize(12);
     application.setFont(font);
+    // The standard buttons and file dialogs speak the window's language when the
+    // desktop has Qt's Chinese catalogue; without it they stay in English.
+    auto* translator = new QTranslator(&application);
+    if (translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                         QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QApplication::installTranslator(translator);
+    } else {
+        delete translator;
+    }
 }
 
 }  // namespace qs
