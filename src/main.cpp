@@ -1,4 +1,6 @@
 #include <QApplication>
+#include <cstdio>
+#include <cstdlib>
 
 #include "app/app.h"
 #include "app/main_window.h"
@@ -10,7 +12,31 @@
 #include "platform/services.h"
 #include "split/split_job.h"
 
+namespace {
+
+bool HasDisplay() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(name);
+        if (value && *value) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    // Without a display Qt would abort with a message about reinstalling the program.
+    if (!HasDisplay()) {
+        std::fputs(
+            "Qirnsplit is a desktop program and needs a display, but none is set "
+            "(DISPLAY is empty).\n"
+            "Run it on a desktop, or under a virtual display:\n"
+            "    xvfb-run -a ./build/qirnsplit\n",
+            stderr);
+        return 1;
+    }
     QApplication application(argc, argv);
     qs::ApplyDesktopLook(application);
     qs::QtUi ui;
