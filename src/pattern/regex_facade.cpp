@@ -105,7 +105,9 @@ Text NormalizeLineBreaks(const Text& text) {
             }
             lone = true;
         } else if (c == '\n') {
-            lone = i == 0 || text[i - 1] != '\r';
+            // A CR character right before would have taken this LF with it: a CR byte here
+            // can only be the trail of a double-byte character.
+            lone = true;
         }
         if (lone) {
             result.append(text, done, i - done);

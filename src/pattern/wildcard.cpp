@@ -15,6 +15,11 @@ Text WildcardToRegex(const Text& pattern) {
         const char escaped[2] = {'\\', c};
         result = ReplaceAll(result, std::string_view(single, 1), std::string_view(escaped, 2));
     }
+    // A run of stars means what one star means; as ".*.*.*" it would make the expression
+    // engine backtrack in polynomial time on every long name.
+    while (FindText(result, "**") != Text::npos) {
+        result = ReplaceAll(result, "**", "*");
+    }
     result = ReplaceAll(result, "*", ".*");
     return ReplaceAll(result, "?", ".?");
 }
