@@ -105,9 +105,7 @@ Text NormalizeLineBreaks(const Text& text) {
             }
             lone = true;
         } else if (c == '\n') {
-            // A CR character right before would have taken this LF with it: a CR byte here
-            // can only be the trail of a double-byte character.
-            lone = true;
+            lone = i == 0 || text[i - 1] != '\r';
         }
         if (lone) {
             result.append(text, done, i - done);
