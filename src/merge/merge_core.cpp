@@ -1,0 +1,206 @@
+#include "merge/merge_core.h"
+
+#include <memory>
+#include <set>
+#include <string>
+
+#include "app/main_window.h"
+#include "app/run_control.h"
+#include "encoding/charset_converter.h"
+#include "encoding/text_decoder.h"
+#include "fs/paths.h"
+#include "merge/merge_separator.h"
+#include "platform/characters.h"
+#include "platform/services.h"
+
+namespace qs {
+
+namespace {
+
+// One buffer of this size is reused for every member of a unit: large enough for the disk
+// to stream, small enough to keep memory flat whatever the member size.
+constexpr std::int64_t kCopyChunk = 4 << 20;
+
+enum class CopyOutcome { Copied, ReadFailed, WriteFailed };
+
+CopyOutcome CopyMember(const Text& path, AtomicWriter& writer, std::unique_ptr<char[]>& buffer) {
+    std::unique_ptr<ReadHandle> source = Fs().OpenRead(path);
+    if (!source) {
+        return CopyOutcome::ReadFailed;
+    }
+    if (!buffer) {
+        buffer = std::make_unique<char[]>(kCopyChunk);
+    }
+    for (;;) {
+        const std::int64_t got = source->Read(buffer.get(), kCopyChunk);
+        if (got == 0) {
+            return CopyOutcome::Copied;
+        }
+        if (got < 0) {
+            return CopyOutcome::ReadFailed;
+        }
+        if (!writer.Write(std::string_view(buffer.get(), static_cast<std::size_t>(got)))) {
+            return CopyOutcome::WriteFailed;
+        }
+    }
+}
+
+bool SameFile(const Text& path, const Text& outputPath,
+              const std::optional<std::pair<std::uint64_t, std::uint64_t>>& outputIdentity) {
+    if (path == outputPath) {
+        return true;
+    }
+    return outputIdentity && Fs().FileIdentity(path) == outputIdentity;
+}
+
+}  // namespace
+
+Text MergeOutputFolder(const Text& firstPath, bool saveInParentFolder) {
+    const Text folder = PathDirectory(firstPath);
+    // A folder text with a separator has a parent; "" stands for the root, whose own
+    // files stay there.
+    if (saveInParentFolder && FindChar(folder, kPathSeparator) != Text::npos) {
+        return PathDirectory(folder);
+    }
+    return folder;
+}
+
+Text MergeOutputName(const Text& firstPath, std::size_t count) {
+    Text name = PathBaseName(firstPath) + U("等") + std::to_string(count) + U("个文件");
+    const Text extension = PathExtension(firstPath);
+    if (!extension.empty()) {
+        name += '.';
+        name += extension;
+    }
+    return name;
+}
+
+MergeResult MergeFiles(RunControl& run, const TextList& paths) {
+    MergeResult result;
+    const std::size_t n = paths.size();
+    if (n == 0) {
+        return result;
+    }
+    Form& form = run.MainForm();
+    FailureList& failures = run.Failures(JobKind::Merge);
+    run.BeginFileLoop(static_cast<int>(n));
+
+    run.outputFolder = MergeOutputFolder(paths.front(), form.IsChecked(U(names::ParentSave)));
+    result.outputPath = run.outputFolder + kPathSeparator + MergeOutputName(paths.front(), n);
+    const auto outputIdentity = Fs().FileIdentity(result.outputPath);
+
+    std::unique_ptr<AtomicWriter> writer = Fs().CreateAtomic(result.outputPath);
+    if (!writer) {
+        failures.Add(FailureKind::NotWritten, result.outputPath);
+        return result;
+    }
+    const Bytes separator = ReadMergeSeparator(form);
+
+    // With encoding processing the members are decoded one by one into one text that is
+    // encoded once at the end; the option as it stands when the unit begins decides that.
+    const bool collecting = form.IsChecked(U(names::HandleEncoding));
+    Text collected;
+    std::unique_ptr<char[]> buffer;
+    TextEncoding lastEncoding = EncodingUndetected;
+    bool writeFailed = false;
+    TextList toDelete;
+    TextList keptWanted;
+
+    auto put = [&](std::string_view bytes) {
+        if (collecting) {
+            collected.append(bytes);
+        } else if (!writeFailed && !bytes.empty() && !writer->Write(bytes)) {
+            writeFailed = true;
+        }
+    };
+
+    for (std::size_t i = 1; i <= n; ++i) {
+        const Text& path = paths[i - 1];
+        run.ShowFile(static_cast<int>(i), static_cast<int>(n), path);
+        ++result.membersVisited;
+
+        lastEncoding = EncodingUndetected;
+        bool merged = false;
+        if (SameFile(path, result.outputPath, outputIdentity)) {
+            // An earlier output of the same name: it is being replaced, never read into
+            // itself, and never deleted.
+        } else if (form.IsChecked(U(names::HandleEncoding))) {
+            DecodedText decoded = DecodeTextFile(path);
+            if (decoded.opened) {
+                lastEncoding = decoded.encoding;
+                put(decoded.text);
+                merged = !writeFailed;
+            } else {
+                failures.Add(FailureKind::Unreadable, path);
+            }
+        } else if (collecting) {
+            if (std::optional<Bytes> bytes = Fs().ReadWholeFile(path)) {
+                put(*bytes);
+                merged = true;
+            } else {
+                failures.Add(FailureKind::Unreadable, path);
+            }
+        } else if (!writeFailed) {
+            switch (CopyMember(path, *writer, buffer)) {
+                case CopyOutcome::Copied:
+                    merged = true;
+                    break;
+                case CopyOutcome::ReadFailed:
+                    failures.Add(FailureKind::Unreadable, path);
+                    break;
+                case CopyOutcome::WriteFailed:
+                    writeFailed = true;
+                    break;
+            }
+        }
+        if (merged) {
+            ++result.membersMerged;
+        }
+
+        if (i != n && !separator.empty()) {
+            put(separator);
+        }
+        if (form.IsChecked(U(names::MergeDelete)) &&
+            !SameFile(path, result.outputPath, outputIdentity)) {
+            (merged ? toDelete : keptWanted).push_back(path);
+        }
+        ProcessPendingEvents();
+        if (run.StopRequested || writeFailed) {
+            break;
+        }
+    }
+
+    if (collecting && !writeFailed) {
+        const bool reencode =
+            form.IsChecked(U(names::HandleEncoding)) && lastEncoding > EncodingRaw;
+        const Bytes out = reencode ? EncodeText(collected, lastEncoding) : std::move(collected);
+        if (!out.empty() && !writer->Write(out)) {
+            writeFailed = true;
+        }
+    }
+    result.written = !writeFailed && writer->Commit();
+    writer.reset();
+    if (!result.written) {
+        failures.Add(FailureKind::NotWritten, result.outputPath);
+        keptWanted.insert(keptWanted.end(), toDelete.begin(), toDelete.end());
+        toDelete.clear();
+    }
+
+    std::set<Text> deleted;
+    for (const Text& path : toDelete) {
+        if (!deleted.insert(path).second) {
+            continue;
+        }
+        if (!Fs().DeleteFile(path)) {
+            failures.Add(FailureKind::SourceKept, path);
+        }
+    }
+    for (const Text& path : keptWanted) {
+        if (deleted.insert(path).second) {
+            failures.Add(FailureKind::SourceKept, path);
+        }
+    }
+    return result;
+}
+
+}  // namespace qs

@@ -1,0 +1,152 @@
+#include "merge/merge_job.h"
+
+#include <string>
+
+#include "app/app.h"
+#include "app/main_window.h"
+#include "app/run_control.h"
+#include "fs/file_enumeration.h"
+#include "fs/paths.h"
+#include "merge/merge_core.h"
+#include "merge/merge_separator.h"
+
+namespace qs {
+
+namespace {
+
+constexpr int kControlKey = 17;
+
+void ShowFailures(const FailureList& failures) {
+    constexpr std::size_t kShown = 10;
+    Text text = U("合并完毕，但以下 ") + std::to_string(failures.Count()) + U(" 项操作失败：");
+    const auto& items = failures.Items();
+    for (std::size_t i = 0; i < items.size() && i < kShown; ++i) {
+        text += "\r\n" + FailureList::Label(items[i].first) + items[i].second;
+    }
+    if (items.size() > kShown) {
+        text += "\r\n" + U("……");
+    }
+    ShowMessage(text, ButtonsOk, Text(), IconWarning);
+}
+
+int Enumerate(bool useObjectEnumeration, const Text& folder, const Text& pattern, TextList& result,
+              bool foldersOnly) {
+    return useObjectEnumeration ? EnumerateByObject(folder, pattern, result, false, foldersOnly)
+                                : EnumerateByFind(folder, pattern, result, false, foldersOnly);
+}
+
+}  // namespace
+
+const Text& MergeOptions::fileTypePattern() const {
+    return m_form.TextOf(U(names::MergePattern));
+}
+bool MergeOptions::includeSubfolders() const {
+    return m_form.IsChecked(U(names::IncludeSubfolders));
+}
+bool MergeOptions::saveInParentFolder() const {
+    return m_form.IsChecked(U(names::ParentSave));
+}
+bool MergeOptions::processTextEncoding() const {
+    return m_form.IsChecked(U(names::HandleEncoding));
+}
+bool MergeOptions::deleteSources() const {
+    return m_form.IsChecked(U(names::MergeDelete));
+}
+
+namespace {
+
+// The flag is tested after every pump of the walk, before the next unit's start clears it
+// again, so that a stop requested while a folder is listed or just before a sub-folder is
+// entered ends the walk.
+struct FolderWalk {
+    App& app;
+    bool useObjectEnumeration;
+
+    bool Stopped() const { return app.run.StopRequested; }
+
+    void Merge(const Text& folder) {
+        const MergeOptions options(app.MainForm());
+        TextList files;
+        Enumerate(useObjectEnumeration, folder, options.fileTypePattern(), files, false);
+        if (Stopped()) {
+            return;
+        }
+        MergeFiles(app.run, files);
+        if (!options.includeSubfolders() || Stopped()) {
+            return;
+        }
+        TextList subfolders;
+        Enumerate(useObjectEnumeration, folder, options.fileTypePattern(), subfolders, true);
+        for (const Text& subfolder : subfolders) {
+            if (Stopped()) {
+                break;
+            }
+            ProcessPendingEvents();
+            if (Stopped()) {
+                break;
+            }
+            Merge(subfolder);
+        }
+    }
+};
+
+}  // namespace
+
+void MergeFolder(App& app, const Text& folder, bool useObjectEnumeration) {
+    FolderWalk{app, useObjectEnumeration}.Merge(folder);
+}
+
+void StartMergeJob(App& app, const Text& folder, const TextList& paths, bool pathsAreFolders,
+                   bool quiet) {
+    RunControl& run = app.run;
+    Form& form = app.MainForm();
+    if (!run.BeginJob(JobKind::Merge)) {
+        return;
+    }
+    FolderWalk walk{app, IsKeyDown(kControlKey)};
+    const MergeOptions options(form);
+
+    if (paths.empty()) {
+        Text chosen = folder;
+        if (chosen.empty()) {
+            chosen = ChooseFolder(
+                run, form.Get(U(names::MergeButton)).tag,
+                U("选择一个文件夹，将读入文件夹下的所有 ") + options.fileTypePattern() +
+                    U(" 文件进行合并。你也可以直接拖放要合并的文件或文件夹到软件"));
+        }
+        if (!chosen.empty()) {
+            form.SetTag(U(names::MergeButton), chosen);
+            run.lastMergeFolder = chosen;
+            walk.Merge(chosen);
+        }
+    } else if (pathsAreFolders) {
+        run.lastMergeFolder = paths.front();
+        for (const Text& path : paths) {
+            walk.Merge(path);
+            if (walk.Stopped()) {
+                break;
+            }
+        }
+    } else {
+        MergeFiles(run, paths);
+        run.lastMergeFolder = PathDirectory(paths.front());
+    }
+
+    run.EndJob(JobKind::Merge, paths, quiet);
+    const FailureList& failures = run.Failures(JobKind::Merge);
+    if ((paths.empty() || quiet) && !failures.Empty() && form.IsOpen()) {
+        ShowFailures(failures);
+    }
+}
+
+void InstallMergeJob(App& app) {
+    App* a = &app;
+    app.startMergeJob = [a](const Text& folder, const TextList& paths, bool pathsAreFolders,
+                            bool quiet) {
+        StartMergeJob(*a, folder, paths, pathsAreFolders, quiet);
+    };
+    app.MainForm().On(U(names::ChooseFileButton), ControlEvent::Clicked,
+                      [a] { ChooseSeparatorFile(a->MainForm()); });
+}
+
+}  // namespace qs
