@@ -21,7 +21,8 @@ namespace {
 // to stream, small enough to keep memory flat whatever the member size.
 constexpr std::int64_t kCopyChunk = 4 << 20;
 
-enum class CopyOutcome { Copied, ReadFailed, WriteFailed };
+// ReadFailedMidway: part of the member already reached the output, which must then not be kept.
+enum class CopyOutcome { Copied, ReadFailed, ReadFailedMidway, WriteFailed };
 
 CopyOutcome CopyMember(const Text& path, AtomicWriter& writer, std::unique_ptr<char[]>& buffer) {
     std::unique_ptr<ReadHandle> source = Fs().OpenRead(path);
@@ -31,17 +32,19 @@ CopyOutcome CopyMember(const Text& path, AtomicWriter& writer, std::unique_ptr<c
     if (!buffer) {
         buffer = std::make_unique<char[]>(kCopyChunk);
     }
+    bool wroteAny = false;
     for (;;) {
         const std::int64_t got = source->Read(buffer.get(), kCopyChunk);
         if (got == 0) {
             return CopyOutcome::Copied;
         }
         if (got < 0) {
-            return CopyOutcome::ReadFailed;
+            return wroteAny ? CopyOutcome::ReadFailedMidway : CopyOutcome::ReadFailed;
         }
         if (!writer.Write(std::string_view(buffer.get(), static_cast<std::size_t>(got)))) {
             return CopyOutcome::WriteFailed;
         }
+        wroteAny = true;
     }
 }
 
@@ -147,6 +150,11 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
                     break;
                 case CopyOutcome::ReadFailed:
                     failures.Add(FailureKind::Unreadable, path);
+                    break;
+                case CopyOutcome::ReadFailedMidway:
+                    // Half a member in the output would pass for a whole one: give the unit up.
+                    failures.Add(FailureKind::Unreadable, path);
+                    writeFailed = true;
                     break;
                 case CopyOutcome::WriteFailed:
                     writeFailed = true;

@@ -285,6 +285,22 @@ TEST_F(MergeCoreTest, UnreadableMemberIsNotDeleted) {
     EXPECT_EQ(Failures(), (TextList{U("无法读取：") + b, U("未删除原文件：") + b}));
 }
 
+TEST_F(MergeCoreTest, MemberFailingMidwayLeavesNoOutputAndDeletesNothing) {
+    FaultyFileSystem faulty(Fs());
+    ServicesOverride use(Platform{&faulty, nullptr, nullptr, nullptr});
+    Check("选择框合并后删除文件", true);
+    const Text a = Put("d/a.txt", "A");
+    const Text b = Put("d/b.txt", std::string(9 << 20, 'b'));  // three copy chunks
+    // a needs two reads (data, end of file); b's first chunk is read, its second fails.
+    faulty.FailNth(FaultyFileSystem::Op::Read, 4);
+    const MergeResult result = Merge({a, b});
+    EXPECT_FALSE(result.written);
+    EXPECT_FALSE(Exists(U("a等2个文件.txt")));
+    EXPECT_FALSE(Exists(U("d/a等2个文件.txt")));
+    EXPECT_TRUE(Exists("d/a.txt"));
+    EXPECT_TRUE(Exists("d/b.txt"));
+}
+
 TEST_F(MergeCoreTest, ReadOnlySourceAndBigMember) {
     std::string big(9 << 20, 'x');  // more than two copy chunks
     big[0] = 'a';
