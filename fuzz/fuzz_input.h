@@ -11,13 +11,12 @@
 #include "platform/characters.h"
 
 // A failed invariant: libFuzzer keeps the input that led here.
-#define QS_FUZZ_CHECK(condition)                                                       \
-    do {                                                                               \
-        if (!(condition)) {                                                            \
-            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__,      \
-                         #condition);                                                  \
-            std::abort();                                                              \
-        }                                                                              \
+#define QS_FUZZ_CHECK(condition)                                                               \
+    do {                                                                                       \
+        if (!(condition)) {                                                                    \
+            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
+            std::abort();                                                                      \
+        }                                                                                      \
     } while (false)
 
 namespace qs::fuzz {

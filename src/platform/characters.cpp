@@ -38,7 +38,6 @@ bool SameNoCase(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-
 std::int32_t CountChars(std::string_view text) {
     std::int64_t count = 0;
     const std::size_t n = text.size();

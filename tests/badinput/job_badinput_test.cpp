@@ -44,7 +44,8 @@ public:
             if (!in) {
                 break;
             }
-            pieces.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+            pieces.emplace_back(std::istreambuf_iterator<char>(in),
+                                std::istreambuf_iterator<char>());
         }
         return pieces;
     }
@@ -70,8 +71,8 @@ enum class Mode { Parts, Bytes, Lines, Chars, Separator };
 struct OptionRow {
     const char* name;
     Mode mode;
-    std::string first;   // part count, byte size, lower bound, separator
-    std::string second;  // unit index, upper bound
+    std::string first;    // part count, byte size, lower bound, separator
+    std::string second;   // unit index, upper bound
     const char* refusal;  // the validation message, or nullptr
     int pieces;           // expected count; -1: any count of at least one
 };
@@ -146,8 +147,8 @@ INSTANTIATE_TEST_SUITE_P(
         OptionRow{"BytesTinyExponent", Mode::Bytes, "1e-8", "0", nullptr, 10},
         OptionRow{"BytesHugeExponent", Mode::Bytes, "1e30", "3", nullptr, 1},
         // beyond the range of the size's float: no size at all
-        OptionRow{"BytesBeyondFloat", Mode::Bytes, "99999999999999999999999999999999999999999",
-                  "3", "字节长度不能等于0", 0},
+        OptionRow{"BytesBeyondFloat", Mode::Bytes, "99999999999999999999999999999999999999999", "3",
+                  "字节长度不能等于0", 0},
         OptionRow{"BytesNaN", Mode::Bytes, "NaN", "0", "字节长度不能等于0", 0},
         OptionRow{"BytesTrailingLetters", Mode::Bytes, "3.12abc", "1", nullptr, 1},
         OptionRow{"BytesBelowOne", Mode::Bytes, "0.0000001", "0", "字节长度不能等于0", 0},
@@ -251,8 +252,7 @@ TEST(MergeBadInput, EmptySeparatorFileAddsNothing) {
     b.h.form().SetText(U(names::SeparatorPath), b.h.temp.File("sep.bin"));
     b.h.temp.Write("a.txt", "A");
     b.h.temp.Write("b.txt", "B");
-    b.h.app.StartMergeJob(Text(), {b.h.temp.File("a.txt"), b.h.temp.File("b.txt")}, false,
-                          false);
+    b.h.app.StartMergeJob(Text(), {b.h.temp.File("a.txt"), b.h.temp.File("b.txt")}, false, false);
     EXPECT_EQ(b.h.temp.Read(U("a等2个文件.txt")), "AB");
 }
 
@@ -314,21 +314,22 @@ TEST_P(FileNameBadInput, SplitAndMergeByName) {
     EXPECT_TRUE(merged || b.Messages().find("项操作失败") != std::string::npos) << b.Messages();
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Names, FileNameBadInput,
-    ::testing::Values(NameRow{"Spaces", "  a  b  .txt"}, NameRow{"Quotes", "'q\"uote'.txt"},
-                      NameRow{"LeadingDashes", "--rf -x.txt"}, NameRow{"Newline", "a\nb.txt"},
-                      NameRow{"Punctuation", "!#$%&()*?[]{};,<>|~`@^.txt"},
-                      NameRow{"Name255Bytes", std::string(251, 'n') + ".txt"},
-                      NameRow{"Chinese255Bytes",
-                              [] {
-                                  std::string s;
-                                  for (int i = 0; i < 83; ++i) {
-                                      s += "中";
-                                  }
-                                  return s + ".tx";
-                              }()}),
-    [](const auto& row) { return std::string(row.param.name); });
+INSTANTIATE_TEST_SUITE_P(Names, FileNameBadInput,
+                         ::testing::Values(NameRow{"Spaces", "  a  b  .txt"},
+                                           NameRow{"Quotes", "'q\"uote'.txt"},
+                                           NameRow{"LeadingDashes", "--rf -x.txt"},
+                                           NameRow{"Newline", "a\nb.txt"},
+                                           NameRow{"Punctuation", "!#$%&()*?[]{};,<>|~`@^.txt"},
+                                           NameRow{"Name255Bytes", std::string(251, 'n') + ".txt"},
+                                           NameRow{"Chinese255Bytes",
+                                                   [] {
+                                                       std::string s;
+                                                       for (int i = 0; i < 83; ++i) {
+                                                           s += "中";
+                                                       }
+                                                       return s + ".tx";
+                                                   }()}),
+                         [](const auto& row) { return std::string(row.param.name); });
 
 // A path of about 4000 bytes: whatever fits is written, whatever does not is reported, and
 // the source stays.

@@ -118,16 +118,15 @@ TEST_P(IniBadWrite, RefusedOrReadBack) {
 
 INSTANTIATE_TEST_SUITE_P(
     Writes, IniBadWrite,
-    ::testing::Values(
-        WriteRow{"LeadByteThenLineBreak", "S", "k", "a\xFF\r\n[T]\r\nx=2", false},
-        WriteRow{"ValueWithLineBreaks", "S", "k", "a\r\nb\r\n", true},
-        WriteRow{"LoneLeadByteAtEnd", "S", "k", "v\x81", true},
-        WriteRow{"KeyWithEquals", "S", "a=b", "v", false},
-        WriteRow{"KeyLikeAHeader", "S", "[T]", "v", false},
-        WriteRow{"SectionWithBracket", "S]", "k", "v", false},
-        WriteRow{"SectionWithLineBreak", "S\r\n", "k", "v", false},
-        WriteRow{"InvalidGb18030Key", "S", "\xFF\xFE", "v", true},
-        WriteRow{"InvalidGb18030Value", "S", "k", "\x80\xFF\x81", true}),
+    ::testing::Values(WriteRow{"LeadByteThenLineBreak", "S", "k", "a\xFF\r\n[T]\r\nx=2", false},
+                      WriteRow{"ValueWithLineBreaks", "S", "k", "a\r\nb\r\n", true},
+                      WriteRow{"LoneLeadByteAtEnd", "S", "k", "v\x81", true},
+                      WriteRow{"KeyWithEquals", "S", "a=b", "v", false},
+                      WriteRow{"KeyLikeAHeader", "S", "[T]", "v", false},
+                      WriteRow{"SectionWithBracket", "S]", "k", "v", false},
+                      WriteRow{"SectionWithLineBreak", "S\r\n", "k", "v", false},
+                      WriteRow{"InvalidGb18030Key", "S", "\xFF\xFE", "v", true},
+                      WriteRow{"InvalidGb18030Value", "S", "k", "\x80\xFF\x81", true}),
     [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace

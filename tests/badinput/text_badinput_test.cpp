@@ -71,16 +71,21 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeRow{"MarkedUtf8TruncatedAtEnd", kBom + "ab\xE4\xB8", 0, EncodingRaw,
                   kBom + "ab\xE4\xB8"},
         // UTF-16LE mark, then 'a' and a lone byte
-        DecodeRow{"Utf16OddLength", std::string("\xFF\xFE" "a\0b", 5), 0, EncodingRaw,
-                  std::string("\xFF\xFE" "a\0b", 5)},
+        DecodeRow{"Utf16OddLength",
+                  std::string("\xFF\xFE"
+                              "a\0b",
+                              5),
+                  0, EncodingRaw,
+                  std::string("\xFF\xFE"
+                              "a\0b",
+                              5)},
         // a lone high surrogate D800
         DecodeRow{"Utf16LoneSurrogate", std::string("\xFF\xFE\x00\xD8", 4), 0, EncodingRaw,
                   std::string("\xFF\xFE\x00\xD8", 4)},
         DecodeRow{"OverlongUtf8", "a\xC0\x80", 0, EncodingRaw, "a\xC0\x80"},
         DecodeRow{"Utf8EncodedSurrogate", "a\xED\xA0\x80", 0, EncodingRaw, "a\xED\xA0\x80"},
-        DecodeRow{"HtmlClaimsUtf8BodyIsNot",
-                  "<head><meta charset=utf-8></head>\xB0\xA1", 0, EncodingRaw,
-                  "<head><meta charset=utf-8></head>\xB0\xA1"},
+        DecodeRow{"HtmlClaimsUtf8BodyIsNot", "<head><meta charset=utf-8></head>\xB0\xA1", 0,
+                  EncodingRaw, "<head><meta charset=utf-8></head>\xB0\xA1"},
         DecodeRow{"ForcedUtf16OnOneByte", "x", EncodingUtf16Le, EncodingRaw, "x"},
         DecodeRow{"ForcedBig5OnATruncatedPair", "ab\xA4", EncodingBig5, EncodingRaw, "ab\xA4"},
         // 中 in UTF-8 gives D6 D0 in the internal code page
@@ -126,19 +131,19 @@ TEST_P(EncodeBadInput, ConvertsExactlyOrKeepsTheInternalBytes) {
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, EncodeBadInput,
-    ::testing::Values(
-        EncodeRow{"LoneLeadByteToUtf8", "ab\x81", EncodingUtf8, "ab\x81"},
-        EncodeRow{"InvalidPairToUtf16", "\x81\x20", EncodingUtf16Le, "\x81\x20"},
-        EncodeRow{"UnknownCode", "abc", 9, "abc"},
-        EncodeRow{"NegativeCode", "abc", -1, "abc"},
-        EncodeRow{"EmptyText", "", EncodingUtf8, ""},
-        // A4 FA is a user-defined character: Big5-HKSCS has no exact place for it, so the
-        // text stays as it is rather than turning into another character.
-        EncodeRow{"UserDefinedCharToBig5Hkscs", "\xA4\xFA", EncodingBig5Hkscs, "\xA4\xFA"},
-        // plain Big5 keeps a user-defined area of its own, both ways: 95 5C
-        EncodeRow{"UserDefinedCharToBig5", "\xA4\xFA", EncodingBig5, "\x95\x5C"},
-        // 中 (D6 D0) is A4 A4 in Big5: a plain character still converts
-        EncodeRow{"PlainCharToBig5", "\xD6\xD0", EncodingBig5, "\xA4\xA4"}),
+    ::testing::Values(EncodeRow{"LoneLeadByteToUtf8", "ab\x81", EncodingUtf8, "ab\x81"},
+                      EncodeRow{"InvalidPairToUtf16", "\x81\x20", EncodingUtf16Le, "\x81\x20"},
+                      EncodeRow{"UnknownCode", "abc", 9, "abc"},
+                      EncodeRow{"NegativeCode", "abc", -1, "abc"},
+                      EncodeRow{"EmptyText", "", EncodingUtf8, ""},
+                      // A4 FA is a user-defined character: Big5-HKSCS has no exact place for it, so
+                      // the text stays as it is rather than turning into another character.
+                      EncodeRow{"UserDefinedCharToBig5Hkscs", "\xA4\xFA", EncodingBig5Hkscs,
+                                "\xA4\xFA"},
+                      // plain Big5 keeps a user-defined area of its own, both ways: 95 5C
+                      EncodeRow{"UserDefinedCharToBig5", "\xA4\xFA", EncodingBig5, "\x95\x5C"},
+                      // 中 (D6 D0) is A4 A4 in Big5: a plain character still converts
+                      EncodeRow{"PlainCharToBig5", "\xD6\xD0", EncodingBig5, "\xA4\xA4"}),
     [](const auto& row) { return std::string(row.param.name); });
 
 struct SplitRow {
@@ -166,12 +171,11 @@ INSTANTIATE_TEST_SUITE_P(
         SplitRow{"LoneLeadByteInsideACharacter", "a\xFF%b", "\xFF", {"a\xFF%b"}},
         SplitRow{"LoneLeadByteAtTheEnd", "ab\xFF", "\xFF", {"ab"}},
         // 81 30 81 30 is one four-byte character; 81 30 must not match its first half
-        SplitRow{"HalfOfAFourByteCharacter", "x\x81\x30\x81\x30y", "\x81\x30",
-                 {"x\x81\x30\x81\x30y"}},
+        SplitRow{
+            "HalfOfAFourByteCharacter", "x\x81\x30\x81\x30y", "\x81\x30", {"x\x81\x30\x81\x30y"}},
         SplitRow{"SeparatorLongerThanText", "ab", "abc", {"ab"}},
         SplitRow{"SeparatorIsTheText", "ab", "ab", {""}},
-        SplitRow{"EmptySeparator", "ab", "", {"ab"}},
-        SplitRow{"EmptyText", "", "x", {}},
+        SplitRow{"EmptySeparator", "ab", "", {"ab"}}, SplitRow{"EmptyText", "", "x", {}},
         SplitRow{"NulSeparator", std::string("a\0b", 3), std::string("\0", 1), {"a", "b"}},
         SplitRow{"CrBeforeLf", "a\r\nb", "\r", {"a", "\nb"}}),
     [](const auto& row) { return std::string(row.param.name); });
@@ -179,7 +183,11 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(FindBadInput, CaseFoldingLeavesTrailBytesAlone) {
     // 81 41 and 81 61 are two different characters; only 'A' and 'a' on their own fold.
     EXPECT_EQ(FindTextNoCase("\x81\x61", "\x81\x41"), std::string::npos);
-    EXPECT_EQ(FindTextNoCase("x\x81\x41" "A", "\x81\x41" "a"), 1u);
+    EXPECT_EQ(FindTextNoCase("x\x81\x41"
+                             "A",
+                             "\x81\x41"
+                             "a"),
+              1u);
     EXPECT_EQ(FindTextNoCase("\x81\x41", "\x81"), std::string::npos);
 }
 
@@ -218,19 +226,21 @@ TEST_P(WildcardBadInput, ListsWhatThePatternSaysAndNothingElse) {
     EXPECT_EQ(Names(found), row.byObject);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Patterns, WildcardBadInput,
-    ::testing::Values(
-        // "|" alone: empty pieces match nothing; as an expression, two empty alternatives
-        // match every name
-        WildcardRow{"OnlyBars", "|||", {}, {"[x].txt", "a.txt", "B.TXT", "c", "x|y"}},
-        WildcardRow{"OnlyStars", "****", {"[x].txt", "a.txt", "B.TXT", "c", "x|y"},
-                    {"[x].txt", "a.txt", "B.TXT", "c", "x|y"}},
-        WildcardRow{"Brackets", "[x].txt", {"[x].txt"}, {"[x].txt"}},
-        WildcardRow{"UnclosedBracket", "[x", {}, {"[x].txt"}},
-        WildcardRow{"TrailingLoneLeadByte", "*.txt\x81", {}, {}},
-        WildcardRow{"ExpressionCharacters", "^$+.{}()-\"=\\", {}, {}}),
-    [](const auto& row) { return std::string(row.param.name); });
+INSTANTIATE_TEST_SUITE_P(Patterns, WildcardBadInput,
+                         ::testing::Values(
+                             // "|" alone: empty pieces match nothing; as an expression, two empty
+                             // alternatives match every name
+                             WildcardRow{
+                                 "OnlyBars", "|||", {}, {"[x].txt", "a.txt", "B.TXT", "c", "x|y"}},
+                             WildcardRow{"OnlyStars",
+                                         "****",
+                                         {"[x].txt", "a.txt", "B.TXT", "c", "x|y"},
+                                         {"[x].txt", "a.txt", "B.TXT", "c", "x|y"}},
+                             WildcardRow{"Brackets", "[x].txt", {"[x].txt"}, {"[x].txt"}},
+                             WildcardRow{"UnclosedBracket", "[x", {}, {"[x].txt"}},
+                             WildcardRow{"TrailingLoneLeadByte", "*.txt\x81", {}, {}},
+                             WildcardRow{"ExpressionCharacters", "^$+.{}()-\"=\\", {}, {}}),
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST(WildcardBadInputExpression, StarRunsBecomeOneAndStayFast) {
     EXPECT_EQ(WildcardToRegex("a***b"), "a.*b");

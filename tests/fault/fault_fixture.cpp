@@ -53,8 +53,8 @@ bool HasTemporary(const Tree& tree) {
 
 void ExpectSafe(const Tree& before, const Tree& reference, const Tree& after,
                 const std::string& messages,
-                const std::function<std::string(const std::string&)>& owner,
-                bool partialOutputs, bool reencoded) {
+                const std::function<std::string(const std::string&)>& owner, bool partialOutputs,
+                bool reencoded) {
     EXPECT_FALSE(HasTemporary(after)) << "a temporary file was left behind";
     bool shortOfReference = false;
     for (const auto& [path, bytes] : before) {

@@ -108,8 +108,9 @@ TEST_P(MergeFault, NothingLostNothingHalfWrittenFailuresReported) {
     }
     // A member that cannot be read is left out of the output (and kept), the rest is merged.
     const bool readFault = c.op == Op::Read || c.op == Op::ReadWhole || c.op == Op::OpenRead;
-    ExpectSafe(before, expected, after, b.Messages(), [](const std::string&) { return "*"; },
-               readFault, c.encoding);
+    ExpectSafe(
+        before, expected, after, b.Messages(), [](const std::string&) { return "*"; }, readFault,
+        c.encoding);
     if (readFault) {
         EXPECT_NE(b.Messages().find("无法读取"), std::string::npos) << b.Messages();
         const std::string unread = c.k == 2 ? "src/b.txt" : "src/a.txt";
@@ -144,8 +145,8 @@ std::vector<MergeCase> Cases() {
         cases.push_back({d + "FolderNotListed", encoding, true, Op::List, 0, Fault::Fail, true});
         cases.push_back({d + "MemberVanishes", encoding, true, Op::Kind, 0, Fault::Fail, false,
                          Change::Vanish});
-        cases.push_back({d + "MemberShrinks", encoding, true, Op::Kind, 0, Fault::Fail, false,
-                         Change::Shrink});
+        cases.push_back(
+            {d + "MemberShrinks", encoding, true, Op::Kind, 0, Fault::Fail, false, Change::Shrink});
         cases.push_back({d + "MemberShrinksInAFolder", encoding, true, Op::Kind, 0, Fault::Fail,
                          true, Change::Shrink});
     }

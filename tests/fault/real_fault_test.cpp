@@ -41,7 +41,9 @@ protected:
         f.SetChecked(U(names::MergeDelete), true);
         f.SetChecked(U(names::UseNothing), true);
     }
-    std::string Native(const std::string& relative) { return ToUtf8Lossy(h.temp.File(U(relative))); }
+    std::string Native(const std::string& relative) {
+        return ToUtf8Lossy(h.temp.File(U(relative)));
+    }
     Text Src(const std::string& name) { return h.temp.File(U("src/" + name)); }
     std::string Read(const std::string& relative) { return h.temp.Read(U(relative)); }
     bool Exists(const std::string& relative) {

@@ -27,7 +27,7 @@ public:
         List,
     };
     enum class Fault {
-        Fail,       // the call reports failure
+        Fail,        // the call reports failure
         ShortRead,   // a read delivers half of what was asked, then fails
         ShortWrite,  // a write puts half of its bytes into the file, then fails (disk full)
     };
