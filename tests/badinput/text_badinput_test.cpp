@@ -250,6 +250,16 @@ TEST(WildcardBadInputExpression, StarRunsBecomeOneAndStayFast) {
     EXPECT_EQ(regex.Execute(std::string(4000, 'a')), 0);
 }
 
+TEST(WildcardBadInputExpression, QuestionMarkRunsStayFast) {
+    EXPECT_EQ(WildcardToRegex("a???b"), "a.{0,3}b");
+    EXPECT_EQ(WildcardToRegex("a?b?"), "a.?b.?");
+    RegexObject regex;
+    ASSERT_TRUE(regex.Compile(WildcardToRegex("i" + std::string(80, '?') + "'")));
+    // 80 optional characters spelt out one by one would take 2^80 steps here
+    EXPECT_EQ(regex.Execute("i" + std::string(200, 'i')), 0);
+    EXPECT_EQ(regex.Execute("ii'"), 1);
+}
+
 TEST(HtmlBadInput, UnclosedAndEmptyTagsDetectNothing) {
     for (const char* text : {"<head>", "<head></head>", "<head><meta", "<meta charset=", "<<<>>>",
                              "<head><meta></head><meta charset=utf-8>"}) {
