@@ -18,6 +18,7 @@ constexpr std::size_t kEventStride = std::size_t{1} << 20;
 struct Detection {
     TextEncoding encoding = EncodingUndetected;
     std::optional<Bytes> converted;
+    bool hadMark = false;
 };
 
 // What the HTML test sees: the text up to its first zero byte or 0x1A byte. This limit is
@@ -83,6 +84,7 @@ Detection Detect(std::string_view all, TextEncoding requested) {
         if (converted && !converted->empty()) {
             result.encoding = code;
             result.converted = std::move(converted);
+            result.hadMark = bodyStart > 0;
         }
     }
     return result;
@@ -117,7 +119,7 @@ DecodedText DecodeTextFile(const Text& path, TextEncoding requested) {
     }
     Detection detection = Detect(*source, requested);
     if (detection.converted) {
-        return {std::move(*detection.converted), detection.encoding, true};
+        return {std::move(*detection.converted), detection.encoding, true, detection.hadMark};
     }
     return {std::move(*source), EncodingRaw, true};
 }
@@ -125,7 +127,7 @@ DecodedText DecodeTextFile(const Text& path, TextEncoding requested) {
 DecodedText DecodeBytes(std::string_view bytes, TextEncoding requested) {
     Detection detection = Detect(bytes, requested);
     if (detection.converted) {
-        return {std::move(*detection.converted), detection.encoding, true};
+        return {std::move(*detection.converted), detection.encoding, true, detection.hadMark};
     }
     return {Text(bytes), EncodingRaw, true};
 }

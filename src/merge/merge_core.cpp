@@ -105,6 +105,9 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
     Text collected;
     std::unique_ptr<char[]> buffer;
     TextEncoding lastEncoding = EncodingUndetected;
+    // The output carries a byte-order mark when a member had one: unmarked UTF-8 members
+    // merge into unmarked UTF-8, byte for byte what joining them would give.
+    bool anyHadMark = false;
     bool writeFailed = false;
     TextList toDelete;
     TextList keptWanted;
@@ -131,6 +134,7 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
             DecodedText decoded = DecodeTextFile(path);
             if (decoded.opened) {
                 lastEncoding = decoded.encoding;
+                anyHadMark = anyHadMark || decoded.hadMark;
                 put(decoded.text);
                 merged = !writeFailed;
             } else {
@@ -181,7 +185,8 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
     if (collecting && !writeFailed) {
         const bool reencode =
             form.IsChecked(U(names::HandleEncoding)) && lastEncoding > EncodingRaw;
-        const Bytes out = reencode ? EncodeText(collected, lastEncoding) : std::move(collected);
+        const Bytes out =
+            reencode ? EncodeText(collected, lastEncoding, anyHadMark) : std::move(collected);
         if (!out.empty() && !writer->Write(out)) {
             writeFailed = true;
         }

@@ -70,6 +70,7 @@ struct SplitFailure {
 // reached through SplitContext.
 struct SplitState {
     TextEncoding sourceEncoding = EncodingUndetected;
+    bool sourceHadMark = false;  // pieces carry a byte-order mark only when their source did
     std::int32_t pieceNumber = 0;
     Bytes pieceBytes;
 

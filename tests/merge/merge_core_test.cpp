@@ -151,6 +151,7 @@ TEST_F(MergeCoreTest, EncodingProcessing) {
          false,
          {kMark + zhongUtf8, kMark + ziUtf8},
          kMark + zhongUtf8 + kMark + ziUtf8},
+        {"unmarked UTF-8 members stay unmarked", true, {zhongUtf8, ziUtf8}, zhongUtf8 + ziUtf8},
         {"zero byte of a member survives the re-encoding",
          true,
          {kMark + zhongUtf8, std::string("a\0b", 3) + ziUtf8},

@@ -278,6 +278,20 @@ TEST_F(SplitModesTest, Utf16MarkInTextModesOnEveryPieceInByteModesOnlyTheFirst) 
     EXPECT_EQ(other.Read("u_2.txt"), kUtf16.substr(7));
 }
 
+TEST_F(SplitModesTest, Utf8PiecesCarryAMarkOnlyWhenTheSourceDid) {
+    const std::string body = "\xE4\xB8\xAD\n\xE6\x96\x87";  // 中 LF 文
+    Set(LineMinEdit(), "1");
+    Set(LineMaxEdit(), "1");
+    temp.Write("plain.txt", body);
+    ASSERT_EQ(SplitByLineCount(Context(), temp.File("plain.txt")), ModeResult::Done);
+    EXPECT_EQ(temp.Read("plain_1.txt"), "\xE4\xB8\xAD");
+    EXPECT_EQ(temp.Read("plain_2.txt"), "\xE6\x96\x87");
+    temp.Write("marked.txt", "\xEF\xBB\xBF" + body);
+    ASSERT_EQ(SplitByLineCount(Context(), temp.File("marked.txt")), ModeResult::Done);
+    EXPECT_EQ(temp.Read("marked_1.txt"), "\xEF\xBB\xBF\xE4\xB8\xAD");
+    EXPECT_EQ(temp.Read("marked_2.txt"), "\xEF\xBB\xBF\xE6\x96\x87");
+}
+
 // For every encoding: the decoded pieces of a text-mode split give the source's text back.
 TEST_F(SplitModesTest, TextModesRoundTripInEveryEncoding) {
     // 第一章 abc 中文，结束。 with line breaks
