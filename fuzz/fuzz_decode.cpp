@@ -48,8 +48,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     QS_FUZZ_CHECK(!decoded.text.empty());
 
-    const std::string_view body = bytes.substr(BodyStart(bytes, requested, decoded.encoding));
-    const Bytes encoded = EncodeText(decoded.text, decoded.encoding);
+    // A mark was skipped exactly when the body does not start at the first byte.
+    const std::size_t bodyStart = BodyStart(bytes, requested, decoded.encoding);
+    QS_FUZZ_CHECK(decoded.hadMark == (bodyStart > 0));
+    const std::string_view body = bytes.substr(bodyStart);
+    const Bytes encoded = EncodeText(decoded.text, decoded.encoding, decoded.hadMark);
     if (decoded.encoding == EncodingBig5 || decoded.encoding == EncodingBig5Hkscs) {
         // Big5 has byte pairs that share one character, so only the text is a fixed point.
         const DecodedText again = DecodeBytes(encoded, decoded.encoding);
@@ -57,7 +60,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         QS_FUZZ_CHECK(again.text == decoded.text);
     } else {
         // UTF-8 and UTF-16 go through GB18030, which holds every code point exactly once.
-        QS_FUZZ_CHECK(encoded == std::string(ByteOrderMark(decoded.encoding)) + std::string(body));
+        const std::string mark(decoded.hadMark ? ByteOrderMark(decoded.encoding) : "");
+        QS_FUZZ_CHECK(encoded == mark + std::string(body));
     }
     return 0;
 }
