@@ -14,3 +14,7 @@ bash scripts/build.sh build
 echo "== sanitized build"
 bash scripts/build.sh build-sanitize -DQS_SANITIZE=ON -DQS_GUI=ON
 (cd build-sanitize && ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j"$jobs")
+
+echo "== fuzz runs (libFuzzer, a short fixed time per target)"
+CC=clang CXX=clang++ bash scripts/build.sh build-fuzz -DQS_FUZZ=ON -DQS_GUI=OFF -DQS_TESTS=OFF
+(cd build-fuzz && ctest --output-on-failure -L fuzz)

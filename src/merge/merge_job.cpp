@@ -9,6 +9,7 @@
 #include "fs/paths.h"
 #include "merge/merge_core.h"
 #include "merge/merge_separator.h"
+#include "platform/services.h"
 
 namespace qs {
 
@@ -69,6 +70,12 @@ struct FolderWalk {
         TextList files;
         Enumerate(useObjectEnumeration, folder, options.fileTypePattern(), files, false);
         if (Stopped()) {
+            return;
+        }
+        if (files.empty() && !Fs().List(folder)) {
+            // An empty result from a folder that cannot be read is a failure, not "nothing
+            // to merge": the completion question must not pass it off as done.
+            app.run.Failures(JobKind::Merge).Add(FailureKind::Unreadable, folder);
             return;
         }
         MergeFiles(app.run, files);

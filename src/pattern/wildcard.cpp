@@ -1,5 +1,6 @@
 #include "pattern/wildcard.h"
 
+#include <string>
 #include <string_view>
 
 #include "platform/characters.h"
@@ -15,8 +16,34 @@ Text WildcardToRegex(const Text& pattern) {
         const char escaped[2] = {'\\', c};
         result = ReplaceAll(result, std::string_view(single, 1), std::string_view(escaped, 2));
     }
-    result = ReplaceAll(result, "*", ".*");
-    return ReplaceAll(result, "?", ".?");
+    // A run of stars means what one star means, and a run of k question marks what
+    // ".{0,k}" means; spelt out as ".*.*" or ".?.?.?" they would make the expression engine
+    // backtrack in polynomial or exponential time on long names.
+    Text out;
+    out.reserve(result.size() + result.size() / 2);
+    std::size_t i = 0;
+    while (i < result.size()) {
+        const std::size_t n = CharLength(result, i);
+        const char c = result[i];
+        if (n != 1 || (c != '*' && c != '?')) {
+            out.append(result, i, n);
+            i += n;
+            continue;
+        }
+        std::size_t run = 0;
+        while (i < result.size() && result[i] == c) {
+            ++run;
+            ++i;
+        }
+        if (c == '*') {
+            out += ".*";
+        } else if (run == 1) {
+            out += ".?";
+        } else {
+            out += ".{0," + std::to_string(run) + "}";
+        }
+    }
+    return out;
 }
 
 }  // namespace qs

@@ -4,6 +4,40 @@
 
 namespace qs {
 
+namespace {
+
+char LowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// A match that starts at a boundary must also end at one, or it would cut a double-byte or
+// four-byte character in half. Ending between the CR and the LF of a pair is fine: both are
+// whole characters of their own.
+bool MatchEndsCleanly(std::string_view text, std::size_t start, std::size_t length) {
+    const std::size_t end = start + length;
+    std::size_t i = start;
+    while (i < end) {
+        i += CharLength(text, i);
+    }
+    return i == end || (text[end - 1] == '\r' && text[end] == '\n');
+}
+
+// Equal without regard to ASCII case, folding only bytes that are characters of their own
+// (the trail byte of a double-byte character is compared as it is).
+bool SameNoCase(std::string_view a, std::string_view b) {
+    std::size_t i = 0;
+    while (i < a.size()) {
+        const std::size_t n = CharLength(a, i);
+        if (n == 1 ? LowerAscii(a[i]) != LowerAscii(b[i]) : a.substr(i, n) != b.substr(i, n)) {
+            return false;
+        }
+        i += n;
+    }
+    return true;
+}
+
+}  // namespace
+
 std::int32_t CountChars(std::string_view text) {
     std::int64_t count = 0;
     const std::size_t n = text.size();
@@ -50,9 +84,12 @@ std::size_t FindText(std::string_view text, std::string_view needle, std::size_t
             boundary += CharLength(text, boundary);
         }
         if (boundary == candidate) {
-            return candidate;
+            if (MatchEndsCleanly(text, candidate, needle.size())) {
+                return candidate;
+            }
+            boundary += CharLength(text, boundary);
         }
-        // The candidate starts inside a character: go on from the next boundary.
+        // The candidate starts or ends inside a character: go on from the next boundary.
     }
 }
 
@@ -141,26 +178,18 @@ Text AsciiLower(std::string_view text) {
 }
 
 std::size_t FindTextNoCase(std::string_view text, std::string_view needle, std::size_t from) {
-    auto lower = [](char c) {
-        return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    };
     if (needle.empty()) {
         return from <= text.size() ? from : std::string_view::npos;
     }
-    const char first = lower(needle[0]);
+    const char first = LowerAscii(needle[0]);
     const char firstUpper =
         (first >= 'a' && first <= 'z') ? static_cast<char>(first - 'a' + 'A') : first;
     std::size_t i = from;
     while (i + needle.size() <= text.size()) {
         const char c = text[i];
-        if (c == first || c == firstUpper) {
-            std::size_t k = 1;
-            while (k < needle.size() && lower(text[i + k]) == lower(needle[k])) {
-                ++k;
-            }
-            if (k == needle.size()) {
-                return i;
-            }
+        if ((c == first || c == firstUpper) && SameNoCase(text.substr(i, needle.size()), needle) &&
+            MatchEndsCleanly(text, i, needle.size())) {
+            return i;
         }
         i += CharLength(text, i);
     }

@@ -2,6 +2,7 @@
 
 #include <unicode/ucnv.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -27,10 +28,22 @@ ConverterPtr OpenStrict(std::string_view name) {
     return U_SUCCESS(status) ? std::move(converter) : nullptr;
 }
 
-}  // namespace
+// Charsets that hold every code point exactly once: a conversion into them is exact when
+// it succeeds.
+bool HoldsEveryCodePoint(std::string_view charset) {
+    for (const std::string_view full : {"UTF-8", "UTF-16LE", "UTF-16BE", "GB18030"}) {
+        if (charset.size() == full.size() &&
+            std::equal(charset.begin(), charset.end(), full.begin(), [](char a, char b) {
+                return (a >= 'a' && a <= 'z' ? static_cast<char>(a - 'a' + 'A') : a) == b;
+            })) {
+            return true;
+        }
+    }
+    return false;
+}
 
-std::optional<Bytes> IcuCharsets::Convert(std::string_view data, std::string_view fromCharset,
-                                          std::string_view toCharset) {
+std::optional<Bytes> ConvertOnce(std::string_view data, std::string_view fromCharset,
+                                 std::string_view toCharset) {
     ConverterPtr source = OpenStrict(fromCharset);
     ConverterPtr target = OpenStrict(toCharset);
     if (!source || !target) {
@@ -67,6 +80,23 @@ std::optional<Bytes> IcuCharsets::Convert(std::string_view data, std::string_vie
         out.resize(static_cast<std::size_t>(dest - out.data()));
         return out;
     }
+}
+
+}  // namespace
+
+std::optional<Bytes> IcuCharsets::Convert(std::string_view data, std::string_view fromCharset,
+                                          std::string_view toCharset) {
+    std::optional<Bytes> out = ConvertOnce(data, fromCharset, toCharset);
+    // ICU maps private-use characters into legacy charsets through one-way fallbacks even
+    // with the stop callbacks (a GBK user-defined character becomes an unrelated Big5-HKSCS
+    // character). Such a conversion is not exact: it must fail like any other that is not.
+    if (out && !out->empty() && !HoldsEveryCodePoint(toCharset)) {
+        const std::optional<Bytes> back = ConvertOnce(*out, toCharset, fromCharset);
+        if (!back || *back != data) {
+            return std::nullopt;
+        }
+    }
+    return out;
 }
 
 }  // namespace qs

@@ -212,7 +212,13 @@ Text SettingsStore::ReadText(const Text& key, const Text& defaultText) {
 }
 
 bool SettingsStore::WriteText(const Text& key, const Text& value) {
-    return Enqueue(key, ReplaceAll(value, kCrLf, LineBreakEscape()));
+    Text escaped = ReplaceAll(value, kCrLf, LineBreakEscape());
+    // A CR LF that a stray lead byte took as its trail escapes the escaping; written as it
+    // is, it would end the line there and turn the rest of the value into lines of its own.
+    if (escaped.find(kCrLf) != Text::npos) {
+        return false;
+    }
+    return Enqueue(key, std::move(escaped));
 }
 
 double SettingsStore::ReadNumber(const Text& key, double defaultNumber) {

@@ -31,9 +31,12 @@ public:
     FaultyWriter(FaultyFileSystem& owner, Text path, std::unique_ptr<AtomicWriter> inner)
         : m_owner(owner), m_path(std::move(path)), m_inner(std::move(inner)) {}
     bool Write(std::string_view bytes) override {
-        if (m_owner.ShouldFail(FaultyFileSystem::Op::Write, m_path)) {
-            // A short write: part of the bytes reach the temporary file, then the disk is full.
-            m_inner->Write(bytes.substr(0, bytes.size() / 2));
+        FaultyFileSystem::Fault fault = FaultyFileSystem::Fault::Fail;
+        if (m_owner.ShouldFail(FaultyFileSystem::Op::Write, m_path, &fault)) {
+            if (fault == FaultyFileSystem::Fault::ShortWrite) {
+                // Part of the bytes reach the temporary file, then the disk is full.
+                m_inner->Write(bytes.substr(0, bytes.size() / 2));
+            }
             m_failed = true;
             return false;
         }
@@ -94,6 +97,7 @@ void FaultyFileSystem::Before(Op op, int k, std::function<void()> action) {
 void FaultyFileSystem::Reset() {
     m_rules.clear();
     m_hooks.clear();
+    m_fired = 0;
 }
 
 int FaultyFileSystem::Count(Op op) const {
@@ -119,6 +123,7 @@ bool FaultyFileSystem::ShouldFail(Op op, const Text& path, Fault* fault) {
             if (fault != nullptr) {
                 *fault = rule.fault;
             }
+            ++m_fired;
             return true;
         }
     }

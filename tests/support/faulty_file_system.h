@@ -27,8 +27,9 @@ public:
         List,
     };
     enum class Fault {
-        Fail,       // the call reports failure
-        ShortRead,  // a read delivers half of what was asked, then fails
+        Fail,        // the call reports failure
+        ShortRead,   // a read delivers half of what was asked, then fails
+        ShortWrite,  // a write puts half of its bytes into the file, then fails (disk full)
     };
 
     explicit FaultyFileSystem(FileSystem& inner) : m_inner(inner) {}
@@ -41,6 +42,8 @@ public:
     void Before(Op op, int k, std::function<void()> action);
     void Reset();
     int Count(Op op) const;
+    // How many calls were made to fail so far.
+    int Fired() const { return m_fired; }
 
     PathKind Kind(const Text& path) override;
     bool CreateFolder(const Text& path) override;
@@ -73,6 +76,7 @@ private:
     std::map<Op, int> m_counts;
     std::vector<Rule> m_rules;
     std::vector<Hook> m_hooks;
+    int m_fired = 0;
 };
 
 }  // namespace qs

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "platform/posix_file_system.h"
+#include "support/faulty_file_system.h"
+#include "support/headless_app.h"
+
+namespace qs::fault {
+
+using Op = FaultyFileSystem::Op;
+using Fault = FaultyFileSystem::Fault;
+
+// Every file under a folder (relative UTF-8 path -> bytes), folders not included.
+using Tree = std::map<std::string, std::string>;
+Tree Snapshot(const Text& folder);
+
+// One job run on a fresh copy of the same sources: a program without a window, a folder
+// "src" with the sources and a bystander file, and the fault-injecting file system in front
+// of the real one. The same job runs once without faults (the reference) and once with the
+// fault; the two outcomes are compared.
+class Bench {
+public:
+    Bench();
+    ~Bench();
+    HeadlessApp h;
+    PosixFileSystem real;
+    FaultyFileSystem faulty{real};
+    std::unique_ptr<ServicesOverride> use;
+
+    Text Src(const std::string& name) const { return h.temp.File(U("src/" + name)); }
+    // Every message the job showed, as UTF-8.
+    std::string Messages() const;
+};
+
+// The data-safety promise for one faulted run against its fault-free reference:
+//  - no temporary file anywhere;
+//  - every file that existed before is unchanged, unless it is an output of the reference
+//    (replaced by exactly the reference's bytes) or a source the reference deleted;
+//  - every new file is one of the reference's outputs with exactly its bytes;
+//  - a source is gone only when every output the reference made from it is in place;
+//  - an outcome that falls short of the reference is reported as failures.
+// owner maps an output's relative path to the source it was made from ("*": from all).
+// With partialOutputs (a merge that skipped an unreadable member), new files may differ from
+// the reference; a source is then gone only when a new file holds its bytes (or, when the
+// merge re-encodes, when an output exists at all).
+void ExpectSafe(const Tree& before, const Tree& reference, const Tree& after,
+                const std::string& messages,
+                const std::function<std::string(const std::string&)>& owner,
+                bool partialOutputs = false, bool reencoded = false);
+
+bool HasTemporary(const Tree& tree);
+
+}  // namespace qs::fault

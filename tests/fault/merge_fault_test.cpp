@@ -1,0 +1,160 @@
+// Merge jobs with one file-system fault each, against the same job without the fault.
+#include <filesystem>
+
+#include "app/main_window.h"
+#include "fault_fixture.h"
+#include "merge/merge_job.h"
+
+namespace qs::fault {
+namespace {
+
+enum class Change { None, Vanish, Shrink };
+
+struct MergeCase {
+    std::string name;
+    bool encoding;
+    bool deleteSources;
+    Op op;
+    int k;
+    Fault fault = Fault::Fail;
+    bool dropFolder = false;
+    Change change = Change::None;
+};
+
+void PrintTo(const MergeCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+// a.txt: UTF-8 with its mark; b.txt: UTF-8 without; c.txt: plain ASCII.
+const std::string kA = "\xEF\xBB\xBF\xE7\xAC\xAC\xE4\xB8\x80\r\none\r\n";
+const std::string kB = "\xE4\xBA\x8C two\n";
+const std::string kC = std::string("three\0three", 11);
+const std::string kKeep = std::string("\x00\x01keep\xFF", 7);
+
+void Configure(Bench& b, const MergeCase& c) {
+    Form& f = b.h.form();
+    InstallMergeJob(b.h.app);
+    f.SetChecked(U(names::ParentSave), false);
+    f.SetChecked(U(names::IncludeSubfolders), false);
+    f.SetChecked(U(names::HandleEncoding), c.encoding);
+    f.SetChecked(U(names::MergeDelete), c.deleteSources);
+    f.SetText(U(names::MergePattern), "*.txt");
+    f.SetChecked(U(names::UseString), true);
+    f.SetText(U(names::SeparatorText), "==");
+}
+
+void Put(Bench& b) {
+    std::filesystem::create_directories(ToUtf8Lossy(b.h.temp.File("src")));
+    b.h.temp.Write("src/a.txt", kA);
+    b.h.temp.Write("src/b.txt", kB);
+    b.h.temp.Write("src/c.txt", kC);
+    b.h.temp.Write("src/keep.dat", kKeep);
+}
+
+void Apply(Bench& b, Change change) {
+    std::error_code ignored;
+    const std::string path = ToUtf8Lossy(b.Src("b.txt"));
+    if (change == Change::Vanish) {
+        std::filesystem::remove(path, ignored);
+    } else if (change == Change::Shrink) {
+        std::filesystem::resize_file(path, 3, ignored);
+    }
+}
+
+void RunJob(Bench& b, const MergeCase& c) {
+    if (c.dropFolder) {
+        b.h.app.StartMergeJob(Text(), {b.h.temp.File("src")}, true, false);
+    } else {
+        b.h.app.StartMergeJob(Text(), {b.Src("a.txt"), b.Src("b.txt"), b.Src("c.txt")}, false,
+                              false);
+    }
+}
+
+class MergeFault : public ::testing::TestWithParam<MergeCase> {};
+
+TEST_P(MergeFault, NothingLostNothingHalfWrittenFailuresReported) {
+    const MergeCase& c = GetParam();
+
+    Bench reference;
+    Put(reference);
+    Configure(reference, c);
+    Apply(reference, c.change);
+    const Tree before = Snapshot(reference.h.temp.Path());
+    RunJob(reference, c);
+    const Tree expected = Snapshot(reference.h.temp.Path());
+    ASSERT_TRUE(expected.count("src/a等3个文件.txt")) << "the reference run made no output";
+
+    Bench b;
+    Put(b);
+    Configure(b, c);
+    if (c.change != Change::None) {
+        // The second member changes after the listing, just before it is read.
+        const Op read = c.encoding ? Op::ReadWhole : Op::OpenRead;
+        b.faulty.Before(read, 2, [&] { Apply(b, c.change); });
+    } else {
+        b.faulty.FailNth(c.op, c.k, c.fault);
+    }
+    RunJob(b, c);
+    const Tree after = Snapshot(b.h.temp.Path());
+
+    if (c.change == Change::None) {
+        EXPECT_GT(b.faulty.Fired(), 0) << "the fault was never hit";
+    }
+    if (c.op == Op::List && c.change == Change::None) {
+        // Nothing to merge from a folder that cannot be read, and it is said so.
+        EXPECT_EQ(after, before);
+        EXPECT_NE(b.Messages().find("无法读取"), std::string::npos) << b.Messages();
+        return;
+    }
+    // A member that cannot be read is left out of the output (and kept), the rest is merged.
+    const bool readFault = c.op == Op::Read || c.op == Op::ReadWhole || c.op == Op::OpenRead;
+    ExpectSafe(
+        before, expected, after, b.Messages(), [](const std::string&) { return "*"; }, readFault,
+        c.encoding);
+    if (readFault) {
+        EXPECT_NE(b.Messages().find("无法读取"), std::string::npos) << b.Messages();
+        const std::string unread = c.k == 2 ? "src/b.txt" : "src/a.txt";
+        ASSERT_TRUE(after.count(unread)) << unread << " was not read, yet it is gone";
+        EXPECT_EQ(after.at(unread), before.at(unread));
+    }
+    if (c.change == Change::Vanish) {
+        EXPECT_NE(b.Messages().find("无法读取"), std::string::npos) << b.Messages();
+    }
+}
+
+std::vector<MergeCase> Cases() {
+    std::vector<MergeCase> cases;
+    for (const bool encoding : {false, true}) {
+        const std::string e = encoding ? "Encoding" : "Bytes";
+        const Op read = encoding ? Op::ReadWhole : Op::Read;
+        const Op open = encoding ? Op::ReadWhole : Op::OpenRead;
+        for (const bool del : {false, true}) {
+            const std::string d = e + (del ? "Deleting_" : "_");
+            cases.push_back({d + "OutputNotCreated", encoding, del, Op::Create, 1});
+            cases.push_back({d + "DiskFullAtFirstWrite", encoding, del, Op::Write, 1});
+            cases.push_back({d + "ShortWrite", encoding, del, Op::Write, 1, Fault::ShortWrite});
+            cases.push_back({d + "RenameFails", encoding, del, Op::Commit, 1});
+            cases.push_back({d + "FirstMemberReadError", encoding, del, read, 1});
+            cases.push_back({d + "SecondMemberUnreadable", encoding, del, open, 2});
+        }
+        const std::string d = e + "Deleting_";
+        if (!encoding) {
+            cases.push_back({d + "ShortRead", encoding, true, Op::Read, 1, Fault::ShortRead});
+        }
+        cases.push_back({d + "SourceNotDeleted", encoding, true, Op::Delete, 2});
+        cases.push_back({d + "FolderNotListed", encoding, true, Op::List, 0, Fault::Fail, true});
+        cases.push_back({d + "MemberVanishes", encoding, true, Op::Kind, 0, Fault::Fail, false,
+                         Change::Vanish});
+        cases.push_back(
+            {d + "MemberShrinks", encoding, true, Op::Kind, 0, Fault::Fail, false, Change::Shrink});
+        cases.push_back({d + "MemberShrinksInAFolder", encoding, true, Op::Kind, 0, Fault::Fail,
+                         true, Change::Shrink});
+    }
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Merge, MergeFault, ::testing::ValuesIn(Cases()),
+                         [](const auto& row) { return row.param.name; });
+
+}  // namespace
+}  // namespace qs::fault

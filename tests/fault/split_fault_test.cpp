@@ -1,0 +1,205 @@
+// Split jobs with one file-system fault each, against the same job without the fault.
+#include <filesystem>
+
+#include "app/main_window.h"
+#include "fault_fixture.h"
+#include "split/split_job.h"
+#include "split/split_settings.h"
+
+namespace qs::fault {
+namespace {
+
+using namespace split_controls;
+
+enum class Mode { Parts, Bytes, Lines, Chars, Separator };
+enum class Change { None, Vanish, Shrink };
+
+struct SplitCase {
+    const char* name;
+    Mode mode;
+    Op op;
+    int k;  // 0: every call
+    Fault fault = Fault::Fail;
+    bool deleteSource = true;
+    bool subfolder = false;
+    bool dropFolder = false;
+    Change change = Change::None;
+};
+
+// a.txt: UTF-8 with its mark, CR LF lines; b.txt: plain bytes with LF lines.
+const std::string kA =
+    "\xEF\xBB\xBF\xE7\xAC\xAC\xE4\xB8\x80\xE8\xA1\x8C\r\nline two\r\n--\r\nthree "
+    "\xE4\xB8\x89\r\nfour\r\n--five\r\n";
+const std::string kB = "alpha\nbeta\ngamma--delta\nepsilon\nzeta\n";
+const std::string kKeep = std::string("\x00\x01keep\xFF", 7);
+
+bool TextMode(Mode m) {
+    return m == Mode::Lines || m == Mode::Chars || m == Mode::Separator;
+}
+
+void Configure(Bench& b, const SplitCase& c) {
+    Form& f = b.h.form();
+    InstallSplitJob(b.h.app);
+    f.SetChecked(RandomRenameCheck(), false);
+    f.SetChecked(SubfolderCheck(), c.subfolder);
+    f.SetChecked(DeleteSourceCheck(), c.deleteSource);
+    f.SetText(FileTypeEdit(), "*.txt");
+    switch (c.mode) {
+        case Mode::Parts:
+            f.SetChecked(PartsRadio(), true);
+            f.SetText(PartCountEdit(), "3");
+            break;
+        case Mode::Bytes:
+            f.SetChecked(BytesRadio(), true);
+            f.SetText(ByteSizeEdit(), "16");
+            f.SetSelectedIndex(ByteUnitCombo(), 0);
+            break;
+        case Mode::Lines:
+            f.SetChecked(LinesRadio(), true);
+            f.SetText(LineMinEdit(), "2");
+            f.SetText(LineMaxEdit(), "2");
+            break;
+        case Mode::Chars:
+            f.SetChecked(CharsRadio(), true);
+            f.SetText(CharMinEdit(), "7");
+            f.SetText(CharMaxEdit(), "7");
+            break;
+        case Mode::Separator:
+            f.SetChecked(SeparatorRadio(), true);
+            f.SetTag(SeparatorButton(), "--");
+            break;
+    }
+}
+
+void Put(Bench& b) {
+    std::filesystem::create_directories(ToUtf8Lossy(b.h.temp.File("src")));
+    b.h.temp.Write("src/a.txt", kA);
+    b.h.temp.Write("src/b.txt", kB);
+    b.h.temp.Write("src/keep.dat", kKeep);
+}
+
+void Apply(Bench& b, Change change) {
+    std::error_code ignored;
+    const std::string a = ToUtf8Lossy(b.Src("a.txt"));
+    if (change == Change::Vanish) {
+        std::filesystem::remove(a, ignored);
+    } else if (change == Change::Shrink) {
+        std::filesystem::resize_file(a, 11, ignored);
+    }
+}
+
+void RunJob(Bench& b, const SplitCase& c) {
+    if (c.dropFolder) {
+        b.h.app.StartSplitJob(b.h.temp.File("src"), {});
+    } else {
+        b.h.app.StartSplitJob(Text(), {b.Src("a.txt"), b.Src("b.txt")});
+    }
+}
+
+// src/a_2.txt and src/a/a_2.txt both come from src/a.txt.
+std::string Owner(const std::string& made) {
+    const std::filesystem::path p(made);
+    const std::string file = p.filename().string();
+    const std::string base = file.substr(0, file.rfind('_'));
+    const std::string ext = p.extension().string();
+    std::filesystem::path folder = p.parent_path();
+    if (folder.filename() == base) {
+        folder = folder.parent_path();
+    }
+    return (folder / (base + ext)).string();
+}
+
+void PrintTo(const SplitCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class SplitFault : public ::testing::TestWithParam<SplitCase> {};
+
+TEST_P(SplitFault, NothingLostNothingHalfWrittenFailuresReported) {
+    const SplitCase& c = GetParam();
+
+    Bench reference;
+    Put(reference);
+    Configure(reference, c);
+    Apply(reference, c.change);
+    const Tree before = Snapshot(reference.h.temp.Path());
+    RunJob(reference, c);
+    const Tree expected = Snapshot(reference.h.temp.Path());
+    ASSERT_GT(expected.size(), before.size()) << "the reference run made no piece";
+
+    Bench b;
+    Put(b);
+    Configure(b, c);
+    if (c.change != Change::None) {
+        b.faulty.Before(TextMode(c.mode) ? Op::ReadWhole : Op::OpenRead, 1,
+                        [&] { Apply(b, c.change); });
+    } else {
+        b.faulty.FailNth(c.op, c.k, c.fault);
+    }
+    RunJob(b, c);
+    const Tree after = Snapshot(b.h.temp.Path());
+
+    if (c.change == Change::None) {
+        EXPECT_GT(b.faulty.Fired(), 0) << "the fault was never hit";
+    }
+    if (c.op == Op::List) {
+        // A folder that cannot be listed gives nothing to split: nothing is touched, and
+        // nothing claims that a split was done.
+        EXPECT_EQ(after, before);
+        EXPECT_EQ(b.Messages().find("分割完毕"), std::string::npos) << b.Messages();
+        return;
+    }
+    ExpectSafe(before, expected, after, b.Messages(), Owner);
+    if (c.change == Change::Vanish) {
+        EXPECT_NE(b.Messages().find("无法读取"), std::string::npos) << b.Messages();
+    }
+}
+
+std::vector<SplitCase> Cases() {
+    std::vector<SplitCase> cases;
+    const struct {
+        Mode mode;
+        const char* name;
+    } modes[] = {{Mode::Parts, "Parts"},
+                 {Mode::Bytes, "Bytes"},
+                 {Mode::Lines, "Lines"},
+                 {Mode::Chars, "Chars"},
+                 {Mode::Separator, "Separator"}};
+    static std::vector<std::string> names;
+    names.reserve(200);
+    auto add = [&](const char* mode, SplitCase c, const char* what) {
+        names.push_back(std::string(mode) + "_" + what);
+        c.name = names.back().c_str();
+        cases.push_back(c);
+    };
+    for (const auto& m : modes) {
+        const Op read = TextMode(m.mode) ? Op::ReadWhole : Op::Read;
+        const Op open = TextMode(m.mode) ? Op::ReadWhole : Op::OpenRead;
+        add(m.name, {"", m.mode, Op::Create, 1}, "FirstPieceNotCreated");
+        add(m.name, {"", m.mode, Op::Create, 3}, "ThirdPieceNotCreated");
+        add(m.name, {"", m.mode, Op::Write, 1}, "DiskFullAtFirstWrite");
+        add(m.name, {"", m.mode, Op::Write, 2, Fault::ShortWrite}, "ShortWrite");
+        add(m.name, {"", m.mode, Op::Commit, 2}, "RenameFails");
+        add(m.name, {"", m.mode, Op::Commit, 1, Fault::Fail, false}, "RenameFailsKeepingSources");
+        add(m.name, {"", m.mode, read, 1}, "ReadError");
+        add(m.name, {"", m.mode, open, 2}, "SecondSourceUnreadable");
+        add(m.name, {"", m.mode, Op::Delete, 1}, "SourceNotDeleted");
+        add(m.name, {"", m.mode, Op::CreateFolder, 0, Fault::Fail, true, true},
+            "OutputFolderNotCreated");
+        add(m.name, {"", m.mode, Op::List, 0, Fault::Fail, true, false, true}, "FolderNotListed");
+        add(m.name, {"", m.mode, Op::Kind, 0, Fault::Fail, true, false, false, Change::Vanish},
+            "SourceVanishes");
+        add(m.name, {"", m.mode, Op::Kind, 0, Fault::Fail, true, false, false, Change::Shrink},
+            "SourceShrinks");
+        if (!TextMode(m.mode)) {
+            add(m.name, {"", m.mode, Op::Read, 2, Fault::ShortRead}, "ShortRead");
+        }
+    }
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Split, SplitFault, ::testing::ValuesIn(Cases()),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+}  // namespace
+}  // namespace qs::fault
