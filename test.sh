@@ -14,3 +14,6 @@ bash scripts/build.sh build
 echo "== sanitized build"
 bash scripts/build.sh build-sanitize -DQS_SANITIZE=ON -DQS_GUI=ON
 (cd build-sanitize && ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j"$jobs")
+
+echo "== benchmark smoke run (not a test: its ratios never fail the build)"
+bash bench/run --size 20 --reps 1
