@@ -1,0 +1,221 @@
+#include "app/run_control.h"
+
+#include <string>
+
+#include "app/main_window.h"
+#include "fs/paths.h"
+#include "platform/characters.h"
+#include "platform/process.h"
+#include "platform/services.h"
+
+namespace qs {
+
+const Text& FailureList::Label(FailureKind kind) {
+    switch (kind) {
+        case FailureKind::Unreadable:
+            return U("无法读取：");
+        case FailureKind::FolderNotCreated:
+            return U("无法创建文件夹：");
+        case FailureKind::NotWritten:
+            return U("无法写入：");
+        case FailureKind::SourceKept:
+            break;
+    }
+    return U("未删除原文件：");
+}
+
+void FailureList::AppendTo(Text& text) const {
+    if (m_items.empty()) {
+        return;
+    }
+    constexpr std::size_t kShown = 10;
+    text += "\r\n\r\n";
+    text += U("以下 ");
+    text += std::to_string(m_items.size());
+    text += U(" 项操作失败：");
+    for (std::size_t i = 0; i < m_items.size() && i < kShown; ++i) {
+        text += "\r\n";
+        text += Label(m_items[i].first);
+        text += m_items[i].second;
+    }
+    if (m_items.size() > kShown) {
+        text += "\r\n";
+        text += U("……");
+    }
+}
+
+const JobCaptions& CaptionsOf(JobKind kind) {
+    static const JobCaptions split{U("分割文件.."), U("正在分割，点击停止"), U("正在停止中")};
+    static const JobCaptions merge{U("合并文件..     "), U("正在合并，点击停止"),
+                                   U("正在停止中     ")};
+    return kind == JobKind::Split ? split : merge;
+}
+
+std::string_view StartButtonOf(JobKind kind) {
+    return kind == JobKind::Split ? names::SplitButton : names::MergeButton;
+}
+
+void RunControl::RequestStop() {
+    StopRequested = true;
+    ++m_stopRequests;
+}
+
+bool RunControl::IsBusy(JobKind kind) const {
+    return m_form.TextOf(U(StartButtonOf(kind))) != CaptionsOf(kind).idle;
+}
+
+bool RunControl::BeginJob(JobKind kind) {
+    const Text& button = U(StartButtonOf(kind));
+    if (IsBusy(kind)) {
+        RequestStop();
+        m_form.SetText(button, CaptionsOf(kind).stopping);
+        return false;
+    }
+    m_form.SetText(button, CaptionsOf(kind).running);
+    StopRequested = false;
+    Failures(kind).Clear();
+    if (kind == JobKind::Merge) {
+        m_form.SetVisible(U(names::MergePattern), false);
+    }
+    return true;
+}
+
+void RunControl::EndJob(JobKind kind, const TextList& paths, bool suppressQuestion) {
+    m_form.SetText(U(StartButtonOf(kind)), CaptionsOf(kind).idle);
+    if (kind == JobKind::Merge) {
+        m_form.SetVisible(U(names::MergePattern), true);
+    }
+    // The user asked to close while the job ran: no question, finish the close.
+    if (m_closePending) {
+        if (!AnyBusy()) {
+            m_closePending = false;
+            m_form.RequestClose();
+        }
+        return;
+    }
+    if (paths.empty()) {
+        return;
+    }
+    if (kind == JobKind::Merge) {
+        if (m_form.IsChecked(U(names::ParentSave))) {
+            Text parent = PathDirectory(lastMergeFolder);
+            if (!parent.empty()) {
+                lastMergeFolder = std::move(parent);
+            }
+        }
+        if (suppressQuestion) {
+            return;
+        }
+    }
+    AskOpenOutputFolder(kind, kind == JobKind::Split ? lastSplitFolder : lastMergeFolder);
+}
+
+void RunControl::BeginFileLoop(int fileCount) {
+    m_form.SetPosition(U(names::Progress), 0);
+    m_form.SetMaximum(U(names::Progress), fileCount);
+    StopRequested = false;
+}
+
+void RunControl::ShowFile(int i, int n, const Text& path) {
+    StatusText = "(" + std::to_string(i) + "/" + std::to_string(n) + ")" + PathFileName(path);
+    m_form.SetPosition(U(names::Progress), i);
+    m_form.SetText(U(names::Status), StatusText);
+}
+
+void RunControl::ShowStatus(const Text& text) { m_form.SetText(U(names::Status), text); }
+
+void RunControl::AskOpenOutputFolder(JobKind kind, const Text& folder) {
+    Text question = U(kind == JobKind::Split ? "分割完毕！是否打开目录：" : "合并完毕！是否打开目录：");
+    question += folder;
+    Failures(kind).AppendTo(question);
+    if (ShowMessage(question, ButtonsYesNo) == ResultYes) {
+        OpenInExplorer(folder);
+    }
+}
+
+void ProcessPendingEvents() { Ui().ProcessPendingEvents(); }
+
+bool IsKeyDown(int virtualKey) {
+    constexpr int kControlKey = 17;
+    if (virtualKey != kControlKey) {
+        ProcessPendingEvents();
+        return false;
+    }
+    Ui().IsCtrlDown();
+    ProcessPendingEvents();
+    return Ui().IsCtrlDown();
+}
+
+Text TrimBlanks(const Text& text) {
+    const Text& wide = U("　");
+    auto blankAt = [&](std::size_t i, std::size_t length) {
+        return (length == 1 && text[i] == ' ') ||
+               (length == wide.size() && text.compare(i, length, wide) == 0);
+    };
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    bool seen = false;
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = CharLength(text, i);
+        if (!blankAt(i, length)) {
+            if (!seen) {
+                begin = i;
+                seen = true;
+            }
+            end = i + length;
+        }
+        i += length;
+    }
+    return seen ? text.substr(begin, end - begin) : Text();
+}
+
+Text ChooseFolder(RunControl& run, const Text& initialFolder, const Text& title) {
+    run.chooseFolderInitial = initialFolder;
+    return TrimBlanks(Ui().ChooseFolder(initialFolder, title));
+}
+
+bool OpenInExplorer(const Text& folder) { return Ui().OpenFolder(folder); }
+
+TextList SplitCommandLine(const Text& commandLine) {
+    TextList arguments;
+    Text current;
+    bool inQuotes = false;
+    bool any = false;
+    for (std::size_t i = 0; i < commandLine.size();) {
+        const std::size_t length = CharLength(commandLine, i);
+        const char c = commandLine[i];
+        if (length == 1 && c == '"') {
+            inQuotes = !inQuotes;
+            any = true;
+        } else if (length == 1 && (c == ' ' || c == '\t') && !inQuotes) {
+            if (any) {
+                arguments.push_back(std::move(current));
+                current.clear();
+                any = false;
+            }
+        } else {
+            current.append(commandLine, i, length);
+            any = true;
+        }
+        i += length;
+    }
+    if (any) {
+        arguments.push_back(std::move(current));
+    }
+    return arguments;
+}
+
+bool RunCommandLine(const Text& commandLine, bool wait, int /*showMode*/) {
+    return SpawnProcess(SplitCommandLine(commandLine), wait);
+}
+
+int ShowMessage(const Text& text, int buttons, const Text& title, int icon) {
+    MessageRequest request;
+    request.text = text;
+    request.title = title.empty() ? U("信息：") : title;
+    request.buttons = buttons;
+    request.icon = icon;
+    return Ui().ShowMessage(request);
+}
+
+}  // namespace qs

@@ -1,0 +1,121 @@
+#pragma once
+
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "app/control_model.h"
+#include "platform/ui_services.h"
+
+namespace qs {
+
+enum class JobKind { Split, Merge };
+
+enum class FailureKind { Unreadable, FolderNotCreated, NotWritten, SourceKept };
+
+// The file operations of one job that failed; the completion question lists them, so that
+// a job with failures is never reported as a plain success.
+class FailureList {
+public:
+    void Add(FailureKind kind, const Text& path) { m_items.emplace_back(kind, path); }
+    void Clear() { m_items.clear(); }
+    std::size_t Count() const { return m_items.size(); }
+    bool Empty() const { return m_items.empty(); }
+    const std::vector<std::pair<FailureKind, Text>>& Items() const { return m_items; }
+
+    // Appends CR LF CR LF + "以下 N 项操作失败：" and the first ten items, one per line,
+    // then "……" when there are more; nothing when the list is empty.
+    void AppendTo(Text& text) const;
+
+    static const Text& Label(FailureKind kind);
+
+private:
+    std::vector<std::pair<FailureKind, Text>> m_items;
+};
+
+// Captions of a job's start button, which is also its stop button and busy indicator.
+struct JobCaptions {
+    Text idle, running, stopping;
+};
+const JobCaptions& CaptionsOf(JobKind kind);
+std::string_view StartButtonOf(JobKind kind);
+
+// The frame both jobs run in: the shared job state, the start and end protocols, progress
+// and the helpers that talk to the desktop. Everything runs on the UI thread.
+class RunControl {
+public:
+    explicit RunControl(Form& mainForm) : m_form(mainForm) {}
+    RunControl(const RunControl&) = delete;
+    RunControl& operator=(const RunControl&) = delete;
+
+    bool StopRequested = false;
+    Text StatusText;
+    Text lastSplitFolder;
+    Text lastMergeFolder;
+    Text outputFolder;
+    Text chooseFolderInitial;  // held while the folder chooser is open
+
+    // Stops requested so far; lets a caller tell whether a stop came during a call.
+    std::uint64_t StopRequestCount() const { return m_stopRequests; }
+    void RequestStop();
+
+    // A job runs exactly while its start button shows anything but the idle caption.
+    bool IsBusy(JobKind kind) const;
+    bool AnyBusy() const { return IsBusy(JobKind::Split) || IsBusy(JobKind::Merge); }
+
+    // Start protocol. Returns false when the job is already running: the call was a stop
+    // request (the flag is set and the stopping caption shown). Otherwise shows the running
+    // caption, clears the flag and the job's failure list; a merge hides its pattern box.
+    bool BeginJob(JobKind kind);
+    // End protocol: idle caption (a merge shows its pattern box again); with a non-empty
+    // list the merge's parent-folder rule, then the completion question unless suppressed.
+    // A close that waited for the job is completed here.
+    void EndJob(JobKind kind, const TextList& paths, bool suppressQuestion = false);
+
+    FailureList& Failures(JobKind kind) { return m_failures[kind == JobKind::Split ? 0 : 1]; }
+
+    // Progress: the start of a job core's per-file loop, and file i of n (1-based).
+    void BeginFileLoop(int fileCount);
+    void ShowFile(int i, int n, const Text& path);
+    // Shows a line in the status label (e.g. "[k] " + StatusText after a piece).
+    void ShowStatus(const Text& text);
+
+    // Asks whether to open the job's output folder, listing the job's failures.
+    void AskOpenOutputFolder(JobKind kind, const Text& folder);
+
+    // Closing the main window while a job runs: the close waits for the job to unwind.
+    void SetClosePending() { m_closePending = true; }
+    bool ClosePending() const { return m_closePending; }
+
+    Form& MainForm() { return m_form; }
+
+private:
+    Form& m_form;
+    std::uint64_t m_stopRequests = 0;
+    bool m_closePending = false;
+    FailureList m_failures[2];
+};
+
+// Dispatches pending events (clicks, drops, timer ticks run inside).
+void ProcessPendingEvents();
+// Key state probe; only 17 (Ctrl) is known here. Probes, dispatches, probes again.
+bool IsKeyDown(int virtualKey);
+// The folder chooser; the answer without blanks (ASCII and full-width) at both ends, empty
+// when cancelled.
+Text ChooseFolder(RunControl& run, const Text& initialFolder, const Text& title);
+// Opens the folder in the file manager; the result is not reported.
+bool OpenInExplorer(const Text& folder);
+// Starts a process from a command line: blank-separated arguments, double quotes group
+// (a quote-enclosed part may contain blanks). No shell is involved. showMode (1..6) has no
+// meaning here beyond being accepted.
+bool RunCommandLine(const Text& commandLine, bool wait, int showMode = 2);
+TextList SplitCommandLine(const Text& commandLine);
+
+// A message box; an empty title becomes "信息：".
+int ShowMessage(const Text& text, int buttons = ButtonsOk, const Text& title = Text(),
+                int icon = IconNone);
+
+// Blanks (ASCII spaces and full-width spaces) removed at both ends, whole characters only.
+Text TrimBlanks(const Text& text);
+
+}  // namespace qs
