@@ -1,0 +1,317 @@
+#include <sys/stat.h>
+
+#include "encoding/charset_converter.h"
+#include "merge/merge_core.h"
+#include "merge/merge_separator.h"
+#include "merge_fixture.h"
+#include "support/faulty_file_system.h"
+
+namespace qs::testing {
+namespace {
+
+const std::string kMark = "\xEF\xBB\xBF";
+
+TEST(MergeOutputNaming, NameFromFirstMemberAndCount) {
+    struct Row {
+        const char* name;
+        const char* first;
+        std::size_t count;
+        const char* expected;
+    } rows[] = {
+        {"chapter", "/d/书/第一章.txt", 12, "第一章等12个文件.txt"},
+        {"one file", "/d/a.txt", 1, "a等1个文件.txt"},
+        {"no extension has no trailing dot", "/d/README", 3, "README等3个文件"},
+        {"leading dot only", "/d/.profile", 2, "等2个文件.profile"},
+        {"several dots", "/d/a.b.c.txt", 4, "a.b.c等4个文件.txt"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(MergeOutputName(U(row.first), row.count), U(row.expected)) << row.name;
+    }
+}
+
+TEST(MergeOutputNaming, FolderBesideFirstOrInItsParent) {
+    struct Row {
+        const char* name;
+        const char* first;
+        bool parent;
+        const char* expected;
+    } rows[] = {
+        {"beside", "/x/y/a.txt", false, "/x/y"},
+        {"deep folder goes one up", "/x/y/a.txt", true, "/x"},
+        {"folder in the root goes to the root", "/y/a.txt", true, ""},
+        {"file in the root stays there", "/a.txt", true, ""},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(MergeOutputFolder(U(row.first), row.parent), U(row.expected)) << row.name;
+    }
+}
+
+class MergeCoreTest : public MergeTest {
+protected:
+    MergeResult Merge(const TextList& paths) {
+        MergeContext context{*form, stopRequested, statusText, outputFolder, failures, {}};
+        return MergeFiles(context, paths);
+    }
+    TextList failures;
+};
+
+TEST_F(MergeCoreTest, OneFileGivesItsExactBytesInTheParentFolder) {
+    const Text a = Put("d/a.txt", std::string("A\0B\r\n", 5));
+    const MergeResult result = Merge({a});
+    EXPECT_TRUE(result.written);
+    EXPECT_EQ(result.outputPath, m_temp.File(U("a等1个文件.txt")));
+    EXPECT_EQ(Read(U("a等1个文件.txt")), std::string("A\0B\r\n", 5));
+    EXPECT_TRUE(failures.empty());
+}
+
+TEST_F(MergeCoreTest, ExtensionlessFirstMemberBesideItself) {
+    Check("选择框父目录保存", false);
+    const Text readme = Put("d/README", "r");
+    const Text b = Put("d/b.txt", "b");
+    Merge({readme, b});
+    EXPECT_EQ(Read(U("d/README等2个文件")), "rb");
+}
+
+TEST_F(MergeCoreTest, ProgressAndStatusFollowTheFiles) {
+    const Text a = Put("d/a.txt", "a");
+    const Text b = Put(U("d/第二章.txt"), "b");
+    Merge({a, b});
+    EXPECT_EQ(form->Get(U("进度条")).maximum, 2);
+    EXPECT_EQ(form->Get(U("进度条")).position, 2);
+    EXPECT_EQ(form->TextOf(U("透明标签")), U("(2/2)第二章.txt"));
+    EXPECT_EQ(statusText, U("(2/2)第二章.txt"));
+}
+
+TEST_F(MergeCoreTest, EmptyListChangesNothing) {
+    form->SetMaximum(U("进度条"), 7);
+    EXPECT_FALSE(Merge({}).written);
+    EXPECT_EQ(form->Get(U("进度条")).maximum, 7);
+}
+
+TEST_F(MergeCoreTest, SeparatorOnlyBetweenMembers) {
+    form->SetText(U("编辑框字符串"), "--");
+    const Text a = Put("d/a.txt", "A");
+    const Text empty = Put("d/e.txt", "");
+    const Text missing = m_temp.File("d/missing.txt");
+    const Text b = Put("d/b.txt", "B");
+    Merge({a, empty, missing, b});
+    EXPECT_EQ(Read(U("a等4个文件.txt")), "A------B");
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures[0], U("无法读取：") + missing);
+}
+
+TEST_F(MergeCoreTest, SeparatorSources) {
+    const Text sepFile = Put("sep.bin", std::string("\0|", 2));
+    const Text zeroFile = Put("zero.bin", "");
+    struct Row {
+        const char* name;
+        const char* radio;
+        Text text;
+        Text path;
+        std::string expected;
+    } rows[] = {
+        {"first start: empty string", "单选框使用字符串", "", "", "AB"},
+        {"line break is 0D 0A", "单选框使用字符串", "\r\n", "", "A\r\nB"},
+        {"backslash n stays two characters", "单选框使用字符串", "\\n", "", "A\\nB"},
+        {"file bytes, zero byte included", "单选框使用文件", "x", sepFile, std::string("A\0|B", 4)},
+        {"0-byte file", "单选框使用文件", "x", zeroFile, "AB"},
+        {"missing file", "单选框使用文件", "x", sepFile + "-gone", "AB"},
+        {"empty path", "单选框使用文件", "x", "", "AB"},
+        {"none", "单选框合并时不使用", "x", sepFile, "AB"},
+    };
+    int k = 0;
+    for (const Row& row : rows) {
+        form->SetChecked(U(row.radio), true);
+        form->SetText(U("编辑框字符串"), row.text);
+        form->SetText(U("编辑框文件路径"), row.path);
+        const Text folder = "u" + std::to_string(++k);
+        const Text a = Put(folder + "/sub/a.txt", "A");
+        const Text b = Put(folder + "/sub/b.txt", "B");
+        Merge({a, b});
+        EXPECT_EQ(Read(folder + U("/a等2个文件.txt")), row.expected) << row.name;
+    }
+}
+
+TEST_F(MergeCoreTest, EncodingProcessing) {
+    const std::string zhongUtf8 = "\xE4\xB8\xAD";  // 中
+    const std::string wenGbk = "\xCE\xC4";         // 文
+    const std::string ziUtf8 = "\xE5\xAD\x97";     // 字
+    struct Row {
+        const char* name;
+        bool processing;
+        std::vector<std::string> members;
+        std::string expected;
+    } rows[] = {
+        {"UTF-8, raw, UTF-8: one mark at the start",
+         true,
+         {kMark + zhongUtf8, wenGbk, ziUtf8},
+         kMark + zhongUtf8 + "\xE6\x96\x87" + ziUtf8},
+        {"UTF-8 then raw stays in the internal code page",
+         true,
+         {kMark + zhongUtf8, wenGbk},
+         "\xD6\xD0" + wenGbk},
+        {"without processing the second mark stays in the middle",
+         false,
+         {kMark + zhongUtf8, kMark + ziUtf8},
+         kMark + zhongUtf8 + kMark + ziUtf8},
+        {"zero byte of a member survives the re-encoding",
+         true,
+         {kMark + zhongUtf8, std::string("a\0b", 3) + ziUtf8},
+         kMark + zhongUtf8 + std::string("a\0b", 3) + ziUtf8},
+    };
+    int k = 0;
+    for (const Row& row : rows) {
+        Check("选择框处理文本编码", row.processing);
+        const Text folder = "e" + std::to_string(++k);
+        TextList paths;
+        for (std::size_t i = 0; i < row.members.size(); ++i) {
+            paths.push_back(Put(folder + "/d/m" + std::to_string(i) + ".txt", row.members[i]));
+        }
+        Merge(paths);
+        EXPECT_EQ(Read(folder + "/m0" + U("等") + std::to_string(paths.size()) + U("个文件.txt")),
+                  row.expected)
+            << row.name;
+    }
+}
+
+TEST_F(MergeCoreTest, ReencodingKeepsAZeroByteSeparator) {
+    Check("选择框处理文本编码", true);
+    form->SetText(U("编辑框字符串"), std::string("\0\r\n", 3));
+    const Text a = Put("d/a.txt", kMark + "\xE4\xB8\xAD");
+    const Text b = Put("d/b.txt", kMark + "\xE5\xAD\x97");
+    Merge({a, b});
+    EXPECT_EQ(Read(U("a等2个文件.txt")),
+              kMark + "\xE4\xB8\xAD" + std::string("\0\r\n", 3) + "\xE5\xAD\x97");
+}
+
+TEST_F(MergeCoreTest, StrictReencodingFallsBackToInternalCodePage) {
+    Check("选择框处理文本编码", true);
+    const Text emoji = Put("d/a.txt", "\xF0\x9F\x98\x80");  // 😀 has no Big5 form
+    const std::string page =
+        "<html><head><META charset='Big5'></head><body>\xC1\x63\xC5\xE9</body></html>";
+    const Text big5 = Put("d/b.htm", page);
+    Merge({emoji, big5});
+    const std::string out = Read(U("a等2个文件.txt"));
+    EXPECT_EQ(out, "\x94\x39\xFC\x36" + ConvertCharset(page, "BIG5", "GB18030"));
+    EXPECT_EQ(out.find('?'), std::string::npos);
+}
+
+TEST_F(MergeCoreTest, StopAfterThirdOfTen) {
+    form->SetText(U("编辑框字符串"), "|");
+    for (bool deleting : {false, true}) {
+        Check("选择框合并后删除文件", deleting);
+        const Text folder = deleting ? "del" : "keep";
+        TextList paths;
+        for (int i = 1; i <= 10; ++i) {
+            paths.push_back(Put(folder + "/d/f" + std::to_string(i) + ".txt", std::to_string(i)));
+        }
+        ui.pumps = 0;
+        ui.atPump[3] = [this] { stopRequested = true; };
+        const MergeResult result = Merge(paths);
+        EXPECT_EQ(result.outputPath, m_temp.File(folder + U("/f1等10个文件.txt")));
+        EXPECT_EQ(Read(folder + U("/f1等10个文件.txt")), "1|2|3|") << folder;
+        for (int i = 1; i <= 10; ++i) {
+            const bool gone = deleting && i <= 3;
+            EXPECT_EQ(Exists(folder + "/d/f" + std::to_string(i) + ".txt"), !gone)
+                << folder << " file " << i;
+        }
+    }
+}
+
+// An earlier output merged again is replaced, never read into itself or deleted.
+TEST_F(MergeCoreTest, OutputThatIsAMemberIsSkipped) {
+    Check("选择框父目录保存", false);
+    Check("选择框合并后删除文件", true);
+    struct Row {
+        const char* name;
+        const char* spelling;
+    } rows[] = {{"same path", "/"}, {"same file, other spelling", "/./"}};
+    int k = 0;
+    for (const Row& row : rows) {
+        const Text folder = "s" + std::to_string(++k);
+        const Text a = Put(folder + "/a.txt", "A");
+        Put(folder + U("/a等2个文件.txt"), "OLD");
+        const Text earlier = m_temp.File(folder) + row.spelling + U("a等2个文件.txt");
+        failures.clear();
+        const MergeResult result = Merge({a, earlier});
+        EXPECT_TRUE(result.written) << row.name;
+        EXPECT_EQ(result.membersMerged, 1) << row.name;
+        EXPECT_EQ(Read(folder + U("/a等2个文件.txt")), "A") << row.name;
+        EXPECT_FALSE(Exists(folder + "/a.txt")) << row.name;
+        EXPECT_TRUE(failures.empty()) << row.name;
+    }
+}
+
+TEST_F(MergeCoreTest, FailedOutputKeepsTargetAndSources) {
+    FaultyFileSystem faulty(Fs());
+    ServicesOverride use(Platform{&faulty, nullptr, nullptr, nullptr});
+    Check("选择框合并后删除文件", true);
+    const Text a = Put("d/a.txt", "A");
+    const Text b = Put("d/b.txt", "B");
+    Put(U("a等2个文件.txt"), "OLD");
+    faulty.FailNth(FaultyFileSystem::Op::Commit, 1);
+    const MergeResult result = Merge({a, b});
+    EXPECT_FALSE(result.written);
+    EXPECT_EQ(Read(U("a等2个文件.txt")), "OLD");
+    EXPECT_TRUE(Exists("d/a.txt"));
+    EXPECT_TRUE(Exists("d/b.txt"));
+    auto entries = Fs().List(m_temp.Path());
+    ASSERT_TRUE(entries);
+    EXPECT_EQ(entries->size(), 2u) << "no temporary file is left";
+    EXPECT_EQ(failures, (TextList{U("无法写入：") + result.outputPath, U("未删除原文件：") + a,
+                                  U("未删除原文件：") + b}));
+}
+
+TEST_F(MergeCoreTest, UncreatableOutputReadsNothing) {
+    FaultyFileSystem faulty(Fs());
+    ServicesOverride use(Platform{&faulty, nullptr, nullptr, nullptr});
+    const Text a = Put("d/a.txt", "A");
+    faulty.FailNth(FaultyFileSystem::Op::Create, 0);
+    EXPECT_FALSE(Merge({a}).written);
+    EXPECT_EQ(faulty.Count(FaultyFileSystem::Op::OpenRead), 0);
+    EXPECT_EQ(failures.size(), 1u);
+}
+
+TEST_F(MergeCoreTest, UnreadableMemberIsNotDeleted) {
+    FaultyFileSystem faulty(Fs());
+    ServicesOverride use(Platform{&faulty, nullptr, nullptr, nullptr});
+    Check("选择框合并后删除文件", true);
+    const Text a = Put("d/a.txt", "A");
+    const Text b = Put("d/b.txt", "BBBB");
+    const Text c = Put("d/c.txt", "C");
+    faulty.FailPath(FaultyFileSystem::Op::Read, "b.txt");
+    const MergeResult result = Merge({a, b, c});
+    EXPECT_TRUE(result.written);
+    EXPECT_EQ(Read(U("a等3个文件.txt")), "AC");
+    EXPECT_FALSE(Exists("d/a.txt"));
+    EXPECT_TRUE(Exists("d/b.txt"));
+    EXPECT_FALSE(Exists("d/c.txt"));
+    EXPECT_EQ(failures, (TextList{U("无法读取：") + b, U("未删除原文件：") + b}));
+}
+
+TEST_F(MergeCoreTest, ReadOnlySourceAndBigMember) {
+    std::string big(9 << 20, 'x');  // more than two copy chunks
+    big[0] = 'a';
+    big.back() = 'z';
+    const Text a = Put("d/a.txt", big);
+    const Text b = Put("d/b.txt", "B");
+    std::string native;
+    ASSERT_TRUE(InternalToUtf8(a, native));
+    ASSERT_EQ(::chmod(native.c_str(), 0444), 0);
+    Merge({a, b});
+    EXPECT_EQ(Read(U("a等2个文件.txt")), big + "B");
+}
+
+TEST_F(MergeCoreTest, ChooseSeparatorFile) {
+    form->SetText(U("编辑框文件路径"), "/old");
+    ui.fileAnswer = "";
+    ChooseSeparatorFile(*form);
+    EXPECT_EQ(form->TextOf(U("编辑框文件路径")), "/old");
+    ui.fileAnswer = "/new/sep.bin";
+    ChooseSeparatorFile(*form);
+    EXPECT_EQ(form->TextOf(U("编辑框文件路径")), "/new/sep.bin");
+    EXPECT_EQ(ui.fileDialogInitial, (std::vector<Text>{"/old", "/old"}));
+}
+
+}  // namespace
+}  // namespace qs::testing

@@ -1,0 +1,191 @@
+#include "merge_fixture.h"
+
+namespace qs::testing {
+namespace {
+
+class MergeJobTest : public MergeTest {
+protected:
+    MergeJobTest() { entry = AttachMergeJob(host); }
+    // The status lines of the job, one per file, in order.
+    std::vector<Text> Statuses() {
+        std::vector<Text> seen;
+        for (const Text& s : statuses) {
+            if (seen.empty() || seen.back() != s) {
+                seen.push_back(s);
+            }
+        }
+        return seen;
+    }
+    void RecordStatuses() {
+        recorder = std::make_unique<Recorder>(this);
+        form->AddObserver(recorder.get());
+    }
+    struct Recorder : FormObserver {
+        explicit Recorder(MergeJobTest* t) : test(t) {}
+        void OnChanged(Form& f, const Control* c, ControlProperty p) override {
+            if (c && c->name == U("透明标签") && p == ControlProperty::Content) {
+                test->statuses.push_back(f.TextOf(U("透明标签")));
+            }
+        }
+        MergeJobTest* test;
+    };
+    ~MergeJobTest() override {
+        if (recorder) {
+            form->RemoveObserver(recorder.get());
+        }
+    }
+
+    MergeJobEntry entry;
+    std::vector<Text> statuses;
+    std::unique_ptr<Recorder> recorder;
+};
+
+TEST_F(MergeJobTest, ButtonPathMergesChosenFolderWithoutQuestion) {
+    Check("选择框父目录保存", false);
+    const Text folder = Folder("books");
+    Put(U("books/第10章.txt"), "10");
+    Put(U("books/第2章.txt"), "2");
+    Put(U("books/第1章.txt"), "1");
+    form->SetTag(U("按钮合并文件"), "/previous");
+    ui.folderAnswer = folder;
+    form->Click(U("按钮合并文件"));
+    EXPECT_EQ(Read(U("books/第1章等3个文件.txt")), "1210");
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(ui.chooseFolderInitial, (std::vector<Text>{"/previous"}));
+    EXPECT_EQ(form->Get(U("按钮合并文件")).tag, folder);
+    EXPECT_EQ(form->TextOf(U("按钮合并文件")), U("合并文件..     "));
+    EXPECT_TRUE(form->Get(U("编辑框文件类型1")).visible);
+}
+
+TEST_F(MergeJobTest, CancelledFolderDialogMergesNothing) {
+    form->SetTag(U("按钮合并文件"), "/previous");
+    ui.folderAnswer = "";
+    form->Click(U("按钮合并文件"));
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(form->Get(U("按钮合并文件")).tag, "/previous");
+    EXPECT_EQ(form->TextOf(U("按钮合并文件")), U("合并文件..     "));
+}
+
+TEST_F(MergeJobTest, ButtonPathShowsFailuresInABoxOfTheirOwn) {
+    Check("选择框父目录保存", false);
+    const Text folder = Folder("f");
+    Put("f/a.txt", "a");
+    Fs().CreateFolder(folder + U("/a等1个文件.txt"));  // the output name is taken by a folder
+    ui.folderAnswer = folder;
+    form->Click(U("按钮合并文件"));
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, U("合并完毕，但以下 1 项操作失败：") + "\r\n" + U("无法写入：") +
+                                       folder + U("/a等1个文件.txt"));
+}
+
+TEST_F(MergeJobTest, DroppedFilesAskWithTheParentFolder) {
+    const Text a = Put("x/y/a.txt", "a");
+    const Text b = Put("x/y/b.txt", "b");
+    ui.answers = {ResultYes};
+    entry("", {a, b}, false, false);
+    EXPECT_EQ(Read(U("x/a等2个文件.txt")), "ab");
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, U("合并完毕！是否打开目录：") + m_temp.File("x"));
+    EXPECT_EQ(ui.messages[0].buttons, ButtonsYesNo);
+    EXPECT_EQ(ui.messages[0].title, U("信息："));
+    EXPECT_EQ(ui.opened, (std::vector<Text>{m_temp.File("x")}));
+}
+
+TEST_F(MergeJobTest, QuestionListsFailures) {
+    const Text a = Put("x/y/a.txt", "a");
+    const Text missing = m_temp.File("x/y/gone.txt");
+    entry("", {a, missing}, false, false);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, U("合并完毕！是否打开目录：") + m_temp.File("x") + "\r\n\r\n" +
+                                       U("以下 1 项操作失败：") + "\r\n" + U("无法读取：") +
+                                       missing);
+}
+
+TEST_F(MergeJobTest, QuietFilesPartAsksNothing) {
+    const Text a = Put("x/y/a.txt", "a");
+    entry("", {a}, false, true);
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(lastMergeFolder, m_temp.File("x"));
+}
+
+TEST_F(MergeJobTest, DroppedFoldersWalkDepthFirst) {
+    Check("选择框父目录保存", false);
+    Check("选择框遍历子目录", true);
+    const Text a = Folder("A");
+    const Text b = Folder("B");
+    Put("A/a.txt", "a");
+    Put("A/s1/s.txt", "s");
+    Put("A/s1/deep/d.txt", "d");
+    Put("A/s2/t.txt", "t");
+    Put("B/b.txt", "b");
+    Folder("B/empty");
+    Put("B/empty/inner/i.txt", "i");
+    RecordStatuses();
+    entry("", {a, b}, true, false);
+    EXPECT_EQ(Statuses(), (std::vector<Text>{"(1/1)a.txt", "(1/1)s.txt", "(1/1)d.txt", "(1/1)t.txt",
+                                             "(1/1)b.txt", "(1/1)i.txt"}));
+    EXPECT_EQ(Read(U("A/s1/deep/d等1个文件.txt")), "d");
+    EXPECT_EQ(Read(U("B/empty/inner/i等1个文件.txt")), "i");
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, U("合并完毕！是否打开目录：") + a);
+}
+
+TEST_F(MergeJobTest, SubfoldersMustMatchThePattern) {
+    Check("选择框父目录保存", false);
+    Check("选择框遍历子目录", true);
+    form->SetText(U("编辑框文件类型1"), "*.txt");
+    const Text root = Folder("R");
+    Put("R/notes/n.txt", "n");
+    Put("R/x.txt/y.txt", "y");
+    entry("", {root}, true, false);
+    EXPECT_FALSE(Exists(U("R/notes/n等1个文件.txt")));
+    EXPECT_EQ(Read(U("R/x.txt/y等1个文件.txt")), "y");
+}
+
+TEST_F(MergeJobTest, CtrlSelectsObjectEnumerationForTheWholeJob) {
+    Check("选择框父目录保存", false);
+    form->SetText(U("编辑框文件类型1"), "a*");
+    const Text root = Folder("C");
+    Put("C/ba.txt", "x");
+    entry("", {root}, true, false);
+    EXPECT_FALSE(Exists(U("C/ba等1个文件.txt"))) << "whole-name match: ba does not begin with a";
+    ui.ctrl = true;
+    entry("", {root}, true, false);
+    EXPECT_EQ(Read(U("C/ba等1个文件.txt")), "x");
+}
+
+TEST_F(MergeJobTest, SecondClickStopsTheRunningJob) {
+    Check("选择框父目录保存", false);
+    const Text folder = Folder("S");
+    for (int i = 1; i <= 5; ++i) {
+        Put("S/f" + std::to_string(i) + ".txt", std::to_string(i));
+    }
+    Text captionAfterClick;
+    ui.folderAnswer = folder;
+    // Pump 1 is the Ctrl probe, the listing pumps once per entry; the first file's pump
+    // follows them.
+    ui.atPump[7] = [&] {
+        form->Click(U("按钮合并文件"));
+        captionAfterClick = form->TextOf(U("按钮合并文件"));
+    };
+    form->Click(U("按钮合并文件"));
+    EXPECT_EQ(captionAfterClick, U("正在停止中     "));
+    EXPECT_EQ(Read(U("S/f1等5个文件.txt")), "1");
+    EXPECT_EQ(form->TextOf(U("按钮合并文件")), U("合并文件..     "));
+}
+
+TEST_F(MergeJobTest, StopBetweenDroppedFoldersEndsTheJob) {
+    Check("选择框父目录保存", false);
+    const Text a = Folder("A");
+    const Text b = Folder("B");
+    Put("A/a.txt", "a");
+    Put("B/b.txt", "b");
+    ui.atPump[3] = [&] { stopRequested = true; };  // the pump after A's only file
+    entry("", {a, b}, true, false);
+    EXPECT_TRUE(Exists(U("A/a等1个文件.txt")));
+    EXPECT_FALSE(Exists(U("B/b等1个文件.txt")));
+    EXPECT_EQ(ui.messages.size(), 1u) << "a stopped job still offers the folder";
+}
+
+}  // namespace
+}  // namespace qs::testing
