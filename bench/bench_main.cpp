@@ -312,7 +312,8 @@ std::vector<Case> MakeCases(const BenchData& d) {
 }
 
 int Usage() {
-    std::fprintf(stderr, "usage: qs_bench [--size MB] [--reps N] [--only CASE[,CASE...]] [--keep]\n");
+    std::fprintf(stderr,
+                 "usage: qs_bench [--size MB] [--reps N] [--only CASE[,CASE...]] [--keep]\n");
     return 2;
 }
 
