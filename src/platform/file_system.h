@@ -33,8 +33,13 @@ public:
 // the target as it was.
 class AtomicWriter {
 public:
+    enum class CopyResult { Copied, ReadFailed, WriteFailed };
+
     virtual ~AtomicWriter() = default;
     virtual bool Write(std::string_view bytes) = 0;
+    // Appends the source from its current position to its end. This one goes through a
+    // buffer and Write; a file system may copy inside the kernel instead.
+    virtual CopyResult CopyFrom(ReadHandle& source);
     // Flushes, closes and renames into place; false when any step (or an earlier Write) failed.
     virtual bool Commit() = 0;
 };

@@ -45,6 +45,7 @@ bool WriteAll(int fd, std::string_view bytes) {
 class PosixReadHandle : public ReadHandle {
 public:
     explicit PosixReadHandle(int fd) : m_fd(fd) {}
+    int Descriptor() const { return m_fd; }
     ~PosixReadHandle() override { ::close(m_fd); }
 
     std::int64_t Length() override {
@@ -96,6 +97,34 @@ public:
             m_failed = true;
         }
         return !m_failed;
+    }
+    CopyResult CopyFrom(ReadHandle& source) override {
+        if (m_failed || m_fd < 0) {
+            return CopyResult::WriteFailed;
+        }
+        if (auto* posix = dynamic_cast<PosixReadHandle*>(&source)) {
+            // In the kernel, without passing the bytes through our memory. Any failure
+            // hands the rest (the source position has moved on by what was copied) to the
+            // buffered copy, which tells a read error from a write error.
+            for (;;) {
+                const ssize_t n = ::copy_file_range(posix->Descriptor(), nullptr, m_fd, nullptr,
+                                                    std::size_t{1} << 30, 0);
+                if (n == 0) {
+                    return CopyResult::Copied;
+                }
+                if (n < 0) {
+                    if (errno == EINTR) {
+                        continue;
+                    }
+                    break;
+                }
+            }
+        }
+        const CopyResult result = AtomicWriter::CopyFrom(source);
+        if (result == CopyResult::WriteFailed) {
+            m_failed = true;
+        }
+        return result;
     }
     bool Commit() override {
         if (m_fd < 0 || m_failed) {
