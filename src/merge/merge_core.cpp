@@ -16,10 +16,6 @@ namespace qs {
 
 namespace {
 
-// One buffer of this size is reused for every member of a unit: large enough for the disk
-// to stream, small enough to keep memory flat whatever the member size.
-constexpr std::int64_t kCopyChunk = 4 << 20;
-
 void Pump(MergeContext& context) {
     if (context.pump) {
         context.pump();
@@ -30,26 +26,20 @@ void Pump(MergeContext& context) {
 
 enum class CopyOutcome { Copied, ReadFailed, WriteFailed };
 
-CopyOutcome CopyMember(const Text& path, AtomicWriter& writer, std::unique_ptr<char[]>& buffer) {
+CopyOutcome CopyMember(const Text& path, AtomicWriter& writer) {
     std::unique_ptr<ReadHandle> source = Fs().OpenRead(path);
     if (!source) {
         return CopyOutcome::ReadFailed;
     }
-    if (!buffer) {
-        buffer = std::make_unique<char[]>(kCopyChunk);
-    }
-    for (;;) {
-        const std::int64_t got = source->Read(buffer.get(), kCopyChunk);
-        if (got == 0) {
+    switch (writer.CopyFrom(*source)) {
+        case AtomicWriter::CopyResult::Copied:
             return CopyOutcome::Copied;
-        }
-        if (got < 0) {
+        case AtomicWriter::CopyResult::ReadFailed:
             return CopyOutcome::ReadFailed;
-        }
-        if (!writer.Write(std::string_view(buffer.get(), static_cast<std::size_t>(got)))) {
-            return CopyOutcome::WriteFailed;
-        }
+        case AtomicWriter::CopyResult::WriteFailed:
+            break;
     }
+    return CopyOutcome::WriteFailed;
 }
 
 bool SameFile(const Text& path, const Text& outputPath,
@@ -108,7 +98,6 @@ MergeResult MergeFiles(MergeContext& context, const TextList& paths) {
     // encoded once at the end; the option as it stands when the unit begins decides that.
     const bool collecting = form.IsChecked(U("选择框处理文本编码"));
     Text collected;
-    std::unique_ptr<char[]> buffer;
     TextEncoding lastEncoding = EncodingUndetected;
     bool writeFailed = false;
     TextList toDelete;
@@ -152,7 +141,7 @@ MergeResult MergeFiles(MergeContext& context, const TextList& paths) {
                 context.failures.push_back(U("无法读取：") + path);
             }
         } else if (!writeFailed) {
-            switch (CopyMember(path, *writer, buffer)) {
+            switch (CopyMember(path, *writer)) {
                 case CopyOutcome::Copied:
                     merged = true;
                     break;
