@@ -1,0 +1,164 @@
+#include "split/split_settings.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+#include "app/control_model.h"
+
+namespace qs {
+
+namespace split_controls {
+const Text& PartsRadio() { return U("单选框按份数"); }
+const Text& BytesRadio() { return U("单选框按字节"); }
+const Text& LinesRadio() { return U("单选框按行数"); }
+const Text& CharsRadio() { return U("单选框按字符数"); }
+const Text& SeparatorRadio() { return U("单选框按字符串"); }
+const Text& PartCountEdit() { return U("编辑框份数"); }
+const Text& ByteSizeEdit() { return U("编辑框字节"); }
+const Text& ByteUnitCombo() { return U("组合框字节单位"); }
+const Text& LineMinEdit() { return U("编辑框行数1"); }
+const Text& LineMaxEdit() { return U("编辑框行数2"); }
+const Text& CharMinEdit() { return U("编辑框字数1"); }
+const Text& CharMaxEdit() { return U("编辑框字数2"); }
+const Text& SeparatorButton() { return U("按钮输入字符串"); }
+const Text& IgnoreBlankLinesCheck() { return U("选择框忽略空行"); }
+const Text& RandomRenameCheck() { return U("选择框随机改名"); }
+const Text& SubfolderCheck() { return U("选择框子目录保存"); }
+const Text& DeleteSourceCheck() { return U("选择框分割后删除文件"); }
+const Text& FileTypeEdit() { return U("编辑框文件类型"); }
+const Text& SplitButton() { return U("按钮分割文件"); }
+const Text& ProgressBar() { return U("进度条"); }
+const Text& StatusLabel() { return U("透明标签"); }
+}  // namespace split_controls
+
+namespace {
+
+std::size_t SkipBlanks(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) {
+        ++i;
+    }
+    return i;
+}
+
+}  // namespace
+
+std::int32_t ParseLeadingInt(std::string_view text) {
+    std::size_t i = SkipBlanks(text);
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    std::int64_t value = 0;
+    constexpr std::int64_t kLimit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+        value = value * 10 + (text[i] - '0');
+        if (value > kLimit) {
+            value = kLimit;
+        }
+        ++i;
+    }
+    if (negative) {
+        value = -value;
+    }
+    if (value > std::numeric_limits<std::int32_t>::max()) {
+        value = std::numeric_limits<std::int32_t>::max();
+    }
+    return static_cast<std::int32_t>(value);
+}
+
+float ParseLeadingFloat(std::string_view text) {
+    std::size_t i = SkipBlanks(text);
+    const std::size_t start = i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        ++i;
+    }
+    bool digits = false;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+        ++i;
+        digits = true;
+    }
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+            ++i;
+            digits = true;
+        }
+    }
+    if (!digits) {
+        return 0.0f;
+    }
+    const std::string number(text.substr(start, i - start));
+    const float value = std::strtof(number.c_str(), nullptr);
+    return std::isfinite(value) ? value : 0.0f;
+}
+
+SplitMode SplitOptions::Mode() const {
+    using namespace split_controls;
+    if (CheckedOf(PartsRadio())) return SplitMode::SplitByParts;
+    if (CheckedOf(BytesRadio())) return SplitMode::SplitByBytes;
+    if (CheckedOf(LinesRadio())) return SplitMode::SplitByLines;
+    if (CheckedOf(CharsRadio())) return SplitMode::SplitByChars;
+    if (CheckedOf(SeparatorRadio())) return SplitMode::SplitBySeparator;
+    return SplitMode::None;
+}
+
+std::int32_t SplitOptions::PartCount() const { return IntOf(split_controls::PartCountEdit()); }
+
+float SplitOptions::ByteSize() const {
+    const Control* c = m_form.Find(split_controls::ByteSizeEdit());
+    return c ? ParseLeadingFloat(c->text) : 0.0f;
+}
+
+std::int32_t SplitOptions::ByteUnitIndex() const {
+    const Control* c = m_form.Find(split_controls::ByteUnitCombo());
+    return c ? c->selectedIndex : 0;
+}
+
+std::int64_t SplitOptions::PieceByteSize() const {
+    std::int32_t unit = ByteUnitIndex();
+    // No selection counts as bytes; there are only four units.
+    unit = unit < 0 ? 0 : (unit > 3 ? 3 : unit);
+    const double size = static_cast<double>(ByteSize()) * std::ldexp(1.0, 10 * unit);
+    if (size >= 9.2e18) {
+        return std::numeric_limits<std::int64_t>::max();
+    }
+    if (size <= -9.2e18) {
+        return std::numeric_limits<std::int64_t>::min();
+    }
+    return static_cast<std::int64_t>(size);
+}
+
+std::int32_t SplitOptions::LineMin() const { return IntOf(split_controls::LineMinEdit()); }
+std::int32_t SplitOptions::LineMax() const { return IntOf(split_controls::LineMaxEdit()); }
+std::int32_t SplitOptions::CharMin() const { return IntOf(split_controls::CharMinEdit()); }
+std::int32_t SplitOptions::CharMax() const { return IntOf(split_controls::CharMaxEdit()); }
+
+Text SplitOptions::Separator() const {
+    const Control* c = m_form.Find(split_controls::SeparatorButton());
+    return c ? c->tag : Text();
+}
+
+bool SplitOptions::IgnoreBlankLines() const { return CheckedOf(split_controls::IgnoreBlankLinesCheck()); }
+bool SplitOptions::RandomRename() const { return CheckedOf(split_controls::RandomRenameCheck()); }
+bool SplitOptions::SubfolderPerSource() const { return CheckedOf(split_controls::SubfolderCheck()); }
+bool SplitOptions::DeleteSource() const { return CheckedOf(split_controls::DeleteSourceCheck()); }
+
+Text SplitOptions::FileTypePattern() const {
+    const Control* c = m_form.Find(split_controls::FileTypeEdit());
+    return c ? c->text : Text();
+}
+
+std::int32_t SplitOptions::IntOf(std::string_view control) const {
+    const Control* c = m_form.Find(control);
+    return c ? ParseLeadingInt(c->text) : 0;
+}
+
+bool SplitOptions::CheckedOf(std::string_view control) const {
+    const Control* c = m_form.Find(control);
+    return c && c->checked;
+}
+
+}  // namespace qs

@@ -1,0 +1,117 @@
+#pragma once
+
+#include <cstdint>
+#include <set>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "encoding/text_decoder.h"
+#include "platform/text.h"
+
+namespace qs {
+
+class Form;
+
+enum class SplitMode { None, SplitByParts, SplitByBytes, SplitByLines, SplitByChars, SplitBySeparator };
+
+// The leading integer of an edit text (blanks, an optional sign, digits); 0 when there is
+// none; 3.9 gives 3. Values beyond the 32-bit range are clamped.
+std::int32_t ParseLeadingInt(std::string_view text);
+// The leading decimal number of an edit text as a single-precision value; 0 when none.
+float ParseLeadingFloat(std::string_view text);
+
+// The split settings as the split panel holds them. Every accessor reads its control when
+// called, so an edit made while a job runs counts from its next read.
+class SplitOptions {
+public:
+    explicit SplitOptions(const Form& form) : m_form(form) {}
+
+    SplitMode Mode() const;
+    std::int32_t PartCount() const;
+    float ByteSize() const;
+    std::int32_t ByteUnitIndex() const;
+    // ByteSize() x 1024^ByteUnitIndex(), truncated; clamped to the 64-bit range.
+    std::int64_t PieceByteSize() const;
+    std::int32_t LineMin() const;
+    std::int32_t LineMax() const;
+    std::int32_t CharMin() const;
+    std::int32_t CharMax() const;
+    Text Separator() const;
+    bool IgnoreBlankLines() const;
+    bool RandomRename() const;
+    bool SubfolderPerSource() const;
+    bool DeleteSource() const;
+    Text FileTypePattern() const;
+
+private:
+    std::int32_t IntOf(std::string_view control) const;
+    bool CheckedOf(std::string_view control) const;
+
+    const Form& m_form;
+};
+
+enum class SplitFailureKind { Read, Folder, Write, Kept };
+
+struct SplitFailure {
+    SplitFailureKind kind;
+    Text path;
+};
+
+// The state of the running split job that belongs to the split engine itself. The shared
+// job values (stop flag, status text, output folder) live with the run control and are
+// reached through SplitContext.
+struct SplitState {
+    TextEncoding sourceEncoding = EncodingUndetected;
+    std::int32_t pieceNumber = 0;
+    Bytes pieceBytes;
+
+    // Bookkeeping of the current source, for the decision to delete it.
+    std::int64_t piecesMade = 0;
+    std::int64_t piecesFailed = 0;
+    bool sourceUnreadable = false;
+
+    // Sources of the running job; no piece may replace one of them.
+    std::set<std::pair<std::uint64_t, std::uint64_t>> sourceIdentities;
+    std::set<Text> sourcePaths;
+
+    std::vector<SplitFailure> failures;
+};
+
+// What the split code works on: the main form, the shared job values and the split state.
+struct SplitContext {
+    Form& form;
+    bool& stopRequested;
+    Text& statusText;
+    Text& outputFolder;
+    SplitState state;
+
+    SplitOptions Options() const { return SplitOptions(form); }
+};
+
+// Control names of the split panel (internal texts).
+namespace split_controls {
+const Text& PartsRadio();
+const Text& BytesRadio();
+const Text& LinesRadio();
+const Text& CharsRadio();
+const Text& SeparatorRadio();
+const Text& PartCountEdit();
+const Text& ByteSizeEdit();
+const Text& ByteUnitCombo();
+const Text& LineMinEdit();
+const Text& LineMaxEdit();
+const Text& CharMinEdit();
+const Text& CharMaxEdit();
+const Text& SeparatorButton();
+const Text& IgnoreBlankLinesCheck();
+const Text& RandomRenameCheck();
+const Text& SubfolderCheck();
+const Text& DeleteSourceCheck();
+const Text& FileTypeEdit();
+const Text& SplitButton();
+const Text& ProgressBar();
+const Text& StatusLabel();
+}  // namespace split_controls
+
+}  // namespace qs

@@ -1,0 +1,226 @@
+#include "split/title_sentence.h"
+
+#include <array>
+
+#include "platform/characters.h"
+#include "platform/random.h"
+#include "app/run_control.h"
+
+namespace qs {
+namespace {
+
+const Text& Marker() { return U("[⊥]"); }
+
+bool IsAsciiDelimiter(char c) {
+    switch (c) {
+        case ',': case '!': case '?': case ';': case '<': case '>': case '/': case ':':
+        case '(': case ')': case '=': case '\'': case '{': case '}': case '-': case ' ':
+        case '"':
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool IsWideDelimiter(std::string_view ch) {
+    static const std::array<const Text*, 15> kWide = {
+        &U("，"), &U("。"), &U("！"), &U("？"), &U("；"), &U("："), &U("《"), &U("》"),
+        &U("（"), &U("）"), &U("、"), &U("‘"), &U("’"), &U("“"), &U("”")};
+    for (const Text* w : kWide) {
+        if (ch == *w) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool IsBlankByte(std::string_view t, std::size_t i, std::size_t& len) {
+    if (t[i] == ' ' || t[i] == '\t') {
+        len = 1;
+        return true;
+    }
+    if (i + 1 < t.size() && static_cast<unsigned char>(t[i]) == 0xA1 &&
+        static_cast<unsigned char>(t[i + 1]) == 0xA1) {
+        len = 2;
+        return true;
+    }
+    return false;
+}
+
+// Blank lines (spaces, full-width spaces, TABs only) go together with their CR LF, and such
+// runs go at the start and the end of every line.
+Text CleanBlanks(std::string_view t) {
+    Text out;
+    out.reserve(t.size());
+    std::size_t pos = 0;
+    while (pos <= t.size()) {
+        std::size_t end = pos;
+        while (end < t.size() && t[end] != '\r' && t[end] != '\n') {
+            end += CharLength(t, end);
+        }
+        if (end > t.size()) {
+            end = t.size();
+        }
+        std::size_t breakLen = 0;
+        if (end < t.size()) {
+            breakLen = (t[end] == '\r' && end + 1 < t.size() && t[end + 1] == '\n') ? 2 : 1;
+        }
+        std::size_t a = pos;
+        std::size_t len = 0;
+        while (a < end && IsBlankByte(t, a, len)) {
+            a += len;
+        }
+        const bool blank = a >= end;
+        if (!(blank && breakLen == 2)) {
+            std::size_t b = a;
+            std::size_t lastKeep = a;
+            while (b < end) {
+                if (IsBlankByte(t, b, len)) {
+                    b += len;
+                } else {
+                    b += CharLength(t, b);
+                    lastKeep = b;
+                }
+            }
+            out.append(t.substr(a, (lastKeep > end ? end : lastKeep) - a));
+            out.append(t.substr(end, breakLen));
+        }
+        if (end >= t.size()) {
+            break;
+        }
+        pos = end + breakLen;
+    }
+    return out;
+}
+
+bool IsSpaceChar(std::string_view s, std::size_t i, std::size_t len) {
+    return (len == 1 && s[i] == ' ') || (len == 2 && static_cast<unsigned char>(s[i]) == 0xA1 &&
+                                         static_cast<unsigned char>(s[i + 1]) == 0xA1);
+}
+
+// Trims ASCII and full-width spaces at both ends, stepping over whole characters.
+Text TrimSpaces(std::string_view s) {
+    std::size_t first = s.size();
+    std::size_t lastEnd = 0;
+    std::size_t i = 0;
+    while (i < s.size()) {
+        const std::size_t len = CharLength(s, i);
+        if (!IsSpaceChar(s, i, len)) {
+            if (first == s.size()) {
+                first = i;
+            }
+            lastEnd = i + len;
+        }
+        i += len;
+    }
+    return first < lastEnd ? Text(s.substr(first, lastEnd - first)) : Text();
+}
+
+}  // namespace
+
+const Text& TitleDelimiters() {
+    return U(",，。！!？?;；<>/:：()='. {}《》（）、‘’- \"“”\r\n");
+}
+
+Text StripTags(const Text& text) {
+    Text out;
+    out.reserve(text.size());
+    std::size_t copied = 0;
+    std::size_t open = std::string::npos;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const char c = text[i];
+        const std::size_t len = CharLength(text, i);
+        if (len == 1 && c == '<') {
+            open = i;
+        } else if (len == 1 && c == '>' && open != std::string::npos) {
+            out.append(text, copied, open - copied);
+            copied = i + 1;
+            open = std::string::npos;
+            ProcessPendingEvents();
+        }
+        i += len;
+    }
+    out.append(text, copied, std::string::npos);
+    return out;
+}
+
+std::int32_t RandomPool::Draw(std::int32_t lo, std::int32_t hi) {
+    // One seeding per pool is enough for uniform draws; seeding per draw would cost more
+    // than the draw itself on texts with many fragments.
+    if (!m_seeded) {
+        ReseedRandom();
+        m_seeded = true;
+    }
+    if (m_numbers.empty()) {
+        if (hi < lo) {
+            std::swap(lo, hi);
+        }
+        m_numbers.reserve(static_cast<std::size_t>(hi - lo) + 1);
+        for (std::int32_t v = lo;; ++v) {
+            m_numbers.push_back(v);
+            if (v == hi) {
+                break;
+            }
+        }
+    }
+    const auto k = static_cast<std::size_t>(
+        RandomInRange(0, static_cast<std::int32_t>(m_numbers.size()) - 1));
+    const std::int32_t value = m_numbers[k];
+    m_numbers[k] = m_numbers.back();
+    m_numbers.pop_back();
+    return value;
+}
+
+Text PickTitleSentence(const Text& text, std::int32_t minChars) {
+    const Text cleaned = CleanBlanks(StripTags(text));
+
+    Text marked;
+    marked.reserve(cleaned.size() + cleaned.size() / 4);
+    std::size_t i = 0;
+    while (i < cleaned.size()) {
+        const std::size_t len = CharLength(cleaned, i);
+        const char c = cleaned[i];
+        bool cut = false;
+        std::size_t cutLen = len;
+        if (len == 1) {
+            if (c == '\r' || c == '\n') {
+                cut = true;
+            } else if (c == '.') {
+                if (i + 1 < cleaned.size() && cleaned[i + 1] == ' ') {
+                    cut = true;
+                    cutLen = 2;
+                }
+            } else {
+                cut = IsAsciiDelimiter(c);
+            }
+        } else if (len == 2 && c == '\r') {
+            cut = true;
+        } else if (len == 2) {
+            cut = IsWideDelimiter(std::string_view(cleaned).substr(i, 2));
+        }
+        if (cut) {
+            marked.append(Marker());
+        } else {
+            marked.append(cleaned, i, len);
+        }
+        i += cutLen;
+    }
+
+    const TextList fragments = SplitText(marked, Marker());
+    const auto n = static_cast<std::int32_t>(fragments.size());
+    if (n == 0) {
+        return Text();
+    }
+    RandomPool pool;
+    for (std::int32_t round = 0; round < n; ++round) {
+        const std::int32_t k = pool.Draw(1, n);
+        Text s = TrimSpaces(fragments[static_cast<std::size_t>(k - 1)]);
+        if (!s.empty() && CountChars(s) >= minChars) {
+            return s;
+        }
+    }
+    return fragments[static_cast<std::size_t>(RandomInRange(1, n) - 1)];
+}
+
+}  // namespace qs

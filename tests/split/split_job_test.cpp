@@ -1,0 +1,203 @@
+#include "split/split_job.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/main_window.h"
+#include "platform/posix_file_system.h"
+#include "platform/services.h"
+#include "split/split_settings.h"
+#include "support/faulty_file_system.h"
+#include "support/headless_app.h"
+
+namespace qs {
+namespace {
+
+using namespace split_controls;
+
+class SplitJobTest : public ::testing::Test {
+protected:
+    SplitJobTest() {
+        InstallSplitJob(h.app);
+        h.ui.SetDefaultAnswer(ResultNo);
+        h.form().SetChecked(PartsRadio(), true);
+        h.form().SetText(PartCountEdit(), "2");
+        h.form().SetChecked(SubfolderCheck(), false);
+        h.form().SetChecked(DeleteSourceCheck(), false);
+        h.form().SetChecked(RandomRenameCheck(), false);
+    }
+    Text File(const char* name) { return h.temp.File(name); }
+    bool Exists(const char* name) { return Fs().Exists(File(name)); }
+    void Run(const TextList& paths) { h.app.StartSplitJob(Text(), paths); }
+    std::string Caption() { return h.Caption(names::SplitButton); }
+    int Questions() {
+        int n = 0;
+        for (const auto& m : h.ui.Messages()) {
+            n += m.text.rfind(U("分割完毕！是否打开目录："), 0) == 0 ? 1 : 0;
+        }
+        return n;
+    }
+
+    HeadlessApp h;
+};
+
+TEST_F(SplitJobTest, StopDuringTheThirdOfFiveFiles) {
+    TextList paths;
+    for (int i = 1; i <= 5; ++i) {
+        const Text name = "f" + std::to_string(i) + ".txt";
+        h.temp.Write(name, "0123456789");
+        paths.push_back(h.temp.File(name));
+    }
+    h.form().SetText(PartCountEdit(), "4");
+    // Four pieces and one pump after each file: the third file's second piece is pump 12.
+    h.ui.AtPump(12, [&] { h.Click(names::SplitButton); });
+    Run(paths);
+    EXPECT_TRUE(Exists("f2_4.txt"));
+    EXPECT_TRUE(Exists("f3_2.txt"));
+    EXPECT_FALSE(Exists("f3_3.txt"));
+    EXPECT_FALSE(Exists("f4_1.txt"));
+    EXPECT_FALSE(Exists("f5_1.txt"));
+    EXPECT_EQ(Caption(), "分割文件..");
+    EXPECT_EQ(Questions(), 1);
+    EXPECT_EQ(h.app.run.lastSplitFolder, h.temp.Path());
+}
+
+TEST_F(SplitJobTest, ZeroPartsWithThreeFiles) {
+    TextList paths;
+    for (const char* name : {"a.txt", "b.txt", "c.txt"}) {
+        h.temp.Write(name, "abc");
+        paths.push_back(File(name));
+    }
+    h.form().SetText(PartCountEdit(), "0");
+    h.form().SetChecked(SubfolderCheck(), true);
+    h.form().SetChecked(DeleteSourceCheck(), true);
+    Run(paths);
+    ASSERT_EQ(h.ui.Messages().size(), 2u);
+    EXPECT_EQ(h.ui.Messages()[0].text, U("份数必须大于0"));
+    EXPECT_EQ(h.ui.Messages()[1].text, U("分割完毕！是否打开目录：") + h.temp.Path());
+    EXPECT_TRUE(Fs().IsFolder(File("a")));
+    EXPECT_FALSE(Fs().IsFolder(File("b")));
+    EXPECT_TRUE(Exists("a.txt") && Exists("b.txt") && Exists("c.txt"));
+    EXPECT_FALSE(Exists("a/a_1.txt"));
+}
+
+TEST_F(SplitJobTest, DroppedFolderAndTheCtrlKey) {
+    h.temp.Write("ba.txt", "xy");
+    h.form().SetText(FileTypeEdit(), "a*");
+    // Whole-name matching: no name begins with a, so nothing runs and nothing is asked.
+    h.app.StartSplitJob(h.temp.Path(), TextList());
+    EXPECT_FALSE(Exists("ba_1.txt"));
+    EXPECT_EQ(Questions(), 0);
+    EXPECT_EQ(Caption(), "分割文件..");
+    EXPECT_EQ(h.form().Get(SplitButton()).tag, h.temp.Path());
+
+    // With Ctrl held the other listing searches the name anywhere.
+    h.ui.SetCtrlDown(true);
+    h.app.StartSplitJob(h.temp.Path(), TextList());
+    EXPECT_TRUE(Exists("ba_1.txt"));
+    EXPECT_EQ(Questions(), 1);
+    EXPECT_EQ(h.app.run.lastSplitFolder, h.temp.Path());
+}
+
+TEST_F(SplitJobTest, FileDialogTitleFilterAndCancel) {
+    h.Click(names::SplitButton);
+    ASSERT_EQ(h.ui.Dialogs().size(), 1u);
+    EXPECT_EQ(h.ui.Dialogs()[0].title, U("选择多个文件进行分割："));
+    EXPECT_EQ(h.ui.Dialogs()[0].filter,
+              U("TXT文档(*.txt)|*.txt|HTML文档(*.htm;*.html)|*.htm;*.html|所有文件(*.*)|*.*"));
+    EXPECT_EQ(Questions(), 0);
+    EXPECT_EQ(Caption(), "分割文件..");
+
+    h.temp.Write("a.txt", "abcd");
+    h.temp.Write("b.txt", "efgh");
+    h.ui.QueueOpenFiles(File("a.txt") + "\r\n" + File("b.txt"));
+    h.ui.QueueAnswer(ResultYes);
+    h.Click(names::SplitButton);
+    EXPECT_EQ(h.temp.Read("b_2.txt"), "gh");
+    ASSERT_EQ(h.ui.OpenedFolders().size(), 1u);
+    EXPECT_EQ(h.ui.OpenedFolders()[0], h.temp.Path());
+}
+
+TEST_F(SplitJobTest, SourceIsDeletedOnlyAfterACompleteSplit) {
+    h.form().SetChecked(DeleteSourceCheck(), true);
+    h.temp.Write("ok.txt", "abcd");
+    Run({File("ok.txt")});
+    EXPECT_FALSE(Exists("ok.txt"));
+    EXPECT_EQ(h.temp.Read("ok_1.txt") + h.temp.Read("ok_2.txt"), "abcd");
+    EXPECT_TRUE(h.app.run.Failures(JobKind::Split).Empty());
+
+    // The second piece cannot be written: the source stays, and the question says so.
+    PosixFileSystem posix;
+    FaultyFileSystem faulty(posix);
+    ServicesOverride guard(Platform{&faulty, nullptr, nullptr, nullptr});
+    faulty.FailNth(FaultyFileSystem::Op::Commit, 2);
+    h.temp.Write("bad.txt", "abcd");
+    Run({File("bad.txt")});
+    EXPECT_EQ(h.temp.Read("bad.txt"), "abcd");
+    EXPECT_TRUE(Exists("bad_1.txt"));
+    EXPECT_FALSE(Exists("bad_2.txt"));
+    const Text& question = h.ui.Messages().back().text;
+    EXPECT_NE(question.find(U("以下 2 项操作失败：")), Text::npos);
+    EXPECT_NE(question.find(U("无法写入：") + File("bad_2.txt")), Text::npos);
+    EXPECT_NE(question.find(U("未删除原文件：") + File("bad.txt")), Text::npos);
+    // No temporary file is left beside the pieces.
+    int entries = 0;
+    for (const auto& e : std::filesystem::directory_iterator(ToUtf8Lossy(h.temp.Path()))) {
+        (void)e;
+        ++entries;
+    }
+    EXPECT_EQ(entries, 4);  // ok_1, ok_2, bad and bad_1
+}
+
+TEST_F(SplitJobTest, StoppedOrEmptySplitKeepsTheSource) {
+    h.form().SetChecked(DeleteSourceCheck(), true);
+    h.form().SetText(PartCountEdit(), "3");
+    h.temp.Write("s.txt", "abcdef");
+    h.ui.AtPump(1, [&] { h.Click(names::SplitButton); });
+    Run({File("s.txt")});
+    EXPECT_EQ(h.temp.Read("s.txt"), "abcdef");
+    EXPECT_FALSE(Exists("s_2.txt"));
+
+    // A byte-size split of an empty file makes no piece.
+    h.form().SetChecked(BytesRadio(), true);
+    h.form().SetText(ByteSizeEdit(), "4");
+    h.temp.Write("empty.txt", "");
+    Run({File("empty.txt")});
+    EXPECT_TRUE(Exists("empty.txt"));
+}
+
+TEST_F(SplitJobTest, UnwritableOutputFolderIsReported) {
+    PosixFileSystem posix;
+    FaultyFileSystem faulty(posix);
+    ServicesOverride guard(Platform{&faulty, nullptr, nullptr, nullptr});
+    faulty.FailNth(FaultyFileSystem::Op::CreateFolder, 0);
+    faulty.FailNth(FaultyFileSystem::Op::Create, 0);
+    h.form().SetChecked(SubfolderCheck(), true);
+    h.form().SetChecked(DeleteSourceCheck(), true);
+    h.temp.Write("s.txt", "abcd");
+    Run({File("s.txt")});
+    EXPECT_EQ(faulty.Count(FaultyFileSystem::Op::CreateFolder), 3);
+    EXPECT_EQ(h.temp.Read("s.txt"), "abcd");
+    const Text& question = h.ui.Messages().back().text;
+    EXPECT_NE(question.find(U("无法创建文件夹：") + File("s") + "/"), Text::npos);
+    EXPECT_NE(question.find(U("以下 4 项操作失败：")), Text::npos);
+}
+
+TEST_F(SplitJobTest, PieceNeverReplacesASourceOfTheJob) {
+    h.temp.Write("a.txt", "1234");
+    h.temp.Write("a_1.txt", "other source");
+    Run({File("a.txt"), File("a_1.txt")});
+    EXPECT_EQ(h.temp.Read("a_1 (2).txt"), "12");
+    EXPECT_EQ(h.temp.Read("a_2.txt"), "34");
+    EXPECT_EQ(h.temp.Read("a_1.txt"), "other source");
+    EXPECT_EQ(h.temp.Read("a_1_1.txt") + h.temp.Read("a_1_2.txt"), "other source");
+}
+
+TEST_F(SplitJobTest, UnreadableSourceIsReported) {
+    Run({File("missing.txt")});
+    EXPECT_NE(h.ui.Messages().back().text.find(U("无法读取：") + File("missing.txt")), Text::npos);
+}
+
+}  // namespace
+}  // namespace qs
