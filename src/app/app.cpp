@@ -7,7 +7,9 @@ namespace {
 App* g_current = nullptr;
 }  // namespace
 
-App* CurrentApp() { return g_current; }
+App* CurrentApp() {
+    return g_current;
+}
 
 App::App() : m_form(BuildMainWindow()), run(*m_form) {
     m_previous = g_current;
@@ -37,7 +39,8 @@ App::App() : m_form(BuildMainWindow()), run(*m_form) {
         run.SetClosePending();
         return false;
     });
-    lifecycle.Attach(LifecyclePoint::CreatedAfterStatusLine, [this] { RegisterDropTargets(*this); });
+    lifecycle.Attach(LifecyclePoint::CreatedAfterStatusLine,
+                     [this] { RegisterDropTargets(*this); });
 }
 
 App::~App() {

@@ -25,8 +25,8 @@ int SplitDropHandler(App& app, int count, int index, const Text& path) {
         lists.SplitDropList.push_back(path);
     }
     if (index == count) {
-        const Text question = U("确定分割被拖放的 ") + std::to_string(lists.SplitDropList.size()) +
-                              U(" 个文件吗？");
+        const Text question =
+            U("确定分割被拖放的 ") + std::to_string(lists.SplitDropList.size()) + U(" 个文件吗？");
         if (ShowMessage(question, ButtonsOkCancel) == ResultOk) {
             // The job may be handed the list while a later drop refills it.
             const TextList files = lists.SplitDropList;

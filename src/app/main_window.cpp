@@ -151,7 +151,9 @@ void AnimateLogo(Form& form, bool& movingRight) {
     }
 }
 
-void OpenUrl(const Text& url) { Ui().OpenUrl(url); }
+void OpenUrl(const Text& url) {
+    Ui().OpenUrl(url);
+}
 
 void WireMainWindow(Form& form) {
     using namespace names;
@@ -165,8 +167,7 @@ void WireMainWindow(Form& form) {
     form.On(U(LogoTimer), ControlEvent::TimerTick,
             [&form, movingRight] { AnimateLogo(form, *movingRight); });
     form.On(U(Logo), ControlEvent::Clicked, [] { OpenUrl(U(kHomePageUrl)); });
-    form.On(U(HomePicture), ControlEvent::Clicked,
-            [&form] { OpenUrl(form.Get(U(HomeLink)).url); });
+    form.On(U(HomePicture), ControlEvent::Clicked, [&form] { OpenUrl(form.Get(U(HomeLink)).url); });
     form.On(U(HomeLink), ControlEvent::Clicked, [&form] { OpenUrl(form.Get(U(HomeLink)).url); });
     form.On(U(LineBreakButton), ControlEvent::Clicked, [&form] {
         form.SetText(U(SeparatorText), "\r\n");

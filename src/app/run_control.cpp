@@ -122,10 +122,13 @@ void RunControl::ShowFile(int i, int n, const Text& path) {
     m_form.SetText(U(names::Status), StatusText);
 }
 
-void RunControl::ShowStatus(const Text& text) { m_form.SetText(U(names::Status), text); }
+void RunControl::ShowStatus(const Text& text) {
+    m_form.SetText(U(names::Status), text);
+}
 
 void RunControl::AskOpenOutputFolder(JobKind kind, const Text& folder) {
-    Text question = U(kind == JobKind::Split ? "分割完毕！是否打开目录：" : "合并完毕！是否打开目录：");
+    Text question =
+        U(kind == JobKind::Split ? "分割完毕！是否打开目录：" : "合并完毕！是否打开目录：");
     question += folder;
     Failures(kind).AppendTo(question);
     if (ShowMessage(question, ButtonsYesNo) == ResultYes) {
@@ -133,7 +136,9 @@ void RunControl::AskOpenOutputFolder(JobKind kind, const Text& folder) {
     }
 }
 
-void ProcessPendingEvents() { Ui().ProcessPendingEvents(); }
+void ProcessPendingEvents() {
+    Ui().ProcessPendingEvents();
+}
 
 bool IsKeyDown(int virtualKey) {
     constexpr int kControlKey = 17;
@@ -174,7 +179,9 @@ Text ChooseFolder(RunControl& run, const Text& initialFolder, const Text& title)
     return TrimBlanks(Ui().ChooseFolder(initialFolder, title));
 }
 
-bool OpenInExplorer(const Text& folder) { return Ui().OpenFolder(folder); }
+bool OpenInExplorer(const Text& folder) {
+    return Ui().OpenFolder(folder);
+}
 
 TextList SplitCommandLine(const Text& commandLine) {
     TextList arguments;

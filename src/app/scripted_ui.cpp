@@ -69,14 +69,12 @@ int ScriptedUi::ShowMessage(const MessageRequest& request) {
     }
 }
 
-Text ScriptedUi::OpenFilesDialog(const Text& title, const Text& filter,
-                                 const Text& initialFolder) {
+Text ScriptedUi::OpenFilesDialog(const Text& title, const Text& filter, const Text& initialFolder) {
     m_dialogs.push_back({DialogCall::OpenFiles, title, filter, initialFolder});
     return PopOr(m_openFiles, Text());
 }
 
-Text ScriptedUi::OpenFileDialog(const Text& title, const Text& filter,
-                                const Text& initialFolder) {
+Text ScriptedUi::OpenFileDialog(const Text& title, const Text& filter, const Text& initialFolder) {
     m_dialogs.push_back({DialogCall::OpenFile, title, filter, initialFolder});
     return PopOr(m_openFile, Text());
 }

@@ -61,9 +61,13 @@ Text SettingsFolder() {
                                 EnvironmentValue("HOME").value_or(Text()));
 }
 
-Text SettingsFilePath() { return SettingsFolder() + "/Qirnsplit.ini"; }
+Text SettingsFilePath() {
+    return SettingsFolder() + "/Qirnsplit.ini";
+}
 
-void StartUp(App& app) { app.lifecycle.Run(LifecyclePoint::StartUp); }
+void StartUp(App& app) {
+    app.lifecycle.Run(LifecyclePoint::StartUp);
+}
 
 void OpenMainWindow(App& app) {
     Form& form = app.MainForm();

@@ -26,7 +26,9 @@ Control Make(std::string_view name, ControlKind kind, std::string_view parent, i
     return c;
 }
 
-int DropFraction(double value) { return static_cast<int>(std::trunc(value)); }
+int DropFraction(double value) {
+    return static_cast<int>(std::trunc(value));
+}
 
 }  // namespace
 
@@ -96,7 +98,9 @@ int ShowNotice(const Text& text, int buttons, const Text& title) {
     return Ui().ShowMessage(request);
 }
 
-bool InputDialogIsOpen() { return g_open; }
+bool InputDialogIsOpen() {
+    return g_open;
+}
 
 bool ShowInputDialog(const Text& initialText, const Text& title, const Text& prompt, Text& text) {
     if (g_open) {
@@ -163,16 +167,18 @@ bool ShowInputDialog(const Text& initialText, const Text& title, const Text& pro
 void EditSplitSeparator(Form& mainForm) {
     const Text& button = U(names::SeparatorButton);
     Text separator;
-    if (ShowInputDialog(mainForm.Get(button).tag,
-                        U("请输入用于分割的字符串，这些字符串必然多次出现在目标文件中，这样才能以此为分割点"),
-                        Text(), separator)) {
+    if (ShowInputDialog(
+            mainForm.Get(button).tag,
+            U("请输入用于分割的字符串，这些字符串必然多次出现在目标文件中，这样才能以此为分割点"),
+            Text(), separator)) {
         mainForm.SetTag(button, separator);
     }
 }
 
 void WireInputDialog(App& app) {
     Form& form = app.MainForm();
-    form.On(U(names::SeparatorButton), ControlEvent::Clicked, [&form] { EditSplitSeparator(form); });
+    form.On(U(names::SeparatorButton), ControlEvent::Clicked,
+            [&form] { EditSplitSeparator(form); });
 }
 
 }  // namespace qs

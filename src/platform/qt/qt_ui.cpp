@@ -1,0 +1,201 @@
+#include "platform/qt/qt_ui.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFontDatabase>
+#include <QMessageBox>
+#include <QScreen>
+#include <QUrl>
+#include <chrono>
+#include <ctime>
+
+#include "app/control_model.h"
+#include "platform/characters.h"
+#include "platform/qt/form_window.h"
+#include "platform/qt/qt_text.h"
+
+namespace qs {
+namespace {
+
+// Dispatch at most this often; between dispatches a call costs one coarse clock read.
+constexpr std::int64_t kDispatchIntervalNs = 5'000'000;
+
+std::int64_t CoarseNowNs() {
+#ifdef CLOCK_MONOTONIC_COARSE
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+#else
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+#endif
+}
+
+}  // namespace
+
+QString ToQtFilter(const Text& filter) {
+    const QStringList parts = ToQt(filter).split(QChar('|'));
+    QStringList entries;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QStringList patterns;
+        for (QString pattern : parts[i + 1].split(QChar(';'), Qt::SkipEmptyParts)) {
+            pattern = pattern.trimmed();
+            // "*.*" means every file on the desktop the filters were written for.
+            if (pattern == QStringLiteral("*.*")) {
+                pattern = QStringLiteral("*");
+            }
+            if (!pattern.isEmpty()) {
+                patterns << pattern;
+            }
+        }
+        if (patterns.isEmpty()) {
+            patterns << QStringLiteral("*");
+        }
+        entries << parts[i].trimmed() + QStringLiteral(" (") + patterns.join(QChar(' ')) +
+                       QStringLiteral(")");
+    }
+    return entries.join(QStringLiteral(";;"));
+}
+
+Text JoinPaths(const QStringList& paths) {
+    Text joined;
+    for (const QString& path : paths) {
+        if (!joined.empty()) {
+            joined += "\r\n";
+        }
+        joined += FromQt(path);
+    }
+    return joined;
+}
+
+int QtUi::ShowMessage(const MessageRequest& request) {
+    QMessageBox box;
+    box.setWindowTitle(ToQt(request.title));
+    box.setText(ToQtLines(request.text));
+    box.setTextFormat(Qt::PlainText);
+    switch (request.icon) {
+        case IconWarning:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case IconInformation:
+            box.setIcon(QMessageBox::Information);
+            break;
+        default:
+            box.setIcon(QMessageBox::NoIcon);
+            break;
+    }
+    switch (request.buttons) {
+        case ButtonsOkCancel:
+            box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+            box.setDefaultButton(QMessageBox::Ok);
+            box.setEscapeButton(QMessageBox::Cancel);
+            break;
+        case ButtonsYesNo:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            box.setDefaultButton(QMessageBox::Yes);
+            box.setEscapeButton(QMessageBox::No);
+            break;
+        default:
+            box.setStandardButtons(QMessageBox::Ok);
+            box.setEscapeButton(QMessageBox::Ok);
+            break;
+    }
+    box.setWindowModality(Qt::ApplicationModal);
+    if (request.systemModal) {
+        box.setWindowFlag(Qt::WindowStaysOnTopHint);
+    }
+    box.exec();
+    switch (box.standardButton(box.clickedButton())) {
+        case QMessageBox::Ok:
+            return ResultOk;
+        case QMessageBox::Yes:
+            return ResultYes;
+        case QMessageBox::No:
+            return ResultNo;
+        case QMessageBox::Cancel:
+            return ResultCancel;
+        default:
+            // Dismissed some other way: the answer that does nothing.
+            return request.buttons == ButtonsYesNo ? ResultNo
+                   : request.buttons == ButtonsOk  ? ResultOk
+                                                   : ResultCancel;
+    }
+}
+
+Text QtUi::OpenFilesDialog(const Text& title, const Text& filter, const Text& initialFolder) {
+    return JoinPaths(QFileDialog::getOpenFileNames(nullptr, ToQt(title), ToQt(initialFolder),
+                                                   ToQtFilter(filter)));
+}
+
+Text QtUi::OpenFileDialog(const Text& title, const Text& filter, const Text& initialFolder) {
+    return FromQt(QFileDialog::getOpenFileName(nullptr, ToQt(title), ToQt(initialFolder),
+                                               ToQtFilter(filter)));
+}
+
+Text QtUi::ChooseFolder(const Text& initialFolder, const Text& title) {
+    return FromQt(QFileDialog::getExistingDirectory(nullptr, ToQt(title), ToQt(initialFolder),
+                                                    QFileDialog::ShowDirsOnly));
+}
+
+Text QtUi::ClipboardText() {
+    // The model's multi-line texts break lines with CR LF, as the desktop clipboard did where
+    // the program comes from.
+    return FromQtLines(QGuiApplication::clipboard()->text());
+}
+
+void QtUi::ProcessPendingEvents() {
+    const std::int64_t now = CoarseNowNs();
+    if (now - m_lastDispatch < kDispatchIntervalNs) {
+        return;
+    }
+    m_lastDispatch = now;
+    ++m_dispatches;
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+bool QtUi::IsCtrlDown() {
+    return (QGuiApplication::queryKeyboardModifiers() & Qt::ControlModifier) != 0;
+}
+
+bool QtUi::OpenFolder(const Text& folder) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(ToQt(folder)));
+}
+
+bool QtUi::OpenUrl(const Text& url) {
+    return QDesktopServices::openUrl(QUrl::fromUserInput(ToQt(url)));
+}
+
+void QtUi::RunModal(Form& form) {
+    form.MarkOpen();
+    FormDialog dialog(form);
+    dialog.View().Surface()->setGeometry(form.Left(), form.Top(), form.Width(), form.Height());
+    if (!form.IsOpen()) {
+        return;
+    }
+    dialog.exec();
+}
+
+int QtUi::ScreenWidth() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->size().width() : 1024;
+}
+
+int QtUi::ScreenHeight() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->size().height() : 768;
+}
+
+void ApplyDesktopLook(QApplication& application) {
+    QFont font = QApplication::font();
+    QStringList families;
+    families << QStringLiteral("DejaVu Sans") << QStringLiteral("WenQuanYi Micro Hei");
+    font.setFamilies(families);
+    font.setPixelSize(12);
+    application.setFont(font);
+}
+
+}  // namespace qs

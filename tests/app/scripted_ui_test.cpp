@@ -1,0 +1,71 @@
+#include <gtest/gtest.h>
+
+#include "app/scripted_ui.h"
+
+namespace qs {
+namespace {
+
+TEST(ScriptedUiTest, DefaultAnswersFollowTheButtons) {
+    struct Row {
+        const char* label;
+        int buttons;
+        int expected;
+    };
+    const Row rows[] = {{"ok", ButtonsOk, ResultOk},
+                        {"ok cancel", ButtonsOkCancel, ResultCancel},
+                        {"yes no", ButtonsYesNo, ResultNo}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        ScriptedUi ui;
+        MessageRequest request;
+        request.buttons = row.buttons;
+        ui.QueueAnswer(ResultYes);
+        EXPECT_EQ(ui.ShowMessage(request), ResultYes);
+        EXPECT_EQ(ui.ShowMessage(request), row.expected);
+        ui.SetDefaultAnswer(ResultRetry);
+        EXPECT_EQ(ui.ShowMessage(request), ResultRetry);
+        EXPECT_EQ(ui.Messages().size(), 3u);
+    }
+}
+
+TEST(ScriptedUiTest, PumpActionsRunAtTheirCall) {
+    ScriptedUi ui;
+    std::vector<int> ran;
+    ui.ProcessPendingEvents();
+    ui.AtPump(2, [&] { ran.push_back(ui.PumpCount()); });
+    ui.AtPump(1, [&] {
+        ran.push_back(ui.PumpCount());
+        ui.AtPump(1, [&] { ran.push_back(-ui.PumpCount()); });  // scheduled from an action
+    });
+    for (int i = 0; i < 4; ++i)
+        ui.ProcessPendingEvents();
+    EXPECT_EQ(ran, (std::vector<int>{2, 3, -3}));
+
+    ui.ResetPumpCount();
+    int every = 0;
+    ui.EveryPump([&] { ++every; });
+    ui.AtPump(2, [&] { ran.push_back(100 + ui.PumpCount()); });
+    ui.ProcessPendingEvents();
+    ui.ProcessPendingEvents();
+    EXPECT_EQ(every, 2);
+    EXPECT_EQ(ran.back(), 102);
+}
+
+TEST(ScriptedUiTest, ModalWithoutScriptCancels) {
+    ScriptedUi ui;
+    Form form("f");
+    bool checkAsked = false;
+    form.SetCloseCheck([&] {
+        checkAsked = true;
+        return false;
+    });
+    ui.RunModal(form);
+    EXPECT_FALSE(form.IsOpen());
+    EXPECT_FALSE(checkAsked);
+    ui.QueueModal([](Form& shown) { EXPECT_TRUE(shown.IsOpen()); });
+    ui.RunModal(form);
+    EXPECT_EQ(ui.ModalForms().size(), 2u);
+}
+
+}  // namespace
+}  // namespace qs

@@ -1,0 +1,77 @@
+#include "qt_harness.h"
+
+#include <cstdlib>
+
+namespace qs::testing {
+
+QApplication& App() {
+    static int argc = 1;
+    static char name[] = "test_platform_qt";
+    static char* argv[] = {name, nullptr};
+    static QApplication* application = [] {
+        setenv("QT_QPA_PLATFORM", "offscreen", 0);
+        auto* created = new QApplication(argc, argv);
+        ApplyDesktopLook(*created);
+        return created;
+    }();
+    return *application;
+}
+
+bool PumpUntil(const std::function<bool()>& condition, int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition()) {
+        if (clock.elapsed() > timeoutMs) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+int AnsweringUi::ShowMessage(const MessageRequest& request) {
+    shown.push_back(request);
+    if (onMessage) {
+        onMessage(request);
+    }
+    if (answers.empty()) {
+        return request.buttons == ButtonsYesNo ? ResultYes : ResultOk;
+    }
+    const int answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
+Text AnsweringUi::OpenFilesDialog(const Text&, const Text&, const Text&) {
+    if (files.empty()) {
+        return Text();
+    }
+    Text answer = files.front();
+    files.pop_front();
+    return answer;
+}
+
+Text AnsweringUi::OpenFileDialog(const Text& title, const Text& filter, const Text& initial) {
+    return OpenFilesDialog(title, filter, initial);
+}
+
+Text AnsweringUi::ChooseFolder(const Text&, const Text&) {
+    if (folders.empty()) {
+        return Text();
+    }
+    Text answer = folders.front();
+    folders.pop_front();
+    return answer;
+}
+
+bool AnsweringUi::OpenFolder(const Text& folder) {
+    opened.push_back(folder);
+    return true;
+}
+
+bool AnsweringUi::OpenUrl(const Text& url) {
+    opened.push_back(url);
+    return true;
+}
+
+}  // namespace qs::testing

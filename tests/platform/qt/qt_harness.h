@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <deque>
+#include <functional>
+#include <vector>
+
+#include "platform/qt/qt_ui.h"
+#include "platform/text.h"
+
+namespace qs::testing {
+
+// The one QApplication of the test program, on the offscreen platform unless told otherwise.
+QApplication& App();
+
+// Runs the real event loop until the condition holds or the time is up.
+bool PumpUntil(const std::function<bool()>& condition, int timeoutMs = 5000);
+
+// The real Qt services with the dialogs answered by the test: messages from a queue (the
+// first button when the queue is empty), file and folder choices from queues (cancelled
+// when empty). Every message shown is recorded.
+class AnsweringUi : public QtUi {
+public:
+    int ShowMessage(const MessageRequest& request) override;
+    Text OpenFilesDialog(const Text& title, const Text& filter, const Text& initialFolder) override;
+    Text OpenFileDialog(const Text& title, const Text& filter, const Text& initialFolder) override;
+    Text ChooseFolder(const Text& initialFolder, const Text& title) override;
+    bool OpenFolder(const Text& folder) override;
+    bool OpenUrl(const Text& url) override;
+
+    std::deque<int> answers;
+    std::deque<Text> files;
+    std::deque<Text> folders;
+    std::vector<MessageRequest> shown;
+    std::vector<Text> opened;
+    // Runs while a message is "on screen", before its answer is taken.
+    std::function<void(const MessageRequest&)> onMessage;
+};
+
+}  // namespace qs::testing
