@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "merge/merge_job.h"
+#include "split/split_job.h"
 
 namespace qs::bench {
 
@@ -22,7 +23,9 @@ JobWiring::JobWiring(App& app) : m_app(app), m_jobs(std::make_unique<Jobs>()) {
 
 JobWiring::~JobWiring() = default;
 
-void JobWiring::StartSplit() {}
+void JobWiring::StartSplit() {
+    StartSplitJob(m_app, Text(), TextList());
+}
 
 void JobWiring::StartMerge(const TextList& paths) {
     StartMergeJob(*m_jobs->merge, Text(), paths, false, false);
