@@ -85,7 +85,7 @@ public:
         if (m_fd >= 0) {
             ::close(m_fd);
         }
-        if (!m_committed) {
+        if (!m_committed && !m_temporary.empty()) {
             ::unlink(m_temporary.c_str());
         }
     }
@@ -132,13 +132,27 @@ public:
         }
         struct stat st {};
         mode_t mode = CreationMode();
-        if (::stat(m_target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+        const bool replacing = ::stat(m_target.c_str(), &st) == 0;
+        if (replacing && S_ISREG(st.st_mode)) {
             mode = st.st_mode & 07777;  // a replaced file keeps its permissions
         }
         ::fchmod(m_fd, mode);
-        const int closed = ::close(m_fd);
-        m_fd = -1;
-        if (closed != 0) {
+        if (m_temporary.empty()) {
+            // An unnamed file: a new target gets its name in one step; a replaced one
+            // goes through a temporary name and a rename like any other.
+            if (!replacing && LinkUnnamed(m_target)) {
+                if (!CloseFile()) {
+                    ::unlink(m_target.c_str());
+                    return false;
+                }
+                m_committed = true;
+                return true;
+            }
+            if (!LinkUnnamedToTemporary()) {
+                return false;
+            }
+        }
+        if (!CloseFile()) {
             return false;
         }
         if (::rename(m_temporary.c_str(), m_target.c_str()) != 0) {
@@ -149,8 +163,36 @@ public:
     }
 
 private:
+    bool CloseFile() {
+        const int closed = ::close(m_fd);
+        m_fd = -1;
+        return closed == 0;
+    }
+    bool LinkUnnamed(const std::string& name) {
+        const std::string self = "/proc/self/fd/" + std::to_string(m_fd);
+        return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+    }
+    bool LinkUnnamedToTemporary() {
+        const std::size_t slash = m_target.rfind('/');
+        const std::string folder =
+            slash == std::string::npos ? std::string() : m_target.substr(0, slash + 1);
+        static unsigned counter = 0;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const std::string name = folder + ".qirnsplit-" + std::to_string(::getpid()) + "-" +
+                                     std::to_string(++counter);
+            if (LinkUnnamed(name)) {
+                m_temporary = name;
+                return true;
+            }
+            if (errno != EEXIST) {
+                return false;
+            }
+        }
+        return false;
+    }
+
     std::string m_target;
-    std::string m_temporary;
+    std::string m_temporary;  // empty while the file has no name (O_TMPFILE)
     int m_fd;
     bool m_failed = false;
     bool m_committed = false;
@@ -297,6 +339,16 @@ std::unique_ptr<AtomicWriter> PosixFileSystem::CreateAtomic(const Text& path) {
     const std::size_t slash = native.rfind('/');
     const std::string folder =
         slash == std::string::npos ? std::string() : native.substr(0, slash + 1);
+    // An unnamed file costs the folder no entry until it is complete; that matters when
+    // tens of thousands of pieces go into one folder. Naming it needs /proc.
+    static const bool unnamedFiles = ::access("/proc/self/fd", X_OK) == 0;
+    if (unnamedFiles) {
+        const int fd = ::open(folder.empty() ? "." : folder.c_str(),
+                              O_TMPFILE | O_WRONLY | O_CLOEXEC, CreationMode());
+        if (fd >= 0) {
+            return std::make_unique<PosixAtomicWriter>(std::move(native), std::string(), fd);
+        }
+    }
     std::string temporary = folder + ".qirnsplit-XXXXXX";
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) {

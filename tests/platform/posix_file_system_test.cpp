@@ -47,6 +47,13 @@ TEST_F(PosixFileSystemTest, WholeFileRoundTripKeepsZeroBytes) {
     EXPECT_EQ(Names(), std::vector<std::string>{"x.bin"});  // no temporary left
 }
 
+TEST_F(PosixFileSystemTest, ReplacingAFileLeavesNoTemporary) {
+    ASSERT_TRUE(m_fs.WriteWholeFile(Path("x.txt"), "first"));
+    ASSERT_TRUE(m_fs.WriteWholeFile(Path("x.txt"), "second"));
+    EXPECT_EQ(m_fs.ReadWholeFile(Path("x.txt")).value(), "second");
+    EXPECT_EQ(Names(), std::vector<std::string>{"x.txt"});
+}
+
 TEST_F(PosixFileSystemTest, FailedAtomicWriteLeavesOldFileAndNoTemporary) {
     ASSERT_TRUE(m_fs.WriteWholeFile(Path("keep.txt"), "old"));
     FaultyFileSystem faulty(m_fs);
