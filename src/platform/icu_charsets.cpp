@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/services.h"
+
 namespace qs {
 namespace {
 
@@ -49,11 +51,23 @@ std::optional<Bytes> IcuCharsets::Convert(std::string_view data, std::string_vie
     UChar* pivotSource = pivot;
     UChar* pivotTarget = pivot;
     bool reset = true;
+    // The source goes in slices, and the window gets to dispatch its events between two:
+    // converting a large text at once would freeze it for a second.
+    constexpr std::size_t kSlice = std::size_t{4} << 20;
+    const char* sliceEnd = src;
     for (;;) {
+        if (src == sliceEnd && sliceEnd != srcEnd) {
+            if (!reset) {
+                Ui().ProcessPendingEvents();
+            }
+            sliceEnd = srcEnd - sliceEnd > static_cast<std::ptrdiff_t>(kSlice) ? sliceEnd + kSlice
+                                                                               : srcEnd;
+        }
+        const bool flush = sliceEnd == srcEnd;
         UErrorCode status = U_ZERO_ERROR;
         char* const destEnd = out.data() + out.size();
-        ucnv_convertEx(target.get(), source.get(), &dest, destEnd, &src, srcEnd, pivot,
-                       &pivotSource, &pivotTarget, pivot + 16384, reset, true, &status);
+        ucnv_convertEx(target.get(), source.get(), &dest, destEnd, &src, sliceEnd, pivot,
+                       &pivotSource, &pivotTarget, pivot + 16384, reset, flush, &status);
         reset = false;
         if (status == U_BUFFER_OVERFLOW_ERROR) {
             const auto written = static_cast<std::size_t>(dest - out.data());
@@ -63,6 +77,9 @@ std::optional<Bytes> IcuCharsets::Convert(std::string_view data, std::string_vie
         }
         if (U_FAILURE(status)) {
             return std::nullopt;
+        }
+        if (!flush) {
+            continue;
         }
         out.resize(static_cast<std::size_t>(dest - out.data()));
         return out;
