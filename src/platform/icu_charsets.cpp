@@ -42,11 +42,13 @@ std::optional<Bytes> IcuCharsets::Convert(std::string_view data, std::string_vie
     if (data.empty()) {
         return out;
     }
-    // ucnv_convertEx pivots through a small UTF-16 buffer, so no whole-text UTF-16 copy is made.
-    out.resize(data.size() + data.size() / 2 + 64);
+    // ucnv_convertEx pivots through a small UTF-16 buffer, so no whole-text UTF-16 copy is
+    // made; the output goes through a cache-sized buffer into reserved (never zeroed) space.
+    out.reserve(data.size() * 2 + 64);
+    constexpr std::size_t kChunk = 256 << 10;
+    const auto chunk = std::make_unique_for_overwrite<char[]>(kChunk);
     const char* src = data.data();
     const char* const srcEnd = data.data() + data.size();
-    char* dest = out.data();
     UChar pivot[16384];
     UChar* pivotSource = pivot;
     UChar* pivotTarget = pivot;
@@ -65,24 +67,20 @@ std::optional<Bytes> IcuCharsets::Convert(std::string_view data, std::string_vie
         }
         const bool flush = sliceEnd == srcEnd;
         UErrorCode status = U_ZERO_ERROR;
-        char* const destEnd = out.data() + out.size();
-        ucnv_convertEx(target.get(), source.get(), &dest, destEnd, &src, sliceEnd, pivot,
-                       &pivotSource, &pivotTarget, pivot + 16384, reset, flush, &status);
+        char* dest = chunk.get();
+        ucnv_convertEx(target.get(), source.get(), &dest, chunk.get() + kChunk, &src, sliceEnd,
+                       pivot, &pivotSource, &pivotTarget, pivot + 16384, reset, flush, &status);
         reset = false;
+        out.append(chunk.get(), static_cast<std::size_t>(dest - chunk.get()));
         if (status == U_BUFFER_OVERFLOW_ERROR) {
-            const auto written = static_cast<std::size_t>(dest - out.data());
-            out.resize(out.size() * 2);
-            dest = out.data() + written;
             continue;
         }
         if (U_FAILURE(status)) {
             return std::nullopt;
         }
-        if (!flush) {
-            continue;
+        if (flush) {
+            return out;
         }
-        out.resize(static_cast<std::size_t>(dest - out.data()));
-        return out;
     }
 }
 

@@ -5,8 +5,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
+
+#include "platform/services.h"
 
 namespace qs {
 namespace {
@@ -284,12 +287,29 @@ std::optional<Bytes> PosixFileSystem::ReadWholeFile(const Text& path) {
     if (length < 0) {
         return std::nullopt;
     }
-    Bytes bytes(static_cast<std::size_t>(length), '\0');
-    const std::int64_t got = handle->Read(bytes.data(), length);
-    if (got < 0) {
-        return std::nullopt;
+    // Read in slices: each is zeroed and filled while it sits in the cache, and the window
+    // gets to dispatch its events in between.
+    constexpr std::int64_t kSlice = 1 << 20;
+    constexpr std::int64_t kSlicesPerBreath = 8;
+    Bytes bytes;
+    bytes.reserve(static_cast<std::size_t>(length));
+    for (std::int64_t slices = 1; static_cast<std::int64_t>(bytes.size()) < length; ++slices) {
+        const std::size_t have = bytes.size();
+        const auto want =
+            static_cast<std::size_t>(std::min(kSlice, length - static_cast<std::int64_t>(have)));
+        bytes.resize(have + want);
+        const std::int64_t got = handle->Read(bytes.data() + have, static_cast<std::int64_t>(want));
+        if (got < 0) {
+            return std::nullopt;
+        }
+        bytes.resize(have + static_cast<std::size_t>(got));
+        if (static_cast<std::size_t>(got) < want) {
+            break;
+        }
+        if (slices % kSlicesPerBreath == 0) {
+            Ui().ProcessPendingEvents();
+        }
     }
-    bytes.resize(static_cast<std::size_t>(got));
     // A file that grew since its length was taken is read to its end.
     char more[65536];
     for (;;) {

@@ -6,7 +6,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include "app/scripted_ui.h"
 #include "platform/posix_file_system.h"
+#include "platform/services.h"
 #include "support/faulty_file_system.h"
 
 namespace qs {
@@ -45,6 +47,18 @@ TEST_F(PosixFileSystemTest, WholeFileRoundTripKeepsZeroBytes) {
     EXPECT_EQ(m_fs.ReadWholeFile(Path("x.bin")).value(), bytes);
     EXPECT_EQ(m_fs.Kind(Path("x.bin")), PathKind::File);
     EXPECT_EQ(Names(), std::vector<std::string>{"x.bin"});  // no temporary left
+}
+
+TEST_F(PosixFileSystemTest, LargeFilesAreReadWholeInSlices) {
+    std::string big;
+    for (int i = 0; big.size() < (9u << 20) + 3; ++i) {
+        big += static_cast<char>(i * 13 % 256);
+    }
+    ASSERT_TRUE(m_fs.WriteWholeFile(Path("big.bin"), big));
+    ScriptedUi ui;
+    ServicesOverride services(Platform{nullptr, nullptr, nullptr, &ui});
+    EXPECT_TRUE(m_fs.ReadWholeFile(Path("big.bin")).value() == big);
+    EXPECT_GE(ui.PumpCount(), 1);
 }
 
 TEST_F(PosixFileSystemTest, ReplacingAFileLeavesNoTemporary) {
