@@ -95,6 +95,9 @@ Text NormalizeLineBreaks(const Text& text) {
     std::size_t nextBreath = kStride;
     while (i < n) {
         if (i >= nextBreath) {
+            // The copy goes along too, so that no long stretch is left for the end.
+            result.append(text, done, i - done);
+            done = i;
             Ui().ProcessPendingEvents();
             nextBreath = i + kStride;
         }
