@@ -123,7 +123,7 @@ bool RunOurs(const std::string& caseName, const std::string& source, const std::
     }
 
     if (desktop) {
-        desktop->BeginWatch();
+        desktop->BeginWatch(&form);
     }
     const double start = Now();
     if (merge) {

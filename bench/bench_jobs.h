@@ -36,7 +36,7 @@ public:
     virtual void SetSource(const Text& source) = 0;
     // When the completion question came; negative before it.
     virtual double QuestionAt() const = 0;
-    virtual void BeginWatch() = 0;
+    virtual void BeginWatch(Form* form) = 0;
     // The longest time in seconds without a dispatch since BeginWatch.
     virtual double EndWatch() = 0;
 };
