@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/gb18030_utf8.h"
 #include "platform/services.h"
 
 namespace qs {
@@ -29,10 +30,39 @@ ConverterPtr OpenStrict(std::string_view name) {
     return U_SUCCESS(status) ? std::move(converter) : nullptr;
 }
 
+bool SameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const auto lower = [](char c) {
+            return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+        };
+        if (lower(a[i]) != lower(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Below this size the tables are not worth building.
+constexpr std::size_t kTableMinimum = 64 << 10;
+
 }  // namespace
 
 std::optional<Bytes> IcuCharsets::Convert(std::string_view data, std::string_view fromCharset,
                                           std::string_view toCharset) {
+    if (data.size() >= kTableMinimum) {
+        std::optional<Bytes> fast;
+        if (SameName(fromCharset, "UTF-8") && SameName(toCharset, "GB18030")) {
+            fast = TableUtf8ToGb18030(data);
+        } else if (SameName(fromCharset, "GB18030") && SameName(toCharset, "UTF-8")) {
+            fast = TableGb18030ToUtf8(data);
+        }
+        if (fast) {
+            return fast;
+        }
+    }
     ConverterPtr source = OpenStrict(fromCharset);
     ConverterPtr target = OpenStrict(toCharset);
     if (!source || !target) {
