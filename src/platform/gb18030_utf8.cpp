@@ -131,6 +131,42 @@ private:
     Bytes m_out;
 };
 
+// One GB18030 character of the tables at p[i] into c, advancing i; false when the bytes
+// there are not one of them.
+bool NextGb18030(const Tables& t, const unsigned char* p, std::size_t n, std::size_t& i,
+                 std::uint32_t& c) {
+    const unsigned b = p[i];
+    if (b < 0x80) {
+        ++i;
+        c = b;
+        return true;
+    }
+    if (b < 0x81 || b > 0xFE || i + 1 >= n) {
+        return false;
+    }
+    const unsigned b1 = p[i + 1];
+    if (b1 >= 0x40 && b1 <= 0xFE) {
+        c = t.twoByte[(b - 0x81) * 191 + (b1 - 0x40)];
+        i += 2;
+        return c != 0;
+    }
+    if (b1 >= 0x30 && b1 <= 0x39 && b <= 0x84 && i + 3 < n && p[i + 2] >= 0x81 &&
+        p[i + 2] <= 0xFE && p[i + 3] >= 0x30 && p[i + 3] <= 0x39) {
+        c = t.fourByte[FourByteIndex(b, b1, p[i + 2], p[i + 3])];
+        i += 4;
+        return c != 0;
+    }
+    return false;
+}
+
+// The GB18030 bytes of code point c into d; the count written, 0 when not in the tables.
+std::size_t PutGb18030(const Tables& t, std::uint32_t c, char* d) {
+    const std::size_t len = t.length[c];
+    const std::uint32_t packed = t.bytes[c];
+    std::memcpy(d, &packed, 4);  // little-endian: the first byte goes first
+    return len;
+}
+
 }  // namespace
 
 std::optional<Bytes> TableUtf8ToGb18030(std::string_view data) {
@@ -238,6 +274,65 @@ std::optional<Bytes> TableGb18030ToUtf8(std::string_view data) {
             d[2] = static_cast<char>(0x80 | (c & 0x3F));
             out.Advance(3);
         }
+    }
+    return out.Take();
+}
+
+}  // namespace qs
+
+namespace qs {
+
+std::optional<Bytes> TableUtf16LeToGb18030(std::string_view data) {
+    const Tables& t = TheTables();
+    if (!t.ok || data.size() % 2 != 0) {
+        return std::nullopt;
+    }
+    const auto* p = reinterpret_cast<const unsigned char*>(data.data());
+    const std::size_t n = data.size();
+    Output out(n + 16);
+    std::size_t nextBreath = kSlice;
+    for (std::size_t i = 0; i < n; i += 2) {
+        if (i >= nextBreath) {
+            Ui().ProcessPendingEvents();
+            nextBreath = i + kSlice;
+        }
+        const std::uint32_t c = p[i] | (static_cast<std::uint32_t>(p[i + 1]) << 8);
+        if (c >= 0xD800 && c <= 0xDFFF) {
+            return std::nullopt;
+        }
+        char* d = out.Room();
+        const std::size_t len = PutGb18030(t, c, d);
+        if (len == 0) {
+            return std::nullopt;
+        }
+        out.Advance(len);
+    }
+    return out.Take();
+}
+
+std::optional<Bytes> TableGb18030ToUtf16Le(std::string_view data) {
+    const Tables& t = TheTables();
+    if (!t.ok) {
+        return std::nullopt;
+    }
+    const auto* p = reinterpret_cast<const unsigned char*>(data.data());
+    const std::size_t n = data.size();
+    Output out(2 * n + 16);
+    std::size_t i = 0;
+    std::size_t nextBreath = kSlice;
+    while (i < n) {
+        if (i >= nextBreath) {
+            Ui().ProcessPendingEvents();
+            nextBreath = i + kSlice;
+        }
+        std::uint32_t c;
+        if (!NextGb18030(t, p, n, i, c)) {
+            return std::nullopt;
+        }
+        char* d = out.Room();
+        d[0] = static_cast<char>(c & 0xFF);
+        d[1] = static_cast<char>(c >> 8);
+        out.Advance(2);
     }
     return out.Take();
 }

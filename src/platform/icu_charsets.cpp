@@ -58,6 +58,10 @@ std::optional<Bytes> IcuCharsets::Convert(std::string_view data, std::string_vie
             fast = TableUtf8ToGb18030(data);
         } else if (SameName(fromCharset, "GB18030") && SameName(toCharset, "UTF-8")) {
             fast = TableGb18030ToUtf8(data);
+        } else if (SameName(fromCharset, "UTF-16LE") && SameName(toCharset, "GB18030")) {
+            fast = TableUtf16LeToGb18030(data);
+        } else if (SameName(fromCharset, "GB18030") && SameName(toCharset, "UTF-16LE")) {
+            fast = TableGb18030ToUtf16Le(data);
         }
         if (fast) {
             return fast;

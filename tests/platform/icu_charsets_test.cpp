@@ -75,6 +75,19 @@ TEST(IcuCharsetsTest, BasicPlaneMatchesIcuBothWays) {
     EXPECT_TRUE(*back == utf8);
 }
 
+TEST(IcuCharsetsTest, BasicPlaneMatchesIcuForUtf16) {
+    IcuCharsets charsets;
+    const std::string utf8 = BasicPlaneUtf8() + std::string("\0z", 2) + BasicPlaneUtf8();
+    const std::string utf16 = IcuReference(utf8, "UTF-8", "UTF-16LE");
+    const std::string expected = IcuReference(utf8, "UTF-8", "GB18030");
+    const auto internal = charsets.Convert(utf16, "UTF-16LE", "GB18030");
+    ASSERT_TRUE(internal.has_value());
+    EXPECT_TRUE(*internal == expected);
+    const auto back = charsets.Convert(*internal, "GB18030", "UTF-16LE");
+    ASSERT_TRUE(back.has_value());
+    EXPECT_TRUE(*back == utf16);
+}
+
 TEST(IcuCharsetsTest, MalformedLargeInputStillFails) {
     IcuCharsets charsets;
     const std::string body(200000, 'a');
@@ -91,6 +104,9 @@ TEST(IcuCharsetsTest, MalformedLargeInputStillFails) {
         {"lone byte FF", "\xFF", "GB18030", "UTF-8"},
         {"lead without trail", "\xD6", "GB18030", "UTF-8"},
         {"bad four-byte", "\x81\x30\x20\x30", "GB18030", "UTF-8"},
+        {"lone byte 80 to UTF-16", "\x80", "GB18030", "UTF-16LE"},
+        {"odd UTF-16 length", "a", "UTF-16LE", "GB18030"},
+        {"lone low surrogate", std::string("\x00\xDC", 2), "UTF-16LE", "GB18030"},
     };
     for (const auto& row : rows) {
         EXPECT_FALSE(charsets.Convert(body + row.bytes, row.from, row.to).has_value()) << row.name;
