@@ -37,9 +37,10 @@ public:
 
     virtual ~AtomicWriter() = default;
     virtual bool Write(std::string_view bytes) = 0;
-    // Appends the source from its current position to its end. This one goes through a
-    // buffer and Write; a file system may copy inside the kernel instead.
-    virtual CopyResult CopyFrom(ReadHandle& source);
+    // Appends the source from its current position: to its end when limit is negative,
+    // else exactly limit bytes (a source that ends sooner is a read failure). This one goes
+    // through a buffer and Write; a file system may copy inside the kernel instead.
+    virtual CopyResult CopyFrom(ReadHandle& source, std::int64_t limit = -1);
     // Flushes, closes and renames into place; false when any step (or an earlier Write) failed.
     virtual bool Commit() = 0;
 };

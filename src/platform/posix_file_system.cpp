@@ -101,7 +101,7 @@ public:
         }
         return !m_failed;
     }
-    CopyResult CopyFrom(ReadHandle& source) override {
+    CopyResult CopyFrom(ReadHandle& source, std::int64_t limit) override {
         if (m_failed || m_fd < 0) {
             return CopyResult::WriteFailed;
         }
@@ -110,10 +110,16 @@ public:
             // hands the rest (the source position has moved on by what was copied) to the
             // buffered copy, which tells a read error from a write error.
             for (;;) {
-                const ssize_t n = ::copy_file_range(posix->Descriptor(), nullptr, m_fd, nullptr,
-                                                    std::size_t{1} << 30, 0);
-                if (n == 0) {
+                if (limit == 0) {
                     return CopyResult::Copied;
+                }
+                const std::size_t want =
+                    limit < 0 ? std::size_t{1} << 30
+                              : static_cast<std::size_t>(std::min<std::int64_t>(limit, 1 << 30));
+                const ssize_t n =
+                    ::copy_file_range(posix->Descriptor(), nullptr, m_fd, nullptr, want, 0);
+                if (n == 0) {
+                    return limit < 0 ? CopyResult::Copied : CopyResult::ReadFailed;
                 }
                 if (n < 0) {
                     if (errno == EINTR) {
@@ -121,9 +127,12 @@ public:
                     }
                     break;
                 }
+                if (limit > 0) {
+                    limit -= n;
+                }
             }
         }
-        const CopyResult result = AtomicWriter::CopyFrom(source);
+        const CopyResult result = AtomicWriter::CopyFrom(source, limit);
         if (result == CopyResult::WriteFailed) {
             m_failed = true;
         }

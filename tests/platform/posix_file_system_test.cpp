@@ -126,6 +126,26 @@ TEST_F(PosixFileSystemTest, CopyFromAppendsTheRestOfASource) {
     EXPECT_EQ(m_fs.ReadWholeFile(Path("out.bin")).value(), "head|" + big.substr(3) + big);
 }
 
+TEST_F(PosixFileSystemTest, CopyFromWithALimitCopiesExactlyThatMuch) {
+    ASSERT_TRUE(m_fs.WriteWholeFile(Path("src.bin"), "0123456789"));
+    auto writer = m_fs.CreateAtomic(Path("out.bin"));
+    auto source = m_fs.OpenRead(Path("src.bin"));
+    ASSERT_TRUE(source->Seek(2));
+    EXPECT_EQ(writer->CopyFrom(*source, 3), AtomicWriter::CopyResult::Copied);  // 234
+    EXPECT_EQ(writer->CopyFrom(*source, 0), AtomicWriter::CopyResult::Copied);
+    MemoryReadHandle memory("abcdef", -1);
+    EXPECT_EQ(writer->CopyFrom(memory, 4), AtomicWriter::CopyResult::Copied);  // abcd
+    ASSERT_TRUE(writer->Commit());
+    EXPECT_EQ(m_fs.ReadWholeFile(Path("out.bin")).value(), "234abcd");
+
+    // A source that ends before the limit was cut short under the copy.
+    auto shortWriter = m_fs.CreateAtomic(Path("short.bin"));
+    ASSERT_TRUE(source->Seek(8));
+    EXPECT_EQ(shortWriter->CopyFrom(*source, 5), AtomicWriter::CopyResult::ReadFailed);
+    MemoryReadHandle shortMemory("xy", -1);
+    EXPECT_EQ(shortWriter->CopyFrom(shortMemory, 3), AtomicWriter::CopyResult::ReadFailed);
+}
+
 TEST_F(PosixFileSystemTest, CopyFromTellsReadFailuresFromWriteFailures) {
     auto writer = m_fs.CreateAtomic(Path("out.bin"));
     MemoryReadHandle broken(std::string(300000, 'x'), 262144);
