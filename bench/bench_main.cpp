@@ -387,6 +387,13 @@ int Main(int argc, char** argv) {
         std::perror("bench: mkdtemp");
         return 1;
     }
+    if (std::getenv("XDG_RUNTIME_DIR") == nullptr) {
+        // Qt wants one, private to the user.
+        const std::string runtime = root + "/runtime";
+        fs::create_directory(runtime, error);
+        fs::permissions(runtime, fs::perms::owner_all, error);
+        ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    }
     std::fprintf(stderr, "bench: making %d MB of data in %s\n", sizeMb, root.c_str());
     BenchData data;
     fs::create_directories(root + "/data", error);
