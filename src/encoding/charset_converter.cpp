@@ -29,7 +29,7 @@ Bytes ConvertCharset(std::string_view data, std::string_view fromCharset,
     return std::move(*converted);
 }
 
-Bytes EncodeText(std::string_view text, TextEncoding encoding) {
+Bytes EncodeText(std::string_view text, TextEncoding encoding, bool withMark) {
     const std::string_view charset = CharsetName(encoding);
     if (charset.empty() || text.empty()) {
         return Bytes(text);
@@ -39,7 +39,7 @@ Bytes EncodeText(std::string_view text, TextEncoding encoding) {
         // Nothing is lost this way: the text goes out in the internal code page instead.
         return Bytes(text);
     }
-    const std::string_view mark = ByteOrderMark(encoding);
+    const std::string_view mark = withMark ? ByteOrderMark(encoding) : std::string_view();
     if (mark.empty()) {
         return converted;
     }
@@ -51,8 +51,8 @@ Bytes EncodeText(std::string_view text, TextEncoding encoding) {
 }
 
 bool WriteTextFileEncoded(const Text& path, std::string_view text, TextEncoding encoding,
-                          Bytes* written) {
-    Bytes bytes = EncodeText(text, encoding);
+                          Bytes* written, bool withMark) {
+    Bytes bytes = EncodeText(text, encoding, withMark);
     const bool ok = !path.empty() && Fs().WriteWholeFile(path, bytes);
     if (written != nullptr) {
         *written = std::move(bytes);

@@ -26,12 +26,13 @@ Bytes ConvertCharset(std::string_view data, std::string_view fromCharset,
 // encoding's charset with its byte-order mark in front; when that conversion fails, and for
 // every other code, the internal bytes as they are, without a mark. An empty text gives no
 // bytes at all.
-Bytes EncodeText(std::string_view text, TextEncoding encoding);
+Bytes EncodeText(std::string_view text, TextEncoding encoding, bool withMark = true);
 
 // Writes EncodeText(text, encoding) to path atomically, creating or replacing the file.
 // written (when given) receives those bytes, also when nothing was written. False when the
 // path is empty or the file could not be written.
+// withMark false leaves the byte-order mark out (the source had none).
 bool WriteTextFileEncoded(const Text& path, std::string_view text, TextEncoding encoding,
-                          Bytes* written = nullptr);
+                          Bytes* written = nullptr, bool withMark = true);
 
 }  // namespace qs

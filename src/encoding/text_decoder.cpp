@@ -20,6 +20,7 @@ constexpr std::size_t kScanStride = std::size_t{16} << 20;
 struct Detection {
     TextEncoding encoding = EncodingUndetected;
     std::optional<Bytes> converted;
+    bool hadMark = false;
 };
 
 // The first position of byte c, or npos; keeps the window alive while it scans large data.
@@ -93,6 +94,7 @@ Detection Detect(std::string_view all, TextEncoding requested) {
         if (converted && !converted->empty()) {
             result.encoding = code;
             result.converted = std::move(converted);
+            result.hadMark = bodyStart > 0;
         }
     }
     return result;
@@ -127,7 +129,7 @@ DecodedText DecodeTextFile(const Text& path, TextEncoding requested) {
     }
     Detection detection = Detect(*source, requested);
     if (detection.converted) {
-        return {std::move(*detection.converted), detection.encoding, true};
+        return {std::move(*detection.converted), detection.encoding, true, detection.hadMark};
     }
     return {std::move(*source), EncodingRaw, true};
 }
@@ -135,7 +137,7 @@ DecodedText DecodeTextFile(const Text& path, TextEncoding requested) {
 DecodedText DecodeBytes(std::string_view bytes, TextEncoding requested) {
     Detection detection = Detect(bytes, requested);
     if (detection.converted) {
-        return {std::move(*detection.converted), detection.encoding, true};
+        return {std::move(*detection.converted), detection.encoding, true, detection.hadMark};
     }
     return {Text(bytes), EncodingRaw, true};
 }

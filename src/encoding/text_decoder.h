@@ -29,6 +29,9 @@ struct DecodedText {
     // 1..6 after a decoding; 0 only when the source could not be opened.
     TextEncoding encoding = EncodingUndetected;
     bool opened = false;
+    // The source began with its encoding's byte-order mark; writing back in the same
+    // encoding adds the mark only then, so an unmarked UTF-8 file comes back unmarked.
+    bool hadMark = false;
 };
 
 // Reads a whole file and decodes it: a byte-order mark, then a charset declaration in the

@@ -4,7 +4,8 @@
 #include <set>
 #include <string>
 
-#include "app/control_model.h"
+#include "app/main_window.h"
+#include "app/run_control.h"
 #include "encoding/charset_converter.h"
 #include "encoding/text_decoder.h"
 #include "fs/paths.h"
@@ -16,26 +17,20 @@ namespace qs {
 
 namespace {
 
-void Pump(MergeContext& context) {
-    if (context.pump) {
-        context.pump();
-    } else {
-        Ui().ProcessPendingEvents();
-    }
-}
-
-enum class CopyOutcome { Copied, ReadFailed, WriteFailed };
+// ReadFailedMidway: part of the member already reached the output, which must then not be kept.
+enum class CopyOutcome { Copied, ReadFailed, ReadFailedMidway, WriteFailed };
 
 CopyOutcome CopyMember(const Text& path, AtomicWriter& writer) {
     std::unique_ptr<ReadHandle> source = Fs().OpenRead(path);
     if (!source) {
         return CopyOutcome::ReadFailed;
     }
-    switch (writer.CopyFrom(*source)) {
+    std::int64_t copied = 0;
+    switch (writer.CopyFrom(*source, -1, &copied)) {
         case AtomicWriter::CopyResult::Copied:
             return CopyOutcome::Copied;
         case AtomicWriter::CopyResult::ReadFailed:
-            return CopyOutcome::ReadFailed;
+            return copied > 0 ? CopyOutcome::ReadFailedMidway : CopyOutcome::ReadFailed;
         case AtomicWriter::CopyResult::WriteFailed:
             break;
     }
@@ -72,33 +67,35 @@ Text MergeOutputName(const Text& firstPath, std::size_t count) {
     return name;
 }
 
-MergeResult MergeFiles(MergeContext& context, const TextList& paths) {
+MergeResult MergeFiles(RunControl& run, const TextList& paths) {
     MergeResult result;
     const std::size_t n = paths.size();
     if (n == 0) {
         return result;
     }
-    Form& form = context.form;
-    form.SetPosition(U("进度条"), 0);
-    form.SetMaximum(U("进度条"), static_cast<int>(n));
-    context.stopRequested = false;
+    Form& form = run.MainForm();
+    FailureList& failures = run.Failures(JobKind::Merge);
+    run.BeginFileLoop(static_cast<int>(n));
 
-    context.outputFolder = MergeOutputFolder(paths.front(), form.IsChecked(U("选择框父目录保存")));
-    result.outputPath = context.outputFolder + kPathSeparator + MergeOutputName(paths.front(), n);
+    run.outputFolder = MergeOutputFolder(paths.front(), form.IsChecked(U(names::ParentSave)));
+    result.outputPath = run.outputFolder + kPathSeparator + MergeOutputName(paths.front(), n);
     const auto outputIdentity = Fs().FileIdentity(result.outputPath);
 
     std::unique_ptr<AtomicWriter> writer = Fs().CreateAtomic(result.outputPath);
     if (!writer) {
-        context.failures.push_back(U("无法写入：") + result.outputPath);
+        failures.Add(FailureKind::NotWritten, result.outputPath);
         return result;
     }
     const Bytes separator = ReadMergeSeparator(form);
 
     // With encoding processing the members are decoded one by one into one text that is
     // encoded once at the end; the option as it stands when the unit begins decides that.
-    const bool collecting = form.IsChecked(U("选择框处理文本编码"));
+    const bool collecting = form.IsChecked(U(names::HandleEncoding));
     Text collected;
     TextEncoding lastEncoding = EncodingUndetected;
+    // The output carries a byte-order mark when a member had one: unmarked UTF-8 members
+    // merge into unmarked UTF-8, byte for byte what joining them would give.
+    bool anyHadMark = false;
     bool writeFailed = false;
     TextList toDelete;
     TextList keptWanted;
@@ -113,10 +110,7 @@ MergeResult MergeFiles(MergeContext& context, const TextList& paths) {
 
     for (std::size_t i = 1; i <= n; ++i) {
         const Text& path = paths[i - 1];
-        context.statusText =
-            "(" + std::to_string(i) + "/" + std::to_string(n) + ")" + PathFileName(path);
-        form.SetPosition(U("进度条"), static_cast<int>(i));
-        form.SetText(U("透明标签"), context.statusText);
+        run.ShowFile(static_cast<int>(i), static_cast<int>(n), path);
         ++result.membersVisited;
 
         lastEncoding = EncodingUndetected;
@@ -124,21 +118,22 @@ MergeResult MergeFiles(MergeContext& context, const TextList& paths) {
         if (SameFile(path, result.outputPath, outputIdentity)) {
             // An earlier output of the same name: it is being replaced, never read into
             // itself, and never deleted.
-        } else if (form.IsChecked(U("选择框处理文本编码"))) {
+        } else if (form.IsChecked(U(names::HandleEncoding))) {
             DecodedText decoded = DecodeTextFile(path);
             if (decoded.opened) {
                 lastEncoding = decoded.encoding;
+                anyHadMark = anyHadMark || decoded.hadMark;
                 put(decoded.text);
                 merged = !writeFailed;
             } else {
-                context.failures.push_back(U("无法读取：") + path);
+                failures.Add(FailureKind::Unreadable, path);
             }
         } else if (collecting) {
             if (std::optional<Bytes> bytes = Fs().ReadWholeFile(path)) {
                 put(*bytes);
                 merged = true;
             } else {
-                context.failures.push_back(U("无法读取：") + path);
+                failures.Add(FailureKind::Unreadable, path);
             }
         } else if (!writeFailed) {
             switch (CopyMember(path, *writer)) {
@@ -146,7 +141,12 @@ MergeResult MergeFiles(MergeContext& context, const TextList& paths) {
                     merged = true;
                     break;
                 case CopyOutcome::ReadFailed:
-                    context.failures.push_back(U("无法读取：") + path);
+                    failures.Add(FailureKind::Unreadable, path);
+                    break;
+                case CopyOutcome::ReadFailedMidway:
+                    // Half a member in the output would pass for a whole one: give the unit up.
+                    failures.Add(FailureKind::Unreadable, path);
+                    writeFailed = true;
                     break;
                 case CopyOutcome::WriteFailed:
                     writeFailed = true;
@@ -160,19 +160,21 @@ MergeResult MergeFiles(MergeContext& context, const TextList& paths) {
         if (i != n && !separator.empty()) {
             put(separator);
         }
-        if (form.IsChecked(U("选择框合并后删除文件")) &&
+        if (form.IsChecked(U(names::MergeDelete)) &&
             !SameFile(path, result.outputPath, outputIdentity)) {
             (merged ? toDelete : keptWanted).push_back(path);
         }
-        Pump(context);
-        if (context.stopRequested || writeFailed) {
+        ProcessPendingEvents();
+        if (run.StopRequested || writeFailed) {
             break;
         }
     }
 
     if (collecting && !writeFailed) {
-        const bool reencode = form.IsChecked(U("选择框处理文本编码")) && lastEncoding > EncodingRaw;
-        const Bytes out = reencode ? EncodeText(collected, lastEncoding) : std::move(collected);
+        const bool reencode =
+            form.IsChecked(U(names::HandleEncoding)) && lastEncoding > EncodingRaw;
+        const Bytes out =
+            reencode ? EncodeText(collected, lastEncoding, anyHadMark) : std::move(collected);
         if (!out.empty() && !writer->Write(out)) {
             writeFailed = true;
         }
@@ -180,7 +182,7 @@ MergeResult MergeFiles(MergeContext& context, const TextList& paths) {
     result.written = !writeFailed && writer->Commit();
     writer.reset();
     if (!result.written) {
-        context.failures.push_back(U("无法写入：") + result.outputPath);
+        failures.Add(FailureKind::NotWritten, result.outputPath);
         keptWanted.insert(keptWanted.end(), toDelete.begin(), toDelete.end());
         toDelete.clear();
     }
@@ -191,12 +193,12 @@ MergeResult MergeFiles(MergeContext& context, const TextList& paths) {
             continue;
         }
         if (!Fs().DeleteFile(path)) {
-            context.failures.push_back(U("未删除原文件：") + path);
+            failures.Add(FailureKind::SourceKept, path);
         }
     }
     for (const Text& path : keptWanted) {
         if (deleted.insert(path).second) {
-            context.failures.push_back(U("未删除原文件：") + path);
+            failures.Add(FailureKind::SourceKept, path);
         }
     }
     return result;

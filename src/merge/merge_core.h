@@ -1,24 +1,12 @@
 #pragma once
 
-#include <functional>
+#include <cstddef>
 
 #include "platform/text.h"
 
 namespace qs {
 
-class Form;
-
-// What a merge needs from the running job: the main form (options, progress bar, status
-// label), the job state shared with the split job, a list that collects failed operations
-// ("无法读取：" + path, ...) and the event pump.
-struct MergeContext {
-    Form& form;
-    bool& stopRequested;
-    Text& statusText;
-    Text& outputFolder;
-    TextList& failures;
-    std::function<void()> pump;  // empty: the UI service's pump
-};
+class RunControl;
 
 // Where the output of a unit goes: beside its first file, or in the parent of that file's
 // folder when saveInParentFolder is set and the folder has one. The name is the first file's
@@ -37,7 +25,8 @@ struct MergeResult {
 // The output is built in a temporary file and renamed into place when complete; a member
 // that is the output itself is skipped. Sources are deleted (deleteSources) only after the
 // output is in place, and only those whose content went into it. Does nothing for an empty
-// list.
-MergeResult MergeFiles(MergeContext& context, const TextList& paths);
+// list. Progress, the stop flag, outputFolder and the merge job's failure list are those of
+// the run control; options are read from its main form.
+MergeResult MergeFiles(RunControl& run, const TextList& paths);
 
 }  // namespace qs

@@ -1,23 +1,11 @@
 #pragma once
 
-#include <functional>
-
 #include "platform/text.h"
 
 namespace qs {
 
+class App;
 class Form;
-
-// The frame a merge job runs in: the main form and the job state it shares with the split
-// job. The App owns all of it; the merge job only keeps references.
-struct MergeJobHost {
-    Form& form;
-    bool& stopRequested;
-    Text& statusText;
-    Text& outputFolder;
-    Text& lastMergeFolder;
-    std::function<void()> pump;  // empty: the UI service's pump
-};
 
 // The merge settings, each read from its control when it is asked for, so that a change
 // made while a job runs takes effect at its next read.
@@ -37,20 +25,17 @@ private:
 // The job entry of the merge button and of drops on the merge panel. A call while a merge
 // runs only requests its stop. paths empty and folder empty: a folder is chosen in the
 // dialog. pathsAreFolders: every path is merged as a folder on its own. quiet: no completion
-// question (failures are then shown in a box of their own).
-void StartMergeJob(MergeJobHost& host, const Text& folder, const TextList& paths,
-                   bool pathsAreFolders, bool quiet);
+// question. A job that asks no question shows its failures, when there are any, in a box
+// of their own.
+void StartMergeJob(App& app, const Text& folder, const TextList& paths, bool pathsAreFolders,
+                   bool quiet);
 
 // Merges one folder's matching files into one output and, with includeSubfolders, walks
 // its matching sub-folders depth first, each giving its own output.
-void MergeFolder(MergeJobHost& host, const Text& folder, bool useObjectEnumeration,
-                 TextList& failures);
+void MergeFolder(App& app, const Text& folder, bool useObjectEnumeration);
 
-using MergeJobEntry = std::function<void(const Text& folder, const TextList& paths,
-                                         bool pathsAreFolders, bool quiet)>;
-
-// Wires 按钮合并文件 (start or stop) and 按钮选择文件 on the main form and returns the entry
-// that the drop handler of the merge panel calls. The host must outlive the form's handlers.
-MergeJobEntry AttachMergeJob(MergeJobHost& host);
+// Makes StartMergeJob the App's merge entry (the merge button and the merge panel's drops
+// call it) and wires 按钮选择文件. The App must outlive its form's handlers, as it does.
+void InstallMergeJob(App& app);
 
 }  // namespace qs

@@ -1,15 +1,15 @@
 #include "merge/merge_separator.h"
 
-#include "app/control_model.h"
+#include "app/main_window.h"
 #include "platform/services.h"
 
 namespace qs {
 
 SeparatorMode ReadSeparatorMode(const Form& form) {
-    if (form.IsChecked(U("单选框使用字符串"))) {
+    if (form.IsChecked(U(names::UseString))) {
         return SeparatorMode::SeparatorString;
     }
-    if (form.IsChecked(U("单选框使用文件"))) {
+    if (form.IsChecked(U(names::UseFile))) {
         return SeparatorMode::SeparatorFile;
     }
     return SeparatorMode::SeparatorNone;
@@ -18,9 +18,9 @@ SeparatorMode ReadSeparatorMode(const Form& form) {
 Bytes ReadMergeSeparator(const Form& form) {
     switch (ReadSeparatorMode(form)) {
         case SeparatorMode::SeparatorString:
-            return form.TextOf(U("编辑框字符串"));
+            return form.TextOf(U(names::SeparatorText));
         case SeparatorMode::SeparatorFile: {
-            const Text& path = form.TextOf(U("编辑框文件路径"));
+            const Text& path = form.TextOf(U(names::SeparatorPath));
             if (path.empty()) {
                 return {};
             }
@@ -35,9 +35,9 @@ Bytes ReadMergeSeparator(const Form& form) {
 void ChooseSeparatorFile(Form& form) {
     const Text chosen =
         Ui().OpenFileDialog(U("选择一个文件作为合并中间数据"), U("全部文件(*.*)|*.*"),
-                            form.TextOf(U("编辑框文件路径")));
+                            form.TextOf(U(names::SeparatorPath)));
     if (!chosen.empty()) {
-        form.SetText(U("编辑框文件路径"), chosen);
+        form.SetText(U(names::SeparatorPath), chosen);
     }
 }
 

@@ -5,7 +5,11 @@
 
 namespace qs {
 
-AtomicWriter::CopyResult AtomicWriter::CopyFrom(ReadHandle& source, std::int64_t limit) {
+AtomicWriter::CopyResult AtomicWriter::CopyFrom(ReadHandle& source, std::int64_t limit,
+                                                std::int64_t* copied) {
+    std::int64_t ignored = 0;
+    std::int64_t& total = copied != nullptr ? *copied : ignored;
+    total = 0;
     // Small enough to stay in the cache between the read and the write.
     constexpr std::int64_t kChunk = 256 << 10;
     const auto buffer = std::make_unique_for_overwrite<char[]>(kChunk);
@@ -24,6 +28,7 @@ AtomicWriter::CopyResult AtomicWriter::CopyFrom(ReadHandle& source, std::int64_t
         if (!Write(std::string_view(buffer.get(), static_cast<std::size_t>(got)))) {
             return CopyResult::WriteFailed;
         }
+        total += got;
         if (limit > 0) {
             limit -= got;
         }

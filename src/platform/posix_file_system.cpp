@@ -101,7 +101,11 @@ public:
         }
         return !m_failed;
     }
-    CopyResult CopyFrom(ReadHandle& source, std::int64_t limit) override {
+    CopyResult CopyFrom(ReadHandle& source, std::int64_t limit, std::int64_t* copied) override {
+        std::int64_t inKernel = 0;
+        if (copied != nullptr) {
+            *copied = 0;
+        }
         if (m_failed || m_fd < 0) {
             return CopyResult::WriteFailed;
         }
@@ -127,12 +131,20 @@ public:
                     }
                     break;
                 }
+                inKernel += n;
+                if (copied != nullptr) {
+                    *copied = inKernel;
+                }
                 if (limit > 0) {
                     limit -= n;
                 }
             }
         }
-        const CopyResult result = AtomicWriter::CopyFrom(source, limit);
+        std::int64_t buffered = 0;
+        const CopyResult result = AtomicWriter::CopyFrom(source, limit, &buffered);
+        if (copied != nullptr) {
+            *copied = inKernel + buffered;
+        }
         if (result == CopyResult::WriteFailed) {
             m_failed = true;
         }

@@ -2,6 +2,8 @@
 
 #include <unicode/ucnv.h>
 
+#include "platform/icu_charsets.h"
+
 #include <memory>
 #include <mutex>
 #include <unordered_map>
@@ -14,50 +16,17 @@ struct ConverterCloser {
 };
 using ConverterPtr = std::unique_ptr<UConverter, ConverterCloser>;
 
-ConverterPtr OpenStrict(const char* name) {
-    UErrorCode status = U_ZERO_ERROR;
-    ConverterPtr converter(ucnv_open(name, &status));
-    if (U_FAILURE(status)) {
-        return nullptr;
-    }
-    ucnv_setToUCallBack(converter.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr,
-                        &status);
-    ucnv_setFromUCallBack(converter.get(), UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr,
-                          &status);
-    return U_SUCCESS(status) ? std::move(converter) : nullptr;
-}
-
+// Literals and boundary conversions use the same strict converter as the rest of the program,
+// but never a replaced one: a test's fake charsets must not change the program's own texts.
 bool ConvertStrict(const char* from, const char* to, std::string_view in, std::string& out) {
-    out.clear();
-    if (in.empty()) {
-        return true;
-    }
-    ConverterPtr source = OpenStrict(from);
-    ConverterPtr target = OpenStrict(to);
-    if (!source || !target) {
+    static IcuCharsets charsets;
+    std::optional<Bytes> converted = charsets.Convert(in, from, to);
+    if (!converted) {
+        out.clear();
         return false;
     }
-    out.resize(in.size() * 2 + 16);
-    for (;;) {
-        UErrorCode status = U_ZERO_ERROR;
-        char* dest = out.data();
-        const char* src = in.data();
-        ucnv_convertEx(target.get(), source.get(), &dest, out.data() + out.size(), &src,
-                       in.data() + in.size(), nullptr, nullptr, nullptr, nullptr, true, true,
-                       &status);
-        if (status == U_BUFFER_OVERFLOW_ERROR) {
-            ucnv_reset(source.get());
-            ucnv_reset(target.get());
-            out.resize(out.size() * 2);
-            continue;
-        }
-        if (U_FAILURE(status)) {
-            out.clear();
-            return false;
-        }
-        out.resize(static_cast<std::size_t>(dest - out.data()));
-        return true;
-    }
+    out = std::move(*converted);
+    return true;
 }
 
 }  // namespace

@@ -202,7 +202,8 @@ bool WritePiece(SplitContext& ctx, const Text& source) {
     const TextEncoding encoding = ctx.state.sourceEncoding;
     bool written;
     if (encoding >= EncodingUtf8 && encoding <= EncodingBig5Hkscs) {
-        written = WriteTextFileEncoded(path, ctx.state.pieceBytes, encoding);
+        written = WriteTextFileEncoded(path, ctx.state.pieceBytes, encoding, nullptr,
+                                       ctx.state.sourceHadMark);
     } else {
         written = Fs().WriteWholeFile(path, ctx.state.pieceBytes);
     }

@@ -81,6 +81,7 @@ void SplitFiles(RunControl& run, const TextList& paths) {
         }
 
         ctx.state.sourceEncoding = EncodingUndetected;
+        ctx.state.sourceHadMark = false;
         ctx.state.pieceNumber = 0;
         ctx.state.piecesMade = 0;
         ctx.state.piecesFailed = 0;

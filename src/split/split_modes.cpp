@@ -90,6 +90,7 @@ void WriteByteRanges(SplitContext& ctx, const Text& path, ReadHandle& in, std::i
 DecodedText ReadText(SplitContext& ctx, const Text& path) {
     DecodedText decoded = DecodeTextFile(path);
     ctx.state.sourceEncoding = decoded.encoding;
+    ctx.state.sourceHadMark = decoded.hadMark;
     if (!decoded.opened) {
         NoteUnreadable(ctx, path);
     }

@@ -19,8 +19,9 @@ ModeResult SplitAtSeparator(SplitContext& ctx, const Text& path);
 // Runs the procedure of the selected mode; Done when no mode is selected.
 ModeResult RunSplitMode(SplitContext& ctx, SplitMode mode, const Text& path);
 
-// More pieces than this beyond a file's length would all be empty; a part count above both
+// Pieces beyond a file's length are all empty; a part count above both this and the length
+// (two billion empty files would exhaust the disk's inodes long before the end)
 // is reduced to the larger of the two.
-inline constexpr std::int64_t kMaxPartsBeyondLength = 1024;
+inline constexpr std::int64_t kMaxPartsBeyondLength = 10000;
 
 }  // namespace qs

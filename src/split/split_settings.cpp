@@ -9,27 +9,69 @@
 namespace qs {
 
 namespace split_controls {
-const Text& PartsRadio() { return U("单选框按份数"); }
-const Text& BytesRadio() { return U("单选框按字节"); }
-const Text& LinesRadio() { return U("单选框按行数"); }
-const Text& CharsRadio() { return U("单选框按字符数"); }
-const Text& SeparatorRadio() { return U("单选框按字符串"); }
-const Text& PartCountEdit() { return U("编辑框份数"); }
-const Text& ByteSizeEdit() { return U("编辑框字节"); }
-const Text& ByteUnitCombo() { return U("组合框字节单位"); }
-const Text& LineMinEdit() { return U("编辑框行数1"); }
-const Text& LineMaxEdit() { return U("编辑框行数2"); }
-const Text& CharMinEdit() { return U("编辑框字数1"); }
-const Text& CharMaxEdit() { return U("编辑框字数2"); }
-const Text& SeparatorButton() { return U("按钮输入字符串"); }
-const Text& IgnoreBlankLinesCheck() { return U("选择框忽略空行"); }
-const Text& RandomRenameCheck() { return U("选择框随机改名"); }
-const Text& SubfolderCheck() { return U("选择框子目录保存"); }
-const Text& DeleteSourceCheck() { return U("选择框分割后删除文件"); }
-const Text& FileTypeEdit() { return U("编辑框文件类型"); }
-const Text& SplitButton() { return U("按钮分割文件"); }
-const Text& ProgressBar() { return U("进度条"); }
-const Text& StatusLabel() { return U("透明标签"); }
+const Text& PartsRadio() {
+    return U("单选框按份数");
+}
+const Text& BytesRadio() {
+    return U("单选框按字节");
+}
+const Text& LinesRadio() {
+    return U("单选框按行数");
+}
+const Text& CharsRadio() {
+    return U("单选框按字符数");
+}
+const Text& SeparatorRadio() {
+    return U("单选框按字符串");
+}
+const Text& PartCountEdit() {
+    return U("编辑框份数");
+}
+const Text& ByteSizeEdit() {
+    return U("编辑框字节");
+}
+const Text& ByteUnitCombo() {
+    return U("组合框字节单位");
+}
+const Text& LineMinEdit() {
+    return U("编辑框行数1");
+}
+const Text& LineMaxEdit() {
+    return U("编辑框行数2");
+}
+const Text& CharMinEdit() {
+    return U("编辑框字数1");
+}
+const Text& CharMaxEdit() {
+    return U("编辑框字数2");
+}
+const Text& SeparatorButton() {
+    return U("按钮输入字符串");
+}
+const Text& IgnoreBlankLinesCheck() {
+    return U("选择框忽略空行");
+}
+const Text& RandomRenameCheck() {
+    return U("选择框随机改名");
+}
+const Text& SubfolderCheck() {
+    return U("选择框子目录保存");
+}
+const Text& DeleteSourceCheck() {
+    return U("选择框分割后删除文件");
+}
+const Text& FileTypeEdit() {
+    return U("编辑框文件类型");
+}
+const Text& SplitButton() {
+    return U("按钮分割文件");
+}
+const Text& ProgressBar() {
+    return U("进度条");
+}
+const Text& StatusLabel() {
+    return U("透明标签");
+}
 }  // namespace split_controls
 
 namespace {
@@ -97,15 +139,22 @@ float ParseLeadingFloat(std::string_view text) {
 
 SplitMode SplitOptions::Mode() const {
     using namespace split_controls;
-    if (CheckedOf(PartsRadio())) return SplitMode::SplitByParts;
-    if (CheckedOf(BytesRadio())) return SplitMode::SplitByBytes;
-    if (CheckedOf(LinesRadio())) return SplitMode::SplitByLines;
-    if (CheckedOf(CharsRadio())) return SplitMode::SplitByChars;
-    if (CheckedOf(SeparatorRadio())) return SplitMode::SplitBySeparator;
+    if (CheckedOf(PartsRadio()))
+        return SplitMode::SplitByParts;
+    if (CheckedOf(BytesRadio()))
+        return SplitMode::SplitByBytes;
+    if (CheckedOf(LinesRadio()))
+        return SplitMode::SplitByLines;
+    if (CheckedOf(CharsRadio()))
+        return SplitMode::SplitByChars;
+    if (CheckedOf(SeparatorRadio()))
+        return SplitMode::SplitBySeparator;
     return SplitMode::None;
 }
 
-std::int32_t SplitOptions::PartCount() const { return IntOf(split_controls::PartCountEdit()); }
+std::int32_t SplitOptions::PartCount() const {
+    return IntOf(split_controls::PartCountEdit());
+}
 
 float SplitOptions::ByteSize() const {
     const Control* c = m_form.Find(split_controls::ByteSizeEdit());
@@ -131,20 +180,36 @@ std::int64_t SplitOptions::PieceByteSize() const {
     return static_cast<std::int64_t>(size);
 }
 
-std::int32_t SplitOptions::LineMin() const { return IntOf(split_controls::LineMinEdit()); }
-std::int32_t SplitOptions::LineMax() const { return IntOf(split_controls::LineMaxEdit()); }
-std::int32_t SplitOptions::CharMin() const { return IntOf(split_controls::CharMinEdit()); }
-std::int32_t SplitOptions::CharMax() const { return IntOf(split_controls::CharMaxEdit()); }
+std::int32_t SplitOptions::LineMin() const {
+    return IntOf(split_controls::LineMinEdit());
+}
+std::int32_t SplitOptions::LineMax() const {
+    return IntOf(split_controls::LineMaxEdit());
+}
+std::int32_t SplitOptions::CharMin() const {
+    return IntOf(split_controls::CharMinEdit());
+}
+std::int32_t SplitOptions::CharMax() const {
+    return IntOf(split_controls::CharMaxEdit());
+}
 
 Text SplitOptions::Separator() const {
     const Control* c = m_form.Find(split_controls::SeparatorButton());
     return c ? c->tag : Text();
 }
 
-bool SplitOptions::IgnoreBlankLines() const { return CheckedOf(split_controls::IgnoreBlankLinesCheck()); }
-bool SplitOptions::RandomRename() const { return CheckedOf(split_controls::RandomRenameCheck()); }
-bool SplitOptions::SubfolderPerSource() const { return CheckedOf(split_controls::SubfolderCheck()); }
-bool SplitOptions::DeleteSource() const { return CheckedOf(split_controls::DeleteSourceCheck()); }
+bool SplitOptions::IgnoreBlankLines() const {
+    return CheckedOf(split_controls::IgnoreBlankLinesCheck());
+}
+bool SplitOptions::RandomRename() const {
+    return CheckedOf(split_controls::RandomRenameCheck());
+}
+bool SplitOptions::SubfolderPerSource() const {
+    return CheckedOf(split_controls::SubfolderCheck());
+}
+bool SplitOptions::DeleteSource() const {
+    return CheckedOf(split_controls::DeleteSourceCheck());
+}
 
 Text SplitOptions::FileTypePattern() const {
     const Control* c = m_form.Find(split_controls::FileTypeEdit());

@@ -13,7 +13,14 @@ namespace qs {
 
 class Form;
 
-enum class SplitMode { None, SplitByParts, SplitByBytes, SplitByLines, SplitByChars, SplitBySeparator };
+enum class SplitMode {
+    None,
+    SplitByParts,
+    SplitByBytes,
+    SplitByLines,
+    SplitByChars,
+    SplitBySeparator
+};
 
 // The leading integer of an edit text (blanks, an optional sign, digits); 0 when there is
 // none; 3.9 gives 3. Values beyond the 32-bit range are clamped.
@@ -63,6 +70,7 @@ struct SplitFailure {
 // reached through SplitContext.
 struct SplitState {
     TextEncoding sourceEncoding = EncodingUndetected;
+    bool sourceHadMark = false;  // pieces carry a byte-order mark only when their source did
     std::int32_t pieceNumber = 0;
     Bytes pieceBytes;
 

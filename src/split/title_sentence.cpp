@@ -2,19 +2,35 @@
 
 #include <array>
 
+#include "app/run_control.h"
 #include "platform/characters.h"
 #include "platform/random.h"
-#include "app/run_control.h"
 
 namespace qs {
 namespace {
 
-const Text& Marker() { return U("[⊥]"); }
+const Text& Marker() {
+    return U("[⊥]");
+}
 
 bool IsAsciiDelimiter(char c) {
     switch (c) {
-        case ',': case '!': case '?': case ';': case '<': case '>': case '/': case ':':
-        case '(': case ')': case '=': case '\'': case '{': case '}': case '-': case ' ':
+        case ',':
+        case '!':
+        case '?':
+        case ';':
+        case '<':
+        case '>':
+        case '/':
+        case ':':
+        case '(':
+        case ')':
+        case '=':
+        case '\'':
+        case '{':
+        case '}':
+        case '-':
+        case ' ':
         case '"':
             return true;
         default:
@@ -25,7 +41,7 @@ bool IsAsciiDelimiter(char c) {
 bool IsWideDelimiter(std::string_view ch) {
     static const std::array<const Text*, 15> kWide = {
         &U("，"), &U("。"), &U("！"), &U("？"), &U("；"), &U("："), &U("《"), &U("》"),
-        &U("（"), &U("）"), &U("、"), &U("‘"), &U("’"), &U("“"), &U("”")};
+        &U("（"), &U("）"), &U("、"), &U("‘"),  &U("’"),  &U("“"),  &U("”")};
     for (const Text* w : kWide) {
         if (ch == *w) {
             return true;
@@ -164,8 +180,8 @@ std::int32_t RandomPool::Draw(std::int32_t lo, std::int32_t hi) {
             }
         }
     }
-    const auto k = static_cast<std::size_t>(
-        RandomInRange(0, static_cast<std::int32_t>(m_numbers.size()) - 1));
+    const auto k =
+        static_cast<std::size_t>(RandomInRange(0, static_cast<std::int32_t>(m_numbers.size()) - 1));
     const std::int32_t value = m_numbers[k];
     m_numbers[k] = m_numbers.back();
     m_numbers.pop_back();

@@ -44,8 +44,8 @@ std::vector<FileRow> Rows() {
         {"only a UTF-8 mark", kUtf8Mark, EncodingRaw, kUtf8Mark, kSame},
         {"UTF-8 with mark", kUtf8Mark + kUtf8Sample + "\r\n", EncodingUtf8,
          kInternalSample + "\r\n", kSame},
-        // Code 2 is always written with its mark.
-        {"UTF-8 without mark", kUtf8Sample, EncodingUtf8, kInternalSample, kUtf8Mark + kUtf8Sample},
+        // Written back without the mark it never had.
+        {"UTF-8 without mark", kUtf8Sample, EncodingUtf8, kInternalSample, kSame},
         {"UTF-16LE with mark", "\xFF\xFE\x61\x00\x3D\xD8\x00\xDE\x40\xD8\x00\xDC\x0D\x00\x0A\x00"s,
          EncodingUtf16Le, "a\x94\x39\xFC\x36\x95\x32\x82\x36\r\n", kSame},  // a😀𠀀
         {"UTF-16BE with mark", "\xFE\xFF\x00\x61\xD8\x3D\xDE\x00\x4E\x2D"s, EncodingUtf16Be,
@@ -70,7 +70,7 @@ std::vector<FileRow> Rows() {
         {"Big5 page with bytes outside Big5", Page("<meta charset=big5>", "\xA4\x30\xFF"),
          EncodingRaw, kAny, kSame},
         {"UTF-8 page, double quotes", Page("<meta charset=\"UTF-8\">", kUtf8Sample), EncodingUtf8,
-         kAny, kUtf8Mark + Page("<meta charset=\"UTF-8\">", kUtf8Sample)},
+         kAny, kSame},
         {"UTF-8 page with GBK bytes", Page("<meta charset=utf-8>", "\xD6\xD0\xCE\xC4"), EncodingRaw,
          kAny, kSame},
         {"zero bytes inside UTF-8", kUtf8Mark + "a\0b"s + kUtf8Sample, EncodingUtf8,
@@ -88,7 +88,8 @@ TEST(EncodedFiles, DecodeThenWriteBackGivesTheSameBytes) {
         if (row.text) {
             EXPECT_EQ(decoded.text, *row.text) << row.name;
         }
-        ASSERT_TRUE(WriteTextFileEncoded(folder.File("out.txt"), decoded.text, decoded.encoding))
+        ASSERT_TRUE(WriteTextFileEncoded(folder.File("out.txt"), decoded.text, decoded.encoding,
+                                         nullptr, decoded.hadMark))
             << row.name;
         EXPECT_EQ(folder.Read("out.txt"), row.writtenBack.value_or(row.bytes)) << row.name;
     }

@@ -1,5 +1,6 @@
 #include <sys/stat.h>
 
+#include "app/main_window.h"
 #include "encoding/charset_converter.h"
 #include "merge/merge_core.h"
 #include "merge/merge_separator.h"
@@ -48,11 +49,7 @@ TEST(MergeOutputNaming, FolderBesideFirstOrInItsParent) {
 
 class MergeCoreTest : public MergeTest {
 protected:
-    MergeResult Merge(const TextList& paths) {
-        MergeContext context{*form, stopRequested, statusText, outputFolder, failures, {}};
-        return MergeFiles(context, paths);
-    }
-    TextList failures;
+    MergeResult Merge(const TextList& paths) { return MergeFiles(run, paths); }
 };
 
 TEST_F(MergeCoreTest, OneFileGivesItsExactBytesInTheParentFolder) {
@@ -61,7 +58,7 @@ TEST_F(MergeCoreTest, OneFileGivesItsExactBytesInTheParentFolder) {
     EXPECT_TRUE(result.written);
     EXPECT_EQ(result.outputPath, m_temp.File(U("a等1个文件.txt")));
     EXPECT_EQ(Read(U("a等1个文件.txt")), std::string("A\0B\r\n", 5));
-    EXPECT_TRUE(failures.empty());
+    EXPECT_TRUE(Failures().empty());
 }
 
 TEST_F(MergeCoreTest, ExtensionlessFirstMemberBesideItself) {
@@ -79,7 +76,7 @@ TEST_F(MergeCoreTest, ProgressAndStatusFollowTheFiles) {
     EXPECT_EQ(form->Get(U("进度条")).maximum, 2);
     EXPECT_EQ(form->Get(U("进度条")).position, 2);
     EXPECT_EQ(form->TextOf(U("透明标签")), U("(2/2)第二章.txt"));
-    EXPECT_EQ(statusText, U("(2/2)第二章.txt"));
+    EXPECT_EQ(run.StatusText, U("(2/2)第二章.txt"));
 }
 
 TEST_F(MergeCoreTest, EmptyListChangesNothing) {
@@ -96,8 +93,8 @@ TEST_F(MergeCoreTest, SeparatorOnlyBetweenMembers) {
     const Text b = Put("d/b.txt", "B");
     Merge({a, empty, missing, b});
     EXPECT_EQ(Read(U("a等4个文件.txt")), "A------B");
-    ASSERT_EQ(failures.size(), 1u);
-    EXPECT_EQ(failures[0], U("无法读取：") + missing);
+    ASSERT_EQ(Failures().size(), 1u);
+    EXPECT_EQ(Failures().at(0), U("无法读取：") + missing);
 }
 
 TEST_F(MergeCoreTest, SeparatorSources) {
@@ -154,6 +151,7 @@ TEST_F(MergeCoreTest, EncodingProcessing) {
          false,
          {kMark + zhongUtf8, kMark + ziUtf8},
          kMark + zhongUtf8 + kMark + ziUtf8},
+        {"unmarked UTF-8 members stay unmarked", true, {zhongUtf8, ziUtf8}, zhongUtf8 + ziUtf8},
         {"zero byte of a member survives the re-encoding",
          true,
          {kMark + zhongUtf8, std::string("a\0b", 3) + ziUtf8},
@@ -205,8 +203,7 @@ TEST_F(MergeCoreTest, StopAfterThirdOfTen) {
         for (int i = 1; i <= 10; ++i) {
             paths.push_back(Put(folder + "/d/f" + std::to_string(i) + ".txt", std::to_string(i)));
         }
-        ui.pumps = 0;
-        ui.atPump[3] = [this] { stopRequested = true; };
+        ui.AtPump(3, [this] { run.StopRequested = true; });
         const MergeResult result = Merge(paths);
         EXPECT_EQ(result.outputPath, m_temp.File(folder + U("/f1等10个文件.txt")));
         EXPECT_EQ(Read(folder + U("/f1等10个文件.txt")), "1|2|3|") << folder;
@@ -232,13 +229,13 @@ TEST_F(MergeCoreTest, OutputThatIsAMemberIsSkipped) {
         const Text a = Put(folder + "/a.txt", "A");
         Put(folder + U("/a等2个文件.txt"), "OLD");
         const Text earlier = m_temp.File(folder) + row.spelling + U("a等2个文件.txt");
-        failures.clear();
+        run.Failures(JobKind::Merge).Clear();
         const MergeResult result = Merge({a, earlier});
         EXPECT_TRUE(result.written) << row.name;
         EXPECT_EQ(result.membersMerged, 1) << row.name;
         EXPECT_EQ(Read(folder + U("/a等2个文件.txt")), "A") << row.name;
         EXPECT_FALSE(Exists(folder + "/a.txt")) << row.name;
-        EXPECT_TRUE(failures.empty()) << row.name;
+        EXPECT_TRUE(Failures().empty()) << row.name;
     }
 }
 
@@ -258,8 +255,8 @@ TEST_F(MergeCoreTest, FailedOutputKeepsTargetAndSources) {
     auto entries = Fs().List(m_temp.Path());
     ASSERT_TRUE(entries);
     EXPECT_EQ(entries->size(), 2u) << "no temporary file is left";
-    EXPECT_EQ(failures, (TextList{U("无法写入：") + result.outputPath, U("未删除原文件：") + a,
-                                  U("未删除原文件：") + b}));
+    EXPECT_EQ(Failures(), (TextList{U("无法写入：") + result.outputPath, U("未删除原文件：") + a,
+                                    U("未删除原文件：") + b}));
 }
 
 TEST_F(MergeCoreTest, UncreatableOutputReadsNothing) {
@@ -269,7 +266,7 @@ TEST_F(MergeCoreTest, UncreatableOutputReadsNothing) {
     faulty.FailNth(FaultyFileSystem::Op::Create, 0);
     EXPECT_FALSE(Merge({a}).written);
     EXPECT_EQ(faulty.Count(FaultyFileSystem::Op::OpenRead), 0);
-    EXPECT_EQ(failures.size(), 1u);
+    EXPECT_EQ(Failures().size(), 1u);
 }
 
 TEST_F(MergeCoreTest, UnreadableMemberIsNotDeleted) {
@@ -286,7 +283,23 @@ TEST_F(MergeCoreTest, UnreadableMemberIsNotDeleted) {
     EXPECT_FALSE(Exists("d/a.txt"));
     EXPECT_TRUE(Exists("d/b.txt"));
     EXPECT_FALSE(Exists("d/c.txt"));
-    EXPECT_EQ(failures, (TextList{U("无法读取：") + b, U("未删除原文件：") + b}));
+    EXPECT_EQ(Failures(), (TextList{U("无法读取：") + b, U("未删除原文件：") + b}));
+}
+
+TEST_F(MergeCoreTest, MemberFailingMidwayLeavesNoOutputAndDeletesNothing) {
+    FaultyFileSystem faulty(Fs());
+    ServicesOverride use(Platform{&faulty, nullptr, nullptr, nullptr});
+    Check("选择框合并后删除文件", true);
+    const Text a = Put("d/a.txt", "A");
+    const Text b = Put("d/b.txt", std::string(9 << 20, 'b'));  // three copy chunks
+    // a needs two reads (data, end of file); b's first chunk is read, its second fails.
+    faulty.FailNth(FaultyFileSystem::Op::Read, 4);
+    const MergeResult result = Merge({a, b});
+    EXPECT_FALSE(result.written);
+    EXPECT_FALSE(Exists(U("a等2个文件.txt")));
+    EXPECT_FALSE(Exists(U("d/a等2个文件.txt")));
+    EXPECT_TRUE(Exists("d/a.txt"));
+    EXPECT_TRUE(Exists("d/b.txt"));
 }
 
 TEST_F(MergeCoreTest, ReadOnlySourceAndBigMember) {
@@ -302,15 +315,31 @@ TEST_F(MergeCoreTest, ReadOnlySourceAndBigMember) {
     EXPECT_EQ(Read(U("a等2个文件.txt")), big + "B");
 }
 
-TEST_F(MergeCoreTest, ChooseSeparatorFile) {
-    form->SetText(U("编辑框文件路径"), "/old");
-    ui.fileAnswer = "";
-    ChooseSeparatorFile(*form);
-    EXPECT_EQ(form->TextOf(U("编辑框文件路径")), "/old");
-    ui.fileAnswer = "/new/sep.bin";
-    ChooseSeparatorFile(*form);
-    EXPECT_EQ(form->TextOf(U("编辑框文件路径")), "/new/sep.bin");
-    EXPECT_EQ(ui.fileDialogInitial, (std::vector<Text>{"/old", "/old"}));
+TEST_F(MergeCoreTest, ChooseSeparatorFileButton) {
+    h.Click(names::UseFile);
+    form->SetText(U(names::SeparatorPath), "/old");
+    h.Click(names::ChooseFileButton);  // cancelled
+    EXPECT_EQ(form->TextOf(U(names::SeparatorPath)), "/old");
+    ui.QueueOpenFile("/new/sep.bin");
+    h.Click(names::ChooseFileButton);
+    EXPECT_EQ(form->TextOf(U(names::SeparatorPath)), "/new/sep.bin");
+    ASSERT_EQ(ui.Dialogs().size(), 2u);
+    EXPECT_EQ(ui.Dialogs()[1].initialFolder, "/old");
+    EXPECT_EQ(ui.Dialogs()[1].title, U("选择一个文件作为合并中间数据"));
+    EXPECT_EQ(ui.Dialogs()[1].filter, U("全部文件(*.*)|*.*"));
+}
+
+TEST_F(MergeCoreTest, LineBreakButtonGivesCrLf) {
+    form->SetText(U(names::SeparatorText), "old");
+    h.Click(names::LineBreakButton);
+    const Text a = Put("d/a.txt", "A");
+    const Text b = Put("d/b.txt", "B");
+    const Text c = Put("d/c.txt", "C");
+    Merge({a, b, c});
+    EXPECT_EQ(Read(U("a等3个文件.txt")),
+              "A\x0D\x0A"
+              "B\x0D\x0A"
+              "C");
 }
 
 }  // namespace

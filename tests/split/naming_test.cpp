@@ -35,7 +35,8 @@ TEST(FitPieceNameTest, CutsToCharactersAndBytes) {
     EXPECT_EQ(FitPieceName(Text(150, 'x'), "", ".txt"), Text(100, 'x'));
     // 150 Chinese characters are 450 UTF-8 bytes: 83 of them with ".txt" fit in 255.
     Text chinese;
-    for (int i = 0; i < 150; ++i) chinese += U("中");
+    for (int i = 0; i < 150; ++i)
+        chinese += U("中");
     const Text cut = FitPieceName(chinese, "", ".txt");
     EXPECT_EQ(CountChars(cut), 83);
     std::string utf8;
@@ -70,13 +71,16 @@ TEST(PickTitleSentenceTest, Fragments) {
     EXPECT_EQ(PickTitleSentence("<p>Hello</p>", 5), "Hello");
     // The period without a space does not cut.
     std::set<Text> seen;
-    for (int i = 0; i < 50; ++i) seen.insert(PickTitleSentence("3.14 meters", 1));
+    for (int i = 0; i < 50; ++i)
+        seen.insert(PickTitleSentence("3.14 meters", 1));
     EXPECT_EQ(seen, (std::set<Text>{"3.14", "meters"}));
     // English: words are fragments; the fallback returns one as it is.
     seen.clear();
-    for (int i = 0; i < 50; ++i) seen.insert(PickTitleSentence("the cat. sat", 15));
+    for (int i = 0; i < 50; ++i)
+        seen.insert(PickTitleSentence("the cat. sat", 15));
     EXPECT_TRUE(seen.count("the") || seen.count("cat") || seen.count("sat"));
-    for (const Text& s : seen) EXPECT_TRUE(s == "the" || s == "cat" || s == "sat" || s.empty()) << s;
+    for (const Text& s : seen)
+        EXPECT_TRUE(s == "the" || s == "cat" || s == "sat" || s.empty()) << s;
     // Chinese: a clause of 15 or more characters is returned whole.
     const Text clause = U("这是一个足够长的句子用来作为标题吧");
     EXPECT_EQ(PickTitleSentence(U("短句，") + clause + U("。又一短句！"), 15), clause);
@@ -87,7 +91,8 @@ TEST(PickTitleSentenceTest, Fragments) {
 TEST(RandomPoolTest, VisitsEveryNumberOnce) {
     RandomPool pool;
     std::set<std::int32_t> drawn;
-    for (int i = 0; i < 10; ++i) drawn.insert(pool.Draw(1, 10));
+    for (int i = 0; i < 10; ++i)
+        drawn.insert(pool.Draw(1, 10));
     EXPECT_EQ(drawn.size(), 10u);
     EXPECT_EQ(*drawn.begin(), 1);
     EXPECT_EQ(*drawn.rbegin(), 10);
@@ -144,7 +149,8 @@ TEST_F(PieceNamingTest, RandomNames) {
 
 TEST_F(PieceNamingTest, LargePiecesAreCopiedInChunks) {
     std::string content(3 * 1024 * 1024 + 17, '\0');
-    for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>(i * 7 + i / 4096);
+    for (std::size_t i = 0; i < content.size(); ++i)
+        content[i] = static_cast<char>(i * 7 + i / 4096);
     temp.Write("big.bin", content);
     Check(BytesRadio());
     Set(ByteSizeEdit(), "2");

@@ -66,8 +66,8 @@ protected:
     SplitFixture() : m_override(Platform{nullptr, nullptr, nullptr, &ui}), form(U("主界面")) {
         using namespace split_controls;
         AddControl(U("分组框分割"), ControlKind::GroupBox, Text());
-        for (const Text* r : {&PartsRadio(), &BytesRadio(), &LinesRadio(), &CharsRadio(),
-                              &SeparatorRadio()}) {
+        for (const Text* r :
+             {&PartsRadio(), &BytesRadio(), &LinesRadio(), &CharsRadio(), &SeparatorRadio()}) {
             AddControl(*r, ControlKind::RadioButton, U("分组框分割"));
         }
         for (const Text* e : {&PartCountEdit(), &ByteSizeEdit(), &LineMinEdit(), &LineMaxEdit(),

@@ -30,7 +30,8 @@ protected:
     }
     std::string Joined(const std::vector<std::string>& pieces) {
         std::string all;
-        for (const auto& p : pieces) all += p;
+        for (const auto& p : pieces)
+            all += p;
         return all;
     }
 };
@@ -59,7 +60,8 @@ TEST_F(SplitModesTest, PartsKeepEveryByte) {
             EXPECT_EQ(piece.size(), row.sizes[k]) << row.name << " piece " << k + 1;
             all += piece;
         }
-        EXPECT_FALSE(Fs().Exists(folder.File("s_" + std::to_string(row.sizes.size() + 1) + ".txt")));
+        EXPECT_FALSE(
+            Fs().Exists(folder.File("s_" + std::to_string(row.sizes.size() + 1) + ".txt")));
         EXPECT_EQ(all, row.content) << row.name;
     }
 }
@@ -70,7 +72,7 @@ TEST_F(SplitModesTest, HugePartCountOnASmallFileIsBounded) {
     auto& ctx = Context();
     ASSERT_EQ(SplitIntoParts(ctx, temp.File("s.txt")), ModeResult::Done);
     EXPECT_EQ(ctx.state.piecesMade, kMaxPartsBeyondLength);
-    EXPECT_EQ(temp.Read("s_1024.txt"), "abcde");
+    EXPECT_EQ(temp.Read("s_" + std::to_string(kMaxPartsBeyondLength) + ".txt"), "abcde");
 }
 
 TEST_F(SplitModesTest, BySizeCutsAtTheSize) {
@@ -92,7 +94,8 @@ TEST_F(SplitModesTest, BySizeCutsAtTheSize) {
         auto& ctx = Context();
         ctx.outputFolder = folder.Path() + "/";
         std::string content(row.length, 'x');
-        for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>('a' + i % 26);
+        for (std::size_t i = 0; i < content.size(); ++i)
+            content[i] = static_cast<char>('a' + i % 26);
         folder.Write("s.txt", content);
         Set(ByteSizeEdit(), row.size);
         form.SetSelectedIndex(ByteUnitCombo(), row.unit);
@@ -127,7 +130,8 @@ TEST_F(SplitModesTest, ValidationMessagesAndFocus) {
         ui.messages.clear();
         form.SetFocus(Text());
         Set(*row.edit, "0");
-        EXPECT_EQ(row.mode(Context(), temp.File("s.txt")), ModeResult::ValidationFailed) << row.name;
+        EXPECT_EQ(row.mode(Context(), temp.File("s.txt")), ModeResult::ValidationFailed)
+            << row.name;
         ASSERT_EQ(ui.messages.size(), 1u) << row.name;
         EXPECT_EQ(ui.messages[0], U(row.message)) << row.name;
         EXPECT_EQ(form.Focused(), *row.edit) << row.name;
@@ -137,7 +141,8 @@ TEST_F(SplitModesTest, ValidationMessagesAndFocus) {
 
 TEST_F(SplitModesTest, LinesWithSwappedBoundsStayInRange) {
     std::string content;
-    for (int i = 0; i < 200; ++i) content += "line" + std::to_string(i) + "\n";
+    for (int i = 0; i < 200; ++i)
+        content += "line" + std::to_string(i) + "\n";
     temp.Write("s.txt", content);
     Set(LineMinEdit(), "10");
     Set(LineMaxEdit(), "5");
@@ -157,7 +162,8 @@ TEST_F(SplitModesTest, LinesWithSwappedBoundsStayInRange) {
     }
     // Lone LFs became CR LF between lines; the final line break is gone.
     std::string expected;
-    for (int i = 0; i < 200; ++i) expected += (i ? "\r\nline" : "line") + std::to_string(i);
+    for (int i = 0; i < 200; ++i)
+        expected += (i ? "\r\nline" : "line") + std::to_string(i);
     EXPECT_EQ(joined, expected);
     EXPECT_EQ(form.TextOf(SplitButton()), U("开始分割.."));
 }
@@ -172,7 +178,12 @@ TEST_F(SplitModesTest, LinesBlankLinesAndCtrlZ) {
         {"blank counted", "a\r\n\r\nb", false, {"a\r\n", "b"}},
         // a, TAB + full-width space line, b
         {"blank skipped", "a\r\n\t\xE3\x80\x80 \r\nb", true, {"a\r\nb"}},
-        {"0x1A is an ordinary byte", "a\x1A" "b\r\nc", false, {"a\x1A" "b\r\nc"}},
+        {"0x1A is an ordinary byte",
+         "a\x1A"
+         "b\r\nc",
+         false,
+         {"a\x1A"
+          "b\r\nc"}},
     };
     for (const Row& row : rows) {
         TempFolder folder;
@@ -189,7 +200,8 @@ TEST_F(SplitModesTest, LinesBlankLinesAndCtrlZ) {
             const std::string body = piece.rfind("\xEF\xBB\xBF", 0) == 0 ? piece.substr(3) : piece;
             EXPECT_EQ(body, row.pieces[k]) << row.name << " piece " << k + 1;
         }
-        EXPECT_FALSE(Fs().Exists(folder.File("s_" + std::to_string(row.pieces.size() + 1) + ".txt")))
+        EXPECT_FALSE(
+            Fs().Exists(folder.File("s_" + std::to_string(row.pieces.size() + 1) + ".txt")))
             << row.name;
     }
 }
@@ -224,7 +236,8 @@ TEST_F(SplitModesTest, SeparatorPieces) {
         form.SetTag(SeparatorButton(), "S");
         ASSERT_EQ(SplitAtSeparator(ctx, folder.File("s.txt")), ModeResult::Done);
         for (std::size_t k = 0; k < row.pieces.size(); ++k) {
-            EXPECT_EQ(folder.Read("s_" + std::to_string(k + 1) + ".txt"), row.pieces[k]) << row.name;
+            EXPECT_EQ(folder.Read("s_" + std::to_string(k + 1) + ".txt"), row.pieces[k])
+                << row.name;
         }
         EXPECT_EQ(ctx.state.piecesMade, static_cast<std::int64_t>(row.pieces.size())) << row.name;
     }
@@ -239,15 +252,22 @@ TEST_F(SplitModesTest, EmptySeparatorOpensTheInputDialog) {
 }
 
 // UTF-16LE "ab\ncd\n" with its mark.
-const std::string kUtf16 = std::string("\xFF\xFE" "a\0b\0\n\0c\0d\0\n\0", 14);
+const std::string kUtf16 = std::string(
+    "\xFF\xFE"
+    "a\0b\0\n\0c\0d\0\n\0",
+    14);
 
 TEST_F(SplitModesTest, Utf16MarkInTextModesOnEveryPieceInByteModesOnlyTheFirst) {
     temp.Write("u.txt", kUtf16);
     Set(LineMinEdit(), "1");
     Set(LineMaxEdit(), "1");
     ASSERT_EQ(SplitByLineCount(Context(), temp.File("u.txt")), ModeResult::Done);
-    EXPECT_EQ(temp.Read("u_1.txt"), std::string("\xFF\xFE" "a\0b\0", 6));
-    EXPECT_EQ(temp.Read("u_2.txt"), std::string("\xFF\xFE" "c\0d\0", 6));
+    EXPECT_EQ(temp.Read("u_1.txt"), std::string("\xFF\xFE"
+                                                "a\0b\0",
+                                                6));
+    EXPECT_EQ(temp.Read("u_2.txt"), std::string("\xFF\xFE"
+                                                "c\0d\0",
+                                                6));
 
     TempFolder other;
     auto& ctx = Context();
@@ -258,11 +278,25 @@ TEST_F(SplitModesTest, Utf16MarkInTextModesOnEveryPieceInByteModesOnlyTheFirst) 
     EXPECT_EQ(other.Read("u_2.txt"), kUtf16.substr(7));
 }
 
+TEST_F(SplitModesTest, Utf8PiecesCarryAMarkOnlyWhenTheSourceDid) {
+    const std::string body = "\xE4\xB8\xAD\n\xE6\x96\x87";  // 中 LF 文
+    Set(LineMinEdit(), "1");
+    Set(LineMaxEdit(), "1");
+    temp.Write("plain.txt", body);
+    ASSERT_EQ(SplitByLineCount(Context(), temp.File("plain.txt")), ModeResult::Done);
+    EXPECT_EQ(temp.Read("plain_1.txt"), "\xE4\xB8\xAD");
+    EXPECT_EQ(temp.Read("plain_2.txt"), "\xE6\x96\x87");
+    temp.Write("marked.txt", "\xEF\xBB\xBF" + body);
+    ASSERT_EQ(SplitByLineCount(Context(), temp.File("marked.txt")), ModeResult::Done);
+    EXPECT_EQ(temp.Read("marked_1.txt"), "\xEF\xBB\xBF\xE4\xB8\xAD");
+    EXPECT_EQ(temp.Read("marked_2.txt"), "\xEF\xBB\xBF\xE6\x96\x87");
+}
+
 // For every encoding: the decoded pieces of a text-mode split give the source's text back.
 TEST_F(SplitModesTest, TextModesRoundTripInEveryEncoding) {
     // 第一章 abc 中文，结束。 with line breaks
-    const TextEncoding encodings[] = {EncodingRaw, EncodingUtf8, EncodingUtf16Le, EncodingUtf16Be,
-                                      EncodingBig5, EncodingBig5Hkscs};
+    const TextEncoding encodings[] = {EncodingRaw,     EncodingUtf8, EncodingUtf16Le,
+                                      EncodingUtf16Be, EncodingBig5, EncodingBig5Hkscs};
     for (TextEncoding encoding : encodings) {
         // Big5 is only recognised through an HTML charset declaration.
         const bool big5 = encoding >= EncodingBig5;
@@ -283,17 +317,22 @@ TEST_F(SplitModesTest, TextModesRoundTripInEveryEncoding) {
             Set(CharMaxEdit(), "5");
             form.SetTag(SeparatorButton(), U("，"));
             const Text path = folder.File("s.txt");
-            if (mode == 0) SplitByLineCount(ctx, path);
-            if (mode == 1) SplitByCharCount(ctx, path);
-            if (mode == 2) SplitAtSeparator(ctx, path);
+            if (mode == 0)
+                SplitByLineCount(ctx, path);
+            if (mode == 1)
+                SplitByCharCount(ctx, path);
+            if (mode == 2)
+                SplitAtSeparator(ctx, path);
             EXPECT_EQ(ctx.state.sourceEncoding, encoding);
             Text joined;
             for (int k = 1;; ++k) {
                 const Text piece = folder.File("s_" + std::to_string(k) + ".txt");
-                if (!Fs().Exists(piece)) break;
+                if (!Fs().Exists(piece))
+                    break;
                 const DecodedText decoded = DecodeTextFile(piece, encoding);
                 joined += (k > 1 && mode == 0 ? "\r\n" : "") + decoded.text;
-                if (k > 1 && mode == 2) joined.insert(joined.size() - decoded.text.size(), U("，"));
+                if (k > 1 && mode == 2)
+                    joined.insert(joined.size() - decoded.text.size(), U("，"));
             }
             const Text expected = mode == 0 ? text.substr(0, text.size() - 2) : text;
             EXPECT_EQ(ToUtf8Lossy(joined), ToUtf8Lossy(expected))

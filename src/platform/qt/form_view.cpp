@@ -154,7 +154,9 @@ FormView::~FormView() {
     StopTimers();
 }
 
-int FormView::DispatchDepth() { return g_dispatchDepth; }
+int FormView::DispatchDepth() {
+    return g_dispatchDepth;
+}
 
 QWidget* FormView::WidgetOf(std::string_view name) const {
     auto found = m_widgets.find(name);
@@ -178,8 +180,9 @@ void FormView::Build() {
             auto* timer = new QTimer(this);
             m_timers[control->name] = timer;
             const Text name = control->name;
-            connect(timer, &QTimer::timeout, this,
-                    [this, name] { Dispatch([this, name] { m_form.Fire(name, ControlEvent::TimerTick); }); });
+            connect(timer, &QTimer::timeout, this, [this, name] {
+                Dispatch([this, name] { m_form.Fire(name, ControlEvent::TimerTick); });
+            });
             continue;
         }
         QWidget* widget = Create(*control);
@@ -225,8 +228,8 @@ QWidget* FormView::Create(const Control& control) {
         case ControlKind::EditBox: {
             if (control.multiLine) {
                 auto* edit = new QPlainTextEdit(m_surface);
-                edit->setVerticalScrollBarPolicy(control.verticalScrollBar ? Qt::ScrollBarAlwaysOn
-                                                                           : Qt::ScrollBarAlwaysOff);
+                edit->setVerticalScrollBarPolicy(
+                    control.verticalScrollBar ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
                 edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
                 edit->setReadOnly(control.readOnly);
                 edit->setTabChangesFocus(true);
@@ -239,8 +242,8 @@ QWidget* FormView::Create(const Control& control) {
             edit->setReadOnly(control.readOnly);
             edit->setAcceptDrops(false);
             if (control.editType == EditType::Integer) {
-                edit->setValidator(
-                    new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
+                edit->setValidator(new QRegularExpressionValidator(
+                    QRegularExpression(QStringLiteral("[0-9]*")), edit));
             } else if (control.editType == EditType::Decimal) {
                 edit->setValidator(new QRegularExpressionValidator(
                     QRegularExpression(QStringLiteral("[0-9]*[.]?[0-9]*")), edit));

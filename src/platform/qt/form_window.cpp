@@ -6,10 +6,14 @@ namespace qs {
 
 FormWindow::FormWindow(Form& form, QWidget* parent)
     : QWidget(parent), m_form(form), m_view(std::make_unique<FormView>(form, this)) {
-    m_retry.setInterval(20);
-    connect(&m_retry, &QTimer::timeout, this, [this] {
-        if (FormView::DispatchDepth() == 0) {
-            m_retry.stop();
+    m_watch.setInterval(20);
+    connect(&m_watch, &QTimer::timeout, this, [this] {
+        if (FormView::DispatchDepth() > 0) {
+            return;
+        }
+        m_watch.stop();
+        // Still open once every handler has returned: the form refused the close.
+        if (!m_form.IsOpen()) {
             close();
         }
     });
@@ -18,29 +22,28 @@ FormWindow::FormWindow(Form& form, QWidget* parent)
 FormWindow::~FormWindow() = default;
 
 void FormWindow::closeEvent(QCloseEvent* event) {
-    if (m_inClose) {
-        event->ignore();
-        return;
+    if (m_form.IsOpen()) {
+        if (m_inClose) {
+            event->ignore();
+            return;
+        }
+        m_inClose = true;
+        const bool closed = m_form.RequestClose();
+        m_inClose = false;
+        if (!closed) {
+            // The form may finish the close later (a job stopping first): watch for it.
+            event->ignore();
+            m_watch.start();
+            return;
+        }
     }
     if (FormView::DispatchDepth() > 0) {
-        // A job is on the stack below this event; tearing the window down now would pull
-        // its controls away from under it.
+        // A job is on the stack below this event; the widgets must stay until it returns.
         event->ignore();
-        if (!m_retry.isActive()) {
-            m_retry.start();
-            if (m_stopJobs) {
-                m_stopJobs();
-            }
-        }
+        m_watch.start();
         return;
     }
-    m_inClose = true;
-    const bool closing = m_form.RequestClose();
-    m_inClose = false;
-    if (!closing) {
-        event->ignore();
-        return;
-    }
+    m_watch.stop();
     m_view->StopTimers();
     event->accept();
 }

@@ -12,8 +12,9 @@
 namespace qs {
 
 // The program's top-level window on a form. Closing asks the form (its close check and
-// about-to-close handlers); while a job is running inside an event handler the close waits:
-// the job is asked to stop, and the window closes once the job has returned.
+// about-to-close handlers). The form may put the close off, e.g. until a running job has
+// stopped, and it may close while a handler is still on the stack; the window itself goes
+// only once the form is closed and no handler is running any more.
 class FormWindow : public QWidget {
     Q_OBJECT
 
@@ -22,9 +23,8 @@ public:
     ~FormWindow() override;
 
     FormView& View() { return *m_view; }
-    // Called when the window is closed while a job runs; it should make the job stop.
-    void SetStopJobs(std::function<void()> stop) { m_stopJobs = std::move(stop); }
-    bool ClosePending() const { return m_retry.isActive(); }
+    // True while a close waits for the form or for running handlers.
+    bool ClosePending() const { return m_watch.isActive(); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -32,8 +32,7 @@ protected:
 private:
     Form& m_form;
     std::unique_ptr<FormView> m_view;
-    std::function<void()> m_stopJobs;
-    QTimer m_retry;
+    QTimer m_watch;
     bool m_inClose = false;
 };
 

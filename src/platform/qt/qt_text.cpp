@@ -22,7 +22,8 @@ Text FromQt(const QString& text) {
     // GB18030 covers every code point, so only a broken surrogate gets here: keep the rest.
     internal.clear();
     for (const uint codePoint : text.toUcs4()) {
-        const QByteArray one = QString::fromUcs4(reinterpret_cast<const char32_t*>(&codePoint), 1).toUtf8();
+        const QByteArray one =
+            QString::fromUcs4(reinterpret_cast<const char32_t*>(&codePoint), 1).toUtf8();
         Text piece;
         if (Utf8ToInternal(std::string_view(one.constData(), static_cast<size_t>(one.size())),
                            piece)) {

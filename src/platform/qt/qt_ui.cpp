@@ -170,12 +170,12 @@ bool QtUi::OpenUrl(const Text& url) {
 }
 
 void QtUi::RunModal(Form& form) {
-    form.MarkOpen();
-    FormDialog dialog(form);
-    dialog.View().Surface()->setGeometry(form.Left(), form.Top(), form.Width(), form.Height());
+    // The caller has opened the form and run its opening steps; a form that closed during
+    // them is not shown at all.
     if (!form.IsOpen()) {
         return;
     }
+    FormDialog dialog(form);
     dialog.exec();
 }
 

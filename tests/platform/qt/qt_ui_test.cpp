@@ -125,6 +125,7 @@ protected:
             ASSERT_NE(dialog, nullptr);
             act(*dialog);
         });
+        form.MarkOpen();
         ui.RunModal(form);
     }
 

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <memory>
+
+class QApplication;
+
+namespace qs {
+
+class App;
+class FormWindow;
+
+// The main window of an App on Qt: the form's widgets with their pictures, and the panels
+// the App registered for drops connected to its drop delivery.
+class QtMainWindow {
+public:
+    explicit QtMainWindow(App& app);
+    ~QtMainWindow();
+    QtMainWindow(const QtMainWindow&) = delete;
+    QtMainWindow& operator=(const QtMainWindow&) = delete;
+
+    FormWindow& Window() { return *m_window; }
+    // Connects every panel registered so far (the App registers them when the window is
+    // created).
+    void AttachDrops();
+
+private:
+    App& m_app;
+    std::unique_ptr<FormWindow> m_window;
+};
+
+// The whole program on Qt: start-up, the window, Qt's event loop until the window has
+// closed, shut-down. Returns the exit code.
+int RunQtProgram(App& app, QApplication& application);
+
+}  // namespace qs
