@@ -22,9 +22,7 @@ public:
     void StartMerge(const TextList& paths);
 
 private:
-    struct Jobs;
     App& m_app;
-    std::unique_ptr<Jobs> m_jobs;
 };
 
 // The real Qt desktop (offscreen) with answered dialogs, watching how often the window gets
