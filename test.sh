@@ -18,3 +18,6 @@ bash scripts/build.sh build-sanitize -DQS_SANITIZE=ON -DQS_GUI=ON
 echo "== fuzz runs (libFuzzer, a short fixed time per target)"
 CC=clang CXX=clang++ bash scripts/build.sh build-fuzz -DQS_FUZZ=ON -DQS_GUI=OFF -DQS_TESTS=OFF
 (cd build-fuzz && ctest --output-on-failure -L fuzz)
+
+echo "== benchmark smoke run (not a test: its ratios never fail the build)"
+bash bench/run --size 20 --reps 1

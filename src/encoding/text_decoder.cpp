@@ -14,6 +14,8 @@ namespace {
 
 // How many bytes the UTF-8 scan examines between two calls that keep the window alive.
 constexpr std::size_t kEventStride = std::size_t{1} << 20;
+// The same for a plain byte search.
+constexpr std::size_t kScanStride = std::size_t{16} << 20;
 
 struct Detection {
     TextEncoding encoding = EncodingUndetected;
@@ -21,19 +23,27 @@ struct Detection {
     bool hadMark = false;
 };
 
+// The first position of byte c, or npos; keeps the window alive while it scans large data.
+std::size_t FindByte(std::string_view text, char c) {
+    for (std::size_t at = 0; at < text.size(); at += kScanStride) {
+        if (at > 0) {
+            Ui().ProcessPendingEvents();
+        }
+        const std::size_t length = std::min(kScanStride, text.size() - at);
+        if (const void* hit = std::memchr(text.data() + at, c, length)) {
+            return static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
+        }
+    }
+    return std::string_view::npos;
+}
+
 // What the HTML test sees: the text up to its first zero byte or 0x1A byte. This limit is
-// for detection only; the decoded text keeps every byte.
+// for detection only; the decoded text keeps every byte. Without a "<" it has nothing to
+// find, and gets nothing to look at.
 std::string_view HtmlDetectionInput(std::string_view all) {
-    if (all.empty()) {
-        return all;
-    }
-    const void* zero = std::memchr(all.data(), 0, all.size());
-    std::size_t length = zero ? static_cast<const char*>(zero) - all.data() : all.size();
-    const void* eof = std::memchr(all.data(), 0x1A, length);
-    if (eof) {
-        length = static_cast<const char*>(eof) - all.data();
-    }
-    return all.substr(0, length);
+    std::string_view input = all.substr(0, std::min(FindByte(all, 0), all.size()));
+    input = input.substr(0, std::min(FindByte(input, 0x1A), input.size()));
+    return FindByte(input, '<') == std::string_view::npos ? std::string_view() : input;
 }
 
 // Decides the encoding and converts the body; no converted text means the caller takes the

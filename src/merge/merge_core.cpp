@@ -17,35 +17,24 @@ namespace qs {
 
 namespace {
 
-// One buffer of this size is reused for every member of a unit: large enough for the disk
-// to stream, small enough to keep memory flat whatever the member size.
-constexpr std::int64_t kCopyChunk = 4 << 20;
-
 // ReadFailedMidway: part of the member already reached the output, which must then not be kept.
 enum class CopyOutcome { Copied, ReadFailed, ReadFailedMidway, WriteFailed };
 
-CopyOutcome CopyMember(const Text& path, AtomicWriter& writer, std::unique_ptr<char[]>& buffer) {
+CopyOutcome CopyMember(const Text& path, AtomicWriter& writer) {
     std::unique_ptr<ReadHandle> source = Fs().OpenRead(path);
     if (!source) {
         return CopyOutcome::ReadFailed;
     }
-    if (!buffer) {
-        buffer = std::make_unique<char[]>(kCopyChunk);
-    }
-    bool wroteAny = false;
-    for (;;) {
-        const std::int64_t got = source->Read(buffer.get(), kCopyChunk);
-        if (got == 0) {
+    std::int64_t copied = 0;
+    switch (writer.CopyFrom(*source, -1, &copied)) {
+        case AtomicWriter::CopyResult::Copied:
             return CopyOutcome::Copied;
-        }
-        if (got < 0) {
-            return wroteAny ? CopyOutcome::ReadFailedMidway : CopyOutcome::ReadFailed;
-        }
-        if (!writer.Write(std::string_view(buffer.get(), static_cast<std::size_t>(got)))) {
-            return CopyOutcome::WriteFailed;
-        }
-        wroteAny = true;
+        case AtomicWriter::CopyResult::ReadFailed:
+            return copied > 0 ? CopyOutcome::ReadFailedMidway : CopyOutcome::ReadFailed;
+        case AtomicWriter::CopyResult::WriteFailed:
+            break;
     }
+    return CopyOutcome::WriteFailed;
 }
 
 bool SameFile(const Text& path, const Text& outputPath,
@@ -103,7 +92,6 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
     // encoded once at the end; the option as it stands when the unit begins decides that.
     const bool collecting = form.IsChecked(U(names::HandleEncoding));
     Text collected;
-    std::unique_ptr<char[]> buffer;
     TextEncoding lastEncoding = EncodingUndetected;
     // The output carries a byte-order mark when a member had one: unmarked UTF-8 members
     // merge into unmarked UTF-8, byte for byte what joining them would give.
@@ -148,7 +136,7 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
                 failures.Add(FailureKind::Unreadable, path);
             }
         } else if (!writeFailed) {
-            switch (CopyMember(path, *writer, buffer)) {
+            switch (CopyMember(path, *writer)) {
                 case CopyOutcome::Copied:
                     merged = true;
                     break;

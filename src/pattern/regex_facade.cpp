@@ -90,7 +90,17 @@ Text NormalizeLineBreaks(const Text& text) {
     result.reserve(n + n / 16 + 16);
     std::size_t done = 0;
     std::size_t i = 0;
+    // The window gets to dispatch its events every few megabytes of a large text.
+    constexpr std::size_t kStride = std::size_t{4} << 20;
+    std::size_t nextBreath = kStride;
     while (i < n) {
+        if (i >= nextBreath) {
+            // The copy goes along too, so that no long stretch is left for the end.
+            result.append(text, done, i - done);
+            done = i;
+            Ui().ProcessPendingEvents();
+            nextBreath = i + kStride;
+        }
         const char c = text[i];
         if (static_cast<unsigned char>(c) >= 0x80) {
             // A line-end byte after a lead byte belongs to that character.

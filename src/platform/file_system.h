@@ -33,8 +33,16 @@ public:
 // the target as it was.
 class AtomicWriter {
 public:
+    enum class CopyResult { Copied, ReadFailed, WriteFailed };
+
     virtual ~AtomicWriter() = default;
     virtual bool Write(std::string_view bytes) = 0;
+    // Appends the source from its current position: to its end when limit is negative,
+    // else exactly limit bytes (a source that ends sooner is a read failure). This one goes
+    // through a buffer and Write; a file system may copy inside the kernel instead. copied
+    // (when given) receives the number of bytes appended, also after a failure.
+    virtual CopyResult CopyFrom(ReadHandle& source, std::int64_t limit = -1,
+                                std::int64_t* copied = nullptr);
     // Flushes, closes and renames into place; false when any step (or an earlier Write) failed.
     virtual bool Commit() = 0;
 };

@@ -6,6 +6,9 @@
 #include <memory>
 #include <string>
 
+#include "platform/gb18030_utf8.h"
+#include "platform/services.h"
+
 namespace qs {
 namespace {
 
@@ -27,6 +30,24 @@ ConverterPtr OpenStrict(std::string_view name) {
                           &status);
     return U_SUCCESS(status) ? std::move(converter) : nullptr;
 }
+
+bool SameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const auto lower = [](char c) {
+            return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+        };
+        if (lower(a[i]) != lower(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Below this size the tables are not worth building.
+constexpr std::size_t kTableMinimum = 64 << 10;
 
 // Charsets that hold every code point exactly once: a conversion into them is exact when
 // it succeeds.
@@ -53,32 +74,45 @@ std::optional<Bytes> ConvertOnce(std::string_view data, std::string_view fromCha
     if (data.empty()) {
         return out;
     }
-    // ucnv_convertEx pivots through a small UTF-16 buffer, so no whole-text UTF-16 copy is made.
-    out.resize(data.size() + data.size() / 2 + 64);
+    // ucnv_convertEx pivots through a small UTF-16 buffer, so no whole-text UTF-16 copy is
+    // made; the output goes through a cache-sized buffer into reserved (never zeroed) space.
+    out.reserve(data.size() * 2 + 64);
+    constexpr std::size_t kChunk = 256 << 10;
+    const auto chunk = std::make_unique_for_overwrite<char[]>(kChunk);
     const char* src = data.data();
     const char* const srcEnd = data.data() + data.size();
-    char* dest = out.data();
     UChar pivot[16384];
     UChar* pivotSource = pivot;
     UChar* pivotTarget = pivot;
     bool reset = true;
+    // The source goes in slices, and the window gets to dispatch its events between two:
+    // converting a large text at once would freeze it for a second.
+    constexpr std::size_t kSlice = std::size_t{4} << 20;
+    const char* sliceEnd = src;
     for (;;) {
+        if (src == sliceEnd && sliceEnd != srcEnd) {
+            if (!reset) {
+                Ui().ProcessPendingEvents();
+            }
+            sliceEnd = srcEnd - sliceEnd > static_cast<std::ptrdiff_t>(kSlice) ? sliceEnd + kSlice
+                                                                               : srcEnd;
+        }
+        const bool flush = sliceEnd == srcEnd;
         UErrorCode status = U_ZERO_ERROR;
-        char* const destEnd = out.data() + out.size();
-        ucnv_convertEx(target.get(), source.get(), &dest, destEnd, &src, srcEnd, pivot,
-                       &pivotSource, &pivotTarget, pivot + 16384, reset, true, &status);
+        char* dest = chunk.get();
+        ucnv_convertEx(target.get(), source.get(), &dest, chunk.get() + kChunk, &src, sliceEnd,
+                       pivot, &pivotSource, &pivotTarget, pivot + 16384, reset, flush, &status);
         reset = false;
+        out.append(chunk.get(), static_cast<std::size_t>(dest - chunk.get()));
         if (status == U_BUFFER_OVERFLOW_ERROR) {
-            const auto written = static_cast<std::size_t>(dest - out.data());
-            out.resize(out.size() * 2);
-            dest = out.data() + written;
             continue;
         }
         if (U_FAILURE(status)) {
             return std::nullopt;
         }
-        out.resize(static_cast<std::size_t>(dest - out.data()));
-        return out;
+        if (flush) {
+            return out;
+        }
     }
 }
 
@@ -86,6 +120,21 @@ std::optional<Bytes> ConvertOnce(std::string_view data, std::string_view fromCha
 
 std::optional<Bytes> IcuCharsets::Convert(std::string_view data, std::string_view fromCharset,
                                           std::string_view toCharset) {
+    if (data.size() >= kTableMinimum) {
+        std::optional<Bytes> fast;
+        if (SameName(fromCharset, "UTF-8") && SameName(toCharset, "GB18030")) {
+            fast = TableUtf8ToGb18030(data);
+        } else if (SameName(fromCharset, "GB18030") && SameName(toCharset, "UTF-8")) {
+            fast = TableGb18030ToUtf8(data);
+        } else if (SameName(fromCharset, "UTF-16LE") && SameName(toCharset, "GB18030")) {
+            fast = TableUtf16LeToGb18030(data);
+        } else if (SameName(fromCharset, "GB18030") && SameName(toCharset, "UTF-16LE")) {
+            fast = TableGb18030ToUtf16Le(data);
+        }
+        if (fast) {
+            return fast;
+        }
+    }
     std::optional<Bytes> out = ConvertOnce(data, fromCharset, toCharset);
     // ICU maps private-use characters into legacy charsets through one-way fallbacks even
     // with the stop callbacks (a GBK user-defined character becomes an unrelated Big5-HKSCS

@@ -5,8 +5,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
+
+#include "platform/services.h"
 
 namespace qs {
 namespace {
@@ -45,6 +48,7 @@ bool WriteAll(int fd, std::string_view bytes) {
 class PosixReadHandle : public ReadHandle {
 public:
     explicit PosixReadHandle(int fd) : m_fd(fd) {}
+    int Descriptor() const { return m_fd; }
     ~PosixReadHandle() override { ::close(m_fd); }
 
     std::int64_t Length() override {
@@ -84,7 +88,7 @@ public:
         if (m_fd >= 0) {
             ::close(m_fd);
         }
-        if (!m_committed) {
+        if (!m_committed && !m_temporary.empty()) {
             ::unlink(m_temporary.c_str());
         }
     }
@@ -97,19 +101,82 @@ public:
         }
         return !m_failed;
     }
+    CopyResult CopyFrom(ReadHandle& source, std::int64_t limit, std::int64_t* copied) override {
+        std::int64_t inKernel = 0;
+        if (copied != nullptr) {
+            *copied = 0;
+        }
+        if (m_failed || m_fd < 0) {
+            return CopyResult::WriteFailed;
+        }
+        if (auto* posix = dynamic_cast<PosixReadHandle*>(&source)) {
+            // In the kernel, without passing the bytes through our memory. Any failure
+            // hands the rest (the source position has moved on by what was copied) to the
+            // buffered copy, which tells a read error from a write error.
+            for (;;) {
+                if (limit == 0) {
+                    return CopyResult::Copied;
+                }
+                const std::size_t want =
+                    limit < 0 ? std::size_t{1} << 30
+                              : static_cast<std::size_t>(std::min<std::int64_t>(limit, 1 << 30));
+                const ssize_t n =
+                    ::copy_file_range(posix->Descriptor(), nullptr, m_fd, nullptr, want, 0);
+                if (n == 0) {
+                    return limit < 0 ? CopyResult::Copied : CopyResult::ReadFailed;
+                }
+                if (n < 0) {
+                    if (errno == EINTR) {
+                        continue;
+                    }
+                    break;
+                }
+                inKernel += n;
+                if (copied != nullptr) {
+                    *copied = inKernel;
+                }
+                if (limit > 0) {
+                    limit -= n;
+                }
+            }
+        }
+        std::int64_t buffered = 0;
+        const CopyResult result = AtomicWriter::CopyFrom(source, limit, &buffered);
+        if (copied != nullptr) {
+            *copied = inKernel + buffered;
+        }
+        if (result == CopyResult::WriteFailed) {
+            m_failed = true;
+        }
+        return result;
+    }
     bool Commit() override {
         if (m_fd < 0 || m_failed) {
             return false;
         }
         struct stat st {};
         mode_t mode = CreationMode();
-        if (::stat(m_target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+        const bool replacing = ::stat(m_target.c_str(), &st) == 0;
+        if (replacing && S_ISREG(st.st_mode)) {
             mode = st.st_mode & 07777;  // a replaced file keeps its permissions
         }
         ::fchmod(m_fd, mode);
-        const int closed = ::close(m_fd);
-        m_fd = -1;
-        if (closed != 0) {
+        if (m_temporary.empty()) {
+            // An unnamed file: a new target gets its name in one step; a replaced one
+            // goes through a temporary name and a rename like any other.
+            if (!replacing && LinkUnnamed(m_target)) {
+                if (!CloseFile()) {
+                    ::unlink(m_target.c_str());
+                    return false;
+                }
+                m_committed = true;
+                return true;
+            }
+            if (!LinkUnnamedToTemporary()) {
+                return false;
+            }
+        }
+        if (!CloseFile()) {
             return false;
         }
         if (::rename(m_temporary.c_str(), m_target.c_str()) != 0) {
@@ -120,8 +187,36 @@ public:
     }
 
 private:
+    bool CloseFile() {
+        const int closed = ::close(m_fd);
+        m_fd = -1;
+        return closed == 0;
+    }
+    bool LinkUnnamed(const std::string& name) {
+        const std::string self = "/proc/self/fd/" + std::to_string(m_fd);
+        return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+    }
+    bool LinkUnnamedToTemporary() {
+        const std::size_t slash = m_target.rfind('/');
+        const std::string folder =
+            slash == std::string::npos ? std::string() : m_target.substr(0, slash + 1);
+        static unsigned counter = 0;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const std::string name = folder + ".qirnsplit-" + std::to_string(::getpid()) + "-" +
+                                     std::to_string(++counter);
+            if (LinkUnnamed(name)) {
+                m_temporary = name;
+                return true;
+            }
+            if (errno != EEXIST) {
+                return false;
+            }
+        }
+        return false;
+    }
+
     std::string m_target;
-    std::string m_temporary;
+    std::string m_temporary;  // empty while the file has no name (O_TMPFILE)
     int m_fd;
     bool m_failed = false;
     bool m_committed = false;
@@ -213,12 +308,29 @@ std::optional<Bytes> PosixFileSystem::ReadWholeFile(const Text& path) {
     if (length < 0) {
         return std::nullopt;
     }
-    Bytes bytes(static_cast<std::size_t>(length), '\0');
-    const std::int64_t got = handle->Read(bytes.data(), length);
-    if (got < 0) {
-        return std::nullopt;
+    // Read in slices: each is zeroed and filled while it sits in the cache, and the window
+    // gets to dispatch its events in between.
+    constexpr std::int64_t kSlice = 1 << 20;
+    constexpr std::int64_t kSlicesPerBreath = 8;
+    Bytes bytes;
+    bytes.reserve(static_cast<std::size_t>(length));
+    for (std::int64_t slices = 1; static_cast<std::int64_t>(bytes.size()) < length; ++slices) {
+        const std::size_t have = bytes.size();
+        const auto want =
+            static_cast<std::size_t>(std::min(kSlice, length - static_cast<std::int64_t>(have)));
+        bytes.resize(have + want);
+        const std::int64_t got = handle->Read(bytes.data() + have, static_cast<std::int64_t>(want));
+        if (got < 0) {
+            return std::nullopt;
+        }
+        bytes.resize(have + static_cast<std::size_t>(got));
+        if (static_cast<std::size_t>(got) < want) {
+            break;
+        }
+        if (slices % kSlicesPerBreath == 0) {
+            Ui().ProcessPendingEvents();
+        }
     }
-    bytes.resize(static_cast<std::size_t>(got));
     // A file that grew since its length was taken is read to its end.
     char more[65536];
     for (;;) {
@@ -268,6 +380,16 @@ std::unique_ptr<AtomicWriter> PosixFileSystem::CreateAtomic(const Text& path) {
     const std::size_t slash = native.rfind('/');
     const std::string folder =
         slash == std::string::npos ? std::string() : native.substr(0, slash + 1);
+    // An unnamed file costs the folder no entry until it is complete; that matters when
+    // tens of thousands of pieces go into one folder. Naming it needs /proc.
+    static const bool unnamedFiles = ::access("/proc/self/fd", X_OK) == 0;
+    if (unnamedFiles) {
+        const int fd = ::open(folder.empty() ? "." : folder.c_str(),
+                              O_TMPFILE | O_WRONLY | O_CLOEXEC, CreationMode());
+        if (fd >= 0) {
+            return std::make_unique<PosixAtomicWriter>(std::move(native), std::string(), fd);
+        }
+    }
     std::string temporary = folder + ".qirnsplit-XXXXXX";
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) {

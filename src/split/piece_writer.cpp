@@ -212,28 +212,24 @@ bool WritePiece(SplitContext& ctx, const Text& source) {
 }
 
 CopyResult CopyPiece(SplitContext& ctx, const Text& source, ReadHandle& in, std::int64_t start,
-                     std::int64_t length, std::string& buffer) {
+                     std::int64_t length) {
     const Text path = NumberedPath(ctx, source, DotExtension(source));
     CopyResult result = CopyResult::Written;
     std::unique_ptr<AtomicWriter> out = Fs().CreateAtomic(path);
     if (!out || !in.Seek(start)) {
         result = out ? CopyResult::ReadFailed : CopyResult::WriteFailed;
     }
-    std::int64_t left = length;
-    while (result == CopyResult::Written && left > 0) {
-        const std::int64_t want = left < static_cast<std::int64_t>(buffer.size())
-                                      ? left
-                                      : static_cast<std::int64_t>(buffer.size());
-        const std::int64_t got = in.Read(buffer.data(), want);
-        if (got <= 0) {
-            result = CopyResult::ReadFailed;
-            break;
+    if (result == CopyResult::Written && length > 0) {
+        switch (out->CopyFrom(in, length)) {
+            case AtomicWriter::CopyResult::Copied:
+                break;
+            case AtomicWriter::CopyResult::ReadFailed:
+                result = CopyResult::ReadFailed;
+                break;
+            case AtomicWriter::CopyResult::WriteFailed:
+                result = CopyResult::WriteFailed;
+                break;
         }
-        if (!out->Write(std::string_view(buffer.data(), static_cast<std::size_t>(got)))) {
-            result = CopyResult::WriteFailed;
-            break;
-        }
-        left -= got;
     }
     if (result == CopyResult::Written && !out->Commit()) {
         result = CopyResult::WriteFailed;

@@ -30,9 +30,9 @@ bool WritePiece(SplitContext& ctx, const Text& source);
 enum class CopyResult { Written, WriteFailed, ReadFailed };
 
 // Copies length bytes from position start of the open source into the next numbered piece,
-// through buffer (whose size bounds the memory used), atomically. Counts and reports it as
-// WritePiece does.
+// atomically and without holding the piece in memory. Counts and reports it as WritePiece
+// does.
 CopyResult CopyPiece(SplitContext& ctx, const Text& source, ReadHandle& in, std::int64_t start,
-                     std::int64_t length, std::string& buffer);
+                     std::int64_t length);
 
 }  // namespace qs

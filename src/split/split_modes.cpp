@@ -17,8 +17,6 @@
 namespace qs {
 namespace {
 
-constexpr std::int64_t kCopyChunk = 1 << 20;
-
 void Pump() {
     ProcessPendingEvents();
 }
@@ -64,7 +62,6 @@ bool ReadRange(ReadHandle& in, std::int64_t start, std::int64_t length, Bytes& o
 // Writes count pieces of the open source: every piece size bytes, the last one the rest.
 void WriteByteRanges(SplitContext& ctx, const Text& path, ReadHandle& in, std::int64_t length,
                      std::int64_t count, std::int64_t size) {
-    std::string buffer;
     std::int64_t position = 0;
     for (std::int64_t k = 1; k <= count; ++k) {
         const std::int64_t chunk = k == count ? length - position : size;
@@ -77,11 +74,7 @@ void WriteByteRanges(SplitContext& ctx, const Text& path, ReadHandle& in, std::i
             WritePiece(ctx, path);
             ctx.state.pieceBytes.clear();
         } else {
-            if (buffer.empty()) {
-                buffer.resize(static_cast<std::size_t>(
-                    std::min(std::max(size, std::int64_t{1}), kCopyChunk)));
-            }
-            if (CopyPiece(ctx, path, in, position, chunk, buffer) == CopyResult::ReadFailed) {
+            if (CopyPiece(ctx, path, in, position, chunk) == CopyResult::ReadFailed) {
                 ctx.state.failures.push_back({SplitFailureKind::Read, path});
                 return;
             }

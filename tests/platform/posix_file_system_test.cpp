@@ -6,7 +6,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include "app/scripted_ui.h"
 #include "platform/posix_file_system.h"
+#include "platform/services.h"
 #include "support/faulty_file_system.h"
 
 namespace qs {
@@ -47,6 +49,25 @@ TEST_F(PosixFileSystemTest, WholeFileRoundTripKeepsZeroBytes) {
     EXPECT_EQ(Names(), std::vector<std::string>{"x.bin"});  // no temporary left
 }
 
+TEST_F(PosixFileSystemTest, LargeFilesAreReadWholeInSlices) {
+    std::string big;
+    for (int i = 0; big.size() < (9u << 20) + 3; ++i) {
+        big += static_cast<char>(i * 13 % 256);
+    }
+    ASSERT_TRUE(m_fs.WriteWholeFile(Path("big.bin"), big));
+    ScriptedUi ui;
+    ServicesOverride services(Platform{nullptr, nullptr, nullptr, &ui});
+    EXPECT_TRUE(m_fs.ReadWholeFile(Path("big.bin")).value() == big);
+    EXPECT_GE(ui.PumpCount(), 1);
+}
+
+TEST_F(PosixFileSystemTest, ReplacingAFileLeavesNoTemporary) {
+    ASSERT_TRUE(m_fs.WriteWholeFile(Path("x.txt"), "first"));
+    ASSERT_TRUE(m_fs.WriteWholeFile(Path("x.txt"), "second"));
+    EXPECT_EQ(m_fs.ReadWholeFile(Path("x.txt")).value(), "second");
+    EXPECT_EQ(Names(), std::vector<std::string>{"x.txt"});
+}
+
 TEST_F(PosixFileSystemTest, FailedAtomicWriteLeavesOldFileAndNoTemporary) {
     ASSERT_TRUE(m_fs.WriteWholeFile(Path("keep.txt"), "old"));
     FaultyFileSystem faulty(m_fs);
@@ -59,6 +80,83 @@ TEST_F(PosixFileSystemTest, FailedAtomicWriteLeavesOldFileAndNoTemporary) {
     EXPECT_FALSE(faulty.WriteWholeFile(Path("keep.txt"), "newer"));
     EXPECT_EQ(m_fs.ReadWholeFile(Path("keep.txt")).value(), "old");
     EXPECT_EQ(Names(), std::vector<std::string>{"keep.txt"});
+}
+
+// A handle of another file system: the writer cannot copy in the kernel from it.
+class MemoryReadHandle : public ReadHandle {
+public:
+    MemoryReadHandle(std::string bytes, std::int64_t failAt)
+        : m_bytes(std::move(bytes)), m_failAt(failAt) {}
+    std::int64_t Length() override { return static_cast<std::int64_t>(m_bytes.size()); }
+    bool Seek(std::int64_t position) override {
+        m_position = static_cast<std::size_t>(position);
+        return true;
+    }
+    std::int64_t Read(char* buffer, std::int64_t size) override {
+        if (m_failAt >= 0 && static_cast<std::int64_t>(m_position) >= m_failAt) {
+            return -1;
+        }
+        const std::size_t n = std::min(static_cast<std::size_t>(size), m_bytes.size() - m_position);
+        m_bytes.copy(buffer, n, m_position);
+        m_position += n;
+        return static_cast<std::int64_t>(n);
+    }
+
+private:
+    std::string m_bytes;
+    std::int64_t m_failAt;
+    std::size_t m_position = 0;
+};
+
+TEST_F(PosixFileSystemTest, CopyFromAppendsTheRestOfASource) {
+    // More than one buffer of the buffered copy, with every byte value.
+    std::string big;
+    for (int i = 0; i < 700000; ++i) {
+        big += static_cast<char>(i * 7 % 256);
+    }
+    ASSERT_TRUE(m_fs.WriteWholeFile(Path("big.bin"), big));
+    auto writer = m_fs.CreateAtomic(Path("out.bin"));
+    ASSERT_TRUE(writer->Write("head|"));
+    auto source = m_fs.OpenRead(Path("big.bin"));
+    ASSERT_TRUE(source->Seek(3));
+    EXPECT_EQ(writer->CopyFrom(*source), AtomicWriter::CopyResult::Copied);
+    MemoryReadHandle memory(big, -1);
+    EXPECT_EQ(writer->CopyFrom(memory), AtomicWriter::CopyResult::Copied);
+    ASSERT_TRUE(writer->Commit());
+    EXPECT_EQ(m_fs.ReadWholeFile(Path("out.bin")).value(), "head|" + big.substr(3) + big);
+}
+
+TEST_F(PosixFileSystemTest, CopyFromWithALimitCopiesExactlyThatMuch) {
+    ASSERT_TRUE(m_fs.WriteWholeFile(Path("src.bin"), "0123456789"));
+    auto writer = m_fs.CreateAtomic(Path("out.bin"));
+    auto source = m_fs.OpenRead(Path("src.bin"));
+    ASSERT_TRUE(source->Seek(2));
+    EXPECT_EQ(writer->CopyFrom(*source, 3), AtomicWriter::CopyResult::Copied);  // 234
+    EXPECT_EQ(writer->CopyFrom(*source, 0), AtomicWriter::CopyResult::Copied);
+    MemoryReadHandle memory("abcdef", -1);
+    EXPECT_EQ(writer->CopyFrom(memory, 4), AtomicWriter::CopyResult::Copied);  // abcd
+    ASSERT_TRUE(writer->Commit());
+    EXPECT_EQ(m_fs.ReadWholeFile(Path("out.bin")).value(), "234abcd");
+
+    // A source that ends before the limit was cut short under the copy.
+    auto shortWriter = m_fs.CreateAtomic(Path("short.bin"));
+    ASSERT_TRUE(source->Seek(8));
+    EXPECT_EQ(shortWriter->CopyFrom(*source, 5), AtomicWriter::CopyResult::ReadFailed);
+    MemoryReadHandle shortMemory("xy", -1);
+    EXPECT_EQ(shortWriter->CopyFrom(shortMemory, 3), AtomicWriter::CopyResult::ReadFailed);
+}
+
+TEST_F(PosixFileSystemTest, CopyFromTellsReadFailuresFromWriteFailures) {
+    auto writer = m_fs.CreateAtomic(Path("out.bin"));
+    MemoryReadHandle broken(std::string(300000, 'x'), 262144);
+    EXPECT_EQ(writer->CopyFrom(broken), AtomicWriter::CopyResult::ReadFailed);
+
+    FaultyFileSystem faulty(m_fs);
+    faulty.FailNth(FaultyFileSystem::Op::Write, 1);
+    auto failing = faulty.CreateAtomic(Path("other.bin"));
+    MemoryReadHandle fine("abc", -1);
+    EXPECT_EQ(failing->CopyFrom(fine), AtomicWriter::CopyResult::WriteFailed);
+    EXPECT_FALSE(failing->Commit());
 }
 
 TEST_F(PosixFileSystemTest, WriterWithoutCommitChangesNothing) {

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <memory>
+
+#include "app/app.h"
+#include "platform/text.h"
+#include "platform/ui_services.h"
+
+namespace qs::bench {
+
+// The two jobs attached to the App the way the program attaches them.
+class JobWiring {
+public:
+    explicit JobWiring(App& app);
+    ~JobWiring();
+    JobWiring(const JobWiring&) = delete;
+    JobWiring& operator=(const JobWiring&) = delete;
+
+    // The split button with the source offered by the file dialog.
+    void StartSplit();
+    // A drop of these files on the merge panel, with the completion question.
+    void StartMerge(const TextList& paths);
+
+private:
+    App& m_app;
+};
+
+// The real Qt desktop (offscreen) with answered dialogs, watching how often the window gets
+// to dispatch its events while a job runs.
+class BenchDesktop {
+public:
+    virtual ~BenchDesktop() = default;
+    virtual UiServices* Ui() = 0;
+    virtual void SetSource(const Text& source) = 0;
+    // When the completion question came; negative before it.
+    virtual double QuestionAt() const = 0;
+    virtual void BeginWatch(Form* form) = 0;
+    // The longest time in seconds without a dispatch since BeginWatch.
+    virtual double EndWatch() = 0;
+};
+
+// Null when the program is built without Qt.
+std::unique_ptr<BenchDesktop> MakeQtDesktop();
+
+}  // namespace qs::bench

@@ -1,0 +1,432 @@
+// The benchmark: our engine against the command-line tools that do the same work, case by
+// case, on data made for the run. Every figure is a median; ours and the anchor alternate,
+// so that the noise of a shared machine falls on both.
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "bench/bench_child.h"
+#include "bench/bench_data.h"
+
+namespace qs::bench {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Measure {
+    double seconds = -1;
+    double peakMib = 0;
+    double longestGap = -1;
+    bool ok = false;
+};
+
+double Now() {
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+std::string Quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) {
+        if (c == '\'') {
+            q += "'\\''";
+        } else {
+            q += c;
+        }
+    }
+    return q + "'";
+}
+
+// Runs argv in a child with its working folder set; collects its stdout and its peak RSS.
+Measure RunChild(const std::vector<std::string>& argv, const std::string& folder,
+                 std::string* output) {
+    Measure m;
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0) {
+        return m;
+    }
+    const double start = Now();
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        return m;
+    }
+    if (pid == 0) {
+        ::close(pipeFds[0]);
+        ::dup2(pipeFds[1], 1);
+        ::close(pipeFds[1]);
+        if (::chdir(folder.c_str()) != 0) {
+            ::_exit(126);
+        }
+        std::vector<char*> args;
+        for (const std::string& a : argv) {
+            args.push_back(const_cast<char*>(a.c_str()));
+        }
+        args.push_back(nullptr);
+        ::execv(args[0], args.data());
+        ::_exit(127);
+    }
+    ::close(pipeFds[1]);
+    std::string out;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(pipeFds[0], buffer, sizeof buffer);
+        if (n <= 0) {
+            break;
+        }
+        out.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(pipeFds[0]);
+    int status = 0;
+    struct rusage usage {};
+    ::wait4(pid, &status, 0, &usage);
+    m.seconds = Now() - start;
+    m.peakMib = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    m.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    if (output != nullptr) {
+        *output = out;
+    }
+    return m;
+}
+
+double Median(std::vector<double> v) {
+    if (v.empty()) {
+        return -1;
+    }
+    std::sort(v.begin(), v.end());
+    const std::size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+enum class Memory { None, TextMode, Flat };
+enum class Kind { Ratio, Scale, Responsiveness };
+
+struct Case {
+    std::string name;
+    std::string ours;    // the case our child runs
+    std::string source;  // our input: a file, or a folder whose files are all merged
+    std::string anchor;  // shell command run in the run folder
+    double goal = 1;     // ratio ours / anchor at most this
+    Memory memory = Memory::None;
+    std::int64_t sourceBytes = 0;
+    Kind kind = Kind::Ratio;
+    std::string smallSource;  // Kind::Scale: the same text at a tenth of the size
+};
+
+class Harness {
+public:
+    Harness(std::string self, std::string root, int reps)
+        : m_self(std::move(self)), m_root(std::move(root)), m_reps(reps) {}
+
+    // Our run on source, in a fresh folder that receives hard links of the inputs.
+    Measure Ours(const std::string& ours, const std::string& source) {
+        const std::string folder = FreshFolder();
+        std::string input;
+        std::error_code error;
+        if (fs::is_directory(source)) {
+            for (const auto& entry : fs::directory_iterator(source)) {
+                fs::create_hard_link(entry.path(), folder + "/" + entry.path().filename().string(),
+                                     error);
+            }
+            input = folder;
+        } else {
+            input = folder + "/" + fs::path(source).filename().string();
+            fs::create_hard_link(source, input, error);
+        }
+        std::string out;
+        Measure m = RunChild({m_self, "--child", ours, input, folder}, folder, &out);
+        Done(folder);
+        double seconds = -1, gap = -1;
+        if (std::sscanf(out.c_str(), "seconds %lf gap %lf", &seconds, &gap) < 1 || !m.ok) {
+            std::fprintf(stderr, "bench: our run of %s failed: %s\n", ours.c_str(), out.c_str());
+            m.ok = false;
+            return m;
+        }
+        m.seconds = seconds;
+        m.longestGap = gap;
+        return m;
+    }
+
+    Measure Anchor(const std::string& command) {
+        const std::string folder = FreshFolder();
+        Measure m = RunChild({"/bin/sh", "-c", command}, folder, nullptr);
+        Done(folder);
+        if (!m.ok) {
+            std::fprintf(stderr, "bench: the anchor failed: %s\n", command.c_str());
+        }
+        return m;
+    }
+
+    // Prints the case line; returns whether the case is within its goal.
+    bool Run(const Case& c, bool& broken) {
+        m_immediate = c.name == "bytes-huge";
+        const bool within = MeasureCase(c, broken);
+        Clean();
+        return within;
+    }
+
+private:
+    bool MeasureCase(const Case& c, bool& broken) {
+        std::vector<double> ours, anchor, peaks, gaps;
+        for (int r = 0; r < m_reps; ++r) {
+            Measure a;
+            Measure b;
+            switch (c.kind) {
+                case Kind::Ratio:
+                    a = Ours(c.ours, c.source);
+                    b = Anchor(c.anchor);
+                    break;
+                case Kind::Scale:
+                    a = Ours(c.ours, c.source);
+                    b = Ours(c.ours, c.smallSource);
+                    break;
+                case Kind::Responsiveness:
+                    a = Ours(c.ours + "-qt", c.source);
+                    b = Ours(c.ours, c.source);
+                    break;
+            }
+            if (!a.ok || !b.ok) {
+                broken = true;
+                std::printf("case %s failed\n", c.name.c_str());
+                std::fflush(stdout);
+                return false;
+            }
+            ours.push_back(a.seconds);
+            anchor.push_back(b.seconds);
+            peaks.push_back(a.peakMib);
+            gaps.push_back(a.longestGap);
+        }
+        const double peak = *std::max_element(peaks.begin(), peaks.end());
+        double oursS = Median(ours);
+        double anchorS = Median(anchor);
+        if (c.kind == Kind::Scale) {
+            // The small run scaled to the size of the big one: equal time per MB gives 1.
+            const double small = static_cast<double>(fs::file_size(c.smallSource));
+            anchorS *= static_cast<double>(c.sourceBytes) / small;
+        }
+        bool within = true;
+        if (c.name == "responsiveness") {
+            oursS = Median(gaps);
+            anchorS = 0.050;
+        }
+        const double ratio = anchorS > 0 ? oursS / anchorS : INFINITY;
+        if (c.goal > 0) {
+            within = ratio <= c.goal;
+        }
+        const double sourceMib = static_cast<double>(c.sourceBytes) / (1 << 20);
+        if (c.memory == Memory::TextMode) {
+            within = within && peak <= 3 * sourceMib;
+        } else if (c.memory == Memory::Flat) {
+            within = within && peak < 64;
+        }
+        std::printf("case %s ours_s %.3f anchor_s %.3f ratio %.2f peak_mib %.1f\n", c.name.c_str(),
+                    oursS, anchorS, ratio, peak);
+        std::fflush(stdout);
+        return within;
+    }
+
+    // Removes the run folders of a case. Removing tens of thousands of pieces right before
+    // the next run makes the file system slow to create files for a while; doing it
+    // between cases spares the runs of a case from each other's removals.
+    void Clean() {
+        std::error_code error;
+        for (const std::string& folder : m_finished) {
+            fs::remove_all(folder, error);
+        }
+        m_finished.clear();
+    }
+
+private:
+    void Done(const std::string& folder) {
+        m_finished.push_back(folder);
+        // Large outputs with few pieces go at once, not to fill the disk.
+        if (m_immediate) {
+            Clean();
+        }
+    }
+
+    std::string FreshFolder() {
+        // Every run starts without the write-back of the one before it.
+        ::sync();
+        const std::string folder = m_root + "/run-" + std::to_string(++m_runs);
+        fs::create_directories(folder);
+        return folder;
+    }
+
+    std::string m_self;
+    std::string m_root;
+    int m_reps;
+    int m_runs = 0;
+    std::vector<std::string> m_finished;
+    bool m_immediate = false;
+};
+
+Case MakeCase(std::string name, std::string ours, std::string source, std::string anchor,
+              double goal, Memory memory, std::int64_t sourceBytes, Kind kind = Kind::Ratio,
+              std::string smallSource = {}) {
+    Case c;
+    c.name = std::move(name);
+    c.ours = std::move(ours);
+    c.source = std::move(source);
+    c.anchor = std::move(anchor);
+    c.goal = goal;
+    c.memory = memory;
+    c.sourceBytes = sourceBytes;
+    c.kind = kind;
+    c.smallSource = std::move(smallSource);
+    return c;
+}
+
+std::vector<Case> MakeCases(const BenchData& d) {
+    const std::string utf8 = Quote(d.utf8);
+    const std::string toInternal = "iconv -f UTF-8 -t GB18030 ";
+    const std::string backToUtf8 = " --filter='iconv -f GB18030 -t UTF-8 > $FILE' ";
+    const std::int64_t charPieces = (d.utf8Chars + 99999) / 100000;
+    const std::string members = Quote(d.mergeFolder) + "/m*.txt";
+    std::vector<Case> cases = {
+        MakeCase("parts-100", "parts-100", d.utf8, "split -n 100 -a 3 " + utf8 + " x", 1.2,
+                 Memory::Flat, d.utf8Bytes),
+        MakeCase("bytes-1m", "bytes-1m", d.utf8, "split -b 1M -a 4 " + utf8 + " x", 1.2,
+                 Memory::Flat, d.utf8Bytes),
+        MakeCase("bytes-3194", "bytes-3194", d.utf8, "split -b 3194 -a 5 " + utf8 + " x", 1.3,
+                 Memory::Flat, d.utf8Bytes),
+        MakeCase("lines-gbk-7", "lines-7", d.gbk, "split -l 7 -a 6 " + Quote(d.gbk) + " x", 1.5,
+                 Memory::TextMode, d.gbkBytes),
+        MakeCase("lines-utf8-10000", "lines-10000", d.utf8,
+                 toInternal + utf8 + " | split -l 10000 -a 4" + backToUtf8 + "- x", 1.5,
+                 Memory::TextMode, d.utf8Bytes),
+        MakeCase("lines-utf16-10000", "lines-10000", d.utf16,
+                 "iconv -f UTF-16 -t GB18030 " + Quote(d.utf16) +
+                     " | split -l 10000 -a 4 --filter='iconv -f GB18030 -t UTF-16 > $FILE' - x",
+                 1.5, Memory::TextMode, d.utf16Bytes),
+        MakeCase("chars-utf8", "chars-100000", d.utf8Mark,
+                 toInternal + Quote(d.utf8Mark) + " > whole && split -n l/" +
+                     std::to_string(charPieces) + " -a 5" + backToUtf8 + "whole x",
+                 1.5, Memory::TextMode, d.utf8Bytes),
+        MakeCase(
+            "separator-gbk", "separator-gbk", d.gbk,
+            "LC_ALL=C csplit -z -s -n 6 -f x " + Quote(d.gbk) + " '/" + SeparatorGbk() + "/' '{*}'",
+            1.0, Memory::TextMode, d.gbkBytes),
+        MakeCase("separator-utf8", "separator-utf8", d.utf8,
+                 "LC_ALL=C csplit -z -s -n 6 -f x " + utf8 + " '/" + SeparatorUtf8() + "/' '{*}'",
+                 1.5, Memory::TextMode, d.utf8Bytes),
+        MakeCase("decode-utf8", "decode", d.utf8, toInternal + utf8 + " > x", 1.5, Memory::TextMode,
+                 d.utf8Bytes),
+        MakeCase("merge-100", "merge", d.mergeFolder, "cat " + members + " > all.txt", 1.2,
+                 Memory::Flat, d.mergeBytes),
+        MakeCase(
+            "merge-100-encoding", "merge-encoding", d.mergeFolder,
+            "cat " + members + " | iconv -f UTF-8 -t GB18030 | iconv -f GB18030 -t UTF-8 > all.txt",
+            1.5, Memory::TextMode, d.mergeBytes),
+        MakeCase("bytes-huge", "bytes-1m", d.huge, "split -b 1M -a 5 " + Quote(d.huge) + " x", 0,
+                 Memory::Flat, d.hugeBytes),
+    };
+    cases.push_back(MakeCase("scale-lines-utf8", "lines-10000", d.utf8, "", 1.3, Memory::TextMode,
+                             d.utf8Bytes, Kind::Scale, d.utf8Small));
+    // Both read their figures from the same runs: the Qt pump and the no-op pump alternate.
+    cases.push_back(MakeCase("responsiveness", "lines-10000", d.utf8, "", 1.0, Memory::None,
+                             d.utf8Bytes, Kind::Responsiveness));
+    cases.push_back(MakeCase("pump-overhead", "lines-10000", d.utf8, "", 1.05, Memory::None,
+                             d.utf8Bytes, Kind::Responsiveness));
+    return cases;
+}
+
+int Usage() {
+    std::fprintf(stderr,
+                 "usage: qs_bench [--size MB] [--reps N] [--only CASE[,CASE...]] [--keep]\n");
+    return 2;
+}
+
+int Main(int argc, char** argv) {
+    if (argc >= 5 && std::strcmp(argv[1], "--child") == 0) {
+        ChildResult result;
+        if (!RunOurs(argv[2], argv[3], argv[4], result)) {
+            return 1;
+        }
+        std::printf("seconds %.6f gap %.6f\n", result.seconds, result.longestGap);
+        return 0;
+    }
+    int sizeMb = 200;
+    int reps = 5;
+    std::string only;
+    bool keep = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--size" && i + 1 < argc) {
+            sizeMb = std::atoi(argv[++i]);
+        } else if (arg == "--reps" && i + 1 < argc) {
+            reps = std::atoi(argv[++i]);
+        } else if (arg == "--keep") {
+            keep = true;
+        } else if (arg == "--only" && i + 1 < argc) {
+            only = "," + std::string(argv[++i]) + ",";
+        } else {
+            return Usage();
+        }
+    }
+    if (sizeMb < 1 || reps < 1) {
+        return Usage();
+    }
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+
+    std::error_code error;
+    const std::string self = fs::read_symlink("/proc/self/exe", error).string();
+    const fs::path tmp = fs::temp_directory_path(error);
+    std::string root = (tmp.empty() ? fs::path("/tmp") : tmp).string() + "/qs-bench-XXXXXX";
+    if (::mkdtemp(root.data()) == nullptr) {
+        std::perror("bench: mkdtemp");
+        return 1;
+    }
+    if (std::getenv("XDG_RUNTIME_DIR") == nullptr) {
+        // Qt wants one, private to the user.
+        const std::string runtime = root + "/runtime";
+        fs::create_directory(runtime, error);
+        fs::permissions(runtime, fs::perms::owner_all, error);
+        ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    }
+    std::fprintf(stderr, "bench: making %d MB of data in %s\n", sizeMb, root.c_str());
+    BenchData data;
+    fs::create_directories(root + "/data", error);
+    if (!MakeBenchData(root + "/data", sizeMb, data)) {
+        fs::remove_all(root, error);
+        return 1;
+    }
+    // The data must be on disk before the first case: its write-back would slow that case.
+    ::sync();
+    int total = 0, within = 0;
+    bool broken = false;
+    Harness harness(self, root, reps);
+    for (const Case& c : MakeCases(data)) {
+        if (!only.empty() && only.find("," + c.name + ",") == std::string::npos) {
+            continue;
+        }
+        ++total;
+        if (harness.Run(c, broken)) {
+            ++within;
+        }
+    }
+    std::printf("%d cases, %d within goal\n", total, within);
+    if (keep) {
+        std::fprintf(stderr, "bench: data kept in %s\n", root.c_str());
+    } else {
+        fs::remove_all(root, error);
+    }
+    return broken ? 1 : 0;
+}
+
+}  // namespace
+}  // namespace qs::bench
+
+int main(int argc, char** argv) {
+    return qs::bench::Main(argc, argv);
+}

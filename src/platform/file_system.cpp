@@ -1,0 +1,38 @@
+#include "platform/file_system.h"
+
+#include <algorithm>
+#include <memory>
+
+namespace qs {
+
+AtomicWriter::CopyResult AtomicWriter::CopyFrom(ReadHandle& source, std::int64_t limit,
+                                                std::int64_t* copied) {
+    std::int64_t ignored = 0;
+    std::int64_t& total = copied != nullptr ? *copied : ignored;
+    total = 0;
+    // Small enough to stay in the cache between the read and the write.
+    constexpr std::int64_t kChunk = 256 << 10;
+    const auto buffer = std::make_unique_for_overwrite<char[]>(kChunk);
+    for (;;) {
+        if (limit == 0) {
+            return CopyResult::Copied;
+        }
+        const std::int64_t want = limit < 0 ? kChunk : std::min(kChunk, limit);
+        const std::int64_t got = source.Read(buffer.get(), want);
+        if (got == 0) {
+            return limit < 0 ? CopyResult::Copied : CopyResult::ReadFailed;
+        }
+        if (got < 0) {
+            return CopyResult::ReadFailed;
+        }
+        if (!Write(std::string_view(buffer.get(), static_cast<std::size_t>(got)))) {
+            return CopyResult::WriteFailed;
+        }
+        total += got;
+        if (limit > 0) {
+            limit -= got;
+        }
+    }
+}
+
+}  // namespace qs

@@ -1,0 +1,340 @@
+#include "platform/gb18030_utf8.h"
+
+#include <unicode/ucnv.h>
+
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "platform/services.h"
+
+namespace qs {
+namespace {
+
+constexpr std::size_t kTwoByteCodes = 126 * 191;           // lead 81-FE, trail 40-FE
+constexpr std::size_t kFourByteCodes = 4 * 10 * 126 * 10;  // 81308130 .. 8439FE39
+// Input between two calls that keep the window alive.
+constexpr std::size_t kSlice = std::size_t{4} << 20;
+constexpr std::size_t kChunk = 256 << 10;
+
+struct Tables {
+    bool ok = false;
+    std::vector<std::uint32_t> bytes;     // code point -> GB18030 bytes, first byte lowest
+    std::vector<std::uint8_t> length;     // 0: not in the table
+    std::vector<std::uint16_t> twoByte;   // (lead, trail) -> code point, 0: not in the table
+    std::vector<std::uint16_t> fourByte;  // four-byte index -> code point
+};
+
+std::size_t FourByteIndex(unsigned b0, unsigned b1, unsigned b2, unsigned b3) {
+    return (((b0 - 0x81) * 10 + (b1 - 0x30)) * 126 + (b2 - 0x81)) * 10 + (b3 - 0x30);
+}
+
+Tables BuildTables() {
+    Tables t;
+    std::u16string all;
+    for (std::uint32_t c = 0; c <= 0xFFFF; ++c) {
+        if (c < 0xD800 || c > 0xDFFF) {
+            all.push_back(static_cast<char16_t>(c));
+        }
+    }
+    UErrorCode status = U_ZERO_ERROR;
+    UConverter* converter = ucnv_open("GB18030", &status);
+    if (U_FAILURE(status)) {
+        return t;
+    }
+    ucnv_setFromUCallBack(converter, UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+    ucnv_setToUCallBack(converter, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+    std::string encoded(all.size() * 4, '\0');
+    const int32_t n =
+        ucnv_fromUChars(converter, encoded.data(), static_cast<int32_t>(encoded.size()), all.data(),
+                        static_cast<int32_t>(all.size()), &status);
+    std::u16string back(all.size() + 16, u'\0');
+    int32_t m = 0;
+    if (U_SUCCESS(status)) {
+        m = ucnv_toUChars(converter, back.data(), static_cast<int32_t>(back.size()), encoded.data(),
+                          n, &status);
+    }
+    ucnv_close(converter);
+    // ICU must read its own output back as the same characters.
+    if (U_FAILURE(status) || m != static_cast<int32_t>(all.size()) ||
+        back.compare(0, all.size(), all) != 0) {
+        return t;
+    }
+    encoded.resize(static_cast<std::size_t>(n));
+
+    t.bytes.assign(0x10000, 0);
+    t.length.assign(0x10000, 0);
+    t.twoByte.assign(kTwoByteCodes, 0);
+    t.fourByte.assign(kFourByteCodes, 0);
+    std::size_t at = 0;
+    for (char16_t c : all) {
+        const auto* p = reinterpret_cast<const unsigned char*>(encoded.data()) + at;
+        std::size_t len = 1;
+        if (p[0] >= 0x80) {
+            len = (at + 1 < encoded.size() && p[1] >= 0x30 && p[1] <= 0x39) ? 4 : 2;
+        }
+        if (at + len > encoded.size() || (len == 1 && p[0] != c)) {
+            return Tables{};
+        }
+        std::uint32_t packed = 0;
+        for (std::size_t k = 0; k < len; ++k) {
+            packed |= static_cast<std::uint32_t>(p[k]) << (8 * k);
+        }
+        t.bytes[c] = packed;
+        t.length[c] = static_cast<std::uint8_t>(len);
+        if (len == 2 && p[0] >= 0x81 && p[0] <= 0xFE && p[1] >= 0x40 && p[1] <= 0xFE) {
+            t.twoByte[(p[0] - 0x81) * 191 + (p[1] - 0x40)] = c;
+        } else if (len == 4 && p[0] >= 0x81 && p[0] <= 0x84 && p[2] >= 0x81 && p[2] <= 0xFE &&
+                   p[3] >= 0x30 && p[3] <= 0x39) {
+            t.fourByte[FourByteIndex(p[0], p[1], p[2], p[3])] = c;
+        }
+        at += len;
+    }
+    t.ok = at == encoded.size();
+    return t;
+}
+
+const Tables& TheTables() {
+    static const Tables tables = BuildTables();
+    return tables;
+}
+
+// Collects output through a cache-sized buffer into reserved, never zero-filled space.
+class Output {
+public:
+    explicit Output(std::size_t reserve) : m_chunk(std::make_unique_for_overwrite<char[]>(kChunk)) {
+        m_out.reserve(reserve);
+        m_at = m_chunk.get();
+    }
+    // Room for at least 4 more bytes.
+    char* Room() {
+        if (m_at + 4 > m_chunk.get() + kChunk) {
+            Flush();
+        }
+        return m_at;
+    }
+    void Advance(std::size_t n) { m_at += n; }
+    Bytes Take() {
+        Flush();
+        return std::move(m_out);
+    }
+
+private:
+    void Flush() {
+        m_out.append(m_chunk.get(), static_cast<std::size_t>(m_at - m_chunk.get()));
+        m_at = m_chunk.get();
+    }
+
+    std::unique_ptr<char[]> m_chunk;
+    char* m_at;
+    Bytes m_out;
+};
+
+// One GB18030 character of the tables at p[i] into c, advancing i; false when the bytes
+// there are not one of them.
+bool NextGb18030(const Tables& t, const unsigned char* p, std::size_t n, std::size_t& i,
+                 std::uint32_t& c) {
+    const unsigned b = p[i];
+    if (b < 0x80) {
+        ++i;
+        c = b;
+        return true;
+    }
+    if (b < 0x81 || b > 0xFE || i + 1 >= n) {
+        return false;
+    }
+    const unsigned b1 = p[i + 1];
+    if (b1 >= 0x40 && b1 <= 0xFE) {
+        c = t.twoByte[(b - 0x81) * 191 + (b1 - 0x40)];
+        i += 2;
+        return c != 0;
+    }
+    if (b1 >= 0x30 && b1 <= 0x39 && b <= 0x84 && i + 3 < n && p[i + 2] >= 0x81 &&
+        p[i + 2] <= 0xFE && p[i + 3] >= 0x30 && p[i + 3] <= 0x39) {
+        c = t.fourByte[FourByteIndex(b, b1, p[i + 2], p[i + 3])];
+        i += 4;
+        return c != 0;
+    }
+    return false;
+}
+
+// The GB18030 bytes of code point c into d; the count written, 0 when not in the tables.
+std::size_t PutGb18030(const Tables& t, std::uint32_t c, char* d) {
+    const std::size_t len = t.length[c];
+    const std::uint32_t packed = t.bytes[c];
+    std::memcpy(d, &packed, 4);  // little-endian: the first byte goes first
+    return len;
+}
+
+}  // namespace
+
+std::optional<Bytes> TableUtf8ToGb18030(std::string_view data) {
+    const Tables& t = TheTables();
+    if (!t.ok) {
+        return std::nullopt;
+    }
+    const auto* p = reinterpret_cast<const unsigned char*>(data.data());
+    const std::size_t n = data.size();
+    Output out(n + n / 2 + 16);
+    std::size_t i = 0;
+    std::size_t nextBreath = kSlice;
+    while (i < n) {
+        if (i >= nextBreath) {
+            Ui().ProcessPendingEvents();
+            nextBreath = i + kSlice;
+        }
+        char* d = out.Room();
+        const unsigned b = p[i];
+        if (b < 0x80) {
+            *d = static_cast<char>(b);
+            out.Advance(1);
+            ++i;
+            continue;
+        }
+        std::uint32_t c;
+        if ((b & 0xE0) == 0xC0) {
+            if (i + 1 >= n || (p[i + 1] & 0xC0) != 0x80) {
+                return std::nullopt;
+            }
+            c = ((b & 0x1F) << 6) | (p[i + 1] & 0x3F);
+            if (c < 0x80) {
+                return std::nullopt;
+            }
+            i += 2;
+        } else if ((b & 0xF0) == 0xE0) {
+            if (i + 2 >= n || (p[i + 1] & 0xC0) != 0x80 || (p[i + 2] & 0xC0) != 0x80) {
+                return std::nullopt;
+            }
+            c = ((b & 0x0F) << 12) | ((p[i + 1] & 0x3F) << 6) | (p[i + 2] & 0x3F);
+            if (c < 0x800 || (c >= 0xD800 && c <= 0xDFFF)) {
+                return std::nullopt;
+            }
+            i += 3;
+        } else {
+            return std::nullopt;
+        }
+        const std::size_t len = t.length[c];
+        if (len == 0) {
+            return std::nullopt;
+        }
+        const std::uint32_t packed = t.bytes[c];
+        std::memcpy(d, &packed, 4);  // little-endian: the first byte goes first
+        out.Advance(len);
+    }
+    return out.Take();
+}
+
+std::optional<Bytes> TableGb18030ToUtf8(std::string_view data) {
+    const Tables& t = TheTables();
+    if (!t.ok) {
+        return std::nullopt;
+    }
+    const auto* p = reinterpret_cast<const unsigned char*>(data.data());
+    const std::size_t n = data.size();
+    Output out(n + n / 2 + 16);
+    std::size_t i = 0;
+    std::size_t nextBreath = kSlice;
+    while (i < n) {
+        if (i >= nextBreath) {
+            Ui().ProcessPendingEvents();
+            nextBreath = i + kSlice;
+        }
+        char* d = out.Room();
+        const unsigned b = p[i];
+        if (b < 0x80) {
+            *d = static_cast<char>(b);
+            out.Advance(1);
+            ++i;
+            continue;
+        }
+        if (b < 0x81 || b > 0xFE || i + 1 >= n) {
+            return std::nullopt;
+        }
+        const unsigned b1 = p[i + 1];
+        std::uint32_t c = 0;
+        if (b1 >= 0x40 && b1 <= 0xFE) {
+            c = t.twoByte[(b - 0x81) * 191 + (b1 - 0x40)];
+            i += 2;
+        } else if (b1 >= 0x30 && b1 <= 0x39 && b <= 0x84 && i + 3 < n && p[i + 2] >= 0x81 &&
+                   p[i + 2] <= 0xFE && p[i + 3] >= 0x30 && p[i + 3] <= 0x39) {
+            c = t.fourByte[FourByteIndex(b, b1, p[i + 2], p[i + 3])];
+            i += 4;
+        }
+        if (c == 0) {
+            return std::nullopt;
+        }
+        if (c < 0x800) {
+            d[0] = static_cast<char>(0xC0 | (c >> 6));
+            d[1] = static_cast<char>(0x80 | (c & 0x3F));
+            out.Advance(2);
+        } else {
+            d[0] = static_cast<char>(0xE0 | (c >> 12));
+            d[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            d[2] = static_cast<char>(0x80 | (c & 0x3F));
+            out.Advance(3);
+        }
+    }
+    return out.Take();
+}
+
+}  // namespace qs
+
+namespace qs {
+
+std::optional<Bytes> TableUtf16LeToGb18030(std::string_view data) {
+    const Tables& t = TheTables();
+    if (!t.ok || data.size() % 2 != 0) {
+        return std::nullopt;
+    }
+    const auto* p = reinterpret_cast<const unsigned char*>(data.data());
+    const std::size_t n = data.size();
+    Output out(n + 16);
+    std::size_t nextBreath = kSlice;
+    for (std::size_t i = 0; i < n; i += 2) {
+        if (i >= nextBreath) {
+            Ui().ProcessPendingEvents();
+            nextBreath = i + kSlice;
+        }
+        const std::uint32_t c = p[i] | (static_cast<std::uint32_t>(p[i + 1]) << 8);
+        if (c >= 0xD800 && c <= 0xDFFF) {
+            return std::nullopt;
+        }
+        char* d = out.Room();
+        const std::size_t len = PutGb18030(t, c, d);
+        if (len == 0) {
+            return std::nullopt;
+        }
+        out.Advance(len);
+    }
+    return out.Take();
+}
+
+std::optional<Bytes> TableGb18030ToUtf16Le(std::string_view data) {
+    const Tables& t = TheTables();
+    if (!t.ok) {
+        return std::nullopt;
+    }
+    const auto* p = reinterpret_cast<const unsigned char*>(data.data());
+    const std::size_t n = data.size();
+    Output out(2 * n + 16);
+    std::size_t i = 0;
+    std::size_t nextBreath = kSlice;
+    while (i < n) {
+        if (i >= nextBreath) {
+            Ui().ProcessPendingEvents();
+            nextBreath = i + kSlice;
+        }
+        std::uint32_t c;
+        if (!NextGb18030(t, p, n, i, c)) {
+            return std::nullopt;
+        }
+        char* d = out.Room();
+        d[0] = static_cast<char>(c & 0xFF);
+        d[1] = static_cast<char>(c >> 8);
+        out.Advance(2);
+    }
+    return out.Take();
+}
+
+}  // namespace qs
