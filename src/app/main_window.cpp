@@ -5,7 +5,7 @@
 namespace qs {
 namespace {
 
-struct Spec {
+struct ControlRow {
     std::string_view name;
     ControlKind kind;
     std::string_view parent;
@@ -13,7 +13,7 @@ struct Spec {
     std::string_view text = {};
 };
 
-Control Make(const Spec& s) {
+Control Make(const ControlRow& s) {
     Control c;
     c.name = U(s.name);
     c.kind = s.kind;
@@ -35,8 +35,8 @@ std::unique_ptr<Form> BuildMainWindow() {
     form->SetTitle(U(kMainTitle));
     form->SetFormGeometry(50, 50, 567, 494);
 
-    auto add = [&](const Spec& s) -> Control& { return form->Add(Make(s)); };
-    auto edit = [&](const Spec& s, EditType type) -> Control& {
+    auto add = [&](const ControlRow& s) -> Control& { return form->Add(Make(s)); };
+    auto edit = [&](const ControlRow& s, EditType type) -> Control& {
         Control& c = add(s);
         c.editType = type;
         return c;
