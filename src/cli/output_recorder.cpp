@@ -101,13 +101,8 @@ void OutputRecorder::Record(RecordedOutput output) {
         m_gone.erase(output.path);
         m_virtualFiles.emplace(output.path, m_virtualFiles.size() + 1);
     }
-    // A path written twice in one run holds what was written last.
-    const auto [it, fresh] = m_outputIndex.emplace(output.path, m_outputs.size());
-    if (fresh) {
-        m_outputs.push_back(std::move(output));
-    } else {
-        m_outputs[it->second] = std::move(output);
-    }
+    m_outputIndex.emplace(output.path, m_outputs.size());
+    m_outputs.push_back(std::move(output));
 }
 
 PathKind OutputRecorder::Kind(const Text& path) {
@@ -170,7 +165,7 @@ std::unique_ptr<ReadHandle> OutputRecorder::OpenRead(const Text& path) {
 }
 
 bool OutputRecorder::WriteWholeFile(const Text& path, std::string_view bytes) {
-    if (m_readsFail) {
+    if (m_readsFail || m_outputIndex.count(path) != 0) {
         return false;
     }
     if (!m_dryRun && !m_inner.WriteWholeFile(path, bytes)) {
@@ -192,7 +187,9 @@ bool OutputRecorder::WriteWholeFile(const Text& path, std::string_view bytes) {
 }
 
 std::unique_ptr<AtomicWriter> OutputRecorder::CreateAtomic(const Text& path) {
-    if (m_readsFail) {
+    // Two units of one run that end in the same name (folders merged into one --output-dir)
+    // must not replace each other: the first one's sources may be gone already.
+    if (m_readsFail || m_outputIndex.count(path) != 0) {
         return nullptr;
     }
     std::unique_ptr<AtomicWriter> inner;

@@ -23,7 +23,8 @@ struct RecordedOutput {
 // and records each output that was completed and each file that was deleted. In a dry run
 // nothing reaches the disk: outputs are only counted, folders and deletions are remembered,
 // and every query answers as if they had happened, so the jobs take the same way as a real
-// run and the records are what a real run would write.
+// run and the records are what a real run would write. No output of a run is replaced by
+// a later one of the same run.
 class OutputRecorder : public FileSystem {
 public:
     static constexpr std::size_t kHeadBytes = 64 * 1024;
