@@ -85,6 +85,14 @@ Detection Detect(std::string_view all, TextEncoding requested) {
     }
 
     const std::string_view body = all.substr(bodyStart);
+    if (requested == EncodingUndetected && bodyStart > 0 && body.empty()) {
+        // A mark alone (what an editor saves for an empty text) is an empty text, not three
+        // characters of the internal code page.
+        result.encoding = code;
+        result.converted.emplace();
+        result.hadMark = true;
+        return result;
+    }
     if (code == EncodingUndetected && IsUtf8Text(body)) {
         code = EncodingUtf8;
     }

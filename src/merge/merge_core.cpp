@@ -113,6 +113,7 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
         run.ShowFile(static_cast<int>(i), static_cast<int>(n), path);
         ++result.membersVisited;
 
+        const TextEncoding previousEncoding = lastEncoding;
         lastEncoding = EncodingUndetected;
         bool merged = false;
         if (SameFile(path, result.outputPath, outputIdentity)) {
@@ -120,7 +121,11 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
             // itself, and never deleted.
         } else if (form.IsChecked(U(names::HandleEncoding))) {
             DecodedText decoded = DecodeTextFile(path);
-            if (decoded.opened) {
+            if (decoded.opened && decoded.text.empty() && decoded.hadMark) {
+                // A mark alone contributes nothing: no text, no mark, no encoding.
+                lastEncoding = previousEncoding;
+                merged = !writeFailed;
+            } else if (decoded.opened) {
                 lastEncoding = decoded.encoding;
                 anyHadMark = anyHadMark || decoded.hadMark;
                 put(decoded.text);
