@@ -32,6 +32,9 @@ struct DecodedText {
     // The source began with its encoding's byte-order mark; writing back in the same
     // encoding adds the mark only then, so an unmarked UTF-8 file comes back unmarked.
     bool hadMark = false;
+    // False when the bytes claimed an encoding (a mark, a declaration, the UTF-8 pattern)
+    // that does not decode them: the text is then the raw bytes, not the source's characters.
+    bool exact = true;
 };
 
 // Reads a whole file and decodes it: a byte-order mark, then a charset declaration in the
