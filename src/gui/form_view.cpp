@@ -198,7 +198,19 @@ void FormView::Build() {
         SyncAll(*control);
         Connect(*control, WidgetOf(control->name));
     }
+    // A focus the form set while it was being opened; the window gives it to that widget
+    // when it is shown, instead of to its first tab stop.
+    ApplyFocus();
     m_syncing = false;
+}
+
+void FormView::ApplyFocus() {
+    if (QWidget* widget = WidgetOf(m_form.Focused()); widget && !widget->hasFocus()) {
+        const bool wasSyncing = m_syncing;
+        m_syncing = true;
+        widget->setFocus(Qt::OtherFocusReason);
+        m_syncing = wasSyncing;
+    }
 }
 
 QWidget* FormView::Create(const Control& control) {
@@ -505,11 +517,7 @@ void FormView::OnChanged(Form&, const Control* control, ControlProperty property
                 SyncFormGeometry();
                 break;
             case ControlProperty::Focus:
-                if (QWidget* widget = WidgetOf(m_form.Focused()); widget && !widget->hasFocus()) {
-                    m_syncing = true;
-                    widget->setFocus(Qt::OtherFocusReason);
-                    m_syncing = false;
-                }
+                ApplyFocus();
                 break;
             default:
                 break;

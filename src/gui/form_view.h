@@ -57,6 +57,7 @@ private:
     void SyncAll(const Control& control);
     void SyncTimer(const Control& control);
     void SyncFormGeometry();
+    void ApplyFocus();
     void Dispatch(const std::function<void()>& call);
     const Control* ControlOfWidget(QObject* object) const;
 
