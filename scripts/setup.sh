@@ -10,6 +10,7 @@ packages=(
     googletest libgtest-dev libgmock-dev
     libbenchmark-dev
     clang libclang-rt-14-dev
+    desktop-file-utils appstream dpkg-dev
 )
 if [[ "${QS_SETUP_EXTRA:-}" != "" ]]; then
     read -r -a extra <<<"$QS_SETUP_EXTRA"
