@@ -9,7 +9,7 @@
 #include "platform/posix_file_system.h"
 #include "platform/services.h"
 #include "support/faulty_file_system.h"
-#include "test_ui.h"
+#include "support/quiet_ui.h"
 
 namespace qs {
 namespace {
@@ -32,7 +32,7 @@ protected:
 
     std::string m_dir;
     Text m_path;
-    TestUi m_ui;
+    QuietUi m_ui;
     ServicesOverride m_override{Platform{nullptr, nullptr, nullptr, &m_ui}};
 };
 
