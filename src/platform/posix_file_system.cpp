@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <string>
 
+#include "platform/native_names.h"
 #include "platform/services.h"
 
 namespace qs {
@@ -18,7 +19,7 @@ bool NativePath(const Text& path, std::string& native) {
     if (path.empty() || path.find('\0') != Text::npos) {
         return false;
     }
-    return InternalToUtf8(path, native);
+    return InternalToNative(path, native);
 }
 
 mode_t CreationMode() {
@@ -427,9 +428,7 @@ std::optional<std::vector<DirEntry>> PosixFileSystem::List(const Text& folder) {
             continue;
         }
         DirEntry item;
-        if (!Utf8ToInternal(name, item.name)) {
-            continue;  // a name that is not UTF-8 has no internal form
-        }
+        item.name = NativeToInternal(name);
         bool isFolder = entry->d_type == DT_DIR;
         if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
             struct stat st {};
