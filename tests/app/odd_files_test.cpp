@@ -1,5 +1,8 @@
-// Jobs on files as old archives and desktops leave them: names that are not UTF-8.
+// Jobs on files as old archives and desktops leave them: names that are not UTF-8, named
+// pipes, links that lead back into their own folder.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -67,6 +70,39 @@ TEST_F(OddFilesTest, NamesThatAreNotUtf8AreListedSplitMergedAndDeletedByTheirByt
     // Shown as its GB18030 characters.
     EXPECT_EQ(h.app.run.StatusText, "(1/1)" + gbk + ".txt");
     EXPECT_TRUE(h.app.run.Failures(JobKind::Split).Empty());
+}
+
+// Only regular files are read: a pipe is listed as unreadable and never waited on; a
+// folder walk does not follow a link back into itself.
+TEST_F(OddFilesTest, PipesAreSkippedAndLinksNeverLoop) {
+    ::alarm(60);  // a blocking open would hang the test for good
+    const std::string d = std::string(h.temp.Path()) + "/d";
+    fs::create_directories(d + "/sub");
+    ASSERT_EQ(::mkfifo((d + "/pipe.txt").c_str(), 0600), 0);
+    fs::create_directory_symlink(d, d + "/sub/loop");
+    h.temp.Write("d/a.txt", "A");
+    h.temp.Write("d/sub/b.txt", "B");
+    h.form().SetChecked(U("选择框遍历子目录"), true);
+
+    h.app.StartMergeJob(Text(), {h.temp.File("d")}, true, true);
+    EXPECT_EQ(h.temp.Read(U("d/a等2个文件.txt")), "A");
+    EXPECT_EQ(h.temp.Read(U("d/sub/b等1个文件.txt")), "B");
+    EXPECT_EQ(NativeNames(h.temp.File("d/sub")),
+              (std::vector<std::string>{"b.txt",
+                                        "b\xE7\xAD\x89"
+                                        "1\xE4\xB8\xAA\xE6\x96\x87\xE4\xBB\xB6.txt",
+                                        "loop"}));
+    const TextList unreadable = {U("无法读取：") + h.temp.File("d/pipe.txt")};
+    TextList failures;
+    for (const auto& [kind, path] : h.app.run.Failures(JobKind::Merge).Items()) {
+        failures.push_back(FailureList::Label(kind) + path);
+    }
+    EXPECT_EQ(failures, unreadable);
+
+    h.app.StartSplitJob(h.temp.File("d"), {});
+    ASSERT_EQ(h.app.run.Failures(JobKind::Split).Count(), 1u);
+    EXPECT_EQ(h.app.run.Failures(JobKind::Split).Items()[0].second, h.temp.File("d/pipe.txt"));
+    ::alarm(0);
 }
 
 }  // namespace
