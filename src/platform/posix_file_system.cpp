@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -409,6 +410,12 @@ std::unique_ptr<ReadWriteFile> PosixFileSystem::OpenReadWrite(const Text& path) 
     }
     const int fd = ::open(native.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) {
+        return nullptr;
+    }
+    // The holder is the only writer: a second opener (another copy of the program) is
+    // refused and works on its own memory. The lock goes with the descriptor.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
         return nullptr;
     }
     return std::make_unique<PosixReadWriteFile>(fd);
