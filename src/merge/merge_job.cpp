@@ -12,6 +12,7 @@
 #include "fs/paths.h"
 #include "merge/merge_core.h"
 #include "merge/merge_separator.h"
+#include "platform/native_names.h"
 #include "platform/services.h"
 
 namespace qs {
@@ -25,7 +26,7 @@ void ShowFailures(const FailureList& failures) {
     Text text = U("合并完毕，但以下 ") + std::to_string(failures.Count()) + U(" 项操作失败：");
     const auto& items = failures.Items();
     for (std::size_t i = 0; i < items.size() && i < kShown; ++i) {
-        text += "\r\n" + FailureList::Label(items[i].first) + items[i].second;
+        text += "\r\n" + FailureList::Label(items[i].first) + DisplayText(items[i].second);
     }
     if (items.size() > kShown) {
         text += "\r\n" + U("……");
