@@ -11,6 +11,17 @@ echo "== plain build"
 bash scripts/build.sh build
 (cd build && ctest --output-on-failure -j"$jobs")
 
+echo "== desktop integration: menu entry, software-centre description, package contents"
+desktop-file-validate data/*.desktop
+appstreamcli validate --no-net data/*.metainfo.xml
+rm -f build/qirnsplit_*.deb
+(cd build && cpack -G DEB >cpack.log 2>&1) || { cat build/cpack.log; exit 1; }
+contents=$(dpkg -c build/qirnsplit_*.deb)
+for path in usr/bin/qirnsplit usr/share/applications/ usr/share/metainfo/ \
+    usr/share/icons/hicolor/scalable/apps/; do
+    grep -q "\./$path" <<<"$contents" || { echo "the package lacks $path"; exit 1; }
+done
+
 echo "== sanitized build"
 bash scripts/build.sh build-sanitize -DQS_SANITIZE=ON -DQS_GUI=ON
 (cd build-sanitize && ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j"$jobs")

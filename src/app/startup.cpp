@@ -23,6 +23,16 @@ bool FolderIsWritable(const Text& folder) {
 
 }  // namespace
 
+bool IsInstalledProgram(const Text& executableFolder) {
+    const Text bin = "/bin";
+    if (executableFolder.size() < bin.size() ||
+        executableFolder.compare(executableFolder.size() - bin.size(), bin.size(), bin) != 0) {
+        return false;
+    }
+    const Text prefix = executableFolder.substr(0, executableFolder.size() - bin.size());
+    return Fs().Exists(prefix + "/share/applications/" + Text(kDesktopEntryName));
+}
+
 void Lifecycle::Run(LifecyclePoint point) {
     auto found = m_steps.find(point);
     if (found == m_steps.end()) {
@@ -36,7 +46,7 @@ void Lifecycle::Run(LifecyclePoint point) {
 
 Text ChooseSettingsFolder(const Text& executableFolder, const Text& xdgConfigHome,
                           const Text& home) {
-    if (FolderIsWritable(executableFolder)) {
+    if (!IsInstalledProgram(executableFolder) && FolderIsWritable(executableFolder)) {
         return executableFolder;
     }
     Text base;

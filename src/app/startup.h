@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <map>
+#include <string_view>
 #include <vector>
 
 #include "platform/text.h"
@@ -30,7 +31,13 @@ private:
     std::map<LifecyclePoint, std::vector<Step>> m_steps;
 };
 
-// The settings folder: the executable's folder when it can be written, otherwise
+// The menu entry an installation puts into <prefix>/share/applications.
+inline constexpr std::string_view kDesktopEntryName = "example.qirn.Qirnsplit.desktop";
+// An installed program: <prefix>/bin beside its menu entry (not one unpacked and run in place).
+bool IsInstalledProgram(const Text& executableFolder);
+
+// The settings folder: the executable's folder when it can be written and the program is
+// not installed, otherwise
 // $XDG_CONFIG_HOME/Qirnsplit (by default ~/.config/Qirnsplit), created when missing. The
 // "inibin" side-file folder lives inside it. No trailing "/".
 Text SettingsFolder();

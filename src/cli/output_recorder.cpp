@@ -37,10 +37,45 @@ public:
         return result;
     }
 
+    CopyResult CopyRange(ReadHandle& source, std::int64_t start, std::int64_t length) override {
+        if (!m_inner || m_recorder.Hashing()) {
+            return AtomicWriter::CopyRange(source, start, length);
+        }
+        const CopyResult result = m_inner->CopyRange(source, start, length);
+        if (result == CopyResult::Copied) {
+            m_bytes += length;
+            m_headUnseen = m_headUnseen || length > 0;
+            m_recorder.CountBytes(length);
+        }
+        return result;
+    }
+
+    bool Sync() override { return !m_inner || m_inner->Sync(); }
+
     bool Commit() override {
         if (m_inner && !m_inner->Commit()) {
             return false;
         }
+        Finish();
+        return true;
+    }
+
+    NameResult CommitNew(const Text& path) override {
+        if (m_inner) {
+            const NameResult result = m_inner->CommitNew(path);
+            if (result != NameResult::Named) {
+                return result;
+            }
+        } else if (m_recorder.Kind(path) != PathKind::Missing) {
+            return NameResult::Taken;
+        }
+        m_path = path;
+        Finish();
+        return NameResult::Named;
+    }
+
+private:
+    void Finish() {
         RecordedOutput output{m_path, m_bytes, std::move(m_head), {}, 0};
         if (m_headUnseen) {
             output.head = ReadHead(m_path);
@@ -49,10 +84,8 @@ public:
             output.sha256 = m_sha.Hex();
         }
         m_recorder.Record(std::move(output));
-        return true;
     }
 
-private:
     void Note(std::string_view bytes) {
         if (!m_headUnseen && m_head.size() < OutputRecorder::kHeadBytes) {
             m_head.append(bytes.substr(0, OutputRecorder::kHeadBytes - m_head.size()));
@@ -202,6 +235,24 @@ std::unique_ptr<AtomicWriter> OutputRecorder::CreateAtomic(const Text& path) {
         return nullptr;
     }
     return std::make_unique<RecordingWriter>(*this, path, std::move(inner));
+}
+
+bool OutputRecorder::SyncToDisk(const Text& path) {
+    return m_dryRun || m_inner.SyncToDisk(path);
+}
+
+std::optional<std::int64_t> OutputRecorder::FileSize(const Text& path) {
+    if (m_dryRun) {
+        if (Gone(path)) {
+            return std::nullopt;
+        }
+        if (m_virtualFiles.count(path) != 0) {
+            const auto found = m_outputIndex.find(path);
+            return found == m_outputIndex.end() ? std::nullopt
+                                                : std::optional(m_outputs[found->second].bytes);
+        }
+    }
+    return m_inner.FileSize(path);
 }
 
 std::unique_ptr<ReadWriteFile> OutputRecorder::OpenReadWrite(const Text&) {

@@ -167,174 +167,129 @@ std::size_t PutGb18030(const Tables& t, std::uint32_t c, char* d) {
     return len;
 }
 
+// One UTF-8 character of the basic plane at p[i] into c, advancing i; false when the bytes
+// there are not one (overlong forms and surrogates are not).
+bool NextUtf8(const unsigned char* p, std::size_t n, std::size_t& i, std::uint32_t& c) {
+    const unsigned b = p[i];
+    if (b < 0x80) {
+        c = b;
+        ++i;
+        return true;
+    }
+    if ((b & 0xE0) == 0xC0) {
+        if (i + 1 >= n || (p[i + 1] & 0xC0) != 0x80) {
+            return false;
+        }
+        c = ((b & 0x1F) << 6) | (p[i + 1] & 0x3F);
+        i += 2;
+        return c >= 0x80;
+    }
+    if ((b & 0xF0) == 0xE0) {
+        if (i + 2 >= n || (p[i + 1] & 0xC0) != 0x80 || (p[i + 2] & 0xC0) != 0x80) {
+            return false;
+        }
+        c = ((b & 0x0F) << 12) | ((p[i + 1] & 0x3F) << 6) | (p[i + 2] & 0x3F);
+        i += 3;
+        return c >= 0x800 && (c < 0xD800 || c > 0xDFFF);
+    }
+    return false;
+}
+
+// The UTF-8 bytes of basic-plane code point c into d; the count written.
+std::size_t PutUtf8(std::uint32_t c, char* d) {
+    if (c < 0x80) {
+        d[0] = static_cast<char>(c);
+        return 1;
+    }
+    if (c < 0x800) {
+        d[0] = static_cast<char>(0xC0 | (c >> 6));
+        d[1] = static_cast<char>(0x80 | (c & 0x3F));
+        return 2;
+    }
+    d[0] = static_cast<char>(0xE0 | (c >> 12));
+    d[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    d[2] = static_cast<char>(0x80 | (c & 0x3F));
+    return 3;
+}
+
+// The loop every table conversion shares: the tables, the output and a breath for the window
+// every slice. `step` converts what stands at p[i] into at most 4 bytes at d, advancing i,
+// and returns how many it wrote, 0 to give up (a template, so the step is inlined).
+template <typename Step>
+std::optional<Bytes> ConvertByTables(std::string_view data, std::size_t reserve, Step step) {
+    const Tables& t = TheTables();
+    if (!t.ok) {
+        return std::nullopt;
+    }
+    const auto* p = reinterpret_cast<const unsigned char*>(data.data());
+    const std::size_t n = data.size();
+    Output out(reserve);
+    std::size_t i = 0;
+    std::size_t nextBreath = kSlice;
+    while (i < n) {
+        if (i >= nextBreath) {
+            Ui().ProcessPendingEvents();
+            nextBreath = i + kSlice;
+        }
+        const std::size_t written = step(t, p, n, i, out.Room());
+        if (written == 0) {
+            return std::nullopt;
+        }
+        out.Advance(written);
+    }
+    return out.Take();
+}
+
 }  // namespace
 
 std::optional<Bytes> TableUtf8ToGb18030(std::string_view data) {
-    const Tables& t = TheTables();
-    if (!t.ok) {
-        return std::nullopt;
-    }
-    const auto* p = reinterpret_cast<const unsigned char*>(data.data());
-    const std::size_t n = data.size();
-    Output out(n + n / 2 + 16);
-    std::size_t i = 0;
-    std::size_t nextBreath = kSlice;
-    while (i < n) {
-        if (i >= nextBreath) {
-            Ui().ProcessPendingEvents();
-            nextBreath = i + kSlice;
-        }
-        char* d = out.Room();
-        const unsigned b = p[i];
-        if (b < 0x80) {
-            *d = static_cast<char>(b);
-            out.Advance(1);
-            ++i;
-            continue;
-        }
-        std::uint32_t c;
-        if ((b & 0xE0) == 0xC0) {
-            if (i + 1 >= n || (p[i + 1] & 0xC0) != 0x80) {
-                return std::nullopt;
-            }
-            c = ((b & 0x1F) << 6) | (p[i + 1] & 0x3F);
-            if (c < 0x80) {
-                return std::nullopt;
-            }
-            i += 2;
-        } else if ((b & 0xF0) == 0xE0) {
-            if (i + 2 >= n || (p[i + 1] & 0xC0) != 0x80 || (p[i + 2] & 0xC0) != 0x80) {
-                return std::nullopt;
-            }
-            c = ((b & 0x0F) << 12) | ((p[i + 1] & 0x3F) << 6) | (p[i + 2] & 0x3F);
-            if (c < 0x800 || (c >= 0xD800 && c <= 0xDFFF)) {
-                return std::nullopt;
-            }
-            i += 3;
-        } else {
-            return std::nullopt;
-        }
-        const std::size_t len = t.length[c];
-        if (len == 0) {
-            return std::nullopt;
-        }
-        const std::uint32_t packed = t.bytes[c];
-        std::memcpy(d, &packed, 4);  // little-endian: the first byte goes first
-        out.Advance(len);
-    }
-    return out.Take();
+    return ConvertByTables(data, data.size() + data.size() / 2 + 16,
+                           [](const Tables& t, const unsigned char* p, std::size_t n,
+                              std::size_t& i, char* d) -> std::size_t {
+                               if (p[i] < 0x80) {
+                                   *d = static_cast<char>(p[i++]);
+                                   return 1;
+                               }
+                               std::uint32_t c;
+                               return NextUtf8(p, n, i, c) ? PutGb18030(t, c, d) : 0;
+                           });
 }
 
 std::optional<Bytes> TableGb18030ToUtf8(std::string_view data) {
-    const Tables& t = TheTables();
-    if (!t.ok) {
-        return std::nullopt;
-    }
-    const auto* p = reinterpret_cast<const unsigned char*>(data.data());
-    const std::size_t n = data.size();
-    Output out(n + n / 2 + 16);
-    std::size_t i = 0;
-    std::size_t nextBreath = kSlice;
-    while (i < n) {
-        if (i >= nextBreath) {
-            Ui().ProcessPendingEvents();
-            nextBreath = i + kSlice;
-        }
-        char* d = out.Room();
-        const unsigned b = p[i];
-        if (b < 0x80) {
-            *d = static_cast<char>(b);
-            out.Advance(1);
-            ++i;
-            continue;
-        }
-        if (b < 0x81 || b > 0xFE || i + 1 >= n) {
-            return std::nullopt;
-        }
-        const unsigned b1 = p[i + 1];
-        std::uint32_t c = 0;
-        if (b1 >= 0x40 && b1 <= 0xFE) {
-            c = t.twoByte[(b - 0x81) * 191 + (b1 - 0x40)];
-            i += 2;
-        } else if (b1 >= 0x30 && b1 <= 0x39 && b <= 0x84 && i + 3 < n && p[i + 2] >= 0x81 &&
-                   p[i + 2] <= 0xFE && p[i + 3] >= 0x30 && p[i + 3] <= 0x39) {
-            c = t.fourByte[FourByteIndex(b, b1, p[i + 2], p[i + 3])];
-            i += 4;
-        }
-        if (c == 0) {
-            return std::nullopt;
-        }
-        if (c < 0x800) {
-            d[0] = static_cast<char>(0xC0 | (c >> 6));
-            d[1] = static_cast<char>(0x80 | (c & 0x3F));
-            out.Advance(2);
-        } else {
-            d[0] = static_cast<char>(0xE0 | (c >> 12));
-            d[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            d[2] = static_cast<char>(0x80 | (c & 0x3F));
-            out.Advance(3);
-        }
-    }
-    return out.Take();
+    return ConvertByTables(data, data.size() + data.size() / 2 + 16,
+                           [](const Tables& t, const unsigned char* p, std::size_t n,
+                              std::size_t& i, char* d) -> std::size_t {
+                               std::uint32_t c;
+                               return NextGb18030(t, p, n, i, c) ? PutUtf8(c, d) : 0;
+                           });
 }
 
-}  // namespace qs
-
-namespace qs {
-
 std::optional<Bytes> TableUtf16LeToGb18030(std::string_view data) {
-    const Tables& t = TheTables();
-    if (!t.ok || data.size() % 2 != 0) {
+    if (data.size() % 2 != 0) {
         return std::nullopt;
     }
-    const auto* p = reinterpret_cast<const unsigned char*>(data.data());
-    const std::size_t n = data.size();
-    Output out(n + 16);
-    std::size_t nextBreath = kSlice;
-    for (std::size_t i = 0; i < n; i += 2) {
-        if (i >= nextBreath) {
-            Ui().ProcessPendingEvents();
-            nextBreath = i + kSlice;
-        }
-        const std::uint32_t c = p[i] | (static_cast<std::uint32_t>(p[i + 1]) << 8);
-        if (c >= 0xD800 && c <= 0xDFFF) {
-            return std::nullopt;
-        }
-        char* d = out.Room();
-        const std::size_t len = PutGb18030(t, c, d);
-        if (len == 0) {
-            return std::nullopt;
-        }
-        out.Advance(len);
-    }
-    return out.Take();
+    return ConvertByTables(data, data.size() + 16,
+                           [](const Tables& t, const unsigned char* p, std::size_t, std::size_t& i,
+                              char* d) -> std::size_t {
+                               const std::uint32_t c =
+                                   p[i] | (static_cast<std::uint32_t>(p[i + 1]) << 8);
+                               i += 2;
+                               return c >= 0xD800 && c <= 0xDFFF ? 0 : PutGb18030(t, c, d);
+                           });
 }
 
 std::optional<Bytes> TableGb18030ToUtf16Le(std::string_view data) {
-    const Tables& t = TheTables();
-    if (!t.ok) {
-        return std::nullopt;
-    }
-    const auto* p = reinterpret_cast<const unsigned char*>(data.data());
-    const std::size_t n = data.size();
-    Output out(2 * n + 16);
-    std::size_t i = 0;
-    std::size_t nextBreath = kSlice;
-    while (i < n) {
-        if (i >= nextBreath) {
-            Ui().ProcessPendingEvents();
-            nextBreath = i + kSlice;
-        }
-        std::uint32_t c;
-        if (!NextGb18030(t, p, n, i, c)) {
-            return std::nullopt;
-        }
-        char* d = out.Room();
-        d[0] = static_cast<char>(c & 0xFF);
-        d[1] = static_cast<char>(c >> 8);
-        out.Advance(2);
-    }
-    return out.Take();
+    return ConvertByTables(data, 2 * data.size() + 16,
+                           [](const Tables& t, const unsigned char* p, std::size_t n,
+                              std::size_t& i, char* d) -> std::size_t {
+                               std::uint32_t c;
+                               if (!NextGb18030(t, p, n, i, c)) {
+                                   return 0;
+                               }
+                               d[0] = static_cast<char>(c & 0xFF);
+                               d[1] = static_cast<char>(c >> 8);
+                               return 2;
+                           });
 }
 
 }  // namespace qs

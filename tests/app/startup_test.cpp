@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "app/startup.h"
+#include "fs/paths.h"
 #include "platform/posix_file_system.h"
 #include "platform/process.h"
 #include "support/faulty_file_system.h"
@@ -113,6 +114,19 @@ TEST(StartupTest, UnwritableExecutableFolderFallsBackToTheConfigFolder) {
     }
     EXPECT_EQ(ChooseSettingsFolder(config.Path(), "", home.Path()), config.Path());
     EXPECT_FALSE(posix.Exists(config.Path() + "/.Qirnsplit.probe"));
+}
+
+TEST(StartupTest, InstalledProgramKeepsItsSettingsInTheConfigFolder) {
+    TempFolder prefix, config;
+    PosixFileSystem posix;
+    ServicesOverride guard(Platform{&posix, nullptr, nullptr, nullptr});
+    EnsureDirectoryChain(prefix.Path() + "/bin/");
+    EXPECT_EQ(ChooseSettingsFolder(prefix.Path() + "/bin", config.Path(), ""),
+              prefix.Path() + "/bin");
+    EnsureDirectoryChain(prefix.Path() + "/share/applications/");
+    posix.WriteWholeFile(prefix.Path() + "/share/applications/" + Text(kDesktopEntryName), "");
+    EXPECT_EQ(ChooseSettingsFolder(prefix.Path() + "/bin", config.Path(), ""),
+              config.Path() + "/Qirnsplit");
 }
 
 }  // namespace

@@ -116,4 +116,50 @@ void ExpectSafe(const Tree& before, const Tree& reference, const Tree& after,
     }
 }
 
+namespace {
+
+const std::string kKeep = std::string("\x00\x01keep\xFF", 7);
+
+void PutSources(Bench& b, const FaultJob& job) {
+    std::filesystem::create_directories(ToUtf8Lossy(b.h.temp.File("src")));
+    for (const auto& [name, bytes] : job.sources) {
+        b.h.temp.Write(U("src/" + name), bytes);
+    }
+    b.h.temp.Write("src/keep.dat", kKeep);
+}
+
+}  // namespace
+
+void ApplyChange(Bench& b, const FaultJob& job, Change change) {
+    std::error_code ignored;
+    const std::string path = ToUtf8Lossy(b.Src(job.changing));
+    if (change == Change::Vanish) {
+        std::filesystem::remove(path, ignored);
+    } else if (change == Change::Shrink) {
+        std::filesystem::resize_file(path, job.shrunkSize, ignored);
+    }
+}
+
+Outcome RunAgainstReference(const FaultJob& job, Change change,
+                            const std::function<void(Bench&)>& arm) {
+    Outcome outcome;
+    Bench reference;
+    PutSources(reference, job);
+    job.configure(reference);
+    ApplyChange(reference, job, change);
+    outcome.before = Snapshot(reference.h.temp.Path());
+    job.run(reference);
+    outcome.expected = Snapshot(reference.h.temp.Path());
+
+    Bench b;
+    PutSources(b, job);
+    job.configure(b);
+    arm(b);
+    job.run(b);
+    outcome.after = Snapshot(b.h.temp.Path());
+    outcome.messages = b.Messages();
+    outcome.fired = b.faulty.Fired();
+    return outcome;
+}
+
 }  // namespace qs::fault

@@ -56,4 +56,30 @@ void ExpectSafe(const Tree& before, const Tree& reference, const Tree& after,
 
 bool HasTemporary(const Tree& tree);
 
+// How the source a job reads second-hand changes under it: it vanishes, or shrinks.
+enum class Change { None, Vanish, Shrink };
+
+// One job kind as the fault tests run it: its sources (written into "src" beside the
+// bystander keep.dat), the source that changes and the size it shrinks to, the options and
+// the run itself.
+struct FaultJob {
+    std::map<std::string, std::string> sources;
+    std::string changing;
+    std::uintmax_t shrunkSize = 0;
+    std::function<void(Bench&)> configure;
+    std::function<void(Bench&)> run;
+};
+
+void ApplyChange(Bench& b, const FaultJob& job, Change change);
+
+// Both runs of one case: the reference (the change applied before it, no fault) and the
+// faulted run on a fresh bench, armed by `arm` before the job runs.
+struct Outcome {
+    Tree before, expected, after;
+    std::string messages;
+    int fired = 0;
+};
+Outcome RunAgainstReference(const FaultJob& job, Change change,
+                            const std::function<void(Bench&)>& arm);
+
 }  // namespace qs::fault

@@ -8,8 +8,6 @@
 namespace qs::fault {
 namespace {
 
-enum class Change { None, Vanish, Shrink };
-
 struct MergeCase {
     std::string name;
     bool encoding;
@@ -29,7 +27,6 @@ void PrintTo(const MergeCase& c, std::ostream* out) {
 const std::string kA = "\xEF\xBB\xBF\xE7\xAC\xAC\xE4\xB8\x80\r\none\r\n";
 const std::string kB = "\xE4\xBA\x8C two\n";
 const std::string kC = std::string("three\0three", 11);
-const std::string kKeep = std::string("\x00\x01keep\xFF", 7);
 
 void Configure(Bench& b, const MergeCase& c) {
     Form& f = b.h.form();
@@ -41,24 +38,6 @@ void Configure(Bench& b, const MergeCase& c) {
     f.SetText(U(names::MergePattern), "*.txt");
     f.SetChecked(U(names::UseString), true);
     f.SetText(U(names::SeparatorText), "==");
-}
-
-void Put(Bench& b) {
-    std::filesystem::create_directories(ToUtf8Lossy(b.h.temp.File("src")));
-    b.h.temp.Write("src/a.txt", kA);
-    b.h.temp.Write("src/b.txt", kB);
-    b.h.temp.Write("src/c.txt", kC);
-    b.h.temp.Write("src/keep.dat", kKeep);
-}
-
-void Apply(Bench& b, Change change) {
-    std::error_code ignored;
-    const std::string path = ToUtf8Lossy(b.Src("b.txt"));
-    if (change == Change::Vanish) {
-        std::filesystem::remove(path, ignored);
-    } else if (change == Change::Shrink) {
-        std::filesystem::resize_file(path, 3, ignored);
-    }
 }
 
 void RunJob(Bench& b, const MergeCase& c) {
@@ -75,50 +54,44 @@ class MergeFault : public ::testing::TestWithParam<MergeCase> {};
 TEST_P(MergeFault, NothingLostNothingHalfWrittenFailuresReported) {
     const MergeCase& c = GetParam();
 
-    Bench reference;
-    Put(reference);
-    Configure(reference, c);
-    Apply(reference, c.change);
-    const Tree before = Snapshot(reference.h.temp.Path());
-    RunJob(reference, c);
-    const Tree expected = Snapshot(reference.h.temp.Path());
+    FaultJob job{{{"a.txt", kA}, {"b.txt", kB}, {"c.txt", kC}},
+                 "b.txt",
+                 3,
+                 [&c](Bench& b) { Configure(b, c); },
+                 [&c](Bench& b) { RunJob(b, c); }};
+    const Outcome o = RunAgainstReference(job, c.change, [&](Bench& b) {
+        if (c.change != Change::None) {
+            // The second member changes after the listing, just before it is read.
+            const Op read = c.encoding ? Op::ReadWhole : Op::OpenRead;
+            b.faulty.Before(read, 2, [&] { ApplyChange(b, job, c.change); });
+        } else {
+            b.faulty.FailNth(c.op, c.k, c.fault);
+        }
+    });
+    const Tree &before = o.before, &expected = o.expected, &after = o.after;
     ASSERT_TRUE(expected.count("src/a等3个文件.txt")) << "the reference run made no output";
-
-    Bench b;
-    Put(b);
-    Configure(b, c);
-    if (c.change != Change::None) {
-        // The second member changes after the listing, just before it is read.
-        const Op read = c.encoding ? Op::ReadWhole : Op::OpenRead;
-        b.faulty.Before(read, 2, [&] { Apply(b, c.change); });
-    } else {
-        b.faulty.FailNth(c.op, c.k, c.fault);
-    }
-    RunJob(b, c);
-    const Tree after = Snapshot(b.h.temp.Path());
-
     if (c.change == Change::None) {
-        EXPECT_GT(b.faulty.Fired(), 0) << "the fault was never hit";
+        EXPECT_GT(o.fired, 0) << "the fault was never hit";
     }
     if (c.op == Op::List && c.change == Change::None) {
         // Nothing to merge from a folder that cannot be read, and it is said so.
         EXPECT_EQ(after, before);
-        EXPECT_NE(b.Messages().find("无法读取"), std::string::npos) << b.Messages();
+        EXPECT_NE(o.messages.find("无法读取"), std::string::npos) << o.messages;
         return;
     }
     // A member that cannot be read is left out of the output (and kept), the rest is merged.
     const bool readFault = c.op == Op::Read || c.op == Op::ReadWhole || c.op == Op::OpenRead;
     ExpectSafe(
-        before, expected, after, b.Messages(), [](const std::string&) { return "*"; }, readFault,
+        before, expected, after, o.messages, [](const std::string&) { return "*"; }, readFault,
         c.encoding);
     if (readFault) {
-        EXPECT_NE(b.Messages().find("无法读取"), std::string::npos) << b.Messages();
+        EXPECT_NE(o.messages.find("无法读取"), std::string::npos) << o.messages;
         const std::string unread = c.k == 2 ? "src/b.txt" : "src/a.txt";
         ASSERT_TRUE(after.count(unread)) << unread << " was not read, yet it is gone";
         EXPECT_EQ(after.at(unread), before.at(unread));
     }
     if (c.change == Change::Vanish) {
-        EXPECT_NE(b.Messages().find("无法读取"), std::string::npos) << b.Messages();
+        EXPECT_NE(o.messages.find("无法读取"), std::string::npos) << o.messages;
     }
 }
 

@@ -12,7 +12,6 @@ namespace {
 using namespace split_controls;
 
 enum class Mode { Parts, Bytes, Lines, Chars, Separator };
-enum class Change { None, Vanish, Shrink };
 
 struct SplitCase {
     const char* name;
@@ -31,7 +30,6 @@ const std::string kA =
     "\xEF\xBB\xBF\xE7\xAC\xAC\xE4\xB8\x80\xE8\xA1\x8C\r\nline two\r\n--\r\nthree "
     "\xE4\xB8\x89\r\nfour\r\n--five\r\n";
 const std::string kB = "alpha\nbeta\ngamma--delta\nepsilon\nzeta\n";
-const std::string kKeep = std::string("\x00\x01keep\xFF", 7);
 
 bool TextMode(Mode m) {
     return m == Mode::Lines || m == Mode::Chars || m == Mode::Separator;
@@ -71,23 +69,6 @@ void Configure(Bench& b, const SplitCase& c) {
     }
 }
 
-void Put(Bench& b) {
-    std::filesystem::create_directories(ToUtf8Lossy(b.h.temp.File("src")));
-    b.h.temp.Write("src/a.txt", kA);
-    b.h.temp.Write("src/b.txt", kB);
-    b.h.temp.Write("src/keep.dat", kKeep);
-}
-
-void Apply(Bench& b, Change change) {
-    std::error_code ignored;
-    const std::string a = ToUtf8Lossy(b.Src("a.txt"));
-    if (change == Change::Vanish) {
-        std::filesystem::remove(a, ignored);
-    } else if (change == Change::Shrink) {
-        std::filesystem::resize_file(a, 11, ignored);
-    }
-}
-
 void RunJob(Bench& b, const SplitCase& c) {
     if (c.dropFolder) {
         b.h.app.StartSplitJob(b.h.temp.File("src"), {});
@@ -118,40 +99,34 @@ class SplitFault : public ::testing::TestWithParam<SplitCase> {};
 TEST_P(SplitFault, NothingLostNothingHalfWrittenFailuresReported) {
     const SplitCase& c = GetParam();
 
-    Bench reference;
-    Put(reference);
-    Configure(reference, c);
-    Apply(reference, c.change);
-    const Tree before = Snapshot(reference.h.temp.Path());
-    RunJob(reference, c);
-    const Tree expected = Snapshot(reference.h.temp.Path());
+    FaultJob job{{{"a.txt", kA}, {"b.txt", kB}},
+                 "a.txt",
+                 11,
+                 [&c](Bench& b) { Configure(b, c); },
+                 [&c](Bench& b) { RunJob(b, c); }};
+    const Outcome o = RunAgainstReference(job, c.change, [&](Bench& b) {
+        if (c.change != Change::None) {
+            b.faulty.Before(TextMode(c.mode) ? Op::ReadWhole : Op::OpenRead, 1,
+                            [&] { ApplyChange(b, job, c.change); });
+        } else {
+            b.faulty.FailNth(c.op, c.k, c.fault);
+        }
+    });
+    const Tree &before = o.before, &expected = o.expected, &after = o.after;
     ASSERT_GT(expected.size(), before.size()) << "the reference run made no piece";
-
-    Bench b;
-    Put(b);
-    Configure(b, c);
-    if (c.change != Change::None) {
-        b.faulty.Before(TextMode(c.mode) ? Op::ReadWhole : Op::OpenRead, 1,
-                        [&] { Apply(b, c.change); });
-    } else {
-        b.faulty.FailNth(c.op, c.k, c.fault);
-    }
-    RunJob(b, c);
-    const Tree after = Snapshot(b.h.temp.Path());
-
     if (c.change == Change::None) {
-        EXPECT_GT(b.faulty.Fired(), 0) << "the fault was never hit";
+        EXPECT_GT(o.fired, 0) << "the fault was never hit";
     }
     if (c.op == Op::List) {
         // A folder that cannot be listed gives nothing to split: nothing is touched, and
         // nothing claims that a split was done.
         EXPECT_EQ(after, before);
-        EXPECT_EQ(b.Messages().find("分割完毕"), std::string::npos) << b.Messages();
+        EXPECT_EQ(o.messages.find("分割完毕"), std::string::npos) << o.messages;
         return;
     }
-    ExpectSafe(before, expected, after, b.Messages(), Owner);
+    ExpectSafe(before, expected, after, o.messages, Owner);
     if (c.change == Change::Vanish) {
-        EXPECT_NE(b.Messages().find("无法读取"), std::string::npos) << b.Messages();
+        EXPECT_NE(o.messages.find("无法读取"), std::string::npos) << o.messages;
     }
 }
 

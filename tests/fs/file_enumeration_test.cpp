@@ -8,26 +8,10 @@
 
 #include "app/control_model.h"
 #include "platform/services.h"
+#include "support/quiet_ui.h"
 
 namespace qs {
 namespace {
-
-class CountingUi : public UiServices {
-public:
-    int events = 0;
-    int ShowMessage(const MessageRequest&) override { return ResultOk; }
-    Text OpenFilesDialog(const Text&, const Text&, const Text&) override { return Text(); }
-    Text OpenFileDialog(const Text&, const Text&, const Text&) override { return Text(); }
-    Text ChooseFolder(const Text&, const Text&) override { return Text(); }
-    Text ClipboardText() override { return Text(); }
-    void ProcessPendingEvents() override { ++events; }
-    bool IsCtrlDown() override { return false; }
-    bool OpenFolder(const Text&) override { return false; }
-    bool OpenUrl(const Text&) override { return false; }
-    void RunModal(Form&) override {}
-    int ScreenWidth() override { return 1024; }
-    int ScreenHeight() override { return 768; }
-};
 
 using Enumerator = int (*)(const Text&, const Text&, TextList&, bool, bool);
 
@@ -133,14 +117,14 @@ TEST_F(FileEnumerationTest, AppendAndMissingFolder) {
 }
 
 TEST_F(FileEnumerationTest, PumpsEventsOncePerEntry) {
-    CountingUi ui;
+    QuietUi ui;
     ServicesOverride use({nullptr, nullptr, nullptr, &ui});
     TextList result;
     EnumerateByFind(U(m_root), "*.log|*.txt", result, false, false);
-    EXPECT_EQ(ui.events, 2 * 11);  // every file of each listing, accepted or not
-    ui.events = 0;
+    EXPECT_EQ(ui.pumps, 2 * 11);  // every file of each listing, accepted or not
+    ui.pumps = 0;
     EnumerateByObject(U(m_root), "*.log|*.txt", result, false, true);
-    EXPECT_EQ(ui.events, 2);
+    EXPECT_EQ(ui.pumps, 2);
 }
 
 TEST(WildcardMatchesNameTest, Rows) {

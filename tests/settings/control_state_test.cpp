@@ -8,7 +8,7 @@
 #include <string>
 
 #include "platform/services.h"
-#include "test_ui.h"
+#include "support/quiet_ui.h"
 
 namespace qs {
 namespace {
@@ -63,7 +63,7 @@ protected:
 
     std::string m_dir;
     Text m_path;
-    TestUi m_ui;
+    QuietUi m_ui;
     ServicesOverride m_override{Platform{nullptr, nullptr, nullptr, &m_ui}};
 };
 

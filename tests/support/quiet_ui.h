@@ -7,8 +7,10 @@
 
 namespace qs {
 
-// Records message boxes and runs a hook on each pump (to fire handlers "inside" a write).
-class TestUi : public UiServices {
+// The desktop for tests that need no dialogs: every dialog is answered with nothing or OK,
+// message boxes are recorded, and each pump is counted and runs an optional hook (to fire
+// handlers "inside" a job).
+class QuietUi : public UiServices {
 public:
     std::vector<MessageRequest> messages;
     std::function<void()> onPump;
