@@ -169,7 +169,17 @@ Text FitPieceName(const Text& stem, const Text& suffix, const Text& dotExtension
 
 Text PiecePath(SplitContext& ctx, const Text& source) {
     const Text dotExt = DotExtension(source);
-    if (ctx.Options().RandomRename()) {
+    if (!ctx.state.pieceName.empty()) {
+        const Text name = FitPieceName(ctx.state.pieceName, "", dotExt);
+        const Text path = ctx.outputFolder + name + dotExt;
+        if (!name.empty() && !Fs().Exists(path) && !IsSourceOfJob(ctx, path)) {
+            return path;
+        }
+        const Text variant = name.empty() ? Text() : FreeVariant(ctx, name, dotExt);
+        if (!variant.empty()) {
+            return ctx.outputFolder + variant + dotExt;
+        }
+    } else if (ctx.Options().RandomRename()) {
         const Text text = ctx.state.sourceEncoding == EncodingUndetected
                               ? DecodeBytes(ctx.state.pieceBytes).text
                               : ctx.state.pieceBytes;
