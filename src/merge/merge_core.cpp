@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/main_window.h"
+#include "app/output_options.h"
 #include "app/run_control.h"
 #include "encoding/charset_converter.h"
 #include "encoding/text_decoder.h"
@@ -170,19 +171,27 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
         }
     }
 
+    bool notConvertible = false;
     if (collecting && !writeFailed) {
-        const bool reencode =
-            form.IsChecked(U(names::HandleEncoding)) && lastEncoding > EncodingRaw;
-        const Bytes out =
-            reencode ? EncodeText(collected, lastEncoding, anyHadMark) : std::move(collected);
-        if (!out.empty() && !writer->Write(out)) {
+        const OutputRequest request = OutputRequestOf(form);
+        const bool decoded = form.IsChecked(U(names::HandleEncoding));
+        const bool reencode = decoded && lastEncoding > EncodingRaw;
+        std::optional<Bytes> out;
+        if (decoded && !request.Empty()) {
+            out = EncodeOutputText(collected, lastEncoding, anyHadMark, request);
+            notConvertible = !out;
+        } else {
+            out = reencode ? EncodeText(collected, lastEncoding, anyHadMark) : std::move(collected);
+        }
+        if (notConvertible || (!out->empty() && !writer->Write(*out))) {
             writeFailed = true;
         }
     }
     result.written = !writeFailed && writer->Commit();
     writer.reset();
     if (!result.written) {
-        failures.Add(FailureKind::NotWritten, result.outputPath);
+        failures.Add(notConvertible ? FailureKind::NotConvertible : FailureKind::NotWritten,
+                     result.outputPath);
         keptWanted.insert(keptWanted.end(), toDelete.begin(), toDelete.end());
         toDelete.clear();
     }

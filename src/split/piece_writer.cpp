@@ -3,6 +3,7 @@
 #include <array>
 
 #include "app/control_model.h"
+#include "app/output_options.h"
 #include "encoding/charset_converter.h"
 #include "encoding/text_decoder.h"
 #include "fs/paths.h"
@@ -210,8 +211,21 @@ Text PiecePath(SplitContext& ctx, const Text& source) {
 bool WritePiece(SplitContext& ctx, const Text& source) {
     const Text path = PiecePath(ctx, source);
     const TextEncoding encoding = ctx.state.sourceEncoding;
+    const OutputRequest request = OutputRequestOf(ctx.form);
     bool written;
-    if (encoding >= EncodingUtf8 && encoding <= EncodingBig5Hkscs) {
+    if (encoding != EncodingUndetected && !request.Empty()) {
+        const std::optional<Bytes> bytes =
+            EncodeOutputText(ctx.state.pieceBytes, encoding, ctx.state.sourceHadMark, request);
+        if (!bytes) {
+            // Never written with substitutes: the piece is missing and reported as such.
+            ++ctx.state.piecesMade;
+            ++ctx.state.piecesFailed;
+            ctx.state.failures.push_back({SplitFailureKind::Convert, path});
+            ShowPiece(ctx);
+            return false;
+        }
+        written = Fs().WriteWholeFile(path, *bytes);
+    } else if (encoding >= EncodingUtf8 && encoding <= EncodingBig5Hkscs) {
         written = WriteTextFileEncoded(path, ctx.state.pieceBytes, encoding, nullptr,
                                        ctx.state.sourceHadMark);
     } else {

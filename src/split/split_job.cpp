@@ -22,6 +22,8 @@ FailureKind ToFailureKind(SplitFailureKind kind) {
             return FailureKind::FolderNotCreated;
         case SplitFailureKind::Write:
             return FailureKind::NotWritten;
+        case SplitFailureKind::Convert:
+            return FailureKind::NotConvertible;
         case SplitFailureKind::Kept:
             break;
     }

@@ -64,7 +64,7 @@ private:
     const Form& m_form;
 };
 
-enum class SplitFailureKind { Read, Folder, Write, Kept };
+enum class SplitFailureKind { Read, Folder, Write, Kept, Convert };
 
 struct SplitFailure {
     SplitFailureKind kind;
