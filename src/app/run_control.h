@@ -53,6 +53,8 @@ public:
     Text lastSplitFolder;
     Text lastMergeFolder;
     Text outputFolder;
+    // When set, every output goes into this folder instead of beside its sources.
+    Text outputRoot;
     Text chooseFolderInitial;  // held while the folder chooser is open
 
     // Stops requested so far; lets a caller tell whether a stop came during a call.

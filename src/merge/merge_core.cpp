@@ -78,7 +78,9 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
     FailureList& failures = run.Failures(JobKind::Merge);
     run.BeginFileLoop(static_cast<int>(n));
 
-    run.outputFolder = MergeOutputFolder(paths.front(), form.IsChecked(U(names::ParentSave)));
+    run.outputFolder = run.outputRoot.empty()
+                           ? MergeOutputFolder(paths.front(), form.IsChecked(U(names::ParentSave)))
+                           : run.outputRoot;
     result.outputPath = run.outputFolder + kPathSeparator + MergeOutputName(paths.front(), n);
     const auto outputIdentity = Fs().FileIdentity(result.outputPath);
 
