@@ -7,9 +7,9 @@
 #include "app/startup.h"
 #include "cli/cli_program.h"
 #include "dialog/input_dialog.h"
+#include "gui/qt_program.h"
+#include "gui/qt_ui.h"
 #include "merge/merge_job.h"
-#include "platform/qt/qt_program.h"
-#include "platform/qt/qt_ui.h"
 #include "platform/services.h"
 #include "split/split_job.h"
 

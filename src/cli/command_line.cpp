@@ -30,7 +30,7 @@ void Localise(CLI::App& app) {
 struct TableOption {
     const JobOption* option;
     CLI::Option* cli;
-    std::vector<std::string> values;
+    std::string value;
 };
 
 // Registers the rows of the table that belong to the command; the values land in slots.
@@ -46,7 +46,7 @@ void AddJobOptions(CLI::App& sub, unsigned command, std::deque<TableOption>& slo
             slot.cli = sub.add_flag(flag, help);
         } else {
             slot.cli =
-                sub.add_option(flag, slot.values, help)->type_name(std::string(row.valueName));
+                sub.add_option(flag, slot.value, help)->type_name(std::string(row.valueName));
             slot.cli->expected(row.value == ValueKind::Optional ? 0 : 1, 1);
             slot.cli->multi_option_policy(CLI::MultiOptionPolicy::Throw);
         }
@@ -172,9 +172,9 @@ ParseOutcome ParseCommandLine(int argc, char** argv) {
         if (slot.cli->count() == 0) {
             continue;
         }
-        GivenOption given{slot.option, slot.values.empty()
-                                           ? std::string(slot.option->optionalDefault)
-                                           : slot.values.front()};
+        const bool bare = slot.option->value == ValueKind::Optional && slot.cli->results().empty();
+        GivenOption given{slot.option,
+                          bare ? std::string(slot.option->optionalDefault) : slot.value};
         parsed.options.push_back(std::move(given));
     }
     const std::string conflict = GroupConflict(parsed.options);

@@ -28,13 +28,20 @@ TextEncoding EncodingCode(std::string_view name) {
 }
 
 EncodingFacts EncodingOf(std::string_view head) {
-    // A multi-byte sequence cut at the end of the head must not spoil the UTF-8 test.
+    // A UTF-8 sequence cut at the end of the head must not spoil the test.
     if (head.size() >= OutputRecorder::kHeadBytes) {
-        std::size_t keep = head.size();
-        while (keep > head.size() - 4 && static_cast<unsigned char>(head[keep - 1]) >= 0x80) {
-            --keep;
+        std::size_t lead = head.size();
+        while (lead > 0 && head.size() - lead < 4 &&
+               (static_cast<unsigned char>(head[lead - 1]) & 0xC0) == 0x80) {
+            --lead;
         }
-        head = head.substr(0, keep);
+        if (lead > 0) {
+            const auto b = static_cast<unsigned char>(head[lead - 1]);
+            const std::size_t need = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
+            if (head.size() - (lead - 1) < need) {
+                head = head.substr(0, lead - 1);
+            }
+        }
     }
     EncodingFacts facts;
     facts.code = DecodeBytes(head).encoding;

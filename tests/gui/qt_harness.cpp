@@ -8,7 +8,7 @@ namespace qs::testing {
 
 QApplication& App() {
     static int argc = 1;
-    static char name[] = "test_platform_qt";
+    static char name[] = "test_gui";
     static char* argv[] = {name, nullptr};
     static QApplication* application = [] {
         setenv("QT_QPA_PLATFORM", "offscreen", 0);

@@ -1,4 +1,4 @@
-#include "platform/qt/main_window_view.h"
+#include "gui/main_window_view.h"
 
 #include <algorithm>
 
@@ -7,8 +7,8 @@
 #include <QPainter>
 #include <QWidget>
 
-#include "platform/qt/form_view.h"
-#include "platform/qt/pictures.h"
+#include "gui/form_view.h"
+#include "gui/pictures.h"
 #include "platform/text.h"
 
 namespace qs {

@@ -7,9 +7,9 @@
 #include <QTimer>
 
 #include "app/control_model.h"
-#include "platform/qt/form_window.h"
-#include "platform/qt/qt_text.h"
-#include "platform/qt/qt_ui.h"
+#include "gui/form_window.h"
+#include "gui/qt_text.h"
+#include "gui/qt_ui.h"
 #include "platform/services.h"
 #include "qt_harness.h"
 

@@ -1,4 +1,4 @@
-#include "platform/qt/form_view.h"
+#include "gui/form_view.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -21,7 +21,7 @@
 #include <QTimer>
 #include <QUrl>
 
-#include "platform/qt/qt_text.h"
+#include "gui/qt_text.h"
 
 namespace qs {
 namespace {

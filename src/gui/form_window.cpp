@@ -1,4 +1,4 @@
-#include "platform/qt/form_window.h"
+#include "gui/form_window.h"
 
 #include <QCloseEvent>
 

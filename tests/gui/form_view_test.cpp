@@ -16,9 +16,9 @@
 #include <QUrl>
 
 #include "app/control_model.h"
-#include "platform/qt/form_view.h"
-#include "platform/qt/form_window.h"
-#include "platform/qt/qt_text.h"
+#include "gui/form_view.h"
+#include "gui/form_window.h"
+#include "gui/qt_text.h"
 #include "platform/services.h"
 #include "qt_harness.h"
 

@@ -6,7 +6,7 @@
 #include <functional>
 #include <vector>
 
-#include "platform/qt/qt_ui.h"
+#include "gui/qt_ui.h"
 #include "platform/text.h"
 
 namespace qs::testing {

@@ -1,4 +1,4 @@
-#include "platform/qt/pictures.h"
+#include "gui/pictures.h"
 
 #include <QFont>
 #include <QLinearGradient>
