@@ -18,7 +18,7 @@ const Text& FailureList::Label(FailureKind kind) {
             return U("无法创建文件夹：");
         case FailureKind::NotWritten:
             return U("无法写入：");
-        case FailureKind::NotConvertible:
+        case FailureKind::NotConverted:
             return U("无法转换编码：");
         case FailureKind::SourceKept:
             break;

@@ -11,7 +11,7 @@ namespace qs {
 
 enum class JobKind { Split, Merge };
 
-enum class FailureKind { Unreadable, FolderNotCreated, NotWritten, SourceKept, NotConvertible };
+enum class FailureKind { Unreadable, FolderNotCreated, NotWritten, SourceKept, NotConverted };
 
 // The file operations of one job that failed; the completion question lists them, so that
 // a job with failures is never reported as a plain success.

@@ -15,7 +15,7 @@ namespace qs {
 namespace {
 
 QPixmap HeaderBackground(int width, int height) {
-    QPixmap pixmap(width, height);
+    QPixmap pixmap = ScreenPixmap(width, height);
     QPainter painter(&pixmap);
     QLinearGradient shade(0, 0, 0, height);
     shade.setColorAt(0, QColor(255, 255, 255));

@@ -46,6 +46,11 @@ bool SameFile(const Text& path, const Text& outputPath,
     return outputIdentity && Fs().FileIdentity(path) == outputIdentity;
 }
 
+// Whether the output reads back as exactly the merged text.
+bool ReadsBackAs(const std::optional<Bytes>& out, const Text& text) {
+    return out && DecodeBytes(*out).text == text;
+}
+
 }  // namespace
 
 Text MergeOutputFolder(const Text& firstPath, bool saveInParentFolder) {
@@ -116,6 +121,7 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
         run.ShowFile(static_cast<int>(i), static_cast<int>(n), path);
         ++result.membersVisited;
 
+        const TextEncoding previousEncoding = lastEncoding;
         lastEncoding = EncodingUndetected;
         bool merged = false;
         if (SameFile(path, result.outputPath, outputIdentity)) {
@@ -123,7 +129,15 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
             // itself, and never deleted.
         } else if (form.IsChecked(U(names::HandleEncoding))) {
             DecodedText decoded = DecodeTextFile(path);
-            if (decoded.opened) {
+            if (decoded.opened && decoded.text.empty() && decoded.hadMark) {
+                // A mark alone contributes nothing: no text, no mark, no encoding.
+                lastEncoding = previousEncoding;
+                merged = !writeFailed;
+            } else if (decoded.opened && !decoded.exact) {
+                // Its raw bytes would pass for other characters: it is left out and kept.
+                lastEncoding = previousEncoding;
+                failures.Add(FailureKind::NotConverted, path);
+            } else if (decoded.opened) {
                 lastEncoding = decoded.encoding;
                 anyHadMark = anyHadMark || decoded.hadMark;
                 put(decoded.text);
@@ -173,6 +187,7 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
         }
     }
 
+    bool keepSources = false;
     bool notConvertible = false;
     if (collecting && !writeFailed) {
         const OutputRequest request = OutputRequestOf(form);
@@ -180,10 +195,22 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
         const bool reencode = decoded && lastEncoding > EncodingRaw;
         std::optional<Bytes> out;
         if (decoded && !request.Empty()) {
+            // An encoding or conversion that was asked for: exactly that, or no output.
             out = EncodeOutputText(collected, lastEncoding, anyHadMark, request);
             notConvertible = !out;
         } else {
-            out = reencode ? EncodeText(collected, lastEncoding, anyHadMark) : std::move(collected);
+            out = reencode ? EncodeTextExactly(collected, lastEncoding, anyHadMark) : collected;
+            if (decoded && !ReadsBackAs(out, collected)) {
+                // The last member's encoding cannot hold the text, or a mark or declaration
+                // in it would name another charset than its bytes: UTF-8 with its mark holds
+                // every character and the mark decides how it reads.
+                failures.Add(FailureKind::NotConverted, result.outputPath);
+                out = EncodeTextExactly(collected, EncodingUtf8, true);
+                if (!ReadsBackAs(out, collected)) {
+                    out = std::move(collected);
+                    keepSources = true;
+                }
+            }
         }
         if (notConvertible || (!out->empty() && !writer->Write(*out))) {
             writeFailed = true;
@@ -192,8 +219,10 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
     result.written = !writeFailed && writer->Commit();
     writer.reset();
     if (!result.written) {
-        failures.Add(notConvertible ? FailureKind::NotConvertible : FailureKind::NotWritten,
+        failures.Add(notConvertible ? FailureKind::NotConverted : FailureKind::NotWritten,
                      result.outputPath);
+    }
+    if (!result.written || keepSources) {
         keptWanted.insert(keptWanted.end(), toDelete.begin(), toDelete.end());
         toDelete.clear();
     }

@@ -23,7 +23,7 @@ FailureKind ToFailureKind(SplitFailureKind kind) {
         case SplitFailureKind::Write:
             return FailureKind::NotWritten;
         case SplitFailureKind::Convert:
-            return FailureKind::NotConvertible;
+            return FailureKind::NotConverted;
         case SplitFailureKind::Kept:
             break;
     }

@@ -1,7 +1,9 @@
 #include "qt_harness.h"
 
 #include <QKeyEvent>
+#include <QTest>
 #include <QWidget>
+#include <QWindow>
 #include <cstdlib>
 
 namespace qs::testing {
@@ -37,6 +39,13 @@ void TypeInto(QWidget* widget, const QString& text) {
         QApplication::sendEvent(widget, &press);
         QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(character));
         QApplication::sendEvent(widget, &release);
+    }
+}
+
+void TypeIntoWindow(QWidget* window, const QString& text) {
+    for (const QChar character : text) {
+        QTest::sendKeyEvent(QTest::Click, window->windowHandle(), Qt::Key_unknown,
+                            QString(character), Qt::NoModifier);
     }
 }
 
