@@ -187,7 +187,7 @@ const std::vector<JobOption> kOptions = {
      "在每个 TEXT 处分割（识别 \\n \\r \\t \\\\）",
      "split at every TEXT (\\n \\r \\t \\\\ understood)",
      [](JobSetup& s, const std::string& v) { return SetSplitSeparator(s, v); }},
-    {"--chapters", ValueKind::Optional, "REGEX", ForSplit, "mode",
+    {"--chapters", ValueKind::Optional, "[=REGEX]", ForSplit, "mode",
      "在章节标题处分割，标题留作每份的第一行（可给出标题的正则表达式）",
      "split at chapter headings, each kept as its piece's first line (REGEX: your own "
      "heading expression)",

@@ -53,7 +53,7 @@ EncodingFacts EncodingOf(std::string_view head) {
 
 ReportedFailure FromJob(FailureKind kind, const Text& path) {
     static const char* kKinds[] = {"unreadable", "folder-not-created", "not-written", "source-kept",
-                                   "not-convertible"};
+                                   "not-converted"};
     return {kKinds[static_cast<int>(kind)], Utf8(FailureList::Label(kind)), path};
 }
 ReportedFailure Missing(const Text& path) {

@@ -61,7 +61,7 @@ TEST_F(BookOptionsTest, ChaptersSplitAndMergeBackToTheSameBytes) {
     EXPECT_NE(dry.out.find("\t第8章 风起\n"), std::string::npos) << dry.out;
     EXPECT_FALSE(fs::exists(dir / "book"));
 
-    ASSERT_EQ(Program(dir, "split --chapters --name-from-text book.txt").status, 0);
+    ASSERT_EQ(Program(dir, "split --name-from-text --chapters book.txt").status, 0);
     EXPECT_TRUE(fs::exists(dir / "book" / "000 书名.txt"));
     EXPECT_TRUE(fs::exists(dir / "book" / "030 第30章 风起.txt"));
     fs::remove(dir / "book.txt");
