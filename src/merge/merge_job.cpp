@@ -1,6 +1,9 @@
 #include "merge/merge_job.h"
 
+#include <cstdint>
+#include <set>
 #include <string>
+#include <utility>
 
 #include "app/app.h"
 #include "app/main_window.h"
@@ -9,6 +12,7 @@
 #include "fs/paths.h"
 #include "merge/merge_core.h"
 #include "merge/merge_separator.h"
+#include "platform/native_names.h"
 #include "platform/services.h"
 
 namespace qs {
@@ -22,7 +26,7 @@ void ShowFailures(const FailureList& failures) {
     Text text = U("合并完毕，但以下 ") + std::to_string(failures.Count()) + U(" 项操作失败：");
     const auto& items = failures.Items();
     for (std::size_t i = 0; i < items.size() && i < kShown; ++i) {
-        text += "\r\n" + FailureList::Label(items[i].first) + items[i].second;
+        text += "\r\n" + FailureList::Label(items[i].first) + DisplayText(items[i].second);
     }
     if (items.size() > kShown) {
         text += "\r\n" + U("……");
@@ -62,10 +66,16 @@ namespace {
 struct FolderWalk {
     App& app;
     bool useObjectEnumeration;
+    // Folders already walked: a link back to one of them is not followed again.
+    std::set<std::pair<std::uint64_t, std::uint64_t>> walked = {};
 
     bool Stopped() const { return app.run.StopRequested; }
 
     void Merge(const Text& folder) {
+        if (const auto identity = Fs().FileIdentity(folder);
+            identity && !walked.insert(*identity).second) {
+            return;
+        }
         const MergeOptions options(app.MainForm());
         TextList files;
         Enumerate(useObjectEnumeration, folder, options.fileTypePattern(), files, false);

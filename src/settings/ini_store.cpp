@@ -106,6 +106,19 @@ bool SettingsStore::OpenFile(const Text& path, const Text& sideFolder) {
     return false;
 }
 
+bool SettingsStore::FileHoldsCopy() const {
+    const std::optional<Bytes> disk = m_file->ReadAll();
+    if (!disk) {
+        return false;
+    }
+    // After a failed write the file may differ from the copy from that offset on.
+    if (m_dirtyFrom) {
+        return std::string_view(*disk).substr(0, *m_dirtyFrom) ==
+               std::string_view(m_copy).substr(0, *m_dirtyFrom);
+    }
+    return *disk == m_copy;
+}
+
 SettingsStore::Found SettingsStore::Search(const Text& section, const Text& key,
                                            std::size_t from) const {
     Found found;
@@ -131,6 +144,10 @@ SettingsStore::Found SettingsStore::Search(const Text& section, const Text& key,
 }
 
 void SettingsStore::Edit(std::size_t offset, std::size_t count, std::string_view bytes) {
+    if (m_file && !FileHoldsCopy()) {
+        // Someone else changed the file: its bytes are not ours to overwrite.
+        m_file.reset();
+    }
     const std::size_t oldSize = m_copy.size();
     m_copy.replace(offset, count, bytes);
     if (!m_file) {

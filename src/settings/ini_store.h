@@ -10,8 +10,10 @@
 
 namespace qs {
 
-// The settings file: an INI text held whole in memory and kept open on disk. Every write
-// changes the copy and the same bytes of the file, so the file always equals the copy.
+// The settings file: an INI text held whole in memory and kept open (and locked) on disk.
+// Every write changes the copy and the same bytes of the file, so the file always equals the
+// copy. A store that cannot hold the file (another copy of the program does), or finds it
+// changed by someone else, changes only its copy from then on.
 // Byte arrays live in side files under <side folder>/inibin/.
 class SettingsStore {
 public:
@@ -55,6 +57,8 @@ private:
     void Carry(const Request& request);
     // Replaces count bytes at offset in the copy and in the file.
     void Edit(std::size_t offset, std::size_t count, std::string_view bytes);
+    // Whether the file still holds what this store last read or wrote.
+    bool FileHoldsCopy() const;
 
     Text m_path;
     Text m_sideFolder;

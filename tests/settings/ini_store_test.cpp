@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "platform/posix_file_system.h"
@@ -246,6 +247,37 @@ TEST_F(IniStoreTest, Gb18030FileReadsBackUnchanged) {
     EXPECT_EQ(store.ReadText(U("编辑框"), ""), U("中文"));
     store.WriteText(U("编辑框"), U("中文"));
     EXPECT_EQ(Disk(), content);
+}
+
+// Two copies of the program on one settings file: the first holds it, the second reads it
+// and changes only its memory; nobody writes over bytes it did not read or write itself.
+TEST_F(IniStoreTest, TwoCopiesOnOneFile) {
+    Seed("[S]\r\nA=1");
+    SettingsStore first;
+    Open(first);
+    SettingsStore second;
+    EXPECT_FALSE(second.OpenFile(m_path));
+    second.SetSection("S");
+    EXPECT_EQ(second.ReadText("A", ""), "1");
+    first.WriteText("A", "2");
+    second.WriteText("A", "3");
+    second.WriteText("B", "x");
+    EXPECT_EQ(second.ReadText("A", ""), "3");
+    second.Close();
+    EXPECT_EQ(Disk(), "[S]\r\nA=2");
+
+    // A change made behind the holder's back is kept: the holder stops writing.
+    std::ofstream(m_path, std::ios::binary | std::ios::in | std::ios::out) << "[S]\r\nA=edit";
+    first.WriteText("A", "4");
+    EXPECT_EQ(Disk(), "[S]\r\nA=edit");
+    EXPECT_EQ(first.ReadText("A", ""), "4");
+    first.Close();
+
+    // Once the first copy is gone the file can be held again.
+    SettingsStore third;
+    Open(third);
+    third.WriteText("A", "5");
+    EXPECT_EQ(Disk(), "[S]\r\nA=5");
 }
 
 }  // namespace
