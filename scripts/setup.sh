@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(
     cmake g++ make pkg-config
     libicu-dev
+    libopencc-dev libopencc-data
     qt6-base-dev libgl1-mesa-dev qt6-translations-l10n
     fonts-wqy-microhei
     googletest libgtest-dev libgmock-dev

@@ -18,6 +18,7 @@
 #include "merge/merge_job.h"
 #include "platform/random.h"
 #include "platform/services.h"
+#include "split/chapter_split.h"
 #include "split/split_job.h"
 #include "split/split_settings.h"
 
@@ -219,6 +220,9 @@ int RunSplit(const ParsedCommand& command) {
         StartSplitJob(s.m_app, Text(), files);
     }
     s.CollectFailures(JobKind::Split);
+    if (SplitOptions(form).Mode() == SplitMode::SplitByChapters) {
+        MakeHeadingTest(SplitOptions(form).ChapterExpression(), s.m_report.isHeading);
+    }
 
     // A manifest is written only for a split that went through: it vouches for its pieces.
     if (manifest && s.m_report.failures.empty() && !StopSignalled()) {

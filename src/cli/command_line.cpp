@@ -142,8 +142,22 @@ ParseOutcome ParseCommandLine(int argc, char** argv) {
         Localise(*sub);
     }
 
+    // An option whose value is optional takes it only as --flag=VALUE: a bare flag must not
+    // swallow the path after it.
+    std::vector<std::string> words(argv, argv + argc);
+    for (std::string& word : words) {
+        for (const JobOption& row : JobOptions()) {
+            if (row.value == ValueKind::Optional && word == row.flag) {
+                word += "=" + std::string(row.optionalDefault);
+            }
+        }
+    }
+    std::vector<char*> rewritten;
+    for (std::string& word : words) {
+        rewritten.push_back(word.data());
+    }
     try {
-        app.parse(argc, argv);
+        app.parse(argc, rewritten.data());
     } catch (const CLI::CallForHelp&) {
         outcome.out = (split->parsed()    ? split->help()
                        : merge->parsed()  ? merge->help()

@@ -6,7 +6,10 @@
 #include "app/control_model.h"
 #include "app/main_window.h"
 #include "cli/cli_texts.h"
+#include "encoding/output_text.h"
+#include "platform/chinese_converter.h"
 #include "platform/text.h"
+#include "split/chapter_split.h"
 
 // Rows of the option table leave out the fields they do not need.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
@@ -131,6 +134,35 @@ std::string SetSeed(JobSetup& s, const std::string& value) {
     return "";
 }
 
+std::string SetChapters(JobSetup& s, const std::string& value) {
+    Text expression;
+    if (!Internal(value, expression)) {
+        return Bad("--chapters", value, "含有无法表示的字符",
+                   "holds characters the program cannot represent");
+    }
+    HeadingTest test;
+    if (!MakeHeadingTest(expression, test)) {
+        return Bad("--chapters", value, "不是可用的正则表达式", "is not a usable expression");
+    }
+    Choose(s.form, names::ByString);
+    Check(s.form, names::ChapterSplit, true);
+    s.form.SetText(U(names::ChapterExpression), expression);
+    return "";
+}
+
+std::string SetChinese(JobSetup& s, const std::string& value) {
+    if (!ParseZhConversion(value)) {
+        return Bad("--zh", value, "应为 t2s、s2t、t2tw 或 s2tw", "must be t2s, s2t, t2tw or s2tw");
+    }
+    if (!Zh().Available()) {
+        return "--zh: " + Say("本程序构建时没有 OpenCC，无法进行繁简转换",
+                              "this program was built without OpenCC: no 繁简 conversion");
+    }
+    s.form.SetText(U(names::ChineseConversion), value);
+    Check(s.form, names::HandleEncoding, true);
+    return "";
+}
+
 const std::vector<JobOption> kOptions = {
     {"--parts", ValueKind::Required, "N", ForSplit, "mode", "按份数分割成 N 份（默认 100）",
      "split into N parts (the default, 100)",
@@ -155,6 +187,36 @@ const std::vector<JobOption> kOptions = {
      "在每个 TEXT 处分割（识别 \\n \\r \\t \\\\）",
      "split at every TEXT (\\n \\r \\t \\\\ understood)",
      [](JobSetup& s, const std::string& v) { return SetSplitSeparator(s, v); }},
+    {"--chapters", ValueKind::Optional, "[=REGEX]", ForSplit, "mode",
+     "在章节标题处分割，标题留作每份的第一行（可给出标题的正则表达式）",
+     "split at chapter headings, each kept as its piece's first line (REGEX: your own "
+     "heading expression)",
+     [](JobSetup& s, const std::string& v) { return SetChapters(s, v); }, ""},
+    {"--chapters-per-piece", ValueKind::Required, "N", ForSplit, "", "按章节分割时每份 N 章",
+     "with --chapters, N chapters to a piece",
+     [](JobSetup& s, const std::string& v) {
+         if (!IsInteger(v) || v[0] == '-' || v == "0") {
+             return Bad("--chapters-per-piece", v, "应为正整数", "must be a positive number");
+         }
+         s.form.SetText(U(names::ChaptersPerPiece), v);
+         return std::string();
+     }},
+    {"--to", ValueKind::Required, "utf-8|utf-8-mark|gb18030|gbk|big5|big5-hkscs|utf-16le|utf-16be",
+     ForSplit | ForMerge, "", "以此编码写出（文本模式；合并时解码每个文件）",
+     "write the outputs in this encoding (text modes; a merge decodes every file)",
+     [](JobSetup& s, const std::string& v) {
+         if (!ParseOutputEncoding(v)) {
+             return Bad("--to", v, "不是可用的编码", "is not an encoding this option knows");
+         }
+         s.form.SetText(U(names::OutputEncoding), v);
+         Check(s.form, names::HandleEncoding, true);
+         return std::string();
+     }},
+    {"--zh", ValueKind::Required, "t2s|s2t|t2tw|s2tw", ForSplit | ForMerge, "",
+     "繁简转换（OpenCC），写出前转换文本",
+     "convert between traditional and simplified "
+     "Chinese (OpenCC) before writing",
+     [](JobSetup& s, const std::string& v) { return SetChinese(s, v); }},
     {"--subfolder", ValueKind::None, "", ForSplit, "subfolder",
      "分割结果存入以原文件命名的子目录（默认）",
      "put the pieces in a sub-folder named after the source (the default)",

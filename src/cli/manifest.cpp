@@ -66,6 +66,11 @@ json ModeOf(const Form& form) {
             return {{"name", "chars"}, {"min", options.CharMin()}, {"max", options.CharMax()}};
         case SplitMode::SplitBySeparator:
             return {{"name", "separator"}, {"text", Utf8(options.Separator())}};
+        case SplitMode::SplitByChapters:
+            // Nothing is cut away between chapters: the pieces join as they are.
+            return {{"name", "chapters"},
+                    {"expression", Utf8(options.ChapterExpression())},
+                    {"perPiece", options.ChaptersPerPiece()}};
         case SplitMode::None:
             break;
     }

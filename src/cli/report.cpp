@@ -5,6 +5,7 @@
 
 #include "cli/cli_texts.h"
 #include "encoding/charset_converter.h"
+#include "split/chapter_heading.h"
 
 namespace qs::cli {
 
@@ -51,8 +52,8 @@ EncodingFacts EncodingOf(std::string_view head) {
 }
 
 ReportedFailure FromJob(FailureKind kind, const Text& path) {
-    static const char* kKinds[] = {"unreadable", "folder-not-created", "not-written",
-                                   "source-kept"};
+    static const char* kKinds[] = {"unreadable", "folder-not-created", "not-written", "source-kept",
+                                   "not-converted"};
     return {kKinds[static_cast<int>(kind)], Utf8(FailureList::Label(kind)), path};
 }
 ReportedFailure Missing(const Text& path) {
@@ -63,6 +64,14 @@ ReportedFailure Changed(const Text& path) {
 }
 ReportedFailure Exists(const Text& path) {
     return {"exists", "已存在，未覆盖：", path};
+}
+
+// The chapter heading a piece begins with (UTF-8), from its first bytes; empty for the
+// text before the first chapter.
+std::string HeadingOf(const Report& report, const RecordedOutput& o) {
+    const Text text = DecodeBytes(o.head).text;
+    const std::string_view line = std::string_view(text).substr(0, text.find_first_of("\r\n"));
+    return report.isHeading(line) ? Utf8(Text(HeadingTitle(line))) : std::string();
 }
 
 void PrintReport(const Report& report, const CommonOptions& common) {
@@ -81,6 +90,9 @@ void PrintReport(const Report& report, const CommonOptions& common) {
                                     {"bytes", o.bytes},
                                     {"encoding", e.name},
                                     {"mark", e.mark}});
+            if (report.isHeading) {
+                j["outputs"].back()["heading"] = HeadingOf(report, o);
+            }
         }
         j["deleted"] = nlohmann::json::array();
         for (const Text& d : report.deleted) {
@@ -107,8 +119,12 @@ void PrintReport(const Report& report, const CommonOptions& common) {
     }
     for (const RecordedOutput& o : report.outputs) {
         const EncodingFacts e = EncodingOf(o.head);
-        std::printf("%s\t%lld\t%s%s\n", Utf8(o.path).c_str(), static_cast<long long>(o.bytes),
+        std::printf("%s\t%lld\t%s%s", Utf8(o.path).c_str(), static_cast<long long>(o.bytes),
                     e.name.c_str(), e.mark ? "+BOM" : "");
+        if (report.isHeading) {
+            std::printf("\t%s", HeadingOf(report, o).c_str());
+        }
+        std::printf("\n");
     }
     for (const Text& d : report.deleted) {
         std::printf("%s%s\n", Say("删除：", "deleted: ").c_str(), Utf8(d).c_str());

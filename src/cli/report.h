@@ -9,6 +9,7 @@
 #include "cli/command_line.h"
 #include "cli/output_recorder.h"
 #include "encoding/text_decoder.h"
+#include "split/chapter_split.h"
 
 namespace qs::cli {
 
@@ -40,7 +41,8 @@ struct Report {
     std::vector<ReportedFailure> failures;
     std::optional<std::uint64_t> seed;
     bool stopped = false;
-    TextList checked;  // verify: manifests found intact
+    TextList checked;       // verify: manifests found intact
+    HeadingTest isHeading;  // split at chapters: each piece is listed with its heading
 };
 
 // Standard output gets the outputs (or the JSON object), standard error the failures.

@@ -47,6 +47,9 @@ std::unique_ptr<Form> BuildInputDialog() {
     form->Add(Make(RestoreButton, K::Button, BottomBar, 0, 5, 51, 24, "恢复"));
     form->Add(Make(ClearButton, K::Button, BottomBar, 54, 5, 51, 24, "清空"));
     form->Add(Make(DialogPasteButton, K::Button, BottomBar, 107, 5, 85, 24, "粘贴"));
+    Control& chapters =
+        form->Add(Make(ChapterSplit, K::CheckBox, BottomBar, 200, 7, 136, 20, "按章节标题分割"));
+    chapters.visible = false;
     form->Add(Make(OkButton, K::Button, {}, 351, 328, 64, 24, "确定")).defaultButton = true;
     form->Add(Make(CancelButton, K::Button, {}, 414, 328, 64, 24, "取消"));
     return form;
@@ -102,7 +105,8 @@ bool InputDialogIsOpen() {
     return g_open;
 }
 
-bool ShowInputDialog(const Text& initialText, const Text& title, const Text& prompt, Text& text) {
+bool ShowInputDialog(const Text& initialText, const Text& title, const Text& prompt, Text& text,
+                     bool* chapterSplit) {
     if (g_open) {
         return false;
     }
@@ -114,7 +118,15 @@ bool ShowInputDialog(const Text& initialText, const Text& title, const Text& pro
     std::unique_ptr<Form> owned = BuildInputDialog();
     Form& form = *owned;
     const Text& body = U(Body);
+    const Text& chapters = U(ChapterSplit);
+    const bool chaptersAtStart = chapterSplit != nullptr && *chapterSplit;
+    // While the split goes by chapter headings the separator is not used.
+    auto followChapters = [&] { form.SetDisabled(body, form.IsChecked(chapters)); };
+    form.On(chapters, ControlEvent::Clicked, followChapters);
     form.On(Text(), ControlEvent::Created, [&] {
+        form.SetVisible(chapters, chapterSplit != nullptr);
+        form.SetChecked(chapters, chaptersAtStart);
+        followChapters();
         form.SetText(U(Prompt), request.prompt);
         form.SetTitle(request.title);
         form.SetText(body, request.initialText);
@@ -131,7 +143,8 @@ bool ShowInputDialog(const Text& initialText, const Text& title, const Text& pro
     form.On(Text(), ControlEvent::Resized,
             [&] { LayoutInputDialog(form, request.prompt, request.margin); });
     form.SetCloseCheck([&] {
-        if (form.TextOf(body) == request.initialText) {
+        if (form.TextOf(body) == request.initialText &&
+            form.IsChecked(chapters) == chaptersAtStart) {
             return true;
         }
         return ShowNotice(U("内容已被改动，是否要放弃？"), ButtonsYesNo) == ResultYes;
@@ -149,6 +162,9 @@ bool ShowInputDialog(const Text& initialText, const Text& title, const Text& pro
     form.On(U(OkButton), ControlEvent::Clicked, [&] {
         result = form.TextOf(body);
         accepted = true;
+        if (chapterSplit != nullptr) {
+            *chapterSplit = form.IsChecked(chapters);
+        }
         form.Close();
     });
     form.On(U(CancelButton), ControlEvent::Clicked, [&] { form.Close(); });
@@ -166,12 +182,17 @@ bool ShowInputDialog(const Text& initialText, const Text& title, const Text& pro
 
 void EditSplitSeparator(Form& mainForm) {
     const Text& button = U(names::SeparatorButton);
+    const Text& chapterCheck = U(names::ChapterSplit);
     Text separator;
+    bool chapters = mainForm.Find(chapterCheck) != nullptr && mainForm.IsChecked(chapterCheck);
     if (ShowInputDialog(
             mainForm.Get(button).tag,
             U("请输入用于分割的字符串，这些字符串必然多次出现在目标文件中，这样才能以此为分割点"),
-            Text(), separator)) {
+            Text(), separator, mainForm.Find(chapterCheck) ? &chapters : nullptr)) {
         mainForm.SetTag(button, separator);
+        if (mainForm.Find(chapterCheck)) {
+            mainForm.SetChecked(chapterCheck, chapters);
+        }
     }
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/main_window.h"
+#include "app/output_options.h"
 #include "app/run_control.h"
 #include "encoding/charset_converter.h"
 #include "encoding/text_decoder.h"
@@ -187,23 +188,31 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
     }
 
     bool keepSources = false;
+    bool notConvertible = false;
     if (collecting && !writeFailed) {
-        const bool reencode =
-            form.IsChecked(U(names::HandleEncoding)) && lastEncoding > EncodingRaw;
-        std::optional<Bytes> out =
-            reencode ? EncodeTextExactly(collected, lastEncoding, anyHadMark) : collected;
-        if (form.IsChecked(U(names::HandleEncoding)) && !ReadsBackAs(out, collected)) {
-            // The last member's encoding cannot hold the text, or a mark or declaration in it
-            // would name another charset than its bytes: UTF-8 with its mark holds every
-            // character and the mark decides how it reads.
-            failures.Add(FailureKind::NotConverted, result.outputPath);
-            out = EncodeTextExactly(collected, EncodingUtf8, true);
-            if (!ReadsBackAs(out, collected)) {
-                out = std::move(collected);
-                keepSources = true;
+        const OutputRequest request = OutputRequestOf(form);
+        const bool decoded = form.IsChecked(U(names::HandleEncoding));
+        const bool reencode = decoded && lastEncoding > EncodingRaw;
+        std::optional<Bytes> out;
+        if (decoded && !request.Empty()) {
+            // An encoding or conversion that was asked for: exactly that, or no output.
+            out = EncodeOutputText(collected, lastEncoding, anyHadMark, request);
+            notConvertible = !out;
+        } else {
+            out = reencode ? EncodeTextExactly(collected, lastEncoding, anyHadMark) : collected;
+            if (decoded && !ReadsBackAs(out, collected)) {
+                // The last member's encoding cannot hold the text, or a mark or declaration
+                // in it would name another charset than its bytes: UTF-8 with its mark holds
+                // every character and the mark decides how it reads.
+                failures.Add(FailureKind::NotConverted, result.outputPath);
+                out = EncodeTextExactly(collected, EncodingUtf8, true);
+                if (!ReadsBackAs(out, collected)) {
+                    out = std::move(collected);
+                    keepSources = true;
+                }
             }
         }
-        if (!out->empty() && !writer->Write(*out)) {
+        if (notConvertible || (!out->empty() && !writer->Write(*out))) {
             writeFailed = true;
         }
     }
@@ -213,7 +222,8 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
     result.written = !writeFailed && (!durable || writer->Sync()) && writer->Commit();
     writer.reset();
     if (!result.written) {
-        failures.Add(FailureKind::NotWritten, result.outputPath);
+        failures.Add(notConvertible ? FailureKind::NotConverted : FailureKind::NotWritten,
+                     result.outputPath);
     }
     const Text folder = run.outputFolder.empty() ? Text(1, kPathSeparator) : run.outputFolder;
     if (!result.written || keepSources || (durable && !Fs().SyncToDisk(folder))) {

@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "app/control_model.h"
+#include "app/output_options.h"
 #include "encoding/charset_converter.h"
 #include "encoding/text_decoder.h"
 #include "fs/paths.h"
@@ -135,7 +136,24 @@ bool NamePiece(SplitContext& ctx, AtomicWriter& out, const Text& source, const T
                Text& path) {
     using Result = AtomicWriter::NameResult;
     const Text dotExt = DotExtension(source);
-    if (ctx.Options().RandomRename()) {
+    if (!ctx.state.pieceName.empty()) {
+        // A name the mode chose (a chapter heading) is never replaced either.
+        const Text name = FitPieceName(ctx.state.pieceName, "", dotExt);
+        if (!name.empty()) {
+            const Text candidatePath = ctx.outputFolder + name + dotExt;
+            if (ctx.state.sourcePaths.count(candidatePath) == 0) {
+                const Result result = out.CommitNew(candidatePath);
+                if (result != Result::Taken) {
+                    path = candidatePath;
+                    return result == Result::Named;
+                }
+            }
+            const Result result = CommitVariant(ctx, out, name, Text(), dotExt, path);
+            if (result != Result::Taken) {
+                return result == Result::Named;
+            }
+        }
+    } else if (ctx.Options().RandomRename()) {
         Text last;
         for (int attempt = 1; attempt <= 10; ++attempt) {
             const std::int32_t minimum = attempt <= 3 ? 15 : (attempt <= 6 ? 10 : 5);
@@ -263,9 +281,23 @@ Text FitPieceName(const Text& stem, const Text& suffix, const Text& dotExtension
 
 bool WritePieceBytes(SplitContext& ctx, const Text& source, std::string_view piece) {
     const TextEncoding encoding = ctx.state.sourceEncoding;
-    const bool encoded = encoding >= EncodingUtf8 && encoding <= EncodingBig5Hkscs;
+    const OutputRequest request = OutputRequestOf(ctx.form);
+    const bool requested = encoding != EncodingUndetected && !request.Empty();
+    const bool encoded = requested || (encoding >= EncodingUtf8 && encoding <= EncodingBig5Hkscs);
     Bytes converted;
-    if (encoded) {
+    if (requested) {
+        std::optional<Bytes> bytes =
+            EncodeOutputText(piece, encoding, ctx.state.sourceHadMark, request);
+        if (!bytes) {
+            // Never written with substitutes: the piece is missing and reported as such.
+            ++ctx.state.piecesMade;
+            ++ctx.state.piecesFailed;
+            ctx.state.failures.push_back({SplitFailureKind::Convert, NumberedPath(ctx, source)});
+            ShowPiece(ctx);
+            return false;
+        }
+        converted = std::move(*bytes);
+    } else if (encoded) {
         converted = EncodeText(piece, encoding, ctx.state.sourceHadMark);
     }
     const std::string_view bytes = encoded ? std::string_view(converted) : piece;

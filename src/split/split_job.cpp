@@ -23,6 +23,8 @@ FailureKind ToFailureKind(SplitFailureKind kind) {
             return FailureKind::FolderNotCreated;
         case SplitFailureKind::Write:
             return FailureKind::NotWritten;
+        case SplitFailureKind::Convert:
+            return FailureKind::NotConverted;
         case SplitFailureKind::Kept:
             break;
     }

@@ -13,6 +13,7 @@
 #include "platform/characters.h"
 #include "platform/random.h"
 #include "platform/services.h"
+#include "split/chapter_split.h"
 #include "split/piece_writer.h"
 
 namespace qs {
@@ -318,6 +319,8 @@ ModeResult RunSplitMode(SplitContext& ctx, SplitMode mode, const Text& path) {
             return SplitByCharCount(ctx, path);
         case SplitMode::SplitBySeparator:
             return SplitAtSeparator(ctx, path);
+        case SplitMode::SplitByChapters:
+            return SplitAtChapters(ctx, path);
         case SplitMode::None:
             break;
     }

@@ -48,6 +48,15 @@ const Text& CharMaxEdit() {
 const Text& SeparatorButton() {
     return U("按钮输入字符串");
 }
+const Text& ChapterCheck() {
+    return U("选择框按章节标题分割");
+}
+const Text& ChapterExpressionEdit() {
+    return U("编辑框章节标题");
+}
+const Text& ChaptersPerPieceEdit() {
+    return U("编辑框每份章数");
+}
 const Text& IgnoreBlankLinesCheck() {
     return U("选择框忽略空行");
 }
@@ -148,7 +157,7 @@ SplitMode SplitOptions::Mode() const {
     if (CheckedOf(CharsRadio()))
         return SplitMode::SplitByChars;
     if (CheckedOf(SeparatorRadio()))
-        return SplitMode::SplitBySeparator;
+        return CheckedOf(ChapterCheck()) ? SplitMode::SplitByChapters : SplitMode::SplitBySeparator;
     return SplitMode::None;
 }
 
@@ -196,6 +205,20 @@ std::int32_t SplitOptions::CharMax() const {
 Text SplitOptions::Separator() const {
     const Control* c = m_form.Find(split_controls::SeparatorButton());
     return c ? c->tag : Text();
+}
+
+bool SplitOptions::ChapterHeadings() const {
+    return CheckedOf(split_controls::ChapterCheck());
+}
+
+Text SplitOptions::ChapterExpression() const {
+    const Control* c = m_form.Find(split_controls::ChapterExpressionEdit());
+    return c ? c->text : Text();
+}
+
+std::int32_t SplitOptions::ChaptersPerPiece() const {
+    const std::int32_t n = IntOf(split_controls::ChaptersPerPieceEdit());
+    return n < 1 ? 1 : n;
 }
 
 bool SplitOptions::IgnoreBlankLines() const {

@@ -21,7 +21,8 @@ enum class SplitMode {
     SplitByBytes,
     SplitByLines,
     SplitByChars,
-    SplitBySeparator
+    SplitBySeparator,
+    SplitByChapters  // 按字符串 with 按章节标题分割 ticked
 };
 
 // The leading integer of an edit text (blanks, an optional sign, digits); 0 when there is
@@ -47,6 +48,11 @@ public:
     std::int32_t CharMin() const;
     std::int32_t CharMax() const;
     Text Separator() const;
+    bool ChapterHeadings() const;
+    // The custom heading expression (ICU, searched in each line); empty: the built-in rule.
+    Text ChapterExpression() const;
+    // Chapters that go into one piece; at least 1.
+    std::int32_t ChaptersPerPiece() const;
     bool IgnoreBlankLines() const;
     bool RandomRename() const;
     bool SubfolderPerSource() const;
@@ -60,7 +66,7 @@ private:
     const Form& m_form;
 };
 
-enum class SplitFailureKind { Read, Folder, Write, Kept };
+enum class SplitFailureKind { Read, Folder, Write, Kept, Convert };
 
 struct SplitFailure {
     SplitFailureKind kind;
@@ -75,6 +81,9 @@ struct SplitState {
     bool sourceHadMark = false;  // pieces carry a byte-order mark only when their source did
     std::int32_t pieceNumber = 0;
     Bytes pieceBytes;
+    // The name the mode chose for the current piece (chapters with 随机改名); empty: the
+    // writer names it.
+    Text pieceName;
 
     // Bookkeeping of the current source, for the decision to delete it.
     std::int64_t piecesMade = 0;
@@ -130,6 +139,9 @@ const Text& LineMaxEdit();
 const Text& CharMinEdit();
 const Text& CharMaxEdit();
 const Text& SeparatorButton();
+const Text& ChapterCheck();
+const Text& ChapterExpressionEdit();
+const Text& ChaptersPerPieceEdit();
 const Text& IgnoreBlankLinesCheck();
 const Text& RandomRenameCheck();
 const Text& SubfolderCheck();

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "dialog/input_dialog.h"
+#include "settings/control_state.h"
+#include "split/split_settings.h"
 #include "support/headless_app.h"
 
 namespace qs {
@@ -195,6 +197,38 @@ TEST(InputDialogTest, EstimatePromptHeight) {
         SCOPED_TRACE(row.label);
         EXPECT_EQ(EstimatePromptHeight(row.prompt, row.width), row.expected);
     }
+}
+
+TEST(InputDialogTest, ChapterCheckBoxIsKeptWithTheSettings) {
+    HeadlessApp h;
+    const Text& check = U(names::ChapterSplit);
+    h.ui.QueueModal([&](Form& d) {
+        EXPECT_TRUE(d.Get(check).visible);
+        EXPECT_EQ(d.Get(check).parent, U(names::BottomBar));
+        EXPECT_FALSE(d.IsChecked(check));
+        d.Click(check);
+        EXPECT_TRUE(d.Get(U(names::Body)).disabled);
+        d.Click(U(names::OkButton));
+    });
+    EditSeparator(h);
+    EXPECT_TRUE(h.form().IsChecked(check));
+    EXPECT_EQ(SplitOptions(h.form()).Mode(), SplitMode::SplitByChapters);
+
+    SettingsStore store;
+    ASSERT_TRUE(store.OpenFile(h.temp.File("s.ini"), h.temp.Path()));
+    SaveControlStates(store, h.form(), U("主界面"), {});
+    h.form().SetChecked(check, false);
+    RestoreControlStates(store, h.form(), U("主界面"), {});
+    EXPECT_TRUE(h.form().IsChecked(check));
+
+    // Unticked and cancelled: nothing changes.
+    h.ui.QueueModal([&](Form& d) {
+        EXPECT_TRUE(d.IsChecked(check));
+        d.Click(check);
+        d.Click(U(names::CancelButton));
+    });
+    h.Click(names::SeparatorButton);
+    EXPECT_TRUE(h.form().IsChecked(check));
 }
 
 }  // namespace

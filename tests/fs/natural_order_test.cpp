@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 
 #include "platform/text.h"
 
@@ -42,6 +43,68 @@ TEST(NaturalLessTest, SortsAListTotally) {
               [](const Text& x, const Text& y) { return NaturalLess(x, y); });
     const std::vector<Text> expected = {"", "A", "a", "b1", "B2", "b02", "b2", "b10"};
     EXPECT_EQ(names, expected);
+}
+
+// n (1..9999) in Chinese numerals as books write them: 十一, 一百零一, 一千零一十.
+std::string Chinese(int n, bool formal) {
+    static const char* const plain[] = {"零", "一", "二", "三", "四", "五", "六", "七", "八", "九"};
+    static const char* const upper[] = {"零", "壹", "贰", "叁", "肆", "伍", "陆", "柒", "捌", "玖"};
+    static const char* const units[] = {"千", "百", "十", ""};
+    static const char* const upperUnits[] = {"仟", "佰", "拾", ""};
+    const int place[] = {n / 1000, n / 100 % 10, n / 10 % 10, n % 10};
+    std::string out;
+    bool zero = false;
+    for (int k = 0; k < 4; ++k) {
+        if (place[k] == 0) {
+            zero = !out.empty();
+            continue;
+        }
+        if (zero) {
+            out += "零";
+            zero = false;
+        }
+        if (!(k == 2 && place[k] == 1 && out.empty())) {
+            out += (formal ? upper : plain)[place[k]];
+        }
+        out += (formal ? upperUnits : units)[k];
+    }
+    return out;
+}
+
+TEST(NaturalLessTest, ChaptersInEveryStyleSortByNumber) {
+    std::vector<std::pair<int, Text>> chapters;
+    for (int n = 1; n <= 1001; ++n) {
+        std::string number;
+        switch (n % 4) {
+            case 0:
+                number = std::to_string(n);
+                break;
+            case 1:
+                number = Chinese(n, false);
+                break;
+            case 2:
+                number = Chinese(n, true);
+                break;
+            default:
+                for (const char c : std::to_string(n)) {
+                    number += "０";
+                    number.back() = static_cast<char>(number.back() + (c - '0'));
+                }
+        }
+        chapters.emplace_back(n, U("第" + number + "章 风起"));
+    }
+    std::shuffle(chapters.begin(), chapters.end(), std::mt19937(14));
+    std::sort(chapters.begin(), chapters.end(),
+              [](const auto& x, const auto& y) { return NaturalLess(x.second, y.second); });
+    for (int n = 1; n <= 1001; ++n) {
+        ASSERT_EQ(chapters[static_cast<std::size_t>(n - 1)].first, n)
+            << ToUtf8Lossy(chapters[static_cast<std::size_t>(n - 1)].second);
+    }
+    EXPECT_TRUE(NaturalLess(U("第两章"), U("第三章")));
+    EXPECT_TRUE(NaturalLess(U("二〇二三年"), U("二〇二四年")));
+    // Equal numbers: the rest of the name decides.
+    EXPECT_TRUE(NaturalLess(U("第二章a"), U("第2章b")));
+    EXPECT_TRUE(NaturalLess(U("第2章a"), U("第２章b")));
 }
 
 }  // namespace

@@ -1,0 +1,182 @@
+#include "split/chapter_split.h"
+
+#include <memory>
+#include <string>
+
+#include "app/control_model.h"
+#include "app/run_control.h"
+#include "encoding/text_decoder.h"
+#include "pattern/regex_facade.h"
+#include "platform/services.h"
+#include "split/chapter_heading.h"
+#include "split/piece_writer.h"
+
+namespace qs {
+namespace {
+
+constexpr std::size_t kLinesPerPump = 1 << 14;
+
+bool IsBlank(std::string_view line) {
+    return HeadingTitle(line).empty();
+}
+
+struct Line {
+    std::size_t start;
+    std::string_view text;  // without its line break
+};
+
+// The line at pos: up to CR LF, LF or a lone CR. Line breaks are never trail bytes of the
+// internal code page, so a byte search is safe. next receives the start of the next line.
+Line LineAt(std::string_view text, std::size_t pos, std::size_t& next) {
+    std::size_t end = text.find_first_of("\r\n", pos);
+    if (end == std::string_view::npos) {
+        next = text.size();
+        return {pos, text.substr(pos)};
+    }
+    next = end + ((text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ? 2 : 1);
+    return {pos, text.substr(pos, end - pos)};
+}
+
+std::size_t Digits(std::size_t n) {
+    return std::to_string(n).size();
+}
+
+Text PaddedNumber(std::size_t n, std::size_t width) {
+    const std::string digits = std::to_string(n);
+    return Text(width > digits.size() ? width - digits.size() : 0, '0') + digits;
+}
+
+// The first line with something in it, for naming the text before the first chapter.
+Text FirstLineTitle(std::string_view text) {
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t next = 0;
+        const Line line = LineAt(text, pos, next);
+        if (!IsBlank(line.text)) {
+            return Text(HeadingTitle(line.text));
+        }
+        pos = next;
+    }
+    return Text();
+}
+
+ModeResult Refuse(const Text& message) {
+    MessageRequest request;
+    request.text = message;
+    request.title = U("信息：");
+    request.buttons = ButtonsOk;
+    Ui().ShowMessage(request);
+    return ModeResult::ValidationFailed;
+}
+
+}  // namespace
+
+std::vector<ChapterPiece> FindChapterPieces(std::string_view text, const HeadingTest& isHeading,
+                                            std::int32_t perPiece,
+                                            const std::function<void()>& pump) {
+    std::vector<ChapterPiece> pieces;
+    bool anyHeading = false;
+    bool textBeforeFirst = false;
+    bool textSinceHeading = false;  // a non-blank line after the last heading
+    std::int32_t chaptersInPiece = 0;
+    std::size_t pos = 0;
+    std::size_t lines = 0;
+    while (pos < text.size()) {
+        std::size_t next = 0;
+        const Line line = LineAt(text, pos, next);
+        pos = next;
+        if (pump && ++lines % kLinesPerPump == 0) {
+            pump();
+        }
+        if (!isHeading(line.text)) {
+            if (!IsBlank(line.text)) {
+                textSinceHeading = true;
+                textBeforeFirst = textBeforeFirst || !anyHeading;
+            }
+            continue;
+        }
+        const Text heading(HeadingTitle(line.text));
+        if (!anyHeading) {
+            if (textBeforeFirst) {
+                pieces.push_back({0, 0, Text()});
+            }
+            // Blank lines before the first heading go with the first chapter.
+            pieces.push_back({textBeforeFirst ? line.start : 0, 0, heading});
+            chaptersInPiece = 1;
+        } else if (textSinceHeading) {
+            if (chaptersInPiece >= perPiece) {
+                pieces.push_back({line.start, 0, heading});
+                chaptersInPiece = 0;
+            }
+            ++chaptersInPiece;
+        }
+        anyHeading = true;
+        textSinceHeading = false;
+    }
+    if (pieces.empty() && !text.empty()) {
+        pieces.push_back({0, 0, Text()});
+    }
+    for (std::size_t k = 0; k < pieces.size(); ++k) {
+        pieces[k].end = k + 1 < pieces.size() ? pieces[k + 1].start : text.size();
+    }
+    return pieces;
+}
+
+bool MakeHeadingTest(const Text& expression, HeadingTest& test) {
+    if (expression.empty()) {
+        test = [](std::string_view line) { return IsChapterHeading(line); };
+        return true;
+    }
+    auto regex = std::make_shared<RegexObject>();
+    if (!regex->Compile(expression, false, true, false)) {
+        return false;
+    }
+    test = [regex](std::string_view line) { return regex->Execute(Text(line)) > 0; };
+    return true;
+}
+
+ModeResult SplitAtChapters(SplitContext& ctx, const Text& path) {
+    const SplitOptions options = ctx.Options();
+    HeadingTest isHeading;
+    if (!MakeHeadingTest(options.ChapterExpression(), isHeading)) {
+        return Refuse(U("章节标题表达式无法使用：") + options.ChapterExpression());
+    }
+    DecodedText decoded = DecodeTextFile(path);
+    ctx.state.sourceEncoding = decoded.encoding;
+    ctx.state.sourceHadMark = decoded.hadMark;
+    if (!decoded.opened) {
+        ctx.state.sourceUnreadable = true;
+        ctx.state.failures.push_back({SplitFailureKind::Read, path});
+        return ModeResult::Done;
+    }
+    const std::string_view text = decoded.text;
+    const std::vector<ChapterPiece> pieces =
+        FindChapterPieces(text, isHeading, options.ChaptersPerPiece(), ProcessPendingEvents);
+    // Names count the chapters from 1 and the text before the first one as 0.
+    const bool hasPreface = !pieces.empty() && pieces.front().heading.empty();
+    const std::size_t width = std::max<std::size_t>(3, Digits(pieces.size()));
+    ctx.state.pieceNumber = 0;
+    for (std::size_t k = 0; k < pieces.size(); ++k) {
+        ProcessPendingEvents();
+        if (ctx.stopRequested) {
+            break;
+        }
+        const ChapterPiece& piece = pieces[k];
+        ++ctx.state.pieceNumber;
+        ctx.state.pieceBytes.assign(text.substr(piece.start, piece.end - piece.start));
+        if (ctx.Options().RandomRename()) {
+            const Text title =
+                piece.heading.empty() ? FirstLineTitle(ctx.state.pieceBytes) : piece.heading;
+            ctx.state.pieceName = PaddedNumber(hasPreface ? k : k + 1, width);
+            if (!title.empty()) {
+                ctx.state.pieceName += " " + SanitizeFileName(title);
+            }
+        }
+        WritePiece(ctx, path);
+        ctx.state.pieceName.clear();
+    }
+    ctx.state.pieceBytes.clear();
+    return ModeResult::Done;
+}
+
+}  // namespace qs

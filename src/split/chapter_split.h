@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string_view>
+#include <vector>
+
+#include "platform/text.h"
+#include "split/split_modes.h"
+
+namespace qs {
+
+// One piece of a book cut at its chapter headings: bytes [start, end) of the text, and the
+// heading line it begins with (empty for the text before the first heading).
+struct ChapterPiece {
+    std::size_t start = 0;
+    std::size_t end = 0;
+    Text heading;
+};
+
+using HeadingTest = std::function<bool(std::string_view line)>;
+
+// Cuts a text at the lines that isHeading accepts. Every piece but the first begins with a
+// heading; the text before the first heading is a piece of its own unless it is only blank
+// lines (then it goes with the first chapter); a heading followed by nothing but blank
+// lines up to the next one (a volume title before its first chapter) keeps that next one
+// in its piece; perPiece chapters go into one piece. The pieces cover the text exactly,
+// in order. pump (when given) is called now and then during the scan.
+std::vector<ChapterPiece> FindChapterPieces(std::string_view text, const HeadingTest& isHeading,
+                                            std::int32_t perPiece,
+                                            const std::function<void()>& pump = {});
+
+// The heading test of the split options: the built-in recogniser, or the custom expression
+// (searched in each line) when one is set. False when the expression does not compile.
+bool MakeHeadingTest(const Text& expression, HeadingTest& test);
+
+// The chapter mode: pieces start at chapter headings (the heading stays their first line).
+// Numbered as the other modes; with 随机改名 named "001 第一章 风起", the number
+// zero-padded so that the names list in book order (000 for the text before the first
+// chapter, named after its first line).
+ModeResult SplitAtChapters(SplitContext& ctx, const Text& path);
+
+}  // namespace qs

@@ -1,0 +1,120 @@
+// Book options of the command line (chapters, output encoding, 繁简), run as a program.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/chinese_converter.h"
+#include "platform/services.h"
+#include "support/temp_folder.h"
+
+namespace qs {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+struct Outcome {
+    int status;
+    std::string out, err;
+};
+
+// args are shell words, already quoted where needed.
+Outcome Program(const fs::path& dir, const std::string& args) {
+    const std::string command =
+        "cd '" + dir.string() + "' && LANG=C.UTF-8 " QS_PROGRAM " " + args + " >../out 2>../err";
+    const int status = std::system(command.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(dir.parent_path() / "out"),
+            Slurp(dir.parent_path() / "err")};
+}
+
+std::string Book(int chapters) {
+    std::string book = "书名\r\n\r\n";
+    for (int n = 1; n <= chapters; ++n) {
+        book += "第" + std::to_string(n) + "章 风起\r\n　　第一次见面，他就笑了。\r\n\r\n";
+    }
+    return book;
+}
+
+class BookOptionsTest : public ::testing::Test {
+protected:
+    BookOptionsTest() : dir(fs::path(temp.Path()) / "w") { fs::create_directories(dir); }
+    void Put(const std::string& name, const std::string& bytes) {
+        std::ofstream(dir / name, std::ios::binary) << bytes;
+    }
+    TempFolder temp;
+    fs::path dir;
+};
+
+TEST_F(BookOptionsTest, ChaptersSplitAndMergeBackToTheSameBytes) {
+    const std::string book = Book(30);
+    Put("book.txt", book);
+    const Outcome dry = Program(dir, "split --chapters --chapters-per-piece 7 --dry-run book.txt");
+    ASSERT_EQ(dry.status, 0) << dry.err;
+    EXPECT_NE(dry.out.find("book_2.txt\t"), std::string::npos);
+    EXPECT_NE(dry.out.find("\t第8章 风起\n"), std::string::npos) << dry.out;
+    EXPECT_FALSE(fs::exists(dir / "book"));
+
+    ASSERT_EQ(Program(dir, "split --name-from-text --chapters book.txt").status, 0);
+    EXPECT_TRUE(fs::exists(dir / "book" / "000 书名.txt"));
+    EXPECT_TRUE(fs::exists(dir / "book" / "030 第30章 风起.txt"));
+    fs::remove(dir / "book.txt");
+    const Outcome merged = Program(dir, "merge book");
+    ASSERT_EQ(merged.status, 0) << merged.err;
+    EXPECT_EQ(Slurp(dir / "000 书名等31个文件.txt"), book);
+    EXPECT_EQ(Program(dir, "split '--chapters=([' x.txt").status, 2);
+}
+
+TEST_F(BookOptionsTest, OutputEncodingIsExactOrTheOutputIsMissing) {
+    Put("a.txt", "第1章 中文\r\n甲\r\n第2章 笑😀\r\n乙\r\n");
+    struct Row {
+        const char* name;
+        const char* mark;
+        bool second;  // the piece with the emoji is written
+    } rows[] = {
+        {"utf-8", "", true},
+        {"utf-8-mark", "\xEF\xBB\xBF", true},
+        {"gb18030", "", true},
+        {"gbk", "", false},
+        {"big5", "", false},
+        {"big5-hkscs", "", false},
+        {"utf-16le", "\xFF\xFE", true},
+        {"utf-16be", "\xFE\xFF", true},
+    };
+    for (const Row& row : rows) {
+        fs::remove_all(dir / "a");
+        const Outcome run = Program(dir, std::string("split --chapters --to ") + row.name + " a.txt");
+        EXPECT_EQ(run.status, row.second ? 0 : 1) << row.name << run.err;
+        const std::string first = Slurp(dir / "a" / "a_1.txt");
+        EXPECT_EQ(first.substr(0, std::string(row.mark).size()), row.mark) << row.name;
+        EXPECT_EQ(fs::exists(dir / "a" / "a_2.txt"), row.second) << row.name;
+        if (!row.second) {
+            EXPECT_NE(run.err.find("无法转换编码："), std::string::npos) << row.name;
+            EXPECT_EQ(first.find('?'), std::string::npos);
+        }
+    }
+    EXPECT_EQ(Program(dir, "merge --to latin1 a").status, 2);
+}
+
+TEST_F(BookOptionsTest, ChineseConversionBothWays) {
+    if (!Zh().Available()) {
+        EXPECT_EQ(Program(dir, "merge --zh s2t .").status, 2);
+        GTEST_SKIP() << "built without OpenCC";
+    }
+    fs::create_directories(dir / "s");
+    std::ofstream(dir / "s" / "1.txt", std::ios::binary) << "汉字简体，头发。";
+    ASSERT_EQ(Program(dir, "merge --zh s2t --in-folder s").status, 0);
+    EXPECT_EQ(Slurp(dir / "s" / "1等1个文件.txt"), "漢字簡體，頭髮。");
+    Put("t.txt", "漢字簡體");
+    ASSERT_EQ(Program(dir, "split --chapters --zh t2s --no-subfolder t.txt").status, 0);
+    EXPECT_EQ(Slurp(dir / "t_1.txt"), "汉字简体");
+}
+
+}  // namespace
+}  // namespace qs
