@@ -10,5 +10,8 @@ std::int32_t RandomInRange(std::int32_t a, std::int32_t b);
 // Seeds the generator from the clock plus an offset that changes on every call, so two
 // seedings within one millisecond still differ.
 void ReseedRandom();
+// From now on every seeding derives from this value instead of the clock, so a run can be
+// repeated draw for draw.
+void FixRandomSeed(std::uint32_t seed);
 
 }  // namespace qs
