@@ -9,6 +9,7 @@ packages=(
     fonts-wqy-microhei
     googletest libgtest-dev libgmock-dev
     libbenchmark-dev
+    libcli11-dev nlohmann-json3-dev libssl-dev
     clang libclang-rt-14-dev
 )
 if [[ "${QS_SETUP_EXTRA:-}" != "" ]]; then

@@ -45,6 +45,11 @@ bool SameFile(const Text& path, const Text& outputPath,
     return outputIdentity && Fs().FileIdentity(path) == outputIdentity;
 }
 
+// Whether the output reads back as exactly the merged text.
+bool ReadsBackAs(const std::optional<Bytes>& out, const Text& text) {
+    return out && DecodeBytes(*out).text == text;
+}
+
 }  // namespace
 
 Text MergeOutputFolder(const Text& firstPath, bool saveInParentFolder) {
@@ -77,7 +82,9 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
     FailureList& failures = run.Failures(JobKind::Merge);
     run.BeginFileLoop(static_cast<int>(n));
 
-    run.outputFolder = MergeOutputFolder(paths.front(), form.IsChecked(U(names::ParentSave)));
+    run.outputFolder = run.outputRoot.empty()
+                           ? MergeOutputFolder(paths.front(), form.IsChecked(U(names::ParentSave)))
+                           : run.outputRoot;
     result.outputPath = run.outputFolder + kPathSeparator + MergeOutputName(paths.front(), n);
     const auto outputIdentity = Fs().FileIdentity(result.outputPath);
 
@@ -113,6 +120,7 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
         run.ShowFile(static_cast<int>(i), static_cast<int>(n), path);
         ++result.membersVisited;
 
+        const TextEncoding previousEncoding = lastEncoding;
         lastEncoding = EncodingUndetected;
         bool merged = false;
         if (SameFile(path, result.outputPath, outputIdentity)) {
@@ -120,7 +128,15 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
             // itself, and never deleted.
         } else if (form.IsChecked(U(names::HandleEncoding))) {
             DecodedText decoded = DecodeTextFile(path);
-            if (decoded.opened) {
+            if (decoded.opened && decoded.text.empty() && decoded.hadMark) {
+                // A mark alone contributes nothing: no text, no mark, no encoding.
+                lastEncoding = previousEncoding;
+                merged = !writeFailed;
+            } else if (decoded.opened && !decoded.exact) {
+                // Its raw bytes would pass for other characters: it is left out and kept.
+                lastEncoding = previousEncoding;
+                failures.Add(FailureKind::NotConverted, path);
+            } else if (decoded.opened) {
                 lastEncoding = decoded.encoding;
                 anyHadMark = anyHadMark || decoded.hadMark;
                 put(decoded.text);
@@ -170,12 +186,24 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
         }
     }
 
+    bool keepSources = false;
     if (collecting && !writeFailed) {
         const bool reencode =
             form.IsChecked(U(names::HandleEncoding)) && lastEncoding > EncodingRaw;
-        const Bytes out =
-            reencode ? EncodeText(collected, lastEncoding, anyHadMark) : std::move(collected);
-        if (!out.empty() && !writer->Write(out)) {
+        std::optional<Bytes> out =
+            reencode ? EncodeTextExactly(collected, lastEncoding, anyHadMark) : collected;
+        if (form.IsChecked(U(names::HandleEncoding)) && !ReadsBackAs(out, collected)) {
+            // The last member's encoding cannot hold the text, or a mark or declaration in it
+            // would name another charset than its bytes: UTF-8 with its mark holds every
+            // character and the mark decides how it reads.
+            failures.Add(FailureKind::NotConverted, result.outputPath);
+            out = EncodeTextExactly(collected, EncodingUtf8, true);
+            if (!ReadsBackAs(out, collected)) {
+                out = std::move(collected);
+                keepSources = true;
+            }
+        }
+        if (!out->empty() && !writer->Write(*out)) {
             writeFailed = true;
         }
     }
@@ -183,6 +211,8 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
     writer.reset();
     if (!result.written) {
         failures.Add(FailureKind::NotWritten, result.outputPath);
+    }
+    if (!result.written || keepSources) {
         keptWanted.insert(keptWanted.end(), toDelete.begin(), toDelete.end());
         toDelete.clear();
     }

@@ -13,24 +13,32 @@ std::mt19937& Generator() {
 }
 
 std::atomic<bool> g_fixed{false};
-std::atomic<std::uint32_t> g_fixedSeed{0};
+std::atomic<std::uint64_t> g_fixedSeed{0};
 std::atomic<std::uint32_t> g_offset{0};
 
 }  // namespace
 
-void FixRandomSeed(std::uint32_t seed) {
+void FixRandomSeed(std::uint64_t seed) {
     g_fixedSeed = seed;
     g_offset = 0;
     g_fixed = true;
-    Generator().seed(seed);
+    std::seed_seq start{static_cast<std::uint32_t>(seed), static_cast<std::uint32_t>(seed >> 32)};
+    Generator().seed(start);
 }
 
 void ReseedRandom() {
     std::atomic<std::uint32_t>& offset = g_offset;
-    const auto ticks = g_fixed ? std::int64_t{g_fixedSeed.load()}
-                               : std::chrono::duration_cast<std::chrono::milliseconds>(
-                                     std::chrono::steady_clock::now().time_since_epoch())
-                                     .count();
+    if (g_fixed) {
+        const std::uint64_t seed = g_fixedSeed;
+        offset += 0x9E3779B9u;
+        std::seed_seq fixed{static_cast<std::uint32_t>(seed), static_cast<std::uint32_t>(seed >> 32),
+                            offset.load()};
+        Generator().seed(fixed);
+        return;
+    }
+    const auto ticks = std::chrono::duration_cast<std::chrono::milliseconds>(
+                           std::chrono::steady_clock::now().time_since_epoch())
+                           .count();
     // The offset makes two seedings within the same millisecond differ.
     offset += 0x9E3779B9u;
     std::seed_seq seed{static_cast<std::uint32_t>(ticks), static_cast<std::uint32_t>(ticks >> 32),
