@@ -59,10 +59,11 @@ void Configure(Form& form, const std::string& caseName) {
         check(names::ByBytes);
         set(names::ByteSize, "1");
         form.SetSelectedIndex(U(names::ByteUnit), 2);
-    } else if (caseName == "bytes-3194") {
+    } else if (caseName == "bytes-3194" || caseName == "bytes-3194-delete") {
         check(names::ByBytes);
         set(names::ByteSize, "3.12");
         form.SetSelectedIndex(U(names::ByteUnit), 1);
+        form.SetChecked(U(names::SplitDelete), caseName == "bytes-3194-delete");
     } else if (caseName == "lines-7") {
         check(names::ByLines);
         set(names::LineMin, "7");

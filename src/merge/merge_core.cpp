@@ -207,12 +207,16 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
             writeFailed = true;
         }
     }
-    result.written = !writeFailed && writer->Commit();
+    // Members go only when the output and its folder entry are on the disk; without
+    // deletion nothing is forced.
+    const bool durable = !toDelete.empty();
+    result.written = !writeFailed && (!durable || writer->Sync()) && writer->Commit();
     writer.reset();
     if (!result.written) {
         failures.Add(FailureKind::NotWritten, result.outputPath);
     }
-    if (!result.written || keepSources) {
+    const Text folder = run.outputFolder.empty() ? Text(1, kPathSeparator) : run.outputFolder;
+    if (!result.written || keepSources || (durable && !Fs().SyncToDisk(folder))) {
         keptWanted.insert(keptWanted.end(), toDelete.begin(), toDelete.end());
         toDelete.clear();
     }

@@ -35,4 +35,21 @@ AtomicWriter::CopyResult AtomicWriter::CopyFrom(ReadHandle& source, std::int64_t
     }
 }
 
+AtomicWriter::CopyResult AtomicWriter::CopyRange(ReadHandle& source, std::int64_t start,
+                                                 std::int64_t length) {
+    if (!source.Seek(start)) {
+        return CopyResult::ReadFailed;
+    }
+    return length == 0 ? CopyResult::Copied : CopyFrom(source, length);
+}
+
+std::optional<std::int64_t> FileSystem::FileSize(const Text& path) {
+    std::unique_ptr<ReadHandle> handle = OpenRead(path);
+    if (!handle || Kind(path) != PathKind::File) {
+        return std::nullopt;
+    }
+    const std::int64_t length = handle->Length();
+    return length >= 0 ? std::optional<std::int64_t>(length) : std::nullopt;
+}
+
 }  // namespace qs

@@ -34,6 +34,7 @@ public:
 class AtomicWriter {
 public:
     enum class CopyResult { Copied, ReadFailed, WriteFailed };
+    enum class NameResult { Named, Taken, Failed };
 
     virtual ~AtomicWriter() = default;
     virtual bool Write(std::string_view bytes) = 0;
@@ -43,8 +44,17 @@ public:
     // (when given) receives the number of bytes appended, also after a failure.
     virtual CopyResult CopyFrom(ReadHandle& source, std::int64_t limit = -1,
                                 std::int64_t* copied = nullptr);
+    // Appends exactly length bytes of the source from position start, wherever the source
+    // stands; its position afterwards is unspecified.
+    virtual CopyResult CopyRange(ReadHandle& source, std::int64_t start, std::int64_t length);
+    // Forces what was written so far onto the disk, so that the name given afterwards never
+    // stands for bytes that a power cut could still take away.
+    virtual bool Sync() = 0;
     // Flushes, closes and renames into place; false when any step (or an earlier Write) failed.
     virtual bool Commit() = 0;
+    // Gives the file the name path (in the folder of the target) only when nothing has that
+    // name yet: Taken leaves the writer as it was, for another name or for Commit.
+    virtual NameResult CommitNew(const Text& path) = 0;
 };
 
 // A file kept open for reading and writing in place (the settings file).
@@ -78,6 +88,12 @@ public:
     // temporary file is left behind.
     virtual bool WriteWholeFile(const Text& path, std::string_view bytes) = 0;
     virtual std::unique_ptr<AtomicWriter> CreateAtomic(const Text& path) = 0;
+    // Forces a file, or the entries of a folder (names given, removed or renamed in it),
+    // onto the disk. One that cannot promise this says false, and nothing is deleted on its
+    // word.
+    virtual bool SyncToDisk(const Text& /*path*/) { return false; }
+    // The size of the regular file behind a path; nullopt for anything else.
+    virtual std::optional<std::int64_t> FileSize(const Text& path);
 
     // Opens (creating when missing, never truncating) a file for in-place editing.
     virtual std::unique_ptr<ReadWriteFile> OpenReadWrite(const Text& path) = 0;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <string>
 
 #include "platform/services.h"
@@ -102,6 +103,102 @@ public:
         return !m_failed;
     }
     CopyResult CopyFrom(ReadHandle& source, std::int64_t limit, std::int64_t* copied) override {
+        return Copy(source, nullptr, limit, copied);
+    }
+    CopyResult CopyRange(ReadHandle& source, std::int64_t start, std::int64_t length) override {
+        if (dynamic_cast<PosixReadHandle*>(&source) == nullptr) {
+            return AtomicWriter::CopyRange(source, start, length);
+        }
+        // The offset goes to the kernel with the copy: no seek.
+        auto offset = static_cast<off_t>(start);
+        return Copy(source, &offset, length, nullptr);
+    }
+    bool Sync() override {
+        if (m_failed || m_fd < 0) {
+            return false;
+        }
+        if (::fsync(m_fd) != 0) {
+            m_failed = true;
+        }
+        return !m_failed;
+    }
+    bool Commit() override {
+        if (m_fd < 0 || m_failed) {
+            return false;
+        }
+        // A free name costs one call; only a file that is there already is looked at.
+        switch (CommitNewNative(m_target)) {
+            case NameResult::Named:
+                return true;
+            case NameResult::Failed:
+                return false;
+            case NameResult::Taken:
+                break;
+        }
+        struct stat st {};
+        if (::stat(m_target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+            ::fchmod(m_fd, st.st_mode & 07777);  // a replaced file keeps its permissions
+        }
+        if (m_temporary.empty() && !LinkUnnamedToTemporary()) {
+            return false;
+        }
+        if (!CloseFile()) {
+            return false;
+        }
+        if (::rename(m_temporary.c_str(), m_target.c_str()) != 0) {
+            return false;
+        }
+        m_committed = true;
+        return true;
+    }
+    NameResult CommitNew(const Text& path) override {
+        std::string native;
+        if (m_fd < 0 || m_failed || !NativePath(path, native)) {
+            return NameResult::Failed;
+        }
+        return CommitNewNative(native);
+    }
+
+private:
+    // The failing link is the existence test: nothing is looked up before.
+    NameResult CommitNewNative(const std::string& name) {
+        const bool named = m_temporary.empty() ? LinkUnnamed(name) : RenameTemporary(name);
+        if (!named) {
+            return errno == EEXIST ? NameResult::Taken : NameResult::Failed;
+        }
+        m_temporary.clear();
+        if (!CloseFile()) {
+            ::unlink(name.c_str());
+            return NameResult::Failed;
+        }
+        m_committed = true;
+        return NameResult::Named;
+    }
+    // A named temporary file moves to a free name only. File systems without the
+    // no-replace rename get a link; those without links (FAT sticks) a look, then a rename.
+    bool RenameTemporary(const std::string& name) {
+        const char* from = m_temporary.c_str();
+        if (::renameat2(AT_FDCWD, from, AT_FDCWD, name.c_str(), RENAME_NOREPLACE) == 0) {
+            return true;
+        }
+        if (errno != EINVAL && errno != ENOSYS) {
+            return false;
+        }
+        if (::link(from, name.c_str()) == 0) {
+            ::unlink(from);
+            return true;
+        }
+        if (errno != EPERM && errno != EOPNOTSUPP) {
+            return false;
+        }
+        struct stat st {};
+        if (::lstat(name.c_str(), &st) == 0) {
+            errno = EEXIST;
+            return false;
+        }
+        return ::rename(from, name.c_str()) == 0;
+    }
+    CopyResult Copy(ReadHandle& source, off_t* offset, std::int64_t limit, std::int64_t* copied) {
         std::int64_t inKernel = 0;
         if (copied != nullptr) {
             *copied = 0;
@@ -111,8 +208,8 @@ public:
         }
         if (auto* posix = dynamic_cast<PosixReadHandle*>(&source)) {
             // In the kernel, without passing the bytes through our memory. Any failure
-            // hands the rest (the source position has moved on by what was copied) to the
-            // buffered copy, which tells a read error from a write error.
+            // hands the rest to the buffered copy, which tells a read error from a write
+            // error.
             for (;;) {
                 if (limit == 0) {
                     return CopyResult::Copied;
@@ -121,7 +218,7 @@ public:
                     limit < 0 ? std::size_t{1} << 30
                               : static_cast<std::size_t>(std::min<std::int64_t>(limit, 1 << 30));
                 const ssize_t n =
-                    ::copy_file_range(posix->Descriptor(), nullptr, m_fd, nullptr, want, 0);
+                    ::copy_file_range(posix->Descriptor(), offset, m_fd, nullptr, want, 0);
                 if (n == 0) {
                     return limit < 0 ? CopyResult::Copied : CopyResult::ReadFailed;
                 }
@@ -140,6 +237,9 @@ public:
                 }
             }
         }
+        if (offset != nullptr && !source.Seek(*offset)) {
+            return CopyResult::ReadFailed;
+        }
         std::int64_t buffered = 0;
         const CopyResult result = AtomicWriter::CopyFrom(source, limit, &buffered);
         if (copied != nullptr) {
@@ -150,51 +250,15 @@ public:
         }
         return result;
     }
-    bool Commit() override {
-        if (m_fd < 0 || m_failed) {
-            return false;
-        }
-        struct stat st {};
-        mode_t mode = CreationMode();
-        const bool replacing = ::stat(m_target.c_str(), &st) == 0;
-        if (replacing && S_ISREG(st.st_mode)) {
-            mode = st.st_mode & 07777;  // a replaced file keeps its permissions
-        }
-        ::fchmod(m_fd, mode);
-        if (m_temporary.empty()) {
-            // An unnamed file: a new target gets its name in one step; a replaced one
-            // goes through a temporary name and a rename like any other.
-            if (!replacing && LinkUnnamed(m_target)) {
-                if (!CloseFile()) {
-                    ::unlink(m_target.c_str());
-                    return false;
-                }
-                m_committed = true;
-                return true;
-            }
-            if (!LinkUnnamedToTemporary()) {
-                return false;
-            }
-        }
-        if (!CloseFile()) {
-            return false;
-        }
-        if (::rename(m_temporary.c_str(), m_target.c_str()) != 0) {
-            return false;
-        }
-        m_committed = true;
-        return true;
-    }
-
-private:
     bool CloseFile() {
         const int closed = ::close(m_fd);
         m_fd = -1;
         return closed == 0;
     }
     bool LinkUnnamed(const std::string& name) {
-        const std::string self = "/proc/self/fd/" + std::to_string(m_fd);
-        return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+        char self[32];
+        std::snprintf(self, sizeof self, "/proc/self/fd/%d", m_fd);
+        return ::linkat(AT_FDCWD, self, AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
     }
     bool LinkUnnamedToTemporary() {
         const std::size_t slash = m_target.rfind('/');
@@ -373,19 +437,17 @@ std::unique_ptr<AtomicWriter> PosixFileSystem::CreateAtomic(const Text& path) {
     if (!NativePath(path, native)) {
         return nullptr;
     }
-    struct stat st {};
-    if (::stat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-        return nullptr;  // never replace a folder by a file
-    }
     const std::size_t slash = native.rfind('/');
     const std::string folder =
         slash == std::string::npos ? std::string() : native.substr(0, slash + 1);
     // An unnamed file costs the folder no entry until it is complete; that matters when
-    // tens of thousands of pieces go into one folder. Naming it needs /proc.
+    // tens of thousands of pieces go into one folder. Naming it needs /proc. The mode
+    // given here is the one it keeps (the umask applies); a target that is a folder is
+    // refused when the file is named.
     static const bool unnamedFiles = ::access("/proc/self/fd", X_OK) == 0;
     if (unnamedFiles) {
-        const int fd = ::open(folder.empty() ? "." : folder.c_str(),
-                              O_TMPFILE | O_WRONLY | O_CLOEXEC, CreationMode());
+        const int fd =
+            ::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
         if (fd >= 0) {
             return std::make_unique<PosixAtomicWriter>(std::move(native), std::string(), fd);
         }
@@ -395,7 +457,30 @@ std::unique_ptr<AtomicWriter> PosixFileSystem::CreateAtomic(const Text& path) {
     if (fd < 0) {
         return nullptr;
     }
+    ::fchmod(fd, CreationMode());
     return std::make_unique<PosixAtomicWriter>(std::move(native), std::move(temporary), fd);
+}
+
+bool PosixFileSystem::SyncToDisk(const Text& path) {
+    std::string native;
+    if (!NativePath(path, native)) {
+        return false;
+    }
+    const int fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    const bool synced = ::fsync(fd) == 0;
+    return ::close(fd) == 0 && synced;
+}
+
+std::optional<std::int64_t> PosixFileSystem::FileSize(const Text& path) {
+    std::string native;
+    struct stat st {};
+    if (!NativePath(path, native) || ::stat(native.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return std::nullopt;
+    }
+    return static_cast<std::int64_t>(st.st_size);
 }
 
 std::unique_ptr<ReadWriteFile> PosixFileSystem::OpenReadWrite(const Text& path) {

@@ -15,6 +15,8 @@ public:
     std::unique_ptr<ReadHandle> OpenRead(const Text& path) override;
     bool WriteWholeFile(const Text& path, std::string_view bytes) override;
     std::unique_ptr<AtomicWriter> CreateAtomic(const Text& path) override;
+    bool SyncToDisk(const Text& path) override;
+    std::optional<std::int64_t> FileSize(const Text& path) override;
     std::unique_ptr<ReadWriteFile> OpenReadWrite(const Text& path) override;
     std::optional<std::vector<DirEntry>> List(const Text& folder) override;
     std::optional<std::pair<std::uint64_t, std::uint64_t>> FileIdentity(const Text& path) override;

@@ -1,6 +1,7 @@
 #include "split/piece_writer.h"
 
 #include <array>
+#include <chrono>
 
 #include "app/control_model.h"
 #include "encoding/charset_converter.h"
@@ -50,22 +51,29 @@ Text TrimSpaces(const Text& s) {
     return first < lastEnd ? s.substr(first, lastEnd - first) : Text();
 }
 
-// A name built from base + " (k)" that nothing occupies yet; empty when none is found.
-Text FreeVariant(SplitContext& ctx, const Text& base, const Text& dotExt) {
-    for (int k = 2; k <= kMaxVariants; ++k) {
-        const Text name = FitPieceName(base, " (" + std::to_string(k) + ")", dotExt);
-        if (name.empty()) {
-            return Text();
-        }
-        const Text path = ctx.outputFolder + name + dotExt;
-        if (!Fs().Exists(path) && !IsSourceOfJob(ctx, path)) {
-            return name;
-        }
-    }
-    return Text();
+// A file that no piece may replace: a source of the job (also one under another name) or a
+// piece it wrote.
+bool IsTakenByTheJob(SplitContext& ctx, const Text& path) {
+    return ctx.state.piecesWritten.count(path) != 0 || IsSourceOfJob(ctx, path);
 }
 
+std::int64_t NowNs() {
+    using namespace std::chrono;
+    return duration_cast<nanoseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+// The status line changes no faster than the eye can follow: a line per piece would cost
+// more than writing a small piece.
+constexpr std::int64_t kShowIntervalNs = 40'000'000;
+
 void ShowPiece(SplitContext& ctx) {
+    const std::int64_t now = NowNs();
+    if (now - ctx.state.pieceShownAtNs < kShowIntervalNs) {
+        ctx.state.pieceShowPending = true;
+        return;
+    }
+    ctx.state.pieceShownAtNs = now;
+    ctx.state.pieceShowPending = false;
     Form& form = ctx.form;
     if (form.Find(split_controls::StatusLabel())) {
         form.SetText(split_controls::StatusLabel(),
@@ -82,18 +90,103 @@ void CountPiece(SplitContext& ctx, bool written, const Text& path) {
     ShowPiece(ctx);
 }
 
-Text NumberedPath(SplitContext& ctx, const Text& source, const Text& dotExt) {
+Text NumberedName(SplitContext& ctx, const Text& source, const Text& dotExt) {
     const Text suffix = "_" + std::to_string(ctx.state.pieceNumber);
     Text name = FitPieceName(PathBaseName(source), suffix, dotExt);
-    if (name.empty()) {
-        name = suffix.substr(1);
+    return name.empty() ? suffix.substr(1) : name;
+}
+
+// The writer of a piece is made for this path: Commit replaces only there.
+Text NumberedPath(SplitContext& ctx, const Text& source) {
+    const Text dotExt = DotExtension(source);
+    return ctx.outputFolder + NumberedName(ctx, source, dotExt) + dotExt;
+}
+
+// Names the finished file stem + suffix + " (k)" + extension (the stem cut to fit) with the
+// first k from 2 on whose name is free. The search for a name goes on where it last ended,
+// so that a title that repeats in every piece costs no more than one that does not.
+AtomicWriter::NameResult CommitVariant(SplitContext& ctx, AtomicWriter& out, const Text& stem,
+                                       const Text& suffix, const Text& dotExt, Text& path) {
+    int& k = ctx.state.nextVariant.try_emplace(stem + suffix, 2).first->second;
+    for (; k <= kMaxVariants; ++k) {
+        const Text name = FitPieceName(stem, suffix + " (" + std::to_string(k) + ")", dotExt);
+        if (name.empty()) {
+            break;
+        }
+        const Text candidate = ctx.outputFolder + name + dotExt;
+        if (ctx.state.sourcePaths.count(candidate) != 0) {
+            continue;
+        }
+        const AtomicWriter::NameResult result = out.CommitNew(candidate);
+        if (result != AtomicWriter::NameResult::Taken) {
+            path = candidate;
+            ++k;
+            return result;
+        }
     }
-    Text path = ctx.outputFolder + name + dotExt;
-    if (IsSourceOfJob(ctx, path)) {
-        const Text variant = FreeVariant(ctx, name, dotExt);
-        path = ctx.outputFolder + (variant.empty() ? name + "_" : variant) + dotExt;
+    return AtomicWriter::NameResult::Taken;
+}
+
+// Gives the finished piece its name. A free name is taken by the failing link itself;
+// a numbered name held by an older file replaces it, unless that file is a source of the
+// job or one of its pieces, which are never replaced: the " (k)" rule gives another name.
+bool NamePiece(SplitContext& ctx, AtomicWriter& out, const Text& source, const Text& text,
+               Text& path) {
+    using Result = AtomicWriter::NameResult;
+    const Text dotExt = DotExtension(source);
+    if (ctx.Options().RandomRename()) {
+        Text last;
+        for (int attempt = 1; attempt <= 10; ++attempt) {
+            const std::int32_t minimum = attempt <= 3 ? 15 : (attempt <= 6 ? 10 : 5);
+            const Text candidate = FitPieceName(
+                SanitizeFileName(TrimSpaces(PickTitleSentence(text, minimum))), "", dotExt);
+            if (candidate.empty()) {
+                continue;
+            }
+            last = candidate;
+            const Text candidatePath = ctx.outputFolder + candidate + dotExt;
+            if (ctx.state.sourcePaths.count(candidatePath) != 0) {
+                continue;
+            }
+            const Result result = out.CommitNew(candidatePath);
+            if (result != Result::Taken) {
+                path = candidatePath;
+                return result == Result::Named;
+            }
+        }
+        if (!last.empty()) {
+            const Result result = CommitVariant(ctx, out, last, Text(), dotExt, path);
+            if (result != Result::Taken) {
+                return result == Result::Named;
+            }
+        }
     }
-    return path;
+    const Text name = NumberedName(ctx, source, dotExt);
+    path = ctx.outputFolder + name + dotExt;
+    // Even a source already split and deleted keeps its name from the pieces. A source
+    // reached under another name is there, so its name is taken.
+    if (ctx.state.sourcePaths.count(path) == 0) {
+        switch (out.CommitNew(path)) {
+            case Result::Named:
+                return true;
+            case Result::Failed:
+                return false;
+            case Result::Taken:
+                break;
+        }
+        if (!IsTakenByTheJob(ctx, path)) {
+            return out.Commit();
+        }
+    }
+    const Text number = "_" + std::to_string(ctx.state.pieceNumber);
+    return CommitVariant(ctx, out, PathBaseName(source), number, dotExt, path) == Result::Named;
+}
+
+// Records a piece that was named: no later piece replaces it, and the source is deleted
+// only while it is there as written.
+void NotePiece(SplitContext& ctx, const Text& path, std::int64_t size, bool onDisk) {
+    ctx.state.piecesWritten.insert(path);
+    ctx.state.sourcePieces.push_back({path, size, onDisk});
 }
 
 }  // namespace
@@ -167,60 +260,47 @@ Text FitPieceName(const Text& stem, const Text& suffix, const Text& dotExtension
     return stem.substr(0, i) + suffix;
 }
 
-Text PiecePath(SplitContext& ctx, const Text& source) {
-    const Text dotExt = DotExtension(source);
-    if (ctx.Options().RandomRename()) {
-        const Text text = ctx.state.sourceEncoding == EncodingUndetected
-                              ? DecodeBytes(ctx.state.pieceBytes).text
-                              : ctx.state.pieceBytes;
-        Text last;
-        for (int attempt = 1; attempt <= 10; ++attempt) {
-            const std::int32_t minimum = attempt <= 3 ? 15 : (attempt <= 6 ? 10 : 5);
-            const Text candidate = FitPieceName(
-                SanitizeFileName(TrimSpaces(PickTitleSentence(text, minimum))), "", dotExt);
-            if (candidate.empty()) {
-                continue;
-            }
-            last = candidate;
-            const Text path = ctx.outputFolder + candidate + dotExt;
-            if (!Fs().Exists(path) && !IsSourceOfJob(ctx, path)) {
-                return path;
-            }
-        }
-        if (!last.empty()) {
-            const Text variant = FreeVariant(ctx, last, dotExt);
-            if (!variant.empty()) {
-                return ctx.outputFolder + variant + dotExt;
-            }
-        }
-    }
-    return NumberedPath(ctx, source, dotExt);
-}
-
-bool WritePiece(SplitContext& ctx, const Text& source) {
-    const Text path = PiecePath(ctx, source);
+bool WritePieceBytes(SplitContext& ctx, const Text& source, std::string_view piece) {
     const TextEncoding encoding = ctx.state.sourceEncoding;
-    bool written;
-    if (encoding >= EncodingUtf8 && encoding <= EncodingBig5Hkscs) {
-        written = WriteTextFileEncoded(path, ctx.state.pieceBytes, encoding, nullptr,
-                                       ctx.state.sourceHadMark);
-    } else {
-        written = Fs().WriteWholeFile(path, ctx.state.pieceBytes);
+    const bool encoded = encoding >= EncodingUtf8 && encoding <= EncodingBig5Hkscs;
+    Bytes converted;
+    if (encoded) {
+        converted = EncodeText(piece, encoding, ctx.state.sourceHadMark);
+    }
+    const std::string_view bytes = encoded ? std::string_view(converted) : piece;
+    // The text a random name is taken from: byte modes decode the piece, text modes hold
+    // it as text already.
+    Text text;
+    if (ctx.Options().RandomRename()) {
+        text = encoding == EncodingUndetected ? DecodeBytes(piece).text : Text(piece);
+    }
+    Text path = NumberedPath(ctx, source);
+    std::unique_ptr<AtomicWriter> out = Fs().CreateAtomic(path);
+    const bool durable = ctx.Options().DeleteSource();
+    const bool written = out && (bytes.empty() || out->Write(bytes)) && (!durable || out->Sync()) &&
+                         NamePiece(ctx, *out, source, text, path);
+    out.reset();
+    if (written) {
+        NotePiece(ctx, path, static_cast<std::int64_t>(bytes.size()), durable);
     }
     CountPiece(ctx, written, path);
     return written;
 }
 
+bool WritePiece(SplitContext& ctx, const Text& source) {
+    return WritePieceBytes(ctx, source, ctx.state.pieceBytes);
+}
+
 CopyResult CopyPiece(SplitContext& ctx, const Text& source, ReadHandle& in, std::int64_t start,
                      std::int64_t length) {
-    const Text path = NumberedPath(ctx, source, DotExtension(source));
+    Text path = NumberedPath(ctx, source);
     CopyResult result = CopyResult::Written;
     std::unique_ptr<AtomicWriter> out = Fs().CreateAtomic(path);
-    if (!out || !in.Seek(start)) {
-        result = out ? CopyResult::ReadFailed : CopyResult::WriteFailed;
+    if (!out) {
+        result = CopyResult::WriteFailed;
     }
     if (result == CopyResult::Written && length > 0) {
-        switch (out->CopyFrom(in, length)) {
+        switch (out->CopyRange(in, start, length)) {
             case AtomicWriter::CopyResult::Copied:
                 break;
             case AtomicWriter::CopyResult::ReadFailed:
@@ -231,7 +311,9 @@ CopyResult CopyPiece(SplitContext& ctx, const Text& source, ReadHandle& in, std:
                 break;
         }
     }
-    if (result == CopyResult::Written && !out->Commit()) {
+    const bool durable = ctx.Options().DeleteSource();
+    if (result == CopyResult::Written &&
+        !((!durable || out->Sync()) && NamePiece(ctx, *out, source, Text(), path))) {
         result = CopyResult::WriteFailed;
     }
     // An abandoned writer removes its temporary file and leaves the target alone.
@@ -242,8 +324,38 @@ CopyResult CopyPiece(SplitContext& ctx, const Text& source, ReadHandle& in, std:
         ctx.state.sourceUnreadable = true;
         return result;
     }
+    if (result == CopyResult::Written) {
+        NotePiece(ctx, path, length, durable);
+    }
     CountPiece(ctx, result == CopyResult::Written, path);
     return result;
+}
+
+void ShowLastPiece(SplitContext& ctx) {
+    if (ctx.state.pieceShowPending) {
+        ctx.state.pieceShownAtNs = 0;
+        ShowPiece(ctx);
+    }
+}
+
+bool PiecesOfSourceAreSafe(SplitContext& ctx) {
+    for (const SplitState::WrittenPiece& piece : ctx.state.sourcePieces) {
+        if (Fs().FileSize(piece.path) != piece.size ||
+            (!piece.onDisk && !Fs().SyncToDisk(piece.path))) {
+            return false;
+        }
+    }
+    // The names: once for the folder of the pieces, and for its parent when the folder
+    // itself may be new.
+    if (!ctx.state.sourcePieces.empty() && !Fs().SyncToDisk(ctx.outputFolder)) {
+        return false;
+    }
+    if (ctx.Options().SubfolderPerSource()) {
+        const Text folder = ctx.outputFolder.substr(0, ctx.outputFolder.size() - 1);
+        const Text parent = PathDirectory(folder);
+        return parent.empty() || Fs().SyncToDisk(parent);
+    }
+    return true;
 }
 
 }  // namespace qs

@@ -18,14 +18,14 @@ Text SanitizeFileName(const Text& name);
 // Empty when no stem character fits or the text has no UTF-8 form.
 Text FitPieceName(const Text& stem, const Text& suffix, const Text& dotExtension);
 
-// The path of the current piece (state.pieceNumber, state.pieceBytes) of source in the
-// current output folder: numbered, or named after a sentence of its text. Never the path
-// of a source of the running job.
-Text PiecePath(SplitContext& ctx, const Text& source);
-
-// Names and writes the current piece (state.pieceBytes) in the source's encoding, shows it
-// in the status label and counts it. False when it could not be written.
+// Names and writes the current piece (state.pieceBytes) in the source's encoding: numbered,
+// or named after a sentence of its text. A piece never replaces a source of the running job
+// or another of its pieces; such a name gives way to the " (k)" rule. Shows it in the status
+// label (at a pace the eye can follow) and counts it. False when it could not be written.
 bool WritePiece(SplitContext& ctx, const Text& source);
+// The same for a piece held elsewhere (text of the internal code page, or raw bytes in the
+// byte modes).
+bool WritePieceBytes(SplitContext& ctx, const Text& source, std::string_view piece);
 
 enum class CopyResult { Written, WriteFailed, ReadFailed };
 
@@ -34,5 +34,12 @@ enum class CopyResult { Written, WriteFailed, ReadFailed };
 // does.
 CopyResult CopyPiece(SplitContext& ctx, const Text& source, ReadHandle& in, std::int64_t start,
                      std::int64_t length);
+
+// Shows the status line of the last piece when the pace held it back.
+void ShowLastPiece(SplitContext& ctx);
+
+// Whether every piece made from the current source is still there with the bytes written,
+// on the disk together with the folder entries that name it. Only then may the source go.
+bool PiecesOfSourceAreSafe(SplitContext& ctx);
 
 }  // namespace qs

@@ -7,6 +7,7 @@
 #include "fs/paths.h"
 #include "platform/characters.h"
 #include "platform/services.h"
+#include "split/piece_writer.h"
 #include "split/split_modes.h"
 
 namespace qs {
@@ -56,6 +57,9 @@ TextList ChooseFilesInDialog() {
 }  // namespace
 
 void SplitFiles(RunControl& run, const TextList& paths) {
+    if (paths.empty()) {
+        return;  // nothing to split touches nothing, not even the progress bar
+    }
     Form& form = run.MainForm();
     SplitContext ctx{form, run.StopRequested, run.StatusText, run.outputFolder, {}};
     for (const Text& p : paths) {
@@ -86,14 +90,19 @@ void SplitFiles(RunControl& run, const TextList& paths) {
         ctx.state.piecesMade = 0;
         ctx.state.piecesFailed = 0;
         ctx.state.sourceUnreadable = false;
-        if (RunSplitMode(ctx, mode, p) == ModeResult::ValidationFailed) {
+        ctx.state.sourcePieces.clear();
+        const ModeResult result = RunSplitMode(ctx, mode, p);
+        ShowLastPiece(ctx);
+        if (result == ModeResult::ValidationFailed) {
             break;
         }
 
         if (ctx.Options().DeleteSource()) {
-            // The only copy of the content goes only when every piece of it is safely written.
+            // The only copy of the content goes only when every piece of it is safely written,
+            // still there and on the disk.
             const bool complete = !ctx.stopRequested && !ctx.state.sourceUnreadable &&
-                                  ctx.state.piecesMade > 0 && ctx.state.piecesFailed == 0;
+                                  ctx.state.piecesMade > 0 && ctx.state.piecesFailed == 0 &&
+                                  PiecesOfSourceAreSafe(ctx);
             const auto id = Fs().FileIdentity(p);
             if (complete && Fs().DeleteFile(p)) {
                 if (id) {

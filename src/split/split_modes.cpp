@@ -1,5 +1,6 @@
 #include "split/split_modes.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -42,7 +43,7 @@ void NoteUnreadable(SplitContext& ctx, const Text& path) {
     ctx.state.failures.push_back({SplitFailureKind::Read, path});
 }
 
-// Reads a whole byte range of the source into the piece buffer (for naming after its text).
+// Reads a whole byte range of the source into the buffer.
 bool ReadRange(ReadHandle& in, std::int64_t start, std::int64_t length, Bytes& out) {
     out.resize(static_cast<std::size_t>(length));
     if (!in.Seek(start)) {
@@ -60,19 +61,32 @@ bool ReadRange(ReadHandle& in, std::int64_t start, std::int64_t length, Bytes& o
 }
 
 // Writes count pieces of the open source: every piece size bytes, the last one the rest.
+// Small pieces are cut from a block read once for many of them; a piece named after its
+// text is read whole; every other piece is copied inside the kernel.
 void WriteByteRanges(SplitContext& ctx, const Text& path, ReadHandle& in, std::int64_t length,
                      std::int64_t count, std::int64_t size) {
+    constexpr std::int64_t kSmallPiece = 64 << 10;
+    constexpr std::int64_t kBlock = 1 << 20;
+    Bytes block;
+    std::int64_t blockStart = 0;
     std::int64_t position = 0;
     for (std::int64_t k = 1; k <= count; ++k) {
         const std::int64_t chunk = k == count ? length - position : size;
         ctx.state.pieceNumber = static_cast<std::int32_t>(k);
-        if (ctx.Options().RandomRename()) {
-            if (!ReadRange(in, position, chunk, ctx.state.pieceBytes)) {
-                NoteUnreadable(ctx, path);
-                return;
+        if (chunk <= kSmallPiece || ctx.Options().RandomRename()) {
+            const std::int64_t blockEnd = blockStart + static_cast<std::int64_t>(block.size());
+            if (position < blockStart || position + chunk > blockEnd) {
+                blockStart = position;
+                if (!ReadRange(in, position, std::max(chunk, std::min(kBlock, length - position)),
+                               block)) {
+                    NoteUnreadable(ctx, path);
+                    return;
+                }
             }
-            WritePiece(ctx, path);
-            ctx.state.pieceBytes.clear();
+            WritePieceBytes(
+                ctx, path,
+                std::string_view(block).substr(static_cast<std::size_t>(position - blockStart),
+                                               static_cast<std::size_t>(chunk)));
         } else {
             if (CopyPiece(ctx, path, in, position, chunk) == CopyResult::ReadFailed) {
                 ctx.state.failures.push_back({SplitFailureKind::Read, path});
@@ -82,9 +96,10 @@ void WriteByteRanges(SplitContext& ctx, const Text& path, ReadHandle& in, std::i
         position += chunk;
         Pump();
         if (ctx.stopRequested) {
-            return;
+            break;
         }
     }
+    ShowLastPiece(ctx);
 }
 
 DecodedText ReadText(SplitContext& ctx, const Text& path) {
@@ -134,9 +149,9 @@ ModeResult SplitIntoParts(SplitContext& ctx, const Text& path) {
     const std::int64_t length = in->Length();
     std::int64_t count = parts;
     if (count > length && count > kMaxPartsBeyondLength) {
-        count = std::max(length, kMaxPartsBeyondLength);
+        count = kMaxPartsBeyondLength;
     }
-    WriteByteRanges(ctx, path, *in, length, count, length / count);
+    WriteByteRanges(ctx, path, *in, length, count, length / parts);
     return ModeResult::Done;
 }
 

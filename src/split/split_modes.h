@@ -19,9 +19,9 @@ ModeResult SplitAtSeparator(SplitContext& ctx, const Text& path);
 // Runs the procedure of the selected mode; Done when no mode is selected.
 ModeResult RunSplitMode(SplitContext& ctx, SplitMode mode, const Text& path);
 
-// Pieces beyond a file's length are all empty; a part count above both this and the length
-// (two billion empty files would exhaust the disk's inodes long before the end)
-// is reduced to the larger of the two.
+// A part count above the file's length gives empty pieces and a last one that holds the
+// whole file; above this many as well, the surplus empty pieces are not made (two billion
+// empty files would exhaust the disk's inodes long before the end).
 inline constexpr std::int64_t kMaxPartsBeyondLength = 10000;
 
 }  // namespace qs

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <set>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -82,6 +84,22 @@ struct SplitState {
     // Sources of the running job; no piece may replace one of them.
     std::set<std::pair<std::uint64_t, std::uint64_t>> sourceIdentities;
     std::set<Text> sourcePaths;
+
+    // Every piece the job has written (no other piece may replace one) and the pieces of
+    // the current source as written, checked before the source is deleted.
+    struct WrittenPiece {
+        Text path;
+        std::int64_t size = 0;
+        bool onDisk = false;  // forced onto the disk before it was named
+    };
+    std::unordered_set<Text> piecesWritten;
+    std::vector<WrittenPiece> sourcePieces;
+    // Where the search for a free " (k)" name of a base name goes on.
+    std::unordered_map<Text, int> nextVariant;
+
+    // The status line of the last piece waits until the eye could see a change.
+    std::int64_t pieceShownAtNs = 0;
+    bool pieceShowPending = false;
 
     std::vector<SplitFailure> failures;
 };

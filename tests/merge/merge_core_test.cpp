@@ -314,6 +314,30 @@ TEST_F(MergeCoreTest, FailedOutputKeepsTargetAndSources) {
                                     U("未删除原文件：") + b}));
 }
 
+TEST_F(MergeCoreTest, OutputIsOnDiskBeforeMembersGo) {
+    FaultyFileSystem faulty(Fs());
+    ServicesOverride use(Platform{&faulty, nullptr, nullptr, nullptr});
+    // Without deletion nothing is forced; with it the output and its folder, and when
+    // either cannot be forced the members stay.
+    for (int failingSync : {-1, 0, 1, 2}) {
+        faulty.Reset();
+        Check("选择框合并后删除文件", failingSync >= 0);
+        const Text a = Put("d/a.txt", "A");
+        const Text b = Put("d/b.txt", "B");
+        if (failingSync > 0) {
+            faulty.FailNth(FaultyFileSystem::Op::Sync, failingSync);
+        }
+        const int before = faulty.Count(FaultyFileSystem::Op::Sync);
+        Merge({a, b});
+        EXPECT_EQ(faulty.Count(FaultyFileSystem::Op::Sync) - before,
+                  failingSync < 0 ? 0 : (failingSync == 1 ? 1 : 2))
+            << failingSync;
+        EXPECT_EQ(Exists("d/a.txt"), failingSync != 0) << failingSync;
+        EXPECT_EQ(Read(U("a等2个文件.txt")), "AB") << failingSync;
+        run.Failures(JobKind::Merge).Clear();
+    }
+}
+
 TEST_F(MergeCoreTest, UncreatableOutputReadsNothing) {
     FaultyFileSystem faulty(Fs());
     ServicesOverride use(Platform{&faulty, nullptr, nullptr, nullptr});

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 
 #include "app/main_window.h"
+#include "encoding/charset_converter.h"
 #include "platform/posix_file_system.h"
 #include "platform/services.h"
 #include "split/split_settings.h"
@@ -38,6 +40,16 @@ protected:
         }
         return n;
     }
+
+    // The contents of every file in the folder.
+    std::multiset<std::string> Contents() {
+        std::multiset<std::string> all;
+        for (const auto& e : std::filesystem::directory_iterator(ToUtf8Lossy(h.temp.Path()))) {
+            all.insert(h.temp.Read(U(e.path().filename().string())));
+        }
+        return all;
+    }
+    std::string Question() { return ToUtf8Lossy(h.ui.Messages().back().text); }
 
     HeadlessApp h;
 };
@@ -192,6 +204,105 @@ TEST_F(SplitJobTest, PieceNeverReplacesASourceOfTheJob) {
     EXPECT_EQ(h.temp.Read("a_2.txt"), "34");
     EXPECT_EQ(h.temp.Read("a_1.txt"), "other source");
     EXPECT_EQ(h.temp.Read("a_1_1.txt") + h.temp.Read("a_1_2.txt"), "other source");
+}
+
+TEST_F(SplitJobTest, PiecesNeverReplacePiecesOfTheSameJob) {
+    const Text title = U("这是一个足够长的句子用来作为标题吧");
+    struct Row {
+        const char* name;
+        const Text* radio;
+        bool randomNames;
+        std::vector<std::pair<std::string, std::string>> sources;  // UTF-8 name, content
+        std::multiset<std::string> pieces;
+    } rows[] = {
+        {"names that agree up to the cut",
+         &PartsRadio(),
+         false,
+         {{std::string(105, 'n') + "A.txt", "A1A2"}, {std::string(105, 'n') + "B.txt", "B1B2"}},
+         {"A1", "A2", "B1", "B2"}},
+        {"a title shared by two sources",
+         &PartsRadio(),
+         true,
+         {{"a.txt", EncodeText(title + "A", EncodingRaw)},
+          {"b.txt", EncodeText(title + "B", EncodingRaw)}},
+         {EncodeText(title, EncodingRaw) + "A", EncodeText(title, EncodingRaw) + "B"}},
+        {"a title in every piece",
+         &LinesRadio(),
+         true,
+         {{"t.txt", EncodeText(title + "\r\n" + title + "\r\n" + title, EncodingRaw)}},
+         {EncodeText(title, EncodingRaw), EncodeText(title, EncodingRaw),
+          EncodeText(title, EncodingRaw)}},
+    };
+    for (const Row& row : rows) {
+        for (const auto& [name, content] : row.sources) {
+            h.temp.Write(U(name), content);
+        }
+        h.form().SetChecked(*row.radio, true);
+        h.form().SetText(PartCountEdit(), row.randomNames ? "1" : "2");
+        h.form().SetText(LineMinEdit(), "1");
+        h.form().SetText(LineMaxEdit(), "1");
+        h.form().SetChecked(RandomRenameCheck(), row.randomNames);
+        h.form().SetChecked(DeleteSourceCheck(), true);
+        TextList paths;
+        for (const auto& source : row.sources) {
+            paths.push_back(File(source.first.c_str()));
+        }
+        Run(paths);
+        EXPECT_EQ(Contents(), row.pieces) << row.name;
+        EXPECT_TRUE(h.app.run.Failures(JobKind::Split).Empty()) << row.name << Question();
+        for (const auto& e : std::filesystem::directory_iterator(ToUtf8Lossy(h.temp.Path()))) {
+            std::filesystem::remove(e.path());
+        }
+    }
+}
+
+TEST_F(SplitJobTest, PiecesAreOnDiskBeforeTheSourceGoes) {
+    using Op = FaultyFileSystem::Op;
+    PosixFileSystem posix;
+    FaultyFileSystem faulty(posix);
+    ServicesOverride guard(Platform{&faulty, nullptr, nullptr, nullptr});
+    struct Row {
+        const char* name;
+        bool deletion;
+        std::function<void()> fault;
+        int syncs;  // the two pieces, then their folder once
+        const char* failure;
+    } rows[] = {
+        {"no deletion, no flush", false, [] {}, 0, nullptr},
+        {"deletion", true, [] {}, 3, nullptr},
+        {"a piece cannot be flushed", true, [&] { faulty.FailNth(Op::Sync, 2); }, 2, "无法写入："},
+        {"the folder cannot be flushed", true, [&] { faulty.FailNth(Op::Sync, 3); }, 3,
+         "未删除原文件："},
+        {"a piece replaced after it was written", true,
+         [&] { faulty.Before(Op::Sync, 2, [&] { h.temp.Write("s_1.txt", "other"); }); }, 2,
+         "未删除原文件："},
+    };
+    for (const Row& row : rows) {
+        faulty.Reset();
+        h.temp.Write("s.txt", "abcd");
+        h.form().SetChecked(DeleteSourceCheck(), row.deletion);
+        row.fault();
+        const int before = faulty.Count(Op::Sync);
+        Run({File("s.txt")});
+        EXPECT_EQ(faulty.Count(Op::Sync) - before, row.syncs) << row.name;
+        EXPECT_EQ(Exists("s.txt"), !row.deletion || row.failure) << row.name;
+        if (row.failure) {
+            EXPECT_NE(Question().find(row.failure), std::string::npos) << row.name << Question();
+        }
+        std::filesystem::remove(ToUtf8Lossy(File("s_1.txt")));
+        std::filesystem::remove(ToUtf8Lossy(File("s_2.txt")));
+    }
+}
+
+TEST_F(SplitJobTest, EmptyDroppedFolderTouchesNothing) {
+    h.form().SetMaximum(U(names::Progress), 7);
+    h.form().SetPosition(U(names::Progress), 5);
+    h.form().SetText(U(names::Status), U("前一个"));
+    h.app.StartSplitJob(h.temp.Path(), TextList());
+    const Control& bar = h.form().Get(U(names::Progress));
+    EXPECT_EQ(bar.maximum, 7);
+    EXPECT_EQ(bar.position, 5);
+    EXPECT_EQ(h.Caption(names::Status), "前一个");
 }
 
 TEST_F(SplitJobTest, UnreadableSourceIsReported) {

@@ -67,12 +67,23 @@ TEST_F(SplitModesTest, PartsKeepEveryByte) {
 }
 
 TEST_F(SplitModesTest, HugePartCountOnASmallFileIsBounded) {
-    temp.Write("s.txt", "abcde");
-    Set(PartCountEdit(), "2147483647");
-    auto& ctx = Context();
-    ASSERT_EQ(SplitIntoParts(ctx, temp.File("s.txt")), ModeResult::Done);
-    EXPECT_EQ(ctx.state.piecesMade, kMaxPartsBeyondLength);
-    EXPECT_EQ(temp.Read("s_" + std::to_string(kMaxPartsBeyondLength) + ".txt"), "abcde");
+    // One rule for every length: empty pieces and a last one with the whole file, the
+    // surplus empty ones not made.
+    const struct {
+        std::string content;
+        const char* parts;
+    } rows[] = {{"abcde", "2147483647"}, {std::string(10001, 'x'), "10002"}};
+    for (const auto& row : rows) {
+        TempFolder folder;
+        auto& ctx = Context();
+        ctx.outputFolder = folder.Path() + "/";
+        folder.Write("s.txt", row.content);
+        Set(PartCountEdit(), row.parts);
+        ASSERT_EQ(SplitIntoParts(ctx, folder.File("s.txt")), ModeResult::Done);
+        EXPECT_EQ(ctx.state.piecesMade, kMaxPartsBeyondLength) << row.parts;
+        EXPECT_EQ(folder.Read("s_1.txt"), "") << row.parts;
+        EXPECT_EQ(folder.Read("s_" + std::to_string(kMaxPartsBeyondLength) + ".txt"), row.content);
+    }
 }
 
 TEST_F(SplitModesTest, BySizeCutsAtTheSize) {

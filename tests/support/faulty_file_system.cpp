@@ -48,6 +48,19 @@ public:
         }
         return m_inner->Commit();
     }
+    bool Sync() override {
+        if (m_failed || m_owner.ShouldFail(FaultyFileSystem::Op::Sync, m_path)) {
+            m_failed = true;
+            return false;
+        }
+        return m_inner->Sync();
+    }
+    NameResult CommitNew(const Text& path) override {
+        if (m_failed || m_owner.ShouldFail(FaultyFileSystem::Op::Commit, path)) {
+            return NameResult::Failed;
+        }
+        return m_inner->CommitNew(path);
+    }
 
 private:
     FaultyFileSystem& m_owner;
@@ -174,6 +187,14 @@ std::unique_ptr<AtomicWriter> FaultyFileSystem::CreateAtomic(const Text& path) {
         return nullptr;
     }
     return std::make_unique<FaultyWriter>(*this, path, std::move(inner));
+}
+
+bool FaultyFileSystem::SyncToDisk(const Text& path) {
+    return !ShouldFail(Op::Sync, path) && m_inner.SyncToDisk(path);
+}
+
+std::optional<std::int64_t> FaultyFileSystem::FileSize(const Text& path) {
+    return m_inner.FileSize(path);
 }
 
 std::unique_ptr<ReadWriteFile> FaultyFileSystem::OpenReadWrite(const Text& path) {

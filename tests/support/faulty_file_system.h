@@ -21,7 +21,8 @@ public:
         Read,    // a read through a handle
         Create,  // CreateAtomic and the start of WriteWholeFile
         Write,   // a write through an atomic writer
-        Commit,  // flush, close and rename
+        Commit,  // flush, close and rename (also the naming of CommitNew)
+        Sync,    // forcing a writer or a folder onto the disk
         OpenReadWrite,
         WriteAt,
         List,
@@ -52,6 +53,8 @@ public:
     std::unique_ptr<ReadHandle> OpenRead(const Text& path) override;
     bool WriteWholeFile(const Text& path, std::string_view bytes) override;
     std::unique_ptr<AtomicWriter> CreateAtomic(const Text& path) override;
+    bool SyncToDisk(const Text& path) override;
+    std::optional<std::int64_t> FileSize(const Text& path) override;
     std::unique_ptr<ReadWriteFile> OpenReadWrite(const Text& path) override;
     std::optional<std::vector<DirEntry>> List(const Text& folder) override;
     std::optional<std::pair<std::uint64_t, std::uint64_t>> FileIdentity(const Text& path) override;
