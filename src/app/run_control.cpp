@@ -5,6 +5,7 @@
 #include "app/main_window.h"
 #include "fs/paths.h"
 #include "platform/characters.h"
+#include "platform/native_names.h"
 #include "platform/process.h"
 #include "platform/services.h"
 
@@ -38,7 +39,7 @@ void FailureList::AppendTo(Text& text) const {
     for (std::size_t i = 0; i < m_items.size() && i < kShown; ++i) {
         text += "\r\n";
         text += Label(m_items[i].first);
-        text += m_items[i].second;
+        text += DisplayText(m_items[i].second);
     }
     if (m_items.size() > kShown) {
         text += "\r\n";
@@ -119,7 +120,8 @@ void RunControl::BeginFileLoop(int fileCount) {
 }
 
 void RunControl::ShowFile(int i, int n, const Text& path) {
-    StatusText = "(" + std::to_string(i) + "/" + std::to_string(n) + ")" + PathFileName(path);
+    StatusText =
+        "(" + std::to_string(i) + "/" + std::to_string(n) + ")" + DisplayText(PathFileName(path));
     m_form.SetPosition(U(names::Progress), i);
     m_form.SetText(U(names::Status), StatusText);
 }
@@ -131,7 +133,7 @@ void RunControl::ShowStatus(const Text& text) {
 void RunControl::AskOpenOutputFolder(JobKind kind, const Text& folder) {
     Text question =
         U(kind == JobKind::Split ? "分割完毕！是否打开目录：" : "合并完毕！是否打开目录：");
-    question += folder;
+    question += DisplayText(folder);
     Failures(kind).AppendTo(question);
     if (ShowMessage(question, ButtonsYesNo) == ResultYes) {
         OpenInExplorer(folder);

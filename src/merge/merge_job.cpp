@@ -1,6 +1,9 @@
 #include "merge/merge_job.h"
 
+#include <cstdint>
+#include <set>
 #include <string>
+#include <utility>
 
 #include "app/app.h"
 #include "app/main_window.h"
@@ -62,10 +65,16 @@ namespace {
 struct FolderWalk {
     App& app;
     bool useObjectEnumeration;
+    // Folders already walked: a link back to one of them is not followed again.
+    std::set<std::pair<std::uint64_t, std::uint64_t>> walked = {};
 
     bool Stopped() const { return app.run.StopRequested; }
 
     void Merge(const Text& folder) {
+        if (const auto identity = Fs().FileIdentity(folder);
+            identity && !walked.insert(*identity).second) {
+            return;
+        }
         const MergeOptions options(app.MainForm());
         TextList files;
         Enumerate(useObjectEnumeration, folder, options.fileTypePattern(), files, false);

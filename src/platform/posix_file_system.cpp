@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/native_names.h"
 #include "platform/services.h"
 
 namespace qs {
@@ -19,7 +20,7 @@ bool NativePath(const Text& path, std::string& native) {
     if (path.empty() || path.find('\0') != Text::npos) {
         return false;
     }
-    return InternalToUtf8(path, native);
+    return InternalToNative(path, native);
 }
 
 mode_t CreationMode() {
@@ -415,12 +416,15 @@ std::unique_ptr<ReadHandle> PosixFileSystem::OpenRead(const Text& path) {
     if (!NativePath(path, native)) {
         return nullptr;
     }
-    const int fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK a named pipe would hold the open until a writer comes; only
+    // regular files (and links to them) are read.
+    const int fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         return nullptr;
     }
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
         ::close(fd);
         return nullptr;
     }
@@ -512,9 +516,7 @@ std::optional<std::vector<DirEntry>> PosixFileSystem::List(const Text& folder) {
             continue;
         }
         DirEntry item;
-        if (!Utf8ToInternal(name, item.name)) {
-            continue;  // a name that is not UTF-8 has no internal form
-        }
+        item.name = NativeToInternal(name);
         bool isFolder = entry->d_type == DT_DIR;
         if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
             struct stat st {};

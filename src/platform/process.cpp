@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/native_names.h"
+
 extern char** environ;
 
 namespace qs {
@@ -43,7 +45,7 @@ bool SpawnProcess(const TextList& arguments, bool wait) {
     std::vector<std::string> native;
     for (const Text& a : arguments) {
         std::string utf8;
-        if (a.find('\0') != Text::npos || !InternalToUtf8(a, utf8)) {
+        if (a.find('\0') != Text::npos || !InternalToNative(a, utf8)) {
             return false;
         }
         native.push_back(std::move(utf8));
@@ -84,8 +86,7 @@ Text ExecutableFolder() {
         return Text();
     }
     buffer.resize(slash == 0 ? 1 : slash);
-    Text internal;
-    return Utf8ToInternal(buffer, internal) ? internal : Text();
+    return NativeToInternal(buffer);
 }
 
 std::optional<Text> EnvironmentValue(const char* name) {
@@ -93,11 +94,7 @@ std::optional<Text> EnvironmentValue(const char* name) {
     if (value == nullptr) {
         return std::nullopt;
     }
-    Text internal;
-    if (!Utf8ToInternal(value, internal)) {
-        return std::nullopt;
-    }
-    return internal;
+    return NativeToInternal(value);
 }
 
 }  // namespace qs

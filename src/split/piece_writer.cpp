@@ -8,6 +8,7 @@
 #include "encoding/text_decoder.h"
 #include "fs/paths.h"
 #include "platform/characters.h"
+#include "platform/native_names.h"
 #include "platform/services.h"
 #include "split/title_sentence.h"
 
@@ -222,7 +223,7 @@ Text SanitizeFileName(const Text& name) {
 
 Text FitPieceName(const Text& stem, const Text& suffix, const Text& dotExtension) {
     std::string utf8;
-    if (!InternalToUtf8(suffix + dotExtension, utf8)) {
+    if (!InternalToNative(suffix + dotExtension, utf8)) {
         return Text();
     }
     const std::size_t fixedBytes = utf8.size();
@@ -234,7 +235,7 @@ Text FitPieceName(const Text& stem, const Text& suffix, const Text& dotExtension
     // UTF-8 never needs more than twice the bytes of the internal form.
     if (2 * stem.size() + fixedBytes <= kMaxNameBytes &&
         stem.size() <= static_cast<std::size_t>(maxStemChars)) {
-        if (!InternalToUtf8(stem, utf8)) {
+        if (!InternalToNative(stem, utf8)) {
             return Text();
         }
         return stem + suffix;
@@ -244,7 +245,7 @@ Text FitPieceName(const Text& stem, const Text& suffix, const Text& dotExtension
     std::int32_t chars = 0;
     while (i < stem.size() && chars < maxStemChars) {
         const std::size_t len = CharLength(stem, i);
-        if (!InternalToUtf8(std::string_view(stem).substr(i, len), utf8)) {
+        if (!InternalToNative(std::string_view(stem).substr(i, len), utf8)) {
             return Text();
         }
         if (bytes + utf8.size() > kMaxNameBytes) {

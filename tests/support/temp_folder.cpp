@@ -6,14 +6,16 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "platform/native_names.h"
+
 namespace qs {
 
 namespace {
 
 std::string Native(const Text& internal) {
     std::string utf8;
-    if (!InternalToUtf8(internal, utf8)) {
-        throw std::runtime_error("name has no UTF-8 form");
+    if (!InternalToNative(internal, utf8)) {
+        throw std::runtime_error("name has no file-system form");
     }
     return utf8;
 }
