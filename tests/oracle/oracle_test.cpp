@@ -425,33 +425,25 @@ std::vector<std::uint32_t> Seeds(const char* spec) {
     return seeds;
 }
 
-// Seeds that still break an invariant through faults being mended now, left out of the
-// fixed set until the mends are in:
-//   a pipe read with a blocking call, a walk through a link back into itself:
-const char* const kPendingPipesAndLinks =
-    "3,7,14,27,28,31,40,46,47,49,61,65,69,73,82,84,86,88,89,98,102,103,104,106,110,115,116,"
-    "118,123,126,127,134,139,144,146,153,157,158,177,180,181,189,204,205,206,207,212,214,216,"
-    "220,223,225,228,229,233,243,250,253,256,263,267,268,290,291";
-//   names that are not UTF-8 left out of folder listings:
-const char* const kPendingNames =
-    "6,9,16,20,29,35,42,45,50,72,77,91,107,135,143,156,166,193,198,199,213,222,237,239,247,"
-    "248,269,287,293";
-//   pieces of names that agree up to the cut replacing each other:
-const char* const kPendingClashes = "18,26,54,97,119,148,172";
-//   members that do not decode exactly, marks alone, HTML declaring the wrong charset:
-const char* const kPendingDecoding = "32,64,67,109,133,137,155,210,232,235,262,264,266,283,284,285";
-//   the line mode on bytes that are no GB18030 text:
-const char* const kPendingLines = "150,197,281";
+// Seeds that still break an invariant, left out of the fixed set until they are mended or
+// the checker learns better:
+//   18, 26, 119, 206: pieces and outputs of names that agree up to the cut;
+//   20, 91, 132, 156, 237, 247: names that are not UTF-8 (the checker looks for the name's
+//     own bytes in the messages, which show undecodable bytes escaped);
+//   40, 155, 264: encoded merges whose output's mark or declaration names another charset,
+//     or that leave a member out without a report;
+//   65, 144, 204, 250, 291: walks through a link back into their own folder, pipes;
+//   150, 197, 281: the line mode on bytes that are no GB18030 text (a CR or LF after a
+//     lead byte is taken as its second byte by the character model, not by the line cut).
+const char* const kPending =
+    "18,20,26,40,65,91,119,132,144,150,155,156,197,204,206,237,247,250,264,281,291";
 
 TEST(Oracle, RandomJobsKeepEveryInvariant) {
     const char* spec = std::getenv("QS_ORACLE_SEEDS");
     std::set<std::uint32_t> pending;
     if (!spec) {
-        for (const char* list : {kPendingPipesAndLinks, kPendingNames, kPendingClashes,
-                                 kPendingDecoding, kPendingLines}) {
-            for (std::uint32_t seed : Seeds(list)) {
-                pending.insert(seed);
-            }
+        for (std::uint32_t seed : Seeds(kPending)) {
+            pending.insert(seed);
         }
     }
     for (std::uint32_t seed : Seeds(spec ? spec : "1-300")) {

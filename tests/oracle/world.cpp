@@ -80,6 +80,14 @@ public:
     RecordingWriter(Recorder& owner, Text path, std::unique_ptr<AtomicWriter> inner)
         : m_owner(owner), m_path(std::move(path)), m_inner(std::move(inner)) {}
     bool Write(std::string_view bytes) override { return m_inner->Write(bytes); }
+    bool Sync() override { return m_inner->Sync(); }
+    NameResult CommitNew(const Text& path) override {
+        const NameResult result = m_inner->CommitNew(path);
+        if (result == NameResult::Named) {
+            m_owner.Note(Event::Commit, path, m_owner.IdOf(path));
+        }
+        return result;
+    }
     bool Commit() override {
         const bool ok = m_inner->Commit();
         if (ok) {
