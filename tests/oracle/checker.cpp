@@ -1,0 +1,453 @@
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include "oracle.h"
+
+namespace qs::oracle {
+namespace {
+
+const std::string kBom8 = "\xEF\xBB\xBF", kBomLe = "\xFF\xFE", kBomBe = "\xFE\xFF";
+
+std::string Lower(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) {
+        c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+    }
+    return out;
+}
+
+bool IsUtf8(std::string_view bytes) {
+    return std::any_of(bytes.begin(), bytes.end(), [](char c) { return c & 0x80; }) &&
+           Iconv(bytes, "UTF-8", "UTF-16LE").has_value();
+}
+
+// A text as the reading rules give it: the charset named by a mark or an HTML declaration,
+// else UTF-8 when the bytes are UTF-8, else the bytes themselves. dirty: a mark or a
+// declaration names a charset in which the bytes cannot be read exactly.
+struct Reading {
+    Text text;
+    std::string charset;  // empty: the bytes as they are
+    bool dirty = false;
+};
+
+std::string DeclaredCharset(std::string_view bytes) {
+    std::string_view head = bytes.substr(0, std::min(bytes.find('\0'), bytes.size()));
+    head = head.substr(0, std::min(head.find('\x1A'), head.size()));
+    const std::string low = Lower(head);
+    if (low.find("<meta") == std::string::npos) {
+        return "";
+    }
+    for (const char* cs : {"utf-8", "big5", "big5-hkscs"}) {
+        for (const char* q : {"", "\"", "'"}) {
+            if (low.find(std::string("charset=") + q + cs + q) != std::string::npos) {
+                return cs == std::string("utf-8") ? "UTF-8"
+                       : Lower(cs) == "big5"      ? "BIG5"
+                                                  : "BIG5-HKSCS";
+            }
+        }
+    }
+    return "";
+}
+
+Reading Read(std::string_view bytes) {
+    std::string cs;
+    std::size_t body = 0;
+    bool declared = false;
+    if (bytes.starts_with(kBom8)) {
+        cs = "UTF-8", body = 3;
+    } else if (bytes.starts_with(kBomLe)) {
+        cs = "UTF-16LE", body = 2;
+    } else if (bytes.starts_with(kBomBe)) {
+        cs = "UTF-16BE", body = 2;
+    } else if (!(cs = DeclaredCharset(bytes)).empty()) {
+        declared = true;
+    } else if (IsUtf8(bytes)) {
+        cs = "UTF-8";
+    }
+    if (cs.empty()) {
+        return {Text(bytes), "", false};
+    }
+    if (auto text = Iconv(bytes.substr(body), cs.c_str(), "GB18030")) {
+        return {*text, cs, false};
+    }
+    if (declared && IsUtf8(bytes)) {
+        return {*Iconv(bytes, "UTF-8", "GB18030"), "UTF-8", false};
+    }
+    return {Text(bytes), "", true};
+}
+
+std::string MarkOf(const std::string& cs) {
+    return cs == "UTF-8" ? kBom8 : cs == "UTF-16LE" ? kBomLe : cs == "UTF-16BE" ? kBomBe : "";
+}
+
+bool InOrder(const std::string& hay, const std::vector<std::string>& needles) {
+    std::size_t pos = 0;
+    for (const std::string& n : needles) {
+        const std::size_t at = hay.find(n, pos);
+        if (at == std::string::npos) {
+            return false;
+        }
+        pos = at + n.size();
+    }
+    return true;
+}
+
+std::string Join(const std::vector<std::string>& parts, const std::string& glue) {
+    std::string all;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        all += (i ? glue : "") + parts[i];
+    }
+    return all;
+}
+
+bool Blank(const std::string& line) {
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if (line.compare(i, 2, "\xA1\xA1") == 0) {
+            ++i;
+        } else if (line[i] != ' ' && line[i] != '\t') {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The lines of a text (CR LF, a lone CR and a lone LF end a line), joined by CR LF.
+std::string Lines(const std::string& t, bool skipBlank) {
+    std::vector<std::string> lines;
+    std::string cur;
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        if (t[i] == '\r' || t[i] == '\n') {
+            i += t[i] == '\r' && i + 1 < t.size() && t[i + 1] == '\n';
+            lines.push_back(std::move(cur));
+            cur.clear();
+        } else {
+            cur += t[i];
+        }
+    }
+    if (!cur.empty()) {
+        lines.push_back(cur);
+    }
+    if (skipBlank) {
+        std::erase_if(lines, Blank);
+    }
+    return Join(lines, "\r\n");
+}
+
+std::string Rel(const std::string& rel) {
+    return rel.size() > 80 ? rel.substr(0, 40) + "…" + rel.substr(rel.size() - 30) : rel;
+}
+
+std::string Shown(const Text& path) {
+    return Rel(ToUtf8Lossy(path));
+}
+
+}  // namespace
+
+std::vector<std::string> Check(const Job& job, const Tree& before, const Tree& after,
+                               const std::vector<Event>& events, const std::string& messages,
+                               bool blockedOnPipe) {
+    std::vector<std::string> v;
+    std::map<Id, std::string> beforeBytes;
+    for (const auto& [rel, node] : before) {
+        if (node.kind == Node::File || node.kind == Node::Pipe) {
+            beforeBytes[node.id] = node.bytes;  // a pipe read (once unblocked) gives nothing
+        }
+    }
+    std::map<Id, std::string> afterBytes;
+    for (const auto& [rel, node] : after) {
+        if (node.kind == Node::File) {
+            afterBytes[node.id] = node.bytes;
+        }
+        if (rel.substr(rel.rfind('/') + 1).starts_with(".qirnsplit-")) {
+            v.push_back("temporary file left: " + Rel(rel));
+        }
+    }
+    std::set<Id> committed;
+    std::map<Id, std::set<Text>> listed;
+    for (const Event& e : events) {
+        if (e.kind == Event::Commit && e.id) {
+            committed.insert(*e.id);
+        }
+        if (e.kind == Event::List && e.id) {
+            Text path = e.path;
+            while (path.size() > 1 && path.back() == '/') {
+                path.pop_back();
+            }
+            listed[*e.id].insert(path);
+        }
+    }
+    if (blockedOnPipe) {
+        v.push_back("a read blocked on a pipe");
+    }
+    for (const auto& [id, paths] : listed) {
+        if (paths.size() > 1) {
+            v.push_back("the walk entered one folder twice: " + Shown(*paths.rbegin()));
+        }
+    }
+    for (const auto& [rel, node] : after) {
+        const auto was = before.find(rel);
+        if (node.kind == Node::File && !committed.count(node.id) &&
+            (was == before.end() || was->second.bytes != node.bytes)) {
+            v.push_back("a file changed that is neither a source nor an output: " + Rel(rel));
+        }
+    }
+    for (const auto& [rel, node] : before) {
+        if (node.kind == Node::File && !job.sources.count(rel) && !after.count(rel)) {
+            v.push_back("a file vanished that is no source: " + Rel(rel));
+        }
+    }
+
+    const bool shown = messages.find(U("项操作失败")) != std::string::npos;
+    const bool truncated = messages.find(U("……")) != std::string::npos;
+    bool refused = false;
+    for (const char* m : {"份数必须大于0", "字节长度不能等于0", "行数至少 1", "字数至少 1 个",
+                          "请输入用于分割的字符串！"}) {
+        refused |= messages.find(U(m)) != std::string::npos;
+    }
+    const bool finished = !refused && !job.stopRequested;
+    auto reported = [&](const std::string& rel) {
+        Text shownName;
+        if (!Utf8ToInternal(rel, shownName)) {
+            shownName = rel;
+        }
+        return truncated || messages.find(job.root + "/" + shownName) != std::string::npos;
+    };
+    auto unchanged = [&](const std::string& rel) {
+        const auto now = after.find(rel);
+        return now != after.end() && now->second.bytes == before.at(rel).bytes &&
+               now->second.kind == before.at(rel).kind;
+    };
+    auto checkSource = [&](const std::string& rel, bool complete, bool touched) {
+        const Node& node = before.at(rel);
+        if (node.kind != Node::File && node.kind != Node::FileLink) {
+            if (finished && !reported(rel)) {
+                v.push_back("a source that is no regular file was not reported: " + Rel(rel));
+            }
+            return;
+        }
+        if (!unchanged(rel)) {
+            if (!complete) {
+                v.push_back(
+                    "source deleted or changed although what was made of it is not "
+                    "complete: " +
+                    Rel(rel));
+            }
+        } else if (job.deleteSources && finished && touched && !reported(rel)) {
+            v.push_back("source kept without a report: " + Rel(rel));
+        }
+        if (finished && !shown && !complete) {
+            v.push_back("no failure reported, yet the source was not handled completely: " +
+                        Rel(rel));
+        }
+    };
+
+    if (job.split) {
+        // Pieces belong to the source read last; every successful read starts a new run.
+        std::map<Id, std::vector<std::vector<Id>>> runs;
+        std::vector<Id>* run = nullptr;
+        for (const Event& e : events) {
+            if (e.kind == Event::Read && e.id && beforeBytes.count(*e.id)) {
+                run = &runs[*e.id].emplace_back();
+            } else if (e.kind == Event::ReadFailed) {
+                run = nullptr;
+            } else if (e.kind == Event::Commit && run && e.id) {
+                run->push_back(*e.id);
+            }
+        }
+        const bool bytesMode = job.mode == SplitMode::Parts || job.mode == SplitMode::Bytes;
+        for (const std::string& rel : job.sources) {
+            const Node& node = before.at(rel);
+            bool complete = false;
+            const Reading source = Read(node.bytes);
+            const std::string whole = bytesMode ? node.bytes
+                                      : job.mode == SplitMode::Lines
+                                          ? Lines(source.text, job.ignoreBlankLines)
+                                          : source.text;
+            for (const std::vector<Id>& pieces : runs[node.id]) {
+                std::vector<std::string> texts;
+                bool all = true;
+                for (const Id& id : pieces) {
+                    if (!afterBytes.count(id)) {
+                        all = false;
+                        continue;
+                    }
+                    std::string piece = afterBytes[id];
+                    if (!bytesMode && !source.charset.empty()) {
+                        if (piece.starts_with(MarkOf(source.charset)) &&
+                            !MarkOf(source.charset).empty()) {
+                            piece.erase(0, MarkOf(source.charset).size());
+                        }
+                        auto text = Iconv(piece, source.charset.c_str(), "GB18030");
+                        if (!text) {
+                            v.push_back("a piece of " + Rel(rel) + " does not decode in " +
+                                        source.charset);
+                            all = false;
+                            continue;
+                        }
+                        piece = *text;
+                    }
+                    texts.push_back(piece);
+                }
+                if (!InOrder(whole, texts)) {
+                    v.push_back("a piece is not a part of its source: " + Rel(rel));
+                }
+                if (bytesMode && texts.size() > 2 &&
+                    std::any_of(texts.begin() + 1, texts.end() - 1, [&](const std::string& t) {
+                        return t.size() != texts[0].size();
+                    })) {
+                    v.push_back("pieces of unequal size: " + Rel(rel));
+                }
+                const std::string glue = job.mode == SplitMode::Lines       ? "\r\n"
+                                         : job.mode == SplitMode::Separator ? job.separator
+                                                                            : "";
+                const std::string joined = Join(texts, glue);
+                complete |=
+                    all && (joined == whole || (job.mode == SplitMode::Separator &&
+                                                joined + job.separator == whole && !texts.empty()));
+            }
+            checkSource(rel, complete, !runs[node.id].empty());
+        }
+        return v;
+    }
+
+    // Merges: each output holds the members read while it was being written.
+    struct Unit {
+        Text path;
+        std::vector<Id> members;
+        bool readFailed = false;
+        std::optional<Id> output;
+    };
+    std::vector<Unit> units;
+    const auto separatorFile = [&]() -> std::optional<Id> {
+        for (const Event& e : events) {
+            if (!job.separatorFile.empty() && e.path.ends_with("/sep.bin")) {
+                return e.id;
+            }
+        }
+        return std::nullopt;
+    }();
+    for (const Event& e : events) {
+        if (e.kind == Event::Create) {
+            units.push_back({e.path, {}, false, std::nullopt});
+        } else if (units.empty() || (separatorFile && e.id == separatorFile)) {
+            continue;
+        } else if (e.kind == Event::Read && e.id) {
+            units.back().members.push_back(*e.id);
+        } else if (e.kind == Event::ReadFailed) {
+            units.back().readFailed = true;
+        } else if (e.kind == Event::Commit && e.path == units.back().path) {
+            units.back().output = e.id;
+        }
+    }
+    std::set<Id> held, heldExactly;
+    std::map<Id, std::vector<Id>> madeOf;  // an output read again as a member holds these
+    for (const Unit& unit : units) {
+        const std::string name = Shown(unit.path);
+        if (!unit.output || !afterBytes.count(*unit.output)) {
+            if (unit.output) {  // read into a later output, which is checked in its turn
+                madeOf[*unit.output] = unit.members;
+            }
+            if (!unit.output && !truncated && messages.find(unit.path) == std::string::npos) {
+                v.push_back("an output was not written and not reported: " + name);
+            }
+            continue;
+        }
+        const std::string& out = afterBytes[*unit.output];
+        std::vector<std::string> texts;
+        std::vector<Reading> readings;
+        bool lenient = job.faulted || unit.readFailed;
+        for (const Id& id : unit.members) {
+            if (!beforeBytes.count(id)) {
+                lenient = true;  // the output of an earlier unit, say
+                continue;
+            }
+            readings.push_back(job.processEncoding ? Read(beforeBytes[id])
+                                                   : Reading{beforeBytes[id], "", false});
+            if (readings.back().dirty) {
+                lenient = true;
+                bool named = truncated;
+                for (const auto& [rel, node] : before) {
+                    named |= node.id == id && job.sources.count(rel) && reported(rel);
+                }
+                if (!named) {
+                    v.push_back("a member that does not decode exactly was not reported, in " +
+                                name);
+                }
+            } else {
+                texts.push_back(readings.back().text);
+            }
+        }
+        std::string content = out;
+        if (job.processEncoding) {
+            const Reading o = Read(out);
+            if (o.dirty) {
+                v.push_back("the output's mark or declaration names another encoding: " + name);
+            }
+            content = o.text;
+        }
+        const std::string expected = Join(texts, job.separator);
+        std::vector<std::string> allowed = {expected};
+        if (job.stopRequested) {
+            allowed.push_back(expected + job.separator);
+        }
+        bool exact = false;
+        if (!lenient && job.processEncoding && !readings.empty() &&
+            !readings.back().charset.empty()) {
+            const std::string cs = readings.back().charset;
+            for (const std::string& text : allowed) {
+                if (auto encoded = Iconv(text, "GB18030", cs.c_str())) {
+                    exact |= out == *encoded || out == MarkOf(cs) + *encoded;
+                } else if (!truncated && messages.find(unit.path) == std::string::npos) {
+                    v.push_back("an output that cannot be written in " + cs +
+                                " was not reported: " + name);
+                } else {
+                    exact |= content == text;
+                }
+            }
+        } else if (!lenient) {
+            exact = std::find(allowed.begin(), allowed.end(), out) != allowed.end();
+        }
+        const bool holds = exact || (lenient && InOrder(content, texts));
+        if (!holds) {
+            if (std::getenv("QS_ORACLE_VERBOSE")) {
+                std::fprintf(stderr, "output  [%s] %zu\nexpected[%s] %zu\n",
+                             ToUtf8Lossy(content).c_str(), content.size(),
+                             ToUtf8Lossy(expected).c_str(), expected.size());
+            }
+            v.push_back("an output does not hold its members as they were: " + name);
+        }
+        for (const Id& id : unit.members) {
+            if (holds) {
+                held.insert(id);
+                for (const Id& inner : madeOf[id]) {
+                    held.insert(inner);
+                }
+            }
+            if (exact) {
+                heldExactly.insert(id);
+            }
+        }
+        if (holds) {
+            std::vector<Id>& inner = madeOf[*unit.output];
+            for (const Id& id : unit.members) {
+                inner.push_back(id);
+                inner.insert(inner.end(), madeOf[id].begin(), madeOf[id].end());
+            }
+        }
+    }
+    std::set<Id> read;
+    for (const Event& e : events) {
+        if ((e.kind == Event::Read || e.kind == Event::ReadFailed) && e.id) {
+            read.insert(*e.id);
+        }
+    }
+    for (const std::string& rel : job.sources) {
+        const Id id = before.at(rel).id;
+        checkSource(rel, unchanged(rel) ? heldExactly.count(id) > 0 : held.count(id) > 0,
+                    read.count(id) > 0);
+    }
+    return v;
+}
+
+}  // namespace qs::oracle

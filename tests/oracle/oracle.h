@@ -1,0 +1,98 @@
+#pragma once
+
+// Random jobs on random folder trees, and the invariants every job must keep.
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "support/faulty_file_system.h"
+
+namespace qs::oracle {
+
+using Id = std::pair<std::uint64_t, std::uint64_t>;
+
+// What lies under the world's root, by native relative path ("/"-separated bytes).
+struct Node {
+    enum Kind { File, Folder, Pipe, FileLink, FolderLink, Other } kind = File;
+    Bytes bytes;  // files and links to files
+    Id id{};      // of what the path leads to
+};
+using Tree = std::map<std::string, Node>;
+Tree Snapshot(const std::string& nativeRoot);
+
+// Every file-system call of the program that matters to the checker, in order.
+struct Event {
+    enum Kind { Read, ReadFailed, Create, Commit, Delete, List } kind;
+    Text path;
+    std::optional<Id> id;  // taken before the call (Read, Delete, List) or after it (Commit)
+};
+
+// The fault-injecting file system that also writes down what the program did.
+class Recorder : public FaultyFileSystem {
+public:
+    explicit Recorder(FileSystem& real) : FaultyFileSystem(real), m_real(real) {}
+    std::vector<Event> events;
+    void Note(Event::Kind kind, const Text& path, std::optional<Id> id) {
+        events.push_back({kind, path, id});
+    }
+    std::optional<Id> IdOf(const Text& path) { return m_real.FileIdentity(path); }
+
+    std::optional<Bytes> ReadWholeFile(const Text& path) override;
+    std::unique_ptr<ReadHandle> OpenRead(const Text& path) override;
+    std::unique_ptr<AtomicWriter> CreateAtomic(const Text& path) override;
+    bool DeleteFile(const Text& path) override;
+    std::optional<std::vector<DirEntry>> List(const Text& folder) override;
+
+private:
+    FileSystem& m_real;
+    std::map<Id, std::set<Text>> m_listedPaths;
+};
+
+enum class SplitMode { Parts, Bytes, Lines, Chars, Separator };
+
+// One random job: what was asked, and which sources it must handle (native relative paths).
+struct Job {
+    bool split = true;
+    SplitMode mode = SplitMode::Parts;
+    Text separator;  // split separator, or the merge's separator bytes
+    bool ignoreBlankLines = false;
+    bool deleteSources = false;
+    bool processEncoding = false;  // merge
+    bool stopRequested = false;    // a stop click was scheduled
+    bool faulted = false;
+    std::set<std::string> sources;
+    Text root;                  // the world's root as the program names it
+    std::string separatorFile;  // native absolute path, read by the merge, never a member
+    std::string description;
+};
+
+struct Rng {
+    std::mt19937 g;
+    int Int(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(g); }
+    bool Chance(double p) { return std::uniform_real_distribution<double>(0, 1)(g) < p; }
+    template <class T>
+    const T& Pick(const std::vector<T>& v) {
+        return v[static_cast<std::size_t>(Int(0, static_cast<int>(v.size()) - 1))];
+    }
+};
+
+// Builds a random folder tree under nativeRoot.
+void MakeWorld(Rng& rng, const std::string& nativeRoot);
+
+// The internal path of a native relative path under the root ("" when it has none).
+Text InternalPath(const Text& internalRoot, const std::string& rel);
+
+// Exact conversion through the C library; nullopt when any byte or character does not convert.
+std::optional<std::string> Iconv(std::string_view in, const char* from, const char* to);
+
+// The invariants; returns one line per broken one.
+std::vector<std::string> Check(const Job& job, const Tree& before, const Tree& after,
+                               const std::vector<Event>& events, const std::string& messages,
+                               bool blockedOnPipe);
+
+}  // namespace qs::oracle
