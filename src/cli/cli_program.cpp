@@ -16,6 +16,7 @@
 #include "fs/file_enumeration.h"
 #include "fs/paths.h"
 #include "merge/merge_job.h"
+#include "platform/native_names.h"
 #include "platform/random.h"
 #include "platform/services.h"
 #include "split/chapter_split.h"
@@ -41,7 +42,9 @@ bool ToJobPath(const std::string& utf8, Text& path) {
     while (normal.size() > 1 && normal.back() == '/') {
         normal.pop_back();
     }
-    return Utf8ToInternal(normal, path);
+    // A name given in bytes that are not UTF-8 (an old GBK name) is taken by its bytes.
+    path = NativeToInternal(normal);
+    return true;
 }
 
 bool ToJobPaths(const std::vector<std::string>& given, TextList& paths, std::string& bad) {
