@@ -405,9 +405,9 @@ struct Oracle {
 };
 
 // "1-300" or "7,9,12-20".
-std::vector<std::uint32_t> Seeds(const char* spec) {
+std::vector<std::uint32_t> Seeds(const char* list) {
     std::vector<std::uint32_t> seeds;
-    std::string s(spec);
+    std::string s(list);
     for (std::size_t start = 0; start < s.size();) {
         std::size_t comma = s.find(',', start);
         comma = comma == std::string::npos ? s.size() : comma;
@@ -439,14 +439,14 @@ const char* const kPending =
     "18,20,26,40,65,91,119,132,144,150,155,156,197,204,206,237,247,250,264,281,291";
 
 TEST(Oracle, RandomJobsKeepEveryInvariant) {
-    const char* spec = std::getenv("QS_ORACLE_SEEDS");
+    const char* chosen = std::getenv("QS_ORACLE_SEEDS");
     std::set<std::uint32_t> pending;
-    if (!spec) {
+    if (!chosen) {
         for (std::uint32_t seed : Seeds(kPending)) {
             pending.insert(seed);
         }
     }
-    for (std::uint32_t seed : Seeds(spec ? spec : "1-300")) {
+    for (std::uint32_t seed : Seeds(chosen ? chosen : "1-300")) {
         if (pending.count(seed)) {
             continue;
         }
