@@ -73,6 +73,8 @@ void ShowPiece(SplitContext& ctx) {
     }
 }
 
+}  // namespace
+
 void CountPiece(SplitContext& ctx, bool written, const Text& path) {
     ++ctx.state.piecesMade;
     if (!written) {
@@ -82,7 +84,8 @@ void CountPiece(SplitContext& ctx, bool written, const Text& path) {
     ShowPiece(ctx);
 }
 
-Text NumberedPath(SplitContext& ctx, const Text& source, const Text& dotExt) {
+Text NumberedPiecePath(SplitContext& ctx, const Text& source) {
+    const Text dotExt = DotExtension(source);
     const Text suffix = "_" + std::to_string(ctx.state.pieceNumber);
     Text name = FitPieceName(PathBaseName(source), suffix, dotExt);
     if (name.empty()) {
@@ -95,8 +98,6 @@ Text NumberedPath(SplitContext& ctx, const Text& source, const Text& dotExt) {
     }
     return path;
 }
-
-}  // namespace
 
 Text SanitizeFileName(const Text& name) {
     static const std::array<std::pair<const char*, const char*>, 8> kWide = {{
@@ -194,7 +195,7 @@ Text PiecePath(SplitContext& ctx, const Text& source) {
             }
         }
     }
-    return NumberedPath(ctx, source, dotExt);
+    return NumberedPiecePath(ctx, source);
 }
 
 bool WritePiece(SplitContext& ctx, const Text& source) {
@@ -213,7 +214,7 @@ bool WritePiece(SplitContext& ctx, const Text& source) {
 
 CopyResult CopyPiece(SplitContext& ctx, const Text& source, ReadHandle& in, std::int64_t start,
                      std::int64_t length) {
-    const Text path = NumberedPath(ctx, source, DotExtension(source));
+    const Text path = NumberedPiecePath(ctx, source);
     CopyResult result = CopyResult::Written;
     std::unique_ptr<AtomicWriter> out = Fs().CreateAtomic(path);
     if (!out || !in.Seek(start)) {

@@ -23,6 +23,12 @@ Text FitPieceName(const Text& stem, const Text& suffix, const Text& dotExtension
 // of a source of the running job.
 Text PiecePath(SplitContext& ctx, const Text& source);
 
+// The numbered path of the current piece (state.pieceNumber) of source.
+Text NumberedPiecePath(SplitContext& ctx, const Text& source);
+
+// Counts a piece that was made (or failed to be) at path and shows it in the status label.
+void CountPiece(SplitContext& ctx, bool written, const Text& path);
+
 // Names and writes the current piece (state.pieceBytes) in the source's encoding, shows it
 // in the status label and counts it. False when it could not be written.
 bool WritePiece(SplitContext& ctx, const Text& source);
