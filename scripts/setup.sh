@@ -8,7 +8,6 @@ packages=(
     qt6-base-dev libgl1-mesa-dev qt6-translations-l10n
     fonts-wqy-microhei
     googletest libgtest-dev libgmock-dev
-    libbenchmark-dev
     clang libclang-rt-14-dev
 )
 if [[ "${QS_SETUP_EXTRA:-}" != "" ]]; then
