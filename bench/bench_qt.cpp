@@ -10,7 +10,7 @@
 #include <cstdlib>
 
 #include "app/control_model.h"
-#include "platform/qt/qt_ui.h"
+#include "gui/qt_ui.h"
 #endif
 
 namespace qs::bench {

@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev libgl1-mesa-dev qt6-translations-l10n
     fonts-wqy-microhei
     googletest libgtest-dev libgmock-dev
+    libcli11-dev nlohmann-json3-dev libssl-dev
     clang libclang-rt-14-dev
 )
 if [[ "${QS_SETUP_EXTRA:-}" != "" ]]; then

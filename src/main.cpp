@@ -5,10 +5,11 @@
 #include "app/app.h"
 #include "app/main_window.h"
 #include "app/startup.h"
+#include "cli/cli_program.h"
 #include "dialog/input_dialog.h"
+#include "gui/qt_program.h"
+#include "gui/qt_ui.h"
 #include "merge/merge_job.h"
-#include "platform/qt/qt_program.h"
-#include "platform/qt/qt_ui.h"
 #include "platform/services.h"
 #include "split/split_job.h"
 
@@ -27,6 +28,10 @@ bool HasDisplay() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A command runs without any window object, so it needs no display.
+    if (qs::cli::WantsCommandLine(argc, argv)) {
+        return qs::cli::RunCommandLine(argc, argv);
+    }
     // Without a display Qt would abort with a message about reinstalling the program.
     if (!HasDisplay()) {
         std::fputs(

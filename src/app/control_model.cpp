@@ -192,6 +192,15 @@ void Form::SetFormGeometry(int left, int top, int width, int height) {
     }
 }
 
+void Form::SetDecorations(int width, int height) {
+    if (width == m_decorationWidth && height == m_decorationHeight) {
+        return;
+    }
+    m_decorationWidth = width;
+    m_decorationHeight = height;
+    Fire(Text(), ControlEvent::Resized);
+}
+
 void Form::On(std::string_view name, ControlEvent event, Handler handler) {
     m_handlers[{Text(name), event}].push_back(std::move(handler));
 }

@@ -135,14 +135,19 @@ public:
     void SetFocus(std::string_view name);
     const Text& Focused() const { return m_focus; }
 
-    // The form's own caption and geometry (client size).
+    // The form's own caption and geometry: the outer frame, decorations included. The
+    // client area is the frame less the decorations the window system draws around it
+    // (none until a view says otherwise).
     void SetTitle(const Text& title);
     const Text& Title() const { return m_title; }
     void SetFormGeometry(int left, int top, int width, int height);
+    void SetDecorations(int width, int height);
     int Left() const { return m_left; }
     int Top() const { return m_top; }
     int Width() const { return m_width; }
     int Height() const { return m_height; }
+    int ClientWidth() const { return m_width - m_decorationWidth; }
+    int ClientHeight() const { return m_height - m_decorationHeight; }
 
     // Events. Handlers attached to the same event run in the order they were attached.
     // An empty control name means the form itself (Created, AboutToClose, Resized).
@@ -170,6 +175,7 @@ private:
     Text m_name;
     Text m_title;
     int m_left = 0, m_top = 0, m_width = 0, m_height = 0;
+    int m_decorationWidth = 0, m_decorationHeight = 0;
     Text m_focus;
     bool m_open = false;
     std::vector<std::unique_ptr<Control>> m_controls;

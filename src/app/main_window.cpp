@@ -139,7 +139,7 @@ void AnimateLogo(Form& form, bool& movingRight) {
     if (movingRight) {
         const int left = logo.left + 1;
         form.SetLeft(logo.name, left);
-        if (left + logo.width > form.Width() - 20) {
+        if (left + logo.width > form.ClientWidth() - 20) {
             movingRight = false;
         }
     } else {

@@ -18,6 +18,8 @@ const Text& FailureList::Label(FailureKind kind) {
             return U("无法创建文件夹：");
         case FailureKind::NotWritten:
             return U("无法写入：");
+        case FailureKind::NotConverted:
+            return U("无法转换编码：");
         case FailureKind::SourceKept:
             break;
     }

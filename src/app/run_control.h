@@ -11,7 +11,7 @@ namespace qs {
 
 enum class JobKind { Split, Merge };
 
-enum class FailureKind { Unreadable, FolderNotCreated, NotWritten, SourceKept };
+enum class FailureKind { Unreadable, FolderNotCreated, NotWritten, SourceKept, NotConverted };
 
 // The file operations of one job that failed; the completion question lists them, so that
 // a job with failures is never reported as a plain success.
@@ -53,6 +53,8 @@ public:
     Text lastSplitFolder;
     Text lastMergeFolder;
     Text outputFolder;
+    // When set, every output goes into this folder instead of beside its sources.
+    Text outputRoot;
     Text chooseFolderInitial;  // held while the folder chooser is open
 
     // Stops requested so far; lets a caller tell whether a stop came during a call.

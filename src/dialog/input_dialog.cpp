@@ -70,8 +70,8 @@ int EstimatePromptHeight(const Text& prompt, int width) {
 void LayoutInputDialog(Form& dialog, const Text& prompt, int margin) {
     using namespace names;
     const int m = margin < 1 ? 5 : margin;
-    const int w = dialog.Width();
-    const int h = dialog.Height();
+    const int w = dialog.ClientWidth();
+    const int h = dialog.ClientHeight();
     const int promptWidth = w - 2 * m;
     const int promptHeight = EstimatePromptHeight(prompt, promptWidth);
     dialog.SetGeometry(U(Prompt), m, m, promptWidth, promptHeight);

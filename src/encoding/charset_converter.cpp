@@ -30,14 +30,20 @@ Bytes ConvertCharset(std::string_view data, std::string_view fromCharset,
 }
 
 Bytes EncodeText(std::string_view text, TextEncoding encoding, bool withMark) {
+    // Nothing is lost this way: a text the encoding cannot hold goes out in the internal
+    // code page instead.
+    return EncodeTextExactly(text, encoding, withMark).value_or(Bytes(text));
+}
+
+std::optional<Bytes> EncodeTextExactly(std::string_view text, TextEncoding encoding,
+                                       bool withMark) {
     const std::string_view charset = CharsetName(encoding);
     if (charset.empty() || text.empty()) {
         return Bytes(text);
     }
     Bytes converted = ConvertCharset(text, InternalCharset(), charset);
     if (converted.empty()) {
-        // Nothing is lost this way: the text goes out in the internal code page instead.
-        return Bytes(text);
+        return std::nullopt;
     }
     const std::string_view mark = withMark ? ByteOrderMark(encoding) : std::string_view();
     if (mark.empty()) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string_view>
 
 #include "encoding/text_decoder.h"
@@ -27,6 +28,9 @@ Bytes ConvertCharset(std::string_view data, std::string_view fromCharset,
 // every other code, the internal bytes as they are, without a mark. An empty text gives no
 // bytes at all.
 Bytes EncodeText(std::string_view text, TextEncoding encoding, bool withMark = true);
+// EncodeText without the fallback: nothing when the encoding cannot hold the text.
+std::optional<Bytes> EncodeTextExactly(std::string_view text, TextEncoding encoding,
+                                       bool withMark = true);
 
 // Writes EncodeText(text, encoding) to path atomically, creating or replacing the file.
 // written (when given) receives those bytes, also when nothing was written. False when the

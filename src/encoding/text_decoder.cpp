@@ -21,6 +21,7 @@ struct Detection {
     TextEncoding encoding = EncodingUndetected;
     std::optional<Bytes> converted;
     bool hadMark = false;
+    bool exact = true;
 };
 
 // The first position of byte c, or npos; keeps the window alive while it scans large data.
@@ -52,6 +53,7 @@ Detection Detect(std::string_view all, TextEncoding requested) {
     Detection result;
     TextEncoding code = requested;
     std::size_t bodyStart = 0;
+    bool declared = false;
     if (code == EncodingUndetected) {
         if (all.starts_with(ByteOrderMark(EncodingUtf8))) {
             code = EncodingUtf8;
@@ -64,6 +66,7 @@ Detection Detect(std::string_view all, TextEncoding requested) {
             bodyStart = 2;
         } else {
             code = DeclaredEncoding(all);
+            declared = code != EncodingUndetected;
         }
     } else if (code == EncodingUtf16Le || code == EncodingUtf16Be) {
         // A forced UTF-16 skips two bytes, whatever they are.
@@ -73,16 +76,32 @@ Detection Detect(std::string_view all, TextEncoding requested) {
     }
 
     const std::string_view body = all.substr(bodyStart);
+    if (requested == EncodingUndetected && bodyStart > 0 && body.empty()) {
+        // A mark alone (what an editor saves for an empty text) is an empty text, not three
+        // characters of the internal code page.
+        result.encoding = code;
+        result.converted.emplace();
+        result.hadMark = true;
+        return result;
+    }
     if (code == EncodingUndetected && IsUtf8Text(body)) {
         code = EncodingUtf8;
     }
     const std::string_view charset = CharsetName(code);
     if (!charset.empty() && !body.empty()) {
         std::optional<Bytes> converted = Conv().Convert(body, charset, InternalCharset());
+        if ((!converted || converted->empty()) && declared && code != EncodingUtf8 &&
+            IsUtf8Text(body)) {
+            // A page saved in UTF-8 under an older declaration.
+            code = EncodingUtf8;
+            converted = Conv().Convert(body, CharsetName(code), InternalCharset());
+        }
         if (converted && !converted->empty()) {
             result.encoding = code;
             result.converted = std::move(converted);
             result.hadMark = bodyStart > 0;
+        } else {
+            result.exact = false;
         }
     }
     return result;
@@ -132,7 +151,7 @@ DecodedText DecodeTextFile(const Text& path, TextEncoding requested) {
     if (detection.converted) {
         return {std::move(*detection.converted), detection.encoding, true, detection.hadMark};
     }
-    return {std::move(*source), EncodingRaw, true};
+    return {std::move(*source), EncodingRaw, true, false, detection.exact};
 }
 
 DecodedText DecodeBytes(std::string_view bytes, TextEncoding requested) {
@@ -140,7 +159,7 @@ DecodedText DecodeBytes(std::string_view bytes, TextEncoding requested) {
     if (detection.converted) {
         return {std::move(*detection.converted), detection.encoding, true, detection.hadMark};
     }
-    return {Text(bytes), EncodingRaw, true};
+    return {Text(bytes), EncodingRaw, true, false, detection.exact};
 }
 
 bool IsUtf8Text(std::string_view bytes) {

@@ -32,12 +32,16 @@ struct DecodedText {
     // The source began with its encoding's byte-order mark; writing back in the same
     // encoding adds the mark only then, so an unmarked UTF-8 file comes back unmarked.
     bool hadMark = false;
+    // False when the bytes claimed an encoding (a mark, a declaration, the UTF-8 pattern)
+    // that does not decode them: the text is then the raw bytes, not the source's characters.
+    bool exact = true;
 };
 
 // Reads a whole file and decodes it: a byte-order mark, then a charset declaration in the
 // meta tags of an HTML head, then a plausible UTF-8 pattern decide the encoding; anything
 // else is taken raw. The text is either an exact conversion of the body into the internal
-// code page or, with code 1, the file's own bytes (mark included). requested 0 detects;
+// code page or, with code 1, the file's own bytes (mark included); a mark alone is an empty
+// text in the mark's encoding. requested 0 detects;
 // another code forces that encoding. The file is opened for reading only.
 DecodedText DecodeTextFile(const Text& path, TextEncoding requested = EncodingUndetected);
 

@@ -26,6 +26,18 @@ bool TextSliceReader::Open(const Text& path) {
     }
     if (!m_charset.empty() && !ConvertsExactly()) {
         m_charset = {};
+        if (m_declared && m_utf8Exact) {
+            // A page saved in UTF-8 under an older declaration.
+            m_encoding = EncodingUtf8;
+            m_charset = CharsetName(m_encoding);
+        }
+    }
+    if (m_markOnly) {
+        // A mark alone (what an editor saves for an empty text) is an empty text.
+        m_hadMark = true;
+        m_atEnd = true;
+        m_buffer.clear();
+        return true;
     }
     if (m_charset.empty()) {
         m_encoding = EncodingRaw;
@@ -78,6 +90,9 @@ bool TextSliceReader::Detect() {
     const std::string_view start(head, static_cast<std::size_t>(headLength));
     m_encoding = EncodingUndetected;
     m_bodyStart = 0;
+    m_declared = false;
+    m_markOnly = false;
+    m_utf8Exact = false;
     for (const TextEncoding marked : {EncodingUtf8, EncodingUtf16Le, EncodingUtf16Be}) {
         if (start.starts_with(ByteOrderMark(marked))) {
             m_encoding = marked;
@@ -128,7 +143,8 @@ bool TextSliceReader::Detect() {
         Ui().ProcessPendingEvents();
     }
     if (trial) {
-        if (!exact || position == m_bodyStart) {
+        m_markOnly = position == m_bodyStart;
+        if (!exact) {
             m_charset = {};
         }
         return true;
@@ -150,7 +166,9 @@ bool TextSliceReader::Detect() {
             got += n;
         }
         m_encoding = DeclaredEncoding(input);
+        m_declared = m_encoding != EncodingUndetected;
     }
+    m_utf8Exact = utf8.Plausible() && utf8.Exact();
     if (m_encoding == EncodingUndetected && utf8.Plausible()) {
         m_encoding = EncodingUtf8;
     }
@@ -159,8 +177,9 @@ bool TextSliceReader::Detect() {
         m_charset = {};
     }
     if (position == m_bodyStart) {
-        // An empty body converts to nothing, and the file's own bytes are its text.
-        m_charset = {};
+        // An empty file is an empty text of its own bytes; a mark alone an empty text.
+        m_markOnly = marked;
+        m_charset = marked ? m_charset : std::string_view();
     }
     return true;
 }
@@ -238,6 +257,9 @@ bool TextSliceReader::Next(std::string_view& slice) {
     slice = {};
     if (!m_in) {
         return false;
+    }
+    if (m_markOnly) {
+        return true;
     }
     while (!m_atEnd || !m_buffer.empty()) {
         if (!m_atEnd && !Fill()) {

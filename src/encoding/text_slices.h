@@ -45,6 +45,9 @@ private:
     TextEncoding m_encoding = EncodingUndetected;
     std::string_view m_charset;
     bool m_hadMark = false;
+    bool m_declared = false;   // the encoding came from a charset declaration
+    bool m_markOnly = false;   // the file is a byte-order mark alone
+    bool m_utf8Exact = false;  // the body passed the UTF-8 test and converts exactly
     std::int64_t m_bodyStart = 0;
     Bytes m_buffer;  // source bytes read and not yet handed out
     bool m_atEnd = false;

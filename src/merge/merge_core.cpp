@@ -8,7 +8,6 @@
 #include "app/run_control.h"
 #include "encoding/charset_converter.h"
 #include "encoding/text_decoder.h"
-#include "encoding/text_slices.h"
 #include "fs/paths.h"
 #include "merge/merge_separator.h"
 #include "platform/characters.h"
@@ -38,90 +37,17 @@ CopyOutcome CopyMember(const Text& path, AtomicWriter& writer) {
     return CopyOutcome::WriteFailed;
 }
 
-// Decodes a member slice by slice into the writer; its encoding and mark go to the out
-// values once it is open.
-CopyOutcome DecodeMember(const Text& path, AtomicWriter& writer, TextEncoding& encoding,
-                         bool& hadMark) {
-    TextSliceReader reader;
-    if (!reader.Open(path)) {
-        return CopyOutcome::ReadFailed;
-    }
-    encoding = reader.Encoding();
-    hadMark = reader.HadMark();
-    bool any = false;
-    for (;;) {
-        std::string_view slice;
-        if (!reader.Next(slice)) {
-            return any ? CopyOutcome::ReadFailedMidway : CopyOutcome::ReadFailed;
-        }
-        if (slice.empty()) {
-            return CopyOutcome::Copied;
-        }
-        if (!writer.Write(slice)) {
-            return CopyOutcome::WriteFailed;
-        }
-        any = true;
-    }
-}
-
-enum class ReencodeOutcome { Encoded, Failed, Unconvertible };
-
-// Encodes the text collected in one writer into a new writer of the same target, slice by
-// slice. Unconvertible: some of the text has no form in the encoding, and the collected
-// text is the output as it is.
-ReencodeOutcome Reencode(AtomicWriter& collected, const Text& target, TextEncoding encoding,
-                         bool withMark, std::unique_ptr<AtomicWriter>& encoded) {
-    const std::unique_ptr<ReadHandle> text = collected.ReadBack();
-    encoded = text ? Fs().CreateAtomic(target) : nullptr;
-    if (!encoded) {
-        return ReencodeOutcome::Failed;
-    }
-    const std::string_view charset = CharsetName(encoding);
-    Bytes buffer;
-    bool first = true;
-    for (bool atEnd = false; !atEnd;) {
-        const std::size_t had = buffer.size();
-        buffer.resize(had + kTextSliceBytes);
-        const std::int64_t got = text->Read(buffer.data() + had, kTextSliceBytes);
-        if (got < 0) {
-            return ReencodeOutcome::Failed;
-        }
-        buffer.resize(had + static_cast<std::size_t>(got));
-        atEnd = got == 0;
-        // Whole characters only: the character model sees at most three bytes ahead.
-        std::size_t whole = buffer.size();
-        if (!atEnd) {
-            whole = 0;
-            while (whole + 3 < buffer.size()) {
-                whole += CharLength(buffer, whole);
-            }
-        }
-        if (whole == 0) {
-            continue;
-        }
-        const std::optional<Bytes> converted =
-            Conv().Convert(std::string_view(buffer).substr(0, whole), InternalCharset(), charset);
-        if (!converted) {
-            encoded.reset();
-            return ReencodeOutcome::Unconvertible;
-        }
-        if ((first && withMark && !encoded->Write(ByteOrderMark(encoding))) ||
-            !encoded->Write(*converted)) {
-            return ReencodeOutcome::Failed;
-        }
-        first = false;
-        buffer.erase(0, whole);
-        ProcessPendingEvents();
-    }
-    return ReencodeOutcome::Encoded;
-}
-
 bool SameFile(const Text& path, const Text& outputPath,
               const std::optional<std::pair<std::uint64_t, std::uint64_t>>& outputIdentity) {
     if (path == outputPath) {
         return true;
     }
     return outputIdentity && Fs().FileIdentity(path) == outputIdentity;
+}
+
+// Whether the output reads back as exactly the merged text.
+bool ReadsBackAs(const std::optional<Bytes>& out, const Text& text) {
+    return out && DecodeBytes(*out).text == text;
 }
 
 }  // namespace
@@ -156,7 +82,9 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
     FailureList& failures = run.Failures(JobKind::Merge);
     run.BeginFileLoop(static_cast<int>(n));
 
-    run.outputFolder = MergeOutputFolder(paths.front(), form.IsChecked(U(names::ParentSave)));
+    run.outputFolder = run.outputRoot.empty()
+                           ? MergeOutputFolder(paths.front(), form.IsChecked(U(names::ParentSave)))
+                           : run.outputRoot;
     result.outputPath = run.outputFolder + kPathSeparator + MergeOutputName(paths.front(), n);
     const auto outputIdentity = Fs().FileIdentity(result.outputPath);
 
@@ -167,10 +95,10 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
     }
     const Bytes separator = ReadMergeSeparator(form);
 
-    // With encoding processing the members are decoded one by one into the output's
-    // temporary file, whose text is encoded once at the end; the option as it stands when
-    // the unit begins decides that.
+    // With encoding processing the members are decoded one by one into one text that is
+    // encoded once at the end; the option as it stands when the unit begins decides that.
     const bool collecting = form.IsChecked(U(names::HandleEncoding));
+    Text collected;
     TextEncoding lastEncoding = EncodingUndetected;
     // The output carries a byte-order mark when a member had one: unmarked UTF-8 members
     // merge into unmarked UTF-8, byte for byte what joining them would give.
@@ -180,7 +108,9 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
     TextList keptWanted;
 
     auto put = [&](std::string_view bytes) {
-        if (!writeFailed && !bytes.empty() && !writer->Write(bytes)) {
+        if (collecting) {
+            collected.append(bytes);
+        } else if (!writeFailed && !bytes.empty() && !writer->Write(bytes)) {
             writeFailed = true;
         }
     };
@@ -190,31 +120,36 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
         run.ShowFile(static_cast<int>(i), static_cast<int>(n), path);
         ++result.membersVisited;
 
+        const TextEncoding previousEncoding = lastEncoding;
         lastEncoding = EncodingUndetected;
         bool merged = false;
         if (SameFile(path, result.outputPath, outputIdentity)) {
             // An earlier output of the same name: it is being replaced, never read into
             // itself, and never deleted.
         } else if (form.IsChecked(U(names::HandleEncoding))) {
-            TextEncoding encoding = EncodingUndetected;
-            bool hadMark = false;
-            const CopyOutcome outcome = DecodeMember(path, *writer, encoding, hadMark);
-            lastEncoding = encoding;
-            anyHadMark = anyHadMark || hadMark;
-            switch (outcome) {
-                case CopyOutcome::Copied:
-                    merged = true;
-                    break;
-                case CopyOutcome::ReadFailed:
-                    failures.Add(FailureKind::Unreadable, path);
-                    break;
-                case CopyOutcome::ReadFailedMidway:
-                    failures.Add(FailureKind::Unreadable, path);
-                    writeFailed = true;
-                    break;
-                case CopyOutcome::WriteFailed:
-                    writeFailed = true;
-                    break;
+            DecodedText decoded = DecodeTextFile(path);
+            if (decoded.opened && decoded.text.empty() && decoded.hadMark) {
+                // A mark alone contributes nothing: no text, no mark, no encoding.
+                lastEncoding = previousEncoding;
+                merged = !writeFailed;
+            } else if (decoded.opened && !decoded.exact) {
+                // Its raw bytes would pass for other characters: it is left out and kept.
+                lastEncoding = previousEncoding;
+                failures.Add(FailureKind::NotConverted, path);
+            } else if (decoded.opened) {
+                lastEncoding = decoded.encoding;
+                anyHadMark = anyHadMark || decoded.hadMark;
+                put(decoded.text);
+                merged = !writeFailed;
+            } else {
+                failures.Add(FailureKind::Unreadable, path);
+            }
+        } else if (collecting) {
+            if (std::optional<Bytes> bytes = Fs().ReadWholeFile(path)) {
+                put(*bytes);
+                merged = true;
+            } else {
+                failures.Add(FailureKind::Unreadable, path);
             }
         } else if (!writeFailed) {
             switch (CopyMember(path, *writer)) {
@@ -251,25 +186,33 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
         }
     }
 
-    if (collecting && !writeFailed && form.IsChecked(U(names::HandleEncoding)) &&
-        lastEncoding > EncodingRaw) {
-        std::unique_ptr<AtomicWriter> encoded;
-        switch (Reencode(*writer, result.outputPath, lastEncoding, anyHadMark, encoded)) {
-            case ReencodeOutcome::Encoded:
-                writer = std::move(encoded);
-                break;
-            case ReencodeOutcome::Failed:
-                writeFailed = true;
-                break;
-            case ReencodeOutcome::Unconvertible:
-                // The text goes out in the internal code page, as it was collected.
-                break;
+    bool keepSources = false;
+    if (collecting && !writeFailed) {
+        const bool reencode =
+            form.IsChecked(U(names::HandleEncoding)) && lastEncoding > EncodingRaw;
+        std::optional<Bytes> out =
+            reencode ? EncodeTextExactly(collected, lastEncoding, anyHadMark) : collected;
+        if (form.IsChecked(U(names::HandleEncoding)) && !ReadsBackAs(out, collected)) {
+            // The last member's encoding cannot hold the text, or a mark or declaration in it
+            // would name another charset than its bytes: UTF-8 with its mark holds every
+            // character and the mark decides how it reads.
+            failures.Add(FailureKind::NotConverted, result.outputPath);
+            out = EncodeTextExactly(collected, EncodingUtf8, true);
+            if (!ReadsBackAs(out, collected)) {
+                out = std::move(collected);
+                keepSources = true;
+            }
+        }
+        if (!out->empty() && !writer->Write(*out)) {
+            writeFailed = true;
         }
     }
     result.written = !writeFailed && writer->Commit();
     writer.reset();
     if (!result.written) {
         failures.Add(FailureKind::NotWritten, result.outputPath);
+    }
+    if (!result.written || keepSources) {
         keptWanted.insert(keptWanted.end(), toDelete.begin(), toDelete.end());
         toDelete.clear();
     }

@@ -43,9 +43,6 @@ public:
     // (when given) receives the number of bytes appended, also after a failure.
     virtual CopyResult CopyFrom(ReadHandle& source, std::int64_t limit = -1,
                                 std::int64_t* copied = nullptr);
-    // What was written so far, to be read from its start while the writer stays open; null
-    // when the file system cannot offer it.
-    virtual std::unique_ptr<ReadHandle> ReadBack() { return nullptr; }
     // Flushes, closes and renames into place; false when any step (or an earlier Write) failed.
     virtual bool Commit() = 0;
 };

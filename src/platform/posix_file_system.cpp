@@ -101,15 +101,6 @@ public:
         }
         return !m_failed;
     }
-    std::unique_ptr<ReadHandle> ReadBack() override {
-        if (m_fd < 0) {
-            return nullptr;
-        }
-        // A descriptor of its own, so that reading moves no write position.
-        const std::string self = "/proc/self/fd/" + std::to_string(m_fd);
-        const int fd = ::open(self.c_str(), O_RDONLY | O_CLOEXEC);
-        return fd < 0 ? nullptr : std::make_unique<PosixReadHandle>(fd);
-    }
     CopyResult CopyFrom(ReadHandle& source, std::int64_t limit, std::int64_t* copied) override {
         std::int64_t inKernel = 0;
         if (copied != nullptr) {

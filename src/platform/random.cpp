@@ -12,10 +12,30 @@ std::mt19937& Generator() {
     return generator;
 }
 
+std::atomic<bool> g_fixed{false};
+std::atomic<std::uint64_t> g_fixedSeed{0};
+std::atomic<std::uint32_t> g_offset{0};
+
 }  // namespace
 
+void FixRandomSeed(std::uint64_t seed) {
+    g_fixedSeed = seed;
+    g_offset = 0;
+    g_fixed = true;
+    std::seed_seq start{static_cast<std::uint32_t>(seed), static_cast<std::uint32_t>(seed >> 32)};
+    Generator().seed(start);
+}
+
 void ReseedRandom() {
-    static std::atomic<std::uint32_t> offset{0};
+    std::atomic<std::uint32_t>& offset = g_offset;
+    if (g_fixed) {
+        const std::uint64_t seed = g_fixedSeed;
+        offset += 0x9E3779B9u;
+        std::seed_seq fixed{static_cast<std::uint32_t>(seed), static_cast<std::uint32_t>(seed >> 32),
+                            offset.load()};
+        Generator().seed(fixed);
+        return;
+    }
     const auto ticks = std::chrono::duration_cast<std::chrono::milliseconds>(
                            std::chrono::steady_clock::now().time_since_epoch())
                            .count();

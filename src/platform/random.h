@@ -10,5 +10,8 @@ std::int32_t RandomInRange(std::int32_t a, std::int32_t b);
 // Seeds the generator from the clock plus an offset that changes on every call, so two
 // seedings within one millisecond still differ.
 void ReseedRandom();
+// From now on every seeding derives from the given seed and the number of seedings since
+// this call instead of the clock, so a run with the same seed draws the same numbers.
+void FixRandomSeed(std::uint64_t seed);
 
 }  // namespace qs

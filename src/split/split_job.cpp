@@ -72,7 +72,7 @@ void SplitFiles(RunControl& run, const TextList& paths) {
         run.ShowFile(i, n, p);
         const SplitOptions options = ctx.Options();
         const SplitMode mode = options.Mode();
-        run.outputFolder = PathDirectory(p) + "/";
+        run.outputFolder = (run.outputRoot.empty() ? PathDirectory(p) : run.outputRoot) + "/";
         if (options.SubfolderPerSource()) {
             run.outputFolder += PathBaseName(p) + "/";
         }

@@ -57,9 +57,9 @@ INSTANTIATE_TEST_SUITE_P(
     Bytes, DecodeBadInput,
     ::testing::Values(
         DecodeRow{"Empty", "", 0, EncodingRaw, ""},
-        DecodeRow{"OnlyUtf8Mark", kBom, 0, EncodingRaw, kBom},
-        DecodeRow{"OnlyUtf16LeMark", "\xFF\xFE", 0, EncodingRaw, "\xFF\xFE"},
-        DecodeRow{"OnlyUtf16BeMark", "\xFE\xFF", 0, EncodingRaw, "\xFE\xFF"},
+        DecodeRow{"OnlyUtf8Mark", kBom, 0, EncodingUtf8, ""},
+        DecodeRow{"OnlyUtf16LeMark", "\xFF\xFE", 0, EncodingUtf16Le, ""},
+        DecodeRow{"OnlyUtf16BeMark", "\xFE\xFF", 0, EncodingUtf16Be, ""},
         DecodeRow{"RandomBytes", kRandom, 0, EncodingRaw, kRandom},
         DecodeRow{"NulHeavy", kNuls, 0, EncodingRaw, kNuls},
         // "hi" in UTF-16LE without a mark: only ASCII bytes, so taken raw

@@ -85,7 +85,9 @@ TEST(DecodeBytes, Table) {
     const std::string big5Page = "<head><meta charset=big5></head>";
     const std::vector<DecodeRow> rows = {
         {"empty", "", 0, EncodingRaw, ""},
-        {"only a UTF-8 mark", "\xEF\xBB\xBF", 0, EncodingRaw, "\xEF\xBB\xBF"},
+        {"only a UTF-8 mark", "\xEF\xBB\xBF", 0, EncodingUtf8, ""},
+        {"only a UTF-16LE mark", "\xFF\xFE", 0, EncodingUtf16Le, ""},
+        {"only a UTF-16BE mark", "\xFE\xFF", 0, EncodingUtf16Be, ""},
         {"UTF-8 with mark", "\xEF\xBB\xBF\xE4\xB8\xAD\xE6\x96\x87", 0, EncodingUtf8,
          "\xD6\xD0\xCE\xC4"},  // 中文
         {"FF FE 00 00 is UTF-16LE", "\xFF\xFE\0\0"s, 0, EncodingUtf16Le, "\0"s},

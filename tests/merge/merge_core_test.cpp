@@ -152,6 +152,10 @@ TEST_F(MergeCoreTest, EncodingProcessing) {
          {kMark + zhongUtf8, kMark + ziUtf8},
          kMark + zhongUtf8 + kMark + ziUtf8},
         {"unmarked UTF-8 members stay unmarked", true, {zhongUtf8, ziUtf8}, zhongUtf8 + ziUtf8},
+        {"a mark alone contributes nothing",
+         true,
+         {zhongUtf8 + "\xE6\x96\x87", kMark, "\xFF\xFE", zhongUtf8 + "a", "\xFE\xFF"},
+         zhongUtf8 + "\xE6\x96\x87" + zhongUtf8 + "a"},
         {"zero byte of a member survives the re-encoding",
          true,
          {kMark + zhongUtf8, std::string("a\0b", 3) + ziUtf8},
@@ -182,16 +186,67 @@ TEST_F(MergeCoreTest, ReencodingKeepsAZeroByteSeparator) {
               kMark + "\xE4\xB8\xAD" + std::string("\0\r\n", 3) + "\xE5\xAD\x97");
 }
 
-TEST_F(MergeCoreTest, StrictReencodingFallsBackToInternalCodePage) {
+// No character of a member changes without the message saying so, and no output carries a
+// mark or declaration that its bytes contradict.
+TEST_F(MergeCoreTest, WhatCannotBeConvertedIsListedNeverChanged) {
     Check("选择框处理文本编码", true);
-    const Text emoji = Put("d/a.txt", "\xF0\x9F\x98\x80");  // 😀 has no Big5 form
-    const std::string page =
-        "<html><head><META charset='Big5'></head><body>\xC1\x63\xC5\xE9</body></html>";
-    const Text big5 = Put("d/b.htm", page);
-    Merge({emoji, big5});
-    const std::string out = Read(U("a等2个文件.txt"));
-    EXPECT_EQ(out, "\x94\x39\xFC\x36" + ConvertCharset(page, "BIG5", "GB18030"));
-    EXPECT_EQ(out.find('?'), std::string::npos);
+    Check("选择框合并后删除文件", true);
+    const std::string zhong = "\xE4\xB8\xAD";  // 中
+    const std::string big5Page =
+        "<html><head><META charset='Big5'></head><body>\xC1\x63\xC5\xE9</body></html>";  // 繁體
+    const std::string big5PageAsUtf8 = ToUtf8Lossy(ConvertCharset(big5Page, "BIG5", "GB18030"));
+    struct Row {
+        const char* name;
+        std::vector<std::string> members;
+        std::string expected;
+        std::vector<std::string> failures;  // label + "@" + member index, or "@out"
+    } rows[] = {
+        {"the last member's encoding cannot hold an earlier character: UTF-8 with its mark",
+         {"\xF0\x9F\x98\x80", big5Page},  // 😀 has no Big5 form
+         kMark + "\xF0\x9F\x98\x80" + big5PageAsUtf8,
+         {"无法转换编码：@out"}},
+        {"UTF-8 with a mark and an invalid byte is left out and kept",
+         {zhong, kMark + "a\xFF"},
+         zhong,
+         {"无法转换编码：@1", "未删除原文件：@1"}},
+        {"UTF-16 with a broken pair is left out and kept",
+         {"\xFF\xFE\x3D\xD8\x61\x00", zhong},
+         zhong,
+         {"无法转换编码：@0", "未删除原文件：@0"}},
+        {"a page declaring Big5 that holds UTF-8 is read as UTF-8",
+         {"<meta charset=big5>" + zhong},
+         "<meta charset=big5>" + zhong,
+         {}},
+        {"a Big5 declaration never heads an output in the internal code page",
+         {big5Page, "\xCE\xC4"},  // 文 in GBK
+         kMark + big5PageAsUtf8 + "\xE6\x96\x87",
+         {"无法转换编码：@out"}},
+        {"a text no encoding holds is written as it is and its sources are kept",
+         {"\x80\xFF", kMark + zhong},
+         "\x80\xFF\xD6\xD0",
+         {"无法转换编码：@out", "未删除原文件：@0", "未删除原文件：@1"}},
+    };
+    int k = 0;
+    for (const Row& row : rows) {
+        const Text folder = "c" + std::to_string(++k);
+        TextList paths;
+        for (std::size_t i = 0; i < row.members.size(); ++i) {
+            paths.push_back(Put(folder + "/d/m" + std::to_string(i) + ".txt", row.members[i]));
+        }
+        run.Failures(JobKind::Merge).Clear();
+        const MergeResult result = Merge(paths);
+        EXPECT_EQ(Read(folder + "/m0" + U("等") + std::to_string(paths.size()) + U("个文件.txt")),
+                  row.expected)
+            << row.name;
+        TextList expected;
+        for (const std::string& failure : row.failures) {
+            const std::size_t at = failure.find('@');
+            const std::string which = failure.substr(at + 1);
+            expected.push_back(U(failure.substr(0, at)) +
+                               (which == "out" ? result.outputPath : paths[std::stoul(which)]));
+        }
+        EXPECT_EQ(Failures(), expected) << row.name;
+    }
 }
 
 TEST_F(MergeCoreTest, StopAfterThirdOfTen) {

@@ -341,5 +341,27 @@ TEST_F(SplitModesTest, TextModesRoundTripInEveryEncoding) {
     }
 }
 
+// What an editor saves for an empty text: in every text mode, like an empty file.
+TEST_F(SplitModesTest, AMarkAloneIsAnEmptyText) {
+    Set(LineMinEdit(), "1");
+    Set(LineMaxEdit(), "1");
+    Set(CharMinEdit(), "1");
+    Set(CharMaxEdit(), "1");
+    form.SetTag(SeparatorButton(), "S");
+    for (const char* content : {"", "\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"}) {
+        for (int mode = 0; mode < 3; ++mode) {
+            temp.Write("s.txt", content);
+            auto& ctx = Context();
+            const Text path = temp.File("s.txt");
+            const auto split = mode == 0   ? SplitByLineCount
+                               : mode == 1 ? SplitByCharCount
+                                           : SplitAtSeparator;
+            ASSERT_EQ(split(ctx, path), ModeResult::Done);
+            EXPECT_EQ(Joined(Pieces("s")), "") << ToUtf8Lossy(content) << " mode " << mode;
+            EXPECT_TRUE(ctx.state.failures.empty());
+        }
+    }
+}
+
 }  // namespace
 }  // namespace qs

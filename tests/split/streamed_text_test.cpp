@@ -49,8 +49,13 @@ Bytes RandomSource(std::mt19937& gen) {
             bytes = EncodeText(text, EncodingUtf16Be);
             break;
         case 5:
-            bytes = "<meta charset=Big5>" + EncodeText(text, EncodingBig5);
+            // Big5 as declared, or UTF-8 under an older declaration.
+            bytes = "<meta charset=Big5>" +
+                    EncodeText(text, gen() % 2 == 0 ? EncodingBig5 : EncodingUtf8, false);
             break;
+    }
+    if (text.empty() && gen() % 2 == 0) {
+        bytes = ByteOrderMark(static_cast<TextEncoding>(EncodingUtf8 + gen() % 3));
     }
     // UTF-8 look-alikes that no exact conversion accepts: overlong, surrogate, beyond U+10FFFF.
     static const char* const kDamage[] = {"\xC0\x80", "\xE0\x80\x80", "\xED\xA0\x80",

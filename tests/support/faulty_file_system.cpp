@@ -42,7 +42,6 @@ public:
         }
         return m_inner->Write(bytes);
     }
-    std::unique_ptr<ReadHandle> ReadBack() override { return m_inner->ReadBack(); }
     bool Commit() override {
         if (m_failed || m_owner.ShouldFail(FaultyFileSystem::Op::Commit, m_path)) {
             return false;  // the inner writer removes its temporary file when destroyed

@@ -1,4 +1,4 @@
-#include "platform/qt/qt_program.h"
+#include "gui/qt_program.h"
 
 #include <QApplication>
 
@@ -6,8 +6,8 @@
 #include "app/drag_drop.h"
 #include "app/main_window.h"
 #include "app/startup.h"
-#include "platform/qt/form_window.h"
-#include "platform/qt/main_window_view.h"
+#include "gui/form_window.h"
+#include "gui/main_window_view.h"
 #include "settings/control_state.h"
 
 namespace qs {

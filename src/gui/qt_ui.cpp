@@ -1,4 +1,4 @@
-#include "platform/qt/qt_ui.h"
+#include "gui/qt_ui.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -16,9 +16,9 @@
 #include <ctime>
 
 #include "app/control_model.h"
+#include "gui/form_window.h"
+#include "gui/qt_text.h"
 #include "platform/characters.h"
-#include "platform/qt/form_window.h"
-#include "platform/qt/qt_text.h"
 
 namespace qs {
 namespace {

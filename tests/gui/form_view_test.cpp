@@ -16,9 +16,9 @@
 #include <QUrl>
 
 #include "app/control_model.h"
-#include "platform/qt/form_view.h"
-#include "platform/qt/form_window.h"
-#include "platform/qt/qt_text.h"
+#include "gui/form_view.h"
+#include "gui/form_window.h"
+#include "gui/qt_text.h"
 #include "platform/services.h"
 #include "qt_harness.h"
 
@@ -90,7 +90,9 @@ protected:
 TEST_F(FormViewTest, WidgetsSitInTheirParentsWithTheModelsValues) {
     Open();
     EXPECT_EQ(window->windowTitle(), QStringLiteral("测试窗口"));
-    EXPECT_EQ(window->geometry(), QRect(50, 50, 300, 200));
+    EXPECT_EQ(window->frameGeometry(), QRect(50, 50, 300, 200));
+    EXPECT_EQ(form.ClientWidth(), window->width());
+    EXPECT_EQ(form.ClientHeight(), window->height());
     auto* panel = Widget<QGroupBox>("面板");
     ASSERT_NE(panel, nullptr);
     EXPECT_EQ(panel->title(), QStringLiteral("面板"));
@@ -102,6 +104,16 @@ TEST_F(FormViewTest, WidgetsSitInTheirParentsWithTheModelsValues) {
     EXPECT_EQ(Widget<QLineEdit>("编辑数")->text(), QStringLiteral("12"));
     // An empty bar must not turn into a busy indicator.
     EXPECT_EQ(Widget<QProgressBar>("进度")->maximum(), 1);
+}
+
+TEST_F(FormViewTest, BeforeTheWindowSystemFramesTheWindowTypicalDecorationsAreAssumed) {
+    FormWindow hidden(form);
+    EXPECT_EQ(hidden.size(), QSize(300 - 8, 200 - 34));
+    EXPECT_EQ(form.ClientWidth(), 300 - 8);
+    hidden.show();
+    EXPECT_TRUE(
+        testing::PumpUntil([&] { return hidden.frameGeometry().size() == QSize(300, 200); }));
+    EXPECT_EQ(form.Width(), 300);
 }
 
 TEST_F(FormViewTest, RadioClickSelectsOneOfTheGroupAndRunsTheRules) {

@@ -7,9 +7,9 @@
 #include <QTimer>
 
 #include "app/control_model.h"
-#include "platform/qt/form_window.h"
-#include "platform/qt/qt_text.h"
-#include "platform/qt/qt_ui.h"
+#include "gui/form_window.h"
+#include "gui/qt_text.h"
+#include "gui/qt_ui.h"
 #include "platform/services.h"
 #include "qt_harness.h"
 
@@ -101,7 +101,7 @@ protected:
         ok.height = 24;
         form.Add(ok);
         form.On(Text(), ControlEvent::Resized, [this] {
-            const int w = form.Width(), h = form.Height();
+            const int w = form.ClientWidth(), h = form.ClientHeight();
             form.SetGeometry(U("编辑框正文"), 5, 5, w - 10, h - 40);
             form.SetGeometry(U("按钮确定"), w - 69, h - 30, 64, 24);
         });
@@ -142,8 +142,9 @@ TEST_F(FormDialogTest, ResizeLaysOutTheFormAndTheButtonEndsIt) {
     RunWith([&](FormDialog& dialog) {
         dialog.resize(400, 300);
         QApplication::processEvents();
-        EXPECT_EQ(form.Width(), 400);
-        EXPECT_EQ(form.Height(), 300);
+        EXPECT_EQ(form.ClientWidth(), 400);
+        EXPECT_EQ(form.ClientHeight(), 300);
+        EXPECT_EQ(dialog.frameGeometry().size(), QSize(form.Width(), form.Height()));
         bodyAfterResize = dialog.View().WidgetOf(U("编辑框正文"))->geometry();
         buttonAfterResize = dialog.View().WidgetOf(U("按钮确定"))->geometry();
         auto* body = qobject_cast<QPlainTextEdit*>(dialog.View().WidgetOf(U("编辑框正文")));

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QCoreApplication>
+#include <QDir>
 #include <QDropEvent>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -14,11 +15,11 @@
 #include "app/main_window.h"
 #include "app/startup.h"
 #include "dialog/input_dialog.h"
+#include "gui/form_window.h"
+#include "gui/qt_program.h"
+#include "gui/qt_text.h"
 #include "merge/merge_job.h"
 #include "platform/characters.h"
-#include "platform/qt/form_window.h"
-#include "platform/qt/qt_program.h"
-#include "platform/qt/qt_text.h"
 #include "platform/services.h"
 #include "qt_harness.h"
 #include "split/split_job.h"
@@ -82,7 +83,10 @@ protected:
 TEST_F(MainWindowTest, EveryControlHasItsWidgetAtItsPlaceAndRendersToAPicture) {
     EXPECT_EQ(main.Window().windowTitle(),
               QStringLiteral("Qirnsplit v1.0.1.0 - 可拖放文件或文件夹"));
-    EXPECT_EQ(main.Window().size(), QSize(567, 494));
+    // The frame has the form's size; the window cannot be resized or maximised.
+    EXPECT_EQ(main.Window().frameGeometry().size(), QSize(567, 494));
+    EXPECT_EQ(main.Window().minimumSize(), main.Window().maximumSize());
+    EXPECT_FALSE(main.Window().windowFlags() & Qt::WindowMaximizeButtonHint);
     for (const auto& control : form().Controls()) {
         if (control->kind == ControlKind::Timer) {
             EXPECT_NE(main.Window().View().TimerOf(control->name), nullptr);
@@ -100,8 +104,27 @@ TEST_F(MainWindowTest, EveryControlHasItsWidgetAtItsPlaceAndRendersToAPicture) {
     }
     // The status label sits inside the bar once the window is created.
     EXPECT_EQ(Widget(names::Status)->parentWidget(), Widget(names::Progress));
-    const QString picture = QCoreApplication::applicationDirPath() + "/main_window.png";
-    EXPECT_TRUE(main.Window().grab().save(picture));
+}
+
+// Pictures of the window and the dialog as they are drawn, named after the display scale
+// (run once more with QT_SCALE_FACTOR=2), for a look by eye.
+TEST_F(MainWindowTest, ScreenshotsOfTheWindowAndTheDialog) {
+    const QString scale = QString::number(main.Window().devicePixelRatioF() * 100) + "%";
+    const QString folder = QCoreApplication::applicationDirPath() + "/screenshots/";
+    QDir().mkpath(folder);
+    const QPixmap window = main.Window().grab();
+    EXPECT_EQ(window.deviceIndependentSize().toSize(), main.Window().size());
+    EXPECT_TRUE(window.save(folder + "main_window_" + scale + ".png"));
+    qobject_cast<QAbstractButton*>(Widget(names::ByString))->click();
+    form().SetTag(U(names::SeparatorButton), U("第一章"));
+    QTimer::singleShot(50, [&] {
+        auto* dialog = qobject_cast<FormDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->frameGeometry().size(), QSize(495, 393));
+        EXPECT_TRUE(dialog->grab().save(folder + "input_dialog_" + scale + ".png"));
+        dialog->reject();
+    });
+    qobject_cast<QAbstractButton*>(Widget(names::SeparatorButton))->click();
 }
 
 TEST_F(MainWindowTest, ModeRadioDisablesTheOtherModesBoxes) {
@@ -235,8 +258,8 @@ TEST_F(MainWindowTest, InputDialogFromTheButtonStoresTheTypedSeparator) {
         auto* dialog = qobject_cast<FormDialog*>(QApplication::activeModalWidget());
         ASSERT_NE(dialog, nullptr);
         EXPECT_TRUE(dialog->isVisible());
-        QWidget* body = dialog->View().WidgetOf(U(names::Body));
-        testing::TypeInto(body, QStringLiteral("第X章"));
+        // Typed right away, without first moving the focus: the body has it.
+        testing::TypeIntoWindow(dialog, QStringLiteral("第X章"));
         typed = true;
         qobject_cast<QAbstractButton*>(dialog->View().WidgetOf(U(names::OkButton)))->click();
     });

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "app/control_model.h"
-#include "platform/qt/form_view.h"
+#include "gui/form_view.h"
 
 namespace qs {
 

@@ -1,4 +1,4 @@
-#include "platform/qt/form_window.h"
+#include "gui/form_window.h"
 
 #include <QCloseEvent>
 
@@ -6,6 +6,11 @@ namespace qs {
 
 FormWindow::FormWindow(Form& form, QWidget* parent)
     : QWidget(parent), m_form(form), m_view(std::make_unique<FormView>(form, this)) {
+    // One fixed layout: a maximised window would only leave it in an empty expanse.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    m_view->SetFixedSize(true);
     m_watch.setInterval(20);
     connect(&m_watch, &QTimer::timeout, this, [this] {
         if (FormView::DispatchDepth() > 0) {

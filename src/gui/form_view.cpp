@@ -1,4 +1,4 @@
-#include "platform/qt/form_view.h"
+#include "gui/form_view.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -20,8 +20,9 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <QUrl>
+#include <QWindow>
 
-#include "platform/qt/qt_text.h"
+#include "gui/qt_text.h"
 
 namespace qs {
 namespace {
@@ -68,7 +69,7 @@ protected:
         }
         QPainter painter(this);
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        QSize size = m_picture.size();
+        QSize size = m_picture.deviceIndependentSize().toSize();
         if (size.width() > width() || size.height() > height()) {
             size.scale(this->size(), Qt::KeepAspectRatio);
         }
@@ -171,9 +172,8 @@ QTimer* FormView::TimerOf(std::string_view name) const {
 void FormView::Build() {
     m_syncing = true;
     m_surface->setWindowTitle(ToQt(m_form.Title()));
-    if (m_form.Width() > 0 && m_form.Height() > 0) {
-        m_surface->setGeometry(m_form.Left(), m_form.Top(), m_form.Width(), m_form.Height());
-    }
+    const QSize decorations = Decorations();
+    m_form.SetDecorations(decorations.width(), decorations.height());
     // Widgets first, parents second: a control may be listed before its container.
     for (const auto& control : m_form.Controls()) {
         if (control->kind == ControlKind::Timer) {
@@ -198,7 +198,20 @@ void FormView::Build() {
         SyncAll(*control);
         Connect(*control, WidgetOf(control->name));
     }
+    SyncFormGeometry();
+    // A focus the form set while it was being opened; the window gives it to that widget
+    // when it is shown, instead of to its first tab stop.
+    ApplyFocus();
     m_syncing = false;
+}
+
+void FormView::ApplyFocus() {
+    if (QWidget* widget = WidgetOf(m_form.Focused()); widget && !widget->hasFocus()) {
+        const bool wasSyncing = m_syncing;
+        m_syncing = true;
+        widget->setFocus(Qt::OtherFocusReason);
+        m_syncing = wasSyncing;
+    }
 }
 
 QWidget* FormView::Create(const Control& control) {
@@ -486,13 +499,53 @@ void FormView::Sync(const Control& control, ControlProperty property) {
     m_syncing = wasSyncing;
 }
 
-void FormView::SyncFormGeometry() {
-    const QRect wanted(m_form.Left(), m_form.Top(), m_form.Width(), m_form.Height());
-    if (wanted.width() > 0 && wanted.height() > 0 && m_surface->geometry() != wanted) {
-        m_syncing = true;
-        m_surface->setGeometry(wanted);
-        m_syncing = false;
+QSize FormView::Decorations() const {
+    // Until the window system has framed the window (and where it never tells), the frame
+    // is taken to be a common title bar and border.
+    static const QMargins typical(4, 30, 4, 4);
+    const QWindow* window = m_surface->windowHandle();
+    QMargins frame = window ? window->frameMargins() : QMargins();
+    if (frame.isNull()) {
+        frame = typical;
     }
+    return QSize(frame.left() + frame.right(), frame.top() + frame.bottom());
+}
+
+void FormView::SetFixedSize(bool fixed) {
+    m_fixedSize = fixed;
+    SyncFormGeometry();
+}
+
+void FormView::SyncFormGeometry() {
+    if (m_form.ClientWidth() <= 0 || m_form.ClientHeight() <= 0) {
+        return;
+    }
+    const bool wasSyncing = m_syncing;
+    m_syncing = true;
+    const QSize client(m_form.ClientWidth(), m_form.ClientHeight());
+    if (m_fixedSize) {
+        m_surface->setFixedSize(client);
+    } else if (m_surface->size() != client) {
+        m_surface->resize(client);
+    }
+    // A window's position is that of its frame.
+    const QPoint place(m_form.Left(), m_form.Top());
+    if (m_surface->pos() != place) {
+        m_surface->move(place);
+    }
+    m_syncing = wasSyncing;
+}
+
+void FormView::FollowDecorations() {
+    const QSize decorations = Decorations();
+    if (decorations.width() == m_form.Width() - m_form.ClientWidth() &&
+        decorations.height() == m_form.Height() - m_form.ClientHeight()) {
+        return;
+    }
+    // The frame keeps the form's size; the client area gives way.
+    Dispatch(
+        [this, decorations] { m_form.SetDecorations(decorations.width(), decorations.height()); });
+    SyncFormGeometry();
 }
 
 void FormView::OnChanged(Form&, const Control* control, ControlProperty property) {
@@ -505,11 +558,7 @@ void FormView::OnChanged(Form&, const Control* control, ControlProperty property
                 SyncFormGeometry();
                 break;
             case ControlProperty::Focus:
-                if (QWidget* widget = WidgetOf(m_form.Focused()); widget && !widget->hasFocus()) {
-                    m_syncing = true;
-                    widget->setFocus(Qt::OtherFocusReason);
-                    m_syncing = false;
-                }
+                ApplyFocus();
                 break;
             default:
                 break;
@@ -554,13 +603,22 @@ const Control* FormView::ControlOfWidget(QObject* object) const {
 
 bool FormView::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_surface) {
-        if ((event->type() == QEvent::Resize || event->type() == QEvent::Move) && !m_syncing &&
-            m_surface->isVisible()) {
-            const QRect geometry = m_surface->geometry();
-            Dispatch([this, geometry] {
-                m_form.SetFormGeometry(geometry.x(), geometry.y(), geometry.width(),
-                                       geometry.height());
+        const QEvent::Type type = event->type();
+        if (type == QEvent::Show || type == QEvent::WindowActivate) {
+            FollowDecorations();
+        } else if ((type == QEvent::Resize || type == QEvent::Move) && !m_syncing &&
+                   m_surface->isVisible()) {
+            // The window system may have framed the window by now, or the user moved or
+            // resized it: the form learns both, in frame terms.
+            const QSize decorations = Decorations();
+            const QRect frame(m_surface->pos(), m_surface->size() + decorations);
+            Dispatch([this, decorations, frame] {
+                m_form.SetFormGeometry(frame.x(), frame.y(), frame.width(), frame.height());
+                m_form.SetDecorations(decorations.width(), decorations.height());
             });
+            if (m_fixedSize) {
+                SyncFormGeometry();
+            }
         }
         return false;
     }

@@ -1,4 +1,4 @@
-#include "platform/qt/main_window_view.h"
+#include "gui/main_window_view.h"
 
 #include <algorithm>
 
@@ -7,15 +7,15 @@
 #include <QPainter>
 #include <QWidget>
 
-#include "platform/qt/form_view.h"
-#include "platform/qt/pictures.h"
+#include "gui/form_view.h"
+#include "gui/pictures.h"
 #include "platform/text.h"
 
 namespace qs {
 namespace {
 
 QPixmap HeaderBackground(int width, int height) {
-    QPixmap pixmap(width, height);
+    QPixmap pixmap = ScreenPixmap(width, height);
     QPainter painter(&pixmap);
     QLinearGradient shade(0, 0, 0, height);
     shade.setColorAt(0, QColor(255, 255, 255));

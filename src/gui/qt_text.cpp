@@ -1,4 +1,4 @@
-#include "platform/qt/qt_text.h"
+#include "gui/qt_text.h"
 
 #include <QList>
 

@@ -38,6 +38,8 @@ public:
     // form closing this way).
     void SetAfterDispatch(std::function<void()> after) { m_afterDispatch = std::move(after); }
     void StopTimers();
+    // A fixed-layout window: its frame keeps the form's size, the user cannot resize it.
+    void SetFixedSize(bool fixed);
 
     // How many calls into the model made by any view are on the stack right now. A job runs
     // inside one of them; widgets must not go away while it is above zero.
@@ -57,6 +59,10 @@ private:
     void SyncAll(const Control& control);
     void SyncTimer(const Control& control);
     void SyncFormGeometry();
+    void ApplyFocus();
+    // Width and height of the frame the window system draws around the surface.
+    QSize Decorations() const;
+    void FollowDecorations();
     void Dispatch(const std::function<void()>& call);
     const Control* ControlOfWidget(QObject* object) const;
 
@@ -70,6 +76,7 @@ private:
     // Set while the view itself writes into a widget, so that the widget's change signals
     // are not taken for user input.
     bool m_syncing = false;
+    bool m_fixedSize = false;
 };
 
 }  // namespace qs

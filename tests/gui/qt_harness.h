@@ -6,7 +6,7 @@
 #include <functional>
 #include <vector>
 
-#include "platform/qt/qt_ui.h"
+#include "gui/qt_ui.h"
 #include "platform/text.h"
 
 namespace qs::testing {
@@ -19,6 +19,9 @@ bool PumpUntil(const std::function<bool()>& condition, int timeoutMs = 5000);
 
 // Types the text into the widget as key presses and releases, one per character.
 void TypeInto(QWidget* widget, const QString& text);
+// Types the text into a window as the window system delivers keys: to whatever inside it has
+// the keyboard focus, or to nothing.
+void TypeIntoWindow(QWidget* window, const QString& text);
 
 // The real Qt services with the dialogs answered by the test: messages from a queue (the
 // first button when the queue is empty), file and folder choices from queues (cancelled

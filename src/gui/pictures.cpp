@@ -1,6 +1,7 @@
-#include "platform/qt/pictures.h"
+#include "gui/pictures.h"
 
 #include <QFont>
+#include <QGuiApplication>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -9,12 +10,20 @@ namespace qs {
 namespace {
 
 QPixmap Blank(int width, int height) {
-    QPixmap pixmap(width, height);
+    QPixmap pixmap = ScreenPixmap(width, height);
     pixmap.fill(Qt::transparent);
     return pixmap;
 }
 
 }  // namespace
+
+QPixmap ScreenPixmap(int width, int height) {
+    // Drawn in device pixels, so that the pictures stay sharp on a scaled display.
+    const qreal ratio = qApp ? qApp->devicePixelRatio() : 1.0;
+    QPixmap pixmap(QSize(width, height) * ratio);
+    pixmap.setDevicePixelRatio(ratio);
+    return pixmap;
+}
 
 QPixmap DrawLogo(int width, int height) {
     QPixmap pixmap = Blank(width, height);

@@ -1,14 +1,16 @@
 #include "qt_harness.h"
 
 #include <QKeyEvent>
+#include <QTest>
 #include <QWidget>
+#include <QWindow>
 #include <cstdlib>
 
 namespace qs::testing {
 
 QApplication& App() {
     static int argc = 1;
-    static char name[] = "test_platform_qt";
+    static char name[] = "test_gui";
     static char* argv[] = {name, nullptr};
     static QApplication* application = [] {
         setenv("QT_QPA_PLATFORM", "offscreen", 0);
@@ -37,6 +39,13 @@ void TypeInto(QWidget* widget, const QString& text) {
         QApplication::sendEvent(widget, &press);
         QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(character));
         QApplication::sendEvent(widget, &release);
+    }
+}
+
+void TypeIntoWindow(QWidget* window, const QString& text) {
+    for (const QChar character : text) {
+        QTest::sendKeyEvent(QTest::Click, window->windowHandle(), Qt::Key_unknown,
+                            QString(character), Qt::NoModifier);
     }
 }
 

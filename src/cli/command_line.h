@@ -1,0 +1,53 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "cli/job_options.h"
+
+namespace qs::cli {
+
+enum class Command { Split, Merge, Verify };
+
+struct GivenOption {
+    const JobOption* option = nullptr;
+    std::string value;
+};
+
+struct CommonOptions {
+    bool dryRun = false;
+    bool json = false;
+    bool quiet = false;
+    std::string outputDir;  // UTF-8, as given; empty: beside the sources
+};
+
+// One parsed command: what to run, the job options in the order of the table, the paths
+// (UTF-8, as given) and the options every command shares.
+struct ParsedCommand {
+    Command command = Command::Split;
+    std::vector<GivenOption> options;
+    std::vector<std::string> paths;
+    CommonOptions common;
+};
+
+// The outcome of parsing: either a command to run, or an exit status with the text to
+// print (the help or the version on standard output, a usage error on standard error).
+struct ParseOutcome {
+    bool run = false;
+    ParsedCommand command;
+    int exitStatus = 0;
+    std::string out;
+    std::string err;
+};
+
+// Whether the arguments ask for the command line rather than the window: a first
+// argument that is a command, --help, -h or --version.
+bool WantsCommandLine(int argc, char** argv);
+
+ParseOutcome ParseCommandLine(int argc, char** argv);
+
+inline constexpr int kExitDone = 0;
+inline constexpr int kExitFailures = 1;
+inline constexpr int kExitUsage = 2;
+
+}  // namespace qs::cli

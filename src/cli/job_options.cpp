@@ -1,0 +1,293 @@
+#include "cli/job_options.h"
+
+#include <cctype>
+#include <charconv>
+
+#include "app/control_model.h"
+#include "app/main_window.h"
+#include "cli/cli_texts.h"
+#include "platform/text.h"
+
+// Rows of the option table leave out the fields they do not need.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
+namespace qs::cli {
+namespace {
+
+std::string Bad(std::string_view flag, const std::string& value, std::string_view zh,
+                std::string_view en) {
+    return std::string(flag) + " " + value + ": " + Say(zh, en);
+}
+
+bool IsInteger(std::string_view s) {
+    if (!s.empty() && (s[0] == '-' || s[0] == '+')) {
+        s.remove_prefix(1);
+    }
+    if (s.empty()) {
+        return false;
+    }
+    for (char c : s) {
+        if (!std::isdigit(static_cast<unsigned char>(c))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// A command-line text as an internal text; false when it has no internal form.
+bool Internal(std::string_view utf8, Text& out) {
+    return Utf8ToInternal(utf8, out);
+}
+
+void Choose(Form& form, std::string_view radio) {
+    form.SetChecked(U(radio), true);
+}
+
+void Check(Form& form, std::string_view box, bool checked) {
+    form.SetChecked(U(box), checked);
+}
+
+std::string SetInteger(JobSetup& s, std::string_view flag, const std::string& value,
+                       std::string_view radio, std::string_view edit) {
+    if (!IsInteger(value)) {
+        return Bad(flag, value, "不是整数", "is not a whole number");
+    }
+    Choose(s.form, radio);
+    s.form.SetText(U(edit), value);
+    return "";
+}
+
+// MIN or MIN-MAX into the two boxes of a range.
+std::string SetRange(JobSetup& s, std::string_view flag, const std::string& value,
+                     std::string_view radio, std::string_view minEdit, std::string_view maxEdit) {
+    const std::size_t dash = value.find('-', 1);
+    const std::string low = value.substr(0, dash);
+    const std::string high = dash == std::string::npos ? low : value.substr(dash + 1);
+    if (!IsInteger(low) || !IsInteger(high)) {
+        return Bad(flag, value, "应为 最小值 或 最小值-最大值", "must be MIN or MIN-MAX");
+    }
+    Choose(s.form, radio);
+    s.form.SetText(U(minEdit), low);
+    s.form.SetText(U(maxEdit), high);
+    return "";
+}
+
+std::string SetSize(JobSetup& s, const std::string& value) {
+    std::size_t end = 0;
+    while (end < value.size() &&
+           (std::isdigit(static_cast<unsigned char>(value[end])) || value[end] == '.')) {
+        ++end;
+    }
+    std::string unit = value.substr(end);
+    for (char& c : unit) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    static const std::string_view kUnits[][2] = {{"B", ""}, {"K", "KB"}, {"M", "MB"}, {"G", "GB"}};
+    int index = unit.empty() ? 0 : -1;
+    for (int i = 0; i < 4 && index < 0; ++i) {
+        if (unit == kUnits[i][0] || (!kUnits[i][1].empty() && unit == kUnits[i][1])) {
+            index = i;
+        }
+    }
+    const std::string number = value.substr(0, end);
+    if (index < 0 || number.empty() || number.find('.') != number.rfind('.') || number == ".") {
+        return Bad("--size", value, "应为 数字[B|K|KB|M|MB|G|GB]", "must be N[B|K|KB|M|MB|G|GB]");
+    }
+    Choose(s.form, names::ByBytes);
+    s.form.SetText(U(names::ByteSize), number);
+    s.form.SetSelectedIndex(U(names::ByteUnit), index);
+    return "";
+}
+
+std::string SetText(JobSetup& s, std::string_view flag, const std::string& value,
+                    std::string_view edit, bool escapes) {
+    Text text;
+    if (!Internal(escapes ? Unescape(value) : value, text)) {
+        return Bad(flag, value, "含有无法表示的字符",
+                   "holds characters the program cannot represent");
+    }
+    s.form.SetText(U(edit), text);
+    return "";
+}
+
+std::string SetSplitSeparator(JobSetup& s, const std::string& value) {
+    Text text;
+    if (!Internal(Unescape(value), text)) {
+        return Bad("--separator", value, "含有无法表示的字符",
+                   "holds characters the program cannot represent");
+    }
+    Choose(s.form, names::ByString);
+    s.form.SetTag(U(names::SeparatorButton), text);
+    return "";
+}
+
+std::string SetSeed(JobSetup& s, const std::string& value) {
+    std::uint64_t seed = 0;
+    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), seed);
+    if (error != std::errc() || end != value.data() + value.size()) {
+        return Bad("--seed", value, "不是非负整数", "is not a non-negative whole number");
+    }
+    s.run.seed = seed;
+    return "";
+}
+
+const std::vector<JobOption> kOptions = {
+    {"--parts", ValueKind::Required, "N", ForSplit, "mode", "按份数分割成 N 份（默认 100）",
+     "split into N parts (the default, 100)",
+     [](JobSetup& s, const std::string& v) {
+         return SetInteger(s, "--parts", v, names::ByParts, names::PartCount);
+     }},
+    {"--size", ValueKind::Required, "N[B|K|KB|M|MB|G|GB]", ForSplit, "mode",
+     "按字节分割，每份 N 个单位（可有小数）", "split into pieces of N units (decimals allowed)",
+     [](JobSetup& s, const std::string& v) { return SetSize(s, v); }},
+    {"--lines", ValueKind::Required, "MIN[-MAX]", ForSplit, "mode",
+     "按行数分割，每份随机 MIN 到 MAX 行", "split into pieces of a random MIN to MAX lines",
+     [](JobSetup& s, const std::string& v) {
+         return SetRange(s, "--lines", v, names::ByLines, names::LineMin, names::LineMax);
+     }},
+    {"--chars", ValueKind::Required, "MIN[-MAX]", ForSplit, "mode",
+     "按字符数分割，每份随机 MIN 到 MAX 个字符",
+     "split into pieces of a random MIN to MAX characters",
+     [](JobSetup& s, const std::string& v) {
+         return SetRange(s, "--chars", v, names::ByChars, names::CharMin, names::CharMax);
+     }},
+    {"--separator", ValueKind::Required, "TEXT", ForSplit, "mode",
+     "在每个 TEXT 处分割（识别 \\n \\r \\t \\\\）",
+     "split at every TEXT (\\n \\r \\t \\\\ understood)",
+     [](JobSetup& s, const std::string& v) { return SetSplitSeparator(s, v); }},
+    {"--subfolder", ValueKind::None, "", ForSplit, "subfolder",
+     "分割结果存入以原文件命名的子目录（默认）",
+     "put the pieces in a sub-folder named after the source (the default)",
+     [](JobSetup& s, const std::string&) {
+         Check(s.form, names::SubfolderSave, true);
+         return std::string();
+     }},
+    {"--no-subfolder", ValueKind::None, "", ForSplit, "subfolder", "分割结果存在原文件旁",
+     "put the pieces beside the source",
+     [](JobSetup& s, const std::string&) {
+         Check(s.form, names::SubfolderSave, false);
+         return std::string();
+     }},
+    {"--delete-sources", ValueKind::None, "", ForSplit, "", "分割完整后删除原文件",
+     "delete each source once all its pieces are written",
+     [](JobSetup& s, const std::string&) {
+         Check(s.form, names::SplitDelete, true);
+         return std::string();
+     }},
+    {"--skip-blank-lines", ValueKind::None, "", ForSplit, "", "按行数分割时忽略空行",
+     "leave blank lines out (line mode)",
+     [](JobSetup& s, const std::string&) {
+         Check(s.form, names::SkipBlankLines, true);
+         return std::string();
+     }},
+    {"--name-from-text", ValueKind::None, "", ForSplit, "", "随机改名：以其中一句话命名每份",
+     "name each piece after a sentence of its text",
+     [](JobSetup& s, const std::string&) {
+         Check(s.form, names::RandomRename, true);
+         return std::string();
+     }},
+    {"--pattern", ValueKind::Required, "GLOB", ForSplit, "", "目录中要分割的文件（默认 *.*）",
+     "the files of a folder to split (default *.*)",
+     [](JobSetup& s, const std::string& v) {
+         return SetText(s, "--pattern", v, names::SplitPattern, false);
+     }},
+    {"--seed", ValueKind::Required, "N", ForSplit, "",
+     "随机数种子：同一种子得到同样的随机份长与名称",
+     "random seed: the same seed gives the same random lengths and names",
+     [](JobSetup& s, const std::string& v) { return SetSeed(s, v); }},
+    {"--manifest", ValueKind::None, "", ForSplit, "",
+     "在分割结果旁写 <原文件名>.manifest.json（用于合并还原与校验）",
+     "write <source name>.manifest.json beside the pieces (for merge and verify)",
+     [](JobSetup& s, const std::string&) {
+         s.run.manifest = true;
+         return std::string();
+     }},
+
+    {"--separator", ValueKind::Required, "TEXT", ForMerge, "separator",
+     "文件之间插入 TEXT（识别 \\n \\r \\t \\\\）",
+     "put TEXT between files (\\n \\r \\t \\\\ understood)",
+     [](JobSetup& s, const std::string& v) {
+         Choose(s.form, names::UseString);
+         return SetText(s, "--separator", v, names::SeparatorText, true);
+     }},
+    {"--separator-line-break", ValueKind::None, "", ForMerge, "separator",
+     "文件之间插入换行（CR LF）", "put a line break (CR LF) between files",
+     [](JobSetup& s, const std::string&) {
+         Choose(s.form, names::UseString);
+         s.form.SetText(U(names::SeparatorText), "\r\n");
+         return std::string();
+     }},
+    {"--separator-file", ValueKind::Required, "FILE", ForMerge, "separator",
+     "文件之间插入 FILE 的内容", "put the content of FILE between files",
+     [](JobSetup& s, const std::string& v) {
+         Choose(s.form, names::UseFile);
+         return SetText(s, "--separator-file", v, names::SeparatorPath, false);
+     }},
+    {"--recursive", ValueKind::None, "", ForMerge, "", "遍历子目录：每个子目录各合并一个文件",
+     "walk sub-folders, one output per folder",
+     [](JobSetup& s, const std::string&) {
+         Check(s.form, names::IncludeSubfolders, true);
+         return std::string();
+     }},
+    {"--in-folder", ValueKind::None, "", ForMerge, "", "合并结果存在目录内（默认存在父目录）",
+     "write the output inside the folder (default: its parent)",
+     [](JobSetup& s, const std::string&) {
+         Check(s.form, names::ParentSave, false);
+         return std::string();
+     }},
+    {"--delete-sources", ValueKind::None, "", ForMerge, "", "合并完整后删除原文件",
+     "delete the sources once the output is complete",
+     [](JobSetup& s, const std::string&) {
+         Check(s.form, names::MergeDelete, true);
+         return std::string();
+     }},
+    {"--encode", ValueKind::None, "", ForMerge, "",
+     "处理文本编码：解码每个文件，以最后一个文件的编码写出",
+     "decode every file and write the output in the last file's encoding",
+     [](JobSetup& s, const std::string&) {
+         Check(s.form, names::HandleEncoding, true);
+         return std::string();
+     }},
+    {"--pattern", ValueKind::Required, "GLOB", ForMerge, "", "目录中要合并的文件（默认 *.*）",
+     "the files of a folder to merge (default *.*)",
+     [](JobSetup& s, const std::string& v) {
+         return SetText(s, "--pattern", v, names::MergePattern, false);
+     }},
+};
+
+}  // namespace
+
+const std::vector<JobOption>& JobOptions() {
+    return kOptions;
+}
+
+std::string Unescape(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\' || i + 1 == text.size()) {
+            out += text[i];
+            continue;
+        }
+        switch (text[++i]) {
+            case 'n':
+                out += '\n';
+                break;
+            case 'r':
+                out += '\r';
+                break;
+            case 't':
+                out += '\t';
+                break;
+            case '\\':
+                out += '\\';
+                break;
+            default:
+                out += '\\';
+                out += text[i];
+        }
+    }
+    return out;
+}
+
+}  // namespace qs::cli

@@ -1,0 +1,270 @@
+#include "cli/manifest.h"
+
+#include <nlohmann/json.hpp>
+
+#include "cli/sha256.h"
+#include "encoding/charset_converter.h"
+#include "fs/paths.h"
+#include "platform/services.h"
+#include "split/split_settings.h"
+
+namespace qs::cli {
+namespace {
+
+using nlohmann::json;
+
+constexpr std::int64_t kChunk = 1 << 20;
+
+struct FileHash {
+    bool read = false;
+    std::int64_t size = 0;
+    std::string sha256;
+    Bytes head;
+};
+
+FileHash HashFile(const Text& path) {
+    FileHash hash;
+    std::unique_ptr<ReadHandle> in = Fs().OpenRead(path);
+    if (!in) {
+        return hash;
+    }
+    Sha256 sha;
+    Bytes buffer(static_cast<std::size_t>(kChunk), '\0');
+    for (;;) {
+        const std::int64_t got = in->Read(buffer.data(), kChunk);
+        if (got < 0) {
+            return hash;
+        }
+        if (got == 0) {
+            break;
+        }
+        const std::string_view bytes(buffer.data(), static_cast<std::size_t>(got));
+        if (hash.head.size() < OutputRecorder::kHeadBytes) {
+            hash.head.append(bytes.substr(0, OutputRecorder::kHeadBytes - hash.head.size()));
+        }
+        sha.Add(bytes);
+        hash.size += got;
+    }
+    hash.sha256 = sha.Hex();
+    hash.read = true;
+    return hash;
+}
+
+json ModeOf(const Form& form) {
+    const SplitOptions options(form);
+    switch (options.Mode()) {
+        case SplitMode::SplitByParts:
+            return {{"name", "parts"}, {"count", options.PartCount()}};
+        case SplitMode::SplitByBytes:
+            return {{"name", "size"}, {"bytes", options.PieceByteSize()}};
+        case SplitMode::SplitByLines:
+            return {{"name", "lines"},
+                    {"min", options.LineMin()},
+                    {"max", options.LineMax()},
+                    {"skipBlankLines", options.IgnoreBlankLines()}};
+        case SplitMode::SplitByChars:
+            return {{"name", "chars"}, {"min", options.CharMin()}, {"max", options.CharMax()}};
+        case SplitMode::SplitBySeparator:
+            return {{"name", "separator"}, {"text", Utf8(options.Separator())}};
+        case SplitMode::None:
+            break;
+    }
+    return {{"name", "none"}};
+}
+
+bool ToInternal(const json& value, Text& out) {
+    return value.is_string() && Utf8ToInternal(value.get<std::string>(), out) && !out.empty() &&
+           out.find('/') == Text::npos && out != "." && out != "..";
+}
+
+struct Piece {
+    Text path;
+    std::int64_t size;
+    std::string sha256;
+};
+
+struct LoadedManifest {
+    json data;
+    Text sourceName;
+    std::vector<Piece> pieces;
+};
+
+// Reads and checks the manifest's shape; names that would leave its folder are refused.
+bool Load(const Text& manifestPath, LoadedManifest& loaded) {
+    const std::optional<Bytes> bytes = Fs().ReadWholeFile(manifestPath);
+    if (!bytes) {
+        return false;
+    }
+    loaded.data = json::parse(*bytes, nullptr, false);
+    const json& d = loaded.data;
+    if (!d.is_object() || !d.contains("source") || !d["source"].is_object() ||
+        !d.contains("pieces") || !d["pieces"].is_array() ||
+        !ToInternal(d["source"].value("name", json()), loaded.sourceName)) {
+        return false;
+    }
+    const Text folder = PathDirectory(manifestPath);
+    for (const json& p : d["pieces"]) {
+        Text name;
+        if (!p.is_object() || !ToInternal(p.value("name", json()), name) ||
+            !p.value("size", json()).is_number_integer() ||
+            !p.value("sha256", json()).is_string()) {
+            return false;
+        }
+        loaded.pieces.push_back(
+            {folder + "/" + name, p["size"].get<std::int64_t>(), p["sha256"].get<std::string>()});
+    }
+    return true;
+}
+
+// Adds every missing or changed piece to the report; true when all are intact.
+bool CheckPieces(const LoadedManifest& loaded, Report& report) {
+    bool intact = true;
+    for (const Piece& piece : loaded.pieces) {
+        if (!Fs().IsFile(piece.path)) {
+            report.failures.push_back(Missing(piece.path));
+            intact = false;
+            continue;
+        }
+        const FileHash hash = HashFile(piece.path);
+        if (!hash.read) {
+            report.failures.push_back(FromJob(FailureKind::Unreadable, piece.path));
+            intact = false;
+        } else if (hash.size != piece.size || hash.sha256 != piece.sha256) {
+            report.failures.push_back(Changed(piece.path));
+            intact = false;
+        }
+    }
+    return intact;
+}
+
+}  // namespace
+
+SourceFacts ReadSourceFacts(const Text& path) {
+    const FileHash hash = HashFile(path);
+    SourceFacts facts;
+    facts.path = path;
+    facts.read = hash.read;
+    facts.size = hash.size;
+    facts.sha256 = hash.sha256;
+    facts.encoding = EncodingOf(hash.head);
+    return facts;
+}
+
+bool IsManifestPath(const std::string& path) {
+    return path.size() > kManifestSuffix.size() &&
+           path.compare(path.size() - kManifestSuffix.size(), kManifestSuffix.size(),
+                        kManifestSuffix) == 0;
+}
+
+bool WriteManifest(const SourceFacts& source, const Form& form, std::uint64_t seed,
+                   const std::vector<const RecordedOutput*>& pieces, Text* manifestPath) {
+    if (pieces.empty()) {
+        return false;
+    }
+    json j;
+    j["source"] = {{"name", Utf8(PathFileName(source.path))},
+                   {"size", source.size},
+                   {"sha256", source.sha256},
+                   {"encoding", source.encoding.name},
+                   {"mark", source.encoding.mark}};
+    j["subfolder"] = SplitOptions(form).SubfolderPerSource();
+    j["mode"] = ModeOf(form);
+    j["seed"] = seed;
+    j["pieces"] = json::array();
+    for (const RecordedOutput* piece : pieces) {
+        j["pieces"].push_back({{"name", Utf8(PathFileName(piece->path))},
+                               {"size", piece->bytes},
+                               {"sha256", piece->sha256}});
+    }
+    const Text path = PathDirectory(pieces.front()->path) + "/" + PathFileName(source.path) +
+                      Text(kManifestSuffix);
+    if (manifestPath) {
+        *manifestPath = path;
+    }
+    return Fs().WriteWholeFile(path, j.dump(2) + "\n");
+}
+
+bool VerifyManifest(const Text& manifestPath, Report& report) {
+    LoadedManifest loaded;
+    if (!Load(manifestPath, loaded)) {
+        report.failures.push_back(FromJob(FailureKind::Unreadable, manifestPath));
+        return false;
+    }
+    if (CheckPieces(loaded, report)) {
+        report.checked.push_back(manifestPath);
+    }
+    return true;
+}
+
+void RejoinManifest(const Text& manifestPath, const Text& outputFolder, Report& report) {
+    LoadedManifest loaded;
+    if (!Load(manifestPath, loaded)) {
+        report.failures.push_back(FromJob(FailureKind::Unreadable, manifestPath));
+        return;
+    }
+    if (!CheckPieces(loaded, report)) {
+        return;
+    }
+    const json& source = loaded.data["source"];
+    Text folder = outputFolder;
+    if (folder.empty()) {
+        folder = PathDirectory(manifestPath);
+        if (loaded.data.value("subfolder", false)) {
+            folder = PathDirectory(folder);
+        }
+    }
+    const Text target = folder + "/" + loaded.sourceName;
+    if (Fs().Exists(target)) {
+        report.failures.push_back(Exists(target));
+        return;
+    }
+    const std::string mode = loaded.data.value("mode", json::object()).value("name", "");
+    const std::string wanted = source.value("sha256", "");
+    std::unique_ptr<AtomicWriter> out = Fs().CreateAtomic(target);
+    if (!out) {
+        report.failures.push_back(FromJob(FailureKind::NotWritten, target));
+        return;
+    }
+    bool ok = true;
+    if (mode == "parts" || mode == "size") {
+        // Byte pieces go back byte for byte, and the result must be the source exactly.
+        Sha256 sha;
+        Bytes buffer(static_cast<std::size_t>(kChunk), '\0');
+        for (const Piece& piece : loaded.pieces) {
+            std::unique_ptr<ReadHandle> in = Fs().OpenRead(piece.path);
+            std::int64_t got = in ? 1 : -1;
+            while (in && (got = in->Read(buffer.data(), kChunk)) > 0) {
+                const std::string_view bytes(buffer.data(), static_cast<std::size_t>(got));
+                sha.Add(bytes);
+                ok = ok && out->Write(bytes);
+            }
+            ok = ok && got == 0;
+        }
+        if (ok && sha.Hex() != wanted) {
+            report.failures.push_back(Changed(target));
+            return;
+        }
+    } else {
+        // Text pieces give back the source's text: the pieces decoded, joined by what the
+        // split cut away between them, encoded as the source was.
+        const TextEncoding encoding = EncodingCode(source.value("encoding", ""));
+        Text joiner;
+        if (mode == "lines") {
+            joiner = "\r\n";
+        } else if (mode == "separator") {
+            Utf8ToInternal(loaded.data["mode"].value("text", ""), joiner);
+        }
+        Text text;
+        for (std::size_t i = 0; i < loaded.pieces.size() && ok; ++i) {
+            const DecodedText decoded = DecodeTextFile(loaded.pieces[i].path, encoding);
+            ok = decoded.opened;
+            text += (i > 0 ? joiner : Text()) + decoded.text;
+        }
+        ok = ok && out->Write(EncodeText(text, encoding, source.value("mark", false)));
+    }
+    if (!ok || !out->Commit()) {
+        report.failures.push_back(FromJob(FailureKind::NotWritten, target));
+    }
+}
+
+}  // namespace qs::cli

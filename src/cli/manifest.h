@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cli/output_recorder.h"
+#include "cli/report.h"
+
+namespace qs {
+class Form;
+}
+
+namespace qs::cli {
+
+// What a manifest keeps of a source, taken before the split (which may delete it).
+struct SourceFacts {
+    Text path;
+    std::int64_t size = 0;
+    std::string sha256;
+    EncodingFacts encoding;
+    bool read = false;
+};
+SourceFacts ReadSourceFacts(const Text& path);
+
+inline constexpr std::string_view kManifestSuffix = ".manifest.json";
+bool IsManifestPath(const std::string& path);
+
+// Writes <source name>.manifest.json beside the pieces: the source, the mode and its values
+// as the split panel held them, the seed and every piece in order. False when not written.
+bool WriteManifest(const SourceFacts& source, const Form& form, std::uint64_t seed,
+                   const std::vector<const RecordedOutput*>& pieces, Text* manifestPath);
+
+// Checks every piece of the manifest against its size and SHA-256; the problems go into
+// the report. False when the manifest itself cannot be read.
+bool VerifyManifest(const Text& manifestPath, Report& report);
+
+// Rejoins the pieces of the manifest into the source, in outputFolder (empty: where the
+// source was). Refuses, writing nothing, when a piece is missing or changed, the result
+// exists already or (byte modes) the result is not the source byte for byte.
+void RejoinManifest(const Text& manifestPath, const Text& outputFolder, Report& report);
+
+}  // namespace qs::cli

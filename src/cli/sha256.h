@@ -1,0 +1,25 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace qs::cli {
+
+// SHA-256 fed in pieces; Hex gives the digest as 64 lower-case hex digits.
+class Sha256 {
+public:
+    Sha256();
+    ~Sha256();
+    Sha256(Sha256&&) noexcept;
+    Sha256& operator=(Sha256&&) noexcept;
+
+    void Add(std::string_view bytes);
+    std::string Hex();  // ends the hashing
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
+
+}  // namespace qs::cli

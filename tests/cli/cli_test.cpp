@@ -1,0 +1,358 @@
+// The command line run as a user runs it: the built program in a child process, on real
+// files in a temporary folder.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <regex>
+#include <thread>
+
+#include "app/main_window.h"
+#include "merge/merge_job.h"
+#include "platform/random.h"
+#include "split/split_job.h"
+#include "support/headless_app.h"
+
+namespace qs {
+namespace {
+
+namespace fs = std::filesystem;
+using Tree = std::map<std::string, std::string>;  // relative path -> content
+
+struct Result {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string Slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void Put(const fs::path& p, const std::string& bytes) {
+    fs::create_directories(p.parent_path());
+    std::ofstream(p, std::ios::binary) << bytes;
+}
+
+// Runs the program in dir; whileRunning (when given) gets the child's pid.
+Result RunProgram(const fs::path& dir, std::vector<std::string> args,
+                  const std::function<void(pid_t)>& whileRunning = {}) {
+    const fs::path out = dir.parent_path() / "stdout", err = dir.parent_path() / "stderr";
+    args.insert(args.begin(), QS_PROGRAM);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(dir.c_str()) != 0) {
+            _exit(126);
+        }
+        dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+        dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+        std::vector<char*> argv;
+        for (std::string& a : args) {
+            argv.push_back(a.data());
+        }
+        argv.push_back(nullptr);
+        unsetenv("DISPLAY");
+        setenv("LANG", "C.UTF-8", 1);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    if (whileRunning) {
+        whileRunning(pid);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(out), Slurp(err)};
+}
+
+Tree Snapshot(const fs::path& root) {
+    Tree tree;
+    for (const auto& e : fs::recursive_directory_iterator(root)) {
+        tree[fs::relative(e.path(), root).string()] = e.is_directory() ? "<dir>" : Slurp(e.path());
+    }
+    return tree;
+}
+
+// Sources of every encoding the jobs tell apart, in a folder "in" of the root.
+void MakeSources(const fs::path& root) {
+    std::string utf8 = "\xEF\xBB\xBF";
+    std::string gbk, utf16 = "\xFF\xFE";
+    for (int i = 0; i < 40; ++i) {
+        utf8 += "第" + std::to_string(i) + "行，春眠不觉晓。处处闻啼鸟！\n" + (i % 7 ? "" : "\n");
+        gbk += "\xB4\xBA\xC3\xDF line " + std::to_string(i) + "\r\n";  // 春眠
+        utf16 += std::string("\x3D\x66\x0A\x00", 4);                   // 昽 LF
+    }
+    Put(root / "in/poem.txt", utf8);
+    Put(root / "in/gbk.txt", gbk);
+    Put(root / "in/wide.txt", utf16);
+}
+
+struct Row {
+    const char* name;
+    std::vector<std::string> args;
+    std::function<void(Form&)> controls;  // the same options as the window's controls
+    bool merge = false;
+};
+
+void Choose(Form& f, std::string_view radio, std::string_view edit, const char* value) {
+    f.SetChecked(U(radio), true);
+    f.SetText(U(edit), value);
+}
+
+TEST(CommandLine, GivesTheWindowsFilesForEveryModeAndOption) {
+    const std::vector<Row> rows = {
+        {"default parts", {}, [](Form&) {}},
+        {"parts",
+         {"--parts", "3", "--no-subfolder"},
+         [](Form& f) {
+             Choose(f, names::ByParts, names::PartCount, "3");
+             f.SetChecked(U(names::SubfolderSave), false);
+         }},
+        {"size",
+         {"--size", "0.5K"},
+         [](Form& f) {
+             Choose(f, names::ByBytes, names::ByteSize, "0.5");
+             f.SetSelectedIndex(U(names::ByteUnit), 1);
+         }},
+        {"lines",
+         {"--lines", "2-9", "--skip-blank-lines", "--delete-sources"},
+         [](Form& f) {
+             Choose(f, names::ByLines, names::LineMin, "2");
+             f.SetText(U(names::LineMax), "9");
+             f.SetChecked(U(names::SkipBlankLines), true);
+             f.SetChecked(U(names::SplitDelete), true);
+         }},
+        {"chars named",
+         {"--chars", "5-30", "--name-from-text"},
+         [](Form& f) {
+             Choose(f, names::ByChars, names::CharMin, "5");
+             f.SetText(U(names::CharMax), "30");
+             f.SetChecked(U(names::RandomRename), true);
+         }},
+        {"separator",
+         {"--separator", "。"},
+         [](Form& f) {
+             f.SetChecked(U(names::ByString), true);
+             f.SetTag(U(names::SeparatorButton), U("。"));
+         }},
+        {"merge plain", {}, [](Form&) {}, true},
+        {"merge encoded",
+         {"--encode", "--separator", "\\r\\n--\\r\\n", "--in-folder"},
+         [](Form& f) {
+             f.SetChecked(U(names::HandleEncoding), true);
+             f.SetText(U(names::SeparatorText), "\r\n--\r\n");
+             f.SetChecked(U(names::ParentSave), false);
+         },
+         true},
+        {"merge line break, delete",
+         {"--separator-line-break", "--delete-sources"},
+         [](Form& f) {
+             f.SetText(U(names::SeparatorText), "\r\n");
+             f.SetChecked(U(names::MergeDelete), true);
+         },
+         true},
+    };
+    const std::vector<std::string> files = {"in/poem.txt", "in/gbk.txt", "in/wide.txt"};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        HeadlessApp h;
+        const fs::path window = fs::path(h.temp.Path()) / "window",
+                       cli = fs::path(h.temp.Path()) / "cli";
+        MakeSources(window);
+        MakeSources(cli);
+        InstallSplitJob(h.app);
+        InstallMergeJob(h.app);
+        row.controls(h.form());
+        TextList paths;
+        for (const std::string& f : files) {
+            paths.push_back((window / f).string());
+        }
+        FixRandomSeed(42);
+        if (row.merge) {
+            StartMergeJob(h.app, Text(), paths, false, true);
+        } else {
+            StartSplitJob(h.app, Text(), paths);
+        }
+        std::vector<std::string> args = {row.merge ? "merge" : "split"};
+        args.insert(args.end(), row.args.begin(), row.args.end());
+        if (!row.merge) {
+            args.insert(args.end(), {"--seed", "42"});
+        }
+        args.insert(args.end(), files.begin(), files.end());
+        const Result r = RunProgram(cli, args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(Snapshot(cli), Snapshot(window));
+        EXPECT_NE(Snapshot(cli).size(), 4u);  // something was made or removed
+    }
+}
+
+TEST(CommandLine, UsageErrorsExitTwoAndWriteNothing) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> rows = {
+        {{"split", "--parts", "0", "in"}, "份数必须大于0"},
+        {{"split", "--lines", "0-3", "in"}, "行数至少 1"},
+        {{"split", "--separator", "", "--delete-sources", "in"}, "请输入用于分割的字符串！"},
+        {{"split", "--parts", "3", "--lines", "2", "in"}, "--parts"},
+        {{"split", "--size", "3XB", "in"}, "--size"},
+        {{"split", "--parts", "many", "in"}, "--parts many"},
+        {{"split", "--bogus", "in"}, "--bogus"},
+        {{"split"}, "PATH"},
+        {{"merge", "--separator-file", "none.bin", "in"}, "none.bin"},
+        {{"merge", "--separator", "a", "--separator-line-break", "in"}, "--separator"},
+        {{"split", "--output-dir", "in/poem.txt", "in"}, "--output-dir"},
+        {{"verify"}, "MANIFEST"},
+    };
+    TempFolder temp;
+    const fs::path root = fs::path(temp.Path()) / "root";
+    MakeSources(root);
+    const Tree before = Snapshot(root);
+    for (const auto& [args, message] : rows) {
+        SCOPED_TRACE(args.front() + " " + message);
+        const Result r = RunProgram(root, args);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
+        EXPECT_EQ(Snapshot(root), before);
+    }
+}
+
+nlohmann::json Json(const Result& r) {
+    return nlohmann::json::parse(r.out, nullptr, false);
+}
+
+TEST(CommandLine, DryRunListsExactlyWhatTheRunWrites) {
+    const std::vector<std::vector<std::string>> rows = {
+        {"split", "--lines", "3-5", "--delete-sources", "--manifest", "in"},
+        {"split", "--chars", "4-9", "--name-from-text", "--output-dir", "out/a", "in/poem.txt"},
+        {"merge", "--recursive", "--delete-sources", "--in-folder", "in"},
+    };
+    for (const auto& args : rows) {
+        SCOPED_TRACE(args[1]);
+        TempFolder temp;
+        const fs::path root = fs::path(temp.Path()) / "root";
+        MakeSources(root);
+        Put(root / "in/sub/more.txt", "more\n");
+        const Tree before = Snapshot(root);
+        std::vector<std::string> flags = {"--json"};
+        if (args[0] == "split") {
+            flags.insert(flags.end(), {"--seed", "5"});
+        }
+        std::vector<std::string> real = args, dry = args;
+        real.insert(real.begin() + 1, flags.begin(), flags.end());
+        dry.insert(dry.begin() + 1, flags.begin(), flags.end());
+        dry.insert(dry.begin() + 1, "--dry-run");
+        const Result planned = RunProgram(root, dry);
+        ASSERT_EQ(planned.status, 0) << planned.err;
+        EXPECT_EQ(Snapshot(root), before);
+        const Result done = RunProgram(root, real);
+        ASSERT_EQ(done.status, 0) << done.err;
+        nlohmann::json plan = Json(planned), report = Json(done);
+        plan.erase("dryRun");
+        EXPECT_EQ(plan, report);
+        EXPECT_FALSE(report["outputs"].empty());
+
+        Tree expected = before;
+        for (const auto& d : report["deleted"]) {
+            expected.erase(fs::relative(d.get<std::string>(), root).string());
+        }
+        const Tree after = Snapshot(root);
+        for (const auto& o : report["outputs"]) {
+            const std::string rel = fs::relative(o["path"].get<std::string>(), root).string();
+            ASSERT_TRUE(after.count(rel)) << rel;
+            EXPECT_EQ(after.at(rel).size(), o["bytes"].get<std::size_t>());
+            expected[rel] = after.at(rel);
+        }
+        for (const auto& [path, content] : after) {
+            if (content != "<dir>") {
+                EXPECT_EQ(expected.count(path), 1u) << "not reported: " << path;
+            }
+        }
+    }
+}
+
+TEST(CommandLine, PieceThatCannotBeWrittenIsListedAndExitsOne) {
+    TempFolder temp;
+    const fs::path root = fs::path(temp.Path()) / "root";
+    MakeSources(root);
+    fs::create_directories(root / "in/gbk/gbk_2.txt");  // a folder where a piece belongs
+    const Result r = RunProgram(root, {"split", "--parts", "3", "--delete-sources", "in/gbk.txt"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("无法写入：" + (root / "in/gbk/gbk_2.txt").string()), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("未删除原文件："), std::string::npos) << r.err;
+    EXPECT_TRUE(fs::exists(root / "in/gbk.txt"));
+    EXPECT_TRUE(fs::exists(root / "in/gbk/gbk_3.txt"));
+}
+
+TEST(CommandLine, ManifestRejoinsTheSourceAndCatchesChangedPieces) {
+    TempFolder temp;
+    const fs::path root = fs::path(temp.Path()) / "root";
+    MakeSources(root);
+    // The byte mode gives the source back byte for byte; the line mode its text, whose last
+    // line break was never part of a piece.
+    for (const auto& [mode, value, name] :
+         {std::tuple{"--size", "7B", "wide"}, std::tuple{"--lines", "3", "gbk"}}) {
+        SCOPED_TRACE(mode);
+        const std::string source = Slurp(root / "in" / (std::string(name) + ".txt"));
+        const std::string expected =
+            std::string(mode) == "--size" ? source : source.substr(0, source.size() - 2);
+        ASSERT_EQ(RunProgram(root, {"split", mode, value, "--manifest", "--delete-sources",
+                                    "in/" + std::string(name) + ".txt"})
+                      .status,
+                  0);
+        EXPECT_FALSE(fs::exists(root / "in" / (std::string(name) + ".txt")));
+        const fs::path pieces = root / "in" / name;
+        const std::string manifest = (pieces / name).string() + ".txt.manifest.json";
+        EXPECT_EQ(RunProgram(root, {"verify", manifest}).status, 0);
+        ASSERT_EQ(RunProgram(root, {"merge", "--output-dir", "back", manifest}).status, 0);
+        EXPECT_EQ(Slurp(root / "back" / (std::string(name) + ".txt")), expected);
+        EXPECT_EQ(RunProgram(root, {"merge", "--output-dir", "back", manifest}).status, 1);
+
+        const fs::path changed = pieces / (std::string(name) + "_2.txt");
+        const fs::path missing = pieces / (std::string(name) + "_3.txt");
+        Put(changed, "changed");
+        fs::remove(missing);
+        const Result verify = RunProgram(root, {"verify", manifest});
+        EXPECT_EQ(verify.status, 1);
+        EXPECT_NE(verify.err.find("已改动：" + changed.string()), std::string::npos);
+        EXPECT_NE(verify.err.find("缺少：" + missing.string()), std::string::npos);
+        fs::remove_all(root / "back");
+        EXPECT_EQ(RunProgram(root, {"merge", "--output-dir", "back", manifest}).status, 1);
+        EXPECT_FALSE(fs::exists(root / "back" / (std::string(name) + ".txt")));
+    }
+}
+
+TEST(CommandLine, InterruptedSplitLeavesOnlyWholePieces) {
+    TempFolder temp;
+    const fs::path root = fs::path(temp.Path()) / "root";
+    std::string big(24 << 20, 'x');
+    for (std::size_t i = 0; i < big.size(); i += 100)
+        big[i] = '\n';
+    Put(root / "big.txt", big);
+    const Result r =
+        RunProgram(root, {"split", "--size", "1K", "--delete-sources", "big.txt"}, [&](pid_t pid) {
+            while (!fs::exists(root / "big/big_20.txt")) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+            kill(pid, SIGINT);
+        });
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(fs::exists(root / "big.txt"));
+    std::size_t pieces = 0;
+    for (const auto& e : fs::directory_iterator(root / "big")) {
+        std::smatch m;
+        const std::string name = e.path().filename().string();
+        ASSERT_TRUE(std::regex_match(name, m, std::regex("big_([0-9]+)\\.txt"))) << name;
+        EXPECT_EQ(Slurp(e.path()), big.substr((std::stoul(m[1]) - 1) * 1024, 1024));
+        ++pieces;
+    }
+    EXPECT_LT(pieces, big.size() / 1024);
+}
+
+}  // namespace
+}  // namespace qs
