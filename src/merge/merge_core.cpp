@@ -10,6 +10,7 @@
 #include "encoding/charset_converter.h"
 #include "encoding/text_decoder.h"
 #include "fs/paths.h"
+#include "merge/encoded_merge.h"
 #include "merge/merge_separator.h"
 #include "platform/characters.h"
 #include "platform/services.h"
@@ -46,9 +47,31 @@ bool SameFile(const Text& path, const Text& outputPath,
     return outputIdentity && Fs().FileIdentity(path) == outputIdentity;
 }
 
-// Whether the output reads back as exactly the merged text.
-bool ReadsBackAs(const std::optional<Bytes>& out, const Text& text) {
-    return out && DecodeBytes(*out).text == text;
+struct DecodedMember {
+    bool opened = false;
+    bool markOnly = false;
+    bool exact = true;
+    TextEncoding encoding = EncodingUndetected;
+    bool hadMark = false;
+};
+
+// A member of a unit whose text is encoded as one at the end: examined now, read then.
+DecodedMember Examine(EncodedMerge& collected, const Text& path) {
+    const EncodedMerge::Examined examined = collected.AddDecoded(path);
+    using Member = EncodedMerge::Member;
+    return {examined.outcome != Member::Unreadable, examined.outcome == Member::MarkOnly,
+            examined.outcome != Member::NotExact, examined.encoding, examined.hadMark};
+}
+
+// A member decoded into an output that takes every member as it comes.
+template <typename Put>
+DecodedMember Decode(const Text& path, Put& put) {
+    const DecodedText decoded = DecodeTextFile(path);
+    const bool markOnly = decoded.text.empty() && decoded.hadMark;
+    if (decoded.opened && decoded.exact && !markOnly) {
+        put(decoded.text);
+    }
+    return {decoded.opened, markOnly, decoded.exact, decoded.encoding, decoded.hadMark};
 }
 
 }  // namespace
@@ -96,10 +119,10 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
     }
     const Bytes separator = ReadMergeSeparator(form);
 
-    // With encoding processing the members are decoded one by one into one text that is
-    // encoded once at the end; the option as it stands when the unit begins decides that.
+    // With encoding processing the members are examined one by one and their text is
+    // encoded as one at the end; the option as it stands when the unit begins decides that.
     const bool collecting = form.IsChecked(U(names::HandleEncoding));
-    Text collected;
+    EncodedMerge collected;
     TextEncoding lastEncoding = EncodingUndetected;
     // The output carries a byte-order mark when a member had one: unmarked UTF-8 members
     // merge into unmarked UTF-8, byte for byte what joining them would give.
@@ -110,7 +133,7 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
 
     auto put = [&](std::string_view bytes) {
         if (collecting) {
-            collected.append(bytes);
+            collected.AddBytes(bytes);
         } else if (!writeFailed && !bytes.empty() && !writer->Write(bytes)) {
             writeFailed = true;
         }
@@ -128,8 +151,8 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
             // An earlier output of the same name: it is being replaced, never read into
             // itself, and never deleted.
         } else if (form.IsChecked(U(names::HandleEncoding))) {
-            DecodedText decoded = DecodeTextFile(path);
-            if (decoded.opened && decoded.text.empty() && decoded.hadMark) {
+            const DecodedMember decoded = collecting ? Examine(collected, path) : Decode(path, put);
+            if (decoded.opened && decoded.markOnly) {
                 // A mark alone contributes nothing: no text, no mark, no encoding.
                 lastEncoding = previousEncoding;
                 merged = !writeFailed;
@@ -140,14 +163,12 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
             } else if (decoded.opened) {
                 lastEncoding = decoded.encoding;
                 anyHadMark = anyHadMark || decoded.hadMark;
-                put(decoded.text);
                 merged = !writeFailed;
             } else {
                 failures.Add(FailureKind::Unreadable, path);
             }
         } else if (collecting) {
-            if (std::optional<Bytes> bytes = Fs().ReadWholeFile(path)) {
-                put(*bytes);
+            if (collected.AddRaw(path)) {
                 merged = true;
             } else {
                 failures.Add(FailureKind::Unreadable, path);
@@ -190,31 +211,18 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
     bool keepSources = false;
     bool notConvertible = false;
     if (collecting && !writeFailed) {
-        const OutputRequest request = OutputRequestOf(form);
-        const bool decoded = form.IsChecked(U(names::HandleEncoding));
-        const bool reencode = decoded && lastEncoding > EncodingRaw;
-        std::optional<Bytes> out;
-        if (decoded && !request.Empty()) {
-            // An encoding or conversion that was asked for: exactly that, or no output.
-            out = EncodeOutputText(collected, lastEncoding, anyHadMark, request);
-            notConvertible = !out;
-        } else {
-            out = reencode ? EncodeTextExactly(collected, lastEncoding, anyHadMark) : collected;
-            if (decoded && !ReadsBackAs(out, collected)) {
-                // The last member's encoding cannot hold the text, or a mark or declaration
-                // in it would name another charset than its bytes: UTF-8 with its mark holds
-                // every character and the mark decides how it reads.
-                failures.Add(FailureKind::NotConverted, result.outputPath);
-                out = EncodeTextExactly(collected, EncodingUtf8, true);
-                if (!ReadsBackAs(out, collected)) {
-                    out = std::move(collected);
-                    keepSources = true;
-                }
-            }
+        const EncodedMerge::Finished finished =
+            collected.Write(writer, result.outputPath, form.IsChecked(U(names::HandleEncoding)),
+                            lastEncoding, anyHadMark, OutputRequestOf(form));
+        if (finished.outputNotConverted) {
+            failures.Add(FailureKind::NotConverted, result.outputPath);
         }
-        if (notConvertible || (!out->empty() && !writer->Write(*out))) {
-            writeFailed = true;
+        if (!finished.unreadable.empty()) {
+            failures.Add(FailureKind::Unreadable, finished.unreadable);
         }
+        keepSources = finished.keepSources;
+        notConvertible = finished.outcome == EncodedMerge::Outcome::NotConvertible;
+        writeFailed = finished.outcome != EncodedMerge::Outcome::Written;
     }
     // Members go only when the output and its folder entry are on the disk; without
     // deletion nothing is forced.

@@ -328,7 +328,12 @@ std::vector<std::string> Check(const Job& job, const Tree& before, const Tree& a
         return std::nullopt;
     }();
     for (const Event& e : events) {
-        if (e.kind == Event::Create) {
+        // An encoded merge may begin its output again in another encoding.
+        const bool again = !units.empty() && job.processEncoding;
+        if (e.kind == Event::Create && again && units.back().path == e.path &&
+            !units.back().output) {
+            continue;
+        } else if (e.kind == Event::Create) {
             units.push_back({e.path, {}, false, std::nullopt});
         } else if (units.empty() || (separatorFile && e.id == separatorFile)) {
             continue;
