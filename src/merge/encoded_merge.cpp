@@ -331,7 +331,7 @@ bool StartsWithAnyMark(std::string_view head) {
 
 // Whether the facts alone show that the output reads back as its text: a marked UTF-8 or
 // UTF-16 output always does; without markup nothing but a leading mark, U+FEFF or the UTF-8
-// test can make it read otherwise. False: it has to be read to be known.
+// test can make it read otherwise (or not exactly). False: it has to be read to be known.
 bool SurelyReadsBack(const Encoding& encoding, const TextFacts& facts) {
     const bool utf8 = encoding.charset == CharsetName(EncodingUtf8);
     const bool utf16 = encoding.charset == CharsetName(EncodingUtf16Le) ||
@@ -346,15 +346,18 @@ bool SurelyReadsBack(const Encoding& encoding, const TextFacts& facts) {
         return !facts.head.starts_with("\x84\x31\x95\x33");  // U+FEFF would pass for a mark
     }
     if (encoding.charset.empty()) {
-        return !StartsWithAnyMark(facts.head) && !(facts.utf8.Plausible() && facts.utf8.Exact());
+        return !StartsWithAnyMark(facts.head) && !facts.utf8.Plausible();
     }
     return false;
 }
 
-// Reads the output as a file of it would be read and compares that with the text.
+// Reads the output as a file of it would be read and compares that with the text. A mark or
+// declaration that does not decode what follows it fails, even where the raw bytes are the
+// text.
 bool ReadsBack(const std::vector<Part>& parts, std::size_t sliceBytes, const Encoding& encoding) {
     TextSliceReader reader(sliceBytes);
-    if (!reader.Open(std::make_unique<OutputBytes>(parts, sliceBytes, encoding))) {
+    if (!reader.Open(std::make_unique<OutputBytes>(parts, sliceBytes, encoding)) ||
+        !reader.Exact()) {
         return false;
     }
     MergedText text(parts, sliceBytes);

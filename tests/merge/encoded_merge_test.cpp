@@ -69,7 +69,7 @@ Expected WholeMerge(const std::vector<Bytes>& members, const Bytes& separator,
         return {EncodeOutputText(text, last, anyMark, request)};
     }
     auto readsBack = [&](const std::optional<Bytes>& out) {
-        return out && DecodeBytes(*out).text == text;
+        return out && DecodeBytes(*out).exact && DecodeBytes(*out).text == text;
     };
     Expected expected{last > EncodingRaw ? EncodeTextExactly(text, last, anyMark) : text};
     if (!readsBack(expected.out)) {
