@@ -146,6 +146,7 @@ void StartMergeJob(App& app, const Text& folder, const TextList& paths, bool pat
     const MergeOptions options(form);
 
     if (paths.empty()) {
+        run.mergeTouched.Clear();
         Text chosen = folder;
         if (chosen.empty()) {
             chosen = ChooseFolder(

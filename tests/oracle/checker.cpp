@@ -347,8 +347,8 @@ std::vector<std::string> Check(const Job& job, const Tree& before, const Tree& a
             }
         } else if (e.kind == Event::ReadFailed) {
             units.back().readFailed = true;
-        } else if (e.kind == Event::Commit && e.path == units.back().path) {
-            units.back().output = e.id;
+        } else if (e.kind == Event::Commit && !units.back().output) {
+            units.back().output = e.id;  // under its own name or, where taken, a " (k)" one
         }
     }
     std::set<Id> held, heldExactly;
@@ -373,6 +373,17 @@ std::vector<std::string> Check(const Job& job, const Tree& before, const Tree& a
         for (const Id& id : unit.members) {
             if (!beforeBytes.count(id) || unit.outputsRead.count(id)) {
                 lenient = true;  // the output of an earlier unit, say
+                continue;
+            }
+            bool unreadable = false;
+            for (const auto& [rel, node] : before) {
+                unreadable |= node.id == id && job.sources.count(rel) &&
+                              messages.find(U("无法读取：") +
+                                            DisplayText(job.root + "/" + NativeToInternal(rel))) !=
+                                  std::string::npos;
+            }
+            if (unreadable) {
+                lenient = true;  // a read that failed midway, reported
                 continue;
             }
             const std::string& bytes = beforeBytes[id];
