@@ -169,7 +169,52 @@ private:
     std::mt19937_64 m_rng;
 };
 
+// The merge members m000.txt .. m099.txt (UTF-8) of memberBytes each in data.mergeFolder.
+bool MakeMembers(TextMaker& maker, std::int64_t memberBytes, BenchData& data) {
+    if (::mkdir(data.mergeFolder.c_str(), 0777) != 0) {
+        return false;
+    }
+    for (int k = 0; k < 100; ++k) {
+        char name[32];
+        std::snprintf(name, sizeof name, "m%03d.txt", k);
+        Sink member(data.mergeFolder + "/" + name, "UTF-8", "", true);
+        maker.Make(memberBytes, false, {&member});
+        if (!member.Close()) {
+            return false;
+        }
+        data.mergeMembers.push_back(name);
+        data.mergeBytes += member.Bytes();
+    }
+    return true;
+}
+
 }  // namespace
+
+bool MakeLargeData(const std::string& folder, int sizeMb, LargeSet set, BenchData& data) {
+    data.folder = folder;
+    const std::int64_t mb = std::int64_t{1} << 20;
+    TextMaker maker;
+    switch (set) {
+        case LargeSet::Utf8: {
+            data.utf8 = folder + "/large-utf8.txt";
+            Sink utf8(data.utf8, "UTF-8", "", true);
+            data.utf8Chars = maker.Make(sizeMb * mb, true, {&utf8});
+            data.utf8Bytes = utf8.Bytes();
+            return utf8.Close();
+        }
+        case LargeSet::Gbk: {
+            data.gbk = folder + "/large-gbk.txt";
+            Sink gbk(data.gbk, "GBK", "", false);
+            maker.Make(sizeMb * mb * 3 / 2, true, {&gbk});
+            data.gbkBytes = gbk.Bytes();
+            return gbk.Close();
+        }
+        case LargeSet::Members:
+            data.mergeFolder = folder + "/large-members";
+            return MakeMembers(maker, sizeMb * mb / 100, data);
+    }
+    return false;
+}
 
 const char* SeparatorUtf8() {
     return "\u25C6\u25C7";
@@ -219,20 +264,8 @@ bool MakeBenchData(const std::string& folder, int sizeMb, BenchData& data) {
         data.utf8SmallBytes = small.Bytes();
     }
 
-    if (::mkdir(data.mergeFolder.c_str(), 0777) != 0) {
+    if (!MakeMembers(maker, std::max<std::int64_t>(64 << 10, 2 * mb * sizeMb / 200), data)) {
         return false;
-    }
-    const std::int64_t memberBytes = std::max<std::int64_t>(64 << 10, 2 * mb * sizeMb / 200);
-    for (int k = 0; k < 100; ++k) {
-        char name[32];
-        std::snprintf(name, sizeof name, "m%03d.txt", k);
-        Sink member(data.mergeFolder + "/" + name, "UTF-8", "", true);
-        maker.Make(memberBytes, false, {&member});
-        if (!member.Close()) {
-            return false;
-        }
-        data.mergeMembers.push_back(name);
-        data.mergeBytes += member.Bytes();
     }
 
     data.hugeBytes = 2500 * mb * sizeMb / 200;

@@ -38,4 +38,10 @@ std::string SeparatorGbk();
 // Returns false (with a message on stderr) when a file cannot be written.
 bool MakeBenchData(const std::string& folder, int sizeMb, BenchData& data);
 
+// One large file (or the 100 merge members) of about sizeMb MB, for the cases that show
+// that memory stays flat and time linear; the GBK text holds the same characters as a
+// UTF-8 text of 1.5 times its size.
+enum class LargeSet { Utf8, Gbk, Members };
+bool MakeLargeData(const std::string& folder, int sizeMb, LargeSet set, BenchData& data);
+
 }  // namespace qs::bench

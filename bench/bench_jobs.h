@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <memory>
 
 #include "app/app.h"
@@ -7,6 +8,31 @@
 #include "platform/ui_services.h"
 
 namespace qs::bench {
+
+// Seconds on the steady clock.
+inline double SteadySeconds() {
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+// A desktop whose dialogs answer as a benchmark run needs: the file dialog offers the
+// source, the completion question is answered No and its time is noted.
+template <class Desktop>
+class AnsweredUi : public Desktop {
+public:
+    Text source;
+    double questionAt = -1;
+
+    int ShowMessage(const MessageRequest& request) override {
+        if (questionAt < 0) {
+            questionAt = SteadySeconds();
+        }
+        return request.buttons == ButtonsYesNo ? ResultNo : ResultOk;
+    }
+    Text OpenFilesDialog(const Text&, const Text&, const Text&) override { return source; }
+    Text OpenFileDialog(const Text&, const Text&, const Text&) override { return {}; }
+    Text ChooseFolder(const Text&, const Text&) override { return {}; }
+};
 
 // The two jobs attached to the App the way the program attaches them.
 class JobWiring {

@@ -18,26 +18,7 @@ namespace qs::bench {
 #ifdef QS_BENCH_QT
 namespace {
 
-double Now() {
-    using namespace std::chrono;
-    return duration<double>(steady_clock::now().time_since_epoch()).count();
-}
-
-class AnsweredQtUi : public QtUi {
-public:
-    Text source;
-    double questionAt = -1;
-
-    int ShowMessage(const MessageRequest& request) override {
-        if (questionAt < 0) {
-            questionAt = Now();
-        }
-        return request.buttons == ButtonsYesNo ? ResultNo : ResultOk;
-    }
-    Text OpenFilesDialog(const Text&, const Text&, const Text&) override { return source; }
-    Text OpenFileDialog(const Text&, const Text&, const Text&) override { return {}; }
-    Text ChooseFolder(const Text&, const Text&) override { return {}; }
-};
+using AnsweredQtUi = AnsweredUi<QtUi>;
 
 class QtDesktop : public BenchDesktop {
 public:
@@ -56,12 +37,12 @@ public:
             QCoreApplication::processEvents(QEventLoop::AllEvents);
         }
         m_timer.start();
-        m_last = Now();
+        m_last = SteadySeconds();
         m_start = m_last;
         m_longest = 0;
     }
     double EndWatch() override {
-        const double end = m_ui.questionAt > 0 ? m_ui.questionAt : Now();
+        const double end = m_ui.questionAt > 0 ? m_ui.questionAt : SteadySeconds();
         m_longest = std::max(m_longest, end - m_last);
         m_timer.stop();
         return m_longest;
@@ -69,7 +50,7 @@ public:
 
 private:
     void Tick() {
-        const double now = Now();
+        const double now = SteadySeconds();
         if (m_trace && now - m_last > 0.05) {
             std::fprintf(stderr, "gap %.3f s ending at %.3f s in\n", now - m_last, now - m_start);
             if (m_form != nullptr) {

@@ -65,19 +65,7 @@ Detection Detect(std::string_view all, TextEncoding requested) {
             code = EncodingUtf16Be;
             bodyStart = 2;
         } else {
-            switch (DetectHtmlCharset(HtmlDetectionInput(all))) {
-                case HtmlCharsetUtf8:
-                    code = EncodingUtf8;
-                    break;
-                case HtmlCharsetBig5:
-                    code = EncodingBig5;
-                    break;
-                case HtmlCharsetBig5Hkscs:
-                    code = EncodingBig5Hkscs;
-                    break;
-                default:
-                    break;
-            }
+            code = DeclaredEncoding(all);
             declared = code != EncodingUndetected;
         }
     } else if (code == EncodingUtf16Le || code == EncodingUtf16Be) {
@@ -121,6 +109,19 @@ Detection Detect(std::string_view all, TextEncoding requested) {
 
 }  // namespace
 
+TextEncoding DeclaredEncoding(std::string_view all) {
+    switch (DetectHtmlCharset(HtmlDetectionInput(all))) {
+        case HtmlCharsetUtf8:
+            return EncodingUtf8;
+        case HtmlCharsetBig5:
+            return EncodingBig5;
+        case HtmlCharsetBig5Hkscs:
+            return EncodingBig5Hkscs;
+        default:
+            return EncodingUndetected;
+    }
+}
+
 std::string_view CharsetName(TextEncoding encoding) {
     switch (encoding) {
         case EncodingUtf8:
@@ -162,18 +163,42 @@ DecodedText DecodeBytes(std::string_view bytes, TextEncoding requested) {
 }
 
 bool IsUtf8Text(std::string_view bytes) {
+    Utf8Scan scan;
+    for (std::size_t at = 0; at < bytes.size(); at += kEventStride) {
+        if (at > 0) {
+            Ui().ProcessPendingEvents();
+        }
+        scan.Feed(bytes.substr(at, kEventStride));
+    }
+    return scan.Plausible();
+}
+
+void Utf8Scan::Check(const unsigned char* s, std::size_t length) {
+    const unsigned lead = s[0];
+    const unsigned next = s[1];
+    const bool exact =
+        (length == 2 && lead >= 0xC2) ||
+        (length == 3 && !(lead == 0xE0 && next < 0xA0) && !(lead == 0xED && next > 0x9F)) ||
+        (length == 4 && !(lead == 0xF0 && next < 0x90) && !(lead == 0xF4 && next > 0x8F));
+    m_exact = m_exact && exact;
+}
+
+void Utf8Scan::Feed(std::string_view bytes) {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const std::size_t n = bytes.size();
     std::size_t i = 0;
-    std::size_t nextBreath = kEventStride;
-    bool sawNonAscii = false;
-    while (i < n) {
-        if (i >= nextBreath) {
-            Ui().ProcessPendingEvents();
-            nextBreath = i + kEventStride;
+    // First the rest of a sequence that the previous slice cut.
+    while (m_plausible && m_have > 0 && i < n) {
+        m_pending[m_have++] = p[i];
+        if ((p[i++] & 0xC0) != 0x80) {
+            m_plausible = false;
+        } else if (m_have == m_need) {
+            Check(m_pending, m_need);
+            m_have = 0;
         }
-        const std::size_t limit = std::min(n, nextBreath);
-        while (i + 8 <= limit) {
+    }
+    while (m_plausible && i < n) {
+        while (i + 8 <= n) {
             std::uint64_t word;
             std::memcpy(&word, p + i, 8);
             if (word & 0x8080808080808080ULL) {
@@ -181,11 +206,11 @@ bool IsUtf8Text(std::string_view bytes) {
             }
             i += 8;
         }
-        while (i < limit && p[i] < 0x80) {
+        while (i < n && p[i] < 0x80) {
             ++i;
         }
-        if (i >= limit) {
-            continue;
+        if (i >= n) {
+            break;
         }
         const unsigned lead = p[i];
         std::size_t length;
@@ -196,20 +221,26 @@ bool IsUtf8Text(std::string_view bytes) {
         } else if (lead >= 0xF0 && lead <= 0xF4) {
             length = 4;
         } else {
-            return false;
+            m_plausible = false;
+            break;
         }
-        if (length > n - i) {
-            return false;
-        }
-        for (std::size_t k = 1; k < length; ++k) {
+        m_sawNonAscii = true;
+        const std::size_t present = std::min(length, n - i);
+        for (std::size_t k = 1; k < present; ++k) {
             if ((p[i + k] & 0xC0) != 0x80) {
-                return false;
+                m_plausible = false;
+                return;
             }
         }
+        if (present < length) {
+            std::memcpy(m_pending, p + i, present);
+            m_have = present;
+            m_need = length;
+            return;
+        }
+        Check(p + i, length);
         i += length;
-        sawNonAscii = true;
     }
-    return sawNonAscii;
 }
 
 }  // namespace qs

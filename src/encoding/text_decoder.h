@@ -53,6 +53,31 @@ DecodedText DecodeBytes(std::string_view bytes, TextEncoding requested = Encodin
 // byte that is not ASCII. Keeps the window alive while it scans large data.
 bool IsUtf8Text(std::string_view bytes);
 
+// The UTF-8 test over data that comes in slices; a sequence may be cut by a slice edge.
+class Utf8Scan {
+public:
+    void Feed(std::string_view bytes);
+    // The verdict of IsUtf8Text on everything fed so far.
+    bool Plausible() const { return m_plausible && m_have == 0 && m_sawNonAscii; }
+    // Also strictly well-formed (no overlong forms, surrogates or code points beyond
+    // U+10FFFF): what an exact conversion from UTF-8 accepts. Pure ASCII is exact.
+    bool Exact() const { return m_exact && m_plausible && m_have == 0; }
+
+private:
+    void Check(const unsigned char* sequence, std::size_t length);
+
+    bool m_plausible = true;
+    bool m_exact = true;
+    bool m_sawNonAscii = false;
+    unsigned char m_pending[4] = {};
+    std::size_t m_have = 0;
+    std::size_t m_need = 0;
+};
+
+// The encoding that a charset declaration in the meta tags of an HTML head names, looked for
+// in the bytes before the first zero or 0x1A byte; 0 when there is none.
+TextEncoding DeclaredEncoding(std::string_view all);
+
 // DetectHtmlCharset (the HTML test of the detection) is declared in encoding/html_charset.h.
 
 }  // namespace qs

@@ -208,6 +208,29 @@ void NotePiece(SplitContext& ctx, const Text& path, std::int64_t size, bool onDi
     ctx.state.sourcePieces.push_back({path, size, onDisk});
 }
 
+// The end of every piece: flushed when the source is to be deleted, named, recorded and
+// counted. A piece that could not be converted is reported as such, under its number.
+bool Finish(SplitContext& ctx, const Text& source, std::unique_ptr<AtomicWriter> out, bool written,
+            std::int64_t size, const Text& text, bool unconverted) {
+    Text path = NumberedPath(ctx, source);
+    if (unconverted) {
+        ++ctx.state.piecesMade;
+        ++ctx.state.piecesFailed;
+        ctx.state.failures.push_back({SplitFailureKind::Convert, path});
+        ShowPiece(ctx);
+        return false;
+    }
+    const bool durable = ctx.Options().DeleteSource();
+    written =
+        written && out && (!durable || out->Sync()) && NamePiece(ctx, *out, source, text, path);
+    out.reset();
+    if (written) {
+        NotePiece(ctx, path, size, durable);
+    }
+    CountPiece(ctx, written, path);
+    return written;
+}
+
 }  // namespace
 
 Text SanitizeFileName(const Text& name) {
@@ -279,6 +302,26 @@ Text FitPieceName(const Text& stem, const Text& suffix, const Text& dotExtension
     return stem.substr(0, i) + suffix;
 }
 
+std::optional<Bytes> EncodePieceSlice(SplitContext& ctx, std::string_view text, bool first) {
+    const TextEncoding encoding = ctx.state.sourceEncoding;
+    OutputRequest request = OutputRequestOf(ctx.form);
+    if (encoding != EncodingUndetected && !request.Empty()) {
+        if (!first && request.encoding) {
+            request.encoding->mark = false;
+        }
+        return EncodeOutputText(text, encoding, first && ctx.state.sourceHadMark, request);
+    }
+    if (encoding >= EncodingUtf8 && encoding <= EncodingBig5Hkscs) {
+        return EncodeTextExactly(text, encoding, first && ctx.state.sourceHadMark);
+    }
+    return Bytes(text);
+}
+
+bool FinishWrittenPiece(SplitContext& ctx, const Text& source, std::unique_ptr<AtomicWriter> out,
+                        bool written, std::int64_t size, bool unconverted) {
+    return Finish(ctx, source, std::move(out), written, size, Text(), unconverted);
+}
+
 bool WritePieceBytes(SplitContext& ctx, const Text& source, std::string_view piece) {
     const TextEncoding encoding = ctx.state.sourceEncoding;
     const OutputRequest request = OutputRequestOf(ctx.form);
@@ -290,11 +333,7 @@ bool WritePieceBytes(SplitContext& ctx, const Text& source, std::string_view pie
             EncodeOutputText(piece, encoding, ctx.state.sourceHadMark, request);
         if (!bytes) {
             // Never written with substitutes: the piece is missing and reported as such.
-            ++ctx.state.piecesMade;
-            ++ctx.state.piecesFailed;
-            ctx.state.failures.push_back({SplitFailureKind::Convert, NumberedPath(ctx, source)});
-            ShowPiece(ctx);
-            return false;
+            return Finish(ctx, source, nullptr, false, 0, Text(), true);
         }
         converted = std::move(*bytes);
     } else if (encoded) {
@@ -307,28 +346,24 @@ bool WritePieceBytes(SplitContext& ctx, const Text& source, std::string_view pie
     if (ctx.Options().RandomRename()) {
         text = encoding == EncodingUndetected ? DecodeBytes(piece).text : Text(piece);
     }
-    Text path = NumberedPath(ctx, source);
-    std::unique_ptr<AtomicWriter> out = Fs().CreateAtomic(path);
-    const bool durable = ctx.Options().DeleteSource();
-    const bool written = out && (bytes.empty() || out->Write(bytes)) && (!durable || out->Sync()) &&
-                         NamePiece(ctx, *out, source, text, path);
-    out.reset();
-    if (written) {
-        NotePiece(ctx, path, static_cast<std::int64_t>(bytes.size()), durable);
-    }
-    CountPiece(ctx, written, path);
-    return written;
+    std::unique_ptr<AtomicWriter> out = Fs().CreateAtomic(NumberedPath(ctx, source));
+    const bool written = out && (bytes.empty() || out->Write(bytes));
+    return Finish(ctx, source, std::move(out), written, static_cast<std::int64_t>(bytes.size()),
+                  text, false);
 }
 
 bool WritePiece(SplitContext& ctx, const Text& source) {
     return WritePieceBytes(ctx, source, ctx.state.pieceBytes);
 }
 
+Text NumberedPiecePath(SplitContext& ctx, const Text& source) {
+    return NumberedPath(ctx, source);
+}
+
 CopyResult CopyPiece(SplitContext& ctx, const Text& source, ReadHandle& in, std::int64_t start,
                      std::int64_t length) {
-    Text path = NumberedPath(ctx, source);
     CopyResult result = CopyResult::Written;
-    std::unique_ptr<AtomicWriter> out = Fs().CreateAtomic(path);
+    std::unique_ptr<AtomicWriter> out = Fs().CreateAtomic(NumberedPath(ctx, source));
     if (!out) {
         result = CopyResult::WriteFailed;
     }
@@ -344,24 +379,17 @@ CopyResult CopyPiece(SplitContext& ctx, const Text& source, ReadHandle& in, std:
                 break;
         }
     }
-    const bool durable = ctx.Options().DeleteSource();
-    if (result == CopyResult::Written &&
-        !((!durable || out->Sync()) && NamePiece(ctx, *out, source, Text(), path))) {
-        result = CopyResult::WriteFailed;
-    }
-    // An abandoned writer removes its temporary file and leaves the target alone.
-    out.reset();
     if (result == CopyResult::ReadFailed) {
+        // An abandoned writer removes its temporary file and leaves the target alone.
+        out.reset();
         ++ctx.state.piecesMade;
         ++ctx.state.piecesFailed;
         ctx.state.sourceUnreadable = true;
         return result;
     }
-    if (result == CopyResult::Written) {
-        NotePiece(ctx, path, length, durable);
-    }
-    CountPiece(ctx, result == CopyResult::Written, path);
-    return result;
+    const bool written =
+        Finish(ctx, source, std::move(out), result == CopyResult::Written, length, Text(), false);
+    return written ? CopyResult::Written : CopyResult::WriteFailed;
 }
 
 void ShowLastPiece(SplitContext& ctx) {

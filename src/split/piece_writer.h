@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/file_system.h"
@@ -26,6 +28,22 @@ bool WritePiece(SplitContext& ctx, const Text& source);
 // The same for a piece held elsewhere (text of the internal code page, or raw bytes in the
 // byte modes).
 bool WritePieceBytes(SplitContext& ctx, const Text& source, std::string_view piece);
+
+// The path a piece's writer is made for: the numbered name of the current piece
+// (state.pieceNumber) of source. The finished piece may get another name.
+Text NumberedPiecePath(SplitContext& ctx, const Text& source);
+
+// The bytes a slice of a piece's text goes to its file as: converted and encoded as asked,
+// in the source's encoding otherwise; the mark only in front of the first slice. nullopt
+// when it cannot be converted exactly.
+std::optional<Bytes> EncodePieceSlice(SplitContext& ctx, std::string_view text, bool first);
+
+// Finishes a piece the caller wrote to out (size bytes; out empty or written false when
+// that failed): on disk when the source is to be deleted, named as WritePiece names a
+// numbered piece, counted and reported. unconverted reports it as a text that could not
+// be converted. False when it could not be written.
+bool FinishWrittenPiece(SplitContext& ctx, const Text& source, std::unique_ptr<AtomicWriter> out,
+                        bool written, std::int64_t size, bool unconverted = false);
 
 enum class CopyResult { Written, WriteFailed, ReadFailed };
 

@@ -8,13 +8,13 @@
 #include "app/control_model.h"
 #include "app/run_control.h"
 #include "dialog/input_dialog.h"
-#include "encoding/text_decoder.h"
-#include "pattern/regex_facade.h"
+#include "encoding/text_slices.h"
 #include "platform/characters.h"
 #include "platform/random.h"
 #include "platform/services.h"
 #include "split/chapter_split.h"
 #include "split/piece_writer.h"
+#include "split/text_piece.h"
 
 namespace qs {
 namespace {
@@ -103,20 +103,103 @@ void WriteByteRanges(SplitContext& ctx, const Text& path, ReadHandle& in, std::i
     ShowLastPiece(ctx);
 }
 
-DecodedText ReadText(SplitContext& ctx, const Text& path) {
-    DecodedText decoded = DecodeTextFile(path);
-    ctx.state.sourceEncoding = decoded.encoding;
-    ctx.state.sourceHadMark = decoded.hadMark;
-    if (!decoded.opened) {
+// Opens the source as decoded text and notes its encoding; false when it cannot be read.
+bool OpenText(SplitContext& ctx, const Text& path, TextSliceReader& reader) {
+    const bool opened = reader.Open(path);
+    ctx.state.sourceEncoding = opened ? reader.Encoding() : EncodingUndetected;
+    ctx.state.sourceHadMark = opened && reader.HadMark();
+    if (!opened) {
         NoteUnreadable(ctx, path);
     }
-    return decoded;
+    return opened;
 }
 
-void EmitPiece(SplitContext& ctx, const Text& path, std::string_view bytes) {
-    ctx.state.pieceBytes.assign(bytes);
-    WritePiece(ctx, path);
-}
+// The decoded text of a source seen through a window that moves forward slice by slice.
+struct TextWindow {
+    explicit TextWindow(std::size_t sliceBytes) : reader(sliceBytes) {}
+
+    // Drops what was consumed and appends the next slice; false at the end of the text or
+    // on a read failure.
+    bool More() {
+        text.erase(0, pos);
+        pos = 0;
+        std::string_view slice;
+        failed = !reader.Next(slice);
+        atEnd = failed || slice.empty();
+        text.append(slice);
+        return !atEnd;
+    }
+    // Whether nothing is left to consume, reading on when the window is used up.
+    bool Exhausted() {
+        while (pos >= text.size() && More()) {
+        }
+        return pos >= text.size();
+    }
+    // The end of what can be judged now: the last lookahead bytes wait for what follows
+    // them, except at the end of the text.
+    std::size_t Settled(std::size_t lookahead) const {
+        if (atEnd) {
+            return text.size();
+        }
+        return text.size() > lookahead ? text.size() - lookahead : 0;
+    }
+
+    TextSliceReader reader;
+    Text text;
+    std::size_t pos = 0;
+    bool atEnd = false;
+    bool failed = false;
+};
+
+// How far the character model looks past the first byte of a character.
+constexpr std::size_t kCharLookahead = 3;
+
+// Line breaks made CR LF as the text goes by: every CR not followed by LF and every LF not
+// preceded by CR becomes CR LF, stepping over double-byte characters as the character model
+// does. The last bytes of a slice wait until the next one decides them.
+class LineBreakNormalizer {
+public:
+    void Feed(std::string_view slice, bool final, Text& out) {
+        m_carry.append(slice);
+        const std::string_view w = m_carry;
+        const std::size_t n = w.size();
+        const std::size_t limit = final ? n : (n > kCharLookahead ? n - kCharLookahead : 0);
+        std::size_t done = 0;
+        std::size_t i = 0;
+        while (i < limit) {
+            const char c = w[i];
+            if (static_cast<unsigned char>(c) >= 0x80) {
+                i += CharLength(w, i);
+                continue;
+            }
+            bool lone = false;
+            if (c == '\r') {
+                if (i + 1 < n && w[i + 1] == '\n') {
+                    i += 2;
+                    continue;
+                }
+                lone = true;
+            } else if (c == '\n') {
+                lone = i == 0 ? m_previous != '\r' : w[i - 1] != '\r';
+            }
+            if (lone) {
+                out.append(w, done, i - done);
+                out += "\r\n";
+                done = i + 1;
+            }
+            ++i;
+        }
+        out.append(w, done, i - done);
+        if (i > 0) {
+            m_previous = w[i - 1];
+        }
+        m_carry.erase(0, i);
+    }
+
+private:
+    Text m_carry;
+    char m_previous = 0;  // the byte before the carry; none at the start of the text
+};
 
 // TABs removed and spaces (ASCII and full-width) trimmed, nothing is left.
 bool IsBlankLine(std::string_view line) {
@@ -176,6 +259,109 @@ ModeResult SplitBySize(SplitContext& ctx, const Text& path) {
     return ModeResult::Done;
 }
 
+// The line mode's cutting: lines (ended by LF, a CR before it dropped) are collected into
+// pieces of a drawn number of lines, joined by CR LF.
+class LinePieces {
+public:
+    LinePieces(SplitContext& ctx, const Text& path) : m_ctx(ctx), m_piece(ctx, path) {}
+
+    // Takes the next stretch of normalized text; false once a stop was requested.
+    bool Feed(std::string_view text) {
+        std::size_t pos = 0;
+        while (pos < text.size()) {
+            if (!m_inLine) {
+                Pump();
+                if (m_ctx.stopRequested) {
+                    return false;
+                }
+                m_inLine = true;
+            }
+            const void* hit = std::memchr(text.data() + pos, '\n', text.size() - pos);
+            if (hit == nullptr) {
+                m_line.append(text.substr(pos));
+                if (m_line.size() >= m_ctx.pieceHoldBytes) {
+                    PassOnLongLine();
+                }
+                return true;
+            }
+            const auto lf = static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
+            m_line.append(text.substr(pos, lf - pos));
+            if (!m_line.empty() && m_line.back() == '\r') {
+                m_line.pop_back();
+            }
+            EndLine();
+            pos = lf + 1;
+        }
+        return true;
+    }
+
+    // The text has ended (or a stop came): a last line without LF, and the unfinished piece.
+    void Finish() {
+        if (m_inLine) {
+            EndLine();
+        }
+        if (m_linesInPiece > 0) {
+            m_piece.Finish();
+        }
+    }
+
+private:
+    void TakeLine() {
+        if (m_linesInPiece == 0) {
+            const SplitOptions options = m_ctx.Options();
+            m_target = RandomInRange(options.LineMin(), options.LineMax());
+            // Bounds edited to 0 while the job runs still take at least one line per piece.
+            if (m_target < 1) {
+                m_target = 1;
+            }
+            ++m_ctx.state.pieceNumber;
+        } else {
+            m_piece.Append("\r\n");
+        }
+        m_taken = true;
+    }
+
+    void EndLine() {
+        m_inLine = false;
+        if (!m_taken) {
+            if (m_ctx.Options().IgnoreBlankLines() && IsBlankLine(m_line)) {
+                m_line.clear();
+                return;
+            }
+            TakeLine();
+        }
+        m_piece.Append(m_line);
+        m_line.clear();
+        m_taken = false;
+        if (++m_linesInPiece == m_target) {
+            m_piece.Finish();
+            m_linesInPiece = 0;
+        }
+    }
+
+    // A line too long to hold goes into its piece as it comes, once it is known not to be
+    // blank; a CR at its end waits, for it is dropped when an LF follows.
+    void PassOnLongLine() {
+        if (!m_taken && IsBlankLine(m_line)) {
+            return;
+        }
+        if (!m_taken) {
+            TakeLine();
+        }
+        const std::size_t keep = m_line.back() == '\r' ? 1 : 0;
+        m_piece.Append(std::string_view(m_line).substr(0, m_line.size() - keep));
+        m_line.erase(0, m_line.size() - keep);
+    }
+
+    SplitContext& m_ctx;
+    TextPiece m_piece;
+    Text m_line;
+    bool m_inLine = false;  // a line has begun (its first byte was seen)
+    bool m_taken = false;   // it already counts for the current piece
+    std::int32_t m_linesInPiece = 0;
+    std::int32_t m_target = 0;
+};
+
 ModeResult SplitByLineCount(SplitContext& ctx, const Text& path) {
     {
         const SplitOptions options = ctx.Options();
@@ -184,63 +370,33 @@ ModeResult SplitByLineCount(SplitContext& ctx, const Text& path) {
         }
     }
     SetStage(ctx, "读入文件..");
-    DecodedText decoded = ReadText(ctx, path);
+    TextSliceReader reader(ctx.sliceBytes);
+    const bool opened = OpenText(ctx, path, reader);
     SetStage(ctx, "矫正换行..");
-    const Text text = NormalizeLineBreaks(decoded.text);
-    decoded.text.clear();
-    decoded.text.shrink_to_fit();
     SetStage(ctx, "写到内存..");
     SetStage(ctx, "开始分割..");
     ReseedRandom();
-
-    Text piece;
-    std::int32_t linesInPiece = 0;
-    std::int32_t target = 0;
     ctx.state.pieceNumber = 0;
-    const char* data = text.data();
-    const std::size_t size = text.size();
-    std::size_t pos = 0;
-    while (pos < size) {
-        Pump();
-        if (ctx.stopRequested) {
+    if (!opened) {
+        return ModeResult::Done;
+    }
+    LineBreakNormalizer normalizer;
+    LinePieces pieces(ctx, path);
+    Text normalized;
+    for (;;) {
+        std::string_view slice;
+        if (!reader.Next(slice)) {
+            // Half a text in the last piece would pass for a whole one.
+            NoteUnreadable(ctx, path);
+            return ModeResult::Done;
+        }
+        normalized.clear();
+        normalizer.Feed(slice, slice.empty(), normalized);
+        if (!pieces.Feed(normalized) || slice.empty()) {
             break;
         }
-        const void* hit = std::memchr(data + pos, '\n', size - pos);
-        const std::size_t lf =
-            hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - data) : size;
-        std::size_t end = lf;
-        if (hit && end > pos && data[end - 1] == '\r') {
-            --end;
-        }
-        const std::string_view line(data + pos, end - pos);
-        pos = hit ? lf + 1 : size;
-        if (ctx.Options().IgnoreBlankLines() && IsBlankLine(line)) {
-            continue;
-        }
-        if (linesInPiece == 0) {
-            const SplitOptions options = ctx.Options();
-            target = RandomInRange(options.LineMin(), options.LineMax());
-            // Bounds edited to 0 while the job runs still take at least one line per piece.
-            if (target < 1) {
-                target = 1;
-            }
-            ++ctx.state.pieceNumber;
-        }
-        if (linesInPiece > 0) {
-            piece.append("\r\n");
-        }
-        piece.append(line);
-        ++linesInPiece;
-        if (linesInPiece == target) {
-            EmitPiece(ctx, path, piece);
-            piece.clear();
-            linesInPiece = 0;
-        }
     }
-    if (linesInPiece > 0) {
-        EmitPiece(ctx, path, piece);
-    }
-    ctx.state.pieceBytes.clear();
+    pieces.Finish();
     return ModeResult::Done;
 }
 
@@ -251,33 +407,47 @@ ModeResult SplitByCharCount(SplitContext& ctx, const Text& path) {
             return Refuse(ctx, "字数至少 1 个", &split_controls::CharMinEdit());
         }
     }
-    const DecodedText decoded = ReadText(ctx, path);
-    const std::string_view bytes = decoded.text;
-    if (bytes.empty()) {
+    TextWindow window(ctx.sliceBytes);
+    if (!OpenText(ctx, path, window.reader) || window.Exhausted()) {
+        if (window.failed) {
+            NoteUnreadable(ctx, path);
+        }
         return ModeResult::Done;
     }
     ReseedRandom();
     ctx.state.pieceNumber = 0;
-    std::size_t pos = 0;
-    while (pos < bytes.size()) {
+    TextPiece piece(ctx, path);
+    do {
         const SplitOptions options = ctx.Options();
         std::int32_t n = RandomInRange(options.CharMin(), options.CharMax());
         if (n < 1) {
             n = 1;
         }
-        std::size_t end = pos;
-        for (std::int32_t c = 0; c < n && end < bytes.size(); ++c) {
-            end += CharLength(bytes, end);
-        }
         ++ctx.state.pieceNumber;
-        EmitPiece(ctx, path, bytes.substr(pos, end - pos));
-        pos = end;
-        Pump();
-        if (ctx.stopRequested) {
-            break;
+        for (std::int32_t c = 0;;) {
+            const std::string_view text = window.text;
+            const std::size_t settled = window.Settled(kCharLookahead);
+            std::size_t end = window.pos;
+            for (; c < n && end < settled; ++c) {
+                end += CharLength(text, end);
+            }
+            piece.Append(text.substr(window.pos, end - window.pos));
+            window.pos = end;
+            if (c == n || window.atEnd) {
+                break;
+            }
+            window.More();
         }
+        if (window.failed) {
+            NoteUnreadable(ctx, path);
+            return ModeResult::Done;
+        }
+        piece.Finish();
+        Pump();
+    } while (!ctx.stopRequested && !window.Exhausted());
+    if (window.failed) {
+        NoteUnreadable(ctx, path);
     }
-    ctx.state.pieceBytes.clear();
     return ModeResult::Done;
 }
 
@@ -288,22 +458,52 @@ ModeResult SplitAtSeparator(SplitContext& ctx, const Text& path) {
         EditSplitSeparator(ctx.form);
         return ModeResult::ValidationFailed;
     }
-    const DecodedText decoded = ReadText(ctx, path);
-    const std::string_view text = decoded.text;
     ctx.state.pieceNumber = 0;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
+    TextWindow window(ctx.sliceBytes);
+    if (!OpenText(ctx, path, window.reader)) {
+        return ModeResult::Done;
+    }
+    // A match is certain once the character model can see past its end.
+    const std::size_t lookahead = separator.size() + kCharLookahead;
+    TextPiece piece(ctx, path);
+    while (!window.Exhausted()) {
         Pump();
         if (ctx.stopRequested) {
             break;
         }
-        std::size_t hit = FindText(text, separator, pos);
-        const std::size_t end = hit == std::string_view::npos ? text.size() : hit;
         ++ctx.state.pieceNumber;
-        EmitPiece(ctx, path, text.substr(pos, end - pos));
-        pos = hit == std::string_view::npos ? text.size() : hit + separator.size();
+        for (;;) {
+            const std::string_view text = window.text;
+            const std::size_t hit = FindText(text, separator, window.pos);
+            if (hit != std::string_view::npos && (window.atEnd || hit + lookahead <= text.size())) {
+                piece.Append(text.substr(window.pos, hit - window.pos));
+                window.pos = hit + separator.size();
+                break;
+            }
+            if (window.atEnd) {
+                piece.Append(text.substr(window.pos));
+                window.pos = text.size();
+                break;
+            }
+            // No separator begins before the settled part ends: that much belongs to the piece.
+            const std::size_t settled = window.Settled(lookahead);
+            std::size_t end = window.pos;
+            while (end < settled) {
+                end += CharLength(text, end);
+            }
+            piece.Append(text.substr(window.pos, end - window.pos));
+            window.pos = end;
+            window.More();
+        }
+        if (window.failed) {
+            NoteUnreadable(ctx, path);
+            return ModeResult::Done;
+        }
+        piece.Finish();
     }
-    ctx.state.pieceBytes.clear();
+    if (window.failed) {
+        NoteUnreadable(ctx, path);
+    }
     return ModeResult::Done;
 }
 

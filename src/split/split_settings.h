@@ -120,6 +120,10 @@ struct SplitContext {
     Text& statusText;
     Text& outputFolder;
     SplitState state;
+    // The text modes read their source this many bytes at a time, and hold a piece up to
+    // this size before it goes to its file (tests make both small).
+    std::size_t sliceBytes = std::size_t{4} << 20;
+    std::size_t pieceHoldBytes = std::size_t{8} << 20;
 
     SplitOptions Options() const { return SplitOptions(form); }
 };

@@ -31,10 +31,6 @@ const std::string kA =
     "\xE4\xB8\x89\r\nfour\r\n--five\r\n";
 const std::string kB = "alpha\nbeta\ngamma--delta\nepsilon\nzeta\n";
 
-bool TextMode(Mode m) {
-    return m == Mode::Lines || m == Mode::Chars || m == Mode::Separator;
-}
-
 void Configure(Bench& b, const SplitCase& c) {
     Form& f = b.h.form();
     InstallSplitJob(b.h.app);
@@ -106,8 +102,7 @@ TEST_P(SplitFault, NothingLostNothingHalfWrittenFailuresReported) {
                  [&c](Bench& b) { RunJob(b, c); }};
     const Outcome o = RunAgainstReference(job, c.change, [&](Bench& b) {
         if (c.change != Change::None) {
-            b.faulty.Before(TextMode(c.mode) ? Op::ReadWhole : Op::OpenRead, 1,
-                            [&] { ApplyChange(b, job, c.change); });
+            b.faulty.Before(Op::OpenRead, 1, [&] { ApplyChange(b, job, c.change); });
         } else {
             b.faulty.FailNth(c.op, c.k, c.fault);
         }
@@ -148,8 +143,8 @@ std::vector<SplitCase> Cases() {
         cases.push_back(c);
     };
     for (const auto& m : modes) {
-        const Op read = TextMode(m.mode) ? Op::ReadWhole : Op::Read;
-        const Op open = TextMode(m.mode) ? Op::ReadWhole : Op::OpenRead;
+        const Op read = Op::Read;
+        const Op open = Op::OpenRead;
         add(m.name, {"", m.mode, Op::Create, 1}, "FirstPieceNotCreated");
         add(m.name, {"", m.mode, Op::Create, 3}, "ThirdPieceNotCreated");
         add(m.name, {"", m.mode, Op::Write, 1}, "DiskFullAtFirstWrite");
@@ -166,9 +161,7 @@ std::vector<SplitCase> Cases() {
             "SourceVanishes");
         add(m.name, {"", m.mode, Op::Kind, 0, Fault::Fail, true, false, false, Change::Shrink},
             "SourceShrinks");
-        if (!TextMode(m.mode)) {
-            add(m.name, {"", m.mode, Op::Read, 2, Fault::ShortRead}, "ShortRead");
-        }
+        add(m.name, {"", m.mode, Op::Read, 2, Fault::ShortRead}, "ShortRead");
     }
     return cases;
 }

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+#include "encoding/text_decoder.h"
+#include "platform/file_system.h"
+#include "platform/text.h"
+
+namespace qs {
+
+// How many source bytes a text reader takes at a time.
+inline constexpr std::size_t kTextSliceBytes = std::size_t{4} << 20;
+
+// A text file decoded slice by slice, in memory that does not grow with the file: the
+// concatenated slices are exactly the text of DecodeTextFile. Open scans the file once to
+// decide the encoding (byte-order mark, a charset declaration in the meta tags of an HTML
+// head, the UTF-8 test) and whether the whole body converts exactly; a body that does not
+// is read raw with code 1, as a whole-file decoding would.
+class TextSliceReader {
+public:
+    explicit TextSliceReader(std::size_t sliceBytes = kTextSliceBytes);
+
+    // False when the file cannot be opened or read.
+    bool Open(const Text& path);
+    TextEncoding Encoding() const { return m_encoding; }
+    bool HadMark() const { return m_hadMark; }
+
+    // The next slice of text; every slice of a converted text ends with a whole character.
+    // Empty at the end of the text. False on a read failure.
+    bool Next(std::string_view& slice);
+
+private:
+    bool Detect();
+    bool ConvertsExactly();
+    // Fills the buffer with up to a slice more of the source; false on a read failure.
+    bool Fill();
+    // The length of the leading run of whole characters of the buffer in the source charset.
+    std::size_t WholeCharacters() const;
+
+    std::size_t m_sliceBytes;
+    std::unique_ptr<ReadHandle> m_in;
+    TextEncoding m_encoding = EncodingUndetected;
+    std::string_view m_charset;
+    bool m_hadMark = false;
+    bool m_declared = false;   // the encoding came from a charset declaration
+    bool m_markOnly = false;   // the file is a byte-order mark alone
+    bool m_utf8Exact = false;  // the body passed the UTF-8 test and converts exactly
+    std::int64_t m_bodyStart = 0;
+    Bytes m_buffer;  // source bytes read and not yet handed out
+    bool m_atEnd = false;
+    Text m_slice;
+};
+
+}  // namespace qs

@@ -1,0 +1,56 @@
+#include "split/text_piece.h"
+
+#include "platform/services.h"
+#include "split/piece_writer.h"
+
+namespace qs {
+
+TextPiece::TextPiece(SplitContext& ctx, const Text& source) : m_ctx(ctx), m_source(source) {}
+
+TextPiece::~TextPiece() = default;
+
+void TextPiece::Append(std::string_view text) {
+    m_held.append(text);
+    if (m_held.size() < m_ctx.pieceHoldBytes) {
+        return;
+    }
+    if (!m_streaming) {
+        // A piece named after its text is held whole: the name needs all of it.
+        if (m_ctx.Options().RandomRename() || !m_ctx.state.pieceName.empty()) {
+            return;
+        }
+        m_out = Fs().CreateAtomic(NumberedPiecePath(m_ctx, m_source));
+        m_failed = !m_out;
+        m_streaming = true;
+    }
+    Spill();
+}
+
+void TextPiece::Spill() {
+    if (!m_failed && !m_held.empty()) {
+        // A piece half written cannot fall back to other bytes: it fails instead.
+        const std::optional<Bytes> bytes = EncodePieceSlice(m_ctx, m_held, m_written == 0);
+        m_unconverted = !bytes;
+        m_failed = !bytes || (!bytes->empty() && !m_out->Write(*bytes));
+        if (bytes) {
+            m_written += static_cast<std::int64_t>(bytes->size());
+        }
+    }
+    m_held.clear();
+}
+
+void TextPiece::Finish() {
+    if (m_streaming) {
+        Spill();
+        FinishWrittenPiece(m_ctx, m_source, std::move(m_out), !m_failed, m_written, m_unconverted);
+    } else {
+        WritePieceBytes(m_ctx, m_source, m_held);
+    }
+    m_held.clear();
+    m_written = 0;
+    m_streaming = false;
+    m_failed = false;
+    m_unconverted = false;
+}
+
+}  // namespace qs

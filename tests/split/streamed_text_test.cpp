@@ -1,0 +1,159 @@
+// The text modes read, cut and write their source in slices. Random texts in every encoding,
+// read with tiny slices and pieces held only briefly (so that slice edges fall inside
+// characters, CR LF pairs and separators), must give exactly the pieces that the rules
+// give on the whole decoded text.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "encoding/charset_converter.h"
+#include "encoding/text_slices.h"
+#include "pattern/regex_facade.h"
+#include "platform/characters.h"
+#include "split/split_modes.h"
+#include "split_fixture.h"
+
+namespace qs {
+namespace {
+
+using namespace split_controls;
+
+class StreamedTextTest : public SplitFixture {};
+
+// The source's bytes: a random text in a random encoding, now and then with a damaged byte.
+Bytes RandomSource(std::mt19937& gen) {
+    static const char* const kAlphabet[] = {"a",  "Z",    " ",      "\t",         "\r",
+                                            "\n", "\r\n", "\u3000", "中",         "文",
+                                            "◆",  "◇",    "\uFEFF", "\U00020000", "<"};
+    Text text;
+    const int length = std::uniform_int_distribution<int>(0, 60)(gen);
+    for (int k = 0; k < length; ++k) {
+        const char* pick = kAlphabet[gen() % std::size(kAlphabet)];
+        Text internal;
+        Utf8ToInternal(pick, internal);
+        text += internal;
+    }
+    Bytes bytes;
+    switch (gen() % 6) {
+        case 0:
+            bytes = text;  // the internal code page itself: raw
+            break;
+        case 1:
+        case 2:
+            bytes = EncodeText(text, EncodingUtf8, gen() % 2 == 0);
+            break;
+        case 3:
+            bytes = EncodeText(text, EncodingUtf16Le);
+            break;
+        case 4:
+            bytes = EncodeText(text, EncodingUtf16Be);
+            break;
+        case 5:
+            // Big5 as declared, or UTF-8 under an older declaration.
+            bytes = "<meta charset=Big5>" +
+                    EncodeText(text, gen() % 2 == 0 ? EncodingBig5 : EncodingUtf8, false);
+            break;
+    }
+    if (text.empty() && gen() % 2 == 0) {
+        bytes = ByteOrderMark(static_cast<TextEncoding>(EncodingUtf8 + gen() % 3));
+    }
+    // UTF-8 look-alikes that no exact conversion accepts: overlong, surrogate, beyond U+10FFFF.
+    static const char* const kDamage[] = {"\xC0\x80", "\xE0\x80\x80", "\xED\xA0\x80",
+                                          "\xF4\x90\x80\x80", "\xF0\x80\x80\x80"};
+    if (!bytes.empty() && gen() % 5 == 0) {
+        bytes[gen() % bytes.size()] = static_cast<char>(gen());
+    } else if (gen() % 5 == 0) {
+        bytes.insert(gen() % (bytes.size() + 1), kDamage[gen() % std::size(kDamage)]);
+    }
+    return bytes;
+}
+
+// The pieces the rules give on the whole text, in the order written.
+TextList ExpectedPieces(SplitMode mode, const Text& text, std::size_t n, bool ignoreBlank,
+                        const Text& separator) {
+    TextList pieces;
+    if (mode == SplitMode::SplitBySeparator) {
+        return SplitText(text, separator);
+    }
+    if (mode == SplitMode::SplitByChars) {
+        for (std::size_t pos = 0; pos < text.size();) {
+            const std::size_t length = ByteLengthOfChars(std::string_view(text).substr(pos), n);
+            pieces.push_back(text.substr(pos, length));
+            pos += length;
+        }
+        return pieces;
+    }
+    const Text normalized = NormalizeLineBreaks(text);
+    std::size_t lines = 0;
+    for (std::size_t pos = 0; pos < normalized.size();) {
+        std::size_t lf = normalized.find('\n', pos);
+        const bool ended = lf != Text::npos;
+        lf = ended ? lf : normalized.size();
+        Text line = normalized.substr(pos, lf - pos);
+        if (ended && !line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        pos = ended ? lf + 1 : lf;
+        Text stripped = ReplaceAll(line, "\t", "");
+        stripped = ReplaceAll(ReplaceAll(stripped, " ", ""), U("\u3000"), "");
+        if (ignoreBlank && stripped.empty()) {
+            continue;
+        }
+        if (lines++ % n == 0) {
+            pieces.push_back(line);
+        } else {
+            pieces.back() += "\r\n" + line;
+        }
+    }
+    return pieces;
+}
+
+TEST_F(StreamedTextTest, SlicedPiecesAreThoseOfTheWholeText) {
+    for (unsigned seed = 1; seed <= 400; ++seed) {
+        std::mt19937 gen(seed);
+        const Bytes source = RandomSource(gen);
+        const std::size_t slice = 1 + gen() % 9;
+        const DecodedText whole = DecodeBytes(source);
+
+        TempFolder folder;
+        folder.Write("s.txt", source);
+        TextSliceReader reader(slice);
+        ASSERT_TRUE(reader.Open(folder.File("s.txt")));
+        Text streamed;
+        for (std::string_view part; reader.Next(part) && !part.empty();) {
+            streamed += part;
+        }
+        ASSERT_EQ(streamed, whole.text) << "seed " << seed;
+        ASSERT_EQ(reader.Encoding(), whole.encoding) << "seed " << seed;
+        ASSERT_EQ(reader.HadMark(), whole.hadMark) << "seed " << seed;
+
+        const auto mode = static_cast<SplitMode>(static_cast<int>(SplitMode::SplitByLines) +
+                                                 static_cast<int>(gen() % 3));
+        const std::size_t n = 1 + gen() % 4;
+        const bool ignoreBlank = gen() % 2 == 0;
+        const Text separator = gen() % 2 == 0 ? U("◆◇") : U("\r");
+        Set(LineMinEdit(), std::to_string(n).c_str());
+        Set(LineMaxEdit(), std::to_string(n).c_str());
+        Set(CharMinEdit(), std::to_string(n).c_str());
+        Set(CharMaxEdit(), std::to_string(n).c_str());
+        Check(IgnoreBlankLinesCheck(), ignoreBlank);
+        form.SetTag(SeparatorButton(), separator);
+        auto& ctx = Context();
+        ctx.outputFolder = folder.Path() + "/";
+        ctx.sliceBytes = slice;
+        ctx.pieceHoldBytes = 1 + gen() % 12;
+        ASSERT_EQ(RunSplitMode(ctx, mode, folder.File("s.txt")), ModeResult::Done);
+
+        const TextList expected = ExpectedPieces(mode, whole.text, n, ignoreBlank, separator);
+        ASSERT_EQ(ctx.state.piecesMade, static_cast<std::int64_t>(expected.size()))
+            << "seed " << seed;
+        for (std::size_t k = 0; k < expected.size(); ++k) {
+            const Bytes wanted = EncodeText(expected[k], whole.encoding, whole.hadMark);
+            ASSERT_EQ(folder.Read("s_" + std::to_string(k + 1) + ".txt"), wanted)
+                << "seed " << seed << " piece " << k + 1;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace qs
