@@ -219,10 +219,13 @@ std::vector<std::string> Check(const Job& job, const Tree& before, const Tree& a
         return now != after.end() && now->second.bytes == before.at(rel).bytes &&
                now->second.kind == before.at(rel).kind;
     };
+    // A merge gives a unit up at a member that failed midway: the members after it are
+    // never reached, and the unit's output is reported as not written instead.
+    bool unitGivenUp = false;
     auto checkSource = [&](const std::string& rel, bool complete, bool touched) {
         const Node& node = before.at(rel);
         if (node.kind != Node::File && node.kind != Node::FileLink) {
-            if (finished && !reported(rel)) {
+            if (finished && !reported(rel) && !(unitGivenUp && !touched)) {
                 v.push_back("a source that is no regular file was not reported: " + Rel(rel));
             }
             return;
@@ -319,6 +322,7 @@ std::vector<std::string> Check(const Job& job, const Tree& before, const Tree& a
         bool readFailed = false;
         std::optional<Id> output;
         std::set<Id> outputsRead = {};
+        Text outputPath = {};
     };
     std::vector<Unit> units;
     const auto separatorFile = [&]() -> std::optional<Id> {
@@ -337,7 +341,7 @@ std::vector<std::string> Check(const Job& job, const Tree& before, const Tree& a
             writtenSoFar.insert(*e.id);
         }
         if (e.kind == Event::Create) {
-            units.push_back({e.path, {}, false, std::nullopt, {}});
+            units.push_back({e.path, {}, false, std::nullopt, {}, {}});
         } else if (units.empty() || (separatorFile && e.id == separatorFile)) {
             continue;
         } else if (e.kind == Event::Read && e.id) {
@@ -349,16 +353,30 @@ std::vector<std::string> Check(const Job& job, const Tree& before, const Tree& a
             units.back().readFailed = true;
         } else if (e.kind == Event::Commit && !units.back().output) {
             units.back().output = e.id;  // under its own name or, where taken, a " (k)" one
+            units.back().outputPath = e.path;
+        }
+    }
+    // An output deleted as the member of a later one may leave its number to another file.
+    std::set<Text> deletedPaths;
+    std::set<Id> deletedIds;
+    for (const Event& e : events) {
+        if (e.kind == Event::Delete) {
+            deletedPaths.insert(e.path);
+            if (e.id) {
+                deletedIds.insert(*e.id);
+            }
         }
     }
     std::set<Id> held, heldExactly;
     std::map<Id, std::vector<Id>> madeOf;  // an output read again as a member holds these
     for (const Unit& unit : units) {
         const std::string name = Shown(unit.path);
-        if (!unit.output || !afterBytes.count(*unit.output)) {
+        if (!unit.output || deletedPaths.count(unit.outputPath) ||
+            !afterBytes.count(*unit.output)) {
             if (unit.output) {  // read into a later output, which is checked in its turn
                 madeOf[*unit.output] = unit.members;
             }
+            unitGivenUp |= !unit.output && named(unit.path);
             if (!unit.output && !named(unit.path)) {
                 v.push_back("an output was not written and not reported: " + name);
             }
@@ -371,8 +389,12 @@ std::vector<std::string> Check(const Job& job, const Tree& before, const Tree& a
         // A mark alone is an empty text and decides nothing about the output's encoding.
         std::string lastCharset;
         for (const Id& id : unit.members) {
-            if (!beforeBytes.count(id) || unit.outputsRead.count(id)) {
-                lenient = true;  // the output of an earlier unit, say
+            // An earlier output of the job read again holds what it still holds, unless it
+            // is gone since.
+            const bool earlierOutput = unit.outputsRead.count(id) != 0;
+            if (earlierOutput ? (deletedIds.count(id) || !afterBytes.count(id))
+                              : !beforeBytes.count(id)) {
+                lenient = true;
                 continue;
             }
             bool unreadable = false;
@@ -386,7 +408,7 @@ std::vector<std::string> Check(const Job& job, const Tree& before, const Tree& a
                 lenient = true;  // a read that failed midway, reported
                 continue;
             }
-            const std::string& bytes = beforeBytes[id];
+            const std::string& bytes = earlierOutput ? afterBytes[id] : beforeBytes[id];
             readings.push_back(job.processEncoding ? Read(bytes) : Reading{bytes, "", false});
             if (bytes != kBom8 && bytes != kBomLe && bytes != kBomBe) {
                 lastCharset = readings.back().charset;
