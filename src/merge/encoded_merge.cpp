@@ -476,9 +476,13 @@ EncodedMerge::Finished EncodedMerge::Write(std::unique_ptr<AtomicWriter>& writer
             }
         }
         fresh = false;
+        finished.bytes = 0;
         MergedText text(m_parts, m_sliceBytes);
-        const Pass pass = Encode(
-            text, encoding, [&](std::string_view bytes) { return writer->Write(bytes); }, facts);
+        const auto write = [&](std::string_view bytes) {
+            finished.bytes += static_cast<std::int64_t>(bytes.size());
+            return writer->Write(bytes);
+        };
+        const Pass pass = Encode(text, encoding, write, facts);
         if (pass == Pass::ReadFailed) {
             finished.unreadable = text.FailedPath();
         }

@@ -41,7 +41,8 @@ public:
         // when even that cannot hold it, as the internal bytes, and the members stay).
         bool outputNotConverted = false;
         bool keepSources = false;
-        Text unreadable;  // the member that failed on its second reading
+        Text unreadable;         // the member that failed on its second reading
+        std::int64_t bytes = 0;  // the size of the output written
     };
     // Writes the output into writer (a fresh one for target when a first attempt is given
     // up). decoded: encoding processing is on as the unit ends; lastEncoding and anyHadMark
