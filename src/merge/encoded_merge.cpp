@@ -217,6 +217,11 @@ struct TextFacts {
     bool scanUtf8 = false;
     Utf8Scan utf8;
 
+    TextFacts& Reset(bool scan) {
+        *this = TextFacts();
+        scanUtf8 = scan;
+        return *this;
+    }
     void See(std::string_view text) {
         any = any || !text.empty();
         tag = tag || std::memchr(text.data(), '<', text.size()) != nullptr;
@@ -533,8 +538,16 @@ EncodedMerge::Finished EncodedMerge::Write(std::unique_ptr<AtomicWriter>& writer
         finished.outcome = outcomeOf(utf8);
         return finished;
     }
+    // Bytes that are no text of any charset: kept as they are where nothing in them claims
+    // otherwise, with the members beside them; else there is no output at all.
     finished.keepSources = true;
-    finished.outcome = outcomeOf(attempt(Encoding{}, nullptr));
+    const Pass raw = attempt(Encoding{}, &facts.Reset(true));
+    finished.outcome = outcomeOf(raw);
+    if (raw == Pass::Done && !SurelyReadsBack(Encoding{}, facts) &&
+        !ReadsBack(m_parts, m_sliceBytes, Encoding{})) {
+        finished.outputNotConverted = false;  // reported as the output not written
+        finished.outcome = Outcome::NotConvertible;
+    }
     return finished;
 }
 

@@ -38,7 +38,8 @@ public:
     struct Finished {
         Outcome outcome = Outcome::Written;
         // The text did not read back in its own encoding and went out as marked UTF-8 (or,
-        // when even that cannot hold it, as the internal bytes, and the members stay).
+        // when even that cannot hold it, as the internal bytes where they read as themselves,
+        // and the members stay; where they do not, the outcome is NotConvertible).
         bool outputNotConverted = false;
         bool keepSources = false;
         Text unreadable;         // the member that failed on its second reading

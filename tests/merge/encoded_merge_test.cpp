@@ -77,6 +77,9 @@ Expected WholeMerge(const std::vector<Bytes>& members, const Bytes& separator,
         expected.out = EncodeTextExactly(text, EncodingUtf8, true);
         expected.keep = !readsBack(expected.out);
         expected.out = expected.keep ? text : expected.out;
+        if (expected.keep && !readsBack(text)) {
+            return {std::nullopt, false, true};
+        }
     }
     return expected;
 }

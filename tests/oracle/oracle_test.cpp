@@ -433,7 +433,7 @@ std::vector<std::uint32_t> Seeds(const char* list) {
 //     or that leave a member out without a report;
 //   150, 197, 281: the line mode on bytes that are no GB18030 text (a CR or LF after a
 //     lead byte is taken as its second byte by the character model, not by the line cut).
-const char* const kPending = "40,119,150,155,197,206,247,264,281,286";
+const char* const kPending = "150,197,206,247,281";
 
 TEST(Oracle, RandomJobsKeepEveryInvariant) {
     const char* chosen = std::getenv("QS_ORACLE_SEEDS");
