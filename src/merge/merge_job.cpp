@@ -35,10 +35,16 @@ void ShowFailures(const FailureList& failures) {
     ShowMessage(text, ButtonsOk, Text(), IconWarning);
 }
 
-int Enumerate(bool useObjectEnumeration, const Text& folder, const Text& pattern, TextList& result,
-              bool foldersOnly) {
-    return useObjectEnumeration ? EnumerateByObject(folder, pattern, result, false, foldersOnly)
-                                : EnumerateByFind(folder, pattern, result, false, foldersOnly);
+// False when the folder could not be listed.
+bool Enumerate(bool useObjectEnumeration, const Text& folder, const Text& pattern, TextList& result,
+               bool foldersOnly) {
+    bool listed = false;
+    if (useObjectEnumeration) {
+        TryEnumerateByObject(folder, pattern, result, false, foldersOnly, listed);
+    } else {
+        TryEnumerateByFind(folder, pattern, result, false, foldersOnly, listed);
+    }
+    return listed;
 }
 
 }  // namespace
@@ -100,13 +106,14 @@ struct FolderWalk {
         }
         const MergeOptions options(app.MainForm());
         TextList files;
-        Enumerate(useObjectEnumeration, folder, options.fileTypePattern(), files, false);
+        const bool listed =
+            Enumerate(useObjectEnumeration, folder, options.fileTypePattern(), files, false);
         if (Stopped()) {
             return;
         }
-        if (files.empty() && !Fs().List(folder)) {
-            // An empty result from a folder that cannot be read is a failure, not "nothing
-            // to merge": the completion question must not pass it off as done.
+        if (!listed) {
+            // A folder that cannot be read is a failure, not "nothing to merge": the
+            // completion question must not pass it off as done.
             app.run.Failures(JobKind::Merge).Add(FailureKind::Unreadable, folder);
             return;
         }
@@ -115,7 +122,10 @@ struct FolderWalk {
             return;
         }
         TextList subfolders;
-        Enumerate(useObjectEnumeration, folder, options.fileTypePattern(), subfolders, true);
+        if (!Enumerate(useObjectEnumeration, folder, options.fileTypePattern(), subfolders, true)) {
+            app.run.Failures(JobKind::Merge).Add(FailureKind::Unreadable, folder);
+            return;
+        }
         for (const Text& subfolder : subfolders) {
             if (Stopped()) {
                 break;

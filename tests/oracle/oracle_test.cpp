@@ -435,6 +435,10 @@ std::vector<std::uint32_t> Seeds(const char* list) {
 //     lead byte is taken as its second byte by the character model, not by the line cut).
 const char* const kPending = "150,197,206,247,281";
 
+// The fixed set, and seeds beyond it that found a fault (a folder listing that failed once
+// was taken for an empty folder).
+const char* const kFixed = "1-300,1460,1838,1869,2053";
+
 TEST(Oracle, RandomJobsKeepEveryInvariant) {
     const char* chosen = std::getenv("QS_ORACLE_SEEDS");
     std::set<std::uint32_t> pending;
@@ -443,7 +447,7 @@ TEST(Oracle, RandomJobsKeepEveryInvariant) {
             pending.insert(seed);
         }
     }
-    for (std::uint32_t seed : Seeds(chosen ? chosen : "1-300")) {
+    for (std::uint32_t seed : Seeds(chosen ? chosen : kFixed)) {
         if (pending.count(seed)) {
             continue;
         }
