@@ -1,5 +1,6 @@
 #include "merge/encoded_merge.h"
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <optional>
