@@ -13,9 +13,10 @@ namespace qs {
 namespace {
 
 // The entries of the wanted kind in listing order; empty when the folder cannot be listed.
-std::vector<Text> ListNames(const Text& folder, bool foldersOnly) {
+std::vector<Text> ListNames(const Text& folder, bool foldersOnly, bool& listed) {
     std::vector<Text> names;
     auto entries = Fs().List(folder);
+    listed = entries.has_value();
     if (!entries) {
         return names;
     }
@@ -96,12 +97,18 @@ bool WildcardMatchesName(const Text& piece, const Text& name) {
 
 int EnumerateByFind(const Text& folder, const Text& pattern, TextList& result, bool append,
                     bool foldersOnly) {
+    bool listed = false;
+    return TryEnumerateByFind(folder, pattern, result, append, foldersOnly, listed);
+}
+
+int TryEnumerateByFind(const Text& folder, const Text& pattern, TextList& result, bool append,
+                       bool foldersOnly, bool& listed) {
     const Text prefix = FolderPrefix(folder);
     const TextList pieces = SplitText(pattern.empty() ? Text("*.*") : pattern, "|");
     if (!append) {
         result.clear();
     }
-    const std::vector<Text> names = ListNames(prefix, foldersOnly);
+    const std::vector<Text> names = ListNames(prefix, foldersOnly, listed);
     for (const Text& piece : pieces) {
         for (const Text& name : names) {
             if (!piece.empty() && WildcardMatchesName(piece, name)) {
@@ -115,6 +122,12 @@ int EnumerateByFind(const Text& folder, const Text& pattern, TextList& result, b
 
 int EnumerateByObject(const Text& folder, const Text& pattern, TextList& result, bool append,
                       bool foldersOnly) {
+    bool listed = false;
+    return TryEnumerateByObject(folder, pattern, result, append, foldersOnly, listed);
+}
+
+int TryEnumerateByObject(const Text& folder, const Text& pattern, TextList& result, bool append,
+                         bool foldersOnly, bool& listed) {
     if (!append) {
         result.clear();
     }
@@ -135,7 +148,7 @@ int EnumerateByObject(const Text& folder, const Text& pattern, TextList& result,
         compiled = expression.Compile(WildcardToRegex(wildcard));
     }
 
-    for (const Text& name : ListNames(prefix, foldersOnly)) {
+    for (const Text& name : ListNames(prefix, foldersOnly, listed)) {
         bool accepted = false;
         switch (filter) {
             case Filter::All:
