@@ -225,7 +225,7 @@ struct TextFacts {
     }
     void See(std::string_view text) {
         any = any || !text.empty();
-        tag = tag || std::memchr(text.data(), '<', text.size()) != nullptr;
+        tag = tag || text.find('<') != std::string_view::npos;
         if (head.size() < 4) {
             head.append(text.substr(0, 4 - head.size()));
         }
