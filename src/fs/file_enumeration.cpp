@@ -1,6 +1,7 @@
 #include "fs/file_enumeration.h"
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "fs/natural_order.h"
@@ -12,12 +13,12 @@
 namespace qs {
 namespace {
 
-// The entries of the wanted kind in listing order; empty when the folder cannot be listed.
-std::vector<Text> ListNames(const Text& folder, bool foldersOnly) {
+// The entries of the wanted kind in listing order; nothing when the folder cannot be listed.
+std::optional<std::vector<Text>> ListNames(const Text& folder, bool foldersOnly) {
     std::vector<Text> names;
     auto entries = Fs().List(folder);
     if (!entries) {
-        return names;
+        return std::nullopt;
     }
     for (DirEntry& entry : *entries) {
         if (entry.isFolder == foldersOnly && entry.name != "." && entry.name != "..") {
@@ -101,9 +102,12 @@ int EnumerateByFind(const Text& folder, const Text& pattern, TextList& result, b
     if (!append) {
         result.clear();
     }
-    const std::vector<Text> names = ListNames(prefix, foldersOnly);
+    const std::optional<std::vector<Text>> names = ListNames(prefix, foldersOnly);
+    if (!names) {
+        return -1;
+    }
     for (const Text& piece : pieces) {
-        for (const Text& name : names) {
+        for (const Text& name : *names) {
             if (!piece.empty() && WildcardMatchesName(piece, name)) {
                 result.push_back(prefix + name);
             }
@@ -135,7 +139,11 @@ int EnumerateByObject(const Text& folder, const Text& pattern, TextList& result,
         compiled = expression.Compile(WildcardToRegex(wildcard));
     }
 
-    for (const Text& name : ListNames(prefix, foldersOnly)) {
+    const std::optional<std::vector<Text>> names = ListNames(prefix, foldersOnly);
+    if (!names) {
+        return -1;
+    }
+    for (const Text& name : *names) {
         bool accepted = false;
         switch (filter) {
             case Filter::All:

@@ -6,7 +6,8 @@ namespace qs {
 
 // The files (or, with foldersOnly, the sub-folders) of one folder whose names match a
 // wildcard pattern, as folder + "/" + name in natural name order. The result list is
-// emptied first unless append is set; the return value is its length afterwards.
+// emptied first unless append is set; the return value is its length afterwards, or -1 when
+// the folder cannot be listed (which is not the same as a folder without matching files).
 //
 // EnumerateByFind matches whole names: "*" any run, "?" exactly one character, ASCII
 // letters without regard to case, "*.*" every name; "|" separates patterns that are

@@ -143,10 +143,13 @@ void StartSplitJob(App& app, const Text& folder, const TextList& paths) {
         run.lastSplitFolder = folder;
         const bool ctrl = IsKeyDown(17);
         const Text pattern = SplitOptions(form).FileTypePattern();
-        if (ctrl) {
-            EnumerateByObject(folder, pattern, files);
-        } else {
-            EnumerateByFind(folder, pattern, files);
+        const int listed = ctrl ? EnumerateByObject(folder, pattern, files)
+                                : EnumerateByFind(folder, pattern, files);
+        if (listed < 0) {
+            // A folder that cannot be read is a failure, not "nothing to split".
+            run.Failures(JobKind::Split).Add(FailureKind::Unreadable, folder);
+            run.EndJob(JobKind::Split, TextList{folder});
+            return;
         }
         SplitFiles(run, files);
     } else {

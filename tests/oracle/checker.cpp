@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "oracle.h"
+#include "platform/native_names.h"
 
 namespace qs::oracle {
 namespace {
@@ -211,7 +212,10 @@ std::vector<std::string> Check(const Job& job, const Tree& before, const Tree& a
         if (!Utf8ToInternal(rel, shownName)) {
             shownName = rel;
         }
-        return truncated || messages.find(job.root + "/" + shownName) != std::string::npos;
+        // A name that is not text is shown with its bytes escaped.
+        const Text shownPath = DisplayText(job.root + "/" + NativeToInternal(rel));
+        return truncated || messages.find(job.root + "/" + shownName) != std::string::npos ||
+               messages.find(shownPath) != std::string::npos;
     };
     auto unchanged = [&](const std::string& rel) {
         const auto now = after.find(rel);
