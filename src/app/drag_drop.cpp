@@ -53,6 +53,9 @@ int MergeDropHandler(App& app, int count, int index, const Text& path) {
     }
     const TextList files = lists.MergeDropFiles;
     const TextList folders = lists.MergeDropFolders;
+    if (!app.run.IsBusy(JobKind::Merge)) {
+        app.run.mergeTouched.Clear();
+    }
     bool stoppedDuringFiles = false;
     if (!files.empty()) {
         const std::uint64_t stopsBefore = app.run.StopRequestCount();

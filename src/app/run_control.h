@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -33,6 +34,19 @@ private:
     std::vector<std::pair<FailureKind, Text>> m_items;
 };
 
+// The files a job has read or written, by path and by the identity of the file behind it
+// (another spelling of the same path): none of the job's outputs may take their place.
+class JobFiles {
+public:
+    void Clear();
+    void Add(const Text& path);
+    bool Holds(const Text& path) const;
+
+private:
+    std::set<Text> m_paths;
+    std::set<std::pair<std::uint64_t, std::uint64_t>> m_identities;
+};
+
 // Captions of a job's start button, which is also its stop button and busy indicator.
 struct JobCaptions {
     Text idle, running, stopping;
@@ -56,6 +70,9 @@ public:
     // When set, every output goes into this folder instead of beside its sources.
     Text outputRoot;
     Text chooseFolderInitial;  // held while the folder chooser is open
+    // Emptied when the user starts a merge: by the button, or by a drop, whose files and
+    // folders are one job for this even though they run one after the other.
+    JobFiles mergeTouched;
 
     // Stops requested so far; lets a caller tell whether a stop came during a call.
     std::uint64_t StopRequestCount() const { return m_stopRequests; }

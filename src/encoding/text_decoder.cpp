@@ -213,6 +213,23 @@ void Utf8Scan::Feed(std::string_view bytes) {
             break;
         }
         const unsigned lead = p[i];
+        // The common case of Chinese text, a run of whole three-byte sequences, in a tight loop.
+        if ((lead & 0xF0) == 0xE0 && i + 3 <= n) {
+            bool exact = true;
+            do {
+                const unsigned first = p[i];
+                const unsigned next = p[i + 1];
+                if ((next & 0xC0) != 0x80 || (p[i + 2] & 0xC0) != 0x80) {
+                    m_plausible = false;
+                    return;
+                }
+                exact &= !(first == 0xE0 && next < 0xA0) && !(first == 0xED && next > 0x9F);
+                i += 3;
+            } while (i + 3 <= n && (p[i] & 0xF0) == 0xE0);
+            m_exact = m_exact && exact;
+            m_sawNonAscii = true;
+            continue;
+        }
         std::size_t length;
         if ((lead & 0xE0) == 0xC0) {
             length = 2;

@@ -19,17 +19,23 @@ TextSliceReader::TextSliceReader(std::size_t sliceBytes)
     : m_sliceBytes(std::max<std::size_t>(sliceBytes, 1)) {}
 
 bool TextSliceReader::Open(const Text& path) {
-    m_in = path.empty() ? nullptr : Fs().OpenRead(path);
+    return Open(path.empty() ? nullptr : Fs().OpenRead(path));
+}
+
+bool TextSliceReader::Open(std::unique_ptr<ReadHandle> in) {
+    m_in = std::move(in);
     if (!m_in || !Detect()) {
         m_in.reset();
         return false;
     }
     if (!m_charset.empty() && !ConvertsExactly()) {
         m_charset = {};
+        m_exact = false;
         if (m_declared && m_utf8Exact) {
             // A page saved in UTF-8 under an older declaration.
             m_encoding = EncodingUtf8;
             m_charset = CharsetName(m_encoding);
+            m_exact = true;
         }
     }
     if (m_markOnly) {
@@ -93,6 +99,7 @@ bool TextSliceReader::Detect() {
     m_declared = false;
     m_markOnly = false;
     m_utf8Exact = false;
+    m_exact = true;
     for (const TextEncoding marked : {EncodingUtf8, EncodingUtf16Le, EncodingUtf16Be}) {
         if (start.starts_with(ByteOrderMark(marked))) {
             m_encoding = marked;
@@ -146,6 +153,7 @@ bool TextSliceReader::Detect() {
         m_markOnly = position == m_bodyStart;
         if (!exact) {
             m_charset = {};
+            m_exact = false;
         }
         return true;
     }
@@ -175,6 +183,7 @@ bool TextSliceReader::Detect() {
     m_charset = CharsetName(m_encoding);
     if (m_encoding == EncodingUtf8 && !utf8.Exact()) {
         m_charset = {};
+        m_exact = position == m_bodyStart;
     }
     if (position == m_bodyStart) {
         // An empty file is an empty text of its own bytes; a mark alone an empty text.
@@ -240,7 +249,8 @@ std::size_t TextSliceReader::WholeCharacters() const {
         case EncodingBig5Hkscs: {
             std::size_t i = 0;
             while (i < n) {
-                const std::size_t length = p[i] < 0x80 ? 1 : 2;
+                // 0x80 and 0xFF stand alone, as the converter reads them.
+                const std::size_t length = p[i] >= 0x81 && p[i] <= 0xFE ? 2 : 1;
                 if (i + length > n) {
                     break;
                 }

@@ -25,8 +25,17 @@ public:
 
     // False when the file cannot be opened or read.
     bool Open(const Text& path);
+    // The same on bytes from any source that can go back to its start.
+    bool Open(std::unique_ptr<ReadHandle> in);
+    // The source, given back (at no particular position); the reader is closed.
+    std::unique_ptr<ReadHandle> Release() { return std::move(m_in); }
     TextEncoding Encoding() const { return m_encoding; }
     bool HadMark() const { return m_hadMark; }
+    // A byte-order mark and nothing after it.
+    bool MarkOnly() const { return m_markOnly; }
+    // False when the bytes claimed an encoding that does not decode them (they are then
+    // read raw).
+    bool Exact() const { return m_exact; }
 
     // The next slice of text; every slice of a converted text ends with a whole character.
     // Empty at the end of the text. False on a read failure.
@@ -48,6 +57,7 @@ private:
     bool m_declared = false;   // the encoding came from a charset declaration
     bool m_markOnly = false;   // the file is a byte-order mark alone
     bool m_utf8Exact = false;  // the body passed the UTF-8 test and converts exactly
+    bool m_exact = true;
     std::int64_t m_bodyStart = 0;
     Bytes m_buffer;  // source bytes read and not yet handed out
     bool m_atEnd = false;

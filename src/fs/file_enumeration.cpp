@@ -1,7 +1,6 @@
 #include "fs/file_enumeration.h"
 
 #include <algorithm>
-#include <optional>
 #include <vector>
 
 #include "fs/natural_order.h"
@@ -13,12 +12,13 @@
 namespace qs {
 namespace {
 
-// The entries of the wanted kind in listing order; nothing when the folder cannot be listed.
-std::optional<std::vector<Text>> ListNames(const Text& folder, bool foldersOnly) {
+// The entries of the wanted kind in listing order; empty when the folder cannot be listed.
+std::vector<Text> ListNames(const Text& folder, bool foldersOnly, bool& listed) {
     std::vector<Text> names;
     auto entries = Fs().List(folder);
+    listed = entries.has_value();
     if (!entries) {
-        return std::nullopt;
+        return names;
     }
     for (DirEntry& entry : *entries) {
         if (entry.isFolder == foldersOnly && entry.name != "." && entry.name != "..") {
@@ -97,17 +97,20 @@ bool WildcardMatchesName(const Text& piece, const Text& name) {
 
 int EnumerateByFind(const Text& folder, const Text& pattern, TextList& result, bool append,
                     bool foldersOnly) {
+    bool listed = false;
+    return TryEnumerateByFind(folder, pattern, result, append, foldersOnly, listed);
+}
+
+int TryEnumerateByFind(const Text& folder, const Text& pattern, TextList& result, bool append,
+                       bool foldersOnly, bool& listed) {
     const Text prefix = FolderPrefix(folder);
     const TextList pieces = SplitText(pattern.empty() ? Text("*.*") : pattern, "|");
     if (!append) {
         result.clear();
     }
-    const std::optional<std::vector<Text>> names = ListNames(prefix, foldersOnly);
-    if (!names) {
-        return -1;
-    }
+    const std::vector<Text> names = ListNames(prefix, foldersOnly, listed);
     for (const Text& piece : pieces) {
-        for (const Text& name : *names) {
+        for (const Text& name : names) {
             if (!piece.empty() && WildcardMatchesName(piece, name)) {
                 result.push_back(prefix + name);
             }
@@ -119,6 +122,12 @@ int EnumerateByFind(const Text& folder, const Text& pattern, TextList& result, b
 
 int EnumerateByObject(const Text& folder, const Text& pattern, TextList& result, bool append,
                       bool foldersOnly) {
+    bool listed = false;
+    return TryEnumerateByObject(folder, pattern, result, append, foldersOnly, listed);
+}
+
+int TryEnumerateByObject(const Text& folder, const Text& pattern, TextList& result, bool append,
+                         bool foldersOnly, bool& listed) {
     if (!append) {
         result.clear();
     }
@@ -139,11 +148,7 @@ int EnumerateByObject(const Text& folder, const Text& pattern, TextList& result,
         compiled = expression.Compile(WildcardToRegex(wildcard));
     }
 
-    const std::optional<std::vector<Text>> names = ListNames(prefix, foldersOnly);
-    if (!names) {
-        return -1;
-    }
-    for (const Text& name : *names) {
+    for (const Text& name : ListNames(prefix, foldersOnly, listed)) {
         bool accepted = false;
         switch (filter) {
             case Filter::All:

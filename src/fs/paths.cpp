@@ -1,6 +1,7 @@
 #include "fs/paths.h"
 
 #include "platform/characters.h"
+#include "platform/native_names.h"
 #include "platform/services.h"
 
 namespace qs {
@@ -28,6 +29,27 @@ Text PathExtension(const Text& path, char separator) {
     const Text name = PathFileName(path, separator);
     const std::size_t p = FindLastChar(name, '.');
     return p == Text::npos ? Text() : name.substr(p + 1);
+}
+
+Text FitFileName(const Text& stem, const Text& tail) {
+    std::string native;
+    if (!InternalToNative(tail, native) || native.size() > kMaxFileNameBytes) {
+        return Text();
+    }
+    std::size_t bytes = native.size();
+    std::size_t i = 0;
+    while (i < stem.size()) {
+        const std::size_t len = CharLength(stem, i);
+        if (!InternalToNative(std::string_view(stem).substr(i, len), native)) {
+            return Text();
+        }
+        if (bytes + native.size() > kMaxFileNameBytes) {
+            break;
+        }
+        bytes += native.size();
+        i += len;
+    }
+    return stem.substr(0, i) + tail;
 }
 
 bool EnsureDirectoryChain(const Text& path, char separator) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+
 #include "platform/text.h"
 
 namespace qs {
@@ -16,6 +18,13 @@ Text PathFileName(const Text& path, char separator = kPathSeparator);
 Text PathBaseName(const Text& path, char separator = kPathSeparator);
 // The text after the last "." of the file name; "" when the file name has no ".".
 Text PathExtension(const Text& path, char separator = kPathSeparator);
+
+// The longest name a folder entry may have, in bytes of its file-system form.
+inline constexpr std::size_t kMaxFileNameBytes = 255;
+// stem + tail with the stem cut at a character boundary so that the file-system form of the
+// name has at most kMaxFileNameBytes; "" when not even the tail fits or the name has no
+// file-system form.
+Text FitFileName(const Text& stem, const Text& tail);
 
 // Creates every missing folder named by a prefix of path that ends before a separator (so
 // the last component only when path ends with a separator). True when all of them exist

@@ -10,6 +10,7 @@
 #include "encoding/charset_converter.h"
 #include "encoding/text_decoder.h"
 #include "fs/paths.h"
+#include "merge/encoded_merge.h"
 #include "merge/merge_separator.h"
 #include "platform/characters.h"
 #include "platform/services.h"
@@ -21,12 +22,12 @@ namespace {
 // ReadFailedMidway: part of the member already reached the output, which must then not be kept.
 enum class CopyOutcome { Copied, ReadFailed, ReadFailedMidway, WriteFailed };
 
-CopyOutcome CopyMember(const Text& path, AtomicWriter& writer) {
+CopyOutcome CopyMember(const Text& path, AtomicWriter& writer, std::int64_t& copied) {
     std::unique_ptr<ReadHandle> source = Fs().OpenRead(path);
     if (!source) {
         return CopyOutcome::ReadFailed;
     }
-    std::int64_t copied = 0;
+    copied = 0;
     switch (writer.CopyFrom(*source, -1, &copied)) {
         case AtomicWriter::CopyResult::Copied:
             return CopyOutcome::Copied;
@@ -38,17 +39,71 @@ CopyOutcome CopyMember(const Text& path, AtomicWriter& writer) {
     return CopyOutcome::WriteFailed;
 }
 
-bool SameFile(const Text& path, const Text& outputPath,
-              const std::optional<std::pair<std::uint64_t, std::uint64_t>>& outputIdentity) {
-    if (path == outputPath) {
-        return true;
+constexpr int kMaxVariants = 10000;
+
+// Gives the finished output its name. A free name is taken by the failing link itself; an
+// older file of that name is replaced, unless this job read or wrote it (a member, an earlier
+// output): then the output takes the first free name with " (k)" after the count.
+bool NameOutput(const JobFiles& touched, AtomicWriter& writer, const Text& first, std::size_t n,
+                Text& path) {
+    using Result = AtomicWriter::NameResult;
+    if (!touched.Holds(path)) {
+        switch (writer.CommitNew(path)) {
+            case Result::Named:
+                return true;
+            case Result::Failed:
+                return false;
+            case Result::Taken:
+                break;
+        }
+        if (!touched.Holds(path)) {
+            return writer.Commit();
+        }
     }
-    return outputIdentity && Fs().FileIdentity(path) == outputIdentity;
+    const Text folder = PathDirectory(path);
+    for (int k = 2; k <= kMaxVariants; ++k) {
+        const Text candidate = folder + kPathSeparator + MergeOutputName(first, n, k);
+        if (touched.Holds(candidate)) {
+            continue;
+        }
+        switch (writer.CommitNew(candidate)) {
+            case Result::Named:
+                path = candidate;
+                return true;
+            case Result::Failed:
+                return false;
+            case Result::Taken:
+                break;
+        }
+    }
+    return false;
 }
 
-// Whether the output reads back as exactly the merged text.
-bool ReadsBackAs(const std::optional<Bytes>& out, const Text& text) {
-    return out && DecodeBytes(*out).text == text;
+struct DecodedMember {
+    bool opened = false;
+    bool markOnly = false;
+    bool exact = true;
+    TextEncoding encoding = EncodingUndetected;
+    bool hadMark = false;
+};
+
+// A member of a unit whose text is encoded as one at the end: examined now, read then.
+DecodedMember Examine(EncodedMerge& collected, const Text& path) {
+    const EncodedMerge::Examined examined = collected.AddDecoded(path);
+    using Member = EncodedMerge::Member;
+    return {examined.outcome != Member::Unreadable, examined.outcome == Member::MarkOnly,
+            examined.outcome != Member::NotExact, examined.encoding, examined.hadMark};
+}
+
+// A member decoded into an output that takes every member as it comes.
+template <typename Put>
+DecodedMember Decode(const Text& path, Put& put) {
+    const DecodedText decoded = DecodeTextFile(path);
+    const bool markOnly = decoded.text.empty() && decoded.hadMark;
+    if (decoded.opened && decoded.exact && !markOnly) {
+        put(decoded.text);
+    }
+    return {decoded.opened, markOnly, decoded.exact, decoded.encoding, decoded.hadMark};
 }
 
 }  // namespace
@@ -63,14 +118,19 @@ Text MergeOutputFolder(const Text& firstPath, bool saveInParentFolder) {
     return folder;
 }
 
-Text MergeOutputName(const Text& firstPath, std::size_t count) {
-    Text name = PathBaseName(firstPath) + U("等") + std::to_string(count) + U("个文件");
+Text MergeOutputName(const Text& firstPath, std::size_t count, int variant) {
+    Text tail = U("等") + std::to_string(count) + U("个文件");
+    if (variant > 1) {
+        tail += " (" + std::to_string(variant) + ")";
+    }
     const Text extension = PathExtension(firstPath);
     if (!extension.empty()) {
-        name += '.';
-        name += extension;
+        tail += '.';
+        tail += extension;
     }
-    return name;
+    const Text base = PathBaseName(firstPath);
+    const Text fitted = FitFileName(base, tail);
+    return fitted.empty() ? base + tail : fitted;
 }
 
 MergeResult MergeFiles(RunControl& run, const TextList& paths) {
@@ -87,7 +147,11 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
                            ? MergeOutputFolder(paths.front(), form.IsChecked(U(names::ParentSave)))
                            : run.outputRoot;
     result.outputPath = run.outputFolder + kPathSeparator + MergeOutputName(paths.front(), n);
-    const auto outputIdentity = Fs().FileIdentity(result.outputPath);
+    // The members are the job's sources: no output may replace them, also where one of them
+    // has the output's name (an earlier output merged again).
+    for (const Text& path : paths) {
+        run.mergeTouched.Add(path);
+    }
 
     std::unique_ptr<AtomicWriter> writer = Fs().CreateAtomic(result.outputPath);
     if (!writer) {
@@ -96,23 +160,25 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
     }
     const Bytes separator = ReadMergeSeparator(form);
 
-    // With encoding processing the members are decoded one by one into one text that is
-    // encoded once at the end; the option as it stands when the unit begins decides that.
+    // With encoding processing the members are examined one by one and their text is
+    // encoded as one at the end; the option as it stands when the unit begins decides that.
     const bool collecting = form.IsChecked(U(names::HandleEncoding));
-    Text collected;
+    EncodedMerge collected;
     TextEncoding lastEncoding = EncodingUndetected;
     // The output carries a byte-order mark when a member had one: unmarked UTF-8 members
     // merge into unmarked UTF-8, byte for byte what joining them would give.
     bool anyHadMark = false;
     bool writeFailed = false;
+    std::int64_t outputBytes = 0;
     TextList toDelete;
     TextList keptWanted;
 
     auto put = [&](std::string_view bytes) {
         if (collecting) {
-            collected.append(bytes);
-        } else if (!writeFailed && !bytes.empty() && !writer->Write(bytes)) {
-            writeFailed = true;
+            collected.AddBytes(bytes);
+        } else if (!writeFailed && !bytes.empty()) {
+            writeFailed = !writer->Write(bytes);
+            outputBytes += static_cast<std::int64_t>(bytes.size());
         }
     };
 
@@ -124,12 +190,9 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
         const TextEncoding previousEncoding = lastEncoding;
         lastEncoding = EncodingUndetected;
         bool merged = false;
-        if (SameFile(path, result.outputPath, outputIdentity)) {
-            // An earlier output of the same name: it is being replaced, never read into
-            // itself, and never deleted.
-        } else if (form.IsChecked(U(names::HandleEncoding))) {
-            DecodedText decoded = DecodeTextFile(path);
-            if (decoded.opened && decoded.text.empty() && decoded.hadMark) {
+        if (form.IsChecked(U(names::HandleEncoding))) {
+            const DecodedMember decoded = collecting ? Examine(collected, path) : Decode(path, put);
+            if (decoded.opened && decoded.markOnly) {
                 // A mark alone contributes nothing: no text, no mark, no encoding.
                 lastEncoding = previousEncoding;
                 merged = !writeFailed;
@@ -140,20 +203,21 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
             } else if (decoded.opened) {
                 lastEncoding = decoded.encoding;
                 anyHadMark = anyHadMark || decoded.hadMark;
-                put(decoded.text);
                 merged = !writeFailed;
             } else {
                 failures.Add(FailureKind::Unreadable, path);
             }
         } else if (collecting) {
-            if (std::optional<Bytes> bytes = Fs().ReadWholeFile(path)) {
-                put(*bytes);
+            if (collected.AddRaw(path)) {
                 merged = true;
             } else {
                 failures.Add(FailureKind::Unreadable, path);
             }
         } else if (!writeFailed) {
-            switch (CopyMember(path, *writer)) {
+            std::int64_t copied = 0;
+            const CopyOutcome outcome = CopyMember(path, *writer, copied);
+            outputBytes += copied;
+            switch (outcome) {
                 case CopyOutcome::Copied:
                     merged = true;
                     break;
@@ -177,8 +241,7 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
         if (i != n && !separator.empty()) {
             put(separator);
         }
-        if (form.IsChecked(U(names::MergeDelete)) &&
-            !SameFile(path, result.outputPath, outputIdentity)) {
+        if (form.IsChecked(U(names::MergeDelete))) {
             (merged ? toDelete : keptWanted).push_back(path);
         }
         ProcessPendingEvents();
@@ -190,43 +253,37 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
     bool keepSources = false;
     bool notConvertible = false;
     if (collecting && !writeFailed) {
-        const OutputRequest request = OutputRequestOf(form);
-        const bool decoded = form.IsChecked(U(names::HandleEncoding));
-        const bool reencode = decoded && lastEncoding > EncodingRaw;
-        std::optional<Bytes> out;
-        if (decoded && !request.Empty()) {
-            // An encoding or conversion that was asked for: exactly that, or no output.
-            out = EncodeOutputText(collected, lastEncoding, anyHadMark, request);
-            notConvertible = !out;
-        } else {
-            out = reencode ? EncodeTextExactly(collected, lastEncoding, anyHadMark) : collected;
-            if (decoded && !ReadsBackAs(out, collected)) {
-                // The last member's encoding cannot hold the text, or a mark or declaration
-                // in it would name another charset than its bytes: UTF-8 with its mark holds
-                // every character and the mark decides how it reads.
-                failures.Add(FailureKind::NotConverted, result.outputPath);
-                out = EncodeTextExactly(collected, EncodingUtf8, true);
-                if (!ReadsBackAs(out, collected)) {
-                    out = std::move(collected);
-                    keepSources = true;
-                }
-            }
+        const EncodedMerge::Finished finished =
+            collected.Write(writer, result.outputPath, form.IsChecked(U(names::HandleEncoding)),
+                            lastEncoding, anyHadMark, OutputRequestOf(form));
+        if (finished.outputNotConverted) {
+            failures.Add(FailureKind::NotConverted, result.outputPath);
         }
-        if (notConvertible || (!out->empty() && !writer->Write(*out))) {
-            writeFailed = true;
+        if (!finished.unreadable.empty()) {
+            failures.Add(FailureKind::Unreadable, finished.unreadable);
         }
+        keepSources = finished.keepSources;
+        notConvertible = finished.outcome == EncodedMerge::Outcome::NotConvertible;
+        writeFailed = finished.outcome != EncodedMerge::Outcome::Written;
+        outputBytes = finished.bytes;
     }
     // Members go only when the output and its folder entry are on the disk; without
     // deletion nothing is forced.
     const bool durable = !toDelete.empty();
-    result.written = !writeFailed && (!durable || writer->Sync()) && writer->Commit();
+    result.written = !writeFailed && (!durable || writer->Sync()) &&
+                     NameOutput(run.mergeTouched, *writer, paths.front(), n, result.outputPath);
     writer.reset();
+    if (result.written) {
+        run.mergeTouched.Add(result.outputPath);
+    }
     if (!result.written) {
         failures.Add(notConvertible ? FailureKind::NotConverted : FailureKind::NotWritten,
                      result.outputPath);
     }
     const Text folder = run.outputFolder.empty() ? Text(1, kPathSeparator) : run.outputFolder;
-    if (!result.written || keepSources || (durable && !Fs().SyncToDisk(folder))) {
+    // A source goes only while its output is there as it was written.
+    if (!result.written || keepSources || (durable && !Fs().SyncToDisk(folder)) ||
+        (durable && Fs().FileSize(result.outputPath) != outputBytes)) {
         keptWanted.insert(keptWanted.end(), toDelete.begin(), toDelete.end());
         toDelete.clear();
     }

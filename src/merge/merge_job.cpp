@@ -12,6 +12,7 @@
 #include "fs/paths.h"
 #include "merge/merge_core.h"
 #include "merge/merge_separator.h"
+#include "platform/characters.h"
 #include "platform/native_names.h"
 #include "platform/services.h"
 
@@ -34,10 +35,16 @@ void ShowFailures(const FailureList& failures) {
     ShowMessage(text, ButtonsOk, Text(), IconWarning);
 }
 
-int Enumerate(bool useObjectEnumeration, const Text& folder, const Text& pattern, TextList& result,
-              bool foldersOnly) {
-    return useObjectEnumeration ? EnumerateByObject(folder, pattern, result, false, foldersOnly)
-                                : EnumerateByFind(folder, pattern, result, false, foldersOnly);
+// False when the folder could not be listed.
+bool Enumerate(bool useObjectEnumeration, const Text& folder, const Text& pattern, TextList& result,
+               bool foldersOnly) {
+    bool listed = false;
+    if (useObjectEnumeration) {
+        TryEnumerateByObject(folder, pattern, result, false, foldersOnly, listed);
+    } else {
+        TryEnumerateByFind(folder, pattern, result, false, foldersOnly, listed);
+    }
+    return listed;
 }
 
 }  // namespace
@@ -66,25 +73,47 @@ namespace {
 struct FolderWalk {
     App& app;
     bool useObjectEnumeration;
+    using Identity = std::pair<std::uint64_t, std::uint64_t>;
     // Folders already walked: a link back to one of them is not followed again.
-    std::set<std::pair<std::uint64_t, std::uint64_t>> walked = {};
+    std::set<Identity> walked = {};
+    // The folders that hold the one the walk began in: a link up to one of them would take
+    // the walk (and the deletion of sources) outside the folder it was given.
+    std::set<Identity> enclosing = {};
 
     bool Stopped() const { return app.run.StopRequested; }
 
-    void Merge(const Text& folder) {
-        if (const auto identity = Fs().FileIdentity(folder);
-            identity && !walked.insert(*identity).second) {
+    void Walk(const Text& top) {
+        enclosing.clear();
+        Text path = top;
+        while (path.size() > 1 && path.back() == kPathSeparator) {
+            path.pop_back();
+        }
+        while (FindChar(path, kPathSeparator) != Text::npos) {
+            path = PathDirectory(path);
+            if (const auto identity =
+                    Fs().FileIdentity(path.empty() ? Text(1, kPathSeparator) : path)) {
+                enclosing.insert(*identity);
+            }
+        }
+        Merge(top, true);
+    }
+
+    void Merge(const Text& folder, bool top = false) {
+        const auto identity = Fs().FileIdentity(folder);
+        if (identity &&
+            ((!top && enclosing.count(*identity) != 0) || !walked.insert(*identity).second)) {
             return;
         }
         const MergeOptions options(app.MainForm());
         TextList files;
-        Enumerate(useObjectEnumeration, folder, options.fileTypePattern(), files, false);
+        const bool listed =
+            Enumerate(useObjectEnumeration, folder, options.fileTypePattern(), files, false);
         if (Stopped()) {
             return;
         }
-        if (files.empty() && !Fs().List(folder)) {
-            // An empty result from a folder that cannot be read is a failure, not "nothing
-            // to merge": the completion question must not pass it off as done.
+        if (!listed) {
+            // A folder that cannot be read is a failure, not "nothing to merge": the
+            // completion question must not pass it off as done.
             app.run.Failures(JobKind::Merge).Add(FailureKind::Unreadable, folder);
             return;
         }
@@ -93,7 +122,10 @@ struct FolderWalk {
             return;
         }
         TextList subfolders;
-        Enumerate(useObjectEnumeration, folder, options.fileTypePattern(), subfolders, true);
+        if (!Enumerate(useObjectEnumeration, folder, options.fileTypePattern(), subfolders, true)) {
+            app.run.Failures(JobKind::Merge).Add(FailureKind::Unreadable, folder);
+            return;
+        }
         for (const Text& subfolder : subfolders) {
             if (Stopped()) {
                 break;
@@ -110,7 +142,7 @@ struct FolderWalk {
 }  // namespace
 
 void MergeFolder(App& app, const Text& folder, bool useObjectEnumeration) {
-    FolderWalk{app, useObjectEnumeration}.Merge(folder);
+    FolderWalk{app, useObjectEnumeration}.Walk(folder);
 }
 
 void StartMergeJob(App& app, const Text& folder, const TextList& paths, bool pathsAreFolders,
@@ -124,6 +156,7 @@ void StartMergeJob(App& app, const Text& folder, const TextList& paths, bool pat
     const MergeOptions options(form);
 
     if (paths.empty()) {
+        run.mergeTouched.Clear();
         Text chosen = folder;
         if (chosen.empty()) {
             chosen = ChooseFolder(
@@ -134,12 +167,12 @@ void StartMergeJob(App& app, const Text& folder, const TextList& paths, bool pat
         if (!chosen.empty()) {
             form.SetTag(U(names::MergeButton), chosen);
             run.lastMergeFolder = chosen;
-            walk.Merge(chosen);
+            walk.Walk(chosen);
         }
     } else if (pathsAreFolders) {
         run.lastMergeFolder = paths.front();
         for (const Text& path : paths) {
-            walk.Merge(path);
+            walk.Walk(path);
             if (walk.Stopped()) {
                 break;
             }

@@ -36,6 +36,26 @@ bool SameNoCase(std::string_view a, std::string_view b) {
     return true;
 }
 
+// A character boundary from boundary up to target, as close to target as is cheap to find:
+// after two bytes below 0x80 in a row a character always begins (neither can be the first
+// byte of a longer one, and the second is no later byte of one), unless the second is a CR
+// that an LF joins. The walk from boundary need not cross the text before them.
+std::size_t LastBoundaryBefore(std::string_view text, std::size_t boundary, std::size_t target) {
+    constexpr std::size_t kNear = 64;
+    constexpr std::size_t kLookBack = 4096;
+    if (target - boundary <= kNear) {
+        return boundary;
+    }
+    const std::size_t stop = target - boundary > kLookBack ? target - kLookBack : boundary;
+    for (std::size_t k = target; k >= stop + 2; --k) {
+        if (static_cast<unsigned char>(text[k - 1]) < 0x80 && text[k - 1] != '\r' &&
+            static_cast<unsigned char>(text[k - 2]) < 0x80) {
+            return k;
+        }
+    }
+    return boundary;
+}
+
 }  // namespace
 
 std::int32_t CountChars(std::string_view text) {
@@ -80,6 +100,7 @@ std::size_t FindText(std::string_view text, std::string_view needle, std::size_t
         if (candidate == std::string_view::npos) {
             return candidate;
         }
+        boundary = LastBoundaryBefore(text, boundary, candidate);
         while (boundary < candidate) {
             boundary += CharLength(text, boundary);
         }

@@ -20,14 +20,32 @@ constexpr std::size_t kChunk = 256 << 10;
 
 struct Tables {
     bool ok = false;
-    std::vector<std::uint32_t> bytes;     // code point -> GB18030 bytes, first byte lowest
-    std::vector<std::uint8_t> length;     // 0: not in the table
-    std::vector<std::uint16_t> twoByte;   // (lead, trail) -> code point, 0: not in the table
-    std::vector<std::uint16_t> fourByte;  // four-byte index -> code point
+    std::vector<std::uint32_t> bytes;        // code point -> GB18030 bytes, first byte lowest
+    std::vector<std::uint8_t> length;        // 0: not in the table
+    std::vector<std::uint16_t> twoByte;      // (lead, trail) -> code point, 0: not in the table
+    std::vector<std::uint32_t> twoByteUtf8;  // (lead, trail) -> UTF-8 bytes, length on top
+    std::vector<std::uint16_t> fourByte;     // four-byte index -> code point
 };
 
 std::size_t FourByteIndex(unsigned b0, unsigned b1, unsigned b2, unsigned b3) {
     return (((b0 - 0x81) * 10 + (b1 - 0x30)) * 126 + (b2 - 0x81)) * 10 + (b3 - 0x30);
+}
+
+// The UTF-8 bytes of basic-plane code point c into d; the count written.
+std::size_t PutUtf8(std::uint32_t c, char* d) {
+    if (c < 0x80) {
+        d[0] = static_cast<char>(c);
+        return 1;
+    }
+    if (c < 0x800) {
+        d[0] = static_cast<char>(0xC0 | (c >> 6));
+        d[1] = static_cast<char>(0x80 | (c & 0x3F));
+        return 2;
+    }
+    d[0] = static_cast<char>(0xE0 | (c >> 12));
+    d[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    d[2] = static_cast<char>(0x80 | (c & 0x3F));
+    return 3;
 }
 
 Tables BuildTables() {
@@ -90,6 +108,19 @@ Tables BuildTables() {
             t.fourByte[FourByteIndex(p[0], p[1], p[2], p[3])] = c;
         }
         at += len;
+    }
+    t.twoByteUtf8.assign(kTwoByteCodes, 0);
+    for (std::size_t k = 0; k < kTwoByteCodes; ++k) {
+        if (t.twoByte[k] != 0) {
+            char utf8[4] = {};
+            const std::size_t len = PutUtf8(t.twoByte[k], utf8);
+            std::uint32_t packed = static_cast<std::uint32_t>(len) << 24;
+            for (std::size_t b = 0; b < len; ++b) {
+                packed |= static_cast<std::uint32_t>(static_cast<unsigned char>(utf8[b]))
+                          << (8 * b);
+            }
+            t.twoByteUtf8[k] = packed;
+        }
     }
     t.ok = at == encoded.size();
     return t;
@@ -195,23 +226,6 @@ bool NextUtf8(const unsigned char* p, std::size_t n, std::size_t& i, std::uint32
     return false;
 }
 
-// The UTF-8 bytes of basic-plane code point c into d; the count written.
-std::size_t PutUtf8(std::uint32_t c, char* d) {
-    if (c < 0x80) {
-        d[0] = static_cast<char>(c);
-        return 1;
-    }
-    if (c < 0x800) {
-        d[0] = static_cast<char>(0xC0 | (c >> 6));
-        d[1] = static_cast<char>(0x80 | (c & 0x3F));
-        return 2;
-    }
-    d[0] = static_cast<char>(0xE0 | (c >> 12));
-    d[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    d[2] = static_cast<char>(0x80 | (c & 0x3F));
-    return 3;
-}
-
 // The loop every table conversion shares: the tables, the output and a breath for the window
 // every slice. `step` converts what stands at p[i] into at most 4 bytes at d, advancing i,
 // and returns how many it wrote, 0 to give up (a template, so the step is inlined).
@@ -256,12 +270,26 @@ std::optional<Bytes> TableUtf8ToGb18030(std::string_view data) {
 }
 
 std::optional<Bytes> TableGb18030ToUtf8(std::string_view data) {
-    return ConvertByTables(data, data.size() + data.size() / 2 + 16,
-                           [](const Tables& t, const unsigned char* p, std::size_t n,
-                              std::size_t& i, char* d) -> std::size_t {
-                               std::uint32_t c;
-                               return NextGb18030(t, p, n, i, c) ? PutUtf8(c, d) : 0;
-                           });
+    return ConvertByTables(
+        data, data.size() + data.size() / 2 + 16,
+        [](const Tables& t, const unsigned char* p, std::size_t n, std::size_t& i,
+           char* d) -> std::size_t {
+            const unsigned b = p[i];
+            if (b < 0x80) {
+                *d = static_cast<char>(b);
+                ++i;
+                return 1;
+            }
+            // A double-byte character, the bulk of the text, in one look.
+            if (b >= 0x81 && b <= 0xFE && i + 1 < n && p[i + 1] >= 0x40 && p[i + 1] <= 0xFE) {
+                const std::uint32_t packed = t.twoByteUtf8[(b - 0x81) * 191 + (p[i + 1] - 0x40)];
+                std::memcpy(d, &packed, 4);
+                i += 2;
+                return packed >> 24;
+            }
+            std::uint32_t c;
+            return NextGb18030(t, p, n, i, c) ? PutUtf8(c, d) : 0;
+        });
 }
 
 std::optional<Bytes> TableUtf16LeToGb18030(std::string_view data) {

@@ -3,6 +3,7 @@
 #include <unicode/ucnv.h>
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -46,8 +47,15 @@ bool SameName(std::string_view a, std::string_view b) {
     return true;
 }
 
-// Below this size the tables are not worth building.
+// The tables are built once; until this much was converted they are not worth it.
 constexpr std::size_t kTableMinimum = 64 << 10;
+
+// Whether the tables should convert now: once enough text went through, every later
+// conversion takes them, also the many small ones of a job with many pieces.
+bool TablesPayOff(std::size_t size) {
+    static std::atomic<std::size_t> converted{0};
+    return converted.fetch_add(size, std::memory_order_relaxed) + size >= kTableMinimum;
+}
 
 // Charsets that hold every code point exactly once: a conversion into them is exact when
 // it succeeds.
@@ -120,7 +128,7 @@ std::optional<Bytes> ConvertOnce(std::string_view data, std::string_view fromCha
 
 std::optional<Bytes> IcuCharsets::Convert(std::string_view data, std::string_view fromCharset,
                                           std::string_view toCharset) {
-    if (data.size() >= kTableMinimum) {
+    if (TablesPayOff(data.size())) {
         std::optional<Bytes> fast;
         if (SameName(fromCharset, "UTF-8") && SameName(toCharset, "GB18030")) {
             fast = TableUtf8ToGb18030(data);

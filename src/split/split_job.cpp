@@ -143,9 +143,13 @@ void StartSplitJob(App& app, const Text& folder, const TextList& paths) {
         run.lastSplitFolder = folder;
         const bool ctrl = IsKeyDown(17);
         const Text pattern = SplitOptions(form).FileTypePattern();
-        const int listed = ctrl ? EnumerateByObject(folder, pattern, files)
-                                : EnumerateByFind(folder, pattern, files);
-        if (listed < 0) {
+        bool listed = false;
+        if (ctrl) {
+            TryEnumerateByObject(folder, pattern, files, false, false, listed);
+        } else {
+            TryEnumerateByFind(folder, pattern, files, false, false, listed);
+        }
+        if (!listed) {
             // A folder that cannot be read is a failure, not "nothing to split".
             run.Failures(JobKind::Split).Add(FailureKind::Unreadable, folder);
             run.EndJob(JobKind::Split, TextList{folder});

@@ -62,8 +62,7 @@ TEST_P(MergeFault, NothingLostNothingHalfWrittenFailuresReported) {
     const Outcome o = RunAgainstReference(job, c.change, [&](Bench& b) {
         if (c.change != Change::None) {
             // The second member changes after the listing, just before it is read.
-            const Op read = c.encoding ? Op::ReadWhole : Op::OpenRead;
-            b.faulty.Before(read, 2, [&] { ApplyChange(b, job, c.change); });
+            b.faulty.Before(Op::OpenRead, 2, [&] { ApplyChange(b, job, c.change); });
         } else {
             b.faulty.FailNth(c.op, c.k, c.fault);
         }
@@ -99,8 +98,9 @@ std::vector<MergeCase> Cases() {
     std::vector<MergeCase> cases;
     for (const bool encoding : {false, true}) {
         const std::string e = encoding ? "Encoding" : "Bytes";
-        const Op read = encoding ? Op::ReadWhole : Op::Read;
-        const Op open = encoding ? Op::ReadWhole : Op::OpenRead;
+        // Both kinds of merge read their members through handles, slice by slice.
+        const Op read = Op::Read;
+        const Op open = Op::OpenRead;
         for (const bool del : {false, true}) {
             const std::string d = e + (del ? "Deleting_" : "_");
             cases.push_back({d + "OutputNotCreated", encoding, del, Op::Create, 1});

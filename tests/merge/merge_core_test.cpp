@@ -5,6 +5,7 @@
 #include "merge/merge_core.h"
 #include "merge/merge_separator.h"
 #include "merge_fixture.h"
+#include "platform/native_names.h"
 #include "support/faulty_file_system.h"
 
 namespace qs::testing {
@@ -27,6 +28,19 @@ TEST(MergeOutputNaming, NameFromFirstMemberAndCount) {
     };
     for (const Row& row : rows) {
         EXPECT_EQ(MergeOutputName(U(row.first), row.count), U(row.expected)) << row.name;
+    }
+    // A name that would not fit in a folder entry loses the end of its base name, whole
+    // characters only; the variant number and the extension stay.
+    const Text wide = U(std::string(3 * 84, 'x').replace(0, 3, "字"));
+    for (int variant : {1, 2, 12}) {
+        const Text name = MergeOutputName("/d/" + wide + ".txt", 7, variant);
+        std::string native;
+        ASSERT_TRUE(InternalToNative(name, native));
+        EXPECT_LE(native.size(), 255u);
+        EXPECT_GT(native.size(), 250u);
+        const std::string tail = variant == 1 ? "" : " (" + std::to_string(variant) + ")";
+        EXPECT_TRUE(name.starts_with(U("字xx"))) << variant;
+        EXPECT_TRUE(name.ends_with(U("等7个文件" + tail + ".txt"))) << variant;
     }
 }
 
@@ -270,8 +284,9 @@ TEST_F(MergeCoreTest, StopAfterThirdOfTen) {
     }
 }
 
-// An earlier output merged again is replaced, never read into itself or deleted.
-TEST_F(MergeCoreTest, OutputThatIsAMemberIsSkipped) {
+// An earlier output merged again is a member like any other: the new output never
+// replaces it, it takes the next free " (k)" name.
+TEST_F(MergeCoreTest, OutputNeverReplacesAMember) {
     Check("选择框父目录保存", false);
     Check("选择框合并后删除文件", true);
     struct Row {
@@ -283,13 +298,17 @@ TEST_F(MergeCoreTest, OutputThatIsAMemberIsSkipped) {
         const Text folder = "s" + std::to_string(++k);
         const Text a = Put(folder + "/a.txt", "A");
         Put(folder + U("/a等2个文件.txt"), "OLD");
+        Put(folder + U("/a等2个文件 (2).txt"), "TAKEN");
         const Text earlier = m_temp.File(folder) + row.spelling + U("a等2个文件.txt");
         run.Failures(JobKind::Merge).Clear();
         const MergeResult result = Merge({a, earlier});
         EXPECT_TRUE(result.written) << row.name;
-        EXPECT_EQ(result.membersMerged, 1) << row.name;
-        EXPECT_EQ(Read(folder + U("/a等2个文件.txt")), "A") << row.name;
+        EXPECT_EQ(result.membersMerged, 2) << row.name;
+        EXPECT_EQ(result.outputPath, m_temp.File(folder + U("/a等2个文件 (3).txt"))) << row.name;
+        EXPECT_EQ(Read(folder + U("/a等2个文件 (3).txt")), "AOLD") << row.name;
+        EXPECT_EQ(Read(folder + U("/a等2个文件 (2).txt")), "TAKEN") << row.name;
         EXPECT_FALSE(Exists(folder + "/a.txt")) << row.name;
+        EXPECT_FALSE(Exists(folder + U("/a等2个文件.txt"))) << row.name;
         EXPECT_TRUE(Failures().empty()) << row.name;
     }
 }

@@ -83,6 +83,26 @@ TEST_F(MergeJobTest, ButtonPathShowsFailuresInABoxOfTheirOwn) {
                                          U("无法写入：") + folder + U("/a等1个文件.txt"));
 }
 
+// Two folders of one drop whose outputs get the same name in their common parent: the
+// second takes " (2)", so that the first one's members, already deleted, are not lost.
+TEST_F(MergeJobTest, OutputsOfOneJobNeverReplaceEachOther) {
+    Check("选择框父目录保存", true);
+    Check("选择框合并后删除文件", true);
+    TextList folders;
+    for (const char* sub : {"p/x", "p/y", "p/z"}) {
+        Put(Text(sub) + "/a.txt", sub);
+        Put(Text(sub) + "/b.txt", "b");
+        folders.push_back(Folder(sub));
+    }
+    ui.QueueAnswer(ResultNo);
+    entry("", folders, true, false);
+    EXPECT_EQ(Read(U("p/a等2个文件.txt")), "p/xb");
+    EXPECT_EQ(Read(U("p/a等2个文件 (2).txt")), "p/yb");
+    EXPECT_EQ(Read(U("p/a等2个文件 (3).txt")), "p/zb");
+    EXPECT_FALSE(Exists("p/x/a.txt") || Exists("p/y/a.txt") || Exists("p/z/b.txt"));
+    EXPECT_TRUE(run.Failures(JobKind::Merge).Empty());
+}
+
 TEST_F(MergeJobTest, DroppedFilesAskWithTheParentFolder) {
     const Text a = Put("x/y/a.txt", "a");
     const Text b = Put("x/y/b.txt", "b");

@@ -101,6 +101,32 @@ TEST(CharactersTest, MatchesNeverStartOnTrailByte) {
               4u);
 }
 
+// Long texts of bytes that make every kind of character, searched from every start: a match
+// is exactly the first one found by walking the text character by character.
+TEST(CharactersTest, FindTextAgreesWithTheCharacterWalk) {
+    const char alphabet[] = {'\r', '\n', 'a', '0', '\x30', '\x41', '\x81', '\xA1', '\xD6', '\xFE'};
+    std::uint32_t seed = 7;
+    auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+    for (int round = 0; round < 200; ++round) {
+        Text text(200 + next() % 6000, 'a');
+        for (char& c : text) {
+            c = alphabet[next() % sizeof alphabet];
+        }
+        const Text needle = text.substr(next() % text.size(), 1 + next() % 3);
+        const std::size_t from = next() % 100;
+        std::size_t expected = Text::npos;
+        for (std::size_t i = from; i < text.size(); i += CharLength(text, i)) {
+            // A short text is walked whole: only whether the match ends cleanly is asked.
+            if (text.compare(i, needle.size(), needle) == 0 &&
+                FindText(text.substr(i, needle.size() + 3), needle) == 0) {
+                expected = i;
+                break;
+            }
+        }
+        ASSERT_EQ(FindText(text, needle, from), expected) << "round " << round;
+    }
+}
+
 TEST(CharactersTest, FindLastCharSkipsTrailBytes) {
     // 誠 (D5 5C): its second byte is not a backslash.
     EXPECT_EQ(FindLastChar("a\\\xD5\x5C", '\\'), 1u);

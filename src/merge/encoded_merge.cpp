@@ -1,0 +1,555 @@
+#include "merge/encoded_merge.h"
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <optional>
+
+#include "encoding/charset_converter.h"
+#include "platform/characters.h"
+#include "platform/services.h"
+
+namespace qs {
+namespace {
+
+using Part = EncodedMerge::Part;
+
+// How many members stay open between their examination and their reading: enough for every
+// ordinary merge, few enough for any limit on open files.
+constexpr std::size_t kHeldMembers = 256;
+
+// A member's handle lent to a reader for one pass, with a position of its own: two passes
+// may read the same member at once.
+class Lent : public ReadHandle {
+public:
+    explicit Lent(ReadHandle& inner) : m_inner(inner) {}
+    std::int64_t Length() override { return m_inner.Length(); }
+    bool Seek(std::int64_t position) override {
+        m_position = position;
+        return true;
+    }
+    std::int64_t Read(char* buffer, std::int64_t size) override {
+        if (!m_inner.Seek(m_position)) {
+            return -1;
+        }
+        const std::int64_t n = m_inner.Read(buffer, size);
+        m_position += n > 0 ? n : 0;
+        return n;
+    }
+
+private:
+    ReadHandle& m_inner;
+    std::int64_t m_position = 0;
+};
+
+// The member from its start: the handle it was examined with, or a new one.
+std::unique_ptr<ReadHandle> Reopen(const Part& part) {
+    if (!part.held) {
+        return Fs().OpenRead(part.data);
+    }
+    return std::make_unique<Lent>(*part.held);
+}
+
+// The merged text, slice by slice, read again from the members.
+class MergedText {
+public:
+    MergedText(const std::vector<Part>& parts, std::size_t sliceBytes)
+        : m_parts(parts), m_sliceBytes(std::max<std::size_t>(sliceBytes, 1)) {}
+
+    // The next slice; empty at the end. False when a member cannot be read as it was read
+    // before.
+    bool Next(std::string_view& slice) {
+        slice = {};
+        while (m_index < m_parts.size()) {
+            const Part& part = m_parts[m_index];
+            if (m_reader) {
+                if (!m_reader->Next(slice)) {
+                    return Fail(part);
+                }
+                if (!slice.empty()) {
+                    return true;
+                }
+                m_reader.reset();
+                ++m_index;
+            } else if (m_raw) {
+                m_buffer.resize(m_sliceBytes);
+                const std::int64_t n =
+                    m_raw->Read(m_buffer.data(), static_cast<std::int64_t>(m_sliceBytes));
+                if (n < 0) {
+                    return Fail(part);
+                }
+                if (n > 0) {
+                    Ui().ProcessPendingEvents();
+                    slice = std::string_view(m_buffer.data(), static_cast<std::size_t>(n));
+                    return true;
+                }
+                m_raw.reset();
+                ++m_index;
+            } else if (part.kind == Part::Bytes) {
+                ++m_index;
+                if (!part.data.empty()) {
+                    slice = part.data;
+                    return true;
+                }
+            } else if (part.kind == Part::Raw) {
+                m_raw = Reopen(part);
+                if (!m_raw) {
+                    return Fail(part);
+                }
+            } else {
+                m_reader = std::make_unique<TextSliceReader>(m_sliceBytes);
+                // A member that now decodes otherwise than when it was examined has changed.
+                if (!m_reader->Open(Reopen(part)) || m_reader->Encoding() != part.encoding ||
+                    m_reader->HadMark() != part.hadMark || !m_reader->Exact() ||
+                    m_reader->MarkOnly()) {
+                    return Fail(part);
+                }
+            }
+        }
+        return true;
+    }
+    const Text& FailedPath() const { return m_failedPath; }
+
+private:
+    bool Fail(const Part& part) {
+        m_failedPath = part.data;
+        m_reader.reset();
+        m_raw.reset();
+        return false;
+    }
+
+    const std::vector<Part>& m_parts;
+    std::size_t m_sliceBytes;
+    std::size_t m_index = 0;
+    std::unique_ptr<TextSliceReader> m_reader;
+    std::unique_ptr<ReadHandle> m_raw;
+    Bytes m_buffer;
+    Text m_failedPath;
+};
+
+// How the text becomes the output's bytes: 繁简-converted when asked, then encoded in a
+// charset (none: the internal bytes), with a mark in front of a text that is not empty.
+struct Encoding {
+    ZhConversion zh = ZhConversion::None;
+    std::string_view charset;
+    std::string_view mark;
+    // A text that is not empty and gives no bytes has failed (as for the source's own
+    // encoding); an asked-for encoding may drop a character without a form of its own.
+    bool mustGiveBytes = false;
+};
+
+// Converts the text in pieces that end with whole characters (a conversion of Chinese after
+// a line break, where no phrase goes on), which gives the bytes of converting it whole.
+class Encoder {
+public:
+    explicit Encoder(const Encoding& encoding) : m_encoding(encoding) {}
+
+    // Appends to out what of the text so far can be encoded; false when a character has no
+    // form in the charset.
+    bool Push(std::string_view text, Bytes& out) {
+        if (m_encoding.zh == ZhConversion::None && m_encoding.charset.empty()) {
+            out.append(text);
+            return true;
+        }
+        m_carry.append(text);
+        std::size_t cut = m_carry.rfind('\n');
+        cut = cut == Bytes::npos ? 0 : cut + 1;
+        if (cut == 0 && m_encoding.zh == ZhConversion::None) {
+            // No line break: whole characters, whatever is left of the last three bytes kept.
+            while (cut + 3 < m_carry.size()) {
+                cut += CharLength(m_carry, cut);
+            }
+        }
+        if (cut == 0) {
+            return true;
+        }
+        const bool ok = Convert(std::string_view(m_carry).substr(0, cut), out);
+        m_carry.erase(0, cut);
+        return ok;
+    }
+    bool Finish(Bytes& out) {
+        const bool ok = Convert(m_carry, out);
+        m_carry.clear();
+        if (!m_gaveBytes) {
+            return ok && !(m_encoding.mustGiveBytes && m_started);
+        }
+        // A character the charset drops without a word fails the conversion of any text
+        // that gives bytes besides.
+        return ok && !m_gaveNothing;
+    }
+
+private:
+    bool Convert(std::string_view text, Bytes& out) {
+        if (text.empty()) {
+            return true;
+        }
+        std::optional<Text> converted = ConvertChinese(text, m_encoding.zh);
+        if (!converted) {
+            return false;
+        }
+        if (!m_encoding.charset.empty()) {
+            converted = Conv().Convert(*converted, InternalCharset(), m_encoding.charset);
+            if (!converted) {
+                return false;
+            }
+        }
+        if (!m_started) {
+            out += m_encoding.mark;
+            m_started = true;
+        }
+        out += *converted;
+        m_gaveBytes = m_gaveBytes || !converted->empty();
+        m_gaveNothing = m_gaveNothing || converted->empty();
+        return true;
+    }
+
+    Encoding m_encoding;
+    Bytes m_carry;
+    bool m_started = false;
+    bool m_gaveBytes = false;
+    bool m_gaveNothing = false;
+};
+
+// What the read-back of an output depends on, gathered from its text on the way out.
+struct TextFacts {
+    bool any = false;
+    bool tag = false;  // a "<": markup, whose declaration may name another charset
+    Bytes head;        // the first four bytes
+    bool scanUtf8 = false;
+    Utf8Scan utf8;
+
+    TextFacts& Reset(bool scan) {
+        *this = TextFacts();
+        scanUtf8 = scan;
+        return *this;
+    }
+    void See(std::string_view text) {
+        any = any || !text.empty();
+        tag = tag || std::memchr(text.data(), '<', text.size()) != nullptr;
+        if (head.size() < 4) {
+            head.append(text.substr(0, 4 - head.size()));
+        }
+        if (scanUtf8) {
+            utf8.Feed(text);
+        }
+    }
+};
+
+enum class Pass { Done, ReadFailed, Unconvertible, WriteFailed };
+
+// One pass over the merged text: encoded, handed to sink.
+Pass Encode(MergedText& text, const Encoding& encoding,
+            const std::function<bool(std::string_view)>& sink, TextFacts* facts) {
+    Encoder encoder(encoding);
+    Bytes out;
+    for (;;) {
+        std::string_view slice;
+        if (!text.Next(slice)) {
+            return Pass::ReadFailed;
+        }
+        if (facts != nullptr) {
+            facts->See(slice);
+        }
+        out.clear();
+        const bool ok = slice.empty() ? encoder.Finish(out) : encoder.Push(slice, out);
+        if (!ok) {
+            return Pass::Unconvertible;
+        }
+        if (!out.empty() && !sink(out)) {
+            return Pass::WriteFailed;
+        }
+        if (slice.empty()) {
+            return Pass::Done;
+        }
+    }
+}
+
+// The output's bytes made again on demand, to be read as a file would be.
+class OutputBytes : public ReadHandle {
+public:
+    OutputBytes(const std::vector<Part>& parts, std::size_t sliceBytes, const Encoding& encoding)
+        : m_parts(parts), m_sliceBytes(sliceBytes), m_encoding(encoding) {
+        Restart();
+    }
+    std::int64_t Length() override { return -1; }
+    bool Seek(std::int64_t position) override {
+        Restart();
+        std::vector<char> skip(m_sliceBytes);
+        while (position > 0) {
+            const std::int64_t n =
+                Read(skip.data(),
+                     std::min<std::int64_t>(position, static_cast<std::int64_t>(skip.size())));
+            if (n <= 0) {
+                return false;
+            }
+            position -= n;
+        }
+        return true;
+    }
+    std::int64_t Read(char* buffer, std::int64_t size) override {
+        while (m_pending.size() - m_at < static_cast<std::size_t>(size) && !m_atEnd) {
+            m_pending.erase(0, m_at);
+            m_at = 0;
+            std::string_view slice;
+            if (!m_text->Next(slice)) {
+                return -1;
+            }
+            const bool ok =
+                slice.empty() ? m_encoder->Finish(m_pending) : m_encoder->Push(slice, m_pending);
+            if (!ok) {
+                return -1;
+            }
+            m_atEnd = slice.empty();
+        }
+        const std::size_t n = std::min(m_pending.size() - m_at, static_cast<std::size_t>(size));
+        std::memcpy(buffer, m_pending.data() + m_at, n);
+        m_at += n;
+        return static_cast<std::int64_t>(n);
+    }
+
+private:
+    void Restart() {
+        m_text = std::make_unique<MergedText>(m_parts, m_sliceBytes);
+        m_encoder = std::make_unique<Encoder>(m_encoding);
+        m_pending.clear();
+        m_at = 0;
+        m_atEnd = false;
+    }
+
+    const std::vector<Part>& m_parts;
+    std::size_t m_sliceBytes;
+    Encoding m_encoding;
+    std::unique_ptr<MergedText> m_text;
+    std::unique_ptr<Encoder> m_encoder;
+    Bytes m_pending;
+    std::size_t m_at = 0;
+    bool m_atEnd = false;
+};
+
+bool StartsWithAnyMark(std::string_view head) {
+    for (const TextEncoding marked : {EncodingUtf8, EncodingUtf16Le, EncodingUtf16Be}) {
+        if (head.starts_with(ByteOrderMark(marked))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Whether the facts alone show that the output reads back as its text: a marked UTF-8 or
+// UTF-16 output always does; without markup nothing but a leading mark, U+FEFF or the UTF-8
+// test can make it read otherwise (or not exactly). False: it has to be read to be known.
+bool SurelyReadsBack(const Encoding& encoding, const TextFacts& facts) {
+    const bool utf8 = encoding.charset == CharsetName(EncodingUtf8);
+    const bool utf16 = encoding.charset == CharsetName(EncodingUtf16Le) ||
+                       encoding.charset == CharsetName(EncodingUtf16Be);
+    if (!facts.any || ((utf8 || utf16) && !encoding.mark.empty())) {
+        return true;
+    }
+    if (facts.tag) {
+        return false;
+    }
+    if (utf8) {
+        return !facts.head.starts_with("\x84\x31\x95\x33");  // U+FEFF would pass for a mark
+    }
+    if (encoding.charset.empty()) {
+        return !StartsWithAnyMark(facts.head) && !facts.utf8.Plausible();
+    }
+    return false;
+}
+
+// Reads the output as a file of it would be read and compares that with the text. A mark or
+// declaration that does not decode what follows it fails, even where the raw bytes are the
+// text.
+bool ReadsBack(const std::vector<Part>& parts, std::size_t sliceBytes, const Encoding& encoding) {
+    TextSliceReader reader(sliceBytes);
+    if (!reader.Open(std::make_unique<OutputBytes>(parts, sliceBytes, encoding)) ||
+        !reader.Exact()) {
+        return false;
+    }
+    MergedText text(parts, sliceBytes);
+    Bytes expected;
+    std::size_t at = 0;
+    bool textEnded = false;
+    for (;;) {
+        std::string_view read;
+        if (!reader.Next(read)) {
+            return false;
+        }
+        while (expected.size() - at < read.size() && !textEnded) {
+            expected.erase(0, at);
+            at = 0;
+            std::string_view slice;
+            if (!text.Next(slice)) {
+                return false;
+            }
+            expected += slice;
+            textEnded = slice.empty();
+        }
+        if (read.empty()) {
+            while (!textEnded && expected.size() == at) {
+                std::string_view slice;
+                if (!text.Next(slice)) {
+                    return false;
+                }
+                expected.assign(slice);
+                at = 0;
+                textEnded = slice.empty();
+            }
+            return expected.size() == at;
+        }
+        if (std::string_view(expected).substr(at, read.size()) != read) {
+            return false;
+        }
+        at += read.size();
+    }
+}
+
+Encoding SourceEncoding(TextEncoding encoding, bool withMark) {
+    const bool converted = encoding >= EncodingUtf8 && encoding <= EncodingBig5Hkscs;
+    return {ZhConversion::None, converted ? CharsetName(encoding) : std::string_view(),
+            converted && withMark ? ByteOrderMark(encoding) : std::string_view(), converted};
+}
+
+Encoding RequestedEncoding(const OutputRequest& request, TextEncoding source, bool sourceHadMark) {
+    Encoding encoding = SourceEncoding(source, sourceHadMark);
+    encoding.zh = request.zh;
+    encoding.mustGiveBytes = false;
+    if (request.encoding) {
+        const OutputEncoding& wanted = *request.encoding;
+        encoding.charset =
+            wanted.charset == InternalCharset() ? std::string_view() : wanted.charset;
+        encoding.mark = !wanted.mark                   ? std::string_view()
+                        : wanted.charset == "UTF-8"    ? "\xEF\xBB\xBF"
+                        : wanted.charset == "UTF-16LE" ? "\xFF\xFE"
+                                                       : "\xFE\xFF";
+    }
+    return encoding;
+}
+
+}  // namespace
+
+EncodedMerge::Examined EncodedMerge::AddDecoded(const Text& path) {
+    TextSliceReader reader(m_sliceBytes);
+    Examined examined;
+    if (!reader.Open(path)) {
+        return examined;
+    }
+    examined.encoding = reader.Encoding();
+    examined.hadMark = reader.HadMark();
+    if (reader.MarkOnly()) {
+        examined.outcome = Member::MarkOnly;
+    } else if (!reader.Exact()) {
+        examined.outcome = Member::NotExact;
+    } else {
+        examined.outcome = Member::Added;
+        m_parts.push_back({Part::Decoded, path, examined.encoding, examined.hadMark,
+                           m_held < kHeldMembers ? reader.Release() : nullptr});
+        m_held += m_parts.back().held ? 1 : 0;
+    }
+    return examined;
+}
+
+bool EncodedMerge::AddRaw(const Text& path) {
+    std::unique_ptr<ReadHandle> in = Fs().OpenRead(path);
+    if (!in) {
+        return false;
+    }
+    m_parts.push_back({Part::Raw, path, EncodingUndetected, false,
+                       m_held < kHeldMembers ? std::move(in) : nullptr});
+    m_held += m_parts.back().held ? 1 : 0;
+    return true;
+}
+
+void EncodedMerge::AddBytes(std::string_view bytes) {
+    if (!bytes.empty()) {
+        m_parts.push_back({Part::Bytes, Text(bytes), EncodingUndetected, false, nullptr});
+    }
+}
+
+EncodedMerge::Finished EncodedMerge::Write(std::unique_ptr<AtomicWriter>& writer,
+                                           const Text& target, bool decoded,
+                                           TextEncoding lastEncoding, bool anyHadMark,
+                                           const OutputRequest& request) {
+    Finished finished;
+    bool fresh = true;
+    // One attempt at the whole output, in a fresh temporary file after the first.
+    auto attempt = [&](const Encoding& encoding, TextFacts* facts) {
+        if (!fresh) {
+            writer.reset();
+            writer = Fs().CreateAtomic(target);
+            if (!writer) {
+                return Pass::WriteFailed;
+            }
+        }
+        fresh = false;
+        finished.bytes = 0;
+        MergedText text(m_parts, m_sliceBytes);
+        const auto write = [&](std::string_view bytes) {
+            finished.bytes += static_cast<std::int64_t>(bytes.size());
+            return writer->Write(bytes);
+        };
+        const Pass pass = Encode(text, encoding, write, facts);
+        if (pass == Pass::ReadFailed) {
+            finished.unreadable = text.FailedPath();
+        }
+        return pass;
+    };
+    auto outcomeOf = [](Pass pass) {
+        switch (pass) {
+            case Pass::Done:
+                return Outcome::Written;
+            case Pass::ReadFailed:
+                return Outcome::ReadFailed;
+            case Pass::Unconvertible:
+                return Outcome::NotConvertible;
+            case Pass::WriteFailed:
+                break;
+        }
+        return Outcome::WriteFailed;
+    };
+
+    if (!decoded) {
+        finished.outcome = outcomeOf(attempt(Encoding{}, nullptr));
+        return finished;
+    }
+    if (!request.Empty()) {
+        // An encoding or conversion that was asked for: exactly that, or no output.
+        finished.outcome =
+            outcomeOf(attempt(RequestedEncoding(request, lastEncoding, anyHadMark), nullptr));
+        return finished;
+    }
+    const Encoding own = SourceEncoding(lastEncoding, anyHadMark);
+    TextFacts facts;
+    facts.scanUtf8 = own.charset.empty();
+    const Pass pass = attempt(own, &facts);
+    if (pass == Pass::ReadFailed || pass == Pass::WriteFailed) {
+        finished.outcome = outcomeOf(pass);
+        return finished;
+    }
+    if (pass == Pass::Done &&
+        (SurelyReadsBack(own, facts) || ReadsBack(m_parts, m_sliceBytes, own))) {
+        return finished;
+    }
+    // The last member's encoding cannot hold the text, or a mark or declaration in it would
+    // name another charset than its bytes: UTF-8 with its mark holds every character and the
+    // mark decides how it reads.
+    finished.outputNotConverted = true;
+    const Pass utf8 = attempt(SourceEncoding(EncodingUtf8, true), nullptr);
+    if (utf8 != Pass::Unconvertible) {
+        finished.outcome = outcomeOf(utf8);
+        return finished;
+    }
+    // Bytes that are no text of any charset: kept as they are where nothing in them claims
+    // otherwise, with the members beside them; else there is no output at all.
+    finished.keepSources = true;
+    const Pass raw = attempt(Encoding{}, &facts.Reset(true));
+    finished.outcome = outcomeOf(raw);
+    if (raw == Pass::Done && !SurelyReadsBack(Encoding{}, facts) &&
+        !ReadsBack(m_parts, m_sliceBytes, Encoding{})) {
+        finished.outputNotConverted = false;  // reported as the output not written
+        finished.outcome = Outcome::NotConvertible;
+    }
+    return finished;
+}
+
+}  // namespace qs

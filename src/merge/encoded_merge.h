@@ -1,0 +1,70 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "encoding/output_text.h"
+#include "encoding/text_decoder.h"
+#include "encoding/text_slices.h"
+#include "platform/file_system.h"
+#include "platform/text.h"
+
+namespace qs {
+
+// The output of a merge with encoding processing, in memory that does not grow with the
+// members: while the members are visited each one is only examined (its encoding, its mark,
+// whether it decodes exactly); the text is decoded slice by slice, encoded and written once
+// the output's encoding is known, when the last member has been seen. The bytes are those
+// of joining the decoded members and encoding the whole text at once.
+class EncodedMerge {
+public:
+    explicit EncodedMerge(std::size_t sliceBytes = kTextSliceBytes) : m_sliceBytes(sliceBytes) {}
+
+    enum class Member { Added, MarkOnly, NotExact, Unreadable };
+    struct Examined {
+        Member outcome = Member::Unreadable;
+        TextEncoding encoding = EncodingUndetected;
+        bool hadMark = false;
+    };
+    // A member to decode; a mark alone and a member that does not decode exactly add nothing.
+    Examined AddDecoded(const Text& path);
+    // A member taken as its bytes; false when it cannot be opened.
+    bool AddRaw(const Text& path);
+    void AddBytes(std::string_view bytes);
+
+    enum class Outcome { Written, NotConvertible, WriteFailed, ReadFailed };
+    struct Finished {
+        Outcome outcome = Outcome::Written;
+        // The text did not read back in its own encoding and went out as marked UTF-8 (or,
+        // when even that cannot hold it, as the internal bytes where they read as themselves,
+        // and the members stay; where they do not, the outcome is NotConvertible).
+        bool outputNotConverted = false;
+        bool keepSources = false;
+        Text unreadable;         // the member that failed on its second reading
+        std::int64_t bytes = 0;  // the size of the output written
+    };
+    // Writes the output into writer (a fresh one for target when a first attempt is given
+    // up). decoded: encoding processing is on as the unit ends; lastEncoding and anyHadMark
+    // decide the output's encoding and mark as for a whole text.
+    Finished Write(std::unique_ptr<AtomicWriter>& writer, const Text& target, bool decoded,
+                   TextEncoding lastEncoding, bool anyHadMark, const OutputRequest& request);
+
+    struct Part {
+        enum Kind { Decoded, Raw, Bytes } kind;
+        Text data;  // the path, or the bytes themselves
+        TextEncoding encoding = EncodingUndetected;
+        bool hadMark = false;
+        // The member as it was examined, read again from its start; opened again by its
+        // path when too many are open already.
+        std::unique_ptr<ReadHandle> held;
+    };
+
+private:
+    std::size_t m_sliceBytes;
+    std::vector<Part> m_parts;
+    std::size_t m_held = 0;
+};
+
+}  // namespace qs

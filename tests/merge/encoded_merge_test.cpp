@@ -1,0 +1,126 @@
+// An encoded merge reads its members again slice by slice once the output's encoding is
+// known. Random members in every encoding, with tiny slices, must give exactly the bytes and
+// the verdicts of decoding every member whole, joining and encoding the text at once.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "encoding/charset_converter.h"
+#include "merge/encoded_merge.h"
+#include "merge_fixture.h"
+#include "platform/services.h"
+
+namespace qs::testing {
+namespace {
+
+class EncodedMergeTest : public MergeTest {};
+
+Bytes RandomMember(std::mt19937& gen) {
+    static const char* const kAlphabet[] = {"a",      "\n",         "\r\n", "中",   "文", "◆",
+                                            "\uFEFF", "\U00020000", "<",    "\x1A", "丟", "𠀀"};
+    Text text;
+    for (int k = std::uniform_int_distribution<int>(0, 12)(gen); k > 0; --k) {
+        Text internal;
+        Utf8ToInternal(kAlphabet[gen() % std::size(kAlphabet)], internal);
+        text += internal;
+    }
+    static const char* const kHeads[] = {"",
+                                         "",
+                                         "<meta charset=Big5>",
+                                         "<meta charset=utf-8>",
+                                         "\xEF\xBB\xBF",
+                                         "\xFF\xFE",
+                                         "\xC0\x80",
+                                         "\xEF\xBB"};
+    const TextEncoding encodings[] = {EncodingRaw, EncodingUtf8, EncodingUtf16Le, EncodingUtf16Be,
+                                      EncodingBig5};
+    const TextEncoding encoding = encodings[gen() % std::size(encodings)];
+    Bytes bytes = kHeads[gen() % std::size(kHeads)] +
+                  EncodeText(text, encoding, encoding != EncodingUtf8 || gen() % 2 == 0);
+    if (!bytes.empty() && gen() % 6 == 0) {
+        bytes[gen() % bytes.size()] = static_cast<char>(gen());
+    }
+    return bytes;
+}
+
+struct Expected {
+    std::optional<Bytes> out;  // none: not convertible as asked
+    bool notConverted = false;
+    bool keep = false;
+};
+
+// The rules on the whole text.
+Expected WholeMerge(const std::vector<Bytes>& members, const Bytes& separator,
+                    const OutputRequest& request) {
+    Text text;
+    TextEncoding last = EncodingUndetected;
+    bool anyMark = false;
+    for (std::size_t k = 0; k < members.size(); ++k) {
+        const DecodedText decoded = DecodeBytes(members[k]);
+        const bool markOnly = decoded.text.empty() && decoded.hadMark;
+        if (!markOnly && decoded.exact) {
+            text += decoded.text;
+            last = decoded.encoding;
+            anyMark = anyMark || decoded.hadMark;
+        }
+        text += k + 1 < members.size() ? separator : Bytes();
+    }
+    if (!request.Empty()) {
+        return {EncodeOutputText(text, last, anyMark, request)};
+    }
+    auto readsBack = [&](const std::optional<Bytes>& out) {
+        return out && DecodeBytes(*out).exact && DecodeBytes(*out).text == text;
+    };
+    Expected expected{last > EncodingRaw ? EncodeTextExactly(text, last, anyMark) : text};
+    if (!readsBack(expected.out)) {
+        expected.notConverted = true;
+        expected.out = EncodeTextExactly(text, EncodingUtf8, true);
+        expected.keep = !readsBack(expected.out);
+        expected.out = expected.keep ? text : expected.out;
+        if (expected.keep && !readsBack(text)) {
+            return {std::nullopt, false, true};
+        }
+    }
+    return expected;
+}
+
+TEST_F(EncodedMergeTest, SlicedOutputIsThatOfTheWholeText) {
+    for (unsigned seed = 1; seed <= 600; ++seed) {
+        std::mt19937 gen(seed);
+        std::vector<Bytes> members(1 + gen() % 4);
+        EncodedMerge merge(1 + gen() % 9);
+        const Bytes separators[] = {"", "\r\n", "\xEF\xBB\xBF", "\x81", "<meta charset=Big5>"};
+        const Bytes separator = separators[gen() % std::size(separators)];
+        OutputRequest request;
+        if (gen() % 5 == 0) {
+            request.encoding = ParseOutputEncoding(gen() % 2 ? "big5" : "utf-16be");
+        }
+        TextEncoding last = EncodingUndetected;
+        bool anyMark = false;
+        for (std::size_t k = 0; k < members.size(); ++k) {
+            members[k] = RandomMember(gen);
+            const Text path = Put("m" + std::to_string(k), members[k]);
+            const EncodedMerge::Examined examined = merge.AddDecoded(path);
+            if (examined.outcome == EncodedMerge::Member::Added) {
+                last = examined.encoding;
+                anyMark = anyMark || examined.hadMark;
+            }
+            merge.AddBytes(k + 1 < members.size() ? separator : Bytes());
+        }
+        const Text target = m_temp.File("out.txt");
+        std::unique_ptr<AtomicWriter> writer = Fs().CreateAtomic(target);
+        const auto finished = merge.Write(writer, target, true, last, anyMark, request);
+        const Expected expected = WholeMerge(members, separator, request);
+        ASSERT_EQ(finished.outcome == EncodedMerge::Outcome::Written, expected.out.has_value())
+            << "seed " << seed;
+        ASSERT_EQ(finished.outputNotConverted, expected.notConverted) << "seed " << seed;
+        ASSERT_EQ(finished.keepSources, expected.keep) << "seed " << seed;
+        if (expected.out) {
+            ASSERT_TRUE(writer->Commit());
+            ASSERT_EQ(Read("out.txt"), *expected.out) << "seed " << seed;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace qs::testing
