@@ -11,8 +11,10 @@ namespace qs {
 // The one character model of the program, used by every search, cut, trim and count:
 //  - a byte below 0x80 is one character, except that CR LF together is one character;
 //  - a GB18030 four-byte sequence (81-FE, 30-39, 81-FE, 30-39) is one character;
-//  - any other byte from 0x80 up takes the byte after it (whatever it is) as one character;
-//  - a lone lead byte at the very end is one character.
+//  - any other byte from 0x80 up takes the byte after it as one character when that byte can
+//    be a second byte (40-7E or 80-FE); otherwise, and at the very end, it stands alone, so
+//    a CR, an LF or any other byte that cannot end a character is never swallowed by a
+//    stray lead byte in bytes that are not GB18030 text.
 inline std::size_t CharLength(std::string_view t, std::size_t i) {
     const auto b = static_cast<unsigned char>(t[i]);
     const std::size_t n = t.size();
@@ -30,7 +32,8 @@ inline std::size_t CharLength(std::string_view t, std::size_t i) {
             return 4;
         }
     }
-    return 2;
+    const auto second = static_cast<unsigned char>(t[i + 1]);
+    return (second >= 0x40 && second != 0x7F && second != 0xFF) ? 2 : 1;
 }
 
 // Number of characters of the whole text.

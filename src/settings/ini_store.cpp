@@ -230,9 +230,11 @@ Text SettingsStore::ReadText(const Text& key, const Text& defaultText) {
 
 bool SettingsStore::WriteText(const Text& key, const Text& value) {
     Text escaped = ReplaceAll(value, kCrLf, LineBreakEscape());
-    // A CR LF that a stray lead byte took as its trail escapes the escaping; written as it
-    // is, it would end the line there and turn the rest of the value into lines of its own.
-    if (escaped.find(kCrLf) != Text::npos) {
+    // A value whose escaping does not read back as the value (a stray lead byte takes the
+    // first byte of the escape as its second half) is refused; a CR LF left in it would end
+    // the line there and turn the rest of the value into lines of its own.
+    if (escaped.find(kCrLf) != Text::npos ||
+        ReplaceAll(escaped, LineBreakEscape(), kCrLf) != value) {
         return false;
     }
     return Enqueue(key, std::move(escaped));

@@ -143,10 +143,17 @@ void StartSplitJob(App& app, const Text& folder, const TextList& paths) {
         run.lastSplitFolder = folder;
         const bool ctrl = IsKeyDown(17);
         const Text pattern = SplitOptions(form).FileTypePattern();
+        bool listed = false;
         if (ctrl) {
-            EnumerateByObject(folder, pattern, files);
+            TryEnumerateByObject(folder, pattern, files, false, false, listed);
         } else {
-            EnumerateByFind(folder, pattern, files);
+            TryEnumerateByFind(folder, pattern, files, false, false, listed);
+        }
+        if (!listed) {
+            // A folder that cannot be read is a failure, not "nothing to split".
+            run.Failures(JobKind::Split).Add(FailureKind::Unreadable, folder);
+            run.EndJob(JobKind::Split, TextList{folder});
+            return;
         }
         SplitFiles(run, files);
     } else {

@@ -222,12 +222,16 @@ TEST(SplitFileBadInput, LoneLeadByteSeparatorCutsNoCharacter) {
     JobBench b;
     b.h.form().SetChecked(SeparatorRadio(), true);
     b.h.form().SetTag(SeparatorButton(), "\xFF");
-    // FF 25 is one character, the FF at the end stands alone: only that one is a separator
-    b.h.temp.Write("a.txt", "ab\xFF%cd\xFF");
+    // FF 41 is one character, the FF at the end stands alone: only that one is a separator
+    b.h.temp.Write("a.txt",
+                   "ab\xFF"
+                   "Acd\xFF");
     b.h.app.StartSplitJob(Text(), {b.h.temp.File("a.txt")});
     const auto pieces = b.Pieces("a", ".txt");
     ASSERT_EQ(pieces.size(), 1u);
-    EXPECT_EQ(pieces[0], "ab\xFF%cd");
+    EXPECT_EQ(pieces[0],
+              "ab\xFF"
+              "Acd");
 }
 
 // One line of 24 MB without a break: one piece, the line itself (and at most a break).

@@ -167,8 +167,8 @@ TEST_P(SplitTextBadInput, CutsOnlyBetweenCharacters) {
 INSTANTIATE_TEST_SUITE_P(
     Separators, SplitTextBadInput,
     ::testing::Values(
-        // FF 25 is one character: a separator FF (a lone lead byte) does not cut it
-        SplitRow{"LoneLeadByteInsideACharacter", "a\xFF%b", "\xFF", {"a\xFF%b"}},
+        // 25 cannot be a second byte: FF stands alone there, and cuts
+        SplitRow{"LoneLeadByteInsideACharacter", "a\xFF%b", "\xFF", {"a", "%b"}},
         SplitRow{"LoneLeadByteAtTheEnd", "ab\xFF", "\xFF", {"ab"}},
         // 81 30 81 30 is one four-byte character; 81 30 must not match its first half
         SplitRow{

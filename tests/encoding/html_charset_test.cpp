@@ -37,9 +37,9 @@ TEST(TextBetween, Table) {
         {"both markers empty", "abc", "", "", 0, false, "abc", 20},
         {"quote notation expanded", "x=\"1\"y", "x=''", "''", 0, true, "1", 6},
         {"quote notation taken literally", "x=\"1\"y", "x=''", "''", 0, false, "", 0},
-        // B1 3C is one double-byte character, so its second byte is no "<".
-        {"no match inside a double-byte character", "\xB1<b>x</b><b>y</b>", "<b>", "</b>", 0, false,
-         "y", 18},
+        // 3C cannot be a second byte: after a stray B1 the "<" is a character of its own.
+        {"a stray lead byte takes no \"<\"", "\xB1<b>x</b><b>y</b>", "<b>", "</b>", 0, false, "x",
+         10},
     };
     for (const auto& row : rows) {
         std::int64_t position = row.position;

@@ -426,14 +426,8 @@ std::vector<std::uint32_t> Seeds(const char* list) {
 }
 
 // Seeds that still break an invariant, left out of the fixed set until they are mended or
-// the checker learns better:
-//   119, 206: pieces and outputs of names that agree up to the cut;
-//   247: names that are not UTF-8;
-//   40, 155, 264, 286: encoded merges whose output's mark or declaration names another charset,
-//     or that leave a member out without a report;
-//   150, 197, 281: the line mode on bytes that are no GB18030 text (a CR or LF after a
-//     lead byte is taken as its second byte by the character model, not by the line cut).
-const char* const kPending = "150,197,206,247,281";
+// the checker learns better (none at present).
+const char* const kPending = "";
 
 // The fixed set, and seeds beyond it that found a fault (a folder listing that failed once
 // was taken for an empty folder).

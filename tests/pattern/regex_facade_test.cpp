@@ -66,17 +66,17 @@ TEST(RegexObjectTest, DoubleByteTextMapsToBytes) {
 TEST(RegexObjectTest, InvalidBytesDoNotBreakMatching) {
     RegexObject re;
     ASSERT_TRUE(re.Compile("b."));
-    // 81 20 is a lead byte with a trail that GB18030 does not allow; a lone FF ends it.
+    // 20 cannot follow a lead byte in GB18030: 81 stands alone there; a lone FF ends it.
     const Text subject(
         "b\x81\x20"
         "b.b\xFF",
         7);
     EXPECT_EQ(re.Execute(subject), 3);
-    EXPECT_EQ(re.MatchValue(1), "b\x81\x20");  // the whole two-byte unit, never a half
+    EXPECT_EQ(re.MatchValue(1), "b\x81");
     EXPECT_EQ(re.MatchValue(2), "b.");
     EXPECT_EQ(re.MatchValue(3), "b\xFF");
     ASSERT_TRUE(re.Compile(" "));
-    EXPECT_EQ(re.Execute(subject), 0);  // the 20 belongs to the unit 81 20
+    EXPECT_EQ(re.Execute(subject), 1);  // the 20 is a character of its own
     ASSERT_TRUE(re.Compile("b"));
     EXPECT_EQ(re.Execute("\x80"
                          "b"),
@@ -118,8 +118,8 @@ TEST(NormalizeLineBreaksTest, Rows) {
         {"CR CR LF", "\r\r\n", "\r\n\r\n"},
         {"trailing CR", "a\r", "a\r\n"},
         {"no breaks", "abc", "abc"},
-        {"LF taken by a lead byte", "\xD0\n", "\xD0\n"},
-        {"CR taken by a lead byte, then LF", "\xD0\r\n", "\xD0\r\n"},
+        {"a stray lead byte does not take an LF", "\xD0\n", "\xD0\r\n"},
+        {"nor a CR LF", "\xD0\r\n", "\xD0\r\n"},
         {"double-byte then lone LF", "\xD6\xD0\n", "\xD6\xD0\r\n"},  // 中 LF
     };
     for (const auto& row : rows) {

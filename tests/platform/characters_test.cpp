@@ -24,9 +24,23 @@ TEST(CharactersTest, CountChars) {
         {"lone lead byte at the end", "a\xD6", 2},
         {"double-byte with an ascii trail", "\xD5\x5C", 1},  // 誠
         {"zero bytes count", Text("a\0b", 3), 3},
+        {"stray lead byte before LF", "a\xD6\nb", 4},
+        {"stray lead byte before CR LF", "\xD6\r\n", 2},
+        {"lead byte before a digit that starts no four-byte sequence", "\xD6\x35x", 3},
     };
     for (const auto& row : rows) {
         EXPECT_EQ(CountChars(row.text), row.chars) << row.name;
+    }
+}
+
+TEST(CharactersTest, LeadByteTakesOnlyWhatCanBeASecondByte) {
+    for (int lead = 0x80; lead <= 0xFF; ++lead) {
+        for (int second = 0; second <= 0xFF; ++second) {
+            const Text pair{static_cast<char>(lead), static_cast<char>(second)};
+            const bool takes =
+                (second >= 0x40 && second <= 0x7E) || (second >= 0x80 && second <= 0xFE);
+            ASSERT_EQ(CharLength(pair, 0), takes ? 2u : 1u) << lead << " " << second;
+        }
     }
 }
 
