@@ -51,6 +51,11 @@ public:
     }
 
     bool Sync() override { return !m_inner || m_inner->Sync(); }
+    void StartWriteBack() override {
+        if (m_inner) {
+            m_inner->StartWriteBack();
+        }
+    }
 
     bool Commit() override {
         if (m_inner && !m_inner->Commit()) {

@@ -50,6 +50,9 @@ public:
     // Forces what was written so far onto the disk, so that the name given afterwards never
     // stands for bytes that a power cut could still take away.
     virtual bool Sync() = 0;
+    // Starts putting what was written so far onto the disk without waiting for it, so that a
+    // later Sync or SyncToDisk finds little left to do. Promises nothing by itself.
+    virtual void StartWriteBack() {}
     // Flushes, closes and renames into place; false when any step (or an earlier Write) failed.
     virtual bool Commit() = 0;
     // Gives the file the name path (in the folder of the target) only when nothing has that

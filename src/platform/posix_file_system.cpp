@@ -124,6 +124,11 @@ public:
         }
         return !m_failed;
     }
+    void StartWriteBack() override {
+        if (!m_failed && m_fd >= 0) {
+            ::sync_file_range(m_fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+        }
+    }
     bool Commit() override {
         if (m_fd < 0 || m_failed) {
             return false;

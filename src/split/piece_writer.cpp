@@ -203,13 +203,14 @@ bool NamePiece(SplitContext& ctx, AtomicWriter& out, const Text& source, const T
 
 // Records a piece that was named: no later piece replaces it, and the source is deleted
 // only while it is there as written.
-void NotePiece(SplitContext& ctx, const Text& path, std::int64_t size, bool onDisk) {
+void NotePiece(SplitContext& ctx, const Text& path, std::int64_t size) {
     ctx.state.piecesWritten.insert(path);
-    ctx.state.sourcePieces.push_back({path, size, onDisk});
+    ctx.state.sourcePieces.push_back({path, size});
 }
 
-// The end of every piece: flushed when the source is to be deleted, named, recorded and
-// counted. A piece that could not be converted is reported as such, under its number.
+// The end of every piece: its write-back started when the source is to be deleted (the
+// flush that waits for it comes once, before the deletion), named, recorded and counted. A piece
+// that could not be converted is reported as such, under its number.
 bool Finish(SplitContext& ctx, const Text& source, std::unique_ptr<AtomicWriter> out, bool written,
             std::int64_t size, const Text& text, bool unconverted) {
     Text path = NumberedPath(ctx, source);
@@ -221,11 +222,13 @@ bool Finish(SplitContext& ctx, const Text& source, std::unique_ptr<AtomicWriter>
         return false;
     }
     const bool durable = ctx.Options().DeleteSource();
-    written =
-        written && out && (!durable || out->Sync()) && NamePiece(ctx, *out, source, text, path);
+    if (written && out && durable) {
+        out->StartWriteBack();
+    }
+    written = written && out && NamePiece(ctx, *out, source, text, path);
     out.reset();
     if (written) {
-        NotePiece(ctx, path, size, durable);
+        NotePiece(ctx, path, size);
     }
     CountPiece(ctx, written, path);
     return written;
@@ -401,8 +404,13 @@ void ShowLastPiece(SplitContext& ctx) {
 
 bool PiecesOfSourceAreSafe(SplitContext& ctx) {
     for (const SplitState::WrittenPiece& piece : ctx.state.sourcePieces) {
-        if (Fs().FileSize(piece.path) != piece.size ||
-            (!piece.onDisk && !Fs().SyncToDisk(piece.path))) {
+        if (!Fs().SyncToDisk(piece.path)) {
+            return false;
+        }
+    }
+    // Looked at after the flushes, so that a piece changed meanwhile is seen.
+    for (const SplitState::WrittenPiece& piece : ctx.state.sourcePieces) {
+        if (Fs().FileSize(piece.path) != piece.size) {
             return false;
         }
     }

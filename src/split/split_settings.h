@@ -99,7 +99,6 @@ struct SplitState {
     struct WrittenPiece {
         Text path;
         std::int64_t size = 0;
-        bool onDisk = false;  // forced onto the disk before it was named
     };
     std::unordered_set<Text> piecesWritten;
     std::vector<WrittenPiece> sourcePieces;

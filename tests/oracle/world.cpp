@@ -81,6 +81,7 @@ public:
         : m_owner(owner), m_path(std::move(path)), m_inner(std::move(inner)) {}
     bool Write(std::string_view bytes) override { return m_inner->Write(bytes); }
     bool Sync() override { return m_inner->Sync(); }
+    void StartWriteBack() override { m_inner->StartWriteBack(); }
     NameResult CommitNew(const Text& path) override {
         const NameResult result = m_inner->CommitNew(path);
         if (result == NameResult::Named) {

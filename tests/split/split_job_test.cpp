@@ -270,7 +270,9 @@ TEST_F(SplitJobTest, PiecesAreOnDiskBeforeTheSourceGoes) {
     } rows[] = {
         {"no deletion, no flush", false, [] {}, 0, nullptr},
         {"deletion", true, [] {}, 3, nullptr},
-        {"a piece cannot be flushed", true, [&] { faulty.FailNth(Op::Sync, 2); }, 2, "无法写入："},
+        // Flushed together before the deletion: the pieces stay, and so does the source.
+        {"a piece cannot be flushed", true, [&] { faulty.FailNth(Op::Sync, 2); }, 2,
+         "未删除原文件："},
         {"the folder cannot be flushed", true, [&] { faulty.FailNth(Op::Sync, 3); }, 3,
          "未删除原文件："},
         {"a piece replaced after it was written", true,

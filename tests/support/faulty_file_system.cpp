@@ -55,6 +55,11 @@ public:
         }
         return m_inner->Sync();
     }
+    void StartWriteBack() override {
+        if (!m_failed) {
+            m_inner->StartWriteBack();
+        }
+    }
     NameResult CommitNew(const Text& path) override {
         if (m_failed || m_owner.ShouldFail(FaultyFileSystem::Op::Commit, path)) {
             return NameResult::Failed;
