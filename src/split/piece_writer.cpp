@@ -202,10 +202,12 @@ bool NamePiece(SplitContext& ctx, AtomicWriter& out, const Text& source, const T
 }
 
 // Records a piece that was named: no later piece replaces it, and the source is deleted
-// only while it is there as written.
+// only while it is there as written (kept only when it is to be deleted).
 void NotePiece(SplitContext& ctx, const Text& path, std::int64_t size) {
     ctx.state.piecesWritten.insert(path);
-    ctx.state.sourcePieces.push_back({path, size});
+    if (ctx.Options().DeleteSource()) {
+        ctx.state.sourcePieces.push_back({path, size});
+    }
 }
 
 // The end of every piece: its write-back started when the source is to be deleted (the

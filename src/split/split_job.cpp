@@ -101,10 +101,13 @@ void SplitFiles(RunControl& run, const TextList& paths) {
 
         if (ctx.Options().DeleteSource()) {
             // The only copy of the content goes only when every piece of it is safely written,
-            // still there and on the disk.
-            const bool complete = !ctx.stopRequested && !ctx.state.sourceUnreadable &&
-                                  ctx.state.piecesMade > 0 && ctx.state.piecesFailed == 0 &&
-                                  PiecesOfSourceAreSafe(ctx);
+            // still there and on the disk. Pieces are recorded for this while deletion is on:
+            // when it was switched on halfway, some are not, and the source stays.
+            const bool complete =
+                !ctx.stopRequested && !ctx.state.sourceUnreadable && ctx.state.piecesMade > 0 &&
+                ctx.state.piecesFailed == 0 &&
+                ctx.state.sourcePieces.size() == static_cast<std::size_t>(ctx.state.piecesMade) &&
+                PiecesOfSourceAreSafe(ctx);
             const auto id = Fs().FileIdentity(p);
             if (complete && Fs().DeleteFile(p)) {
                 if (id) {
