@@ -330,8 +330,7 @@ std::vector<Case> MakeCases(const BenchData& d) {
         // With deletion every piece and its folder are flushed before the source goes; the
         // anchor flushes its pieces too.
         MakeCase("bytes-3194-delete", "bytes-3194-delete", d.utf8,
-                 "split -b 3194 -a 5 " + utf8 + " x && sync -f .", 1.5, Memory::Flat,
-                 d.utf8Bytes),
+                 "split -b 3194 -a 5 " + utf8 + " x && sync -f .", 1.5, Memory::Flat, d.utf8Bytes),
         MakeCase("lines-gbk-7", "lines-7", d.gbk, "split -l 7 -a 6 " + Quote(d.gbk) + " x", 1.5,
                  Memory::Streamed, d.gbkBytes),
         MakeCase("lines-utf8-10000", "lines-10000", d.utf8,
