@@ -9,8 +9,10 @@
 namespace qs {
 namespace {
 
+// Framed by bytes that no lead byte takes as its second, so that a stray lead byte before
+// a cut never hides the mark.
 const Text& Marker() {
-    return U("[⊥]");
+    return U("\x1F⊥\x1F");
 }
 
 bool IsAsciiDelimiter(char c) {
