@@ -98,11 +98,15 @@ Text NumberedName(SplitContext& ctx, const Text& source, const Text& dotExt) {
     return name.empty() ? suffix.substr(1) : name;
 }
 
+}  // namespace
+
 // The writer of a piece is made for this path: Commit replaces only there.
-Text NumberedPath(SplitContext& ctx, const Text& source) {
+Text NumberedPiecePath(SplitContext& ctx, const Text& source) {
     const Text dotExt = DotExtension(source);
     return ctx.outputFolder + NumberedName(ctx, source, dotExt) + dotExt;
 }
+
+namespace {
 
 // Names the finished file stem + suffix + " (k)" + extension (the stem cut to fit) with the
 // first k from 2 on whose name is free. The search for a name goes on where it last ended,
@@ -215,7 +219,7 @@ void NotePiece(SplitContext& ctx, const Text& path, std::int64_t size) {
 // that could not be converted is reported as such, under its number.
 bool Finish(SplitContext& ctx, const Text& source, std::unique_ptr<AtomicWriter> out, bool written,
             std::int64_t size, const Text& text, bool unconverted) {
-    Text path = NumberedPath(ctx, source);
+    Text path = NumberedPiecePath(ctx, source);
     if (unconverted) {
         ++ctx.state.piecesMade;
         ++ctx.state.piecesFailed;
@@ -351,7 +355,7 @@ bool WritePieceBytes(SplitContext& ctx, const Text& source, std::string_view pie
     if (ctx.Options().RandomRename()) {
         text = encoding == EncodingUndetected ? DecodeBytes(piece).text : Text(piece);
     }
-    std::unique_ptr<AtomicWriter> out = Fs().CreateAtomic(NumberedPath(ctx, source));
+    std::unique_ptr<AtomicWriter> out = Fs().CreateAtomic(NumberedPiecePath(ctx, source));
     const bool written = out && (bytes.empty() || out->Write(bytes));
     return Finish(ctx, source, std::move(out), written, static_cast<std::int64_t>(bytes.size()),
                   text, false);
@@ -361,14 +365,10 @@ bool WritePiece(SplitContext& ctx, const Text& source) {
     return WritePieceBytes(ctx, source, ctx.state.pieceBytes);
 }
 
-Text NumberedPiecePath(SplitContext& ctx, const Text& source) {
-    return NumberedPath(ctx, source);
-}
-
 CopyResult CopyPiece(SplitContext& ctx, const Text& source, ReadHandle& in, std::int64_t start,
                      std::int64_t length) {
     CopyResult result = CopyResult::Written;
-    std::unique_ptr<AtomicWriter> out = Fs().CreateAtomic(NumberedPath(ctx, source));
+    std::unique_ptr<AtomicWriter> out = Fs().CreateAtomic(NumberedPiecePath(ctx, source));
     if (!out) {
         result = CopyResult::WriteFailed;
     }
