@@ -307,4 +307,9 @@ std::optional<std::pair<std::uint64_t, std::uint64_t>> OutputRecorder::FileIdent
     return m_inner.FileIdentity(path);
 }
 
+std::unique_ptr<FolderHold> OutputRecorder::HoldFolder(const Text& folder) {
+    // A dry run reaches the disk only to read.
+    return m_dryRun ? nullptr : m_inner.HoldFolder(folder);
+}
+
 }  // namespace qs::cli

@@ -54,6 +54,7 @@ public:
     std::unique_ptr<ReadWriteFile> OpenReadWrite(const Text& path) override;
     std::optional<std::vector<DirEntry>> List(const Text& folder) override;
     std::optional<std::pair<std::uint64_t, std::uint64_t>> FileIdentity(const Text& path) override;
+    std::unique_ptr<FolderHold> HoldFolder(const Text& folder) override;
 
     // Used by the writers.
     void Record(RecordedOutput output);

@@ -275,7 +275,7 @@ bool TextSliceReader::Next(std::string_view& slice) {
         if (!m_atEnd && !Fill()) {
             return false;
         }
-        if (m_charset.empty()) {
+        if (m_charset.empty() || m_bodyBytes) {
             m_slice.swap(m_buffer);
             m_buffer.clear();
             slice = m_slice;

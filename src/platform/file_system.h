@@ -69,6 +69,12 @@ public:
     virtual bool Truncate(std::int64_t length) = 0;
 };
 
+// A folder kept open while a job writes many files into it (see FileSystem::HoldFolder).
+class FolderHold {
+public:
+    virtual ~FolderHold() = default;
+};
+
 // Every file-system call of the program goes through this interface, so that tests can
 // inject a full disk, a read-only folder, a short read or a vanished file.
 class FileSystem {
@@ -95,6 +101,11 @@ public:
     // onto the disk. One that cannot promise this says false, and nothing is deleted on its
     // word.
     virtual bool SyncToDisk(const Text& /*path*/) { return false; }
+    // Keeps the folder open for as long as the hold lives, so that reaching a file in it
+    // costs no walk of the whole path: a source's pieces go into one folder by the tens of
+    // thousands. Paths there are resolved through the open folder, so they follow it when
+    // it is renamed meanwhile. nullptr where there is nothing to gain.
+    virtual std::unique_ptr<FolderHold> HoldFolder(const Text& /*folder*/) { return nullptr; }
     // The size of the regular file behind a path; nullopt for anything else.
     virtual std::optional<std::int64_t> FileSize(const Text& path);
 

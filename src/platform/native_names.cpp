@@ -1,5 +1,7 @@
 #include "platform/native_names.h"
 
+#include <algorithm>
+
 #include "platform/characters.h"
 
 namespace qs {
@@ -75,9 +77,19 @@ bool ForEachPart(std::string_view t, Run run, Byte byte) {
     return run(t.substr(start));
 }
 
+// ASCII is the same bytes in every form a name takes, and most paths are ASCII up to the
+// last few components.
+bool IsAscii(std::string_view s) {
+    return std::all_of(s.begin(), s.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 }  // namespace
 
 Text NativeToInternal(std::string_view native) {
+    if (IsAscii(native)) {
+        return Text(native);
+    }
     Text internal;
     std::size_t start = 0;
     std::size_t i = 0;
@@ -106,6 +118,10 @@ Text NativeToInternal(std::string_view native) {
 }
 
 bool InternalToNative(std::string_view internal, std::string& native) {
+    if (IsAscii(internal)) {
+        native.assign(internal);
+        return true;
+    }
     native.clear();
     return ForEachPart(
         internal,

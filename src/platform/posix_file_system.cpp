@@ -34,6 +34,49 @@ mode_t CreationMode() {
     return mode;
 }
 
+using HeldFolder = PosixFileSystem::HeldFolder;
+
+// Where a system call finds a path: by its last component beside a held folder's
+// descriptor, or by the whole path.
+struct Place {
+    int dirFd = AT_FDCWD;
+    const char* name = nullptr;
+};
+
+bool DirectlyIn(const HeldFolder& folder, const std::string& native) {
+    return native.size() > folder.native.size() &&
+           native.compare(0, folder.native.size(), folder.native) == 0 &&
+           native.find('/', folder.native.size()) == std::string::npos;
+}
+
+Place PlaceIn(const HeldFolder* folder, const std::string& native) {
+    if (folder != nullptr && DirectlyIn(*folder, native)) {
+        return {folder->fd, native.c_str() + folder->native.size()};
+    }
+    return {AT_FDCWD, native.c_str()};
+}
+
+// Gives an unnamed file (O_TMPFILE) its name. Without a privilege older kernels refuse the
+// link by descriptor; the way through /proc works everywhere, with a longer walk.
+bool LinkUnnamed(int fd, Place at) {
+    static bool byDescriptor = true;
+    if (byDescriptor) {
+        if (::linkat(fd, "", at.dirFd, at.name, AT_EMPTY_PATH) == 0) {
+            return true;
+        }
+        if (errno != ENOENT && errno != EPERM) {
+            return false;
+        }
+    }
+    char self[32];
+    std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
+    if (::linkat(AT_FDCWD, self, at.dirFd, at.name, AT_SYMLINK_FOLLOW) != 0) {
+        return false;
+    }
+    byDescriptor = false;
+    return true;
+}
+
 bool WriteAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
         const ssize_t n = ::write(fd, bytes.data(), bytes.size());
@@ -85,8 +128,12 @@ private:
 
 class PosixAtomicWriter : public AtomicWriter {
 public:
-    PosixAtomicWriter(std::string target, std::string temporary, int fd)
-        : m_target(std::move(target)), m_temporary(std::move(temporary)), m_fd(fd) {}
+    PosixAtomicWriter(std::string target, std::string temporary, int fd,
+                      std::shared_ptr<HeldFolder> folder)
+        : m_target(std::move(target)),
+          m_temporary(std::move(temporary)),
+          m_fd(fd),
+          m_folder(std::move(folder)) {}
     ~PosixAtomicWriter() override {
         if (m_fd >= 0) {
             ::close(m_fd);
@@ -143,7 +190,8 @@ public:
                 break;
         }
         struct stat st {};
-        if (::stat(m_target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+        const Place target = PlaceIn(m_folder.get(), m_target);
+        if (::fstatat(target.dirFd, target.name, &st, 0) == 0 && S_ISREG(st.st_mode)) {
             ::fchmod(m_fd, st.st_mode & 07777);  // a replaced file keeps its permissions
         }
         if (m_temporary.empty() && !LinkUnnamedToTemporary()) {
@@ -169,13 +217,14 @@ public:
 private:
     // The failing link is the existence test: nothing is looked up before.
     NameResult CommitNewNative(const std::string& name) {
-        const bool named = m_temporary.empty() ? LinkUnnamed(name) : RenameTemporary(name);
+        const Place at = PlaceIn(m_folder.get(), name);
+        const bool named = m_temporary.empty() ? LinkUnnamed(m_fd, at) : RenameTemporary(name);
         if (!named) {
             return errno == EEXIST ? NameResult::Taken : NameResult::Failed;
         }
         m_temporary.clear();
         if (!CloseFile()) {
-            ::unlink(name.c_str());
+            ::unlinkat(at.dirFd, at.name, 0);
             return NameResult::Failed;
         }
         m_committed = true;
@@ -262,11 +311,6 @@ private:
         m_fd = -1;
         return closed == 0;
     }
-    bool LinkUnnamed(const std::string& name) {
-        char self[32];
-        std::snprintf(self, sizeof self, "/proc/self/fd/%d", m_fd);
-        return ::linkat(AT_FDCWD, self, AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
-    }
     bool LinkUnnamedToTemporary() {
         const std::size_t slash = m_target.rfind('/');
         const std::string folder =
@@ -275,7 +319,7 @@ private:
         for (int attempt = 0; attempt < 100; ++attempt) {
             const std::string name = folder + ".qirnsplit-" + std::to_string(::getpid()) + "-" +
                                      std::to_string(++counter);
-            if (LinkUnnamed(name)) {
+            if (LinkUnnamed(m_fd, {AT_FDCWD, name.c_str()})) {
                 m_temporary = name;
                 return true;
             }
@@ -289,8 +333,23 @@ private:
     std::string m_target;
     std::string m_temporary;  // empty while the file has no name (O_TMPFILE)
     int m_fd;
+    std::shared_ptr<HeldFolder> m_folder;  // the folder it was made in, when that is held
     bool m_failed = false;
     bool m_committed = false;
+};
+
+class PosixFolderHold : public FolderHold {
+public:
+    PosixFolderHold(std::vector<std::shared_ptr<HeldFolder>>& held,
+                    std::shared_ptr<HeldFolder> folder)
+        : m_held(held), m_folder(std::move(folder)) {
+        m_held.push_back(m_folder);
+    }
+    ~PosixFolderHold() override { std::erase(m_held, m_folder); }
+
+private:
+    std::vector<std::shared_ptr<HeldFolder>>& m_held;
+    std::shared_ptr<HeldFolder> m_folder;
 };
 
 class PosixReadWriteFile : public ReadWriteFile {
@@ -349,10 +408,13 @@ PathKind PosixFileSystem::Kind(const Text& path) {
     if (!NativePath(path, native)) {
         return PathKind::Missing;
     }
+    const std::shared_ptr<HeldFolder> held = HolderOf(native);
+    const Place at = PlaceIn(held.get(), native);
     struct stat st {};
-    if (::stat(native.c_str(), &st) != 0) {
+    if (::fstatat(at.dirFd, at.name, &st, 0) != 0) {
         struct stat link {};
-        return ::lstat(native.c_str(), &link) == 0 ? PathKind::Other : PathKind::Missing;
+        return ::fstatat(at.dirFd, at.name, &link, AT_SYMLINK_NOFOLLOW) == 0 ? PathKind::Other
+                                                                             : PathKind::Missing;
     }
     if (S_ISDIR(st.st_mode)) {
         return PathKind::Folder;
@@ -367,7 +429,12 @@ bool PosixFileSystem::CreateFolder(const Text& path) {
 
 bool PosixFileSystem::DeleteFile(const Text& path) {
     std::string native;
-    return NativePath(path, native) && ::unlink(native.c_str()) == 0;
+    if (!NativePath(path, native)) {
+        return false;
+    }
+    const std::shared_ptr<HeldFolder> held = HolderOf(native);
+    const Place at = PlaceIn(held.get(), native);
+    return ::unlinkat(at.dirFd, at.name, 0) == 0;
 }
 
 std::optional<Bytes> PosixFileSystem::ReadWholeFile(const Text& path) {
@@ -424,7 +491,9 @@ std::unique_ptr<ReadHandle> PosixFileSystem::OpenRead(const Text& path) {
     }
     // Without O_NONBLOCK a named pipe would hold the open until a writer comes; only
     // regular files (and links to them) are read.
-    const int fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const std::shared_ptr<HeldFolder> held = HolderOf(native);
+    const Place at = PlaceIn(held.get(), native);
+    const int fd = ::openat(at.dirFd, at.name, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         return nullptr;
     }
@@ -450,16 +519,19 @@ std::unique_ptr<AtomicWriter> PosixFileSystem::CreateAtomic(const Text& path) {
     const std::size_t slash = native.rfind('/');
     const std::string folder =
         slash == std::string::npos ? std::string() : native.substr(0, slash + 1);
+    std::shared_ptr<HeldFolder> held = HolderOf(native);
     // An unnamed file costs the folder no entry until it is complete; that matters when
     // tens of thousands of pieces go into one folder. Naming it needs /proc. The mode
     // given here is the one it keeps (the umask applies); a target that is a folder is
     // refused when the file is named.
     static const bool unnamedFiles = ::access("/proc/self/fd", X_OK) == 0;
     if (unnamedFiles) {
-        const int fd =
-            ::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        const int flags = O_TMPFILE | O_WRONLY | O_CLOEXEC;
+        const int fd = held ? ::openat(held->fd, ".", flags, 0666)
+                            : ::open(folder.empty() ? "." : folder.c_str(), flags, 0666);
         if (fd >= 0) {
-            return std::make_unique<PosixAtomicWriter>(std::move(native), std::string(), fd);
+            return std::make_unique<PosixAtomicWriter>(std::move(native), std::string(), fd,
+                                                       std::move(held));
         }
     }
     std::string temporary = folder + ".qirnsplit-XXXXXX";
@@ -468,7 +540,8 @@ std::unique_ptr<AtomicWriter> PosixFileSystem::CreateAtomic(const Text& path) {
         return nullptr;
     }
     ::fchmod(fd, CreationMode());
-    return std::make_unique<PosixAtomicWriter>(std::move(native), std::move(temporary), fd);
+    return std::make_unique<PosixAtomicWriter>(std::move(native), std::move(temporary), fd,
+                                               std::move(held));
 }
 
 bool PosixFileSystem::SyncToDisk(const Text& path) {
@@ -476,7 +549,9 @@ bool PosixFileSystem::SyncToDisk(const Text& path) {
     if (!NativePath(path, native)) {
         return false;
     }
-    const int fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC);
+    const std::shared_ptr<HeldFolder> held = HolderOf(native);
+    const Place at = PlaceIn(held.get(), native);
+    const int fd = ::openat(at.dirFd, at.name, O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         return false;
     }
@@ -486,8 +561,13 @@ bool PosixFileSystem::SyncToDisk(const Text& path) {
 
 std::optional<std::int64_t> PosixFileSystem::FileSize(const Text& path) {
     std::string native;
+    if (!NativePath(path, native)) {
+        return std::nullopt;
+    }
+    const std::shared_ptr<HeldFolder> held = HolderOf(native);
+    const Place at = PlaceIn(held.get(), native);
     struct stat st {};
-    if (!NativePath(path, native) || ::stat(native.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (::fstatat(at.dirFd, at.name, &st, 0) != 0 || !S_ISREG(st.st_mode)) {
         return std::nullopt;
     }
     return static_cast<std::int64_t>(st.st_size);
@@ -544,12 +624,49 @@ std::optional<std::vector<DirEntry>> PosixFileSystem::List(const Text& folder) {
 std::optional<std::pair<std::uint64_t, std::uint64_t>> PosixFileSystem::FileIdentity(
     const Text& path) {
     std::string native;
+    if (!NativePath(path, native)) {
+        return std::nullopt;
+    }
+    const std::shared_ptr<HeldFolder> held = HolderOf(native);
+    const Place at = PlaceIn(held.get(), native);
     struct stat st {};
-    if (!NativePath(path, native) || ::stat(native.c_str(), &st) != 0) {
+    if (::fstatat(at.dirFd, at.name, &st, 0) != 0) {
         return std::nullopt;
     }
     return std::make_pair(static_cast<std::uint64_t>(st.st_dev),
                           static_cast<std::uint64_t>(st.st_ino));
+}
+
+PosixFileSystem::HeldFolder::~HeldFolder() {
+    if (fd >= 0) {
+        ::close(fd);
+    }
+}
+
+std::unique_ptr<FolderHold> PosixFileSystem::HoldFolder(const Text& folder) {
+    std::string native;
+    if (!NativePath(folder, native)) {
+        return nullptr;
+    }
+    if (native.back() != '/') {
+        native += '/';
+    }
+    auto held = std::make_shared<HeldFolder>();
+    held->fd = ::open(native.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (held->fd < 0) {
+        return nullptr;
+    }
+    held->native = std::move(native);
+    return std::make_unique<PosixFolderHold>(m_held, std::move(held));
+}
+
+std::shared_ptr<HeldFolder> PosixFileSystem::HolderOf(const std::string& native) const {
+    for (const std::shared_ptr<HeldFolder>& folder : m_held) {
+        if (DirectlyIn(*folder, native)) {
+            return folder;
+        }
+    }
+    return nullptr;
 }
 
 }  // namespace qs

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <memory>
+#include <string>
+#include <vector>
+
 #include "platform/file_system.h"
 
 namespace qs {
@@ -20,6 +24,19 @@ public:
     std::unique_ptr<ReadWriteFile> OpenReadWrite(const Text& path) override;
     std::optional<std::vector<DirEntry>> List(const Text& folder) override;
     std::optional<std::pair<std::uint64_t, std::uint64_t>> FileIdentity(const Text& path) override;
+    std::unique_ptr<FolderHold> HoldFolder(const Text& folder) override;
+
+    // An open folder and its path (with the final "/").
+    struct HeldFolder {
+        std::string native;
+        int fd = -1;
+        ~HeldFolder();
+    };
+
+private:
+    std::shared_ptr<HeldFolder> HolderOf(const std::string& native) const;
+
+    std::vector<std::shared_ptr<HeldFolder>> m_held;
 };
 
 }  // namespace qs

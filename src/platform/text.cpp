@@ -29,13 +29,20 @@ bool ConvertStrict(const char* from, const char* to, std::string_view in, std::s
     return true;
 }
 
+// Looks up a literal without making a string of it: control names are looked up on every
+// piece of a job.
+struct LiteralHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+};
+
 }  // namespace
 
 const Text& U(std::string_view utf8) {
     static std::mutex mutex;
-    static std::unordered_map<std::string, Text> cache;
+    static std::unordered_map<std::string, Text, LiteralHash, std::equal_to<>> cache;
     std::lock_guard<std::mutex> lock(mutex);
-    auto found = cache.find(std::string(utf8));
+    auto found = cache.find(utf8);
     if (found != cache.end()) {
         return found->second;
     }

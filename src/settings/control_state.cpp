@@ -31,7 +31,8 @@ StoredKind Classify(std::string_view name) {
 }
 
 const Text& MainSection() {
-    return U("主界面");
+    static const Text& name = U("主界面");
+    return name;
 }
 
 // Item lists are stored with every item ended by CR LF, so an empty last item survives.

@@ -14,7 +14,8 @@ constexpr std::string_view kCrLf = "\r\n";
 constexpr int kMaxAppends = 11;
 
 const Text& LineBreakEscape() {
-    return U("┊*┊");
+    static const Text& name = U("┊*┊");
+    return name;
 }
 
 // The line structure is made of ASCII CR, LF, '[' and ']' at line starts. CR and LF are never

@@ -55,8 +55,12 @@ Text TrimSpaces(const Text& s) {
 
 // A file that no piece may replace: a source of the job (also one under another name) or a
 // piece it wrote.
+std::uint64_t PathHash(const Text& path) {
+    return std::hash<std::string_view>{}(path);
+}
+
 bool IsTakenByTheJob(SplitContext& ctx, const Text& path) {
-    return ctx.state.piecesWritten.count(path) != 0 || IsSourceOfJob(ctx, path);
+    return ctx.state.piecesWritten.count(PathHash(path)) != 0 || IsSourceOfJob(ctx, path);
 }
 
 std::int64_t NowNs() {
@@ -92,18 +96,24 @@ void CountPiece(SplitContext& ctx, bool written, const Text& path) {
     ShowPiece(ctx);
 }
 
-Text NumberedName(SplitContext& ctx, const Text& source, const Text& dotExt) {
-    const Text suffix = "_" + std::to_string(ctx.state.pieceNumber);
-    Text name = FitPieceName(PathBaseName(source), suffix, dotExt);
-    return name.empty() ? suffix.substr(1) : name;
-}
-
 }  // namespace
 
 // The writer of a piece is made for this path: Commit replaces only there.
 Text NumberedPiecePath(SplitContext& ctx, const Text& source) {
-    const Text dotExt = DotExtension(source);
-    return ctx.outputFolder + NumberedName(ctx, source, dotExt) + dotExt;
+    const Text suffix = "_" + std::to_string(ctx.state.pieceNumber);
+    SplitState::NumberedStem& cut = ctx.state.numberedStem;
+    if (cut.source != source || cut.suffixBytes != suffix.size()) {
+        cut.source = source;
+        cut.suffixBytes = suffix.size();
+        cut.dotExtension = DotExtension(source);
+        const Text name = FitPieceName(PathBaseName(source), suffix, cut.dotExtension);
+        cut.fits = !name.empty();
+        cut.stem = cut.fits ? name.substr(0, name.size() - suffix.size()) : Text();
+    }
+    Text path = ctx.outputFolder;
+    path += cut.fits ? cut.stem + suffix : suffix.substr(1);
+    path += cut.dotExtension;
+    return path;
 }
 
 namespace {
@@ -139,7 +149,8 @@ AtomicWriter::NameResult CommitVariant(SplitContext& ctx, AtomicWriter& out, con
 bool NamePiece(SplitContext& ctx, AtomicWriter& out, const Text& source, const Text& text,
                Text& path) {
     using Result = AtomicWriter::NameResult;
-    const Text dotExt = DotExtension(source);
+    const Text numberedPath = path;
+    const Text& dotExt = ctx.state.numberedStem.dotExtension;
     if (!ctx.state.pieceName.empty()) {
         // A name the mode chose (a chapter heading) is never replaced either.
         const Text name = FitPieceName(ctx.state.pieceName, "", dotExt);
@@ -184,8 +195,7 @@ bool NamePiece(SplitContext& ctx, AtomicWriter& out, const Text& source, const T
             }
         }
     }
-    const Text name = NumberedName(ctx, source, dotExt);
-    path = ctx.outputFolder + name + dotExt;
+    path = numberedPath;
     // Even a source already split and deleted keeps its name from the pieces. A source
     // reached under another name is there, so its name is taken.
     if (ctx.state.sourcePaths.count(path) == 0) {
@@ -208,7 +218,7 @@ bool NamePiece(SplitContext& ctx, AtomicWriter& out, const Text& source, const T
 // Records a piece that was named: no later piece replaces it, and the source is deleted
 // only while it is there as written (kept only when it is to be deleted).
 void NotePiece(SplitContext& ctx, const Text& path, std::int64_t size) {
-    ctx.state.piecesWritten.insert(path);
+    ctx.state.piecesWritten.insert(PathHash(path));
     if (ctx.Options().DeleteSource()) {
         ctx.state.sourcePieces.push_back({path, size});
     }
@@ -217,9 +227,8 @@ void NotePiece(SplitContext& ctx, const Text& path, std::int64_t size) {
 // The end of every piece: its write-back started when the source is to be deleted (the
 // flush that waits for it comes once, before the deletion), named, recorded and counted. A piece
 // that could not be converted is reported as such, under its number.
-bool Finish(SplitContext& ctx, const Text& source, std::unique_ptr<AtomicWriter> out, bool written,
-            std::int64_t size, const Text& text, bool unconverted) {
-    Text path = NumberedPiecePath(ctx, source);
+bool Finish(SplitContext& ctx, const Text& source, Text path, std::unique_ptr<AtomicWriter> out,
+            bool written, std::int64_t size, const Text& text, bool unconverted) {
     if (unconverted) {
         ++ctx.state.piecesMade;
         ++ctx.state.piecesFailed;
@@ -238,6 +247,22 @@ bool Finish(SplitContext& ctx, const Text& source, std::unique_ptr<AtomicWriter>
     }
     CountPiece(ctx, written, path);
     return written;
+}
+
+// A piece cut from the source's own UTF-8 bytes as it goes to its file: the mark in front
+// of its first slice when the source had one.
+Bytes WithMark(SplitContext& ctx, std::string_view utf8, bool first) {
+    Bytes bytes;
+    if (first && ctx.state.sourceHadMark) {
+        bytes = ByteOrderMark(EncodingUtf8);
+    }
+    bytes += utf8;
+    return bytes;
+}
+
+// The text of a piece cut from a UTF-8 body; whole characters convert exactly.
+std::optional<Bytes> DecodeUtf8Piece(std::string_view utf8) {
+    return Conv().Convert(utf8, CharsetName(EncodingUtf8), InternalCharset());
 }
 
 }  // namespace
@@ -314,6 +339,17 @@ Text FitPieceName(const Text& stem, const Text& suffix, const Text& dotExtension
 std::optional<Bytes> EncodePieceSlice(SplitContext& ctx, std::string_view text, bool first) {
     const TextEncoding encoding = ctx.state.sourceEncoding;
     OutputRequest request = OutputRequestOf(ctx.form);
+    std::optional<Bytes> decoded;
+    if (ctx.state.piecesInUtf8) {
+        if (request.Empty()) {
+            return WithMark(ctx, text, first);
+        }
+        decoded = DecodeUtf8Piece(text);
+        if (!decoded) {
+            return std::nullopt;
+        }
+        text = *decoded;
+    }
     if (encoding != EncodingUndetected && !request.Empty()) {
         if (!first && request.encoding) {
             request.encoding->mark = false;
@@ -328,37 +364,55 @@ std::optional<Bytes> EncodePieceSlice(SplitContext& ctx, std::string_view text, 
 
 bool FinishWrittenPiece(SplitContext& ctx, const Text& source, std::unique_ptr<AtomicWriter> out,
                         bool written, std::int64_t size, bool unconverted) {
-    return Finish(ctx, source, std::move(out), written, size, Text(), unconverted);
+    return Finish(ctx, source, NumberedPiecePath(ctx, source), std::move(out), written, size,
+                  Text(), unconverted);
 }
 
 bool WritePieceBytes(SplitContext& ctx, const Text& source, std::string_view piece) {
     const TextEncoding encoding = ctx.state.sourceEncoding;
     const OutputRequest request = OutputRequestOf(ctx.form);
     const bool requested = encoding != EncodingUndetected && !request.Empty();
-    const bool encoded = requested || (encoding >= EncodingUtf8 && encoding <= EncodingBig5Hkscs);
+    bool inUtf8 = ctx.state.piecesInUtf8;
+    std::optional<Bytes> decoded;
+    if (inUtf8 && (requested || ctx.Options().RandomRename())) {
+        // A name or another encoding needs the text.
+        decoded = DecodeUtf8Piece(piece);
+        if (!decoded) {
+            return Finish(ctx, source, NumberedPiecePath(ctx, source), nullptr, false, 0, Text(),
+                          true);
+        }
+        piece = *decoded;
+        inUtf8 = false;
+    }
+    const bool encoded =
+        !inUtf8 && (requested || (encoding >= EncodingUtf8 && encoding <= EncodingBig5Hkscs));
     Bytes converted;
-    if (requested) {
+    if (inUtf8) {
+        converted = WithMark(ctx, piece, true);
+    } else if (requested) {
         std::optional<Bytes> bytes =
             EncodeOutputText(piece, encoding, ctx.state.sourceHadMark, request);
         if (!bytes) {
             // Never written with substitutes: the piece is missing and reported as such.
-            return Finish(ctx, source, nullptr, false, 0, Text(), true);
+            return Finish(ctx, source, NumberedPiecePath(ctx, source), nullptr, false, 0, Text(),
+                          true);
         }
         converted = std::move(*bytes);
     } else if (encoded) {
         converted = EncodeText(piece, encoding, ctx.state.sourceHadMark);
     }
-    const std::string_view bytes = encoded ? std::string_view(converted) : piece;
+    const std::string_view bytes = encoded || inUtf8 ? std::string_view(converted) : piece;
     // The text a random name is taken from: byte modes decode the piece, text modes hold
     // it as text already.
     Text text;
     if (ctx.Options().RandomRename()) {
         text = encoding == EncodingUndetected ? DecodeBytes(piece).text : Text(piece);
     }
-    std::unique_ptr<AtomicWriter> out = Fs().CreateAtomic(NumberedPiecePath(ctx, source));
+    Text path = NumberedPiecePath(ctx, source);
+    std::unique_ptr<AtomicWriter> out = Fs().CreateAtomic(path);
     const bool written = out && (bytes.empty() || out->Write(bytes));
-    return Finish(ctx, source, std::move(out), written, static_cast<std::int64_t>(bytes.size()),
-                  text, false);
+    return Finish(ctx, source, std::move(path), std::move(out), written,
+                  static_cast<std::int64_t>(bytes.size()), text, false);
 }
 
 bool WritePiece(SplitContext& ctx, const Text& source) {
@@ -368,7 +422,8 @@ bool WritePiece(SplitContext& ctx, const Text& source) {
 CopyResult CopyPiece(SplitContext& ctx, const Text& source, ReadHandle& in, std::int64_t start,
                      std::int64_t length) {
     CopyResult result = CopyResult::Written;
-    std::unique_ptr<AtomicWriter> out = Fs().CreateAtomic(NumberedPiecePath(ctx, source));
+    Text path = NumberedPiecePath(ctx, source);
+    std::unique_ptr<AtomicWriter> out = Fs().CreateAtomic(path);
     if (!out) {
         result = CopyResult::WriteFailed;
     }
@@ -392,8 +447,8 @@ CopyResult CopyPiece(SplitContext& ctx, const Text& source, ReadHandle& in, std:
         ctx.state.sourceUnreadable = true;
         return result;
     }
-    const bool written =
-        Finish(ctx, source, std::move(out), result == CopyResult::Written, length, Text(), false);
+    const bool written = Finish(ctx, source, std::move(path), std::move(out),
+                                result == CopyResult::Written, length, Text(), false);
     return written ? CopyResult::Written : CopyResult::WriteFailed;
 }
 

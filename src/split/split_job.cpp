@@ -85,9 +85,11 @@ void SplitFiles(RunControl& run, const TextList& paths) {
         if (!MakeOutputFolder(run.outputFolder)) {
             ctx.state.failures.push_back({SplitFailureKind::Folder, run.outputFolder});
         }
+        const std::unique_ptr<FolderHold> heldFolder = Fs().HoldFolder(run.outputFolder);
 
         ctx.state.sourceEncoding = EncodingUndetected;
         ctx.state.sourceHadMark = false;
+        ctx.state.piecesInUtf8 = false;
         ctx.state.pieceNumber = 0;
         ctx.state.piecesMade = 0;
         ctx.state.piecesFailed = 0;

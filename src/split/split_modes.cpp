@@ -67,7 +67,8 @@ bool ReadRange(ReadHandle& in, std::int64_t start, std::int64_t length, Bytes& o
 void WriteByteRanges(SplitContext& ctx, const Text& path, ReadHandle& in, std::int64_t length,
                      std::int64_t count, std::int64_t size) {
     constexpr std::int64_t kSmallPiece = 64 << 10;
-    constexpr std::int64_t kBlock = 1 << 20;
+    // Small pieces are cut from blocks that stay in the processor's cache.
+    constexpr std::int64_t kBlock = 128 << 10;
     Bytes block;
     std::int64_t blockStart = 0;
     std::int64_t position = 0;
@@ -108,6 +109,7 @@ bool OpenText(SplitContext& ctx, const Text& path, TextSliceReader& reader) {
     const bool opened = reader.Open(path);
     ctx.state.sourceEncoding = opened ? reader.Encoding() : EncodingUndetected;
     ctx.state.sourceHadMark = opened && reader.HadMark();
+    ctx.state.piecesInUtf8 = false;
     if (!opened) {
         NoteUnreadable(ctx, path);
     }
@@ -160,8 +162,12 @@ constexpr std::size_t kCharLookahead = 3;
 class LineBreakNormalizer {
 public:
     void Feed(std::string_view slice, bool final, Text& out) {
-        m_carry.append(slice);
-        const std::string_view w = m_carry;
+        // Only the few bytes a slice leaves undecided are copied to wait for the next one.
+        std::string_view w = slice;
+        if (!m_carry.empty()) {
+            m_carry.append(slice);
+            w = m_carry;
+        }
         const std::size_t n = w.size();
         const std::size_t limit = final ? n : (n > kCharLookahead ? n - kCharLookahead : 0);
         std::size_t done = 0;
@@ -193,7 +199,11 @@ public:
         if (i > 0) {
             m_previous = w[i - 1];
         }
-        m_carry.erase(0, i);
+        if (w.data() == m_carry.data()) {
+            m_carry.erase(0, i);
+        } else {
+            m_carry.assign(w.substr(i));
+        }
     }
 
 private:
@@ -285,11 +295,16 @@ public:
                 return true;
             }
             const auto lf = static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
-            m_line.append(text.substr(pos, lf - pos));
-            if (!m_line.empty() && m_line.back() == '\r') {
-                m_line.pop_back();
+            // A line whole in this stretch goes to its piece without a copy of its own.
+            std::string_view line = text.substr(pos, lf - pos);
+            if (!m_line.empty()) {
+                m_line.append(line);
+                line = m_line;
             }
-            EndLine();
+            if (!line.empty() && line.back() == '\r') {
+                line.remove_suffix(1);
+            }
+            EndLine(line);
             pos = lf + 1;
         }
         return true;
@@ -298,7 +313,7 @@ public:
     // The text has ended (or a stop came): a last line without LF, and the unfinished piece.
     void Finish() {
         if (m_inLine) {
-            EndLine();
+            EndLine(m_line);
         }
         if (m_linesInPiece > 0) {
             m_piece.Finish();
@@ -321,16 +336,17 @@ private:
         m_taken = true;
     }
 
-    void EndLine() {
+    // line is the line without its break (it may be m_line).
+    void EndLine(std::string_view line) {
         m_inLine = false;
         if (!m_taken) {
-            if (m_ctx.Options().IgnoreBlankLines() && IsBlankLine(m_line)) {
+            if (m_ctx.Options().IgnoreBlankLines() && IsBlankLine(line)) {
                 m_line.clear();
                 return;
             }
             TakeLine();
         }
-        m_piece.Append(m_line);
+        m_piece.Append(line);
         m_line.clear();
         m_taken = false;
         if (++m_linesInPiece == m_target) {
@@ -463,8 +479,21 @@ ModeResult SplitAtSeparator(SplitContext& ctx, const Text& path) {
     if (!OpenText(ctx, path, window.reader)) {
         return ModeResult::Done;
     }
+    // A UTF-8 body is cut as it is: its bytes are searched for the separator's UTF-8 form,
+    // which in UTF-8 can only match whole characters. The pieces are the same, without two
+    // conversions of the whole text.
+    std::string utf8Separator;
+    const bool inUtf8 = window.reader.BodyIsUtf8() && InternalToUtf8(separator, utf8Separator);
+    if (inUtf8) {
+        window.reader.HandOutBodyBytes();
+    }
+    ctx.state.piecesInUtf8 = inUtf8;
+    const std::string_view needle = inUtf8 ? std::string_view(utf8Separator) : separator;
+    auto find = [&](std::string_view text, std::size_t from) {
+        return inUtf8 ? text.find(needle, from) : FindText(text, separator, from);
+    };
     // A match is certain once the character model can see past its end.
-    const std::size_t lookahead = separator.size() + kCharLookahead;
+    const std::size_t lookahead = needle.size() + kCharLookahead;
     TextPiece piece(ctx, path);
     while (!window.Exhausted()) {
         Pump();
@@ -474,10 +503,10 @@ ModeResult SplitAtSeparator(SplitContext& ctx, const Text& path) {
         ++ctx.state.pieceNumber;
         for (;;) {
             const std::string_view text = window.text;
-            const std::size_t hit = FindText(text, separator, window.pos);
+            const std::size_t hit = find(text, window.pos);
             if (hit != std::string_view::npos && (window.atEnd || hit + lookahead <= text.size())) {
                 piece.Append(text.substr(window.pos, hit - window.pos));
-                window.pos = hit + separator.size();
+                window.pos = hit + needle.size();
                 break;
             }
             if (window.atEnd) {
@@ -488,8 +517,16 @@ ModeResult SplitAtSeparator(SplitContext& ctx, const Text& path) {
             // No separator begins before the settled part ends: that much belongs to the piece.
             const std::size_t settled = window.Settled(lookahead);
             std::size_t end = window.pos;
-            while (end < settled) {
-                end += CharLength(text, end);
+            if (inUtf8) {
+                // Back to the start of the character that the settled part ends in.
+                end = std::max(end, settled);
+                while (end > window.pos && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
+                    --end;
+                }
+            } else {
+                while (end < settled) {
+                    end += CharLength(text, end);
+                }
             }
             piece.Append(text.substr(window.pos, end - window.pos));
             window.pos = end;

@@ -10,76 +10,100 @@ namespace qs {
 
 namespace split_controls {
 const Text& PartsRadio() {
-    return U("单选框按份数");
+    static const Text& name = U("单选框按份数");
+    return name;
 }
 const Text& BytesRadio() {
-    return U("单选框按字节");
+    static const Text& name = U("单选框按字节");
+    return name;
 }
 const Text& LinesRadio() {
-    return U("单选框按行数");
+    static const Text& name = U("单选框按行数");
+    return name;
 }
 const Text& CharsRadio() {
-    return U("单选框按字符数");
+    static const Text& name = U("单选框按字符数");
+    return name;
 }
 const Text& SeparatorRadio() {
-    return U("单选框按字符串");
+    static const Text& name = U("单选框按字符串");
+    return name;
 }
 const Text& PartCountEdit() {
-    return U("编辑框份数");
+    static const Text& name = U("编辑框份数");
+    return name;
 }
 const Text& ByteSizeEdit() {
-    return U("编辑框字节");
+    static const Text& name = U("编辑框字节");
+    return name;
 }
 const Text& ByteUnitCombo() {
-    return U("组合框字节单位");
+    static const Text& name = U("组合框字节单位");
+    return name;
 }
 const Text& LineMinEdit() {
-    return U("编辑框行数1");
+    static const Text& name = U("编辑框行数1");
+    return name;
 }
 const Text& LineMaxEdit() {
-    return U("编辑框行数2");
+    static const Text& name = U("编辑框行数2");
+    return name;
 }
 const Text& CharMinEdit() {
-    return U("编辑框字数1");
+    static const Text& name = U("编辑框字数1");
+    return name;
 }
 const Text& CharMaxEdit() {
-    return U("编辑框字数2");
+    static const Text& name = U("编辑框字数2");
+    return name;
 }
 const Text& SeparatorButton() {
-    return U("按钮输入字符串");
+    static const Text& name = U("按钮输入字符串");
+    return name;
 }
 const Text& ChapterCheck() {
-    return U("选择框按章节标题分割");
+    static const Text& name = U("选择框按章节标题分割");
+    return name;
 }
 const Text& ChapterExpressionEdit() {
-    return U("编辑框章节标题");
+    static const Text& name = U("编辑框章节标题");
+    return name;
 }
 const Text& ChaptersPerPieceEdit() {
-    return U("编辑框每份章数");
+    static const Text& name = U("编辑框每份章数");
+    return name;
 }
 const Text& IgnoreBlankLinesCheck() {
-    return U("选择框忽略空行");
+    static const Text& name = U("选择框忽略空行");
+    return name;
 }
 const Text& RandomRenameCheck() {
-    return U("选择框随机改名");
+    static const Text& name = U("选择框随机改名");
+    return name;
 }
 const Text& SubfolderCheck() {
-    return U("选择框子目录保存");
+    static const Text& name = U("选择框子目录保存");
+    return name;
 }
 const Text& DeleteSourceCheck() {
-    return U("选择框分割后删除文件");
+    static const Text& name = U("选择框分割后删除文件");
+    return name;
 }
 const Text& FileTypeEdit() {
-    return U("编辑框文件类型");
+    static const Text& name = U("编辑框文件类型");
+    return name;
 }
 const Text& SplitButton() {
-    return U("按钮分割文件");
+    static const Text& name = U("按钮分割文件");
+    return name;
 }
 const Text& ProgressBar() {
-    return U("进度条");
+    static const Text& name = U("进度条");
+    return name;
 }
 const Text& StatusLabel() {
-    return U("透明标签");
+    static const Text& name = U("透明标签");
+    return name;
 }
 }  // namespace split_controls
 

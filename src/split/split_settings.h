@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "encoding/text_decoder.h"
+#include "encoding/text_slices.h"
 #include "platform/text.h"
 
 namespace qs {
@@ -79,6 +80,9 @@ struct SplitFailure {
 struct SplitState {
     TextEncoding sourceEncoding = EncodingUndetected;
     bool sourceHadMark = false;  // pieces carry a byte-order mark only when their source did
+    // The text mode cuts the source's own UTF-8 bytes, not their decoded text: pieces are
+    // UTF-8 already, decoded only for a name or an output encoding.
+    bool piecesInUtf8 = false;
     std::int32_t pieceNumber = 0;
     Bytes pieceBytes;
     // The name the mode chose for the current piece (chapters with 随机改名); empty: the
@@ -100,10 +104,22 @@ struct SplitState {
         Text path;
         std::int64_t size = 0;
     };
-    std::unordered_set<Text> piecesWritten;
+    // Kept as hashes of their paths, so that a job of a million pieces stays small; a
+    // collision can only keep a file from being replaced, never replace one.
+    std::unordered_set<std::uint64_t> piecesWritten;
     std::vector<WrittenPiece> sourcePieces;
     // Where the search for a free " (k)" name of a base name goes on.
     std::unordered_map<Text, int> nextVariant;
+    // The numbered name of the source's pieces, its stem cut to fit once for each width of
+    // the number.
+    struct NumberedStem {
+        Text source;
+        std::size_t suffixBytes = 0;
+        Text dotExtension;
+        bool fits = false;
+        Text stem;
+    };
+    NumberedStem numberedStem;
 
     // The status line of the last piece waits until the eye could see a change.
     std::int64_t pieceShownAtNs = 0;
@@ -121,7 +137,7 @@ struct SplitContext {
     SplitState state;
     // The text modes read their source this many bytes at a time, and hold a piece up to
     // this size before it goes to its file (tests make both small).
-    std::size_t sliceBytes = std::size_t{4} << 20;
+    std::size_t sliceBytes = kTextSliceBytes;
     std::size_t pieceHoldBytes = std::size_t{8} << 20;
 
     SplitOptions Options() const { return SplitOptions(form); }

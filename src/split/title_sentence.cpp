@@ -12,7 +12,8 @@ namespace {
 // Framed by bytes that no lead byte takes as its second, so that a stray lead byte before
 // a cut never hides the mark.
 const Text& Marker() {
-    return U("\x1F⊥\x1F");
+    static const Text& name = U("\x1F⊥\x1F");
+    return name;
 }
 
 bool IsAsciiDelimiter(char c) {

@@ -218,32 +218,43 @@ TEST_F(PosixFileSystemTest, InPlaceEditing) {
 }
 
 TEST_F(PosixFileSystemTest, CommitNewNeverReplaces) {
-    using Name = AtomicWriter::NameResult;
-    ASSERT_TRUE(m_fs.WriteWholeFile(Path("old.txt"), "old"));
-    ASSERT_TRUE(m_fs.WriteWholeFile(Path("src.bin"), "0123456789"));
-    auto source = m_fs.OpenRead(Path("src.bin"));
-    auto writer = m_fs.CreateAtomic(Path("old.txt"));
-    ASSERT_TRUE(writer);
-    // A range at an offset, wherever the source stands.
-    EXPECT_EQ(writer->CopyRange(*source, 6, 3), AtomicWriter::CopyResult::Copied);
-    EXPECT_EQ(writer->CopyRange(*source, 1, 2), AtomicWriter::CopyResult::Copied);
-    EXPECT_TRUE(writer->Sync());
-    EXPECT_EQ(writer->CommitNew(Path("old.txt")), Name::Taken);
-    EXPECT_EQ(m_fs.ReadWholeFile(Path("old.txt")).value(), "old");
-    EXPECT_EQ(writer->CommitNew(Path("new.txt")), Name::Named);
-    EXPECT_EQ(m_fs.ReadWholeFile(Path("new.txt")).value(), "67812");
-    EXPECT_EQ(writer->CommitNew(Path("other.txt")), Name::Failed) << "named once only";
-    EXPECT_EQ(m_fs.FileSize(Path("new.txt")), 5);
-    EXPECT_EQ(m_fs.FileSize(Path(".")), std::nullopt);
-    EXPECT_TRUE(m_fs.SyncToDisk(Text(m_root)));
-    EXPECT_FALSE(m_fs.SyncToDisk(Path("none")));
-    // A taken name, then a replacing commit of the target.
-    auto replacing = m_fs.CreateAtomic(Path("old.txt"));
-    ASSERT_TRUE(replacing->Write("fresh"));
-    EXPECT_EQ(replacing->CommitNew(Path("new.txt")), Name::Taken);
-    EXPECT_TRUE(replacing->Commit());
-    EXPECT_EQ(m_fs.ReadWholeFile(Path("old.txt")).value(), "fresh");
-    EXPECT_EQ(Names().size(), 3u) << "no temporary file is left";
+    // Also in a held folder, whose files every call reaches through the folder.
+    for (const bool held : {false, true}) {
+        for (const std::string& name : Names()) {
+            stdfs::remove(m_root + "/" + name);
+        }
+        const std::unique_ptr<FolderHold> hold = held ? m_fs.HoldFolder(Text(m_root)) : nullptr;
+        ASSERT_EQ(hold != nullptr, held);
+        using Name = AtomicWriter::NameResult;
+        ASSERT_TRUE(m_fs.WriteWholeFile(Path("old.txt"), "old"));
+        ASSERT_TRUE(m_fs.WriteWholeFile(Path("src.bin"), "0123456789"));
+        auto source = m_fs.OpenRead(Path("src.bin"));
+        auto writer = m_fs.CreateAtomic(Path("old.txt"));
+        ASSERT_TRUE(writer);
+        // A range at an offset, wherever the source stands.
+        EXPECT_EQ(writer->CopyRange(*source, 6, 3), AtomicWriter::CopyResult::Copied);
+        EXPECT_EQ(writer->CopyRange(*source, 1, 2), AtomicWriter::CopyResult::Copied);
+        EXPECT_TRUE(writer->Sync());
+        EXPECT_EQ(writer->CommitNew(Path("old.txt")), Name::Taken);
+        EXPECT_EQ(m_fs.ReadWholeFile(Path("old.txt")).value(), "old");
+        EXPECT_EQ(writer->CommitNew(Path("new.txt")), Name::Named);
+        EXPECT_EQ(m_fs.ReadWholeFile(Path("new.txt")).value(), "67812");
+        EXPECT_EQ(writer->CommitNew(Path("other.txt")), Name::Failed) << "named once only";
+        EXPECT_EQ(m_fs.FileSize(Path("new.txt")), 5);
+        EXPECT_EQ(m_fs.FileSize(Path(".")), std::nullopt);
+        EXPECT_TRUE(m_fs.SyncToDisk(Text(m_root)));
+        EXPECT_FALSE(m_fs.SyncToDisk(Path("none")));
+        // A taken name, then a replacing commit of the target.
+        auto replacing = m_fs.CreateAtomic(Path("old.txt"));
+        ASSERT_TRUE(replacing->Write("fresh"));
+        EXPECT_EQ(replacing->CommitNew(Path("new.txt")), Name::Taken);
+        EXPECT_TRUE(replacing->Commit());
+        EXPECT_EQ(m_fs.ReadWholeFile(Path("old.txt")).value(), "fresh");
+        EXPECT_EQ(Names().size(), 3u) << "no temporary file is left";
+        EXPECT_TRUE(m_fs.FileIdentity(Path("old.txt")));
+        EXPECT_TRUE(m_fs.DeleteFile(Path("src.bin")));
+        EXPECT_EQ(m_fs.Kind(Path("src.bin")), PathKind::Missing);
+    }
 }
 
 TEST_F(PosixFileSystemTest, MissingThingsAreReportedNotCrashed) {

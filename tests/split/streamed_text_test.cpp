@@ -6,6 +6,7 @@
 
 #include <random>
 
+#include "app/main_window.h"
 #include "encoding/charset_converter.h"
 #include "encoding/text_slices.h"
 #include "pattern/regex_facade.h"
@@ -152,6 +153,47 @@ TEST_F(StreamedTextTest, SlicedPiecesAreThoseOfTheWholeText) {
             ASSERT_EQ(folder.Read("s_" + std::to_string(k + 1) + ".txt"), wanted)
                 << "seed " << seed << " piece " << k + 1;
         }
+    }
+}
+
+// A UTF-8 body is cut as it is. Named after their text or written in another encoding, its
+// pieces are those of the same text from a source that is decoded.
+TEST_F(StreamedTextTest, Utf8BodiesCutAsTheyAreGiveThePiecesOfTheirText) {
+    AddControl(U(names::OutputEncoding), ControlKind::EditBox, U("分组框分割"));
+    const Text text =
+        U("第一句话很长很长很长很长很长很长。◆◇第二句话也很长很长很长很长！◆◇\r\n尾◆");
+    form.SetTag(SeparatorButton(), U("◆◇"));
+    const struct {
+        const char* output;
+        bool randomNames;
+    } rows[] = {{"", false}, {"", true}, {"utf-16le", false}, {"gbk", true}};
+    for (const auto& row : rows) {
+        Set(U(names::OutputEncoding), row.output);
+        Check(RandomRenameCheck(), row.randomNames);
+        std::map<Text, Text> pieces[2];
+        for (const TextEncoding encoding : {EncodingUtf8, EncodingUtf16Le}) {
+            TempFolder folder;
+            folder.Write("s.txt", EncodeText(text, encoding, true));
+            auto& ctx = Context();
+            ctx.outputFolder = folder.Path() + "/";
+            ctx.sliceBytes = 5;
+            ctx.pieceHoldBytes = row.randomNames ? 1000 : 7;
+            ASSERT_EQ(RunSplitMode(ctx, SplitMode::SplitBySeparator, folder.File("s.txt")),
+                      ModeResult::Done);
+            EXPECT_EQ(ctx.state.piecesInUtf8, encoding == EncodingUtf8);
+            const auto entries = Fs().List(folder.Path());
+            ASSERT_TRUE(entries);
+            for (const DirEntry& entry : *entries) {
+                const Bytes bytes = folder.Read(entry.name);
+                // Without an output encoding each piece is in its source's.
+                pieces[encoding == EncodingUtf8][entry.name] =
+                    *row.output ? bytes : DecodeBytes(bytes).text;
+            }
+        }
+        EXPECT_EQ(pieces[0].size(), 4u) << row.output;
+        pieces[0].erase("s.txt");
+        pieces[1].erase("s.txt");
+        EXPECT_EQ(pieces[0], pieces[1]) << row.output << row.randomNames;
     }
 }
 
