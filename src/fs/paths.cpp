@@ -31,14 +31,18 @@ Text PathExtension(const Text& path, char separator) {
     return p == Text::npos ? Text() : name.substr(p + 1);
 }
 
-Text FitFileName(const Text& stem, const Text& tail) {
+Text FitFileName(const Text& stem, const Text& tail, std::size_t maxStemChars) {
     std::string native;
     if (!InternalToNative(tail, native) || native.size() > kMaxFileNameBytes) {
         return Text();
     }
     std::size_t bytes = native.size();
+    // UTF-8 never takes more than twice the bytes of the internal form.
+    if (2 * stem.size() + bytes <= kMaxFileNameBytes && stem.size() <= maxStemChars) {
+        return InternalToNative(stem, native) ? stem + tail : Text();
+    }
     std::size_t i = 0;
-    while (i < stem.size()) {
+    for (std::size_t chars = 0; i < stem.size() && chars < maxStemChars; ++chars) {
         const std::size_t len = CharLength(stem, i);
         if (!InternalToNative(std::string_view(stem).substr(i, len), native)) {
             return Text();

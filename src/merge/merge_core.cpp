@@ -48,16 +48,9 @@ bool NameOutput(const JobFiles& touched, AtomicWriter& writer, const Text& first
                 Text& path) {
     using Result = AtomicWriter::NameResult;
     if (!touched.Holds(path)) {
-        switch (writer.CommitNew(path)) {
-            case Result::Named:
-                return true;
-            case Result::Failed:
-                return false;
-            case Result::Taken:
-                break;
-        }
-        if (!touched.Holds(path)) {
-            return writer.Commit();
+        const Result result = CommitOrReplace(writer, path, [&] { return !touched.Holds(path); });
+        if (result != Result::Taken) {
+            return result == Result::Named;
         }
     }
     const Text folder = PathDirectory(path);

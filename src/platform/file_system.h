@@ -60,6 +60,20 @@ public:
     virtual NameResult CommitNew(const Text& path) = 0;
 };
 
+// Names the finished file path when nothing has that name; when a file has it, replaces that
+// file if mayReplace() says so, and leaves the writer as it was (Taken) if not. A free name
+// costs one call: the failing link is the existence test.
+template <typename MayReplace>
+AtomicWriter::NameResult CommitOrReplace(AtomicWriter& out, const Text& path,
+                                         MayReplace mayReplace) {
+    using Result = AtomicWriter::NameResult;
+    const Result result = out.CommitNew(path);
+    if (result != Result::Taken || !mayReplace()) {
+        return result;
+    }
+    return out.Commit() ? Result::Named : Result::Failed;
+}
+
 // A file kept open for reading and writing in place (the settings file).
 class ReadWriteFile {
 public:

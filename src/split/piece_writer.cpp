@@ -9,7 +9,6 @@
 #include "encoding/text_decoder.h"
 #include "fs/paths.h"
 #include "platform/characters.h"
-#include "platform/native_names.h"
 #include "platform/services.h"
 #include "split/title_sentence.h"
 
@@ -17,7 +16,6 @@ namespace qs {
 namespace {
 
 constexpr std::int32_t kMaxNameChars = 100;
-constexpr std::size_t kMaxNameBytes = 255;
 constexpr int kMaxVariants = 100000;
 
 Text DotExtension(const Text& source) {
@@ -199,16 +197,10 @@ bool NamePiece(SplitContext& ctx, AtomicWriter& out, const Text& source, const T
     // Even a source already split and deleted keeps its name from the pieces. A source
     // reached under another name is there, so its name is taken.
     if (ctx.state.sourcePaths.count(path) == 0) {
-        switch (out.CommitNew(path)) {
-            case Result::Named:
-                return true;
-            case Result::Failed:
-                return false;
-            case Result::Taken:
-                break;
-        }
-        if (!IsTakenByTheJob(ctx, path)) {
-            return out.Commit();
+        const Result result =
+            CommitOrReplace(out, path, [&] { return !IsTakenByTheJob(ctx, path); });
+        if (result != Result::Taken) {
+            return result == Result::Named;
         }
     }
     const Text number = "_" + std::to_string(ctx.state.pieceNumber);
@@ -297,43 +289,18 @@ Text SanitizeFileName(const Text& name) {
 }
 
 Text FitPieceName(const Text& stem, const Text& suffix, const Text& dotExtension) {
-    std::string utf8;
-    if (!InternalToNative(suffix + dotExtension, utf8)) {
-        return Text();
-    }
-    const std::size_t fixedBytes = utf8.size();
     const std::int32_t suffixChars = CountChars(suffix);
-    if (fixedBytes >= kMaxNameBytes || suffixChars >= kMaxNameChars) {
+    if (suffixChars >= kMaxNameChars) {
         return Text();
     }
-    const std::int32_t maxStemChars = kMaxNameChars - suffixChars;
-    // UTF-8 never needs more than twice the bytes of the internal form.
-    if (2 * stem.size() + fixedBytes <= kMaxNameBytes &&
-        stem.size() <= static_cast<std::size_t>(maxStemChars)) {
-        if (!InternalToNative(stem, utf8)) {
-            return Text();
-        }
-        return stem + suffix;
-    }
-    std::size_t bytes = fixedBytes;
-    std::size_t i = 0;
-    std::int32_t chars = 0;
-    while (i < stem.size() && chars < maxStemChars) {
-        const std::size_t len = CharLength(stem, i);
-        if (!InternalToNative(std::string_view(stem).substr(i, len), utf8)) {
-            return Text();
-        }
-        if (bytes + utf8.size() > kMaxNameBytes) {
-            break;
-        }
-        bytes += utf8.size();
-        ++chars;
-        i += len;
-    }
-    if (i == 0 && !stem.empty()) {
+    const Text tail = suffix + dotExtension;
+    const Text fitted =
+        FitFileName(stem, tail, static_cast<std::size_t>(kMaxNameChars - suffixChars));
+    // A stem of which not one character fits gives no name, not the suffix alone.
+    if (fitted.empty() || (!stem.empty() && fitted.size() == tail.size())) {
         return Text();
     }
-    return stem.substr(0, i) + suffix;
+    return fitted.substr(0, fitted.size() - dotExtension.size());
 }
 
 std::optional<Bytes> EncodePieceSlice(SplitContext& ctx, std::string_view text, bool first) {
