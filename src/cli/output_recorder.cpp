@@ -246,6 +246,10 @@ bool OutputRecorder::SyncToDisk(const Text& path) {
     return m_dryRun || m_inner.SyncToDisk(path);
 }
 
+bool OutputRecorder::SyncFileSystemOf(const Text& path) {
+    return m_dryRun || m_inner.SyncFileSystemOf(path);
+}
+
 std::optional<std::int64_t> OutputRecorder::FileSize(const Text& path) {
     if (m_dryRun) {
         if (Gone(path)) {

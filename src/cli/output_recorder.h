@@ -50,6 +50,7 @@ public:
     bool WriteWholeFile(const Text& path, std::string_view bytes) override;
     std::unique_ptr<AtomicWriter> CreateAtomic(const Text& path) override;
     bool SyncToDisk(const Text& path) override;
+    bool SyncFileSystemOf(const Text& path) override;
     std::optional<std::int64_t> FileSize(const Text& path) override;
     std::unique_ptr<ReadWriteFile> OpenReadWrite(const Text& path) override;
     std::optional<std::vector<DirEntry>> List(const Text& folder) override;

@@ -115,6 +115,10 @@ public:
     // onto the disk. One that cannot promise this says false, and nothing is deleted on its
     // word.
     virtual bool SyncToDisk(const Text& /*path*/) { return false; }
+    // Forces everything written to the file system that holds path onto the disk at once:
+    // cheaper than thousands of SyncToDisk calls for thousands of files. False when that
+    // failed or cannot be promised; then the files are to be flushed one by one.
+    virtual bool SyncFileSystemOf(const Text& /*path*/) { return false; }
     // Keeps the folder open for as long as the hold lives, so that reaching a file in it
     // costs no walk of the whole path: a source's pieces go into one folder by the tens of
     // thousands. Paths there are resolved through the open folder, so they follow it when

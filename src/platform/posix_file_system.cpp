@@ -559,6 +559,20 @@ bool PosixFileSystem::SyncToDisk(const Text& path) {
     return ::close(fd) == 0 && synced;
 }
 
+bool PosixFileSystem::SyncFileSystemOf(const Text& path) {
+    std::string native;
+    if (!NativePath(path, native)) {
+        return false;
+    }
+    const int fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    // Also reports a write-back that failed since the file system was last synced.
+    const bool synced = ::syncfs(fd) == 0;
+    return ::close(fd) == 0 && synced;
+}
+
 std::optional<std::int64_t> PosixFileSystem::FileSize(const Text& path) {
     std::string native;
     if (!NativePath(path, native)) {

@@ -31,8 +31,8 @@ void ReseedRandom() {
     if (g_fixed) {
         const std::uint64_t seed = g_fixedSeed;
         offset += 0x9E3779B9u;
-        std::seed_seq fixed{static_cast<std::uint32_t>(seed), static_cast<std::uint32_t>(seed >> 32),
-                            offset.load()};
+        std::seed_seq fixed{static_cast<std::uint32_t>(seed),
+                            static_cast<std::uint32_t>(seed >> 32), offset.load()};
         Generator().seed(fixed);
         return;
     }

@@ -53,12 +53,8 @@ Text TrimSpaces(const Text& s) {
 
 // A file that no piece may replace: a source of the job (also one under another name) or a
 // piece it wrote.
-std::uint64_t PathHash(const Text& path) {
-    return std::hash<std::string_view>{}(path);
-}
-
 bool IsTakenByTheJob(SplitContext& ctx, const Text& path) {
-    return ctx.state.piecesWritten.count(PathHash(path)) != 0 || IsSourceOfJob(ctx, path);
+    return ctx.state.piecesWritten.Holds(path) || IsSourceOfJob(ctx, path);
 }
 
 std::int64_t NowNs() {
@@ -209,9 +205,9 @@ bool NamePiece(SplitContext& ctx, AtomicWriter& out, const Text& source, const T
 
 // Records a piece that was named: no later piece replaces it, and the source is deleted
 // only while it is there as written (kept only when it is to be deleted).
-void NotePiece(SplitContext& ctx, const Text& path, std::int64_t size) {
-    ctx.state.piecesWritten.insert(PathHash(path));
-    if (ctx.Options().DeleteSource()) {
+void NotePiece(SplitContext& ctx, const Text& path, std::int64_t size, bool durable) {
+    ctx.state.piecesWritten.Add(path);
+    if (durable) {
         ctx.state.sourcePieces.push_back({path, size});
     }
 }
@@ -235,7 +231,7 @@ bool Finish(SplitContext& ctx, const Text& source, Text path, std::unique_ptr<At
     written = written && out && NamePiece(ctx, *out, source, text, path);
     out.reset();
     if (written) {
-        NotePiece(ctx, path, size);
+        NotePiece(ctx, path, size, durable);
     }
     CountPiece(ctx, written, path);
     return written;
@@ -427,8 +423,13 @@ void ShowLastPiece(SplitContext& ctx) {
 }
 
 bool PiecesOfSourceAreSafe(SplitContext& ctx) {
-    for (const SplitState::WrittenPiece& piece : ctx.state.sourcePieces) {
-        if (!Fs().SyncToDisk(piece.path)) {
+    // Many pieces go onto the disk together, with the rest of their file system and the
+    // folder entries that name them; a few, or a file system that cannot, one by one.
+    constexpr std::size_t kFlushedTogether = 32;
+    const bool together = ctx.state.sourcePieces.size() >= kFlushedTogether &&
+                          Fs().SyncFileSystemOf(ctx.outputFolder);
+    for (std::size_t k = 0; !together && k < ctx.state.sourcePieces.size(); ++k) {
+        if (!Fs().SyncToDisk(ctx.state.sourcePieces[k].path)) {
             return false;
         }
     }
@@ -440,6 +441,9 @@ bool PiecesOfSourceAreSafe(SplitContext& ctx) {
     }
     // The names: once for the folder of the pieces, and for its parent when the folder
     // itself may be new.
+    if (together) {
+        return true;
+    }
     if (!ctx.state.sourcePieces.empty() && !Fs().SyncToDisk(ctx.outputFolder)) {
         return false;
     }

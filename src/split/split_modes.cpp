@@ -156,53 +156,75 @@ struct TextWindow {
 // How far the character model looks past the first byte of a character.
 constexpr std::size_t kCharLookahead = 3;
 
+// The positions of the LFs and CRs of a stretch of text in order, each kind found by memchr.
+class BreakFinder {
+public:
+    BreakFinder(std::string_view text, std::size_t limit)
+        : m_text(text), m_limit(limit), m_lf(Find('\n', 0)), m_cr(Find('\r', 0)) {}
+
+    // The first LF or CR at or after from; the limit when there is none before it.
+    std::size_t Next(std::size_t from) {
+        if (m_lf < from) {
+            m_lf = Find('\n', from);
+        }
+        if (m_cr < from) {
+            m_cr = Find('\r', from);
+        }
+        return std::min(m_lf, m_cr);
+    }
+
+private:
+    std::size_t Find(char c, std::size_t from) const {
+        if (from >= m_limit) {
+            return m_limit;
+        }
+        const void* hit = std::memchr(m_text.data() + from, c, m_limit - from);
+        return hit == nullptr
+                   ? m_limit
+                   : static_cast<std::size_t>(static_cast<const char*>(hit) - m_text.data());
+    }
+
+    std::string_view m_text;
+    std::size_t m_limit;
+    std::size_t m_lf;
+    std::size_t m_cr;
+};
+
 // Line breaks made CR LF as the text goes by: every CR not followed by LF and every LF not
-// preceded by CR becomes CR LF, stepping over double-byte characters as the character model
-// does. The last bytes of a slice wait until the next one decides them.
+// preceded by CR becomes CR LF. No character of the character model holds a CR or LF byte
+// (they are never second bytes), so the breaks are found byte by byte.
 class LineBreakNormalizer {
 public:
     void Feed(std::string_view slice, bool final, Text& out) {
-        // Only the few bytes a slice leaves undecided are copied to wait for the next one.
+        // Only a CR that ends a slice is copied, to wait for the byte after it.
         std::string_view w = slice;
         if (!m_carry.empty()) {
             m_carry.append(slice);
             w = m_carry;
         }
         const std::size_t n = w.size();
-        const std::size_t limit = final ? n : (n > kCharLookahead ? n - kCharLookahead : 0);
+        // Only a CR at the end waits; what goes on ends where the slice ends, or before a CR,
+        // so on a whole character whenever the slice does.
+        const std::size_t limit = final || n == 0 || w[n - 1] != '\r' ? n : n - 1;
+        BreakFinder breaks(w, limit);
         std::size_t done = 0;
-        std::size_t i = 0;
-        while (i < limit) {
-            const char c = w[i];
-            if (static_cast<unsigned char>(c) >= 0x80) {
-                i += CharLength(w, i);
-                continue;
-            }
-            bool lone = false;
-            if (c == '\r') {
-                if (i + 1 < n && w[i + 1] == '\n') {
-                    i += 2;
-                    continue;
-                }
-                lone = true;
-            } else if (c == '\n') {
-                lone = i == 0 ? m_previous != '\r' : w[i - 1] != '\r';
-            }
+        for (std::size_t i = breaks.Next(0); i < limit; i = breaks.Next(i + 1)) {
+            const bool lone = w[i] == '\r' ? i + 1 >= n || w[i + 1] != '\n'
+                                           : (i == 0 ? m_previous : w[i - 1]) != '\r';
             if (lone) {
                 out.append(w, done, i - done);
                 out += "\r\n";
                 done = i + 1;
             }
-            ++i;
         }
-        out.append(w, done, i - done);
-        if (i > 0) {
-            m_previous = w[i - 1];
+        out.append(w, done, limit - done);
+        if (limit > 0) {
+            m_previous = w[limit - 1];
         }
         if (w.data() == m_carry.data()) {
-            m_carry.erase(0, i);
+            m_carry.erase(0, limit);
         } else {
-            m_carry.assign(w.substr(i));
+            m_carry.assign(w.substr(limit));
         }
     }
 

@@ -4,13 +4,13 @@
 #include <set>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
 #include "encoding/text_decoder.h"
 #include "encoding/text_slices.h"
 #include "platform/text.h"
+#include "split/written_pieces.h"
 
 namespace qs {
 
@@ -104,9 +104,7 @@ struct SplitState {
         Text path;
         std::int64_t size = 0;
     };
-    // Kept as hashes of their paths, so that a job of a million pieces stays small; a
-    // collision can only keep a file from being replaced, never replace one.
-    std::unordered_set<std::uint64_t> piecesWritten;
+    WrittenPieces piecesWritten;
     std::vector<WrittenPiece> sourcePieces;
     // Where the search for a free " (k)" name of a base name goes on.
     std::unordered_map<Text, int> nextVariant;

@@ -243,6 +243,8 @@ TEST_F(PosixFileSystemTest, CommitNewNeverReplaces) {
         EXPECT_EQ(m_fs.FileSize(Path("new.txt")), 5);
         EXPECT_EQ(m_fs.FileSize(Path(".")), std::nullopt);
         EXPECT_TRUE(m_fs.SyncToDisk(Text(m_root)));
+        EXPECT_TRUE(m_fs.SyncFileSystemOf(Text(m_root)));
+        EXPECT_FALSE(m_fs.SyncFileSystemOf(Path("none")));
         EXPECT_FALSE(m_fs.SyncToDisk(Path("none")));
         // A taken name, then a replacing commit of the target.
         auto replacing = m_fs.CreateAtomic(Path("old.txt"));

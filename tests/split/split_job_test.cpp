@@ -267,9 +267,13 @@ TEST_F(SplitJobTest, PiecesAreOnDiskBeforeTheSourceGoes) {
         std::function<void()> fault;
         int syncs;  // the two pieces, then their folder once
         const char* failure;
+        int parts = 2;
     } rows[] = {
         {"no deletion, no flush", false, [] {}, 0, nullptr},
         {"deletion", true, [] {}, 3, nullptr},
+        // Many pieces go with their whole file system, or one by one when it cannot be flushed.
+        {"many pieces", true, [] {}, 1, nullptr, 40},
+        {"many pieces, one by one", true, [&] { faulty.FailNth(Op::Sync, 1); }, 42, nullptr, 40},
         // Flushed together before the deletion: the pieces stay, and so does the source.
         {"a piece cannot be flushed", true, [&] { faulty.FailNth(Op::Sync, 2); }, 2,
          "未删除原文件："},
@@ -281,7 +285,8 @@ TEST_F(SplitJobTest, PiecesAreOnDiskBeforeTheSourceGoes) {
     };
     for (const Row& row : rows) {
         faulty.Reset();
-        h.temp.Write("s.txt", "abcd");
+        h.temp.Write("s.txt", std::string(static_cast<std::size_t>(2 * row.parts), 'x'));
+        h.form().SetText(PartCountEdit(), std::to_string(row.parts).c_str());
         h.form().SetChecked(DeleteSourceCheck(), row.deletion);
         row.fault();
         const int before = faulty.Count(Op::Sync);
@@ -291,8 +296,9 @@ TEST_F(SplitJobTest, PiecesAreOnDiskBeforeTheSourceGoes) {
         if (row.failure) {
             EXPECT_NE(Question().find(row.failure), std::string::npos) << row.name << Question();
         }
-        std::filesystem::remove(ToUtf8Lossy(File("s_1.txt")));
-        std::filesystem::remove(ToUtf8Lossy(File("s_2.txt")));
+        for (int k = 1; k <= row.parts; ++k) {
+            std::filesystem::remove(ToUtf8Lossy(File(("s_" + std::to_string(k) + ".txt").c_str())));
+        }
     }
 }
 

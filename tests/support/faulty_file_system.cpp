@@ -198,6 +198,10 @@ bool FaultyFileSystem::SyncToDisk(const Text& path) {
     return !ShouldFail(Op::Sync, path) && m_inner.SyncToDisk(path);
 }
 
+bool FaultyFileSystem::SyncFileSystemOf(const Text& path) {
+    return !ShouldFail(Op::Sync, path) && m_inner.SyncFileSystemOf(path);
+}
+
 std::optional<std::int64_t> FaultyFileSystem::FileSize(const Text& path) {
     return m_inner.FileSize(path);
 }
