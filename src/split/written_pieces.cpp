@@ -28,12 +28,11 @@ void WrittenPieces::Grow() {
     }
 }
 
-void WrittenPieces::Add(std::string_view path) {
+void WrittenPieces::Insert(std::uint64_t hash) {
     // At most half full, so that a probe ends soon.
     if (2 * (m_count + 1) > m_slots.size()) {
         Grow();
     }
-    const std::uint64_t hash = Hash(path);
     std::uint64_t& slot = m_slots[SlotOf(hash)];
     if (slot == 0) {
         slot = hash;
@@ -41,7 +40,26 @@ void WrittenPieces::Add(std::string_view path) {
     }
 }
 
-bool WrittenPieces::Holds(std::string_view path) const {
+void WrittenPieces::Index() {
+    for (const std::uint64_t hash : m_listed) {
+        Insert(hash);
+    }
+    std::vector<std::uint64_t>().swap(m_listed);
+    m_indexed = true;
+}
+
+void WrittenPieces::Add(std::string_view path) {
+    if (m_indexed) {
+        Insert(Hash(path));
+    } else {
+        m_listed.push_back(Hash(path));
+    }
+}
+
+bool WrittenPieces::Holds(std::string_view path) {
+    if (!m_indexed) {
+        Index();
+    }
     return !m_slots.empty() && m_slots[SlotOf(Hash(path))] != 0;
 }
 
