@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/text.h"
@@ -179,7 +180,14 @@ private:
     Text m_focus;
     bool m_open = false;
     std::vector<std::unique_ptr<Control>> m_controls;
-    std::map<Text, Control*, std::less<>> m_byName;
+    // Looked up by the jobs at every piece and line: hashed, and without making a string.
+    struct NameHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view name) const {
+            return std::hash<std::string_view>{}(name);
+        }
+    };
+    std::unordered_map<Text, Control*, NameHash, std::equal_to<>> m_byName;
     std::map<std::pair<Text, ControlEvent>, std::vector<Handler>> m_handlers;
     CloseCheck m_closeCheck;
     std::vector<FormObserver*> m_observers;
