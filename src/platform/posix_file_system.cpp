@@ -36,12 +36,7 @@ mode_t CreationMode() {
 
 using HeldFolder = PosixFileSystem::HeldFolder;
 
-// Where a system call finds a path: by its last component beside a held folder's
-// descriptor, or by the whole path.
-struct Place {
-    int dirFd = AT_FDCWD;
-    const char* name = nullptr;
-};
+using Place = PosixFileSystem::Place;
 
 bool DirectlyIn(const HeldFolder& folder, const std::string& native) {
     return native.size() > folder.native.size() &&
@@ -408,8 +403,7 @@ PathKind PosixFileSystem::Kind(const Text& path) {
     if (!NativePath(path, native)) {
         return PathKind::Missing;
     }
-    const std::shared_ptr<HeldFolder> held = HolderOf(native);
-    const Place at = PlaceIn(held.get(), native);
+    const Place at = Locate(native);
     struct stat st {};
     if (::fstatat(at.dirFd, at.name, &st, 0) != 0) {
         struct stat link {};
@@ -432,8 +426,7 @@ bool PosixFileSystem::DeleteFile(const Text& path) {
     if (!NativePath(path, native)) {
         return false;
     }
-    const std::shared_ptr<HeldFolder> held = HolderOf(native);
-    const Place at = PlaceIn(held.get(), native);
+    const Place at = Locate(native);
     return ::unlinkat(at.dirFd, at.name, 0) == 0;
 }
 
@@ -491,8 +484,7 @@ std::unique_ptr<ReadHandle> PosixFileSystem::OpenRead(const Text& path) {
     }
     // Without O_NONBLOCK a named pipe would hold the open until a writer comes; only
     // regular files (and links to them) are read.
-    const std::shared_ptr<HeldFolder> held = HolderOf(native);
-    const Place at = PlaceIn(held.get(), native);
+    const Place at = Locate(native);
     const int fd = ::openat(at.dirFd, at.name, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         return nullptr;
@@ -549,8 +541,7 @@ bool PosixFileSystem::SyncToDisk(const Text& path) {
     if (!NativePath(path, native)) {
         return false;
     }
-    const std::shared_ptr<HeldFolder> held = HolderOf(native);
-    const Place at = PlaceIn(held.get(), native);
+    const Place at = Locate(native);
     const int fd = ::openat(at.dirFd, at.name, O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         return false;
@@ -578,8 +569,7 @@ std::optional<std::int64_t> PosixFileSystem::FileSize(const Text& path) {
     if (!NativePath(path, native)) {
         return std::nullopt;
     }
-    const std::shared_ptr<HeldFolder> held = HolderOf(native);
-    const Place at = PlaceIn(held.get(), native);
+    const Place at = Locate(native);
     struct stat st {};
     if (::fstatat(at.dirFd, at.name, &st, 0) != 0 || !S_ISREG(st.st_mode)) {
         return std::nullopt;
@@ -641,8 +631,7 @@ std::optional<std::pair<std::uint64_t, std::uint64_t>> PosixFileSystem::FileIden
     if (!NativePath(path, native)) {
         return std::nullopt;
     }
-    const std::shared_ptr<HeldFolder> held = HolderOf(native);
-    const Place at = PlaceIn(held.get(), native);
+    const Place at = Locate(native);
     struct stat st {};
     if (::fstatat(at.dirFd, at.name, &st, 0) != 0) {
         return std::nullopt;
@@ -672,6 +661,12 @@ std::unique_ptr<FolderHold> PosixFileSystem::HoldFolder(const Text& folder) {
     }
     held->native = std::move(native);
     return std::make_unique<PosixFolderHold>(m_held, std::move(held));
+}
+
+// The held folder lives while the call runs: no hold ends in the middle of one.
+PosixFileSystem::Place PosixFileSystem::Locate(const std::string& native) const {
+    const std::shared_ptr<HeldFolder> held = HolderOf(native);
+    return PlaceIn(held.get(), native);
 }
 
 std::shared_ptr<HeldFolder> PosixFileSystem::HolderOf(const std::string& native) const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <fcntl.h>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -34,8 +36,16 @@ public:
         ~HeldFolder();
     };
 
+    // Where a system call finds a path: by its last component beside a held folder's
+    // descriptor, or by the whole path.
+    struct Place {
+        int dirFd = AT_FDCWD;
+        const char* name = nullptr;
+    };
+
 private:
     std::shared_ptr<HeldFolder> HolderOf(const std::string& native) const;
+    Place Locate(const std::string& native) const;
 
     std::vector<std::shared_ptr<HeldFolder>> m_held;
 };
