@@ -152,11 +152,15 @@ public:
         std::string input;
         std::error_code error;
         if (fs::is_directory(source)) {
+            // The members go one level down: a merge writes its file beside their folder,
+            // which must be this run's and not the root, where every run would replace the
+            // last run's file and pay for freeing it.
+            input = folder + "/" + fs::path(source).filename().string();
+            fs::create_directory(input, error);
             for (const auto& entry : fs::directory_iterator(source)) {
-                fs::create_hard_link(entry.path(), folder + "/" + entry.path().filename().string(),
+                fs::create_hard_link(entry.path(), input + "/" + entry.path().filename().string(),
                                      error);
             }
-            input = folder;
         } else {
             input = folder + "/" + fs::path(source).filename().string();
             fs::create_hard_link(source, input, error);
