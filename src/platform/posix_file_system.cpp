@@ -72,6 +72,22 @@ bool LinkUnnamed(int fd, Place at) {
     return true;
 }
 
+// A job's first files in a held folder are opened as they are asked for; from then on a
+// stock makes them ahead. A batch of small sources, one piece or two each, starts none.
+int UnnamedFileIn(HeldFolder& folder) {
+    constexpr int kFilesBeforeStock = 8;
+    if (folder.stock) {
+        const int fd = folder.stock->Take();
+        if (fd >= 0) {
+            return fd;
+        }
+    } else if (++folder.filesOpened == kFilesBeforeStock) {
+        CreationMode();  // reading the umask sets it for a moment: not while files are made
+        folder.stock = std::make_unique<UnnamedFileStock>(folder.fd);
+    }
+    return OpenUnnamedFile(folder.fd, ".");
+}
+
 bool WriteAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
         const ssize_t n = ::write(fd, bytes.data(), bytes.size());
@@ -340,7 +356,10 @@ public:
         : m_held(held), m_folder(std::move(folder)) {
         m_held.push_back(m_folder);
     }
-    ~PosixFolderHold() override { std::erase(m_held, m_folder); }
+    ~PosixFolderHold() override {
+        m_folder->stock.reset();  // writers still alive keep the folder, not its stock
+        std::erase(m_held, m_folder);
+    }
 
 private:
     std::vector<std::shared_ptr<HeldFolder>>& m_held;
@@ -513,14 +532,12 @@ std::unique_ptr<AtomicWriter> PosixFileSystem::CreateAtomic(const Text& path) {
         slash == std::string::npos ? std::string() : native.substr(0, slash + 1);
     std::shared_ptr<HeldFolder> held = HolderOf(native);
     // An unnamed file costs the folder no entry until it is complete; that matters when
-    // tens of thousands of pieces go into one folder. Naming it needs /proc. The mode
-    // given here is the one it keeps (the umask applies); a target that is a folder is
-    // refused when the file is named.
+    // tens of thousands of pieces go into one folder. Naming it needs /proc. A target that
+    // is a folder is refused when the file is named.
     static const bool unnamedFiles = ::access("/proc/self/fd", X_OK) == 0;
     if (unnamedFiles) {
-        const int flags = O_TMPFILE | O_WRONLY | O_CLOEXEC;
-        const int fd = held ? ::openat(held->fd, ".", flags, 0666)
-                            : ::open(folder.empty() ? "." : folder.c_str(), flags, 0666);
+        const int fd = held ? UnnamedFileIn(*held)
+                            : OpenUnnamedFile(AT_FDCWD, folder.empty() ? "." : folder.c_str());
         if (fd >= 0) {
             return std::make_unique<PosixAtomicWriter>(std::move(native), std::string(), fd,
                                                        std::move(held));
@@ -641,6 +658,7 @@ std::optional<std::pair<std::uint64_t, std::uint64_t>> PosixFileSystem::FileIden
 }
 
 PosixFileSystem::HeldFolder::~HeldFolder() {
+    stock.reset();  // it opens files through fd
     if (fd >= 0) {
         ::close(fd);
     }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/unnamed_file_stock.h"
 
 namespace qs {
 
@@ -33,6 +34,8 @@ public:
     struct HeldFolder {
         std::string native;
         int fd = -1;
+        int filesOpened = 0;
+        std::unique_ptr<UnnamedFileStock> stock;  // once a job has opened a few files here
         ~HeldFolder();
     };
 

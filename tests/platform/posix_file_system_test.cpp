@@ -259,6 +259,32 @@ TEST_F(PosixFileSystemTest, CommitNewNeverReplaces) {
     }
 }
 
+TEST_F(PosixFileSystemTest, ManyFilesInAHeldFolderAreMadeAheadAndNoneIsLeft) {
+    auto openDescriptors = [] {
+        return std::distance(stdfs::directory_iterator("/proc/self/fd"), {});
+    };
+    const auto before = openDescriptors();
+    const mode_t mask = ::umask(027);
+    {
+        const std::unique_ptr<FolderHold> hold = m_fs.HoldFolder(Text(m_root));
+        for (int k = 0; k < 100; ++k) {
+            const std::string name = "p" + std::to_string(k);
+            auto writer = m_fs.CreateAtomic(Path(name));
+            ASSERT_TRUE(writer && writer->Write(name));
+            ASSERT_EQ(writer->CommitNew(Path(name)), AtomicWriter::NameResult::Named);
+        }
+    }
+    ::umask(mask);
+    EXPECT_EQ(openDescriptors(), before) << "the files made ahead and not taken are closed";
+    ASSERT_EQ(Names().size(), 100u);
+    for (int k = 0; k < 100; k += 33) {
+        const std::string name = "p" + std::to_string(k);
+        EXPECT_EQ(m_fs.ReadWholeFile(Path(name)).value(), name);
+        EXPECT_EQ(stdfs::status(m_root + "/" + name).permissions(),
+                  stdfs::perms::owner_read | stdfs::perms::owner_write | stdfs::perms::group_read);
+    }
+}
+
 TEST_F(PosixFileSystemTest, MissingThingsAreReportedNotCrashed) {
     EXPECT_EQ(m_fs.Kind(Path("none")), PathKind::Missing);
     EXPECT_FALSE(m_fs.ReadWholeFile(Path("none")).has_value());

@@ -1,0 +1,76 @@
+#include "platform/unnamed_file_stock.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <system_error>
+
+namespace qs {
+
+int OpenUnnamedFile(int dirFd, const char* folder) {
+    // The mode given here is the one the file keeps (the umask applies).
+    return ::openat(dirFd, folder, O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+}
+
+UnnamedFileStock::UnnamedFileStock(int folderFd) : m_folderFd(folderFd) {
+    try {
+        m_maker = std::thread([this] { MakeFiles(); });
+    } catch (const std::system_error&) {
+        // Without a second thread every file is opened by the job itself, as before.
+    }
+}
+
+UnnamedFileStock::~UnnamedFileStock() {
+    {
+        const std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_wanted.notify_one();
+    if (m_maker.joinable()) {
+        m_maker.join();
+    }
+    for (; m_count > 0; --m_count, m_first = (m_first + 1) % kCapacity) {
+        ::close(m_ready[m_first]);
+    }
+}
+
+int UnnamedFileStock::Take() {
+    std::unique_lock lock(m_mutex);
+    if (m_count == 0) {
+        return -1;
+    }
+    const int fd = m_ready[m_first];
+    m_first = (m_first + 1) % kCapacity;
+    --m_count;
+    // The maker is woken once half the stock is gone, not for every file.
+    const bool wake = m_count == kCapacity / 2 - 1;
+    lock.unlock();
+    if (wake) {
+        m_wanted.notify_one();
+    }
+    return fd;
+}
+
+void UnnamedFileStock::MakeFiles() {
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_wanted.wait(lock, [this] { return m_stopping || m_count < kCapacity / 2; });
+        while (!m_stopping && m_count < kCapacity) {
+            lock.unlock();
+            const int fd = OpenUnnamedFile(m_folderFd, ".");
+            lock.lock();
+            if (fd < 0) {
+                // The folder takes no more (full, no unnamed files, no descriptors left):
+                // the job opens its own and reports what it meets.
+                return;
+            }
+            m_ready[(m_first + m_count) % kCapacity] = fd;
+            ++m_count;
+        }
+        if (m_stopping) {
+            return;
+        }
+    }
+}
+
+}  // namespace qs

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <array>
+#include <condition_variable>
+#include <cstddef>
+#include <mutex>
+#include <thread>
+
+namespace qs {
+
+// Opens an unnamed file (O_TMPFILE) for writing in folder (relative to dirFd); -1 with
+// errno set.
+int OpenUnnamedFile(int dirFd, const char* folder);
+
+// Unnamed files made ahead on another core for one folder. Creating a file is a third of
+// the cost of a small piece, and a job writes pieces by the tens of thousands; the maker
+// keeps a few ready while the job fills and names the ones before. It only ever opens
+// files: naming them, and every error a user must hear of, stays with the job.
+class UnnamedFileStock {
+public:
+    // The folder's descriptor must outlive the stock.
+    explicit UnnamedFileStock(int folderFd);
+    // Stops making files; those not taken close and vanish with their descriptors.
+    ~UnnamedFileStock();
+    UnnamedFileStock(const UnnamedFileStock&) = delete;
+    UnnamedFileStock& operator=(const UnnamedFileStock&) = delete;
+
+    // A ready file, or -1 when none is: the caller then opens its own, and hears why that
+    // fails.
+    int Take();
+
+private:
+    static constexpr std::size_t kCapacity = 16;
+    void MakeFiles();
+
+    const int m_folderFd;
+    std::mutex m_mutex;
+    std::condition_variable m_wanted;
+    std::array<int, kCapacity> m_ready{};
+    std::size_t m_first = 0;
+    std::size_t m_count = 0;
+    bool m_stopping = false;
+    std::thread m_maker;
+};
+
+}  // namespace qs
