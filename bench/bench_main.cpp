@@ -139,6 +139,9 @@ struct Case {
     Kind kind = Kind::Ratio;
     std::string smallSource;  // Kind::Scale: the same text at another size
     int reps = 0;             // 0: the run's repetitions
+    // The fastest run of each side instead of the medians: for a difference smaller than
+    // the machine's noise, which only ever adds time.
+    bool fastest = false;
 };
 
 class Harness {
@@ -226,8 +229,9 @@ private:
             gaps.push_back(a.longestGap);
         }
         const double peak = *std::max_element(peaks.begin(), peaks.end());
-        double oursS = Median(ours);
-        double anchorS = Median(anchor);
+        double oursS = c.fastest ? *std::min_element(ours.begin(), ours.end()) : Median(ours);
+        double anchorS =
+            c.fastest ? *std::min_element(anchor.begin(), anchor.end()) : Median(anchor);
         if (c.kind == Kind::Scale) {
             // The other run scaled to the size of this one: equal time per MB gives 1.
             anchorS *= static_cast<double>(BytesOf(c.source)) /
@@ -401,8 +405,13 @@ std::vector<Case> MakeCases(const BenchData& d) {
     // Both read their figures from the same runs: the Qt pump and the no-op pump alternate.
     cases.push_back(MakeCase("responsiveness", "lines-10000", d.utf8, "", 1.0, Memory::None,
                              d.utf8Bytes, Kind::Responsiveness));
-    cases.push_back(MakeCase("pump-overhead", "lines-10000", d.utf8, "", 1.05, Memory::None,
-                             d.utf8Bytes, Kind::Responsiveness));
+    // Identical runs of this job differ by up to 15 % here, three times what this case
+    // allows: it takes the fastest of more runs.
+    Case pump = MakeCase("pump-overhead", "lines-10000", d.utf8, "", 1.05, Memory::None,
+                         d.utf8Bytes, Kind::Responsiveness);
+    pump.fastest = true;
+    pump.reps = 9;
+    cases.push_back(std::move(pump));
     return cases;
 }
 
