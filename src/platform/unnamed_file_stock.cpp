@@ -1,6 +1,8 @@
 #include "platform/unnamed_file_stock.h"
 
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <system_error>
@@ -13,11 +15,17 @@ int OpenUnnamedFile(int dirFd, const char* folder) {
 }
 
 UnnamedFileStock::UnnamedFileStock(int folderFd) : m_folderFd(folderFd) {
+    // Signals (the command line's stop) stay with the job's thread: the maker starts with
+    // all of them blocked.
+    sigset_t all, before;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, &before);
     try {
         m_maker = std::thread([this] { MakeFiles(); });
     } catch (const std::system_error&) {
         // Without a second thread every file is opened by the job itself, as before.
     }
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
 }
 
 UnnamedFileStock::~UnnamedFileStock() {
