@@ -34,6 +34,12 @@ mode_t CreationMode() {
     return mode;
 }
 
+// The folder part of a path, with its final "/"; "" for a bare name.
+std::string FolderPart(const std::string& native) {
+    const std::size_t slash = native.rfind('/');
+    return slash == std::string::npos ? std::string() : native.substr(0, slash + 1);
+}
+
 using HeldFolder = PosixFileSystem::HeldFolder;
 
 using Place = PosixFileSystem::Place;
@@ -323,9 +329,7 @@ private:
         return closed == 0;
     }
     bool LinkUnnamedToTemporary() {
-        const std::size_t slash = m_target.rfind('/');
-        const std::string folder =
-            slash == std::string::npos ? std::string() : m_target.substr(0, slash + 1);
+        const std::string folder = FolderPart(m_target);
         static unsigned counter = 0;
         for (int attempt = 0; attempt < 100; ++attempt) {
             const std::string name = folder + ".qirnsplit-" + std::to_string(::getpid()) + "-" +
@@ -527,23 +531,25 @@ std::unique_ptr<AtomicWriter> PosixFileSystem::CreateAtomic(const Text& path) {
     if (!NativePath(path, native)) {
         return nullptr;
     }
-    const std::size_t slash = native.rfind('/');
-    const std::string folder =
-        slash == std::string::npos ? std::string() : native.substr(0, slash + 1);
     std::shared_ptr<HeldFolder> held = HolderOf(native);
     // An unnamed file costs the folder no entry until it is complete; that matters when
     // tens of thousands of pieces go into one folder. Naming it needs /proc. A target that
     // is a folder is refused when the file is named.
     static const bool unnamedFiles = ::access("/proc/self/fd", X_OK) == 0;
     if (unnamedFiles) {
-        const int fd = held ? UnnamedFileIn(*held)
-                            : OpenUnnamedFile(AT_FDCWD, folder.empty() ? "." : folder.c_str());
+        int fd;
+        if (held) {
+            fd = UnnamedFileIn(*held);
+        } else {
+            const std::string folder = FolderPart(native);
+            fd = OpenUnnamedFile(AT_FDCWD, folder.empty() ? "." : folder.c_str());
+        }
         if (fd >= 0) {
             return std::make_unique<PosixAtomicWriter>(std::move(native), std::string(), fd,
                                                        std::move(held));
         }
     }
-    std::string temporary = folder + ".qirnsplit-XXXXXX";
+    std::string temporary = FolderPart(native) + ".qirnsplit-XXXXXX";
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) {
         return nullptr;
