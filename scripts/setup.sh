@@ -11,7 +11,7 @@ packages=(
     googletest libgtest-dev libgmock-dev
     libcli11-dev nlohmann-json3-dev libssl-dev
     clang libclang-rt-14-dev
-    desktop-file-utils appstream dpkg-dev
+    desktop-file-utils appstream dpkg-dev ccache
 )
 if [[ "${QS_SETUP_EXTRA:-}" != "" ]]; then
     read -r -a extra <<<"$QS_SETUP_EXTRA"
