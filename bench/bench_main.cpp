@@ -31,6 +31,7 @@ namespace fs = std::filesystem;
 
 struct Measure {
     double seconds = -1;
+    double cpuSeconds = -1;  // user and system time of the process and what it waited for
     double peakMib = 0;
     double longestGap = -1;
     bool ok = false;
@@ -96,6 +97,8 @@ Measure RunChild(const std::vector<std::string>& argv, const std::string& folder
     m.seconds = SteadySeconds() - start;
     // The largest resident set the child had, this program's own at the fork included:
     // that one is small (see OwnPeakMib).
+    m.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                   static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     m.peakMib = static_cast<double>(usage.ru_maxrss) / 1024.0;
     m.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
     if (output != nullptr) {
@@ -260,7 +263,7 @@ private:
         const std::string copy = CopyCommand(c.source);
         // Where the anchor is the copy itself, it runs once for both columns.
         const bool anchorIsCopy = c.kind == Kind::Ratio && c.anchor == copy;
-        std::vector<double> ours, anchor, copies, seconds, peaks, gaps;
+        std::vector<double> ours, anchor, copies, seconds, peaks, gaps, oursCpu, anchorCpu;
         for (int r = 0; r < (c.reps > 0 ? c.reps : m_reps); ++r) {
             Measure a, b, floor, other;
             switch (c.kind) {
@@ -293,6 +296,8 @@ private:
             }
             ours.push_back(a.seconds);
             anchor.push_back(b.seconds);
+            oursCpu.push_back(a.cpuSeconds);
+            anchorCpu.push_back(b.cpuSeconds);
             copies.push_back(floor.seconds);
             seconds.push_back(other.seconds);
             peaks.push_back(a.peakMib);
@@ -315,6 +320,13 @@ private:
             anchorS = 0.050;
         }
         const double ratio = anchorS > 0 ? oursS / anchorS : INFINITY;
+        // On a loaded machine a process also waits for a processor: the processor time of
+        // both sides tells what the time alone cannot.
+        double cpuRatio = summary(oursCpu) / std::max(summary(anchorCpu), 0.001);
+        if (c.kind == Kind::Scale) {
+            cpuRatio *= Repeats(c) * static_cast<double>(BytesOf(c.smallSource)) /
+                        static_cast<double>(BytesOf(c.source));
+        }
         std::string verdict;
         if (c.goal > 0 && !(ratio <= c.goal)) {
             verdict += " time (ratio " + Fixed(ratio) + " > " + Fixed(c.goal) + ")";
@@ -332,9 +344,9 @@ private:
             second = text;
         }
         std::printf(
-            "case %s ours_s %.3f anchor_s %.3f ratio %.2f cp_s %.3f cp_ratio %.2f%s "
+            "case %s ours_s %.3f anchor_s %.3f ratio %.2f cpu_ratio %.2f cp_s %.3f cp_ratio %.2f%s "
             "peak_mib %.1f %s\n",
-            c.name.c_str(), oursS, anchorS, ratio, copyS,
+            c.name.c_str(), oursS, anchorS, ratio, cpuRatio, copyS,
             c.name == "responsiveness" ? Median(ours) / copyS : oursS / copyS, second.c_str(), peak,
             verdict.empty() ? "within goal" : ("missed:" + verdict).c_str());
         std::fflush(stdout);
@@ -371,11 +383,13 @@ private:
         m_immediate = false;
         Measure total;
         total.seconds = 0;
+        total.cpuSeconds = 0;
         total.ok = true;
         for (int k = 0; k < times && total.ok; ++k) {
             const Measure m = Ours(args, source);
             total.ok = m.ok;
             total.seconds += m.seconds;
+            total.cpuSeconds += m.cpuSeconds;
             total.peakMib = std::max(total.peakMib, m.peakMib);
         }
         m_immediate = immediate;
