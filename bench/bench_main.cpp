@@ -164,7 +164,7 @@ struct Case {
     std::string name;
     std::vector<std::string> ours;  // the command's arguments before the source
     std::string source;             // a file, or a folder whose files are all merged
-    std::string anchor;             // shell command run in the run folder; "$SRC" is the source
+    std::string anchor;             // shell command, run in a fresh folder
     std::string label;              // the name of a second anchor, printed beside the first
     std::string second;             // its shell command
     double goal = 1;                // ratio ours / anchor at most this
