@@ -5,7 +5,9 @@
 
 #include <optional>
 #include <random>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "platform/services.h"
 #include "support/quiet_ui.h"
@@ -35,26 +37,29 @@ std::optional<std::string> Icu(const std::string& in, const char* from, const ch
 }
 
 // UTF-8 text as Chinese files hold it (three-byte characters, ASCII runs of any length, line
-// breaks), now and then a rarer character or a fault.
-std::string MakeUtf8(std::mt19937& rng) {
-    static const char* const kPieces[] = {
-        "\xE4\xB8\xAD", "\xE6\x96\x87", "\xE3\x80\x82", "abcdefghijk", "\r\n", "a", "\xC3\xA9",
-        "\xEF\xBF\xBF", "\xE2\x82\xAC", "\xC2\x80",
-        // beyond the tables, and faults
-        "\xF0\x9F\x98\x80", "\xE4\xB8", "\xC0\x80", "\xED\xA0\x80", "\xE0\x80\x80", "\x80", "\xFF"};
-    std::uniform_int_distribution<int> length(0, 3000), roll(0, 9999), piece(0, 16);
-    std::string s;
-    for (int target = length(rng); static_cast<int>(s.size()) < target;) {
-        const int r = roll(rng);
-        s += kPieces[r < 9000 ? r % 6 : r < 9990 ? 6 + r % 4 : piece(rng)];
+// breaks), now and then a rarer character, one beyond the tables or a fault.
+std::vector<std::string> Pieces() {
+    std::vector<std::string> pieces;
+    std::istringstream list(
+        "\xE4\xB8\xAD|\xE6\x96\x87|\xE3\x80\x82|abcdefghijk|\r\n|a|\xC3\xA9|\xEF\xBF\xBF|"
+        "\xE2\x82\xAC|\xC2\x80|\xF0\x9F\x98\x80|\xE4\xB8|\xC0\x80|\xED\xA0\x80|"
+        "\xE0\x80\x80|\x80|\xFF");
+    for (std::string piece; std::getline(list, piece, '|');) {
+        pieces.push_back(piece);
     }
-    return s;
+    return pieces;
 }
 
 TEST(TableConversions, AgreeWithIcuOnGeneratedText) {
+    const std::vector<std::string> pieces = Pieces();
     std::mt19937 rng(18030);
+    std::uniform_int_distribution<int> length(0, 3000), roll(0, 9999), piece(0, 16);
     for (int round = 0; round < 3000; ++round) {
-        const std::string utf8 = MakeUtf8(rng);
+        std::string utf8;
+        for (int target = length(rng); static_cast<int>(utf8.size()) < target;) {
+            const int r = roll(rng);
+            utf8 += pieces[r < 9000 ? r % 6 : r < 9990 ? 6 + r % 4 : piece(rng)];
+        }
         const std::optional<std::string> gb = Icu(utf8, "UTF-8", "GB18030");
         const std::optional<Bytes> table = TableUtf8ToGb18030(utf8);
         // The tables may leave a character to ICU, never give another result.
