@@ -122,6 +122,7 @@ std::vector<TextEncoding> GuessEncodings(std::string_view sample, bool whole) {
     int gb = 0;
     int big5 = 0;
     int foreign = 0;
+    int singleByte = 0;
     for (const CharsetMatch& match : votes.icu) {
         if (match.name == "GB18030") {
             gb = std::max(gb, match.confidence);
@@ -130,12 +131,18 @@ std::vector<TextEncoding> GuessEncodings(std::string_view sample, bool whole) {
         } else if (OneOf(match.name, {"Shift_JIS", "EUC-JP", "EUC-KR", "ISO-2022-JP", "ISO-2022-KR",
                                       "ISO-2022-CN"})) {
             foreign = std::max(foreign, match.confidence);
+        } else if (match.name.starts_with("ISO-8859") || match.name.starts_with("windows-") ||
+                   match.name.starts_with("KOI8") || match.name.starts_with("IBM")) {
+            singleByte = std::max(singleByte, match.confidence);
         }
     }
-    // A confidence of 10 is what any bytes that fit the pattern get: no evidence.
+    // A confidence of 10 is what any bytes that fit the pattern get: no evidence. Too few
+    // characters give none either way; then only a clear single-byte text is refused.
     constexpr int kNoEvidence = 10;
     constexpr int kClearLead = 10;
-    if (std::max(gb, big5) <= kNoEvidence || foreign > std::max(gb, big5)) {
+    constexpr int kClearSingleByte = 50;
+    const int best = std::max(gb, big5);
+    if (best == 0 || foreign > best || (best <= kNoEvidence && singleByte >= kClearSingleByte)) {
         return {};
     }
     if (gb >= big5 + kClearLead) {

@@ -64,10 +64,11 @@ bool DecodesExactly(std::string_view body, TextEncoding encoding, bool guessed,
 
 // Decides the encoding and converts the body; no converted text means the caller takes the
 // source's own bytes with code 1, as the text when exact holds.
-Detection Detect(std::string_view all, TextEncoding requested) {
+Detection Detect(std::string_view all, TextEncoding requested, bool userSaid = false) {
     Detection result;
     TextEncoding code = requested;
     std::size_t bodyStart = 0;
+    const std::string_view mark = ByteOrderMark(code);
     TextEncoding declared = EncodingUndetected;
     if (code == EncodingUndetected) {
         if (all.starts_with(ByteOrderMark(EncodingUtf8))) {
@@ -82,6 +83,9 @@ Detection Detect(std::string_view all, TextEncoding requested) {
         } else {
             declared = DeclaredEncoding(all);
         }
+    } else if (userSaid) {
+        // What the user says the sources are in; only its own mark is skipped.
+        bodyStart = !mark.empty() && all.starts_with(mark) ? mark.size() : 0;
     } else if (code == EncodingUtf16Le || code == EncodingUtf16Be) {
         // A forced UTF-16 skips two bytes, whatever they are.
         bodyStart = std::min<std::size_t>(2, all.size());
@@ -142,7 +146,17 @@ Detection Detect(std::string_view all, TextEncoding requested) {
     return result;
 }
 
+TextEncoding g_sourceEncoding = EncodingUndetected;
+
 }  // namespace
+
+void SetSourceEncoding(TextEncoding encoding) {
+    g_sourceEncoding = encoding;
+}
+
+TextEncoding SourceEncoding() {
+    return g_sourceEncoding;
+}
 
 TextEncoding DeclaredEncoding(std::string_view all) {
     const std::string_view input = HtmlDetectionInput(all);
@@ -197,9 +211,13 @@ DecodedText DecodeTextFile(const Text& path, TextEncoding requested) {
     if (!source) {
         return {};
     }
-    Detection detection = Detect(*source, requested);
+    const bool userSaid = requested == EncodingUndetected && g_sourceEncoding != EncodingUndetected;
+    Detection detection = Detect(*source, userSaid ? g_sourceEncoding : requested, userSaid);
     if (detection.converted) {
         return {std::move(*detection.converted), detection.encoding, true, detection.hadMark};
+    }
+    if (userSaid && detection.exact) {
+        return {std::move(*source), detection.encoding, true, detection.hadMark};
     }
     return {std::move(*source), EncodingRaw, true, false, detection.exact};
 }

@@ -47,6 +47,12 @@ struct DecodedText {
 // another code forces that encoding. The file is opened for reading only.
 DecodedText DecodeTextFile(const Text& path, TextEncoding requested = EncodingUndetected);
 
+// Every source read from a file (DecodeTextFile without a request, TextSliceReader) is
+// taken as in this encoding instead of being detected, strictly, its own mark skipped (the
+// command line's --from); 0 detects.
+void SetSourceEncoding(TextEncoding encoding);
+TextEncoding SourceEncoding();
+
 // DecodeTextFile on bytes in memory (always "opened").
 DecodedText DecodeBytes(std::string_view bytes, TextEncoding requested = EncodingUndetected);
 

@@ -34,7 +34,8 @@ bool TextSliceReader::Open(std::unique_ptr<ReadHandle> in) {
         m_exact = false;
         for (std::size_t i = 0; i < m_tries.size() && !m_exact; ++i) {
             const TextEncoding candidate = m_tries[i];
-            if (candidate == EncodingUtf8 || (candidate == EncodingRaw && m_plainAscii)) {
+            if ((candidate == EncodingUtf8 && SourceEncoding() == EncodingUndetected) ||
+                (candidate == EncodingRaw && m_plainAscii)) {
                 m_exact = candidate == EncodingRaw || m_utf8Exact;
             } else if (!ConvertsExactly(candidate, i >= m_firstGuess, m_exact)) {
                 m_in.reset();
@@ -109,6 +110,17 @@ bool TextSliceReader::Detect() {
     m_tries.clear();
     m_firstGuess = 0;
     m_guessed = false;
+    if (const TextEncoding said = SourceEncoding(); said != EncodingUndetected) {
+        // What the user says the sources are in, after its own mark if it has one.
+        const std::string_view mark = ByteOrderMark(said);
+        m_bodyStart =
+            !mark.empty() && start.starts_with(mark) ? static_cast<std::int64_t>(mark.size()) : 0;
+        m_markOnly = m_bodyStart > 0 && m_in->Length() == m_bodyStart;
+        m_tries = {said};
+        m_firstGuess = 1;
+        m_guessed = true;
+        return true;
+    }
     Bytes sample;
     for (const TextEncoding marked : {EncodingUtf8, EncodingUtf16Le, EncodingUtf16Be}) {
         if (start.starts_with(ByteOrderMark(marked))) {

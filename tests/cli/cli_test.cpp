@@ -85,8 +85,13 @@ void MakeSources(const fs::path& root) {
     std::string gbk, utf16 = "\xFF\xFE";
     for (int i = 0; i < 40; ++i) {
         utf8 += "第" + std::to_string(i) + "行，春眠不觉晓。处处闻啼鸟！\n" + (i % 7 ? "" : "\n");
-        gbk += "\xB4\xBA\xC3\xDF line " + std::to_string(i) + "\r\n";  // 春眠
-        utf16 += std::string("\x3D\x66\x0A\x00", 4);                   // 昽 LF
+        // 春眠不觉晓，处处闻啼鸟。
+        gbk +=
+            "\xB4\xBA\xC3\xDF\xB2\xBB\xBE\xF5\xCF\xFE\xA3\xAC\xB4\xA6\xB4\xA6\xCE\xC5\xCC\xE4\xC4"
+            "\xF1"
+            "\xA1\xA3 line " +
+            std::to_string(i) + "\r\n";
+        utf16 += std::string("\x3D\x66\x0A\x00", 4);  // 昽 LF
     }
     Put(root / "in/poem.txt", utf8);
     Put(root / "in/gbk.txt", gbk);
