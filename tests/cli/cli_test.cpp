@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "app/main_window.h"
+#include "encoding/charset_converter.h"
 #include "merge/merge_job.h"
 #include "platform/random.h"
 #include "split/split_job.h"
@@ -276,6 +277,35 @@ TEST(CommandLine, DryRunListsExactlyWhatTheRunWrites) {
                 EXPECT_EQ(expected.count(path), 1u) << "not reported: " << path;
             }
         }
+    }
+}
+
+// A piece written in Big5 is reported so and reads back; --from takes one encoding for every
+// source, and a source it does not decode, or one that is no text, is listed and left alone.
+TEST(CommandLine, SaysWhatItReadsAndWritesAndRefusesWhatItCannotRead) {
+    TempFolder temp;
+    const fs::path root = fs::path(temp.Path()) / "root";
+    MakeSources(root);
+    Put(root / "in/p.png", std::string("\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR\x80\xFF", 18));
+    Result r = RunProgram(
+        root, {"split", "--lines", "1000", "--zh", "s2t", "--to", "big5", "--json", "in/gbk.txt"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\"encoding\":\"BIG5\""), std::string::npos) << r.out;
+    r = RunProgram(root,
+                   {"merge", "--encode", "--to", "gb18030", "--output-dir", "back", "in/gbk"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Slurp(root / "back" / "gbk_1等1个文件.txt"),
+              ConvertCharset(Slurp(root / "in/gbk/gbk_1.txt"), "BIG5", "GB18030"));
+    for (const auto& [from, file] :
+         {std::pair{"gb18030", "in/gbk.txt"}, {"utf-8", "in/gbk.txt"}, {"", "in/p.png"}}) {
+        std::vector<std::string> args = {"split", "--lines", "5", "--dry-run", file};
+        if (*from != '\0') {
+            args.insert(args.begin() + 1, {"--from", from});
+        }
+        r = RunProgram(root, args);
+        const bool refused = std::string(from) != "gb18030";
+        EXPECT_EQ(r.status, refused ? 1 : 0) << from << r.err;
+        EXPECT_EQ(r.err.find("无法识别编码：") != std::string::npos, refused) << from << r.err;
     }
 }
 
