@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
-#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -19,6 +18,7 @@
 #include "encoding/charset_converter.h"
 #include "encoding/text_decoder.h"
 #include "encoding/text_slices.h"
+#include "support/temp_folder.h"
 
 namespace qs {
 namespace {
@@ -190,26 +190,6 @@ std::vector<Sample> Corpus(std::string& missing) {
     return corpus;
 }
 
-// Reads the bytes as a streamed job does.
-class Memory : public ReadHandle {
-public:
-    explicit Memory(std::string bytes) : m_bytes(std::move(bytes)) {}
-    std::int64_t Length() override { return static_cast<std::int64_t>(m_bytes.size()); }
-    bool Seek(std::int64_t position) override {
-        m_at = static_cast<std::size_t>(position);
-        return m_at <= m_bytes.size();
-    }
-    std::int64_t Read(char* buffer, std::int64_t size) override {
-        const std::size_t n = m_bytes.copy(buffer, static_cast<std::size_t>(size), m_at);
-        m_at += n;
-        return static_cast<std::int64_t>(n);
-    }
-
-private:
-    std::string m_bytes;
-    std::size_t m_at = 0;
-};
-
 TEST(DetectionCorpus, EveryFileReadsAsItsOwnTextOrIsRefused) {
     std::string missing;
     const std::vector<Sample> corpus = Corpus(missing);
@@ -229,6 +209,7 @@ TEST(DetectionCorpus, EveryFileReadsAsItsOwnTextOrIsRefused) {
         return other.exact != decoded.exact || other.text != decoded.text;
     };
     std::map<std::string, Tally> table;
+    TempFolder folder;
     int supported = 0;
     int right = 0;
     for (const Sample& sample : corpus) {
@@ -254,8 +235,9 @@ TEST(DetectionCorpus, EveryFileReadsAsItsOwnTextOrIsRefused) {
             right += own ? 1 : 0;
         }
 
+        folder.Write("s", sample.bytes);
         TextSliceReader reader(997);
-        ASSERT_TRUE(reader.Open(std::make_unique<Memory>(sample.bytes)));
+        ASSERT_TRUE(reader.Open(folder.File("s")));
         Text streamed;
         for (std::string_view slice; reader.Next(slice) && !slice.empty();) {
             streamed += slice;
