@@ -55,6 +55,7 @@ int MergeDropHandler(App& app, int count, int index, const Text& path) {
     const TextList folders = lists.MergeDropFolders;
     if (!app.run.IsBusy(JobKind::Merge)) {
         app.run.mergeTouched.Clear();
+        app.run.mergeWritten.Clear();
     }
     bool stoppedDuringFiles = false;
     if (!files.empty()) {

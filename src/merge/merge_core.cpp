@@ -1,15 +1,18 @@
 #include "merge/merge_core.h"
 
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
 
 #include "app/main_window.h"
+#include "app/output_folder_claim.h"
 #include "app/output_options.h"
 #include "app/run_control.h"
 #include "encoding/charset_converter.h"
 #include "encoding/text_decoder.h"
 #include "fs/paths.h"
+#include "fs/unchanged_source.h"
 #include "merge/encoded_merge.h"
 #include "merge/merge_separator.h"
 #include "platform/characters.h"
@@ -88,17 +91,6 @@ DecodedMember Examine(EncodedMerge& collected, const Text& path) {
             examined.outcome != Member::NotExact, examined.encoding, examined.hadMark};
 }
 
-// A member decoded into an output that takes every member as it comes.
-template <typename Put>
-DecodedMember Decode(const Text& path, Put& put) {
-    const DecodedText decoded = DecodeTextFile(path);
-    const bool markOnly = decoded.text.empty() && decoded.hadMark;
-    if (decoded.opened && decoded.exact && !markOnly) {
-        put(decoded.text);
-    }
-    return {decoded.opened, markOnly, decoded.exact, decoded.encoding, decoded.hadMark};
-}
-
 }  // namespace
 
 Text MergeOutputFolder(const Text& firstPath, bool saveInParentFolder) {
@@ -146,6 +138,11 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
         run.mergeTouched.Add(path);
     }
 
+    const std::unique_ptr<FolderLock> claim = ClaimOutputFolder(
+        run, run.outputFolder.empty() ? Text(1, kPathSeparator) : run.outputFolder);
+    if (!claim) {
+        return result;  // stopped while another job wrote there
+    }
     std::unique_ptr<AtomicWriter> writer = Fs().CreateAtomic(result.outputPath);
     if (!writer) {
         failures.Add(FailureKind::NotWritten, result.outputPath);
@@ -155,7 +152,9 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
 
     // With encoding processing the members are examined one by one and their text is
     // encoded as one at the end; the option as it stands when the unit begins decides that.
+    // So is the output encoding asked for: a change meanwhile counts from the next unit.
     const bool collecting = form.IsChecked(U(names::HandleEncoding));
+    const OutputRequest request = OutputRequestOf(form);
     EncodedMerge collected;
     TextEncoding lastEncoding = EncodingUndetected;
     // The output carries a byte-order mark when a member had one: unmarked UTF-8 members
@@ -165,6 +164,9 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
     std::int64_t outputBytes = 0;
     TextList toDelete;
     TextList keptWanted;
+    // Each member as it was when it was read: only that is in the output.
+    std::map<Text, std::optional<FileStamp>> asRead;
+    std::uint32_t permissions = 07777;
 
     auto put = [&](std::string_view bytes) {
         if (collecting) {
@@ -180,11 +182,14 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
         run.ShowFile(static_cast<int>(i), static_cast<int>(n), path);
         ++result.membersVisited;
 
+        const std::optional<FileStamp> stamp = StampBeforeReading(path);
+        asRead.emplace(path, stamp);
+        permissions = SharedPermissions(permissions, stamp);
         const TextEncoding previousEncoding = lastEncoding;
         lastEncoding = EncodingUndetected;
         bool merged = false;
-        if (form.IsChecked(U(names::HandleEncoding))) {
-            const DecodedMember decoded = collecting ? Examine(collected, path) : Decode(path, put);
+        if (collecting) {
+            const DecodedMember decoded = Examine(collected, path);
             if (decoded.opened && decoded.markOnly) {
                 // A mark alone contributes nothing: no text, no mark, no encoding.
                 lastEncoding = previousEncoding;
@@ -197,12 +202,6 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
                 lastEncoding = decoded.encoding;
                 anyHadMark = anyHadMark || decoded.hadMark;
                 merged = !writeFailed;
-            } else {
-                failures.Add(FailureKind::Unreadable, path);
-            }
-        } else if (collecting) {
-            if (collected.AddRaw(path)) {
-                merged = true;
             } else {
                 failures.Add(FailureKind::Unreadable, path);
             }
@@ -247,8 +246,7 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
     bool notConvertible = false;
     if (collecting && !writeFailed) {
         const EncodedMerge::Finished finished =
-            collected.Write(writer, result.outputPath, form.IsChecked(U(names::HandleEncoding)),
-                            lastEncoding, anyHadMark, OutputRequestOf(form));
+            collected.Write(writer, result.outputPath, true, lastEncoding, anyHadMark, request);
         if (finished.outputNotConverted) {
             failures.Add(FailureKind::NotConverted, result.outputPath);
         }
@@ -263,13 +261,19 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
     // Members go only when the output and its folder entry are on the disk; without
     // deletion nothing is forced.
     const bool durable = !toDelete.empty();
-    result.written = !writeFailed && (!durable || writer->Sync()) &&
+    if (writer) {
+        writer->LimitPermissions(permissions);
+    }
+    // A unit of which nothing could be read gets no output, not an empty one.
+    const bool anythingRead = result.membersMerged > 0;
+    result.written = anythingRead && !writeFailed && (!durable || writer->Sync()) &&
                      NameOutput(run.mergeTouched, *writer, paths.front(), n, result.outputPath);
     writer.reset();
     if (result.written) {
         run.mergeTouched.Add(result.outputPath);
+        run.mergeWritten.Add(result.outputPath);
     }
-    if (!result.written) {
+    if (!result.written && anythingRead) {
         failures.Add(notConvertible ? FailureKind::NotConverted : FailureKind::NotWritten,
                      result.outputPath);
     }
@@ -286,7 +290,7 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
         if (!deleted.insert(path).second) {
             continue;
         }
-        if (!Fs().DeleteFile(path)) {
+        if (DeleteIfUnchanged(path, asRead[path]) != Removal::Deleted) {
             failures.Add(FailureKind::SourceKept, path);
         }
     }

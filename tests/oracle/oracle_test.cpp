@@ -122,7 +122,7 @@ bool IsFolder(const Node& n) {
 }
 
 // The files a merge of the folder takes, its sub-folders too when asked; never through a
-// link back into a folder of the walk.
+// link to a folder (as find without -L).
 void Walk(const Tree& tree, const std::string& folder, const std::string& pattern, bool deep,
           std::vector<Id> chain, std::set<std::string>& out) {
     for (const std::string& rel : Children(tree, folder)) {
@@ -135,7 +135,7 @@ void Walk(const Tree& tree, const std::string& folder, const std::string& patter
     }
     for (const std::string& rel : Children(tree, folder)) {
         const Node& n = tree.at(rel);
-        if (IsFolder(n) && Matches(pattern, Name(rel)) &&
+        if (n.kind == Node::Folder && Matches(pattern, Name(rel)) &&
             std::find(chain.begin(), chain.end(), n.id) == chain.end()) {
             std::vector<Id> deeper = chain;
             deeper.push_back(n.id);
