@@ -60,7 +60,9 @@ int MergeDropHandler(App& app, int count, int index, const Text& path) {
     bool stoppedDuringFiles = false;
     if (!files.empty()) {
         const std::uint64_t stopsBefore = app.run.StopRequestCount();
+        app.run.mergeFoldersAhead = folders;
         app.StartMergeJob(Text(), files, false, !folders.empty());
+        app.run.mergeFoldersAhead.clear();
         stoppedDuringFiles = app.run.StopRequestCount() != stopsBefore;
     }
     if (!folders.empty() && !stoppedDuringFiles) {

@@ -75,6 +75,9 @@ public:
     JobFiles mergeTouched;
     // The outputs the merge job wrote: a walk never takes them as members.
     JobFiles mergeWritten;
+    // The folders a drop merges after its files: the files' output replaces nothing in them,
+    // as what is there is yet to be read.
+    TextList mergeFoldersAhead;
 
     // Stops requested so far; lets a caller tell whether a stop came during a call.
     std::uint64_t StopRequestCount() const { return m_stopRequests; }

@@ -336,7 +336,9 @@ int RunMerge(const ParsedCommand& command) {
     s.m_progress.SetTotals(static_cast<int>(files.size()), TotalSize(files));
     // As a drop: the files give one output, then each folder its own.
     if (!files.empty() && !StopSignalled()) {
+        s.m_app.run.mergeFoldersAhead = folders;
         StartMergeJob(s.m_app, Text(), files, false, true);
+        s.m_app.run.mergeFoldersAhead.clear();
         s.CollectFailures(JobKind::Merge);
     }
     if (!folders.empty() && !StopSignalled()) {

@@ -1,5 +1,6 @@
 #include "merge/merge_core.h"
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <set>
@@ -47,11 +48,15 @@ constexpr int kMaxVariants = 10000;
 // Gives the finished output its name. A free name is taken by the failing link itself; an
 // older file of that name is replaced, unless this job read or wrote it (a member, an earlier
 // output): then the output takes the first free name with " (k)" after the count.
-bool NameOutput(const JobFiles& touched, AtomicWriter& writer, const Text& first, std::size_t n,
-                Text& path) {
+bool NameOutput(const JobFiles& touched, const TextList& foldersAhead, AtomicWriter& writer,
+                const Text& first, std::size_t n, Text& path) {
     using Result = AtomicWriter::NameResult;
+    const bool ahead = std::any_of(foldersAhead.begin(), foldersAhead.end(), [&](const Text& f) {
+        return path.compare(0, f.size() + 1, f + kPathSeparator) == 0;
+    });
     if (!touched.Holds(path)) {
-        const Result result = CommitOrReplace(writer, path, [&] { return !touched.Holds(path); });
+        const Result result =
+            CommitOrReplace(writer, path, [&] { return !ahead && !touched.Holds(path); });
         if (result != Result::Taken) {
             return result == Result::Named;
         }
@@ -146,9 +151,22 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
     std::unique_ptr<AtomicWriter> writer = Fs().CreateAtomic(result.outputPath);
     if (!writer) {
         failures.Add(FailureKind::NotWritten, result.outputPath);
+        if (form.IsChecked(U(names::MergeDelete))) {
+            std::set<Text> kept;
+            for (const Text& path : paths) {
+                if (kept.insert(path).second) {
+                    failures.Add(FailureKind::SourceKept, path);
+                }
+            }
+        }
         return result;
     }
-    const Bytes separator = ReadMergeSeparator(form);
+    const std::optional<Bytes> readSeparator = ReadMergeSeparator(form);
+    if (!readSeparator) {
+        // The unit goes on without it, and says so.
+        failures.Add(FailureKind::Unreadable, form.TextOf(U(names::SeparatorPath)));
+    }
+    const Bytes separator = readSeparator.value_or(Bytes());
 
     // With encoding processing the members are examined one by one and their text is
     // encoded as one at the end; the option as it stands when the unit begins decides that.
@@ -241,6 +259,10 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
             break;
         }
     }
+    if (writeFailed && form.IsChecked(U(names::MergeDelete))) {
+        // A unit given up keeps the members it never reached, and says so.
+        keptWanted.insert(keptWanted.end(), paths.begin() + result.membersVisited, paths.end());
+    }
 
     bool keepSources = false;
     bool notConvertible = false;
@@ -267,13 +289,14 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
     // A unit of which nothing could be read gets no output, not an empty one.
     const bool anythingRead = result.membersMerged > 0;
     result.written = anythingRead && !writeFailed && (!durable || writer->Sync()) &&
-                     NameOutput(run.mergeTouched, *writer, paths.front(), n, result.outputPath);
+                     NameOutput(run.mergeTouched, run.mergeFoldersAhead, *writer, paths.front(), n,
+                                result.outputPath);
     writer.reset();
     if (result.written) {
         run.mergeTouched.Add(result.outputPath);
         run.mergeWritten.Add(result.outputPath);
     }
-    if (!result.written && anythingRead) {
+    if (!result.written) {
         failures.Add(notConvertible ? FailureKind::NotConverted : FailureKind::NotWritten,
                      result.outputPath);
     }

@@ -92,5 +92,28 @@ TEST(ChangedSource, OnlyTheFileThatWasReadUnchangedIsDeleted) {
     }
 }
 
+// 处理文本编码 ticked while a unit is being merged counts from the next unit: the output
+// stays one form, the members' bytes joined.
+TEST(ChangedSource, AnOptionTickedDuringAUnitCountsFromTheNext) {
+    Bench b;
+    InstallMergeJob(b.h.app);
+    fs::create_directories(ToUtf8Lossy(b.h.temp.File(U("src"))));
+    std::string joined;
+    TextList members;
+    for (int i = 1; i <= 4; ++i) {
+        const std::string chapter = "第" + std::to_string(i) + "章 春眠不觉晓\n";
+        b.h.temp.Write(U("src/" + std::to_string(i) + ".txt"), chapter);
+        members.push_back(b.Src(std::to_string(i) + ".txt"));
+        joined += chapter;
+    }
+    Form& f = b.h.form();
+    f.SetChecked(U(names::ParentSave), false);
+    f.SetChecked(U(names::HandleEncoding), false);
+    f.SetChecked(U(names::UseNothing), true);
+    b.h.ui.AtPump(1, [&] { f.SetChecked(U(names::HandleEncoding), true); });
+    b.h.app.startMergeJob(Text(), members, false, false);
+    EXPECT_EQ(b.h.temp.Read(U("src/1等4个文件.txt")), joined);
+}
+
 }  // namespace
 }  // namespace qs::fault
