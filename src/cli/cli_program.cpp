@@ -216,7 +216,8 @@ std::string ProbeSplitSettings(Session& s, const Text& first) {
     const Text root = s.m_app.run.outputRoot;
     {
         ServicesOverride use({&probe, nullptr, nullptr, nullptr});
-        s.m_ui.SetProgress(nullptr);
+        Form& form = s.m_app.MainForm();
+        s.m_ui.SetProgress([&s, &form] { s.NoteWaiting(form.TextOf(U(names::Status))); });
         StartSplitJob(s.m_app, Text(), TextList{first});
     }
     std::string messages;
@@ -266,6 +267,9 @@ int RunSplit(const ParsedCommand& command) {
     }
     s.m_progress.SetTotals(static_cast<int>(files.size()), TotalSize(files));
     s.m_ui.SetProgress([&s, &form] {
+        if (s.NoteWaiting(form.TextOf(U(names::Status)))) {
+            return;
+        }
         const int position = form.Get(U(names::Progress)).position;
         s.m_progress.Update(position > 0 ? position - 1 : 0, s.m_recorder.BytesWritten());
     });

@@ -3,7 +3,6 @@
 #include "app/app.h"
 #include "app/main_window.h"
 #include "app/output_folder_claim.h"
-#include "app/output_options.h"
 #include "app/run_control.h"
 #include "fs/file_enumeration.h"
 #include "fs/made_folders.h"
@@ -107,7 +106,6 @@ void SplitFiles(RunControl& run, const TextList& paths) {
         ctx.state.sourcePieces.clear();
         const std::optional<FileStamp> asRead = StampBeforeReading(p);
         ctx.state.sourcePermissions = SharedPermissions(07777, asRead);
-        ctx.state.outputRequest = OutputRequestOf(form);
         const ModeResult result = RunSplitMode(ctx, mode, p);
         ShowLastPiece(ctx);
         if (result == ModeResult::ValidationFailed) {

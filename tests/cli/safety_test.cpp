@@ -3,6 +3,7 @@
 // nothing, two jobs at once, and manifests of splits that changed the text.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -165,6 +166,21 @@ TEST_F(CommandLineSafety, EveryPieceOfAMarkedSourceCarriesTheMark) {
 }
 
 TEST_F(CommandLineSafety, TwoJobsNeverInterleaveTheirPiecesInOneFolder) {
+    // A job waits, and says so, while another holds the folder it writes into.
+    Put(At("w.txt"), "one\ntwo\n");
+    fs::create_directories(At("w"));
+    const int held = open(At("w").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_EQ(flock(held, LOCK_EX), 0);
+    const fs::path waitErr = root.parent_path() / "wait-err";
+    const pid_t waiting = Start(root, {"split", "--parts", "2", "w.txt"}, waitErr);
+    usleep(300 * 1000);
+    EXPECT_TRUE(fs::is_empty(At("w")));
+    close(held);
+    const Ran waited = Wait(waiting, waitErr);
+    EXPECT_EQ(waited.status, 0);
+    EXPECT_NE(waited.err.find("等待另一个任务写完："), std::string::npos) << waited.err;
+    EXPECT_EQ(Slurp(At("w/w_1.txt")) + Slurp(At("w/w_2.txt")), "one\ntwo\n");
+
     std::string book;
     for (int i = 0; i < 4000; ++i) {
         book += "line " + std::to_string(i) + "\r\n";

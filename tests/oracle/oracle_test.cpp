@@ -10,6 +10,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <thread>
 
@@ -339,6 +341,21 @@ struct Oracle {
         }
     }
 
+    // Beside the world's own draws, so that the jobs of the fixed seeds stay what they were.
+    Rng extra{std::mt19937(seed * 2654435761u + 1)};
+
+    // A folder outside the tree, reached through a link inside it: nothing there is a source.
+    void Outside() {
+        if (!extra.Chance(0.3)) {
+            return;
+        }
+        const std::string outside = Root() + "/outside";
+        std::filesystem::create_directories(outside);
+        h.temp.Write("outside/keep.txt", "keep me\n");
+        std::filesystem::create_directory_symlink(outside, Root() + "/w/away");
+        Say("a link out of the tree");
+    }
+
     void Faults() {
         if (rng.Chance(0.35)) {
             const Op op = rng.Pick(std::vector<Op>{Op::OpenRead, Op::ReadWhole, Op::Read,
@@ -368,6 +385,7 @@ struct Oracle {
         job.split = rng.Chance(0.5);
         Configure();
         Faults();
+        Outside();
         const Tree before = Snapshot(Root());
         std::vector<std::string> pipes;
         for (const auto& [rel, node] : before) {
