@@ -80,6 +80,11 @@ public:
     // Emptied when the user starts a merge: by the button, or by a drop, whose files and
     // folders are one job for this even though they run one after the other.
     JobFiles mergeTouched;
+    // The outputs the merge job wrote: a walk never takes them as members.
+    JobFiles mergeWritten;
+    // The folders a drop merges after its files: the files' output replaces nothing in them,
+    // as what is there is yet to be read.
+    TextList mergeFoldersAhead;
 
     // Stops requested so far; lets a caller tell whether a stop came during a call.
     std::uint64_t StopRequestCount() const { return m_stopRequests; }

@@ -5,15 +5,18 @@
 #include <cstdio>
 #include <filesystem>
 #include <random>
+#include <vector>
 
 #include "app/app.h"
 #include "app/main_window.h"
+#include "app/output_folder_claim.h"
 #include "cli/cli_texts.h"
 #include "cli/cli_ui.h"
 #include "cli/manifest.h"
 #include "cli/output_recorder.h"
 #include "cli/report.h"
 #include "fs/file_enumeration.h"
+#include "fs/made_folders.h"
 #include "fs/paths.h"
 #include "merge/merge_job.h"
 #include "platform/native_names.h"
@@ -31,10 +34,34 @@ int UsageError(const std::string& message) {
     return kExitUsage;
 }
 
+// The path up to its last ".." as the file system resolves it: after a link, ".." leads to
+// the parent of the link's target, as every other program finds it. The rest is text.
+std::filesystem::path ResolveParentSteps(const std::filesystem::path& absolute,
+                                         std::error_code& error) {
+    const std::vector<std::filesystem::path> parts(absolute.begin(), absolute.end());
+    std::size_t last = parts.size();
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        if (parts[i] == "..") {
+            last = i;
+        }
+    }
+    if (last == parts.size()) {
+        return absolute;
+    }
+    std::filesystem::path head, tail;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        (i <= last ? head : tail) /= parts[i];
+    }
+    return std::filesystem::weakly_canonical(head, error) / tail;
+}
+
 // A path as the jobs want it: absolute, without a trailing separator, an internal text.
 bool ToJobPath(const std::string& utf8, Text& path) {
     std::error_code error;
     std::filesystem::path p = std::filesystem::absolute(std::filesystem::path(utf8), error);
+    if (!error) {
+        p = ResolveParentSteps(p, error);
+    }
     if (error) {
         return false;
     }
@@ -74,6 +101,9 @@ public:
         Form& form = m_app.MainForm();
         m_recorder.SetSourceTag([&form] { return form.Get(U(names::Progress)).position; });
         m_ui.SetProgress([this, &form] {
+            if (NoteWaiting(form.TextOf(U(names::Status)))) {
+                return;
+            }
             const int position = form.Get(U(names::Progress)).position;
             m_progress.Update(position > 0 ? position - 1 : 0, m_recorder.BytesWritten());
         });
@@ -102,6 +132,7 @@ public:
             return "--output-dir " + m_command.common.outputDir + ": " +
                    Say("不是目录", "is not a folder");
         }
+        m_madeOutputDir.NoteMissing(dir);
         if (!EnsureDirectoryChain(dir + "/")) {
             return "--output-dir " + m_command.common.outputDir + ": " +
                    Say("无法创建", "cannot be created");
@@ -116,9 +147,26 @@ public:
         }
     }
 
+    // A job that waits for another one writing into the same folder says so, once.
+    bool NoteWaiting(const Text& status) {
+        const Text prefix = WaitingForFolderText(Text());
+        if (status.compare(0, prefix.size(), prefix) != 0) {
+            return false;
+        }
+        if (status != m_waitingShown && !m_command.common.quiet && !m_command.common.json) {
+            m_progress.Clear();
+            std::fprintf(stderr, "%s\n", Utf8(status).c_str());
+            m_waitingShown = status;
+        }
+        return true;
+    }
+
     int Finish() {
         m_progress.Clear();
         m_report.outputs = m_recorder.Outputs();
+        if (m_report.outputs.empty()) {
+            m_madeOutputDir.RemoveEmpty();  // a job that wrote nothing leaves no folder
+        }
         m_report.deleted = m_recorder.Deleted();
         m_report.stopped = m_report.stopped || StopSignalled();
         PrintReport(m_report, m_command.common);
@@ -131,6 +179,8 @@ public:
     OutputRecorder m_recorder;
     CliUi m_ui;
     ProgressLine m_progress;
+    Text m_waitingShown;
+    MadeFolders m_madeOutputDir;
     ServicesOverride m_services;
     Report m_report;
 };
@@ -166,7 +216,8 @@ std::string ProbeSplitSettings(Session& s, const Text& first) {
     const Text root = s.m_app.run.outputRoot;
     {
         ServicesOverride use({&probe, nullptr, nullptr, nullptr});
-        s.m_ui.SetProgress(nullptr);
+        Form& form = s.m_app.MainForm();
+        s.m_ui.SetProgress([&s, &form] { s.NoteWaiting(form.TextOf(U(names::Status))); });
         StartSplitJob(s.m_app, Text(), TextList{first});
     }
     std::string messages;
@@ -216,6 +267,9 @@ int RunSplit(const ParsedCommand& command) {
     }
     s.m_progress.SetTotals(static_cast<int>(files.size()), TotalSize(files));
     s.m_ui.SetProgress([&s, &form] {
+        if (s.NoteWaiting(form.TextOf(U(names::Status)))) {
+            return;
+        }
         const int position = form.Get(U(names::Progress)).position;
         s.m_progress.Update(position > 0 ? position - 1 : 0, s.m_recorder.BytesWritten());
     });
@@ -286,7 +340,9 @@ int RunMerge(const ParsedCommand& command) {
     s.m_progress.SetTotals(static_cast<int>(files.size()), TotalSize(files));
     // As a drop: the files give one output, then each folder its own.
     if (!files.empty() && !StopSignalled()) {
+        s.m_app.run.mergeFoldersAhead = folders;
         StartMergeJob(s.m_app, Text(), files, false, true);
+        s.m_app.run.mergeFoldersAhead.clear();
         s.CollectFailures(JobKind::Merge);
     }
     if (!folders.empty() && !StopSignalled()) {

@@ -51,6 +51,11 @@ public:
     }
 
     bool Sync() override { return !m_inner || m_inner->Sync(); }
+    void LimitPermissions(std::uint32_t bits) override {
+        if (m_inner) {
+            m_inner->LimitPermissions(bits);
+        }
+    }
     void StartWriteBack() override {
         if (m_inner) {
             m_inner->StartWriteBack();
@@ -167,6 +172,18 @@ bool OutputRecorder::CreateFolder(const Text& path) {
     }
     m_virtualFolders.insert(path);
     return true;
+}
+
+bool OutputRecorder::RemoveEmptyFolder(const Text& path) {
+    if (!m_dryRun && !m_readsFail) {
+        return m_inner.RemoveEmptyFolder(path);
+    }
+    const Text inside = path + kPathSeparator;
+    const auto next = m_virtualFiles.lower_bound(inside);
+    if (next != m_virtualFiles.end() && next->first.compare(0, inside.size(), inside) == 0) {
+        return false;
+    }
+    return m_virtualFolders.erase(path) != 0;
 }
 
 bool OutputRecorder::DeleteFile(const Text& path) {
@@ -296,6 +313,13 @@ std::optional<std::vector<DirEntry>> OutputRecorder::List(const Text& folder) {
         }
     }
     return seen;
+}
+
+std::optional<FileStamp> OutputRecorder::Stamp(const Text& path) {
+    if (m_readsFail || (m_dryRun && Gone(path))) {
+        return std::nullopt;
+    }
+    return m_inner.Stamp(path);
 }
 
 std::optional<std::pair<std::uint64_t, std::uint64_t>> OutputRecorder::FileIdentity(

@@ -65,6 +65,9 @@ ReportedFailure Changed(const Text& path) {
 ReportedFailure Exists(const Text& path) {
     return {"exists", "已存在，未覆盖：", path};
 }
+ReportedFailure NotRestorable(const Text& path, const std::string& why) {
+    return {"not-restorable", "无法还原原文件（" + why + "）：", path};
+}
 
 // The chapter heading a piece begins with (UTF-8), from its first bytes; empty for the
 // text before the first chapter.

@@ -34,6 +34,8 @@ ReportedFailure FromJob(FailureKind kind, const Text& path);
 ReportedFailure Missing(const Text& path);
 ReportedFailure Changed(const Text& path);
 ReportedFailure Exists(const Text& path);
+// The pieces are whole but do not give the source back; why says what the split changed.
+ReportedFailure NotRestorable(const Text& path, const std::string& why);
 
 struct Report {
     std::vector<RecordedOutput> outputs;

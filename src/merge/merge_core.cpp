@@ -1,15 +1,19 @@
 #include "merge/merge_core.h"
 
+#include <algorithm>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
 
 #include "app/main_window.h"
+#include "app/output_folder_claim.h"
 #include "app/output_options.h"
 #include "app/run_control.h"
 #include "encoding/charset_converter.h"
 #include "encoding/text_decoder.h"
 #include "fs/paths.h"
+#include "fs/unchanged_source.h"
 #include "merge/encoded_merge.h"
 #include "merge/merge_separator.h"
 #include "platform/characters.h"
@@ -44,11 +48,15 @@ constexpr int kMaxVariants = 10000;
 // Gives the finished output its name. A free name is taken by the failing link itself; an
 // older file of that name is replaced, unless this job read or wrote it (a member, an earlier
 // output): then the output takes the first free name with " (k)" after the count.
-bool NameOutput(const JobFiles& touched, AtomicWriter& writer, const Text& first, std::size_t n,
-                Text& path) {
+bool NameOutput(const JobFiles& touched, const TextList& foldersAhead, AtomicWriter& writer,
+                const Text& first, std::size_t n, Text& path) {
     using Result = AtomicWriter::NameResult;
+    const bool ahead = std::any_of(foldersAhead.begin(), foldersAhead.end(), [&](const Text& f) {
+        return path.compare(0, f.size() + 1, f + kPathSeparator) == 0;
+    });
     if (!touched.Holds(path)) {
-        const Result result = CommitOrReplace(writer, path, [&] { return !touched.Holds(path); });
+        const Result result =
+            CommitOrReplace(writer, path, [&] { return !ahead && !touched.Holds(path); });
         if (result != Result::Taken) {
             return result == Result::Named;
         }
@@ -86,17 +94,6 @@ DecodedMember Examine(EncodedMerge& collected, const Text& path) {
     using Member = EncodedMerge::Member;
     return {examined.outcome != Member::Unreadable, examined.outcome == Member::MarkOnly,
             examined.outcome != Member::NotExact, examined.encoding, examined.hadMark};
-}
-
-// A member decoded into an output that takes every member as it comes.
-template <typename Put>
-DecodedMember Decode(const Text& path, Put& put) {
-    const DecodedText decoded = DecodeTextFile(path);
-    const bool markOnly = decoded.text.empty() && decoded.hadMark;
-    if (decoded.opened && decoded.exact && !markOnly) {
-        put(decoded.text);
-    }
-    return {decoded.opened, markOnly, decoded.exact, decoded.encoding, decoded.hadMark};
 }
 
 }  // namespace
@@ -146,16 +143,36 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
         run.mergeTouched.Add(path);
     }
 
+    const std::unique_ptr<FolderLock> claim = ClaimOutputFolder(
+        run, run.outputFolder.empty() ? Text(1, kPathSeparator) : run.outputFolder);
+    if (!claim) {
+        return result;  // stopped while another job wrote there
+    }
     std::unique_ptr<AtomicWriter> writer = Fs().CreateAtomic(result.outputPath);
     if (!writer) {
         failures.Add(FailureKind::NotWritten, result.outputPath);
+        if (form.IsChecked(U(names::MergeDelete))) {
+            std::set<Text> kept;
+            for (const Text& path : paths) {
+                if (kept.insert(path).second) {
+                    failures.Add(FailureKind::SourceKept, path);
+                }
+            }
+        }
         return result;
     }
-    const Bytes separator = ReadMergeSeparator(form);
+    const std::optional<Bytes> readSeparator = ReadMergeSeparator(form);
+    if (!readSeparator) {
+        // The unit goes on without it, and says so.
+        failures.Add(FailureKind::Unreadable, form.TextOf(U(names::SeparatorPath)));
+    }
+    const Bytes separator = readSeparator.value_or(Bytes());
 
     // With encoding processing the members are examined one by one and their text is
     // encoded as one at the end; the option as it stands when the unit begins decides that.
+    // So is the output encoding asked for: a change meanwhile counts from the next unit.
     const bool collecting = form.IsChecked(U(names::HandleEncoding));
+    const OutputRequest request = OutputRequestOf(form);
     EncodedMerge collected;
     TextEncoding lastEncoding = EncodingUndetected;
     // The output carries a byte-order mark when a member had one: unmarked UTF-8 members
@@ -165,6 +182,9 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
     std::int64_t outputBytes = 0;
     TextList toDelete;
     TextList keptWanted;
+    // Each member as it was when it was read: only that is in the output.
+    std::map<Text, std::optional<FileStamp>> asRead;
+    std::uint32_t permissions = 07777;
 
     auto put = [&](std::string_view bytes) {
         if (collecting) {
@@ -180,11 +200,14 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
         run.ShowFile(static_cast<int>(i), static_cast<int>(n), path);
         ++result.membersVisited;
 
+        const std::optional<FileStamp> stamp = StampBeforeReading(path);
+        asRead.emplace(path, stamp);
+        permissions = SharedPermissions(permissions, stamp);
         const TextEncoding previousEncoding = lastEncoding;
         lastEncoding = EncodingUndetected;
         bool merged = false;
-        if (form.IsChecked(U(names::HandleEncoding))) {
-            const DecodedMember decoded = collecting ? Examine(collected, path) : Decode(path, put);
+        if (collecting) {
+            const DecodedMember decoded = Examine(collected, path);
             if (decoded.opened && decoded.markOnly) {
                 // A mark alone contributes nothing: no text, no mark, no encoding.
                 lastEncoding = previousEncoding;
@@ -197,12 +220,6 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
                 lastEncoding = decoded.encoding;
                 anyHadMark = anyHadMark || decoded.hadMark;
                 merged = !writeFailed;
-            } else {
-                failures.Add(FailureKind::Unreadable, path);
-            }
-        } else if (collecting) {
-            if (collected.AddRaw(path)) {
-                merged = true;
             } else {
                 failures.Add(FailureKind::Unreadable, path);
             }
@@ -242,13 +259,16 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
             break;
         }
     }
+    if (writeFailed && form.IsChecked(U(names::MergeDelete))) {
+        // A unit given up keeps the members it never reached, and says so.
+        keptWanted.insert(keptWanted.end(), paths.begin() + result.membersVisited, paths.end());
+    }
 
     bool keepSources = false;
     bool notConvertible = false;
     if (collecting && !writeFailed) {
         const EncodedMerge::Finished finished =
-            collected.Write(writer, result.outputPath, form.IsChecked(U(names::HandleEncoding)),
-                            lastEncoding, anyHadMark, OutputRequestOf(form));
+            collected.Write(writer, result.outputPath, true, lastEncoding, anyHadMark, request);
         if (finished.outputNotConverted) {
             failures.Add(FailureKind::NotConverted, result.outputPath);
         }
@@ -263,11 +283,18 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
     // Members go only when the output and its folder entry are on the disk; without
     // deletion nothing is forced.
     const bool durable = !toDelete.empty();
-    result.written = !writeFailed && (!durable || writer->Sync()) &&
-                     NameOutput(run.mergeTouched, *writer, paths.front(), n, result.outputPath);
+    if (writer) {
+        writer->LimitPermissions(permissions);
+    }
+    // A unit of which nothing could be read gets no output, not an empty one.
+    const bool anythingRead = result.membersMerged > 0;
+    result.written = anythingRead && !writeFailed && (!durable || writer->Sync()) &&
+                     NameOutput(run.mergeTouched, run.mergeFoldersAhead, *writer, paths.front(), n,
+                                result.outputPath);
     writer.reset();
     if (result.written) {
         run.mergeTouched.Add(result.outputPath);
+        run.mergeWritten.Add(result.outputPath);
     }
     if (!result.written) {
         failures.Add(notConvertible ? FailureKind::NotConverted : FailureKind::NotWritten,
@@ -286,7 +313,7 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
         if (!deleted.insert(path).second) {
             continue;
         }
-        if (!Fs().DeleteFile(path)) {
+        if (DeleteIfUnchanged(path, asRead[path]) != Removal::Deleted) {
             failures.Add(FailureKind::SourceKept, path);
         }
     }

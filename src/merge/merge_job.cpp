@@ -117,6 +117,7 @@ struct FolderWalk {
             app.run.Failures(JobKind::Merge).Add(FailureKind::Unreadable, folder);
             return;
         }
+        std::erase_if(files, [&](const Text& file) { return app.run.mergeWritten.Holds(file); });
         MergeFiles(app.run, files);
         if (!options.includeSubfolders() || Stopped()) {
             return;
@@ -157,6 +158,7 @@ void StartMergeJob(App& app, const Text& folder, const TextList& paths, bool pat
 
     if (paths.empty()) {
         run.mergeTouched.Clear();
+        run.mergeWritten.Clear();
         Text chosen = folder;
         if (chosen.empty()) {
             chosen = ChooseFolder(

@@ -15,21 +15,21 @@ SeparatorMode ReadSeparatorMode(const Form& form) {
     return SeparatorMode::SeparatorNone;
 }
 
-Bytes ReadMergeSeparator(const Form& form) {
+std::optional<Bytes> ReadMergeSeparator(const Form& form) {
     switch (ReadSeparatorMode(form)) {
         case SeparatorMode::SeparatorString:
             return form.TextOf(U(names::SeparatorText));
         case SeparatorMode::SeparatorFile: {
             const Text& path = form.TextOf(U(names::SeparatorPath));
             if (path.empty()) {
-                return {};
+                return Bytes();
             }
-            return Fs().ReadWholeFile(path).value_or(Bytes());
+            return Fs().ReadWholeFile(path);
         }
         case SeparatorMode::SeparatorNone:
             break;
     }
-    return {};
+    return Bytes();
 }
 
 void ChooseSeparatorFile(Form& form) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include "platform/text.h"
 
 namespace qs {
@@ -13,9 +15,9 @@ enum class SeparatorMode { SeparatorString, SeparatorFile, SeparatorNone };
 SeparatorMode ReadSeparatorMode(const Form& form);
 
 // The separator as bytes: the string box exactly as it stands (a line break in it is CR LF),
-// the whole content of the chosen file, or nothing. An empty path or an unreadable file gives
-// no bytes.
-Bytes ReadMergeSeparator(const Form& form);
+// the whole content of the chosen file, or nothing. An empty path gives no bytes, an
+// unreadable file nullopt.
+std::optional<Bytes> ReadMergeSeparator(const Form& form);
 
 // The handler of 按钮选择文件: picks the separator file in the open-file dialog; a cancelled
 // dialog leaves the path box as it was.

@@ -228,6 +228,9 @@ bool Finish(SplitContext& ctx, const Text& source, Text path, std::unique_ptr<At
     if (written && out && durable) {
         out->StartWriteBack();
     }
+    if (out) {
+        out->LimitPermissions(ctx.state.sourcePermissions);
+    }
     written = written && out && NamePiece(ctx, *out, source, text, path);
     out.reset();
     if (written) {
@@ -301,7 +304,7 @@ Text FitPieceName(const Text& stem, const Text& suffix, const Text& dotExtension
 
 std::optional<Bytes> EncodePieceSlice(SplitContext& ctx, std::string_view text, bool first) {
     const TextEncoding encoding = ctx.state.sourceEncoding;
-    OutputRequest request = OutputRequestOf(ctx.form);
+    OutputRequest request = ctx.state.outputRequest;
     std::optional<Bytes> decoded;
     if (ctx.state.piecesInUtf8) {
         if (request.Empty()) {
@@ -333,7 +336,7 @@ bool FinishWrittenPiece(SplitContext& ctx, const Text& source, std::unique_ptr<A
 
 bool WritePieceBytes(SplitContext& ctx, const Text& source, std::string_view piece) {
     const TextEncoding encoding = ctx.state.sourceEncoding;
-    const OutputRequest request = OutputRequestOf(ctx.form);
+    const OutputRequest request = ctx.state.outputRequest;
     const bool requested = encoding != EncodingUndetected && !request.Empty();
     bool inUtf8 = ctx.state.piecesInUtf8;
     std::optional<Bytes> decoded;
@@ -363,6 +366,9 @@ bool WritePieceBytes(SplitContext& ctx, const Text& source, std::string_view pie
         converted = std::move(*bytes);
     } else if (encoded) {
         converted = EncodeText(piece, encoding, ctx.state.sourceHadMark);
+        if (piece.empty() && ctx.state.sourceHadMark) {
+            converted = ByteOrderMark(encoding);  // an empty piece is marked like the others
+        }
     }
     const std::string_view bytes = encoded || inUtf8 ? std::string_view(converted) : piece;
     // The text a random name is taken from: byte modes decode the piece, text modes hold

@@ -2,9 +2,12 @@
 
 #include "app/app.h"
 #include "app/main_window.h"
+#include "app/output_folder_claim.h"
 #include "app/run_control.h"
 #include "fs/file_enumeration.h"
+#include "fs/made_folders.h"
 #include "fs/paths.h"
+#include "fs/unchanged_source.h"
 #include "platform/characters.h"
 #include "platform/services.h"
 #include "split/piece_writer.h"
@@ -84,8 +87,14 @@ void SplitFiles(RunControl& run, const TextList& paths) {
         if (options.SubfolderPerSource()) {
             run.outputFolder += PathBaseName(p) + "/";
         }
+        MadeFolders made;
+        made.NoteMissing(run.outputFolder);
         if (!MakeOutputFolder(run.outputFolder)) {
             ctx.state.failures.push_back({SplitFailureKind::Folder, run.outputFolder});
+        }
+        const std::unique_ptr<FolderLock> claim = ClaimOutputFolder(run, run.outputFolder);
+        if (!claim) {
+            break;  // stopped while another job wrote there
         }
         const std::unique_ptr<FolderHold> heldFolder = Fs().HoldFolder(run.outputFolder);
 
@@ -97,10 +106,15 @@ void SplitFiles(RunControl& run, const TextList& paths) {
         ctx.state.piecesFailed = 0;
         ctx.state.sourceUnreadable = false;
         ctx.state.sourcePieces.clear();
+        const std::optional<FileStamp> asRead = StampBeforeReading(p);
+        ctx.state.sourcePermissions = SharedPermissions(07777, asRead);
         const ModeResult result = RunSplitMode(ctx, mode, p);
         ShowLastPiece(ctx);
         if (result == ModeResult::ValidationFailed) {
             break;
+        }
+        if (ctx.state.piecesMade == ctx.state.piecesFailed) {
+            made.RemoveEmpty();  // a source that gave nothing leaves no folder of its own
         }
 
         if (ctx.Options().DeleteSource()) {
@@ -113,7 +127,7 @@ void SplitFiles(RunControl& run, const TextList& paths) {
                 ctx.state.sourcePieces.size() == static_cast<std::size_t>(ctx.state.piecesMade) &&
                 PiecesOfSourceAreSafe(ctx);
             const auto id = Fs().FileIdentity(p);
-            if (complete && Fs().DeleteFile(p)) {
+            if (complete && DeleteIfUnchanged(p, asRead) == Removal::Deleted) {
                 if (id) {
                     ctx.state.sourceIdentities.erase(*id);
                 }

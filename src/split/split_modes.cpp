@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "app/control_model.h"
+#include "app/output_options.h"
 #include "app/run_control.h"
 #include "dialog/input_dialog.h"
 #include "encoding/text_slices.h"
@@ -571,6 +572,7 @@ ModeResult SplitAtSeparator(SplitContext& ctx, const Text& path) {
 }
 
 ModeResult RunSplitMode(SplitContext& ctx, SplitMode mode, const Text& path) {
+    ctx.state.outputRequest = OutputRequestOf(ctx.form);  // one form for all the source's pieces
     switch (mode) {
         case SplitMode::SplitByParts:
             return SplitIntoParts(ctx, path);
