@@ -2,7 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "cli/sha256.h"
+#include "platform/sha256.h"
 #include "encoding/charset_converter.h"
 #include "fs/paths.h"
 #include "platform/services.h"

@@ -1,6 +1,6 @@
 #include "cli/output_recorder.h"
 
-#include "cli/sha256.h"
+#include "platform/sha256.h"
 #include "fs/paths.h"
 
 namespace qs::cli {
