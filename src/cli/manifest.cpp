@@ -2,10 +2,10 @@
 
 #include <nlohmann/json.hpp>
 
-#include "platform/sha256.h"
 #include "encoding/charset_converter.h"
 #include "fs/paths.h"
 #include "platform/services.h"
+#include "platform/sha256.h"
 #include "split/split_settings.h"
 
 namespace qs::cli {
