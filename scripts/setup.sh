@@ -12,6 +12,7 @@ packages=(
     libcli11-dev nlohmann-json3-dev libssl-dev
     clang libclang-rt-14-dev
     desktop-file-utils appstream dpkg-dev ccache
+    libzip-dev epubcheck
     vim-runtime fortunes-zh libpython3.11-testsuite
 )
 if [[ "${QS_SETUP_EXTRA:-}" != "" ]]; then

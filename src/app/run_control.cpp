@@ -49,6 +49,30 @@ void FailureList::AppendTo(Text& text) const {
     }
 }
 
+namespace {
+
+Text UncutBookLine(const UncutBook& book) {
+    return DisplayText(book.path) + U("（") + std::to_string(book.headings) +
+           U(" 个章节标题，最长一章占全文 ") + std::to_string(book.longestPercent) + U("%）");
+}
+
+}  // namespace
+
+void AppendUncutBooks(const std::vector<UncutBook>& books, Text& text) {
+    if (books.empty()) {
+        return;
+    }
+    constexpr std::size_t kShown = 10;
+    text += "\r\n\r\n";
+    text += U("以下文件看来没有按章节分开（标题太少，或一章占了大半）：");
+    for (std::size_t i = 0; i < books.size() && i < kShown; ++i) {
+        text += "\r\n" + UncutBookLine(books[i]);
+    }
+    if (books.size() > kShown) {
+        text += "\r\n" + U("……");
+    }
+}
+
 const JobCaptions& CaptionsOf(JobKind kind) {
     static const JobCaptions split{U("分割文件.."), U("正在分割，点击停止"), U("正在停止中")};
     static const JobCaptions merge{U("合并文件..     "), U("正在合并，点击停止"),
@@ -99,6 +123,9 @@ bool RunControl::BeginJob(JobKind kind) {
     m_form.SetText(button, CaptionsOf(kind).running);
     StopRequested = false;
     Failures(kind).Clear();
+    if (kind == JobKind::Split) {
+        uncutBooks.clear();
+    }
     if (kind == JobKind::Merge) {
         m_form.SetVisible(U(names::MergePattern), false);
     }
@@ -156,6 +183,9 @@ void RunControl::AskOpenOutputFolder(JobKind kind, const Text& folder) {
     Text question =
         U(kind == JobKind::Split ? "分割完毕！是否打开目录：" : "合并完毕！是否打开目录：");
     question += DisplayText(folder);
+    if (kind == JobKind::Split) {
+        AppendUncutBooks(uncutBooks, question);
+    }
     Failures(kind).AppendTo(question);
     if (ShowMessage(question, ButtonsYesNo) == ResultYes) {
         OpenInExplorer(folder);

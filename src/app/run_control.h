@@ -41,6 +41,14 @@ private:
     std::vector<std::pair<FailureKind, Text>> m_items;
 };
 
+// A book split at its chapters that does not look cut: too few headings for its size, or
+// one chapter holding most of it. The split still writes what it found; the user is told.
+struct UncutBook {
+    Text path;
+    std::size_t headings = 0;
+    int longestPercent = 0;  // the longest chapter's share of the text
+};
+
 // The files a job has read or written, by path and by the identity of the file behind it
 // (another spelling of the same path): none of the job's outputs may take their place.
 class JobFiles {
@@ -53,6 +61,11 @@ private:
     std::set<Text> m_paths;
     std::set<std::pair<std::uint64_t, std::uint64_t>> m_identities;
 };
+
+// Appends CR LF CR LF, a title line and the first ten of the books, one per line as
+// "path（N 个章节标题，最长一章占全文 P%）", then "……" when there are more; nothing when
+// there is none.
+void AppendUncutBooks(const std::vector<UncutBook>& books, Text& text);
 
 // Captions of a job's start button, which is also its stop button and busy indicator.
 struct JobCaptions {
@@ -104,6 +117,8 @@ public:
     void EndJob(JobKind kind, const TextList& paths, bool suppressQuestion = false);
 
     FailureList& Failures(JobKind kind) { return m_failures[kind == JobKind::Split ? 0 : 1]; }
+    // The books of the last split that do not look cut; listed by the completion question.
+    std::vector<UncutBook> uncutBooks;
 
     // Progress: the start of a job core's per-file loop, and file i of n (1-based).
     void BeginFileLoop(int fileCount);

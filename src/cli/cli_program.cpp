@@ -240,10 +240,21 @@ int RunSplit(const ParsedCommand& command) {
     if (error.empty() && !ToJobPaths(command.paths, paths, bad)) {
         error = bad + ": " + Say("无法表示的路径", "a path the program cannot represent");
     }
+    Form& form = s.m_app.MainForm();
+    if (error.empty() && SplitOptions(form).EpubBook()) {
+        if (SplitOptions(form).Mode() != SplitMode::SplitByChapters) {
+            error = "--epub: " + Say("需要 --chapters", "needs --chapters");
+        } else if (!form.TextOf(U(names::OutputEncoding)).empty()) {
+            error = "--epub: " + Say("电子书总是 UTF-8，不能与 --to 同用",
+                                     "a book is always UTF-8: --to does not apply");
+        } else if (manifest) {
+            // A manifest rejoins pieces into their source; a book is no such piece.
+            error = "--epub: " + Say("不能与 --manifest 同用", "--manifest does not apply");
+        }
+    }
     if (!error.empty()) {
         return UsageError(error);
     }
-    Form& form = s.m_app.MainForm();
     const TextList files = SplitSources(paths, SplitOptions(form).FileTypePattern());
     if (!files.empty()) {
         const std::string refused = ProbeSplitSettings(s, files.front());
@@ -277,7 +288,8 @@ int RunSplit(const ParsedCommand& command) {
         StartSplitJob(s.m_app, Text(), files);
     }
     s.CollectFailures(JobKind::Split);
-    if (SplitOptions(form).Mode() == SplitMode::SplitByChapters) {
+    s.m_report.uncut = s.m_app.run.uncutBooks;
+    if (SplitOptions(form).Mode() == SplitMode::SplitByChapters && !SplitOptions(form).EpubBook()) {
         MakeHeadingTest(SplitOptions(form).ChapterExpression(), s.m_report.isHeading);
     }
 

@@ -3,11 +3,11 @@
 #include <nlohmann/json.hpp>
 
 #include "app/output_options.h"
-#include "cli/sha256.h"
 #include "encoding/charset_converter.h"
 #include "fs/paths.h"
 #include "platform/characters.h"
 #include "platform/services.h"
+#include "platform/sha256.h"
 #include "split/split_settings.h"
 
 namespace qs::cli {

@@ -1,7 +1,7 @@
 #include "cli/output_recorder.h"
 
-#include "cli/sha256.h"
 #include "fs/paths.h"
+#include "platform/sha256.h"
 
 namespace qs::cli {
 namespace {

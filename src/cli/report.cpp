@@ -69,17 +69,37 @@ ReportedFailure NotRestorable(const Text& path, const std::string& why) {
     return {"not-restorable", "无法还原原文件（" + why + "）：", path};
 }
 
+// A book is a container, not a text: its head is not read as one.
+EncodingFacts FactsOf(const RecordedOutput& o) {
+    constexpr std::string_view kEpubHead = "mimetypeapplication/epub+zip";
+    const std::string_view head = o.head;
+    if (head.substr(0, 4) == "PK\x03\x04" && head.substr(30, kEpubHead.size()) == kEpubHead) {
+        return {EncodingUtf8, "EPUB", false};
+    }
+    return EncodingOf(head);
+}
+
 // The chapter heading a piece begins with (UTF-8), from its first bytes; empty for the
 // text before the first chapter.
 std::string HeadingOf(const Report& report, const RecordedOutput& o) {
     const Text text = DecodeBytes(o.head).text;
     const std::string_view line = std::string_view(text).substr(0, text.find_first_of("\r\n"));
-    return report.isHeading(line) ? Utf8(Text(HeadingTitle(line))) : std::string();
+    return report.isHeading(line) ? Utf8(Text(HeadingLabel(line))) : std::string();
 }
 
 void PrintReport(const Report& report, const CommonOptions& common) {
     for (const ReportedFailure& f : report.failures) {
         std::fprintf(stderr, "%s%s\n", f.label.c_str(), Utf8(f.path).c_str());
+    }
+    for (const UncutBook& book : report.uncut) {
+        const std::string n = std::to_string(book.headings);
+        const std::string p = std::to_string(book.longestPercent);
+        std::fprintf(stderr, "%s%s%s\n",
+                     Say("看来没有按章节分开：", "does not look cut into chapters: ").c_str(),
+                     Utf8(book.path).c_str(),
+                     Say("（" + n + " 个章节标题，最长一章占全文 " + p + "%）",
+                         " (" + n + " headings, the longest chapter " + p + "% of the text)")
+                         .c_str());
     }
     if (report.stopped) {
         std::fputs(Say("已停止。\n", "Stopped.\n").c_str(), stderr);
@@ -88,7 +108,7 @@ void PrintReport(const Report& report, const CommonOptions& common) {
         nlohmann::json j;
         j["outputs"] = nlohmann::json::array();
         for (const RecordedOutput& o : report.outputs) {
-            const EncodingFacts e = EncodingOf(o.head);
+            const EncodingFacts e = FactsOf(o);
             j["outputs"].push_back({{"path", Utf8(o.path)},
                                     {"bytes", o.bytes},
                                     {"encoding", e.name},
@@ -104,6 +124,15 @@ void PrintReport(const Report& report, const CommonOptions& common) {
         j["failures"] = nlohmann::json::array();
         for (const ReportedFailure& f : report.failures) {
             j["failures"].push_back({{"kind", f.kind}, {"path", Utf8(f.path)}});
+        }
+        if (!report.uncut.empty()) {
+            j["warnings"] = nlohmann::json::array();
+            for (const UncutBook& book : report.uncut) {
+                j["warnings"].push_back({{"kind", "not-cut-into-chapters"},
+                                         {"path", Utf8(book.path)},
+                                         {"headings", book.headings},
+                                         {"longestChapterPercent", book.longestPercent}});
+            }
         }
         if (report.seed) {
             j["seed"] = *report.seed;
@@ -121,7 +150,7 @@ void PrintReport(const Report& report, const CommonOptions& common) {
         return;
     }
     for (const RecordedOutput& o : report.outputs) {
-        const EncodingFacts e = EncodingOf(o.head);
+        const EncodingFacts e = FactsOf(o);
         std::printf("%s\t%lld\t%s%s", Utf8(o.path).c_str(), static_cast<long long>(o.bytes),
                     e.name.c_str(), e.mark ? "+BOM" : "");
         if (report.isHeading) {

@@ -43,8 +43,9 @@ struct Report {
     std::vector<ReportedFailure> failures;
     std::optional<std::uint64_t> seed;
     bool stopped = false;
-    TextList checked;       // verify: manifests found intact
-    HeadingTest isHeading;  // split at chapters: each piece is listed with its heading
+    TextList checked;              // verify: manifests found intact
+    HeadingTest isHeading;         // split at chapters: each piece is listed with its heading
+    std::vector<UncutBook> uncut;  // books that do not look cut into chapters
 };
 
 // Standard output gets the outputs (or the JSON object), standard error the failures.

@@ -389,6 +389,34 @@ bool WritePieceBytes(SplitContext& ctx, const Text& source, std::string_view pie
                   static_cast<std::int64_t>(bytes.size()), text, false);
 }
 
+bool FinishNamedOutput(SplitContext& ctx, const Text& stem, const Text& dotExtension,
+                       std::unique_ptr<AtomicWriter> out, bool written, std::int64_t size) {
+    using Result = AtomicWriter::NameResult;
+    const Text name = FitPieceName(stem, "", dotExtension);
+    Text path = ctx.outputFolder + name + dotExtension;
+    const bool durable = ctx.Options().DeleteSource();
+    written = written && out && !name.empty();
+    if (written) {
+        if (durable) {
+            out->StartWriteBack();
+        }
+        Result result = Result::Taken;
+        if (ctx.state.sourcePaths.count(path) == 0) {
+            result = CommitOrReplace(*out, path, [&] { return !IsTakenByTheJob(ctx, path); });
+        }
+        if (result == Result::Taken) {
+            result = CommitVariant(ctx, *out, name, Text(), dotExtension, path);
+        }
+        written = result == Result::Named;
+    }
+    out.reset();
+    if (written) {
+        NotePiece(ctx, path, size, durable);
+    }
+    CountPiece(ctx, written, path);
+    return written;
+}
+
 bool WritePiece(SplitContext& ctx, const Text& source) {
     return WritePieceBytes(ctx, source, ctx.state.pieceBytes);
 }

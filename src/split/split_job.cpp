@@ -146,6 +146,7 @@ void SplitFiles(RunControl& run, const TextList& paths) {
     for (const SplitFailure& f : ctx.state.failures) {
         failures.Add(ToFailureKind(f.kind), f.path);
     }
+    run.uncutBooks = std::move(ctx.state.uncutBooks);
 }
 
 void StartSplitJob(App& app, const Text& folder, const TextList& paths) {

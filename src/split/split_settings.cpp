@@ -65,6 +65,10 @@ const Text& ChapterCheck() {
     static const Text& name = U("选择框按章节标题分割");
     return name;
 }
+const Text& EpubBookCheck() {
+    static const Text& name = U("选择框生成EPUB电子书");
+    return name;
+}
 const Text& ChapterExpressionEdit() {
     static const Text& name = U("编辑框章节标题");
     return name;
@@ -233,6 +237,10 @@ Text SplitOptions::Separator() const {
 
 bool SplitOptions::ChapterHeadings() const {
     return CheckedOf(split_controls::ChapterCheck());
+}
+
+bool SplitOptions::EpubBook() const {
+    return CheckedOf(split_controls::EpubBookCheck());
 }
 
 Text SplitOptions::ChapterExpression() const {

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/run_control.h"
 #include "encoding/output_text.h"
 #include "encoding/text_decoder.h"
 #include "encoding/text_slices.h"
@@ -51,6 +52,8 @@ public:
     std::int32_t CharMax() const;
     Text Separator() const;
     bool ChapterHeadings() const;
+    // At chapters: one EPUB book per source instead of text pieces.
+    bool EpubBook() const;
     // The custom heading expression (ICU, searched in each line); empty: the built-in rule.
     Text ChapterExpression() const;
     // Chapters that go into one piece; at least 1.
@@ -130,6 +133,7 @@ struct SplitState {
     bool pieceShowPending = false;
 
     std::vector<SplitFailure> failures;
+    std::vector<UncutBook> uncutBooks;
 };
 
 // What the split code works on: the main form, the shared job values and the split state.
@@ -163,6 +167,7 @@ const Text& CharMinEdit();
 const Text& CharMaxEdit();
 const Text& SeparatorButton();
 const Text& ChapterCheck();
+const Text& EpubBookCheck();
 const Text& ChapterExpressionEdit();
 const Text& ChaptersPerPieceEdit();
 const Text& IgnoreBlankLinesCheck();
