@@ -12,6 +12,7 @@ packages=(
     libcli11-dev nlohmann-json3-dev libssl-dev
     clang libclang-rt-14-dev
     desktop-file-utils appstream dpkg-dev ccache
+    lintian man-db groff-base
 )
 if [[ "${QS_SETUP_EXTRA:-}" != "" ]]; then
     read -r -a extra <<<"$QS_SETUP_EXTRA"
