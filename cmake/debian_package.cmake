@@ -22,6 +22,8 @@ install(FILES ${qs_docs}/qirnsplit.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
 install(FILES ${qs_docs}/qirnsplit DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 install(FILES data/debian/copyright ${qs_docs}/changelog.Debian.gz
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/qirnsplit)
+install(FILES data/debian/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+        RENAME qirnsplit)
 
 if(TARGET qs_gui)
     set(CPACK_PACKAGE_NAME qirnsplit)
@@ -29,20 +31,19 @@ if(TARGET qs_gui)
     set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
     set(CPACK_PACKAGE_CONTACT "Qirn <support@qirn.example>")
     set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "split text files into pieces and merge files into one")
-    set(CPACK_PACKAGE_DESCRIPTION
-        "Qirnsplit cuts text files into pieces by number of parts, by byte size, by a\n"
-        "random number of lines or characters, at a separator string or before chapter\n"
-        "headings, and merges files or whole folder trees into one file per folder with\n"
-        "separator data between members.\n"
-        "\n"
-        "It reads GBK/GB18030, Big5, UTF-8 and UTF-16 text exactly and writes every output\n"
-        "in its source's encoding, or converts it on request; a character the target\n"
-        "encoding cannot hold is never replaced. Outputs are written atomically, and a\n"
-        "stopped job leaves every output complete or absent.\n"
-        "\n"
-        "It has a Chinese window with drag and drop, and a command line (split, merge,\n"
-        "verify) for scripts, with a manual page and bash completion.")
-    string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
+    set(CPACK_PACKAGE_DESCRIPTION [=[
+Qirnsplit cuts text files into pieces by number of parts, by byte size, by a
+random number of lines or characters, at a separator string or before chapter
+headings, and merges files or whole folder trees into one file per folder with
+separator data between members.
+
+It reads GBK/GB18030, Big5, UTF-8 and UTF-16 text exactly and writes every
+output in its source's encoding, or converts it on request; a character the
+target encoding cannot hold is never replaced. Outputs are written atomically,
+and a stopped job leaves every output complete or absent.
+
+It has a Chinese window with drag and drop, and a command line (split, merge,
+verify) for scripts, with a manual page and bash completion.]=])
     set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
     set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
     set(CPACK_DEBIAN_PACKAGE_SECTION utils)

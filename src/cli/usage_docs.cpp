@@ -96,8 +96,8 @@ std::string ManPage(const std::vector<CommandDoc>& commands) {
     page +=
         ".SH \"EXIT STATUS\"\n"
         ".TP\n.B 0\nAll done.\n"
-        ".TP\n.B 1\nSome operations failed (each is listed on standard error with its reason)\n"
-        "or the job was stopped.\n"
+        ".TP\n.B 1\nSome operations failed (each is listed on standard error with the\n"
+        "window's label and its path) or the job was stopped.\n"
         ".TP\n.B 2\nA usage error: an unknown option or word, a value out of range, or an\n"
         "option that does not apply to the chosen mode. Nothing was written.\n"
         ".SH ENVIRONMENT\n"

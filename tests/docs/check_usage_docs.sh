@@ -3,7 +3,7 @@
 # renders without a warning and lists every command, and the completion, sourced in bash,
 # completes commands, options and the choices of an option.
 set -euo pipefail
-docs=$1
+docs=$(cd "$1" && pwd)
 page=$docs/qirnsplit.1
 
 warnings=$(LC_ALL=C.UTF-8 groff -ww -man -Tutf8 -z "$page" 2>&1)
@@ -15,7 +15,7 @@ fi
 if command -v lexgrog >/dev/null; then
     lexgrog "$page" | grep -q 'qirnsplit - split text files' || { lexgrog "$page"; exit 1; }
 fi
-text=$(LC_ALL=C.UTF-8 groff -man -Tutf8 -P-c "$page" 2>/dev/null)
+text=$(LC_ALL=C.UTF-8 groff -man -Tutf8 -P-cbou "$page" 2>/dev/null)
 for word in 'split COMMAND' 'merge COMMAND' 'verify COMMAND' '--parts' '--quiet' 'EXIT STATUS'; do
     grep -qF -- "$word" <<<"$text" || { echo "the manual page lacks: $word"; exit 1; }
 done
@@ -33,7 +33,7 @@ expect() {
 }
 cd "$(mktemp -d)"
 expect 'merge ' qirnsplit me
-expect '--parts ' qirnsplit split --pa
+expect '--parts --pattern ' qirnsplit split --pa
 expect '-n ' qirnsplit split -n
 expect 'big5 big5-hkscs ' qirnsplit split --to big
 expect '--recursive ' qirnsplit merge --rec
