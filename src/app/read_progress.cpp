@@ -23,6 +23,7 @@ public:
         const bool done = m_inner->Seek(position);
         if (done) {
             m_position = position;
+            m_owner.Reached(this, m_position);
         }
         return done;
     }
@@ -99,8 +100,10 @@ std::unique_ptr<AtomicWriter> ReadProgressFileSystem::CreateAtomic(const Text& p
 }
 
 void ReadProgressFileSystem::Reached(const void* source, std::int64_t position) {
+    // Where the source stands, not the farthest it has been: a text is read once to tell its
+    // encoding and then again from the start.
     if (source == m_source) {
-        m_reached = std::max(m_reached, position);
+        m_reached = position;
     }
 }
 

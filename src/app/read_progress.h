@@ -6,8 +6,8 @@
 
 namespace qs {
 
-// A file system that passes every call to another one and keeps how far the source opened
-// last has been read, so that the window can show progress within one large file. Copies
+// A file system that passes every call to another one and keeps where the source opened
+// last is being read, so that the window can show progress within one large file. Copies
 // from a source it opened still reach the real writer with the real source, so a copy
 // inside the kernel stays one.
 class ReadProgressFileSystem : public FileSystem {

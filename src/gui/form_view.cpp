@@ -594,10 +594,10 @@ void FormView::SyncFormGeometry() {
     } else if (m_surface->size() != client) {
         m_surface->resize(client);
     }
-    // A window's position is that of its frame; a window drawn smaller to fit the screen is
-    // also kept on it.
+    // A window's position is that of its frame, kept on the screen (a dialog centred on a
+    // small screen would start above it).
     QPoint place(m_form.Left(), m_form.Top());
-    if (m_zoom < 1 && m_surface->screen() != nullptr) {
+    if (m_surface->isWindow() && m_surface->screen() != nullptr) {
         const QRect room = m_surface->screen()->availableGeometry();
         place.setX(std::clamp(place.x(), room.left(),
                               std::max(room.left(), room.right() + 1 - Z(m_form.Width()))));
