@@ -124,6 +124,16 @@ TEST_F(MainWindowTest, EveryControlHasItsWidgetAtItsPlaceAndRendersToAPicture) {
             button && control->kind != ControlKind::PictureButton) {
             EXPECT_EQ(button->text(), ToQt(control->text)) << ToUtf8Lossy(control->name);
         }
+        // Every option the user can set explains itself in one line.
+        const bool option = control->kind == ControlKind::RadioButton ||
+                            control->kind == ControlKind::CheckBox ||
+                            control->kind == ControlKind::ComboBox ||
+                            control->kind == ControlKind::Button ||
+                            (control->kind == ControlKind::EditBox && control->visible);
+        if (option) {
+            EXPECT_FALSE(widget->toolTip().isEmpty()) << ToUtf8Lossy(control->name);
+            EXPECT_FALSE(widget->toolTip().contains('\n')) << ToUtf8Lossy(control->name);
+        }
     }
     // The status label sits inside the bar once the window is created.
     EXPECT_EQ(Widget(names::Status)->parentWidget(), Widget(names::Progress));
