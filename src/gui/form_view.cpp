@@ -711,7 +711,10 @@ bool FormView::eventFilter(QObject* watched, QEvent* event) {
             const QSize decorations = Decorations();
             const QSize client(static_cast<int>(std::lround(m_surface->width() / m_zoom)),
                                static_cast<int>(std::lround(m_surface->height() / m_zoom)));
-            const QRect frame(m_surface->pos(), client + decorations);
+            // A fixed-layout window keeps the form's outer size: a frame that has just become
+            // known takes its room from the client area, not from the outer size.
+            const QRect frame(m_surface->pos(), m_fixedSize ? QSize(m_form.Width(), m_form.Height())
+                                                            : client + decorations);
             Dispatch([this, decorations, frame] {
                 m_form.SetFormGeometry(frame.x(), frame.y(), frame.width(), frame.height());
                 m_form.SetDecorations(decorations.width(), decorations.height());
