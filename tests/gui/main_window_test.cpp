@@ -125,11 +125,10 @@ TEST_F(MainWindowTest, EveryControlHasItsWidgetAtItsPlaceAndRendersToAPicture) {
             EXPECT_EQ(button->text(), ToQt(control->text)) << ToUtf8Lossy(control->name);
         }
         // Every option the user can set explains itself in one line.
-        const bool option = control->kind == ControlKind::RadioButton ||
-                            control->kind == ControlKind::CheckBox ||
-                            control->kind == ControlKind::ComboBox ||
-                            control->kind == ControlKind::Button ||
-                            (control->kind == ControlKind::EditBox && control->visible);
+        const bool option =
+            control->kind == ControlKind::RadioButton || control->kind == ControlKind::CheckBox ||
+            control->kind == ControlKind::ComboBox || control->kind == ControlKind::Button ||
+            (control->kind == ControlKind::EditBox && control->visible);
         if (option) {
             EXPECT_FALSE(widget->toolTip().isEmpty()) << ToUtf8Lossy(control->name);
             EXPECT_FALSE(widget->toolTip().contains('\n')) << ToUtf8Lossy(control->name);
@@ -220,6 +219,16 @@ TEST_F(MainWindowTest, DropOnTheSplitPanelAsksAndSplits) {
     EXPECT_EQ(ui.shown[0].text, U("确定分割被拖放的 1 个文件吗？"));
     EXPECT_EQ(FilesUnder(temp.Path()), 3);
     delete data;
+}
+
+// Files given on the command line (the menu entry's %F) arrive as a drop on the split panel.
+TEST_F(MainWindowTest, FilesGivenToTheWindowAreAskedAboutAsADrop) {
+    temp.Write(U("甲.txt"), "AAAA");
+    ui.answers = {ResultCancel};
+    main.Window().View().Drop(U(names::SplitPanel), {temp.File(U("甲.txt"))});
+    ASSERT_TRUE(testing::PumpUntil([&] { return !ui.shown.empty(); }));
+    EXPECT_EQ(ui.shown[0].text, U("确定分割被拖放的 1 个文件吗？"));
+    EXPECT_EQ(FilesUnder(temp.Path()), 1);
 }
 
 TEST_F(MainWindowTest, ClickOnTheRunningButtonStopsTheSplit) {
