@@ -21,6 +21,8 @@ const Text& FailureList::Label(FailureKind kind) {
             return U("无法写入：");
         case FailureKind::NotConverted:
             return U("无法转换编码：");
+        case FailureKind::Unrecognised:
+            return U("无法识别编码：");
         case FailureKind::SourceKept:
             break;
     }

@@ -12,7 +12,14 @@ namespace qs {
 
 enum class JobKind { Split, Merge };
 
-enum class FailureKind { Unreadable, FolderNotCreated, NotWritten, SourceKept, NotConverted };
+enum class FailureKind {
+    Unreadable,
+    FolderNotCreated,
+    NotWritten,
+    SourceKept,
+    NotConverted,
+    Unrecognised,  // no encoding the program reads decodes the source: left untouched
+};
 
 // The file operations of one job that failed; the completion question lists them, so that
 // a job with failures is never reported as a plain success.

@@ -52,8 +52,8 @@ EncodingFacts EncodingOf(std::string_view head) {
 }
 
 ReportedFailure FromJob(FailureKind kind, const Text& path) {
-    static const char* kKinds[] = {"unreadable", "folder-not-created", "not-written", "source-kept",
-                                   "not-converted"};
+    static const char* kKinds[] = {"unreadable",  "folder-not-created", "not-written",
+                                   "source-kept", "not-converted",      "unrecognised-encoding"};
     return {kKinds[static_cast<int>(kind)], Utf8(FailureList::Label(kind)), path};
 }
 ReportedFailure Missing(const Text& path) {

@@ -192,7 +192,7 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
             } else if (decoded.opened && !decoded.exact) {
                 // Its raw bytes would pass for other characters: it is left out and kept.
                 lastEncoding = previousEncoding;
-                failures.Add(FailureKind::NotConverted, path);
+                failures.Add(FailureKind::Unrecognised, path);
             } else if (decoded.opened) {
                 lastEncoding = decoded.encoding;
                 anyHadMark = anyHadMark || decoded.hadMark;

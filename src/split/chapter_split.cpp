@@ -144,9 +144,10 @@ ModeResult SplitAtChapters(SplitContext& ctx, const Text& path) {
     DecodedText decoded = DecodeTextFile(path);
     ctx.state.sourceEncoding = decoded.encoding;
     ctx.state.sourceHadMark = decoded.hadMark;
-    if (!decoded.opened) {
+    if (!decoded.opened || !decoded.exact) {
         ctx.state.sourceUnreadable = true;
-        ctx.state.failures.push_back({SplitFailureKind::Read, path});
+        ctx.state.failures.push_back(
+            {decoded.opened ? SplitFailureKind::Unrecognised : SplitFailureKind::Read, path});
         return ModeResult::Done;
     }
     const std::string_view text = decoded.text;

@@ -25,6 +25,8 @@ FailureKind ToFailureKind(SplitFailureKind kind) {
             return FailureKind::NotWritten;
         case SplitFailureKind::Convert:
             return FailureKind::NotConverted;
+        case SplitFailureKind::Unrecognised:
+            return FailureKind::Unrecognised;
         case SplitFailureKind::Kept:
             break;
     }

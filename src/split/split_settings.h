@@ -67,7 +67,7 @@ private:
     const Form& m_form;
 };
 
-enum class SplitFailureKind { Read, Folder, Write, Kept, Convert };
+enum class SplitFailureKind { Read, Folder, Write, Kept, Convert, Unrecognised };
 
 struct SplitFailure {
     SplitFailureKind kind;
