@@ -161,7 +161,7 @@ std::string CheckSplit(const ParsedCommand& command) {
     }
     // The byte modes (--parts, the default, and --size) copy bytes and never decode.
     const bool byteMode = !lines && !chars && !chapters && !Given(command, "--separator");
-    for (std::string_view flag : {"--to", "--zh"}) {
+    for (std::string_view flag : {"--from", "--to", "--zh"}) {
         if (const GivenOption* g = Given(command, flag); g && byteMode) {
             return OnlyWith(*g,
                             "只用于文本模式（--lines、--chars、--separator、--chapters），"
