@@ -24,9 +24,13 @@ rm -f build/qirnsplit_*.deb
 (cd build && cpack -G DEB >cpack.log 2>&1) || { cat build/cpack.log; exit 1; }
 contents=$(dpkg -c build/qirnsplit_*.deb)
 for path in usr/bin/qirnsplit usr/share/applications/ usr/share/metainfo/ \
-    usr/share/icons/hicolor/scalable/apps/; do
+    usr/share/icons/hicolor/scalable/apps/ usr/share/man/man1/qirnsplit.1.gz \
+    usr/share/bash-completion/completions/qirnsplit usr/share/doc/qirnsplit/copyright \
+    usr/share/doc/qirnsplit/changelog.Debian.gz; do
     grep -q "\./$path" <<<"$contents" || { echo "the package lacks $path"; exit 1; }
 done
+# Errors fail the build; the warnings and notes are printed for whoever reads the log.
+lintian --fail-on error --display-info build/qirnsplit_*.deb
 
 echo "== sanitized build"
 bash scripts/build.sh build-sanitize -DQS_SANITIZE=ON -DQS_GUI=ON

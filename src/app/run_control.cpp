@@ -179,9 +179,25 @@ void RunControl::ShowStatus(const Text& text) {
     m_form.SetText(U(names::Status), text);
 }
 
+Text RunControl::OutcomeWords(JobKind kind) const {
+    const bool split = kind == JobKind::Split;
+    if (!StopRequested) {
+        return U(split ? "分割完毕！" : "合并完毕！");
+    }
+    // A stopped job says where it stopped: the file it was at, of how many.
+    const Control& bar = m_form.Get(U(names::Progress));
+    Text words = U(split ? "分割已停止" : "合并已停止");
+    if (bar.position > 0) {
+        words += U("，停在第 ") + std::to_string(bar.position) + U(" 个文件（共 ") +
+                 std::to_string(bar.maximum) + U(" 个）");
+    } else {
+        words += U("，还没有处理任何文件");
+    }
+    return words + U("！");
+}
+
 void RunControl::AskOpenOutputFolder(JobKind kind, const Text& folder) {
-    Text question =
-        U(kind == JobKind::Split ? "分割完毕！是否打开目录：" : "合并完毕！是否打开目录：");
+    Text question = OutcomeWords(kind) + U("是否打开目录：");
     question += DisplayText(folder);
     if (kind == JobKind::Split) {
         AppendUncutBooks(uncutBooks, question);

@@ -126,6 +126,9 @@ public:
     // Shows a line in the status label (e.g. "[k] " + StatusText after a piece).
     void ShowStatus(const Text& text);
 
+    // How the job ended, for its last message: "分割完毕！", or for a stopped job the words
+    // saying so and the file it stopped at.
+    Text OutcomeWords(JobKind kind) const;
     // Asks whether to open the job's output folder, listing the job's failures.
     void AskOpenOutputFolder(JobKind kind, const Text& folder);
 

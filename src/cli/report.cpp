@@ -89,7 +89,7 @@ std::string HeadingOf(const Report& report, const RecordedOutput& o) {
 
 void PrintReport(const Report& report, const CommonOptions& common) {
     for (const ReportedFailure& f : report.failures) {
-        std::fprintf(stderr, "%s%s\n", f.label.c_str(), Utf8(f.path).c_str());
+        std::fprintf(stderr, "qirnsplit: %s%s\n", f.label.c_str(), Utf8(f.path).c_str());
     }
     for (const UncutBook& book : report.uncut) {
         const std::string n = std::to_string(book.headings);

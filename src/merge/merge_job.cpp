@@ -22,9 +22,10 @@ namespace {
 
 constexpr int kControlKey = 17;
 
-void ShowFailures(const FailureList& failures) {
+void ShowFailures(const Text& outcome, const FailureList& failures) {
     constexpr std::size_t kShown = 10;
-    Text text = U("合并完毕，但以下 ") + std::to_string(failures.Count()) + U(" 项操作失败：");
+    Text text = outcome.substr(0, outcome.size() - U("！").size()) + U("，但以下 ") +
+                std::to_string(failures.Count()) + U(" 项操作失败：");
     const auto& items = failures.Items();
     for (std::size_t i = 0; i < items.size() && i < kShown; ++i) {
         text += "\r\n" + FailureList::Label(items[i].first) + DisplayText(items[i].second);
@@ -187,7 +188,7 @@ void StartMergeJob(App& app, const Text& folder, const TextList& paths, bool pat
     run.EndJob(JobKind::Merge, paths, quiet);
     const FailureList& failures = run.Failures(JobKind::Merge);
     if ((paths.empty() || quiet) && !failures.Empty() && form.IsOpen()) {
-        ShowFailures(failures);
+        ShowFailures(run.OutcomeWords(JobKind::Merge), failures);
     }
 }
 
