@@ -5,13 +5,12 @@
 #include "app/app.h"
 #include "app/main_window.h"
 #include "app/startup.h"
+#include "app/window_jobs.h"
 #include "cli/cli_program.h"
 #include "dialog/input_dialog.h"
 #include "gui/qt_program.h"
 #include "gui/qt_ui.h"
-#include "merge/merge_job.h"
 #include "platform/services.h"
-#include "split/split_job.h"
 
 namespace {
 

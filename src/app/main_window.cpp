@@ -78,13 +78,6 @@ std::unique_ptr<Form> BuildMainWindow() {
     add({RandomRename, K::CheckBox, SplitPanel, 160, 272, 90, 24, "随机改名"});
     // Shown in the separator dialog; kept here so that it is saved with the other states.
     add({ChapterSplit, K::CheckBox, SplitPanel, 0, 0, 0, 0, "按章节标题分割"}).visible = false;
-    // Options of the command line only: never shown, never saved.
-    for (const std::string_view hidden :
-         {ChapterExpression, ChaptersPerPiece, OutputEncoding, ChineseConversion}) {
-        Control& c = add({hidden, K::EditBox, SplitPanel, 0, 0, 0, 0});
-        c.visible = false;
-        c.tag = U("禁止保存");
-    }
 
     add({MergePanel, K::GroupBox, {}, 288, 104, 256, 310, "合并"});
     add({UseString, K::RadioButton, MergePanel, 16, 24, 160, 24, "使用字符串"}).checked = true;

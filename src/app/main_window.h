@@ -42,12 +42,6 @@ inline constexpr std::string_view SkipBlankLines = "选择框忽略空行";
 inline constexpr std::string_view SubfolderSave = "选择框子目录保存";
 inline constexpr std::string_view RandomRename = "选择框随机改名";
 inline constexpr std::string_view ChapterSplit = "选择框按章节标题分割";
-inline constexpr std::string_view ChapterExpression = "编辑框章节标题";
-inline constexpr std::string_view ChaptersPerPiece = "编辑框每份章数";
-// Output encoding ("utf-8", "gbk", ...; empty: each source's own) and 繁简 conversion
-// ("t2s", "s2t", "t2tw", "s2tw"; empty: none) of the text outputs of both jobs.
-inline constexpr std::string_view OutputEncoding = "编辑框输出编码";
-inline constexpr std::string_view ChineseConversion = "编辑框繁简转换";
 
 inline constexpr std::string_view MergePanel = "分组框合并";
 inline constexpr std::string_view UseString = "单选框使用字符串";

@@ -11,22 +11,6 @@
 
 namespace qs {
 
-const Text& FailureList::Label(FailureKind kind) {
-    switch (kind) {
-        case FailureKind::Unreadable:
-            return U("无法读取：");
-        case FailureKind::FolderNotCreated:
-            return U("无法创建文件夹：");
-        case FailureKind::NotWritten:
-            return U("无法写入：");
-        case FailureKind::NotConverted:
-            return U("无法转换编码：");
-        case FailureKind::SourceKept:
-            break;
-    }
-    return U("未删除原文件：");
-}
-
 void FailureList::AppendTo(Text& text) const {
     if (m_items.empty()) {
         return;
@@ -65,26 +49,6 @@ void RunControl::RequestStop() {
 
 bool RunControl::IsBusy(JobKind kind) const {
     return m_form.TextOf(U(StartButtonOf(kind))) != CaptionsOf(kind).idle;
-}
-
-void JobFiles::Clear() {
-    m_paths.clear();
-    m_identities.clear();
-}
-
-void JobFiles::Add(const Text& path) {
-    m_paths.insert(path);
-    if (const auto identity = Fs().FileIdentity(path)) {
-        m_identities.insert(*identity);
-    }
-}
-
-bool JobFiles::Holds(const Text& path) const {
-    if (m_paths.count(path) != 0) {
-        return true;
-    }
-    const auto identity = Fs().FileIdentity(path);
-    return identity && m_identities.count(*identity) != 0;
 }
 
 bool RunControl::BeginJob(JobKind kind) {

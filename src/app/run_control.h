@@ -6,13 +6,13 @@
 #include <vector>
 
 #include "app/control_model.h"
+#include "job/failure.h"
+#include "job/job_files.h"
 #include "platform/ui_services.h"
 
 namespace qs {
 
 enum class JobKind { Split, Merge };
-
-enum class FailureKind { Unreadable, FolderNotCreated, NotWritten, SourceKept, NotConverted };
 
 // The file operations of one job that failed; the completion question lists them, so that
 // a job with failures is never reported as a plain success.
@@ -28,23 +28,10 @@ public:
     // then "……" when there are more; nothing when the list is empty.
     void AppendTo(Text& text) const;
 
-    static const Text& Label(FailureKind kind);
+    static const Text& Label(FailureKind kind) { return FailureLabel(kind); }
 
 private:
     std::vector<std::pair<FailureKind, Text>> m_items;
-};
-
-// The files a job has read or written, by path and by the identity of the file behind it
-// (another spelling of the same path): none of the job's outputs may take their place.
-class JobFiles {
-public:
-    void Clear();
-    void Add(const Text& path);
-    bool Holds(const Text& path) const;
-
-private:
-    std::set<Text> m_paths;
-    std::set<std::pair<std::uint64_t, std::uint64_t>> m_identities;
 };
 
 // Captions of a job's start button, which is also its stop button and busy indicator.

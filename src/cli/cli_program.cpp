@@ -6,8 +6,6 @@
 #include <filesystem>
 #include <random>
 
-#include "app/app.h"
-#include "app/main_window.h"
 #include "cli/cli_texts.h"
 #include "cli/cli_ui.h"
 #include "cli/manifest.h"
@@ -19,9 +17,7 @@
 #include "platform/native_names.h"
 #include "platform/random.h"
 #include "platform/services.h"
-#include "split/chapter_split.h"
 #include "split/split_job.h"
-#include "split/split_settings.h"
 
 namespace qs::cli {
 namespace {
@@ -59,35 +55,54 @@ bool ToJobPaths(const std::vector<std::string>& given, TextList& paths, std::str
     return true;
 }
 
-// Everything one command runs on: a headless main window at its initial values, the
-// jobs installed on it, the recording file system and the quiet desktop.
+// What the jobs tell the command line becomes its report: every output with the format it
+// was written in (and its SHA-256 when the recorder takes them), every deletion and
+// failure. The pump draws the progress line; a stop signal is the stop button.
+class ReportEvents : public JobEvents {
+public:
+    ReportEvents(Report& report, OutputRecorder& recorder, ProgressLine& progress)
+        : m_report(report), m_recorder(recorder), m_progress(progress) {}
+
+    void SourceStarted(int i, int, const Text&) override { m_filesDone = i - 1; }
+    void OutputWritten(const OutputRecord& o) override {
+        m_report.outputs.push_back(
+            {o.path, o.bytes, o.format, o.source, m_recorder.TakeHash(o.path), o.heading});
+    }
+    void SourceDeleted(const Text& path) override { m_report.deleted.push_back(path); }
+    void Failed(const JobFailure& failure) override {
+        m_report.failures.push_back(FromJob(failure.kind, failure.path));
+    }
+    void Pump() override { m_progress.Update(m_filesDone, m_recorder.BytesWritten()); }
+    bool StopRequested() override { return StopSignalled(); }
+
+private:
+    Report& m_report;
+    OutputRecorder& m_recorder;
+    ProgressLine& m_progress;
+    int m_filesDone = 0;
+};
+
+// Everything one command runs on: the specs the options give, the recording file system,
+// the quiet desktop and the report the job's events fill.
 class Session {
 public:
     Session(const ParsedCommand& command, bool hash)
         : m_command(command),
           m_recorder(Fs(), command.common.dryRun, hash),
-          m_ui(m_app.run),
           m_progress(!command.common.quiet && !command.common.json && isatty(STDERR_FILENO)),
-          m_services({&m_recorder, nullptr, nullptr, &m_ui}) {
-        InstallSplitJob(m_app);
-        InstallMergeJob(m_app);
-        Form& form = m_app.MainForm();
-        m_recorder.SetSourceTag([&form] { return form.Get(U(names::Progress)).position; });
-        m_ui.SetProgress([this, &form] {
-            const int position = form.Get(U(names::Progress)).position;
-            m_progress.Update(position > 0 ? position - 1 : 0, m_recorder.BytesWritten());
-        });
-    }
+          m_events(m_report, m_recorder, m_progress),
+          m_services({&m_recorder, nullptr, nullptr, &m_ui}) {}
 
-    // Puts the options into the controls; "" or the first error.
+    // Puts the options into the specs; "" or the first error.
     std::string ApplyOptions() {
-        JobSetup setup{m_app.MainForm(), m_settings};
+        JobSetup setup{m_split, m_merge};
         for (const GivenOption& given : m_command.options) {
             std::string error = given.option->apply(setup, given.value);
             if (!error.empty()) {
                 return error;
             }
         }
+        FinishSetup(setup);
         return "";
     }
 
@@ -106,33 +121,27 @@ public:
             return "--output-dir " + m_command.common.outputDir + ": " +
                    Say("无法创建", "cannot be created");
         }
-        m_app.run.outputRoot = dir;
+        m_outputRoot = dir;
         return "";
-    }
-
-    void CollectFailures(JobKind kind) {
-        for (const auto& [failureKind, path] : m_app.run.Failures(kind).Items()) {
-            m_report.failures.push_back(FromJob(failureKind, path));
-        }
     }
 
     int Finish() {
         m_progress.Clear();
-        m_report.outputs = m_recorder.Outputs();
-        m_report.deleted = m_recorder.Deleted();
         m_report.stopped = m_report.stopped || StopSignalled();
         PrintReport(m_report, m_command.common);
         return ExitStatusOf(m_report);
     }
 
-    App m_app;
     const ParsedCommand& m_command;
-    RunSettings m_settings;
+    SplitSpec m_split;
+    MergeSpec m_merge;
+    Text m_outputRoot;
+    Report m_report;
     OutputRecorder m_recorder;
     CliUi m_ui;
     ProgressLine m_progress;
+    ReportEvents m_events;
     ServicesOverride m_services;
-    Report m_report;
 };
 
 // The files of the arguments: files as they are, folders as their files matching the pattern.
@@ -158,23 +167,23 @@ std::int64_t TotalSize(const TextList& files) {
     return total;
 }
 
-// Runs the job on the first file with every read failing and nothing written: the mode's
-// settings are checked exactly as the job checks them, before anything reaches the disk.
-std::string ProbeSplitSettings(Session& s, const Text& first) {
-    OutputRecorder probe(s.m_recorder, true, false);
-    probe.SetReadsFail(true);
-    const Text root = s.m_app.run.outputRoot;
-    {
-        ServicesOverride use({&probe, nullptr, nullptr, nullptr});
-        s.m_ui.SetProgress(nullptr);
-        StartSplitJob(s.m_app, Text(), TextList{first});
+// The option a problem of the split spec concerns.
+std::string_view OptionOf(SplitField field) {
+    switch (field) {
+        case SplitField::PartCount:
+            return "--parts";
+        case SplitField::ByteSize:
+            return "--size";
+        case SplitField::LineMin:
+            return "--lines";
+        case SplitField::CharMin:
+            return "--chars";
+        case SplitField::Separator:
+            return "--separator";
+        case SplitField::ChapterExpression:
+            break;
     }
-    std::string messages;
-    for (const Text& m : s.m_ui.Messages()) {
-        messages += (messages.empty() ? "" : "\n") + Utf8(m);
-    }
-    s.m_ui.ClearMessages();
-    return messages;
+    return "--chapters";
 }
 
 int RunSplit(const ParsedCommand& command) {
@@ -189,24 +198,23 @@ int RunSplit(const ParsedCommand& command) {
     if (error.empty() && !ToJobPaths(command.paths, paths, bad)) {
         error = bad + ": " + Say("无法表示的路径", "a path the program cannot represent");
     }
+    if (error.empty()) {
+        if (const std::optional<SpecProblem> problem = Validate(s.m_split)) {
+            error = std::string(OptionOf(problem->field)) + ": " + Utf8(problem->message);
+        }
+    }
     if (!error.empty()) {
         return UsageError(error);
     }
-    Form& form = s.m_app.MainForm();
-    const TextList files = SplitSources(paths, SplitOptions(form).FileTypePattern());
-    if (!files.empty()) {
-        const std::string refused = ProbeSplitSettings(s, files.front());
-        if (!refused.empty()) {
-            return UsageError(refused);
-        }
-    }
+    const TextList files = SplitSources(paths, s.m_split.pattern);
     if (std::string e = s.PrepareOutputDir(); !e.empty()) {
         return UsageError(e);
     }
 
-    const std::uint64_t seed = s.m_settings.seed ? *s.m_settings.seed : std::random_device{}();
+    const std::uint64_t seed = s.m_split.seed ? *s.m_split.seed : std::random_device{}();
     FixRandomSeed(seed);
     s.m_report.seed = seed;
+    s.m_report.chapters = std::holds_alternative<SplitAtChaptersSpec>(s.m_split.mode);
 
     std::vector<SourceFacts> facts;
     if (manifest) {
@@ -215,30 +223,32 @@ int RunSplit(const ParsedCommand& command) {
         }
     }
     s.m_progress.SetTotals(static_cast<int>(files.size()), TotalSize(files));
-    s.m_ui.SetProgress([&s, &form] {
-        const int position = form.Get(U(names::Progress)).position;
-        s.m_progress.Update(position > 0 ? position - 1 : 0, s.m_recorder.BytesWritten());
-    });
+    FixedSplitSpec specs(s.m_split);
     if (!files.empty() && !StopSignalled()) {
-        StartSplitJob(s.m_app, Text(), files);
-    }
-    s.CollectFailures(JobKind::Split);
-    if (SplitOptions(form).Mode() == SplitMode::SplitByChapters) {
-        MakeHeadingTest(SplitOptions(form).ChapterExpression(), s.m_report.isHeading);
+        SplitFiles(specs, s.m_events, files, s.m_outputRoot);
     }
 
     // A manifest is written only for a split that went through: it vouches for its pieces.
     if (manifest && s.m_report.failures.empty() && !StopSignalled()) {
-        const std::vector<RecordedOutput> pieces = s.m_recorder.Outputs();
+        std::vector<std::vector<const ReportedOutput*>> bySource(facts.size());
+        for (const ReportedOutput& p : s.m_report.outputs) {
+            if (p.source >= 1 && p.source <= bySource.size()) {
+                bySource[p.source - 1].push_back(&p);
+            }
+        }
         for (std::size_t i = 0; i < facts.size(); ++i) {
-            std::vector<const RecordedOutput*> mine;
-            for (const RecordedOutput& p : pieces) {
-                if (p.source == static_cast<int>(i + 1)) {
-                    mine.push_back(&p);
-                }
+            if (bySource[i].empty()) {
+                continue;
             }
             Text path;
-            if (!mine.empty() && !WriteManifest(facts[i], form, seed, mine, &path)) {
+            if (WriteManifest(facts[i], s.m_split, seed, bySource[i], &path)) {
+                s.m_report.outputs.push_back({path,
+                                              Fs().FileSize(path).value_or(0),
+                                              TextFormat{EncodingUtf8, false},
+                                              i + 1,
+                                              {},
+                                              {}});
+            } else {
                 s.m_report.failures.push_back(FromJob(FailureKind::NotWritten, path));
             }
         }
@@ -254,15 +264,14 @@ int RunMerge(const ParsedCommand& command) {
     if (error.empty() && !ToJobPaths(command.paths, paths, bad)) {
         error = bad + ": " + Say("无法表示的路径", "a path the program cannot represent");
     }
-    Form& form = s.m_app.MainForm();
-    if (error.empty() && form.IsChecked(U(names::UseFile))) {
+    if (error.empty() && s.m_merge.separatorKind == MergeSeparatorKind::File) {
         Text separatorFile;
-        const std::string given = Utf8(form.TextOf(U(names::SeparatorPath)));
+        const std::string given = Utf8(s.m_merge.separatorPath);
         if (!ToJobPath(given, separatorFile) || !Fs().IsFile(separatorFile) ||
             !Fs().ReadWholeFile(separatorFile)) {
             error = "--separator-file " + given + ": " + Say("无法读取", "cannot be read");
         }
-        form.SetText(U(names::SeparatorPath), separatorFile);
+        s.m_merge.separatorPath = separatorFile;
     }
     const bool fromManifest = paths.size() == 1 && IsManifestPath(command.paths.front());
     if (error.empty() && fromManifest && !command.options.empty()) {
@@ -275,7 +284,7 @@ int RunMerge(const ParsedCommand& command) {
         return UsageError(e);
     }
     if (fromManifest) {
-        RejoinManifest(paths.front(), s.m_app.run.outputRoot, s.m_report);
+        RejoinManifest(paths.front(), s.m_outputRoot, s.m_report);
         return s.Finish();
     }
 
@@ -284,14 +293,15 @@ int RunMerge(const ParsedCommand& command) {
         (Fs().IsFolder(p) ? folders : files).push_back(p);
     }
     s.m_progress.SetTotals(static_cast<int>(files.size()), TotalSize(files));
+    FixedMergeSpec specs(s.m_merge);
+    JobFiles touched;
+    MergeJob job{specs, s.m_events, touched, s.m_outputRoot};
     // As a drop: the files give one output, then each folder its own.
     if (!files.empty() && !StopSignalled()) {
-        StartMergeJob(s.m_app, Text(), files, false, true);
-        s.CollectFailures(JobKind::Merge);
+        MergeFiles(job, files);
     }
     if (!folders.empty() && !StopSignalled()) {
-        StartMergeJob(s.m_app, Text(), folders, true, true);
-        s.CollectFailures(JobKind::Merge);
+        MergeFolders(job, folders, false);
     }
     return s.Finish();
 }

@@ -3,9 +3,6 @@
 #include <csignal>
 #include <cstdio>
 
-#include "app/control_model.h"
-#include "app/run_control.h"
-
 namespace qs::cli {
 namespace {
 
@@ -84,25 +81,11 @@ void ProgressLine::Clear() {
 }
 
 int CliUi::ShowMessage(const MessageRequest& request) {
-    // The completion question is the window's; the report takes its place.
-    if (request.buttons == ButtonsYesNo) {
-        return ResultNo;
-    }
-    m_messages.push_back(request.text);
-    return request.buttons == ButtonsOkCancel ? ResultCancel : ResultOk;
+    return request.buttons == ButtonsYesNo      ? ResultNo
+           : request.buttons == ButtonsOkCancel ? ResultCancel
+                                                : ResultOk;
 }
 
-void CliUi::ProcessPendingEvents() {
-    if (StopSignalled()) {
-        m_run.RequestStop();
-    }
-    if (m_progress) {
-        m_progress();
-    }
-}
-
-void CliUi::RunModal(Form& form) {
-    form.Close();
-}
+void CliUi::RunModal(Form&) {}
 
 }  // namespace qs::cli

@@ -3,13 +3,10 @@
 #include <cctype>
 #include <charconv>
 
-#include "app/control_model.h"
-#include "app/main_window.h"
 #include "cli/cli_texts.h"
 #include "encoding/output_text.h"
 #include "platform/chinese_converter.h"
 #include "platform/text.h"
-#include "split/chapter_split.h"
 
 // Rows of the option table leave out the fields they do not need.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
@@ -42,36 +39,24 @@ bool Internal(std::string_view utf8, Text& out) {
     return Utf8ToInternal(utf8, out);
 }
 
-void Choose(Form& form, std::string_view radio) {
-    form.SetChecked(U(radio), true);
-}
-
-void Check(Form& form, std::string_view box, bool checked) {
-    form.SetChecked(U(box), checked);
-}
-
-std::string SetInteger(JobSetup& s, std::string_view flag, const std::string& value,
-                       std::string_view radio, std::string_view edit) {
+std::string SetParts(JobSetup& s, const std::string& value) {
     if (!IsInteger(value)) {
-        return Bad(flag, value, "不是整数", "is not a whole number");
+        return Bad("--parts", value, "不是整数", "is not a whole number");
     }
-    Choose(s.form, radio);
-    s.form.SetText(U(edit), value);
+    s.split.mode = SplitIntoPartsSpec{ParseLeadingInt(value)};
     return "";
 }
 
-// MIN or MIN-MAX into the two boxes of a range.
-std::string SetRange(JobSetup& s, std::string_view flag, const std::string& value,
-                     std::string_view radio, std::string_view minEdit, std::string_view maxEdit) {
+// MIN or MIN-MAX.
+template <class RangeSpec>
+std::string SetRange(JobSetup& s, std::string_view flag, const std::string& value) {
     const std::size_t dash = value.find('-', 1);
     const std::string low = value.substr(0, dash);
     const std::string high = dash == std::string::npos ? low : value.substr(dash + 1);
     if (!IsInteger(low) || !IsInteger(high)) {
         return Bad(flag, value, "应为 最小值 或 最小值-最大值", "must be MIN or MIN-MAX");
     }
-    Choose(s.form, radio);
-    s.form.SetText(U(minEdit), low);
-    s.form.SetText(U(maxEdit), high);
+    s.split.mode = RangeSpec{ParseLeadingInt(low), ParseLeadingInt(high)};
     return "";
 }
 
@@ -96,20 +81,17 @@ std::string SetSize(JobSetup& s, const std::string& value) {
     if (index < 0 || number.empty() || number.find('.') != number.rfind('.') || number == ".") {
         return Bad("--size", value, "应为 数字[B|K|KB|M|MB|G|GB]", "must be N[B|K|KB|M|MB|G|GB]");
     }
-    Choose(s.form, names::ByBytes);
-    s.form.SetText(U(names::ByteSize), number);
-    s.form.SetSelectedIndex(U(names::ByteUnit), index);
+    s.split.mode = SplitBySizeSpec{ParseLeadingFloat(number), index};
     return "";
 }
 
-std::string SetText(JobSetup& s, std::string_view flag, const std::string& value,
-                    std::string_view edit, bool escapes) {
+std::string SetText(std::string_view flag, const std::string& value, Text& field, bool escapes) {
     Text text;
     if (!Internal(escapes ? Unescape(value) : value, text)) {
         return Bad(flag, value, "含有无法表示的字符",
                    "holds characters the program cannot represent");
     }
-    s.form.SetText(U(edit), text);
+    field = std::move(text);
     return "";
 }
 
@@ -119,8 +101,7 @@ std::string SetSplitSeparator(JobSetup& s, const std::string& value) {
         return Bad("--separator", value, "含有无法表示的字符",
                    "holds characters the program cannot represent");
     }
-    Choose(s.form, names::ByString);
-    s.form.SetTag(U(names::SeparatorButton), text);
+    s.split.mode = SplitAtSeparatorSpec{text};
     return "";
 }
 
@@ -130,7 +111,7 @@ std::string SetSeed(JobSetup& s, const std::string& value) {
     if (error != std::errc() || end != value.data() + value.size()) {
         return Bad("--seed", value, "不是非负整数", "is not a non-negative whole number");
     }
-    s.run.seed = seed;
+    s.split.seed = seed;
     return "";
 }
 
@@ -140,13 +121,12 @@ std::string SetChapters(JobSetup& s, const std::string& value) {
         return Bad("--chapters", value, "含有无法表示的字符",
                    "holds characters the program cannot represent");
     }
-    HeadingTest test;
-    if (!MakeHeadingTest(expression, test)) {
+    SplitSpec probe;
+    probe.mode = SplitAtChaptersSpec{expression, 1};
+    if (Validate(probe)) {
         return Bad("--chapters", value, "不是可用的正则表达式", "is not a usable expression");
     }
-    Choose(s.form, names::ByString);
-    Check(s.form, names::ChapterSplit, true);
-    s.form.SetText(U(names::ChapterExpression), expression);
+    s.split.mode = SplitAtChaptersSpec{expression, 1};
     return "";
 }
 
@@ -158,31 +138,27 @@ std::string SetChinese(JobSetup& s, const std::string& value) {
         return "--zh: " + Say("本程序构建时没有 OpenCC，无法进行繁简转换",
                               "this program was built without OpenCC: no 繁简 conversion");
     }
-    s.form.SetText(U(names::ChineseConversion), value);
-    Check(s.form, names::HandleEncoding, true);
+    const ZhConversion how = *ParseZhConversion(value);
+    s.split.output.zh = how;
+    s.merge.output.zh = how;
+    s.merge.processTextEncoding = true;
     return "";
 }
 
 const std::vector<JobOption> kOptions = {
     {"--parts", ValueKind::Required, "N", ForSplit, "mode", "按份数分割成 N 份（默认 100）",
      "split into N parts (the default, 100)",
-     [](JobSetup& s, const std::string& v) {
-         return SetInteger(s, "--parts", v, names::ByParts, names::PartCount);
-     }},
+     [](JobSetup& s, const std::string& v) { return SetParts(s, v); }},
     {"--size", ValueKind::Required, "N[B|K|KB|M|MB|G|GB]", ForSplit, "mode",
      "按字节分割，每份 N 个单位（可有小数）", "split into pieces of N units (decimals allowed)",
      [](JobSetup& s, const std::string& v) { return SetSize(s, v); }},
     {"--lines", ValueKind::Required, "MIN[-MAX]", ForSplit, "mode",
      "按行数分割，每份随机 MIN 到 MAX 行", "split into pieces of a random MIN to MAX lines",
-     [](JobSetup& s, const std::string& v) {
-         return SetRange(s, "--lines", v, names::ByLines, names::LineMin, names::LineMax);
-     }},
+     [](JobSetup& s, const std::string& v) { return SetRange<SplitByLinesSpec>(s, "--lines", v); }},
     {"--chars", ValueKind::Required, "MIN[-MAX]", ForSplit, "mode",
      "按字符数分割，每份随机 MIN 到 MAX 个字符",
      "split into pieces of a random MIN to MAX characters",
-     [](JobSetup& s, const std::string& v) {
-         return SetRange(s, "--chars", v, names::ByChars, names::CharMin, names::CharMax);
-     }},
+     [](JobSetup& s, const std::string& v) { return SetRange<SplitByCharsSpec>(s, "--chars", v); }},
     {"--separator", ValueKind::Required, "TEXT", ForSplit, "mode",
      "在每个 TEXT 处分割（识别 \\n \\r \\t \\\\）",
      "split at every TEXT (\\n \\r \\t \\\\ understood)",
@@ -198,7 +174,7 @@ const std::vector<JobOption> kOptions = {
          if (!IsInteger(v) || v[0] == '-' || v == "0") {
              return Bad("--chapters-per-piece", v, "应为正整数", "must be a positive number");
          }
-         s.form.SetText(U(names::ChaptersPerPiece), v);
+         s.chaptersPerPiece = ParseLeadingInt(v);
          return std::string();
      }},
     {"--to", ValueKind::Required, "utf-8|utf-8-mark|gb18030|gbk|big5|big5-hkscs|utf-16le|utf-16be",
@@ -208,8 +184,9 @@ const std::vector<JobOption> kOptions = {
          if (!ParseOutputEncoding(v)) {
              return Bad("--to", v, "不是可用的编码", "is not an encoding this option knows");
          }
-         s.form.SetText(U(names::OutputEncoding), v);
-         Check(s.form, names::HandleEncoding, true);
+         s.split.output.encoding = ParseOutputEncoding(v);
+         s.merge.output.encoding = ParseOutputEncoding(v);
+         s.merge.processTextEncoding = true;
          return std::string();
      }},
     {"--zh", ValueKind::Required, "t2s|s2t|t2tw|s2tw", ForSplit | ForMerge, "",
@@ -221,37 +198,37 @@ const std::vector<JobOption> kOptions = {
      "分割结果存入以原文件命名的子目录（默认）",
      "put the pieces in a sub-folder named after the source (the default)",
      [](JobSetup& s, const std::string&) {
-         Check(s.form, names::SubfolderSave, true);
+         s.split.subfolder = true;
          return std::string();
      }},
     {"--no-subfolder", ValueKind::None, "", ForSplit, "subfolder", "分割结果存在原文件旁",
      "put the pieces beside the source",
      [](JobSetup& s, const std::string&) {
-         Check(s.form, names::SubfolderSave, false);
+         s.split.subfolder = false;
          return std::string();
      }},
     {"--delete-sources", ValueKind::None, "", ForSplit, "", "分割完整后删除原文件",
      "delete each source once all its pieces are written",
      [](JobSetup& s, const std::string&) {
-         Check(s.form, names::SplitDelete, true);
+         s.split.deleteSources = true;
          return std::string();
      }},
     {"--skip-blank-lines", ValueKind::None, "", ForSplit, "", "按行数分割时忽略空行",
      "leave blank lines out (line mode)",
      [](JobSetup& s, const std::string&) {
-         Check(s.form, names::SkipBlankLines, true);
+         s.split.skipBlankLines = true;
          return std::string();
      }},
     {"--name-from-text", ValueKind::None, "", ForSplit, "", "随机改名：以其中一句话命名每份",
      "name each piece after a sentence of its text",
      [](JobSetup& s, const std::string&) {
-         Check(s.form, names::RandomRename, true);
+         s.split.nameFromText = true;
          return std::string();
      }},
     {"--pattern", ValueKind::Required, "GLOB", ForSplit, "", "目录中要分割的文件（默认 *.*）",
      "the files of a folder to split (default *.*)",
      [](JobSetup& s, const std::string& v) {
-         return SetText(s, "--pattern", v, names::SplitPattern, false);
+         return SetText("--pattern", v, s.split.pattern, false);
      }},
     {"--seed", ValueKind::Required, "N", ForSplit, "",
      "随机数种子：同一种子得到同样的随机份长与名称",
@@ -261,7 +238,7 @@ const std::vector<JobOption> kOptions = {
      "在分割结果旁写 <原文件名>.manifest.json（用于合并还原与校验）",
      "write <source name>.manifest.json beside the pieces (for merge and verify)",
      [](JobSetup& s, const std::string&) {
-         s.run.manifest = true;
+         s.split.manifest = true;
          return std::string();
      }},
 
@@ -269,51 +246,51 @@ const std::vector<JobOption> kOptions = {
      "文件之间插入 TEXT（识别 \\n \\r \\t \\\\）",
      "put TEXT between files (\\n \\r \\t \\\\ understood)",
      [](JobSetup& s, const std::string& v) {
-         Choose(s.form, names::UseString);
-         return SetText(s, "--separator", v, names::SeparatorText, true);
+         s.merge.separatorKind = MergeSeparatorKind::String;
+         return SetText("--separator", v, s.merge.separatorText, true);
      }},
     {"--separator-line-break", ValueKind::None, "", ForMerge, "separator",
      "文件之间插入换行（CR LF）", "put a line break (CR LF) between files",
      [](JobSetup& s, const std::string&) {
-         Choose(s.form, names::UseString);
-         s.form.SetText(U(names::SeparatorText), "\r\n");
+         s.merge.separatorKind = MergeSeparatorKind::String;
+         s.merge.separatorText = "\r\n";
          return std::string();
      }},
     {"--separator-file", ValueKind::Required, "FILE", ForMerge, "separator",
      "文件之间插入 FILE 的内容", "put the content of FILE between files",
      [](JobSetup& s, const std::string& v) {
-         Choose(s.form, names::UseFile);
-         return SetText(s, "--separator-file", v, names::SeparatorPath, false);
+         s.merge.separatorKind = MergeSeparatorKind::File;
+         return SetText("--separator-file", v, s.merge.separatorPath, false);
      }},
     {"--recursive", ValueKind::None, "", ForMerge, "", "遍历子目录：每个子目录各合并一个文件",
      "walk sub-folders, one output per folder",
      [](JobSetup& s, const std::string&) {
-         Check(s.form, names::IncludeSubfolders, true);
+         s.merge.includeSubfolders = true;
          return std::string();
      }},
     {"--in-folder", ValueKind::None, "", ForMerge, "", "合并结果存在目录内（默认存在父目录）",
      "write the output inside the folder (default: its parent)",
      [](JobSetup& s, const std::string&) {
-         Check(s.form, names::ParentSave, false);
+         s.merge.saveInParentFolder = false;
          return std::string();
      }},
     {"--delete-sources", ValueKind::None, "", ForMerge, "", "合并完整后删除原文件",
      "delete the sources once the output is complete",
      [](JobSetup& s, const std::string&) {
-         Check(s.form, names::MergeDelete, true);
+         s.merge.deleteSources = true;
          return std::string();
      }},
     {"--encode", ValueKind::None, "", ForMerge, "",
      "处理文本编码：解码每个文件，以最后一个文件的编码写出",
      "decode every file and write the output in the last file's encoding",
      [](JobSetup& s, const std::string&) {
-         Check(s.form, names::HandleEncoding, true);
+         s.merge.processTextEncoding = true;
          return std::string();
      }},
     {"--pattern", ValueKind::Required, "GLOB", ForMerge, "", "目录中要合并的文件（默认 *.*）",
      "the files of a folder to merge (default *.*)",
      [](JobSetup& s, const std::string& v) {
-         return SetText(s, "--pattern", v, names::MergePattern, false);
+         return SetText("--pattern", v, s.merge.pattern, false);
      }},
 };
 
@@ -321,6 +298,12 @@ const std::vector<JobOption> kOptions = {
 
 const std::vector<JobOption>& JobOptions() {
     return kOptions;
+}
+
+void FinishSetup(JobSetup& setup) {
+    if (auto* chapters = std::get_if<SplitAtChaptersSpec>(&setup.split.mode)) {
+        chapters->perPiece = setup.chaptersPerPiece;
+    }
 }
 
 std::string Unescape(std::string_view text) {

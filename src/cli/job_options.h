@@ -6,9 +6,8 @@
 #include <string_view>
 #include <vector>
 
-namespace qs {
-class Form;
-}
+#include "job/merge_spec.h"
+#include "job/split_spec.h"
 
 namespace qs::cli {
 
@@ -16,18 +15,16 @@ enum CommandSet : unsigned { ForSplit = 1, ForMerge = 2 };
 
 enum class ValueKind { None, Required, Optional };
 
-// What the command line itself keeps beside the window's controls.
-struct RunSettings {
-    std::optional<std::uint64_t> seed;
-    bool manifest = false;
+// Where an option puts its value: the specs of the two jobs, which start at the window's
+// initial values. Chapters to a piece may come before --chapters: it waits here.
+struct JobSetup {
+    SplitSpec& split;
+    MergeSpec& merge;
+    std::int32_t chaptersPerPiece = 1;
 };
 
-// Where an option puts its value: the window's controls of a headless main window, which
-// start at their initial values, and the run's own settings.
-struct JobSetup {
-    Form& form;
-    RunSettings& run;
-};
+// The spec the options gave, with what waited put in place.
+void FinishSetup(JobSetup& setup);
 
 // One option of split or merge. Options of the same non-empty group exclude each other.
 // apply returns an error text naming the problem, or "" when the value was taken; with

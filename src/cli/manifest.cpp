@@ -4,9 +4,9 @@
 
 #include "cli/sha256.h"
 #include "encoding/charset_converter.h"
+#include "encoding/text_slices.h"
 #include "fs/paths.h"
 #include "platform/services.h"
-#include "split/split_settings.h"
 
 namespace qs::cli {
 namespace {
@@ -19,7 +19,6 @@ struct FileHash {
     bool read = false;
     std::int64_t size = 0;
     std::string sha256;
-    Bytes head;
 };
 
 FileHash HashFile(const Text& path) {
@@ -38,11 +37,7 @@ FileHash HashFile(const Text& path) {
         if (got == 0) {
             break;
         }
-        const std::string_view bytes(buffer.data(), static_cast<std::size_t>(got));
-        if (hash.head.size() < OutputRecorder::kHeadBytes) {
-            hash.head.append(bytes.substr(0, OutputRecorder::kHeadBytes - hash.head.size()));
-        }
-        sha.Add(bytes);
+        sha.Add(std::string_view(buffer.data(), static_cast<std::size_t>(got)));
         hash.size += got;
     }
     hash.sha256 = sha.Hex();
@@ -50,31 +45,36 @@ FileHash HashFile(const Text& path) {
     return hash;
 }
 
-json ModeOf(const Form& form) {
-    const SplitOptions options(form);
-    switch (options.Mode()) {
-        case SplitMode::SplitByParts:
-            return {{"name", "parts"}, {"count", options.PartCount()}};
-        case SplitMode::SplitByBytes:
-            return {{"name", "size"}, {"bytes", options.PieceByteSize()}};
-        case SplitMode::SplitByLines:
-            return {{"name", "lines"},
-                    {"min", options.LineMin()},
-                    {"max", options.LineMax()},
-                    {"skipBlankLines", options.IgnoreBlankLines()}};
-        case SplitMode::SplitByChars:
-            return {{"name", "chars"}, {"min", options.CharMin()}, {"max", options.CharMax()}};
-        case SplitMode::SplitBySeparator:
-            return {{"name", "separator"}, {"text", Utf8(options.Separator())}};
-        case SplitMode::SplitByChapters:
-            // Nothing is cut away between chapters: the pieces join as they are.
-            return {{"name", "chapters"},
-                    {"expression", Utf8(options.ChapterExpression())},
-                    {"perPiece", options.ChaptersPerPiece()}};
-        case SplitMode::None:
-            break;
+json ModeOf(const SplitSpec& spec) {
+    if (const auto* m = std::get_if<SplitIntoPartsSpec>(&spec.mode)) {
+        return {{"name", "parts"}, {"count", m->count}};
+    }
+    if (const auto* m = std::get_if<SplitBySizeSpec>(&spec.mode)) {
+        return {{"name", "size"}, {"bytes", m->PieceBytes()}};
+    }
+    if (const auto* m = std::get_if<SplitByLinesSpec>(&spec.mode)) {
+        return {{"name", "lines"},
+                {"min", m->min},
+                {"max", m->max},
+                {"skipBlankLines", spec.skipBlankLines}};
+    }
+    if (const auto* m = std::get_if<SplitByCharsSpec>(&spec.mode)) {
+        return {{"name", "chars"}, {"min", m->min}, {"max", m->max}};
+    }
+    if (const auto* m = std::get_if<SplitAtSeparatorSpec>(&spec.mode)) {
+        return {{"name", "separator"}, {"text", Utf8(m->separator)}};
+    }
+    if (const auto* m = std::get_if<SplitAtChaptersSpec>(&spec.mode)) {
+        // Nothing is cut away between chapters: the pieces join as they are.
+        return {
+            {"name", "chapters"}, {"expression", Utf8(m->expression)}, {"perPiece", m->perPiece}};
     }
     return {{"name", "none"}};
+}
+
+json EncodingJson(const TextFormat& format) {
+    const std::string name = EncodingName(format.encoding);
+    return name.empty() ? json() : json(name);
 }
 
 bool ToInternal(const json& value, Text& out) {
@@ -151,7 +151,10 @@ SourceFacts ReadSourceFacts(const Text& path) {
     facts.read = hash.read;
     facts.size = hash.size;
     facts.sha256 = hash.sha256;
-    facts.encoding = EncodingOf(hash.head);
+    TextSliceReader reader;
+    if (reader.Open(path)) {
+        facts.format = {reader.Encoding(), reader.HadMark()};
+    }
     return facts;
 }
 
@@ -161,8 +164,8 @@ bool IsManifestPath(const std::string& path) {
                         kManifestSuffix) == 0;
 }
 
-bool WriteManifest(const SourceFacts& source, const Form& form, std::uint64_t seed,
-                   const std::vector<const RecordedOutput*>& pieces, Text* manifestPath) {
+bool WriteManifest(const SourceFacts& source, const SplitSpec& spec, std::uint64_t seed,
+                   const std::vector<const ReportedOutput*>& pieces, Text* manifestPath) {
     if (pieces.empty()) {
         return false;
     }
@@ -170,16 +173,18 @@ bool WriteManifest(const SourceFacts& source, const Form& form, std::uint64_t se
     j["source"] = {{"name", Utf8(PathFileName(source.path))},
                    {"size", source.size},
                    {"sha256", source.sha256},
-                   {"encoding", source.encoding.name},
-                   {"mark", source.encoding.mark}};
-    j["subfolder"] = SplitOptions(form).SubfolderPerSource();
-    j["mode"] = ModeOf(form);
+                   {"encoding", EncodingJson(source.format)},
+                   {"mark", source.format.mark}};
+    j["subfolder"] = spec.subfolder;
+    j["mode"] = ModeOf(spec);
     j["seed"] = seed;
     j["pieces"] = json::array();
-    for (const RecordedOutput* piece : pieces) {
+    for (const ReportedOutput* piece : pieces) {
         j["pieces"].push_back({{"name", Utf8(PathFileName(piece->path))},
                                {"size", piece->bytes},
-                               {"sha256", piece->sha256}});
+                               {"sha256", piece->sha256},
+                               {"encoding", EncodingJson(piece->format)},
+                               {"mark", piece->format.mark}});
     }
     const Text path = PathDirectory(pieces.front()->path) + "/" + PathFileName(source.path) +
                       Text(kManifestSuffix);
@@ -252,7 +257,9 @@ void RejoinManifest(const Text& manifestPath, const Text& outputFolder, Report& 
     } else {
         // Text pieces give back the source's text: the pieces decoded, joined by what the
         // split cut away between them, encoded as the source was.
-        const TextEncoding encoding = EncodingCode(source.value("encoding", ""));
+        const json named = source.value("encoding", json());
+        const TextEncoding encoding =
+            EncodingCode(named.is_string() ? named.get<std::string>() : "");
         Text joiner;
         if (mode == "lines") {
             joiner = "\r\n";
@@ -265,7 +272,14 @@ void RejoinManifest(const Text& manifestPath, const Text& outputFolder, Report& 
             ok = decoded.opened;
             text += (i > 0 ? joiner : Text()) + decoded.text;
         }
-        ok = ok && out->Write(EncodeText(text, encoding, source.value("mark", false)));
+        // Exactly the source's encoding, or nothing: a substitute would pass for the source.
+        const std::optional<Bytes> bytes =
+            ok ? EncodeTextExactly(text, encoding, source.value("mark", false)) : std::nullopt;
+        if (ok && !bytes) {
+            report.failures.push_back(FromJob(FailureKind::NotConverted, target));
+            return;
+        }
+        ok = ok && out->Write(*bytes);
     }
     if (!ok || !out->Commit()) {
         report.failures.push_back(FromJob(FailureKind::NotWritten, target));

@@ -4,12 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/output_recorder.h"
 #include "cli/report.h"
-
-namespace qs {
-class Form;
-}
+#include "job/split_spec.h"
 
 namespace qs::cli {
 
@@ -18,7 +14,7 @@ struct SourceFacts {
     Text path;
     std::int64_t size = 0;
     std::string sha256;
-    EncodingFacts encoding;
+    TextFormat format;  // as the job's reader finds it
     bool read = false;
 };
 SourceFacts ReadSourceFacts(const Text& path);
@@ -27,9 +23,10 @@ inline constexpr std::string_view kManifestSuffix = ".manifest.json";
 bool IsManifestPath(const std::string& path);
 
 // Writes <source name>.manifest.json beside the pieces: the source, the mode and its values
-// as the split panel held them, the seed and every piece in order. False when not written.
-bool WriteManifest(const SourceFacts& source, const Form& form, std::uint64_t seed,
-                   const std::vector<const RecordedOutput*>& pieces, Text* manifestPath);
+// of the spec, the seed and every piece in order, with the encoding it was written in.
+// False when not written.
+bool WriteManifest(const SourceFacts& source, const SplitSpec& spec, std::uint64_t seed,
+                   const std::vector<const ReportedOutput*>& pieces, Text* manifestPath);
 
 // Checks every piece of the manifest against its size and SHA-256; the problems go into
 // the report. False when the manifest itself cannot be read.

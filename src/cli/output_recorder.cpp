@@ -32,7 +32,6 @@ public:
             *copied = done;
         }
         m_bytes += done;
-        m_headUnseen = m_headUnseen || done > 0;
         m_recorder.CountBytes(done);
         return result;
     }
@@ -44,7 +43,6 @@ public:
         const CopyResult result = m_inner->CopyRange(source, start, length);
         if (result == CopyResult::Copied) {
             m_bytes += length;
-            m_headUnseen = m_headUnseen || length > 0;
             m_recorder.CountBytes(length);
         }
         return result;
@@ -81,20 +79,10 @@ public:
 
 private:
     void Finish() {
-        RecordedOutput output{m_path, m_bytes, std::move(m_head), {}, 0};
-        if (m_headUnseen) {
-            output.head = ReadHead(m_path);
-        }
-        if (m_recorder.Hashing()) {
-            output.sha256 = m_sha.Hex();
-        }
-        m_recorder.Record(std::move(output));
+        m_recorder.Record(m_path, m_bytes, m_recorder.Hashing() ? m_sha.Hex() : std::string());
     }
 
     void Note(std::string_view bytes) {
-        if (!m_headUnseen && m_head.size() < OutputRecorder::kHeadBytes) {
-            m_head.append(bytes.substr(0, OutputRecorder::kHeadBytes - m_head.size()));
-        }
         if (m_recorder.Hashing()) {
             m_sha.Add(bytes);
         }
@@ -102,28 +90,9 @@ private:
         m_recorder.CountBytes(static_cast<std::int64_t>(bytes.size()));
     }
 
-    Bytes ReadHead(const Text& path) {
-        Bytes head(OutputRecorder::kHeadBytes, '\0');
-        std::int64_t got = 0;
-        if (auto in = m_recorder.Inner().OpenRead(path)) {
-            while (got < static_cast<std::int64_t>(head.size())) {
-                const std::int64_t n =
-                    in->Read(head.data() + got, static_cast<std::int64_t>(head.size()) - got);
-                if (n <= 0) {
-                    break;
-                }
-                got += n;
-            }
-        }
-        head.resize(static_cast<std::size_t>(got));
-        return head;
-    }
-
     OutputRecorder& m_recorder;
     Text m_path;
     std::unique_ptr<AtomicWriter> m_inner;  // null in a dry run
-    Bytes m_head;
-    bool m_headUnseen = false;  // bytes went past Note (copied in the kernel)
     Sha256 m_sha;
     std::int64_t m_bytes = 0;
 };
@@ -133,14 +102,25 @@ private:
 OutputRecorder::OutputRecorder(FileSystem& inner, bool dryRun, bool hash)
     : m_inner(inner), m_dryRun(dryRun), m_hash(hash) {}
 
-void OutputRecorder::Record(RecordedOutput output) {
-    output.source = m_tag ? m_tag() : 0;
+void OutputRecorder::Record(const Text& path, std::int64_t bytes, std::string sha256) {
     if (m_dryRun) {
-        m_gone.erase(output.path);
-        m_virtualFiles.emplace(output.path, m_virtualFiles.size() + 1);
+        m_gone.erase(path);
+        m_virtualFiles.emplace(path, VirtualFile{m_virtualFiles.size() + 1, bytes});
     }
-    m_outputIndex.emplace(output.path, m_outputs.size());
-    m_outputs.push_back(std::move(output));
+    m_outputs.insert(path);
+    if (m_hash) {
+        m_hashes[path] = std::move(sha256);
+    }
+}
+
+std::string OutputRecorder::TakeHash(const Text& path) {
+    const auto found = m_hashes.find(path);
+    if (found == m_hashes.end()) {
+        return std::string();
+    }
+    std::string hash = std::move(found->second);
+    m_hashes.erase(found);
+    return hash;
 }
 
 PathKind OutputRecorder::Kind(const Text& path) {
@@ -159,7 +139,7 @@ PathKind OutputRecorder::Kind(const Text& path) {
 }
 
 bool OutputRecorder::CreateFolder(const Text& path) {
-    if (!m_dryRun && !m_readsFail) {
+    if (!m_dryRun) {
         return m_inner.CreateFolder(path);
     }
     if (Kind(path) != PathKind::Missing || !IsFolder(PathDirectory(path))) {
@@ -170,40 +150,33 @@ bool OutputRecorder::CreateFolder(const Text& path) {
 }
 
 bool OutputRecorder::DeleteFile(const Text& path) {
-    if (m_readsFail) {
+    if (!m_dryRun) {
+        return m_inner.DeleteFile(path);
+    }
+    if (Kind(path) != PathKind::File) {
         return false;
     }
-    if (!m_dryRun) {
-        if (!m_inner.DeleteFile(path)) {
-            return false;
-        }
-    } else {
-        if (Kind(path) != PathKind::File) {
-            return false;
-        }
-        m_virtualFiles.erase(path);
-        m_gone.insert(path);
-    }
-    m_deleted.push_back(path);
+    m_virtualFiles.erase(path);
+    m_gone.insert(path);
     return true;
 }
 
 std::optional<Bytes> OutputRecorder::ReadWholeFile(const Text& path) {
-    if (m_readsFail || (m_dryRun && (Gone(path) || m_virtualFiles.count(path) != 0))) {
+    if (m_dryRun && (Gone(path) || m_virtualFiles.count(path) != 0)) {
         return std::nullopt;
     }
     return m_inner.ReadWholeFile(path);
 }
 
 std::unique_ptr<ReadHandle> OutputRecorder::OpenRead(const Text& path) {
-    if (m_readsFail || (m_dryRun && (Gone(path) || m_virtualFiles.count(path) != 0))) {
+    if (m_dryRun && (Gone(path) || m_virtualFiles.count(path) != 0)) {
         return nullptr;
     }
     return m_inner.OpenRead(path);
 }
 
 bool OutputRecorder::WriteWholeFile(const Text& path, std::string_view bytes) {
-    if (m_readsFail || m_outputIndex.count(path) != 0) {
+    if (m_outputs.count(path) != 0) {
         return false;
     }
     if (!m_dryRun && !m_inner.WriteWholeFile(path, bytes)) {
@@ -212,22 +185,15 @@ bool OutputRecorder::WriteWholeFile(const Text& path, std::string_view bytes) {
     if (m_dryRun && !IsFolder(PathDirectory(path))) {
         return false;
     }
-    RecordedOutput output{
-        path, static_cast<std::int64_t>(bytes.size()), Bytes(bytes.substr(0, kHeadBytes)), {}, 0};
-    if (m_hash) {
-        Sha256 sha;
-        sha.Add(bytes);
-        output.sha256 = sha.Hex();
-    }
-    CountBytes(output.bytes);
-    Record(std::move(output));
+    CountBytes(static_cast<std::int64_t>(bytes.size()));
+    Record(path, static_cast<std::int64_t>(bytes.size()), std::string());
     return true;
 }
 
 std::unique_ptr<AtomicWriter> OutputRecorder::CreateAtomic(const Text& path) {
     // Two units of one run that end in the same name (folders merged into one --output-dir)
     // must not replace each other: the first one's sources may be gone already.
-    if (m_readsFail || m_outputIndex.count(path) != 0) {
+    if (m_outputs.count(path) != 0) {
         return nullptr;
     }
     std::unique_ptr<AtomicWriter> inner;
@@ -255,10 +221,8 @@ std::optional<std::int64_t> OutputRecorder::FileSize(const Text& path) {
         if (Gone(path)) {
             return std::nullopt;
         }
-        if (m_virtualFiles.count(path) != 0) {
-            const auto found = m_outputIndex.find(path);
-            return found == m_outputIndex.end() ? std::nullopt
-                                                : std::optional(m_outputs[found->second].bytes);
+        if (const auto found = m_virtualFiles.find(path); found != m_virtualFiles.end()) {
+            return found->second.size;
         }
     }
     return m_inner.FileSize(path);
@@ -285,7 +249,7 @@ std::optional<std::vector<DirEntry>> OutputRecorder::List(const Text& folder) {
             seen.push_back(std::move(e));
         }
     }
-    for (const auto& [path, id] : m_virtualFiles) {
+    for (const auto& [path, file] : m_virtualFiles) {
         if (PathDirectory(path) == folder && names.insert(PathFileName(path)).second) {
             seen.push_back({PathFileName(path), false});
         }
@@ -305,7 +269,7 @@ std::optional<std::pair<std::uint64_t, std::uint64_t>> OutputRecorder::FileIdent
             return std::nullopt;
         }
         if (const auto it = m_virtualFiles.find(path); it != m_virtualFiles.end()) {
-            return std::make_pair(kVirtualDevice, it->second);
+            return std::make_pair(kVirtualDevice, it->second.identity);
         }
     }
     return m_inner.FileIdentity(path);

@@ -5,7 +5,6 @@
 
 #include "cli/cli_texts.h"
 #include "encoding/charset_converter.h"
-#include "split/chapter_heading.h"
 
 namespace qs::cli {
 
@@ -14,6 +13,9 @@ std::string Utf8(const Text& internal) {
 }
 
 std::string EncodingName(TextEncoding code) {
+    if (code == EncodingUndetected) {
+        return std::string();
+    }
     const std::string_view name = CharsetName(code);
     return name.empty() ? std::string(InternalCharset()) : std::string(name);
 }
@@ -27,34 +29,8 @@ TextEncoding EncodingCode(std::string_view name) {
     return EncodingUndetected;
 }
 
-EncodingFacts EncodingOf(std::string_view head) {
-    // A UTF-8 sequence cut at the end of the head must not spoil the test.
-    if (head.size() >= OutputRecorder::kHeadBytes) {
-        std::size_t lead = head.size();
-        while (lead > 0 && head.size() - lead < 4 &&
-               (static_cast<unsigned char>(head[lead - 1]) & 0xC0) == 0x80) {
-            --lead;
-        }
-        if (lead > 0) {
-            const auto b = static_cast<unsigned char>(head[lead - 1]);
-            const std::size_t need = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
-            if (head.size() - (lead - 1) < need) {
-                head = head.substr(0, lead - 1);
-            }
-        }
-    }
-    EncodingFacts facts;
-    facts.code = DecodeBytes(head).encoding;
-    facts.name = EncodingName(facts.code);
-    const std::string_view mark = ByteOrderMark(facts.code);
-    facts.mark = !mark.empty() && head.substr(0, mark.size()) == mark;
-    return facts;
-}
-
 ReportedFailure FromJob(FailureKind kind, const Text& path) {
-    static const char* kKinds[] = {"unreadable", "folder-not-created", "not-written", "source-kept",
-                                   "not-converted"};
-    return {kKinds[static_cast<int>(kind)], Utf8(FailureList::Label(kind)), path};
+    return {std::string(FailureName(kind)), Utf8(FailureLabel(kind)), path};
 }
 ReportedFailure Missing(const Text& path) {
     return {"missing", "缺少：", path};
@@ -64,14 +40,6 @@ ReportedFailure Changed(const Text& path) {
 }
 ReportedFailure Exists(const Text& path) {
     return {"exists", "已存在，未覆盖：", path};
-}
-
-// The chapter heading a piece begins with (UTF-8), from its first bytes; empty for the
-// text before the first chapter.
-std::string HeadingOf(const Report& report, const RecordedOutput& o) {
-    const Text text = DecodeBytes(o.head).text;
-    const std::string_view line = std::string_view(text).substr(0, text.find_first_of("\r\n"));
-    return report.isHeading(line) ? Utf8(Text(HeadingTitle(line))) : std::string();
 }
 
 void PrintReport(const Report& report, const CommonOptions& common) {
@@ -84,14 +52,15 @@ void PrintReport(const Report& report, const CommonOptions& common) {
     if (common.json) {
         nlohmann::json j;
         j["outputs"] = nlohmann::json::array();
-        for (const RecordedOutput& o : report.outputs) {
-            const EncodingFacts e = EncodingOf(o.head);
-            j["outputs"].push_back({{"path", Utf8(o.path)},
-                                    {"bytes", o.bytes},
-                                    {"encoding", e.name},
-                                    {"mark", e.mark}});
-            if (report.isHeading) {
-                j["outputs"].back()["heading"] = HeadingOf(report, o);
+        for (const ReportedOutput& o : report.outputs) {
+            const std::string name = EncodingName(o.format.encoding);
+            j["outputs"].push_back(
+                {{"path", Utf8(o.path)},
+                 {"bytes", o.bytes},
+                 {"encoding", name.empty() ? nlohmann::json() : nlohmann::json(name)},
+                 {"mark", o.format.mark}});
+            if (report.chapters) {
+                j["outputs"].back()["heading"] = Utf8(o.heading);
             }
         }
         j["deleted"] = nlohmann::json::array();
@@ -117,12 +86,12 @@ void PrintReport(const Report& report, const CommonOptions& common) {
     if (common.quiet) {
         return;
     }
-    for (const RecordedOutput& o : report.outputs) {
-        const EncodingFacts e = EncodingOf(o.head);
+    for (const ReportedOutput& o : report.outputs) {
+        const std::string name = EncodingName(o.format.encoding);
         std::printf("%s\t%lld\t%s%s", Utf8(o.path).c_str(), static_cast<long long>(o.bytes),
-                    e.name.c_str(), e.mark ? "+BOM" : "");
-        if (report.isHeading) {
-            std::printf("\t%s", HeadingOf(report, o).c_str());
+                    name.empty() ? "-" : name.c_str(), o.format.mark ? "+BOM" : "");
+        if (report.chapters) {
+            std::printf("\t%s", Utf8(o.heading).c_str());
         }
         std::printf("\n");
     }

@@ -5,24 +5,25 @@
 #include <string>
 #include <vector>
 
-#include "app/run_control.h"
 #include "cli/command_line.h"
-#include "cli/output_recorder.h"
-#include "encoding/text_decoder.h"
-#include "split/chapter_split.h"
+#include "encoding/text_format.h"
+#include "job/failure.h"
 
 namespace qs::cli {
 
-// How the program reads an output: the encoding its detection gives for the first bytes,
-// and whether they begin with that encoding's byte-order mark.
-struct EncodingFacts {
-    TextEncoding code = EncodingRaw;
-    std::string name;
-    bool mark = false;
-};
-EncodingFacts EncodingOf(std::string_view head);
+// The name the report gives an encoding ("UTF-8", "GB18030", ...); empty for bytes copied
+// as they are, which were never decoded.
 std::string EncodingName(TextEncoding code);
 TextEncoding EncodingCode(std::string_view name);  // 0 for an unknown name
+
+struct ReportedOutput {
+    Text path;
+    std::int64_t bytes = 0;
+    TextFormat format;
+    std::size_t source = 0;  // a split's source, 1-based
+    std::string sha256;      // when hashing was asked for
+    Text heading;            // a chapter piece's heading
+};
 
 struct ReportedFailure {
     std::string kind;   // stable name for scripts: "unreadable", "not-written", ...
@@ -36,13 +37,13 @@ ReportedFailure Changed(const Text& path);
 ReportedFailure Exists(const Text& path);
 
 struct Report {
-    std::vector<RecordedOutput> outputs;
+    std::vector<ReportedOutput> outputs;
     TextList deleted;
     std::vector<ReportedFailure> failures;
     std::optional<std::uint64_t> seed;
     bool stopped = false;
     TextList checked;       // verify: manifests found intact
-    HeadingTest isHeading;  // split at chapters: each piece is listed with its heading
+    bool chapters = false;  // split at chapters: each piece is listed with its heading
 };
 
 // Standard output gets the outputs (or the JSON object), standard error the failures.

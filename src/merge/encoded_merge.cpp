@@ -508,14 +508,26 @@ EncodedMerge::Finished EncodedMerge::Write(std::unique_ptr<AtomicWriter>& writer
         return Outcome::WriteFailed;
     };
 
+    // What the output is written as, told from the encoding of the attempt that stands.
+    auto formatOf = [&finished](const Encoding& encoding) {
+        TextFormat format{EncodingRaw, false};
+        for (TextEncoding code = EncodingUtf8; code <= EncodingBig5Hkscs; ++code) {
+            if (!encoding.charset.empty() && CharsetName(code) == encoding.charset) {
+                format.encoding = code;
+            }
+        }
+        format.mark = !encoding.mark.empty() && finished.bytes > 0;
+        finished.format = format;
+    };
     if (!decoded) {
         finished.outcome = outcomeOf(attempt(Encoding{}, nullptr));
         return finished;
     }
     if (!request.Empty()) {
         // An encoding or conversion that was asked for: exactly that, or no output.
-        finished.outcome =
-            outcomeOf(attempt(RequestedEncoding(request, lastEncoding, anyHadMark), nullptr));
+        const Encoding requested = RequestedEncoding(request, lastEncoding, anyHadMark);
+        finished.outcome = outcomeOf(attempt(requested, nullptr));
+        formatOf(requested);
         return finished;
     }
     const Encoding own = SourceEncoding(lastEncoding, anyHadMark);
@@ -528,6 +540,7 @@ EncodedMerge::Finished EncodedMerge::Write(std::unique_ptr<AtomicWriter>& writer
     }
     if (pass == Pass::Done &&
         (SurelyReadsBack(own, facts) || ReadsBack(m_parts, m_sliceBytes, own))) {
+        formatOf(own);
         return finished;
     }
     // The last member's encoding cannot hold the text, or a mark or declaration in it would
@@ -537,6 +550,7 @@ EncodedMerge::Finished EncodedMerge::Write(std::unique_ptr<AtomicWriter>& writer
     const Pass utf8 = attempt(SourceEncoding(EncodingUtf8, true), nullptr);
     if (utf8 != Pass::Unconvertible) {
         finished.outcome = outcomeOf(utf8);
+        formatOf(SourceEncoding(EncodingUtf8, true));
         return finished;
     }
     // Bytes that are no text of any charset: kept as they are where nothing in them claims
@@ -544,6 +558,7 @@ EncodedMerge::Finished EncodedMerge::Write(std::unique_ptr<AtomicWriter>& writer
     finished.keepSources = true;
     const Pass raw = attempt(Encoding{}, &facts.Reset(true));
     finished.outcome = outcomeOf(raw);
+    formatOf(Encoding{});
     if (raw == Pass::Done && !SurelyReadsBack(Encoding{}, facts) &&
         !ReadsBack(m_parts, m_sliceBytes, Encoding{})) {
         finished.outputNotConverted = false;  // reported as the output not written

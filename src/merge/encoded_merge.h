@@ -7,6 +7,7 @@
 
 #include "encoding/output_text.h"
 #include "encoding/text_decoder.h"
+#include "encoding/text_format.h"
 #include "encoding/text_slices.h"
 #include "platform/file_system.h"
 #include "platform/text.h"
@@ -44,6 +45,7 @@ public:
         bool keepSources = false;
         Text unreadable;         // the member that failed on its second reading
         std::int64_t bytes = 0;  // the size of the output written
+        TextFormat format;       // what it was written as
     };
     // Writes the output into writer (a fresh one for target when a first attempt is given
     // up). decoded: encoding processing is on as the unit ends; lastEncoding and anyHadMark

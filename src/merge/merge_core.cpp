@@ -4,9 +4,6 @@
 #include <set>
 #include <string>
 
-#include "app/main_window.h"
-#include "app/output_options.h"
-#include "app/run_control.h"
 #include "encoding/charset_converter.h"
 #include "encoding/text_decoder.h"
 #include "fs/paths.h"
@@ -126,36 +123,38 @@ Text MergeOutputName(const Text& firstPath, std::size_t count, int variant) {
     return fitted.empty() ? base + tail : fitted;
 }
 
-MergeResult MergeFiles(RunControl& run, const TextList& paths) {
+MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
     MergeResult result;
     const std::size_t n = paths.size();
     if (n == 0) {
         return result;
     }
-    Form& form = run.MainForm();
-    FailureList& failures = run.Failures(JobKind::Merge);
-    run.BeginFileLoop(static_cast<int>(n));
+    JobEvents& events = job.events;
+    auto fail = [&events](FailureKind kind, const Text& path) { events.Failed({kind, path}); };
+    events.FilesStarting(static_cast<int>(n));
 
-    run.outputFolder = run.outputRoot.empty()
-                           ? MergeOutputFolder(paths.front(), form.IsChecked(U(names::ParentSave)))
-                           : run.outputRoot;
-    result.outputPath = run.outputFolder + kPathSeparator + MergeOutputName(paths.front(), n);
+    const Text outputFolder =
+        job.outputRoot.empty()
+            ? MergeOutputFolder(paths.front(), job.specs.Read().saveInParentFolder)
+            : job.outputRoot;
+    result.outputPath = outputFolder + kPathSeparator + MergeOutputName(paths.front(), n);
     // The members are the job's sources: no output may replace them, also where one of them
     // has the output's name (an earlier output merged again).
     for (const Text& path : paths) {
-        run.mergeTouched.Add(path);
+        job.touched.Add(path);
     }
 
     std::unique_ptr<AtomicWriter> writer = Fs().CreateAtomic(result.outputPath);
     if (!writer) {
-        failures.Add(FailureKind::NotWritten, result.outputPath);
+        fail(FailureKind::NotWritten, result.outputPath);
         return result;
     }
-    const Bytes separator = ReadMergeSeparator(form);
+    const Bytes separator = ReadMergeSeparator(job.specs.Read());
 
     // With encoding processing the members are examined one by one and their text is
     // encoded as one at the end; the option as it stands when the unit begins decides that.
-    const bool collecting = form.IsChecked(U(names::HandleEncoding));
+    const bool collecting = job.specs.Read().processTextEncoding;
+    TextFormat written;
     EncodedMerge collected;
     TextEncoding lastEncoding = EncodingUndetected;
     // The output carries a byte-order mark when a member had one: unmarked UTF-8 members
@@ -177,13 +176,13 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
 
     for (std::size_t i = 1; i <= n; ++i) {
         const Text& path = paths[i - 1];
-        run.ShowFile(static_cast<int>(i), static_cast<int>(n), path);
+        events.SourceStarted(static_cast<int>(i), static_cast<int>(n), path);
         ++result.membersVisited;
 
         const TextEncoding previousEncoding = lastEncoding;
         lastEncoding = EncodingUndetected;
         bool merged = false;
-        if (form.IsChecked(U(names::HandleEncoding))) {
+        if (job.specs.Read().processTextEncoding) {
             const DecodedMember decoded = collecting ? Examine(collected, path) : Decode(path, put);
             if (decoded.opened && decoded.markOnly) {
                 // A mark alone contributes nothing: no text, no mark, no encoding.
@@ -192,19 +191,19 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
             } else if (decoded.opened && !decoded.exact) {
                 // Its raw bytes would pass for other characters: it is left out and kept.
                 lastEncoding = previousEncoding;
-                failures.Add(FailureKind::NotConverted, path);
+                fail(FailureKind::NotConverted, path);
             } else if (decoded.opened) {
                 lastEncoding = decoded.encoding;
                 anyHadMark = anyHadMark || decoded.hadMark;
                 merged = !writeFailed;
             } else {
-                failures.Add(FailureKind::Unreadable, path);
+                fail(FailureKind::Unreadable, path);
             }
         } else if (collecting) {
             if (collected.AddRaw(path)) {
                 merged = true;
             } else {
-                failures.Add(FailureKind::Unreadable, path);
+                fail(FailureKind::Unreadable, path);
             }
         } else if (!writeFailed) {
             std::int64_t copied = 0;
@@ -215,11 +214,11 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
                     merged = true;
                     break;
                 case CopyOutcome::ReadFailed:
-                    failures.Add(FailureKind::Unreadable, path);
+                    fail(FailureKind::Unreadable, path);
                     break;
                 case CopyOutcome::ReadFailedMidway:
                     // Half a member in the output would pass for a whole one: give the unit up.
-                    failures.Add(FailureKind::Unreadable, path);
+                    fail(FailureKind::Unreadable, path);
                     writeFailed = true;
                     break;
                 case CopyOutcome::WriteFailed:
@@ -234,11 +233,11 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
         if (i != n && !separator.empty()) {
             put(separator);
         }
-        if (form.IsChecked(U(names::MergeDelete))) {
+        if (job.specs.Read().deleteSources) {
             (merged ? toDelete : keptWanted).push_back(path);
         }
-        ProcessPendingEvents();
-        if (run.StopRequested || writeFailed) {
+        events.Pump();
+        if (events.StopRequested() || writeFailed) {
             break;
         }
     }
@@ -246,15 +245,17 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
     bool keepSources = false;
     bool notConvertible = false;
     if (collecting && !writeFailed) {
+        const MergeSpec& spec = job.specs.Read();
         const EncodedMerge::Finished finished =
-            collected.Write(writer, result.outputPath, form.IsChecked(U(names::HandleEncoding)),
-                            lastEncoding, anyHadMark, OutputRequestOf(form));
+            collected.Write(writer, result.outputPath, spec.processTextEncoding, lastEncoding,
+                            anyHadMark, spec.output);
         if (finished.outputNotConverted) {
-            failures.Add(FailureKind::NotConverted, result.outputPath);
+            fail(FailureKind::NotConverted, result.outputPath);
         }
         if (!finished.unreadable.empty()) {
-            failures.Add(FailureKind::Unreadable, finished.unreadable);
+            fail(FailureKind::Unreadable, finished.unreadable);
         }
+        written = finished.format;
         keepSources = finished.keepSources;
         notConvertible = finished.outcome == EncodedMerge::Outcome::NotConvertible;
         writeFailed = finished.outcome != EncodedMerge::Outcome::Written;
@@ -264,16 +265,17 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
     // deletion nothing is forced.
     const bool durable = !toDelete.empty();
     result.written = !writeFailed && (!durable || writer->Sync()) &&
-                     NameOutput(run.mergeTouched, *writer, paths.front(), n, result.outputPath);
+                     NameOutput(job.touched, *writer, paths.front(), n, result.outputPath);
     writer.reset();
     if (result.written) {
-        run.mergeTouched.Add(result.outputPath);
+        job.touched.Add(result.outputPath);
+        events.OutputWritten({result.outputPath, outputBytes, written, 0, Text()});
     }
     if (!result.written) {
-        failures.Add(notConvertible ? FailureKind::NotConverted : FailureKind::NotWritten,
-                     result.outputPath);
+        fail(notConvertible ? FailureKind::NotConverted : FailureKind::NotWritten,
+             result.outputPath);
     }
-    const Text folder = run.outputFolder.empty() ? Text(1, kPathSeparator) : run.outputFolder;
+    const Text folder = outputFolder.empty() ? Text(1, kPathSeparator) : outputFolder;
     // A source goes only while its output is there as it was written.
     if (!result.written || keepSources || (durable && !Fs().SyncToDisk(folder)) ||
         (durable && Fs().FileSize(result.outputPath) != outputBytes)) {
@@ -286,13 +288,15 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
         if (!deleted.insert(path).second) {
             continue;
         }
-        if (!Fs().DeleteFile(path)) {
-            failures.Add(FailureKind::SourceKept, path);
+        if (Fs().DeleteFile(path)) {
+            events.SourceDeleted(path);
+        } else {
+            fail(FailureKind::SourceKept, path);
         }
     }
     for (const Text& path : keptWanted) {
         if (deleted.insert(path).second) {
-            failures.Add(FailureKind::SourceKept, path);
+            fail(FailureKind::SourceKept, path);
         }
     }
     return result;

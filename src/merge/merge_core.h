@@ -2,11 +2,22 @@
 
 #include <cstddef>
 
+#include "job/job_events.h"
+#include "job/job_files.h"
+#include "job/spec_source.h"
 #include "platform/text.h"
 
 namespace qs {
 
-class RunControl;
+// What a merge works on: where it reads its spec, whom it tells what happens, the files the
+// job has read or written so far (no output replaces one), and the folder every output goes
+// into when one is given (otherwise beside its first member).
+struct MergeJob {
+    MergeSpecSource& specs;
+    JobEvents& events;
+    JobFiles& touched;
+    Text outputRoot;
+};
 
 // Where the output of a unit goes: beside its first file, or in the parent of that file's
 // folder when saveInParentFolder is set and the folder has one. The name is the first file's
@@ -26,8 +37,7 @@ struct MergeResult {
 // The output is built in a temporary file and given its name when complete; it never
 // replaces a member or a file the merge job wrote before (it takes a " (k)" name instead). Sources
 // are deleted (deleteSources) only after the output is in place, and only those whose content went
-// into it. Does nothing for an empty list. Progress, the stop flag, outputFolder and the merge
-// job's failure list are those of the run control; options are read from its main form.
-MergeResult MergeFiles(RunControl& run, const TextList& paths);
+// into it. Does nothing for an empty list.
+MergeResult MergeFiles(MergeJob& job, const TextList& paths);
 
 }  // namespace qs

@@ -1,44 +1,22 @@
 #include "merge/merge_separator.h"
 
-#include "app/main_window.h"
 #include "platform/services.h"
 
 namespace qs {
 
-SeparatorMode ReadSeparatorMode(const Form& form) {
-    if (form.IsChecked(U(names::UseString))) {
-        return SeparatorMode::SeparatorString;
-    }
-    if (form.IsChecked(U(names::UseFile))) {
-        return SeparatorMode::SeparatorFile;
-    }
-    return SeparatorMode::SeparatorNone;
-}
-
-Bytes ReadMergeSeparator(const Form& form) {
-    switch (ReadSeparatorMode(form)) {
-        case SeparatorMode::SeparatorString:
-            return form.TextOf(U(names::SeparatorText));
-        case SeparatorMode::SeparatorFile: {
-            const Text& path = form.TextOf(U(names::SeparatorPath));
-            if (path.empty()) {
+Bytes ReadMergeSeparator(const MergeSpec& spec) {
+    switch (spec.separatorKind) {
+        case MergeSeparatorKind::String:
+            return spec.separatorText;
+        case MergeSeparatorKind::File:
+            if (spec.separatorPath.empty()) {
                 return {};
             }
-            return Fs().ReadWholeFile(path).value_or(Bytes());
-        }
-        case SeparatorMode::SeparatorNone:
+            return Fs().ReadWholeFile(spec.separatorPath).value_or(Bytes());
+        case MergeSeparatorKind::None:
             break;
     }
     return {};
-}
-
-void ChooseSeparatorFile(Form& form) {
-    const Text chosen =
-        Ui().OpenFileDialog(U("选择一个文件作为合并中间数据"), U("全部文件(*.*)|*.*"),
-                            form.TextOf(U(names::SeparatorPath)));
-    if (!chosen.empty()) {
-        form.SetText(U(names::SeparatorPath), chosen);
-    }
 }
 
 }  // namespace qs

@@ -3,8 +3,6 @@
 #include <memory>
 #include <string>
 
-#include "app/control_model.h"
-#include "app/run_control.h"
 #include "encoding/text_decoder.h"
 #include "pattern/regex_facade.h"
 #include "platform/services.h"
@@ -58,15 +56,6 @@ Text FirstLineTitle(std::string_view text) {
         pos = next;
     }
     return Text();
-}
-
-ModeResult Refuse(const Text& message) {
-    MessageRequest request;
-    request.text = message;
-    request.title = U("信息：");
-    request.buttons = ButtonsOk;
-    Ui().ShowMessage(request);
-    return ModeResult::ValidationFailed;
 }
 
 }  // namespace
@@ -136,35 +125,40 @@ bool MakeHeadingTest(const Text& expression, HeadingTest& test) {
 }
 
 ModeResult SplitAtChapters(SplitContext& ctx, const Text& path) {
-    const SplitOptions options = ctx.Options();
-    HeadingTest isHeading;
-    if (!MakeHeadingTest(options.ChapterExpression(), isHeading)) {
-        return Refuse(U("章节标题表达式无法使用：") + options.ChapterExpression());
+    if (const std::optional<SpecProblem> problem = Validate(ctx.Options())) {
+        ctx.events.Refused(*problem);
+        return ModeResult::ValidationFailed;
     }
+    const SplitAtChaptersSpec* spec = std::get_if<SplitAtChaptersSpec>(&ctx.Options().mode);
+    HeadingTest isHeading;
+    if (!spec || !MakeHeadingTest(spec->expression, isHeading)) {
+        return ModeResult::Done;
+    }
+    const std::int32_t perPiece = std::max(spec->perPiece, std::int32_t{1});
     DecodedText decoded = DecodeTextFile(path);
     ctx.state.sourceEncoding = decoded.encoding;
     ctx.state.sourceHadMark = decoded.hadMark;
     if (!decoded.opened) {
         ctx.state.sourceUnreadable = true;
-        ctx.state.failures.push_back({SplitFailureKind::Read, path});
+        ctx.Fail(FailureKind::Unreadable, path);
         return ModeResult::Done;
     }
     const std::string_view text = decoded.text;
     const std::vector<ChapterPiece> pieces =
-        FindChapterPieces(text, isHeading, options.ChaptersPerPiece(), ProcessPendingEvents);
+        FindChapterPieces(text, isHeading, perPiece, [&ctx] { ctx.events.Pump(); });
     // Names count the chapters from 1 and the text before the first one as 0.
     const bool hasPreface = !pieces.empty() && pieces.front().heading.empty();
     const std::size_t width = std::max<std::size_t>(3, Digits(pieces.size()));
     ctx.state.pieceNumber = 0;
     for (std::size_t k = 0; k < pieces.size(); ++k) {
-        ProcessPendingEvents();
-        if (ctx.stopRequested) {
+        ctx.events.Pump();
+        if (ctx.Stopped()) {
             break;
         }
         const ChapterPiece& piece = pieces[k];
         ++ctx.state.pieceNumber;
         ctx.state.pieceBytes.assign(text.substr(piece.start, piece.end - piece.start));
-        if (ctx.Options().RandomRename()) {
+        if (ctx.Options().nameFromText) {
             const Text title =
                 piece.heading.empty() ? FirstLineTitle(ctx.state.pieceBytes) : piece.heading;
             ctx.state.pieceName = PaddedNumber(hasPreface ? k : k + 1, width);
@@ -172,8 +166,10 @@ ModeResult SplitAtChapters(SplitContext& ctx, const Text& path) {
                 ctx.state.pieceName += " " + SanitizeFileName(title);
             }
         }
+        ctx.state.pieceHeading = piece.heading;
         WritePiece(ctx, path);
         ctx.state.pieceName.clear();
+        ctx.state.pieceHeading.clear();
     }
     ctx.state.pieceBytes.clear();
     return ModeResult::Done;

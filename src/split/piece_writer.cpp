@@ -1,10 +1,7 @@
 #include "split/piece_writer.h"
 
 #include <array>
-#include <chrono>
 
-#include "app/control_model.h"
-#include "app/output_options.h"
 #include "encoding/charset_converter.h"
 #include "encoding/text_decoder.h"
 #include "fs/paths.h"
@@ -57,37 +54,27 @@ bool IsTakenByTheJob(SplitContext& ctx, const Text& path) {
     return ctx.state.piecesWritten.Holds(path) || IsSourceOfJob(ctx, path);
 }
 
-std::int64_t NowNs() {
-    using namespace std::chrono;
-    return duration_cast<nanoseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-// The status line changes no faster than the eye can follow: a line per piece would cost
-// more than writing a small piece.
-constexpr std::int64_t kShowIntervalNs = 40'000'000;
-
-void ShowPiece(SplitContext& ctx) {
-    const std::int64_t now = NowNs();
-    if (now - ctx.state.pieceShownAtNs < kShowIntervalNs) {
-        ctx.state.pieceShowPending = true;
-        return;
-    }
-    ctx.state.pieceShownAtNs = now;
-    ctx.state.pieceShowPending = false;
-    Form& form = ctx.form;
-    if (form.Find(split_controls::StatusLabel())) {
-        form.SetText(split_controls::StatusLabel(),
-                     "[" + std::to_string(ctx.state.pieceNumber) + "] " + ctx.statusText);
-    }
-}
-
 void CountPiece(SplitContext& ctx, bool written, const Text& path) {
     ++ctx.state.piecesMade;
     if (!written) {
         ++ctx.state.piecesFailed;
-        ctx.state.failures.push_back({SplitFailureKind::Write, path});
+        ctx.Fail(FailureKind::NotWritten, path);
     }
-    ShowPiece(ctx);
+    ctx.events.PieceMade(ctx.state.pieceNumber);
+}
+
+// What the current piece was written as: in the encoding asked for, in the source's own,
+// or (byte modes) the source's bytes unchanged.
+TextFormat WrittenFormat(SplitContext& ctx) {
+    const TextEncoding encoding = ctx.state.sourceEncoding;
+    if (encoding == EncodingUndetected && !ctx.state.piecesInUtf8) {
+        return {};
+    }
+    if (const std::optional<OutputEncoding>& asked = ctx.Options().output.encoding) {
+        return FormatOf(*asked);
+    }
+    const TextEncoding written = ctx.state.piecesInUtf8 ? EncodingUtf8 : encoding;
+    return {written, ctx.state.sourceHadMark && !ByteOrderMark(written).empty()};
 }
 
 }  // namespace
@@ -162,12 +149,13 @@ bool NamePiece(SplitContext& ctx, AtomicWriter& out, const Text& source, const T
                 return result == Result::Named;
             }
         }
-    } else if (ctx.Options().RandomRename()) {
+    } else if (ctx.Options().nameFromText) {
         Text last;
         for (int attempt = 1; attempt <= 10; ++attempt) {
             const std::int32_t minimum = attempt <= 3 ? 15 : (attempt <= 6 ? 10 : 5);
-            const Text candidate = FitPieceName(
-                SanitizeFileName(TrimSpaces(PickTitleSentence(text, minimum))), "", dotExt);
+            const Text candidate = FitPieceName(SanitizeFileName(TrimSpaces(PickTitleSentence(
+                                                    text, minimum, [&ctx] { ctx.events.Pump(); }))),
+                                                "", dotExt);
             if (candidate.empty()) {
                 continue;
             }
@@ -220,11 +208,11 @@ bool Finish(SplitContext& ctx, const Text& source, Text path, std::unique_ptr<At
     if (unconverted) {
         ++ctx.state.piecesMade;
         ++ctx.state.piecesFailed;
-        ctx.state.failures.push_back({SplitFailureKind::Convert, path});
-        ShowPiece(ctx);
+        ctx.Fail(FailureKind::NotConverted, path);
+        ctx.events.PieceMade(ctx.state.pieceNumber);
         return false;
     }
-    const bool durable = ctx.Options().DeleteSource();
+    const bool durable = ctx.Options().deleteSources;
     if (written && out && durable) {
         out->StartWriteBack();
     }
@@ -232,6 +220,8 @@ bool Finish(SplitContext& ctx, const Text& source, Text path, std::unique_ptr<At
     out.reset();
     if (written) {
         NotePiece(ctx, path, size, durable);
+        ctx.events.OutputWritten(
+            {path, size, WrittenFormat(ctx), ctx.sourceIndex, ctx.state.pieceHeading});
     }
     CountPiece(ctx, written, path);
     return written;
@@ -301,7 +291,7 @@ Text FitPieceName(const Text& stem, const Text& suffix, const Text& dotExtension
 
 std::optional<Bytes> EncodePieceSlice(SplitContext& ctx, std::string_view text, bool first) {
     const TextEncoding encoding = ctx.state.sourceEncoding;
-    OutputRequest request = OutputRequestOf(ctx.form);
+    OutputRequest request = ctx.Options().output;
     std::optional<Bytes> decoded;
     if (ctx.state.piecesInUtf8) {
         if (request.Empty()) {
@@ -333,11 +323,11 @@ bool FinishWrittenPiece(SplitContext& ctx, const Text& source, std::unique_ptr<A
 
 bool WritePieceBytes(SplitContext& ctx, const Text& source, std::string_view piece) {
     const TextEncoding encoding = ctx.state.sourceEncoding;
-    const OutputRequest request = OutputRequestOf(ctx.form);
+    const OutputRequest request = ctx.Options().output;
     const bool requested = encoding != EncodingUndetected && !request.Empty();
     bool inUtf8 = ctx.state.piecesInUtf8;
     std::optional<Bytes> decoded;
-    if (inUtf8 && (requested || ctx.Options().RandomRename())) {
+    if (inUtf8 && (requested || ctx.Options().nameFromText)) {
         // A name or another encoding needs the text.
         decoded = DecodeUtf8Piece(piece);
         if (!decoded) {
@@ -362,13 +352,18 @@ bool WritePieceBytes(SplitContext& ctx, const Text& source, std::string_view pie
         }
         converted = std::move(*bytes);
     } else if (encoded) {
-        converted = EncodeText(piece, encoding, ctx.state.sourceHadMark);
+        std::optional<Bytes> bytes = EncodeTextExactly(piece, encoding, ctx.state.sourceHadMark);
+        if (!bytes) {
+            return Finish(ctx, source, NumberedPiecePath(ctx, source), nullptr, false, 0, Text(),
+                          true);
+        }
+        converted = std::move(*bytes);
     }
     const std::string_view bytes = encoded || inUtf8 ? std::string_view(converted) : piece;
     // The text a random name is taken from: byte modes decode the piece, text modes hold
     // it as text already.
     Text text;
-    if (ctx.Options().RandomRename()) {
+    if (ctx.Options().nameFromText) {
         text = encoding == EncodingUndetected ? DecodeBytes(piece).text : Text(piece);
     }
     Text path = NumberedPiecePath(ctx, source);
@@ -415,13 +410,6 @@ CopyResult CopyPiece(SplitContext& ctx, const Text& source, ReadHandle& in, std:
     return written ? CopyResult::Written : CopyResult::WriteFailed;
 }
 
-void ShowLastPiece(SplitContext& ctx) {
-    if (ctx.state.pieceShowPending) {
-        ctx.state.pieceShownAtNs = 0;
-        ShowPiece(ctx);
-    }
-}
-
 bool PiecesOfSourceAreSafe(SplitContext& ctx) {
     // Many pieces go onto the disk together, with the rest of their file system and the
     // folder entries that name them; a few, or a file system that cannot, one by one.
@@ -447,7 +435,7 @@ bool PiecesOfSourceAreSafe(SplitContext& ctx) {
     if (!ctx.state.sourcePieces.empty() && !Fs().SyncToDisk(ctx.outputFolder)) {
         return false;
     }
-    if (ctx.Options().SubfolderPerSource()) {
+    if (ctx.Options().subfolder) {
         const Text folder = ctx.outputFolder.substr(0, ctx.outputFolder.size() - 1);
         const Text parent = PathDirectory(folder);
         return parent.empty() || Fs().SyncToDisk(parent);

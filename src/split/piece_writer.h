@@ -22,8 +22,8 @@ Text FitPieceName(const Text& stem, const Text& suffix, const Text& dotExtension
 
 // Names and writes the current piece (state.pieceBytes) in the source's encoding: numbered,
 // or named after a sentence of its text. A piece never replaces a source of the running job
-// or another of its pieces; such a name gives way to the " (k)" rule. Shows it in the status
-// label (at a pace the eye can follow) and counts it. False when it could not be written.
+// or another of its pieces; such a name gives way to the " (k)" rule. Counts it and tells
+// the job's events. False when it could not be written.
 bool WritePiece(SplitContext& ctx, const Text& source);
 // The same for a piece held elsewhere (text of the internal code page, or raw bytes in the
 // byte modes).
@@ -52,9 +52,6 @@ enum class CopyResult { Written, WriteFailed, ReadFailed };
 // does.
 CopyResult CopyPiece(SplitContext& ctx, const Text& source, ReadHandle& in, std::int64_t start,
                      std::int64_t length);
-
-// Shows the status line of the last piece when the pace held it back.
-void ShowLastPiece(SplitContext& ctx);
 
 // Whether every piece made from the current source is still there with the bytes written,
 // on the disk together with the folder entries that name it. Only then may the source go.

@@ -5,9 +5,6 @@
 #include <cstring>
 #include <memory>
 
-#include "app/control_model.h"
-#include "app/run_control.h"
-#include "dialog/input_dialog.h"
 #include "encoding/text_slices.h"
 #include "platform/characters.h"
 #include "platform/random.h"
@@ -19,29 +16,28 @@
 namespace qs {
 namespace {
 
-void Pump() {
-    ProcessPendingEvents();
+void Pump(SplitContext& ctx) {
+    ctx.events.Pump();
 }
 
-ModeResult Refuse(SplitContext& ctx, const char* message, const Text* focus) {
-    MessageRequest request;
-    request.text = U(message);
-    request.title = U("信息：");
-    request.buttons = ButtonsOk;
-    Ui().ShowMessage(request);
-    if (focus) {
-        ctx.form.SetFocus(*focus);
+// The spec's values for the mode M; null when the spec holds another mode.
+template <class M>
+const M* ModeSpec(SplitContext& ctx) {
+    return std::get_if<M>(&ctx.Options().mode);
+}
+
+// Whether the spec cannot run; it is then refused, once.
+bool Refused(SplitContext& ctx) {
+    if (const std::optional<SpecProblem> problem = Validate(ctx.Options())) {
+        ctx.events.Refused(*problem);
+        return true;
     }
-    return ModeResult::ValidationFailed;
-}
-
-void SetStage(SplitContext& ctx, const char* caption) {
-    ctx.form.SetText(split_controls::SplitButton(), U(caption));
+    return false;
 }
 
 void NoteUnreadable(SplitContext& ctx, const Text& path) {
     ctx.state.sourceUnreadable = true;
-    ctx.state.failures.push_back({SplitFailureKind::Read, path});
+    ctx.Fail(FailureKind::Unreadable, path);
 }
 
 // Reads a whole byte range of the source into the buffer.
@@ -75,7 +71,7 @@ void WriteByteRanges(SplitContext& ctx, const Text& path, ReadHandle& in, std::i
     for (std::int64_t k = 1; k <= count; ++k) {
         const std::int64_t chunk = k == count ? length - position : size;
         ctx.state.pieceNumber = static_cast<std::int32_t>(k);
-        if (chunk <= kSmallPiece || ctx.Options().RandomRename()) {
+        if (chunk <= kSmallPiece || ctx.Options().nameFromText) {
             const std::int64_t blockEnd = blockStart + static_cast<std::int64_t>(block.size());
             if (position < blockStart || position + chunk > blockEnd) {
                 blockStart = position;
@@ -91,17 +87,17 @@ void WriteByteRanges(SplitContext& ctx, const Text& path, ReadHandle& in, std::i
                                                static_cast<std::size_t>(chunk)));
         } else {
             if (CopyPiece(ctx, path, in, position, chunk) == CopyResult::ReadFailed) {
-                ctx.state.failures.push_back({SplitFailureKind::Read, path});
+                ctx.Fail(FailureKind::Unreadable, path);
                 return;
             }
         }
         position += chunk;
-        Pump();
-        if (ctx.stopRequested) {
+        Pump(ctx);
+        if (ctx.Stopped()) {
             break;
         }
     }
-    ShowLastPiece(ctx);
+    ctx.events.SourceFinished();
 }
 
 // Opens the source as decoded text and notes its encoding; false when it cannot be read.
@@ -253,10 +249,14 @@ bool IsBlankLine(std::string_view line) {
 }  // namespace
 
 ModeResult SplitIntoParts(SplitContext& ctx, const Text& path) {
-    const std::int64_t parts = ctx.Options().PartCount();
-    if (parts <= 0) {
-        return Refuse(ctx, "份数必须大于0", &split_controls::PartCountEdit());
+    if (Refused(ctx)) {
+        return ModeResult::ValidationFailed;
     }
+    const SplitIntoPartsSpec* spec = ModeSpec<SplitIntoPartsSpec>(ctx);
+    if (!spec) {
+        return ModeResult::Done;
+    }
+    const std::int64_t parts = spec->count;
     std::unique_ptr<ReadHandle> in = Fs().OpenRead(path);
     if (!in) {
         NoteUnreadable(ctx, path);
@@ -272,16 +272,19 @@ ModeResult SplitIntoParts(SplitContext& ctx, const Text& path) {
 }
 
 ModeResult SplitBySize(SplitContext& ctx, const Text& path) {
-    const SplitOptions options = ctx.Options();
-    if (std::fabs(options.ByteSize()) <= 1e-7f) {
-        return Refuse(ctx, "字节长度不能等于0", &split_controls::ByteSizeEdit());
+    if (Refused(ctx)) {
+        return ModeResult::ValidationFailed;
     }
+    const SplitBySizeSpec* spec = ModeSpec<SplitBySizeSpec>(ctx);
+    if (!spec) {
+        return ModeResult::Done;
+    }
+    const std::int64_t size = spec->PieceBytes();
     std::unique_ptr<ReadHandle> in = Fs().OpenRead(path);
     if (!in) {
         NoteUnreadable(ctx, path);
         return ModeResult::Done;
     }
-    const std::int64_t size = options.PieceByteSize();
     const std::int64_t length = in->Length();
     if (size < 1 || length <= 0) {
         return ModeResult::Done;
@@ -295,15 +298,15 @@ ModeResult SplitBySize(SplitContext& ctx, const Text& path) {
 // pieces of a drawn number of lines, joined by CR LF.
 class LinePieces {
 public:
-    LinePieces(SplitContext& ctx, const Text& path) : m_ctx(ctx), m_piece(ctx, path) {}
+    LinePieces(SplitContext& ctx, const Text& path) : m_ctx(ctx), m_piece(ctx, path) { ReadSpec(); }
 
     // Takes the next stretch of normalized text; false once a stop was requested.
     bool Feed(std::string_view text) {
         std::size_t pos = 0;
         while (pos < text.size()) {
             if (!m_inLine) {
-                Pump();
-                if (m_ctx.stopRequested) {
+                Pump(m_ctx);
+                if (m_ctx.Stopped()) {
                     return false;
                 }
                 m_inLine = true;
@@ -343,10 +346,20 @@ public:
     }
 
 private:
+    // The spec is read once per piece: a line costs less than reading it.
+    void ReadSpec() {
+        const SplitSpec& spec = m_ctx.Options();
+        m_skipBlank = spec.skipBlankLines;
+        if (const auto* lines = std::get_if<SplitByLinesSpec>(&spec.mode)) {
+            m_min = lines->min;
+            m_max = lines->max;
+        }
+    }
+
     void TakeLine() {
         if (m_linesInPiece == 0) {
-            const SplitOptions options = m_ctx.Options();
-            m_target = RandomInRange(options.LineMin(), options.LineMax());
+            ReadSpec();
+            m_target = RandomInRange(m_min, m_max);
             // Bounds edited to 0 while the job runs still take at least one line per piece.
             if (m_target < 1) {
                 m_target = 1;
@@ -362,7 +375,7 @@ private:
     void EndLine(std::string_view line) {
         m_inLine = false;
         if (!m_taken) {
-            if (m_ctx.Options().IgnoreBlankLines() && IsBlankLine(line)) {
+            if (m_skipBlank && IsBlankLine(line)) {
                 m_line.clear();
                 return;
             }
@@ -398,21 +411,21 @@ private:
     bool m_taken = false;   // it already counts for the current piece
     std::int32_t m_linesInPiece = 0;
     std::int32_t m_target = 0;
+    bool m_skipBlank = false;
+    std::int32_t m_min = 1;
+    std::int32_t m_max = 1;
 };
 
 ModeResult SplitByLineCount(SplitContext& ctx, const Text& path) {
-    {
-        const SplitOptions options = ctx.Options();
-        if (options.LineMin() <= 0 || options.LineMax() <= 0) {
-            return Refuse(ctx, "行数至少 1", &split_controls::LineMinEdit());
-        }
+    if (Refused(ctx)) {
+        return ModeResult::ValidationFailed;
     }
-    SetStage(ctx, "读入文件..");
+    ctx.events.Stage(JobStage::Reading);
     TextSliceReader reader(ctx.sliceBytes);
     const bool opened = OpenText(ctx, path, reader);
-    SetStage(ctx, "矫正换行..");
-    SetStage(ctx, "写到内存..");
-    SetStage(ctx, "开始分割..");
+    ctx.events.Stage(JobStage::NormalisingBreaks);
+    ctx.events.Stage(JobStage::Buffering);
+    ctx.events.Stage(JobStage::Cutting);
     ReseedRandom();
     ctx.state.pieceNumber = 0;
     if (!opened) {
@@ -439,12 +452,11 @@ ModeResult SplitByLineCount(SplitContext& ctx, const Text& path) {
 }
 
 ModeResult SplitByCharCount(SplitContext& ctx, const Text& path) {
-    {
-        const SplitOptions options = ctx.Options();
-        if (options.CharMin() <= 0 || options.CharMax() <= 0) {
-            return Refuse(ctx, "字数至少 1 个", &split_controls::CharMinEdit());
-        }
+    if (Refused(ctx)) {
+        return ModeResult::ValidationFailed;
     }
+    std::int32_t charMin = 1;
+    std::int32_t charMax = 1;
     TextWindow window(ctx.sliceBytes);
     if (!OpenText(ctx, path, window.reader) || window.Exhausted()) {
         if (window.failed) {
@@ -456,8 +468,11 @@ ModeResult SplitByCharCount(SplitContext& ctx, const Text& path) {
     ctx.state.pieceNumber = 0;
     TextPiece piece(ctx, path);
     do {
-        const SplitOptions options = ctx.Options();
-        std::int32_t n = RandomInRange(options.CharMin(), options.CharMax());
+        if (const auto* chars = ModeSpec<SplitByCharsSpec>(ctx)) {
+            charMin = chars->min;
+            charMax = chars->max;
+        }
+        std::int32_t n = RandomInRange(charMin, charMax);
         if (n < 1) {
             n = 1;
         }
@@ -481,8 +496,8 @@ ModeResult SplitByCharCount(SplitContext& ctx, const Text& path) {
             return ModeResult::Done;
         }
         piece.Finish();
-        Pump();
-    } while (!ctx.stopRequested && !window.Exhausted());
+        Pump(ctx);
+    } while (!ctx.Stopped() && !window.Exhausted());
     if (window.failed) {
         NoteUnreadable(ctx, path);
     }
@@ -490,12 +505,14 @@ ModeResult SplitByCharCount(SplitContext& ctx, const Text& path) {
 }
 
 ModeResult SplitAtSeparator(SplitContext& ctx, const Text& path) {
-    const Text separator = ctx.Options().Separator();
-    if (separator.empty()) {
-        Refuse(ctx, "请输入用于分割的字符串！", nullptr);
-        EditSplitSeparator(ctx.form);
+    if (Refused(ctx)) {
         return ModeResult::ValidationFailed;
     }
+    const SplitAtSeparatorSpec* spec = ModeSpec<SplitAtSeparatorSpec>(ctx);
+    if (!spec) {
+        return ModeResult::Done;
+    }
+    const Text separator = spec->separator;
     ctx.state.pieceNumber = 0;
     TextWindow window(ctx.sliceBytes);
     if (!OpenText(ctx, path, window.reader)) {
@@ -518,8 +535,8 @@ ModeResult SplitAtSeparator(SplitContext& ctx, const Text& path) {
     const std::size_t lookahead = needle.size() + kCharLookahead;
     TextPiece piece(ctx, path);
     while (!window.Exhausted()) {
-        Pump();
-        if (ctx.stopRequested) {
+        Pump(ctx);
+        if (ctx.Stopped()) {
             break;
         }
         ++ctx.state.pieceNumber;
@@ -566,21 +583,21 @@ ModeResult SplitAtSeparator(SplitContext& ctx, const Text& path) {
     return ModeResult::Done;
 }
 
-ModeResult RunSplitMode(SplitContext& ctx, SplitMode mode, const Text& path) {
-    switch (mode) {
-        case SplitMode::SplitByParts:
+ModeResult RunSplitMode(SplitContext& ctx, const Text& path) {
+    switch (ctx.Options().mode.index()) {
+        case 1:
             return SplitIntoParts(ctx, path);
-        case SplitMode::SplitByBytes:
+        case 2:
             return SplitBySize(ctx, path);
-        case SplitMode::SplitByLines:
+        case 3:
             return SplitByLineCount(ctx, path);
-        case SplitMode::SplitByChars:
+        case 4:
             return SplitByCharCount(ctx, path);
-        case SplitMode::SplitBySeparator:
+        case 5:
             return SplitAtSeparator(ctx, path);
-        case SplitMode::SplitByChapters:
+        case 6:
             return SplitAtChapters(ctx, path);
-        case SplitMode::None:
+        default:
             break;
     }
     return ModeResult::Done;

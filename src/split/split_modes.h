@@ -7,8 +7,8 @@ namespace qs {
 
 enum class ModeResult { Done, ValidationFailed };
 
-// The five ways of cutting one source. Each validates its settings first (a message and
-// the focus on the offending control when they are unusable), then hands every piece to
+// The five ways of cutting one source. Each validates the spec first (refused through the
+// job's events when it cannot run), then hands every piece to
 // the piece writer, polling the stop flag once per piece (per line in the line mode).
 ModeResult SplitIntoParts(SplitContext& ctx, const Text& path);
 ModeResult SplitBySize(SplitContext& ctx, const Text& path);
@@ -16,8 +16,8 @@ ModeResult SplitByLineCount(SplitContext& ctx, const Text& path);
 ModeResult SplitByCharCount(SplitContext& ctx, const Text& path);
 ModeResult SplitAtSeparator(SplitContext& ctx, const Text& path);
 
-// Runs the procedure of the selected mode; Done when no mode is selected.
-ModeResult RunSplitMode(SplitContext& ctx, SplitMode mode, const Text& path);
+// Runs the procedure of the spec's mode; Done when it holds none.
+ModeResult RunSplitMode(SplitContext& ctx, const Text& path);
 
 // A part count above the file's length gives empty pieces and a last one that holds the
 // whole file; above this many as well, the surplus empty pieces are not made (two billion

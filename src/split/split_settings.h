@@ -9,74 +9,14 @@
 
 #include "encoding/text_decoder.h"
 #include "encoding/text_slices.h"
+#include "job/job_events.h"
+#include "job/spec_source.h"
 #include "platform/text.h"
 #include "split/written_pieces.h"
 
 namespace qs {
 
-class Form;
-
-enum class SplitMode {
-    None,
-    SplitByParts,
-    SplitByBytes,
-    SplitByLines,
-    SplitByChars,
-    SplitBySeparator,
-    SplitByChapters  // 按字符串 with 按章节标题分割 ticked
-};
-
-// The leading integer of an edit text (blanks, an optional sign, digits); 0 when there is
-// none; 3.9 gives 3. Values beyond the 32-bit range are clamped.
-std::int32_t ParseLeadingInt(std::string_view text);
-// The leading decimal number of an edit text as a single-precision value; 0 when none.
-float ParseLeadingFloat(std::string_view text);
-
-// The split settings as the split panel holds them. Every accessor reads its control when
-// called, so an edit made while a job runs counts from its next read.
-class SplitOptions {
-public:
-    explicit SplitOptions(const Form& form) : m_form(form) {}
-
-    SplitMode Mode() const;
-    std::int32_t PartCount() const;
-    float ByteSize() const;
-    std::int32_t ByteUnitIndex() const;
-    // ByteSize() x 1024^ByteUnitIndex(), truncated; clamped to the 64-bit range.
-    std::int64_t PieceByteSize() const;
-    std::int32_t LineMin() const;
-    std::int32_t LineMax() const;
-    std::int32_t CharMin() const;
-    std::int32_t CharMax() const;
-    Text Separator() const;
-    bool ChapterHeadings() const;
-    // The custom heading expression (ICU, searched in each line); empty: the built-in rule.
-    Text ChapterExpression() const;
-    // Chapters that go into one piece; at least 1.
-    std::int32_t ChaptersPerPiece() const;
-    bool IgnoreBlankLines() const;
-    bool RandomRename() const;
-    bool SubfolderPerSource() const;
-    bool DeleteSource() const;
-    Text FileTypePattern() const;
-
-private:
-    std::int32_t IntOf(std::string_view control) const;
-    bool CheckedOf(std::string_view control) const;
-
-    const Form& m_form;
-};
-
-enum class SplitFailureKind { Read, Folder, Write, Kept, Convert };
-
-struct SplitFailure {
-    SplitFailureKind kind;
-    Text path;
-};
-
-// The state of the running split job that belongs to the split engine itself. The shared
-// job values (stop flag, status text, output folder) live with the run control and are
-// reached through SplitContext.
+// The state of the running split job.
 struct SplitState {
     TextEncoding sourceEncoding = EncodingUndetected;
     bool sourceHadMark = false;  // pieces carry a byte-order mark only when their source did
@@ -88,6 +28,8 @@ struct SplitState {
     // The name the mode chose for the current piece (chapters with 随机改名); empty: the
     // writer names it.
     Text pieceName;
+    // The heading line the current piece begins with (chapters); empty otherwise.
+    Text pieceHeading;
 
     // Bookkeeping of the current source, for the decision to delete it.
     std::int64_t piecesMade = 0;
@@ -118,55 +60,26 @@ struct SplitState {
         Text stem;
     };
     NumberedStem numberedStem;
-
-    // The status line of the last piece waits until the eye could see a change.
-    std::int64_t pieceShownAtNs = 0;
-    bool pieceShowPending = false;
-
-    std::vector<SplitFailure> failures;
 };
 
-// What the split code works on: the main form, the shared job values and the split state.
+// What the split code works on: where it reads its spec, whom it tells what happens, the
+// folder of the current source's pieces and the split state.
 struct SplitContext {
-    Form& form;
-    bool& stopRequested;
-    Text& statusText;
-    Text& outputFolder;
+    SplitSpecSource& specs;
+    JobEvents& events;
+    Text outputFolder;
     SplitState state;
     // The text modes read their source this many bytes at a time, and hold a piece up to
     // this size before it goes to its file (tests make both small).
     std::size_t sliceBytes = kTextSliceBytes;
     std::size_t pieceHoldBytes = std::size_t{8} << 20;
+    // The current source, 1-based in the job's list.
+    std::size_t sourceIndex = 0;
 
-    SplitOptions Options() const { return SplitOptions(form); }
+    // The spec as it stands now.
+    const SplitSpec& Options() const { return specs.Read(); }
+    bool Stopped() const { return events.StopRequested(); }
+    void Fail(FailureKind kind, const Text& path) const { events.Failed({kind, path}); }
 };
-
-// Control names of the split panel (internal texts).
-namespace split_controls {
-const Text& PartsRadio();
-const Text& BytesRadio();
-const Text& LinesRadio();
-const Text& CharsRadio();
-const Text& SeparatorRadio();
-const Text& PartCountEdit();
-const Text& ByteSizeEdit();
-const Text& ByteUnitCombo();
-const Text& LineMinEdit();
-const Text& LineMaxEdit();
-const Text& CharMinEdit();
-const Text& CharMaxEdit();
-const Text& SeparatorButton();
-const Text& ChapterCheck();
-const Text& ChapterExpressionEdit();
-const Text& ChaptersPerPieceEdit();
-const Text& IgnoreBlankLinesCheck();
-const Text& RandomRenameCheck();
-const Text& SubfolderCheck();
-const Text& DeleteSourceCheck();
-const Text& FileTypeEdit();
-const Text& SplitButton();
-const Text& ProgressBar();
-const Text& StatusLabel();
-}  // namespace split_controls
 
 }  // namespace qs

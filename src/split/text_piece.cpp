@@ -16,7 +16,7 @@ void TextPiece::Append(std::string_view text) {
     }
     if (!m_streaming) {
         // A piece named after its text is held whole: the name needs all of it.
-        if (m_ctx.Options().RandomRename() || !m_ctx.state.pieceName.empty()) {
+        if (m_ctx.Options().nameFromText || !m_ctx.state.pieceName.empty()) {
             return;
         }
         m_out = Fs().CreateAtomic(NumberedPiecePath(m_ctx, m_source));

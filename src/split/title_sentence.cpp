@@ -2,7 +2,6 @@
 
 #include <array>
 
-#include "app/run_control.h"
 #include "platform/characters.h"
 #include "platform/random.h"
 
@@ -141,7 +140,7 @@ const Text& TitleDelimiters() {
     return U(",，。！!？?;；<>/:：()='. {}《》（）、‘’- \"“”\r\n");
 }
 
-Text StripTags(const Text& text) {
+Text StripTags(const Text& text, const std::function<void()>& pump) {
     Text out;
     out.reserve(text.size());
     std::size_t copied = 0;
@@ -156,7 +155,9 @@ Text StripTags(const Text& text) {
             out.append(text, copied, open - copied);
             copied = i + 1;
             open = std::string::npos;
-            ProcessPendingEvents();
+            if (pump) {
+                pump();
+            }
         }
         i += len;
     }
@@ -191,8 +192,8 @@ std::int32_t RandomPool::Draw(std::int32_t lo, std::int32_t hi) {
     return value;
 }
 
-Text PickTitleSentence(const Text& text, std::int32_t minChars) {
-    const Text cleaned = CleanBlanks(StripTags(text));
+Text PickTitleSentence(const Text& text, std::int32_t minChars, const std::function<void()>& pump) {
+    const Text cleaned = CleanBlanks(StripTags(text, pump));
 
     Text marked;
     marked.reserve(cleaned.size() + cleaned.size() / 4);

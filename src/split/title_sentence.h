@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "platform/text.h"
@@ -11,8 +12,9 @@ namespace qs {
 // space follows it, and any line break counts).
 const Text& TitleDelimiters();
 
-// Removes every "<...>" that holds no other "<" or ">", in one pass.
-Text StripTags(const Text& text);
+// Removes every "<...>" that holds no other "<" or ">", in one pass; pump (when given) is
+// called after each tag.
+Text StripTags(const Text& text, const std::function<void()>& pump = {});
 
 // Draws every number of a range once, in random order, then starts over.
 class RandomPool {
@@ -26,6 +28,7 @@ private:
 
 // A randomly chosen fragment of the text with at least minChars characters (spaces trimmed),
 // or, when none qualifies, any fragment as it is; empty for a text without fragments.
-Text PickTitleSentence(const Text& text, std::int32_t minChars);
+Text PickTitleSentence(const Text& text, std::int32_t minChars,
+                       const std::function<void()>& pump = {});
 
 }  // namespace qs

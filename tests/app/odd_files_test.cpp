@@ -8,6 +8,8 @@
 #include <filesystem>
 
 #include "app/main_window.h"
+#include "app/split_controls.h"
+#include "app/window_jobs.h"
 #include "merge/merge_job.h"
 #include "platform/native_names.h"
 #include "split/split_job.h"

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/run_control.h"
+#include "app/window_jobs.h"
 #include "support/headless_app.h"
 
 namespace qs {

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "app/main_window.h"
+#include "app/window_jobs.h"
 #include "merge/merge_job.h"
 #include "platform/random.h"
 #include "split/split_job.h"

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "app/window_jobs.h"
 #include "dialog/input_dialog.h"
 #include "settings/control_state.h"
 #include "split/split_settings.h"
@@ -212,7 +213,7 @@ TEST(InputDialogTest, ChapterCheckBoxIsKeptWithTheSettings) {
     });
     EditSeparator(h);
     EXPECT_TRUE(h.form().IsChecked(check));
-    EXPECT_EQ(SplitOptions(h.form()).Mode(), SplitMode::SplitByChapters);
+    EXPECT_TRUE(std::holds_alternative<SplitAtChaptersSpec>(SplitSpecOf(h.form()).mode));
 
     SettingsStore store;
     ASSERT_TRUE(store.OpenFile(h.temp.File("s.ini"), h.temp.Path()));

@@ -2,6 +2,7 @@
 #include <filesystem>
 
 #include "app/main_window.h"
+#include "app/window_jobs.h"
 #include "fault_fixture.h"
 #include "merge/merge_job.h"
 

@@ -7,6 +7,8 @@
 #include <filesystem>
 
 #include "app/main_window.h"
+#include "app/split_controls.h"
+#include "app/window_jobs.h"
 #include "merge/merge_job.h"
 #include "split/split_job.h"
 #include "split/split_settings.h"

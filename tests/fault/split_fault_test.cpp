@@ -2,6 +2,8 @@
 #include <filesystem>
 
 #include "app/main_window.h"
+#include "app/split_controls.h"
+#include "app/window_jobs.h"
 #include "fault_fixture.h"
 #include "split/split_job.h"
 #include "split/split_settings.h"

@@ -14,6 +14,7 @@
 #include "app/app.h"
 #include "app/main_window.h"
 #include "app/startup.h"
+#include "app/window_jobs.h"
 #include "dialog/input_dialog.h"
 #include "gui/form_window.h"
 #include "gui/qt_program.h"

@@ -1,6 +1,7 @@
 #include <sys/stat.h>
 
 #include "app/main_window.h"
+#include "app/window_jobs.h"
 #include "encoding/charset_converter.h"
 #include "merge/merge_core.h"
 #include "merge/merge_separator.h"

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/run_control.h"
+#include "app/window_jobs.h"
 #include "merge/merge_job.h"
 #include "support/headless_app.h"
 #include "support/temp_folder.h"

@@ -1,5 +1,6 @@
 #include "app/drag_drop.h"
 #include "app/main_window.h"
+#include "app/window_jobs.h"
 #include "merge_fixture.h"
 
 namespace qs::testing {

@@ -14,6 +14,7 @@
 
 #include "app/drag_drop.h"
 #include "app/main_window.h"
+#include "app/window_jobs.h"
 #include "merge/merge_job.h"
 #include "oracle.h"
 #include "platform/posix_file_system.h"

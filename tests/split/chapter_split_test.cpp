@@ -1,4 +1,5 @@
 #include "split/chapter_split.h"
+#include "app/split_controls.h"
 
 #include <gtest/gtest.h>
 
@@ -115,8 +116,6 @@ class ChapterSplitTest : public SplitFixture {
 protected:
     ChapterSplitTest() {
         AddControl(ChapterCheck(), ControlKind::CheckBox, U("分组框分割"));
-        AddControl(ChapterExpressionEdit(), ControlKind::EditBox, U("分组框分割"));
-        AddControl(ChaptersPerPieceEdit(), ControlKind::EditBox, U("分组框分割"));
         Check(SeparatorRadio());
         Check(ChapterCheck());
     }
@@ -127,9 +126,8 @@ TEST_F(ChapterSplitTest, NumberedOrNamedAfterTheHeading) {
     const Book book = MakeBook(12);
     ASSERT_TRUE(InternalToUtf8(book.text, utf8));
     temp.Write("book.txt", utf8);
-    EXPECT_EQ(SplitOptions(form).Mode(), SplitMode::SplitByChapters);
-    ASSERT_EQ(RunSplitMode(Context(), SplitMode::SplitByChapters, temp.File("book.txt")),
-              ModeResult::Done);
+    EXPECT_TRUE(std::holds_alternative<SplitAtChaptersSpec>(SplitSpecOf(form).mode));
+    ASSERT_EQ(RunSplitMode(Context(), temp.File("book.txt")), ModeResult::Done);
     std::string joined;
     for (int k = 1; k <= 13; ++k) {
         joined += temp.Read("book_" + std::to_string(k) + ".txt");
@@ -139,7 +137,7 @@ TEST_F(ChapterSplitTest, NumberedOrNamedAfterTheHeading) {
 
     TempFolder named;
     Check(RandomRenameCheck());
-    Set(ChaptersPerPieceEdit(), "5");
+    specs.adjust = [](SplitSpec& spec) { std::get<SplitAtChaptersSpec>(spec.mode).perPiece = 5; };
     auto& ctx = Context();
     ctx.outputFolder = named.Path() + "/";
     ASSERT_EQ(SplitAtChapters(ctx, temp.File("book.txt")), ModeResult::Done);

@@ -2,6 +2,7 @@
 
 #include <set>
 
+#include "app/split_controls.h"
 #include "encoding/charset_converter.h"
 #include "platform/characters.h"
 #include "platform/services.h"

@@ -7,7 +7,10 @@
 #include <memory>
 
 #include "app/control_model.h"
+#include "app/split_controls.h"
+#include "app/window_jobs.h"
 #include "platform/services.h"
+#include "split/split_modes.h"
 #include "split/split_settings.h"
 #include "support/temp_folder.h"
 
@@ -95,14 +98,53 @@ protected:
         form.Add(std::move(c));
     }
 
-    void Set(const Text& edit, const char* value) { form.SetText(edit, value); }
+    // An edit of a mode's value selects that mode, as the user would before a split.
+    void Set(const Text& edit, const char* value) {
+        using namespace split_controls;
+        const std::pair<const Text*, const Text*> radios[] = {
+            {&PartCountEdit(), &PartsRadio()}, {&ByteSizeEdit(), &BytesRadio()},
+            {&LineMinEdit(), &LinesRadio()},   {&LineMaxEdit(), &LinesRadio()},
+            {&CharMinEdit(), &CharsRadio()},   {&CharMaxEdit(), &CharsRadio()}};
+        for (const auto& [owned, radio] : radios) {
+            if (*owned == edit) {
+                Check(*radio);
+            }
+        }
+        form.SetText(edit, value);
+    }
     void Check(const Text& box, bool on = true) { form.SetChecked(box, on); }
 
+public:
+    enum class Mode { Lines, Chars, Separator };
+
+protected:
+    ModeResult RunMode(SplitContext& ctx, Mode mode, const Text& path) {
+        using namespace split_controls;
+        const Text* radios[] = {&LinesRadio(), &CharsRadio(), &SeparatorRadio()};
+        Check(*radios[static_cast<int>(mode)]);
+        return RunSplitMode(ctx, path);
+    }
+
     SplitContext& Context() {
-        m_ctx = std::make_unique<SplitContext>(SplitContext{form, stop, status, outputFolder, {}});
-        outputFolder = temp.Path() + "/";
+        m_ctx = std::make_unique<SplitContext>(SplitContext{specs, events, temp.Path() + "/", {}});
         return *m_ctx;
     }
+
+    // The panel's spec, with what only a spec holds (an output encoding, chapters to a piece)
+    // put in by adjust.
+    struct PanelSpecs : SplitSpecSource {
+        explicit PanelSpecs(const Form& f) : window(f) {}
+        const SplitSpec& Read() override {
+            spec = window.Read();
+            if (adjust) {
+                adjust(spec);
+            }
+            return spec;
+        }
+        WindowSplitSpecs window;
+        SplitSpec spec;
+        std::function<void(SplitSpec&)> adjust;
+    };
 
     RecordingUi ui;
     ServicesOverride m_override;
@@ -110,7 +152,9 @@ protected:
     TempFolder temp;
     bool stop = false;
     Text status;
-    Text outputFolder;
+    FailureList failures;
+    PanelSpecs specs{form};
+    WindowJobEvents events{form, JobKind::Split, stop, status, failures};
     std::unique_ptr<SplitContext> m_ctx;
 };
 

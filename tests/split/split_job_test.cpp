@@ -1,4 +1,6 @@
 #include "split/split_job.h"
+#include "app/split_controls.h"
+#include "app/window_jobs.h"
 
 #include <gtest/gtest.h>
 

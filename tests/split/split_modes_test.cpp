@@ -1,4 +1,5 @@
 #include "split/split_modes.h"
+#include "app/split_controls.h"
 
 #include <gtest/gtest.h>
 
@@ -245,6 +246,7 @@ TEST_F(SplitModesTest, SeparatorPieces) {
         ctx.outputFolder = folder.Path() + "/";
         folder.Write("s.txt", row.content);
         form.SetTag(SeparatorButton(), "S");
+        Check(SeparatorRadio());
         ASSERT_EQ(SplitAtSeparator(ctx, folder.File("s.txt")), ModeResult::Done);
         for (std::size_t k = 0; k < row.pieces.size(); ++k) {
             EXPECT_EQ(folder.Read("s_" + std::to_string(k + 1) + ".txt"), row.pieces[k])
@@ -256,6 +258,7 @@ TEST_F(SplitModesTest, SeparatorPieces) {
 
 TEST_F(SplitModesTest, EmptySeparatorOpensTheInputDialog) {
     temp.Write("s.txt", "abc");
+    Check(SeparatorRadio());
     EXPECT_EQ(SplitAtSeparator(Context(), temp.File("s.txt")), ModeResult::ValidationFailed);
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0], U("请输入用于分割的字符串！"));
@@ -327,6 +330,7 @@ TEST_F(SplitModesTest, TextModesRoundTripInEveryEncoding) {
             Set(CharMinEdit(), "2");
             Set(CharMaxEdit(), "5");
             form.SetTag(SeparatorButton(), U("，"));
+            Check(SeparatorRadio());
             const Text path = folder.File("s.txt");
             if (mode == 0)
                 SplitByLineCount(ctx, path);
@@ -359,6 +363,7 @@ TEST_F(SplitModesTest, AMarkAloneIsAnEmptyText) {
     Set(CharMinEdit(), "1");
     Set(CharMaxEdit(), "1");
     form.SetTag(SeparatorButton(), "S");
+    Check(SeparatorRadio());
     for (const char* content : {"", "\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"}) {
         for (int mode = 0; mode < 3; ++mode) {
             temp.Write("s.txt", content);
@@ -369,7 +374,7 @@ TEST_F(SplitModesTest, AMarkAloneIsAnEmptyText) {
                                            : SplitAtSeparator;
             ASSERT_EQ(split(ctx, path), ModeResult::Done);
             EXPECT_EQ(Joined(Pieces("s")), "") << ToUtf8Lossy(content) << " mode " << mode;
-            EXPECT_TRUE(ctx.state.failures.empty());
+            EXPECT_TRUE(failures.Empty());
         }
     }
 }

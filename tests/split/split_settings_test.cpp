@@ -1,4 +1,5 @@
 #include "split/split_settings.h"
+#include "app/split_controls.h"
 
 #include <gtest/gtest.h>
 
@@ -40,20 +41,22 @@ TEST(ParseLeadingFloatTest, TakesTheLeadingDecimal) {
 class SplitOptionsTest : public SplitFixture {};
 
 TEST_F(SplitOptionsTest, FirstSelectedModeAndPieceSizes) {
-    SplitOptions options(form);
-    EXPECT_EQ(options.Mode(), SplitMode::None);
+    EXPECT_EQ(SplitSpecOf(form).mode.index(), 0u);
     Check(split_controls::CharsRadio());
-    EXPECT_EQ(options.Mode(), SplitMode::SplitByChars);
+    EXPECT_TRUE(std::holds_alternative<SplitByCharsSpec>(SplitSpecOf(form).mode));
 
     // 3.12 in single precision times 1024, truncated.
+    auto pieceBytes = [&] {
+        return std::get<SplitBySizeSpec>(SplitSpecOf(form).mode).PieceBytes();
+    };
     Set(split_controls::ByteSizeEdit(), "3.12");
     form.SetSelectedIndex(split_controls::ByteUnitCombo(), 1);
-    EXPECT_EQ(options.PieceByteSize(), 3194);
+    EXPECT_EQ(pieceBytes(), 3194);
     form.SetSelectedIndex(split_controls::ByteUnitCombo(), 3);
-    EXPECT_EQ(options.PieceByteSize(), static_cast<std::int64_t>(3.12f * 1073741824.0));
-    EXPECT_GT(options.PieceByteSize(), std::int64_t{1} << 31);
+    EXPECT_EQ(pieceBytes(), static_cast<std::int64_t>(3.12f * 1073741824.0));
+    EXPECT_GT(pieceBytes(), std::int64_t{1} << 31);
     form.SetSelectedIndex(split_controls::ByteUnitCombo(), -1);
-    EXPECT_EQ(options.PieceByteSize(), 3);
+    EXPECT_EQ(pieceBytes(), 3);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <random>
 
 #include "app/main_window.h"
+#include "app/split_controls.h"
 #include "encoding/charset_converter.h"
 #include "encoding/text_slices.h"
 #include "pattern/regex_facade.h"
@@ -70,13 +71,13 @@ Bytes RandomSource(std::mt19937& gen) {
 }
 
 // The pieces the rules give on the whole text, in the order written.
-TextList ExpectedPieces(SplitMode mode, const Text& text, std::size_t n, bool ignoreBlank,
+TextList ExpectedPieces(SplitFixture::Mode mode, const Text& text, std::size_t n, bool ignoreBlank,
                         const Text& separator) {
     TextList pieces;
-    if (mode == SplitMode::SplitBySeparator) {
+    if (mode == SplitFixture::Mode::Separator) {
         return SplitText(text, separator);
     }
-    if (mode == SplitMode::SplitByChars) {
+    if (mode == SplitFixture::Mode::Chars) {
         for (std::size_t pos = 0; pos < text.size();) {
             const std::size_t length = ByteLengthOfChars(std::string_view(text).substr(pos), n);
             pieces.push_back(text.substr(pos, length));
@@ -128,8 +129,7 @@ TEST_F(StreamedTextTest, SlicedPiecesAreThoseOfTheWholeText) {
         ASSERT_EQ(reader.Encoding(), whole.encoding) << "seed " << seed;
         ASSERT_EQ(reader.HadMark(), whole.hadMark) << "seed " << seed;
 
-        const auto mode = static_cast<SplitMode>(static_cast<int>(SplitMode::SplitByLines) +
-                                                 static_cast<int>(gen() % 3));
+        const auto mode = static_cast<Mode>(gen() % 3);
         const std::size_t n = 1 + gen() % 4;
         const bool ignoreBlank = gen() % 2 == 0;
         const Text separator = gen() % 2 == 0 ? U("◆◇") : U("\r");
@@ -143,7 +143,7 @@ TEST_F(StreamedTextTest, SlicedPiecesAreThoseOfTheWholeText) {
         ctx.outputFolder = folder.Path() + "/";
         ctx.sliceBytes = slice;
         ctx.pieceHoldBytes = 1 + gen() % 12;
-        ASSERT_EQ(RunSplitMode(ctx, mode, folder.File("s.txt")), ModeResult::Done);
+        ASSERT_EQ(RunMode(ctx, mode, folder.File("s.txt")), ModeResult::Done);
 
         const TextList expected = ExpectedPieces(mode, whole.text, n, ignoreBlank, separator);
         ASSERT_EQ(ctx.state.piecesMade, static_cast<std::int64_t>(expected.size()))
@@ -159,7 +159,6 @@ TEST_F(StreamedTextTest, SlicedPiecesAreThoseOfTheWholeText) {
 // A UTF-8 body is cut as it is. Named after their text or written in another encoding, its
 // pieces are those of the same text from a source that is decoded.
 TEST_F(StreamedTextTest, Utf8BodiesCutAsTheyAreGiveThePiecesOfTheirText) {
-    AddControl(U(names::OutputEncoding), ControlKind::EditBox, U("分组框分割"));
     const Text text =
         U("第一句话很长很长很长很长很长很长。◆◇第二句话也很长很长很长很长！◆◇\r\n尾◆");
     form.SetTag(SeparatorButton(), U("◆◇"));
@@ -168,7 +167,9 @@ TEST_F(StreamedTextTest, Utf8BodiesCutAsTheyAreGiveThePiecesOfTheirText) {
         bool randomNames;
     } rows[] = {{"", false}, {"", true}, {"utf-16le", false}, {"gbk", true}};
     for (const auto& row : rows) {
-        Set(U(names::OutputEncoding), row.output);
+        specs.adjust = [&row](SplitSpec& spec) {
+            spec.output.encoding = ParseOutputEncoding(row.output);
+        };
         Check(RandomRenameCheck(), row.randomNames);
         std::map<Text, Text> pieces[2];
         for (const TextEncoding encoding : {EncodingUtf8, EncodingUtf16Le}) {
@@ -178,8 +179,7 @@ TEST_F(StreamedTextTest, Utf8BodiesCutAsTheyAreGiveThePiecesOfTheirText) {
             ctx.outputFolder = folder.Path() + "/";
             ctx.sliceBytes = 5;
             ctx.pieceHoldBytes = row.randomNames ? 1000 : 7;
-            ASSERT_EQ(RunSplitMode(ctx, SplitMode::SplitBySeparator, folder.File("s.txt")),
-                      ModeResult::Done);
+            ASSERT_EQ(RunMode(ctx, Mode::Separator, folder.File("s.txt")), ModeResult::Done);
             EXPECT_EQ(ctx.state.piecesInUtf8, encoding == EncodingUtf8);
             const auto entries = Fs().List(folder.Path());
             ASSERT_TRUE(entries);

@@ -1,0 +1,343 @@
+#include "app/window_jobs.h"
+
+#include <chrono>
+#include <string>
+
+#include "app/app.h"
+#include "app/main_window.h"
+#include "fs/file_enumeration.h"
+#include "fs/paths.h"
+#include "merge/merge_job.h"
+#include "platform/characters.h"
+#include "platform/native_names.h"
+#include "platform/services.h"
+#include "split/split_job.h"
+
+namespace qs {
+namespace {
+
+constexpr int kControlKey = 17;
+
+const Control* Find(const Form& form, std::string_view name) {
+    return form.Find(U(name));
+}
+bool Checked(const Form& form, std::string_view name) {
+    const Control* c = Find(form, name);
+    return c && c->checked;
+}
+Text TextIn(const Form& form, std::string_view name) {
+    const Control* c = Find(form, name);
+    return c ? c->text : Text();
+}
+std::int32_t IntIn(const Form& form, std::string_view name) {
+    const Control* c = Find(form, name);
+    return c ? ParseLeadingInt(c->text) : 0;
+}
+
+std::int64_t NowNs() {
+    using namespace std::chrono;
+    return duration_cast<nanoseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+// The status line changes no faster than the eye can follow: a line per piece would cost
+// more than writing a small piece.
+constexpr std::int64_t kShowIntervalNs = 40'000'000;
+
+void ShowFailures(const FailureList& failures) {
+    constexpr std::size_t kShown = 10;
+    Text text = U("合并完毕，但以下 ") + std::to_string(failures.Count()) + U(" 项操作失败：");
+    const auto& items = failures.Items();
+    for (std::size_t i = 0; i < items.size() && i < kShown; ++i) {
+        text += "\r\n" + FailureList::Label(items[i].first) + DisplayText(items[i].second);
+    }
+    if (items.size() > kShown) {
+        text += "\r\n" + U("……");
+    }
+    ShowMessage(text, ButtonsOk, Text(), IconWarning);
+}
+
+TextList ChooseFilesInDialog() {
+    const Text answer = Ui().OpenFilesDialog(
+        U("选择多个文件进行分割："),
+        U("TXT文档(*.txt)|*.txt|HTML文档(*.htm;*.html)|*.htm;*.html|所有文件(*.*)|*.*"), Text());
+    TextList paths;
+    for (Text& p : SplitText(answer, "\r\n")) {
+        if (!p.empty()) {
+            paths.push_back(std::move(p));
+        }
+    }
+    return paths;
+}
+
+}  // namespace
+
+SplitSpec SplitSpecOf(const Form& form) {
+    using namespace names;
+    SplitSpec spec;
+    spec.mode = std::monostate{};
+    if (Checked(form, ByParts)) {
+        spec.mode = SplitIntoPartsSpec{IntIn(form, PartCount)};
+    } else if (Checked(form, ByBytes)) {
+        const Control* unit = Find(form, ByteUnit);
+        spec.mode = SplitBySizeSpec{ParseLeadingFloat(TextIn(form, ByteSize)),
+                                    unit ? unit->selectedIndex : 0};
+    } else if (Checked(form, ByLines)) {
+        spec.mode = SplitByLinesSpec{IntIn(form, LineMin), IntIn(form, LineMax)};
+    } else if (Checked(form, ByChars)) {
+        spec.mode = SplitByCharsSpec{IntIn(form, CharMin), IntIn(form, CharMax)};
+    } else if (Checked(form, ByString)) {
+        if (Checked(form, ChapterSplit)) {
+            spec.mode = SplitAtChaptersSpec{};
+        } else {
+            const Control* button = Find(form, SeparatorButton);
+            spec.mode = SplitAtSeparatorSpec{button ? button->tag : Text()};
+        }
+    }
+    spec.nameFromText = Checked(form, RandomRename);
+    spec.subfolder = Checked(form, SubfolderSave);
+    spec.deleteSources = Checked(form, SplitDelete);
+    spec.skipBlankLines = Checked(form, SkipBlankLines);
+    spec.pattern = TextIn(form, SplitPattern);
+    return spec;
+}
+
+MergeSpec MergeSpecOf(const Form& form) {
+    using namespace names;
+    MergeSpec spec;
+    spec.pattern = TextIn(form, MergePattern);
+    spec.includeSubfolders = Checked(form, IncludeSubfolders);
+    spec.saveInParentFolder = Checked(form, ParentSave);
+    spec.processTextEncoding = Checked(form, HandleEncoding);
+    spec.deleteSources = Checked(form, MergeDelete);
+    spec.separatorKind = Checked(form, UseString) ? MergeSeparatorKind::String
+                         : Checked(form, UseFile) ? MergeSeparatorKind::File
+                                                  : MergeSeparatorKind::None;
+    spec.separatorText = TextIn(form, SeparatorText);
+    spec.separatorPath = TextIn(form, SeparatorPath);
+    return spec;
+}
+
+const SplitSpec& WindowSplitSpecs::Read() {
+    m_spec = SplitSpecOf(m_form);
+    return m_spec;
+}
+
+const MergeSpec& WindowMergeSpecs::Read() {
+    m_spec = MergeSpecOf(m_form);
+    return m_spec;
+}
+
+WindowJobEvents::WindowJobEvents(Form& form, JobKind kind, bool& stop, Text& status,
+                                 FailureList& failures)
+    : m_form(form), m_kind(kind), m_stop(stop), m_status(status), m_failures(failures) {}
+
+WindowJobEvents::WindowJobEvents(RunControl& run, JobKind kind)
+    : WindowJobEvents(run.MainForm(), kind, run.StopRequested, run.StatusText, run.Failures(kind)) {
+}
+
+void WindowJobEvents::FilesStarting(int n) {
+    if (Find(m_form, names::Progress)) {
+        m_form.SetPosition(U(names::Progress), 0);
+        m_form.SetMaximum(U(names::Progress), n);
+    }
+    m_stop = false;
+}
+
+void WindowJobEvents::SourceStarted(int i, int n, const Text& path) {
+    m_status =
+        "(" + std::to_string(i) + "/" + std::to_string(n) + ")" + DisplayText(PathFileName(path));
+    if (Find(m_form, names::Progress)) {
+        m_form.SetPosition(U(names::Progress), i);
+    }
+    if (Find(m_form, names::Status)) {
+        m_form.SetText(U(names::Status), m_status);
+    }
+}
+
+void WindowJobEvents::Stage(JobStage stage) {
+    static const char* const kCaptions[] = {"读入文件..", "矫正换行..", "写到内存..", "开始分割.."};
+    m_form.SetText(U(StartButtonOf(m_kind)), U(kCaptions[static_cast<int>(stage)]));
+}
+
+void WindowJobEvents::PieceMade(std::int64_t number) {
+    m_piece = number;
+    const std::int64_t now = NowNs();
+    if (now - m_pieceShownAtNs < kShowIntervalNs) {
+        m_pieceShowPending = true;
+        return;
+    }
+    m_pieceShownAtNs = now;
+    ShowPiece();
+}
+
+void WindowJobEvents::SourceFinished() {
+    if (m_pieceShowPending) {
+        m_pieceShownAtNs = NowNs();
+        ShowPiece();
+    }
+}
+
+void WindowJobEvents::ShowPiece() {
+    m_pieceShowPending = false;
+    if (Find(m_form, names::Status)) {
+        m_form.SetText(U(names::Status), "[" + std::to_string(m_piece) + "] " + m_status);
+    }
+}
+
+void WindowJobEvents::Failed(const JobFailure& failure) {
+    m_failures.Add(failure.kind, failure.path);
+}
+
+void WindowJobEvents::Refused(const SpecProblem& problem) {
+    ShowMessage(problem.message);
+    std::string_view focus;
+    switch (problem.field) {
+        case SplitField::PartCount:
+            focus = names::PartCount;
+            break;
+        case SplitField::ByteSize:
+            focus = names::ByteSize;
+            break;
+        case SplitField::LineMin:
+            focus = names::LineMin;
+            break;
+        case SplitField::CharMin:
+            focus = names::CharMin;
+            break;
+        case SplitField::Separator:
+            // The separator is asked for at once, in its dialog.
+            if (Find(m_form, names::SeparatorButton)) {
+                m_form.Fire(U(names::SeparatorButton), ControlEvent::Clicked);
+            }
+            break;
+        case SplitField::ChapterExpression:
+            break;
+    }
+    if (!focus.empty()) {
+        m_form.SetFocus(U(focus));
+    }
+}
+
+void WindowJobEvents::Pump() {
+    ProcessPendingEvents();
+}
+
+void SplitFiles(RunControl& run, const TextList& paths) {
+    WindowSplitSpecs specs(run.MainForm());
+    WindowJobEvents events(run, JobKind::Split);
+    SplitFiles(specs, events, paths, run.outputRoot);
+}
+
+MergeResult MergeFiles(RunControl& run, const TextList& paths) {
+    WindowMergeSpecs specs(run.MainForm());
+    WindowJobEvents events(run, JobKind::Merge);
+    MergeJob job{specs, events, run.mergeTouched, run.outputRoot};
+    return MergeFiles(job, paths);
+}
+
+void StartSplitJob(App& app, const Text& folder, const TextList& paths) {
+    RunControl& run = app.run;
+    if (!run.BeginJob(JobKind::Split)) {
+        return;
+    }
+    Form& form = app.MainForm();
+    TextList files;
+    if (!paths.empty()) {
+        files = paths;
+        run.lastSplitFolder = PathDirectory(files.front());
+        SplitFiles(run, files);
+    } else if (!folder.empty()) {
+        form.SetTag(U(names::SplitButton), folder);
+        run.lastSplitFolder = folder;
+        const bool ctrl = IsKeyDown(kControlKey);
+        const Text pattern = SplitSpecOf(form).pattern;
+        bool listed = false;
+        if (ctrl) {
+            TryEnumerateByObject(folder, pattern, files, false, false, listed);
+        } else {
+            TryEnumerateByFind(folder, pattern, files, false, false, listed);
+        }
+        if (!listed) {
+            // A folder that cannot be read is a failure, not "nothing to split".
+            run.Failures(JobKind::Split).Add(FailureKind::Unreadable, folder);
+            run.EndJob(JobKind::Split, TextList{folder});
+            return;
+        }
+        SplitFiles(run, files);
+    } else {
+        files = ChooseFilesInDialog();
+        if (!files.empty()) {
+            run.lastSplitFolder = PathDirectory(files.front());
+            SplitFiles(run, files);
+        }
+    }
+    run.EndJob(JobKind::Split, files);
+}
+
+void StartMergeJob(App& app, const Text& folder, const TextList& paths, bool pathsAreFolders,
+                   bool quiet) {
+    RunControl& run = app.run;
+    Form& form = app.MainForm();
+    if (!run.BeginJob(JobKind::Merge)) {
+        return;
+    }
+    const bool useObjectEnumeration = IsKeyDown(kControlKey);
+    WindowMergeSpecs specs(form);
+    WindowJobEvents events(run, JobKind::Merge);
+    MergeJob job{specs, events, run.mergeTouched, run.outputRoot};
+
+    if (paths.empty()) {
+        run.mergeTouched.Clear();
+        Text chosen = folder;
+        if (chosen.empty()) {
+            chosen = ChooseFolder(
+                run, form.Get(U(names::MergeButton)).tag,
+                U("选择一个文件夹，将读入文件夹下的所有 ") + MergeSpecOf(form).pattern +
+                    U(" 文件进行合并。你也可以直接拖放要合并的文件或文件夹到软件"));
+        }
+        if (!chosen.empty()) {
+            form.SetTag(U(names::MergeButton), chosen);
+            run.lastMergeFolder = chosen;
+            MergeFolders(job, TextList{chosen}, useObjectEnumeration);
+        }
+    } else if (pathsAreFolders) {
+        run.lastMergeFolder = paths.front();
+        MergeFolders(job, paths, useObjectEnumeration);
+    } else {
+        MergeFiles(job, paths);
+        run.lastMergeFolder = PathDirectory(paths.front());
+    }
+
+    run.EndJob(JobKind::Merge, paths, quiet);
+    const FailureList& failures = run.Failures(JobKind::Merge);
+    if ((paths.empty() || quiet) && !failures.Empty() && form.IsOpen()) {
+        ShowFailures(failures);
+    }
+}
+
+void ChooseSeparatorFile(Form& form) {
+    const Text chosen =
+        Ui().OpenFileDialog(U("选择一个文件作为合并中间数据"), U("全部文件(*.*)|*.*"),
+                            form.TextOf(U(names::SeparatorPath)));
+    if (!chosen.empty()) {
+        form.SetText(U(names::SeparatorPath), chosen);
+    }
+}
+
+void InstallSplitJob(App& app) {
+    app.startSplitJob = [&app](const Text& folder, const TextList& paths) {
+        StartSplitJob(app, folder, paths);
+    };
+}
+
+void InstallMergeJob(App& app) {
+    App* a = &app;
+    app.startMergeJob = [a](const Text& folder, const TextList& paths, bool pathsAreFolders,
+                            bool quiet) {
+        StartMergeJob(*a, folder, paths, pathsAreFolders, quiet);
+    };
+    app.MainForm().On(U(names::ChooseFileButton), ControlEvent::Clicked,
+                      [a] { ChooseSeparatorFile(a->MainForm()); });
+}
+
+}  // namespace qs

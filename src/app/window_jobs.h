@@ -1,0 +1,98 @@
+#pragma once
+
+#include <cstdint>
+
+#include "app/control_model.h"
+#include "app/run_control.h"
+#include "job/job_events.h"
+#include "job/spec_source.h"
+#include "merge/merge_core.h"
+
+namespace qs {
+
+class App;
+
+// The split spec as the split panel holds it, built anew at every read, so that an option
+// changed while a job runs counts from its next read.
+class WindowSplitSpecs : public SplitSpecSource {
+public:
+    explicit WindowSplitSpecs(const Form& form) : m_form(form) {}
+    const SplitSpec& Read() override;
+
+private:
+    const Form& m_form;
+    SplitSpec m_spec;
+};
+
+// The merge spec as the merge panel holds it, built anew at every read.
+class WindowMergeSpecs : public MergeSpecSource {
+public:
+    explicit WindowMergeSpecs(const Form& form) : m_form(form) {}
+    const MergeSpec& Read() override;
+
+private:
+    const Form& m_form;
+    MergeSpec m_spec;
+};
+
+SplitSpec SplitSpecOf(const Form& form);
+MergeSpec MergeSpecOf(const Form& form);
+
+// What a job tells the window: the progress bar and status line follow the files and
+// pieces, the start button shows a text mode's stages, failures go to the job's list, a
+// spec that cannot run gets its message and its control the focus, the pump dispatches the
+// window's events and the stop flag is the run control's.
+class WindowJobEvents : public JobEvents {
+public:
+    WindowJobEvents(Form& form, JobKind kind, bool& stop, Text& status, FailureList& failures);
+    WindowJobEvents(RunControl& run, JobKind kind);
+
+    void FilesStarting(int n) override;
+    void SourceStarted(int i, int n, const Text& path) override;
+    void Stage(JobStage stage) override;
+    void PieceMade(std::int64_t number) override;
+    void SourceFinished() override;
+    void Failed(const JobFailure& failure) override;
+    void Refused(const SpecProblem& problem) override;
+    void Pump() override;
+    bool StopRequested() override { return m_stop; }
+
+private:
+    void ShowPiece();
+
+    Form& m_form;
+    JobKind m_kind;
+    bool& m_stop;
+    Text& m_status;
+    FailureList& m_failures;
+    std::int64_t m_piece = 0;
+    // The status line of the last piece waits until the eye could see a change.
+    std::int64_t m_pieceShownAtNs = 0;
+    bool m_pieceShowPending = false;
+};
+
+// The jobs over the run control's form and state.
+void SplitFiles(RunControl& run, const TextList& paths);
+MergeResult MergeFiles(RunControl& run, const TextList& paths);
+
+// The split job's entry: a click (nothing given), a dropped folder, or dropped files. A
+// call while a split runs is a stop request.
+void StartSplitJob(App& app, const Text& folder, const TextList& paths);
+
+// The job entry of the merge button and of drops on the merge panel. A call while a merge
+// runs only requests its stop. paths empty and folder empty: a folder is chosen in the
+// dialog. pathsAreFolders: every path is merged as a folder on its own. quiet: no completion
+// question. A job that asks no question shows its failures, when there are any, in a box
+// of their own.
+void StartMergeJob(App& app, const Text& folder, const TextList& paths, bool pathsAreFolders,
+                   bool quiet);
+
+// The handler of 按钮选择文件: picks the separator file in the open-file dialog; a cancelled
+// dialog leaves the path box as it was.
+void ChooseSeparatorFile(Form& form);
+
+// Make the app's entries (the buttons and drops on the panels) run the jobs.
+void InstallSplitJob(App& app);
+void InstallMergeJob(App& app);
+
+}  // namespace qs

@@ -1,0 +1,50 @@
+#include "job/failure.h"
+
+#include <array>
+
+namespace qs {
+namespace {
+
+struct FailureRow {
+    FailureKind kind;
+    std::string_view name;
+    std::string_view label;  // UTF-8
+};
+
+constexpr std::array<FailureRow, 5> kFailures = {{
+    {FailureKind::Unreadable, "unreadable", "无法读取："},
+    {FailureKind::FolderNotCreated, "folder-not-created", "无法创建文件夹："},
+    {FailureKind::NotWritten, "not-written", "无法写入："},
+    {FailureKind::SourceKept, "source-kept", "未删除原文件："},
+    {FailureKind::NotConverted, "not-converted", "无法转换编码："},
+}};
+
+const FailureRow& RowOf(FailureKind kind) {
+    for (const FailureRow& row : kFailures) {
+        if (row.kind == kind) {
+            return row;
+        }
+    }
+    return kFailures.front();
+}
+
+}  // namespace
+
+const Text& FailureLabel(FailureKind kind) {
+    return U(RowOf(kind).label);
+}
+
+std::string_view FailureName(FailureKind kind) {
+    return RowOf(kind).name;
+}
+
+std::optional<FailureKind> FailureKindNamed(std::string_view name) {
+    for (const FailureRow& row : kFailures) {
+        if (row.name == name) {
+            return row.kind;
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace qs

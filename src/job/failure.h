@@ -1,0 +1,25 @@
+#pragma once
+
+#include <optional>
+#include <string_view>
+
+#include "platform/text.h"
+
+namespace qs {
+
+// What went wrong with one file operation of a job. Each kind has one label (the window's
+// and the command line's standard error) and one stable name (the command line's JSON).
+enum class FailureKind { Unreadable, FolderNotCreated, NotWritten, SourceKept, NotConverted };
+
+// The window's label, e.g. "无法读取：" (internal text).
+const Text& FailureLabel(FailureKind kind);
+// The name scripts see, e.g. "unreadable".
+std::string_view FailureName(FailureKind kind);
+std::optional<FailureKind> FailureKindNamed(std::string_view name);
+
+struct JobFailure {
+    FailureKind kind;
+    Text path;
+};
+
+}  // namespace qs

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+
+#include "encoding/text_format.h"
+#include "job/failure.h"
+#include "job/split_spec.h"
+#include "platform/text.h"
+
+namespace qs {
+
+// An output a job completed and gave its final name.
+struct OutputRecord {
+    Text path;
+    std::int64_t bytes = 0;
+    TextFormat format;       // what the job wrote; EncodingUndetected: bytes copied unchanged
+    std::size_t source = 0;  // a split's source, 1-based in the job's list; 0 for a merge
+    Text heading;            // a chapter piece's heading line; empty otherwise
+};
+
+// The stages a text mode goes through before its first piece.
+enum class JobStage { Reading, NormalisingBreaks, Buffering, Cutting };
+
+// What a job tells whoever runs it, as it happens. The window turns it into its progress
+// bar, status line and completion message; the command line into its report. The job
+// calls Pump at its stop points and tests StopRequested right after.
+class JobEvents {
+public:
+    virtual ~JobEvents() = default;
+
+    // A loop over n files begins (each merge unit has its own).
+    virtual void FilesStarting(int /*n*/) {}
+    // File i of n (1-based) begins.
+    virtual void SourceStarted(int /*i*/, int /*n*/, const Text& /*path*/) {}
+    virtual void Stage(JobStage /*stage*/) {}
+    // Piece number of the current source made (written or failed).
+    virtual void PieceMade(std::int64_t /*number*/) {}
+    // The current source is done with.
+    virtual void SourceFinished() {}
+    virtual void OutputWritten(const OutputRecord& /*output*/) {}
+    virtual void SourceDeleted(const Text& /*path*/) {}
+    virtual void Failed(const JobFailure& /*failure*/) {}
+    // The spec cannot run; the job ends without touching the source.
+    virtual void Refused(const SpecProblem& /*problem*/) {}
+    virtual void Pump() {}
+    virtual bool StopRequested() { return false; }
+};
+
+}  // namespace qs

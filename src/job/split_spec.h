@@ -1,0 +1,70 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <variant>
+
+#include "encoding/output_text.h"
+#include "platform/text.h"
+
+namespace qs {
+
+// The five ways of cutting a source, and chapters (按字符串 with 按章节标题分割).
+struct SplitIntoPartsSpec {
+    std::int32_t count = 100;
+};
+struct SplitBySizeSpec {
+    float size = 0;         // in units of unit
+    std::int32_t unit = 0;  // 0 B, 1 KB, 2 MB, 3 GB; out of range counts as the nearest
+    // size x 1024^unit, truncated; clamped to the 64-bit range.
+    std::int64_t PieceBytes() const;
+};
+struct SplitByLinesSpec {
+    std::int32_t min = 0, max = 0;
+};
+struct SplitByCharsSpec {
+    std::int32_t min = 0, max = 0;
+};
+struct SplitAtSeparatorSpec {
+    Text separator;
+};
+struct SplitAtChaptersSpec {
+    Text expression;  // ICU, searched in each line; empty: the built-in heading rule
+    std::int32_t perPiece = 1;
+};
+using SplitModeSpec =
+    std::variant<std::monostate, SplitIntoPartsSpec, SplitBySizeSpec, SplitByLinesSpec,
+                 SplitByCharsSpec, SplitAtSeparatorSpec, SplitAtChaptersSpec>;
+
+// Everything a split is asked to do, as one value.
+struct SplitSpec {
+    SplitModeSpec mode = SplitIntoPartsSpec{};
+    bool nameFromText = false;  // 随机改名
+    bool subfolder = true;      // the pieces in a folder named after their source
+    bool deleteSources = false;
+    bool skipBlankLines = false;
+    Text pattern = "*.*";  // the files of a folder to split
+    OutputRequest output;  // output encoding and 繁简
+    std::optional<std::uint64_t> seed;
+    bool manifest = false;
+};
+
+// The value of a spec that a problem concerns.
+enum class SplitField { PartCount, ByteSize, LineMin, CharMin, Separator, ChapterExpression };
+
+struct SpecProblem {
+    SplitField field;
+    Text message;  // the window's message, exactly
+};
+
+// The first problem that keeps the mode from running; nullopt when it can run.
+std::optional<SpecProblem> Validate(const SplitSpec& spec);
+
+// The leading integer of an edit text (blanks, an optional sign, digits); 0 when there is
+// none; 3.9 gives 3. Values beyond the 32-bit range are clamped.
+std::int32_t ParseLeadingInt(std::string_view text);
+// The leading decimal number of an edit text as a single-precision value; 0 when none.
+float ParseLeadingFloat(std::string_view text);
+
+}  // namespace qs
