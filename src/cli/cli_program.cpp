@@ -60,14 +60,22 @@ bool ToJobPaths(const std::vector<std::string>& given, TextList& paths, std::str
 // failure. The pump draws the progress line; a stop signal is the stop button.
 class ReportEvents : public JobEvents {
 public:
-    ReportEvents(Report& report, OutputRecorder& recorder, ProgressLine& progress)
-        : m_report(report), m_recorder(recorder), m_progress(progress) {}
+    ReportEvents(Report& report, ReportPrinter& printer, OutputRecorder& recorder,
+                 ProgressLine& progress)
+        : m_report(report), m_printer(printer), m_recorder(recorder), m_progress(progress) {}
 
     void SourceStarted(int i, int, const Text&) override { m_filesDone = i - 1; }
     void OutputWritten(const OutputRecord& o) override {
-        m_report.outputs.push_back(
-            {o.path, o.bytes, o.format, o.source, m_recorder.TakeHash(o.path), o.heading});
+        ReportedOutput output{o.path,   o.bytes, o.format, o.source, m_recorder.TakeHash(o.path),
+                              o.heading};
+        m_printer.Output(output, m_report.chapters);
+        if (m_keep) {
+            m_kept.push_back(std::move(output));
+        }
     }
+    // The outputs of the job, kept for its manifests (when asked to).
+    void KeepOutputs() { m_keep = true; }
+    const std::vector<ReportedOutput>& Kept() const { return m_kept; }
     void SourceDeleted(const Text& path) override { m_report.deleted.push_back(path); }
     void Failed(const JobFailure& failure) override {
         m_report.failures.push_back(FromJob(failure.kind, failure.path));
@@ -77,9 +85,12 @@ public:
 
 private:
     Report& m_report;
+    ReportPrinter& m_printer;
     OutputRecorder& m_recorder;
     ProgressLine& m_progress;
     int m_filesDone = 0;
+    bool m_keep = false;
+    std::vector<ReportedOutput> m_kept;
 };
 
 // Everything one command runs on: the specs the options give, the recording file system,
@@ -88,9 +99,10 @@ class Session {
 public:
     Session(const ParsedCommand& command, bool hash)
         : m_command(command),
+          m_printer(command.common),
           m_recorder(Fs(), command.common.dryRun, hash),
           m_progress(!command.common.quiet && !command.common.json && isatty(STDERR_FILENO)),
-          m_events(m_report, m_recorder, m_progress),
+          m_events(m_report, m_printer, m_recorder, m_progress),
           m_services({&m_recorder, nullptr, nullptr, &m_ui}) {}
 
     // Puts the options into the specs; "" or the first error.
@@ -128,7 +140,7 @@ public:
     int Finish() {
         m_progress.Clear();
         m_report.stopped = m_report.stopped || StopSignalled();
-        PrintReport(m_report, m_command.common);
+        m_printer.Finish(m_report);
         return ExitStatusOf(m_report);
     }
 
@@ -137,6 +149,7 @@ public:
     MergeSpec m_merge;
     Text m_outputRoot;
     Report m_report;
+    ReportPrinter m_printer;
     OutputRecorder m_recorder;
     CliUi m_ui;
     ProgressLine m_progress;
@@ -218,6 +231,7 @@ int RunSplit(const ParsedCommand& command) {
 
     std::vector<SourceFacts> facts;
     if (manifest) {
+        s.m_events.KeepOutputs();
         for (const Text& f : files) {
             facts.push_back(ReadSourceFacts(f));
         }
@@ -231,7 +245,7 @@ int RunSplit(const ParsedCommand& command) {
     // A manifest is written only for a split that went through: it vouches for its pieces.
     if (manifest && s.m_report.failures.empty() && !StopSignalled()) {
         std::vector<std::vector<const ReportedOutput*>> bySource(facts.size());
-        for (const ReportedOutput& p : s.m_report.outputs) {
+        for (const ReportedOutput& p : s.m_events.Kept()) {
             if (p.source >= 1 && p.source <= bySource.size()) {
                 bySource[p.source - 1].push_back(&p);
             }

@@ -179,19 +179,28 @@ bool WriteManifest(const SourceFacts& source, const SplitSpec& spec, std::uint64
     j["mode"] = ModeOf(spec);
     j["seed"] = seed;
     j["pieces"] = json::array();
+    // The pieces go in one line each, without a tree of them all in memory. The key can only
+    // be found as the key: a quote inside a text is escaped.
+    std::string text = j.dump(2) + "\n";
+    const std::string key = "\"pieces\": [";
+    std::size_t at = text.find(key) + key.size();
+    std::string list;
     for (const ReportedOutput* piece : pieces) {
-        j["pieces"].push_back({{"name", Utf8(PathFileName(piece->path))},
-                               {"size", piece->bytes},
-                               {"sha256", piece->sha256},
-                               {"encoding", EncodingJson(piece->format)},
-                               {"mark", piece->format.mark}});
+        list += list.empty() ? "\n    " : ",\n    ";
+        list += json{{"name", Utf8(PathFileName(piece->path))},
+                     {"size", piece->bytes},
+                     {"sha256", piece->sha256},
+                     {"encoding", EncodingJson(piece->format)},
+                     {"mark", piece->format.mark}}
+                    .dump();
     }
+    text.insert(at, list + "\n  ");
     const Text path = PathDirectory(pieces.front()->path) + "/" + PathFileName(source.path) +
                       Text(kManifestSuffix);
     if (manifestPath) {
         *manifestPath = path;
     }
-    return Fs().WriteWholeFile(path, j.dump(2) + "\n");
+    return Fs().WriteWholeFile(path, text);
 }
 
 bool VerifyManifest(const Text& manifestPath, Report& report) {
@@ -283,7 +292,16 @@ void RejoinManifest(const Text& manifestPath, const Text& outputFolder, Report& 
     }
     if (!ok || !out->Commit()) {
         report.failures.push_back(FromJob(FailureKind::NotWritten, target));
+        return;
     }
+    const json named = source.value("encoding", json());
+    report.outputs.push_back({target,
+                              Fs().FileSize(target).value_or(0),
+                              {EncodingCode(named.is_string() ? named.get<std::string>() : ""),
+                               source.value("mark", false)},
+                              0,
+                              {},
+                              {}});
 }
 
 }  // namespace qs::cli

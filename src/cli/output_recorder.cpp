@@ -107,7 +107,7 @@ void OutputRecorder::Record(const Text& path, std::int64_t bytes, std::string sh
         m_gone.erase(path);
         m_virtualFiles.emplace(path, VirtualFile{m_virtualFiles.size() + 1, bytes});
     }
-    m_outputs.insert(path);
+    m_outputs.Add(path);
     if (m_hash) {
         m_hashes[path] = std::move(sha256);
     }
@@ -176,7 +176,7 @@ std::unique_ptr<ReadHandle> OutputRecorder::OpenRead(const Text& path) {
 }
 
 bool OutputRecorder::WriteWholeFile(const Text& path, std::string_view bytes) {
-    if (m_outputs.count(path) != 0) {
+    if (m_outputs.Holds(path)) {
         return false;
     }
     if (!m_dryRun && !m_inner.WriteWholeFile(path, bytes)) {
@@ -193,7 +193,7 @@ bool OutputRecorder::WriteWholeFile(const Text& path, std::string_view bytes) {
 std::unique_ptr<AtomicWriter> OutputRecorder::CreateAtomic(const Text& path) {
     // Two units of one run that end in the same name (folders merged into one --output-dir)
     // must not replace each other: the first one's sources may be gone already.
-    if (m_outputs.count(path) != 0) {
+    if (m_outputs.Holds(path)) {
         return nullptr;
     }
     std::unique_ptr<AtomicWriter> inner;

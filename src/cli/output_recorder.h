@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/file_system.h"
+#include "split/written_pieces.h"
 
 namespace qs::cli {
 
@@ -51,7 +52,7 @@ private:
     FileSystem& m_inner;
     bool m_dryRun;
     bool m_hash;
-    std::set<Text> m_outputs;
+    WrittenPieces m_outputs;
     std::map<Text, std::string> m_hashes;  // until the job's event takes them
     std::int64_t m_bytesWritten = 0;
     // Dry run only: what the run would have made or removed.

@@ -42,27 +42,46 @@ ReportedFailure Exists(const Text& path) {
     return {"exists", "已存在，未覆盖：", path};
 }
 
-void PrintReport(const Report& report, const CommonOptions& common) {
+ReportPrinter::ReportPrinter(const CommonOptions& common) : m_common(common) {}
+
+void ReportPrinter::Output(const ReportedOutput& o, bool chapters) {
+    const std::string name = EncodingName(o.format.encoding);
+    if (m_common.json) {
+        nlohmann::json output = {
+            {"path", Utf8(o.path)},
+            {"bytes", o.bytes},
+            {"encoding", name.empty() ? nlohmann::json() : nlohmann::json(name)},
+            {"mark", o.format.mark}};
+        if (chapters) {
+            output["heading"] = Utf8(o.heading);
+        }
+        std::printf("%s%s", m_begun ? "," : "{\"outputs\":[", output.dump().c_str());
+        m_begun = true;
+        return;
+    }
+    if (m_common.quiet) {
+        return;
+    }
+    std::printf("%s\t%lld\t%s%s", Utf8(o.path).c_str(), static_cast<long long>(o.bytes),
+                name.empty() ? "-" : name.c_str(), o.format.mark ? "+BOM" : "");
+    if (chapters) {
+        std::printf("\t%s", Utf8(o.heading).c_str());
+    }
+    std::printf("\n");
+}
+
+void ReportPrinter::Finish(const Report& report) {
+    for (const ReportedOutput& o : report.outputs) {
+        Output(o, report.chapters);
+    }
     for (const ReportedFailure& f : report.failures) {
         std::fprintf(stderr, "%s%s\n", f.label.c_str(), Utf8(f.path).c_str());
     }
     if (report.stopped) {
         std::fputs(Say("已停止。\n", "Stopped.\n").c_str(), stderr);
     }
-    if (common.json) {
+    if (m_common.json) {
         nlohmann::json j;
-        j["outputs"] = nlohmann::json::array();
-        for (const ReportedOutput& o : report.outputs) {
-            const std::string name = EncodingName(o.format.encoding);
-            j["outputs"].push_back(
-                {{"path", Utf8(o.path)},
-                 {"bytes", o.bytes},
-                 {"encoding", name.empty() ? nlohmann::json() : nlohmann::json(name)},
-                 {"mark", o.format.mark}});
-            if (report.chapters) {
-                j["outputs"].back()["heading"] = Utf8(o.heading);
-            }
-        }
         j["deleted"] = nlohmann::json::array();
         for (const Text& d : report.deleted) {
             j["deleted"].push_back(Utf8(d));
@@ -74,26 +93,18 @@ void PrintReport(const Report& report, const CommonOptions& common) {
         if (report.seed) {
             j["seed"] = *report.seed;
         }
-        if (common.dryRun) {
+        if (m_common.dryRun) {
             j["dryRun"] = true;
         }
         if (report.stopped) {
             j["stopped"] = true;
         }
-        std::printf("%s\n", j.dump().c_str());
+        // The outputs went out as they were written; the rest of the object follows them.
+        std::printf("%s],%s\n", m_begun ? "" : "{\"outputs\":[", j.dump().c_str() + 1);
         return;
     }
-    if (common.quiet) {
+    if (m_common.quiet) {
         return;
-    }
-    for (const ReportedOutput& o : report.outputs) {
-        const std::string name = EncodingName(o.format.encoding);
-        std::printf("%s\t%lld\t%s%s", Utf8(o.path).c_str(), static_cast<long long>(o.bytes),
-                    name.empty() ? "-" : name.c_str(), o.format.mark ? "+BOM" : "");
-        if (report.chapters) {
-            std::printf("\t%s", Utf8(o.heading).c_str());
-        }
-        std::printf("\n");
     }
     for (const Text& d : report.deleted) {
         std::printf("%s%s\n", Say("删除：", "deleted: ").c_str(), Utf8(d).c_str());

@@ -37,7 +37,7 @@ ReportedFailure Changed(const Text& path);
 ReportedFailure Exists(const Text& path);
 
 struct Report {
-    std::vector<ReportedOutput> outputs;
+    std::vector<ReportedOutput> outputs;  // not printed yet
     TextList deleted;
     std::vector<ReportedFailure> failures;
     std::optional<std::uint64_t> seed;
@@ -46,8 +46,19 @@ struct Report {
     bool chapters = false;  // split at chapters: each piece is listed with its heading
 };
 
-// Standard output gets the outputs (or the JSON object), standard error the failures.
-void PrintReport(const Report& report, const CommonOptions& common);
+// Standard output gets the outputs (or the JSON object), standard error the failures. The
+// outputs are printed as the job writes them, so that none is kept for the report.
+class ReportPrinter {
+public:
+    explicit ReportPrinter(const CommonOptions& common);
+    void Output(const ReportedOutput& output, bool chapters);
+    // The outputs still held by the report, then everything else.
+    void Finish(const Report& report);
+
+private:
+    const CommonOptions& m_common;
+    bool m_begun = false;
+};
 int ExitStatusOf(const Report& report);
 
 std::string Utf8(const Text& internal);

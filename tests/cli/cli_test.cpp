@@ -275,6 +275,33 @@ TEST(CommandLine, DryRunListsExactlyWhatTheRunWrites) {
     }
 }
 
+// Each output is reported in the encoding it was written in, not as its first bytes read.
+TEST(CommandLine, ReportNamesTheEncodingEachOutputWasWrittenIn) {
+    const struct {
+        const char* name;
+        std::vector<std::string> args;
+        nlohmann::json encoding;
+    } rows[] = {
+        {"UTF-8 behind 64 KiB of ASCII", {"split", "--lines", "3"}, "UTF-8"},
+        {"asked for Big5", {"split", "--lines", "3", "--to", "big5"}, "BIG5"},
+        {"bytes copied, never decoded", {"split", "--parts", "2"}, nullptr},
+    };
+    for (const auto& row : rows) {
+        TempFolder temp;
+        const fs::path root = fs::path(temp.Path()) / "root";
+        Put(root / "a.txt", std::string(70000, 'a') + "\n繁體中文\n繁體中文\n繁體中文\n");
+        std::vector<std::string> args = row.args;
+        args.insert(args.end(), {"--json", "a.txt"});
+        const Result r = RunProgram(root, args);
+        ASSERT_EQ(r.status, 0) << row.name << r.err;
+        const nlohmann::json report = Json(r);
+        ASSERT_FALSE(report["outputs"].empty()) << row.name;
+        for (const auto& o : report["outputs"]) {
+            EXPECT_EQ(o["encoding"], row.encoding) << row.name;
+        }
+    }
+}
+
 TEST(CommandLine, PieceThatCannotBeWrittenIsListedAndExitsOne) {
     TempFolder temp;
     const fs::path root = fs::path(temp.Path()) / "root";
