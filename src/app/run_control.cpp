@@ -97,19 +97,6 @@ void RunControl::EndJob(JobKind kind, const TextList& paths, bool suppressQuesti
     AskOpenOutputFolder(kind, kind == JobKind::Split ? lastSplitFolder : lastMergeFolder);
 }
 
-void RunControl::BeginFileLoop(int fileCount) {
-    m_form.SetPosition(U(names::Progress), 0);
-    m_form.SetMaximum(U(names::Progress), fileCount);
-    StopRequested = false;
-}
-
-void RunControl::ShowFile(int i, int n, const Text& path) {
-    StatusText =
-        "(" + std::to_string(i) + "/" + std::to_string(n) + ")" + DisplayText(PathFileName(path));
-    m_form.SetPosition(U(names::Progress), i);
-    m_form.SetText(U(names::Status), StatusText);
-}
-
 void RunControl::ShowStatus(const Text& text) {
     m_form.SetText(U(names::Status), text);
 }
@@ -169,39 +156,6 @@ Text ChooseFolder(RunControl& run, const Text& initialFolder, const Text& title)
 
 bool OpenInExplorer(const Text& folder) {
     return Ui().OpenFolder(folder);
-}
-
-TextList SplitCommandLine(const Text& commandLine) {
-    TextList arguments;
-    Text current;
-    bool inQuotes = false;
-    bool any = false;
-    for (std::size_t i = 0; i < commandLine.size();) {
-        const std::size_t length = CharLength(commandLine, i);
-        const char c = commandLine[i];
-        if (length == 1 && c == '"') {
-            inQuotes = !inQuotes;
-            any = true;
-        } else if (length == 1 && (c == ' ' || c == '\t') && !inQuotes) {
-            if (any) {
-                arguments.push_back(std::move(current));
-                current.clear();
-                any = false;
-            }
-        } else {
-            current.append(commandLine, i, length);
-            any = true;
-        }
-        i += length;
-    }
-    if (any) {
-        arguments.push_back(std::move(current));
-    }
-    return arguments;
-}
-
-bool RunCommandLine(const Text& commandLine, bool wait, int /*showMode*/) {
-    return SpawnProcess(SplitCommandLine(commandLine), wait);
 }
 
 int ShowMessage(const Text& text, int buttons, const Text& title, int icon) {

@@ -53,9 +53,6 @@ public:
     Text StatusText;
     Text lastSplitFolder;
     Text lastMergeFolder;
-    Text outputFolder;
-    // When set, every output goes into this folder instead of beside its sources.
-    Text outputRoot;
     Text chooseFolderInitial;  // held while the folder chooser is open
     // Emptied when the user starts a merge: by the button, or by a drop, whose files and
     // folders are one job for this even though they run one after the other.
@@ -80,9 +77,6 @@ public:
 
     FailureList& Failures(JobKind kind) { return m_failures[kind == JobKind::Split ? 0 : 1]; }
 
-    // Progress: the start of a job core's per-file loop, and file i of n (1-based).
-    void BeginFileLoop(int fileCount);
-    void ShowFile(int i, int n, const Text& path);
     // Shows a line in the status label (e.g. "[k] " + StatusText after a piece).
     void ShowStatus(const Text& text);
 
@@ -111,11 +105,6 @@ bool IsKeyDown(int virtualKey);
 Text ChooseFolder(RunControl& run, const Text& initialFolder, const Text& title);
 // Opens the folder in the file manager; the result is not reported.
 bool OpenInExplorer(const Text& folder);
-// Starts a process from a command line: blank-separated arguments, double quotes group
-// (a quote-enclosed part may contain blanks). No shell is involved. showMode (1..6) has no
-// meaning here beyond being accepted.
-bool RunCommandLine(const Text& commandLine, bool wait, int showMode = 2);
-TextList SplitCommandLine(const Text& commandLine);
 
 // A message box; an empty title becomes "信息：".
 int ShowMessage(const Text& text, int buttons = ButtonsOk, const Text& title = Text(),

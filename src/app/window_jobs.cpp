@@ -225,13 +225,13 @@ void WindowJobEvents::Pump() {
 void SplitFiles(RunControl& run, const TextList& paths) {
     WindowSplitSpecs specs(run.MainForm());
     WindowJobEvents events(run, JobKind::Split);
-    SplitFiles(specs, events, paths, run.outputRoot);
+    SplitFiles(specs, events, paths);
 }
 
 MergeResult MergeFiles(RunControl& run, const TextList& paths) {
     WindowMergeSpecs specs(run.MainForm());
     WindowJobEvents events(run, JobKind::Merge);
-    MergeJob job{specs, events, run.mergeTouched, run.outputRoot};
+    MergeJob job{specs, events, run.mergeTouched, Text()};
     return MergeFiles(job, paths);
 }
 
@@ -284,7 +284,7 @@ void StartMergeJob(App& app, const Text& folder, const TextList& paths, bool pat
     const bool useObjectEnumeration = IsKeyDown(kControlKey);
     WindowMergeSpecs specs(form);
     WindowJobEvents events(run, JobKind::Merge);
-    MergeJob job{specs, events, run.mergeTouched, run.outputRoot};
+    MergeJob job{specs, events, run.mergeTouched, Text()};
 
     if (paths.empty()) {
         run.mergeTouched.Clear();

@@ -15,10 +15,11 @@ int RunFakeJob(App& app, JobKind kind, const TextList& paths, std::vector<std::s
         return -1;
     }
     const int n = static_cast<int>(paths.size());
-    run.BeginFileLoop(n);
+    WindowJobEvents events(run, kind);
+    events.FilesStarting(n);
     int finished = 0;
     for (int i = 0; i < n && !run.StopRequested; ++i) {
-        run.ShowFile(i + 1, n, paths[static_cast<std::size_t>(i)]);
+        events.SourceStarted(i + 1, n, paths[static_cast<std::size_t>(i)]);
         for (int step = 0; step < 3 && !run.StopRequested; ++step) {
             ProcessPendingEvents();
             if (captions) {
@@ -221,39 +222,6 @@ TEST(RunControlTest, IsKeyDownDispatchesBetweenTwoProbes) {
     EXPECT_TRUE(IsKeyDown(17));
     EXPECT_EQ(h.ui.CtrlProbes(), 2);
     EXPECT_EQ(h.ui.PumpCount(), 1);
-}
-
-TEST(RunControlTest, SplitCommandLine) {
-    struct Row {
-        const char* label;
-        Text in;
-        TextList out;
-    };
-    const Row rows[] = {
-        {"empty", "", {}},
-        {"plain", "ls -l  /tmp", {"ls", "-l", "/tmp"}},
-        {"quoted blank", "open \"/a b/c\"", {"open", "/a b/c"}},
-        {"empty quotes", "x \"\"", {"x", ""}},
-        {"quote joins", "a\"b c\"d", {"ab cd"}},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.label);
-        EXPECT_EQ(SplitCommandLine(row.in), row.out);
-    }
-}
-
-TEST(RunControlTest, RunCommandLineStartsWithoutAShell) {
-    TempFolder temp;
-    const Text marker = temp.File("made");
-    EXPECT_TRUE(RunCommandLine("touch \"" + marker + "\"", true));
-    EXPECT_TRUE(Fs().IsFile(marker));
-    // Shell syntax is passed on as arguments, never interpreted.
-    const Text injected = temp.File("injected");
-    EXPECT_TRUE(RunCommandLine("true x; touch \"" + injected + "\"", true));
-    EXPECT_FALSE(Fs().Exists(injected));
-    EXPECT_FALSE(RunCommandLine("/no/such/program", true));
-    EXPECT_FALSE(RunCommandLine("", false));
-    EXPECT_TRUE(RunCommandLine("true", false));
 }
 
 }  // namespace
