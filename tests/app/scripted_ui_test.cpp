@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/scripted_ui.h"
+#include "support/scripted_ui.h"
 
 namespace qs {
 namespace {

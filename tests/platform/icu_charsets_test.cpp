@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 #include <unicode/ucnv.h>
 
-#include "app/scripted_ui.h"
+#include "support/scripted_ui.h"
 #include "platform/icu_charsets.h"
 #include "platform/services.h"
 

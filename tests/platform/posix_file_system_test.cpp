@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/scripted_ui.h"
+#include "support/scripted_ui.h"
 #include "platform/posix_file_system.h"
 #include "platform/services.h"
 #include "support/faulty_file_system.h"

@@ -4,7 +4,7 @@
 
 #include "app/app.h"
 #include "app/main_window.h"
-#include "app/scripted_ui.h"
+#include "support/scripted_ui.h"
 #include "platform/services.h"
 #include "support/temp_folder.h"
 

@@ -1,4 +1,4 @@
-#include "app/scripted_ui.h"
+#include "support/scripted_ui.h"
 
 #include "app/control_model.h"
 
