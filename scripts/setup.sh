@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
     cmake g++ make pkg-config
-    libicu-dev
+    libicu-dev libuchardet-dev
     libopencc-dev libopencc-data
     qt6-base-dev libgl1-mesa-dev qt6-translations-l10n
     fonts-wqy-microhei
@@ -12,6 +12,7 @@ packages=(
     libcli11-dev nlohmann-json3-dev libssl-dev
     clang libclang-rt-14-dev
     desktop-file-utils appstream dpkg-dev ccache
+    vim-runtime fortunes-zh libpython3.11-testsuite
 )
 if [[ "${QS_SETUP_EXTRA:-}" != "" ]]; then
     read -r -a extra <<<"$QS_SETUP_EXTRA"

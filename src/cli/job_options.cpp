@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "cli/cli_texts.h"
+#include "cli/report.h"
 #include "encoding/output_text.h"
 #include "platform/chinese_converter.h"
 #include "platform/text.h"
@@ -187,6 +188,18 @@ const std::vector<JobOption> kOptions = {
          s.split.output.encoding = ParseOutputEncoding(v);
          s.merge.output.encoding = ParseOutputEncoding(v);
          s.merge.processTextEncoding = true;
+         return std::string();
+     }},
+    {"--from", ValueKind::Required,
+     "utf-8|utf-8-mark|gb18030|gbk|big5|big5-hkscs|utf-16le|utf-16be", ForSplit | ForMerge, "",
+     "所有源文件按此编码读取，不再识别（须能完整解码）",
+     "read every source in this encoding instead of detecting it (it must decode exactly)",
+     [](JobSetup&, const std::string& v) {
+         const std::optional<OutputEncoding> named = ParseOutputEncoding(v);
+         if (!named) {
+             return Bad("--from", v, "不是可用的编码", "is not an encoding this option knows");
+         }
+         SetSourceEncoding(named->charset == "GBK" ? EncodingRaw : EncodingCode(named->charset));
          return std::string();
      }},
     {"--zh", ValueKind::Required, "t2s|s2t|t2tw|s2tw", ForSplit | ForMerge, "",

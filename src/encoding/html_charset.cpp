@@ -151,4 +151,27 @@ int DetectHtmlCharset(std::string_view text) {
     }
 }
 
+Text XmlDeclaredEncodingName(std::string_view text) {
+    const std::size_t start = text.find_first_not_of(" \t\r\n");
+    if (start == std::string_view::npos || !text.substr(start).starts_with("<?xml")) {
+        return {};
+    }
+    const std::string_view declaration = text.substr(start, text.find("?>", start) - start);
+    const Text lower = AsciiLower(declaration);
+    std::size_t at = lower.find("encoding");
+    if (at == Text::npos) {
+        return {};
+    }
+    at = lower.find_first_not_of(" \t\r\n", at + 8);
+    if (at == Text::npos || lower[at] != '=') {
+        return {};
+    }
+    at = lower.find_first_not_of(" \t\r\n", at + 1);
+    if (at == Text::npos || (lower[at] != '"' && lower[at] != '\'')) {
+        return {};
+    }
+    const std::size_t end = lower.find(lower[at], at + 1);
+    return end == Text::npos ? Text() : lower.substr(at + 1, end - at - 1);
+}
+
 }  // namespace qs

@@ -51,4 +51,8 @@ enum HtmlCharset : int {
 };
 int DetectHtmlCharset(std::string_view text);
 
+// The encoding an XML declaration at the start of the text names (<?xml version="1.0"
+// encoding="Big5"?>, after white space), in ASCII lower case; empty when there is none.
+Text XmlDeclaredEncodingName(std::string_view text);
+
 }  // namespace qs

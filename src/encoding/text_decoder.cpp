@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cstring>
 #include <optional>
+#include <vector>
 
 #include "encoding/charset_converter.h"
+#include "encoding/encoding_guess.h"
 #include "encoding/html_charset.h"
 #include "platform/services.h"
 
@@ -47,13 +49,27 @@ std::string_view HtmlDetectionInput(std::string_view all) {
     return FindByte(input, '<') == std::string_view::npos ? std::string_view() : input;
 }
 
+// Whether the body decodes exactly in the encoding (into plain text, for a guess); converted
+// receives the text unless it is the body itself (code 1).
+bool DecodesExactly(std::string_view body, TextEncoding encoding, bool guessed,
+                    std::optional<Bytes>& converted) {
+    converted.reset();
+    if (encoding == EncodingRaw) {
+        return (!guessed || IsPlainText(body, encoding)) &&
+               (body.empty() || Conv().Convert(body, InternalCharset(), "UTF-8").has_value());
+    }
+    converted = Conv().Convert(body, CharsetName(encoding), InternalCharset());
+    return converted && !converted->empty() && (!guessed || IsPlainText(*converted, encoding));
+}
+
 // Decides the encoding and converts the body; no converted text means the caller takes the
-// source's own bytes with code 1.
-Detection Detect(std::string_view all, TextEncoding requested) {
+// source's own bytes with code 1, as the text when exact holds.
+Detection Detect(std::string_view all, TextEncoding requested, bool userSaid = false) {
     Detection result;
     TextEncoding code = requested;
     std::size_t bodyStart = 0;
-    bool declared = false;
+    const std::string_view mark = ByteOrderMark(code);
+    TextEncoding declared = EncodingUndetected;
     if (code == EncodingUndetected) {
         if (all.starts_with(ByteOrderMark(EncodingUtf8))) {
             code = EncodingUtf8;
@@ -65,9 +81,11 @@ Detection Detect(std::string_view all, TextEncoding requested) {
             code = EncodingUtf16Be;
             bodyStart = 2;
         } else {
-            code = DeclaredEncoding(all);
-            declared = code != EncodingUndetected;
+            declared = DeclaredEncoding(all);
         }
+    } else if (userSaid) {
+        // What the user says the sources are in; only its own mark is skipped.
+        bodyStart = !mark.empty() && all.starts_with(mark) ? mark.size() : 0;
     } else if (code == EncodingUtf16Le || code == EncodingUtf16Be) {
         // A forced UTF-16 skips two bytes, whatever they are.
         bodyStart = std::min<std::size_t>(2, all.size());
@@ -84,33 +102,65 @@ Detection Detect(std::string_view all, TextEncoding requested) {
         result.hadMark = true;
         return result;
     }
-    if (code == EncodingUndetected && IsUtf8Text(body)) {
-        code = EncodingUtf8;
+    if (body.empty()) {
+        return result;
     }
-    const std::string_view charset = CharsetName(code);
-    if (!charset.empty() && !body.empty()) {
-        std::optional<Bytes> converted = Conv().Convert(body, charset, InternalCharset());
-        if ((!converted || converted->empty()) && declared && code != EncodingUtf8 &&
-            IsUtf8Text(body)) {
-            // A page saved in UTF-8 under an older declaration.
-            code = EncodingUtf8;
-            converted = Conv().Convert(body, CharsetName(code), InternalCharset());
+    std::vector<TextEncoding> tries;
+    std::size_t firstGuess = 1;  // tries from this one on are guesses
+    if (code != EncodingUndetected) {
+        tries.push_back(code);
+    } else {
+        // A declaration is trusted only where it decodes the body; then the UTF-8 pattern,
+        // plain ASCII, or the guess.
+        if (declared != EncodingUndetected) {
+            tries.push_back(declared);
         }
-        if (converted && !converted->empty()) {
-            result.encoding = code;
-            result.converted = std::move(converted);
-            result.hadMark = bodyStart > 0;
+        Utf8Scan scan;
+        for (std::size_t at = 0; at < body.size(); at += kEventStride) {
+            if (at > 0) {
+                Ui().ProcessPendingEvents();
+            }
+            scan.Feed(body.substr(at, kEventStride));
+        }
+        if (scan.Plausible()) {
+            tries.push_back(EncodingUtf8);
+        } else if (scan.AllAscii() && FindByte(body, 0) == std::string_view::npos) {
+            tries.push_back(EncodingRaw);
         } else {
-            result.exact = false;
+            firstGuess = tries.size();
+            const std::vector<TextEncoding> guesses =
+                GuessEncodings(body.substr(0, kGuessSampleBytes), body.size() <= kGuessSampleBytes);
+            tries.insert(tries.end(), guesses.begin(), guesses.end());
         }
     }
+    for (std::size_t i = 0; i < tries.size(); ++i) {
+        const TextEncoding candidate = tries[i];
+        if (DecodesExactly(body, candidate, i >= firstGuess, result.converted)) {
+            result.encoding = candidate;
+            result.hadMark = bodyStart > 0;
+            return result;
+        }
+    }
+    result.converted.reset();
+    result.exact = false;
     return result;
 }
 
+TextEncoding g_sourceEncoding = EncodingUndetected;
+
 }  // namespace
 
+void SetSourceEncoding(TextEncoding encoding) {
+    g_sourceEncoding = encoding;
+}
+
+TextEncoding SourceEncoding() {
+    return g_sourceEncoding;
+}
+
 TextEncoding DeclaredEncoding(std::string_view all) {
-    switch (DetectHtmlCharset(HtmlDetectionInput(all))) {
+    const std::string_view input = HtmlDetectionInput(all);
+    switch (DetectHtmlCharset(input)) {
         case HtmlCharsetUtf8:
             return EncodingUtf8;
         case HtmlCharsetBig5:
@@ -118,8 +168,22 @@ TextEncoding DeclaredEncoding(std::string_view all) {
         case HtmlCharsetBig5Hkscs:
             return EncodingBig5Hkscs;
         default:
-            return EncodingUndetected;
+            break;
     }
+    const Text name = XmlDeclaredEncodingName(input);
+    if (name == "utf-8") {
+        return EncodingUtf8;
+    }
+    if (name == "big5") {
+        return EncodingBig5;
+    }
+    if (name == "big5-hkscs") {
+        return EncodingBig5Hkscs;
+    }
+    if (name == "gb2312" || name == "gbk" || name == "gb18030") {
+        return EncodingRaw;
+    }
+    return EncodingUndetected;
 }
 
 std::string_view CharsetName(TextEncoding encoding) {
@@ -147,9 +211,13 @@ DecodedText DecodeTextFile(const Text& path, TextEncoding requested) {
     if (!source) {
         return {};
     }
-    Detection detection = Detect(*source, requested);
+    const bool userSaid = requested == EncodingUndetected && g_sourceEncoding != EncodingUndetected;
+    Detection detection = Detect(*source, userSaid ? g_sourceEncoding : requested, userSaid);
     if (detection.converted) {
         return {std::move(*detection.converted), detection.encoding, true, detection.hadMark};
+    }
+    if (userSaid && detection.exact) {
+        return {std::move(*source), detection.encoding, true, detection.hadMark};
     }
     return {std::move(*source), EncodingRaw, true, false, detection.exact};
 }

@@ -32,18 +32,26 @@ struct DecodedText {
     // The source began with its encoding's byte-order mark; writing back in the same
     // encoding adds the mark only then, so an unmarked UTF-8 file comes back unmarked.
     bool hadMark = false;
-    // False when the bytes claimed an encoding (a mark, a declaration, the UTF-8 pattern)
-    // that does not decode them: the text is then the raw bytes, not the source's characters.
+    // False when no encoding the program reads decodes the bytes exactly (a mark that does
+    // not fit them, another charset, binary data): the text is then the raw bytes, not the
+    // source's characters, and no text operation may take it.
     bool exact = true;
 };
 
-// Reads a whole file and decodes it: a byte-order mark, then a charset declaration in the
-// meta tags of an HTML head, then a plausible UTF-8 pattern decide the encoding; anything
-// else is taken raw. The text is either an exact conversion of the body into the internal
-// code page or, with code 1, the file's own bytes (mark included); a mark alone is an empty
-// text in the mark's encoding. requested 0 detects;
+// Reads a whole file and decodes it: a byte-order mark, then a charset declaration (the meta
+// tags of an HTML head, an XML declaration) that decodes the body exactly, then a plausible
+// UTF-8 pattern, plain ASCII, and last the guess of GuessEncodings decide the encoding. The
+// text is either an exact conversion of the body into the internal code page or, with code
+// 1, the file's own bytes (mark included; exact false when they are no GB18030 text); a mark
+// alone is an empty text in the mark's encoding. requested 0 detects;
 // another code forces that encoding. The file is opened for reading only.
 DecodedText DecodeTextFile(const Text& path, TextEncoding requested = EncodingUndetected);
+
+// Every source read from a file (DecodeTextFile without a request, TextSliceReader) is
+// taken as in this encoding instead of being detected, strictly, its own mark skipped (the
+// command line's --from); 0 detects.
+void SetSourceEncoding(TextEncoding encoding);
+TextEncoding SourceEncoding();
 
 // DecodeTextFile on bytes in memory (always "opened").
 DecodedText DecodeBytes(std::string_view bytes, TextEncoding requested = EncodingUndetected);
@@ -62,6 +70,8 @@ public:
     // Also strictly well-formed (no overlong forms, surrogates or code points beyond
     // U+10FFFF): what an exact conversion from UTF-8 accepts. Pure ASCII is exact.
     bool Exact() const { return m_exact && m_plausible && m_have == 0; }
+    // Nothing but ASCII so far.
+    bool AllAscii() const { return m_plausible && !m_sawNonAscii && m_have == 0; }
 
 private:
     void Check(const unsigned char* sequence, std::size_t length);
@@ -74,8 +84,9 @@ private:
     std::size_t m_need = 0;
 };
 
-// The encoding that a charset declaration in the meta tags of an HTML head names, looked for
-// in the bytes before the first zero or 0x1A byte; 0 when there is none.
+// The encoding that a charset declaration in the meta tags of an HTML head or an XML
+// declaration names, looked for in the bytes before the first zero or 0x1A byte (1 for the
+// GB names); 0 when there is none.
 TextEncoding DeclaredEncoding(std::string_view all);
 
 // DetectHtmlCharset (the HTML test of the detection) is declared in encoding/html_charset.h.

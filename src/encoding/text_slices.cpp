@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "encoding/charset_converter.h"
+#include "encoding/encoding_guess.h"
 #include "platform/services.h"
 
 namespace qs {
@@ -28,15 +29,21 @@ bool TextSliceReader::Open(std::unique_ptr<ReadHandle> in) {
         m_in.reset();
         return false;
     }
-    if (!m_charset.empty() && !ConvertsExactly()) {
-        m_charset = {};
+    if (m_guessed) {
+        // No mark: the first encoding that decodes the whole body exactly is taken.
         m_exact = false;
-        if (m_declared && m_utf8Exact) {
-            // A page saved in UTF-8 under an older declaration.
-            m_encoding = EncodingUtf8;
-            m_charset = CharsetName(m_encoding);
-            m_exact = true;
+        for (std::size_t i = 0; i < m_tries.size() && !m_exact; ++i) {
+            const TextEncoding candidate = m_tries[i];
+            if ((candidate == EncodingUtf8 && SourceEncoding() == EncodingUndetected) ||
+                (candidate == EncodingRaw && m_plainAscii)) {
+                m_exact = candidate == EncodingRaw || m_utf8Exact;
+            } else if (!ConvertsExactly(candidate, i >= m_firstGuess, m_exact)) {
+                m_in.reset();
+                return false;
+            }
+            m_encoding = m_exact ? candidate : EncodingRaw;
         }
+        m_charset = m_exact ? CharsetName(m_encoding) : std::string_view();
     }
     if (m_markOnly) {
         // A mark alone (what an editor saves for an empty text) is an empty text.
@@ -96,10 +103,25 @@ bool TextSliceReader::Detect() {
     const std::string_view start(head, static_cast<std::size_t>(headLength));
     m_encoding = EncodingUndetected;
     m_bodyStart = 0;
-    m_declared = false;
     m_markOnly = false;
     m_utf8Exact = false;
+    m_plainAscii = false;
     m_exact = true;
+    m_tries.clear();
+    m_firstGuess = 0;
+    m_guessed = false;
+    if (const TextEncoding said = SourceEncoding(); said != EncodingUndetected) {
+        // What the user says the sources are in, after its own mark if it has one.
+        const std::string_view mark = ByteOrderMark(said);
+        m_bodyStart =
+            !mark.empty() && start.starts_with(mark) ? static_cast<std::int64_t>(mark.size()) : 0;
+        m_markOnly = m_bodyStart > 0 && m_in->Length() == m_bodyStart;
+        m_tries = {said};
+        m_firstGuess = 1;
+        m_guessed = true;
+        return true;
+    }
+    Bytes sample;
     for (const TextEncoding marked : {EncodingUtf8, EncodingUtf16Le, EncodingUtf16Be}) {
         if (start.starts_with(ByteOrderMark(marked))) {
             m_encoding = marked;
@@ -114,6 +136,7 @@ bool TextSliceReader::Detect() {
     Utf8Scan utf8;
     std::int64_t htmlEnd = -1;  // the first zero or 0x1A byte
     bool sawTag = false;
+    bool sawZero = false;
     std::int64_t position = m_bodyStart;
     m_buffer.assign(start.substr(static_cast<std::size_t>(m_bodyStart)));
     m_atEnd = false;
@@ -133,6 +156,11 @@ bool TextSliceReader::Detect() {
             m_buffer.erase(0, whole);
         } else {
             utf8.Feed(m_buffer);
+            if (sample.size() < kGuessSampleBytes) {
+                sample.append(std::string_view(m_buffer).substr(
+                    0, std::min(m_buffer.size(), kGuessSampleBytes - sample.size())));
+            }
+            sawZero = sawZero || std::memchr(m_buffer.data(), 0, m_buffer.size()) != nullptr;
             if (!marked && htmlEnd < 0) {
                 const char* data = m_buffer.data();
                 std::size_t stop = m_buffer.size();
@@ -174,43 +202,67 @@ bool TextSliceReader::Detect() {
             got += n;
         }
         m_encoding = DeclaredEncoding(input);
-        m_declared = m_encoding != EncodingUndetected;
     }
-    m_utf8Exact = utf8.Plausible() && utf8.Exact();
-    if (m_encoding == EncodingUndetected && utf8.Plausible()) {
-        m_encoding = EncodingUtf8;
-    }
-    m_charset = CharsetName(m_encoding);
-    if (m_encoding == EncodingUtf8 && !utf8.Exact()) {
-        m_charset = {};
-        m_exact = position == m_bodyStart;
+    m_utf8Exact = utf8.Exact();
+    if (marked) {
+        // UTF-8 after its mark.
+        m_markOnly = position == m_bodyStart;
+        if (!m_utf8Exact) {
+            m_charset = {};
+            m_exact = false;
+        }
+        return true;
     }
     if (position == m_bodyStart) {
-        // An empty file is an empty text of its own bytes; a mark alone an empty text.
-        m_markOnly = marked;
-        m_charset = marked ? m_charset : std::string_view();
+        // An empty file is an empty text of its own bytes.
+        m_encoding = EncodingRaw;
+        m_charset = {};
+        return true;
+    }
+    // A declaration is trusted only where it decodes the body; then the UTF-8 pattern,
+    // plain ASCII, or the guess.
+    m_guessed = true;
+    if (m_encoding != EncodingUndetected) {
+        m_tries.push_back(m_encoding);
+    }
+    m_plainAscii = utf8.AllAscii() && !sawZero;
+    if (utf8.Plausible()) {
+        m_tries.push_back(EncodingUtf8);
+    } else if (m_plainAscii) {
+        m_tries.push_back(EncodingRaw);
+    } else {
+        m_firstGuess = m_tries.size();
+        const std::vector<TextEncoding> guesses = GuessEncodings(
+            sample, position - m_bodyStart <= static_cast<std::int64_t>(sample.size()));
+        m_tries.insert(m_tries.end(), guesses.begin(), guesses.end());
     }
     return true;
 }
 
-// A declared Big5 body is converted on trial before any of it is handed out.
-bool TextSliceReader::ConvertsExactly() {
-    if (m_encoding != EncodingBig5 && m_encoding != EncodingBig5Hkscs) {
-        return true;
-    }
+// One pass over the body in the encoding: exact when every slice converts (into plain text,
+// for a guess).
+// False on a read failure.
+bool TextSliceReader::ConvertsExactly(TextEncoding encoding, bool guessed, bool& exact) {
+    exact = true;
     if (!m_in->Seek(m_bodyStart)) {
         return false;
     }
+    m_encoding = encoding;
     m_buffer.clear();
     m_atEnd = false;
-    while (!m_atEnd) {
+    while (!m_atEnd && exact) {
         if (!Fill()) {
             return false;
         }
         const std::size_t whole = m_atEnd ? m_buffer.size() : WholeCharacters();
-        if (whole > 0 && !Conv().Convert(std::string_view(m_buffer).substr(0, whole), m_charset,
-                                         InternalCharset())) {
-            return false;
+        const std::string_view slice = std::string_view(m_buffer).substr(0, whole);
+        if (encoding == EncodingRaw) {
+            exact = (!guessed || IsPlainText(slice, encoding)) &&
+                    (slice.empty() || Conv().Convert(slice, InternalCharset(), "UTF-8"));
+        } else if (!slice.empty()) {
+            const std::optional<Bytes> converted =
+                Conv().Convert(slice, CharsetName(encoding), InternalCharset());
+            exact = converted && (!guessed || IsPlainText(*converted, encoding));
         }
         m_buffer.erase(0, whole);
         Ui().ProcessPendingEvents();
@@ -244,6 +296,21 @@ std::size_t TextSliceReader::WholeCharacters() const {
                 even -= 2;
             }
             return even;
+        }
+        case EncodingRaw: {
+            // GB18030: a lead byte takes one more byte, or three more after a digit.
+            std::size_t i = 0;
+            while (i < n) {
+                std::size_t length = 1;
+                if (p[i] >= 0x81 && p[i] <= 0xFE) {
+                    length = i + 1 < n && p[i + 1] >= 0x30 && p[i + 1] <= 0x39 ? 4 : 2;
+                }
+                if (i + length > n) {
+                    break;
+                }
+                i += length;
+            }
+            return i;
         }
         case EncodingBig5:
         case EncodingBig5Hkscs: {

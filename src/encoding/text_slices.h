@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 #include "encoding/text_decoder.h"
 #include "platform/file_system.h"
@@ -18,9 +19,9 @@ inline constexpr std::size_t kTextSliceBytes = std::size_t{128} << 10;
 
 // A text file decoded slice by slice, in memory that does not grow with the file: the
 // concatenated slices are exactly the text of DecodeTextFile. Open scans the file once to
-// decide the encoding (byte-order mark, a charset declaration in the meta tags of an HTML
-// head, the UTF-8 test) and whether the whole body converts exactly; a body that does not
-// is read raw with code 1, as a whole-file decoding would.
+// decide the encoding as DecodeTextFile does (a byte-order mark, a declaration that holds,
+// the UTF-8 test, the guess) and whether the whole body converts exactly; a body that does
+// not is read raw with code 1 and Exact false, as a whole-file decoding would.
 class TextSliceReader {
 public:
     explicit TextSliceReader(std::size_t sliceBytes = kTextSliceBytes);
@@ -50,7 +51,7 @@ public:
 
 private:
     bool Detect();
-    bool ConvertsExactly();
+    bool ConvertsExactly(TextEncoding encoding, bool guessed, bool& exact);
     // Fills the buffer with up to a slice more of the source; false on a read failure.
     bool Fill();
     // The length of the leading run of whole characters of the buffer in the source charset.
@@ -61,9 +62,12 @@ private:
     TextEncoding m_encoding = EncodingUndetected;
     std::string_view m_charset;
     bool m_hadMark = false;
-    bool m_declared = false;   // the encoding came from a charset declaration
-    bool m_markOnly = false;   // the file is a byte-order mark alone
-    bool m_utf8Exact = false;  // the body passed the UTF-8 test and converts exactly
+    bool m_markOnly = false;    // the file is a byte-order mark alone
+    bool m_utf8Exact = false;   // the body passed the UTF-8 test and converts exactly
+    bool m_plainAscii = false;  // the body is ASCII without a zero byte
+    bool m_guessed = false;     // without a mark: the first of m_tries that fits
+    std::vector<TextEncoding> m_tries;
+    std::size_t m_firstGuess = 0;
     bool m_exact = true;
     bool m_bodyBytes = false;
     std::int64_t m_bodyStart = 0;

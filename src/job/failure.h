@@ -9,7 +9,14 @@ namespace qs {
 
 // What went wrong with one file operation of a job. Each kind has one label (the window's
 // and the command line's standard error) and one stable name (the command line's JSON).
-enum class FailureKind { Unreadable, FolderNotCreated, NotWritten, SourceKept, NotConverted };
+enum class FailureKind {
+    Unreadable,
+    FolderNotCreated,
+    NotWritten,
+    SourceKept,
+    NotConverted,
+    Unrecognised,  // no encoding the program reads decodes the source: left untouched
+};
 
 // The window's label, e.g. "无法读取：" (internal text).
 const Text& FailureLabel(FailureKind kind);

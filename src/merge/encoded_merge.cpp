@@ -326,15 +326,6 @@ private:
     bool m_atEnd = false;
 };
 
-bool StartsWithAnyMark(std::string_view head) {
-    for (const TextEncoding marked : {EncodingUtf8, EncodingUtf16Le, EncodingUtf16Be}) {
-        if (head.starts_with(ByteOrderMark(marked))) {
-            return true;
-        }
-    }
-    return false;
-}
-
 // Whether the facts alone show that the output reads back as its text: a marked UTF-8 or
 // UTF-16 output always does; without markup nothing but a leading mark, U+FEFF or the UTF-8
 // test can make it read otherwise (or not exactly). False: it has to be read to be known.
@@ -352,7 +343,8 @@ bool SurelyReadsBack(const Encoding& encoding, const TextFacts& facts) {
         return !facts.head.starts_with("\x84\x31\x95\x33");  // U+FEFF would pass for a mark
     }
     if (encoding.charset.empty()) {
-        return !StartsWithAnyMark(facts.head) && !facts.utf8.Plausible();
+        // Bytes without a mark, a declaration or the UTF-8 pattern are read by a guess.
+        return false;
     }
     return false;
 }

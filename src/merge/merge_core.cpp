@@ -191,7 +191,7 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
             } else if (decoded.opened && !decoded.exact) {
                 // Its raw bytes would pass for other characters: it is left out and kept.
                 lastEncoding = previousEncoding;
-                fail(FailureKind::NotConverted, path);
+                fail(FailureKind::Unrecognised, path);
             } else if (decoded.opened) {
                 lastEncoding = decoded.encoding;
                 anyHadMark = anyHadMark || decoded.hadMark;

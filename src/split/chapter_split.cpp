@@ -138,9 +138,9 @@ ModeResult SplitAtChapters(SplitContext& ctx, const Text& path) {
     DecodedText decoded = DecodeTextFile(path);
     ctx.state.sourceEncoding = decoded.encoding;
     ctx.state.sourceHadMark = decoded.hadMark;
-    if (!decoded.opened) {
+    if (!decoded.opened || !decoded.exact) {
         ctx.state.sourceUnreadable = true;
-        ctx.Fail(FailureKind::Unreadable, path);
+        ctx.Fail(decoded.opened ? FailureKind::Unrecognised : FailureKind::Unreadable, path);
         return ModeResult::Done;
     }
     const std::string_view text = decoded.text;

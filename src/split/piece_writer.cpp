@@ -364,7 +364,12 @@ bool WritePieceBytes(SplitContext& ctx, const Text& source, std::string_view pie
     // it as text already.
     Text text;
     if (ctx.Options().nameFromText) {
-        text = encoding == EncodingUndetected ? DecodeBytes(piece).text : Text(piece);
+        if (encoding != EncodingUndetected) {
+            text = Text(piece);
+        } else if (DecodedText fromBytes = DecodeBytes(piece); fromBytes.exact) {
+            // Bytes of no text the program reads give no name.
+            text = std::move(fromBytes.text);
+        }
     }
     Text path = NumberedPiecePath(ctx, source);
     std::unique_ptr<AtomicWriter> out = Fs().CreateAtomic(path);

@@ -100,7 +100,8 @@ void WriteByteRanges(SplitContext& ctx, const Text& path, ReadHandle& in, std::i
     ctx.events.SourceFinished();
 }
 
-// Opens the source as decoded text and notes its encoding; false when it cannot be read.
+// Opens the source as decoded text and notes its encoding; false when it cannot be read, or
+// is no text in an encoding the program reads (it is then left as it is).
 bool OpenText(SplitContext& ctx, const Text& path, TextSliceReader& reader) {
     const bool opened = reader.Open(path);
     ctx.state.sourceEncoding = opened ? reader.Encoding() : EncodingUndetected;
@@ -108,8 +109,11 @@ bool OpenText(SplitContext& ctx, const Text& path, TextSliceReader& reader) {
     ctx.state.piecesInUtf8 = false;
     if (!opened) {
         NoteUnreadable(ctx, path);
+    } else if (!reader.Exact()) {
+        ctx.state.sourceUnreadable = true;
+        ctx.Fail(FailureKind::Unrecognised, path);
     }
-    return opened;
+    return opened && reader.Exact();
 }
 
 // The decoded text of a source seen through a window that moves forward slice by slice.

@@ -16,6 +16,7 @@
 
 #include "app/main_window.h"
 #include "app/window_jobs.h"
+#include "encoding/charset_converter.h"
 #include "merge/merge_job.h"
 #include "platform/random.h"
 #include "split/split_job.h"
@@ -86,8 +87,13 @@ void MakeSources(const fs::path& root) {
     std::string gbk, utf16 = "\xFF\xFE";
     for (int i = 0; i < 40; ++i) {
         utf8 += "第" + std::to_string(i) + "行，春眠不觉晓。处处闻啼鸟！\n" + (i % 7 ? "" : "\n");
-        gbk += "\xB4\xBA\xC3\xDF line " + std::to_string(i) + "\r\n";  // 春眠
-        utf16 += std::string("\x3D\x66\x0A\x00", 4);                   // 昽 LF
+        // 春眠不觉晓，处处闻啼鸟。
+        gbk +=
+            "\xB4\xBA\xC3\xDF\xB2\xBB\xBE\xF5\xCF\xFE\xA3\xAC\xB4\xA6\xB4\xA6\xCE\xC5\xCC\xE4\xC4"
+            "\xF1"
+            "\xA1\xA3 line " +
+            std::to_string(i) + "\r\n";
+        utf16 += std::string("\x3D\x66\x0A\x00", 4);  // 昽 LF
     }
     Put(root / "in/poem.txt", utf8);
     Put(root / "in/gbk.txt", gbk);
@@ -299,6 +305,35 @@ TEST(CommandLine, ReportNamesTheEncodingEachOutputWasWrittenIn) {
         for (const auto& o : report["outputs"]) {
             EXPECT_EQ(o["encoding"], row.encoding) << row.name;
         }
+    }
+}
+
+// A piece written in Big5 is reported so and reads back; --from takes one encoding for every
+// source, and a source it does not decode, or one that is no text, is listed and left alone.
+TEST(CommandLine, SaysWhatItReadsAndWritesAndRefusesWhatItCannotRead) {
+    TempFolder temp;
+    const fs::path root = fs::path(temp.Path()) / "root";
+    MakeSources(root);
+    Put(root / "in/p.png", std::string("\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR\x80\xFF", 18));
+    Result r = RunProgram(
+        root, {"split", "--lines", "1000", "--zh", "s2t", "--to", "big5", "--json", "in/gbk.txt"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\"encoding\":\"BIG5\""), std::string::npos) << r.out;
+    r = RunProgram(root,
+                   {"merge", "--encode", "--to", "gb18030", "--output-dir", "back", "in/gbk"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Slurp(root / "back" / "gbk_1等1个文件.txt"),
+              ConvertCharset(Slurp(root / "in/gbk/gbk_1.txt"), "BIG5", "GB18030"));
+    for (const auto& [from, file] :
+         {std::pair{"gb18030", "in/gbk.txt"}, {"utf-8", "in/gbk.txt"}, {"", "in/p.png"}}) {
+        std::vector<std::string> args = {"split", "--lines", "5", "--dry-run", file};
+        if (*from != '\0') {
+            args.insert(args.begin() + 1, {"--from", from});
+        }
+        r = RunProgram(root, args);
+        const bool refused = std::string(from) != "gb18030";
+        EXPECT_EQ(r.status, refused ? 1 : 0) << from << r.err;
+        EXPECT_EQ(r.err.find("无法识别编码：") != std::string::npos, refused) << from << r.err;
     }
 }
 

@@ -51,7 +51,7 @@ std::vector<FileRow> Rows() {
          EncodingUtf16Le, "a\x94\x39\xFC\x36\x95\x32\x82\x36\r\n", kSame},  // a😀𠀀
         {"UTF-16BE with mark", "\xFE\xFF\x00\x61\xD8\x3D\xDE\x00\x4E\x2D"s, EncodingUtf16Be,
          "a\x94\x39\xFC\x36\xD6\xD0", kSame},  // a😀中
-        {"UTF-16 without mark", "\x61\x00\x2D\x4E"s, EncodingRaw, "\x61\x00\x2D\x4E"s, kSame},
+        {"UTF-16 without mark", "\x61\x00\x2D\x4E"s, EncodingUtf16Le, "a\xD6\xD0", kSame},  // a中
         {"GB18030 with four-byte characters", kInternalSample + "\r\n", EncodingRaw,
          kInternalSample + "\r\n", kSame},
         {"GBK", "\xD6\xD0\xCE\xC4\r\n", EncodingRaw, kAny, kSame},

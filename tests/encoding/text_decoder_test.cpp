@@ -83,7 +83,7 @@ TEST(DecodeBytes, Table) {
          "\xD6\xD0\xCE\xC4\x94\x39\xFC\x36\x95\x32\x82\x36"},  // 中文😀𠀀
         {"zero byte kept inside UTF-8", "\xE4\xB8\xAD\0\xE6\x96\x87"s, 0, EncodingUtf8,
          "\xD6\xD0\0\xCE\xC4"s},  // 中\0文
-        {"UTF-16 without mark keeps every byte", "a\0b\0"s, 0, EncodingRaw, "a\0b\0"s},
+        {"UTF-16 without mark, ASCII", "a\0b\0"s, 0, EncodingUtf16Le, "ab"},
         {"broken surrogate falls back to the bytes", "\xFF\xFE\x3D\xD8\x61\x00"s, 0, EncodingRaw,
          "\xFF\xFE\x3D\xD8\x61\x00"s},
         {"GBK is raw", "\xD6\xD0\xCE\xC4", 0, EncodingRaw, "\xD6\xD0\xCE\xC4"},

@@ -223,11 +223,11 @@ TEST_F(MergeCoreTest, WhatCannotBeConvertedIsListedNeverChanged) {
         {"UTF-8 with a mark and an invalid byte is left out and kept",
          {zhong, kMark + "a\xFF"},
          zhong,
-         {"无法转换编码：@1", "未删除原文件：@1"}},
+         {"无法识别编码：@1", "未删除原文件：@1"}},
         {"UTF-16 with a broken pair is left out and kept",
          {"\xFF\xFE\x3D\xD8\x61\x00", zhong},
          zhong,
-         {"无法转换编码：@0", "未删除原文件：@0"}},
+         {"无法识别编码：@0", "未删除原文件：@0"}},
         {"a page declaring Big5 that holds UTF-8 is read as UTF-8",
          {"<meta charset=big5>" + zhong},
          "<meta charset=big5>" + zhong,
@@ -236,10 +236,10 @@ TEST_F(MergeCoreTest, WhatCannotBeConvertedIsListedNeverChanged) {
          {big5Page, "\xCE\xC4"},  // 文 in GBK
          kMark + big5PageAsUtf8 + "\xE6\x96\x87",
          {"无法转换编码：@out"}},
-        {"a text no encoding holds is written as it is and its sources are kept",
+        {"bytes that are no text are left out and kept",
          {"\x80\xFF", kMark + zhong},
-         "\x80\xFF\xD6\xD0",
-         {"无法转换编码：@out", "未删除原文件：@0", "未删除原文件：@1"}},
+         kMark + zhong,
+         {"无法识别编码：@0", "未删除原文件：@0"}},
     };
     int k = 0;
     for (const Row& row : rows) {

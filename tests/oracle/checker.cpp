@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "encoding/text_decoder.h"
 #include "oracle.h"
 #include "platform/native_names.h"
 
@@ -66,16 +67,29 @@ Reading Read(std::string_view bytes) {
     } else if (IsUtf8(bytes)) {
         cs = "UTF-8";
     }
-    if (cs.empty()) {
-        return {Text(bytes), "", false};
+    if (!cs.empty()) {
+        if (auto text = Iconv(bytes.substr(body), cs.c_str(), "GB18030")) {
+            return {*text, cs, false};
+        }
+        if (declared && IsUtf8(bytes)) {
+            return {*Iconv(bytes, "UTF-8", "GB18030"), "UTF-8", false};
+        }
+        if (!declared) {
+            return {Text(bytes), "", true};
+        }
     }
-    if (auto text = Iconv(bytes.substr(body), cs.c_str(), "GB18030")) {
-        return {*text, cs, false};
+    // Without a mark, a declaration that holds or UTF-8 the encoding is a guess, whose
+    // correctness the detection corpus measures; here it must be an exact reading in what
+    // the program took, or a refusal.
+    const DecodedText guessed = DecodeBytes(bytes);
+    if (!guessed.exact) {
+        return {Text(bytes), "", true};
     }
-    if (declared && IsUtf8(bytes)) {
-        return {*Iconv(bytes, "UTF-8", "GB18030"), "UTF-8", false};
+    const std::string charset(CharsetName(guessed.encoding));
+    if (!charset.empty() && Iconv(bytes, charset.c_str(), "GB18030") != guessed.text) {
+        return {Text(bytes), "", true};
     }
-    return {Text(bytes), "", true};
+    return {guessed.text, charset, false};
 }
 
 std::string MarkOf(const std::string& cs) {

@@ -145,7 +145,9 @@ TEST_F(StreamedTextTest, SlicedPiecesAreThoseOfTheWholeText) {
         ctx.pieceHoldBytes = 1 + gen() % 12;
         ASSERT_EQ(RunMode(ctx, mode, folder.File("s.txt")), ModeResult::Done);
 
-        const TextList expected = ExpectedPieces(mode, whole.text, n, ignoreBlank, separator);
+        // A source in no encoding the program reads gives no pieces.
+        const TextList expected =
+            whole.exact ? ExpectedPieces(mode, whole.text, n, ignoreBlank, separator) : TextList();
         ASSERT_EQ(ctx.state.piecesMade, static_cast<std::int64_t>(expected.size()))
             << "seed " << seed;
         for (std::size_t k = 0; k < expected.size(); ++k) {
