@@ -9,7 +9,6 @@
 #include "app/main_window.h"
 #include "app/startup.h"
 #include "bench/bench_jobs.h"
-#include "encoding/text_slices.h"
 #include "platform/services.h"
 
 namespace qs::bench {
@@ -28,41 +27,12 @@ public:
     int ScreenHeight() override { return 768; }
 };
 
-// The settings of a case on the main window, as a user would set them.
+// The settings of the window's job, as a user would set them.
 void Configure(Form& form, const std::string& caseName) {
-    auto set = [&](std::string_view control, std::string_view utf8) {
-        form.SetText(U(control), U(utf8));
-    };
-    auto check = [&](std::string_view control) { form.SetChecked(U(control), true); };
-    if (caseName == "parts-100") {
-        check(names::ByParts);
-        set(names::PartCount, "100");
-    } else if (caseName == "bytes-1m") {
-        check(names::ByBytes);
-        set(names::ByteSize, "1");
-        form.SetSelectedIndex(U(names::ByteUnit), 2);
-    } else if (caseName == "bytes-3194" || caseName == "bytes-3194-delete") {
-        check(names::ByBytes);
-        set(names::ByteSize, "3.12");
-        form.SetSelectedIndex(U(names::ByteUnit), 1);
-        form.SetChecked(U(names::SplitDelete), caseName == "bytes-3194-delete");
-    } else if (caseName == "lines-7") {
-        check(names::ByLines);
-        set(names::LineMin, "7");
-        set(names::LineMax, "7");
-    } else if (caseName == "lines-10000") {
-        check(names::ByLines);
-        set(names::LineMin, "10000");
-        set(names::LineMax, "10000");
-    } else if (caseName == "chars-100000") {
-        check(names::ByChars);
-        set(names::CharMin, "100000");
-        set(names::CharMax, "100000");
-    } else if (caseName == "separator-gbk" || caseName == "separator-utf8") {
-        check(names::ByString);
-        form.SetTag(U(names::SeparatorButton), U("\u25C6\u25C7"));
-    } else if (caseName == "merge-encoding") {
-        check(names::HandleEncoding);
+    if (caseName == "lines-10000") {
+        form.SetChecked(U(names::ByLines), true);
+        form.SetText(U(names::LineMin), U("10000"));
+        form.SetText(U(names::LineMax), U("10000"));
     }
 }
 
@@ -70,16 +40,6 @@ void Configure(Form& form, const std::string& caseName) {
 
 bool RunOurs(const std::string& caseName, const std::string& source, const std::string&,
              ChildResult& result) {
-    if (caseName == "decode") {
-        const double start = SteadySeconds();
-        TextSliceReader reader;
-        bool read = reader.Open(source);
-        for (std::string_view slice; read && reader.Next(slice) && !slice.empty();) {
-        }
-        result.seconds = SteadySeconds() - start;
-        return read && reader.Encoding() == EncodingUtf8;
-    }
-
     const bool qtPump = caseName.ends_with("-qt");
     const std::string name = qtPump ? caseName.substr(0, caseName.size() - 3) : caseName;
     std::unique_ptr<BenchDesktop> desktop = qtPump ? MakeQtDesktop() : nullptr;

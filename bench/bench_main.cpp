@@ -1,6 +1,8 @@
-// The benchmark: our engine against the command-line tools that do the same work, case by
-// case, on data made for the run. Every figure is a median; ours and the anchor alternate,
-// so that the noise of a shared machine falls on both.
+// The benchmark: the built command line, run as a user runs it, against the command-line
+// tools that do the nearest job, case by case, on data made for the run, with the copy floor
+// beside every case. Every figure is a median; ours and the anchors alternate, so that the
+// noise of a shared machine falls on all of them.
+#include <fcntl.h>
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/statvfs.h>
@@ -29,6 +31,7 @@ namespace fs = std::filesystem;
 
 struct Measure {
     double seconds = -1;
+    double cpuSeconds = -1;  // user and system time of the process and what it waited for
     double peakMib = 0;
     double longestGap = -1;
     bool ok = false;
@@ -46,9 +49,10 @@ std::string Quote(const std::string& s) {
     return q + "'";
 }
 
-// Runs argv in a child with its working folder set; collects its stdout and its peak RSS.
+// Runs argv in a child with its working folder set, standard error going to errors and
+// standard output to output (or nowhere); returns its time and its peak RSS.
 Measure RunChild(const std::vector<std::string>& argv, const std::string& folder,
-                 std::string* output) {
+                 const std::string& errors, std::string* output) {
     Measure m;
     int pipeFds[2];
     if (::pipe(pipeFds) != 0) {
@@ -61,11 +65,13 @@ Measure RunChild(const std::vector<std::string>& argv, const std::string& folder
     }
     if (pid == 0) {
         ::close(pipeFds[0]);
-        ::dup2(pipeFds[1], 1);
-        ::close(pipeFds[1]);
-        if (::chdir(folder.c_str()) != 0) {
+        const int sink = output != nullptr ? pipeFds[1] : ::open("/dev/null", O_WRONLY);
+        const int err = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (sink < 0 || err < 0 || ::chdir(folder.c_str()) != 0) {
             ::_exit(126);
         }
+        ::dup2(sink, 1);
+        ::dup2(err, 2);
         std::vector<char*> args;
         for (const std::string& a : argv) {
             args.push_back(const_cast<char*>(a.c_str()));
@@ -89,12 +95,34 @@ Measure RunChild(const std::vector<std::string>& argv, const std::string& folder
     struct rusage usage {};
     ::wait4(pid, &status, 0, &usage);
     m.seconds = SteadySeconds() - start;
+    // The largest resident set the child had, this program's own at the fork included:
+    // that one is small (see OwnPeakMib).
+    m.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                   static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     m.peakMib = static_cast<double>(usage.ru_maxrss) / 1024.0;
     m.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
     if (output != nullptr) {
         *output = out;
     }
     return m;
+}
+
+double OwnPeakMib() {
+    struct rusage usage {};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+std::string FileText(const std::string& path) {
+    std::string text;
+    if (std::FILE* in = std::fopen(path.c_str(), "rb")) {
+        char buffer[4096];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, in)) > 0;) {
+            text.append(buffer, n);
+        }
+        std::fclose(in);
+    }
+    return text;
 }
 
 double Median(std::vector<double> v) {
@@ -108,7 +136,7 @@ double Median(std::vector<double> v) {
 
 // Peak RSS goals: none, below 64 MiB (byte copies), below 128 MiB (decoding and cutting
 // in slices, whatever the size of the source).
-enum class Memory { None, Streamed, Flat };
+enum class Memory { None, Flat, Streamed };
 
 double PeakLimitMib(Memory memory) {
     return memory == Memory::Flat ? 64 : (memory == Memory::Streamed ? 128 : INFINITY);
@@ -126,16 +154,21 @@ std::int64_t BytesOf(const std::string& path) {
     }
     return total;
 }
+
+// Ratio: our command line against the anchor. Scale: our command line on the source against
+// as many runs on a smaller one as make up its size. Responsiveness: the window's job with
+// the Qt pump against the same job with a pump that does nothing.
 enum class Kind { Ratio, Scale, Responsiveness };
 
 struct Case {
     std::string name;
-    std::string ours;    // the case our child runs
-    std::string source;  // our input: a file, or a folder whose files are all merged
-    std::string anchor;  // shell command run in the run folder
-    double goal = 1;     // ratio ours / anchor at most this
+    std::vector<std::string> ours;  // the command's arguments before the source
+    std::string source;             // a file, or a folder whose files are all merged
+    std::string anchor;             // shell command, run in a fresh folder
+    std::string label;              // the name of a second anchor, printed beside the first
+    std::string second;             // its shell command
+    double goal = 1;                // ratio ours / anchor at most this
     Memory memory = Memory::None;
-    std::int64_t sourceBytes = 0;
     Kind kind = Kind::Ratio;
     std::string smallSource;  // Kind::Scale: the same text at another size
     int reps = 0;             // 0: the run's repetitions
@@ -144,35 +177,45 @@ struct Case {
     bool fastest = false;
 };
 
+// The copy floor: the source copied whole, the least any tool that reads and writes it does.
+std::string CopyCommand(const std::string& source) {
+    return "cp -r " + Quote(source) + " copy";
+}
+
 class Harness {
 public:
-    Harness(std::string self, std::string root, int reps)
-        : m_self(std::move(self)), m_root(std::move(root)), m_reps(reps) {}
+    Harness(std::string self, std::string program, std::string root, int reps)
+        : m_self(std::move(self)),
+          m_program(std::move(program)),
+          m_root(std::move(root)),
+          m_reps(reps) {}
 
-    // Our run on source, in a fresh folder that receives hard links of the inputs.
-    Measure Ours(const std::string& ours, const std::string& source) {
+    // Our command line on source, in a fresh folder that receives hard links of the inputs.
+    Measure Ours(const std::vector<std::string>& args, const std::string& source) {
         const std::string folder = FreshFolder();
-        std::string input;
-        std::error_code error;
-        if (fs::is_directory(source)) {
-            // The members go one level down: a merge writes its file beside their folder,
-            // which must be this run's and not the root, where every run would replace the
-            // last run's file and pay for freeing it.
-            input = folder + "/" + fs::path(source).filename().string();
-            fs::create_directory(input, error);
-            for (const auto& entry : fs::directory_iterator(source)) {
-                fs::create_hard_link(entry.path(), input + "/" + entry.path().filename().string(),
-                                     error);
+        std::vector<std::string> argv = {m_program};
+        argv.insert(argv.end(), args.begin(), args.end());
+        argv.push_back(Linked(source, folder));
+        Measure m = RunIn(folder, argv, nullptr);
+        if (!m.ok) {
+            std::fprintf(stderr, "bench: our run failed:");
+            for (const std::string& a : argv) {
+                std::fprintf(stderr, " %s", a.c_str());
             }
-        } else {
-            input = folder + "/" + fs::path(source).filename().string();
-            fs::create_hard_link(source, input, error);
+            std::fprintf(stderr, "\n%s", FileText(Errors()).c_str());
         }
+        return m;
+    }
+
+    // The window's job in a child of this program (the Qt pump or a pump that does nothing).
+    Measure Window(const std::string& job, const std::string& source) {
+        const std::string folder = FreshFolder();
         std::string out;
-        Measure m = RunIn(folder, {m_self, "--child", ours, input, folder}, &out);
+        Measure m = RunIn(folder, {m_self, "--child", job, Linked(source, folder), folder}, &out);
         double seconds = -1, gap = -1;
         if (std::sscanf(out.c_str(), "seconds %lf gap %lf", &seconds, &gap) < 1 || !m.ok) {
-            std::fprintf(stderr, "bench: our run of %s failed: %s\n", ours.c_str(), out.c_str());
+            std::fprintf(stderr, "bench: the window's job %s failed: %s%s\n", job.c_str(),
+                         out.c_str(), FileText(Errors()).c_str());
             m.ok = false;
             return m;
         }
@@ -184,7 +227,8 @@ public:
     Measure Anchor(const std::string& command) {
         Measure m = RunIn(FreshFolder(), {"/bin/sh", "-c", command}, nullptr);
         if (!m.ok) {
-            std::fprintf(stderr, "bench: the anchor failed: %s\n", command.c_str());
+            std::fprintf(stderr, "bench: the anchor failed: %s\n%s", command.c_str(),
+                         FileText(Errors()).c_str());
         }
         return m;
     }
@@ -198,11 +242,30 @@ public:
     }
 
 private:
+    // The source in the run folder, as a hard link (a folder of members goes one level
+    // down: a merge writes its file beside their folder, which must be this run's).
+    static std::string Linked(const std::string& source, const std::string& folder) {
+        std::error_code error;
+        const std::string input = folder + "/" + fs::path(source).filename().string();
+        if (fs::is_directory(source)) {
+            fs::create_directory(input, error);
+            for (const auto& entry : fs::directory_iterator(source)) {
+                fs::create_hard_link(entry.path(), input + "/" + entry.path().filename().string(),
+                                     error);
+            }
+        } else {
+            fs::create_hard_link(source, input, error);
+        }
+        return input;
+    }
+
     bool MeasureCase(const Case& c, bool& broken) {
-        std::vector<double> ours, anchor, peaks, gaps;
+        const std::string copy = CopyCommand(c.source);
+        // Where the anchor is the copy itself, it runs once for both columns.
+        const bool anchorIsCopy = c.kind == Kind::Ratio && c.anchor == copy;
+        std::vector<double> ours, anchor, copies, seconds, peaks, gaps, oursCpu, anchorCpu;
         for (int r = 0; r < (c.reps > 0 ? c.reps : m_reps); ++r) {
-            Measure a;
-            Measure b;
+            Measure a, b, floor, other;
             switch (c.kind) {
                 case Kind::Ratio:
                     a = Ours(c.ours, c.source);
@@ -211,13 +274,21 @@ private:
                 case Kind::Scale:
                     a = Ours(c.ours, c.source);
                     b = OursRepeated(c.ours, c.smallSource, Repeats(c));
+                    // Each side without the start of its processes, which the repeated side
+                    // would pay many times over.
+                    a.seconds -= Startup();
+                    b.seconds -= Repeats(c) * Startup();
                     break;
                 case Kind::Responsiveness:
-                    a = Ours(c.ours + "-qt", c.source);
-                    b = Ours(c.ours, c.source);
+                    a = Window(c.ours[0] + "-qt", c.source);
+                    b = Window(c.ours[0], c.source);
                     break;
             }
-            if (!a.ok || !b.ok) {
+            floor = anchorIsCopy ? b : Anchor(copy);
+            if (!c.second.empty()) {
+                other = Anchor(c.second);
+            }
+            if (!a.ok || !b.ok || !floor.ok || (!c.second.empty() && !other.ok)) {
                 broken = true;
                 std::printf("case %s failed\n", c.name.c_str());
                 std::fflush(stdout);
@@ -225,13 +296,20 @@ private:
             }
             ours.push_back(a.seconds);
             anchor.push_back(b.seconds);
+            oursCpu.push_back(a.cpuSeconds);
+            anchorCpu.push_back(b.cpuSeconds);
+            copies.push_back(floor.seconds);
+            seconds.push_back(other.seconds);
             peaks.push_back(a.peakMib);
             gaps.push_back(a.longestGap);
         }
         const double peak = *std::max_element(peaks.begin(), peaks.end());
-        double oursS = c.fastest ? *std::min_element(ours.begin(), ours.end()) : Median(ours);
-        double anchorS =
-            c.fastest ? *std::min_element(anchor.begin(), anchor.end()) : Median(anchor);
+        auto summary = [&c](const std::vector<double>& v) {
+            return c.fastest ? *std::min_element(v.begin(), v.end()) : Median(v);
+        };
+        double oursS = summary(ours);
+        double anchorS = summary(anchor);
+        const double copyS = summary(copies);
         if (c.kind == Kind::Scale) {
             // The other run scaled to the size of this one: equal time per MB gives 1.
             anchorS *= static_cast<double>(BytesOf(c.source)) /
@@ -242,6 +320,13 @@ private:
             anchorS = 0.050;
         }
         const double ratio = anchorS > 0 ? oursS / anchorS : INFINITY;
+        // On a loaded machine a process also waits for a processor: the processor time of
+        // both sides tells what the time alone cannot.
+        double cpuRatio = summary(oursCpu) / std::max(summary(anchorCpu), 0.001);
+        if (c.kind == Kind::Scale) {
+            cpuRatio *= Repeats(c) * static_cast<double>(BytesOf(c.smallSource)) /
+                        static_cast<double>(BytesOf(c.source));
+        }
         std::string verdict;
         if (c.goal > 0 && !(ratio <= c.goal)) {
             verdict += " time (ratio " + Fixed(ratio) + " > " + Fixed(c.goal) + ")";
@@ -250,11 +335,35 @@ private:
             verdict += " memory (peak " + Fixed(peak) + " MiB >= " + Fixed(PeakLimitMib(c.memory)) +
                        " MiB)";
         }
-        std::printf("case %s ours_s %.3f anchor_s %.3f ratio %.2f peak_mib %.1f %s\n",
-                    c.name.c_str(), oursS, anchorS, ratio, peak,
-                    verdict.empty() ? "within goal" : ("missed:" + verdict).c_str());
+        std::string second;
+        if (!c.second.empty()) {
+            const double otherS = summary(seconds);
+            char text[128];
+            std::snprintf(text, sizeof text, " %s_s %.3f %s_ratio %.2f", c.label.c_str(), otherS,
+                          c.label.c_str(), otherS > 0 ? oursS / otherS : INFINITY);
+            second = text;
+        }
+        std::printf(
+            "case %s ours_s %.3f anchor_s %.3f ratio %.2f cpu_ratio %.2f cp_s %.3f cp_ratio %.2f%s "
+            "peak_mib %.1f %s\n",
+            c.name.c_str(), oursS, anchorS, ratio, cpuRatio, copyS,
+            c.name == "responsiveness" ? Median(ours) / copyS : oursS / copyS, second.c_str(), peak,
+            verdict.empty() ? "within goal" : ("missed:" + verdict).c_str());
         std::fflush(stdout);
         return verdict.empty();
+    }
+
+    // What starting the program and ending it costs: the median of a few runs that do
+    // nothing else.
+    double Startup() {
+        if (m_startup < 0) {
+            std::vector<double> runs;
+            for (int k = 0; k < 5; ++k) {
+                runs.push_back(RunIn(FreshFolder(), {m_program, "--version"}, nullptr).seconds);
+            }
+            m_startup = Median(runs);
+        }
+        return m_startup;
     }
 
     // As many runs of the small source as make up the large one.
@@ -268,16 +377,19 @@ private:
     // sides write as much into memory that the machine has not handed out for a while. A
     // virtual machine backs such memory anew on first touch, at a cost of several times the
     // copy that is the machine's, not the program's.
-    Measure OursRepeated(const std::string& ours, const std::string& source, int times) {
+    Measure OursRepeated(const std::vector<std::string>& args, const std::string& source,
+                         int times) {
         const bool immediate = m_immediate;
         m_immediate = false;
         Measure total;
         total.seconds = 0;
+        total.cpuSeconds = 0;
         total.ok = true;
         for (int k = 0; k < times && total.ok; ++k) {
-            const Measure m = Ours(ours, source);
+            const Measure m = Ours(args, source);
             total.ok = m.ok;
             total.seconds += m.seconds;
+            total.cpuSeconds += m.cpuSeconds;
             total.peakMib = std::max(total.peakMib, m.peakMib);
         }
         m_immediate = immediate;
@@ -304,10 +416,11 @@ private:
         m_finished.clear();
     }
 
-private:
+    std::string Errors() const { return m_root + "/stderr.txt"; }
+
     Measure RunIn(const std::string& folder, const std::vector<std::string>& argv,
                   std::string* output) {
-        Measure m = RunChild(argv, folder, output);
+        Measure m = RunChild(argv, folder, Errors(), output);
         Done(folder);
         return m;
     }
@@ -329,16 +442,17 @@ private:
     }
 
     std::string m_self;
+    std::string m_program;
     std::string m_root;
     int m_reps;
     int m_runs = 0;
     std::vector<std::string> m_finished;
     bool m_immediate = false;
+    double m_startup = -1;
 };
 
-Case MakeCase(std::string name, std::string ours, std::string source, std::string anchor,
-              double goal, Memory memory, std::int64_t sourceBytes, Kind kind = Kind::Ratio,
-              std::string smallSource = {}) {
+Case MakeCase(std::string name, std::vector<std::string> ours, std::string source,
+              std::string anchor, double goal, Memory memory) {
     Case c;
     c.name = std::move(name);
     c.ours = std::move(ours);
@@ -346,69 +460,91 @@ Case MakeCase(std::string name, std::string ours, std::string source, std::strin
     c.anchor = std::move(anchor);
     c.goal = goal;
     c.memory = memory;
-    c.sourceBytes = sourceBytes;
+    return c;
+}
+
+Case WithSecond(Case c, std::string label, std::string command) {
+    c.label = std::move(label);
+    c.second = std::move(command);
+    return c;
+}
+
+Case OnTheSame(std::string name, std::vector<std::string> ours, std::string source, Kind kind,
+               double goal, Memory memory, std::string smallSource = {}) {
+    Case c = MakeCase(std::move(name), std::move(ours), std::move(source), "", goal, memory);
     c.kind = kind;
     c.smallSource = std::move(smallSource);
     return c;
 }
 
+// What a user would otherwise do with the converter and split: decode into the internal
+// code page, cut, encode every piece back (the pieces of a text mode are cut on characters).
+std::string TwiceConverted(const std::string& from, const std::string& source,
+                           const std::string& splitArgs) {
+    return "iconv -f " + from + " -t GB18030 " + Quote(source) + " | split " + splitArgs +
+           " --filter='iconv -f GB18030 -t " + from + " > $FILE' - x";
+}
+
 std::vector<Case> MakeCases(const BenchData& d) {
     const std::string utf8 = Quote(d.utf8);
-    const std::string toInternal = "iconv -f UTF-8 -t GB18030 ";
-    const std::string backToUtf8 = " --filter='iconv -f GB18030 -t UTF-8 > $FILE' ";
-    const std::int64_t charPieces = (d.utf8Chars + 99999) / 100000;
     const std::string members = Quote(d.mergeFolder) + "/m*.txt";
+    const std::string separator = SeparatorUtf8();
+    const std::vector<std::string> lines = {"split", "--lines", "10000"};
     std::vector<Case> cases = {
-        MakeCase("parts-100", "parts-100", d.utf8, "split -n 100 -a 3 " + utf8 + " x", 1.2,
-                 Memory::Flat, d.utf8Bytes),
-        MakeCase("bytes-1m", "bytes-1m", d.utf8, "split -b 1M -a 4 " + utf8 + " x", 1.2,
-                 Memory::Flat, d.utf8Bytes),
-        MakeCase("bytes-3194", "bytes-3194", d.utf8, "split -b 3194 -a 5 " + utf8 + " x", 1.3,
-                 Memory::Flat, d.utf8Bytes),
+        MakeCase("parts-100", {"split", "--parts", "100"}, d.utf8,
+                 "split -n 100 -a 3 " + utf8 + " x", 1.1, Memory::Flat),
+        MakeCase("bytes-1m", {"split", "--size", "1M"}, d.utf8, "split -b 1M -a 4 " + utf8 + " x",
+                 1.1, Memory::Flat),
+        MakeCase("bytes-3194", {"split", "--size", "3194B"}, d.utf8,
+                 "split -b 3194 -a 5 " + utf8 + " x", 1.1, Memory::Flat),
         // With deletion every piece and its folder are flushed before the source goes; the
         // anchor flushes its pieces too.
-        MakeCase("bytes-3194-delete", "bytes-3194-delete", d.utf8,
-                 "split -b 3194 -a 5 " + utf8 + " x && sync -f .", 1.5, Memory::Flat, d.utf8Bytes),
-        MakeCase("lines-gbk-7", "lines-7", d.gbk, "split -l 7 -a 6 " + Quote(d.gbk) + " x", 1.5,
-                 Memory::Streamed, d.gbkBytes),
-        MakeCase("lines-utf8-10000", "lines-10000", d.utf8,
-                 toInternal + utf8 + " | split -l 10000 -a 4" + backToUtf8 + "- x", 1.5,
-                 Memory::Streamed, d.utf8Bytes),
-        MakeCase("lines-utf16-10000", "lines-10000", d.utf16,
-                 "iconv -f UTF-16 -t GB18030 " + Quote(d.utf16) +
-                     " | split -l 10000 -a 4 --filter='iconv -f GB18030 -t UTF-16 > $FILE' - x",
-                 1.5, Memory::Streamed, d.utf16Bytes),
-        MakeCase("chars-utf8", "chars-100000", d.utf8Mark,
-                 toInternal + Quote(d.utf8Mark) + " > whole && split -n l/" +
-                     std::to_string(charPieces) + " -a 5" + backToUtf8 + "whole x",
-                 1.5, Memory::Streamed, d.utf8Bytes),
+        MakeCase("bytes-3194-delete", {"split", "--size", "3194B", "--delete-sources"}, d.utf8,
+                 "split -b 3194 -a 5 " + utf8 + " x && sync -f .", 1.1, Memory::Flat),
+        MakeCase("bytes-huge", {"split", "--size", "1M"}, d.huge,
+                 "split -b 1M -a 5 " + Quote(d.huge) + " x", 1.1, Memory::Flat),
+        MakeCase("lines-gbk-7", {"split", "--lines", "7"}, d.gbk,
+                 "split -l 7 -a 6 " + Quote(d.gbk) + " x", 1.5, Memory::Streamed),
+        WithSecond(MakeCase("lines-utf8-10000", lines, d.utf8, "split -l 10000 -a 4 " + utf8 + " x",
+                            1.5, Memory::Streamed),
+                   "iconv", TwiceConverted("UTF-8", d.utf8, "-l 10000 -a 4")),
+        // split -l cuts UTF-16 inside its line breaks: the converter is the tool here.
+        MakeCase("lines-utf16-10000", lines, d.utf16,
+                 TwiceConverted("UTF-16LE", d.utf16, "-l 10000 -a 4"), 1.5, Memory::Streamed),
+        // No tool cuts on characters: the copy is the anchor.
+        WithSecond(MakeCase("chars-utf8", {"split", "--chars", "100000"}, d.utf8Mark,
+                            CopyCommand(d.utf8Mark), 4, Memory::Streamed),
+                   "iconv",
+                   "iconv -f UTF-8 -t GB18030 " + Quote(d.utf8Mark) + " > whole && split -n l/" +
+                       std::to_string((d.utf8Chars + 99999) / 100000) +
+                       " -a 5 --filter='iconv -f GB18030 -t UTF-8 > $FILE' whole x"),
+        MakeCase("chars-utf8-700-900", {"split", "--chars", "700-900", "--seed", "1"}, d.utf8,
+                 CopyCommand(d.utf8), 4, Memory::Streamed),
         MakeCase(
-            "separator-gbk", "separator-gbk", d.gbk,
+            "separator-gbk", {"split", "--separator", separator}, d.gbk,
             "LC_ALL=C csplit -z -s -n 6 -f x " + Quote(d.gbk) + " '/" + SeparatorGbk() + "/' '{*}'",
-            1.0, Memory::Streamed, d.gbkBytes),
-        MakeCase("separator-utf8", "separator-utf8", d.utf8,
-                 "LC_ALL=C csplit -z -s -n 6 -f x " + utf8 + " '/" + SeparatorUtf8() + "/' '{*}'",
-                 1.5, Memory::Streamed, d.utf8Bytes),
-        MakeCase("decode-utf8", "decode", d.utf8, toInternal + utf8 + " > x", 1.5, Memory::Streamed,
-                 d.utf8Bytes),
-        MakeCase("merge-100", "merge", d.mergeFolder, "cat " + members + " > all.txt", 1.2,
-                 Memory::Flat, d.mergeBytes),
-        MakeCase(
-            "merge-100-encoding", "merge-encoding", d.mergeFolder,
-            "cat " + members + " | iconv -f UTF-8 -t GB18030 | iconv -f GB18030 -t UTF-8 > all.txt",
-            1.5, Memory::Streamed, d.mergeBytes),
-        MakeCase("bytes-huge", "bytes-1m", d.huge, "split -b 1M -a 5 " + Quote(d.huge) + " x", 0,
-                 Memory::Flat, d.hugeBytes),
+            1.0, Memory::Streamed),
+        MakeCase("separator-utf8", {"split", "--separator", separator}, d.utf8,
+                 "LC_ALL=C csplit -z -s -n 6 -f x " + utf8 + " '/" + separator + "/' '{*}'", 1.0,
+                 Memory::Streamed),
+        MakeCase("merge-100", {"merge"}, d.mergeFolder, "cat " + members + " > all.txt", 1.1,
+                 Memory::Flat),
+        WithSecond(MakeCase("merge-100-encoding", {"merge", "--encode"}, d.mergeFolder,
+                            "cat " + members + " > all.txt", 3, Memory::Streamed),
+                   "iconv",
+                   "cat " + members +
+                       " | iconv -f UTF-8 -t GB18030 | iconv -f GB18030 -t UTF-8 > all.txt"),
+        OnTheSame("scale-lines-utf8", lines, d.utf8, Kind::Scale, 1.3, Memory::Streamed,
+                  d.utf8Small),
+        // Both read their figures from the same runs of the window's job: the Qt pump and
+        // the no-op pump alternate.
+        OnTheSame("responsiveness", {"lines-10000"}, d.utf8, Kind::Responsiveness, 1.0,
+                  Memory::None),
     };
-    cases.push_back(MakeCase("scale-lines-utf8", "lines-10000", d.utf8, "", 1.3, Memory::Streamed,
-                             d.utf8Bytes, Kind::Scale, d.utf8Small));
-    // Both read their figures from the same runs: the Qt pump and the no-op pump alternate.
-    cases.push_back(MakeCase("responsiveness", "lines-10000", d.utf8, "", 1.0, Memory::None,
-                             d.utf8Bytes, Kind::Responsiveness));
     // Identical runs of this job differ by up to 15 % here, three times what this case
     // allows: it takes the fastest of more runs.
-    Case pump = MakeCase("pump-overhead", "lines-10000", d.utf8, "", 1.05, Memory::None,
-                         d.utf8Bytes, Kind::Responsiveness);
+    Case pump = OnTheSame("pump-overhead", {"lines-10000"}, d.utf8, Kind::Responsiveness, 1.05,
+                          Memory::None);
     pump.fastest = true;
     pump.reps = 9;
     cases.push_back(std::move(pump));
@@ -425,24 +561,28 @@ struct LargeGroup {
 };
 
 std::vector<LargeGroup> LargeGroups(const BenchData& d, const BenchData& large) {
-    auto scale = [](std::string name, std::string ours, std::string source, std::string small) {
-        Case c = MakeCase(std::move(name), std::move(ours), std::move(source), "", 1.2,
-                          Memory::Streamed, 0, Kind::Scale, std::move(small));
+    auto scale = [](std::string name, std::vector<std::string> ours, std::string source,
+                    std::string small) {
+        Case c = OnTheSame(std::move(name), std::move(ours), std::move(source), Kind::Scale, 1.2,
+                           Memory::Streamed, std::move(small));
         // A single run of either side swings by a tenth or more here.
         c.reps = 3;
         return c;
     };
+    const std::vector<std::string> lines = {"split", "--lines", "10000"};
+    const std::vector<std::string> chars = {"split", "--chars", "100000"};
+    const std::vector<std::string> separator = {"split", "--separator", SeparatorUtf8()};
     return {
         {LargeSet::Utf8,
-         {scale("lines-utf8-3g", "lines-10000", large.utf8, d.utf8),
-          scale("chars-utf8-3g", "chars-100000", large.utf8, d.utf8),
-          scale("separator-utf8-3g", "separator-utf8", large.utf8, d.utf8)}},
+         {scale("lines-utf8-3g", lines, large.utf8, d.utf8),
+          scale("chars-utf8-3g", chars, large.utf8, d.utf8),
+          scale("separator-utf8-3g", separator, large.utf8, d.utf8)}},
         {LargeSet::Gbk,
-         {scale("lines-gbk-3g", "lines-10000", large.gbk, d.gbk),
-          scale("chars-gbk-3g", "chars-100000", large.gbk, d.gbk),
-          scale("separator-gbk-3g", "separator-gbk", large.gbk, d.gbk)}},
+         {scale("lines-gbk-3g", lines, large.gbk, d.gbk),
+          scale("chars-gbk-3g", chars, large.gbk, d.gbk),
+          scale("separator-gbk-3g", separator, large.gbk, d.gbk)}},
         {LargeSet::Members,
-         {scale("merge-encoding-3g", "merge-encoding", large.mergeFolder, d.mergeFolder)}},
+         {scale("merge-encoding-3g", {"merge", "--encode"}, large.mergeFolder, d.mergeFolder)}},
     };
 }
 
@@ -530,10 +670,20 @@ bool OnTmpfs(const std::string& folder) {
     return ::statfs(folder.c_str(), &st) == 0 && st.f_type == 0x01021994;  // TMPFS_MAGIC
 }
 
+// The first three figures of /proc/loadavg: a shared machine's figures swing with them.
+std::string LoadAverage() {
+    std::string text = FileText("/proc/loadavg");
+    std::size_t end = 0;
+    for (int k = 0; k < 3 && end != std::string::npos; ++k) {
+        end = text.find(' ', end + (k > 0));
+    }
+    return text.substr(0, end);
+}
+
 int Usage() {
     std::fprintf(stderr,
                  "usage: qs_bench [--size MB] [--reps N] [--only CASE[,CASE...]] [--keep] "
-                 "[--dir FOLDER]\n");
+                 "[--dir FOLDER] [--program QIRNSPLIT]\n");
     return 2;
 }
 
@@ -551,6 +701,7 @@ int Main(int argc, char** argv) {
     std::string only;
     bool keep = false;
     std::string dir;
+    std::string program = QS_BENCH_PROGRAM;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--size" && i + 1 < argc) {
@@ -561,6 +712,8 @@ int Main(int argc, char** argv) {
             keep = true;
         } else if (arg == "--dir" && i + 1 < argc) {
             dir = argv[++i];
+        } else if (arg == "--program" && i + 1 < argc) {
+            program = argv[++i];
         } else if (arg == "--only" && i + 1 < argc) {
             only = "," + std::string(argv[++i]) + ",";
         } else {
@@ -613,11 +766,12 @@ int Main(int argc, char** argv) {
     }
     // The data must be on disk before the first case: its write-back would slow that case.
     ::sync();
-    std::printf("bench: running in %s (%s)\n", root.c_str(), OnTmpfs(root) ? "tmpfs" : "not tmpfs");
+    std::printf("bench: running %s in %s (%s); load average %s\n", program.c_str(), root.c_str(),
+                OnTmpfs(root) ? "tmpfs" : "not tmpfs", LoadAverage().c_str());
     std::fflush(stdout);
     int total = 0, within = 0;
     bool broken = false;
-    Harness harness(self, root, reps);
+    Harness harness(self, program, root, reps);
     for (const Case& c : MakeCases(data)) {
         if (!only.empty() && only.find("," + c.name + ",") == std::string::npos) {
             continue;
@@ -684,6 +838,8 @@ int Main(int argc, char** argv) {
         }
         fs::remove_all(root + "/large", error);
     }
+    // Every peak includes the resident set of this program at the fork, which is small.
+    std::printf("bench: own peak %.1f MiB; load average %s\n", OwnPeakMib(), LoadAverage().c_str());
     std::printf("%d cases, %d within goal\n", total, within);
     if (keep) {
         std::fprintf(stderr, "bench: data kept in %s\n", root.c_str());

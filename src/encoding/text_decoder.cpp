@@ -8,6 +8,7 @@
 #include "encoding/charset_converter.h"
 #include "encoding/encoding_guess.h"
 #include "encoding/html_charset.h"
+#include "encoding/utf8_block_scan.h"
 #include "platform/services.h"
 
 namespace qs {
@@ -256,7 +257,7 @@ void Utf8Scan::Feed(std::string_view bytes) {
     const std::size_t n = bytes.size();
     std::size_t i = 0;
     // First the rest of a sequence that the previous slice cut.
-    while (m_plausible && m_have > 0 && i < n) {
+    while (m_plausible && m_have > 0 && m_have < sizeof m_pending && i < n) {
         m_pending[m_have++] = p[i];
         if ((p[i++] & 0xC0) != 0x80) {
             m_plausible = false;
@@ -265,7 +266,15 @@ void Utf8Scan::Feed(std::string_view bytes) {
             m_have = 0;
         }
     }
+    std::size_t wideFrom = i;  // where the block scan may look again
     while (m_plausible && i < n) {
+        if (i >= wideFrom) {
+            bool nonAscii = false;
+            i += Utf8BlockPrefix(p + i, n - i, m_exact, nonAscii);
+            m_sawNonAscii = m_sawNonAscii || nonAscii;
+            // It stopped before a fault or the end: the bytes up to them go one by one.
+            wideFrom = i + 67;
+        }
         while (i + 8 <= n) {
             std::uint64_t word;
             std::memcpy(&word, p + i, 8);

@@ -134,30 +134,40 @@ const Tables& TheTables() {
 // Collects output through a cache-sized buffer into reserved, never zero-filled space.
 class Output {
 public:
-    explicit Output(std::size_t reserve) : m_chunk(std::make_unique_for_overwrite<char[]>(kChunk)) {
+    explicit Output(std::size_t reserve) : m_chunk(Chunk()) {
         m_out.reserve(reserve);
-        m_at = m_chunk.get();
+        m_at = m_chunk;
     }
     // Room for at least 4 more bytes.
     char* Room() {
-        if (m_at + 4 > m_chunk.get() + kChunk) {
+        if (m_at + 4 > m_chunk + kChunk) {
             Flush();
         }
         return m_at;
     }
     void Advance(std::size_t n) { m_at += n; }
+    // Bytes that fit after Room() before the next flush.
+    std::size_t Free() const { return static_cast<std::size_t>(m_chunk + kChunk - m_at); }
     Bytes Take() {
         Flush();
         return std::move(m_out);
     }
 
-private:
     void Flush() {
-        m_out.append(m_chunk.get(), static_cast<std::size_t>(m_at - m_chunk.get()));
-        m_at = m_chunk.get();
+        m_out.append(m_chunk, static_cast<std::size_t>(m_at - m_chunk));
+        m_at = m_chunk;
     }
 
-    std::unique_ptr<char[]> m_chunk;
+private:
+    // One buffer per thread for every conversion: one of its own each time would be mapped
+    // afresh, at the cost of a page fault per page.
+    static char* Chunk() {
+        thread_local const std::unique_ptr<char[]> chunk =
+            std::make_unique_for_overwrite<char[]>(kChunk);
+        return chunk.get();
+    }
+
+    char* m_chunk;
     char* m_at;
     Bytes m_out;
 };
@@ -227,10 +237,13 @@ bool NextUtf8(const unsigned char* p, std::size_t n, std::size_t& i, std::uint32
 }
 
 // The loop every table conversion shares: the tables, the output and a breath for the window
-// every slice. `step` converts what stands at p[i] into at most 4 bytes at d, advancing i,
-// and returns how many it wrote, 0 to give up (a template, so the step is inlined).
-template <typename Step>
-std::optional<Bytes> ConvertByTables(std::string_view data, std::size_t reserve, Step step) {
+// every slice. `run` converts the common characters from p[i] on in a tight loop, up to end
+// and while 4 more bytes fit before d + room, advancing i, and returns how many it wrote;
+// `step` converts whatever stands at p[i] into at most 4 bytes at d, advancing i, and
+// returns how many it wrote, 0 to give up (templates, so that both are inlined).
+template <typename Run, typename Step>
+std::optional<Bytes> ConvertByTables(std::string_view data, std::size_t reserve, Run run,
+                                     Step step) {
     const Tables& t = TheTables();
     if (!t.ok) {
         return std::nullopt;
@@ -242,51 +255,116 @@ std::optional<Bytes> ConvertByTables(std::string_view data, std::size_t reserve,
     std::size_t nextBreath = kSlice;
     while (i < n) {
         if (i >= nextBreath) {
+            // A conversion run by the events goes through the same buffer.
+            out.Flush();
             Ui().ProcessPendingEvents();
             nextBreath = i + kSlice;
         }
-        const std::size_t written = step(t, p, n, i, out.Room());
+        char* d = out.Room();
+        std::size_t written = run(t, p, std::min(n, nextBreath), i, d, out.Free());
         if (written == 0) {
-            return std::nullopt;
+            written = step(t, p, n, i, d);
+            if (written == 0) {
+                return std::nullopt;
+            }
         }
         out.Advance(written);
     }
     return out.Take();
 }
 
+// For the conversions that go character by character.
+inline std::size_t NoRun(const Tables&, const unsigned char*, std::size_t, std::size_t&, char*,
+                         std::size_t) {
+    return 0;
+}
+
+// Runs of ASCII bytes, copied eight at a time; the count copied.
+inline std::size_t CopyAscii(const unsigned char* p, std::size_t end, std::size_t& i, char* d,
+                             std::size_t room) {
+    std::size_t k = 0;
+    while (i + 8 <= end && k + 8 <= room) {
+        std::uint64_t word;
+        std::memcpy(&word, p + i, 8);
+        if (word & 0x8080808080808080ULL) {
+            break;
+        }
+        std::memcpy(d + k, &word, 8);
+        i += 8;
+        k += 8;
+    }
+    return k;
+}
+
 }  // namespace
 
 std::optional<Bytes> TableUtf8ToGb18030(std::string_view data) {
-    return ConvertByTables(data, data.size() + data.size() / 2 + 16,
-                           [](const Tables& t, const unsigned char* p, std::size_t n,
-                              std::size_t& i, char* d) -> std::size_t {
-                               if (p[i] < 0x80) {
-                                   *d = static_cast<char>(p[i++]);
-                                   return 1;
-                               }
-                               std::uint32_t c;
-                               return NextUtf8(p, n, i, c) ? PutGb18030(t, c, d) : 0;
-                           });
+    return ConvertByTables(
+        data, data.size() + data.size() / 2 + 16,
+        [](const Tables& t, const unsigned char* p, std::size_t end, std::size_t& i, char* d,
+           std::size_t room) -> std::size_t {
+            std::size_t k = CopyAscii(p, end, i, d, room);
+            // Three-byte characters, the bulk of Chinese text, and single ASCII bytes.
+            while (i < end && k + 4 <= room) {
+                const unsigned b = p[i];
+                if (b < 0x80) {
+                    d[k++] = static_cast<char>(b);
+                    ++i;
+                    continue;
+                }
+                if ((b & 0xF0) != 0xE0 || i + 2 >= end || (p[i + 1] & 0xC0) != 0x80 ||
+                    (p[i + 2] & 0xC0) != 0x80) {
+                    break;
+                }
+                const std::uint32_t c =
+                    ((b & 0x0F) << 12) | ((p[i + 1] & 0x3F) << 6) | (p[i + 2] & 0x3F);
+                const std::size_t len = t.length[c];
+                // Overlong forms are not characters; surrogates are not in the tables.
+                if (c < 0x800 || len == 0) {
+                    break;
+                }
+                std::memcpy(d + k, &t.bytes[c], 4);
+                k += len;
+                i += 3;
+            }
+            return k;
+        },
+        [](const Tables& t, const unsigned char* p, std::size_t n, std::size_t& i,
+           char* d) -> std::size_t {
+            std::uint32_t c;
+            return NextUtf8(p, n, i, c) ? PutGb18030(t, c, d) : 0;
+        });
 }
 
 std::optional<Bytes> TableGb18030ToUtf8(std::string_view data) {
     return ConvertByTables(
         data, data.size() + data.size() / 2 + 16,
+        [](const Tables& t, const unsigned char* p, std::size_t end, std::size_t& i, char* d,
+           std::size_t room) -> std::size_t {
+            std::size_t k = CopyAscii(p, end, i, d, room);
+            // Double-byte characters, the bulk of the text, and single ASCII bytes.
+            while (i < end && k + 4 <= room) {
+                const unsigned b = p[i];
+                if (b < 0x80) {
+                    d[k++] = static_cast<char>(b);
+                    ++i;
+                    continue;
+                }
+                if (b < 0x81 || b > 0xFE || i + 1 >= end || p[i + 1] < 0x40 || p[i + 1] > 0xFE) {
+                    break;
+                }
+                const std::uint32_t packed = t.twoByteUtf8[(b - 0x81) * 191 + (p[i + 1] - 0x40)];
+                if (packed == 0) {
+                    break;
+                }
+                std::memcpy(d + k, &packed, 4);
+                k += packed >> 24;
+                i += 2;
+            }
+            return k;
+        },
         [](const Tables& t, const unsigned char* p, std::size_t n, std::size_t& i,
            char* d) -> std::size_t {
-            const unsigned b = p[i];
-            if (b < 0x80) {
-                *d = static_cast<char>(b);
-                ++i;
-                return 1;
-            }
-            // A double-byte character, the bulk of the text, in one look.
-            if (b >= 0x81 && b <= 0xFE && i + 1 < n && p[i + 1] >= 0x40 && p[i + 1] <= 0xFE) {
-                const std::uint32_t packed = t.twoByteUtf8[(b - 0x81) * 191 + (p[i + 1] - 0x40)];
-                std::memcpy(d, &packed, 4);
-                i += 2;
-                return packed >> 24;
-            }
             std::uint32_t c;
             return NextGb18030(t, p, n, i, c) ? PutUtf8(c, d) : 0;
         });
@@ -296,7 +374,7 @@ std::optional<Bytes> TableUtf16LeToGb18030(std::string_view data) {
     if (data.size() % 2 != 0) {
         return std::nullopt;
     }
-    return ConvertByTables(data, data.size() + 16,
+    return ConvertByTables(data, data.size() + 16, NoRun,
                            [](const Tables& t, const unsigned char* p, std::size_t, std::size_t& i,
                               char* d) -> std::size_t {
                                const std::uint32_t c =
@@ -307,7 +385,7 @@ std::optional<Bytes> TableUtf16LeToGb18030(std::string_view data) {
 }
 
 std::optional<Bytes> TableGb18030ToUtf16Le(std::string_view data) {
-    return ConvertByTables(data, 2 * data.size() + 16,
+    return ConvertByTables(data, 2 * data.size() + 16, NoRun,
                            [](const Tables& t, const unsigned char* p, std::size_t n,
                               std::size_t& i, char* d) -> std::size_t {
                                std::uint32_t c;

@@ -86,7 +86,9 @@ std::optional<Bytes> ConvertOnce(std::string_view data, std::string_view fromCha
     // made; the output goes through a cache-sized buffer into reserved (never zeroed) space.
     out.reserve(data.size() * 2 + 64);
     constexpr std::size_t kChunk = 256 << 10;
-    const auto chunk = std::make_unique_for_overwrite<char[]>(kChunk);
+    // One buffer per thread, empty whenever the window gets its events (a conversion they
+    // run uses it too): one of its own each time would be mapped afresh, a page fault a page.
+    thread_local const auto chunk = std::make_unique_for_overwrite<char[]>(kChunk);
     const char* src = data.data();
     const char* const srcEnd = data.data() + data.size();
     UChar pivot[16384];
