@@ -1,7 +1,6 @@
 #include "bench/bench_jobs.h"
 
-#include "merge/merge_job.h"
-#include "split/split_job.h"
+#include "app/window_jobs.h"
 
 namespace qs::bench {
 
