@@ -12,6 +12,8 @@ packages=(
     libcli11-dev nlohmann-json3-dev libssl-dev
     clang libclang-rt-14-dev
     desktop-file-utils appstream dpkg-dev ccache
+    libzip-dev epubcheck
+    lintian man-db groff-base
     vim-runtime fortunes-zh libpython3.11-testsuite
 )
 if [[ "${QS_SETUP_EXTRA:-}" != "" ]]; then

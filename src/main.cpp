@@ -7,9 +7,12 @@
 #include "app/startup.h"
 #include "app/window_jobs.h"
 #include "cli/cli_program.h"
+#include "cli/command_line.h"
+#include "cli/launch.h"
 #include "dialog/input_dialog.h"
 #include "gui/qt_program.h"
 #include "gui/qt_ui.h"
+#include "platform/native_names.h"
 #include "platform/services.h"
 
 namespace {
@@ -27,8 +30,13 @@ bool HasDisplay() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    const qs::cli::LaunchRequest launch = qs::cli::ReadLaunch(argc, argv, HasDisplay());
+    if (launch.launch == qs::cli::Launch::UsageError) {
+        std::fprintf(stderr, "qirnsplit: %s\n", launch.error.c_str());
+        return qs::cli::kExitUsage;
+    }
     // A command runs without any window object, so it needs no display.
-    if (qs::cli::WantsCommandLine(argc, argv)) {
+    if (launch.launch == qs::cli::Launch::CommandLine) {
         return qs::cli::RunCommandLine(argc, argv);
     }
     // Without a display Qt would abort with a message about reinstalling the program.
@@ -51,5 +59,10 @@ int main(int argc, char** argv) {
     qs::InstallSplitJob(app);
     qs::InstallMergeJob(app);
     qs::WireInputDialog(app);
-    return qs::RunQtProgram(app, application);
+    // Files handed over by the desktop arrive as a drop on the split panel, question included.
+    qs::TextList opened;
+    for (const std::string& path : launch.paths) {
+        opened.push_back(qs::NativeToInternal(path));
+    }
+    return qs::RunQtProgram(app, application, opened);
 }

@@ -55,11 +55,14 @@ int MergeDropHandler(App& app, int count, int index, const Text& path) {
     const TextList folders = lists.MergeDropFolders;
     if (!app.run.IsBusy(JobKind::Merge)) {
         app.run.mergeTouched.Clear();
+        app.run.mergeWritten.Clear();
     }
     bool stoppedDuringFiles = false;
     if (!files.empty()) {
         const std::uint64_t stopsBefore = app.run.StopRequestCount();
+        app.run.mergeFoldersAhead = folders;
         app.StartMergeJob(Text(), files, false, !folders.empty());
+        app.run.mergeFoldersAhead.clear();
         stoppedDuringFiles = app.run.StopRequestCount() != stopsBefore;
     }
     if (!folders.empty() && !stoppedDuringFiles) {

@@ -76,8 +76,9 @@ std::unique_ptr<Form> BuildMainWindow() {
     add({SkipBlankLines, K::CheckBox, SplitPanel, 160, 240, 90, 24, "忽略空行"});
     add({SubfolderSave, K::CheckBox, SplitPanel, 16, 272, 120, 24, "子目录保存"}).checked = true;
     add({RandomRename, K::CheckBox, SplitPanel, 160, 272, 90, 24, "随机改名"});
-    // Shown in the separator dialog; kept here so that it is saved with the other states.
+    // Shown in the separator dialog; kept here so that they are saved with the other states.
     add({ChapterSplit, K::CheckBox, SplitPanel, 0, 0, 0, 0, "按章节标题分割"}).visible = false;
+    add({EpubBook, K::CheckBox, SplitPanel, 0, 0, 0, 0, "生成EPUB电子书"}).visible = false;
 
     add({MergePanel, K::GroupBox, {}, 288, 104, 256, 310, "合并"});
     add({UseString, K::RadioButton, MergePanel, 16, 24, 160, 24, "使用字符串"}).checked = true;

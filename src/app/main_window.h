@@ -42,6 +42,7 @@ inline constexpr std::string_view SkipBlankLines = "选择框忽略空行";
 inline constexpr std::string_view SubfolderSave = "选择框子目录保存";
 inline constexpr std::string_view RandomRename = "选择框随机改名";
 inline constexpr std::string_view ChapterSplit = "选择框按章节标题分割";
+inline constexpr std::string_view EpubBook = "选择框生成EPUB电子书";
 
 inline constexpr std::string_view MergePanel = "分组框合并";
 inline constexpr std::string_view UseString = "单选框使用字符串";

@@ -31,6 +31,30 @@ void FailureList::AppendTo(Text& text) const {
     }
 }
 
+namespace {
+
+Text UncutBookLine(const UncutBook& book) {
+    return DisplayText(book.path) + U("（") + std::to_string(book.headings) +
+           U(" 个章节标题，最长一章占全文 ") + std::to_string(book.longestPercent) + U("%）");
+}
+
+}  // namespace
+
+void AppendUncutBooks(const std::vector<UncutBook>& books, Text& text) {
+    if (books.empty()) {
+        return;
+    }
+    constexpr std::size_t kShown = 10;
+    text += "\r\n\r\n";
+    text += U("以下文件看来没有按章节分开（标题太少，或一章占了大半）：");
+    for (std::size_t i = 0; i < books.size() && i < kShown; ++i) {
+        text += "\r\n" + UncutBookLine(books[i]);
+    }
+    if (books.size() > kShown) {
+        text += "\r\n" + U("……");
+    }
+}
+
 const JobCaptions& CaptionsOf(JobKind kind) {
     static const JobCaptions split{U("分割文件.."), U("正在分割，点击停止"), U("正在停止中")};
     static const JobCaptions merge{U("合并文件..     "), U("正在合并，点击停止"),
@@ -61,6 +85,9 @@ bool RunControl::BeginJob(JobKind kind) {
     m_form.SetText(button, CaptionsOf(kind).running);
     StopRequested = false;
     Failures(kind).Clear();
+    if (kind == JobKind::Split) {
+        uncutBooks.clear();
+    }
     if (kind == JobKind::Merge) {
         m_form.SetVisible(U(names::MergePattern), false);
     }
@@ -101,10 +128,29 @@ void RunControl::ShowStatus(const Text& text) {
     m_form.SetText(U(names::Status), text);
 }
 
+Text RunControl::OutcomeWords(JobKind kind) const {
+    const bool split = kind == JobKind::Split;
+    if (!StopRequested) {
+        return U(split ? "分割完毕！" : "合并完毕！");
+    }
+    // A stopped job says where it stopped: the file it was at, of how many.
+    const Control& bar = m_form.Get(U(names::Progress));
+    Text words = U(split ? "分割已停止" : "合并已停止");
+    if (bar.position > 0) {
+        words += U("，停在第 ") + std::to_string(bar.position) + U(" 个文件（共 ") +
+                 std::to_string(bar.maximum) + U(" 个）");
+    } else {
+        words += U("，还没有处理任何文件");
+    }
+    return words + U("！");
+}
+
 void RunControl::AskOpenOutputFolder(JobKind kind, const Text& folder) {
-    Text question =
-        U(kind == JobKind::Split ? "分割完毕！是否打开目录：" : "合并完毕！是否打开目录：");
+    Text question = OutcomeWords(kind) + U("是否打开目录：");
     question += DisplayText(folder);
+    if (kind == JobKind::Split) {
+        AppendUncutBooks(uncutBooks, question);
+    }
     Failures(kind).AppendTo(question);
     if (ShowMessage(question, ButtonsYesNo) == ResultYes) {
         OpenInExplorer(folder);

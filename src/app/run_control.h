@@ -7,6 +7,7 @@
 
 #include "app/control_model.h"
 #include "job/failure.h"
+#include "job/job_events.h"
 #include "job/job_files.h"
 #include "platform/ui_services.h"
 
@@ -34,6 +35,11 @@ private:
     std::vector<std::pair<FailureKind, Text>> m_items;
 };
 
+// Appends CR LF CR LF, a title line and the first ten of the books, one per line as
+// "path（N 个章节标题，最长一章占全文 P%）", then "……" when there are more; nothing when
+// there is none.
+void AppendUncutBooks(const std::vector<UncutBook>& books, Text& text);
+
 // Captions of a job's start button, which is also its stop button and busy indicator.
 struct JobCaptions {
     Text idle, running, stopping;
@@ -57,6 +63,11 @@ public:
     // Emptied when the user starts a merge: by the button, or by a drop, whose files and
     // folders are one job for this even though they run one after the other.
     JobFiles mergeTouched;
+    // The outputs the merge job wrote: a walk never takes them as members.
+    JobFiles mergeWritten;
+    // The folders a drop merges after its files: the files' output replaces nothing in them,
+    // as what is there is yet to be read.
+    TextList mergeFoldersAhead;
 
     // Stops requested so far; lets a caller tell whether a stop came during a call.
     std::uint64_t StopRequestCount() const { return m_stopRequests; }
@@ -76,10 +87,15 @@ public:
     void EndJob(JobKind kind, const TextList& paths, bool suppressQuestion = false);
 
     FailureList& Failures(JobKind kind) { return m_failures[kind == JobKind::Split ? 0 : 1]; }
+    // The books of the last split that do not look cut; listed by the completion question.
+    std::vector<UncutBook> uncutBooks;
 
     // Shows a line in the status label (e.g. "[k] " + StatusText after a piece).
     void ShowStatus(const Text& text);
 
+    // How the job ended, for its last message: "分割完毕！", or for a stopped job the words
+    // saying so and the file it stopped at.
+    Text OutcomeWords(JobKind kind) const;
     // Asks whether to open the job's output folder, listing the job's failures.
     void AskOpenOutputFolder(JobKind kind, const Text& folder);
 

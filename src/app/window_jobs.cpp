@@ -7,6 +7,7 @@
 #include "app/main_window.h"
 #include "fs/file_enumeration.h"
 #include "fs/paths.h"
+#include "job/output_folder_claim.h"
 #include "merge/merge_job.h"
 #include "platform/characters.h"
 #include "platform/native_names.h"
@@ -43,9 +44,10 @@ std::int64_t NowNs() {
 // more than writing a small piece.
 constexpr std::int64_t kShowIntervalNs = 40'000'000;
 
-void ShowFailures(const FailureList& failures) {
+void ShowFailures(const Text& outcome, const FailureList& failures) {
     constexpr std::size_t kShown = 10;
-    Text text = U("合并完毕，但以下 ") + std::to_string(failures.Count()) + U(" 项操作失败：");
+    Text text = outcome.substr(0, outcome.size() - U("！").size()) + U("，但以下 ") +
+                std::to_string(failures.Count()) + U(" 项操作失败：");
     const auto& items = failures.Items();
     for (std::size_t i = 0; i < items.size() && i < kShown; ++i) {
         text += "\r\n" + FailureList::Label(items[i].first) + DisplayText(items[i].second);
@@ -87,7 +89,9 @@ SplitSpec SplitSpecOf(const Form& form) {
         spec.mode = SplitByCharsSpec{IntIn(form, CharMin), IntIn(form, CharMax)};
     } else if (Checked(form, ByString)) {
         if (Checked(form, ChapterSplit)) {
-            spec.mode = SplitAtChaptersSpec{};
+            SplitAtChaptersSpec chapters;
+            chapters.epub = Checked(form, EpubBook);
+            spec.mode = chapters;
         } else {
             const Control* button = Find(form, SeparatorButton);
             spec.mode = SplitAtSeparatorSpec{button ? button->tag : Text()};
@@ -133,6 +137,7 @@ WindowJobEvents::WindowJobEvents(Form& form, JobKind kind, bool& stop, Text& sta
 
 WindowJobEvents::WindowJobEvents(RunControl& run, JobKind kind)
     : WindowJobEvents(run.MainForm(), kind, run.StopRequested, run.StatusText, run.Failures(kind)) {
+    m_uncutBooks = &run.uncutBooks;
 }
 
 void WindowJobEvents::FilesStarting(int n) {
@@ -218,6 +223,24 @@ void WindowJobEvents::Refused(const SpecProblem& problem) {
     }
 }
 
+void WindowJobEvents::BookLooksUncut(const UncutBook& book) {
+    if (m_uncutBooks) {
+        m_uncutBooks->push_back(book);
+    }
+}
+
+void WindowJobEvents::WaitingForFolder(const Text& folder) {
+    if (Find(m_form, names::Status)) {
+        m_form.SetText(U(names::Status), WaitingForFolderText(folder));
+    }
+}
+
+void WindowJobEvents::FolderWaitOver() {
+    if (Find(m_form, names::Status)) {
+        m_form.SetText(U(names::Status), m_status);
+    }
+}
+
 void WindowJobEvents::Pump() {
     ProcessPendingEvents();
 }
@@ -231,7 +254,8 @@ void SplitFiles(RunControl& run, const TextList& paths) {
 MergeResult MergeFiles(RunControl& run, const TextList& paths) {
     WindowMergeSpecs specs(run.MainForm());
     WindowJobEvents events(run, JobKind::Merge);
-    MergeJob job{specs, events, run.mergeTouched, Text()};
+    MergeJob job{
+        specs, events, run.mergeTouched, Text(), &run.mergeWritten, &run.mergeFoldersAhead};
     return MergeFiles(job, paths);
 }
 
@@ -284,10 +308,12 @@ void StartMergeJob(App& app, const Text& folder, const TextList& paths, bool pat
     const bool useObjectEnumeration = IsKeyDown(kControlKey);
     WindowMergeSpecs specs(form);
     WindowJobEvents events(run, JobKind::Merge);
-    MergeJob job{specs, events, run.mergeTouched, Text()};
+    MergeJob job{
+        specs, events, run.mergeTouched, Text(), &run.mergeWritten, &run.mergeFoldersAhead};
 
     if (paths.empty()) {
         run.mergeTouched.Clear();
+        run.mergeWritten.Clear();
         Text chosen = folder;
         if (chosen.empty()) {
             chosen = ChooseFolder(
@@ -311,7 +337,7 @@ void StartMergeJob(App& app, const Text& folder, const TextList& paths, bool pat
     run.EndJob(JobKind::Merge, paths, quiet);
     const FailureList& failures = run.Failures(JobKind::Merge);
     if ((paths.empty() || quiet) && !failures.Empty() && form.IsOpen()) {
-        ShowFailures(failures);
+        ShowFailures(run.OutcomeWords(JobKind::Merge), failures);
     }
 }
 

@@ -54,6 +54,9 @@ public:
     void SourceFinished() override;
     void Failed(const JobFailure& failure) override;
     void Refused(const SpecProblem& problem) override;
+    void BookLooksUncut(const UncutBook& book) override;
+    void WaitingForFolder(const Text& folder) override;
+    void FolderWaitOver() override;
     void Pump() override;
     bool StopRequested() override { return m_stop; }
 
@@ -65,6 +68,7 @@ private:
     bool& m_stop;
     Text& m_status;
     FailureList& m_failures;
+    std::vector<UncutBook>* m_uncutBooks = nullptr;  // kept for the completion question
     std::int64_t m_piece = 0;
     // The status line of the last piece waits until the eye could see a change.
     std::int64_t m_pieceShownAtNs = 0;

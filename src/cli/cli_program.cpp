@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <random>
+#include <vector>
 
 #include "cli/cli_texts.h"
 #include "cli/cli_ui.h"
@@ -12,7 +13,9 @@
 #include "cli/output_recorder.h"
 #include "cli/report.h"
 #include "fs/file_enumeration.h"
+#include "fs/made_folders.h"
 #include "fs/paths.h"
+#include "job/output_folder_claim.h"
 #include "merge/merge_job.h"
 #include "platform/native_names.h"
 #include "platform/random.h"
@@ -27,10 +30,34 @@ int UsageError(const std::string& message) {
     return kExitUsage;
 }
 
+// The path up to its last ".." as the file system resolves it: after a link, ".." leads to
+// the parent of the link's target, as every other program finds it. The rest is text.
+std::filesystem::path ResolveParentSteps(const std::filesystem::path& absolute,
+                                         std::error_code& error) {
+    const std::vector<std::filesystem::path> parts(absolute.begin(), absolute.end());
+    std::size_t last = parts.size();
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        if (parts[i] == "..") {
+            last = i;
+        }
+    }
+    if (last == parts.size()) {
+        return absolute;
+    }
+    std::filesystem::path head, tail;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        (i <= last ? head : tail) /= parts[i];
+    }
+    return std::filesystem::weakly_canonical(head, error) / tail;
+}
+
 // A path as the jobs want it: absolute, without a trailing separator, an internal text.
 bool ToJobPath(const std::string& utf8, Text& path) {
     std::error_code error;
     std::filesystem::path p = std::filesystem::absolute(std::filesystem::path(utf8), error);
+    if (!error) {
+        p = ResolveParentSteps(p, error);
+    }
     if (error) {
         return false;
     }
@@ -61,11 +88,16 @@ bool ToJobPaths(const std::vector<std::string>& given, TextList& paths, std::str
 class ReportEvents : public JobEvents {
 public:
     ReportEvents(Report& report, ReportPrinter& printer, OutputRecorder& recorder,
-                 ProgressLine& progress)
-        : m_report(report), m_printer(printer), m_recorder(recorder), m_progress(progress) {}
+                 ProgressLine& progress, bool tellWaits)
+        : m_report(report),
+          m_printer(printer),
+          m_recorder(recorder),
+          m_progress(progress),
+          m_tellWaits(tellWaits) {}
 
     void SourceStarted(int i, int, const Text&) override { m_filesDone = i - 1; }
     void OutputWritten(const OutputRecord& o) override {
+        ++m_outputs;
         ReportedOutput output{o.path,   o.bytes, o.format, o.source, m_recorder.TakeHash(o.path),
                               o.heading};
         m_printer.Output(output, m_report.chapters);
@@ -76,6 +108,16 @@ public:
     // The outputs of the job, kept for its manifests (when asked to).
     void KeepOutputs() { m_keep = true; }
     const std::vector<ReportedOutput>& Kept() const { return m_kept; }
+    std::size_t OutputCount() const { return m_outputs; }
+    void BookLooksUncut(const UncutBook& book) override { m_report.uncut.push_back(book); }
+    // A job that waits for another one writing into the same folder says so, once a folder.
+    void WaitingForFolder(const Text& folder) override {
+        if (m_tellWaits && folder != m_waitShown) {
+            m_progress.Clear();
+            std::fprintf(stderr, "%s\n", Utf8(WaitingForFolderText(folder)).c_str());
+            m_waitShown = folder;
+        }
+    }
     void SourceDeleted(const Text& path) override { m_report.deleted.push_back(path); }
     void Failed(const JobFailure& failure) override {
         m_report.failures.push_back(FromJob(failure.kind, failure.path));
@@ -88,7 +130,10 @@ private:
     ReportPrinter& m_printer;
     OutputRecorder& m_recorder;
     ProgressLine& m_progress;
+    bool m_tellWaits;
     int m_filesDone = 0;
+    std::size_t m_outputs = 0;
+    Text m_waitShown;
     bool m_keep = false;
     std::vector<ReportedOutput> m_kept;
 };
@@ -102,7 +147,8 @@ public:
           m_printer(command.common),
           m_recorder(Fs(), command.common.dryRun, hash),
           m_progress(!command.common.quiet && !command.common.json && isatty(STDERR_FILENO)),
-          m_events(m_report, m_printer, m_recorder, m_progress),
+          m_events(m_report, m_printer, m_recorder, m_progress,
+                   !command.common.quiet && !command.common.json),
           m_services({&m_recorder, nullptr, nullptr, &m_ui}) {}
 
     // Puts the options into the specs; "" or the first error.
@@ -115,6 +161,9 @@ public:
             }
         }
         FinishSetup(setup);
+        if (setup.epub && !std::holds_alternative<SplitAtChaptersSpec>(m_split.mode)) {
+            return "--epub: " + Say("需要 --chapters", "needs --chapters");
+        }
         return "";
     }
 
@@ -129,6 +178,7 @@ public:
             return "--output-dir " + m_command.common.outputDir + ": " +
                    Say("不是目录", "is not a folder");
         }
+        m_madeOutputDir.NoteMissing(dir);
         if (!EnsureDirectoryChain(dir + "/")) {
             return "--output-dir " + m_command.common.outputDir + ": " +
                    Say("无法创建", "cannot be created");
@@ -139,6 +189,9 @@ public:
 
     int Finish() {
         m_progress.Clear();
+        if (m_events.OutputCount() == 0) {
+            m_madeOutputDir.RemoveEmpty();  // a job that wrote nothing leaves no folder
+        }
         m_report.stopped = m_report.stopped || StopSignalled();
         m_printer.Finish(m_report);
         return ExitStatusOf(m_report);
@@ -154,6 +207,7 @@ public:
     CliUi m_ui;
     ProgressLine m_progress;
     ReportEvents m_events;
+    MadeFolders m_madeOutputDir;
     ServicesOverride m_services;
 };
 
@@ -216,6 +270,18 @@ int RunSplit(const ParsedCommand& command) {
             error = std::string(OptionOf(problem->field)) + ": " + Utf8(problem->message);
         }
     }
+    if (error.empty()) {
+        if (const SplitAtChaptersSpec* chapters = std::get_if<SplitAtChaptersSpec>(&s.m_split.mode);
+            chapters && chapters->epub) {
+            if (s.m_split.output.encoding) {
+                error = "--epub: " + Say("电子书总是 UTF-8，不能与 --to 同用",
+                                         "a book is always UTF-8: --to does not apply");
+            } else if (manifest) {
+                // A manifest rejoins pieces into their source; a book is no such piece.
+                error = "--epub: " + Say("不能与 --manifest 同用", "--manifest does not apply");
+            }
+        }
+    }
     if (!error.empty()) {
         return UsageError(error);
     }
@@ -227,7 +293,8 @@ int RunSplit(const ParsedCommand& command) {
     const std::uint64_t seed = s.m_split.seed ? *s.m_split.seed : std::random_device{}();
     FixRandomSeed(seed);
     s.m_report.seed = seed;
-    s.m_report.chapters = std::holds_alternative<SplitAtChaptersSpec>(s.m_split.mode);
+    const SplitAtChaptersSpec* chapters = std::get_if<SplitAtChaptersSpec>(&s.m_split.mode);
+    s.m_report.chapters = chapters && !chapters->epub;
 
     std::vector<SourceFacts> facts;
     if (manifest) {
@@ -309,10 +376,13 @@ int RunMerge(const ParsedCommand& command) {
     s.m_progress.SetTotals(static_cast<int>(files.size()), TotalSize(files));
     FixedMergeSpec specs(s.m_merge);
     JobFiles touched;
-    MergeJob job{specs, s.m_events, touched, s.m_outputRoot};
+    JobFiles written;
+    MergeJob job{specs, s.m_events, touched, s.m_outputRoot, &written};
     // As a drop: the files give one output, then each folder its own.
     if (!files.empty() && !StopSignalled()) {
+        job.foldersAhead = &folders;
         MergeFiles(job, files);
+        job.foldersAhead = nullptr;
     }
     if (!folders.empty() && !StopSignalled()) {
         MergeFolders(job, folders, false);

@@ -40,6 +40,25 @@ struct ParseOutcome {
     std::string err;
 };
 
+// One option as the help, the manual page and the completion show it.
+struct OptionDoc {
+    std::vector<std::string> names;  // "-n", "--parts"
+    std::string value;               // "N", "" for a flag
+    std::string help;
+};
+
+// The program's own options (name empty) or one command's.
+struct CommandDoc {
+    std::string name;
+    std::string help;
+    std::string operands;  // "PATH..."
+    std::vector<OptionDoc> options;
+};
+
+// Everything the parser accepts, in the order of the help: the program first, then each
+// command.
+std::vector<CommandDoc> DescribeCommandLine();
+
 // Whether the arguments ask for the command line rather than the window: a first
 // argument that is a command, --help, -h or --version.
 bool WantsCommandLine(int argc, char** argv);

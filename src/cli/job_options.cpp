@@ -178,6 +178,13 @@ const std::vector<JobOption> kOptions = {
          s.chaptersPerPiece = ParseLeadingInt(v);
          return std::string();
      }},
+    {"--epub", ValueKind::None, "", ForSplit, "",
+     "按章节分割时写一本 EPUB 电子书（<原文件名>.epub，UTF-8）代替文本分割结果",
+     "with --chapters, write one EPUB book (<source name>.epub, UTF-8) instead of text pieces",
+     [](JobSetup& s, const std::string&) {
+         s.epub = true;
+         return std::string();
+     }},
     {"--to", ValueKind::Required, "utf-8|utf-8-mark|gb18030|gbk|big5|big5-hkscs|utf-16le|utf-16be",
      ForSplit | ForMerge, "", "以此编码写出（文本模式；合并时解码每个文件）",
      "write the outputs in this encoding (text modes; a merge decodes every file)",
@@ -316,6 +323,7 @@ const std::vector<JobOption>& JobOptions() {
 void FinishSetup(JobSetup& setup) {
     if (auto* chapters = std::get_if<SplitAtChaptersSpec>(&setup.split.mode)) {
         chapters->perPiece = setup.chaptersPerPiece;
+        chapters->epub = setup.epub;
     }
 }
 

@@ -21,6 +21,7 @@ struct JobSetup {
     SplitSpec& split;
     MergeSpec& merge;
     std::int32_t chaptersPerPiece = 1;
+    bool epub = false;
 };
 
 // The spec the options gave, with what waited put in place.

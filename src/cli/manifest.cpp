@@ -2,11 +2,12 @@
 
 #include <nlohmann/json.hpp>
 
-#include "cli/sha256.h"
 #include "encoding/charset_converter.h"
 #include "encoding/text_slices.h"
 #include "fs/paths.h"
+#include "platform/characters.h"
 #include "platform/services.h"
+#include "platform/sha256.h"
 
 namespace qs::cli {
 namespace {
@@ -142,6 +143,67 @@ bool CheckPieces(const LoadedManifest& loaded, Report& report) {
     return intact;
 }
 
+bool IsByteMode(const std::string& mode) {
+    return mode == "parts" || mode == "size";
+}
+
+// The source's bytes as the text pieces give them back: the pieces decoded, joined by what
+// the split cut away between them, with the line breaks and the final line break the source
+// had, encoded as the source was. Each way of undoing the split is tried and kept only when
+// its SHA-256 is the source's: a rejoin is exact or refused. nullopt and why when none is.
+std::optional<Bytes> RestoreText(const LoadedManifest& loaded, std::string& why) {
+    const json& d = loaded.data;
+    const json& source = d["source"];
+    const json mode = d.value("mode", json::object());
+    const json converted = d.value("converted", json::object());
+    const std::string name = mode.value("name", "");
+    const json named = source.value("encoding", json());
+    const TextEncoding encoding = EncodingCode(named.is_string() ? named.get<std::string>() : "");
+    const bool reencoded = converted.value("encoding", false);
+    Text joiner;
+    if (name == "lines") {
+        joiner = "\r\n";
+    } else if (name == "separator") {
+        Utf8ToInternal(mode.value("text", ""), joiner);
+    }
+    Text text;
+    for (std::size_t i = 0; i < loaded.pieces.size(); ++i) {
+        const DecodedText decoded =
+            DecodeTextFile(loaded.pieces[i].path, reencoded ? EncodingUndetected : encoding);
+        if (!decoded.opened || !decoded.exact) {
+            why = "分块无法解码";
+            return std::nullopt;
+        }
+        text += (i > 0 ? joiner : Text()) + decoded.text;
+    }
+    const std::string wanted = source.value("sha256", "");
+    const bool mark = source.value("mark", false);
+    // The split makes every line break CR LF; the source may have had LF or CR throughout,
+    // and a final line break that no piece holds.
+    for (const char* breaks : {"\r\n", "\n", "\r"}) {
+        const Text body =
+            breaks == std::string_view("\r\n") ? text : ReplaceAll(text, "\r\n", breaks);
+        for (const bool finalBreak : {false, true}) {
+            Bytes bytes = EncodeText(finalBreak ? body + breaks : body, encoding, mark);
+            Sha256 sha;
+            sha.Add(bytes);
+            if (sha.Hex() == wanted) {
+                return bytes;
+            }
+        }
+    }
+    if (mode.value("skipBlankLines", false)) {
+        why = "分割时跳过了空行";
+    } else if (converted.value("zh", false)) {
+        why = "分割时做了繁简转换";
+    } else if (name == "lines" || name == "chars") {
+        why = "原文件的换行符不一致";
+    } else {
+        why = "拼接结果与原文件不同";
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 SourceFacts ReadSourceFacts(const Text& path) {
@@ -177,6 +239,8 @@ bool WriteManifest(const SourceFacts& source, const SplitSpec& spec, std::uint64
                    {"mark", source.format.mark}};
     j["subfolder"] = spec.subfolder;
     j["mode"] = ModeOf(spec);
+    j["converted"] = {{"encoding", spec.output.encoding.has_value()},
+                      {"zh", spec.output.zh != ZhConversion::None}};
     j["seed"] = seed;
     j["pieces"] = json::array();
     // The pieces go in one line each, without a tree of them all in memory. The key can only
@@ -209,7 +273,14 @@ bool VerifyManifest(const Text& manifestPath, Report& report) {
         report.failures.push_back(FromJob(FailureKind::Unreadable, manifestPath));
         return false;
     }
-    if (CheckPieces(loaded, report)) {
+    if (!CheckPieces(loaded, report)) {
+        return true;
+    }
+    std::string why;
+    const std::string mode = loaded.data.value("mode", json::object()).value("name", "");
+    if (!IsByteMode(mode) && !RestoreText(loaded, why)) {
+        report.failures.push_back(NotRestorable(manifestPath, why));
+    } else {
         report.checked.push_back(manifestPath);
     }
     return true;
@@ -239,13 +310,22 @@ void RejoinManifest(const Text& manifestPath, const Text& outputFolder, Report& 
     }
     const std::string mode = loaded.data.value("mode", json::object()).value("name", "");
     const std::string wanted = source.value("sha256", "");
+    std::optional<Bytes> restored;
+    if (!IsByteMode(mode)) {
+        std::string why;
+        restored = RestoreText(loaded, why);
+        if (!restored) {
+            report.failures.push_back(NotRestorable(target, why));
+            return;
+        }
+    }
     std::unique_ptr<AtomicWriter> out = Fs().CreateAtomic(target);
     if (!out) {
         report.failures.push_back(FromJob(FailureKind::NotWritten, target));
         return;
     }
     bool ok = true;
-    if (mode == "parts" || mode == "size") {
+    if (IsByteMode(mode)) {
         // Byte pieces go back byte for byte, and the result must be the source exactly.
         Sha256 sha;
         Bytes buffer(static_cast<std::size_t>(kChunk), '\0');
@@ -264,31 +344,7 @@ void RejoinManifest(const Text& manifestPath, const Text& outputFolder, Report& 
             return;
         }
     } else {
-        // Text pieces give back the source's text: the pieces decoded, joined by what the
-        // split cut away between them, encoded as the source was.
-        const json named = source.value("encoding", json());
-        const TextEncoding encoding =
-            EncodingCode(named.is_string() ? named.get<std::string>() : "");
-        Text joiner;
-        if (mode == "lines") {
-            joiner = "\r\n";
-        } else if (mode == "separator") {
-            Utf8ToInternal(loaded.data["mode"].value("text", ""), joiner);
-        }
-        Text text;
-        for (std::size_t i = 0; i < loaded.pieces.size() && ok; ++i) {
-            const DecodedText decoded = DecodeTextFile(loaded.pieces[i].path, encoding);
-            ok = decoded.opened;
-            text += (i > 0 ? joiner : Text()) + decoded.text;
-        }
-        // Exactly the source's encoding, or nothing: a substitute would pass for the source.
-        const std::optional<Bytes> bytes =
-            ok ? EncodeTextExactly(text, encoding, source.value("mark", false)) : std::nullopt;
-        if (ok && !bytes) {
-            report.failures.push_back(FromJob(FailureKind::NotConverted, target));
-            return;
-        }
-        ok = ok && out->Write(*bytes);
+        ok = out->Write(*restored);
     }
     if (!ok || !out->Commit()) {
         report.failures.push_back(FromJob(FailureKind::NotWritten, target));

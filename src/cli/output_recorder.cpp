@@ -1,7 +1,7 @@
 #include "cli/output_recorder.h"
 
-#include "cli/sha256.h"
 #include "fs/paths.h"
+#include "platform/sha256.h"
 
 namespace qs::cli {
 namespace {
@@ -49,6 +49,11 @@ public:
     }
 
     bool Sync() override { return !m_inner || m_inner->Sync(); }
+    void LimitPermissions(std::uint32_t bits) override {
+        if (m_inner) {
+            m_inner->LimitPermissions(bits);
+        }
+    }
     void StartWriteBack() override {
         if (m_inner) {
             m_inner->StartWriteBack();
@@ -147,6 +152,18 @@ bool OutputRecorder::CreateFolder(const Text& path) {
     }
     m_virtualFolders.insert(path);
     return true;
+}
+
+bool OutputRecorder::RemoveEmptyFolder(const Text& path) {
+    if (!m_dryRun) {
+        return m_inner.RemoveEmptyFolder(path);
+    }
+    const Text inside = path + kPathSeparator;
+    const auto next = m_virtualFiles.lower_bound(inside);
+    if (next != m_virtualFiles.end() && next->first.compare(0, inside.size(), inside) == 0) {
+        return false;
+    }
+    return m_virtualFolders.erase(path) != 0;
 }
 
 bool OutputRecorder::DeleteFile(const Text& path) {
@@ -260,6 +277,13 @@ std::optional<std::vector<DirEntry>> OutputRecorder::List(const Text& folder) {
         }
     }
     return seen;
+}
+
+std::optional<FileStamp> OutputRecorder::Stamp(const Text& path) {
+    if (m_dryRun && Gone(path)) {
+        return std::nullopt;
+    }
+    return m_inner.Stamp(path);
 }
 
 std::optional<std::pair<std::uint64_t, std::uint64_t>> OutputRecorder::FileIdentity(

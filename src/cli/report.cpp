@@ -41,11 +41,15 @@ ReportedFailure Changed(const Text& path) {
 ReportedFailure Exists(const Text& path) {
     return {"exists", "已存在，未覆盖：", path};
 }
+ReportedFailure NotRestorable(const Text& path, const std::string& why) {
+    return {"not-restorable", "无法还原原文件（" + why + "）：", path};
+}
 
 ReportPrinter::ReportPrinter(const CommonOptions& common) : m_common(common) {}
 
 void ReportPrinter::Output(const ReportedOutput& o, bool chapters) {
-    const std::string name = EncodingName(o.format.encoding);
+    // A book is a container, not a text.
+    const std::string name = o.format.book ? std::string("EPUB") : EncodingName(o.format.encoding);
     if (m_common.json) {
         nlohmann::json output = {
             {"path", Utf8(o.path)},
@@ -75,7 +79,17 @@ void ReportPrinter::Finish(const Report& report) {
         Output(o, report.chapters);
     }
     for (const ReportedFailure& f : report.failures) {
-        std::fprintf(stderr, "%s%s\n", f.label.c_str(), Utf8(f.path).c_str());
+        std::fprintf(stderr, "qirnsplit: %s%s\n", f.label.c_str(), Utf8(f.path).c_str());
+    }
+    for (const UncutBook& book : report.uncut) {
+        const std::string n = std::to_string(book.headings);
+        const std::string p = std::to_string(book.longestPercent);
+        std::fprintf(stderr, "%s%s%s\n",
+                     Say("看来没有按章节分开：", "does not look cut into chapters: ").c_str(),
+                     Utf8(book.path).c_str(),
+                     Say("（" + n + " 个章节标题，最长一章占全文 " + p + "%）",
+                         " (" + n + " headings, the longest chapter " + p + "% of the text)")
+                         .c_str());
     }
     if (report.stopped) {
         std::fputs(Say("已停止。\n", "Stopped.\n").c_str(), stderr);
@@ -89,6 +103,15 @@ void ReportPrinter::Finish(const Report& report) {
         j["failures"] = nlohmann::json::array();
         for (const ReportedFailure& f : report.failures) {
             j["failures"].push_back({{"kind", f.kind}, {"path", Utf8(f.path)}});
+        }
+        if (!report.uncut.empty()) {
+            j["warnings"] = nlohmann::json::array();
+            for (const UncutBook& book : report.uncut) {
+                j["warnings"].push_back({{"kind", "not-cut-into-chapters"},
+                                         {"path", Utf8(book.path)},
+                                         {"headings", book.headings},
+                                         {"longestChapterPercent", book.longestPercent}});
+            }
         }
         if (report.seed) {
             j["seed"] = *report.seed;

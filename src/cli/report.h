@@ -8,6 +8,7 @@
 #include "cli/command_line.h"
 #include "encoding/text_format.h"
 #include "job/failure.h"
+#include "job/job_events.h"
 
 namespace qs::cli {
 
@@ -35,6 +36,8 @@ ReportedFailure FromJob(FailureKind kind, const Text& path);
 ReportedFailure Missing(const Text& path);
 ReportedFailure Changed(const Text& path);
 ReportedFailure Exists(const Text& path);
+// The pieces are whole but do not give the source back; why says what the split changed.
+ReportedFailure NotRestorable(const Text& path, const std::string& why);
 
 struct Report {
     std::vector<ReportedOutput> outputs;  // not printed yet
@@ -42,8 +45,9 @@ struct Report {
     std::vector<ReportedFailure> failures;
     std::optional<std::uint64_t> seed;
     bool stopped = false;
-    TextList checked;       // verify: manifests found intact
-    bool chapters = false;  // split at chapters: each piece is listed with its heading
+    TextList checked;              // verify: manifests found intact
+    bool chapters = false;         // split at chapters: each piece is listed with its heading
+    std::vector<UncutBook> uncut;  // books that do not look cut into chapters
 };
 
 // Standard output gets the outputs (or the JSON object), standard error the failures. The

@@ -43,13 +43,15 @@ std::unique_ptr<Form> BuildInputDialog() {
     Control& body = form->Add(Make(Body, K::EditBox, {}, 5, 56, 411, 168));
     body.multiLine = true;
     body.verticalScrollBar = true;
-    form->Add(Make(BottomBar, K::ShapeBox, {}, 8, 320, 336, 34));
+    // Two rows: the small buttons, and under them the chapter options.
+    form->Add(Make(BottomBar, K::ShapeBox, {}, 8, 296, 336, 58));
     form->Add(Make(RestoreButton, K::Button, BottomBar, 0, 5, 51, 24, "恢复"));
     form->Add(Make(ClearButton, K::Button, BottomBar, 54, 5, 51, 24, "清空"));
     form->Add(Make(DialogPasteButton, K::Button, BottomBar, 107, 5, 85, 24, "粘贴"));
-    Control& chapters =
-        form->Add(Make(ChapterSplit, K::CheckBox, BottomBar, 200, 7, 136, 20, "按章节标题分割"));
-    chapters.visible = false;
+    form->Add(Make(ChapterSplit, K::CheckBox, BottomBar, 0, 33, 136, 20, "按章节标题分割"))
+        .visible = false;
+    form->Add(Make(EpubBook, K::CheckBox, BottomBar, 140, 33, 136, 20, "生成EPUB电子书")).visible =
+        false;
     form->Add(Make(OkButton, K::Button, {}, 351, 328, 64, 24, "确定")).defaultButton = true;
     form->Add(Make(CancelButton, K::Button, {}, 414, 328, 64, 24, "取消"));
     return form;
@@ -106,7 +108,7 @@ bool InputDialogIsOpen() {
 }
 
 bool ShowInputDialog(const Text& initialText, const Text& title, const Text& prompt, Text& text,
-                     bool* chapterSplit) {
+                     bool* chapterSplit, bool* epubBook) {
     if (g_open) {
         return false;
     }
@@ -119,13 +121,21 @@ bool ShowInputDialog(const Text& initialText, const Text& title, const Text& pro
     Form& form = *owned;
     const Text& body = U(Body);
     const Text& chapters = U(ChapterSplit);
+    const Text& epub = U(EpubBook);
     const bool chaptersAtStart = chapterSplit != nullptr && *chapterSplit;
-    // While the split goes by chapter headings the separator is not used.
-    auto followChapters = [&] { form.SetDisabled(body, form.IsChecked(chapters)); };
+    const bool epubAtStart = epubBook != nullptr && *epubBook;
+    // While the split goes by chapter headings the separator is not used; a book is made
+    // only of chapters.
+    auto followChapters = [&] {
+        form.SetDisabled(body, form.IsChecked(chapters));
+        form.SetDisabled(epub, !form.IsChecked(chapters));
+    };
     form.On(chapters, ControlEvent::Clicked, followChapters);
     form.On(Text(), ControlEvent::Created, [&] {
         form.SetVisible(chapters, chapterSplit != nullptr);
         form.SetChecked(chapters, chaptersAtStart);
+        form.SetVisible(epub, chapterSplit != nullptr && epubBook != nullptr);
+        form.SetChecked(epub, epubAtStart);
         followChapters();
         form.SetText(U(Prompt), request.prompt);
         form.SetTitle(request.title);
@@ -144,7 +154,7 @@ bool ShowInputDialog(const Text& initialText, const Text& title, const Text& pro
             [&] { LayoutInputDialog(form, request.prompt, request.margin); });
     form.SetCloseCheck([&] {
         if (form.TextOf(body) == request.initialText &&
-            form.IsChecked(chapters) == chaptersAtStart) {
+            form.IsChecked(chapters) == chaptersAtStart && form.IsChecked(epub) == epubAtStart) {
             return true;
         }
         return ShowNotice(U("内容已被改动，是否要放弃？"), ButtonsYesNo) == ResultYes;
@@ -165,6 +175,9 @@ bool ShowInputDialog(const Text& initialText, const Text& title, const Text& pro
         if (chapterSplit != nullptr) {
             *chapterSplit = form.IsChecked(chapters);
         }
+        if (epubBook != nullptr) {
+            *epubBook = form.IsChecked(epub);
+        }
         form.Close();
     });
     form.On(U(CancelButton), ControlEvent::Clicked, [&] { form.Close(); });
@@ -183,15 +196,22 @@ bool ShowInputDialog(const Text& initialText, const Text& title, const Text& pro
 void EditSplitSeparator(Form& mainForm) {
     const Text& button = U(names::SeparatorButton);
     const Text& chapterCheck = U(names::ChapterSplit);
+    const Text& epubCheck = U(names::EpubBook);
+    const bool hasChapters = mainForm.Find(chapterCheck) != nullptr;
+    const bool hasEpub = hasChapters && mainForm.Find(epubCheck) != nullptr;
     Text separator;
-    bool chapters = mainForm.Find(chapterCheck) != nullptr && mainForm.IsChecked(chapterCheck);
+    bool chapters = hasChapters && mainForm.IsChecked(chapterCheck);
+    bool epub = hasEpub && mainForm.IsChecked(epubCheck);
     if (ShowInputDialog(
             mainForm.Get(button).tag,
             U("请输入用于分割的字符串，这些字符串必然多次出现在目标文件中，这样才能以此为分割点"),
-            Text(), separator, mainForm.Find(chapterCheck) ? &chapters : nullptr)) {
+            Text(), separator, hasChapters ? &chapters : nullptr, hasEpub ? &epub : nullptr)) {
         mainForm.SetTag(button, separator);
-        if (mainForm.Find(chapterCheck)) {
+        if (hasChapters) {
             mainForm.SetChecked(chapterCheck, chapters);
+        }
+        if (hasEpub) {
+            mainForm.SetChecked(epubCheck, epub);
         }
     }
 }

@@ -11,6 +11,7 @@ namespace qs {
 struct TextFormat {
     TextEncoding encoding = EncodingUndetected;
     bool mark = false;
+    bool book = false;  // an EPUB book: its texts are UTF-8 inside a zip container
 
     bool operator==(const TextFormat&) const = default;
 };

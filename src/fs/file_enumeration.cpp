@@ -21,7 +21,11 @@ std::vector<Text> ListNames(const Text& folder, bool foldersOnly, bool& listed) 
         return names;
     }
     for (DirEntry& entry : *entries) {
-        if (entry.isFolder == foldersOnly && entry.name != "." && entry.name != "..") {
+        // A link to a folder is not entered (a walk stays inside the folder it was given);
+        // a link to a file is a file.
+        const bool linkedFolder = entry.isFolder && entry.isLink;
+        if (entry.isFolder == foldersOnly && !linkedFolder && entry.name != "." &&
+            entry.name != "..") {
             names.push_back(std::move(entry.name));
         }
     }

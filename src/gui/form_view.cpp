@@ -1,5 +1,7 @@
 #include "gui/form_view.h"
 
+#include <algorithm>
+
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
@@ -17,10 +19,13 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTimer>
 #include <QUrl>
 #include <QWindow>
+#include <climits>
+#include <cmath>
 
 #include "gui/qt_text.h"
 
@@ -145,6 +150,16 @@ public:
 }  // namespace
 
 FormView::FormView(Form& form, QWidget* surface) : m_form(form), m_surface(surface) {
+    m_zoom = FitZoom();
+    if (m_zoom < 1) {
+        QFont font = m_surface->font();
+        if (font.pixelSize() > 0) {
+            font.setPixelSize(std::max(1, Z(font.pixelSize())));
+        } else {
+            font.setPointSizeF(font.pointSizeF() * m_zoom);
+        }
+        m_surface->setFont(font);
+    }
     Build();
     m_surface->installEventFilter(this);
     m_form.AddObserver(this);
@@ -398,6 +413,9 @@ void FormView::StopTimers() {
     for (auto& [name, timer] : m_timers) {
         timer->stop();
     }
+    if (m_progressTimer != nullptr) {
+        m_progressTimer->stop();
+    }
 }
 
 void FormView::Sync(const Control& control, ControlProperty property) {
@@ -413,7 +431,8 @@ void FormView::Sync(const Control& control, ControlProperty property) {
     m_syncing = true;
     switch (property) {
         case ControlProperty::Geometry:
-            widget->setGeometry(control.left, control.top, control.width, control.height);
+            widget->setGeometry(Z(control.left), Z(control.top), Z(control.width),
+                                Z(control.height));
             break;
         case ControlProperty::Visible:
             widget->setHidden(!control.visible);
@@ -423,7 +442,8 @@ void FormView::Sync(const Control& control, ControlProperty property) {
             break;
         case ControlProperty::Parent:
             PlaceInParent(control);
-            widget->setGeometry(control.left, control.top, control.width, control.height);
+            widget->setGeometry(Z(control.left), Z(control.top), Z(control.width),
+                                Z(control.height));
             widget->setHidden(!control.visible);
             break;
         case ControlProperty::Content: {
@@ -486,11 +506,7 @@ void FormView::Sync(const Control& control, ControlProperty property) {
         case ControlProperty::Maximum:
         case ControlProperty::Position:
             if (control.kind == ControlKind::ProgressBar) {
-                auto* bar = static_cast<QProgressBar*>(widget);
-                // A range of 0..0 would turn the bar into a busy indicator.
-                const int maximum = control.maximum > 0 ? control.maximum : 1;
-                bar->setRange(0, maximum);
-                bar->setValue(control.maximum > 0 ? std::clamp(control.position, 0, maximum) : 0);
+                SyncProgress(control);
             }
             break;
         default:
@@ -499,16 +515,66 @@ void FormView::Sync(const Control& control, ControlProperty property) {
     m_syncing = wasSyncing;
 }
 
-QSize FormView::Decorations() const {
-    // Until the window system has framed the window (and where it never tells), the frame
-    // is taken to be a common title bar and border.
-    static const QMargins typical(4, 30, 4, 4);
-    const QWindow* window = m_surface->windowHandle();
-    QMargins frame = window ? window->frameMargins() : QMargins();
-    if (frame.isNull()) {
-        frame = typical;
+namespace {
+// Steps of the bar per item, so that progress within one file shows.
+constexpr int kStepsPerItem = 1000;
+}  // namespace
+
+void FormView::SyncProgress(const Control& control) {
+    auto* bar = qobject_cast<QProgressBar*>(WidgetOf(control.name));
+    if (bar == nullptr) {
+        return;
     }
-    return QSize(frame.left() + frame.right(), frame.top() + frame.bottom());
+    const bool detailed = m_progressDetail && control.name == m_detailedBar;
+    const int steps = detailed ? kStepsPerItem : 1;
+    // A range of 0..0 would turn the bar into a busy indicator.
+    const int maximum = std::clamp(control.maximum, 1, INT_MAX / kStepsPerItem);
+    int value = control.maximum > 0 ? std::clamp(control.position, 0, maximum) * steps : 0;
+    if (detailed && value > 0) {
+        value += static_cast<int>(m_progressDetail() * kStepsPerItem) - kStepsPerItem;
+    }
+    bar->setRange(0, maximum * steps);
+    if (bar->value() != value) {
+        bar->setValue(value);
+    }
+}
+
+void FormView::SetProgressDetail(std::string_view name, std::function<double()> detail) {
+    m_detailedBar = Text(name);
+    m_progressDetail = std::move(detail);
+    if (m_progressTimer == nullptr) {
+        m_progressTimer = new QTimer(this);
+        connect(m_progressTimer, &QTimer::timeout, this, [this] {
+            if (const Control* bar = m_form.Find(m_detailedBar)) {
+                SyncProgress(*bar);
+            }
+        });
+    }
+    m_progressTimer->start(40);
+}
+
+double FormView::FitZoom() const {
+    const QScreen* screen = m_surface->screen();
+    if (!m_surface->isWindow() || screen == nullptr || m_form.Width() <= 0 ||
+        m_form.Height() <= 0) {
+        return 1;
+    }
+    const QRect room = screen->availableGeometry();
+    return std::min(
+        {1.0, room.width() / double(m_form.Width()), room.height() / double(m_form.Height())});
+}
+
+int FormView::Z(int value) const {
+    return m_zoom == 1 ? value : static_cast<int>(std::lround(value * m_zoom));
+}
+
+QSize FormView::Decorations() const {
+    // Only the frame the window system reports (on X11 _NET_FRAME_EXTENTS); until it has
+    // framed the window, and where it never tells, the client area is the whole size.
+    const QWindow* window = m_surface->windowHandle();
+    const QMargins frame = window ? window->frameMargins() : QMargins();
+    return QSize(static_cast<int>(std::lround((frame.left() + frame.right()) / m_zoom)),
+                 static_cast<int>(std::lround((frame.top() + frame.bottom()) / m_zoom)));
 }
 
 void FormView::SetFixedSize(bool fixed) {
@@ -522,14 +588,22 @@ void FormView::SyncFormGeometry() {
     }
     const bool wasSyncing = m_syncing;
     m_syncing = true;
-    const QSize client(m_form.ClientWidth(), m_form.ClientHeight());
+    const QSize client(Z(m_form.ClientWidth()), Z(m_form.ClientHeight()));
     if (m_fixedSize) {
         m_surface->setFixedSize(client);
     } else if (m_surface->size() != client) {
         m_surface->resize(client);
     }
-    // A window's position is that of its frame.
-    const QPoint place(m_form.Left(), m_form.Top());
+    // A window's position is that of its frame, kept on the screen (a dialog centred on a
+    // small screen would start above it).
+    QPoint place(m_form.Left(), m_form.Top());
+    if (m_surface->isWindow() && m_surface->screen() != nullptr) {
+        const QRect room = m_surface->screen()->availableGeometry();
+        place.setX(std::clamp(place.x(), room.left(),
+                              std::max(room.left(), room.right() + 1 - Z(m_form.Width()))));
+        place.setY(std::clamp(place.y(), room.top(),
+                              std::max(room.top(), room.bottom() + 1 - Z(m_form.Height()))));
+    }
     if (m_surface->pos() != place) {
         m_surface->move(place);
     }
@@ -596,6 +670,19 @@ void FormView::SetDropHandler(std::string_view name, DropHandler handler) {
     m_dropHandlers[widget] = std::move(handler);
 }
 
+void FormView::Drop(std::string_view name, const TextList& paths) {
+    auto found = m_dropHandlers.find(WidgetOf(name));
+    if (found != m_dropHandlers.end() && !paths.empty()) {
+        Deliver(found->second, paths);
+    }
+}
+
+void FormView::Deliver(DropHandler handler, const TextList& paths) {
+    QTimer::singleShot(0, this, [this, handler = std::move(handler), paths] {
+        Dispatch([&handler, &paths] { handler(paths); });
+    });
+}
+
 const Control* FormView::ControlOfWidget(QObject* object) const {
     auto found = m_names.find(object);
     return found == m_names.end() ? nullptr : m_form.Find(found->second);
@@ -606,12 +693,28 @@ bool FormView::eventFilter(QObject* watched, QEvent* event) {
         const QEvent::Type type = event->type();
         if (type == QEvent::Show || type == QEvent::WindowActivate) {
             FollowDecorations();
+            // The window manager frames a new window a little later, and tells so without
+            // an event to the window: look again for a while.
+            if (type == QEvent::Show) {
+                for (int ms : {50, 200, 500, 1000, 2000}) {
+                    QTimer::singleShot(ms, this, [this] {
+                        if (m_surface->isVisible()) {
+                            FollowDecorations();
+                        }
+                    });
+                }
+            }
         } else if ((type == QEvent::Resize || type == QEvent::Move) && !m_syncing &&
                    m_surface->isVisible()) {
             // The window system may have framed the window by now, or the user moved or
             // resized it: the form learns both, in frame terms.
             const QSize decorations = Decorations();
-            const QRect frame(m_surface->pos(), m_surface->size() + decorations);
+            const QSize client(static_cast<int>(std::lround(m_surface->width() / m_zoom)),
+                               static_cast<int>(std::lround(m_surface->height() / m_zoom)));
+            // A fixed-layout window keeps the form's outer size: a frame that has just become
+            // known takes its room from the client area, not from the outer size.
+            const QRect frame(m_surface->pos(), m_fixedSize ? QSize(m_form.Width(), m_form.Height())
+                                                            : client + decorations);
             Dispatch([this, decorations, frame] {
                 m_form.SetFormGeometry(frame.x(), frame.y(), frame.width(), frame.height());
                 m_form.SetDecorations(decorations.width(), decorations.height());
@@ -661,10 +764,7 @@ bool FormView::eventFilter(QObject* watched, QEvent* event) {
             drop->acceptProposedAction();
             // The job runs after the drop has been answered, so the desktop's drag ends at
             // once instead of waiting for the whole job.
-            DropHandler handler = found->second;
-            QTimer::singleShot(0, this, [this, handler, paths] {
-                Dispatch([&handler, &paths] { handler(paths); });
-            });
+            Deliver(found->second, paths);
             return true;
         }
         default:

@@ -2,6 +2,8 @@
 
 #include <QCloseEvent>
 
+#include "gui/tooltips.h"
+
 namespace qs {
 
 FormWindow::FormWindow(Form& form, QWidget* parent)
@@ -11,6 +13,7 @@ FormWindow::FormWindow(Form& form, QWidget* parent)
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
     m_view->SetFixedSize(true);
+    ApplyToolTips(*m_view);
     m_watch.setInterval(20);
     connect(&m_watch, &QTimer::timeout, this, [this] {
         if (FormView::DispatchDepth() > 0) {
@@ -56,6 +59,7 @@ void FormWindow::closeEvent(QCloseEvent* event) {
 FormDialog::FormDialog(Form& form, QWidget* parent)
     : QDialog(parent), m_form(form), m_view(std::make_unique<FormView>(form, this)) {
     setModal(true);
+    ApplyToolTips(*m_view);
     m_view->SetAfterDispatch([this] { EndIfClosed(); });
 }
 

@@ -13,8 +13,14 @@
 namespace qs {
 
 QtMainWindow::QtMainWindow(App& app)
-    : m_app(app), m_window(std::make_unique<FormWindow>(app.MainForm())) {
+    : m_app(app),
+      m_window(std::make_unique<FormWindow>(app.MainForm())),
+      m_reading(Fs()),
+      m_useReading({&m_reading, nullptr, nullptr, nullptr}) {
     DecorateMainWindow(m_window->View());
+    // The bar moves within one large file too, by the bytes of it read so far.
+    m_window->View().SetProgressDetail(U(names::Progress),
+                                       [this] { return m_reading.CurrentFraction(); });
 }
 
 QtMainWindow::~QtMainWindow() = default;
@@ -38,11 +44,14 @@ void WireSettings(App& app, const Text& settingsPath) {
     form.On(U(names::SaveLink), ControlEvent::LeftButtonDown, [&form] { SaveSettingsNow(form); });
 }
 
-int RunQtProgram(App& app, QApplication& application) {
+int RunQtProgram(App& app, QApplication& application, const TextList& opened) {
     QtMainWindow main(app);
     return RunProgram(app, [&] {
         main.AttachDrops();
         main.Window().show();
+        if (!opened.empty()) {
+            main.Window().View().Drop(U(names::SplitPanel), opened);
+        }
         application.exec();
     });
 }

@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "app/read_progress.h"
+#include "platform/services.h"
 #include "platform/text.h"
 
 class QApplication;
@@ -28,6 +30,9 @@ public:
 private:
     App& m_app;
     std::unique_ptr<FormWindow> m_window;
+    // Every file call of the jobs goes through it while the window lives.
+    ReadProgressFileSystem m_reading;
+    ServicesOverride m_useReading;
 };
 
 // The settings store on the given file for the program's lifecycle: opened at start-up,
@@ -36,7 +41,8 @@ private:
 void WireSettings(App& app, const Text& settingsPath);
 
 // The whole program on Qt: start-up, the window, Qt's event loop until the window has
-// closed, shut-down. Returns the exit code.
-int RunQtProgram(App& app, QApplication& application);
+// closed, shut-down. Paths given (full, e.g. by the desktop's menu entry) arrive as a drop on
+// the split panel once the window is up. Returns the exit code.
+int RunQtProgram(App& app, QApplication& application, const TextList& opened = {});
 
 }  // namespace qs

@@ -18,6 +18,14 @@ struct OutputRecord {
     Text heading;            // a chapter piece's heading line; empty otherwise
 };
 
+// A book split at its chapters that does not look cut: too few headings for its size, or
+// one chapter holding most of it. The split still writes what it found; the user is told.
+struct UncutBook {
+    Text path;
+    std::size_t headings = 0;
+    int longestPercent = 0;  // the longest chapter's share of the text
+};
+
 // The stages a text mode goes through before its first piece.
 enum class JobStage { Reading, NormalisingBreaks, Buffering, Cutting };
 
@@ -42,6 +50,10 @@ public:
     virtual void Failed(const JobFailure& /*failure*/) {}
     // The spec cannot run; the job ends without touching the source.
     virtual void Refused(const SpecProblem& /*problem*/) {}
+    virtual void BookLooksUncut(const UncutBook& /*book*/) {}
+    // Another job writes into the output folder; the job waits (pumping) until it is done.
+    virtual void WaitingForFolder(const Text& /*folder*/) {}
+    virtual void FolderWaitOver() {}
     virtual void Pump() {}
     virtual bool StopRequested() { return false; }
 };

@@ -32,6 +32,7 @@ struct SplitAtSeparatorSpec {
 struct SplitAtChaptersSpec {
     Text expression;  // ICU, searched in each line; empty: the built-in heading rule
     std::int32_t perPiece = 1;
+    bool epub = false;  // one EPUB book per source instead of text pieces
 };
 using SplitModeSpec =
     std::variant<std::monostate, SplitIntoPartsSpec, SplitBySizeSpec, SplitByLinesSpec,

@@ -1,5 +1,7 @@
 #include "merge/merge_core.h"
 
+#include <algorithm>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -7,6 +9,8 @@
 #include "encoding/charset_converter.h"
 #include "encoding/text_decoder.h"
 #include "fs/paths.h"
+#include "fs/unchanged_source.h"
+#include "job/output_folder_claim.h"
 #include "merge/encoded_merge.h"
 #include "merge/merge_separator.h"
 #include "platform/characters.h"
@@ -41,11 +45,15 @@ constexpr int kMaxVariants = 10000;
 // Gives the finished output its name. A free name is taken by the failing link itself; an
 // older file of that name is replaced, unless this job read or wrote it (a member, an earlier
 // output): then the output takes the first free name with " (k)" after the count.
-bool NameOutput(const JobFiles& touched, AtomicWriter& writer, const Text& first, std::size_t n,
-                Text& path) {
+bool NameOutput(const JobFiles& touched, const TextList& foldersAhead, AtomicWriter& writer,
+                const Text& first, std::size_t n, Text& path) {
     using Result = AtomicWriter::NameResult;
+    const bool ahead = std::any_of(foldersAhead.begin(), foldersAhead.end(), [&](const Text& f) {
+        return path.compare(0, f.size() + 1, f + kPathSeparator) == 0;
+    });
     if (!touched.Holds(path)) {
-        const Result result = CommitOrReplace(writer, path, [&] { return !touched.Holds(path); });
+        const Result result =
+            CommitOrReplace(writer, path, [&] { return !ahead && !touched.Holds(path); });
         if (result != Result::Taken) {
             return result == Result::Named;
         }
@@ -83,17 +91,6 @@ DecodedMember Examine(EncodedMerge& collected, const Text& path) {
     using Member = EncodedMerge::Member;
     return {examined.outcome != Member::Unreadable, examined.outcome == Member::MarkOnly,
             examined.outcome != Member::NotExact, examined.encoding, examined.hadMark};
-}
-
-// A member decoded into an output that takes every member as it comes.
-template <typename Put>
-DecodedMember Decode(const Text& path, Put& put) {
-    const DecodedText decoded = DecodeTextFile(path);
-    const bool markOnly = decoded.text.empty() && decoded.hadMark;
-    if (decoded.opened && decoded.exact && !markOnly) {
-        put(decoded.text);
-    }
-    return {decoded.opened, markOnly, decoded.exact, decoded.encoding, decoded.hadMark};
 }
 
 }  // namespace
@@ -144,16 +141,36 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
         job.touched.Add(path);
     }
 
+    const std::unique_ptr<FolderLock> claim =
+        ClaimOutputFolder(events, outputFolder.empty() ? Text(1, kPathSeparator) : outputFolder);
+    if (!claim) {
+        return result;  // stopped while another job wrote there
+    }
     std::unique_ptr<AtomicWriter> writer = Fs().CreateAtomic(result.outputPath);
     if (!writer) {
         fail(FailureKind::NotWritten, result.outputPath);
+        if (job.specs.Read().deleteSources) {
+            std::set<Text> kept;
+            for (const Text& path : paths) {
+                if (kept.insert(path).second) {
+                    fail(FailureKind::SourceKept, path);
+                }
+            }
+        }
         return result;
     }
-    const Bytes separator = ReadMergeSeparator(job.specs.Read());
+    const std::optional<Bytes> readSeparator = ReadMergeSeparator(job.specs.Read());
+    if (!readSeparator) {
+        // The unit goes on without it, and says so.
+        fail(FailureKind::Unreadable, job.specs.Read().separatorPath);
+    }
+    const Bytes separator = readSeparator.value_or(Bytes());
 
     // With encoding processing the members are examined one by one and their text is
     // encoded as one at the end; the option as it stands when the unit begins decides that.
+    // So is the output encoding asked for: a change meanwhile counts from the next unit.
     const bool collecting = job.specs.Read().processTextEncoding;
+    const OutputRequest request = job.specs.Read().output;
     TextFormat written;
     EncodedMerge collected;
     TextEncoding lastEncoding = EncodingUndetected;
@@ -164,6 +181,9 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
     std::int64_t outputBytes = 0;
     TextList toDelete;
     TextList keptWanted;
+    // Each member as it was when it was read: only that is in the output.
+    std::map<Text, std::optional<FileStamp>> asRead;
+    std::uint32_t permissions = 07777;
 
     auto put = [&](std::string_view bytes) {
         if (collecting) {
@@ -179,11 +199,14 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
         events.SourceStarted(static_cast<int>(i), static_cast<int>(n), path);
         ++result.membersVisited;
 
+        const std::optional<FileStamp> stamp = StampBeforeReading(path);
+        asRead.emplace(path, stamp);
+        permissions = SharedPermissions(permissions, stamp);
         const TextEncoding previousEncoding = lastEncoding;
         lastEncoding = EncodingUndetected;
         bool merged = false;
-        if (job.specs.Read().processTextEncoding) {
-            const DecodedMember decoded = collecting ? Examine(collected, path) : Decode(path, put);
+        if (collecting) {
+            const DecodedMember decoded = Examine(collected, path);
             if (decoded.opened && decoded.markOnly) {
                 // A mark alone contributes nothing: no text, no mark, no encoding.
                 lastEncoding = previousEncoding;
@@ -196,12 +219,6 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
                 lastEncoding = decoded.encoding;
                 anyHadMark = anyHadMark || decoded.hadMark;
                 merged = !writeFailed;
-            } else {
-                fail(FailureKind::Unreadable, path);
-            }
-        } else if (collecting) {
-            if (collected.AddRaw(path)) {
-                merged = true;
             } else {
                 fail(FailureKind::Unreadable, path);
             }
@@ -241,14 +258,16 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
             break;
         }
     }
+    if (writeFailed && job.specs.Read().deleteSources) {
+        // A unit given up keeps the members it never reached, and says so.
+        keptWanted.insert(keptWanted.end(), paths.begin() + result.membersVisited, paths.end());
+    }
 
     bool keepSources = false;
     bool notConvertible = false;
     if (collecting && !writeFailed) {
-        const MergeSpec& spec = job.specs.Read();
         const EncodedMerge::Finished finished =
-            collected.Write(writer, result.outputPath, spec.processTextEncoding, lastEncoding,
-                            anyHadMark, spec.output);
+            collected.Write(writer, result.outputPath, true, lastEncoding, anyHadMark, request);
         if (finished.outputNotConverted) {
             fail(FailureKind::NotConverted, result.outputPath);
         }
@@ -264,11 +283,21 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
     // Members go only when the output and its folder entry are on the disk; without
     // deletion nothing is forced.
     const bool durable = !toDelete.empty();
-    result.written = !writeFailed && (!durable || writer->Sync()) &&
-                     NameOutput(job.touched, *writer, paths.front(), n, result.outputPath);
+    if (writer) {
+        writer->LimitPermissions(permissions);
+    }
+    // A unit of which nothing could be read gets no output, not an empty one.
+    const bool anythingRead = result.membersMerged > 0;
+    static const TextList kNoFolders;
+    result.written = anythingRead && !writeFailed && (!durable || writer->Sync()) &&
+                     NameOutput(job.touched, job.foldersAhead ? *job.foldersAhead : kNoFolders,
+                                *writer, paths.front(), n, result.outputPath);
     writer.reset();
     if (result.written) {
         job.touched.Add(result.outputPath);
+        if (job.written) {
+            job.written->Add(result.outputPath);
+        }
         events.OutputWritten({result.outputPath, outputBytes, written, 0, Text()});
     }
     if (!result.written) {
@@ -288,7 +317,7 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
         if (!deleted.insert(path).second) {
             continue;
         }
-        if (Fs().DeleteFile(path)) {
+        if (DeleteIfUnchanged(path, asRead[path]) == Removal::Deleted) {
             events.SourceDeleted(path);
         } else {
             fail(FailureKind::SourceKept, path);

@@ -17,6 +17,10 @@ struct MergeJob {
     JobEvents& events;
     JobFiles& touched;
     Text outputRoot;
+    // The outputs written so far, which a walk never takes as members, and the folders a
+    // drop merges after its files, in which an output replaces nothing yet to be read.
+    JobFiles* written = nullptr;
+    const TextList* foldersAhead = nullptr;
 };
 
 // Where the output of a unit goes: beside its first file, or in the parent of that file's

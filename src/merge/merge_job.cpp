@@ -73,6 +73,9 @@ struct FolderWalk {
             job.events.Failed({FailureKind::Unreadable, folder});
             return;
         }
+        if (job.written) {
+            std::erase_if(files, [&](const Text& file) { return job.written->Holds(file); });
+        }
         MergeFiles(job, files);
         if (!job.specs.Read().includeSubfolders || Stopped()) {
             return;

@@ -4,19 +4,19 @@
 
 namespace qs {
 
-Bytes ReadMergeSeparator(const MergeSpec& spec) {
+std::optional<Bytes> ReadMergeSeparator(const MergeSpec& spec) {
     switch (spec.separatorKind) {
         case MergeSeparatorKind::String:
             return spec.separatorText;
         case MergeSeparatorKind::File:
             if (spec.separatorPath.empty()) {
-                return {};
+                return Bytes();
             }
-            return Fs().ReadWholeFile(spec.separatorPath).value_or(Bytes());
+            return Fs().ReadWholeFile(spec.separatorPath);
         case MergeSeparatorKind::None:
             break;
     }
-    return {};
+    return Bytes();
 }
 
 }  // namespace qs

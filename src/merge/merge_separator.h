@@ -1,12 +1,15 @@
 #pragma once
 
+#include <optional>
+
 #include "job/merge_spec.h"
 #include "platform/text.h"
 
 namespace qs {
 
 // The separator as bytes: the text exactly as it stands (a line break in it is CR LF), the
-// whole content of the file, or nothing. An empty path or an unreadable file gives no bytes.
-Bytes ReadMergeSeparator(const MergeSpec& spec);
+// whole content of the file, or nothing. An empty path gives no bytes, an unreadable file
+// nullopt.
+std::optional<Bytes> ReadMergeSeparator(const MergeSpec& spec);
 
 }  // namespace qs

@@ -12,9 +12,22 @@ namespace qs {
 
 enum class PathKind { Missing, File, Folder, Other };
 
+// What tells one state of a file from another: which file a path names (device and inode),
+// its length, its modification and change times, and its permission bits.
+struct FileStamp {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t size = 0;
+    std::int64_t modifiedNs = 0;
+    std::int64_t changedNs = 0;
+    std::uint32_t permissions = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
 struct DirEntry {
-    Text name;  // internal text, never "." or ".."
-    bool isFolder = false;
+    Text name;              // internal text, never "." or ".."
+    bool isFolder = false;  // also a link to a folder
+    bool isLink = false;
 };
 
 // A source opened for reading only, with 64-bit length and positions.
@@ -47,6 +60,8 @@ public:
     // Appends exactly length bytes of the source from position start, wherever the source
     // stands; its position afterwards is unspecified.
     virtual CopyResult CopyRange(ReadHandle& source, std::int64_t start, std::int64_t length);
+    // The finished file gets no permission bit that is not in bits (its source's, say).
+    virtual void LimitPermissions(std::uint32_t /*bits*/) {}
     // Forces what was written so far onto the disk, so that the name given afterwards never
     // stands for bytes that a power cut could still take away.
     virtual bool Sync() = 0;
@@ -103,6 +118,8 @@ public:
     // Creates one folder (its parent must exist).
     virtual bool CreateFolder(const Text& path) = 0;
     virtual bool DeleteFile(const Text& path) = 0;
+    // Removes a folder only when it is empty.
+    virtual bool RemoveEmptyFolder(const Text& /*path*/) { return false; }
 
     virtual std::optional<Bytes> ReadWholeFile(const Text& path) = 0;
     virtual std::unique_ptr<ReadHandle> OpenRead(const Text& path) = 0;
@@ -124,6 +141,9 @@ public:
     // thousands. Paths there are resolved through the open folder, so they follow it when
     // it is renamed meanwhile. nullptr where there is nothing to gain.
     virtual std::unique_ptr<FolderHold> HoldFolder(const Text& /*folder*/) { return nullptr; }
+    // The state of the regular file behind a path (links followed); nullopt for anything
+    // else, and where it cannot be told.
+    virtual std::optional<FileStamp> Stamp(const Text& /*path*/) { return std::nullopt; }
     // The size of the regular file behind a path; nullopt for anything else.
     virtual std::optional<std::int64_t> FileSize(const Text& path);
 

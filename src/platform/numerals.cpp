@@ -49,11 +49,12 @@ const NumeralTable& Numerals() {
         }
         const std::pair<const char*, Numeral> units[] = {
             {"十", kTen},      {"拾", kTen},      {"百", kHundred},     {"佰", kHundred},
-            {"千", kThousand}, {"仟", kThousand}, {"万", kTenThousand},
+            {"千", kThousand}, {"仟", kThousand}, {"万", kTenThousand}, {"萬", kTenThousand},
         };
         for (const auto& [unit, kind] : units) {
             t[Code(U(unit))] = kind;
         }
+        t[Code(U("兩"))] = static_cast<std::uint8_t>(kChineseDigit + 2);  // the traditional 两
         return t;
     }();
     return table;

@@ -188,6 +188,12 @@ public:
         }
         return !m_failed;
     }
+    void LimitPermissions(std::uint32_t bits) override {
+        m_permissionLimit &= static_cast<mode_t>(bits);
+        if (m_fd >= 0) {
+            ::fchmod(m_fd, CreationMode() & m_permissionLimit);
+        }
+    }
     void StartWriteBack() override {
         if (!m_failed && m_fd >= 0) {
             ::sync_file_range(m_fd, 0, 0, SYNC_FILE_RANGE_WRITE);
@@ -209,7 +215,8 @@ public:
         struct stat st {};
         const Place target = PlaceIn(m_folder.get(), m_target);
         if (::fstatat(target.dirFd, target.name, &st, 0) == 0 && S_ISREG(st.st_mode)) {
-            ::fchmod(m_fd, st.st_mode & 07777);  // a replaced file keeps its permissions
+            // a replaced file keeps its permissions, within the limit
+            ::fchmod(m_fd, st.st_mode & 07777 & m_permissionLimit);
         }
         if (m_temporary.empty() && !LinkUnnamedToTemporary()) {
             return false;
@@ -351,6 +358,7 @@ private:
     std::shared_ptr<HeldFolder> m_folder;  // the folder it was made in, when that is held
     bool m_failed = false;
     bool m_committed = false;
+    mode_t m_permissionLimit = 07777;
 };
 
 class PosixFolderHold : public FolderHold {
@@ -442,6 +450,11 @@ PathKind PosixFileSystem::Kind(const Text& path) {
 bool PosixFileSystem::CreateFolder(const Text& path) {
     std::string native;
     return NativePath(path, native) && ::mkdir(native.c_str(), 0777) == 0;
+}
+
+bool PosixFileSystem::RemoveEmptyFolder(const Text& path) {
+    std::string native;
+    return NativePath(path, native) && ::rmdir(native.c_str()) == 0;
 }
 
 bool PosixFileSystem::DeleteFile(const Text& path) {
@@ -587,6 +600,27 @@ bool PosixFileSystem::SyncFileSystemOf(const Text& path) {
     return ::close(fd) == 0 && synced;
 }
 
+std::optional<FileStamp> PosixFileSystem::Stamp(const Text& path) {
+    std::string native;
+    if (!NativePath(path, native)) {
+        return std::nullopt;
+    }
+    const Place at = Locate(native);
+    struct stat st {};
+    if (::fstatat(at.dirFd, at.name, &st, 0) != 0 || !S_ISREG(st.st_mode)) {
+        return std::nullopt;
+    }
+    constexpr std::int64_t kNs = 1000000000;
+    FileStamp stamp;
+    stamp.device = static_cast<std::uint64_t>(st.st_dev);
+    stamp.inode = static_cast<std::uint64_t>(st.st_ino);
+    stamp.size = static_cast<std::int64_t>(st.st_size);
+    stamp.modifiedNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * kNs + st.st_mtim.tv_nsec;
+    stamp.changedNs = static_cast<std::int64_t>(st.st_ctim.tv_sec) * kNs + st.st_ctim.tv_nsec;
+    stamp.permissions = static_cast<std::uint32_t>(st.st_mode & 07777);
+    return stamp;
+}
+
 std::optional<std::int64_t> PosixFileSystem::FileSize(const Text& path) {
     std::string native;
     if (!NativePath(path, native)) {
@@ -637,7 +671,13 @@ std::optional<std::vector<DirEntry>> PosixFileSystem::List(const Text& folder) {
         DirEntry item;
         item.name = NativeToInternal(name);
         bool isFolder = entry->d_type == DT_DIR;
-        if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
+        item.isLink = entry->d_type == DT_LNK;
+        if (entry->d_type == DT_UNKNOWN) {
+            struct stat st {};
+            item.isLink = ::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                          S_ISLNK(st.st_mode);
+        }
+        if (entry->d_type == DT_UNKNOWN || item.isLink) {
             struct stat st {};
             isFolder = ::fstatat(dirFd, entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
         }

@@ -18,12 +18,14 @@ public:
     PathKind Kind(const Text& path) override;
     bool CreateFolder(const Text& path) override;
     bool DeleteFile(const Text& path) override;
+    bool RemoveEmptyFolder(const Text& path) override;
     std::optional<Bytes> ReadWholeFile(const Text& path) override;
     std::unique_ptr<ReadHandle> OpenRead(const Text& path) override;
     bool WriteWholeFile(const Text& path, std::string_view bytes) override;
     std::unique_ptr<AtomicWriter> CreateAtomic(const Text& path) override;
     bool SyncToDisk(const Text& path) override;
     bool SyncFileSystemOf(const Text& path) override;
+    std::optional<FileStamp> Stamp(const Text& path) override;
     std::optional<std::int64_t> FileSize(const Text& path) override;
     std::unique_ptr<ReadWriteFile> OpenReadWrite(const Text& path) override;
     std::optional<std::vector<DirEntry>> List(const Text& folder) override;

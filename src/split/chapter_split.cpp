@@ -1,11 +1,13 @@
 #include "split/chapter_split.h"
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
 #include "encoding/text_decoder.h"
 #include "pattern/regex_facade.h"
 #include "platform/services.h"
+#include "split/chapter_epub.h"
 #include "split/chapter_heading.h"
 #include "split/piece_writer.h"
 
@@ -18,13 +20,18 @@ bool IsBlank(std::string_view line) {
     return HeadingTitle(line).empty();
 }
 
-struct Line {
-    std::size_t start;
-    std::string_view text;  // without its line break
-};
+std::size_t Digits(std::size_t n) {
+    return std::to_string(n).size();
+}
 
-// The line at pos: up to CR LF, LF or a lone CR. Line breaks are never trail bytes of the
-// internal code page, so a byte search is safe. next receives the start of the next line.
+Text PaddedNumber(std::size_t n, std::size_t width) {
+    const std::string digits = std::to_string(n);
+    return Text(width > digits.size() ? width - digits.size() : 0, '0') + digits;
+}
+
+}  // namespace
+
+// Line breaks are never trail bytes of the internal code page, so a byte search is safe.
 Line LineAt(std::string_view text, std::size_t pos, std::size_t& next) {
     std::size_t end = text.find_first_of("\r\n", pos);
     if (end == std::string_view::npos) {
@@ -35,16 +42,6 @@ Line LineAt(std::string_view text, std::size_t pos, std::size_t& next) {
     return {pos, text.substr(pos, end - pos)};
 }
 
-std::size_t Digits(std::size_t n) {
-    return std::to_string(n).size();
-}
-
-Text PaddedNumber(std::size_t n, std::size_t width) {
-    const std::string digits = std::to_string(n);
-    return Text(width > digits.size() ? width - digits.size() : 0, '0') + digits;
-}
-
-// The first line with something in it, for naming the text before the first chapter.
 Text FirstLineTitle(std::string_view text) {
     std::size_t pos = 0;
     while (pos < text.size()) {
@@ -58,11 +55,23 @@ Text FirstLineTitle(std::string_view text) {
     return Text();
 }
 
-}  // namespace
+bool LooksUncut(std::size_t textBytes, const ChapterStats& stats) {
+    constexpr std::size_t kBookBytes = 100 * 1024;
+    constexpr std::size_t kFewHeadings = 3;
+    return textBytes > kBookBytes &&
+           (stats.headings < kFewHeadings || stats.longestChapter > textBytes / 2);
+}
 
 std::vector<ChapterPiece> FindChapterPieces(std::string_view text, const HeadingTest& isHeading,
                                             std::int32_t perPiece,
-                                            const std::function<void()>& pump) {
+                                            const std::function<void()>& pump,
+                                            ChapterStats* stats) {
+    ChapterStats seen;
+    std::size_t chapterStart = 0;
+    const auto chapterAt = [&](std::size_t start) {
+        seen.longestChapter = std::max(seen.longestChapter, start - chapterStart);
+        chapterStart = start;
+    };
     std::vector<ChapterPiece> pieces;
     bool anyHeading = false;
     bool textBeforeFirst = false;
@@ -84,15 +93,18 @@ std::vector<ChapterPiece> FindChapterPieces(std::string_view text, const Heading
             }
             continue;
         }
-        const Text heading(HeadingTitle(line.text));
+        const Text heading(HeadingLabel(line.text));
+        ++seen.headings;
         if (!anyHeading) {
             if (textBeforeFirst) {
                 pieces.push_back({0, 0, Text()});
+                chapterAt(line.start);
             }
             // Blank lines before the first heading go with the first chapter.
             pieces.push_back({textBeforeFirst ? line.start : 0, 0, heading});
             chaptersInPiece = 1;
         } else if (textSinceHeading) {
+            chapterAt(line.start);
             if (chaptersInPiece >= perPiece) {
                 pieces.push_back({line.start, 0, heading});
                 chaptersInPiece = 0;
@@ -107,6 +119,10 @@ std::vector<ChapterPiece> FindChapterPieces(std::string_view text, const Heading
     }
     for (std::size_t k = 0; k < pieces.size(); ++k) {
         pieces[k].end = k + 1 < pieces.size() ? pieces[k + 1].start : text.size();
+    }
+    chapterAt(text.size());
+    if (stats) {
+        *stats = seen;
     }
     return pieces;
 }
@@ -135,6 +151,8 @@ ModeResult SplitAtChapters(SplitContext& ctx, const Text& path) {
         return ModeResult::Done;
     }
     const std::int32_t perPiece = std::max(spec->perPiece, std::int32_t{1});
+    // A book holds every chapter as a document of its own.
+    const bool book = spec->epub;
     DecodedText decoded = DecodeTextFile(path);
     ctx.state.sourceEncoding = decoded.encoding;
     ctx.state.sourceHadMark = decoded.hadMark;
@@ -144,8 +162,17 @@ ModeResult SplitAtChapters(SplitContext& ctx, const Text& path) {
         return ModeResult::Done;
     }
     const std::string_view text = decoded.text;
-    const std::vector<ChapterPiece> pieces =
-        FindChapterPieces(text, isHeading, perPiece, [&ctx] { ctx.events.Pump(); });
+    ChapterStats stats;
+    const std::vector<ChapterPiece> pieces = FindChapterPieces(
+        text, isHeading, book ? 1 : perPiece, [&ctx] { ctx.events.Pump(); }, &stats);
+    if (LooksUncut(text.size(), stats)) {
+        const int share = static_cast<int>(stats.longestChapter * 100 / text.size());
+        ctx.events.BookLooksUncut({path, stats.headings, share});
+    }
+    if (book) {
+        WriteChapterBook(ctx, path, text, pieces, isHeading);
+        return ModeResult::Done;
+    }
     // Names count the chapters from 1 and the text before the first one as 0.
     const bool hasPreface = !pieces.empty() && pieces.front().heading.empty();
     const std::size_t width = std::max<std::size_t>(3, Digits(pieces.size()));

@@ -70,7 +70,7 @@ TextFormat WrittenFormat(SplitContext& ctx) {
     if (encoding == EncodingUndetected && !ctx.state.piecesInUtf8) {
         return {};
     }
-    if (const std::optional<OutputEncoding>& asked = ctx.Options().output.encoding) {
+    if (const std::optional<OutputEncoding>& asked = ctx.state.outputRequest.encoding) {
         return FormatOf(*asked);
     }
     const TextEncoding written = ctx.state.piecesInUtf8 ? EncodingUtf8 : encoding;
@@ -216,6 +216,9 @@ bool Finish(SplitContext& ctx, const Text& source, Text path, std::unique_ptr<At
     if (written && out && durable) {
         out->StartWriteBack();
     }
+    if (out) {
+        out->LimitPermissions(ctx.state.sourcePermissions);
+    }
     written = written && out && NamePiece(ctx, *out, source, text, path);
     out.reset();
     if (written) {
@@ -291,7 +294,7 @@ Text FitPieceName(const Text& stem, const Text& suffix, const Text& dotExtension
 
 std::optional<Bytes> EncodePieceSlice(SplitContext& ctx, std::string_view text, bool first) {
     const TextEncoding encoding = ctx.state.sourceEncoding;
-    OutputRequest request = ctx.Options().output;
+    OutputRequest request = ctx.state.outputRequest;
     std::optional<Bytes> decoded;
     if (ctx.state.piecesInUtf8) {
         if (request.Empty()) {
@@ -323,7 +326,7 @@ bool FinishWrittenPiece(SplitContext& ctx, const Text& source, std::unique_ptr<A
 
 bool WritePieceBytes(SplitContext& ctx, const Text& source, std::string_view piece) {
     const TextEncoding encoding = ctx.state.sourceEncoding;
-    const OutputRequest request = ctx.Options().output;
+    const OutputRequest request = ctx.state.outputRequest;
     const bool requested = encoding != EncodingUndetected && !request.Empty();
     bool inUtf8 = ctx.state.piecesInUtf8;
     std::optional<Bytes> decoded;
@@ -358,6 +361,9 @@ bool WritePieceBytes(SplitContext& ctx, const Text& source, std::string_view pie
                           true);
         }
         converted = std::move(*bytes);
+        if (piece.empty() && ctx.state.sourceHadMark) {
+            converted = ByteOrderMark(encoding);  // an empty piece is marked like the others
+        }
     }
     const std::string_view bytes = encoded || inUtf8 ? std::string_view(converted) : piece;
     // The text a random name is taken from: byte modes decode the piece, text modes hold
@@ -376,6 +382,37 @@ bool WritePieceBytes(SplitContext& ctx, const Text& source, std::string_view pie
     const bool written = out && (bytes.empty() || out->Write(bytes));
     return Finish(ctx, source, std::move(path), std::move(out), written,
                   static_cast<std::int64_t>(bytes.size()), text, false);
+}
+
+bool FinishNamedOutput(SplitContext& ctx, const Text& stem, const Text& dotExtension,
+                       std::unique_ptr<AtomicWriter> out, bool written, std::int64_t size,
+                       const TextFormat& format) {
+    using Result = AtomicWriter::NameResult;
+    const Text name = FitPieceName(stem, "", dotExtension);
+    Text path = ctx.outputFolder + name + dotExtension;
+    const bool durable = ctx.Options().deleteSources;
+    written = written && out && !name.empty();
+    if (written) {
+        out->LimitPermissions(ctx.state.sourcePermissions);
+        if (durable) {
+            out->StartWriteBack();
+        }
+        Result result = Result::Taken;
+        if (ctx.state.sourcePaths.count(path) == 0) {
+            result = CommitOrReplace(*out, path, [&] { return !IsTakenByTheJob(ctx, path); });
+        }
+        if (result == Result::Taken) {
+            result = CommitVariant(ctx, *out, name, Text(), dotExtension, path);
+        }
+        written = result == Result::Named;
+    }
+    out.reset();
+    if (written) {
+        NotePiece(ctx, path, size, durable);
+        ctx.events.OutputWritten({path, size, format, ctx.sourceIndex, Text()});
+    }
+    CountPiece(ctx, written, path);
+    return written;
 }
 
 bool WritePiece(SplitContext& ctx, const Text& source) {

@@ -45,6 +45,14 @@ std::optional<Bytes> EncodePieceSlice(SplitContext& ctx, std::string_view text, 
 bool FinishWrittenPiece(SplitContext& ctx, const Text& source, std::unique_ptr<AtomicWriter> out,
                         bool written, std::int64_t size, bool unconverted = false);
 
+// Finishes an output of the source that is not a numbered piece (a book): named stem +
+// dotExtension in the output folder (the stem cut to fit), an older file of that name
+// replaced unless the job read or wrote it, which gives way to the " (k)" rule. Counted,
+// recorded and reported as a piece. False when it could not be written.
+bool FinishNamedOutput(SplitContext& ctx, const Text& stem, const Text& dotExtension,
+                       std::unique_ptr<AtomicWriter> out, bool written, std::int64_t size,
+                       const TextFormat& format);
+
 enum class CopyResult { Written, WriteFailed, ReadFailed };
 
 // Copies length bytes from position start of the open source into the next numbered piece,

@@ -1,6 +1,9 @@
 #include "split/split_job.h"
 
+#include "fs/made_folders.h"
 #include "fs/paths.h"
+#include "fs/unchanged_source.h"
+#include "job/output_folder_claim.h"
 #include "platform/services.h"
 #include "split/piece_writer.h"
 #include "split/split_modes.h"
@@ -47,8 +50,14 @@ void SplitFiles(SplitSpecSource& specs, JobEvents& events, const TextList& paths
         if (ctx.Options().subfolder) {
             ctx.outputFolder += PathBaseName(p) + "/";
         }
+        MadeFolders made;
+        made.NoteMissing(ctx.outputFolder);
         if (!MakeOutputFolder(events, ctx.outputFolder)) {
             ctx.Fail(FailureKind::FolderNotCreated, ctx.outputFolder);
+        }
+        const std::unique_ptr<FolderLock> claim = ClaimOutputFolder(events, ctx.outputFolder);
+        if (!claim) {
+            break;  // stopped while another job wrote there
         }
         const std::unique_ptr<FolderHold> heldFolder = Fs().HoldFolder(ctx.outputFolder);
 
@@ -60,10 +69,15 @@ void SplitFiles(SplitSpecSource& specs, JobEvents& events, const TextList& paths
         ctx.state.piecesFailed = 0;
         ctx.state.sourceUnreadable = false;
         ctx.state.sourcePieces.clear();
+        const std::optional<FileStamp> asRead = StampBeforeReading(p);
+        ctx.state.sourcePermissions = SharedPermissions(07777, asRead);
         const ModeResult result = RunSplitMode(ctx, p);
         events.SourceFinished();
         if (result == ModeResult::ValidationFailed) {
             break;
+        }
+        if (ctx.state.piecesMade == ctx.state.piecesFailed) {
+            made.RemoveEmpty();  // a source that gave nothing leaves no folder of its own
         }
 
         if (ctx.Options().deleteSources) {
@@ -76,7 +90,7 @@ void SplitFiles(SplitSpecSource& specs, JobEvents& events, const TextList& paths
                 ctx.state.sourcePieces.size() == static_cast<std::size_t>(ctx.state.piecesMade) &&
                 PiecesOfSourceAreSafe(ctx);
             const auto id = Fs().FileIdentity(p);
-            if (complete && Fs().DeleteFile(p)) {
+            if (complete && DeleteIfUnchanged(p, asRead) == Removal::Deleted) {
                 if (id) {
                     ctx.state.sourceIdentities.erase(*id);
                 }

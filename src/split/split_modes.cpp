@@ -588,6 +588,7 @@ ModeResult SplitAtSeparator(SplitContext& ctx, const Text& path) {
 }
 
 ModeResult RunSplitMode(SplitContext& ctx, const Text& path) {
+    ctx.state.outputRequest = ctx.Options().output;  // one form for all the source's pieces
     switch (ctx.Options().mode.index()) {
         case 1:
             return SplitIntoParts(ctx, path);

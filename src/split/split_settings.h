@@ -35,6 +35,11 @@ struct SplitState {
     std::int64_t piecesMade = 0;
     std::int64_t piecesFailed = 0;
     bool sourceUnreadable = false;
+    // The output encoding and conversion asked for when the source began: all its pieces
+    // take the same form.
+    OutputRequest outputRequest;
+    // Pieces are no more readable than their source.
+    std::uint32_t sourcePermissions = 07777;
 
     // Sources of the running job; no piece may replace one of them.
     std::set<std::pair<std::uint64_t, std::uint64_t>> sourceIdentities;

@@ -137,18 +137,22 @@ TEST(RunControlTest, FolderNamedLikeAProgramIsOpenedAsAFolder) {
     EXPECT_EQ(h.ui.OpenedFolders()[0], "/data/tool.EXE");
 }
 
-TEST(RunControlTest, FailuresFollowTheCompletionQuestion) {
+TEST(RunControlTest, UncutBooksAndFailuresFollowTheCompletionQuestion) {
     HeadlessApp h;
     FailureList& failures = h.app.run.Failures(JobKind::Split);
     failures.Add(FailureKind::Unreadable, "/in/a.txt");
     failures.Add(FailureKind::SourceKept, "/in/b.txt");
+    h.app.run.uncutBooks.push_back({"/in/c.txt", 1, 97});
     h.app.run.AskOpenOutputFolder(JobKind::Split, "/out");
     EXPECT_EQ(h.ui.LastMessageUtf8(),
-              "分割完毕！是否打开目录：/out\r\n\r\n以下 2 项操作失败：\r\n无法读取：/in/a.txt"
-              "\r\n未删除原文件：/in/b.txt");
-    // A new job starts with an empty list.
+              "分割完毕！是否打开目录：/"
+              "out\r\n\r\n以下文件看来没有按章节分开（标题太少，或一章占了大半）："
+              "\r\n/in/c.txt（1 个章节标题，最长一章占全文 97%）"
+              "\r\n\r\n以下 2 项操作失败：\r\n无法读取：/in/a.txt\r\n未删除原文件：/in/b.txt");
+    // A new job starts with empty lists.
     ASSERT_TRUE(h.app.run.BeginJob(JobKind::Split));
     EXPECT_TRUE(failures.Empty());
+    EXPECT_TRUE(h.app.run.uncutBooks.empty());
 }
 
 TEST(RunControlTest, FailureListShowsTenThenEllipsis) {

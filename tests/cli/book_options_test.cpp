@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include <zip.h>
+
 #include "platform/chinese_converter.h"
 #include "platform/services.h"
 #include "support/temp_folder.h"
@@ -89,7 +91,8 @@ TEST_F(BookOptionsTest, OutputEncodingIsExactOrTheOutputIsMissing) {
     };
     for (const Row& row : rows) {
         fs::remove_all(dir / "a");
-        const Outcome run = Program(dir, std::string("split --chapters --to ") + row.name + " a.txt");
+        const Outcome run =
+            Program(dir, std::string("split --chapters --to ") + row.name + " a.txt");
         EXPECT_EQ(run.status, row.second ? 0 : 1) << row.name << run.err;
         const std::string first = Slurp(dir / "a" / "a_1.txt");
         EXPECT_EQ(first.substr(0, std::string(row.mark).size()), row.mark) << row.name;
@@ -114,6 +117,91 @@ TEST_F(BookOptionsTest, ChineseConversionBothWays) {
     Put("t.txt", "漢字簡體");
     ASSERT_EQ(Program(dir, "split --chapters --zh t2s --no-subfolder t.txt").status, 0);
     EXPECT_EQ(Slurp(dir / "t_1.txt"), "汉字简体");
+}
+
+// The named entry of a zip archive; empty when it cannot be read.
+std::string ZipEntry(zip_t* zip, const char* name) {
+    zip_stat_t stat;
+    zip_file_t* file = zip_stat(zip, name, 0, &stat) == 0 ? zip_fopen(zip, name, 0) : nullptr;
+    std::string bytes;
+    if (file != nullptr) {
+        bytes.resize(stat.size);
+        if (zip_fread(file, bytes.data(), stat.size) != static_cast<zip_int64_t>(stat.size)) {
+            bytes.clear();
+        }
+        zip_fclose(file);
+    }
+    return bytes;
+}
+
+std::size_t Count(const std::string& text, const std::string& word) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1)) {
+        ++n;
+    }
+    return n;
+}
+
+// A GBK novel of 40 chapters as a book for e-readers (繁简-converted where the program can):
+// epubcheck finds nothing wrong, the title page comes first, the table of contents lists
+// every heading. A large text without headings is written as found but reported, in the
+// dry run too, and the run still succeeds.
+TEST_F(BookOptionsTest, EpubBookIsValidAndUncutBooksAreReported) {
+    std::string novel = Book(40);
+    novel.insert(novel.find("第7章"), "　　<b>&amp; \"引\" \x01</b>\r\n");
+    Put("book.txt", U(novel));  // GBK
+    const bool zh = Zh().Available();
+    const Outcome dry = Program(dir, std::string("split --chapters --epub --dry-run ") +
+                                         (zh ? "--zh s2t " : "") + "book.txt");
+    ASSERT_EQ(dry.status, 0) << dry.err;
+    EXPECT_NE(dry.out.find("book/book.epub\t"), std::string::npos) << dry.out;
+    EXPECT_FALSE(fs::exists(dir / "book"));
+    const Outcome run = Program(
+        dir, std::string("split --chapters --epub ") + (zh ? "--zh s2t " : "") + "book.txt");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("book/book.epub\t"), std::string::npos) << run.out;
+    const fs::path epub = dir / "book" / "book.epub";
+    ASSERT_TRUE(fs::exists(epub));
+    EXPECT_FALSE(fs::exists(dir / "book" / "book_1.txt"));
+
+    // The jar is run by java: a container may not run it as a program.
+    const std::string check = "java -jar \"$(readlink -f \"$(command -v epubcheck)\")\" -q '" +
+                              epub.string() + "' >'" + (dir.parent_path() / "check").string() +
+                              "' 2>&1";
+    EXPECT_EQ(std::system(check.c_str()), 0)
+        << "epubcheck (installed by scripts/setup.sh) missing or failed:\n"
+        << Slurp(dir.parent_path() / "check");
+
+    int error = 0;
+    zip_t* zip = zip_open(epub.c_str(), ZIP_RDONLY, &error);
+    ASSERT_NE(zip, nullptr);
+    const std::string opf = ZipEntry(zip, "OEBPS/content.opf");
+    const std::string nav = ZipEntry(zip, "OEBPS/nav.xhtml");
+    const std::string sixth = ZipEntry(zip, "OEBPS/c6.xhtml");
+    zip_close(zip);
+    EXPECT_NE(opf.find(zh ? "<dc:title>書名</dc:title>" : "<dc:title>书名</dc:title>"),
+              std::string::npos);
+    EXPECT_NE(opf.find("<spine toc=\"ncx\">\n<itemref idref=\"title\"/>\n<itemref idref=\"c1\"/>"),
+              std::string::npos);
+    EXPECT_EQ(Count(nav, "<li>"), 41u);
+    EXPECT_NE(nav.find(zh ? ">第40章 風起</a>" : ">第40章 风起</a>"), std::string::npos);
+    EXPECT_NE(sixth.find("&lt;b&gt;&amp;amp; &quot;引&quot; &lt;/b&gt;"), std::string::npos)
+        << sixth;
+    EXPECT_EQ(Program(dir, "split --epub book.txt").status, 2);
+    EXPECT_EQ(Program(dir, "split --chapters --epub --to gbk book.txt").status, 2);
+
+    std::string plain = "书名\r\n第一章 开始\r\n";
+    while (plain.size() < 150 * 1024) {
+        plain += "　　他走了很远的路，终于到了家。\r\n";
+    }
+    Put("plain.txt", plain);
+    const Outcome uncut = Program(dir, "split --chapters --dry-run --json plain.txt");
+    EXPECT_EQ(uncut.status, 0);
+    EXPECT_NE(uncut.out.find("\"warnings\":[{\"headings\":1,"), std::string::npos) << uncut.out;
+    const Outcome told = Program(dir, "split --chapters plain.txt");
+    EXPECT_EQ(told.status, 0);
+    EXPECT_NE(told.err.find("does not look cut into chapters: "), std::string::npos) << told.err;
+    EXPECT_TRUE(fs::exists(dir / "plain" / "plain_2.txt"));
 }
 
 }  // namespace

@@ -169,7 +169,7 @@ TEST(InputDialogTest, LayoutAfterResize) {
         EXPECT_EQ(bar.top + bar.height, 500);
         EXPECT_EQ(cancel.left + cancel.width, 600 - m);
         EXPECT_EQ(ok.left + ok.width, cancel.left);
-        EXPECT_EQ(ok.top, bar.top + 17 - 12);
+        EXPECT_EQ(ok.top, bar.top + 29 - 12);
         EXPECT_EQ(cancel.top, ok.top);
     });
     Text text;
@@ -200,27 +200,44 @@ TEST(InputDialogTest, EstimatePromptHeight) {
     }
 }
 
-TEST(InputDialogTest, ChapterCheckBoxIsKeptWithTheSettings) {
+TEST(InputDialogTest, ChapterCheckBoxesAreKeptWithTheSettings) {
     HeadlessApp h;
     const Text& check = U(names::ChapterSplit);
+    const Text& epub = U(names::EpubBook);
     h.ui.QueueModal([&](Form& d) {
-        EXPECT_TRUE(d.Get(check).visible);
-        EXPECT_EQ(d.Get(check).parent, U(names::BottomBar));
-        EXPECT_FALSE(d.IsChecked(check));
+        for (const Text* box : {&check, &epub}) {
+            EXPECT_TRUE(d.Get(*box).visible);
+            EXPECT_EQ(d.Get(*box).parent, U(names::BottomBar));
+            EXPECT_FALSE(d.IsChecked(*box));
+        }
+        // Side by side, inside the bar and clear of its buttons.
+        const Control& bar = d.Get(U(names::BottomBar));
+        EXPECT_LE(d.Get(check).left + d.Get(check).width, d.Get(epub).left);
+        EXPECT_LE(d.Get(epub).left + d.Get(epub).width, bar.width);
+        EXPECT_LE(d.Get(epub).top + d.Get(epub).height, bar.height);
+        EXPECT_GE(d.Get(epub).top,
+                  d.Get(U(names::RestoreButton)).top + d.Get(U(names::RestoreButton)).height);
+        EXPECT_TRUE(d.Get(epub).disabled);
         d.Click(check);
         EXPECT_TRUE(d.Get(U(names::Body)).disabled);
+        EXPECT_FALSE(d.Get(epub).disabled);
+        d.Click(epub);
         d.Click(U(names::OkButton));
     });
     EditSeparator(h);
     EXPECT_TRUE(h.form().IsChecked(check));
-    EXPECT_TRUE(std::holds_alternative<SplitAtChaptersSpec>(SplitSpecOf(h.form()).mode));
+    const SplitSpec spec = SplitSpecOf(h.form());
+    ASSERT_TRUE(std::holds_alternative<SplitAtChaptersSpec>(spec.mode));
+    EXPECT_TRUE(std::get<SplitAtChaptersSpec>(spec.mode).epub);
 
     SettingsStore store;
     ASSERT_TRUE(store.OpenFile(h.temp.File("s.ini"), h.temp.Path()));
     SaveControlStates(store, h.form(), U("主界面"), {});
     h.form().SetChecked(check, false);
+    h.form().SetChecked(epub, false);
     RestoreControlStates(store, h.form(), U("主界面"), {});
     EXPECT_TRUE(h.form().IsChecked(check));
+    EXPECT_TRUE(h.form().IsChecked(epub));
 
     // Unticked and cancelled: nothing changes.
     h.ui.QueueModal([&](Form& d) {

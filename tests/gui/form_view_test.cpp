@@ -106,10 +106,10 @@ TEST_F(FormViewTest, WidgetsSitInTheirParentsWithTheModelsValues) {
     EXPECT_EQ(Widget<QProgressBar>("进度")->maximum(), 1);
 }
 
-TEST_F(FormViewTest, BeforeTheWindowSystemFramesTheWindowTypicalDecorationsAreAssumed) {
+TEST_F(FormViewTest, WithoutAFrameFromTheWindowSystemTheClientAreaIsTheWholeSize) {
     FormWindow hidden(form);
-    EXPECT_EQ(hidden.size(), QSize(300 - 8, 200 - 34));
-    EXPECT_EQ(form.ClientWidth(), 300 - 8);
+    EXPECT_EQ(hidden.size(), QSize(300, 200));
+    EXPECT_EQ(form.ClientWidth(), 300);
     hidden.show();
     EXPECT_TRUE(
         testing::PumpUntil([&] { return hidden.frameGeometry().size() == QSize(300, 200); }));

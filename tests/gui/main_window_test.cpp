@@ -7,8 +7,11 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QProgressBar>
+#include <QScreen>
 #include <QTimer>
 #include <QUrl>
+#include <cmath>
 #include <filesystem>
 
 #include "app/app.h"
@@ -28,6 +31,24 @@
 
 namespace qs {
 namespace {
+
+QRect Zoomed(const QRect& r, double z) {
+    auto at = [z](int v) { return static_cast<int>(std::lround(v * z)); };
+    return QRect(at(r.x()), at(r.y()), at(r.width()), at(r.height()));
+}
+
+// Every visible control of a window lies inside its client area (the header strip is wider
+// than the window by design, and clipped).
+void ExpectControlsInside(FormView& view) {
+    for (const auto& control : view.Model().Controls()) {
+        QWidget* widget = view.WidgetOf(control->name);
+        if (widget != nullptr && widget->isVisible() && widget->parentWidget() == view.Surface() &&
+            control->kind != ControlKind::PictureBox) {
+            EXPECT_TRUE(view.Surface()->rect().contains(widget->geometry()))
+                << ToUtf8Lossy(control->name);
+        }
+    }
+}
 
 class MainWindowTest : public ::testing::Test {
 protected:
@@ -84,8 +105,10 @@ protected:
 TEST_F(MainWindowTest, EveryControlHasItsWidgetAtItsPlaceAndRendersToAPicture) {
     EXPECT_EQ(main.Window().windowTitle(),
               QStringLiteral("Qirnsplit v1.0.1.0 - 可拖放文件或文件夹"));
-    // The frame has the form's size; the window cannot be resized or maximised.
-    EXPECT_EQ(main.Window().frameGeometry().size(), QSize(567, 494));
+    // The frame has the form's size (drawn smaller only where the screen is too small);
+    // the window cannot be resized or maximised.
+    const double z = main.Window().View().Zoom();
+    EXPECT_EQ(main.Window().frameGeometry().size(), Zoomed(QRect(0, 0, 567, 494), z).size());
     EXPECT_EQ(main.Window().minimumSize(), main.Window().maximumSize());
     EXPECT_FALSE(main.Window().windowFlags() & Qt::WindowMaximizeButtonHint);
     for (const auto& control : form().Controls()) {
@@ -96,11 +119,20 @@ TEST_F(MainWindowTest, EveryControlHasItsWidgetAtItsPlaceAndRendersToAPicture) {
         QWidget* widget = Widget(control->name);
         ASSERT_NE(widget, nullptr) << ToUtf8Lossy(control->name);
         EXPECT_EQ(widget->geometry(),
-                  QRect(control->left, control->top, control->width, control->height))
+                  Zoomed(QRect(control->left, control->top, control->width, control->height), z))
             << ToUtf8Lossy(control->name);
         if (auto* button = qobject_cast<QAbstractButton*>(widget);
             button && control->kind != ControlKind::PictureButton) {
             EXPECT_EQ(button->text(), ToQt(control->text)) << ToUtf8Lossy(control->name);
+        }
+        // Every option the user can set explains itself in one line.
+        const bool option =
+            control->kind == ControlKind::RadioButton || control->kind == ControlKind::CheckBox ||
+            control->kind == ControlKind::ComboBox || control->kind == ControlKind::Button ||
+            (control->kind == ControlKind::EditBox && control->visible);
+        if (option) {
+            EXPECT_FALSE(widget->toolTip().isEmpty()) << ToUtf8Lossy(control->name);
+            EXPECT_FALSE(widget->toolTip().contains('\n')) << ToUtf8Lossy(control->name);
         }
     }
     // The status label sits inside the bar once the window is created.
@@ -121,11 +153,33 @@ TEST_F(MainWindowTest, ScreenshotsOfTheWindowAndTheDialog) {
     QTimer::singleShot(50, [&] {
         auto* dialog = qobject_cast<FormDialog*>(QApplication::activeModalWidget());
         ASSERT_NE(dialog, nullptr);
-        EXPECT_EQ(dialog->frameGeometry().size(), QSize(495, 393));
+        EXPECT_EQ(dialog->frameGeometry().size(),
+                  Zoomed(QRect(0, 0, 495, 393), dialog->View().Zoom()).size());
         EXPECT_TRUE(dialog->grab().save(folder + "input_dialog_" + scale + ".png"));
         dialog->reject();
     });
     qobject_cast<QAbstractButton*>(Widget(names::SeparatorButton))->click();
+}
+
+// At any scale the window and the dialog are whole on the screen, with every control inside
+// (the run at twice the scale has a screen of 1280 x 800).
+TEST_F(MainWindowTest, TheWindowAndTheDialogFitTheScreenWithEveryControlInside) {
+    const QRect room = main.Window().screen()->availableGeometry();
+    EXPECT_TRUE(room.contains(main.Window().frameGeometry()))
+        << room.width() << "x" << room.height();
+    ExpectControlsInside(main.Window().View());
+    bool checked = false;
+    QTimer::singleShot(50, [&] {
+        auto* dialog = qobject_cast<FormDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_TRUE(room.contains(dialog->frameGeometry()));
+        ExpectControlsInside(dialog->View());
+        checked = true;
+        dialog->reject();
+    });
+    qobject_cast<QAbstractButton*>(Widget(names::ByString))->click();
+    qobject_cast<QAbstractButton*>(Widget(names::SeparatorButton))->click();
+    EXPECT_TRUE(checked);
 }
 
 TEST_F(MainWindowTest, ModeRadioDisablesTheOtherModesBoxes) {
@@ -168,6 +222,16 @@ TEST_F(MainWindowTest, DropOnTheSplitPanelAsksAndSplits) {
     delete data;
 }
 
+// Files given on the command line (the menu entry's %F) arrive as a drop on the split panel.
+TEST_F(MainWindowTest, FilesGivenToTheWindowAreAskedAboutAsADrop) {
+    temp.Write(U("甲.txt"), "AAAA");
+    ui.answers = {ResultCancel};
+    main.Window().View().Drop(U(names::SplitPanel), {temp.File(U("甲.txt"))});
+    ASSERT_TRUE(testing::PumpUntil([&] { return !ui.shown.empty(); }));
+    EXPECT_EQ(ui.shown[0].text, U("确定分割被拖放的 1 个文件吗？"));
+    EXPECT_EQ(FilesUnder(temp.Path()), 1);
+}
+
 TEST_F(MainWindowTest, ClickOnTheRunningButtonStopsTheSplit) {
     std::string lines;
     for (int i = 0; i < 200000; ++i) {
@@ -179,13 +243,22 @@ TEST_F(MainWindowTest, ClickOnTheRunningButtonStopsTheSplit) {
     ui.answers = {ResultNo};
     auto* button = qobject_cast<QAbstractButton*>(Widget(names::SplitButton));
     QString captionWhenClicked;
+    auto* bar = qobject_cast<QProgressBar*>(Widget(names::Progress));
+    int barWhenClicked = -1;
     QTimer::singleShot(100, button, [&] {
         captionWhenClicked = button->text();
+        barWhenClicked = bar->value();
         button->click();
     });
     button->click();
     EXPECT_NE(captionWhenClicked, QStringLiteral("分割文件.."));
     EXPECT_EQ(button->text(), QStringLiteral("分割文件.."));
+    // The one file's bar moved by its bytes, short of full; the end says it was stopped.
+    EXPECT_GT(barWhenClicked, 0);
+    EXPECT_LT(barWhenClicked, bar->maximum());
+    ASSERT_FALSE(ui.shown.empty());
+    EXPECT_EQ(ToQt(ui.shown.back().text).left(23),
+              QStringLiteral("分割已停止，停在第 1 个文件（共 1 个）！"));
     // Stopped early: far fewer pieces than 200000 lines in pieces of at most 10.
     EXPECT_LT(FilesUnder(temp.Path()), 20001);
 }

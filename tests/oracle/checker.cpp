@@ -226,7 +226,23 @@ std::vector<std::string> Check(const Job& job, const Tree& before, const Tree& a
         return truncated || messages.find(DisplayText(path)) != std::string::npos;
     };
     auto reported = [&](const std::string& rel) {
-        return named(job.root + "/" + NativeToInternal(rel));
+        if (named(job.root + "/" + NativeToInternal(rel))) {
+            return true;
+        }
+        // What lies in a folder that could not be listed cannot be known: the folder is
+        // what is reported.
+        for (std::size_t slash = rel.rfind('/'); slash != std::string::npos && slash > 0;
+             slash = rel.rfind('/', slash - 1)) {
+            const Text line = U("无法读取：") +
+                              DisplayText(job.root + "/" + NativeToInternal(rel.substr(0, slash)));
+            const std::size_t at = messages.find(line);
+            const std::size_t end = at + line.size();
+            if (at != std::string::npos &&
+                (end == messages.size() || messages[end] == '\r' || messages[end] == '\n')) {
+                return true;
+            }
+        }
+        return false;
     };
     auto unchanged = [&](const std::string& rel) {
         const auto now = after.find(rel);
@@ -350,12 +366,20 @@ std::vector<std::string> Check(const Job& job, const Tree& before, const Tree& a
     // A file the job wrote and then read again is its output, also where it has the number
     // of a source deleted before it.
     std::set<Id> writtenSoFar;
+    bool listedSinceCreate = false;  // a walk lists a folder before its unit begins
     for (const Event& e : events) {
         if (e.kind == Event::Commit && e.id) {
             writtenSoFar.insert(*e.id);
         }
-        // An encoded merge may begin its output again in another encoding.
-        const bool again = !units.empty() && job.processEncoding;
+        if (e.kind == Event::List) {
+            listedSinceCreate = true;
+        }
+        // An encoded merge may begin its output again in another encoding; a unit of the
+        // same name that follows a failed one is a unit of its own.
+        const bool again = !units.empty() && job.processEncoding && !listedSinceCreate;
+        if (e.kind == Event::Create) {
+            listedSinceCreate = false;
+        }
         if (e.kind == Event::Create && again && units.back().path == e.path &&
             !units.back().output) {
             continue;

@@ -2,6 +2,7 @@
 //
 //   QS_ORACLE_SEEDS=1-5000 build/tests/test_oracle    a long run over other seeds
 //   QS_ORACLE_SEEDS=4711 build/tests/test_oracle      one seed again
+//   QS_ORACLE_WINDOW=20000-22499 build/tests/test_oracle   CI's new seeds of a commit
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -9,6 +10,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <thread>
 
@@ -123,7 +126,7 @@ bool IsFolder(const Node& n) {
 }
 
 // The files a merge of the folder takes, its sub-folders too when asked; never through a
-// link back into a folder of the walk.
+// link to a folder (as find without -L).
 void Walk(const Tree& tree, const std::string& folder, const std::string& pattern, bool deep,
           std::vector<Id> chain, std::set<std::string>& out) {
     for (const std::string& rel : Children(tree, folder)) {
@@ -136,7 +139,7 @@ void Walk(const Tree& tree, const std::string& folder, const std::string& patter
     }
     for (const std::string& rel : Children(tree, folder)) {
         const Node& n = tree.at(rel);
-        if (IsFolder(n) && Matches(pattern, Name(rel)) &&
+        if (n.kind == Node::Folder && Matches(pattern, Name(rel)) &&
             std::find(chain.begin(), chain.end(), n.id) == chain.end()) {
             std::vector<Id> deeper = chain;
             deeper.push_back(n.id);
@@ -339,6 +342,21 @@ struct Oracle {
         }
     }
 
+    // Beside the world's own draws, so that the jobs of the fixed seeds stay what they were.
+    Rng extra{std::mt19937(seed * 2654435761u + 1)};
+
+    // A folder outside the tree, reached through a link inside it: nothing there is a source.
+    void Outside() {
+        if (!extra.Chance(0.3)) {
+            return;
+        }
+        const std::string outside = Root() + "/outside";
+        std::filesystem::create_directories(outside);
+        h.temp.Write("outside/keep.txt", "keep me\n");
+        std::filesystem::create_directory_symlink(outside, Root() + "/w/away");
+        Say("a link out of the tree");
+    }
+
     void Faults() {
         if (rng.Chance(0.35)) {
             const Op op = rng.Pick(std::vector<Op>{Op::OpenRead, Op::ReadWhole, Op::Read,
@@ -368,6 +386,7 @@ struct Oracle {
         job.split = rng.Chance(0.5);
         Configure();
         Faults();
+        Outside();
         const Tree before = Snapshot(Root());
         std::vector<std::string> pipes;
         for (const auto& [rel, node] : before) {
@@ -430,9 +449,29 @@ std::vector<std::uint32_t> Seeds(const char* list) {
 // the checker learns better (none at present).
 const char* const kPending = "";
 
-// The fixed set, and seeds beyond it that found a fault (a folder listing that failed once
-// was taken for an empty folder).
-const char* const kFixed = "1-300,1460,1838,1869,2053";
+// The fixed set, and seeds beyond it that found a fault: a folder listing that failed once
+// was taken for an empty folder; an output replaced a file a later folder of the same drop
+// held; members a unit never reached, or whose output could not be begun, were kept without
+// a word; an unreadable separator file went unreported.
+const char* const kFixed =
+    "1-300,1460,1838,1869,2053,3664,4305,4686,4735,5993,7074,7153,7632,8048,8995,10903,13092,"
+    "13664,13702,13709";
+
+// New seeds, a window that CI moves with every commit; a failing one says which it is, to be
+// run again alone and then kept among the fixed ones.
+TEST(Oracle, NewSeedsKeepEveryInvariant) {
+    const char* window = std::getenv("QS_ORACLE_WINDOW");
+    if (window == nullptr) {
+        GTEST_SKIP() << "no QS_ORACLE_WINDOW";
+    }
+    for (std::uint32_t seed : Seeds(window)) {
+        Oracle oracle(seed);
+        for (const std::string& b : oracle.Run()) {
+            ADD_FAILURE() << "new seed " << seed << " (QS_ORACLE_SEEDS=" << seed
+                          << " build/tests/test_oracle; " << oracle.job.description << "): " << b;
+        }
+    }
+}
 
 TEST(Oracle, RandomJobsKeepEveryInvariant) {
     const char* chosen = std::getenv("QS_ORACLE_SEEDS");

@@ -82,6 +82,7 @@ public:
     bool Write(std::string_view bytes) override { return m_inner->Write(bytes); }
     bool Sync() override { return m_inner->Sync(); }
     void StartWriteBack() override { m_inner->StartWriteBack(); }
+    void LimitPermissions(std::uint32_t bits) override { m_inner->LimitPermissions(bits); }
     NameResult CommitNew(const Text& path) override {
         const NameResult result = m_inner->CommitNew(path);
         if (result == NameResult::Named) {

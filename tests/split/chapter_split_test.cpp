@@ -13,39 +13,80 @@ namespace {
 using namespace split_controls;
 
 TEST(ChapterHeadingTest, RecognisesHeadingsOnly) {
-    const std::pair<const char*, bool> rows[] = {
-        {"第一章 风起", true},
-        {"第十二回", true},
-        {"第 12 章：归来", true},
-        {"第１２节 夜", true},
-        {"第一百零一卷", true},
-        {"第两千三百集 终", true},
-        {"第壹佰贰拾部", true},
-        {"第〇篇", true},
-        {"　　正文 第三章 山", true},
-        {"\t序章 开端", true},
-        {"序", true},
-        {"番外2 雪", true},
-        {"后记", true},
-        {"Chapter 7 The Road", true},
-        {"CHAPTER 12", true},
-        {"第一次见面，他就笑了。", false},
-        {"第一章节", false},
-        {"后记得他来过", false},
-        {"chapter 7", false},
-        {"Chapter7", false},
-        {"第章", false},
-        {"", false},
-        // 60 characters
-        {"第一章 "
+    struct Row {
+        const char* name;
+        const char* line;
+        bool heading;
+    };
+    const Row rows[] = {
+        {"chinese numerals", "第一章 风起", true},
+        {"unit alone", "第十二回", true},
+        {"spaces and colon", "第 12 章：归来", true},
+        {"full-width digits", "第１２节 夜", true},
+        {"volume number", "第一百零一卷", true},
+        {"volume with title", "第两千三百集 终", true},
+        {"capital numerals", "第壹佰贰拾部", true},
+        {"zero", "第〇篇", true},
+        {"traditional units", "第兩萬節 夜話", true},
+        {"after 正文", "　　正文 第三章 山", true},
+        {"named", "\t序章 开端", true},
+        {"named alone", "序", true},
+        {"named with number", "番外2 雪", true},
+        {"afterword", "后记", true},
+        {"english", "Chapter 7 The Road", true},
+        {"english capitals", "CHAPTER 12", true},
+        {"title attached", "第一章天地初开", true},
+        {"title attached to 回", "第三回宴桃园豪杰三结义", true},
+        {"attached to 话", "第5话雨夜", true},
+        {"equals around", "===第3章 大唐男儿===", true},
+        {"dashes and stars", "--- *第4章* ---", true},
+        {"lenticular brackets", "【第五章】重逢", true},
+        {"white brackets", "〖第六章〗", true},
+        {"square brackets", "[第7章] 夜行", true},
+        {"corner brackets", "「第八章」", true},
+        {"volume and chapter", "第九卷 第二章 标题", true},
+        {"no 第", "二百二十章 大结局", true},
+        {"no 第, line end", "一百回", true},
+        {"volume lead", "    上卷 第一回　王教头私走延安府　九纹龙大闹史家村", true},
+        {"web residue lead", "《》目录 第一回　灵根育孕源流出　心性修持大道生", true},
+        {"short comma title", "第五章 你好，世界", true},
+        {"sentence", "第一次见面，他就笑了。", false},
+        {"long sentence after heading", "第一章的内容我已经看完了，写得真是太好了。", false},
+        {"long line ending in 。", "第二章 他走了很远很远很远的路终于到了家。", false},
+        {"章节", "第一章节", false},
+        {"节课", "第二节课上老师来了", false},
+        {"回合", "第三回合他就倒下了", false},
+        {"封", "第一封信是母亲写的", false},
+        {"本", "第四本书记载着上古的事", false},
+        {"次", "第三次", false},
+        {"部分", "第三部分讲的是历史", false},
+        {"集团", "第一集团军开上去了", false},
+        {"篇张", "第五篇张贴在墙上", false},
+        {"卷 then text", "第一卷起的边", false},
+        {"no 第 with digits", "12章 开始", false},
+        {"no 第, title attached", "二百二十章大结局", false},
+        {"no 第, volume unit", "三卷 山", false},
+        {"lead too long", "这是一个很长的前缀文字 第一章 风起", false},
+        {"lead with comma", "他说，第一章 风起", false},
+        {"lead before named", "上卷 序章", false},
+        {"named followed by word", "后记得他来过", false},
+        {"english lower case", "chapter 7", false},
+        {"english without space", "Chapter7", false},
+        {"no number", "第章", false},
+        {"decoration only", "======", false},
+        {"empty", "", false},
+        {"too long",
+         "第一章 "
          "这一行太长了这一行太长了这一行太长了这一行太长了这一行太长了这一行太长了这一行太长了这一"
          "行太长了这一行太长了这一",
          false},
     };
-    for (const auto& [line, heading] : rows) {
-        EXPECT_EQ(IsChapterHeading(U(line)), heading) << line;
+    for (const Row& row : rows) {
+        EXPECT_EQ(IsChapterHeading(U(row.line)), row.heading) << row.name << ": " << row.line;
     }
     EXPECT_EQ(HeadingTitle(U("　　第一章 风起　 ")), U("第一章 风起"));
+    EXPECT_EQ(HeadingLabel(U(" ===第3章 大唐男儿=== ")), U("第3章 大唐男儿"));
+    EXPECT_EQ(HeadingLabel(U("【第五章】重逢")), U("【第五章】重逢"));
 }
 
 // A generated book: title page, then chapters in every numeral style, a volume heading
@@ -110,6 +151,56 @@ TEST(FindChapterPiecesTest, PiecesStartAtHeadingsAndCoverTheText) {
     ASSERT_TRUE(MakeHeadingTest(U("^卷"), test));
     EXPECT_EQ(FindChapterPieces(U("卷一\n甲\n卷二\n乙"), test, 1).size(), 2u);
     EXPECT_FALSE(MakeHeadingTest("([", test));
+}
+
+// Heading forms of novels as they circulate, each chapter with prose that only looks like
+// headings: one piece per chapter, and a book that is cut is not reported as uncut.
+TEST(FindChapterPiecesTest, CirculatingHeadingFormsGiveAPiecePerChapter) {
+    const char* const forms[] = {"    上卷 第%s回　王教头私走延安府　九纹龙大闹史家村",
+                                 "《》目录 第%s回　灵根育孕源流出　心性修持大道生",
+                                 "===第%s章 大唐男儿===",
+                                 "【第%s章】重逢",
+                                 "第%s章天地初开",
+                                 "%s章 风起"};
+    const char* const prose[] = {"第一封信是母亲写的",
+                                 "第四本书记载着上古的事",
+                                 "第二节课上老师来了",
+                                 "第三部分讲的是历史",
+                                 "第一集团军开上去了",
+                                 "第五篇张贴在墙上",
+                                 "第一章的内容我已经看完了，写得真是太好了。"};
+    const char* const numerals[] = {"一", "二", "三", "四", "五", "六", "七", "八", "九", "十"};
+    HeadingTest test;
+    ASSERT_TRUE(MakeHeadingTest(Text(), test));
+    for (const char* form : forms) {
+        Text book = U("书名\r\n");
+        for (int n = 0; n < 10; ++n) {
+            char line[160];
+            std::snprintf(line, sizeof line, form, numerals[n]);
+            book += U(line) + "\r\n";
+            for (const char* p : prose) {
+                book += U(p) + "\r\n";
+            }
+        }
+        ChapterStats stats;
+        EXPECT_EQ(FindChapterPieces(book, test, 1, {}, &stats).size(), 11u) << form;
+        EXPECT_EQ(stats.headings, 10u) << form;
+    }
+    struct Row {
+        const char* name;
+        std::size_t bytes;
+        ChapterStats stats;
+        bool uncut;
+    } rows[] = {
+        {"small book, no heading", 100 * 1024, {0, 100 * 1024}, false},
+        {"large book, two headings", 100 * 1024 + 1, {2, 1000}, true},
+        {"large book, three headings", 300 * 1024, {3, 100 * 1024}, false},
+        {"one chapter holds more than half", 300 * 1024, {40, 150 * 1024 + 1}, true},
+        {"one chapter holds half", 300 * 1024, {40, 150 * 1024}, false},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(LooksUncut(row.bytes, row.stats), row.uncut) << row.name;
+    }
 }
 
 class ChapterSplitTest : public SplitFixture {

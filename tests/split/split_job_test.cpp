@@ -73,7 +73,10 @@ TEST_F(SplitJobTest, StopDuringTheThirdOfFiveFiles) {
     EXPECT_FALSE(Exists("f4_1.txt"));
     EXPECT_FALSE(Exists("f5_1.txt"));
     EXPECT_EQ(Caption(), "分割文件..");
-    EXPECT_EQ(Questions(), 1);
+    // A stopped job is never reported as complete: it says where it stopped.
+    EXPECT_EQ(Questions(), 0);
+    EXPECT_EQ(h.ui.Messages().back().text,
+              U("分割已停止，停在第 3 个文件（共 5 个）！是否打开目录：") + h.temp.Path());
     EXPECT_EQ(h.app.run.lastSplitFolder, h.temp.Path());
 }
 

@@ -60,6 +60,7 @@ public:
             m_inner->StartWriteBack();
         }
     }
+    void LimitPermissions(std::uint32_t bits) override { m_inner->LimitPermissions(bits); }
     NameResult CommitNew(const Text& path) override {
         if (m_failed || m_owner.ShouldFail(FaultyFileSystem::Op::Commit, path)) {
             return NameResult::Failed;
@@ -222,6 +223,10 @@ std::optional<std::vector<DirEntry>> FaultyFileSystem::List(const Text& folder) 
         return std::nullopt;
     }
     return m_inner.List(folder);
+}
+
+std::optional<FileStamp> FaultyFileSystem::Stamp(const Text& path) {
+    return m_inner.Stamp(path);
 }
 
 std::optional<std::pair<std::uint64_t, std::uint64_t>> FaultyFileSystem::FileIdentity(

@@ -49,6 +49,7 @@ public:
     PathKind Kind(const Text& path) override;
     bool CreateFolder(const Text& path) override;
     bool DeleteFile(const Text& path) override;
+    bool RemoveEmptyFolder(const Text& path) override { return m_inner.RemoveEmptyFolder(path); }
     std::optional<Bytes> ReadWholeFile(const Text& path) override;
     std::unique_ptr<ReadHandle> OpenRead(const Text& path) override;
     bool WriteWholeFile(const Text& path, std::string_view bytes) override;
@@ -56,6 +57,7 @@ public:
     bool SyncToDisk(const Text& path) override;
     bool SyncFileSystemOf(const Text& path) override;
     std::optional<std::int64_t> FileSize(const Text& path) override;
+    std::optional<FileStamp> Stamp(const Text& path) override;
     std::unique_ptr<ReadWriteFile> OpenReadWrite(const Text& path) override;
     std::optional<std::vector<DirEntry>> List(const Text& folder) override;
     std::optional<std::pair<std::uint64_t, std::uint64_t>> FileIdentity(const Text& path) override;

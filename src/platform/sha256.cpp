@@ -1,8 +1,8 @@
-#include "cli/sha256.h"
+#include "platform/sha256.h"
 
 #include <openssl/evp.h>
 
-namespace qs::cli {
+namespace qs {
 
 struct Sha256::State {
     EVP_MD_CTX* context = EVP_MD_CTX_new();
@@ -33,4 +33,4 @@ std::string Sha256::Hex() {
     return hex;
 }
 
-}  // namespace qs::cli
+}  // namespace qs

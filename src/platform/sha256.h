@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace qs::cli {
+namespace qs {
 
 // SHA-256 fed in pieces; Hex gives the digest as 64 lower-case hex digits.
 class Sha256 {
@@ -22,4 +22,4 @@ private:
     std::unique_ptr<State> m_state;
 };
 
-}  // namespace qs::cli
+}  // namespace qs

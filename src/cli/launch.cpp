@@ -1,0 +1,49 @@
+#include "cli/launch.h"
+
+#include <filesystem>
+#include <string_view>
+
+#include "cli/cli_texts.h"
+
+namespace qs::cli {
+
+LaunchRequest ReadLaunch(int argc, char** argv, bool display) {
+    LaunchRequest request;
+    if (argc < 2) {
+        return request;
+    }
+    const std::string_view first = argv[1];
+    if (first == "split" || first == "merge" || first == "verify" || first.starts_with('-')) {
+        request.launch = Launch::CommandLine;
+        return request;
+    }
+    request.launch = Launch::UsageError;
+    for (int i = 1; i < argc; ++i) {
+        const std::string word = argv[i];
+        std::error_code error;
+        if (word.starts_with('-') || !std::filesystem::exists(word, error)) {
+            request.error = word + ": " +
+                            Say("不是命令（split、merge、verify），也不是存在的文件或目录",
+                                "not a command (split, merge, verify) nor an existing file or "
+                                "folder");
+            return request;
+        }
+        std::string full = std::filesystem::absolute(word, error).lexically_normal().string();
+        while (full.size() > 1 && full.back() == '/') {
+            full.pop_back();
+        }
+        request.paths.push_back(full);
+    }
+    if (!display) {
+        request.error = Say("打开文件需要窗口，但没有显示器（DISPLAY 为空）；在命令行上分割：",
+                            "opening files needs the window, and there is no display (DISPLAY "
+                            "is empty); to split them here: ") +
+                        "qirnsplit split " + std::string(first) + (argc > 2 ? " ..." : "");
+        request.paths.clear();
+        return request;
+    }
+    request.launch = Launch::Window;
+    return request;
+}
+
+}  // namespace qs::cli

@@ -1,0 +1,134 @@
+#include "split/chapter_epub.h"
+
+#include <ctime>
+#include <deque>
+#include <optional>
+#include <string>
+
+#include "epub/epub_book.h"
+#include "fs/paths.h"
+#include "platform/services.h"
+#include "platform/sha256.h"
+#include "split/chapter_heading.h"
+#include "split/piece_writer.h"
+
+namespace qs {
+namespace {
+
+// An internal text as the book carries it: in UTF-8, 繁简-converted when asked. nullopt
+// when either step cannot be made exactly.
+std::optional<std::string> BookText(std::string_view text, ZhConversion zh) {
+    std::string utf8;
+    if (!text.empty() && !InternalToUtf8(text, utf8)) {
+        return std::nullopt;
+    }
+    if (zh == ZhConversion::None || utf8.empty()) {
+        return utf8;
+    }
+    return Zh().ConvertUtf8(utf8, zh);
+}
+
+std::string NowUtc() {
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return stamp;
+}
+
+// The same book always gets the same identifier: a name-based UUID of its text and of the
+// conversion asked for.
+std::string Identifier(std::string_view text, ZhConversion zh) {
+    Sha256 sha;
+    sha.Add(text);
+    sha.Add(std::string(1, static_cast<char>('0' + static_cast<int>(zh))));
+    return UuidUrnFromDigest(sha.Hex());
+}
+
+void Unconverted(SplitContext& ctx, const Text& path) {
+    ++ctx.state.piecesMade;
+    ++ctx.state.piecesFailed;
+    ctx.Fail(FailureKind::NotConverted, path);
+}
+
+}  // namespace
+
+void WriteChapterBook(SplitContext& ctx, const Text& source, std::string_view text,
+                      const std::vector<ChapterPiece>& pieces, const HeadingTest& isHeading) {
+    static const Text kDotEpub = ".epub";
+    const ZhConversion zh = ctx.state.outputRequest.zh;
+    const Text stem = PathBaseName(source);
+    const Text name = FitPieceName(stem, Text(), kDotEpub);
+    const Text target = ctx.outputFolder + (name.empty() ? stem : name) + kDotEpub;
+    ctx.state.pieceNumber = 1;
+
+    const bool preface = !pieces.empty() && pieces.front().heading.empty();
+    const Text title =
+        preface ? FirstLineTitle(text.substr(0, pieces.front().end)) : PathBaseName(source);
+    EpubMetadata metadata;
+    const std::optional<std::string> bookTitle = BookText(title, zh);
+    if (!bookTitle) {
+        Unconverted(ctx, target);
+        return;
+    }
+    metadata.title = *bookTitle;
+    metadata.identifier = Identifier(text, zh);
+    metadata.modified = NowUtc();
+    EpubBook book(std::move(metadata));
+    if (!preface) {
+        book.AddDocument({{*bookTitle, EpubLine::Kind::Title}});
+    }
+
+    for (const ChapterPiece& piece : pieces) {
+        ctx.events.Pump();
+        if (ctx.Stopped()) {
+            return;
+        }
+        const std::string_view internal = text.substr(piece.start, piece.end - piece.start);
+        const std::optional<std::string> utf8 = BookText(internal, zh);
+        if (!utf8) {
+            Unconverted(ctx, target);
+            return;
+        }
+        // The lines of both forms go in step: neither conversion touches a line break.
+        std::vector<EpubLine> lines;
+        std::deque<std::string> labels;
+        bool titled = !piece.heading.empty();
+        std::size_t at = 0;
+        std::size_t atUtf8 = 0;
+        while (at < internal.size()) {
+            std::size_t next = 0;
+            std::size_t nextUtf8 = utf8->size();
+            const Line line = LineAt(internal, at, next);
+            const std::string_view shown =
+                atUtf8 < utf8->size() ? LineAt(*utf8, atUtf8, nextUtf8).text : std::string_view();
+            at = next;
+            atUtf8 = nextUtf8;
+            if (!titled && !HeadingTitle(line.text).empty()) {
+                titled = true;
+                lines.push_back({shown, EpubLine::Kind::Title});
+            } else if (!piece.heading.empty() && isHeading(line.text)) {
+                const std::optional<std::string> label = BookText(HeadingLabel(line.text), zh);
+                if (!label) {
+                    Unconverted(ctx, target);
+                    return;
+                }
+                lines.push_back({labels.emplace_back(*label), EpubLine::Kind::Heading});
+            } else {
+                lines.push_back({shown, EpubLine::Kind::Paragraph});
+            }
+        }
+        book.AddDocument(lines);
+    }
+
+    const EpubResult made = book.Finish();
+    std::unique_ptr<AtomicWriter> out =
+        made.ok && !name.empty() ? Fs().CreateAtomic(target) : nullptr;
+    const bool written = out && out->Write(made.bytes);
+    FinishNamedOutput(ctx, stem, kDotEpub, std::move(out), written,
+                      static_cast<std::int64_t>(made.bytes.size()),
+                      TextFormat{EncodingUtf8, false, true});
+}
+
+}  // namespace qs

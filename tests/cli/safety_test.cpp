@@ -1,0 +1,252 @@
+// What a user may do around a job, done to the program run as a user runs it: links and
+// ".." in paths, output folders inside the walked tree, private files, sources that give
+// nothing, two jobs at once, and manifests of splits that changed the text.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "support/temp_folder.h"
+
+namespace qs {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Ran {
+    int status = -1;
+    std::string err;
+};
+
+std::string Slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void Put(const fs::path& p, const std::string& bytes) {
+    fs::create_directories(p.parent_path());
+    std::ofstream(p, std::ios::binary) << bytes;
+}
+
+// Starts the program in dir; Wait gives its exit status and standard error.
+pid_t Start(const fs::path& dir, std::vector<std::string> args, const fs::path& err) {
+    args.insert(args.begin(), QS_PROGRAM);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(dir.c_str()) != 0) {
+            _exit(126);
+        }
+        dup2(open("/dev/null", O_WRONLY), 1);
+        dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+        std::vector<char*> argv;
+        for (std::string& a : args) {
+            argv.push_back(a.data());
+        }
+        argv.push_back(nullptr);
+        unsetenv("DISPLAY");
+        setenv("LANG", "C.UTF-8", 1);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+Ran Wait(pid_t pid, const fs::path& err) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(err)};
+}
+
+Ran RunIn(const fs::path& dir, const std::vector<std::string>& args) {
+    const fs::path err = dir.parent_path() / "stderr";
+    return Wait(Start(dir, args, err), err);
+}
+
+// Every file under root (relative path -> bytes), links to files by their target's bytes.
+std::map<std::string, std::string> Files(const fs::path& root) {
+    std::map<std::string, std::string> files;
+    for (const auto& e : fs::recursive_directory_iterator(root)) {
+        if (e.is_regular_file()) {
+            files[fs::relative(e.path(), root).string()] = Slurp(e.path());
+        }
+    }
+    return files;
+}
+
+class CommandLineSafety : public ::testing::Test {
+protected:
+    TempFolder temp;
+    const fs::path root = fs::path(ToUtf8Lossy(temp.Path())) / "root";
+    fs::path At(const std::string& relative) const { return root / relative; }
+};
+
+TEST_F(CommandLineSafety, PathsAndWalksGoWhereTheFileSystemLeads) {
+    // "link/.." is the parent of the link's target, as for every other program.
+    Put(At("a.txt"), "mine\n");
+    Put(At("other/a.txt"), "theirs\n");
+    fs::create_directories(At("other/inner"));
+    fs::create_directory_symlink("other/inner", At("link"));
+    EXPECT_EQ(RunIn(root, {"split", "--parts", "2", "--delete-sources", "link/../a.txt"}).status,
+              0);
+    EXPECT_EQ(Slurp(At("a.txt")), "mine\n");
+    EXPECT_FALSE(fs::exists(At("other/a.txt")));
+    EXPECT_EQ(Slurp(At("other/a/a_1.txt")) + Slurp(At("other/a/a_2.txt")), "theirs\n");
+
+    // A walk does not follow a link to a folder outside it; a link to a file is a member.
+    Put(At("books/x.txt"), "x\n");
+    Put(At("important/notes.txt"), "notes\n");
+    Put(At("important/linked.txt"), "linked\n");
+    fs::create_directory_symlink("../important", At("books/shared"));
+    fs::create_symlink("../important/linked.txt", At("books/y.txt"));
+    const Ran merged =
+        RunIn(root, {"merge", "--recursive", "--delete-sources", "--in-folder", "books"});
+    EXPECT_EQ(merged.status, 0) << merged.err;
+    EXPECT_EQ(Slurp(At("important/notes.txt")), "notes\n");
+    EXPECT_EQ(Slurp(At("important/linked.txt")), "linked\n");
+    EXPECT_EQ(Slurp(At("books/x等2个文件.txt")), "x\nlinked\n");
+    EXPECT_FALSE(fs::exists(At("shared等1个文件.txt")));
+    EXPECT_FALSE(fs::exists(At("books/shared/notes等1个文件.txt")));
+
+    // Outputs written into the walked tree are never taken in by the same walk.
+    Put(At("top/a.txt"), "a\n");
+    Put(At("top/sub/b.txt"), "b\n");
+    const Ran walked = RunIn(
+        root, {"merge", "--recursive", "--delete-sources", "--output-dir", "top/zout", "top"});
+    EXPECT_EQ(walked.status, 0) << walked.err;
+    const std::map<std::string, std::string> expected = {{"zout/a等1个文件.txt", "a\n"},
+                                                         {"zout/b等1个文件.txt", "b\n"}};
+    EXPECT_EQ(Files(At("top")), expected);
+}
+
+TEST_F(CommandLineSafety, OutputsAreNoMoreReadableThanTheirSources) {
+    const mode_t mask = ::umask(022);
+    Put(At("private.txt"), "one\ntwo\nthree\n");
+    Put(At("public.txt"), "four\n");
+    fs::permissions(At("private.txt"), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(RunIn(root, {"split", "--parts", "2", "private.txt"}).status, 0);
+    EXPECT_EQ(RunIn(root, {"merge", "public.txt", "private.txt"}).status, 0);
+    ::umask(mask);
+    for (const char* output :
+         {"private/private_1.txt", "private/private_2.txt", "../public等2个文件.txt"}) {
+        SCOPED_TRACE(output);
+        EXPECT_EQ(fs::status(At(output)).permissions() & fs::perms::all,
+                  fs::perms::owner_read | fs::perms::owner_write);
+    }
+}
+
+TEST_F(CommandLineSafety, FailedJobsLeaveNothingTheyMade) {
+    Put(At("in/empty.txt"), "");
+    EXPECT_EQ(RunIn(root, {"merge", "in/nothing.txt"}).status, 1);
+    EXPECT_EQ(RunIn(root, {"split", "in/nothing.txt"}).status, 1);
+    EXPECT_EQ(RunIn(root, {"split", "--output-dir", "deep/er", "in/nothing.txt"}).status, 1);
+    // No empty output, no empty folder: only what was there before.
+    EXPECT_EQ(Files(root), (std::map<std::string, std::string>{{"in/empty.txt", ""}}));
+    EXPECT_EQ(
+        std::distance(fs::recursive_directory_iterator(root), fs::recursive_directory_iterator()),
+        2);
+}
+
+TEST_F(CommandLineSafety, EveryPieceOfAMarkedSourceCarriesTheMark) {
+    Put(At("wide.txt"), std::string("\xFE\xFF\0a\0\n\0b\0\n\0\n", 12));
+    EXPECT_EQ(RunIn(root, {"split", "--lines", "1", "wide.txt"}).status, 0);
+    int pieces = 0;
+    for (const auto& e : fs::directory_iterator(At("wide"))) {
+        EXPECT_EQ(Slurp(e.path()).substr(0, 2), "\xFE\xFF") << e.path();
+        ++pieces;
+    }
+    EXPECT_GE(pieces, 3);
+}
+
+TEST_F(CommandLineSafety, TwoJobsNeverInterleaveTheirPiecesInOneFolder) {
+    // A job waits, and says so, while another holds the folder it writes into.
+    Put(At("w.txt"), "one\ntwo\n");
+    fs::create_directories(At("w"));
+    const int held = open(At("w").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_EQ(flock(held, LOCK_EX), 0);
+    const fs::path waitErr = root.parent_path() / "wait-err";
+    const pid_t waiting = Start(root, {"split", "--parts", "2", "w.txt"}, waitErr);
+    usleep(300 * 1000);
+    EXPECT_TRUE(fs::is_empty(At("w")));
+    close(held);
+    const Ran waited = Wait(waiting, waitErr);
+    EXPECT_EQ(waited.status, 0);
+    EXPECT_NE(waited.err.find("等待另一个任务写完："), std::string::npos) << waited.err;
+    EXPECT_EQ(Slurp(At("w/w_1.txt")) + Slurp(At("w/w_2.txt")), "one\ntwo\n");
+
+    std::string book;
+    for (int i = 0; i < 4000; ++i) {
+        book += "line " + std::to_string(i) + "\r\n";
+    }
+    book += "end";
+    Put(At("s.txt"), book);
+    const fs::path err1 = root.parent_path() / "err1", err2 = root.parent_path() / "err2";
+    const std::vector<std::string> args = {"split", "--lines", "1-40", "--delete-sources", "s.txt"};
+    const pid_t first = Start(root, args, err1);
+    const pid_t second = Start(root, args, err2);
+    const Ran a = Wait(first, err1), b = Wait(second, err2);
+    // One of them split and deleted the source; the other found it gone.
+    EXPECT_EQ(a.status + b.status, 1) << a.err << b.err;
+    EXPECT_FALSE(fs::exists(At("s.txt")));
+    std::string joined;
+    const std::size_t count = static_cast<std::size_t>(
+        std::distance(fs::directory_iterator(At("s")), fs::directory_iterator()));
+    for (std::size_t k = 1; k <= count; ++k) {
+        joined += (k > 1 ? "\r\n" : "") + Slurp(At("s/s_" + std::to_string(k) + ".txt"));
+    }
+    EXPECT_EQ(joined, book);
+}
+
+// A rejoin gives the source back byte for byte, or writes nothing and says why.
+TEST_F(CommandLineSafety, ManifestRejoinIsExactOrRefused) {
+    struct Row {
+        const char* name;
+        std::string source;
+        std::vector<std::string> options;
+        bool exact;
+    };
+    const std::string lf = "one\ntwo\n\nthree\nfour\n";
+    const std::vector<Row> rows = {
+        {"lines, LF and a final break", lf, {"--lines", "2"}, true},
+        {"lines, CR LF without", "a\r\nb\r\nc", {"--lines", "1"}, true},
+        {"lines, mixed breaks", "a\nb\r\nc\n", {"--lines", "1"}, false},
+        {"blank lines skipped", lf, {"--lines", "1", "--skip-blank-lines"}, false},
+        {"separator line break", lf, {"--separator", "\\n"}, true},
+        {"to UTF-16LE", lf, {"--lines", "2", "--to", "utf-16le"}, true},
+        {"chars", lf, {"--chars", "3"}, true},
+    };
+    int i = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::string name = "s" + std::to_string(++i);
+        Put(At(name + ".txt"), row.source);
+        std::vector<std::string> args = {"split", "--manifest"};
+        args.insert(args.end(), row.options.begin(), row.options.end());
+        args.push_back(name + ".txt");
+        ASSERT_EQ(RunIn(root, args).status, 0);
+        const std::string manifest = name + "/" + name + ".txt.manifest.json";
+        const Ran verify = RunIn(root, {"verify", manifest});
+        const Ran rejoin = RunIn(root, {"merge", "--output-dir", "back", manifest});
+        const fs::path back = At("back/" + name + ".txt");
+        if (row.exact) {
+            EXPECT_EQ(verify.status, 0) << verify.err;
+            EXPECT_EQ(rejoin.status, 0) << rejoin.err;
+            EXPECT_EQ(Slurp(back), row.source);
+        } else {
+            EXPECT_EQ(verify.status, 1);
+            EXPECT_EQ(rejoin.status, 1);
+            EXPECT_NE(rejoin.err.find("无法还原原文件（"), std::string::npos) << rejoin.err;
+            EXPECT_FALSE(fs::exists(back));
+        }
+    }
+}
+
+}  // namespace
+}  // namespace qs
