@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "app/main_window.h"
 #include "app/run_control.h"
 #include "app/window_jobs.h"
+#include "job/output_folder_claim.h"
 #include "support/headless_app.h"
 
 namespace qs {
@@ -153,6 +155,20 @@ TEST(RunControlTest, UncutBooksAndFailuresFollowTheCompletionQuestion) {
     ASSERT_TRUE(h.app.run.BeginJob(JobKind::Split));
     EXPECT_TRUE(failures.Empty());
     EXPECT_TRUE(h.app.run.uncutBooks.empty());
+}
+
+TEST(RunControlTest, TheWindowShowsAWaitAndKeepsUncutBooksForItsQuestion) {
+    HeadlessApp h;
+    ASSERT_TRUE(h.app.run.BeginJob(JobKind::Split));
+    WindowJobEvents events(h.app.run, JobKind::Split);
+    events.SourceStarted(1, 1, "/in/c.txt");
+    events.WaitingForFolder("/out/");
+    EXPECT_EQ(h.form().TextOf(U(names::Status)), WaitingForFolderText("/out/"));
+    events.FolderWaitOver();
+    EXPECT_EQ(h.form().TextOf(U(names::Status)), h.app.run.StatusText);
+    events.BookLooksUncut({"/in/c.txt", 1, 97});
+    ASSERT_EQ(h.app.run.uncutBooks.size(), 1u);
+    EXPECT_EQ(h.app.run.uncutBooks[0].longestPercent, 97);
 }
 
 TEST(RunControlTest, FailureListShowsTenThenEllipsis) {
