@@ -189,7 +189,7 @@ public:
 
     int Finish() {
         m_progress.Clear();
-        if (m_events.OutputCount() == 0) {
+        if (m_events.OutputCount() == 0 && m_report.outputs.empty()) {
             m_madeOutputDir.RemoveEmpty();  // a job that wrote nothing leaves no folder
         }
         m_report.stopped = m_report.stopped || StopSignalled();
