@@ -159,14 +159,48 @@ std::string Shown(const Text& path) {
 
 }  // namespace
 
-std::vector<std::string> Check(const Job& job, const Tree& before, const Tree& after,
+std::vector<std::string> Check(const Job& job, const Tree& given, const Tree& after,
                                const std::vector<Event>& events, const std::string& messages,
                                bool blockedOnPipe) {
     std::vector<std::string> v;
+    // A source edited before the job first opened it was, for the job, the edited file. One
+    // edited after that must still be there as the edit left it, whatever the job made of
+    // the version it read; an edit in place may have torn that version as it was read.
+    Tree before = given;
+    std::string editedRel;
+    std::set<Id> torn;
+    if (job.edit && job.edit->done) {
+        const Edit& edit = *job.edit;
+        Node& node = before.at(edit.rel);
+        // Read as this source, not through a link to it, which is a source of its own.
+        const Text path = job.root + "/" + NativeToInternal(edit.rel);
+        bool readBefore = false;
+        for (std::size_t i = 0; i < edit.atEvent && i < events.size(); ++i) {
+            readBefore |= (events[i].kind == Event::Read || events[i].kind == Event::ReadFailed) &&
+                          events[i].path == path;
+        }
+        if (!readBefore) {
+            node.bytes = edit.bytes;
+            node.id = *edit.id;
+        } else {
+            editedRel = edit.rel;
+            const auto now = after.find(edit.rel);
+            if (now == after.end() || now->second.kind != Node::File ||
+                now->second.bytes != edit.bytes) {
+                v.push_back("an edit made while the job ran is lost: " + Rel(edit.rel));
+            }
+            if (edit.how != Edit::Replace) {
+                torn.insert(node.id);
+            }
+        }
+    }
     std::map<Id, std::string> beforeBytes;
-    for (const auto& [rel, node] : before) {
-        if (node.kind == Node::File || node.kind == Node::Pipe) {
-            beforeBytes[node.id] = node.bytes;  // a pipe read (once unblocked) gives nothing
+    for (const Tree* tree :
+         std::vector<const Tree*>{&given, &before}) {  // saved over: links read the old
+        for (const auto& [rel, node] : *tree) {
+            if (node.kind == Node::File || node.kind == Node::Pipe) {
+                beforeBytes[node.id] = node.bytes;  // a pipe read (once unblocked) gives nothing
+            }
         }
     }
     std::map<Id, std::string> afterBytes;
@@ -202,7 +236,7 @@ std::vector<std::string> Check(const Job& job, const Tree& before, const Tree& a
     }
     for (const auto& [rel, node] : after) {
         const auto was = before.find(rel);
-        if (node.kind == Node::File && !committed.count(node.id) &&
+        if (node.kind == Node::File && !committed.count(node.id) && rel != editedRel &&
             (was == before.end() || was->second.bytes != node.bytes)) {
             v.push_back("a file changed that is neither a source nor an output: " + Rel(rel));
         }
@@ -213,7 +247,8 @@ std::vector<std::string> Check(const Job& job, const Tree& before, const Tree& a
         }
     }
 
-    const bool shown = messages.find(U("项操作失败")) != std::string::npos;
+    const bool shown =
+        job.cli ? job.exitStatus != 0 : messages.find(U("项操作失败")) != std::string::npos;
     const bool truncated = messages.find(U("……")) != std::string::npos;
     bool refused = false;
     for (const char* m : {"份数必须大于0", "字节长度不能等于0", "行数至少 1", "字数至少 1 个",
@@ -291,6 +326,9 @@ std::vector<std::string> Check(const Job& job, const Tree& before, const Tree& a
         }
         const bool bytesMode = job.mode == SplitMode::Parts || job.mode == SplitMode::Bytes;
         for (const std::string& rel : job.sources) {
+            if (rel == editedRel) {
+                continue;
+            }
             const Node& node = before.at(rel);
             bool complete = false;
             const Reading source = Read(node.bytes);
@@ -436,7 +474,7 @@ std::vector<std::string> Check(const Job& job, const Tree& before, const Tree& a
             // is gone since.
             const bool earlierOutput = unit.outputsRead.count(id) != 0;
             if (earlierOutput ? (deletedIds.count(id) || !afterBytes.count(id))
-                              : !beforeBytes.count(id)) {
+                              : !beforeBytes.count(id) || torn.count(id)) {
                 lenient = true;
                 continue;
             }
@@ -539,6 +577,9 @@ std::vector<std::string> Check(const Job& job, const Tree& before, const Tree& a
         }
     }
     for (const std::string& rel : job.sources) {
+        if (rel == editedRel) {
+            continue;
+        }
         const Id id = before.at(rel).id;
         checkSource(rel, unchanged(rel) ? heldExactly.count(id) > 0 : held.count(id) > 0,
                     read.count(id) > 0);

@@ -55,6 +55,17 @@ private:
 
 enum class SplitMode { Parts, Bytes, Lines, Chars, Separator };
 
+// What a user did to a source while the job ran: appended to it, rewrote it in place (same
+// length), or saved it as an editor does (a new file renamed over it).
+struct Edit {
+    enum How { Append, Rewrite, Replace } how = Append;
+    std::string rel;
+    Bytes bytes;              // the file as the edit left it
+    std::optional<Id> id;     // of the file the edit left
+    std::size_t atEvent = 0;  // how many events the job had recorded when it happened
+    bool done = false;        // false: the file was gone (or no regular file) by then
+};
+
 // One random job: what was asked, and which sources it must handle (native relative paths).
 struct Job {
     bool split = true;
@@ -69,6 +80,9 @@ struct Job {
     Text root;                  // the world's root as the program names it
     std::string separatorFile;  // native absolute path, read by the merge, never a member
     std::string description;
+    std::optional<Edit> edit;
+    bool cli = false;  // run through the command line: its exit status tells of failures
+    int exitStatus = 0;
 };
 
 struct Rng {
