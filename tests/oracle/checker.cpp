@@ -163,23 +163,36 @@ std::vector<std::string> Check(const Job& job, const Tree& given, const Tree& af
                                const std::vector<Event>& events, const std::string& messages,
                                bool blockedOnPipe) {
     std::vector<std::string> v;
-    // A source edited before the job first opened it was, for the job, the edited file. One
-    // edited after that must still be there as the edit left it, whatever the job made of
-    // the version it read; an edit in place may have torn that version as it was read.
+    // A source edited before the job opened it was, for the job, the edited file; so was it
+    // for a job that opened it again after the edit (a folder listed under two patterns).
+    // One edited after the job opened it for the last time must still be there as the edit
+    // left it, whatever the job made of the version it read. An edit in place may have torn
+    // the version read before it.
     Tree before = given;
     std::string editedRel;
     std::set<Id> torn;
+    std::optional<Id> tornUntilEdit;
+    const std::size_t editedAt = job.edit ? job.edit->atEvent : 0;
     if (job.edit && job.edit->done) {
         const Edit& edit = *job.edit;
         Node& node = before.at(edit.rel);
         // Read as this source, not through a link to it, which is a source of its own.
         const Text path = job.root + "/" + NativeToInternal(edit.rel);
-        bool readBefore = false;
-        for (std::size_t i = 0; i < edit.atEvent && i < events.size(); ++i) {
-            readBefore |= (events[i].kind == Event::Read || events[i].kind == Event::ReadFailed) &&
-                          events[i].path == path;
+        bool readBefore = false, readAfter = false;
+        for (std::size_t i = 0; i < events.size(); ++i) {
+            const bool read =
+                (events[i].kind == Event::Read || events[i].kind == Event::ReadFailed) &&
+                events[i].path == path;
+            (i < edit.atEvent ? readBefore : readAfter) |= read;
         }
-        if (!readBefore) {
+        if (readBefore && edit.how != Edit::Replace) {
+            if (readAfter) {
+                tornUntilEdit = node.id;
+            } else {
+                torn.insert(node.id);
+            }
+        }
+        if (!readBefore || readAfter) {
             node.bytes = edit.bytes;
             node.id = *edit.id;
         } else {
@@ -188,9 +201,6 @@ std::vector<std::string> Check(const Job& job, const Tree& given, const Tree& af
             if (now == after.end() || now->second.kind != Node::File ||
                 now->second.bytes != edit.bytes) {
                 v.push_back("an edit made while the job ran is lost: " + Rel(edit.rel));
-            }
-            if (edit.how != Edit::Replace) {
-                torn.insert(node.id);
             }
         }
     }
@@ -258,7 +268,8 @@ std::vector<std::string> Check(const Job& job, const Tree& given, const Tree& af
     const bool finished = !refused && !job.stopRequested;
     // Messages show a name whose bytes are no UTF-8 as GB18030 or escaped bytes.
     auto named = [&](const Text& path) {
-        return truncated || messages.find(DisplayText(path)) != std::string::npos;
+        return truncated || messages.find(DisplayText(path)) != std::string::npos ||
+               (job.cli && job.cliErrors.find(ToUtf8Lossy(path)) != std::string::npos);
     };
     auto reported = [&](const std::string& rel) {
         if (named(job.root + "/" + NativeToInternal(rel))) {
@@ -315,8 +326,11 @@ std::vector<std::string> Check(const Job& job, const Tree& given, const Tree& af
         // Pieces belong to the source read last; every successful read starts a new run.
         std::map<Id, std::vector<std::vector<Id>>> runs;
         std::vector<Id>* run = nullptr;
-        for (const Event& e : events) {
-            if (e.kind == Event::Read && e.id && beforeBytes.count(*e.id)) {
+        for (std::size_t i = 0; i < events.size(); ++i) {
+            const Event& e = events[i];
+            if (e.kind == Event::Read && e.id && e.id == tornUntilEdit && i < editedAt) {
+                run = nullptr;  // what it made of a version torn by the edit tells nothing
+            } else if (e.kind == Event::Read && e.id && beforeBytes.count(*e.id)) {
                 run = &runs[*e.id].emplace_back();
             } else if (e.kind == Event::ReadFailed) {
                 run = nullptr;
@@ -479,8 +493,9 @@ std::vector<std::string> Check(const Job& job, const Tree& given, const Tree& af
                 continue;
             }
             bool unreadable = false;
-            for (const auto& [rel, node] : before) {
-                unreadable |= node.id == id && job.sources.count(rel) &&
+            for (const auto& [rel, node] : given) {
+                unreadable |= (node.id == id || before.at(rel).id == id) &&
+                              job.sources.count(rel) &&
                               messages.find(U("无法读取：") +
                                             DisplayText(job.root + "/" + NativeToInternal(rel))) !=
                                   std::string::npos;
@@ -497,8 +512,9 @@ std::vector<std::string> Check(const Job& job, const Tree& given, const Tree& af
             if (readings.back().dirty) {
                 lenient = true;
                 bool mentioned = truncated;
-                for (const auto& [rel, node] : before) {
-                    mentioned |= node.id == id && job.sources.count(rel) && reported(rel);
+                for (const auto& [rel, node] : given) {
+                    mentioned |= (node.id == id || before.at(rel).id == id) &&
+                                 job.sources.count(rel) && reported(rel);
                 }
                 if (!mentioned) {
                     v.push_back("a member that does not decode exactly was not reported, in " +

@@ -83,6 +83,7 @@ struct Job {
     std::optional<Edit> edit;
     bool cli = false;  // run through the command line: its exit status tells of failures
     int exitStatus = 0;
+    std::string cliErrors;  // its standard error as it printed it
 };
 
 struct Rng {

@@ -214,9 +214,13 @@ private:
             }
             case Edit::Replace: {
                 bytes = "saved\n" + bytes;
-                const std::string temporary = m_native + ".swp~";
+                const std::string temporary = m_native.substr(0, m_native.rfind('/')) + "/.~edit";
                 std::ofstream(temporary, std::ios::binary) << bytes;
-                std::filesystem::rename(temporary, m_native);
+                std::error_code error;
+                std::filesystem::rename(temporary, m_native, error);
+                if (error) {
+                    return;
+                }
                 break;
             }
         }
@@ -261,11 +265,7 @@ int RunCli(std::vector<std::string> args, const std::string& errFile, std::strin
     ::close(savedOut);
     ::close(savedErr);
     std::ifstream in(errFile, std::ios::binary);
-    std::string line;
-    while (std::getline(in, line)) {
-        Text internal;
-        err += (Utf8ToInternal(line, internal) ? internal : Text(line)) + "\n";
-    }
+    err.assign(std::istreambuf_iterator<char>(in), {});
     return status;
 }
 
@@ -676,6 +676,7 @@ struct Oracle {
             Configure();
         }
         Faults();
+        job.stopRequested = job.stopRequested && !job.cli;  // the window's stop button
         Outside();
         FileLinkOut();
         const Tree before = Snapshot(Root());
@@ -702,7 +703,12 @@ struct Oracle {
                 Start(before, [&] { PlanEdit(before); });
             }
             blocked = watchdog.Blocked();
-            messages = err;
+            std::istringstream lines(err);
+            for (std::string line; std::getline(lines, line);) {
+                Text internal;
+                messages += (Utf8ToInternal(line, internal) ? internal : Text(line)) + "\n";
+            }
+            job.cliErrors = err;
         }
         job.faulted = recorder.Fired() > 0;
         for (const auto& m : h.ui.Messages()) {
