@@ -4,10 +4,12 @@
 
 #include <cstdint>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <random>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/faulty_file_system.h"
@@ -30,6 +32,7 @@ struct Event {
     enum Kind { Read, ReadFailed, Create, Commit, Delete, List } kind;
     Text path;
     std::optional<Id> id;  // taken before the call (Read, Delete, List) or after it (Commit)
+    int job = 0;           // 1: the second job, on a thread of its own
 };
 
 // The fault-injecting file system that also writes down what the program did.
@@ -38,7 +41,8 @@ public:
     explicit Recorder(FileSystem& real) : FaultyFileSystem(real), m_real(real) {}
     std::vector<Event> events;
     void Note(Event::Kind kind, const Text& path, std::optional<Id> id) {
-        events.push_back({kind, path, id});
+        const std::lock_guard lock(m_mutex);
+        events.push_back({kind, path, id, std::this_thread::get_id() == m_first ? 0 : 1});
     }
     std::optional<Id> IdOf(const Text& path) { return m_real.FileIdentity(path); }
 
@@ -51,6 +55,8 @@ public:
 private:
     FileSystem& m_real;
     std::map<Id, std::set<Text>> m_listedPaths;
+    std::mutex m_mutex;
+    std::thread::id m_first = std::this_thread::get_id();
 };
 
 enum class SplitMode { Parts, Bytes, Lines, Chars, Separator };

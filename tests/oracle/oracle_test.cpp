@@ -25,8 +25,10 @@
 #include "app/main_window.h"
 #include "app/window_jobs.h"
 #include "cli/cli_program.h"
+#include "job/spec_source.h"
 #include "merge/merge_job.h"
 #include "oracle.h"
+#include "platform/native_names.h"
 #include "platform/posix_file_system.h"
 #include "platform/random.h"
 #include "split/split_job.h"
@@ -268,6 +270,13 @@ int RunCli(std::vector<std::string> args, const std::string& errFile, std::strin
     err.assign(std::istreambuf_iterator<char>(in), {});
     return status;
 }
+
+// What the second job tells: only its failures matter here.
+class SecondJobEvents : public JobEvents {
+public:
+    void Failed(const JobFailure& failure) override { failures.push_back(failure.path); }
+    TextList failures;
+};
 
 struct Oracle {
     explicit Oracle(std::uint32_t s) : rng{std::mt19937(s)}, seed(s) {}
@@ -527,6 +536,42 @@ struct Oracle {
             std::to_string(k) + " of op " + std::to_string(static_cast<int>(op)));
     }
 
+    // A second split of the same sources on a thread of its own, started with the window's:
+    // the folder lock lets one write into a folder at a time. It cuts in the window's kind
+    // (bytes, or at the same separator), so that the pieces of either rejoin the source.
+    Rng twice{std::mt19937(seed * 69069u + 3)};
+    std::thread second;
+    SecondJobEvents secondEvents;
+
+    bool WantSecondJob() {
+        const bool cuts = job.mode == SplitMode::Parts || job.mode == SplitMode::Bytes ||
+                          job.mode == SplitMode::Separator;
+        return !job.cli && job.split && cuts && twice.Chance(0.25);
+    }
+    void StartSecondJob() {
+        SplitSpec spec;
+        if (job.mode == SplitMode::Separator) {
+            spec.mode = SplitAtSeparatorSpec{job.separator};
+        } else if (twice.Chance(0.5)) {
+            spec.mode = SplitIntoPartsSpec{twice.Pick(std::vector<int>{1, 2, 3, 7})};
+        } else {
+            spec.mode = SplitBySizeSpec{static_cast<float>(twice.Int(1, 40)), 0};
+        }
+        spec.subfolder = h.form().IsChecked(U(names::SubfolderSave));
+        spec.deleteSources = twice.Chance(0.5);
+        TextList paths;
+        for (const std::string& rel : job.sources) {
+            if (!Path(rel).empty()) {
+                paths.push_back(Path(rel));
+            }
+        }
+        Say(std::string("a second split at once") + (spec.deleteSources ? " deleting" : ""));
+        second = std::thread([this, spec, paths] {
+            FixedSplitSpec specs(spec);
+            SplitFiles(specs, secondEvents, paths, Text());
+        });
+    }
+
     // A job of the command line with options drawn from its table, over paths of the tree;
     // the sources it must handle are those the window would take for the same paths.
     std::vector<std::string> CliArguments(const Tree& tree) {
@@ -677,6 +722,10 @@ struct Oracle {
         }
         Faults();
         job.stopRequested = job.stopRequested && !job.cli;  // the window's stop button
+        const bool twoJobs = WantSecondJob();
+        if (twoJobs) {
+            recorder.Reset();  // which of the two meets a fault would be left to chance
+        }
         Outside();
         FileLinkOut();
         const Tree before = Snapshot(Root());
@@ -700,7 +749,29 @@ struct Oracle {
                 PlanEdit(before);
                 job.exitStatus = RunCli(cliArgs, Root() + "/../" + Name(Root()) + ".err", err);
             } else {
-                Start(before, [&] { PlanEdit(before); });
+                Start(before, [&] { twoJobs ? StartSecondJob() : PlanEdit(before); });
+            }
+            if (second.joinable()) {
+                second.join();
+                // A piece replaced by a later one of its name (the other job's) is gone,
+                // whatever file now has its number; then each job's events in a row.
+                std::map<Text, std::size_t> last;
+                for (std::size_t i = 0; i < recorder.events.size(); ++i) {
+                    if (recorder.events[i].kind == Event::Commit) {
+                        last[recorder.events[i].path] = i;
+                    }
+                }
+                for (std::size_t i = 0; i < recorder.events.size(); ++i) {
+                    Event& e = recorder.events[i];
+                    if (e.kind == Event::Commit && last[e.path] != i) {
+                        e.id = Id{};
+                    }
+                }
+                std::stable_partition(recorder.events.begin(), recorder.events.end(),
+                                      [](const Event& e) { return e.job == 0; });
+                for (const Text& path : secondEvents.failures) {
+                    messages += U("项操作失败：") + DisplayText(path) + "\n";
+                }
             }
             blocked = watchdog.Blocked();
             std::istringstream lines(err);

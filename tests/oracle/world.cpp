@@ -138,8 +138,11 @@ std::optional<std::vector<DirEntry>> Recorder::List(const Text& folder) {
     Note(Event::List, folder, id);
     // A walk that follows a link back into itself is reported by the checker; it is cut
     // short here so that it ends at all.
-    if (id && m_listedPaths[*id].insert(folder).second && m_listedPaths[*id].size() > 4) {
-        return std::nullopt;
+    if (id) {
+        const std::lock_guard lock(m_mutex);
+        if (m_listedPaths[*id].insert(folder).second && m_listedPaths[*id].size() > 4) {
+            return std::nullopt;
+        }
     }
     return FaultyFileSystem::List(folder);
 }

@@ -173,12 +173,15 @@ int FaultyFileSystem::Count(Op op) const {
 }
 
 bool FaultyFileSystem::ShouldFail(Op op, const Text& path, Fault* fault) {
+    std::unique_lock lock(m_mutex);
     const int call = ++m_counts[op];
     for (auto& hook : m_hooks) {
         if (hook.op == op && hook.k == call && hook.action) {
             auto action = std::move(hook.action);
             hook.action = nullptr;
+            lock.unlock();
             action();
+            lock.lock();
         }
     }
     for (const Rule& rule : m_rules) {

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <map>
+#include <mutex>
 #include <vector>
 
 #include "platform/forwarding_file_system.h"
@@ -80,6 +81,7 @@ private:
     std::vector<Rule> m_rules;
     std::vector<Hook> m_hooks;
     int m_fired = 0;
+    std::mutex m_mutex;  // two jobs on two threads may share it
 };
 
 }  // namespace qs
