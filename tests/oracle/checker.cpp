@@ -333,8 +333,8 @@ std::vector<std::string> CheckAll(const Job& job, const Tree& given, const Tree&
                 run = nullptr;  // what it made of a version torn by the edit tells nothing
             } else if (e.kind == Event::Read && e.id && beforeBytes.count(*e.id)) {
                 run = &runs[*e.id].emplace_back();
-            } else if (e.kind == Event::ReadFailed) {
-                run = nullptr;
+            } else if (e.kind == Event::Read || e.kind == Event::ReadFailed) {
+                run = nullptr;  // a file that was no source then (another job's piece)
             } else if (e.kind == Event::Commit && run && e.id) {
                 run->push_back(*e.id);
             }
