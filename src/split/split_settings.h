@@ -78,6 +78,8 @@ struct SplitContext {
     // this size before it goes to its file (tests make both small).
     std::size_t sliceBytes = kTextSliceBytes;
     std::size_t pieceHoldBytes = std::size_t{8} << 20;
+    // A UTF-8 body is cut in its own bytes (tests turn this off to compare with the text).
+    bool cutUtf8Bodies = true;
     // The current source, 1-based in the job's list.
     std::size_t sourceIndex = 0;
 
