@@ -24,8 +24,8 @@ bool FolderIsWritable(const Text& folder) {
 }  // namespace
 
 bool IsInstalledProgram(const Text& executableFolder) {
-    // The command line lives in bin, the window program it starts in libexec.
-    for (const Text folder : {"/bin", "/libexec"}) {
+    // The command line lives in bin, the window program it starts in lib/qirnsplit.
+    for (const Text folder : {"/bin", "/lib/qirnsplit"}) {
         if (executableFolder.size() >= folder.size() &&
             executableFolder.compare(executableFolder.size() - folder.size(), folder.size(),
                                      folder) == 0) {

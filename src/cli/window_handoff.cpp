@@ -32,7 +32,7 @@ int HandOverToWindow(int argc, char** argv) {
     (void)argc;
     std::error_code error;
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-    // Beside the command line in the build tree; in the private program folder once installed.
+    // Beside the command line in the build tree; in the package's own folder once installed.
     const std::filesystem::path candidates[] = {
         self.parent_path() / QS_WINDOW_NAME,
         (self.parent_path() / QS_WINDOW_FROM_BINDIR).lexically_normal(),

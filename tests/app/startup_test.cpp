@@ -125,7 +125,7 @@ TEST(StartupTest, InstalledProgramKeepsItsSettingsInTheConfigFolder) {
               prefix.Path() + "/bin");
     EnsureDirectoryChain(prefix.Path() + "/share/applications/");
     posix.WriteWholeFile(prefix.Path() + "/share/applications/" + Text(kDesktopEntryName), "");
-    for (const char* folder : {"/bin", "/libexec"}) {
+    for (const char* folder : {"/bin", "/lib/qirnsplit"}) {
         EnsureDirectoryChain(prefix.Path() + folder + "/");
         EXPECT_EQ(ChooseSettingsFolder(prefix.Path() + folder, config.Path(), ""),
                   config.Path() + "/Qirnsplit");
