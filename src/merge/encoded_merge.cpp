@@ -7,8 +7,8 @@
 
 #include "encoding/charset_converter.h"
 #include "merge/utf8_member.h"
-#include "platform/characters.h"
 #include "platform/services.h"
+#include "text/characters.h"
 
 namespace qs {
 namespace {

@@ -11,10 +11,10 @@
 #include "encoding/charset_converter.h"
 #include "encoding/text_slices.h"
 #include "pattern/regex_facade.h"
-#include "platform/characters.h"
 #include "platform/random.h"
 #include "split/split_modes.h"
 #include "split_fixture.h"
+#include "text/characters.h"
 
 namespace qs {
 namespace {
