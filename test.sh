@@ -27,7 +27,7 @@ appstreamcli validate --no-net data/*.metainfo.xml
 rm -f build/qirnsplit_*.deb
 (cd build && cpack -G DEB >cpack.log 2>&1) || { cat build/cpack.log; exit 1; }
 contents=$(dpkg -c build/qirnsplit_*.deb)
-for path in usr/bin/qirnsplit usr/share/applications/ usr/share/metainfo/ \
+for path in usr/bin/qirnsplit usr/lib/qirnsplit/qirnsplit-window usr/share/applications/ usr/share/metainfo/ \
     usr/share/icons/hicolor/scalable/apps/ usr/share/man/man1/qirnsplit.1.gz \
     usr/share/bash-completion/completions/qirnsplit usr/share/doc/qirnsplit/copyright \
     usr/share/doc/qirnsplit/changelog.Debian.gz; do

@@ -1,6 +1,5 @@
 #include <QApplication>
 #include <cstdio>
-#include <cstdlib>
 
 #include "app/app.h"
 #include "app/main_window.h"
@@ -9,27 +8,16 @@
 #include "cli/cli_program.h"
 #include "cli/command_line.h"
 #include "cli/launch.h"
+#include "cli/window_handoff.h"
 #include "dialog/input_dialog.h"
 #include "gui/qt_program.h"
 #include "gui/qt_ui.h"
 #include "platform/native_names.h"
 #include "platform/services.h"
 
-namespace {
-
-bool HasDisplay() {
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-        const char* value = std::getenv(name);
-        if (value && *value) {
-            return true;
-        }
-    }
-    return false;
-}
-
-}  // namespace
-
+// The window program; the command line hands over to it (and it still runs commands itself).
 int main(int argc, char** argv) {
+    using qs::cli::HasDisplay;
     const qs::cli::LaunchRequest launch = qs::cli::ReadLaunch(argc, argv, HasDisplay());
     if (launch.launch == qs::cli::Launch::UsageError) {
         std::fprintf(stderr, "qirnsplit: %s\n", launch.error.c_str());
@@ -41,12 +29,7 @@ int main(int argc, char** argv) {
     }
     // Without a display Qt would abort with a message about reinstalling the program.
     if (!HasDisplay()) {
-        std::fputs(
-            "Qirnsplit is a desktop program and needs a display, but none is set "
-            "(DISPLAY is empty).\n"
-            "Run it on a desktop, or under a virtual display:\n"
-            "    xvfb-run -a ./build/qirnsplit\n",
-            stderr);
+        std::fputs(qs::cli::NoDisplayMessage(), stderr);
         return 1;
     }
     QApplication application(argc, argv);

@@ -24,13 +24,16 @@ bool FolderIsWritable(const Text& folder) {
 }  // namespace
 
 bool IsInstalledProgram(const Text& executableFolder) {
-    const Text bin = "/bin";
-    if (executableFolder.size() < bin.size() ||
-        executableFolder.compare(executableFolder.size() - bin.size(), bin.size(), bin) != 0) {
-        return false;
+    // The command line lives in bin, the window program it starts in lib/qirnsplit.
+    for (const Text folder : {"/bin", "/lib/qirnsplit"}) {
+        if (executableFolder.size() >= folder.size() &&
+            executableFolder.compare(executableFolder.size() - folder.size(), folder.size(),
+                                     folder) == 0) {
+            const Text prefix = executableFolder.substr(0, executableFolder.size() - folder.size());
+            return Fs().Exists(prefix + "/share/applications/" + Text(kDesktopEntryName));
+        }
     }
-    const Text prefix = executableFolder.substr(0, executableFolder.size() - bin.size());
-    return Fs().Exists(prefix + "/share/applications/" + Text(kDesktopEntryName));
+    return false;
 }
 
 void Lifecycle::Run(LifecyclePoint point) {

@@ -33,7 +33,8 @@ private:
 
 // The menu entry an installation puts into <prefix>/share/applications.
 inline constexpr std::string_view kDesktopEntryName = "example.qirn.Qirnsplit.desktop";
-// An installed program: <prefix>/bin beside its menu entry (not one unpacked and run in place).
+// An installed program: <prefix>/bin or <prefix>/lib/qirnsplit beside its menu entry (not one
+// unpacked and run in place).
 bool IsInstalledProgram(const Text& executableFolder);
 
 // The settings folder: the executable's folder when it can be written and the program is

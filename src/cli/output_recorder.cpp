@@ -1,5 +1,7 @@
 #include "cli/output_recorder.h"
 
+#include <optional>
+
 #include "fs/paths.h"
 #include "platform/sha256.h"
 
@@ -11,7 +13,12 @@ constexpr std::uint64_t kVirtualDevice = ~std::uint64_t{0};
 class RecordingWriter : public AtomicWriter {
 public:
     RecordingWriter(OutputRecorder& recorder, Text path, std::unique_ptr<AtomicWriter> inner)
-        : m_recorder(recorder), m_path(std::move(path)), m_inner(std::move(inner)) {}
+        : m_recorder(recorder), m_path(std::move(path)), m_inner(std::move(inner)) {
+        // A hash costs its setting up even for a small piece: only when it is asked for.
+        if (m_recorder.Hashing()) {
+            m_sha.emplace();
+        }
+    }
 
     bool Write(std::string_view bytes) override {
         if (m_inner && !m_inner->Write(bytes)) {
@@ -83,13 +90,11 @@ public:
     }
 
 private:
-    void Finish() {
-        m_recorder.Record(m_path, m_bytes, m_recorder.Hashing() ? m_sha.Hex() : std::string());
-    }
+    void Finish() { m_recorder.Record(m_path, m_bytes, m_sha ? m_sha->Hex() : std::string()); }
 
     void Note(std::string_view bytes) {
-        if (m_recorder.Hashing()) {
-            m_sha.Add(bytes);
+        if (m_sha) {
+            m_sha->Add(bytes);
         }
         m_bytes += static_cast<std::int64_t>(bytes.size());
         m_recorder.CountBytes(static_cast<std::int64_t>(bytes.size()));
@@ -98,7 +103,7 @@ private:
     OutputRecorder& m_recorder;
     Text m_path;
     std::unique_ptr<AtomicWriter> m_inner;  // null in a dry run
-    Sha256 m_sha;
+    std::optional<Sha256> m_sha;
     std::int64_t m_bytes = 0;
 };
 

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "encoding/charset_converter.h"
+#include "merge/utf8_member.h"
 #include "platform/services.h"
 #include "text/characters.h"
 
@@ -50,16 +51,26 @@ std::unique_ptr<ReadHandle> Reopen(const Part& part) {
     return std::make_unique<Lent>(*part.held);
 }
 
+// A member handed over whole: its body goes out as it is.
+struct PassedMember {
+    ReadHandle* in = nullptr;
+    Utf8Body body;
+};
+
 // The merged text, slice by slice, read again from the members.
 class MergedText {
 public:
-    MergedText(const std::vector<Part>& parts, std::size_t sliceBytes)
-        : m_parts(parts), m_sliceBytes(std::max<std::size_t>(sliceBytes, 1)) {}
+    // passUtf8: the output is UTF-8, and members that are UTF-8 go out as their own bytes.
+    MergedText(const std::vector<Part>& parts, std::size_t sliceBytes, bool passUtf8 = false)
+        : m_parts(parts),
+          m_sliceBytes(std::max<std::size_t>(sliceBytes, 1)),
+          m_passUtf8(passUtf8) {}
 
-    // The next slice; empty at the end. False when a member cannot be read as it was read
-    // before.
+    // The next slice; empty at the end, or with Passed() set. False when a member cannot be
+    // read as it was read before.
     bool Next(std::string_view& slice) {
         slice = {};
+        m_passed = {};
         while (m_index < m_parts.size()) {
             const Part& part = m_parts[m_index];
             if (m_reader) {
@@ -96,6 +107,10 @@ public:
                 if (!m_raw) {
                     return Fail(part);
                 }
+            } else if (m_passUtf8 && part.encoding == EncodingUtf8 && AfterWholeText() &&
+                       Pass(part)) {
+                ++m_index;
+                return true;
             } else {
                 m_reader = std::make_unique<TextSliceReader>(m_sliceBytes);
                 // A member that now decodes otherwise than when it was examined has changed.
@@ -109,8 +124,42 @@ public:
         return true;
     }
     const Text& FailedPath() const { return m_failedPath; }
+    // The member the last Next handed over whole; null when it gave a slice.
+    const PassedMember* Passed() const { return m_passed.in != nullptr ? &m_passed : nullptr; }
+    // Notes that the member handed over whole could not be read.
+    bool FailPassed() { return Fail(m_parts[m_index - 1]); }
 
 private:
+    // Whether the text before the current member ends with a whole character: bytes given
+    // as a separator may end with the first byte of a character that the member completes.
+    bool AfterWholeText() const {
+        Bytes text;
+        for (std::size_t k = m_index; k > 0 && m_parts[k - 1].kind != Part::Decoded; --k) {
+            if (m_parts[k - 1].kind == Part::Raw) {
+                return false;
+            }
+            text.insert(0, m_parts[k - 1].data);
+        }
+        // GB18030: a lead byte takes one more byte, or three more after a digit.
+        std::size_t i = 0;
+        while (i < text.size()) {
+            const auto b = static_cast<unsigned char>(text[i]);
+            const bool digit = i + 1 < text.size() && text[i + 1] >= '0' && text[i + 1] <= '9';
+            i += b >= 0x81 && b <= 0xFE ? (digit ? 4 : 2) : 1;
+        }
+        return i == text.size();
+    }
+
+    bool Pass(const Part& part) {
+        m_passedHandle = part.held ? nullptr : Fs().OpenRead(part.data);
+        ReadHandle* in = part.held ? part.held.get() : m_passedHandle.get();
+        if (in == nullptr || !PassableUtf8Body(*in, part.hadMark, m_sliceBytes, m_passed.body)) {
+            return false;
+        }
+        m_passed.in = in;
+        return true;
+    }
+
     bool Fail(const Part& part) {
         m_failedPath = part.data;
         m_reader.reset();
@@ -125,6 +174,9 @@ private:
     std::unique_ptr<ReadHandle> m_raw;
     Bytes m_buffer;
     Text m_failedPath;
+    bool m_passUtf8;
+    PassedMember m_passed;
+    std::unique_ptr<ReadHandle> m_passedHandle;
 };
 
 // How the text becomes the output's bytes: 繁简-converted when asked, then encoded in a
@@ -165,6 +217,18 @@ public:
         }
         const bool ok = Convert(std::string_view(m_carry).substr(0, cut), out);
         m_carry.erase(0, cut);
+        return ok;
+    }
+    // Appends to out what is held, converted, and the mark where nothing went before: bytes
+    // in the output's encoding follow.
+    bool Flush(Bytes& out) {
+        const bool ok = Convert(m_carry, out);
+        m_carry.clear();
+        if (!m_started) {
+            out += m_encoding.mark;
+            m_started = true;
+        }
+        m_gaveBytes = true;
         return ok;
     }
     bool Finish(Bytes& out) {
@@ -223,6 +287,13 @@ struct TextFacts {
         scanUtf8 = scan;
         return *this;
     }
+    // A member passed whole: no U+FEFF begins it (see PassableUtf8Body), so the output's
+    // first characters are no mark either.
+    void SeePassed(const Utf8Body& body) {
+        any = true;
+        tag = tag || body.markup;
+        head.resize(std::max<std::size_t>(head.size(), 4), ' ');
+    }
     void See(std::string_view text) {
         any = any || !text.empty();
         tag = tag || text.find('<') != std::string_view::npos;
@@ -237,15 +308,37 @@ struct TextFacts {
 
 enum class Pass { Done, ReadFailed, Unconvertible, WriteFailed };
 
-// One pass over the merged text: encoded, handed to sink.
+// One pass over the merged text: encoded, handed to sink; members passed whole go to copy.
 Pass Encode(MergedText& text, const Encoding& encoding,
-            const std::function<bool(std::string_view)>& sink, TextFacts* facts) {
+            const std::function<bool(std::string_view)>& sink, TextFacts* facts,
+            const std::function<AtomicWriter::CopyResult(const PassedMember&)>& copy = {}) {
     Encoder encoder(encoding);
     Bytes out;
     for (;;) {
         std::string_view slice;
         if (!text.Next(slice)) {
             return Pass::ReadFailed;
+        }
+        if (const PassedMember* passed = text.Passed()) {
+            if (facts != nullptr) {
+                facts->SeePassed(passed->body);
+            }
+            out.clear();
+            if (!encoder.Flush(out)) {
+                return Pass::Unconvertible;
+            }
+            if (!out.empty() && !sink(out)) {
+                return Pass::WriteFailed;
+            }
+            const AtomicWriter::CopyResult copied = copy(*passed);
+            if (copied == AtomicWriter::CopyResult::ReadFailed) {
+                text.FailPassed();
+                return Pass::ReadFailed;
+            }
+            if (copied == AtomicWriter::CopyResult::WriteFailed) {
+                return Pass::WriteFailed;
+            }
+            continue;
         }
         if (facts != nullptr) {
             facts->See(slice);
@@ -475,12 +568,18 @@ EncodedMerge::Finished EncodedMerge::Write(std::unique_ptr<AtomicWriter>& writer
         }
         fresh = false;
         finished.bytes = 0;
-        MergedText text(m_parts, m_sliceBytes);
+        const bool passUtf8 =
+            encoding.charset == CharsetName(EncodingUtf8) && encoding.zh == ZhConversion::None;
+        MergedText text(m_parts, m_sliceBytes, passUtf8);
         const auto write = [&](std::string_view bytes) {
             finished.bytes += static_cast<std::int64_t>(bytes.size());
             return writer->Write(bytes);
         };
-        const Pass pass = Encode(text, encoding, write, facts);
+        const auto copy = [&](const PassedMember& passed) {
+            finished.bytes += passed.body.length;
+            return writer->CopyRange(*passed.in, passed.body.start, passed.body.length);
+        };
+        const Pass pass = Encode(text, encoding, write, facts, copy);
         if (pass == Pass::ReadFailed) {
             finished.unreadable = text.FailedPath();
         }

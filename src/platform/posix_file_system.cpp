@@ -190,8 +190,11 @@ public:
     }
     void LimitPermissions(std::uint32_t bits) override {
         m_permissionLimit &= static_cast<mode_t>(bits);
-        if (m_fd >= 0) {
-            ::fchmod(m_fd, CreationMode() & m_permissionLimit);
+        // Files are made with the creation mode; most sources allow all of it.
+        const mode_t mode = CreationMode() & m_permissionLimit;
+        if (m_fd >= 0 && mode != m_mode) {
+            ::fchmod(m_fd, mode);
+            m_mode = mode;
         }
     }
     void StartWriteBack() override {
@@ -216,7 +219,8 @@ public:
         const Place target = PlaceIn(m_folder.get(), m_target);
         if (::fstatat(target.dirFd, target.name, &st, 0) == 0 && S_ISREG(st.st_mode)) {
             // a replaced file keeps its permissions, within the limit
-            ::fchmod(m_fd, st.st_mode & 07777 & m_permissionLimit);
+            m_mode = st.st_mode & 07777 & m_permissionLimit;
+            ::fchmod(m_fd, m_mode);
         }
         if (m_temporary.empty() && !LinkUnnamedToTemporary()) {
             return false;
@@ -359,6 +363,7 @@ private:
     bool m_failed = false;
     bool m_committed = false;
     mode_t m_permissionLimit = 07777;
+    mode_t m_mode = CreationMode();  // what the file has now
 };
 
 class PosixFolderHold : public FolderHold {

@@ -11,6 +11,7 @@
 #include "split/chapter_split.h"
 #include "split/piece_writer.h"
 #include "split/text_piece.h"
+#include "split/utf8_cutting.h"
 #include "text/characters.h"
 
 namespace qs {
@@ -233,16 +234,17 @@ private:
     char m_previous = 0;  // the byte before the carry; none at the start of the text
 };
 
-// TABs removed and spaces (ASCII and full-width) trimmed, nothing is left.
-bool IsBlankLine(std::string_view line) {
+// TABs removed and spaces (ASCII and full-width) trimmed, nothing is left. The full-width
+// space is A1 A1 in the internal code page, E3 80 80 in UTF-8.
+bool IsBlankLine(std::string_view line, bool utf8) {
+    const std::string_view wide = utf8 ? "\xE3\x80\x80" : "\xA1\xA1";
     std::size_t i = 0;
     while (i < line.size()) {
         const auto b = static_cast<unsigned char>(line[i]);
         if (b == ' ' || b == '\t') {
             ++i;
-        } else if (b == 0xA1 && i + 1 < line.size() &&
-                   static_cast<unsigned char>(line[i + 1]) == 0xA1) {
-            i += 2;
+        } else if (line.substr(i, wide.size()) == wide) {
+            i += wide.size();
         } else {
             return false;
         }
@@ -379,7 +381,7 @@ private:
     void EndLine(std::string_view line) {
         m_inLine = false;
         if (!m_taken) {
-            if (m_skipBlank && IsBlankLine(line)) {
+            if (m_skipBlank && IsBlankLine(line, m_ctx.state.piecesInUtf8)) {
                 m_line.clear();
                 return;
             }
@@ -397,7 +399,10 @@ private:
     // A line too long to hold goes into its piece as it comes, once it is known not to be
     // blank; a CR at its end waits, for it is dropped when an LF follows.
     void PassOnLongLine() {
-        if (!m_taken && IsBlankLine(m_line)) {
+        // UTF-8 may end inside a character, which may still be a full-width space.
+        const bool utf8 = m_ctx.state.piecesInUtf8;
+        const std::size_t whole = utf8 ? WholeUtf8Prefix(m_line) : m_line.size();
+        if (!m_taken && IsBlankLine(std::string_view(m_line).substr(0, whole), utf8)) {
             return;
         }
         if (!m_taken) {
@@ -435,6 +440,7 @@ ModeResult SplitByLineCount(SplitContext& ctx, const Text& path) {
     if (!opened) {
         return ModeResult::Done;
     }
+    CutInOwnUtf8(ctx, reader);
     LineBreakNormalizer normalizer;
     LinePieces pieces(ctx, path);
     Text normalized;
@@ -462,7 +468,14 @@ ModeResult SplitByCharCount(SplitContext& ctx, const Text& path) {
     std::int32_t charMin = 1;
     std::int32_t charMax = 1;
     TextWindow window(ctx.sliceBytes);
-    if (!OpenText(ctx, path, window.reader) || window.Exhausted()) {
+    const bool opened = OpenText(ctx, path, window.reader);
+    if (opened && CutInOwnUtf8(ctx, window.reader)) {
+        if (!SplitUtf8ByCharCount(ctx, path, window.reader)) {
+            NoteUnreadable(ctx, path);
+        }
+        return ModeResult::Done;
+    }
+    if (!opened || window.Exhausted()) {
         if (window.failed) {
             NoteUnreadable(ctx, path);
         }
@@ -526,11 +539,8 @@ ModeResult SplitAtSeparator(SplitContext& ctx, const Text& path) {
     // which in UTF-8 can only match whole characters. The pieces are the same, without two
     // conversions of the whole text.
     std::string utf8Separator;
-    const bool inUtf8 = window.reader.BodyIsUtf8() && InternalToUtf8(separator, utf8Separator);
-    if (inUtf8) {
-        window.reader.HandOutBodyBytes();
-    }
-    ctx.state.piecesInUtf8 = inUtf8;
+    const bool inUtf8 = window.reader.BodyIsUtf8() && InternalToUtf8(separator, utf8Separator) &&
+                        CutInOwnUtf8(ctx, window.reader);
     const std::string_view needle = inUtf8 ? std::string_view(utf8Separator) : separator;
     auto find = [&](std::string_view text, std::size_t from) {
         return inUtf8 ? text.find(needle, from) : FindText(text, separator, from);

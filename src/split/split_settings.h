@@ -77,7 +77,9 @@ struct SplitContext {
     // The text modes read their source this many bytes at a time, and hold a piece up to
     // this size before it goes to its file (tests make both small).
     std::size_t sliceBytes = kTextSliceBytes;
-    std::size_t pieceHoldBytes = std::size_t{8} << 20;
+    std::size_t pieceHoldBytes = std::size_t{256} << 10;
+    // A UTF-8 body is cut in its own bytes (tests turn this off to compare with the text).
+    bool cutUtf8Bodies = true;
     // The current source, 1-based in the job's list.
     std::size_t sourceIndex = 0;
 

@@ -2,6 +2,7 @@
 
 #include "platform/services.h"
 #include "split/piece_writer.h"
+#include "split/utf8_cutting.h"
 
 namespace qs {
 
@@ -23,25 +24,32 @@ void TextPiece::Append(std::string_view text) {
         m_failed = !m_out;
         m_streaming = true;
     }
-    Spill();
+    Spill(false);
 }
 
-void TextPiece::Spill() {
-    if (!m_failed && !m_held.empty()) {
+void TextPiece::Spill(bool final) {
+    // UTF-8 cut in its own bytes may end inside a character, which waits for its rest.
+    const std::size_t whole =
+        final || !m_ctx.state.piecesInUtf8 ? m_held.size() : WholeUtf8Prefix(m_held);
+    if (whole == 0) {
+        return;
+    }
+    if (!m_failed) {
         // A piece half written cannot fall back to other bytes: it fails instead.
-        const std::optional<Bytes> bytes = EncodePieceSlice(m_ctx, m_held, m_written == 0);
+        const std::optional<Bytes> bytes =
+            EncodePieceSlice(m_ctx, std::string_view(m_held).substr(0, whole), m_written == 0);
         m_unconverted = !bytes;
         m_failed = !bytes || (!bytes->empty() && !m_out->Write(*bytes));
         if (bytes) {
             m_written += static_cast<std::int64_t>(bytes->size());
         }
     }
-    m_held.clear();
+    m_held.erase(0, whole);
 }
 
 void TextPiece::Finish() {
     if (m_streaming) {
-        Spill();
+        Spill(true);
         FinishWrittenPiece(m_ctx, m_source, std::move(m_out), !m_failed, m_written, m_unconverted);
     } else {
         WritePieceBytes(m_ctx, m_source, m_held);

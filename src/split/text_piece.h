@@ -27,7 +27,8 @@ public:
     void Finish();
 
 private:
-    void Spill();
+    // Writes what is held; before the end of the piece, only whole characters.
+    void Spill(bool final);
 
     SplitContext& m_ctx;
     const Text& m_source;

@@ -125,8 +125,11 @@ TEST(StartupTest, InstalledProgramKeepsItsSettingsInTheConfigFolder) {
               prefix.Path() + "/bin");
     EnsureDirectoryChain(prefix.Path() + "/share/applications/");
     posix.WriteWholeFile(prefix.Path() + "/share/applications/" + Text(kDesktopEntryName), "");
-    EXPECT_EQ(ChooseSettingsFolder(prefix.Path() + "/bin", config.Path(), ""),
-              config.Path() + "/Qirnsplit");
+    for (const char* folder : {"/bin", "/lib/qirnsplit"}) {
+        EnsureDirectoryChain(prefix.Path() + folder + "/");
+        EXPECT_EQ(ChooseSettingsFolder(prefix.Path() + folder, config.Path(), ""),
+                  config.Path() + "/Qirnsplit");
+    }
 }
 
 }  // namespace

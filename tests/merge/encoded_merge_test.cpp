@@ -93,7 +93,8 @@ TEST_F(EncodedMergeTest, SlicedOutputIsThatOfTheWholeText) {
         const Bytes separator = separators[gen() % std::size(separators)];
         OutputRequest request;
         if (gen() % 5 == 0) {
-            request.encoding = ParseOutputEncoding(gen() % 2 ? "big5" : "utf-16be");
+            static const char* const kAsked[] = {"big5", "utf-16be", "utf-8"};
+            request.encoding = ParseOutputEncoding(kAsked[gen() % std::size(kAsked)]);
         }
         TextEncoding last = EncodingUndetected;
         bool anyMark = false;

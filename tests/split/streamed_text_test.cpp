@@ -11,6 +11,7 @@
 #include "encoding/charset_converter.h"
 #include "encoding/text_slices.h"
 #include "pattern/regex_facade.h"
+#include "platform/random.h"
 #include "split/split_modes.h"
 #include "split_fixture.h"
 #include "text/characters.h"
@@ -200,6 +201,62 @@ TEST_F(StreamedTextTest, Utf8BodiesCutAsTheyAreGiveThePiecesOfTheirText) {
         pieces[1].erase("s.txt");
         EXPECT_EQ(pieces[0], pieces[1]) << row.output << row.randomNames;
     }
+}
+
+// Random UTF-8 texts (LF, CR and CR LF mixed, characters of one to four bytes, marks) cut in
+// their own bytes in every text mode, with slices and held pieces so small that their edges
+// fall inside characters, line breaks and separators, give byte for byte the pieces of the
+// path that decodes the text, under any output encoding and with names taken from the text.
+TEST_F(StreamedTextTest, Utf8BodiesCutInTheirOwnBytesGiveTheDecodedPathsPieces) {
+    static const char* const kAlphabet[] = {"a", " ",  "\t", "\r", "\n",         "\r\n",  "\u3000",
+                                            "é", "中", "◆",  "◇",  "\U00020000", "\uFEFF"};
+    static const char* const kOutputs[] = {"", "", "utf-16le", "gbk", "utf-8-mark"};
+    int cutInOwnBytes = 0;
+    for (unsigned seed = 1; seed <= 300; ++seed) {
+        std::mt19937 gen(seed);
+        const char* output = kOutputs[gen() % std::size(kOutputs)];
+        // GBK drops U+FEFF: a stretch of a streamed piece holding nothing else fails on either
+        // path, wherever its edges fall.
+        const std::size_t letters = std::size(kAlphabet) - (output == kOutputs[3] ? 1 : 0);
+        std::string utf8;
+        for (int k = std::uniform_int_distribution<int>(0, 80)(gen); k > 0; --k) {
+            utf8 += kAlphabet[gen() % letters];
+        }
+        const Bytes source = (gen() % 2 ? "\xEF\xBB\xBF" : "") + utf8;
+        const auto mode = static_cast<Mode>(gen() % 3);
+        const std::string min = std::to_string(1 + gen() % 4);
+        const std::string max = std::to_string(std::stoi(min) + gen() % 3);
+        Set(LineMinEdit(), min.c_str());
+        Set(LineMaxEdit(), max.c_str());
+        Set(CharMinEdit(), min.c_str());
+        Set(CharMaxEdit(), max.c_str());
+        Check(IgnoreBlankLinesCheck(), gen() % 2 == 0);
+        Check(RandomRenameCheck(), gen() % 4 == 0);
+        form.SetTag(SeparatorButton(), gen() % 2 ? U("◆◇") : U("\r\n"));
+        specs.adjust = [output](SplitSpec& spec) {
+            spec.output.encoding = ParseOutputEncoding(output);
+        };
+        const std::size_t slice = 1 + gen() % 9, hold = 1 + gen() % 12;
+        std::map<Text, Bytes> pieces[2];
+        for (const bool own : {true, false}) {
+            TempFolder folder;
+            folder.Write("s.txt", source);
+            auto& ctx = Context();
+            ctx.outputFolder = folder.Path() + "/";
+            ctx.sliceBytes = slice;
+            ctx.pieceHoldBytes = hold;
+            ctx.cutUtf8Bodies = own;
+            FixRandomSeed(seed);
+            ASSERT_EQ(RunMode(ctx, mode, folder.File("s.txt")), ModeResult::Done);
+            cutInOwnBytes += ctx.state.piecesInUtf8 ? 1 : 0;
+            const auto entries = Fs().List(folder.Path());
+            for (const DirEntry& entry : entries.value_or(std::vector<DirEntry>())) {
+                pieces[own][entry.name] = folder.Read(entry.name);
+            }
+        }
+        ASSERT_EQ(pieces[0], pieces[1]) << "seed " << seed;
+    }
+    EXPECT_GT(cutInOwnBytes, 250);
 }
 
 }  // namespace

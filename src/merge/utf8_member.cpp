@@ -1,0 +1,61 @@
+#include "merge/utf8_member.h"
+
+#include <cstring>
+#include <string_view>
+
+#include "encoding/text_decoder.h"
+#include "text/text.h"
+
+namespace qs {
+
+bool PassableUtf8Body(ReadHandle& in, bool hadMark, std::size_t blockBytes, Utf8Body& body) {
+    constexpr std::string_view kMark = "\xEF\xBB\xBF";
+    if (!in.Seek(0)) {
+        return false;
+    }
+    Bytes block(blockBytes < 16 ? 16 : blockBytes, '\0');
+    Utf8Scan utf8;
+    std::int64_t total = 0;
+    bool first = true;
+    body = Utf8Body();
+    for (;;) {
+        std::int64_t got = 0;
+        // The first block holds at least the mark and the character after it.
+        do {
+            const std::int64_t n =
+                in.Read(block.data() + got, static_cast<std::int64_t>(block.size()) - got);
+            if (n < 0) {
+                return false;
+            }
+            if (n == 0) {
+                break;
+            }
+            got += n;
+        } while (first && got < 6);
+        if (got == 0) {
+            break;
+        }
+        std::string_view bytes(block.data(), static_cast<std::size_t>(got));
+        if (first) {
+            if (bytes.starts_with(kMark) != hadMark) {
+                return false;
+            }
+            if (hadMark) {
+                bytes.remove_prefix(kMark.size());
+                body.start = static_cast<std::int64_t>(kMark.size());
+            }
+            if (bytes.starts_with(kMark)) {
+                return false;
+            }
+            first = false;
+        }
+        utf8.Feed(bytes);
+        body.markup = body.markup || std::memchr(bytes.data(), '<', bytes.size()) != nullptr;
+        total += got;
+    }
+    body.length = total - body.start;
+    // Unmarked, markup might declare another charset that the text would be read in.
+    return body.length > 0 && utf8.Exact() && (hadMark || (utf8.Plausible() && !body.markup));
+}
+
+}  // namespace qs

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/file_system.h"
+
+namespace qs {
+
+// The body of a member examined as UTF-8, to go into a UTF-8 output as its own bytes instead
+// of being decoded and encoded again.
+struct Utf8Body {
+    std::int64_t start = 0;
+    std::int64_t length = 0;
+    bool markup = false;  // a "<" in it
+};
+
+// Reads the member through once and tells whether it still reads as the UTF-8 text it was
+// examined as (its mark as then, a body that is well-formed UTF-8 of which a byte is not
+// ASCII), with nothing in it that could make its text read otherwise: no declaration of
+// another charset, no U+FEFF right after its mark. False: it takes the general path, which
+// reads it again and judges it.
+bool PassableUtf8Body(ReadHandle& in, bool hadMark, std::size_t blockBytes, Utf8Body& body);
+
+}  // namespace qs

@@ -1,0 +1,128 @@
+#include "split/utf8_cutting.h"
+
+#include <cstring>
+
+#include "platform/random.h"
+#include "split/text_piece.h"
+
+namespace qs {
+namespace {
+
+constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+constexpr std::uint64_t kLowBits = 0x0101010101010101ULL;
+
+// Whether byte i begins a character, given the byte before it.
+bool Begins(unsigned char byte, char previous) {
+    return (byte & 0xC0) != 0x80 && !(byte == '\n' && previous == '\r');
+}
+
+// Eight bytes without a CR: every byte that is no continuation byte begins a character.
+bool CountsPlainly(std::uint64_t word) {
+    const std::uint64_t cr = word ^ (kLowBits * '\r');
+    return ((cr - kLowBits) & ~cr & kHighBits) == 0;
+}
+
+int BeginningsIn(std::uint64_t word) {
+    // One bit per continuation byte, summed into the top byte by the multiplication.
+    const std::uint64_t continuation = (word & ~(word << 1) & kHighBits) >> 7;
+    return 8 - static_cast<int>((continuation * kLowBits) >> 56);
+}
+
+}  // namespace
+
+bool CutInOwnUtf8(SplitContext& ctx, TextSliceReader& reader) {
+    if (!ctx.cutUtf8Bodies || !reader.BodyIsUtf8()) {
+        return false;
+    }
+    reader.HandOutBodyBytes();
+    ctx.state.piecesInUtf8 = true;
+    return true;
+}
+
+std::size_t WholeUtf8Prefix(std::string_view text) {
+    const std::size_t n = text.size();
+    for (std::size_t back = 1; back <= 4 && back <= n; ++back) {
+        const auto b = static_cast<unsigned char>(text[n - back]);
+        if ((b & 0xC0) != 0x80) {
+            const std::size_t length = b >= 0xF0 ? 4 : (b >= 0xE0 ? 3 : (b >= 0xC0 ? 2 : 1));
+            return length > back ? n - back : n;
+        }
+    }
+    return n;
+}
+
+std::size_t Utf8CharCounter::Pass(std::string_view text, std::size_t from, std::int64_t& wanted) {
+    std::size_t i = from;
+    const std::size_t n = text.size();
+    while (i < n) {
+        // Whole words while the character that ends the stretch lies beyond them.
+        if (wanted > 8 && i + 8 <= n && m_previous != '\r') {
+            std::uint64_t word;
+            std::memcpy(&word, text.data() + i, sizeof word);
+            if (CountsPlainly(word)) {
+                wanted -= BeginningsIn(word);
+                m_previous = text[i + 7];
+                i += 8;
+                continue;
+            }
+        }
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (Begins(byte, m_previous)) {
+            if (wanted == 0) {
+                return i;
+            }
+            --wanted;
+        }
+        m_previous = static_cast<char>(byte);
+        ++i;
+    }
+    return n;
+}
+
+bool SplitUtf8ByCharCount(SplitContext& ctx, const Text& path, TextSliceReader& reader) {
+    std::string_view slice;
+    if (!reader.Next(slice)) {
+        return false;
+    }
+    if (slice.empty()) {
+        return true;
+    }
+    ReseedRandom();
+    ctx.state.pieceNumber = 0;
+    TextPiece piece(ctx, path);
+    Utf8CharCounter counter;
+    std::int32_t charMin = 1;
+    std::int32_t charMax = 1;
+    std::size_t pos = 0;
+    do {
+        if (const auto* chars = std::get_if<SplitByCharsSpec>(&ctx.Options().mode)) {
+            charMin = chars->min;
+            charMax = chars->max;
+        }
+        std::int64_t wanted = RandomInRange(charMin, charMax);
+        if (wanted < 1) {
+            wanted = 1;
+        }
+        ++ctx.state.pieceNumber;
+        for (;;) {
+            const std::size_t end = counter.Pass(slice, pos, wanted);
+            piece.Append(slice.substr(pos, end - pos));
+            pos = end;
+            if (pos < slice.size()) {
+                break;
+            }
+            if (!reader.Next(slice)) {
+                return false;
+            }
+            pos = 0;
+            if (slice.empty()) {
+                break;
+            }
+        }
+        piece.Finish();
+        ctx.events.Pump();
+    } while (!ctx.Stopped() && pos < slice.size());
+    return true;
+}
+
+}  // namespace qs
