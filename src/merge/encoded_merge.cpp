@@ -8,6 +8,7 @@
 #include "encoding/charset_converter.h"
 #include "platform/characters.h"
 #include "platform/services.h"
+#include "platform/system_error.h"
 
 namespace qs {
 namespace {
@@ -470,6 +471,7 @@ EncodedMerge::Finished EncodedMerge::Write(std::unique_ptr<AtomicWriter>& writer
             writer.reset();
             writer = Fs().CreateAtomic(target);
             if (!writer) {
+                finished.systemError = LastSystemError();
                 return Pass::WriteFailed;
             }
         }
@@ -481,6 +483,8 @@ EncodedMerge::Finished EncodedMerge::Write(std::unique_ptr<AtomicWriter>& writer
             return writer->Write(bytes);
         };
         const Pass pass = Encode(text, encoding, write, facts);
+        finished.systemError =
+            pass == Pass::ReadFailed || pass == Pass::WriteFailed ? LastSystemError() : 0;
         if (pass == Pass::ReadFailed) {
             finished.unreadable = text.FailedPath();
         }

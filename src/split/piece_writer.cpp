@@ -7,6 +7,7 @@
 #include "fs/paths.h"
 #include "platform/characters.h"
 #include "platform/services.h"
+#include "platform/system_error.h"
 #include "split/title_sentence.h"
 
 namespace qs {
@@ -58,7 +59,7 @@ void CountPiece(SplitContext& ctx, bool written, const Text& path) {
     ++ctx.state.piecesMade;
     if (!written) {
         ++ctx.state.piecesFailed;
-        ctx.Fail(FailureKind::NotWritten, path);
+        ctx.Fail(FailureKind::NotWritten, path, LastSystemError());
     }
     ctx.events.PieceMade(ctx.state.pieceNumber);
 }

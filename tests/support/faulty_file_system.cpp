@@ -1,5 +1,9 @@
 #include "support/faulty_file_system.h"
 
+#include <cerrno>
+
+#include "platform/system_error.h"
+
 namespace qs {
 namespace {
 
@@ -14,6 +18,7 @@ public:
         if (m_owner.ShouldFail(FaultyFileSystem::Op::Read, m_path, &fault)) {
             if (fault == FaultyFileSystem::Fault::ShortRead && size > 1) {
                 m_inner->Read(buffer, size / 2);
+                SetLastSystemError(EIO);
             }
             return -1;
         }
@@ -36,6 +41,7 @@ public:
             if (fault == FaultyFileSystem::Fault::ShortWrite) {
                 // Part of the bytes reach the temporary file, then the disk is full.
                 m_inner->Write(bytes.substr(0, bytes.size() / 2));
+                SetLastSystemError(ENOSPC);
             }
             m_failed = true;
             return false;
@@ -143,6 +149,8 @@ bool FaultyFileSystem::ShouldFail(Op op, const Text& path, Fault* fault) {
                 *fault = rule.fault;
             }
             ++m_fired;
+            // An injected fault has a reason, as a real one would.
+            SetLastSystemError(rule.fault == Fault::ShortWrite ? ENOSPC : EIO);
             return true;
         }
     }
