@@ -7,7 +7,7 @@
 #include "cli/report.h"
 #include "encoding/output_text.h"
 #include "platform/chinese_converter.h"
-#include "platform/text.h"
+#include "text/text.h"
 
 // Rows of the option table leave out the fields they do not need.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"

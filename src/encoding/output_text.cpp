@@ -20,22 +20,6 @@ std::optional<OutputEncoding> ParseOutputEncoding(std::string_view name) {
     return std::nullopt;
 }
 
-std::optional<Text> ConvertChinese(std::string_view text, ZhConversion how) {
-    if (how == ZhConversion::None || text.empty()) {
-        return Text(text);
-    }
-    std::string utf8;
-    if (!InternalToUtf8(text, utf8)) {
-        return std::nullopt;
-    }
-    const std::optional<std::string> converted = Zh().ConvertUtf8(utf8, how);
-    Text internal;
-    if (!converted || !Utf8ToInternal(*converted, internal)) {
-        return std::nullopt;
-    }
-    return internal;
-}
-
 std::optional<Bytes> EncodeTextStrict(std::string_view text, const OutputEncoding& encoding) {
     if (text.empty()) {
         return Bytes();

@@ -5,7 +5,8 @@
 
 #include "encoding/text_decoder.h"
 #include "platform/chinese_converter.h"
-#include "platform/text.h"
+#include "text/chinese_text.h"
+#include "text/text.h"
 
 namespace qs {
 
@@ -26,9 +27,6 @@ struct OutputRequest {
 
     bool Empty() const { return !encoding && zh == ZhConversion::None; }
 };
-
-// The internal text 繁简-converted. nullopt when the converter cannot do it (not built in).
-std::optional<Text> ConvertChinese(std::string_view text, ZhConversion how);
 
 // The internal text in the encoding, exactly: nullopt when a character cannot be held
 // (an emoji in GBK or Big5) — nothing is ever replaced by "?". An empty text gives no bytes.

@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "encoding/html_charset.h"
-#include "platform/text.h"
+#include "text/text.h"
 
 namespace qs {
 

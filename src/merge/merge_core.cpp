@@ -13,9 +13,9 @@
 #include "job/output_folder_claim.h"
 #include "merge/encoded_merge.h"
 #include "merge/merge_separator.h"
-#include "platform/characters.h"
 #include "platform/services.h"
 #include "platform/system_error.h"
+#include "text/characters.h"
 
 namespace qs {
 

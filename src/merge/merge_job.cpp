@@ -6,9 +6,9 @@
 
 #include "fs/file_enumeration.h"
 #include "fs/paths.h"
-#include "platform/characters.h"
 #include "platform/services.h"
 #include "platform/system_error.h"
+#include "text/characters.h"
 
 namespace qs {
 namespace {
