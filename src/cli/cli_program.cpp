@@ -230,7 +230,8 @@ TextList SplitSources(const TextList& paths, const Text& pattern, Report& report
             bool listed = true;
             TryEnumerateByFind(path, pattern, files, true, false, listed);
             if (!listed) {
-                report.failures.push_back(FromJob(FailureKind::Unreadable, path));
+                report.failures.push_back(
+                    FromJob(FailureKind::Unreadable, path, LastSystemError()));
             }
         } else {
             files.push_back(path);
