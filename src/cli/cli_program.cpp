@@ -20,6 +20,7 @@
 #include "platform/native_names.h"
 #include "platform/random.h"
 #include "platform/services.h"
+#include "platform/system_error.h"
 #include "split/split_job.h"
 
 namespace qs::cli {
@@ -88,14 +89,22 @@ bool ToJobPaths(const std::vector<std::string>& given, TextList& paths, std::str
 class ReportEvents : public JobEvents {
 public:
     ReportEvents(Report& report, ReportPrinter& printer, OutputRecorder& recorder,
-                 ProgressLine& progress, bool tellWaits)
+                 ProgressLine& progress, bool tellWaits, bool json)
         : m_report(report),
           m_printer(printer),
           m_recorder(recorder),
           m_progress(progress),
-          m_tellWaits(tellWaits) {}
+          m_tellWaits(tellWaits),
+          m_json(json) {}
 
     void SourceStarted(int i, int, const Text&) override { m_filesDone = i - 1; }
+    void SourceRead(const Text& path, const TextFormat& format) override {
+        ReadSource source{path, format};
+        m_printer.Source(source);
+        if (m_json) {
+            m_report.sources.push_back(std::move(source));
+        }
+    }
     void OutputWritten(const OutputRecord& o) override {
         ++m_outputs;
         ReportedOutput output{o.path,   o.bytes, o.format, o.source, m_recorder.TakeHash(o.path),
@@ -120,7 +129,7 @@ public:
     }
     void SourceDeleted(const Text& path) override { m_report.deleted.push_back(path); }
     void Failed(const JobFailure& failure) override {
-        m_report.failures.push_back(FromJob(failure.kind, failure.path));
+        m_report.failures.push_back(FromJob(failure.kind, failure.path, failure.systemError));
     }
     void Pump() override { m_progress.Update(m_filesDone, m_recorder.BytesWritten()); }
     bool StopRequested() override { return StopSignalled(); }
@@ -131,6 +140,7 @@ private:
     OutputRecorder& m_recorder;
     ProgressLine& m_progress;
     bool m_tellWaits;
+    bool m_json;
     int m_filesDone = 0;
     std::size_t m_outputs = 0;
     Text m_waitShown;
@@ -148,7 +158,7 @@ public:
           m_recorder(Fs(), command.common.dryRun, hash),
           m_progress(!command.common.quiet && !command.common.json && isatty(STDERR_FILENO)),
           m_events(m_report, m_printer, m_recorder, m_progress,
-                   !command.common.quiet && !command.common.json),
+                   !command.common.quiet && !command.common.json, command.common.json),
           m_services({&m_recorder, nullptr, nullptr, &m_ui}) {}
 
     // Puts the options into the specs; "" or the first error.
@@ -220,7 +230,8 @@ TextList SplitSources(const TextList& paths, const Text& pattern, Report& report
             bool listed = true;
             TryEnumerateByFind(path, pattern, files, true, false, listed);
             if (!listed) {
-                report.failures.push_back(FromJob(FailureKind::Unreadable, path));
+                report.failures.push_back(
+                    FromJob(FailureKind::Unreadable, path, LastSystemError()));
             }
         } else {
             files.push_back(path);
@@ -335,7 +346,8 @@ int RunSplit(const ParsedCommand& command) {
                                               {},
                                               {}});
             } else {
-                s.m_report.failures.push_back(FromJob(FailureKind::NotWritten, path));
+                s.m_report.failures.push_back(
+                    FromJob(FailureKind::NotWritten, path, LastSystemError()));
             }
         }
     }

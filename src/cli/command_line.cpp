@@ -66,8 +66,9 @@ void AddCommon(CLI::App& sub, CommonOptions& common, bool jobs) {
     if (jobs) {
         sub.add_flag(
             "--dry-run", common.dryRun,
-            Say("只列出将写出的文件（路径、字节数、编码），不写不删",
-                "list what would be written (path, bytes, encoding); write and delete nothing"));
+            Say("只列出将写出的文件（路径、字节数、编码）与每个原文件读取时的编码，不写不删",
+                "list what would be written (path, bytes, encoding) and the encoding each "
+                "source is read in; write and delete nothing"));
     }
     sub.add_flag(
         "--json", common.json,

@@ -7,6 +7,7 @@
 #include "fs/paths.h"
 #include "platform/services.h"
 #include "platform/sha256.h"
+#include "platform/system_error.h"
 #include "text/characters.h"
 
 namespace qs::cli {
@@ -133,7 +134,8 @@ bool CheckPieces(const LoadedManifest& loaded, Report& report) {
         }
         const FileHash hash = HashFile(piece.path);
         if (!hash.read) {
-            report.failures.push_back(FromJob(FailureKind::Unreadable, piece.path));
+            report.failures.push_back(
+                FromJob(FailureKind::Unreadable, piece.path, LastSystemError()));
             intact = false;
         } else if (hash.size != piece.size || hash.sha256 != piece.sha256) {
             report.failures.push_back(Changed(piece.path));
@@ -270,7 +272,8 @@ bool WriteManifest(const SourceFacts& source, const SplitSpec& spec, std::uint64
 bool VerifyManifest(const Text& manifestPath, Report& report) {
     LoadedManifest loaded;
     if (!Load(manifestPath, loaded)) {
-        report.failures.push_back(FromJob(FailureKind::Unreadable, manifestPath));
+        report.failures.push_back(
+            FromJob(FailureKind::Unreadable, manifestPath, LastSystemError()));
         return false;
     }
     if (!CheckPieces(loaded, report)) {
@@ -289,7 +292,8 @@ bool VerifyManifest(const Text& manifestPath, Report& report) {
 void RejoinManifest(const Text& manifestPath, const Text& outputFolder, Report& report) {
     LoadedManifest loaded;
     if (!Load(manifestPath, loaded)) {
-        report.failures.push_back(FromJob(FailureKind::Unreadable, manifestPath));
+        report.failures.push_back(
+            FromJob(FailureKind::Unreadable, manifestPath, LastSystemError()));
         return;
     }
     if (!CheckPieces(loaded, report)) {
@@ -321,7 +325,7 @@ void RejoinManifest(const Text& manifestPath, const Text& outputFolder, Report& 
     }
     std::unique_ptr<AtomicWriter> out = Fs().CreateAtomic(target);
     if (!out) {
-        report.failures.push_back(FromJob(FailureKind::NotWritten, target));
+        report.failures.push_back(FromJob(FailureKind::NotWritten, target, LastSystemError()));
         return;
     }
     bool ok = true;
@@ -347,7 +351,7 @@ void RejoinManifest(const Text& manifestPath, const Text& outputFolder, Report& 
         ok = out->Write(*restored);
     }
     if (!ok || !out->Commit()) {
-        report.failures.push_back(FromJob(FailureKind::NotWritten, target));
+        report.failures.push_back(FromJob(FailureKind::NotWritten, target, LastSystemError()));
         return;
     }
     const json named = source.value("encoding", json());

@@ -5,6 +5,7 @@
 
 #include "cli/cli_texts.h"
 #include "encoding/charset_converter.h"
+#include "platform/system_error.h"
 
 namespace qs::cli {
 
@@ -29,8 +30,8 @@ TextEncoding EncodingCode(std::string_view name) {
     return EncodingUndetected;
 }
 
-ReportedFailure FromJob(FailureKind kind, const Text& path) {
-    return {std::string(FailureName(kind)), Utf8(FailureLabel(kind)), path};
+ReportedFailure FromJob(FailureKind kind, const Text& path, int systemError) {
+    return {std::string(FailureName(kind)), Utf8(FailureLabel(kind)), path, systemError, {}};
 }
 ReportedFailure Missing(const Text& path) {
     return {"missing", "缺少：", path};
@@ -42,7 +43,15 @@ ReportedFailure Exists(const Text& path) {
     return {"exists", "已存在，未覆盖：", path};
 }
 ReportedFailure NotRestorable(const Text& path, const std::string& why) {
-    return {"not-restorable", "无法还原原文件（" + why + "）：", path};
+    return {"not-restorable", "无法还原原文件（" + why + "）：", path, 0, why};
+}
+
+std::string FailureLine(const ReportedFailure& failure) {
+    std::string line = "qirnsplit: " + failure.label + Utf8(failure.path);
+    if (failure.systemError != 0) {
+        line += ": " + SystemErrorText(failure.systemError);
+    }
+    return line;
 }
 
 ReportPrinter::ReportPrinter(const CommonOptions& common) : m_common(common) {}
@@ -74,12 +83,21 @@ void ReportPrinter::Output(const ReportedOutput& o, bool chapters) {
     std::printf("\n");
 }
 
+void ReportPrinter::Source(const ReadSource& source) {
+    if (!m_common.dryRun || m_common.json || m_common.quiet) {
+        return;
+    }
+    const std::string name = EncodingName(source.format.encoding);
+    std::printf("%s%s\t%s%s\n", Say("源文件：", "source: ").c_str(), Utf8(source.path).c_str(),
+                name.empty() ? "-" : name.c_str(), source.format.mark ? "+BOM" : "");
+}
+
 void ReportPrinter::Finish(const Report& report) {
     for (const ReportedOutput& o : report.outputs) {
         Output(o, report.chapters);
     }
     for (const ReportedFailure& f : report.failures) {
-        std::fprintf(stderr, "qirnsplit: %s%s\n", f.label.c_str(), Utf8(f.path).c_str());
+        std::fprintf(stderr, "%s\n", FailureLine(f).c_str());
     }
     for (const UncutBook& book : report.uncut) {
         const std::string n = std::to_string(book.headings);
@@ -100,9 +118,27 @@ void ReportPrinter::Finish(const Report& report) {
         for (const Text& d : report.deleted) {
             j["deleted"].push_back(Utf8(d));
         }
+        j["sources"] = nlohmann::json::array();
+        for (const ReadSource& s : report.sources) {
+            const std::string name = EncodingName(s.format.encoding);
+            j["sources"].push_back(
+                {{"path", Utf8(s.path)},
+                 {"encoding", name.empty() ? nlohmann::json() : nlohmann::json(name)},
+                 {"mark", s.format.mark}});
+        }
         j["failures"] = nlohmann::json::array();
         for (const ReportedFailure& f : report.failures) {
-            j["failures"].push_back({{"kind", f.kind}, {"path", Utf8(f.path)}});
+            nlohmann::json failure = {
+                {"kind", f.kind}, {"path", Utf8(f.path)}, {"reason", nullptr}};
+            if (f.systemError != 0) {
+                failure["reason"] = SystemErrorText(f.systemError);
+                if (const std::string_view name = SystemErrorName(f.systemError); !name.empty()) {
+                    failure["errno"] = name;
+                }
+            } else if (!f.why.empty()) {
+                failure["reason"] = f.why;
+            }
+            j["failures"].push_back(std::move(failure));
         }
         if (!report.uncut.empty()) {
             j["warnings"] = nlohmann::json::array();

@@ -30,17 +30,26 @@ struct ReportedFailure {
     std::string kind;   // stable name for scripts: "unreadable", "not-written", ...
     std::string label;  // the window's label, UTF-8
     Text path;
+    int systemError = 0;  // why, as the system said (an errno value); 0: no such reason
+    std::string why{};    // why in the program's words, where the label holds it
 };
 
-ReportedFailure FromJob(FailureKind kind, const Text& path);
+ReportedFailure FromJob(FailureKind kind, const Text& path, int systemError = 0);
 ReportedFailure Missing(const Text& path);
 ReportedFailure Changed(const Text& path);
 ReportedFailure Exists(const Text& path);
 // The pieces are whole but do not give the source back; why says what the split changed.
 ReportedFailure NotRestorable(const Text& path, const std::string& why);
 
+// A source as the job read it: the encoding it was decoded from, or none for bytes.
+struct ReadSource {
+    Text path;
+    TextFormat format;
+};
+
 struct Report {
     std::vector<ReportedOutput> outputs;  // not printed yet
+    std::vector<ReadSource> sources;      // kept for the JSON object only
     TextList deleted;
     std::vector<ReportedFailure> failures;
     std::optional<std::uint64_t> seed;
@@ -50,12 +59,18 @@ struct Report {
     std::vector<UncutBook> uncut;  // books that do not look cut into chapters
 };
 
+// The line standard error gets: "qirnsplit: ", the window's label, the path and, where the
+// system gave one, ": " and its reason.
+std::string FailureLine(const ReportedFailure& failure);
+
 // Standard output gets the outputs (or the JSON object), standard error the failures. The
 // outputs are printed as the job writes them, so that none is kept for the report.
 class ReportPrinter {
 public:
     explicit ReportPrinter(const CommonOptions& common);
     void Output(const ReportedOutput& output, bool chapters);
+    // A dry run names the encoding each source is read in, as the job reads it.
+    void Source(const ReadSource& source);
     // The outputs still held by the report, then everything else.
     void Finish(const Report& report);
 

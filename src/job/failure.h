@@ -27,6 +27,9 @@ std::optional<FailureKind> FailureKindNamed(std::string_view name);
 struct JobFailure {
     FailureKind kind;
     Text path;
+    // Why, as the system said it (an errno value); 0 where the system gave no reason (an
+    // encoding not recognised, a source kept because it changed).
+    int systemError = 0;
 };
 
 }  // namespace qs

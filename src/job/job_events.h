@@ -40,6 +40,9 @@ public:
     virtual void FilesStarting(int /*n*/) {}
     // File i of n (1-based) begins.
     virtual void SourceStarted(int /*i*/, int /*n*/, const Text& /*path*/) {}
+    // The source is read: as text in this format (its encoding and mark as found, or as the
+    // user gave them), or, with EncodingUndetected, as bytes that nothing decodes.
+    virtual void SourceRead(const Text& /*path*/, const TextFormat& /*format*/) {}
     virtual void Stage(JobStage /*stage*/) {}
     // Piece number of the current source made (written or failed).
     virtual void PieceMade(std::int64_t /*number*/) {}

@@ -8,6 +8,7 @@
 #include "encoding/charset_converter.h"
 #include "merge/utf8_member.h"
 #include "platform/services.h"
+#include "platform/system_error.h"
 #include "text/characters.h"
 
 namespace qs {
@@ -563,6 +564,7 @@ EncodedMerge::Finished EncodedMerge::Write(std::unique_ptr<AtomicWriter>& writer
             writer.reset();
             writer = Fs().CreateAtomic(target);
             if (!writer) {
+                finished.systemError = LastSystemError();
                 return Pass::WriteFailed;
             }
         }
@@ -580,6 +582,8 @@ EncodedMerge::Finished EncodedMerge::Write(std::unique_ptr<AtomicWriter>& writer
             return writer->CopyRange(*passed.in, passed.body.start, passed.body.length);
         };
         const Pass pass = Encode(text, encoding, write, facts, copy);
+        finished.systemError =
+            pass == Pass::ReadFailed || pass == Pass::WriteFailed ? LastSystemError() : 0;
         if (pass == Pass::ReadFailed) {
             finished.unreadable = text.FailedPath();
         }

@@ -44,6 +44,7 @@ public:
         bool outputNotConverted = false;
         bool keepSources = false;
         Text unreadable;         // the member that failed on its second reading
+        int systemError = 0;     // why that reading or the writing failed, as the system said
         std::int64_t bytes = 0;  // the size of the output written
         TextFormat format;       // what it was written as
     };

@@ -14,6 +14,7 @@
 #include "merge/encoded_merge.h"
 #include "merge/merge_separator.h"
 #include "platform/services.h"
+#include "platform/system_error.h"
 #include "text/characters.h"
 
 namespace qs {
@@ -127,7 +128,9 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
         return result;
     }
     JobEvents& events = job.events;
-    auto fail = [&events](FailureKind kind, const Text& path) { events.Failed({kind, path}); };
+    auto fail = [&events](FailureKind kind, const Text& path, int systemError = 0) {
+        events.Failed({kind, path, systemError});
+    };
     events.FilesStarting(static_cast<int>(n));
 
     const Text outputFolder =
@@ -148,7 +151,7 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
     }
     std::unique_ptr<AtomicWriter> writer = Fs().CreateAtomic(result.outputPath);
     if (!writer) {
-        fail(FailureKind::NotWritten, result.outputPath);
+        fail(FailureKind::NotWritten, result.outputPath, LastSystemError());
         if (job.specs.Read().deleteSources) {
             std::set<Text> kept;
             for (const Text& path : paths) {
@@ -162,7 +165,7 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
     const std::optional<Bytes> readSeparator = ReadMergeSeparator(job.specs.Read());
     if (!readSeparator) {
         // The unit goes on without it, and says so.
-        fail(FailureKind::Unreadable, job.specs.Read().separatorPath);
+        fail(FailureKind::Unreadable, job.specs.Read().separatorPath, LastSystemError());
     }
     const Bytes separator = readSeparator.value_or(Bytes());
 
@@ -178,6 +181,7 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
     // merge into unmarked UTF-8, byte for byte what joining them would give.
     bool anyHadMark = false;
     bool writeFailed = false;
+    int writeError = 0;  // why, as the system said
     std::int64_t outputBytes = 0;
     TextList toDelete;
     TextList keptWanted;
@@ -190,6 +194,7 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
             collected.AddBytes(bytes);
         } else if (!writeFailed && !bytes.empty()) {
             writeFailed = !writer->Write(bytes);
+            writeError = writeFailed ? LastSystemError() : 0;
             outputBytes += static_cast<std::int64_t>(bytes.size());
         }
     };
@@ -207,6 +212,9 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
         bool merged = false;
         if (collecting) {
             const DecodedMember decoded = Examine(collected, path);
+            if (decoded.opened && decoded.exact) {
+                events.SourceRead(path, {decoded.encoding, decoded.hadMark});
+            }
             if (decoded.opened && decoded.markOnly) {
                 // A mark alone contributes nothing: no text, no mark, no encoding.
                 lastEncoding = previousEncoding;
@@ -220,7 +228,7 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
                 anyHadMark = anyHadMark || decoded.hadMark;
                 merged = !writeFailed;
             } else {
-                fail(FailureKind::Unreadable, path);
+                fail(FailureKind::Unreadable, path, LastSystemError());
             }
         } else if (!writeFailed) {
             std::int64_t copied = 0;
@@ -231,16 +239,20 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
                     merged = true;
                     break;
                 case CopyOutcome::ReadFailed:
-                    fail(FailureKind::Unreadable, path);
+                    fail(FailureKind::Unreadable, path, LastSystemError());
                     break;
                 case CopyOutcome::ReadFailedMidway:
                     // Half a member in the output would pass for a whole one: give the unit up.
-                    fail(FailureKind::Unreadable, path);
+                    fail(FailureKind::Unreadable, path, LastSystemError());
                     writeFailed = true;
                     break;
                 case CopyOutcome::WriteFailed:
                     writeFailed = true;
+                    writeError = LastSystemError();
                     break;
+            }
+            if (outcome != CopyOutcome::ReadFailed) {
+                events.SourceRead(path, {});
             }
         }
         if (merged) {
@@ -272,7 +284,9 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
             fail(FailureKind::NotConverted, result.outputPath);
         }
         if (!finished.unreadable.empty()) {
-            fail(FailureKind::Unreadable, finished.unreadable);
+            fail(FailureKind::Unreadable, finished.unreadable, finished.systemError);
+        } else if (finished.outcome == EncodedMerge::Outcome::WriteFailed) {
+            writeError = finished.systemError;
         }
         written = finished.format;
         keepSources = finished.keepSources;
@@ -292,6 +306,9 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
     result.written = anythingRead && !writeFailed && (!durable || writer->Sync()) &&
                      NameOutput(job.touched, job.foldersAhead ? *job.foldersAhead : kNoFolders,
                                 *writer, paths.front(), n, result.outputPath);
+    if (anythingRead && !writeFailed && !result.written) {
+        writeError = LastSystemError();  // the flush or the naming
+    }
     writer.reset();
     if (result.written) {
         job.touched.Add(result.outputPath);
@@ -300,9 +317,10 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
         }
         events.OutputWritten({result.outputPath, outputBytes, written, 0, Text()});
     }
-    if (!result.written) {
-        fail(notConvertible ? FailureKind::NotConverted : FailureKind::NotWritten,
-             result.outputPath);
+    if (notConvertible) {
+        fail(FailureKind::NotConverted, result.outputPath);
+    } else if (!result.written) {
+        fail(FailureKind::NotWritten, result.outputPath, writeError);
     }
     const Text folder = outputFolder.empty() ? Text(1, kPathSeparator) : outputFolder;
     // A source goes only while its output is there as it was written.
@@ -317,10 +335,11 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
         if (!deleted.insert(path).second) {
             continue;
         }
-        if (DeleteIfUnchanged(path, asRead[path]) == Removal::Deleted) {
+        const Removal removal = DeleteIfUnchanged(path, asRead[path]);
+        if (removal == Removal::Deleted) {
             events.SourceDeleted(path);
         } else {
-            fail(FailureKind::SourceKept, path);
+            fail(FailureKind::SourceKept, path, removal == Removal::Failed ? LastSystemError() : 0);
         }
     }
     for (const Text& path : keptWanted) {

@@ -7,6 +7,7 @@
 #include "fs/file_enumeration.h"
 #include "fs/paths.h"
 #include "platform/services.h"
+#include "platform/system_error.h"
 #include "text/characters.h"
 
 namespace qs {
@@ -64,13 +65,14 @@ struct FolderWalk {
         TextList files;
         const bool listed =
             Enumerate(useObjectEnumeration, folder, job.specs.Read().pattern, files, false);
+        const int why = LastSystemError();
         if (Stopped()) {
             return;
         }
         if (!listed) {
             // A folder that cannot be read is a failure, not "nothing to merge": the
             // completion question must not pass it off as done.
-            job.events.Failed({FailureKind::Unreadable, folder});
+            job.events.Failed({FailureKind::Unreadable, folder, why});
             return;
         }
         if (job.written) {
@@ -82,7 +84,7 @@ struct FolderWalk {
         }
         TextList subfolders;
         if (!Enumerate(useObjectEnumeration, folder, job.specs.Read().pattern, subfolders, true)) {
-            job.events.Failed({FailureKind::Unreadable, folder});
+            job.events.Failed({FailureKind::Unreadable, folder, LastSystemError()});
             return;
         }
         for (const Text& subfolder : subfolders) {

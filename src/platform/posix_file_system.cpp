@@ -13,9 +13,21 @@
 
 #include "platform/native_names.h"
 #include "platform/services.h"
+#include "platform/system_error.h"
 
 namespace qs {
 namespace {
+
+// A call that can fail begins with no reason noted, and a failing one notes why: errno
+// unless told otherwise, taken before any cleanup changes it.
+void Begin() {
+    SetLastSystemError(0);
+}
+template <typename T>
+T Failing(T result, int code = errno) {
+    SetLastSystemError(code);
+    return result;
+}
 
 bool NativePath(const Text& path, std::string& native) {
     if (path.empty() || path.find('\0') != Text::npos) {
@@ -115,13 +127,18 @@ public:
     ~PosixReadHandle() override { ::close(m_fd); }
 
     std::int64_t Length() override {
+        Begin();
         struct stat st {};
-        return ::fstat(m_fd, &st) == 0 ? static_cast<std::int64_t>(st.st_size) : -1;
+        return ::fstat(m_fd, &st) == 0 ? static_cast<std::int64_t>(st.st_size)
+                                       : Failing(std::int64_t{-1});
     }
     bool Seek(std::int64_t position) override {
-        return ::lseek(m_fd, static_cast<off_t>(position), SEEK_SET) == position;
+        Begin();
+        const off_t at = ::lseek(m_fd, static_cast<off_t>(position), SEEK_SET);
+        return at == position || Failing(false, at < 0 ? errno : 0);
     }
     std::int64_t Read(char* buffer, std::int64_t size) override {
+        Begin();
         std::int64_t total = 0;
         while (total < size) {
             const ssize_t n = ::read(m_fd, buffer + total, static_cast<std::size_t>(size - total));
@@ -129,7 +146,7 @@ public:
                 if (errno == EINTR) {
                     continue;
                 }
-                return total > 0 ? total : -1;
+                return total > 0 ? Failing(total) : Failing(std::int64_t{-1});
             }
             if (n == 0) {
                 break;
@@ -160,11 +177,12 @@ public:
         }
     }
     bool Write(std::string_view bytes) override {
+        Begin();
         if (m_failed || m_fd < 0) {
-            return false;
+            return Failing(false, m_error);
         }
         if (!WriteAll(m_fd, bytes)) {
-            m_failed = true;
+            Fail();
         }
         return !m_failed;
     }
@@ -180,11 +198,12 @@ public:
         return Copy(source, &offset, length, nullptr);
     }
     bool Sync() override {
+        Begin();
         if (m_failed || m_fd < 0) {
-            return false;
+            return Failing(false, m_error);
         }
         if (::fsync(m_fd) != 0) {
-            m_failed = true;
+            Fail();
         }
         return !m_failed;
     }
@@ -203,8 +222,9 @@ public:
         }
     }
     bool Commit() override {
+        Begin();
         if (m_fd < 0 || m_failed) {
-            return false;
+            return Failing(false, m_error);
         }
         // A free name costs one call; only a file that is there already is looked at.
         switch (CommitNewNative(m_target)) {
@@ -223,21 +243,25 @@ public:
             ::fchmod(m_fd, m_mode);
         }
         if (m_temporary.empty() && !LinkUnnamedToTemporary()) {
-            return false;
+            return Failing(false);
         }
         if (!CloseFile()) {
-            return false;
+            return Failing(false);
         }
         if (::rename(m_temporary.c_str(), m_target.c_str()) != 0) {
-            return false;
+            return Failing(false);
         }
         m_committed = true;
         return true;
     }
     NameResult CommitNew(const Text& path) override {
+        Begin();
         std::string native;
-        if (m_fd < 0 || m_failed || !NativePath(path, native)) {
-            return NameResult::Failed;
+        if (m_fd < 0 || m_failed) {
+            return Failing(NameResult::Failed, m_error);
+        }
+        if (!NativePath(path, native)) {
+            return Failing(NameResult::Failed, 0);
         }
         return CommitNewNative(native);
     }
@@ -248,12 +272,14 @@ private:
         const Place at = PlaceIn(m_folder.get(), name);
         const bool named = m_temporary.empty() ? LinkUnnamed(m_fd, at) : RenameTemporary(name);
         if (!named) {
-            return errno == EEXIST ? NameResult::Taken : NameResult::Failed;
+            // A name that is taken is an answer, not a failure.
+            return errno == EEXIST ? NameResult::Taken : Failing(NameResult::Failed);
         }
         m_temporary.clear();
         if (!CloseFile()) {
+            const int error = errno;
             ::unlinkat(at.dirFd, at.name, 0);
-            return NameResult::Failed;
+            return Failing(NameResult::Failed, error);
         }
         m_committed = true;
         return NameResult::Named;
@@ -283,12 +309,13 @@ private:
         return ::rename(from, name.c_str()) == 0;
     }
     CopyResult Copy(ReadHandle& source, off_t* offset, std::int64_t limit, std::int64_t* copied) {
+        Begin();
         std::int64_t inKernel = 0;
         if (copied != nullptr) {
             *copied = 0;
         }
         if (m_failed || m_fd < 0) {
-            return CopyResult::WriteFailed;
+            return Failing(CopyResult::WriteFailed, m_error);
         }
         if (auto* posix = dynamic_cast<PosixReadHandle*>(&source)) {
             // In the kernel, without passing the bytes through our memory. Any failure
@@ -304,6 +331,7 @@ private:
                 const ssize_t n =
                     ::copy_file_range(posix->Descriptor(), offset, m_fd, nullptr, want, 0);
                 if (n == 0) {
+                    // a source that ends sooner than it should: no reason the system gave
                     return limit < 0 ? CopyResult::Copied : CopyResult::ReadFailed;
                 }
                 if (n < 0) {
@@ -331,8 +359,15 @@ private:
         }
         if (result == CopyResult::WriteFailed) {
             m_failed = true;
+            m_error = LastSystemError();
         }
         return result;
+    }
+    // Every later call on the writer fails for the same reason.
+    void Fail() {
+        m_failed = true;
+        m_error = errno;
+        SetLastSystemError(m_error);
     }
     bool CloseFile() {
         const int closed = ::close(m_fd);
@@ -361,6 +396,7 @@ private:
     int m_fd;
     std::shared_ptr<HeldFolder> m_folder;  // the folder it was made in, when that is held
     bool m_failed = false;
+    int m_error = 0;  // why it failed
     bool m_committed = false;
     mode_t m_permissionLimit = 07777;
     mode_t m_mode = CreationMode();  // what the file has now
@@ -453,22 +489,25 @@ PathKind PosixFileSystem::Kind(const Text& path) {
 }
 
 bool PosixFileSystem::CreateFolder(const Text& path) {
+    Begin();
     std::string native;
-    return NativePath(path, native) && ::mkdir(native.c_str(), 0777) == 0;
+    return NativePath(path, native) && (::mkdir(native.c_str(), 0777) == 0 || Failing(false));
 }
 
 bool PosixFileSystem::RemoveEmptyFolder(const Text& path) {
+    Begin();
     std::string native;
-    return NativePath(path, native) && ::rmdir(native.c_str()) == 0;
+    return NativePath(path, native) && (::rmdir(native.c_str()) == 0 || Failing(false));
 }
 
 bool PosixFileSystem::DeleteFile(const Text& path) {
+    Begin();
     std::string native;
     if (!NativePath(path, native)) {
         return false;
     }
     const Place at = Locate(native);
-    return ::unlinkat(at.dirFd, at.name, 0) == 0;
+    return ::unlinkat(at.dirFd, at.name, 0) == 0 || Failing(false);
 }
 
 std::optional<Bytes> PosixFileSystem::ReadWholeFile(const Text& path) {
@@ -519,6 +558,7 @@ std::optional<Bytes> PosixFileSystem::ReadWholeFile(const Text& path) {
 }
 
 std::unique_ptr<ReadHandle> PosixFileSystem::OpenRead(const Text& path) {
+    Begin();
     std::string native;
     if (!NativePath(path, native)) {
         return nullptr;
@@ -528,13 +568,22 @@ std::unique_ptr<ReadHandle> PosixFileSystem::OpenRead(const Text& path) {
     const Place at = Locate(native);
     const int fd = ::openat(at.dirFd, at.name, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
-        return nullptr;
+        return Failing(nullptr);
     }
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+    int error = 0;
+    if (::fstat(fd, &st) != 0) {
+        error = errno;
+    } else if (S_ISDIR(st.st_mode)) {
+        error = EISDIR;
+    } else if (!S_ISREG(st.st_mode)) {
+        error = -1;  // a pipe or a device: no file to read, for no reason the system gave
+    } else if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        error = errno;
+    }
+    if (error != 0) {
         ::close(fd);
-        return nullptr;
+        return Failing(nullptr, std::max(error, 0));
     }
     return std::make_unique<PosixReadHandle>(fd);
 }
@@ -545,6 +594,7 @@ bool PosixFileSystem::WriteWholeFile(const Text& path, std::string_view bytes) {
 }
 
 std::unique_ptr<AtomicWriter> PosixFileSystem::CreateAtomic(const Text& path) {
+    Begin();
     std::string native;
     if (!NativePath(path, native)) {
         return nullptr;
@@ -570,7 +620,7 @@ std::unique_ptr<AtomicWriter> PosixFileSystem::CreateAtomic(const Text& path) {
     std::string temporary = FolderPart(native) + ".qirnsplit-XXXXXX";
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) {
-        return nullptr;
+        return Failing(nullptr);
     }
     ::fchmod(fd, CreationMode());
     return std::make_unique<PosixAtomicWriter>(std::move(native), std::move(temporary), fd,
@@ -578,6 +628,7 @@ std::unique_ptr<AtomicWriter> PosixFileSystem::CreateAtomic(const Text& path) {
 }
 
 bool PosixFileSystem::SyncToDisk(const Text& path) {
+    Begin();
     std::string native;
     if (!NativePath(path, native)) {
         return false;
@@ -585,24 +636,25 @@ bool PosixFileSystem::SyncToDisk(const Text& path) {
     const Place at = Locate(native);
     const int fd = ::openat(at.dirFd, at.name, O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        return false;
+        return Failing(false);
     }
-    const bool synced = ::fsync(fd) == 0;
-    return ::close(fd) == 0 && synced;
+    const bool synced = ::fsync(fd) == 0 || Failing(false);
+    return (::close(fd) == 0 || Failing(false)) && synced;
 }
 
 bool PosixFileSystem::SyncFileSystemOf(const Text& path) {
+    Begin();
     std::string native;
     if (!NativePath(path, native)) {
         return false;
     }
     const int fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        return false;
+        return Failing(false);
     }
     // Also reports a write-back that failed since the file system was last synced.
-    const bool synced = ::syncfs(fd) == 0;
-    return ::close(fd) == 0 && synced;
+    const bool synced = ::syncfs(fd) == 0 || Failing(false);
+    return (::close(fd) == 0 || Failing(false)) && synced;
 }
 
 std::optional<FileStamp> PosixFileSystem::Stamp(const Text& path) {
@@ -658,13 +710,14 @@ std::unique_ptr<ReadWriteFile> PosixFileSystem::OpenReadWrite(const Text& path) 
 }
 
 std::optional<std::vector<DirEntry>> PosixFileSystem::List(const Text& folder) {
+    Begin();
     std::string native;
     if (!NativePath(folder, native)) {
         return std::nullopt;
     }
     DIR* dir = ::opendir(native.c_str());
     if (dir == nullptr) {
-        return std::nullopt;
+        return Failing(std::optional<std::vector<DirEntry>>());
     }
     const int dirFd = ::dirfd(dir);
     std::vector<DirEntry> entries;

@@ -7,6 +7,7 @@
 #include "encoding/text_decoder.h"
 #include "pattern/regex_facade.h"
 #include "platform/services.h"
+#include "platform/system_error.h"
 #include "split/chapter_epub.h"
 #include "split/chapter_heading.h"
 #include "split/piece_writer.h"
@@ -158,9 +159,14 @@ ModeResult SplitAtChapters(SplitContext& ctx, const Text& path) {
     ctx.state.sourceHadMark = decoded.hadMark;
     if (!decoded.opened || !decoded.exact) {
         ctx.state.sourceUnreadable = true;
-        ctx.Fail(decoded.opened ? FailureKind::Unrecognised : FailureKind::Unreadable, path);
+        if (decoded.opened) {
+            ctx.Fail(FailureKind::Unrecognised, path);
+        } else {
+            ctx.Fail(FailureKind::Unreadable, path, LastSystemError());
+        }
         return ModeResult::Done;
     }
+    ctx.events.SourceRead(path, {decoded.encoding, decoded.hadMark});
     const std::string_view text = decoded.text;
     ChapterStats stats;
     const std::vector<ChapterPiece> pieces = FindChapterPieces(

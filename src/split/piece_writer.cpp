@@ -6,6 +6,7 @@
 #include "encoding/text_decoder.h"
 #include "fs/paths.h"
 #include "platform/services.h"
+#include "platform/system_error.h"
 #include "split/title_sentence.h"
 #include "text/characters.h"
 
@@ -58,7 +59,7 @@ void CountPiece(SplitContext& ctx, bool written, const Text& path) {
     ++ctx.state.piecesMade;
     if (!written) {
         ++ctx.state.piecesFailed;
-        ctx.Fail(FailureKind::NotWritten, path);
+        ctx.Fail(FailureKind::NotWritten, path, LastSystemError());
     }
     ctx.events.PieceMade(ctx.state.pieceNumber);
 }

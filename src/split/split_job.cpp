@@ -5,6 +5,7 @@
 #include "fs/unchanged_source.h"
 #include "job/output_folder_claim.h"
 #include "platform/services.h"
+#include "platform/system_error.h"
 #include "split/piece_writer.h"
 #include "split/split_modes.h"
 
@@ -53,7 +54,7 @@ void SplitFiles(SplitSpecSource& specs, JobEvents& events, const TextList& paths
         MadeFolders made;
         made.NoteMissing(ctx.outputFolder);
         if (!MakeOutputFolder(events, ctx.outputFolder)) {
-            ctx.Fail(FailureKind::FolderNotCreated, ctx.outputFolder);
+            ctx.Fail(FailureKind::FolderNotCreated, ctx.outputFolder, LastSystemError());
         }
         const std::unique_ptr<FolderLock> claim = ClaimOutputFolder(events, ctx.outputFolder);
         if (!claim) {
@@ -90,13 +91,15 @@ void SplitFiles(SplitSpecSource& specs, JobEvents& events, const TextList& paths
                 ctx.state.sourcePieces.size() == static_cast<std::size_t>(ctx.state.piecesMade) &&
                 PiecesOfSourceAreSafe(ctx);
             const auto id = Fs().FileIdentity(p);
-            if (complete && DeleteIfUnchanged(p, asRead) == Removal::Deleted) {
+            const Removal removal = complete ? DeleteIfUnchanged(p, asRead) : Removal::Changed;
+            if (removal == Removal::Deleted) {
                 if (id) {
                     ctx.state.sourceIdentities.erase(*id);
                 }
                 events.SourceDeleted(p);
             } else {
-                ctx.Fail(FailureKind::SourceKept, p);
+                ctx.Fail(FailureKind::SourceKept, p,
+                         removal == Removal::Failed ? LastSystemError() : 0);
             }
         }
 

@@ -8,6 +8,7 @@
 #include "encoding/text_slices.h"
 #include "platform/random.h"
 #include "platform/services.h"
+#include "platform/system_error.h"
 #include "split/chapter_split.h"
 #include "split/piece_writer.h"
 #include "split/text_piece.h"
@@ -38,7 +39,7 @@ bool Refused(SplitContext& ctx) {
 
 void NoteUnreadable(SplitContext& ctx, const Text& path) {
     ctx.state.sourceUnreadable = true;
-    ctx.Fail(FailureKind::Unreadable, path);
+    ctx.Fail(FailureKind::Unreadable, path, LastSystemError());
 }
 
 // Reads a whole byte range of the source into the buffer.
@@ -88,7 +89,7 @@ void WriteByteRanges(SplitContext& ctx, const Text& path, ReadHandle& in, std::i
                                                static_cast<std::size_t>(chunk)));
         } else {
             if (CopyPiece(ctx, path, in, position, chunk) == CopyResult::ReadFailed) {
-                ctx.Fail(FailureKind::Unreadable, path);
+                ctx.Fail(FailureKind::Unreadable, path, LastSystemError());
                 return;
             }
         }
@@ -113,6 +114,8 @@ bool OpenText(SplitContext& ctx, const Text& path, TextSliceReader& reader) {
     } else if (!reader.Exact()) {
         ctx.state.sourceUnreadable = true;
         ctx.Fail(FailureKind::Unrecognised, path);
+    } else {
+        ctx.events.SourceRead(path, {reader.Encoding(), reader.HadMark()});
     }
     return opened && reader.Exact();
 }
@@ -268,6 +271,7 @@ ModeResult SplitIntoParts(SplitContext& ctx, const Text& path) {
         NoteUnreadable(ctx, path);
         return ModeResult::Done;
     }
+    ctx.events.SourceRead(path, {});
     const std::int64_t length = in->Length();
     std::int64_t count = parts;
     if (count > length && count > kMaxPartsBeyondLength) {
@@ -291,6 +295,7 @@ ModeResult SplitBySize(SplitContext& ctx, const Text& path) {
         NoteUnreadable(ctx, path);
         return ModeResult::Done;
     }
+    ctx.events.SourceRead(path, {});
     const std::int64_t length = in->Length();
     if (size < 1 || length <= 0) {
         return ModeResult::Done;

@@ -86,7 +86,9 @@ struct SplitContext {
     // The spec as it stands now.
     const SplitSpec& Options() const { return specs.Read(); }
     bool Stopped() const { return events.StopRequested(); }
-    void Fail(FailureKind kind, const Text& path) const { events.Failed({kind, path}); }
+    void Fail(FailureKind kind, const Text& path, int systemError = 0) const {
+        events.Failed({kind, path, systemError});
+    }
 };
 
 }  // namespace qs

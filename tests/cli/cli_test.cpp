@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,7 +13,9 @@
 #include <functional>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <thread>
+#include <tuple>
 
 #include "app/main_window.h"
 #include "app/window_jobs.h"
@@ -438,6 +441,92 @@ TEST(CommandLine, InterruptedSplitLeavesOnlyWholePieces) {
         ++pieces;
     }
     EXPECT_LT(pieces, big.size() / 1024);
+}
+
+// A failure keeps the window's label and adds, where the system gave one, its reason: in
+// the line on standard error and as "reason" (with "errno") in the JSON object.
+TEST(CommandLine, FailuresSayWhyTheSystemRefused) {
+    using Prepare = std::function<void(const fs::path&)>;
+    // clang-format off
+    const std::tuple<const char*, Prepare, const char*, const char*, const char*, const char*> rows[] = {
+        // options and source, what stands in the way, label, path, reason, errno
+        {"--parts 2 a.txt", [](const fs::path& r) { fs::create_directories(r / "a/a_2.txt"); },
+         "无法写入：", "a/a_2.txt", "Is a directory", "EISDIR"},
+        {"--lines 1 a.txt", [](const fs::path& r) { Put(r / "a", ""); },
+         "无法写入：", "a/a_1.txt", "Not a directory", "ENOTDIR"},
+        {"--lines 1 p.txt", [](const fs::path& r) { mkfifo((r / "p.txt").c_str(), 0644); },
+         "无法读取：", "p.txt", "", ""},  // a pipe: no reason the system gave
+        {"--lines 1 b.bin", [](const fs::path& r) { Put(r / "b.bin", "\x80\xFF\x80"); },
+         "无法识别编码：", "b.bin", "", ""},  // the label says it all
+        {"--lines 1 a.txt", [](const fs::path& r) { fs::permissions(r / "a.txt", fs::perms::none); },
+         "无法读取：", "a.txt", "Permission denied", "EACCES"},
+    };
+    // clang-format on
+    for (const auto& [options, prepare, label, path, reason, errnoName] : rows) {
+        SCOPED_TRACE(std::string(options) + " " + errnoName);
+        if (std::string(errnoName) == "EACCES" && geteuid() == 0) {
+            continue;  // permissions do not hold the superuser back
+        }
+        TempFolder temp;
+        const fs::path root = fs::path(temp.Path()) / "root";
+        Put(root / "a.txt", "one\ntwo\n");
+        prepare(root);
+        std::vector<std::string> args = {"split", "--json"};
+        for (std::istringstream words(options); words >> args.emplace_back();) {
+        }
+        args.pop_back();
+        const Result r = RunProgram(root, args);
+        EXPECT_EQ(r.status, 1) << r.err;
+        const std::string where = (root / path).string();
+        const std::string line = "qirnsplit: " + std::string(label) + where;
+        EXPECT_NE(r.err.find(line + (*reason ? ": " + std::string(reason) : "") + "\n"),
+                  std::string::npos)
+            << r.err;
+        const nlohmann::json failure = Json(r)["failures"].at(0);
+        EXPECT_EQ(failure["path"], where);
+        EXPECT_EQ(failure["reason"], *reason ? nlohmann::json(reason) : nlohmann::json());
+        EXPECT_EQ(failure.value("errno", ""), errnoName);
+    }
+}
+
+// The dry run and the JSON object name the encoding each source was read in, its mark
+// included; bytes that nothing decodes name none.
+TEST(CommandLine, SaysWhichEncodingEachSourceWasReadIn) {
+    std::string poem;  // long enough to tell Big5 from GB18030 and UTF-16 from bytes
+    for (int i = 0; i < 30; ++i) {
+        poem += "春眠不覺曉，處處聞啼鳥。夜來風雨聲，花落知多少。第" + std::to_string(i) + "首\n";
+    }
+    const auto in = [&poem](const char* charset) { return ConvertCharset(poem, "UTF-8", charset); };
+    // clang-format off
+    const std::tuple<std::string, const char*, const char*, nlohmann::json, bool> rows[] = {
+        // source, mode, dry-run line after "source: PATH\t", --json encoding, mark
+        {in("GB18030"), "--lines", "GB18030", "GB18030", false},
+        {in("BIG5"), "--lines", "BIG5", "BIG5", false},
+        {poem, "--chapters", "UTF-8", "UTF-8", false},
+        {"\xFF\xFE" + in("UTF-16LE"), "--chars", "UTF-16LE+BOM", "UTF-16LE", true},
+        {in("UTF-16BE"), "--lines", "UTF-16BE", "UTF-16BE", false},
+        {poem, "--parts", "-", nullptr, false},  // bytes, never decoded
+    };
+    // clang-format on
+    for (const auto& [bytes, mode, line, encoding, mark] : rows) {
+        SCOPED_TRACE(line);
+        TempFolder temp;
+        const fs::path root = fs::path(temp.Path()) / "root";
+        Put(root / "s.txt", bytes);
+        std::vector<std::string> args = {"split", "--dry-run", mode, "9", "s.txt"};
+        if (std::string(mode) == "--chapters") {
+            args.erase(args.begin() + 3);
+        }
+        const Result text = RunProgram(root, args);
+        ASSERT_EQ(text.status, 0) << text.err;
+        const std::string wanted = "source: " + (root / "s.txt").string() + "\t" + line + "\n";
+        EXPECT_EQ(text.out.rfind(wanted, 0), 0u) << text.out;
+        args.insert(args.begin() + 1, "--json");
+        const nlohmann::json sources = Json(RunProgram(root, args))["sources"];
+        ASSERT_EQ(sources.size(), 1u) << sources;
+        EXPECT_EQ(sources[0]["encoding"], encoding);
+        EXPECT_EQ(sources[0]["mark"], mark);
+    }
 }
 
 }  // namespace

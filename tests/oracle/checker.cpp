@@ -284,8 +284,10 @@ std::vector<std::string> CheckAll(const Job& job, const Tree& given, const Tree&
                               DisplayText(job.root + "/" + NativeToInternal(rel.substr(0, slash)));
             const std::size_t at = messages.find(line);
             const std::size_t end = at + line.size();
+            // the command line adds the system's reason after ": "
             if (at != std::string::npos &&
-                (end == messages.size() || messages[end] == '\r' || messages[end] == '\n')) {
+                (end == messages.size() || messages[end] == '\r' || messages[end] == '\n' ||
+                 messages.compare(end, 2, ": ") == 0)) {
                 return true;
             }
         }

@@ -1,5 +1,9 @@
 #include "support/faulty_file_system.h"
 
+#include <cerrno>
+
+#include "platform/system_error.h"
+
 namespace qs {
 namespace {
 
@@ -12,6 +16,7 @@ public:
         if (m_owner.ShouldFail(FaultyFileSystem::Op::Read, m_path, &fault)) {
             if (fault == FaultyFileSystem::Fault::ShortRead && size > 1) {
                 Inner().Read(buffer, size / 2);
+                SetLastSystemError(EIO);
             }
             return -1;
         }
@@ -41,6 +46,7 @@ public:
             if (fault == FaultyFileSystem::Fault::ShortWrite) {
                 // Part of the bytes reach the temporary file, then the disk is full.
                 Inner().Write(bytes.substr(0, bytes.size() / 2));
+                SetLastSystemError(ENOSPC);
             }
             m_failed = true;
             return false;
@@ -101,6 +107,7 @@ private:
             if (const auto fault = faulty->PendingFault()) {
                 if (*fault == FaultyFileSystem::Fault::ShortRead && half > 0) {
                     copy(from, half);
+                    SetLastSystemError(EIO);
                 }
                 return CopyResult::ReadFailed;
             }
@@ -109,6 +116,7 @@ private:
         if (m_owner.ShouldFail(FaultyFileSystem::Op::Write, m_path, &fault)) {
             if (fault == FaultyFileSystem::Fault::ShortWrite && half > 0) {
                 copy(from, half);
+                SetLastSystemError(ENOSPC);
             }
             m_failed = true;
             return CopyResult::WriteFailed;
@@ -194,6 +202,8 @@ bool FaultyFileSystem::ShouldFail(Op op, const Text& path, Fault* fault) {
                 *fault = rule.fault;
             }
             ++m_fired;
+            // An injected fault has a reason, as a real one would.
+            SetLastSystemError(rule.fault == Fault::ShortWrite ? ENOSPC : EIO);
             return true;
         }
     }
