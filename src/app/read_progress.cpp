@@ -5,12 +5,11 @@
 namespace qs {
 namespace {
 
-class CountedSource : public ReadHandle {
+class CountedSource : public ForwardingReadHandle {
 public:
     CountedSource(std::unique_ptr<ReadHandle> inner, ReadProgressFileSystem& owner)
-        : m_inner(std::move(inner)), m_owner(owner) {}
+        : ForwardingReadHandle(std::move(inner)), m_owner(owner) {}
 
-    ReadHandle& Inner() { return *m_inner; }
     ReadProgressFileSystem& Owner() { return m_owner; }
     std::int64_t Position() const { return m_position; }
     void Advance(std::int64_t count) {
@@ -18,9 +17,8 @@ public:
         m_owner.Reached(this, m_position);
     }
 
-    std::int64_t Length() override { return m_inner->Length(); }
     bool Seek(std::int64_t position) override {
-        const bool done = m_inner->Seek(position);
+        const bool done = ForwardingReadHandle::Seek(position);
         if (done) {
             m_position = position;
             m_owner.Reached(this, m_position);
@@ -28,7 +26,7 @@ public:
         return done;
     }
     std::int64_t Read(char* buffer, std::int64_t size) override {
-        const std::int64_t count = m_inner->Read(buffer, size);
+        const std::int64_t count = ForwardingReadHandle::Read(buffer, size);
         if (count > 0) {
             Advance(count);
         }
@@ -36,23 +34,21 @@ public:
     }
 
 private:
-    std::unique_ptr<ReadHandle> m_inner;
     ReadProgressFileSystem& m_owner;
     std::int64_t m_position = 0;
 };
 
-class CountedWriter : public AtomicWriter {
+class CountedWriter : public ForwardingWriter {
 public:
-    explicit CountedWriter(std::unique_ptr<AtomicWriter> inner) : m_inner(std::move(inner)) {}
+    using ForwardingWriter::ForwardingWriter;
 
-    bool Write(std::string_view bytes) override { return m_inner->Write(bytes); }
     CopyResult CopyFrom(ReadHandle& source, std::int64_t limit, std::int64_t* copied) override {
         auto* counted = dynamic_cast<CountedSource*>(&source);
         if (counted == nullptr) {
-            return m_inner->CopyFrom(source, limit, copied);
+            return ForwardingWriter::CopyFrom(source, limit, copied);
         }
         std::int64_t count = 0;
-        const CopyResult result = m_inner->CopyFrom(counted->Inner(), limit, &count);
+        const CopyResult result = ForwardingWriter::CopyFrom(counted->Inner(), limit, &count);
         counted->Advance(count);
         if (copied != nullptr) {
             *copied = count;
@@ -62,25 +58,18 @@ public:
     CopyResult CopyRange(ReadHandle& source, std::int64_t start, std::int64_t length) override {
         auto* counted = dynamic_cast<CountedSource*>(&source);
         if (counted == nullptr) {
-            return m_inner->CopyRange(source, start, length);
+            return ForwardingWriter::CopyRange(source, start, length);
         }
-        const CopyResult result = m_inner->CopyRange(counted->Inner(), start, length);
+        const CopyResult result = ForwardingWriter::CopyRange(counted->Inner(), start, length);
         counted->Owner().Reached(counted, start + length);
         return result;
     }
-    bool Sync() override { return m_inner->Sync(); }
-    void StartWriteBack() override { m_inner->StartWriteBack(); }
-    bool Commit() override { return m_inner->Commit(); }
-    NameResult CommitNew(const Text& path) override { return m_inner->CommitNew(path); }
-
-private:
-    std::unique_ptr<AtomicWriter> m_inner;
 };
 
 }  // namespace
 
 std::unique_ptr<ReadHandle> ReadProgressFileSystem::OpenRead(const Text& path) {
-    std::unique_ptr<ReadHandle> inner = m_inner.OpenRead(path);
+    std::unique_ptr<ReadHandle> inner = Inner().OpenRead(path);
     if (!inner) {
         return inner;
     }
@@ -92,7 +81,7 @@ std::unique_ptr<ReadHandle> ReadProgressFileSystem::OpenRead(const Text& path) {
 }
 
 std::unique_ptr<AtomicWriter> ReadProgressFileSystem::CreateAtomic(const Text& path) {
-    std::unique_ptr<AtomicWriter> inner = m_inner.CreateAtomic(path);
+    std::unique_ptr<AtomicWriter> inner = Inner().CreateAtomic(path);
     if (!inner) {
         return inner;
     }

@@ -212,11 +212,16 @@ public:
 };
 
 // The files of the arguments: files as they are, folders as their files matching the pattern.
-TextList SplitSources(const TextList& paths, const Text& pattern) {
+// A folder that cannot be listed is a failure, not a folder without files.
+TextList SplitSources(const TextList& paths, const Text& pattern, Report& report) {
     TextList files;
     for (const Text& path : paths) {
         if (Fs().IsFolder(path)) {
-            EnumerateByFind(path, pattern, files, true);
+            bool listed = true;
+            TryEnumerateByFind(path, pattern, files, true, false, listed);
+            if (!listed) {
+                report.failures.push_back(FromJob(FailureKind::Unreadable, path));
+            }
         } else {
             files.push_back(path);
         }
@@ -285,7 +290,7 @@ int RunSplit(const ParsedCommand& command) {
     if (!error.empty()) {
         return UsageError(error);
     }
-    const TextList files = SplitSources(paths, s.m_split.pattern);
+    const TextList files = SplitSources(paths, s.m_split.pattern, s.m_report);
     if (std::string e = s.PrepareOutputDir(); !e.empty()) {
         return UsageError(e);
     }

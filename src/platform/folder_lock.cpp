@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <chrono>
 #include <map>
+#include <mutex>
 #include <thread>
 
 #include "platform/native_names.h"
@@ -18,11 +19,17 @@ namespace {
 struct Claim {
     int fd = -1;
     int holders = 0;
+    std::thread::id owner;
 };
 
 std::map<std::pair<std::uint64_t, std::uint64_t>, Claim>& Claims() {
     static std::map<std::pair<std::uint64_t, std::uint64_t>, Claim> claims;
     return claims;
+}
+
+std::mutex& ClaimsMutex() {
+    static std::mutex mutex;
+    return mutex;
 }
 
 }  // namespace
@@ -41,10 +48,16 @@ std::unique_ptr<FolderLock> FolderLock::Take(const Text& folder,
         return std::unique_ptr<FolderLock>(new FolderLock(std::nullopt));
     }
     const Id id{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
-    if (auto it = Claims().find(id); it != Claims().end()) {
-        ::close(fd);
-        ++it->second.holders;
-        return std::unique_ptr<FolderLock>(new FolderLock(id));
+    {
+        // Shared only with jobs nested on this thread; one on another thread waits on the
+        // lock of its own descriptor as another process would.
+        const std::lock_guard guard(ClaimsMutex());
+        if (auto it = Claims().find(id);
+            it != Claims().end() && it->second.owner == std::this_thread::get_id()) {
+            ::close(fd);
+            ++it->second.holders;
+            return std::unique_ptr<FolderLock>(new FolderLock(id));
+        }
     }
     while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         if (errno == EINTR) {
@@ -60,7 +73,8 @@ std::unique_ptr<FolderLock> FolderLock::Take(const Text& folder,
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    Claims()[id] = {fd, 1};
+    const std::lock_guard guard(ClaimsMutex());
+    Claims()[id] = {fd, 1, std::this_thread::get_id()};
     return std::unique_ptr<FolderLock>(new FolderLock(id));
 }
 
@@ -68,6 +82,7 @@ FolderLock::~FolderLock() {
     if (!m_id) {
         return;
     }
+    const std::lock_guard guard(ClaimsMutex());
     auto it = Claims().find(*m_id);
     if (it != Claims().end() && --it->second.holders == 0) {
         ::close(it->second.fd);  // closing the only descriptor releases the lock

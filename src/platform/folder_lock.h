@@ -11,9 +11,9 @@
 namespace qs {
 
 // A job's claim on a folder it writes into, held from its first output there to its last
-// deletion: two jobs (in two processes) never interleave their pieces in one folder. Jobs of
-// this process share the claim, as they run nested on one thread and could never wait for
-// each other.
+// deletion: two jobs (in two processes, or on two threads) never interleave their pieces in
+// one folder. Jobs nested on one thread share the claim, as they could never wait for each
+// other.
 class FolderLock {
 public:
     FolderLock(const FolderLock&) = delete;

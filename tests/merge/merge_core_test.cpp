@@ -390,9 +390,9 @@ TEST_F(MergeCoreTest, MemberFailingMidwayLeavesNoOutputAndDeletesNothing) {
     ServicesOverride use(Platform{&faulty, nullptr, nullptr, nullptr});
     Check("选择框合并后删除文件", true);
     const Text a = Put("d/a.txt", "A");
-    const Text b = Put("d/b.txt", std::string(9 << 20, 'b'));  // three copy chunks
-    // a needs two reads (data, end of file); b's first chunk is read, its second fails.
-    faulty.FailNth(FaultyFileSystem::Op::Read, 4);
+    const Text b = Put("d/b.txt", std::string(9 << 20, 'b'));
+    // A copy is one read: a's goes through, b's stops halfway.
+    faulty.FailNth(FaultyFileSystem::Op::Read, 2, FaultyFileSystem::Fault::ShortRead);
     const MergeResult result = Merge({a, b});
     EXPECT_FALSE(result.written);
     EXPECT_FALSE(Exists(U("a等2个文件.txt")));

@@ -4,10 +4,12 @@
 
 #include <cstdint>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <random>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/faulty_file_system.h"
@@ -30,6 +32,7 @@ struct Event {
     enum Kind { Read, ReadFailed, Create, Commit, Delete, List } kind;
     Text path;
     std::optional<Id> id;  // taken before the call (Read, Delete, List) or after it (Commit)
+    int job = 0;           // 1: the second job, on a thread of its own
 };
 
 // The fault-injecting file system that also writes down what the program did.
@@ -38,7 +41,8 @@ public:
     explicit Recorder(FileSystem& real) : FaultyFileSystem(real), m_real(real) {}
     std::vector<Event> events;
     void Note(Event::Kind kind, const Text& path, std::optional<Id> id) {
-        events.push_back({kind, path, id});
+        const std::lock_guard lock(m_mutex);
+        events.push_back({kind, path, id, std::this_thread::get_id() == m_first ? 0 : 1});
     }
     std::optional<Id> IdOf(const Text& path) { return m_real.FileIdentity(path); }
 
@@ -51,9 +55,22 @@ public:
 private:
     FileSystem& m_real;
     std::map<Id, std::set<Text>> m_listedPaths;
+    std::mutex m_mutex;
+    std::thread::id m_first = std::this_thread::get_id();
 };
 
 enum class SplitMode { Parts, Bytes, Lines, Chars, Separator };
+
+// What a user did to a source while the job ran: appended to it, rewrote it in place (same
+// length), or saved it as an editor does (a new file renamed over it).
+struct Edit {
+    enum How { Append, Rewrite, Replace } how = Append;
+    std::string rel;
+    Bytes bytes;              // the file as the edit left it
+    std::optional<Id> id;     // of the file the edit left
+    std::size_t atEvent = 0;  // how many events the job had recorded when it happened
+    bool done = false;        // false: the file was gone (or no regular file) by then
+};
 
 // One random job: what was asked, and which sources it must handle (native relative paths).
 struct Job {
@@ -69,6 +86,10 @@ struct Job {
     Text root;                  // the world's root as the program names it
     std::string separatorFile;  // native absolute path, read by the merge, never a member
     std::string description;
+    std::optional<Edit> edit;
+    bool cli = false;  // run through the command line: its exit status tells of failures
+    int exitStatus = 0;
+    std::string cliErrors;  // its standard error as it printed it
 };
 
 struct Rng {

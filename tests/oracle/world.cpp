@@ -75,23 +75,19 @@ Tree Snapshot(const std::string& nativeRoot) {
 
 namespace {
 
-class RecordingWriter : public AtomicWriter {
+class RecordingWriter : public ForwardingWriter {
 public:
     RecordingWriter(Recorder& owner, Text path, std::unique_ptr<AtomicWriter> inner)
-        : m_owner(owner), m_path(std::move(path)), m_inner(std::move(inner)) {}
-    bool Write(std::string_view bytes) override { return m_inner->Write(bytes); }
-    bool Sync() override { return m_inner->Sync(); }
-    void StartWriteBack() override { m_inner->StartWriteBack(); }
-    void LimitPermissions(std::uint32_t bits) override { m_inner->LimitPermissions(bits); }
+        : ForwardingWriter(std::move(inner)), m_owner(owner), m_path(std::move(path)) {}
     NameResult CommitNew(const Text& path) override {
-        const NameResult result = m_inner->CommitNew(path);
+        const NameResult result = Inner().CommitNew(path);
         if (result == NameResult::Named) {
             m_owner.Note(Event::Commit, path, m_owner.IdOf(path));
         }
         return result;
     }
     bool Commit() override {
-        const bool ok = m_inner->Commit();
+        const bool ok = Inner().Commit();
         if (ok) {
             m_owner.Note(Event::Commit, m_path, m_owner.IdOf(m_path));
         }
@@ -101,7 +97,6 @@ public:
 private:
     Recorder& m_owner;
     Text m_path;
-    std::unique_ptr<AtomicWriter> m_inner;
 };
 
 }  // namespace
@@ -143,8 +138,11 @@ std::optional<std::vector<DirEntry>> Recorder::List(const Text& folder) {
     Note(Event::List, folder, id);
     // A walk that follows a link back into itself is reported by the checker; it is cut
     // short here so that it ends at all.
-    if (id && m_listedPaths[*id].insert(folder).second && m_listedPaths[*id].size() > 4) {
-        return std::nullopt;
+    if (id) {
+        const std::lock_guard lock(m_mutex);
+        if (m_listedPaths[*id].insert(folder).second && m_listedPaths[*id].size() > 4) {
+            return std::nullopt;
+        }
     }
     return FaultyFileSystem::List(folder);
 }

@@ -3,75 +3,123 @@
 namespace qs {
 namespace {
 
-class FaultyReadHandle : public ReadHandle {
+class FaultyReadHandle : public ForwardingReadHandle {
 public:
     FaultyReadHandle(FaultyFileSystem& owner, Text path, std::unique_ptr<ReadHandle> inner)
-        : m_owner(owner), m_path(std::move(path)), m_inner(std::move(inner)) {}
-    std::int64_t Length() override { return m_inner->Length(); }
-    bool Seek(std::int64_t position) override { return m_inner->Seek(position); }
+        : ForwardingReadHandle(std::move(inner)), m_owner(owner), m_path(std::move(path)) {}
     std::int64_t Read(char* buffer, std::int64_t size) override {
         FaultyFileSystem::Fault fault = FaultyFileSystem::Fault::Fail;
         if (m_owner.ShouldFail(FaultyFileSystem::Op::Read, m_path, &fault)) {
             if (fault == FaultyFileSystem::Fault::ShortRead && size > 1) {
-                m_inner->Read(buffer, size / 2);
+                Inner().Read(buffer, size / 2);
             }
             return -1;
         }
-        return m_inner->Read(buffer, size);
+        return Inner().Read(buffer, size);
+    }
+    // The fault a read of this source meets now, if any.
+    std::optional<FaultyFileSystem::Fault> PendingFault() {
+        FaultyFileSystem::Fault fault = FaultyFileSystem::Fault::Fail;
+        if (m_owner.ShouldFail(FaultyFileSystem::Op::Read, m_path, &fault)) {
+            return fault;
+        }
+        return std::nullopt;
     }
 
 private:
     FaultyFileSystem& m_owner;
     Text m_path;
-    std::unique_ptr<ReadHandle> m_inner;
 };
 
-class FaultyWriter : public AtomicWriter {
+class FaultyWriter : public ForwardingWriter {
 public:
     FaultyWriter(FaultyFileSystem& owner, Text path, std::unique_ptr<AtomicWriter> inner)
-        : m_owner(owner), m_path(std::move(path)), m_inner(std::move(inner)) {}
+        : ForwardingWriter(std::move(inner)), m_owner(owner), m_path(std::move(path)) {}
     bool Write(std::string_view bytes) override {
         FaultyFileSystem::Fault fault = FaultyFileSystem::Fault::Fail;
         if (m_owner.ShouldFail(FaultyFileSystem::Op::Write, m_path, &fault)) {
             if (fault == FaultyFileSystem::Fault::ShortWrite) {
                 // Part of the bytes reach the temporary file, then the disk is full.
-                m_inner->Write(bytes.substr(0, bytes.size() / 2));
+                Inner().Write(bytes.substr(0, bytes.size() / 2));
             }
             m_failed = true;
             return false;
         }
-        return m_inner->Write(bytes);
+        return Inner().Write(bytes);
+    }
+    CopyResult CopyFrom(ReadHandle& source, std::int64_t limit, std::int64_t* copied) override {
+        std::int64_t ignored = 0;
+        std::int64_t& done = copied != nullptr ? *copied : ignored;
+        done = 0;
+        const std::int64_t half = (limit >= 0 ? limit : source.Length()) / 2;
+        return Copy(source, half, [&](ReadHandle& from, std::int64_t length) {
+            return length < 0 ? ForwardingWriter::CopyFrom(from, limit, &done)
+                              : ForwardingWriter::CopyFrom(from, length, &done);
+        });
+    }
+    CopyResult CopyRange(ReadHandle& source, std::int64_t start, std::int64_t length) override {
+        return Copy(source, length / 2, [&](ReadHandle& from, std::int64_t part) {
+            return ForwardingWriter::CopyRange(from, start, part < 0 ? length : part);
+        });
     }
     bool Commit() override {
         if (m_failed || m_owner.ShouldFail(FaultyFileSystem::Op::Commit, m_path)) {
             return false;  // the inner writer removes its temporary file when destroyed
         }
-        return m_inner->Commit();
+        return Inner().Commit();
     }
     bool Sync() override {
         if (m_failed || m_owner.ShouldFail(FaultyFileSystem::Op::Sync, m_path)) {
             m_failed = true;
             return false;
         }
-        return m_inner->Sync();
+        return Inner().Sync();
     }
     void StartWriteBack() override {
         if (!m_failed) {
-            m_inner->StartWriteBack();
+            Inner().StartWriteBack();
         }
     }
-    void LimitPermissions(std::uint32_t bits) override { m_inner->LimitPermissions(bits); }
     NameResult CommitNew(const Text& path) override {
         if (m_failed || m_owner.ShouldFail(FaultyFileSystem::Op::Commit, path)) {
             return NameResult::Failed;
         }
-        return m_inner->CommitNew(path);
+        return Inner().CommitNew(path);
     }
 
 private:
+    // One read of the source and one write here; a short fault copies half of what was
+    // asked (copy(from, half)) and then fails, a whole copy is copy(from, -1).
+    template <typename Copier>
+    CopyResult Copy(ReadHandle& source, std::int64_t half, Copier copy) {
+        if (m_failed) {
+            return CopyResult::WriteFailed;
+        }
+        auto* faulty = dynamic_cast<FaultyReadHandle*>(&source);
+        ReadHandle& from = faulty != nullptr ? faulty->Inner() : source;
+        if (faulty != nullptr) {
+            if (const auto fault = faulty->PendingFault()) {
+                if (*fault == FaultyFileSystem::Fault::ShortRead && half > 0) {
+                    copy(from, half);
+                }
+                return CopyResult::ReadFailed;
+            }
+        }
+        FaultyFileSystem::Fault fault = FaultyFileSystem::Fault::Fail;
+        if (m_owner.ShouldFail(FaultyFileSystem::Op::Write, m_path, &fault)) {
+            if (fault == FaultyFileSystem::Fault::ShortWrite && half > 0) {
+                copy(from, half);
+            }
+            m_failed = true;
+            return CopyResult::WriteFailed;
+        }
+        const CopyResult result = copy(from, -1);
+        m_failed = m_failed || result == CopyResult::WriteFailed;
+        return result;
+    }
+
     FaultyFileSystem& m_owner;
     Text m_path;
-    std::unique_ptr<AtomicWriter> m_inner;
     bool m_failed = false;
 };
 
@@ -125,12 +173,15 @@ int FaultyFileSystem::Count(Op op) const {
 }
 
 bool FaultyFileSystem::ShouldFail(Op op, const Text& path, Fault* fault) {
+    std::unique_lock lock(m_mutex);
     const int call = ++m_counts[op];
     for (auto& hook : m_hooks) {
         if (hook.op == op && hook.k == call && hook.action) {
             auto action = std::move(hook.action);
             hook.action = nullptr;
+            lock.unlock();
             action();
+            lock.lock();
         }
     }
     for (const Rule& rule : m_rules) {
@@ -150,29 +201,29 @@ bool FaultyFileSystem::ShouldFail(Op op, const Text& path, Fault* fault) {
 }
 
 PathKind FaultyFileSystem::Kind(const Text& path) {
-    return ShouldFail(Op::Kind, path) ? PathKind::Missing : m_inner.Kind(path);
+    return ShouldFail(Op::Kind, path) ? PathKind::Missing : Inner().Kind(path);
 }
 
 bool FaultyFileSystem::CreateFolder(const Text& path) {
-    return !ShouldFail(Op::CreateFolder, path) && m_inner.CreateFolder(path);
+    return !ShouldFail(Op::CreateFolder, path) && Inner().CreateFolder(path);
 }
 
 bool FaultyFileSystem::DeleteFile(const Text& path) {
-    return !ShouldFail(Op::Delete, path) && m_inner.DeleteFile(path);
+    return !ShouldFail(Op::Delete, path) && Inner().DeleteFile(path);
 }
 
 std::optional<Bytes> FaultyFileSystem::ReadWholeFile(const Text& path) {
     if (ShouldFail(Op::ReadWhole, path)) {
         return std::nullopt;
     }
-    return m_inner.ReadWholeFile(path);
+    return Inner().ReadWholeFile(path);
 }
 
 std::unique_ptr<ReadHandle> FaultyFileSystem::OpenRead(const Text& path) {
     if (ShouldFail(Op::OpenRead, path)) {
         return nullptr;
     }
-    auto inner = m_inner.OpenRead(path);
+    auto inner = Inner().OpenRead(path);
     if (!inner) {
         return nullptr;
     }
@@ -188,7 +239,7 @@ std::unique_ptr<AtomicWriter> FaultyFileSystem::CreateAtomic(const Text& path) {
     if (ShouldFail(Op::Create, path)) {
         return nullptr;
     }
-    auto inner = m_inner.CreateAtomic(path);
+    auto inner = Inner().CreateAtomic(path);
     if (!inner) {
         return nullptr;
     }
@@ -196,22 +247,18 @@ std::unique_ptr<AtomicWriter> FaultyFileSystem::CreateAtomic(const Text& path) {
 }
 
 bool FaultyFileSystem::SyncToDisk(const Text& path) {
-    return !ShouldFail(Op::Sync, path) && m_inner.SyncToDisk(path);
+    return !ShouldFail(Op::Sync, path) && Inner().SyncToDisk(path);
 }
 
 bool FaultyFileSystem::SyncFileSystemOf(const Text& path) {
-    return !ShouldFail(Op::Sync, path) && m_inner.SyncFileSystemOf(path);
-}
-
-std::optional<std::int64_t> FaultyFileSystem::FileSize(const Text& path) {
-    return m_inner.FileSize(path);
+    return !ShouldFail(Op::Sync, path) && Inner().SyncFileSystemOf(path);
 }
 
 std::unique_ptr<ReadWriteFile> FaultyFileSystem::OpenReadWrite(const Text& path) {
     if (ShouldFail(Op::OpenReadWrite, path)) {
         return nullptr;
     }
-    auto inner = m_inner.OpenReadWrite(path);
+    auto inner = Inner().OpenReadWrite(path);
     if (!inner) {
         return nullptr;
     }
@@ -222,16 +269,7 @@ std::optional<std::vector<DirEntry>> FaultyFileSystem::List(const Text& folder) 
     if (ShouldFail(Op::List, folder)) {
         return std::nullopt;
     }
-    return m_inner.List(folder);
-}
-
-std::optional<FileStamp> FaultyFileSystem::Stamp(const Text& path) {
-    return m_inner.Stamp(path);
-}
-
-std::optional<std::pair<std::uint64_t, std::uint64_t>> FaultyFileSystem::FileIdentity(
-    const Text& path) {
-    return m_inner.FileIdentity(path);
+    return Inner().List(folder);
 }
 
 }  // namespace qs

@@ -4,8 +4,8 @@
 
 #include "app/app.h"
 #include "app/main_window.h"
-#include "support/scripted_ui.h"
 #include "platform/services.h"
+#include "support/scripted_ui.h"
 #include "support/temp_folder.h"
 
 namespace qs {
