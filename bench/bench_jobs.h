@@ -29,7 +29,7 @@ public:
         }
         return request.buttons == ButtonsYesNo ? ResultNo : ResultOk;
     }
-    Text OpenFilesDialog(const Text&, const Text&, const Text&) override { return source; }
+    TextList OpenFilesDialog(const Text&, const Text&, const Text&) override { return {source}; }
     Text OpenFileDialog(const Text&, const Text&, const Text&) override { return {}; }
     Text ChooseFolder(const Text&, const Text&) override { return {}; }
 };

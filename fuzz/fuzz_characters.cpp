@@ -95,16 +95,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
 
-    // Line breaks: afterwards no CR or LF that starts a character stands alone, except an LF
-    // right after a CR byte that a lead byte took (the expression the normaliser mirrors
-    // sees that pair as CR LF).
-    const Text normalized = NormalizeLineBreaks(text);
-    for (std::size_t i = 0; i < normalized.size(); i += CharLength(normalized, i)) {
-        const char c = normalized[i];
-        if (c == '\r' || (c == '\n' && (i == 0 || normalized[i - 1] != '\r'))) {
-            QS_FUZZ_CHECK(CharLength(normalized, i) == 2);
-        }
-    }
-    QS_FUZZ_CHECK(NormalizeLineBreaks(normalized) == normalized);
     return 0;
 }

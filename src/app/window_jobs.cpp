@@ -59,15 +59,10 @@ void ShowFailures(const Text& outcome, const FailureList& failures) {
 }
 
 TextList ChooseFilesInDialog() {
-    const Text answer = Ui().OpenFilesDialog(
+    TextList paths = Ui().OpenFilesDialog(
         U("选择多个文件进行分割："),
         U("TXT文档(*.txt)|*.txt|HTML文档(*.htm;*.html)|*.htm;*.html|所有文件(*.*)|*.*"), Text());
-    TextList paths;
-    for (Text& p : SplitText(answer, "\r\n")) {
-        if (!p.empty()) {
-            paths.push_back(std::move(p));
-        }
-    }
+    std::erase(paths, Text());
     return paths;
 }
 

@@ -35,7 +35,7 @@ private:
 class CliUi : public UiServices {
 public:
     int ShowMessage(const MessageRequest& request) override;
-    Text OpenFilesDialog(const Text&, const Text&, const Text&) override { return Text(); }
+    TextList OpenFilesDialog(const Text&, const Text&, const Text&) override { return {}; }
     Text OpenFileDialog(const Text&, const Text&, const Text&) override { return Text(); }
     Text ChooseFolder(const Text&, const Text&) override { return Text(); }
     Text ClipboardText() override { return Text(); }

@@ -5,19 +5,12 @@
 #include "text/characters.h"
 
 namespace qs {
-
 namespace {
 
-struct Span {
-    std::size_t begin = 0;  // first byte of the segment
-    std::size_t end = 0;    // one past the segment
-    std::size_t after = 0;  // one past the end marker
-};
-
-// The searches ignore letter case by running on lower-cased copies (which keep every
-// character boundary where it was). Both markers non-empty and already lower-cased.
+// The text strictly between the first start marker at or after from and the first end marker
+// after it; at is then the first byte after the end marker. Both markers in lower case.
 bool FindBetween(std::string_view lower, std::string_view startMarker, std::string_view endMarker,
-                 std::size_t from, Span& span) {
+                 std::size_t from, std::string_view& between, std::size_t& at) {
     if (from > lower.size()) {
         return false;
     }
@@ -30,96 +23,12 @@ bool FindBetween(std::string_view lower, std::string_view startMarker, std::stri
     if (end == std::string_view::npos) {
         return false;
     }
-    span = {begin, end, end + endMarker.size()};
+    between = lower.substr(begin, end - begin);
+    at = end + endMarker.size();
     return true;
 }
 
-std::size_t StartIndex(std::int64_t position) {
-    return position > 1 ? static_cast<std::size_t>(position - 1) : 0;
-}
-
-// lower is AsciiLower(text) when the caller has it already (walks over one text), else empty.
-Text BetweenMarkers(std::string_view text, std::string_view lower, std::string_view startMarker,
-                    std::string_view endMarker, std::int64_t& position) {
-    Text start = AsciiLower(startMarker);
-    Text end = AsciiLower(endMarker);
-    Text copy;
-    if (start.empty() || end.empty()) {
-        // The sentinels take the place of the missing markers on a copy of the text.
-        if (start.empty()) {
-            copy += U("#Qirn头#");
-            start = AsciiLower(U("#Qirn头#"));
-        }
-        copy += text;
-        if (end.empty()) {
-            copy += U("#Qirn尾#");
-            end = AsciiLower(U("#Qirn尾#"));
-        }
-        text = copy;
-        lower = {};
-    }
-    Text lowered;
-    if (lower.size() != text.size()) {
-        lowered = AsciiLower(text);
-        lower = lowered;
-    }
-    Span span;
-    if (!FindBetween(lower, start, end, StartIndex(position), span)) {
-        return {};
-    }
-    position = static_cast<std::int64_t>(span.after) + 1;
-    return Text(text.substr(span.begin, span.end - span.begin));
-}
-
-Text ScanBetween(std::string_view text, std::string_view lower, std::string_view startMarker,
-                 std::string_view endMarker, std::int64_t& position, bool keepQuotes) {
-    const Text start = keepQuotes ? Text(startMarker) : ExpandQuotes(startMarker);
-    const Text end = keepQuotes ? Text(endMarker) : ExpandQuotes(endMarker);
-    Text found = BetweenMarkers(text, lower, start, end, position);
-    if (!found.empty()) {
-        return found;
-    }
-    const Text bareStart = ReplaceAll(start, "\"", "");
-    const Text bareEnd = ReplaceAll(end, "\"", "");
-    if (bareStart == start && bareEnd == end) {
-        return found;  // the second attempt would search for the same markers
-    }
-    return BetweenMarkers(text, lower, bareStart, bareEnd, position);
-}
-
 }  // namespace
-
-Text TextBetween(std::string_view text, std::string_view startMarker, std::string_view endMarker,
-                 std::int64_t& position, bool expandQuotes) {
-    if (expandQuotes) {
-        return BetweenMarkers(text, {}, ExpandQuotes(startMarker), ExpandQuotes(endMarker),
-                              position);
-    }
-    return BetweenMarkers(text, {}, startMarker, endMarker, position);
-}
-
-Text ScanTextBetween(std::string_view text, std::string_view startMarker,
-                     std::string_view endMarker, std::int64_t& position, bool keepQuotes) {
-    return ScanBetween(text, {}, startMarker, endMarker, position, keepQuotes);
-}
-
-Text ExpandQuotes(std::string_view text) {
-    return ReplaceAll(text, "''", "\"");
-}
-
-bool ContainsAlternatives(std::string_view text, std::string_view list, bool any) {
-    const Text lower = AsciiLower(text);
-    for (const Text& alternative : SplitText(list, "[fg]")) {
-        const bool occurs = FindText(lower, AsciiLower(alternative)) != std::string_view::npos;
-        if (any && occurs) {
-            return true;
-        }
-        if (!any && !occurs) {
-            return false;
-        }
-    }
-    return !any;
-}
 
 int DetectHtmlCharset(std::string_view text) {
     // Every marker starts with "<"; most plain files are done with here.
@@ -128,29 +37,31 @@ int DetectHtmlCharset(std::string_view text) {
     }
     // One lower-cased copy serves the whole walk; its segments are only tested, never shown.
     const Text lower = AsciiLower(text);
-    std::int64_t position = 0;
-    const Text head = BetweenMarkers(lower, lower, "<head>", "</head>", position);
-    const std::string_view searched = head.empty() ? std::string_view(lower) : head;
-
-    static const Text lists[] = {
-        ExpandQuotes("charset=UTF-8[fg]charset=''UTF-8''[fg]charset='UTF-8'"),
-        ExpandQuotes("charset=Big5[fg]charset=''Big5''[fg]charset='Big5'"),
-        ExpandQuotes("charset=Big5-HKSCS[fg]charset=''Big5-HKSCS''[fg]charset='Big5-HKSCS'"),
+    std::string_view searched = lower;
+    std::string_view head;
+    std::size_t at = 0;
+    if (FindBetween(lower, "<head>", "</head>", 0, head, at) && !head.empty()) {
+        searched = head;
+    }
+    static constexpr std::string_view kDeclarations[][3] = {
+        {"charset=utf-8", "charset=\"utf-8\"", "charset='utf-8'"},
+        {"charset=big5", "charset=\"big5\"", "charset='big5'"},
+        {"charset=big5-hkscs", "charset=\"big5-hkscs\"", "charset='big5-hkscs'"},
     };
-    position = 0;
-    for (;;) {
-        const Text segment = ScanBetween(searched, searched, "<meta", ">", position, false);
-        if (segment.empty()) {
-            return HtmlCharsetNone;
-        }
+    // The first meta tag that declares one of them decides; one with nothing inside ends the
+    // walk.
+    std::string_view segment;
+    for (at = 0; FindBetween(searched, "<meta", ">", at, segment, at) && !segment.empty();) {
         for (int i = 0; i < 3; ++i) {
-            if (ContainsAlternatives(segment, lists[i], true)) {
-                return HtmlCharsetUtf8 + i;
+            for (const std::string_view declaration : kDeclarations[i]) {
+                if (FindText(segment, declaration) != std::string_view::npos) {
+                    return HtmlCharsetUtf8 + i;
+                }
             }
         }
     }
+    return HtmlCharsetNone;
 }
-
 Text XmlDeclaredEncodingName(std::string_view text) {
     const std::size_t start = text.find_first_not_of(" \t\r\n");
     if (start == std::string_view::npos || !text.substr(start).starts_with("<?xml")) {

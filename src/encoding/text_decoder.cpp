@@ -15,11 +15,6 @@ namespace qs {
 
 namespace {
 
-// How many bytes the UTF-8 scan examines between two calls that keep the window alive.
-constexpr std::size_t kEventStride = std::size_t{1} << 20;
-// The same for a plain byte search.
-constexpr std::size_t kScanStride = std::size_t{16} << 20;
-
 struct Detection {
     TextEncoding encoding = EncodingUndetected;
     std::optional<Bytes> converted;
@@ -27,18 +22,11 @@ struct Detection {
     bool exact = true;
 };
 
-// The first position of byte c, or npos; keeps the window alive while it scans large data.
+// The first position of byte c, or npos.
 std::size_t FindByte(std::string_view text, char c) {
-    for (std::size_t at = 0; at < text.size(); at += kScanStride) {
-        if (at > 0) {
-            Ui().ProcessPendingEvents();
-        }
-        const std::size_t length = std::min(kScanStride, text.size() - at);
-        if (const void* hit = std::memchr(text.data() + at, c, length)) {
-            return static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
-        }
-    }
-    return std::string_view::npos;
+    const void* hit = text.empty() ? nullptr : std::memchr(text.data(), c, text.size());
+    return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - text.data())
+               : std::string_view::npos;
 }
 
 // What the HTML test sees: the text up to its first zero byte or 0x1A byte. This limit is
@@ -117,12 +105,7 @@ Detection Detect(std::string_view all, TextEncoding requested, bool userSaid = f
             tries.push_back(declared);
         }
         Utf8Scan scan;
-        for (std::size_t at = 0; at < body.size(); at += kEventStride) {
-            if (at > 0) {
-                Ui().ProcessPendingEvents();
-            }
-            scan.Feed(body.substr(at, kEventStride));
-        }
+        scan.Feed(body);
         if (scan.Plausible()) {
             tries.push_back(EncodingUtf8);
         } else if (scan.AllAscii() && FindByte(body, 0) == std::string_view::npos) {
@@ -233,12 +216,7 @@ DecodedText DecodeBytes(std::string_view bytes, TextEncoding requested) {
 
 bool IsUtf8Text(std::string_view bytes) {
     Utf8Scan scan;
-    for (std::size_t at = 0; at < bytes.size(); at += kEventStride) {
-        if (at > 0) {
-            Ui().ProcessPendingEvents();
-        }
-        scan.Feed(bytes.substr(at, kEventStride));
-    }
+    scan.Feed(bytes);
     return scan.Plausible();
 }
 

@@ -175,7 +175,7 @@ bool TextSliceReader::Detect() {
             position += static_cast<std::int64_t>(m_buffer.size());
             m_buffer.clear();
         }
-        Ui().ProcessPendingEvents();
+        Pause();
     }
     if (trial) {
         m_markOnly = position == m_bodyStart;
@@ -265,7 +265,7 @@ bool TextSliceReader::ConvertsExactly(TextEncoding encoding, bool guessed, bool&
             exact = converted && (!guessed || IsPlainText(*converted, encoding));
         }
         m_buffer.erase(0, whole);
-        Ui().ProcessPendingEvents();
+        Pause();
     }
     return true;
 }
@@ -361,7 +361,7 @@ bool TextSliceReader::Next(std::string_view& slice) {
         m_buffer.erase(0, whole);
         m_slice = std::move(*converted);
         slice = m_slice;
-        Ui().ProcessPendingEvents();
+        Pause();
         return true;
     }
     return true;

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -49,6 +50,10 @@ public:
     // Empty at the end of the text. False on a read failure.
     bool Next(std::string_view& slice);
 
+    // Called between two slices the reader has converted or scanned, never during one: the
+    // owner's chance to keep its window alive (Open reads the whole file once).
+    void BetweenSlices(std::function<void()> pause) { m_pause = std::move(pause); }
+
 private:
     bool Detect();
     bool ConvertsExactly(TextEncoding encoding, bool guessed, bool& exact);
@@ -56,6 +61,11 @@ private:
     bool Fill();
     // The length of the leading run of whole characters of the buffer in the source charset.
     std::size_t WholeCharacters() const;
+    void Pause() {
+        if (m_pause) {
+            m_pause();
+        }
+    }
 
     std::size_t m_sliceBytes;
     std::unique_ptr<ReadHandle> m_in;
@@ -74,6 +84,7 @@ private:
     Bytes m_buffer;  // source bytes read and not yet handed out
     bool m_atEnd = false;
     Text m_slice;
+    std::function<void()> m_pause;
 };
 
 }  // namespace qs

@@ -6,29 +6,29 @@
 
 namespace qs {
 
-Text PathDirectory(const Text& path, char separator) {
-    const std::size_t p = FindLastChar(path, separator);
+Text PathDirectory(const Text& path) {
+    const std::size_t p = FindLastChar(path, kPathSeparator);
     return p == Text::npos ? Text() : path.substr(0, p);
 }
 
-Text PathFileName(const Text& path, char separator) {
-    const std::size_t p = FindLastChar(path, separator);
+Text PathFileName(const Text& path) {
+    const std::size_t p = FindLastChar(path, kPathSeparator);
     return p == Text::npos ? path : path.substr(p + 1);
 }
 
-Text PathBaseName(const Text& path, char separator) {
-    Text name = PathFileName(path, separator);
-    const std::size_t p = FindLastChar(name, '.');
-    if (p != Text::npos) {
-        name.resize(p);
+PathParts ParsePath(const Text& path) {
+    PathParts parts;
+    std::string_view name = path;
+    if (const std::size_t slash = FindLastChar(path, kPathSeparator); slash != Text::npos) {
+        parts.folder = path.substr(0, slash);
+        name.remove_prefix(slash + 1);
     }
-    return name;
-}
-
-Text PathExtension(const Text& path, char separator) {
-    const Text name = PathFileName(path, separator);
-    const std::size_t p = FindLastChar(name, '.');
-    return p == Text::npos ? Text() : name.substr(p + 1);
+    const std::size_t dot = FindLastChar(name, '.');
+    parts.stem = name.substr(0, dot);
+    if (dot != std::string_view::npos) {
+        parts.extension = name.substr(dot + 1);
+    }
+    return parts;
 }
 
 Text FitFileName(const Text& stem, const Text& tail, std::size_t maxStemChars) {
@@ -56,15 +56,12 @@ Text FitFileName(const Text& stem, const Text& tail, std::size_t maxStemChars) {
     return stem.substr(0, i) + tail;
 }
 
-bool EnsureDirectoryChain(const Text& path, char separator) {
+bool EnsureDirectoryChain(const Text& path) {
     FileSystem& fs = Fs();
-    for (std::size_t p = FindChar(path, separator); p != Text::npos;
-         p = FindChar(path, separator, p + 1)) {
-        if (separator == '/' && p == 0) {
+    for (std::size_t p = FindChar(path, kPathSeparator); p != Text::npos;
+         p = FindChar(path, kPathSeparator, p + 1)) {
+        if (p == 0) {
             continue;  // the root of an absolute path
-        }
-        if (separator == '\\' && p == 2) {
-            continue;  // a drive such as D:
         }
         const Text prefix = path.substr(0, p);
         if (!fs.Exists(prefix) && !fs.CreateFolder(prefix)) {

@@ -12,13 +12,21 @@ namespace qs {
 inline constexpr char kPathSeparator = '/';
 
 // The text before the last separator; "" when there is none.
-Text PathDirectory(const Text& path, char separator = kPathSeparator);
+Text PathDirectory(const Text& path);
 // The text after the last separator; the whole path when there is none.
-Text PathFileName(const Text& path, char separator = kPathSeparator);
-// The file name without its last "." and what follows; the whole file name without a ".".
-Text PathBaseName(const Text& path, char separator = kPathSeparator);
-// The text after the last "." of the file name; "" when the file name has no ".".
-Text PathExtension(const Text& path, char separator = kPathSeparator);
+Text PathFileName(const Text& path);
+
+// A path taken apart once: the folder (PathDirectory), and the file name's stem and extension
+// around its last "." (the whole name and "" when it has none).
+struct PathParts {
+    Text folder;
+    Text stem;
+    Text extension;
+
+    // "." and the extension; "" without one.
+    Text DotExtension() const { return extension.empty() ? Text() : "." + extension; }
+};
+PathParts ParsePath(const Text& path);
 
 // The longest name a folder entry may have, in bytes of its file-system form.
 inline constexpr std::size_t kMaxFileNameBytes = 255;
@@ -30,6 +38,6 @@ Text FitFileName(const Text& stem, const Text& tail, std::size_t maxStemChars = 
 // Creates every missing folder named by a prefix of path that ends before a separator (so
 // the last component only when path ends with a separator). True when all of them exist
 // afterwards; folders made before a failure stay.
-bool EnsureDirectoryChain(const Text& path, char separator = kPathSeparator);
+bool EnsureDirectoryChain(const Text& path);
 
 }  // namespace qs

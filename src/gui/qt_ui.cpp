@@ -79,17 +79,6 @@ QString ToQtFilter(const Text& filter) {
     return entries.join(QStringLiteral(";;"));
 }
 
-Text JoinPaths(const QStringList& paths) {
-    Text joined;
-    for (const QString& path : paths) {
-        if (!joined.empty()) {
-            joined += "\r\n";
-        }
-        joined += FromQt(path);
-    }
-    return joined;
-}
-
 int QtUi::ShowMessage(const MessageRequest& request) {
     QMessageBox box;
     box.setWindowTitle(ToQt(request.title));
@@ -144,9 +133,13 @@ int QtUi::ShowMessage(const MessageRequest& request) {
     }
 }
 
-Text QtUi::OpenFilesDialog(const Text& title, const Text& filter, const Text& initialFolder) {
-    return JoinPaths(QFileDialog::getOpenFileNames(nullptr, ToQt(title), ToQt(initialFolder),
-                                                   ToQtFilter(filter)));
+TextList QtUi::OpenFilesDialog(const Text& title, const Text& filter, const Text& initialFolder) {
+    TextList paths;
+    for (const QString& path : QFileDialog::getOpenFileNames(
+             nullptr, ToQt(title), ToQt(initialFolder), ToQtFilter(filter))) {
+        paths.push_back(FromQt(path));
+    }
+    return paths;
 }
 
 Text QtUi::OpenFileDialog(const Text& title, const Text& filter, const Text& initialFolder) {

@@ -14,7 +14,8 @@ namespace qs {
 class QtUi : public UiServices {
 public:
     int ShowMessage(const MessageRequest& request) override;
-    Text OpenFilesDialog(const Text& title, const Text& filter, const Text& initialFolder) override;
+    TextList OpenFilesDialog(const Text& title, const Text& filter,
+                             const Text& initialFolder) override;
     Text OpenFileDialog(const Text& title, const Text& filter, const Text& initialFolder) override;
     Text ChooseFolder(const Text& initialFolder, const Text& title) override;
     Text ClipboardText() override;
@@ -36,8 +37,6 @@ private:
 
 // "文本文件|*.txt;*.htm|所有文件|*.*" → "文本文件 (*.txt *.htm);;所有文件 (*)".
 QString ToQtFilter(const Text& filter);
-// Joins chosen paths the way the open dialog reports several files.
-Text JoinPaths(const QStringList& paths);
 
 // The program's look: the desktop's small font, with Chinese drawn in the installed CJK face.
 void ApplyDesktopLook(QApplication& application);

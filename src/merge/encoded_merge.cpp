@@ -20,6 +20,11 @@ using Part = EncodedMerge::Part;
 // ordinary merge, few enough for any limit on open files.
 constexpr std::size_t kHeldMembers = 256;
 
+// The window's events between two slices of a member, as between two raw reads.
+void KeepWindowAlive(TextSliceReader& reader) {
+    reader.BetweenSlices([] { Ui().ProcessPendingEvents(); });
+}
+
 // A member's handle lent to a reader for one pass, with a position of its own: two passes
 // may read the same member at once.
 class Lent : public ReadHandle {
@@ -114,6 +119,7 @@ public:
                 return true;
             } else {
                 m_reader = std::make_unique<TextSliceReader>(m_sliceBytes);
+                KeepWindowAlive(*m_reader);
                 // A member that now decodes otherwise than when it was examined has changed.
                 if (!m_reader->Open(Reopen(part)) || m_reader->Encoding() != part.encoding ||
                     m_reader->HadMark() != part.hadMark || !m_reader->Exact() ||
@@ -448,6 +454,7 @@ bool SurelyReadsBack(const Encoding& encoding, const TextFacts& facts) {
 // text.
 bool ReadsBack(const std::vector<Part>& parts, std::size_t sliceBytes, const Encoding& encoding) {
     TextSliceReader reader(sliceBytes);
+    KeepWindowAlive(reader);
     if (!reader.Open(std::make_unique<OutputBytes>(parts, sliceBytes, encoding)) ||
         !reader.Exact()) {
         return false;
@@ -516,6 +523,7 @@ Encoding RequestedEncoding(const OutputRequest& request, TextEncoding source, bo
 
 EncodedMerge::Examined EncodedMerge::AddDecoded(const Text& path) {
     TextSliceReader reader(m_sliceBytes);
+    KeepWindowAlive(reader);
     Examined examined;
     if (!reader.Open(path)) {
         return examined;

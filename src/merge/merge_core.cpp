@@ -111,14 +111,10 @@ Text MergeOutputName(const Text& firstPath, std::size_t count, int variant) {
     if (variant > 1) {
         tail += " (" + std::to_string(variant) + ")";
     }
-    const Text extension = PathExtension(firstPath);
-    if (!extension.empty()) {
-        tail += '.';
-        tail += extension;
-    }
-    const Text base = PathBaseName(firstPath);
-    const Text fitted = FitFileName(base, tail);
-    return fitted.empty() ? base + tail : fitted;
+    const PathParts first = ParsePath(firstPath);
+    tail += first.DotExtension();
+    const Text fitted = FitFileName(first.stem, tail);
+    return fitted.empty() ? first.stem + tail : fitted;
 }
 
 MergeResult MergeFiles(MergeJob& job, const TextList& paths) {

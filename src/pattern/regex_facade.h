@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <vector>
 
 #include "platform/regex_engine.h"
@@ -33,26 +32,5 @@ private:
     Text m_subject;
     std::vector<RegexMatch> m_matches;
 };
-
-// The expression used for reworking whole texts (line breaks).
-class LineRegex {
-public:
-    bool Compile(const Text& pattern, bool ignoreCase = true, bool multiLine = true,
-                 bool replaceAll = true);
-    // Replaces the first count matches; without count every match when replace-all is set,
-    // else only the first. A count of 0 or less, or a pattern that did not compile,
-    // leaves the text as it is.
-    Text Replace(const Text& text, const Text& replacement,
-                 std::optional<std::int32_t> count = std::nullopt);
-
-private:
-    std::unique_ptr<CompiledRegex> m_regex;
-    bool m_replaceAll = true;
-};
-
-// Every lone CR and every lone LF becomes CR LF; CR LF pairs stay as they are, and so does
-// a line-end byte that the character model takes as the trail of a lead byte. Gives the
-// same result as replacing "\r(?!\n)|(?<!\r)\n" by CR LF, in one pass over the bytes.
-Text NormalizeLineBreaks(const Text& text);
 
 }  // namespace qs

@@ -7,15 +7,11 @@
 #include <memory>
 #include <vector>
 
-#include "platform/services.h"
-
 namespace qs {
 namespace {
 
 constexpr std::size_t kTwoByteCodes = 126 * 191;           // lead 81-FE, trail 40-FE
 constexpr std::size_t kFourByteCodes = 4 * 10 * 126 * 10;  // 81308130 .. 8439FE39
-// Input between two calls that keep the window alive.
-constexpr std::size_t kSlice = std::size_t{4} << 20;
 constexpr std::size_t kChunk = 256 << 10;
 
 struct Tables {
@@ -236,11 +232,11 @@ bool NextUtf8(const unsigned char* p, std::size_t n, std::size_t& i, std::uint32
     return false;
 }
 
-// The loop every table conversion shares: the tables, the output and a breath for the window
-// every slice. `run` converts the common characters from p[i] on in a tight loop, up to end
-// and while 4 more bytes fit before d + room, advancing i, and returns how many it wrote;
-// `step` converts whatever stands at p[i] into at most 4 bytes at d, advancing i, and
-// returns how many it wrote, 0 to give up (templates, so that both are inlined).
+// The loop every table conversion shares: the tables and the output. `run` converts the common
+// characters from p[i] on in a tight loop, up to end and while 4 more bytes fit before d + room,
+// advancing i, and returns how many it wrote; `step` converts whatever stands at p[i] into at most
+// 4 bytes at d, advancing i, and returns how many it wrote, 0 to give up (templates, so that both
+// are inlined).
 template <typename Run, typename Step>
 std::optional<Bytes> ConvertByTables(std::string_view data, std::size_t reserve, Run run,
                                      Step step) {
@@ -252,16 +248,9 @@ std::optional<Bytes> ConvertByTables(std::string_view data, std::size_t reserve,
     const std::size_t n = data.size();
     Output out(reserve);
     std::size_t i = 0;
-    std::size_t nextBreath = kSlice;
     while (i < n) {
-        if (i >= nextBreath) {
-            // A conversion run by the events goes through the same buffer.
-            out.Flush();
-            Ui().ProcessPendingEvents();
-            nextBreath = i + kSlice;
-        }
         char* d = out.Room();
-        std::size_t written = run(t, p, std::min(n, nextBreath), i, d, out.Free());
+        std::size_t written = run(t, p, n, i, d, out.Free());
         if (written == 0) {
             written = step(t, p, n, i, d);
             if (written == 0) {

@@ -8,7 +8,6 @@
 #include <string>
 
 #include "platform/gb18030_utf8.h"
-#include "platform/services.h"
 
 namespace qs {
 namespace {
@@ -86,8 +85,8 @@ std::optional<Bytes> ConvertOnce(std::string_view data, std::string_view fromCha
     // made; the output goes through a cache-sized buffer into reserved (never zeroed) space.
     out.reserve(data.size() * 2 + 64);
     constexpr std::size_t kChunk = 256 << 10;
-    // One buffer per thread, empty whenever the window gets its events (a conversion they
-    // run uses it too): one of its own each time would be mapped afresh, a page fault a page.
+    // One buffer per thread: one of its own each time would be mapped afresh, a page fault a
+    // page.
     thread_local const auto chunk = std::make_unique_for_overwrite<char[]>(kChunk);
     const char* src = data.data();
     const char* const srcEnd = data.data() + data.size();
@@ -95,23 +94,11 @@ std::optional<Bytes> ConvertOnce(std::string_view data, std::string_view fromCha
     UChar* pivotSource = pivot;
     UChar* pivotTarget = pivot;
     bool reset = true;
-    // The source goes in slices, and the window gets to dispatch its events between two:
-    // converting a large text at once would freeze it for a second.
-    constexpr std::size_t kSlice = std::size_t{4} << 20;
-    const char* sliceEnd = src;
     for (;;) {
-        if (src == sliceEnd && sliceEnd != srcEnd) {
-            if (!reset) {
-                Ui().ProcessPendingEvents();
-            }
-            sliceEnd = srcEnd - sliceEnd > static_cast<std::ptrdiff_t>(kSlice) ? sliceEnd + kSlice
-                                                                               : srcEnd;
-        }
-        const bool flush = sliceEnd == srcEnd;
         UErrorCode status = U_ZERO_ERROR;
         char* dest = chunk.get();
-        ucnv_convertEx(target.get(), source.get(), &dest, chunk.get() + kChunk, &src, sliceEnd,
-                       pivot, &pivotSource, &pivotTarget, pivot + 16384, reset, flush, &status);
+        ucnv_convertEx(target.get(), source.get(), &dest, chunk.get() + kChunk, &src, srcEnd, pivot,
+                       &pivotSource, &pivotTarget, pivot + 16384, reset, true, &status);
         reset = false;
         out.append(chunk.get(), static_cast<std::size_t>(dest - chunk.get()));
         if (status == U_BUFFER_OVERFLOW_ERROR) {
@@ -120,9 +107,7 @@ std::optional<Bytes> ConvertOnce(std::string_view data, std::string_view fromCha
         if (U_FAILURE(status)) {
             return std::nullopt;
         }
-        if (flush) {
-            return out;
-        }
+        return out;
     }
 }
 

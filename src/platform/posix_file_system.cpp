@@ -12,7 +12,6 @@
 #include <string>
 
 #include "platform/native_names.h"
-#include "platform/services.h"
 #include "platform/system_error.h"
 
 namespace qs {
@@ -519,13 +518,11 @@ std::optional<Bytes> PosixFileSystem::ReadWholeFile(const Text& path) {
     if (length < 0) {
         return std::nullopt;
     }
-    // Read in slices: each is zeroed and filled while it sits in the cache, and the window
-    // gets to dispatch its events in between.
+    // Read in slices: each is zeroed and filled while it sits in the cache.
     constexpr std::int64_t kSlice = 1 << 20;
-    constexpr std::int64_t kSlicesPerBreath = 8;
     Bytes bytes;
     bytes.reserve(static_cast<std::size_t>(length));
-    for (std::int64_t slices = 1; static_cast<std::int64_t>(bytes.size()) < length; ++slices) {
+    while (static_cast<std::int64_t>(bytes.size()) < length) {
         const std::size_t have = bytes.size();
         const auto want =
             static_cast<std::size_t>(std::min(kSlice, length - static_cast<std::int64_t>(have)));
@@ -537,9 +534,6 @@ std::optional<Bytes> PosixFileSystem::ReadWholeFile(const Text& path) {
         bytes.resize(have + static_cast<std::size_t>(got));
         if (static_cast<std::size_t>(got) < want) {
             break;
-        }
-        if (slices % kSlicesPerBreath == 0) {
-            Ui().ProcessPendingEvents();
         }
     }
     // A file that grew since its length was taken is read to its end.

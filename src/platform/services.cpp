@@ -14,7 +14,7 @@ public:
     int ShowMessage(const MessageRequest& request) override {
         return request.buttons == ButtonsYesNo ? ResultYes : ResultOk;
     }
-    Text OpenFilesDialog(const Text&, const Text&, const Text&) override { return Text(); }
+    TextList OpenFilesDialog(const Text&, const Text&, const Text&) override { return {}; }
     Text OpenFileDialog(const Text&, const Text&, const Text&) override { return Text(); }
     Text ChooseFolder(const Text&, const Text&) override { return Text(); }
     Text ClipboardText() override { return Text(); }

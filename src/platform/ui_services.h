@@ -38,10 +38,10 @@ public:
 
     virtual int ShowMessage(const MessageRequest& request) = 0;
 
-    // Multi-selection open dialog: full paths joined by "\r\n"; empty when cancelled. The
-    // filter is "|"-separated alternating descriptions and patterns.
-    virtual Text OpenFilesDialog(const Text& title, const Text& filter,
-                                 const Text& initialFolder) = 0;
+    // Multi-selection open dialog: the chosen full paths; none when cancelled. The filter is
+    // "|"-separated alternating descriptions and patterns.
+    virtual TextList OpenFilesDialog(const Text& title, const Text& filter,
+                                     const Text& initialFolder) = 0;
     // Single-file open dialog: one full path; empty when cancelled.
     virtual Text OpenFileDialog(const Text& title, const Text& filter,
                                 const Text& initialFolder) = 0;

@@ -58,14 +58,13 @@ void WriteChapterBook(SplitContext& ctx, const Text& source, std::string_view te
                       const std::vector<ChapterPiece>& pieces, const HeadingTest& isHeading) {
     static const Text kDotEpub = ".epub";
     const ZhConversion zh = ctx.state.outputRequest.zh;
-    const Text stem = PathBaseName(source);
+    const Text stem = ParsePath(source).stem;
     const Text name = FitPieceName(stem, Text(), kDotEpub);
     const Text target = ctx.outputFolder + (name.empty() ? stem : name) + kDotEpub;
     ctx.state.pieceNumber = 1;
 
     const bool preface = !pieces.empty() && pieces.front().heading.empty();
-    const Text title =
-        preface ? FirstLineTitle(text.substr(0, pieces.front().end)) : PathBaseName(source);
+    const Text title = preface ? FirstLineTitle(text.substr(0, pieces.front().end)) : stem;
     EpubMetadata metadata;
     const std::optional<std::string> bookTitle = BookText(title, zh);
     if (!bookTitle) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "encoding/text_decoder.h"
+#include "encoding/text_slices.h"
 #include "pattern/regex_facade.h"
 #include "platform/services.h"
 #include "platform/system_error.h"
@@ -16,6 +17,25 @@ namespace qs {
 namespace {
 
 constexpr std::size_t kLinesPerPump = 1 << 14;
+
+// The whole text of a source, decoded slice by slice with the job's events between two; as
+// DecodeTextFile gives it, and unopened when a slice cannot be read.
+DecodedText ReadWholeText(SplitContext& ctx, const Text& path) {
+    TextSliceReader reader(ctx.sliceBytes);
+    reader.BetweenSlices([&ctx] { ctx.events.Pump(); });
+    DecodedText decoded;
+    decoded.opened = reader.Open(path);
+    decoded.encoding = decoded.opened ? reader.Encoding() : EncodingUndetected;
+    decoded.hadMark = decoded.opened && reader.HadMark();
+    decoded.exact = decoded.opened && reader.Exact();
+    bool read = decoded.exact;
+    std::string_view slice;
+    while (read && (read = reader.Next(slice)) && !slice.empty()) {
+        decoded.text.append(slice);
+    }
+    decoded.opened = decoded.opened && (read || !decoded.exact);  // a read failed half way
+    return decoded;
+}
 
 bool IsBlank(std::string_view line) {
     return HeadingTitle(line).empty();
@@ -154,7 +174,7 @@ ModeResult SplitAtChapters(SplitContext& ctx, const Text& path) {
     const std::int32_t perPiece = std::max(spec->perPiece, std::int32_t{1});
     // A book holds every chapter as a document of its own.
     const bool book = spec->epub;
-    DecodedText decoded = DecodeTextFile(path);
+    DecodedText decoded = ReadWholeText(ctx, path);
     ctx.state.sourceEncoding = decoded.encoding;
     ctx.state.sourceHadMark = decoded.hadMark;
     if (!decoded.opened || !decoded.exact) {

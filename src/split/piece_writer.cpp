@@ -16,11 +16,6 @@ namespace {
 constexpr std::int32_t kMaxNameChars = 100;
 constexpr int kMaxVariants = 100000;
 
-Text DotExtension(const Text& source) {
-    const Text ext = PathExtension(source);
-    return ext.empty() ? Text() : "." + ext;
-}
-
 bool IsSourceOfJob(SplitContext& ctx, const Text& path) {
     if (ctx.state.sourcePaths.count(path) != 0) {
         return true;
@@ -87,8 +82,9 @@ Text NumberedPiecePath(SplitContext& ctx, const Text& source) {
     if (cut.source != source || cut.suffixBytes != suffix.size()) {
         cut.source = source;
         cut.suffixBytes = suffix.size();
-        cut.dotExtension = DotExtension(source);
-        const Text name = FitPieceName(PathBaseName(source), suffix, cut.dotExtension);
+        const PathParts parts = ParsePath(source);
+        cut.dotExtension = parts.DotExtension();
+        const Text name = FitPieceName(parts.stem, suffix, cut.dotExtension);
         cut.fits = !name.empty();
         cut.stem = cut.fits ? name.substr(0, name.size() - suffix.size()) : Text();
     }
@@ -189,7 +185,7 @@ bool NamePiece(SplitContext& ctx, AtomicWriter& out, const Text& source, const T
         }
     }
     const Text number = "_" + std::to_string(ctx.state.pieceNumber);
-    return CommitVariant(ctx, out, PathBaseName(source), number, dotExt, path) == Result::Named;
+    return CommitVariant(ctx, out, ParsePath(source).stem, number, dotExt, path) == Result::Named;
 }
 
 // Records a piece that was named: no later piece replaces it, and the source is deleted

@@ -47,9 +47,10 @@ void SplitFiles(SplitSpecSource& specs, JobEvents& events, const TextList& paths
         const Text& p = paths[static_cast<std::size_t>(i - 1)];
         events.SourceStarted(i, n, p);
         ctx.sourceIndex = static_cast<std::size_t>(i);
-        ctx.outputFolder = (outputRoot.empty() ? PathDirectory(p) : outputRoot) + "/";
+        const PathParts source = ParsePath(p);
+        ctx.outputFolder = (outputRoot.empty() ? source.folder : outputRoot) + "/";
         if (ctx.Options().subfolder) {
-            ctx.outputFolder += PathBaseName(p) + "/";
+            ctx.outputFolder += source.stem + "/";
         }
         MadeFolders made;
         made.NoteMissing(ctx.outputFolder);

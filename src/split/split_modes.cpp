@@ -105,6 +105,7 @@ void WriteByteRanges(SplitContext& ctx, const Text& path, ReadHandle& in, std::i
 // Opens the source as decoded text and notes its encoding; false when it cannot be read, or
 // is no text in an encoding the program reads (it is then left as it is).
 bool OpenText(SplitContext& ctx, const Text& path, TextSliceReader& reader) {
+    reader.BetweenSlices([&ctx] { ctx.events.Pump(); });
     const bool opened = reader.Open(path);
     ctx.state.sourceEncoding = opened ? reader.Encoding() : EncodingUndetected;
     ctx.state.sourceHadMark = opened && reader.HadMark();

@@ -11,52 +11,48 @@
 namespace qs {
 namespace {
 
-struct SplitRow {
-    const char* name;
-    Text path;
-    Text directory;
-    Text fileName;
-    Text baseName;
-    Text extension;
-};
-
-TEST(PathsTest, SplitWithBackslash) {
-    const SplitRow rows[] = {
-        {"chinese names", U("D:\\书\\第一章.txt"), U("D:\\书"), U("第一章.txt"), U("第一章"),
-         "txt"},
-        {"dot in the folder", "D:\\a.b\\c", "D:\\a.b", "c", "c", ""},
-        {"two dots", "D:\\a\\b.tar.gz", "D:\\a", "b.tar.gz", "b.tar", "gz"},
-        {"trailing dot", "D:\\a\\b.", "D:\\a", "b.", "b", ""},
-        {"dot file", "D:\\a\\.txt", "D:\\a", ".txt", "", "txt"},
-        {"trailing separator", "D:\\a\\", "D:\\a", "", "", ""},
+// Every piece of a path as the jobs name their outputs after it.
+TEST(PathsTest, PartsOfOddPaths) {
+    const struct {
+        const char* name;
+        Text path;
+        Text folder;
+        Text fileName;
+        Text stem;
+        Text extension;
+    } rows[] = {
+        {"chinese names", U("/书/第一章.txt"), U("/书"), U("第一章.txt"), U("第一章"), "txt"},
+        {"no extension", "/a.b/c", "/a.b", "c", "c", ""},
+        {"two dots", "/a/b.tar.gz", "/a", "b.tar.gz", "b.tar", "gz"},
+        {"trailing dot", "/a/b.", "/a", "b.", "b", ""},
+        {"leading dot", "/a/.txt", "/a", ".txt", "", "txt"},
+        {"trailing separator", "/a/", "/a", "", "", ""},
+        {"root file", "/b", "", "b", "b", ""},
         {"no separator", "b.txt", "", "b.txt", "b", "txt"},
-        {"drive only", "D:", "", "D:", "D:", ""},
         {"empty", "", "", "", "", ""},
-        // 誠 (D5 5C) ends with a backslash byte that is not a separator
-        {"trail byte 5C", "D:\\x\\\xD5\x5C.txt", "D:\\x", "\xD5\x5C.txt", "\xD5\x5C", "txt"},
-        {"trail byte 5C only", "\xD5\x5C", "", "\xD5\x5C", "\xD5\x5C", ""},
+        {"backslash is a name byte", "a\\b.c", "", "a\\b.c", "a\\b", "c"},
+        // a stray lead byte takes neither the dot nor the separator after it
+        {"stray lead byte", "/x\x81/\x81.t", "/x\x81", "\x81.t", "\x81", "t"},
+        // a byte that is not UTF-8 in a name, as the file system hands it over
+        {"escaped byte", "/d/\x8F\x39\x81\x30.txt", "/d", "\x8F\x39\x81\x30.txt",
+         "\x8F\x39\x81\x30", "txt"},
     };
     for (const auto& row : rows) {
-        EXPECT_EQ(PathDirectory(row.path, '\\'), row.directory) << row.name;
-        EXPECT_EQ(PathFileName(row.path, '\\'), row.fileName) << row.name;
-        EXPECT_EQ(PathBaseName(row.path, '\\'), row.baseName) << row.name;
-        EXPECT_EQ(PathExtension(row.path, '\\'), row.extension) << row.name;
+        const PathParts parts = ParsePath(row.path);
+        EXPECT_EQ(parts.folder, row.folder) << row.name;
+        EXPECT_EQ(PathDirectory(row.path), row.folder) << row.name;
+        EXPECT_EQ(PathFileName(row.path), row.fileName) << row.name;
+        EXPECT_EQ(parts.stem, row.stem) << row.name;
+        EXPECT_EQ(parts.extension, row.extension) << row.name;
+        EXPECT_EQ(parts.DotExtension(), row.extension.empty() ? "" : "." + row.extension)
+            << row.name;
     }
 }
 
-TEST(PathsTest, SplitWithSlashByDefault) {
-    EXPECT_EQ(PathDirectory("/home/a/b.txt"), "/home/a");
-    EXPECT_EQ(PathFileName("/home/a/b.txt"), "b.txt");
-    EXPECT_EQ(PathBaseName("/home/a.d/b"), "b");
-    EXPECT_EQ(PathExtension("/home/a.d/b"), "");
-    EXPECT_EQ(PathDirectory("/b"), "");
-    EXPECT_EQ(PathFileName("a\\b"), "a\\b");
-}
-
-// Folders and files by full path; "D:" is there from the start.
+// Folders and files by full path; the root is there from the start.
 class MemoryFileSystem : public FileSystem {
 public:
-    std::set<Text> folders{"D:"};
+    std::set<Text> folders{""};
     std::set<Text> files;
     std::vector<Text> created;
 
@@ -67,7 +63,7 @@ public:
         return files.count(path) ? PathKind::File : PathKind::Missing;
     }
     bool CreateFolder(const Text& path) override {
-        const Text parent = PathDirectory(path, '\\');
+        const Text parent = PathDirectory(path);
         if (path.empty() || Kind(path) != PathKind::Missing || !folders.count(parent)) {
             return false;
         }
@@ -87,7 +83,7 @@ public:
     }
 };
 
-TEST(EnsureDirectoryChainTest, BackslashPaths) {
+TEST(EnsureDirectoryChainTest, MakesEachMissingFolder) {
     struct Row {
         const char* name;
         Text path;
@@ -95,19 +91,19 @@ TEST(EnsureDirectoryChainTest, BackslashPaths) {
         std::vector<Text> created;
     };
     const Row rows[] = {
-        {"trailing separator", "D:\\x\\y\\", true, {"D:\\x", "D:\\x\\y"}},
-        {"last component not created", "D:\\x\\y", true, {"D:\\x"}},
-        {"server share", "\\\\server\\share\\dir\\", false, {}},
-        {"file in the way", "D:\\f\\y\\", false, {}},
+        {"trailing separator", "/x/y/", true, {"/x", "/x/y"}},
+        {"last component not created", "/x/y", true, {"/x"}},
+        {"file in the way", "/f/y/", false, {}},
         {"no separator", "abc", true, {}},
-        // 誠 (D5 5C) in a folder name is not a separator
-        {"trail byte 5C", "D:\\\xD5\x5C\\", true, {"D:\\\xD5\x5C"}},
+        {"root only", "/", true, {}},
+        // 誠 (D5 5C) in a folder name
+        {"trail byte 5C", "/\xD5\x5C/", true, {"/\xD5\x5C"}},
     };
     for (const auto& row : rows) {
         MemoryFileSystem fs;
-        fs.files.insert("D:\\f");
+        fs.files.insert("/f");
         ServicesOverride use({&fs, nullptr, nullptr, nullptr});
-        EXPECT_EQ(EnsureDirectoryChain(row.path, '\\'), row.ok) << row.name;
+        EXPECT_EQ(EnsureDirectoryChain(row.path), row.ok) << row.name;
         EXPECT_EQ(fs.created, row.created) << row.name;
     }
 }

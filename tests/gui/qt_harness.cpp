@@ -62,7 +62,7 @@ int AnsweringUi::ShowMessage(const MessageRequest& request) {
     return answer;
 }
 
-Text AnsweringUi::OpenFilesDialog(const Text&, const Text&, const Text&) {
+Text AnsweringUi::OpenFileDialog(const Text&, const Text&, const Text&) {
     if (files.empty()) {
         return Text();
     }
@@ -71,8 +71,9 @@ Text AnsweringUi::OpenFilesDialog(const Text&, const Text&, const Text&) {
     return answer;
 }
 
-Text AnsweringUi::OpenFileDialog(const Text& title, const Text& filter, const Text& initial) {
-    return OpenFilesDialog(title, filter, initial);
+TextList AnsweringUi::OpenFilesDialog(const Text& title, const Text& filter, const Text& initial) {
+    Text answer = OpenFileDialog(title, filter, initial);
+    return answer.empty() ? TextList() : TextList{answer};
 }
 
 Text AnsweringUi::ChooseFolder(const Text&, const Text&) {

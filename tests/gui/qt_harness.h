@@ -29,7 +29,8 @@ void TypeIntoWindow(QWidget* window, const QString& text);
 class AnsweringUi : public QtUi {
 public:
     int ShowMessage(const MessageRequest& request) override;
-    Text OpenFilesDialog(const Text& title, const Text& filter, const Text& initialFolder) override;
+    TextList OpenFilesDialog(const Text& title, const Text& filter,
+                             const Text& initialFolder) override;
     Text OpenFileDialog(const Text& title, const Text& filter, const Text& initialFolder) override;
     Text ChooseFolder(const Text& initialFolder, const Text& title) override;
     bool OpenFolder(const Text& folder) override;

@@ -37,12 +37,6 @@ TEST(QtFilter, ConvertsPipeSeparatedFilters) {
     }
 }
 
-TEST(QtFilter, JoinsChosenPathsWithCrLf) {
-    EXPECT_EQ(JoinPaths({}), "");
-    EXPECT_EQ(JoinPaths({QStringLiteral("/a/甲.txt")}), U("/a/甲.txt"));
-    EXPECT_EQ(JoinPaths({QStringLiteral("/a/1"), QStringLiteral("/b/2")}), "/a/1\r\n/b/2");
-}
-
 TEST(QtText, RoundTripsChineseAndLineBreaks) {
     const Text text = U("分割\r\n文件");
     EXPECT_EQ(FromQt(ToQt(text)), text);

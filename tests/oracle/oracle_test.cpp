@@ -431,11 +431,7 @@ struct Oracle {
         if (job.split && how == 0 && !files.empty()) {
             Say("chooser " + std::to_string(files.size()) + " files");
             job.sources.insert(files.begin(), files.end());
-            Text joined;
-            for (const Text& p : given) {
-                joined += (joined.empty() ? "" : "\r\n") + p;
-            }
-            h.ui.QueueOpenFiles(joined);
+            h.ui.QueueOpenFiles(given);
             ready();
             h.Click(names::SplitButton);
         } else if (job.split && how == 1) {

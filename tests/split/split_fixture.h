@@ -23,10 +23,10 @@ public:
         messages.push_back(request.text);
         return answer;
     }
-    Text OpenFilesDialog(const Text& title, const Text& filter, const Text&) override {
+    TextList OpenFilesDialog(const Text& title, const Text& filter, const Text&) override {
         dialogTitle = title;
         dialogFilter = filter;
-        return filesAnswer;
+        return {};
     }
     Text OpenFileDialog(const Text&, const Text&, const Text&) override { return Text(); }
     Text ChooseFolder(const Text&, const Text&) override { return Text(); }
@@ -55,7 +55,7 @@ public:
 
     TextList messages;
     TextList opened;
-    Text dialogTitle, dialogFilter, filesAnswer;
+    Text dialogTitle, dialogFilter;
     int answer = ResultNo;
     int pumps = 0;
     int modals = 0;

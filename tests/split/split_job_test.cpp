@@ -128,7 +128,7 @@ TEST_F(SplitJobTest, FileDialogTitleFilterAndCancel) {
 
     h.temp.Write("a.txt", "abcd");
     h.temp.Write("b.txt", "efgh");
-    h.ui.QueueOpenFiles(File("a.txt") + "\r\n" + File("b.txt"));
+    h.ui.QueueOpenFiles({File("a.txt"), File("b.txt")});
     h.ui.QueueAnswer(ResultYes);
     h.Click(names::SplitButton);
     EXPECT_EQ(h.temp.Read("b_2.txt"), "gh");

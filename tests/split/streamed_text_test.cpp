@@ -86,7 +86,9 @@ TextList ExpectedPieces(SplitFixture::Mode mode, const Text& text, std::size_t n
         }
         return pieces;
     }
-    const Text normalized = NormalizeLineBreaks(text);
+    RegexObject lineBreaks;
+    lineBreaks.Compile("\r(?!\n)|(?<!\r)\n");
+    const Text normalized = lineBreaks.Replace(text, "\r\n");
     std::size_t lines = 0;
     for (std::size_t pos = 0; pos < normalized.size();) {
         std::size_t lf = normalized.find('\n', pos);

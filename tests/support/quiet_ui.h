@@ -20,7 +20,7 @@ public:
         messages.push_back(request);
         return ResultOk;
     }
-    Text OpenFilesDialog(const Text&, const Text&, const Text&) override { return Text(); }
+    TextList OpenFilesDialog(const Text&, const Text&, const Text&) override { return {}; }
     Text OpenFileDialog(const Text&, const Text&, const Text&) override { return Text(); }
     Text ChooseFolder(const Text&, const Text&) override { return Text(); }
     Text ClipboardText() override { return Text(); }

@@ -69,9 +69,10 @@ int ScriptedUi::ShowMessage(const MessageRequest& request) {
     }
 }
 
-Text ScriptedUi::OpenFilesDialog(const Text& title, const Text& filter, const Text& initialFolder) {
+TextList ScriptedUi::OpenFilesDialog(const Text& title, const Text& filter,
+                                     const Text& initialFolder) {
     m_dialogs.push_back({DialogCall::OpenFiles, title, filter, initialFolder});
-    return PopOr(m_openFiles, Text());
+    return PopOr(m_openFiles, TextList());
 }
 
 Text ScriptedUi::OpenFileDialog(const Text& title, const Text& filter, const Text& initialFolder) {

@@ -32,7 +32,7 @@ public:
     void SetDefaultAnswer(std::optional<int> result) { m_defaultAnswer = result; }
 
     // Dialog answers; an empty queue means the user cancelled.
-    void QueueOpenFiles(const Text& pathsJoinedByCrLf) { m_openFiles.push_back(pathsJoinedByCrLf); }
+    void QueueOpenFiles(const TextList& paths) { m_openFiles.push_back(paths); }
     void QueueOpenFile(const Text& path) { m_openFile.push_back(path); }
     void QueueFolder(const Text& folder) { m_folders.push_back(folder); }
 
@@ -66,7 +66,8 @@ public:
     std::string LastMessageUtf8() const;
 
     int ShowMessage(const MessageRequest& request) override;
-    Text OpenFilesDialog(const Text& title, const Text& filter, const Text& initialFolder) override;
+    TextList OpenFilesDialog(const Text& title, const Text& filter,
+                             const Text& initialFolder) override;
     Text OpenFileDialog(const Text& title, const Text& filter, const Text& initialFolder) override;
     Text ChooseFolder(const Text& initialFolder, const Text& title) override;
     Text ClipboardText() override { return m_clipboard; }
@@ -86,7 +87,8 @@ private:
 
     std::deque<int> m_answers;
     std::optional<int> m_defaultAnswer;
-    std::deque<Text> m_openFiles, m_openFile, m_folders;
+    std::deque<TextList> m_openFiles;
+    std::deque<Text> m_openFile, m_folders;
     std::deque<ModalScript> m_modals;
     Text m_clipboard;
     bool m_ctrlDown = false;
