@@ -215,7 +215,7 @@ SourceFacts ReadSourceFacts(const Text& path) {
     facts.sha256 = hash.sha256;
     TextSliceReader reader;
     if (reader.Open(path)) {
-        facts.format = {reader.Encoding(), reader.HadMark()};
+        facts.format = reader.Format();
     }
     return facts;
 }

@@ -187,23 +187,6 @@ TextEncoding DeclaredEncoding(std::string_view all) {
     return EncodingUndetected;
 }
 
-std::string_view CharsetName(TextEncoding encoding) {
-    switch (encoding) {
-        case EncodingUtf8:
-            return "UTF-8";
-        case EncodingUtf16Le:
-            return "UTF-16LE";
-        case EncodingUtf16Be:
-            return "UTF-16BE";
-        case EncodingBig5:
-            return "BIG5";
-        case EncodingBig5Hkscs:
-            return "BIG5-HKSCS";
-        default:
-            return {};
-    }
-}
-
 DecodedText DecodeTextFile(const Text& path, TextEncoding requested) {
     if (path.empty()) {
         return {};
@@ -215,20 +198,20 @@ DecodedText DecodeTextFile(const Text& path, TextEncoding requested) {
     const bool userSaid = requested == EncodingUndetected && g_sourceEncoding != EncodingUndetected;
     Detection detection = Detect(*source, userSaid ? g_sourceEncoding : requested, userSaid);
     if (detection.converted) {
-        return {std::move(*detection.converted), detection.encoding, true, detection.hadMark};
+        return {std::move(*detection.converted), {detection.encoding, detection.hadMark}, true};
     }
     if (userSaid && detection.exact) {
-        return {std::move(*source), detection.encoding, true, detection.hadMark};
+        return {std::move(*source), {detection.encoding, detection.hadMark}, true};
     }
-    return {std::move(*source), EncodingRaw, true, false, detection.exact};
+    return {std::move(*source), {EncodingRaw, false}, true, detection.exact};
 }
 
 DecodedText DecodeBytes(std::string_view bytes, TextEncoding requested) {
     Detection detection = Detect(bytes, requested);
     if (detection.converted) {
-        return {std::move(*detection.converted), detection.encoding, true, detection.hadMark};
+        return {std::move(*detection.converted), {detection.encoding, detection.hadMark}, true};
     }
-    return {Text(bytes), EncodingRaw, true, false, detection.exact};
+    return {Text(bytes), {EncodingRaw, false}, true, detection.exact};
 }
 
 bool IsUtf8Text(std::string_view bytes) {

@@ -32,8 +32,8 @@ public:
     bool Open(std::unique_ptr<ReadHandle> in);
     // The source, given back (at no particular position); the reader is closed.
     std::unique_ptr<ReadHandle> Release() { return std::move(m_in); }
-    TextEncoding Encoding() const { return m_encoding; }
-    bool HadMark() const { return m_hadMark; }
+    // The encoding found and whether the source began with its mark.
+    TextFormat Format() const { return {m_encoding, m_hadMark}; }
     // A byte-order mark and nothing after it.
     bool MarkOnly() const { return m_markOnly; }
     // False when the bytes claimed an encoding that does not decode them (they are then

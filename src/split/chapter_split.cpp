@@ -154,8 +154,7 @@ ModeResult SplitAtChapters(SplitContext& ctx, const Text& path) {
     // A book holds every chapter as a document of its own.
     const bool book = spec->epub;
     DecodedText decoded = DecodeTextFile(path);
-    ctx.state.sourceEncoding = decoded.encoding;
-    ctx.state.sourceHadMark = decoded.hadMark;
+    ctx.state.source = decoded.format;
     if (!decoded.opened || !decoded.exact) {
         ctx.state.sourceUnreadable = true;
         ctx.Fail(decoded.opened ? FailureKind::Unrecognised : FailureKind::Unreadable, path);

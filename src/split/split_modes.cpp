@@ -104,8 +104,7 @@ void WriteByteRanges(SplitContext& ctx, const Text& path, ReadHandle& in, std::i
 // is no text in an encoding the program reads (it is then left as it is).
 bool OpenText(SplitContext& ctx, const Text& path, TextSliceReader& reader) {
     const bool opened = reader.Open(path);
-    ctx.state.sourceEncoding = opened ? reader.Encoding() : EncodingUndetected;
-    ctx.state.sourceHadMark = opened && reader.HadMark();
+    ctx.state.source = opened ? reader.Format() : TextFormat();
     ctx.state.piecesInUtf8 = false;
     if (!opened) {
         NoteUnreadable(ctx, path);

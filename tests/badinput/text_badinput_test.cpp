@@ -45,7 +45,7 @@ class DecodeBadInput : public ::testing::TestWithParam<DecodeRow> {};
 TEST_P(DecodeBadInput, GivesTheExactTextOrTheBytesAsTheyAre) {
     const DecodeRow& row = GetParam();
     const DecodedText d = DecodeBytes(row.bytes, row.requested);
-    EXPECT_EQ(d.encoding, row.encoding);
+    EXPECT_EQ(d.format.encoding, row.encoding);
     EXPECT_EQ(d.text, row.text);
 }
 
@@ -99,7 +99,7 @@ TEST(DecodeBadInputFile, AnExecutableIsTakenRawByteForByte) {
     const std::string bytes{std::istreambuf_iterator<char>(in), {}};
     const DecodedText d = DecodeTextFile(temp.File("true"));
     EXPECT_TRUE(d.opened);
-    EXPECT_EQ(d.encoding, EncodingRaw);
+    EXPECT_EQ(d.format.encoding, EncodingRaw);
     EXPECT_EQ(d.text, bytes);
 }
 

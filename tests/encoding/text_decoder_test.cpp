@@ -121,14 +121,14 @@ TEST(DecodeBytes, Table) {
         {"unknown code is raw",
          "\xEF\xBB\xBF"
          "abc",
-         7, EncodingRaw,
+         99, EncodingRaw,
          "\xEF\xBB\xBF"
          "abc"},
     };
     for (const auto& row : rows) {
         const DecodedText decoded = DecodeBytes(row.bytes, row.requested);
         EXPECT_TRUE(decoded.opened) << row.name;
-        EXPECT_EQ(decoded.encoding, row.encoding) << row.name;
+        EXPECT_EQ(decoded.format.encoding, row.encoding) << row.name;
         EXPECT_EQ(decoded.text, row.text) << row.name;
     }
 }

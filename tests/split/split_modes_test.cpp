@@ -338,7 +338,7 @@ TEST_F(SplitModesTest, TextModesRoundTripInEveryEncoding) {
                 SplitByCharCount(ctx, path);
             if (mode == 2)
                 SplitAtSeparator(ctx, path);
-            EXPECT_EQ(ctx.state.sourceEncoding, encoding);
+            EXPECT_EQ(ctx.state.source.encoding, encoding);
             Text joined;
             for (int k = 1;; ++k) {
                 const Text piece = folder.File("s_" + std::to_string(k) + ".txt");

@@ -126,8 +126,8 @@ TEST_F(StreamedTextTest, SlicedPiecesAreThoseOfTheWholeText) {
             streamed += part;
         }
         ASSERT_EQ(streamed, whole.text) << "seed " << seed;
-        ASSERT_EQ(reader.Encoding(), whole.encoding) << "seed " << seed;
-        ASSERT_EQ(reader.HadMark(), whole.hadMark) << "seed " << seed;
+        ASSERT_EQ(reader.Format().encoding, whole.format.encoding) << "seed " << seed;
+        ASSERT_EQ(reader.Format().mark, whole.format.mark) << "seed " << seed;
 
         const auto mode = static_cast<Mode>(gen() % 3);
         const std::size_t n = 1 + gen() % 4;
@@ -152,9 +152,10 @@ TEST_F(StreamedTextTest, SlicedPiecesAreThoseOfTheWholeText) {
             << "seed " << seed;
         for (std::size_t k = 0; k < expected.size(); ++k) {
             // An empty piece of a marked source is the mark alone.
-            const Bytes wanted = expected[k].empty() && whole.hadMark
-                                     ? Bytes(ByteOrderMark(whole.encoding))
-                                     : EncodeText(expected[k], whole.encoding, whole.hadMark);
+            const Bytes wanted =
+                expected[k].empty() && whole.format.mark
+                    ? Bytes(ByteOrderMark(whole.format.encoding))
+                    : EncodeText(expected[k], whole.format.encoding, whole.format.mark);
             ASSERT_EQ(folder.Read("s_" + std::to_string(k + 1) + ".txt"), wanted)
                 << "seed " << seed << " piece " << k + 1;
         }
