@@ -36,26 +36,6 @@ std::optional<Text> ConvertChinese(std::string_view text, ZhConversion how) {
     return internal;
 }
 
-std::optional<Bytes> EncodeTextStrict(std::string_view text, const TextFormat& format) {
-    if (text.empty()) {
-        return Bytes();
-    }
-    const std::string_view charset = CharsetName(format.encoding);
-    std::optional<Bytes> converted;
-    if (charset.empty()) {
-        converted = Bytes(text);
-    } else {
-        converted = Conv().Convert(text, InternalCharset(), charset);
-    }
-    if (!converted) {
-        return std::nullopt;
-    }
-    if (!format.mark) {
-        return converted;
-    }
-    return Bytes(ByteOrderMark(format.encoding)) + *converted;
-}
-
 std::optional<Bytes> EncodeOutputText(std::string_view text, const TextFormat& source,
                                       const OutputRequest& request) {
     const std::optional<Text> converted = ConvertChinese(text, request.zh);
@@ -63,11 +43,11 @@ std::optional<Bytes> EncodeOutputText(std::string_view text, const TextFormat& s
         return std::nullopt;
     }
     if (request.encoding) {
-        return EncodeTextStrict(*converted, *request.encoding);
+        return EncodeText(*converted, *request.encoding);
     }
     if (!CharsetName(source.encoding).empty()) {
         // A 繁简 conversion can make characters the source's encoding has no room for.
-        return EncodeTextStrict(*converted, source);
+        return EncodeText(*converted, source);
     }
     return *converted;
 }

@@ -25,10 +25,6 @@ struct OutputRequest {
 // The internal text 繁简-converted. nullopt when the converter cannot do it (not built in).
 std::optional<Text> ConvertChinese(std::string_view text, ZhConversion how);
 
-// The internal text in the encoding, exactly: nullopt when a character cannot be held
-// (an emoji in GBK or Big5) — nothing is ever replaced by "?". An empty text gives no bytes.
-std::optional<Bytes> EncodeTextStrict(std::string_view text, const TextFormat& format);
-
 // The bytes of a text output: converted as asked, then encoded in the requested encoding,
 // or in the source's format as without a request. nullopt when either step fails: such an
 // output must not be written.

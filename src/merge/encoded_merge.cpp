@@ -189,11 +189,9 @@ private:
         if (!converted) {
             return false;
         }
-        if (!m_encoding.Charset().empty()) {
-            converted = Conv().Convert(*converted, InternalCharset(), m_encoding.Charset());
-            if (!converted) {
-                return false;
-            }
+        converted = EncodeText(*converted, {m_encoding.format.encoding, false});
+        if (!converted) {
+            return false;
         }
         if (!m_started) {
             out += m_encoding.Mark();

@@ -313,7 +313,7 @@ std::optional<Bytes> EncodePieceSlice(SplitContext& ctx, std::string_view text, 
         return EncodeOutputText(text, {encoding, first && ctx.state.source.mark}, request);
     }
     if (encoding >= EncodingUtf8 && encoding <= EncodingBig5Hkscs) {
-        return EncodeTextExactly(text, encoding, first && ctx.state.source.mark);
+        return EncodeText(text, {encoding, first && ctx.state.source.mark});
     }
     return Bytes(text);
 }
@@ -354,7 +354,7 @@ bool WritePieceBytes(SplitContext& ctx, const Text& source, std::string_view pie
         }
         converted = std::move(*bytes);
     } else if (encoded) {
-        std::optional<Bytes> bytes = EncodeTextExactly(piece, encoding, ctx.state.source.mark);
+        std::optional<Bytes> bytes = EncodeText(piece, ctx.state.source);
         if (!bytes) {
             return Finish(ctx, source, NumberedPiecePath(ctx, source), nullptr, false, 0, Text(),
                           true);

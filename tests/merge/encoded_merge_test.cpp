@@ -35,8 +35,9 @@ Bytes RandomMember(std::mt19937& gen) {
     const TextEncoding encodings[] = {EncodingRaw, EncodingUtf8, EncodingUtf16Le, EncodingUtf16Be,
                                       EncodingBig5};
     const TextEncoding encoding = encodings[gen() % std::size(encodings)];
-    Bytes bytes = kHeads[gen() % std::size(kHeads)] +
-                  EncodeText(text, encoding, encoding != EncodingUtf8 || gen() % 2 == 0);
+    Bytes bytes =
+        kHeads[gen() % std::size(kHeads)] +
+        EncodeText(text, {encoding, encoding != EncodingUtf8 || gen() % 2 == 0}).value_or(text);
     if (!bytes.empty() && gen() % 6 == 0) {
         bytes[gen() % bytes.size()] = static_cast<char>(gen());
     }
@@ -71,10 +72,10 @@ Expected WholeMerge(const std::vector<Bytes>& members, const Bytes& separator,
     auto readsBack = [&](const std::optional<Bytes>& out) {
         return out && DecodeBytes(*out).exact && DecodeBytes(*out).text == text;
     };
-    Expected expected{last > EncodingRaw ? EncodeTextExactly(text, last, anyMark) : text};
+    Expected expected{last > EncodingRaw ? EncodeText(text, {last, anyMark}) : text};
     if (!readsBack(expected.out)) {
         expected.notConverted = true;
-        expected.out = EncodeTextExactly(text, EncodingUtf8, true);
+        expected.out = EncodeText(text, {EncodingUtf8, true});
         expected.keep = !readsBack(expected.out);
         expected.out = expected.keep ? text : expected.out;
         if (expected.keep && !readsBack(text)) {
