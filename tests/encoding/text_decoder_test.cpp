@@ -104,7 +104,11 @@ TEST(DecodeBytes, Table) {
          "\x1A<meta charset=big5>\xC1\x63"},
         {"zero byte after the meta tag", "<meta charset=big5>\0\xC1\x63"s, 0, EncodingBig5,
          "<meta charset=big5>\0\xB7\xB1"s},
-        {"forced UTF-16LE skips two bytes", "ab\x61\x00"s, EncodingUtf16Le, EncodingUtf16Le, "a"},
+        // Pieces of an unmarked UTF-16 source have no mark either.
+        {"forced UTF-16LE without its mark", "\x61\x00\x62\x00"s, EncodingUtf16Le, EncodingUtf16Le,
+         "ab"},
+        {"forced UTF-16LE skips its mark", "\xFF\xFE\x61\x00"s, EncodingUtf16Le, EncodingUtf16Le,
+         "a"},
         {"forced UTF-16LE on one byte", "a", EncodingUtf16Le, EncodingRaw, "a"},
         {"forced UTF-8 without mark", "abc", EncodingUtf8, EncodingUtf8, "abc"},
         {"forced UTF-8 skips its mark",
