@@ -4,8 +4,8 @@
 #include <memory>
 
 #include "app/app.h"
-#include "platform/text.h"
 #include "platform/ui_services.h"
+#include "text/text.h"
 
 namespace qs::bench {
 

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/characters.h"
+#include "text/characters.h"
 
 // A failed invariant: libFuzzer keeps the input that led here.
 #define QS_FUZZ_CHECK(condition)                                                               \

@@ -7,7 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/text.h"
+#include "text/text.h"
 
 namespace qs {
 

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "platform/text.h"
+#include "text/text.h"
 
 namespace qs {
 

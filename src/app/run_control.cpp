@@ -4,10 +4,10 @@
 
 #include "app/main_window.h"
 #include "fs/paths.h"
-#include "platform/characters.h"
 #include "platform/native_names.h"
 #include "platform/process.h"
 #include "platform/services.h"
+#include "text/characters.h"
 
 namespace qs {
 

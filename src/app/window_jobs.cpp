@@ -9,10 +9,10 @@
 #include "fs/paths.h"
 #include "job/output_folder_claim.h"
 #include "merge/merge_job.h"
-#include "platform/characters.h"
 #include "platform/native_names.h"
 #include "platform/services.h"
 #include "split/split_job.h"
+#include "text/characters.h"
 
 namespace qs {
 namespace {

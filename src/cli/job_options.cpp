@@ -8,7 +8,7 @@
 #include "encoding/output_text.h"
 #include "encoding/text_decoder.h"
 #include "platform/chinese_converter.h"
-#include "platform/text.h"
+#include "text/text.h"
 
 // Rows of the option table leave out the fields they do not need.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"

@@ -5,9 +5,9 @@
 #include "encoding/charset_converter.h"
 #include "encoding/text_slices.h"
 #include "fs/paths.h"
-#include "platform/characters.h"
 #include "platform/services.h"
 #include "platform/sha256.h"
+#include "text/characters.h"
 
 namespace qs::cli {
 namespace {

@@ -4,8 +4,8 @@
 
 #include "app/app.h"
 #include "app/main_window.h"
-#include "platform/characters.h"
 #include "platform/services.h"
+#include "text/characters.h"
 
 namespace qs {
 namespace {

@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "encoding/text_format.h"
-#include "platform/text.h"
+#include "text/text.h"
 
 namespace qs {
 

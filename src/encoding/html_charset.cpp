@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "platform/characters.h"
+#include "text/characters.h"
 
 namespace qs {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "platform/text.h"
+#include "text/text.h"
 
 namespace qs {
 

@@ -20,22 +20,6 @@ std::optional<TextFormat> ParseOutputEncoding(std::string_view name) {
     return std::nullopt;
 }
 
-std::optional<Text> ConvertChinese(std::string_view text, ZhConversion how) {
-    if (how == ZhConversion::None || text.empty()) {
-        return Text(text);
-    }
-    std::string utf8;
-    if (!InternalToUtf8(text, utf8)) {
-        return std::nullopt;
-    }
-    const std::optional<std::string> converted = Zh().ConvertUtf8(utf8, how);
-    Text internal;
-    if (!converted || !Utf8ToInternal(*converted, internal)) {
-        return std::nullopt;
-    }
-    return internal;
-}
-
 std::optional<Bytes> EncodeOutputText(std::string_view text, const TextFormat& source,
                                       const OutputRequest& request) {
     const std::optional<Text> converted = ConvertChinese(text, request.zh);

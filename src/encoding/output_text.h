@@ -5,7 +5,8 @@
 
 #include "encoding/text_format.h"
 #include "platform/chinese_converter.h"
-#include "platform/text.h"
+#include "text/chinese_text.h"
+#include "text/text.h"
 
 namespace qs {
 
@@ -22,8 +23,6 @@ struct OutputRequest {
     bool Empty() const { return !encoding && zh == ZhConversion::None; }
 };
 
-// The internal text 繁简-converted. nullopt when the converter cannot do it (not built in).
-std::optional<Text> ConvertChinese(std::string_view text, ZhConversion how);
 
 // The bytes of a text output: converted as asked, then encoded in the requested encoding,
 // or in the source's format as without a request. nullopt when either step fails: such an

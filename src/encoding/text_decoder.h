@@ -5,7 +5,7 @@
 
 #include "encoding/html_charset.h"
 #include "encoding/text_format.h"
-#include "platform/text.h"
+#include "text/text.h"
 
 namespace qs {
 

@@ -8,7 +8,7 @@
 
 #include "encoding/text_decoder.h"
 #include "platform/file_system.h"
-#include "platform/text.h"
+#include "text/text.h"
 
 namespace qs {
 

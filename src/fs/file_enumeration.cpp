@@ -6,8 +6,8 @@
 #include "fs/natural_order.h"
 #include "pattern/regex_facade.h"
 #include "pattern/wildcard.h"
-#include "platform/characters.h"
 #include "platform/services.h"
+#include "text/characters.h"
 
 namespace qs {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <optional>
 
-#include "platform/characters.h"
-#include "platform/numerals.h"
+#include "text/characters.h"
+#include "text/numerals.h"
 
 namespace qs {
 namespace {

@@ -1,8 +1,8 @@
 #include "fs/paths.h"
 
-#include "platform/characters.h"
 #include "platform/native_names.h"
 #include "platform/services.h"
+#include "text/characters.h"
 
 namespace qs {
 

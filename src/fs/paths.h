@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/text.h"
+#include "text/text.h"
 
 namespace qs {
 

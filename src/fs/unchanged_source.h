@@ -3,7 +3,7 @@
 #include <optional>
 
 #include "platform/file_system.h"
-#include "platform/text.h"
+#include "text/text.h"
 
 namespace qs {
 

@@ -9,7 +9,7 @@
 
 #include "gui/form_view.h"
 #include "gui/pictures.h"
-#include "platform/text.h"
+#include "text/text.h"
 
 namespace qs {
 namespace {

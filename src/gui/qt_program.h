@@ -4,7 +4,7 @@
 
 #include "app/read_progress.h"
 #include "platform/services.h"
-#include "platform/text.h"
+#include "text/text.h"
 
 class QApplication;
 

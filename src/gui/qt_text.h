@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "platform/text.h"
+#include "text/text.h"
 
 namespace qs {
 

@@ -18,7 +18,7 @@
 #include "app/control_model.h"
 #include "gui/form_window.h"
 #include "gui/qt_text.h"
-#include "platform/characters.h"
+#include "text/characters.h"
 
 namespace qs {
 namespace {

@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "gui/form_view.h"
-#include "platform/text.h"
+#include "text/text.h"
 
 namespace qs {
 namespace {

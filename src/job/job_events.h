@@ -5,7 +5,7 @@
 #include "encoding/text_format.h"
 #include "job/failure.h"
 #include "job/split_spec.h"
-#include "platform/text.h"
+#include "text/text.h"
 
 namespace qs {
 

@@ -4,7 +4,7 @@
 #include <set>
 #include <utility>
 
-#include "platform/text.h"
+#include "text/text.h"
 
 namespace qs {
 

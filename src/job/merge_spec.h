@@ -1,7 +1,7 @@
 #pragma once
 
 #include "encoding/output_text.h"
-#include "platform/text.h"
+#include "text/text.h"
 
 namespace qs {
 

@@ -1,7 +1,7 @@
 #include "job/output_folder_claim.h"
 
-#include "platform/characters.h"
 #include "platform/native_names.h"
+#include "text/characters.h"
 
 namespace qs {
 

@@ -4,7 +4,7 @@
 
 #include "job/job_events.h"
 #include "platform/folder_lock.h"
-#include "platform/text.h"
+#include "text/text.h"
 
 namespace qs {
 

@@ -6,7 +6,7 @@
 #include <variant>
 
 #include "encoding/output_text.h"
-#include "platform/text.h"
+#include "text/text.h"
 
 namespace qs {
 

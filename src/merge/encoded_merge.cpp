@@ -6,8 +6,8 @@
 #include <optional>
 
 #include "encoding/charset_converter.h"
-#include "platform/characters.h"
 #include "platform/services.h"
+#include "text/characters.h"
 
 namespace qs {
 namespace {

@@ -10,7 +10,7 @@
 #include "encoding/text_format.h"
 #include "encoding/text_slices.h"
 #include "platform/file_system.h"
-#include "platform/text.h"
+#include "text/text.h"
 
 namespace qs {
 

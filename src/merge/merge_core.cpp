@@ -13,8 +13,8 @@
 #include "job/output_folder_claim.h"
 #include "merge/encoded_merge.h"
 #include "merge/merge_separator.h"
-#include "platform/characters.h"
 #include "platform/services.h"
+#include "text/characters.h"
 
 namespace qs {
 

@@ -5,7 +5,7 @@
 #include "job/job_events.h"
 #include "job/job_files.h"
 #include "job/spec_source.h"
-#include "platform/text.h"
+#include "text/text.h"
 
 namespace qs {
 

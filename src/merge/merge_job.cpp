@@ -6,8 +6,8 @@
 
 #include "fs/file_enumeration.h"
 #include "fs/paths.h"
-#include "platform/characters.h"
 #include "platform/services.h"
+#include "text/characters.h"
 
 namespace qs {
 namespace {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "merge/merge_core.h"
-#include "platform/text.h"
+#include "text/text.h"
 
 namespace qs {
 

@@ -3,7 +3,7 @@
 #include <optional>
 
 #include "job/merge_spec.h"
-#include "platform/text.h"
+#include "text/text.h"
 
 namespace qs {
 

@@ -1,7 +1,7 @@
 #include "pattern/regex_facade.h"
 
-#include "platform/characters.h"
 #include "platform/services.h"
+#include "text/characters.h"
 
 namespace qs {
 namespace {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/regex_engine.h"
-#include "platform/text.h"
+#include "text/text.h"
 
 namespace qs {
 

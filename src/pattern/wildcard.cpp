@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/characters.h"
+#include "text/characters.h"
 
 namespace qs {
 

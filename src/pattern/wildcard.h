@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/text.h"
+#include "text/text.h"
 
 namespace qs {
 

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string_view>
 
-#include "platform/text.h"
+#include "platform/code_page.h"
 
 namespace qs {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/text.h"
+#include "platform/code_page.h"
 
 namespace qs {
 

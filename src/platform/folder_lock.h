@@ -6,7 +6,7 @@
 #include <optional>
 #include <utility>
 
-#include "platform/text.h"
+#include "platform/code_page.h"
 
 namespace qs {
 

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "platform/characters.h"
+#include "platform/code_page.h"
 
 namespace qs {
 namespace {
@@ -112,7 +112,7 @@ std::vector<std::uint8_t> CharacterStarts(const Text& text) {
     std::size_t i = 0;
     while (i < text.size()) {
         starts[i] = 1;
-        i += static_cast<unsigned char>(text[i]) < 0x80 ? 1 : CharLength(text, i);
+        i += SequenceLength(text, i);
     }
     starts[text.size()] = 1;
     return starts;

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/characters.h"
+#include "platform/code_page.h"
 
 namespace qs {
 namespace {
@@ -64,7 +64,7 @@ bool ForEachPart(std::string_view t, Run run, Byte byte) {
     while (i < t.size()) {
         const int escaped = EscapedByte(t, i);
         if (escaped < 0) {
-            i += CharLength(t, i);
+            i += SequenceLength(t, i);
             continue;
         }
         if (!run(t.substr(start, i - start))) {

@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "platform/text.h"
+#include "platform/code_page.h"
 
 namespace qs {
 

@@ -4,7 +4,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/text.h"
+#include "platform/code_page.h"
 
 namespace qs {
 

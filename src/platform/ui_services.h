@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "platform/text.h"
+#include "platform/code_page.h"
 
 namespace qs {
 

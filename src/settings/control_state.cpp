@@ -7,8 +7,8 @@
 #include <memory>
 #include <vector>
 
-#include "platform/characters.h"
 #include "platform/services.h"
+#include "text/characters.h"
 
 namespace qs {
 namespace {

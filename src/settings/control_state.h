@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/control_model.h"
-#include "platform/text.h"
 #include "settings/ini_store.h"
+#include "text/text.h"
 
 namespace qs {
 

@@ -4,8 +4,8 @@
 #include <charconv>
 #include <cmath>
 
-#include "platform/characters.h"
 #include "platform/services.h"
+#include "text/characters.h"
 
 namespace qs {
 namespace {

@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "platform/file_system.h"
-#include "platform/text.h"
+#include "text/text.h"
 
 namespace qs {
 

@@ -3,9 +3,9 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/text.h"
 #include "split/chapter_split.h"
 #include "split/split_settings.h"
+#include "text/text.h"
 
 namespace qs {
 

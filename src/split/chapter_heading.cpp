@@ -2,9 +2,9 @@
 
 #include <vector>
 
-#include "platform/characters.h"
-#include "platform/numerals.h"
-#include "platform/text.h"
+#include "text/characters.h"
+#include "text/numerals.h"
+#include "text/text.h"
 
 namespace qs {
 namespace {

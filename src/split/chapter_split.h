@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/text.h"
 #include "split/split_modes.h"
+#include "text/text.h"
 
 namespace qs {
 

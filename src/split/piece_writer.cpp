@@ -5,9 +5,9 @@
 #include "encoding/charset_converter.h"
 #include "encoding/text_decoder.h"
 #include "fs/paths.h"
-#include "platform/characters.h"
 #include "platform/services.h"
 #include "split/title_sentence.h"
+#include "text/characters.h"
 
 namespace qs {
 namespace {

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "platform/file_system.h"
-#include "platform/text.h"
 #include "split/split_settings.h"
+#include "text/text.h"
 
 namespace qs {
 

@@ -6,12 +6,12 @@
 #include <memory>
 
 #include "encoding/text_slices.h"
-#include "platform/characters.h"
 #include "platform/random.h"
 #include "platform/services.h"
 #include "split/chapter_split.h"
 #include "split/piece_writer.h"
 #include "split/text_piece.h"
+#include "text/characters.h"
 
 namespace qs {
 namespace {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/text.h"
 #include "split/split_settings.h"
+#include "text/text.h"
 
 namespace qs {
 

@@ -11,8 +11,8 @@
 #include "encoding/text_slices.h"
 #include "job/job_events.h"
 #include "job/spec_source.h"
-#include "platform/text.h"
 #include "split/written_pieces.h"
+#include "text/text.h"
 
 namespace qs {
 

@@ -5,8 +5,8 @@
 #include <string_view>
 
 #include "platform/file_system.h"
-#include "platform/text.h"
 #include "split/split_settings.h"
+#include "text/text.h"
 
 namespace qs {
 

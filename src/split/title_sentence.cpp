@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "platform/characters.h"
 #include "platform/random.h"
+#include "text/characters.h"
 
 namespace qs {
 namespace {

@@ -4,7 +4,7 @@
 #include <functional>
 #include <vector>
 
-#include "platform/text.h"
+#include "text/text.h"
 
 namespace qs {
 

@@ -13,8 +13,8 @@
 #include "fs/file_enumeration.h"
 #include "pattern/regex_facade.h"
 #include "pattern/wildcard.h"
-#include "platform/characters.h"
 #include "support/temp_folder.h"
+#include "text/characters.h"
 
 namespace qs {
 namespace {

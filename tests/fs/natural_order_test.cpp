@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <random>
 
-#include "platform/text.h"
+#include "text/text.h"
 
 namespace qs {
 namespace {

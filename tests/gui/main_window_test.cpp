@@ -23,11 +23,11 @@
 #include "gui/qt_program.h"
 #include "gui/qt_text.h"
 #include "merge/merge_job.h"
-#include "platform/characters.h"
 #include "platform/services.h"
 #include "qt_harness.h"
 #include "split/split_job.h"
 #include "support/temp_folder.h"
+#include "text/characters.h"
 
 namespace qs {
 namespace {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "gui/qt_ui.h"
-#include "platform/text.h"
+#include "text/text.h"
 
 namespace qs::testing {
 

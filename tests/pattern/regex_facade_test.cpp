@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "platform/text.h"
+#include "text/text.h"
 
 namespace qs {
 namespace {

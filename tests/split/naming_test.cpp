@@ -4,12 +4,12 @@
 
 #include "app/split_controls.h"
 #include "encoding/charset_converter.h"
-#include "platform/characters.h"
 #include "platform/services.h"
 #include "split/piece_writer.h"
 #include "split/split_modes.h"
 #include "split/title_sentence.h"
 #include "split_fixture.h"
+#include "text/characters.h"
 
 namespace qs {
 namespace {

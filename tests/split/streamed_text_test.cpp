@@ -11,9 +11,9 @@
 #include "encoding/charset_converter.h"
 #include "encoding/text_slices.h"
 #include "pattern/regex_facade.h"
-#include "platform/characters.h"
 #include "split/split_modes.h"
 #include "split_fixture.h"
+#include "text/characters.h"
 
 namespace qs {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/characters.h"
+#include "text/characters.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,10 @@
-#include "platform/text.h"
+#include "platform/code_page.h"
 
 #include <unicode/ucnv.h>
 
-#include "platform/icu_charsets.h"
-
 #include <memory>
-#include <mutex>
-#include <unordered_map>
+
+#include "platform/icu_charsets.h"
 
 namespace qs {
 namespace {
@@ -29,29 +27,7 @@ bool ConvertStrict(const char* from, const char* to, std::string_view in, std::s
     return true;
 }
 
-// Looks up a literal without making a string of it: control names are looked up on every
-// piece of a job.
-struct LiteralHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-};
-
 }  // namespace
-
-const Text& U(std::string_view utf8) {
-    static std::mutex mutex;
-    static std::unordered_map<std::string, Text, LiteralHash, std::equal_to<>> cache;
-    std::lock_guard<std::mutex> lock(mutex);
-    auto found = cache.find(utf8);
-    if (found != cache.end()) {
-        return found->second;
-    }
-    Text internal;
-    if (!ConvertStrict("UTF-8", "GB18030", utf8, internal)) {
-        internal.assign(utf8);  // a literal that is not valid UTF-8 is kept as it is
-    }
-    return cache.emplace(std::string(utf8), std::move(internal)).first->second;
-}
 
 bool InternalToUtf8(std::string_view internal, std::string& utf8) {
     return ConvertStrict("GB18030", "UTF-8", internal, utf8);

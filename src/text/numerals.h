@@ -4,7 +4,7 @@
 #include <optional>
 #include <string_view>
 
-#include "platform/text.h"
+#include "text/text.h"
 
 namespace qs {
 

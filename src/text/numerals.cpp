@@ -1,11 +1,11 @@
-#include "platform/numerals.h"
+#include "text/numerals.h"
 
 #include <array>
 #include <cstdint>
 #include <limits>
 #include <string>
 
-#include "platform/characters.h"
+#include "text/characters.h"
 
 namespace qs {
 namespace {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/services.h"
-#include "platform/text.h"
+#include "text/text.h"
 
 namespace qs {
 namespace {

@@ -4,36 +4,17 @@
 #include <cstdint>
 #include <string_view>
 
-#include "platform/text.h"
+#include "platform/code_page.h"
 
 namespace qs {
 
-// The one character model of the program, used by every search, cut, trim and count:
-//  - a byte below 0x80 is one character, except that CR LF together is one character;
-//  - a GB18030 four-byte sequence (81-FE, 30-39, 81-FE, 30-39) is one character;
-//  - any other byte from 0x80 up takes the byte after it as one character when that byte can
-//    be a second byte (40-7E or 80-FE); otherwise, and at the very end, it stands alone, so
-//    a CR, an LF or any other byte that cannot end a character is never swallowed by a
-//    stray lead byte in bytes that are not GB18030 text.
+// The one character model of the program, used by every search, cut, trim and count: a
+// code-page sequence is one character (see SequenceLength), except that CR LF together is one.
 inline std::size_t CharLength(std::string_view t, std::size_t i) {
-    const auto b = static_cast<unsigned char>(t[i]);
-    const std::size_t n = t.size();
-    if (b < 0x80) {
-        return (b == '\r' && i + 1 < n && t[i + 1] == '\n') ? 2 : 1;
+    if (t[i] == '\r' && i + 1 < t.size() && t[i + 1] == '\n') {
+        return 2;
     }
-    if (i + 1 >= n) {
-        return 1;
-    }
-    if (i + 3 < n && b >= 0x81 && b <= 0xFE) {
-        const auto b1 = static_cast<unsigned char>(t[i + 1]);
-        const auto b2 = static_cast<unsigned char>(t[i + 2]);
-        const auto b3 = static_cast<unsigned char>(t[i + 3]);
-        if (b1 >= 0x30 && b1 <= 0x39 && b2 >= 0x81 && b2 <= 0xFE && b3 >= 0x30 && b3 <= 0x39) {
-            return 4;
-        }
-    }
-    const auto second = static_cast<unsigned char>(t[i + 1]);
-    return (second >= 0x40 && second != 0x7F && second != 0xFF) ? 2 : 1;
+    return SequenceLength(t, i);
 }
 
 // Number of characters of the whole text.
