@@ -6,6 +6,7 @@
 #include "cli/cli_texts.h"
 #include "cli/report.h"
 #include "encoding/output_text.h"
+#include "encoding/text_decoder.h"
 #include "platform/chinese_converter.h"
 #include "text/text.h"
 
@@ -202,11 +203,12 @@ const std::vector<JobOption> kOptions = {
      "所有源文件按此编码读取，不再识别（须能完整解码）",
      "read every source in this encoding instead of detecting it (it must decode exactly)",
      [](JobSetup&, const std::string& v) {
-         const std::optional<OutputEncoding> named = ParseOutputEncoding(v);
+         const std::optional<TextFormat> named = ParseOutputEncoding(v);
          if (!named) {
              return Bad("--from", v, "不是可用的编码", "is not an encoding this option knows");
          }
-         SetSourceEncoding(named->charset == "GBK" ? EncodingRaw : EncodingCode(named->charset));
+         // GBK is read as the whole of GB18030, of which it is a part.
+         SetSourceEncoding(FormatOf(*named).encoding);
          return std::string();
      }},
     {"--zh", ValueKind::Required, "t2s|s2t|t2tw|s2tw", ForSplit | ForMerge, "",

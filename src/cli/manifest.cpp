@@ -186,10 +186,11 @@ std::optional<Bytes> RestoreText(const LoadedManifest& loaded, std::string& why)
         const Text body =
             breaks == std::string_view("\r\n") ? text : ReplaceAll(text, "\r\n", breaks);
         for (const bool finalBreak : {false, true}) {
-            Bytes bytes = EncodeText(finalBreak ? body + breaks : body, encoding, mark);
+            std::optional<Bytes> bytes =
+                EncodeText(finalBreak ? body + breaks : body, {encoding, mark});
             Sha256 sha;
-            sha.Add(bytes);
-            if (sha.Hex() == wanted) {
+            sha.Add(bytes.value_or(Bytes()));
+            if (bytes && sha.Hex() == wanted) {
                 return bytes;
             }
         }
@@ -217,7 +218,7 @@ SourceFacts ReadSourceFacts(const Text& path) {
     facts.sha256 = hash.sha256;
     TextSliceReader reader;
     if (reader.Open(path)) {
-        facts.format = {reader.Encoding(), reader.HadMark()};
+        facts.format = reader.Format();
     }
     return facts;
 }

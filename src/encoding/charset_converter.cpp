@@ -29,41 +29,16 @@ Bytes ConvertCharset(std::string_view data, std::string_view fromCharset,
     return std::move(*converted);
 }
 
-Bytes EncodeText(std::string_view text, TextEncoding encoding, bool withMark) {
-    // Nothing is lost this way: a text the encoding cannot hold goes out in the internal
-    // code page instead.
-    return EncodeTextExactly(text, encoding, withMark).value_or(Bytes(text));
-}
-
-std::optional<Bytes> EncodeTextExactly(std::string_view text, TextEncoding encoding,
-                                       bool withMark) {
-    const std::string_view charset = CharsetName(encoding);
-    if (charset.empty() || text.empty()) {
+std::optional<Bytes> EncodeText(std::string_view text, const TextFormat& format) {
+    const std::string_view charset = CharsetName(format.encoding);
+    if (text.empty() || charset.empty()) {
         return Bytes(text);
     }
-    Bytes converted = ConvertCharset(text, InternalCharset(), charset);
-    if (converted.empty()) {
-        return std::nullopt;
-    }
-    const std::string_view mark = withMark ? ByteOrderMark(encoding) : std::string_view();
-    if (mark.empty()) {
+    std::optional<Bytes> converted = Conv().Convert(text, InternalCharset(), charset);
+    if (!converted || !format.mark) {
         return converted;
     }
-    Bytes bytes;
-    bytes.reserve(mark.size() + converted.size());
-    bytes += mark;
-    bytes += converted;
-    return bytes;
-}
-
-bool WriteTextFileEncoded(const Text& path, std::string_view text, TextEncoding encoding,
-                          Bytes* written, bool withMark) {
-    Bytes bytes = EncodeText(text, encoding, withMark);
-    const bool ok = !path.empty() && Fs().WriteWholeFile(path, bytes);
-    if (written != nullptr) {
-        *written = std::move(bytes);
-    }
-    return ok;
+    return Bytes(ByteOrderMark(format.encoding)) + *converted;
 }
 
 }  // namespace qs

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string_view>
 
-#include "encoding/text_decoder.h"
+#include "encoding/text_format.h"
 #include "text/text.h"
 
 namespace qs {
@@ -23,20 +23,10 @@ std::string_view ByteOrderMark(TextEncoding encoding);
 Bytes ConvertCharset(std::string_view data, std::string_view fromCharset,
                      std::string_view toCharset);
 
-// The bytes that WriteTextFileEncoded writes: for codes 2..6 the text converted into the
-// encoding's charset with its byte-order mark in front; when that conversion fails, and for
-// every other code, the internal bytes as they are, without a mark. An empty text gives no
-// bytes at all.
-Bytes EncodeText(std::string_view text, TextEncoding encoding, bool withMark = true);
-// EncodeText without the fallback: nothing when the encoding cannot hold the text.
-std::optional<Bytes> EncodeTextExactly(std::string_view text, TextEncoding encoding,
-                                       bool withMark = true);
-
-// Writes EncodeText(text, encoding) to path atomically, creating or replacing the file.
-// written (when given) receives those bytes, also when nothing was written. False when the
-// path is empty or the file could not be written.
-// withMark false leaves the byte-order mark out (the source had none).
-bool WriteTextFileEncoded(const Text& path, std::string_view text, TextEncoding encoding,
-                          Bytes* written = nullptr, bool withMark = true);
+// The internal text in the format's encoding with its mark in front when it has one,
+// exactly: nullopt when a character cannot be held (an emoji in GBK or Big5) or the text is
+// no internal text; nothing is ever replaced. The codes that are never converted give the
+// text as it is; an empty text gives no bytes, not even a mark.
+std::optional<Bytes> EncodeText(std::string_view text, const TextFormat& format);
 
 }  // namespace qs

@@ -8,19 +8,13 @@
 #include "encoding/charset_converter.h"
 #include "encoding/encoding_guess.h"
 #include "encoding/html_charset.h"
+#include "encoding/text_slices.h"
 #include "encoding/utf8_block_scan.h"
 #include "platform/services.h"
 
 namespace qs {
 
 namespace {
-
-struct Detection {
-    TextEncoding encoding = EncodingUndetected;
-    std::optional<Bytes> converted;
-    bool hadMark = false;
-    bool exact = true;
-};
 
 // The first position of byte c, or npos.
 std::size_t FindByte(std::string_view text, char c) {
@@ -38,97 +32,47 @@ std::string_view HtmlDetectionInput(std::string_view all) {
     return FindByte(input, '<') == std::string_view::npos ? std::string_view() : input;
 }
 
-// Whether the body decodes exactly in the encoding (into plain text, for a guess); converted
-// receives the text unless it is the body itself (code 1).
-bool DecodesExactly(std::string_view body, TextEncoding encoding, bool guessed,
-                    std::optional<Bytes>& converted) {
-    converted.reset();
-    if (encoding == EncodingRaw) {
-        return (!guessed || IsPlainText(body, encoding)) &&
-               (body.empty() || Conv().Convert(body, InternalCharset(), "UTF-8").has_value());
+// The whole text of a source, as the one reader decodes it.
+DecodedText Drain(std::unique_ptr<ReadHandle> in, TextEncoding requested) {
+    DecodedText decoded;
+    TextSliceReader reader;
+    if (!reader.Open(std::move(in), requested)) {
+        return decoded;
     }
-    converted = Conv().Convert(body, CharsetName(encoding), InternalCharset());
-    return converted && !converted->empty() && (!guessed || IsPlainText(*converted, encoding));
+    std::string_view slice;
+    bool read = true;
+    while ((read = reader.Next(slice)) && !slice.empty()) {
+        decoded.text += slice;
+    }
+    if (!read) {
+        return {};
+    }
+    decoded.format = reader.Format();
+    decoded.opened = true;
+    decoded.exact = reader.Exact();
+    return decoded;
 }
 
-// Decides the encoding and converts the body; no converted text means the caller takes the
-// source's own bytes with code 1, as the text when exact holds.
-Detection Detect(std::string_view all, TextEncoding requested, bool userSaid = false) {
-    Detection result;
-    TextEncoding code = requested;
-    std::size_t bodyStart = 0;
-    const std::string_view mark = ByteOrderMark(code);
-    TextEncoding declared = EncodingUndetected;
-    if (code == EncodingUndetected) {
-        if (all.starts_with(ByteOrderMark(EncodingUtf8))) {
-            code = EncodingUtf8;
-            bodyStart = 3;
-        } else if (all.starts_with(ByteOrderMark(EncodingUtf16Le))) {
-            code = EncodingUtf16Le;
-            bodyStart = 2;
-        } else if (all.starts_with(ByteOrderMark(EncodingUtf16Be))) {
-            code = EncodingUtf16Be;
-            bodyStart = 2;
-        } else {
-            declared = DeclaredEncoding(all);
-        }
-    } else if (userSaid) {
-        // What the user says the sources are in; only its own mark is skipped.
-        bodyStart = !mark.empty() && all.starts_with(mark) ? mark.size() : 0;
-    } else if (code == EncodingUtf16Le || code == EncodingUtf16Be) {
-        // A forced UTF-16 skips two bytes, whatever they are.
-        bodyStart = std::min<std::size_t>(2, all.size());
-    } else if (code == EncodingUtf8 && all.starts_with(ByteOrderMark(EncodingUtf8))) {
-        bodyStart = 3;
+// Bytes in memory as a source.
+class BytesSource : public ReadHandle {
+public:
+    explicit BytesSource(std::string_view bytes) : m_bytes(bytes) {}
+    std::int64_t Length() override { return static_cast<std::int64_t>(m_bytes.size()); }
+    bool Seek(std::int64_t position) override {
+        m_at = std::min(static_cast<std::size_t>(position), m_bytes.size());
+        return true;
+    }
+    std::int64_t Read(char* buffer, std::int64_t size) override {
+        const std::size_t n = std::min(static_cast<std::size_t>(size), m_bytes.size() - m_at);
+        std::memcpy(buffer, m_bytes.data() + m_at, n);
+        m_at += n;
+        return static_cast<std::int64_t>(n);
     }
 
-    const std::string_view body = all.substr(bodyStart);
-    if (requested == EncodingUndetected && bodyStart > 0 && body.empty()) {
-        // A mark alone (what an editor saves for an empty text) is an empty text, not three
-        // characters of the internal code page.
-        result.encoding = code;
-        result.converted.emplace();
-        result.hadMark = true;
-        return result;
-    }
-    if (body.empty()) {
-        return result;
-    }
-    std::vector<TextEncoding> tries;
-    std::size_t firstGuess = 1;  // tries from this one on are guesses
-    if (code != EncodingUndetected) {
-        tries.push_back(code);
-    } else {
-        // A declaration is trusted only where it decodes the body; then the UTF-8 pattern,
-        // plain ASCII, or the guess.
-        if (declared != EncodingUndetected) {
-            tries.push_back(declared);
-        }
-        Utf8Scan scan;
-        scan.Feed(body);
-        if (scan.Plausible()) {
-            tries.push_back(EncodingUtf8);
-        } else if (scan.AllAscii() && FindByte(body, 0) == std::string_view::npos) {
-            tries.push_back(EncodingRaw);
-        } else {
-            firstGuess = tries.size();
-            const std::vector<TextEncoding> guesses =
-                GuessEncodings(body.substr(0, kGuessSampleBytes), body.size() <= kGuessSampleBytes);
-            tries.insert(tries.end(), guesses.begin(), guesses.end());
-        }
-    }
-    for (std::size_t i = 0; i < tries.size(); ++i) {
-        const TextEncoding candidate = tries[i];
-        if (DecodesExactly(body, candidate, i >= firstGuess, result.converted)) {
-            result.encoding = candidate;
-            result.hadMark = bodyStart > 0;
-            return result;
-        }
-    }
-    result.converted.reset();
-    result.exact = false;
-    return result;
-}
+private:
+    std::string_view m_bytes;
+    std::size_t m_at = 0;
+};
 
 TextEncoding g_sourceEncoding = EncodingUndetected;
 
@@ -170,48 +114,12 @@ TextEncoding DeclaredEncoding(std::string_view all) {
     return EncodingUndetected;
 }
 
-std::string_view CharsetName(TextEncoding encoding) {
-    switch (encoding) {
-        case EncodingUtf8:
-            return "UTF-8";
-        case EncodingUtf16Le:
-            return "UTF-16LE";
-        case EncodingUtf16Be:
-            return "UTF-16BE";
-        case EncodingBig5:
-            return "BIG5";
-        case EncodingBig5Hkscs:
-            return "BIG5-HKSCS";
-        default:
-            return {};
-    }
-}
-
 DecodedText DecodeTextFile(const Text& path, TextEncoding requested) {
-    if (path.empty()) {
-        return {};
-    }
-    std::optional<Bytes> source = Fs().ReadWholeFile(path);
-    if (!source) {
-        return {};
-    }
-    const bool userSaid = requested == EncodingUndetected && g_sourceEncoding != EncodingUndetected;
-    Detection detection = Detect(*source, userSaid ? g_sourceEncoding : requested, userSaid);
-    if (detection.converted) {
-        return {std::move(*detection.converted), detection.encoding, true, detection.hadMark};
-    }
-    if (userSaid && detection.exact) {
-        return {std::move(*source), detection.encoding, true, detection.hadMark};
-    }
-    return {std::move(*source), EncodingRaw, true, false, detection.exact};
+    return path.empty() ? DecodedText() : Drain(Fs().OpenRead(path), requested);
 }
 
 DecodedText DecodeBytes(std::string_view bytes, TextEncoding requested) {
-    Detection detection = Detect(bytes, requested);
-    if (detection.converted) {
-        return {std::move(*detection.converted), detection.encoding, true, detection.hadMark};
-    }
-    return {Text(bytes), EncodingRaw, true, false, detection.exact};
+    return Drain(std::make_unique<BytesSource>(bytes), requested);
 }
 
 bool IsUtf8Text(std::string_view bytes) {

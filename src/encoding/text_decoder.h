@@ -4,34 +4,18 @@
 #include <string_view>
 
 #include "encoding/html_charset.h"
+#include "encoding/text_format.h"
 #include "text/text.h"
 
 namespace qs {
 
-// The encoding of a source, kept by the jobs and handed back when writing their output.
-using TextEncoding = std::int32_t;
-enum : TextEncoding {
-    EncodingUndetected = 0,  // as a request: detect
-    EncodingRaw = 1,         // the bytes as they are, in the internal code page
-    EncodingUtf8 = 2,
-    EncodingUtf16Le = 3,
-    EncodingUtf16Be = 4,
-    EncodingBig5 = 5,
-    EncodingBig5Hkscs = 6,
-};
-
-// "UTF-8", "UTF-16LE", "UTF-16BE", "BIG5", "BIG5-HKSCS" for codes 2..6; empty for the codes
-// that are never converted.
-std::string_view CharsetName(TextEncoding encoding);
-
 struct DecodedText {
     Text text;
-    // 1..6 after a decoding; 0 only when the source could not be opened.
-    TextEncoding encoding = EncodingUndetected;
-    bool opened = false;
-    // The source began with its encoding's byte-order mark; writing back in the same
+    // Encoding 1..6 after a decoding, 0 only when the source could not be opened. The mark:
+    // the source began with its encoding's byte-order mark; writing back in the same
     // encoding adds the mark only then, so an unmarked UTF-8 file comes back unmarked.
-    bool hadMark = false;
+    TextFormat format;
+    bool opened = false;
     // False when no encoding the program reads decodes the bytes exactly (a mark that does
     // not fit them, another charset, binary data): the text is then the raw bytes, not the
     // source's characters, and no text operation may take it.

@@ -1,9 +1,27 @@
 #pragma once
 
-#include "encoding/output_text.h"
-#include "encoding/text_decoder.h"
+#include <cstdint>
+#include <string_view>
 
 namespace qs {
+
+// The encoding of a text in a file, kept by the jobs and handed back when writing.
+using TextEncoding = std::int32_t;
+enum : TextEncoding {
+    EncodingUndetected = 0,  // as a request: detect
+    EncodingRaw = 1,         // the bytes as they are, in the internal code page
+    EncodingUtf8 = 2,
+    EncodingUtf16Le = 3,
+    EncodingUtf16Be = 4,
+    EncodingBig5 = 5,
+    EncodingBig5Hkscs = 6,
+    // Only written, when asked for: the internal code page held to the characters of GBK.
+    EncodingGbk = 7,
+};
+
+// "UTF-8", "UTF-16LE", "UTF-16BE", "BIG5", "BIG5-HKSCS", "GBK" for codes 2..7; empty for the
+// codes that are never converted.
+std::string_view CharsetName(TextEncoding encoding);
 
 // How a text is held in a file: its encoding and whether a byte-order mark comes first.
 // Found once by the reader and carried to the writer and the report. EncodingUndetected
@@ -16,7 +34,7 @@ struct TextFormat {
     bool operator==(const TextFormat&) const = default;
 };
 
-// The format an asked-for output encoding writes (GBK counts as the internal GB18030).
-TextFormat FormatOf(const OutputEncoding& encoding);
+// The format a written text is reported as: GBK is a part of the internal GB18030.
+TextFormat FormatOf(const TextFormat& written);
 
 }  // namespace qs

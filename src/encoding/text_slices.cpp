@@ -19,13 +19,13 @@ bool IsHighSurrogate(unsigned char lead) {
 TextSliceReader::TextSliceReader(std::size_t sliceBytes)
     : m_sliceBytes(std::max<std::size_t>(sliceBytes, 1)) {}
 
-bool TextSliceReader::Open(const Text& path) {
-    return Open(path.empty() ? nullptr : Fs().OpenRead(path));
+bool TextSliceReader::Open(const Text& path, TextEncoding requested) {
+    return Open(path.empty() ? nullptr : Fs().OpenRead(path), requested);
 }
 
-bool TextSliceReader::Open(std::unique_ptr<ReadHandle> in) {
+bool TextSliceReader::Open(std::unique_ptr<ReadHandle> in, TextEncoding requested) {
     m_in = std::move(in);
-    if (!m_in || !Detect()) {
+    if (!m_in || !Detect(requested)) {
         m_in.reset();
         return false;
     }
@@ -34,7 +34,7 @@ bool TextSliceReader::Open(std::unique_ptr<ReadHandle> in) {
         m_exact = false;
         for (std::size_t i = 0; i < m_tries.size() && !m_exact; ++i) {
             const TextEncoding candidate = m_tries[i];
-            if ((candidate == EncodingUtf8 && SourceEncoding() == EncodingUndetected) ||
+            if ((candidate == EncodingUtf8 && !m_forced) ||
                 (candidate == EncodingRaw && m_plainAscii)) {
                 m_exact = candidate == EncodingRaw || m_utf8Exact;
             } else if (!ConvertsExactly(candidate, i >= m_firstGuess, m_exact)) {
@@ -87,7 +87,7 @@ bool TextSliceReader::Fill() {
 
 // One pass over the file: the mark at its start, the extent of what the HTML test looks at,
 // the UTF-8 test; a body in a charset named by its mark is also converted on trial.
-bool TextSliceReader::Detect() {
+bool TextSliceReader::Detect(TextEncoding requested) {
     char head[3];
     std::int64_t headLength = 0;
     while (headLength < 3) {
@@ -110,7 +110,9 @@ bool TextSliceReader::Detect() {
     m_tries.clear();
     m_firstGuess = 0;
     m_guessed = false;
-    if (const TextEncoding said = SourceEncoding(); said != EncodingUndetected) {
+    m_forced = false;
+    const TextEncoding said = requested != EncodingUndetected ? requested : SourceEncoding();
+    if (said != EncodingUndetected) {
         // What the user says the sources are in, after its own mark if it has one.
         const std::string_view mark = ByteOrderMark(said);
         m_bodyStart =
@@ -119,6 +121,7 @@ bool TextSliceReader::Detect() {
         m_tries = {said};
         m_firstGuess = 1;
         m_guessed = true;
+        m_forced = true;
         return true;
     }
     Bytes sample;

@@ -27,14 +27,15 @@ class TextSliceReader {
 public:
     explicit TextSliceReader(std::size_t sliceBytes = kTextSliceBytes);
 
-    // False when the file cannot be opened or read.
-    bool Open(const Text& path);
+    // False when the file cannot be opened or read. requested: that encoding instead of
+    // detecting, strictly, its own mark skipped; none: the one SetSourceEncoding names, if any.
+    bool Open(const Text& path, TextEncoding requested = EncodingUndetected);
     // The same on bytes from any source that can go back to its start.
-    bool Open(std::unique_ptr<ReadHandle> in);
+    bool Open(std::unique_ptr<ReadHandle> in, TextEncoding requested = EncodingUndetected);
     // The source, given back (at no particular position); the reader is closed.
     std::unique_ptr<ReadHandle> Release() { return std::move(m_in); }
-    TextEncoding Encoding() const { return m_encoding; }
-    bool HadMark() const { return m_hadMark; }
+    // The encoding found and whether the source began with its mark.
+    TextFormat Format() const { return {m_encoding, m_hadMark}; }
     // A byte-order mark and nothing after it.
     bool MarkOnly() const { return m_markOnly; }
     // False when the bytes claimed an encoding that does not decode them (they are then
@@ -55,7 +56,7 @@ public:
     void BetweenSlices(std::function<void()> pause) { m_pause = std::move(pause); }
 
 private:
-    bool Detect();
+    bool Detect(TextEncoding requested);
     bool ConvertsExactly(TextEncoding encoding, bool guessed, bool& exact);
     // Fills the buffer with up to a slice more of the source; false on a read failure.
     bool Fill();
@@ -76,6 +77,7 @@ private:
     bool m_utf8Exact = false;   // the body passed the UTF-8 test and converts exactly
     bool m_plainAscii = false;  // the body is ASCII without a zero byte
     bool m_guessed = false;     // without a mark: the first of m_tries that fits
+    bool m_forced = false;      // one encoding named instead of detected
     std::vector<TextEncoding> m_tries;
     std::size_t m_firstGuess = 0;
     bool m_exact = true;

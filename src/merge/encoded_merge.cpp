@@ -113,7 +113,7 @@ public:
                 if (!m_raw) {
                     return Fail(part);
                 }
-            } else if (m_passUtf8 && part.encoding == EncodingUtf8 && AfterWholeText() &&
+            } else if (m_passUtf8 && part.format.encoding == EncodingUtf8 && AfterWholeText() &&
                        Pass(part)) {
                 ++m_index;
                 return true;
@@ -121,9 +121,8 @@ public:
                 m_reader = std::make_unique<TextSliceReader>(m_sliceBytes);
                 KeepWindowAlive(*m_reader);
                 // A member that now decodes otherwise than when it was examined has changed.
-                if (!m_reader->Open(Reopen(part)) || m_reader->Encoding() != part.encoding ||
-                    m_reader->HadMark() != part.hadMark || !m_reader->Exact() ||
-                    m_reader->MarkOnly()) {
+                if (!m_reader->Open(Reopen(part)) || m_reader->Format() != part.format ||
+                    !m_reader->Exact() || m_reader->MarkOnly()) {
                     return Fail(part);
                 }
             }
@@ -160,7 +159,7 @@ private:
     bool Pass(const Part& part) {
         m_passedHandle = part.held ? nullptr : Fs().OpenRead(part.data);
         ReadHandle* in = part.held ? part.held.get() : m_passedHandle.get();
-        if (in == nullptr || !PassableUtf8Body(*in, part.hadMark, m_sliceBytes, m_passed.body)) {
+        if (in == nullptr || !PassableUtf8Body(*in, part.format.mark, m_sliceBytes, m_passed.body)) {
             return false;
         }
         m_passed.in = in;
@@ -190,8 +189,11 @@ private:
 // charset (none: the internal bytes), with a mark in front of a text that is not empty.
 struct Encoding {
     ZhConversion zh = ZhConversion::None;
-    std::string_view charset;
-    std::string_view mark;
+    TextFormat format;  // no charset: the internal bytes
+    std::string_view Charset() const { return CharsetName(format.encoding); }
+    std::string_view Mark() const {
+        return format.mark ? ByteOrderMark(format.encoding) : std::string_view();
+    }
     // A text that is not empty and gives no bytes has failed (as for the source's own
     // encoding); an asked-for encoding may drop a character without a form of its own.
     bool mustGiveBytes = false;
@@ -206,7 +208,7 @@ public:
     // Appends to out what of the text so far can be encoded; false when a character has no
     // form in the charset.
     bool Push(std::string_view text, Bytes& out) {
-        if (m_encoding.zh == ZhConversion::None && m_encoding.charset.empty()) {
+        if (m_encoding.zh == ZhConversion::None && m_encoding.Charset().empty()) {
             out.append(text);
             return true;
         }
@@ -232,7 +234,7 @@ public:
         const bool ok = Convert(m_carry, out);
         m_carry.clear();
         if (!m_started) {
-            out += m_encoding.mark;
+            out += m_encoding.Mark();
             m_started = true;
         }
         m_gaveBytes = true;
@@ -258,14 +260,12 @@ private:
         if (!converted) {
             return false;
         }
-        if (!m_encoding.charset.empty()) {
-            converted = Conv().Convert(*converted, InternalCharset(), m_encoding.charset);
-            if (!converted) {
-                return false;
-            }
+        converted = EncodeText(*converted, {m_encoding.format.encoding, false});
+        if (!converted) {
+            return false;
         }
         if (!m_started) {
-            out += m_encoding.mark;
+            out += m_encoding.Mark();
             m_started = true;
         }
         out += *converted;
@@ -430,10 +430,10 @@ private:
 // UTF-16 output always does; without markup nothing but a leading mark, U+FEFF or the UTF-8
 // test can make it read otherwise (or not exactly). False: it has to be read to be known.
 bool SurelyReadsBack(const Encoding& encoding, const TextFacts& facts) {
-    const bool utf8 = encoding.charset == CharsetName(EncodingUtf8);
-    const bool utf16 = encoding.charset == CharsetName(EncodingUtf16Le) ||
-                       encoding.charset == CharsetName(EncodingUtf16Be);
-    if (!facts.any || ((utf8 || utf16) && !encoding.mark.empty())) {
+    const bool utf8 = encoding.format.encoding == EncodingUtf8;
+    const bool utf16 =
+        encoding.format.encoding == EncodingUtf16Le || encoding.format.encoding == EncodingUtf16Be;
+    if (!facts.any || ((utf8 || utf16) && !encoding.Mark().empty())) {
         return true;
     }
     if (facts.tag) {
@@ -442,7 +442,7 @@ bool SurelyReadsBack(const Encoding& encoding, const TextFacts& facts) {
     if (utf8) {
         return !facts.head.starts_with("\x84\x31\x95\x33");  // U+FEFF would pass for a mark
     }
-    if (encoding.charset.empty()) {
+    if (encoding.Charset().empty()) {
         // Bytes without a mark, a declaration or the UTF-8 pattern are read by a guess.
         return false;
     }
@@ -497,24 +497,17 @@ bool ReadsBack(const std::vector<Part>& parts, std::size_t sliceBytes, const Enc
     }
 }
 
-Encoding SourceEncoding(TextEncoding encoding, bool withMark) {
-    const bool converted = encoding >= EncodingUtf8 && encoding <= EncodingBig5Hkscs;
-    return {ZhConversion::None, converted ? CharsetName(encoding) : std::string_view(),
-            converted && withMark ? ByteOrderMark(encoding) : std::string_view(), converted};
+Encoding SourceEncoding(const TextFormat& source) {
+    const bool converted = !CharsetName(source.encoding).empty();
+    return {ZhConversion::None, converted ? source : TextFormat(), converted};
 }
 
-Encoding RequestedEncoding(const OutputRequest& request, TextEncoding source, bool sourceHadMark) {
-    Encoding encoding = SourceEncoding(source, sourceHadMark);
+Encoding RequestedEncoding(const OutputRequest& request, const TextFormat& source) {
+    Encoding encoding = SourceEncoding(source);
     encoding.zh = request.zh;
     encoding.mustGiveBytes = false;
     if (request.encoding) {
-        const OutputEncoding& wanted = *request.encoding;
-        encoding.charset =
-            wanted.charset == InternalCharset() ? std::string_view() : wanted.charset;
-        encoding.mark = !wanted.mark                   ? std::string_view()
-                        : wanted.charset == "UTF-8"    ? "\xEF\xBB\xBF"
-                        : wanted.charset == "UTF-16LE" ? "\xFF\xFE"
-                                                       : "\xFE\xFF";
+        encoding.format = *request.encoding;
     }
     return encoding;
 }
@@ -528,15 +521,14 @@ EncodedMerge::Examined EncodedMerge::AddDecoded(const Text& path) {
     if (!reader.Open(path)) {
         return examined;
     }
-    examined.encoding = reader.Encoding();
-    examined.hadMark = reader.HadMark();
+    examined.format = reader.Format();
     if (reader.MarkOnly()) {
         examined.outcome = Member::MarkOnly;
     } else if (!reader.Exact()) {
         examined.outcome = Member::NotExact;
     } else {
         examined.outcome = Member::Added;
-        m_parts.push_back({Part::Decoded, path, examined.encoding, examined.hadMark,
+        m_parts.push_back({Part::Decoded, path, examined.format,
                            m_held < kHeldMembers ? reader.Release() : nullptr});
         m_held += m_parts.back().held ? 1 : 0;
     }
@@ -548,22 +540,21 @@ bool EncodedMerge::AddRaw(const Text& path) {
     if (!in) {
         return false;
     }
-    m_parts.push_back({Part::Raw, path, EncodingUndetected, false,
-                       m_held < kHeldMembers ? std::move(in) : nullptr});
+    m_parts.push_back(
+        {Part::Raw, path, TextFormat(), m_held < kHeldMembers ? std::move(in) : nullptr});
     m_held += m_parts.back().held ? 1 : 0;
     return true;
 }
 
 void EncodedMerge::AddBytes(std::string_view bytes) {
     if (!bytes.empty()) {
-        m_parts.push_back({Part::Bytes, Text(bytes), EncodingUndetected, false, nullptr});
+        m_parts.push_back({Part::Bytes, Text(bytes), TextFormat(), nullptr});
     }
 }
 
 EncodedMerge::Finished EncodedMerge::Write(std::unique_ptr<AtomicWriter>& writer,
                                            const Text& target, bool decoded,
-                                           TextEncoding lastEncoding, bool anyHadMark,
-                                           const OutputRequest& request) {
+                                           const TextFormat& merged, const OutputRequest& request) {
     Finished finished;
     bool fresh = true;
     // One attempt at the whole output, in a fresh temporary file after the first.
@@ -579,7 +570,7 @@ EncodedMerge::Finished EncodedMerge::Write(std::unique_ptr<AtomicWriter>& writer
         fresh = false;
         finished.bytes = 0;
         const bool passUtf8 =
-            encoding.charset == CharsetName(EncodingUtf8) && encoding.zh == ZhConversion::None;
+            encoding.format.encoding == EncodingUtf8 && encoding.zh == ZhConversion::None;
         MergedText text(m_parts, m_sliceBytes, passUtf8);
         const auto write = [&](std::string_view bytes) {
             finished.bytes += static_cast<std::int64_t>(bytes.size());
@@ -613,14 +604,9 @@ EncodedMerge::Finished EncodedMerge::Write(std::unique_ptr<AtomicWriter>& writer
 
     // What the output is written as, told from the encoding of the attempt that stands.
     auto formatOf = [&finished](const Encoding& encoding) {
-        TextFormat format{EncodingRaw, false};
-        for (TextEncoding code = EncodingUtf8; code <= EncodingBig5Hkscs; ++code) {
-            if (!encoding.charset.empty() && CharsetName(code) == encoding.charset) {
-                format.encoding = code;
-            }
-        }
-        format.mark = !encoding.mark.empty() && finished.bytes > 0;
-        finished.format = format;
+        const bool converted = !encoding.Charset().empty();
+        finished.format = FormatOf({converted ? encoding.format.encoding : EncodingRaw,
+                                    !encoding.Mark().empty() && finished.bytes > 0});
     };
     if (!decoded) {
         finished.outcome = outcomeOf(attempt(Encoding{}, nullptr));
@@ -628,14 +614,14 @@ EncodedMerge::Finished EncodedMerge::Write(std::unique_ptr<AtomicWriter>& writer
     }
     if (!request.Empty()) {
         // An encoding or conversion that was asked for: exactly that, or no output.
-        const Encoding requested = RequestedEncoding(request, lastEncoding, anyHadMark);
+        const Encoding requested = RequestedEncoding(request, merged);
         finished.outcome = outcomeOf(attempt(requested, nullptr));
         formatOf(requested);
         return finished;
     }
-    const Encoding own = SourceEncoding(lastEncoding, anyHadMark);
+    const Encoding own = SourceEncoding(merged);
     TextFacts facts;
-    facts.scanUtf8 = own.charset.empty();
+    facts.scanUtf8 = own.Charset().empty();
     const Pass pass = attempt(own, &facts);
     if (pass == Pass::ReadFailed || pass == Pass::WriteFailed) {
         finished.outcome = outcomeOf(pass);
@@ -650,10 +636,10 @@ EncodedMerge::Finished EncodedMerge::Write(std::unique_ptr<AtomicWriter>& writer
     // name another charset than its bytes: UTF-8 with its mark holds every character and the
     // mark decides how it reads.
     finished.outputNotConverted = true;
-    const Pass utf8 = attempt(SourceEncoding(EncodingUtf8, true), nullptr);
+    const Pass utf8 = attempt(SourceEncoding({EncodingUtf8, true}), nullptr);
     if (utf8 != Pass::Unconvertible) {
         finished.outcome = outcomeOf(utf8);
-        formatOf(SourceEncoding(EncodingUtf8, true));
+        formatOf(SourceEncoding({EncodingUtf8, true}));
         return finished;
     }
     // Bytes that are no text of any charset: kept as they are where nothing in them claims

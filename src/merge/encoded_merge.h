@@ -26,8 +26,7 @@ public:
     enum class Member { Added, MarkOnly, NotExact, Unreadable };
     struct Examined {
         Member outcome = Member::Unreadable;
-        TextEncoding encoding = EncodingUndetected;
-        bool hadMark = false;
+        TextFormat format;
     };
     // A member to decode; a mark alone and a member that does not decode exactly add nothing.
     Examined AddDecoded(const Text& path);
@@ -49,16 +48,15 @@ public:
         TextFormat format;       // what it was written as
     };
     // Writes the output into writer (a fresh one for target when a first attempt is given
-    // up). decoded: encoding processing is on as the unit ends; lastEncoding and anyHadMark
-    // decide the output's encoding and mark as for a whole text.
+    // up). decoded: encoding processing is on as the unit ends; merged (the last member's
+    // encoding, a mark when any member had one) decides the output's as for a whole text.
     Finished Write(std::unique_ptr<AtomicWriter>& writer, const Text& target, bool decoded,
-                   TextEncoding lastEncoding, bool anyHadMark, const OutputRequest& request);
+                   const TextFormat& merged, const OutputRequest& request);
 
     struct Part {
         enum Kind { Decoded, Raw, Bytes } kind;
         Text data;  // the path, or the bytes themselves
-        TextEncoding encoding = EncodingUndetected;
-        bool hadMark = false;
+        TextFormat format;
         // The member as it was examined, read again from its start; opened again by its
         // path when too many are open already.
         std::unique_ptr<ReadHandle> held;

@@ -82,8 +82,7 @@ struct DecodedMember {
     bool opened = false;
     bool markOnly = false;
     bool exact = true;
-    TextEncoding encoding = EncodingUndetected;
-    bool hadMark = false;
+    TextFormat format;
 };
 
 // A member of a unit whose text is encoded as one at the end: examined now, read then.
@@ -91,7 +90,7 @@ DecodedMember Examine(EncodedMerge& collected, const Text& path) {
     const EncodedMerge::Examined examined = collected.AddDecoded(path);
     using Member = EncodedMerge::Member;
     return {examined.outcome != Member::Unreadable, examined.outcome == Member::MarkOnly,
-            examined.outcome != Member::NotExact, examined.encoding, examined.hadMark};
+            examined.outcome != Member::NotExact, examined.format};
 }
 
 }  // namespace
@@ -172,10 +171,10 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
     const OutputRequest request = job.specs.Read().output;
     TextFormat written;
     EncodedMerge collected;
-    TextEncoding lastEncoding = EncodingUndetected;
-    // The output carries a byte-order mark when a member had one: unmarked UTF-8 members
-    // merge into unmarked UTF-8, byte for byte what joining them would give.
-    bool anyHadMark = false;
+    // The last member's encoding; the output carries a byte-order mark when a member had
+    // one: unmarked UTF-8 members merge into unmarked UTF-8, byte for byte what joining them
+    // would give.
+    TextFormat unitFormat;
     bool writeFailed = false;
     int writeError = 0;  // why, as the system said
     std::int64_t outputBytes = 0;
@@ -203,25 +202,25 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
         const std::optional<FileStamp> stamp = StampBeforeReading(path);
         asRead.emplace(path, stamp);
         permissions = SharedPermissions(permissions, stamp);
-        const TextEncoding previousEncoding = lastEncoding;
-        lastEncoding = EncodingUndetected;
+        const TextEncoding previousEncoding = unitFormat.encoding;
+        unitFormat.encoding = EncodingUndetected;
         bool merged = false;
         if (collecting) {
             const DecodedMember decoded = Examine(collected, path);
             if (decoded.opened && decoded.exact) {
-                events.SourceRead(path, {decoded.encoding, decoded.hadMark});
+                events.SourceRead(path, decoded.format);
             }
             if (decoded.opened && decoded.markOnly) {
                 // A mark alone contributes nothing: no text, no mark, no encoding.
-                lastEncoding = previousEncoding;
+                unitFormat.encoding = previousEncoding;
                 merged = !writeFailed;
             } else if (decoded.opened && !decoded.exact) {
                 // Its raw bytes would pass for other characters: it is left out and kept.
-                lastEncoding = previousEncoding;
+                unitFormat.encoding = previousEncoding;
                 fail(FailureKind::Unrecognised, path);
             } else if (decoded.opened) {
-                lastEncoding = decoded.encoding;
-                anyHadMark = anyHadMark || decoded.hadMark;
+                unitFormat.encoding = decoded.format.encoding;
+                unitFormat.mark = unitFormat.mark || decoded.format.mark;
                 merged = !writeFailed;
             } else {
                 fail(FailureKind::Unreadable, path, LastSystemError());
@@ -275,7 +274,7 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
     bool notConvertible = false;
     if (collecting && !writeFailed) {
         const EncodedMerge::Finished finished =
-            collected.Write(writer, result.outputPath, true, lastEncoding, anyHadMark, request);
+            collected.Write(writer, result.outputPath, true, unitFormat, request);
         if (finished.outputNotConverted) {
             fail(FailureKind::NotConverted, result.outputPath);
         }

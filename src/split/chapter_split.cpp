@@ -25,8 +25,7 @@ DecodedText ReadWholeText(SplitContext& ctx, const Text& path) {
     reader.BetweenSlices([&ctx] { ctx.events.Pump(); });
     DecodedText decoded;
     decoded.opened = reader.Open(path);
-    decoded.encoding = decoded.opened ? reader.Encoding() : EncodingUndetected;
-    decoded.hadMark = decoded.opened && reader.HadMark();
+    decoded.format = decoded.opened ? reader.Format() : TextFormat{};
     decoded.exact = decoded.opened && reader.Exact();
     bool read = decoded.exact;
     std::string_view slice;
@@ -175,8 +174,7 @@ ModeResult SplitAtChapters(SplitContext& ctx, const Text& path) {
     // A book holds every chapter as a document of its own.
     const bool book = spec->epub;
     DecodedText decoded = ReadWholeText(ctx, path);
-    ctx.state.sourceEncoding = decoded.encoding;
-    ctx.state.sourceHadMark = decoded.hadMark;
+    ctx.state.source = decoded.format;
     if (!decoded.opened || !decoded.exact) {
         ctx.state.sourceUnreadable = true;
         if (decoded.opened) {
@@ -186,7 +184,7 @@ ModeResult SplitAtChapters(SplitContext& ctx, const Text& path) {
         }
         return ModeResult::Done;
     }
-    ctx.events.SourceRead(path, {decoded.encoding, decoded.hadMark});
+    ctx.events.SourceRead(path, decoded.format);
     const std::string_view text = decoded.text;
     ChapterStats stats;
     const std::vector<ChapterPiece> pieces = FindChapterPieces(

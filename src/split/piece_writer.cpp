@@ -62,15 +62,15 @@ void CountPiece(SplitContext& ctx, bool written, const Text& path) {
 // What the current piece was written as: in the encoding asked for, in the source's own,
 // or (byte modes) the source's bytes unchanged.
 TextFormat WrittenFormat(SplitContext& ctx) {
-    const TextEncoding encoding = ctx.state.sourceEncoding;
+    const TextEncoding encoding = ctx.state.source.encoding;
     if (encoding == EncodingUndetected && !ctx.state.piecesInUtf8) {
         return {};
     }
-    if (const std::optional<OutputEncoding>& asked = ctx.state.outputRequest.encoding) {
+    if (const std::optional<TextFormat>& asked = ctx.state.outputRequest.encoding) {
         return FormatOf(*asked);
     }
     const TextEncoding written = ctx.state.piecesInUtf8 ? EncodingUtf8 : encoding;
-    return {written, ctx.state.sourceHadMark && !ByteOrderMark(written).empty()};
+    return {written, ctx.state.source.mark && !ByteOrderMark(written).empty()};
 }
 
 }  // namespace
@@ -231,7 +231,7 @@ bool Finish(SplitContext& ctx, const Text& source, Text path, std::unique_ptr<At
 // of its first slice when the source had one.
 Bytes WithMark(SplitContext& ctx, std::string_view utf8, bool first) {
     Bytes bytes;
-    if (first && ctx.state.sourceHadMark) {
+    if (first && ctx.state.source.mark) {
         bytes = ByteOrderMark(EncodingUtf8);
     }
     bytes += utf8;
@@ -290,7 +290,7 @@ Text FitPieceName(const Text& stem, const Text& suffix, const Text& dotExtension
 }
 
 std::optional<Bytes> EncodePieceSlice(SplitContext& ctx, std::string_view text, bool first) {
-    const TextEncoding encoding = ctx.state.sourceEncoding;
+    const TextEncoding encoding = ctx.state.source.encoding;
     OutputRequest request = ctx.state.outputRequest;
     std::optional<Bytes> decoded;
     if (ctx.state.piecesInUtf8) {
@@ -307,10 +307,10 @@ std::optional<Bytes> EncodePieceSlice(SplitContext& ctx, std::string_view text, 
         if (!first && request.encoding) {
             request.encoding->mark = false;
         }
-        return EncodeOutputText(text, encoding, first && ctx.state.sourceHadMark, request);
+        return EncodeOutputText(text, {encoding, first && ctx.state.source.mark}, request);
     }
     if (encoding >= EncodingUtf8 && encoding <= EncodingBig5Hkscs) {
-        return EncodeTextExactly(text, encoding, first && ctx.state.sourceHadMark);
+        return EncodeText(text, {encoding, first && ctx.state.source.mark});
     }
     return Bytes(text);
 }
@@ -322,7 +322,7 @@ bool FinishWrittenPiece(SplitContext& ctx, const Text& source, std::unique_ptr<A
 }
 
 bool WritePieceBytes(SplitContext& ctx, const Text& source, std::string_view piece) {
-    const TextEncoding encoding = ctx.state.sourceEncoding;
+    const TextEncoding encoding = ctx.state.source.encoding;
     const OutputRequest request = ctx.state.outputRequest;
     const bool requested = encoding != EncodingUndetected && !request.Empty();
     bool inUtf8 = ctx.state.piecesInUtf8;
@@ -343,8 +343,7 @@ bool WritePieceBytes(SplitContext& ctx, const Text& source, std::string_view pie
     if (inUtf8) {
         converted = WithMark(ctx, piece, true);
     } else if (requested) {
-        std::optional<Bytes> bytes =
-            EncodeOutputText(piece, encoding, ctx.state.sourceHadMark, request);
+        std::optional<Bytes> bytes = EncodeOutputText(piece, ctx.state.source, request);
         if (!bytes) {
             // Never written with substitutes: the piece is missing and reported as such.
             return Finish(ctx, source, NumberedPiecePath(ctx, source), nullptr, false, 0, Text(),
@@ -352,13 +351,13 @@ bool WritePieceBytes(SplitContext& ctx, const Text& source, std::string_view pie
         }
         converted = std::move(*bytes);
     } else if (encoded) {
-        std::optional<Bytes> bytes = EncodeTextExactly(piece, encoding, ctx.state.sourceHadMark);
+        std::optional<Bytes> bytes = EncodeText(piece, ctx.state.source);
         if (!bytes) {
             return Finish(ctx, source, NumberedPiecePath(ctx, source), nullptr, false, 0, Text(),
                           true);
         }
         converted = std::move(*bytes);
-        if (piece.empty() && ctx.state.sourceHadMark) {
+        if (piece.empty() && ctx.state.source.mark) {
             converted = ByteOrderMark(encoding);  // an empty piece is marked like the others
         }
     }

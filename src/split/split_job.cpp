@@ -63,8 +63,7 @@ void SplitFiles(SplitSpecSource& specs, JobEvents& events, const TextList& paths
         }
         const std::unique_ptr<FolderHold> heldFolder = Fs().HoldFolder(ctx.outputFolder);
 
-        ctx.state.sourceEncoding = EncodingUndetected;
-        ctx.state.sourceHadMark = false;
+        ctx.state.source = TextFormat();
         ctx.state.piecesInUtf8 = false;
         ctx.state.pieceNumber = 0;
         ctx.state.piecesMade = 0;

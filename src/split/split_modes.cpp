@@ -107,8 +107,7 @@ void WriteByteRanges(SplitContext& ctx, const Text& path, ReadHandle& in, std::i
 bool OpenText(SplitContext& ctx, const Text& path, TextSliceReader& reader) {
     reader.BetweenSlices([&ctx] { ctx.events.Pump(); });
     const bool opened = reader.Open(path);
-    ctx.state.sourceEncoding = opened ? reader.Encoding() : EncodingUndetected;
-    ctx.state.sourceHadMark = opened && reader.HadMark();
+    ctx.state.source = opened ? reader.Format() : TextFormat();
     ctx.state.piecesInUtf8 = false;
     if (!opened) {
         NoteUnreadable(ctx, path);
@@ -116,7 +115,7 @@ bool OpenText(SplitContext& ctx, const Text& path, TextSliceReader& reader) {
         ctx.state.sourceUnreadable = true;
         ctx.Fail(FailureKind::Unrecognised, path);
     } else {
-        ctx.events.SourceRead(path, {reader.Encoding(), reader.HadMark()});
+        ctx.events.SourceRead(path, reader.Format());
     }
     return opened && reader.Exact();
 }

@@ -18,8 +18,8 @@ namespace qs {
 
 // The state of the running split job.
 struct SplitState {
-    TextEncoding sourceEncoding = EncodingUndetected;
-    bool sourceHadMark = false;  // pieces carry a byte-order mark only when their source did
+    // Pieces carry a byte-order mark only when their source did.
+    TextFormat source;
     // The text mode cuts the source's own UTF-8 bytes, not their decoded text: pieces are
     // UTF-8 already, decoded only for a name or an output encoding.
     bool piecesInUtf8 = false;

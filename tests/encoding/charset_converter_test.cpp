@@ -42,68 +42,35 @@ TEST(EncodeText, Table) {
     const struct {
         const char* name;
         std::string text;
-        TextEncoding encoding;
-        std::string expected;
+        TextFormat format;
+        std::optional<std::string> expected;  // none: nothing is ever substituted
     } rows[] = {
-        {"UTF-8 gets its mark", zhong, EncodingUtf8, "\xEF\xBB\xBF\xE4\xB8\xAD\xE6\x96\x87"},
-        {"UTF-16LE gets its mark", zhong, EncodingUtf16Le, "\xFF\xFE\x2D\x4E\x87\x65"},
-        {"UTF-16BE gets its mark", zhong, EncodingUtf16Be, "\xFE\xFF\x4E\x2D\x65\x87"},
-        {"Big5 has no mark", zhong, EncodingBig5, "\xA4\xA4\xA4\xE5"},
-        {"Big5-HKSCS has no mark", zhong, EncodingBig5Hkscs, "\xA4\xA4\xA4\xE5"},
-        {"raw is written as it is", zhong, EncodingRaw, zhong},
-        {"undetected is written as it is", zhong, EncodingUndetected, zhong},
-        {"unknown code is written as it is", zhong, 9, zhong},
-        {"empty text has no mark", "", EncodingUtf8, ""},
-        {"zero bytes are written", "a\0b"s, EncodingUtf8,
+        {"UTF-8 with its mark",
+         zhong,
+         {EncodingUtf8, true},
+         "\xEF\xBB\xBF\xE4\xB8\xAD\xE6\x96\x87"},
+        {"UTF-8 without", zhong, {EncodingUtf8, false}, "\xE4\xB8\xAD\xE6\x96\x87"},
+        {"UTF-16LE with its mark", zhong, {EncodingUtf16Le, true}, "\xFF\xFE\x2D\x4E\x87\x65"},
+        {"UTF-16BE with its mark", zhong, {EncodingUtf16Be, true}, "\xFE\xFF\x4E\x2D\x65\x87"},
+        {"Big5 has no mark", zhong, {EncodingBig5, true}, "\xA4\xA4\xA4\xE5"},
+        {"Big5-HKSCS has no mark", zhong, {EncodingBig5Hkscs, true}, "\xA4\xA4\xA4\xE5"},
+        {"GBK", zhong, {EncodingGbk, false}, zhong},
+        {"raw is written as it is", zhong, {EncodingRaw, true}, zhong},
+        {"undetected is written as it is", zhong, {EncodingUndetected, true}, zhong},
+        {"unknown code is written as it is", zhong, {99, true}, zhong},
+        {"empty text has no mark", "", {EncodingUtf8, true}, ""},
+        {"zero bytes are written",
+         "a\0b"s,
+         {EncodingUtf8, true},
          "\xEF\xBB\xBF"
          "a\0b"s},
-        // Unrepresentable or undecodable: the internal bytes, whole and without a mark.
-        {"emoji has no Big5 form", "a\x94\x39\xFC\x36", EncodingBig5, "a\x94\x39\xFC\x36"},
-        {"lone lead byte", "a\x81", EncodingUtf16Le, "a\x81"},
+        {"emoji has no Big5 form", "a\x94\x39\xFC\x36", {EncodingBig5, false}, std::nullopt},
+        {"emoji has no GBK form", "a\x94\x39\xFC\x36", {EncodingGbk, false}, std::nullopt},
+        {"lone lead byte", "a\x81", {EncodingUtf16Le, true}, std::nullopt},
     };
     for (const auto& row : rows) {
-        EXPECT_EQ(EncodeText(row.text, row.encoding), row.expected) << row.name;
+        EXPECT_EQ(EncodeText(row.text, row.format), row.expected) << row.name;
     }
-}
-
-TEST(WriteTextFileEncoded, WritesAndReplacesWholeFiles) {
-    TempFolder folder;
-    folder.Write("out.txt", std::string(100, 'x'));
-    Bytes written;
-    ASSERT_TRUE(
-        WriteTextFileEncoded(folder.File("out.txt"), "\xD6\xD0", EncodingUtf16Be, &written));
-    EXPECT_EQ(written, "\xFE\xFF\x4E\x2D");
-    EXPECT_EQ(folder.Read("out.txt"), written);
-}
-
-TEST(WriteTextFileEncoded, FailedConversionStillWritesTheText) {
-    TempFolder folder;
-    ASSERT_TRUE(WriteTextFileEncoded(folder.File("emoji.txt"), "\x94\x39\xFC\x36", EncodingBig5));
-    EXPECT_EQ(folder.Read("emoji.txt"), "\x94\x39\xFC\x36");
-}
-
-TEST(WriteTextFileEncoded, FailedWriteKeepsTheOldFile) {
-    TempFolder folder;
-    folder.Write("out.txt", "old");
-    for (auto op : {FaultyFileSystem::Op::Write, FaultyFileSystem::Op::Commit}) {
-        FaultyFileSystem fs(Fs());
-        fs.FailNth(op, 1);
-        ServicesOverride guard({.fs = &fs});
-        EXPECT_FALSE(WriteTextFileEncoded(folder.File("out.txt"), "new", EncodingUtf8));
-    }
-    EXPECT_EQ(folder.Read("out.txt"), "old");
-    EXPECT_EQ(Fs().List(folder.Path())->size(), 1u);  // no temporary file left behind
-}
-
-TEST(WriteTextFileEncoded, Failures) {
-    TempFolder folder;
-    Bytes written;
-    EXPECT_FALSE(WriteTextFileEncoded("", "\xD6\xD0", EncodingUtf8, &written));
-    EXPECT_EQ(written, "\xEF\xBB\xBF\xE4\xB8\xAD");  // what would have been written
-
-    const Text missing = folder.File("no-such-folder/out.txt");
-    EXPECT_FALSE(WriteTextFileEncoded(missing, "abc", EncodingRaw));
-    EXPECT_FALSE(Fs().Exists(missing));
 }
 
 }  // namespace

@@ -227,8 +227,8 @@ TEST(DetectionCorpus, EveryFileReadsAsItsOwnTextOrIsRefused) {
             ++row.locale;
         } else if (!ok && decoded.exact) {
             ++row.wrong;
-            ADD_FAILURE() << sample.name << ": read as " << CharsetName(decoded.encoding)
-                          << " (code " << decoded.encoding << "), which is not its text";
+            ADD_FAILURE() << sample.name << ": read as " << CharsetName(decoded.format.encoding)
+                          << " (code " << decoded.format.encoding << "), which is not its text";
         }
         if (!sample.truth.empty()) {
             ++supported;
@@ -243,7 +243,7 @@ TEST(DetectionCorpus, EveryFileReadsAsItsOwnTextOrIsRefused) {
             streamed += slice;
         }
         EXPECT_EQ(reader.Exact(), decoded.exact) << sample.name;
-        EXPECT_EQ(reader.Encoding(), decoded.encoding) << sample.name;
+        EXPECT_EQ(reader.Format().encoding, decoded.format.encoding) << sample.name;
         EXPECT_TRUE(!decoded.exact || streamed == decoded.text) << sample.name;
     }
     std::printf("%-24s %6s %6s %8s %7s %6s\n", "true encoding", "files", "right", "refused",

@@ -85,14 +85,12 @@ TEST(EncodedFiles, DecodeThenWriteBackGivesTheSameBytes) {
         folder.Write("in.txt", row.bytes);
         const DecodedText decoded = DecodeTextFile(folder.File("in.txt"));
         EXPECT_TRUE(decoded.opened) << row.name;
-        EXPECT_EQ(decoded.encoding, row.encoding) << row.name;
+        EXPECT_EQ(decoded.format.encoding, row.encoding) << row.name;
         if (row.text) {
             EXPECT_EQ(decoded.text, *row.text) << row.name;
         }
-        ASSERT_TRUE(WriteTextFileEncoded(folder.File("out.txt"), decoded.text, decoded.encoding,
-                                         nullptr, decoded.hadMark))
+        EXPECT_EQ(EncodeText(decoded.text, decoded.format), row.writtenBack.value_or(row.bytes))
             << row.name;
-        EXPECT_EQ(folder.Read("out.txt"), row.writtenBack.value_or(row.bytes)) << row.name;
     }
 }
 
@@ -108,7 +106,7 @@ TEST(EncodedFiles, ReadOnlyFileIsDecoded) {
     ServicesOverride guard({.fs = &fs});
     const DecodedText decoded = DecodeTextFile(folder.File("ro.txt"));
     EXPECT_TRUE(decoded.opened);
-    EXPECT_EQ(decoded.encoding, EncodingUtf8);
+    EXPECT_EQ(decoded.format.encoding, EncodingUtf8);
     EXPECT_EQ(decoded.text, kInternalSample);
 }
 
@@ -117,7 +115,7 @@ TEST(EncodedFiles, MissingSource) {
     for (const Text& path : {folder.File("missing.txt"), Text()}) {
         const DecodedText decoded = DecodeTextFile(path);
         EXPECT_FALSE(decoded.opened);
-        EXPECT_EQ(decoded.encoding, EncodingUndetected);
+        EXPECT_EQ(decoded.format.encoding, EncodingUndetected);
         EXPECT_EQ(decoded.text, "");
     }
 }
@@ -130,10 +128,9 @@ TEST(EncodedFiles, DecodingLargeFileKeepsEveryByte) {
     }
     folder.Write("big.txt", bytes);
     const DecodedText decoded = DecodeTextFile(folder.File("big.txt"));
-    EXPECT_EQ(decoded.encoding, EncodingUtf8);
+    EXPECT_EQ(decoded.format.encoding, EncodingUtf8);
     EXPECT_EQ(decoded.text.size(), (kInternalSample.size() + 2) * 200000);
-    ASSERT_TRUE(WriteTextFileEncoded(folder.File("out.txt"), decoded.text, decoded.encoding));
-    EXPECT_TRUE(folder.Read("out.txt") == bytes);
+    EXPECT_TRUE(EncodeText(decoded.text, decoded.format) == bytes);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "encoding/output_text.h"
 
+#include "encoding/charset_converter.h"
+
 #include <gtest/gtest.h>
 
 #include "platform/services.h"
@@ -14,29 +16,30 @@ TEST(OutputTextTest, EveryTargetEncodingExactlyOrNotAtAll) {
         const char* name;
         const char* mark;  // the bytes the output must begin with
         bool holdsEmoji;
+        const char* charset;
     } rows[] = {
-        {"utf-8", "", true},
-        {"utf-8-mark", "\xEF\xBB\xBF", true},
-        {"gb18030", "", true},
-        {"gbk", "", false},
-        {"big5", "", false},
-        {"big5-hkscs", "", false},
-        {"utf-16le", "\xFF\xFE", true},
-        {"utf-16be", "\xFE\xFF", true},
+        {"utf-8", "", true, "UTF-8"},
+        {"utf-8-mark", "\xEF\xBB\xBF", true, "UTF-8"},
+        {"gb18030", "", true, "GB18030"},
+        {"gbk", "", false, "GBK"},
+        {"big5", "", false, "BIG5"},
+        {"big5-hkscs", "", false, "BIG5-HKSCS"},
+        {"utf-16le", "\xFF\xFE", true, "UTF-16LE"},
+        {"utf-16be", "\xFE\xFF", true, "UTF-16BE"},
     };
     for (const Row& row : rows) {
-        const std::optional<OutputEncoding> encoding = ParseOutputEncoding(row.name);
+        const std::optional<TextFormat> encoding = ParseOutputEncoding(row.name);
         ASSERT_TRUE(encoding) << row.name;
-        const std::optional<Bytes> bytes = EncodeTextStrict(text, *encoding);
+        const std::optional<Bytes> bytes = EncodeText(text, *encoding);
         ASSERT_TRUE(bytes) << row.name;
         const std::string_view mark(row.mark);
         ASSERT_EQ(bytes->substr(0, mark.size()), mark) << row.name;
-        EXPECT_EQ(Conv().Convert(bytes->substr(mark.size()), encoding->charset, "GB18030"), text)
+        EXPECT_EQ(Conv().Convert(bytes->substr(mark.size()), row.charset, "GB18030"), text)
             << row.name;
-        EXPECT_EQ(EncodeTextStrict(emoji, *encoding).has_value(), row.holdsEmoji) << row.name;
+        EXPECT_EQ(EncodeText(emoji, *encoding).has_value(), row.holdsEmoji) << row.name;
     }
     EXPECT_FALSE(ParseOutputEncoding("latin1"));
-    EXPECT_EQ(EncodeTextStrict("", *ParseOutputEncoding("utf-16le")), Bytes());
+    EXPECT_EQ(EncodeText("", *ParseOutputEncoding("utf-16le")), Bytes());
 }
 
 TEST(OutputTextTest, ChineseConversionBothWays) {
@@ -60,9 +63,9 @@ TEST(OutputTextTest, NothingIsWrittenWhenConversionIsUnavailable) {
     ZhOverride use(missing);
     OutputRequest request;
     request.zh = ZhConversion::T2S;
-    EXPECT_FALSE(EncodeOutputText(U("漢字"), EncodingUtf8, false, request));
+    EXPECT_FALSE(EncodeOutputText(U("漢字"), {EncodingUtf8, false}, request));
     // Without a request the source's encoding and mark come back.
-    EXPECT_EQ(EncodeOutputText(U("漢字"), EncodingUtf8, true, OutputRequest()),
+    EXPECT_EQ(EncodeOutputText(U("漢字"), {EncodingUtf8, true}, OutputRequest()),
               "\xEF\xBB\xBF" + *Conv().Convert(U("漢字"), "GB18030", "UTF-8"));
 }
 

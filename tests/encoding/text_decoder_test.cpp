@@ -103,7 +103,11 @@ TEST(DecodeBytes, Table) {
          "\x1A<meta charset=big5>\xC1\x63"},
         {"zero byte after the meta tag", "<meta charset=big5>\0\xC1\x63"s, 0, EncodingBig5,
          "<meta charset=big5>\0\xB7\xB1"s},
-        {"forced UTF-16LE skips two bytes", "ab\x61\x00"s, EncodingUtf16Le, EncodingUtf16Le, "a"},
+        // Pieces of an unmarked UTF-16 source have no mark either.
+        {"forced UTF-16LE without its mark", "\x61\x00\x62\x00"s, EncodingUtf16Le, EncodingUtf16Le,
+         "ab"},
+        {"forced UTF-16LE skips its mark", "\xFF\xFE\x61\x00"s, EncodingUtf16Le, EncodingUtf16Le,
+         "a"},
         {"forced UTF-16LE on one byte", "a", EncodingUtf16Le, EncodingRaw, "a"},
         {"forced UTF-8 without mark", "abc", EncodingUtf8, EncodingUtf8, "abc"},
         {"forced UTF-8 skips its mark",
@@ -120,14 +124,14 @@ TEST(DecodeBytes, Table) {
         {"unknown code is raw",
          "\xEF\xBB\xBF"
          "abc",
-         7, EncodingRaw,
+         99, EncodingRaw,
          "\xEF\xBB\xBF"
          "abc"},
     };
     for (const auto& row : rows) {
         const DecodedText decoded = DecodeBytes(row.bytes, row.requested);
         EXPECT_TRUE(decoded.opened) << row.name;
-        EXPECT_EQ(decoded.encoding, row.encoding) << row.name;
+        EXPECT_EQ(decoded.format.encoding, row.encoding) << row.name;
         EXPECT_EQ(decoded.text, row.text) << row.name;
     }
 }

@@ -35,8 +35,9 @@ Bytes RandomMember(std::mt19937& gen) {
     const TextEncoding encodings[] = {EncodingRaw, EncodingUtf8, EncodingUtf16Le, EncodingUtf16Be,
                                       EncodingBig5};
     const TextEncoding encoding = encodings[gen() % std::size(encodings)];
-    Bytes bytes = kHeads[gen() % std::size(kHeads)] +
-                  EncodeText(text, encoding, encoding != EncodingUtf8 || gen() % 2 == 0);
+    Bytes bytes =
+        kHeads[gen() % std::size(kHeads)] +
+        EncodeText(text, {encoding, encoding != EncodingUtf8 || gen() % 2 == 0}).value_or(text);
     if (!bytes.empty() && gen() % 6 == 0) {
         bytes[gen() % bytes.size()] = static_cast<char>(gen());
     }
@@ -57,24 +58,24 @@ Expected WholeMerge(const std::vector<Bytes>& members, const Bytes& separator,
     bool anyMark = false;
     for (std::size_t k = 0; k < members.size(); ++k) {
         const DecodedText decoded = DecodeBytes(members[k]);
-        const bool markOnly = decoded.text.empty() && decoded.hadMark;
+        const bool markOnly = decoded.text.empty() && decoded.format.mark;
         if (!markOnly && decoded.exact) {
             text += decoded.text;
-            last = decoded.encoding;
-            anyMark = anyMark || decoded.hadMark;
+            last = decoded.format.encoding;
+            anyMark = anyMark || decoded.format.mark;
         }
         text += k + 1 < members.size() ? separator : Bytes();
     }
     if (!request.Empty()) {
-        return {EncodeOutputText(text, last, anyMark, request)};
+        return {EncodeOutputText(text, {last, anyMark}, request)};
     }
     auto readsBack = [&](const std::optional<Bytes>& out) {
         return out && DecodeBytes(*out).exact && DecodeBytes(*out).text == text;
     };
-    Expected expected{last > EncodingRaw ? EncodeTextExactly(text, last, anyMark) : text};
+    Expected expected{last > EncodingRaw ? EncodeText(text, {last, anyMark}) : text};
     if (!readsBack(expected.out)) {
         expected.notConverted = true;
-        expected.out = EncodeTextExactly(text, EncodingUtf8, true);
+        expected.out = EncodeText(text, {EncodingUtf8, true});
         expected.keep = !readsBack(expected.out);
         expected.out = expected.keep ? text : expected.out;
         if (expected.keep && !readsBack(text)) {
@@ -103,14 +104,14 @@ TEST_F(EncodedMergeTest, SlicedOutputIsThatOfTheWholeText) {
             const Text path = Put("m" + std::to_string(k), members[k]);
             const EncodedMerge::Examined examined = merge.AddDecoded(path);
             if (examined.outcome == EncodedMerge::Member::Added) {
-                last = examined.encoding;
-                anyMark = anyMark || examined.hadMark;
+                last = examined.format.encoding;
+                anyMark = anyMark || examined.format.mark;
             }
             merge.AddBytes(k + 1 < members.size() ? separator : Bytes());
         }
         const Text target = m_temp.File("out.txt");
         std::unique_ptr<AtomicWriter> writer = Fs().CreateAtomic(target);
-        const auto finished = merge.Write(writer, target, true, last, anyMark, request);
+        const auto finished = merge.Write(writer, target, true, {last, anyMark}, request);
         const Expected expected = WholeMerge(members, separator, request);
         ASSERT_EQ(finished.outcome == EncodedMerge::Outcome::Written, expected.out.has_value())
             << "seed " << seed;

@@ -85,7 +85,7 @@ Reading Read(std::string_view bytes) {
     if (!guessed.exact) {
         return {Text(bytes), "", true};
     }
-    const std::string charset(CharsetName(guessed.encoding));
+    const std::string charset(CharsetName(guessed.format.encoding));
     if (!charset.empty() && Iconv(bytes, charset.c_str(), "GB18030") != guessed.text) {
         return {Text(bytes), "", true};
     }

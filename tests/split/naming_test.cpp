@@ -122,7 +122,7 @@ TEST_F(PieceNamingTest, RandomNames) {
     Check(RandomRenameCheck());
     // One fragment of 20 characters with an asterisk in it.
     const Text title = U("abcdefghij*klmnopqrs");
-    SplitOne("s.txt", EncodeText(title, EncodingRaw), "1");
+    SplitOne("s.txt", Bytes(title), "1");
     EXPECT_EQ(temp.Read(U("abcdefghij＊klmnopqrs") + ".txt"), ToUtf8Lossy(title));
 
     // An empty piece has no sentence: numbered.

@@ -228,15 +228,13 @@ TEST_F(SplitJobTest, PiecesNeverReplacePiecesOfTheSameJob) {
         {"a title shared by two sources",
          &PartsRadio(),
          true,
-         {{"a.txt", EncodeText(title + "A", EncodingRaw)},
-          {"b.txt", EncodeText(title + "B", EncodingRaw)}},
-         {EncodeText(title, EncodingRaw) + "A", EncodeText(title, EncodingRaw) + "B"}},
+         {{"a.txt", Bytes(title + "A")}, {"b.txt", Bytes(title + "B")}},
+         {Bytes(title) + "A", Bytes(title) + "B"}},
         {"a title in every piece",
          &LinesRadio(),
          true,
-         {{"t.txt", EncodeText(title + "\r\n" + title + "\r\n" + title, EncodingRaw)}},
-         {EncodeText(title, EncodingRaw), EncodeText(title, EncodingRaw),
-          EncodeText(title, EncodingRaw)}},
+         {{"t.txt", Bytes(title + "\r\n" + title + "\r\n" + title)}},
+         {Bytes(title), Bytes(title), Bytes(title)}},
     };
     for (const Row& row : rows) {
         for (const auto& [name, content] : row.sources) {

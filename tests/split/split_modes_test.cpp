@@ -322,7 +322,7 @@ TEST_F(SplitModesTest, TextModesRoundTripInEveryEncoding) {
                  : U("第一章 abc\r\n中文，结束。\r\n繁體字測試\r\nline four 四\r\n");
         for (int mode = 0; mode < 3; ++mode) {
             TempFolder folder;
-            folder.Write("s.txt", EncodeText(text, encoding));
+            folder.Write("s.txt", EncodeText(text, {encoding, true}).value_or(text));
             auto& ctx = Context();
             ctx.outputFolder = folder.Path() + "/";
             Set(LineMinEdit(), "1");
@@ -338,7 +338,7 @@ TEST_F(SplitModesTest, TextModesRoundTripInEveryEncoding) {
                 SplitByCharCount(ctx, path);
             if (mode == 2)
                 SplitAtSeparator(ctx, path);
-            EXPECT_EQ(ctx.state.sourceEncoding, encoding);
+            EXPECT_EQ(ctx.state.source.encoding, encoding);
             Text joined;
             for (int k = 1;; ++k) {
                 const Text piece = folder.File("s_" + std::to_string(k) + ".txt");

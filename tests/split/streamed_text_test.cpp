@@ -43,18 +43,19 @@ Bytes RandomSource(std::mt19937& gen) {
             break;
         case 1:
         case 2:
-            bytes = EncodeText(text, EncodingUtf8, gen() % 2 == 0);
+            bytes = EncodeText(text, {EncodingUtf8, gen() % 2 == 0}).value_or(text);
             break;
         case 3:
-            bytes = EncodeText(text, EncodingUtf16Le);
+            bytes = EncodeText(text, {EncodingUtf16Le, true}).value_or(text);
             break;
         case 4:
-            bytes = EncodeText(text, EncodingUtf16Be);
+            bytes = EncodeText(text, {EncodingUtf16Be, true}).value_or(text);
             break;
         case 5:
             // Big5 as declared, or UTF-8 under an older declaration.
             bytes = "<meta charset=Big5>" +
-                    EncodeText(text, gen() % 2 == 0 ? EncodingBig5 : EncodingUtf8, false);
+                    EncodeText(text, {gen() % 2 == 0 ? EncodingBig5 : EncodingUtf8, false})
+                        .value_or(text);
             break;
     }
     if (text.empty() && gen() % 2 == 0) {
@@ -129,8 +130,8 @@ TEST_F(StreamedTextTest, SlicedPiecesAreThoseOfTheWholeText) {
             streamed += part;
         }
         ASSERT_EQ(streamed, whole.text) << "seed " << seed;
-        ASSERT_EQ(reader.Encoding(), whole.encoding) << "seed " << seed;
-        ASSERT_EQ(reader.HadMark(), whole.hadMark) << "seed " << seed;
+        ASSERT_EQ(reader.Format().encoding, whole.format.encoding) << "seed " << seed;
+        ASSERT_EQ(reader.Format().mark, whole.format.mark) << "seed " << seed;
 
         const auto mode = static_cast<Mode>(gen() % 3);
         const std::size_t n = 1 + gen() % 4;
@@ -155,9 +156,9 @@ TEST_F(StreamedTextTest, SlicedPiecesAreThoseOfTheWholeText) {
             << "seed " << seed;
         for (std::size_t k = 0; k < expected.size(); ++k) {
             // An empty piece of a marked source is the mark alone.
-            const Bytes wanted = expected[k].empty() && whole.hadMark
-                                     ? Bytes(ByteOrderMark(whole.encoding))
-                                     : EncodeText(expected[k], whole.encoding, whole.hadMark);
+            const Bytes wanted = expected[k].empty() && whole.format.mark
+                                     ? Bytes(ByteOrderMark(whole.format.encoding))
+                                     : EncodeText(expected[k], whole.format).value_or(expected[k]);
             ASSERT_EQ(folder.Read("s_" + std::to_string(k + 1) + ".txt"), wanted)
                 << "seed " << seed << " piece " << k + 1;
         }
@@ -182,7 +183,7 @@ TEST_F(StreamedTextTest, Utf8BodiesCutAsTheyAreGiveThePiecesOfTheirText) {
         std::map<Text, Text> pieces[2];
         for (const TextEncoding encoding : {EncodingUtf8, EncodingUtf16Le}) {
             TempFolder folder;
-            folder.Write("s.txt", EncodeText(text, encoding, true));
+            folder.Write("s.txt", EncodeText(text, {encoding, true}).value_or(text));
             auto& ctx = Context();
             ctx.outputFolder = folder.Path() + "/";
             ctx.sliceBytes = 5;
