@@ -23,7 +23,6 @@ struct OutputRequest {
     bool Empty() const { return !encoding && zh == ZhConversion::None; }
 };
 
-
 // The bytes of a text output: converted as asked, then encoded in the requested encoding,
 // or in the source's format as without a request. nullopt when either step fails: such an
 // output must not be written.

@@ -159,7 +159,8 @@ private:
     bool Pass(const Part& part) {
         m_passedHandle = part.held ? nullptr : Fs().OpenRead(part.data);
         ReadHandle* in = part.held ? part.held.get() : m_passedHandle.get();
-        if (in == nullptr || !PassableUtf8Body(*in, part.format.mark, m_sliceBytes, m_passed.body)) {
+        if (in == nullptr ||
+            !PassableUtf8Body(*in, part.format.mark, m_sliceBytes, m_passed.body)) {
             return false;
         }
         m_passed.in = in;
