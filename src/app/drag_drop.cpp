@@ -13,7 +13,8 @@ int SplitDropHandler(App& app, int count, int index, const Text& path) {
     DropLists& lists = app.drops;
     const bool isFolder = Fs().IsFolder(path);
     if (count == 1 && isFolder) {
-        if (ShowMessage(U("确定分割被拖放目录下的所有文件吗？"), ButtonsOkCancel) == ResultOk) {
+        if (ShowMessage(U("确定分割被拖放目录下的所有文件吗？"), MessageButtons::OkCancel) ==
+            MessageResult::Ok) {
             app.StartSplitJob(path, TextList());
         }
         return 1;
@@ -27,7 +28,7 @@ int SplitDropHandler(App& app, int count, int index, const Text& path) {
     if (index == count) {
         const Text question =
             U("确定分割被拖放的 ") + std::to_string(lists.SplitDropList.size()) + U(" 个文件吗？");
-        if (ShowMessage(question, ButtonsOkCancel) == ResultOk) {
+        if (ShowMessage(question, MessageButtons::OkCancel) == MessageResult::Ok) {
             // The job may be handed the list while a later drop refills it.
             const TextList files = lists.SplitDropList;
             app.StartSplitJob(Text(), files);
@@ -48,7 +49,7 @@ int MergeDropHandler(App& app, int count, int index, const Text& path) {
     }
     const std::size_t n = lists.MergeDropFiles.size() + lists.MergeDropFolders.size();
     const Text question = U("确定合并被拖放的 ") + std::to_string(n) + U(" 个吗？");
-    if (ShowMessage(question, ButtonsOkCancel) != ResultOk) {
+    if (ShowMessage(question, MessageButtons::OkCancel) != MessageResult::Ok) {
         return 1;
     }
     const TextList files = lists.MergeDropFiles;

@@ -152,7 +152,7 @@ void RunControl::AskOpenOutputFolder(JobKind kind, const Text& folder) {
         AppendUncutBooks(uncutBooks, question);
     }
     Failures(kind).AppendTo(question);
-    if (ShowMessage(question, ButtonsYesNo) == ResultYes) {
+    if (ShowMessage(question, MessageButtons::YesNo) == MessageResult::Yes) {
         OpenInExplorer(folder);
     }
 }
@@ -204,7 +204,8 @@ bool OpenInExplorer(const Text& folder) {
     return Ui().OpenFolder(folder);
 }
 
-int ShowMessage(const Text& text, int buttons, const Text& title, int icon) {
+MessageResult ShowMessage(const Text& text, MessageButtons buttons, const Text& title,
+                          MessageIcon icon) {
     MessageRequest request;
     request.text = text;
     request.title = title.empty() ? U("信息：") : title;

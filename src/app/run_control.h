@@ -123,8 +123,8 @@ Text ChooseFolder(RunControl& run, const Text& initialFolder, const Text& title)
 bool OpenInExplorer(const Text& folder);
 
 // A message box; an empty title becomes "信息：".
-int ShowMessage(const Text& text, int buttons = ButtonsOk, const Text& title = Text(),
-                int icon = IconNone);
+MessageResult ShowMessage(const Text& text, MessageButtons buttons = MessageButtons::Ok,
+                          const Text& title = Text(), MessageIcon icon = MessageIcon::None);
 
 // Blanks (ASCII spaces and full-width spaces) removed at both ends, whole characters only.
 Text TrimBlanks(const Text& text);

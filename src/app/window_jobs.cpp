@@ -55,7 +55,7 @@ void ShowFailures(const Text& outcome, const FailureList& failures) {
     if (items.size() > kShown) {
         text += "\r\n" + U("……");
     }
-    ShowMessage(text, ButtonsOk, Text(), IconWarning);
+    ShowMessage(text, MessageButtons::Ok, Text(), MessageIcon::Warning);
 }
 
 TextList ChooseFilesInDialog() {

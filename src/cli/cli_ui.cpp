@@ -80,10 +80,10 @@ void ProgressLine::Clear() {
     }
 }
 
-int CliUi::ShowMessage(const MessageRequest& request) {
-    return request.buttons == ButtonsYesNo      ? ResultNo
-           : request.buttons == ButtonsOkCancel ? ResultCancel
-                                                : ResultOk;
+MessageResult CliUi::ShowMessage(const MessageRequest& request) {
+    return request.buttons == MessageButtons::YesNo      ? MessageResult::No
+           : request.buttons == MessageButtons::OkCancel ? MessageResult::Cancel
+                                                         : MessageResult::Ok;
 }
 
 void CliUi::RunModal(Form&) {}

@@ -34,7 +34,7 @@ private:
 // dialogs are cancelled; the jobs themselves never ask.
 class CliUi : public UiServices {
 public:
-    int ShowMessage(const MessageRequest& request) override;
+    MessageResult ShowMessage(const MessageRequest& request) override;
     TextList OpenFilesDialog(const Text&, const Text&, const Text&) override { return {}; }
     Text OpenFileDialog(const Text&, const Text&, const Text&) override { return Text(); }
     Text ChooseFolder(const Text&, const Text&) override { return Text(); }

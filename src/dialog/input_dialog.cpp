@@ -93,12 +93,12 @@ void LayoutInputDialog(Form& dialog, const Text& prompt, int margin) {
     dialog.SetGeometry(U(OkButton), cancelLeft - ok.width, buttonTop, ok.width, ok.height);
 }
 
-int ShowNotice(const Text& text, int buttons, const Text& title) {
+MessageResult ShowNotice(const Text& text, MessageButtons buttons, const Text& title) {
     MessageRequest request;
     request.text = text;
     request.title = title.empty() ? U("Qirn：") : title;
     request.buttons = buttons;
-    request.icon = IconInformation;
+    request.icon = MessageIcon::Information;
     request.systemModal = true;
     return Ui().ShowMessage(request);
 }
@@ -157,7 +157,8 @@ bool ShowInputDialog(const Text& initialText, const Text& title, const Text& pro
             form.IsChecked(chapters) == chaptersAtStart && form.IsChecked(epub) == epubAtStart) {
             return true;
         }
-        return ShowNotice(U("内容已被改动，是否要放弃？"), ButtonsYesNo) == ResultYes;
+        return ShowNotice(U("内容已被改动，是否要放弃？"), MessageButtons::YesNo) ==
+               MessageResult::Yes;
     });
     form.On(U(ClearButton), ControlEvent::Clicked, [&] { form.SetText(body, Text()); });
     form.On(U(RestoreButton), ControlEvent::Clicked, [&] {

@@ -52,6 +52,7 @@ void LayoutInputDialog(Form& dialog, const Text& prompt, int margin);
 int EstimatePromptHeight(const Text& prompt, int width);
 
 // An information message box, system-modal; an empty title becomes "Qirn：".
-int ShowNotice(const Text& text, int buttons = ButtonsOk, const Text& title = Text());
+MessageResult ShowNotice(const Text& text, MessageButtons buttons = MessageButtons::Ok,
+                         const Text& title = Text());
 
 }  // namespace qs

@@ -79,16 +79,16 @@ QString ToQtFilter(const Text& filter) {
     return entries.join(QStringLiteral(";;"));
 }
 
-int QtUi::ShowMessage(const MessageRequest& request) {
+MessageResult QtUi::ShowMessage(const MessageRequest& request) {
     QMessageBox box;
     box.setWindowTitle(ToQt(request.title));
     box.setText(ToQtLines(request.text));
     box.setTextFormat(Qt::PlainText);
     switch (request.icon) {
-        case IconWarning:
+        case MessageIcon::Warning:
             box.setIcon(QMessageBox::Warning);
             break;
-        case IconInformation:
+        case MessageIcon::Information:
             box.setIcon(QMessageBox::Information);
             break;
         default:
@@ -96,12 +96,12 @@ int QtUi::ShowMessage(const MessageRequest& request) {
             break;
     }
     switch (request.buttons) {
-        case ButtonsOkCancel:
+        case MessageButtons::OkCancel:
             box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
             box.setDefaultButton(QMessageBox::Ok);
             box.setEscapeButton(QMessageBox::Cancel);
             break;
-        case ButtonsYesNo:
+        case MessageButtons::YesNo:
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
             box.setDefaultButton(QMessageBox::Yes);
             box.setEscapeButton(QMessageBox::No);
@@ -118,18 +118,18 @@ int QtUi::ShowMessage(const MessageRequest& request) {
     box.exec();
     switch (box.standardButton(box.clickedButton())) {
         case QMessageBox::Ok:
-            return ResultOk;
+            return MessageResult::Ok;
         case QMessageBox::Yes:
-            return ResultYes;
+            return MessageResult::Yes;
         case QMessageBox::No:
-            return ResultNo;
+            return MessageResult::No;
         case QMessageBox::Cancel:
-            return ResultCancel;
+            return MessageResult::Cancel;
         default:
             // Dismissed some other way: the answer that does nothing.
-            return request.buttons == ButtonsYesNo ? ResultNo
-                   : request.buttons == ButtonsOk  ? ResultOk
-                                                   : ResultCancel;
+            return request.buttons == MessageButtons::YesNo ? MessageResult::No
+                   : request.buttons == MessageButtons::Ok  ? MessageResult::Ok
+                                                            : MessageResult::Cancel;
     }
 }
 

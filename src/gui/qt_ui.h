@@ -13,7 +13,7 @@ namespace qs {
 // while the event pump, the modal forms and the rest stay real.
 class QtUi : public UiServices {
 public:
-    int ShowMessage(const MessageRequest& request) override;
+    MessageResult ShowMessage(const MessageRequest& request) override;
     TextList OpenFilesDialog(const Text& title, const Text& filter,
                              const Text& initialFolder) override;
     Text OpenFileDialog(const Text& title, const Text& filter, const Text& initialFolder) override;

@@ -11,8 +11,8 @@ namespace {
 // button, nothing is opened.
 class QuietUi : public UiServices {
 public:
-    int ShowMessage(const MessageRequest& request) override {
-        return request.buttons == ButtonsYesNo ? ResultYes : ResultOk;
+    MessageResult ShowMessage(const MessageRequest& request) override {
+        return request.buttons == MessageButtons::YesNo ? MessageResult::Yes : MessageResult::Ok;
     }
     TextList OpenFilesDialog(const Text&, const Text&, const Text&) override { return {}; }
     Text OpenFileDialog(const Text&, const Text&, const Text&) override { return Text(); }

@@ -8,25 +8,24 @@ namespace qs {
 
 class Form;
 
-// Message-box buttons and icons, as style values; results are numbered OK 0, Cancel 1,
-// Abort 2, Retry 3, Ignore 4, Yes 5, No 6.
-enum MessageButtons : int { ButtonsOk = 0, ButtonsOkCancel = 1, ButtonsYesNo = 4 };
-enum MessageIcon : int { IconNone = 0, IconWarning = 0x30, IconInformation = 0x40 };
-enum MessageResult : int {
-    ResultOk = 0,
-    ResultCancel = 1,
-    ResultAbort = 2,
-    ResultRetry = 3,
-    ResultIgnore = 4,
-    ResultYes = 5,
-    ResultNo = 6
+// Message-box buttons, icons and answers, numbered as the desktop's traditional style values.
+enum class MessageButtons : int { Ok = 0, OkCancel = 1, YesNo = 4 };
+enum class MessageIcon : int { None = 0, Warning = 0x30, Information = 0x40 };
+enum class MessageResult : int {
+    Ok = 0,
+    Cancel = 1,
+    Abort = 2,
+    Retry = 3,
+    Ignore = 4,
+    Yes = 5,
+    No = 6
 };
 
 struct MessageRequest {
     Text text;
     Text title;  // already defaulted by the caller ("信息：" when none was given)
-    int buttons = ButtonsOk;
-    int icon = IconNone;
+    MessageButtons buttons = MessageButtons::Ok;
+    MessageIcon icon = MessageIcon::None;
     bool systemModal = false;
 };
 
@@ -36,7 +35,7 @@ class UiServices {
 public:
     virtual ~UiServices() = default;
 
-    virtual int ShowMessage(const MessageRequest& request) = 0;
+    virtual MessageResult ShowMessage(const MessageRequest& request) = 0;
 
     // Multi-selection open dialog: the chosen full paths; none when cancelled. The filter is
     // "|"-separated alternating descriptions and patterns.

@@ -191,7 +191,7 @@ void SettingsStore::Carry(const Request& request) {
     MessageRequest warning;
     warning.text = U("配置模块出现意外，可能导致无法正常保存！详情请咨询Qirn。");
     warning.title = U("Qirn：");
-    warning.icon = IconWarning;
+    warning.icon = MessageIcon::Warning;
     warning.systemModal = true;
     Ui().ShowMessage(warning);
     MessageRequest dump;

@@ -48,10 +48,10 @@ struct DropFixture {
 TEST(DragDropTest, OneFolderOnTheSplitPanelSplitsTheFolder) {
     DropFixture f;
     const Text folder = f.Folder("in");
-    f.h.ui.QueueAnswer(ResultOk);
+    f.h.ui.QueueAnswer(MessageResult::Ok);
     DeliverDrop(f.h.app, U(names::SplitPanel), {folder});
     EXPECT_EQ(f.h.ui.LastMessageUtf8(), "确定分割被拖放目录下的所有文件吗？");
-    EXPECT_EQ(f.h.ui.Messages()[0].buttons, ButtonsOkCancel);
+    EXPECT_EQ(f.h.ui.Messages()[0].buttons, MessageButtons::OkCancel);
     ASSERT_EQ(f.split.size(), 1u);
     EXPECT_EQ(f.split[0].folder, folder);
     EXPECT_TRUE(f.split[0].paths.empty());
@@ -86,7 +86,7 @@ TEST(DragDropTest, SplitPanelCountsFilesOnly) {
             if (i < row.folders)
                 drop.push_back(f.Folder(folderNames[i]));
         }
-        f.h.ui.QueueAnswer(ResultOk);
+        f.h.ui.QueueAnswer(MessageResult::Ok);
         DeliverDrop(f.h.app, U(names::SplitPanel), drop);
         ASSERT_EQ(f.h.ui.Messages().size(), 1u);
         EXPECT_EQ(f.h.ui.LastMessageUtf8(), row.question);
@@ -102,7 +102,7 @@ TEST(DragDropTest, SplitPanelCountsFilesOnly) {
 
 TEST(DragDropTest, NextDropEmptiesTheListAndCancelStartsNothing) {
     DropFixture f;
-    f.h.ui.QueueAnswer(ResultOk);
+    f.h.ui.QueueAnswer(MessageResult::Ok);
     DeliverDrop(f.h.app, U(names::SplitPanel), {f.File("a"), f.File("b")});
     DeliverDrop(f.h.app, U(names::SplitPanel), {f.File("c")});  // cancelled
     EXPECT_EQ(f.split.size(), 1u);
@@ -112,7 +112,7 @@ TEST(DragDropTest, NextDropEmptiesTheListAndCancelStartsNothing) {
 TEST(DragDropTest, MergePanelMergesFilesQuietlyThenFolders) {
     DropFixture f;
     const Text a = f.File("a.txt"), b = f.File("b.txt"), d = f.Folder("d");
-    f.h.ui.QueueAnswer(ResultOk);
+    f.h.ui.QueueAnswer(MessageResult::Ok);
     DeliverDrop(f.h.app, U(names::MergePanel), {a, d, b});
     EXPECT_EQ(f.h.ui.LastMessageUtf8(), "确定合并被拖放的 3 个吗？");
     ASSERT_EQ(f.merge.size(), 2u);
@@ -126,7 +126,7 @@ TEST(DragDropTest, MergePanelMergesFilesQuietlyThenFolders) {
 
 TEST(DragDropTest, FilesOnlyAreNotSuppressedAndCancelMergesNothing) {
     DropFixture f;
-    f.h.ui.QueueAnswer(ResultOk);
+    f.h.ui.QueueAnswer(MessageResult::Ok);
     DeliverDrop(f.h.app, U(names::MergePanel), {f.File("a.txt")});
     ASSERT_EQ(f.merge.size(), 1u);
     EXPECT_FALSE(f.merge[0].suppress);
@@ -140,7 +140,7 @@ TEST(DragDropTest, StopDuringTheFileMergePreventsTheFolderMerge) {
         if (f.merge.size() == 1)
             f.h.app.run.RequestStop();
     };
-    f.h.ui.QueueAnswer(ResultOk);
+    f.h.ui.QueueAnswer(MessageResult::Ok);
     DeliverDrop(f.h.app, U(names::MergePanel), {f.File("a.txt"), f.Folder("d")});
     EXPECT_EQ(f.merge.size(), 1u);
 }
@@ -148,11 +148,11 @@ TEST(DragDropTest, StopDuringTheFileMergePreventsTheFolderMerge) {
 TEST(DragDropTest, LeftOverStopDoesNotBlockFolders) {
     DropFixture f;
     f.h.app.run.RequestStop();  // from an earlier job
-    f.h.ui.QueueAnswer(ResultOk);
+    f.h.ui.QueueAnswer(MessageResult::Ok);
     DeliverDrop(f.h.app, U(names::MergePanel), {f.File("a.txt"), f.Folder("d")});
     EXPECT_EQ(f.merge.size(), 2u);
     f.merge.clear();
-    f.h.ui.QueueAnswer(ResultOk);
+    f.h.ui.QueueAnswer(MessageResult::Ok);
     DeliverDrop(f.h.app, U(names::MergePanel), {f.Folder("e")});
     ASSERT_EQ(f.merge.size(), 1u);
     EXPECT_TRUE(f.merge[0].folders);
@@ -171,7 +171,7 @@ TEST(DragDropTest, StopClickDuringARealFileMergePreventsTheFolderMerge) {
     };
     h.temp.Write("a.txt", "x");
     Fs().CreateFolder(h.temp.File("d"));
-    h.ui.QueueAnswer(ResultOk);
+    h.ui.QueueAnswer(MessageResult::Ok);
     h.ui.AtPump(2, [&] { h.Click(names::MergeButton); });
     DeliverDrop(h.app, U(names::MergePanel), {h.temp.File("a.txt"), h.temp.File("d")});
     EXPECT_EQ(merges, 1);
@@ -184,7 +184,7 @@ TEST(DragDropTest, DropsElsewhereAndEmptyPathsAreIgnored) {
         DeliverDrop(f.h.app, U(place), {f.File("a.txt")});
     }
     EXPECT_TRUE(f.h.ui.Messages().empty());
-    f.h.ui.QueueAnswer(ResultOk);
+    f.h.ui.QueueAnswer(MessageResult::Ok);
     DeliverDrop(f.h.app, U(names::SplitPanel), {f.File("a.txt"), ""});
     EXPECT_EQ(f.h.ui.LastMessageUtf8(), "确定分割被拖放的 1 个文件吗？");
 }
@@ -192,7 +192,7 @@ TEST(DragDropTest, DropsElsewhereAndEmptyPathsAreIgnored) {
 TEST(DragDropTest, LongPathsAreHandedOnWhole) {
     DropFixture f;
     const Text longPath = "/" + std::string(400, 'p') + "/" + U("长文件名.txt");
-    f.h.ui.QueueAnswer(ResultOk);
+    f.h.ui.QueueAnswer(MessageResult::Ok);
     DeliverDrop(f.h.app, U(names::SplitPanel), {longPath});
     ASSERT_EQ(f.split.size(), 1u);
     EXPECT_EQ(f.split[0].paths, TextList{longPath});

@@ -26,7 +26,7 @@ protected:
     OddFilesTest() {
         InstallSplitJob(h.app);
         InstallMergeJob(h.app);
-        h.ui.SetDefaultAnswer(ResultNo);
+        h.ui.SetDefaultAnswer(MessageResult::No);
         h.form().SetChecked(U("选择框父目录保存"), false);
         h.form().SetChecked(split_controls::PartsRadio(), true);
         h.form().SetText(split_controls::PartCountEdit(), "2");

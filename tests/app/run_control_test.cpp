@@ -77,7 +77,7 @@ TEST(RunControlTest, StartButtonCaptionsCarryBusyStoppingAndIdle) {
         EXPECT_EQ(h.Caption(names::Status), "(2/3)b.txt");
         // A stopped job still offers its folder.
         ASSERT_EQ(h.ui.Messages().size(), 1u);
-        EXPECT_EQ(h.ui.Messages()[0].buttons, ButtonsYesNo);
+        EXPECT_EQ(h.ui.Messages()[0].buttons, MessageButtons::YesNo);
         EXPECT_EQ(ToUtf8Lossy(h.ui.Messages()[0].title), "信息：");
         EXPECT_TRUE(h.form().Get(U(names::MergePattern)).visible);
     }
@@ -116,7 +116,7 @@ TEST(RunControlTest, EndOfMergeOffersParentFolderAndOpensOnYes) {
         SCOPED_TRACE(row.label);
         HeadlessApp h;
         h.form().SetChecked(U(names::ParentSave), row.parentSave);
-        h.ui.QueueAnswer(ResultYes);
+        h.ui.QueueAnswer(MessageResult::Yes);
         ASSERT_TRUE(h.app.run.BeginJob(JobKind::Merge));
         h.app.run.lastMergeFolder = "/data/in/sub";
         h.app.run.EndJob(JobKind::Merge, {"/data/in/sub/a.txt"}, row.suppress);
@@ -133,7 +133,7 @@ TEST(RunControlTest, EndOfMergeOffersParentFolderAndOpensOnYes) {
 
 TEST(RunControlTest, FolderNamedLikeAProgramIsOpenedAsAFolder) {
     HeadlessApp h;
-    h.ui.QueueAnswer(ResultYes);
+    h.ui.QueueAnswer(MessageResult::Yes);
     h.app.run.AskOpenOutputFolder(JobKind::Split, "/data/tool.EXE");
     ASSERT_EQ(h.ui.OpenedFolders().size(), 1u);
     EXPECT_EQ(h.ui.OpenedFolders()[0], "/data/tool.EXE");

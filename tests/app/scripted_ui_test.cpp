@@ -8,22 +8,22 @@ namespace {
 TEST(ScriptedUiTest, DefaultAnswersFollowTheButtons) {
     struct Row {
         const char* label;
-        int buttons;
-        int expected;
+        MessageButtons buttons;
+        MessageResult expected;
     };
-    const Row rows[] = {{"ok", ButtonsOk, ResultOk},
-                        {"ok cancel", ButtonsOkCancel, ResultCancel},
-                        {"yes no", ButtonsYesNo, ResultNo}};
+    const Row rows[] = {{"ok", MessageButtons::Ok, MessageResult::Ok},
+                        {"ok cancel", MessageButtons::OkCancel, MessageResult::Cancel},
+                        {"yes no", MessageButtons::YesNo, MessageResult::No}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
         ScriptedUi ui;
         MessageRequest request;
         request.buttons = row.buttons;
-        ui.QueueAnswer(ResultYes);
-        EXPECT_EQ(ui.ShowMessage(request), ResultYes);
+        ui.QueueAnswer(MessageResult::Yes);
+        EXPECT_EQ(ui.ShowMessage(request), MessageResult::Yes);
         EXPECT_EQ(ui.ShowMessage(request), row.expected);
-        ui.SetDefaultAnswer(ResultRetry);
-        EXPECT_EQ(ui.ShowMessage(request), ResultRetry);
+        ui.SetDefaultAnswer(MessageResult::Retry);
+        EXPECT_EQ(ui.ShowMessage(request), MessageResult::Retry);
         EXPECT_EQ(ui.Messages().size(), 3u);
     }
 }

@@ -26,7 +26,7 @@ public:
     JobBench() {
         InstallSplitJob(h.app);
         InstallMergeJob(h.app);
-        h.ui.SetDefaultAnswer(ResultNo);
+        h.ui.SetDefaultAnswer(MessageResult::No);
         Form& f = h.form();
         f.SetChecked(RandomRenameCheck(), false);
         f.SetChecked(SubfolderCheck(), false);

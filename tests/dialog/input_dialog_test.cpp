@@ -46,8 +46,8 @@ TEST(InputDialogTest, OpensWithTheSeparatorCentredAndFocused) {
 TEST(InputDialogTest, ClosingCheckOnEditedText) {
     HeadlessApp h;
     h.form().SetTag(U(names::SeparatorButton), "old");
-    h.ui.QueueAnswer(ResultNo);
-    h.ui.QueueAnswer(ResultYes);
+    h.ui.QueueAnswer(MessageResult::No);
+    h.ui.QueueAnswer(MessageResult::Yes);
     h.ui.QueueModal([&](Form& d) {
         SetBody(d, "edited");
         EXPECT_FALSE(d.RequestClose());
@@ -60,8 +60,8 @@ TEST(InputDialogTest, ClosingCheckOnEditedText) {
     const MessageRequest& asked = h.ui.Messages()[0];
     EXPECT_EQ(ToUtf8Lossy(asked.text), "内容已被改动，是否要放弃？");
     EXPECT_EQ(ToUtf8Lossy(asked.title), "Qirn：");
-    EXPECT_EQ(asked.buttons, ButtonsYesNo);
-    EXPECT_EQ(asked.icon, IconInformation);
+    EXPECT_EQ(asked.buttons, MessageButtons::YesNo);
+    EXPECT_EQ(asked.icon, MessageIcon::Information);
     EXPECT_TRUE(asked.systemModal);
     EXPECT_EQ(Tag(h), "old");
 }
@@ -130,7 +130,7 @@ TEST(InputDialogTest, ButtonsSetTheSeparator) {
             EXPECT_TRUE(h.ui.Messages().empty());
         } else {
             EXPECT_EQ(h.ui.LastMessageUtf8(), row.notice);
-            EXPECT_EQ(h.ui.Messages()[0].buttons, ButtonsOk);
+            EXPECT_EQ(h.ui.Messages()[0].buttons, MessageButtons::Ok);
         }
     }
 }

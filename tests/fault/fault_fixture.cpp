@@ -27,7 +27,7 @@ Tree Snapshot(const Text& folder) {
 
 Bench::Bench() {
     use = std::make_unique<ServicesOverride>(Platform{&faulty, nullptr, nullptr, nullptr});
-    h.ui.SetDefaultAnswer(ResultNo);
+    h.ui.SetDefaultAnswer(MessageResult::No);
 }
 
 Bench::~Bench() {

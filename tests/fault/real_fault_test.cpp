@@ -28,7 +28,7 @@ protected:
     RealFault() {
         InstallSplitJob(h.app);
         InstallMergeJob(h.app);
-        h.ui.SetDefaultAnswer(ResultNo);
+        h.ui.SetDefaultAnswer(MessageResult::No);
         fs::create_directories(Native("src"));
         h.temp.Write("src/a.txt", kA);
         h.temp.Write("src/b.txt", kB);

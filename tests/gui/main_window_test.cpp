@@ -198,7 +198,7 @@ TEST_F(MainWindowTest, SplitFromTheButtonWritesThePieces) {
     emit count->textEdited(count->text());
     EXPECT_EQ(form().TextOf(U(names::PartCount)), "2");
     ui.files.push_back(temp.File(U("甲.txt")));
-    ui.answers = {ResultNo};
+    ui.answers = {MessageResult::No};
     qobject_cast<QAbstractButton*>(Widget(names::SplitButton))->click();
     EXPECT_EQ(FilesUnder(temp.Path()), 3);
     EXPECT_EQ(qobject_cast<QAbstractButton*>(Widget(names::SplitButton))->text(),
@@ -208,7 +208,7 @@ TEST_F(MainWindowTest, SplitFromTheButtonWritesThePieces) {
 TEST_F(MainWindowTest, DropOnTheSplitPanelAsksAndSplits) {
     temp.Write(U("乙.txt"), "1\r\n2\r\n3\r\n4\r\n");
     form().SetText(U(names::PartCount), "2");
-    ui.answers = {ResultOk, ResultNo};
+    ui.answers = {MessageResult::Ok, MessageResult::No};
     auto* data = new QMimeData;
     data->setUrls({QUrl::fromLocalFile(ToQt(temp.File(U("乙.txt"))))});
     QWidget* panel = Widget(names::SplitPanel);
@@ -225,7 +225,7 @@ TEST_F(MainWindowTest, DropOnTheSplitPanelAsksAndSplits) {
 // Files given on the command line (the menu entry's %F) arrive as a drop on the split panel.
 TEST_F(MainWindowTest, FilesGivenToTheWindowAreAskedAboutAsADrop) {
     temp.Write(U("甲.txt"), "AAAA");
-    ui.answers = {ResultCancel};
+    ui.answers = {MessageResult::Cancel};
     main.Window().View().Drop(U(names::SplitPanel), {temp.File(U("甲.txt"))});
     ASSERT_TRUE(testing::PumpUntil([&] { return !ui.shown.empty(); }));
     EXPECT_EQ(ui.shown[0].text, U("确定分割被拖放的 1 个文件吗？"));
@@ -240,7 +240,7 @@ TEST_F(MainWindowTest, ClickOnTheRunningButtonStopsTheSplit) {
     temp.Write(U("丙.txt"), lines);
     qobject_cast<QAbstractButton*>(Widget(names::ByLines))->click();
     ui.files.push_back(temp.File(U("丙.txt")));
-    ui.answers = {ResultNo};
+    ui.answers = {MessageResult::No};
     auto* button = qobject_cast<QAbstractButton*>(Widget(names::SplitButton));
     QString captionWhenClicked;
     auto* bar = qobject_cast<QProgressBar*>(Widget(names::Progress));
@@ -304,7 +304,7 @@ TEST_F(MainWindowTest, DropOfFilesAndAFolderOnTheMergePanelAsksThenMergesFilesFi
     temp.Write(U("入/夹/d.txt"), "D");
     StatusLog log;
     form().AddObserver(&log);
-    ui.answers = {ResultOk, ResultNo};
+    ui.answers = {MessageResult::Ok, MessageResult::No};
     Drop(names::MergePanel,
          {temp.File(U("入/a.txt")), temp.File(U("入/夹")), temp.File(U("入/b.txt"))});
     ASSERT_TRUE(testing::PumpUntil([&] { return ui.shown.size() >= 2; })) << ui.shown.size();
@@ -353,7 +353,7 @@ TEST_F(MainWindowTest, InputDialogCloseBoxAfterEditingAsksBeforeDroppingTheEdit)
         ASSERT_NE(dialog, nullptr);
         QWidget* body = dialog->View().WidgetOf(U(names::Body));
         testing::TypeInto(body, QStringLiteral("新"));
-        ui.answers = {ResultNo, ResultYes};
+        ui.answers = {MessageResult::No, MessageResult::Yes};
         dialog->close();
         ++closes;
         stillOpenAfterNo = dialog->isVisible();
@@ -365,7 +365,7 @@ TEST_F(MainWindowTest, InputDialogCloseBoxAfterEditingAsksBeforeDroppingTheEdit)
     EXPECT_TRUE(stillOpenAfterNo);
     ASSERT_EQ(ui.shown.size(), 2u);
     EXPECT_EQ(ui.shown[0].text, U("内容已被改动，是否要放弃？"));
-    EXPECT_EQ(ui.shown[0].buttons, ButtonsYesNo);
+    EXPECT_EQ(ui.shown[0].buttons, MessageButtons::YesNo);
     EXPECT_EQ(form().Get(U(names::SeparatorButton)).tag, U("旧"));
 }
 

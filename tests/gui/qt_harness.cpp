@@ -49,15 +49,15 @@ void TypeIntoWindow(QWidget* window, const QString& text) {
     }
 }
 
-int AnsweringUi::ShowMessage(const MessageRequest& request) {
+MessageResult AnsweringUi::ShowMessage(const MessageRequest& request) {
     shown.push_back(request);
     if (onMessage) {
         onMessage(request);
     }
     if (answers.empty()) {
-        return request.buttons == ButtonsYesNo ? ResultYes : ResultOk;
+        return request.buttons == MessageButtons::YesNo ? MessageResult::Yes : MessageResult::Ok;
     }
-    const int answer = answers.front();
+    const MessageResult answer = answers.front();
     answers.pop_front();
     return answer;
 }

@@ -28,7 +28,7 @@ void TypeIntoWindow(QWidget* window, const QString& text);
 // when empty). Every message shown is recorded.
 class AnsweringUi : public QtUi {
 public:
-    int ShowMessage(const MessageRequest& request) override;
+    MessageResult ShowMessage(const MessageRequest& request) override;
     TextList OpenFilesDialog(const Text& title, const Text& filter,
                              const Text& initialFolder) override;
     Text OpenFileDialog(const Text& title, const Text& filter, const Text& initialFolder) override;
@@ -36,7 +36,7 @@ public:
     bool OpenFolder(const Text& folder) override;
     bool OpenUrl(const Text& url) override;
 
-    std::deque<int> answers;
+    std::deque<MessageResult> answers;
     std::deque<Text> files;
     std::deque<Text> folders;
     std::vector<MessageRequest> shown;

@@ -109,8 +109,8 @@ protected:
             }
             MessageRequest ask;
             ask.text = U("内容已被改动，是否要放弃？");
-            ask.buttons = ButtonsYesNo;
-            return Ui().ShowMessage(ask) == ResultYes;
+            ask.buttons = MessageButtons::YesNo;
+            return Ui().ShowMessage(ask) == MessageResult::Yes;
         });
     }
 
@@ -153,7 +153,7 @@ TEST_F(FormDialogTest, ResizeLaysOutTheFormAndTheButtonEndsIt) {
 }
 
 TEST_F(FormDialogTest, CloseBoxAsksTheFormAndNoKeepsTheEdits) {
-    ui.answers = {ResultNo, ResultYes};
+    ui.answers = {MessageResult::No, MessageResult::Yes};
     int attempts = 0;
     RunWith([&](FormDialog& dialog) {
         form.SetText(U("编辑框正文"), U("改过"));

@@ -95,7 +95,7 @@ TEST_F(MergeJobTest, OutputsOfOneJobNeverReplaceEachOther) {
         Put(Text(sub) + "/b.txt", "b");
         folders.push_back(Folder(sub));
     }
-    ui.QueueAnswer(ResultNo);
+    ui.QueueAnswer(MessageResult::No);
     entry("", folders, true, false);
     EXPECT_EQ(Read(U("p/a等2个文件.txt")), "p/xb");
     EXPECT_EQ(Read(U("p/a等2个文件 (2).txt")), "p/yb");
@@ -107,12 +107,12 @@ TEST_F(MergeJobTest, OutputsOfOneJobNeverReplaceEachOther) {
 TEST_F(MergeJobTest, DroppedFilesAskWithTheParentFolder) {
     const Text a = Put("x/y/a.txt", "a");
     const Text b = Put("x/y/b.txt", "b");
-    ui.QueueAnswer(ResultYes);
+    ui.QueueAnswer(MessageResult::Yes);
     entry("", {a, b}, false, false);
     EXPECT_EQ(Read(U("x/a等2个文件.txt")), "ab");
     ASSERT_EQ(ui.Messages().size(), 1u);
     EXPECT_EQ(ui.Messages()[0].text, U("合并完毕！是否打开目录：") + m_temp.File("x"));
-    EXPECT_EQ(ui.Messages()[0].buttons, ButtonsYesNo);
+    EXPECT_EQ(ui.Messages()[0].buttons, MessageButtons::YesNo);
     EXPECT_EQ(ui.Messages()[0].title, U("信息："));
     EXPECT_EQ(ui.OpenedFolders(), (TextList{m_temp.File("x")}));
 }
@@ -249,7 +249,7 @@ TEST_F(MergeJobTest, MixedDropOnTheMergePanel) {
     const Text b = Put("in/b.txt", "b");
     const Text folder = Folder("F");
     Put("F/f.txt", "f");
-    ui.QueueAnswer(ResultOk);  // the drop confirmation
+    ui.QueueAnswer(MessageResult::Ok);  // the drop confirmation
     DeliverDrop(h.app, U(names::MergePanel), {a, folder, b});
     EXPECT_EQ(Read(U("in/a等2个文件.txt")), "ab");
     EXPECT_EQ(Read(U("F/f等1个文件.txt")), "f");

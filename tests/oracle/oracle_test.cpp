@@ -708,7 +708,7 @@ struct Oracle {
 
     std::vector<std::string> Run() {
         FixRandomSeed(seed);
-        h.ui.SetDefaultAnswer(ResultOk);
+        h.ui.SetDefaultAnswer(MessageResult::Ok);
         job.root = h.temp.Path();
         MakeWorld(rng, Root() + "/w");
         job.split = rng.Chance(0.5);

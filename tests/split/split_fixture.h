@@ -19,7 +19,7 @@ namespace qs {
 // A desktop that records messages and runs queued actions at chosen pumps.
 class RecordingUi : public UiServices {
 public:
-    int ShowMessage(const MessageRequest& request) override {
+    MessageResult ShowMessage(const MessageRequest& request) override {
         messages.push_back(request.text);
         return answer;
     }
@@ -56,7 +56,7 @@ public:
     TextList messages;
     TextList opened;
     Text dialogTitle, dialogFilter;
-    int answer = ResultNo;
+    MessageResult answer = MessageResult::No;
     int pumps = 0;
     int modals = 0;
     bool ctrlDown = false;

@@ -24,7 +24,7 @@ class SplitJobTest : public ::testing::Test {
 protected:
     SplitJobTest() {
         InstallSplitJob(h.app);
-        h.ui.SetDefaultAnswer(ResultNo);
+        h.ui.SetDefaultAnswer(MessageResult::No);
         h.form().SetChecked(PartsRadio(), true);
         h.form().SetText(PartCountEdit(), "2");
         h.form().SetChecked(SubfolderCheck(), false);
@@ -129,7 +129,7 @@ TEST_F(SplitJobTest, FileDialogTitleFilterAndCancel) {
     h.temp.Write("a.txt", "abcd");
     h.temp.Write("b.txt", "efgh");
     h.ui.QueueOpenFiles({File("a.txt"), File("b.txt")});
-    h.ui.QueueAnswer(ResultYes);
+    h.ui.QueueAnswer(MessageResult::Yes);
     h.Click(names::SplitButton);
     EXPECT_EQ(h.temp.Read("b_2.txt"), "gh");
     ASSERT_EQ(h.ui.OpenedFolders().size(), 1u);

@@ -14,7 +14,7 @@ namespace qs {
 //
 //     HeadlessApp h;                      // fresh App, scripted UI installed, window open
 //     h.app.startSplitJob = ...;          // plug a job (or a fake) into the entries
-//     h.ui.QueueAnswer(ResultOk);         // answers for the next message boxes
+//     h.ui.QueueAnswer(MessageResult::Ok);         // answers for the next message boxes
 //     h.ui.AtPump(5, [&] { h.Click(names::SplitButton); });
 //     h.Click(names::SplitButton);
 //     EXPECT_EQ(h.Caption(names::SplitButton), "分割文件..");

@@ -16,9 +16,9 @@ public:
     std::function<void()> onPump;
     int pumps = 0;
 
-    int ShowMessage(const MessageRequest& request) override {
+    MessageResult ShowMessage(const MessageRequest& request) override {
         messages.push_back(request);
-        return ResultOk;
+        return MessageResult::Ok;
     }
     TextList OpenFilesDialog(const Text&, const Text&, const Text&) override { return {}; }
     Text OpenFileDialog(const Text&, const Text&, const Text&) override { return Text(); }

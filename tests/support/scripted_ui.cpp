@@ -51,21 +51,21 @@ std::string ScriptedUi::LastMessageUtf8() const {
     return m_messages.empty() ? std::string() : ToUtf8Lossy(m_messages.back().text);
 }
 
-int ScriptedUi::ShowMessage(const MessageRequest& request) {
+MessageResult ScriptedUi::ShowMessage(const MessageRequest& request) {
     m_messages.push_back(request);
     if (!m_answers.empty()) {
-        return PopOr(m_answers, 0);
+        return PopOr(m_answers, MessageResult::Ok);
     }
     if (m_defaultAnswer) {
         return *m_defaultAnswer;
     }
     switch (request.buttons) {
-        case ButtonsOkCancel:
-            return ResultCancel;
-        case ButtonsYesNo:
-            return ResultNo;
+        case MessageButtons::OkCancel:
+            return MessageResult::Cancel;
+        case MessageButtons::YesNo:
+            return MessageResult::No;
         default:
-            return ResultOk;
+            return MessageResult::Ok;
     }
 }
 

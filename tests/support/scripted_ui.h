@@ -28,8 +28,8 @@ public:
 
     // Message boxes: queued answers first; when none is left, the default answer (settable)
     // or, without one, OK for OK boxes, Cancel for OK/Cancel and No for Yes/No.
-    void QueueAnswer(int result) { m_answers.push_back(result); }
-    void SetDefaultAnswer(std::optional<int> result) { m_defaultAnswer = result; }
+    void QueueAnswer(MessageResult result) { m_answers.push_back(result); }
+    void SetDefaultAnswer(std::optional<MessageResult> result) { m_defaultAnswer = result; }
 
     // Dialog answers; an empty queue means the user cancelled.
     void QueueOpenFiles(const TextList& paths) { m_openFiles.push_back(paths); }
@@ -65,7 +65,7 @@ public:
     // The last message's text as UTF-8 (empty when none was shown), for assertions.
     std::string LastMessageUtf8() const;
 
-    int ShowMessage(const MessageRequest& request) override;
+    MessageResult ShowMessage(const MessageRequest& request) override;
     TextList OpenFilesDialog(const Text& title, const Text& filter,
                              const Text& initialFolder) override;
     Text OpenFileDialog(const Text& title, const Text& filter, const Text& initialFolder) override;
@@ -85,8 +85,8 @@ private:
         Action action;
     };
 
-    std::deque<int> m_answers;
-    std::optional<int> m_defaultAnswer;
+    std::deque<MessageResult> m_answers;
+    std::optional<MessageResult> m_defaultAnswer;
     std::deque<TextList> m_openFiles;
     std::deque<Text> m_openFile, m_folders;
     std::deque<ModalScript> m_modals;
