@@ -341,7 +341,7 @@ int RunSplit(const ParsedCommand& command) {
             if (WriteManifest(facts[i], s.m_split, seed, bySource[i], &path)) {
                 s.m_report.outputs.push_back({path,
                                               Fs().FileSize(path).value_or(0),
-                                              TextFormat{EncodingUtf8, false},
+                                              TextFormat{TextEncoding::Utf8, false},
                                               i + 1,
                                               {},
                                               {}});

@@ -171,7 +171,7 @@ std::optional<Bytes> RestoreText(const LoadedManifest& loaded, std::string& why)
     Text text;
     for (std::size_t i = 0; i < loaded.pieces.size(); ++i) {
         const DecodedText decoded =
-            DecodeTextFile(loaded.pieces[i].path, reencoded ? EncodingUndetected : encoding);
+            DecodeTextFile(loaded.pieces[i].path, reencoded ? TextEncoding::Undetected : encoding);
         if (!decoded.opened || !decoded.exact) {
             why = "分块无法解码";
             return std::nullopt;

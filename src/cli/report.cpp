@@ -14,7 +14,7 @@ std::string Utf8(const Text& internal) {
 }
 
 std::string EncodingName(TextEncoding code) {
-    if (code == EncodingUndetected) {
+    if (code == TextEncoding::Undetected) {
         return std::string();
     }
     const std::string_view name = CharsetName(code);
@@ -22,12 +22,14 @@ std::string EncodingName(TextEncoding code) {
 }
 
 TextEncoding EncodingCode(std::string_view name) {
-    for (TextEncoding code = EncodingRaw; code <= EncodingBig5Hkscs; ++code) {
+    for (const TextEncoding code :
+         {TextEncoding::Raw, TextEncoding::Utf8, TextEncoding::Utf16Le, TextEncoding::Utf16Be,
+          TextEncoding::Big5, TextEncoding::Big5Hkscs}) {
         if (EncodingName(code) == name) {
             return code;
         }
     }
-    return EncodingUndetected;
+    return TextEncoding::Undetected;
 }
 
 ReportedFailure FromJob(FailureKind kind, const Text& path, int systemError) {

@@ -15,7 +15,7 @@ namespace qs::cli {
 // The name the report gives an encoding ("UTF-8", "GB18030", ...); empty for bytes copied
 // as they are, which were never decoded.
 std::string EncodingName(TextEncoding code);
-TextEncoding EncodingCode(std::string_view name);  // 0 for an unknown name
+TextEncoding EncodingCode(std::string_view name);  // Undetected for an unknown name
 
 struct ReportedOutput {
     Text path;

@@ -6,11 +6,11 @@ namespace qs {
 
 std::string_view ByteOrderMark(TextEncoding encoding) {
     switch (encoding) {
-        case EncodingUtf8:
+        case TextEncoding::Utf8:
             return "\xEF\xBB\xBF";
-        case EncodingUtf16Le:
+        case TextEncoding::Utf16Le:
             return "\xFF\xFE";
-        case EncodingUtf16Be:
+        case TextEncoding::Utf16Be:
             return "\xFE\xFF";
         default:
             return {};

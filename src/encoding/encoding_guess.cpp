@@ -97,7 +97,8 @@ TextEncoding GuessUtf16(std::string_view sample, bool whole) {
         isLe = le >= 98 && le >= be + 20;
         isBe = be >= 98 && be >= le + 20;
     }
-    return isLe != isBe ? (isLe ? EncodingUtf16Le : EncodingUtf16Be) : EncodingUndetected;
+    return isLe != isBe ? (isLe ? TextEncoding::Utf16Le : TextEncoding::Utf16Be)
+                        : TextEncoding::Undetected;
 }
 
 bool OneOf(std::string_view name, std::initializer_list<std::string_view> names) {
@@ -107,7 +108,7 @@ bool OneOf(std::string_view name, std::initializer_list<std::string_view> names)
 }  // namespace
 
 std::vector<TextEncoding> GuessEncodings(std::string_view sample, bool whole) {
-    if (const TextEncoding utf16 = GuessUtf16(sample, whole); utf16 != EncodingUndetected) {
+    if (const TextEncoding utf16 = GuessUtf16(sample, whole); utf16 != TextEncoding::Undetected) {
         return {utf16};
     }
     if (std::memchr(sample.data(), 0, sample.size()) != nullptr) {
@@ -146,19 +147,19 @@ std::vector<TextEncoding> GuessEncodings(std::string_view sample, bool whole) {
         return {};
     }
     if (gb >= big5 + kClearLead) {
-        return {EncodingRaw};
+        return {TextEncoding::Raw};
     }
     if (big5 >= gb + kClearLead) {
-        return {EncodingBig5, EncodingBig5Hkscs};
+        return {TextEncoding::Big5, TextEncoding::Big5Hkscs};
     }
     if (TraditionalChineseLocale()) {
-        return {EncodingBig5, EncodingBig5Hkscs, EncodingRaw};
+        return {TextEncoding::Big5, TextEncoding::Big5Hkscs, TextEncoding::Raw};
     }
-    return {EncodingRaw, EncodingBig5, EncodingBig5Hkscs};
+    return {TextEncoding::Raw, TextEncoding::Big5, TextEncoding::Big5Hkscs};
 }
 
 bool IsPlainText(std::string_view text, TextEncoding encoding) {
-    if (encoding != EncodingUtf16Le && encoding != EncodingUtf16Be) {
+    if (encoding != TextEncoding::Utf16Le && encoding != TextEncoding::Utf16Be) {
         return std::memchr(text.data(), 0, text.size()) == nullptr;
     }
     // Bytes below 0x20 are never part of a double-byte character of the internal code page.

@@ -7,10 +7,14 @@ namespace qs {
 
 std::optional<TextFormat> ParseOutputEncoding(std::string_view name) {
     const std::pair<std::string_view, TextFormat> names[] = {
-        {"utf-8", {EncodingUtf8, false}},      {"utf-8-mark", {EncodingUtf8, true}},
-        {"gb18030", {EncodingRaw, false}},     {"gbk", {EncodingGbk, false}},
-        {"big5", {EncodingBig5, false}},       {"big5-hkscs", {EncodingBig5Hkscs, false}},
-        {"utf-16le", {EncodingUtf16Le, true}}, {"utf-16be", {EncodingUtf16Be, true}},
+        {"utf-8", {TextEncoding::Utf8, false}},
+        {"utf-8-mark", {TextEncoding::Utf8, true}},
+        {"gb18030", {TextEncoding::Raw, false}},
+        {"gbk", {TextEncoding::Gbk, false}},
+        {"big5", {TextEncoding::Big5, false}},
+        {"big5-hkscs", {TextEncoding::Big5Hkscs, false}},
+        {"utf-16le", {TextEncoding::Utf16Le, true}},
+        {"utf-16be", {TextEncoding::Utf16Be, true}},
     };
     for (const auto& [text, format] : names) {
         if (name == text) {

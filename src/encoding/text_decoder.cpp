@@ -74,7 +74,7 @@ private:
     std::size_t m_at = 0;
 };
 
-TextEncoding g_sourceEncoding = EncodingUndetected;
+TextEncoding g_sourceEncoding = TextEncoding::Undetected;
 
 }  // namespace
 
@@ -90,28 +90,28 @@ TextEncoding DeclaredEncoding(std::string_view all) {
     const std::string_view input = HtmlDetectionInput(all);
     switch (DetectHtmlCharset(input)) {
         case HtmlCharsetUtf8:
-            return EncodingUtf8;
+            return TextEncoding::Utf8;
         case HtmlCharsetBig5:
-            return EncodingBig5;
+            return TextEncoding::Big5;
         case HtmlCharsetBig5Hkscs:
-            return EncodingBig5Hkscs;
+            return TextEncoding::Big5Hkscs;
         default:
             break;
     }
     const Text name = XmlDeclaredEncodingName(input);
     if (name == "utf-8") {
-        return EncodingUtf8;
+        return TextEncoding::Utf8;
     }
     if (name == "big5") {
-        return EncodingBig5;
+        return TextEncoding::Big5;
     }
     if (name == "big5-hkscs") {
-        return EncodingBig5Hkscs;
+        return TextEncoding::Big5Hkscs;
     }
     if (name == "gb2312" || name == "gbk" || name == "gb18030") {
-        return EncodingRaw;
+        return TextEncoding::Raw;
     }
-    return EncodingUndetected;
+    return TextEncoding::Undetected;
 }
 
 DecodedText DecodeTextFile(const Text& path, TextEncoding requested) {

@@ -29,7 +29,7 @@ struct DecodedText {
 // 1, the file's own bytes (mark included; exact false when they are no GB18030 text); a mark
 // alone is an empty text in the mark's encoding. requested 0 detects;
 // another code forces that encoding. The file is opened for reading only.
-DecodedText DecodeTextFile(const Text& path, TextEncoding requested = EncodingUndetected);
+DecodedText DecodeTextFile(const Text& path, TextEncoding requested = TextEncoding::Undetected);
 
 // Every source read from a file (DecodeTextFile without a request, TextSliceReader) is
 // taken as in this encoding instead of being detected, strictly, its own mark skipped (the
@@ -38,7 +38,7 @@ void SetSourceEncoding(TextEncoding encoding);
 TextEncoding SourceEncoding();
 
 // DecodeTextFile on bytes in memory (always "opened").
-DecodedText DecodeBytes(std::string_view bytes, TextEncoding requested = EncodingUndetected);
+DecodedText DecodeBytes(std::string_view bytes, TextEncoding requested = TextEncoding::Undetected);
 
 // Whether the bytes look like UTF-8: only well-formed sequences of one to four bytes (lead
 // bytes C0-DF, E0-EF, F0-F4 with the right number of continuation bytes) and at least one

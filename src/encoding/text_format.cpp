@@ -4,17 +4,17 @@ namespace qs {
 
 std::string_view CharsetName(TextEncoding encoding) {
     switch (encoding) {
-        case EncodingUtf8:
+        case TextEncoding::Utf8:
             return "UTF-8";
-        case EncodingUtf16Le:
+        case TextEncoding::Utf16Le:
             return "UTF-16LE";
-        case EncodingUtf16Be:
+        case TextEncoding::Utf16Be:
             return "UTF-16BE";
-        case EncodingBig5:
+        case TextEncoding::Big5:
             return "BIG5";
-        case EncodingBig5Hkscs:
+        case TextEncoding::Big5Hkscs:
             return "BIG5-HKSCS";
-        case EncodingGbk:
+        case TextEncoding::Gbk:
             return "GBK";
         default:
             return {};
@@ -23,8 +23,8 @@ std::string_view CharsetName(TextEncoding encoding) {
 
 TextFormat FormatOf(const TextFormat& written) {
     TextFormat format = written;
-    if (format.encoding == EncodingGbk) {
-        format.encoding = EncodingRaw;
+    if (format.encoding == TextEncoding::Gbk) {
+        format.encoding = TextEncoding::Raw;
     }
     return format;
 }

@@ -6,17 +6,17 @@
 namespace qs {
 
 // The encoding of a text in a file, kept by the jobs and handed back when writing.
-using TextEncoding = std::int32_t;
-enum : TextEncoding {
-    EncodingUndetected = 0,  // as a request: detect
-    EncodingRaw = 1,         // the bytes as they are, in the internal code page
-    EncodingUtf8 = 2,
-    EncodingUtf16Le = 3,
-    EncodingUtf16Be = 4,
-    EncodingBig5 = 5,
-    EncodingBig5Hkscs = 6,
+// The numbers stay fixed: diagnostics print them.
+enum class TextEncoding : std::int32_t {
+    Undetected = 0,  // as a request: detect
+    Raw = 1,         // the bytes as they are, in the internal code page
+    Utf8 = 2,
+    Utf16Le = 3,
+    Utf16Be = 4,
+    Big5 = 5,
+    Big5Hkscs = 6,
     // Only written, when asked for: the internal code page held to the characters of GBK.
-    EncodingGbk = 7,
+    Gbk = 7,
 };
 
 // "UTF-8", "UTF-16LE", "UTF-16BE", "BIG5", "BIG5-HKSCS", "GBK" for codes 2..7; empty for the
@@ -24,10 +24,10 @@ enum : TextEncoding {
 std::string_view CharsetName(TextEncoding encoding);
 
 // How a text is held in a file: its encoding and whether a byte-order mark comes first.
-// Found once by the reader and carried to the writer and the report. EncodingUndetected
+// Found once by the reader and carried to the writer and the report. TextEncoding::Undetected
 // means bytes copied as they are, never decoded.
 struct TextFormat {
-    TextEncoding encoding = EncodingUndetected;
+    TextEncoding encoding = TextEncoding::Undetected;
     bool mark = false;
     bool book = false;  // an EPUB book: its texts are UTF-8 inside a zip container
 

@@ -34,14 +34,14 @@ bool TextSliceReader::Open(std::unique_ptr<ReadHandle> in, TextEncoding requeste
         m_exact = false;
         for (std::size_t i = 0; i < m_tries.size() && !m_exact; ++i) {
             const TextEncoding candidate = m_tries[i];
-            if ((candidate == EncodingUtf8 && !m_forced) ||
-                (candidate == EncodingRaw && m_plainAscii)) {
-                m_exact = candidate == EncodingRaw || m_utf8Exact;
+            if ((candidate == TextEncoding::Utf8 && !m_forced) ||
+                (candidate == TextEncoding::Raw && m_plainAscii)) {
+                m_exact = candidate == TextEncoding::Raw || m_utf8Exact;
             } else if (!ConvertsExactly(candidate, i >= m_firstGuess, m_exact)) {
                 m_in.reset();
                 return false;
             }
-            m_encoding = m_exact ? candidate : EncodingRaw;
+            m_encoding = m_exact ? candidate : TextEncoding::Raw;
         }
         m_charset = m_exact ? CharsetName(m_encoding) : std::string_view();
     }
@@ -53,7 +53,7 @@ bool TextSliceReader::Open(std::unique_ptr<ReadHandle> in, TextEncoding requeste
         return true;
     }
     if (m_charset.empty()) {
-        m_encoding = EncodingRaw;
+        m_encoding = TextEncoding::Raw;
         m_hadMark = false;
         m_bodyStart = 0;
     } else {
@@ -101,7 +101,7 @@ bool TextSliceReader::Detect(TextEncoding requested) {
         headLength += n;
     }
     const std::string_view start(head, static_cast<std::size_t>(headLength));
-    m_encoding = EncodingUndetected;
+    m_encoding = TextEncoding::Undetected;
     m_bodyStart = 0;
     m_markOnly = false;
     m_utf8Exact = false;
@@ -111,8 +111,8 @@ bool TextSliceReader::Detect(TextEncoding requested) {
     m_firstGuess = 0;
     m_guessed = false;
     m_forced = false;
-    const TextEncoding said = requested != EncodingUndetected ? requested : SourceEncoding();
-    if (said != EncodingUndetected) {
+    const TextEncoding said = requested != TextEncoding::Undetected ? requested : SourceEncoding();
+    if (said != TextEncoding::Undetected) {
         // What the user says the sources are in, after its own mark if it has one.
         const std::string_view mark = ByteOrderMark(said);
         m_bodyStart =
@@ -125,15 +125,16 @@ bool TextSliceReader::Detect(TextEncoding requested) {
         return true;
     }
     Bytes sample;
-    for (const TextEncoding marked : {EncodingUtf8, EncodingUtf16Le, EncodingUtf16Be}) {
+    for (const TextEncoding marked :
+         {TextEncoding::Utf8, TextEncoding::Utf16Le, TextEncoding::Utf16Be}) {
         if (start.starts_with(ByteOrderMark(marked))) {
             m_encoding = marked;
             m_bodyStart = static_cast<std::int64_t>(ByteOrderMark(marked).size());
             break;
         }
     }
-    const bool marked = m_encoding != EncodingUndetected;
-    const bool trial = marked && m_encoding != EncodingUtf8;
+    const bool marked = m_encoding != TextEncoding::Undetected;
+    const bool trial = marked && m_encoding != TextEncoding::Utf8;
     m_charset = CharsetName(m_encoding);
 
     Utf8Scan utf8;
@@ -218,21 +219,21 @@ bool TextSliceReader::Detect(TextEncoding requested) {
     }
     if (position == m_bodyStart) {
         // An empty file is an empty text of its own bytes.
-        m_encoding = EncodingRaw;
+        m_encoding = TextEncoding::Raw;
         m_charset = {};
         return true;
     }
     // A declaration is trusted only where it decodes the body; then the UTF-8 pattern,
     // plain ASCII, or the guess.
     m_guessed = true;
-    if (m_encoding != EncodingUndetected) {
+    if (m_encoding != TextEncoding::Undetected) {
         m_tries.push_back(m_encoding);
     }
     m_plainAscii = utf8.AllAscii() && !sawZero;
     if (utf8.Plausible()) {
-        m_tries.push_back(EncodingUtf8);
+        m_tries.push_back(TextEncoding::Utf8);
     } else if (m_plainAscii) {
-        m_tries.push_back(EncodingRaw);
+        m_tries.push_back(TextEncoding::Raw);
     } else {
         m_firstGuess = m_tries.size();
         const std::vector<TextEncoding> guesses = GuessEncodings(
@@ -259,7 +260,7 @@ bool TextSliceReader::ConvertsExactly(TextEncoding encoding, bool guessed, bool&
         }
         const std::size_t whole = m_atEnd ? m_buffer.size() : WholeCharacters();
         const std::string_view slice = std::string_view(m_buffer).substr(0, whole);
-        if (encoding == EncodingRaw) {
+        if (encoding == TextEncoding::Raw) {
             exact = (!guessed || IsPlainText(slice, encoding)) &&
                     (slice.empty() || Conv().Convert(slice, InternalCharset(), "UTF-8"));
         } else if (!slice.empty()) {
@@ -277,7 +278,7 @@ std::size_t TextSliceReader::WholeCharacters() const {
     const auto* p = reinterpret_cast<const unsigned char*>(m_buffer.data());
     const std::size_t n = m_buffer.size();
     switch (m_encoding) {
-        case EncodingUtf8: {
+        case TextEncoding::Utf8: {
             // A lead byte among the last three whose sequence goes on past the end.
             for (std::size_t back = 1; back <= std::min<std::size_t>(3, n); ++back) {
                 const unsigned b = p[n - back];
@@ -291,16 +292,16 @@ std::size_t TextSliceReader::WholeCharacters() const {
             }
             return n;
         }
-        case EncodingUtf16Le:
-        case EncodingUtf16Be: {
+        case TextEncoding::Utf16Le:
+        case TextEncoding::Utf16Be: {
             std::size_t even = n & ~std::size_t{1};
-            const std::size_t highByte = m_encoding == EncodingUtf16Le ? 1 : 0;
+            const std::size_t highByte = m_encoding == TextEncoding::Utf16Le ? 1 : 0;
             if (even >= 2 && IsHighSurrogate(p[even - 2 + highByte])) {
                 even -= 2;
             }
             return even;
         }
-        case EncodingRaw: {
+        case TextEncoding::Raw: {
             // GB18030: a lead byte takes one more byte, or three more after a digit.
             std::size_t i = 0;
             while (i < n) {
@@ -315,8 +316,8 @@ std::size_t TextSliceReader::WholeCharacters() const {
             }
             return i;
         }
-        case EncodingBig5:
-        case EncodingBig5Hkscs: {
+        case TextEncoding::Big5:
+        case TextEncoding::Big5Hkscs: {
             std::size_t i = 0;
             while (i < n) {
                 // 0x80 and 0xFF stand alone, as the converter reads them.

@@ -29,9 +29,9 @@ public:
 
     // False when the file cannot be opened or read. requested: that encoding instead of
     // detecting, strictly, its own mark skipped; none: the one SetSourceEncoding names, if any.
-    bool Open(const Text& path, TextEncoding requested = EncodingUndetected);
+    bool Open(const Text& path, TextEncoding requested = TextEncoding::Undetected);
     // The same on bytes from any source that can go back to its start.
-    bool Open(std::unique_ptr<ReadHandle> in, TextEncoding requested = EncodingUndetected);
+    bool Open(std::unique_ptr<ReadHandle> in, TextEncoding requested = TextEncoding::Undetected);
     // The source, given back (at no particular position); the reader is closed.
     std::unique_ptr<ReadHandle> Release() { return std::move(m_in); }
     // The encoding found and whether the source began with its mark.
@@ -42,7 +42,7 @@ public:
     // read raw).
     bool Exact() const { return m_exact; }
     // The body is UTF-8 that converts exactly: its own bytes are the text in another form.
-    bool BodyIsUtf8() const { return m_encoding == EncodingUtf8 && !m_charset.empty(); }
+    bool BodyIsUtf8() const { return m_encoding == TextEncoding::Utf8 && !m_charset.empty(); }
     // From now on Next hands out the body's own bytes (after the mark) unconverted, in
     // slices that may end inside a character.
     void HandOutBodyBytes() { m_bodyBytes = true; }
@@ -70,7 +70,7 @@ private:
 
     std::size_t m_sliceBytes;
     std::unique_ptr<ReadHandle> m_in;
-    TextEncoding m_encoding = EncodingUndetected;
+    TextEncoding m_encoding = TextEncoding::Undetected;
     std::string_view m_charset;
     bool m_hadMark = false;
     bool m_markOnly = false;    // the file is a byte-order mark alone

@@ -13,7 +13,7 @@ namespace qs {
 struct OutputRecord {
     Text path;
     std::int64_t bytes = 0;
-    TextFormat format;       // what the job wrote; EncodingUndetected: bytes copied unchanged
+    TextFormat format;       // what the job wrote; TextEncoding::Undetected: bytes copied unchanged
     std::size_t source = 0;  // a split's source, 1-based in the job's list; 0 for a merge
     Text heading;            // a chapter piece's heading line; empty otherwise
 };
@@ -41,7 +41,7 @@ public:
     // File i of n (1-based) begins.
     virtual void SourceStarted(int /*i*/, int /*n*/, const Text& /*path*/) {}
     // The source is read: as text in this format (its encoding and mark as found, or as the
-    // user gave them), or, with EncodingUndetected, as bytes that nothing decodes.
+    // user gave them), or, with TextEncoding::Undetected, as bytes that nothing decodes.
     virtual void SourceRead(const Text& /*path*/, const TextFormat& /*format*/) {}
     virtual void Stage(JobStage /*stage*/) {}
     // Piece number of the current source made (written or failed).

@@ -113,8 +113,8 @@ public:
                 if (!m_raw) {
                     return Fail(part);
                 }
-            } else if (m_passUtf8 && part.format.encoding == EncodingUtf8 && AfterWholeText() &&
-                       Pass(part)) {
+            } else if (m_passUtf8 && part.format.encoding == TextEncoding::Utf8 &&
+                       AfterWholeText() && Pass(part)) {
                 ++m_index;
                 return true;
             } else {
@@ -431,9 +431,9 @@ private:
 // UTF-16 output always does; without markup nothing but a leading mark, U+FEFF or the UTF-8
 // test can make it read otherwise (or not exactly). False: it has to be read to be known.
 bool SurelyReadsBack(const Encoding& encoding, const TextFacts& facts) {
-    const bool utf8 = encoding.format.encoding == EncodingUtf8;
-    const bool utf16 =
-        encoding.format.encoding == EncodingUtf16Le || encoding.format.encoding == EncodingUtf16Be;
+    const bool utf8 = encoding.format.encoding == TextEncoding::Utf8;
+    const bool utf16 = encoding.format.encoding == TextEncoding::Utf16Le ||
+                       encoding.format.encoding == TextEncoding::Utf16Be;
     if (!facts.any || ((utf8 || utf16) && !encoding.Mark().empty())) {
         return true;
     }
@@ -571,7 +571,7 @@ EncodedMerge::Finished EncodedMerge::Write(std::unique_ptr<AtomicWriter>& writer
         fresh = false;
         finished.bytes = 0;
         const bool passUtf8 =
-            encoding.format.encoding == EncodingUtf8 && encoding.zh == ZhConversion::None;
+            encoding.format.encoding == TextEncoding::Utf8 && encoding.zh == ZhConversion::None;
         MergedText text(m_parts, m_sliceBytes, passUtf8);
         const auto write = [&](std::string_view bytes) {
             finished.bytes += static_cast<std::int64_t>(bytes.size());
@@ -606,7 +606,7 @@ EncodedMerge::Finished EncodedMerge::Write(std::unique_ptr<AtomicWriter>& writer
     // What the output is written as, told from the encoding of the attempt that stands.
     auto formatOf = [&finished](const Encoding& encoding) {
         const bool converted = !encoding.Charset().empty();
-        finished.format = FormatOf({converted ? encoding.format.encoding : EncodingRaw,
+        finished.format = FormatOf({converted ? encoding.format.encoding : TextEncoding::Raw,
                                     !encoding.Mark().empty() && finished.bytes > 0});
     };
     if (!decoded) {
@@ -637,10 +637,10 @@ EncodedMerge::Finished EncodedMerge::Write(std::unique_ptr<AtomicWriter>& writer
     // name another charset than its bytes: UTF-8 with its mark holds every character and the
     // mark decides how it reads.
     finished.outputNotConverted = true;
-    const Pass utf8 = attempt(SourceEncoding({EncodingUtf8, true}), nullptr);
+    const Pass utf8 = attempt(SourceEncoding({TextEncoding::Utf8, true}), nullptr);
     if (utf8 != Pass::Unconvertible) {
         finished.outcome = outcomeOf(utf8);
-        formatOf(SourceEncoding({EncodingUtf8, true}));
+        formatOf(SourceEncoding({TextEncoding::Utf8, true}));
         return finished;
     }
     // Bytes that are no text of any charset: kept as they are where nothing in them claims

@@ -203,7 +203,7 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
         asRead.emplace(path, stamp);
         permissions = SharedPermissions(permissions, stamp);
         const TextEncoding previousEncoding = unitFormat.encoding;
-        unitFormat.encoding = EncodingUndetected;
+        unitFormat.encoding = TextEncoding::Undetected;
         bool merged = false;
         if (collecting) {
             const DecodedMember decoded = Examine(collected, path);

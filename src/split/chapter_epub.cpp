@@ -127,7 +127,7 @@ void WriteChapterBook(SplitContext& ctx, const Text& source, std::string_view te
     const bool written = out && out->Write(made.bytes);
     FinishNamedOutput(ctx, stem, kDotEpub, std::move(out), written,
                       static_cast<std::int64_t>(made.bytes.size()),
-                      TextFormat{EncodingUtf8, false, true});
+                      TextFormat{TextEncoding::Utf8, false, true});
 }
 
 }  // namespace qs

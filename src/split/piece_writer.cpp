@@ -63,13 +63,13 @@ void CountPiece(SplitContext& ctx, bool written, const Text& path) {
 // or (byte modes) the source's bytes unchanged.
 TextFormat WrittenFormat(SplitContext& ctx) {
     const TextEncoding encoding = ctx.state.source.encoding;
-    if (encoding == EncodingUndetected && !ctx.state.piecesInUtf8) {
+    if (encoding == TextEncoding::Undetected && !ctx.state.piecesInUtf8) {
         return {};
     }
     if (const std::optional<TextFormat>& asked = ctx.state.outputRequest.encoding) {
         return FormatOf(*asked);
     }
-    const TextEncoding written = ctx.state.piecesInUtf8 ? EncodingUtf8 : encoding;
+    const TextEncoding written = ctx.state.piecesInUtf8 ? TextEncoding::Utf8 : encoding;
     return {written, ctx.state.source.mark && !ByteOrderMark(written).empty()};
 }
 
@@ -232,7 +232,7 @@ bool Finish(SplitContext& ctx, const Text& source, Text path, std::unique_ptr<At
 Bytes WithMark(SplitContext& ctx, std::string_view utf8, bool first) {
     Bytes bytes;
     if (first && ctx.state.source.mark) {
-        bytes = ByteOrderMark(EncodingUtf8);
+        bytes = ByteOrderMark(TextEncoding::Utf8);
     }
     bytes += utf8;
     return bytes;
@@ -240,7 +240,7 @@ Bytes WithMark(SplitContext& ctx, std::string_view utf8, bool first) {
 
 // The text of a piece cut from a UTF-8 body; whole characters convert exactly.
 std::optional<Bytes> DecodeUtf8Piece(std::string_view utf8) {
-    return Conv().Convert(utf8, CharsetName(EncodingUtf8), InternalCharset());
+    return Conv().Convert(utf8, CharsetName(TextEncoding::Utf8), InternalCharset());
 }
 
 }  // namespace
@@ -303,13 +303,13 @@ std::optional<Bytes> EncodePieceSlice(SplitContext& ctx, std::string_view text, 
         }
         text = *decoded;
     }
-    if (encoding != EncodingUndetected && !request.Empty()) {
+    if (encoding != TextEncoding::Undetected && !request.Empty()) {
         if (!first && request.encoding) {
             request.encoding->mark = false;
         }
         return EncodeOutputText(text, {encoding, first && ctx.state.source.mark}, request);
     }
-    if (encoding >= EncodingUtf8 && encoding <= EncodingBig5Hkscs) {
+    if (encoding >= TextEncoding::Utf8 && encoding <= TextEncoding::Big5Hkscs) {
         return EncodeText(text, {encoding, first && ctx.state.source.mark});
     }
     return Bytes(text);
@@ -324,7 +324,7 @@ bool FinishWrittenPiece(SplitContext& ctx, const Text& source, std::unique_ptr<A
 bool WritePieceBytes(SplitContext& ctx, const Text& source, std::string_view piece) {
     const TextEncoding encoding = ctx.state.source.encoding;
     const OutputRequest request = ctx.state.outputRequest;
-    const bool requested = encoding != EncodingUndetected && !request.Empty();
+    const bool requested = encoding != TextEncoding::Undetected && !request.Empty();
     bool inUtf8 = ctx.state.piecesInUtf8;
     std::optional<Bytes> decoded;
     if (inUtf8 && (requested || ctx.Options().nameFromText)) {
@@ -338,7 +338,8 @@ bool WritePieceBytes(SplitContext& ctx, const Text& source, std::string_view pie
         inUtf8 = false;
     }
     const bool encoded =
-        !inUtf8 && (requested || (encoding >= EncodingUtf8 && encoding <= EncodingBig5Hkscs));
+        !inUtf8 &&
+        (requested || (encoding >= TextEncoding::Utf8 && encoding <= TextEncoding::Big5Hkscs));
     Bytes converted;
     if (inUtf8) {
         converted = WithMark(ctx, piece, true);
@@ -366,7 +367,7 @@ bool WritePieceBytes(SplitContext& ctx, const Text& source, std::string_view pie
     // it as text already.
     Text text;
     if (ctx.Options().nameFromText) {
-        if (encoding != EncodingUndetected) {
+        if (encoding != TextEncoding::Undetected) {
             text = Text(piece);
         } else if (DecodedText fromBytes = DecodeBytes(piece); fromBytes.exact) {
             // Bytes of no text the program reads give no name.

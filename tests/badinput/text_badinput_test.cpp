@@ -56,40 +56,47 @@ const std::string kNuls = Random(4096, 8, true);
 INSTANTIATE_TEST_SUITE_P(
     Bytes, DecodeBadInput,
     ::testing::Values(
-        DecodeRow{"Empty", "", 0, EncodingRaw, ""},
-        DecodeRow{"OnlyUtf8Mark", kBom, 0, EncodingUtf8, ""},
-        DecodeRow{"OnlyUtf16LeMark", "\xFF\xFE", 0, EncodingUtf16Le, ""},
-        DecodeRow{"OnlyUtf16BeMark", "\xFE\xFF", 0, EncodingUtf16Be, ""},
-        DecodeRow{"RandomBytes", kRandom, 0, EncodingRaw, kRandom},
-        DecodeRow{"NulHeavy", kNuls, 0, EncodingRaw, kNuls},
+        DecodeRow{"Empty", "", TextEncoding::Undetected, TextEncoding::Raw, ""},
+        DecodeRow{"OnlyUtf8Mark", kBom, TextEncoding::Undetected, TextEncoding::Utf8, ""},
+        DecodeRow{"OnlyUtf16LeMark", "\xFF\xFE", TextEncoding::Undetected, TextEncoding::Utf16Le,
+                  ""},
+        DecodeRow{"OnlyUtf16BeMark", "\xFE\xFF", TextEncoding::Undetected, TextEncoding::Utf16Be,
+                  ""},
+        DecodeRow{"RandomBytes", kRandom, TextEncoding::Undetected, TextEncoding::Raw, kRandom},
+        DecodeRow{"NulHeavy", kNuls, TextEncoding::Undetected, TextEncoding::Raw, kNuls},
         // "hi" in UTF-16LE without a mark: the zero bytes give it away
-        DecodeRow{"Utf16LeWithoutMark", std::string("h\0i\0", 4), 0, EncodingUtf16Le, "hi"},
+        DecodeRow{"Utf16LeWithoutMark", std::string("h\0i\0", 4), TextEncoding::Undetected,
+                  TextEncoding::Utf16Le, "hi"},
         // 中 (E4 B8 AD) cut after two bytes
-        DecodeRow{"TruncatedUtf8AtEnd", "ab\xE4\xB8\xAD\xE4\xB8", 0, EncodingRaw,
-                  "ab\xE4\xB8\xAD\xE4\xB8"},
-        DecodeRow{"MarkedUtf8TruncatedAtEnd", kBom + "ab\xE4\xB8", 0, EncodingRaw,
-                  kBom + "ab\xE4\xB8"},
+        DecodeRow{"TruncatedUtf8AtEnd", "ab\xE4\xB8\xAD\xE4\xB8", TextEncoding::Undetected,
+                  TextEncoding::Raw, "ab\xE4\xB8\xAD\xE4\xB8"},
+        DecodeRow{"MarkedUtf8TruncatedAtEnd", kBom + "ab\xE4\xB8", TextEncoding::Undetected,
+                  TextEncoding::Raw, kBom + "ab\xE4\xB8"},
         // UTF-16LE mark, then 'a' and a lone byte
         DecodeRow{"Utf16OddLength",
                   std::string("\xFF\xFE"
                               "a\0b",
                               5),
-                  0, EncodingRaw,
+                  TextEncoding::Undetected, TextEncoding::Raw,
                   std::string("\xFF\xFE"
                               "a\0b",
                               5)},
         // a lone high surrogate D800
-        DecodeRow{"Utf16LoneSurrogate", std::string("\xFF\xFE\x00\xD8", 4), 0, EncodingRaw,
-                  std::string("\xFF\xFE\x00\xD8", 4)},
-        DecodeRow{"OverlongUtf8", "a\xC0\x80", 0, EncodingRaw, "a\xC0\x80"},
-        DecodeRow{"Utf8EncodedSurrogate", "a\xED\xA0\x80", 0, EncodingRaw, "a\xED\xA0\x80"},
-        DecodeRow{"HtmlClaimsUtf8BodyIsNot", "<head><meta charset=utf-8></head>\xB0\xA1", 0,
-                  EncodingRaw, "<head><meta charset=utf-8></head>\xB0\xA1"},
-        DecodeRow{"ForcedUtf16OnOneByte", "x", EncodingUtf16Le, EncodingRaw, "x"},
-        DecodeRow{"ForcedBig5OnATruncatedPair", "ab\xA4", EncodingBig5, EncodingRaw, "ab\xA4"},
+        DecodeRow{"Utf16LoneSurrogate", std::string("\xFF\xFE\x00\xD8", 4),
+                  TextEncoding::Undetected, TextEncoding::Raw, std::string("\xFF\xFE\x00\xD8", 4)},
+        DecodeRow{"OverlongUtf8", "a\xC0\x80", TextEncoding::Undetected, TextEncoding::Raw,
+                  "a\xC0\x80"},
+        DecodeRow{"Utf8EncodedSurrogate", "a\xED\xA0\x80", TextEncoding::Undetected,
+                  TextEncoding::Raw, "a\xED\xA0\x80"},
+        DecodeRow{"HtmlClaimsUtf8BodyIsNot", "<head><meta charset=utf-8></head>\xB0\xA1",
+                  TextEncoding::Undetected, TextEncoding::Raw,
+                  "<head><meta charset=utf-8></head>\xB0\xA1"},
+        DecodeRow{"ForcedUtf16OnOneByte", "x", TextEncoding::Utf16Le, TextEncoding::Raw, "x"},
+        DecodeRow{"ForcedBig5OnATruncatedPair", "ab\xA4", TextEncoding::Big5, TextEncoding::Raw,
+                  "ab\xA4"},
         // 中 in UTF-8 gives D6 D0 in the internal code page
-        DecodeRow{"Utf8AfterNulBytes", std::string("\0\0\xE4\xB8\xAD", 5), 0, EncodingUtf8,
-                  std::string("\0\0\xD6\xD0", 4)}),
+        DecodeRow{"Utf8AfterNulBytes", std::string("\0\0\xE4\xB8\xAD", 5), TextEncoding::Undetected,
+                  TextEncoding::Utf8, std::string("\0\0\xD6\xD0", 4)}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST(DecodeBadInputFile, AnExecutableIsTakenRawByteForByte) {
@@ -99,7 +106,7 @@ TEST(DecodeBadInputFile, AnExecutableIsTakenRawByteForByte) {
     const std::string bytes{std::istreambuf_iterator<char>(in), {}};
     const DecodedText d = DecodeTextFile(temp.File("true"));
     EXPECT_TRUE(d.opened);
-    EXPECT_EQ(d.format.encoding, EncodingRaw);
+    EXPECT_EQ(d.format.encoding, TextEncoding::Raw);
     EXPECT_EQ(d.text, bytes);
 }
 
@@ -130,19 +137,19 @@ TEST_P(EncodeBadInput, ConvertsExactlyOrNotAtAll) {
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, EncodeBadInput,
-    ::testing::Values(EncodeRow{"LoneLeadByteToUtf8", "ab\x81", EncodingUtf8, std::nullopt},
-                      EncodeRow{"InvalidPairToUtf16", "\x81\x20", EncodingUtf16Le, std::nullopt},
-                      EncodeRow{"UnknownCode", "abc", 9, "abc"},
-                      EncodeRow{"NegativeCode", "abc", -1, "abc"},
-                      EncodeRow{"EmptyText", "", EncodingUtf8, ""},
-                      // A4 FA is a user-defined character: Big5-HKSCS has no exact place for it, so
-                      // it is not encoded rather than turning into another character.
-                      EncodeRow{"UserDefinedCharToBig5Hkscs", "\xA4\xFA", EncodingBig5Hkscs,
-                                std::nullopt},
-                      // plain Big5 keeps a user-defined area of its own, both ways: 95 5C
-                      EncodeRow{"UserDefinedCharToBig5", "\xA4\xFA", EncodingBig5, "\x95\x5C"},
-                      // 中 (D6 D0) is A4 A4 in Big5: a plain character still converts
-                      EncodeRow{"PlainCharToBig5", "\xD6\xD0", EncodingBig5, "\xA4\xA4"}),
+    ::testing::Values(
+        EncodeRow{"LoneLeadByteToUtf8", "ab\x81", TextEncoding::Utf8, std::nullopt},
+        EncodeRow{"InvalidPairToUtf16", "\x81\x20", TextEncoding::Utf16Le, std::nullopt},
+        EncodeRow{"UnknownCode", "abc", static_cast<TextEncoding>(9), "abc"},
+        EncodeRow{"NegativeCode", "abc", static_cast<TextEncoding>(-1), "abc"},
+        EncodeRow{"EmptyText", "", TextEncoding::Utf8, ""},
+        // A4 FA is a user-defined character: Big5-HKSCS has no exact place for it, so
+        // it is not encoded rather than turning into another character.
+        EncodeRow{"UserDefinedCharToBig5Hkscs", "\xA4\xFA", TextEncoding::Big5Hkscs, std::nullopt},
+        // plain Big5 keeps a user-defined area of its own, both ways: 95 5C
+        EncodeRow{"UserDefinedCharToBig5", "\xA4\xFA", TextEncoding::Big5, "\x95\x5C"},
+        // 中 (D6 D0) is A4 A4 in Big5: a plain character still converts
+        EncodeRow{"PlainCharToBig5", "\xD6\xD0", TextEncoding::Big5, "\xA4\xA4"}),
     [](const auto& row) { return std::string(row.param.name); });
 
 struct SplitRow {

@@ -228,7 +228,8 @@ TEST(DetectionCorpus, EveryFileReadsAsItsOwnTextOrIsRefused) {
         } else if (!ok && decoded.exact) {
             ++row.wrong;
             ADD_FAILURE() << sample.name << ": read as " << CharsetName(decoded.format.encoding)
-                          << " (code " << decoded.format.encoding << "), which is not its text";
+                          << " (code " << static_cast<int>(decoded.format.encoding)
+                          << "), which is not its text";
         }
         if (!sample.truth.empty()) {
             ++supported;

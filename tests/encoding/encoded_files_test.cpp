@@ -40,41 +40,44 @@ std::string Page(const std::string& meta, const std::string& body) {
 
 std::vector<FileRow> Rows() {
     return {
-        {"empty file", "", EncodingRaw, "", kSame},
+        {"empty file", "", TextEncoding::Raw, "", kSame},
         // A mark alone is an empty text, which writes back as nothing.
-        {"only a UTF-8 mark", kUtf8Mark, EncodingUtf8, "", ""},
-        {"UTF-8 with mark", kUtf8Mark + kUtf8Sample + "\r\n", EncodingUtf8,
+        {"only a UTF-8 mark", kUtf8Mark, TextEncoding::Utf8, "", ""},
+        {"UTF-8 with mark", kUtf8Mark + kUtf8Sample + "\r\n", TextEncoding::Utf8,
          kInternalSample + "\r\n", kSame},
         // Written back without the mark it never had.
-        {"UTF-8 without mark", kUtf8Sample, EncodingUtf8, kInternalSample, kSame},
+        {"UTF-8 without mark", kUtf8Sample, TextEncoding::Utf8, kInternalSample, kSame},
         {"UTF-16LE with mark", "\xFF\xFE\x61\x00\x3D\xD8\x00\xDE\x40\xD8\x00\xDC\x0D\x00\x0A\x00"s,
-         EncodingUtf16Le, "a\x94\x39\xFC\x36\x95\x32\x82\x36\r\n", kSame},  // a😀𠀀
-        {"UTF-16BE with mark", "\xFE\xFF\x00\x61\xD8\x3D\xDE\x00\x4E\x2D"s, EncodingUtf16Be,
+         TextEncoding::Utf16Le, "a\x94\x39\xFC\x36\x95\x32\x82\x36\r\n", kSame},  // a😀𠀀
+        {"UTF-16BE with mark", "\xFE\xFF\x00\x61\xD8\x3D\xDE\x00\x4E\x2D"s, TextEncoding::Utf16Be,
          "a\x94\x39\xFC\x36\xD6\xD0", kSame},  // a😀中
-        {"UTF-16 without mark", "\x61\x00\x2D\x4E"s, EncodingUtf16Le, "a\xD6\xD0", kSame},  // a中
-        {"GB18030 with four-byte characters", kInternalSample + "\r\n", EncodingRaw,
+        {"UTF-16 without mark", "\x61\x00\x2D\x4E"s, TextEncoding::Utf16Le, "a\xD6\xD0",
+         kSame},  // a中
+        {"GB18030 with four-byte characters", kInternalSample + "\r\n", TextEncoding::Raw,
          kInternalSample + "\r\n", kSame},
-        {"GBK", "\xD6\xD0\xCE\xC4\r\n", EncodingRaw, kAny, kSame},
-        {"Big5 without declaration", "\xC1\x63\xC5\xE9\xA4\xA4\xA4\xE5", EncodingRaw, kAny, kSame},
+        {"GBK", "\xD6\xD0\xCE\xC4\r\n", TextEncoding::Raw, kAny, kSame},
+        {"Big5 without declaration", "\xC1\x63\xC5\xE9\xA4\xA4\xA4\xE5", TextEncoding::Raw, kAny,
+         kSame},
         {"Big5 page, content attribute",
          Page("<meta http-equiv=\"Content-Type\" content=\"text/html; charset=big5\">",
               "\xC1\x63\xC5\xE9\xA4\xA4\xA4\xE5"),  // 繁體中文
-         EncodingBig5, kAny, kSame},
+         TextEncoding::Big5, kAny, kSame},
         {"Big5 page, single quotes", Page("<META charset='Big5'>", "\xC1\x63\xC5\xE9"),
-         EncodingBig5, kAny, kSame},
+         TextEncoding::Big5, kAny, kSame},
         {"Big5-HKSCS page, double quotes",
          Page("<meta charset=\"Big5-HKSCS\">", "\xAD\xBB\xB4\xE4\x9D\xEE"),  // 香港㗎
-         EncodingBig5Hkscs, kAny, kSame},
+         TextEncoding::Big5Hkscs, kAny, kSame},
         // Big5 takes 9D EE as a user-defined character, which comes back as the same bytes.
         {"Big5-HKSCS declared bare, HKSCS bytes",
-         Page("<meta charset=Big5-HKSCS>", "\xAD\xBB\xB4\xE4\x9D\xEE"), EncodingBig5, kAny, kSame},
+         Page("<meta charset=Big5-HKSCS>", "\xAD\xBB\xB4\xE4\x9D\xEE"), TextEncoding::Big5, kAny,
+         kSame},
         {"Big5 page with bytes outside Big5", Page("<meta charset=big5>", "\xA4\x30\xFF"),
-         EncodingRaw, kAny, kSame},
-        {"UTF-8 page, double quotes", Page("<meta charset=\"UTF-8\">", kUtf8Sample), EncodingUtf8,
-         kAny, kSame},
-        {"UTF-8 page with GBK bytes", Page("<meta charset=utf-8>", "\xD6\xD0\xCE\xC4"), EncodingRaw,
-         kAny, kSame},
-        {"zero bytes inside UTF-8", kUtf8Mark + "a\0b"s + kUtf8Sample, EncodingUtf8,
+         TextEncoding::Raw, kAny, kSame},
+        {"UTF-8 page, double quotes", Page("<meta charset=\"UTF-8\">", kUtf8Sample),
+         TextEncoding::Utf8, kAny, kSame},
+        {"UTF-8 page with GBK bytes", Page("<meta charset=utf-8>", "\xD6\xD0\xCE\xC4"),
+         TextEncoding::Raw, kAny, kSame},
+        {"zero bytes inside UTF-8", kUtf8Mark + "a\0b"s + kUtf8Sample, TextEncoding::Utf8,
          "a\0b"s + kInternalSample, kSame},
     };
 }
@@ -106,7 +109,7 @@ TEST(EncodedFiles, ReadOnlyFileIsDecoded) {
     ServicesOverride guard({.fs = &fs});
     const DecodedText decoded = DecodeTextFile(folder.File("ro.txt"));
     EXPECT_TRUE(decoded.opened);
-    EXPECT_EQ(decoded.format.encoding, EncodingUtf8);
+    EXPECT_EQ(decoded.format.encoding, TextEncoding::Utf8);
     EXPECT_EQ(decoded.text, kInternalSample);
 }
 
@@ -115,7 +118,7 @@ TEST(EncodedFiles, MissingSource) {
     for (const Text& path : {folder.File("missing.txt"), Text()}) {
         const DecodedText decoded = DecodeTextFile(path);
         EXPECT_FALSE(decoded.opened);
-        EXPECT_EQ(decoded.format.encoding, EncodingUndetected);
+        EXPECT_EQ(decoded.format.encoding, TextEncoding::Undetected);
         EXPECT_EQ(decoded.text, "");
     }
 }
@@ -128,7 +131,7 @@ TEST(EncodedFiles, DecodingLargeFileKeepsEveryByte) {
     }
     folder.Write("big.txt", bytes);
     const DecodedText decoded = DecodeTextFile(folder.File("big.txt"));
-    EXPECT_EQ(decoded.format.encoding, EncodingUtf8);
+    EXPECT_EQ(decoded.format.encoding, TextEncoding::Utf8);
     EXPECT_EQ(decoded.text.size(), (kInternalSample.size() + 2) * 200000);
     EXPECT_TRUE(EncodeText(decoded.text, decoded.format) == bytes);
 }

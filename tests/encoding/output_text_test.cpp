@@ -63,9 +63,9 @@ TEST(OutputTextTest, NothingIsWrittenWhenConversionIsUnavailable) {
     ZhOverride use(missing);
     OutputRequest request;
     request.zh = ZhConversion::T2S;
-    EXPECT_FALSE(EncodeOutputText(U("漢字"), {EncodingUtf8, false}, request));
+    EXPECT_FALSE(EncodeOutputText(U("漢字"), {TextEncoding::Utf8, false}, request));
     // Without a request the source's encoding and mark come back.
-    EXPECT_EQ(EncodeOutputText(U("漢字"), {EncodingUtf8, true}, OutputRequest()),
+    EXPECT_EQ(EncodeOutputText(U("漢字"), {TextEncoding::Utf8, true}, OutputRequest()),
               "\xEF\xBB\xBF" + *Conv().Convert(U("漢字"), "GB18030", "UTF-8"));
 }
 

@@ -66,65 +66,71 @@ struct DecodeRow {
 TEST(DecodeBytes, Table) {
     const std::string big5Page = "<head><meta charset=big5></head>";
     const std::vector<DecodeRow> rows = {
-        {"empty", "", 0, EncodingRaw, ""},
-        {"only a UTF-8 mark", "\xEF\xBB\xBF", 0, EncodingUtf8, ""},
-        {"only a UTF-16LE mark", "\xFF\xFE", 0, EncodingUtf16Le, ""},
-        {"only a UTF-16BE mark", "\xFE\xFF", 0, EncodingUtf16Be, ""},
-        {"UTF-8 with mark", "\xEF\xBB\xBF\xE4\xB8\xAD\xE6\x96\x87", 0, EncodingUtf8,
-         "\xD6\xD0\xCE\xC4"},  // 中文
-        {"FF FE 00 00 is UTF-16LE", "\xFF\xFE\0\0"s, 0, EncodingUtf16Le, "\0"s},
-        {"UTF-16BE with mark", "\xFE\xFF\x00\x61"s, 0, EncodingUtf16Be, "a"},
-        {"UTF-16LE with a surrogate pair", "\xFF\xFE\x61\x00\x3D\xD8\x00\xDE"s, 0, EncodingUtf16Le,
-         "a\x94\x39\xFC\x36"},  // a😀
-        {"pure ASCII is raw", "plain text\r\n", 0, EncodingRaw, "plain text\r\n"},
-        {"UTF-8 without mark, four-byte characters",
-         "\xE4\xB8\xAD\xE6\x96\x87\xF0\x9F\x98\x80\xF0\xA0\x80\x80", 0, EncodingUtf8,
-         "\xD6\xD0\xCE\xC4\x94\x39\xFC\x36\x95\x32\x82\x36"},  // 中文😀𠀀
-        {"zero byte kept inside UTF-8", "\xE4\xB8\xAD\0\xE6\x96\x87"s, 0, EncodingUtf8,
-         "\xD6\xD0\0\xCE\xC4"s},  // 中\0文
-        {"UTF-16 without mark, ASCII", "a\0b\0"s, 0, EncodingUtf16Le, "ab"},
-        {"broken surrogate falls back to the bytes", "\xFF\xFE\x3D\xD8\x61\x00"s, 0, EncodingRaw,
-         "\xFF\xFE\x3D\xD8\x61\x00"s},
-        {"GBK is raw", "\xD6\xD0\xCE\xC4", 0, EncodingRaw, "\xD6\xD0\xCE\xC4"},
-        {"page declaring UTF-8", "<meta charset=utf-8>\xE4\xB8\xAD", 0, EncodingUtf8,
-         "<meta charset=utf-8>\xD6\xD0"},
-        {"page declaring UTF-8 with other bytes", "<meta charset=UTF-8>\xD6\xD0", 0, EncodingRaw,
-         "<meta charset=UTF-8>\xD6\xD0"},
-        {"Big5 page", big5Page + "\xC1\x63\xC5\xE9", 0, EncodingBig5,
-         big5Page + "\xB7\xB1\xF3\x77"},  // 繁體
-        {"Big5 page with bytes outside Big5", big5Page + "\xA4\x30\xFF", 0, EncodingRaw,
-         big5Page + "\xA4\x30\xFF"},
-        {"Big5-HKSCS page", "<meta charset='Big5-HKSCS'>\xAD\xBB\xB4\xE4\x9D\xEE", 0,
-         EncodingBig5Hkscs,
-         "<meta charset='Big5-HKSCS'>\xCF\xE3\xB8\xDB\x82\x30\x9E\x38"},  // 香港㗎
-        {"zero byte before the meta tag hides it", "\0<meta charset=big5>\xC1\x63"s, 0, EncodingRaw,
-         "\0<meta charset=big5>\xC1\x63"s},
-        {"0x1A before the meta tag hides it", "\x1A<meta charset=big5>\xC1\x63", 0, EncodingRaw,
-         "\x1A<meta charset=big5>\xC1\x63"},
-        {"zero byte after the meta tag", "<meta charset=big5>\0\xC1\x63"s, 0, EncodingBig5,
-         "<meta charset=big5>\0\xB7\xB1"s},
-        // Pieces of an unmarked UTF-16 source have no mark either.
-        {"forced UTF-16LE without its mark", "\x61\x00\x62\x00"s, EncodingUtf16Le, EncodingUtf16Le,
-         "ab"},
-        {"forced UTF-16LE skips its mark", "\xFF\xFE\x61\x00"s, EncodingUtf16Le, EncodingUtf16Le,
+        {"empty", "", TextEncoding::Undetected, TextEncoding::Raw, ""},
+        {"only a UTF-8 mark", "\xEF\xBB\xBF", TextEncoding::Undetected, TextEncoding::Utf8, ""},
+        {"only a UTF-16LE mark", "\xFF\xFE", TextEncoding::Undetected, TextEncoding::Utf16Le, ""},
+        {"only a UTF-16BE mark", "\xFE\xFF", TextEncoding::Undetected, TextEncoding::Utf16Be, ""},
+        {"UTF-8 with mark", "\xEF\xBB\xBF\xE4\xB8\xAD\xE6\x96\x87", TextEncoding::Undetected,
+         TextEncoding::Utf8, "\xD6\xD0\xCE\xC4"},  // 中文
+        {"FF FE 00 00 is UTF-16LE", "\xFF\xFE\0\0"s, TextEncoding::Undetected,
+         TextEncoding::Utf16Le, "\0"s},
+        {"UTF-16BE with mark", "\xFE\xFF\x00\x61"s, TextEncoding::Undetected, TextEncoding::Utf16Be,
          "a"},
-        {"forced UTF-16LE on one byte", "a", EncodingUtf16Le, EncodingRaw, "a"},
-        {"forced UTF-8 without mark", "abc", EncodingUtf8, EncodingUtf8, "abc"},
+        {"UTF-16LE with a surrogate pair", "\xFF\xFE\x61\x00\x3D\xD8\x00\xDE"s,
+         TextEncoding::Undetected, TextEncoding::Utf16Le, "a\x94\x39\xFC\x36"},  // a😀
+        {"pure ASCII is raw", "plain text\r\n", TextEncoding::Undetected, TextEncoding::Raw,
+         "plain text\r\n"},
+        {"UTF-8 without mark, four-byte characters",
+         "\xE4\xB8\xAD\xE6\x96\x87\xF0\x9F\x98\x80\xF0\xA0\x80\x80", TextEncoding::Undetected,
+         TextEncoding::Utf8, "\xD6\xD0\xCE\xC4\x94\x39\xFC\x36\x95\x32\x82\x36"},  // 中文😀𠀀
+        {"zero byte kept inside UTF-8", "\xE4\xB8\xAD\0\xE6\x96\x87"s, TextEncoding::Undetected,
+         TextEncoding::Utf8, "\xD6\xD0\0\xCE\xC4"s},  // 中\0文
+        {"UTF-16 without mark, ASCII", "a\0b\0"s, TextEncoding::Undetected, TextEncoding::Utf16Le,
+         "ab"},
+        {"broken surrogate falls back to the bytes", "\xFF\xFE\x3D\xD8\x61\x00"s,
+         TextEncoding::Undetected, TextEncoding::Raw, "\xFF\xFE\x3D\xD8\x61\x00"s},
+        {"GBK is raw", "\xD6\xD0\xCE\xC4", TextEncoding::Undetected, TextEncoding::Raw,
+         "\xD6\xD0\xCE\xC4"},
+        {"page declaring UTF-8", "<meta charset=utf-8>\xE4\xB8\xAD", TextEncoding::Undetected,
+         TextEncoding::Utf8, "<meta charset=utf-8>\xD6\xD0"},
+        {"page declaring UTF-8 with other bytes", "<meta charset=UTF-8>\xD6\xD0",
+         TextEncoding::Undetected, TextEncoding::Raw, "<meta charset=UTF-8>\xD6\xD0"},
+        {"Big5 page", big5Page + "\xC1\x63\xC5\xE9", TextEncoding::Undetected, TextEncoding::Big5,
+         big5Page + "\xB7\xB1\xF3\x77"},  // 繁體
+        {"Big5 page with bytes outside Big5", big5Page + "\xA4\x30\xFF", TextEncoding::Undetected,
+         TextEncoding::Raw, big5Page + "\xA4\x30\xFF"},
+        {"Big5-HKSCS page", "<meta charset='Big5-HKSCS'>\xAD\xBB\xB4\xE4\x9D\xEE",
+         TextEncoding::Undetected, TextEncoding::Big5Hkscs,
+         "<meta charset='Big5-HKSCS'>\xCF\xE3\xB8\xDB\x82\x30\x9E\x38"},  // 香港㗎
+        {"zero byte before the meta tag hides it", "\0<meta charset=big5>\xC1\x63"s,
+         TextEncoding::Undetected, TextEncoding::Raw, "\0<meta charset=big5>\xC1\x63"s},
+        {"0x1A before the meta tag hides it", "\x1A<meta charset=big5>\xC1\x63",
+         TextEncoding::Undetected, TextEncoding::Raw, "\x1A<meta charset=big5>\xC1\x63"},
+        {"zero byte after the meta tag", "<meta charset=big5>\0\xC1\x63"s, TextEncoding::Undetected,
+         TextEncoding::Big5, "<meta charset=big5>\0\xB7\xB1"s},
+        // Pieces of an unmarked UTF-16 source have no mark either.
+        {"forced UTF-16LE without its mark", "\x61\x00\x62\x00"s, TextEncoding::Utf16Le,
+         TextEncoding::Utf16Le, "ab"},
+        {"forced UTF-16LE skips its mark", "\xFF\xFE\x61\x00"s, TextEncoding::Utf16Le,
+         TextEncoding::Utf16Le, "a"},
+        {"forced UTF-16LE on one byte", "a", TextEncoding::Utf16Le, TextEncoding::Raw, "a"},
+        {"forced UTF-8 without mark", "abc", TextEncoding::Utf8, TextEncoding::Utf8, "abc"},
         {"forced UTF-8 skips its mark",
          "\xEF\xBB\xBF"
          "abc",
-         EncodingUtf8, EncodingUtf8, "abc"},
-        {"forced Big5 on other bytes", "\xA4\x30", EncodingBig5, EncodingRaw, "\xA4\x30"},
+         TextEncoding::Utf8, TextEncoding::Utf8, "abc"},
+        {"forced Big5 on other bytes", "\xA4\x30", TextEncoding::Big5, TextEncoding::Raw,
+         "\xA4\x30"},
         {"forced raw keeps the mark",
          "\xEF\xBB\xBF"
          "abc",
-         EncodingRaw, EncodingRaw,
+         TextEncoding::Raw, TextEncoding::Raw,
          "\xEF\xBB\xBF"
          "abc"},
         {"unknown code is raw",
          "\xEF\xBB\xBF"
          "abc",
-         99, EncodingRaw,
+         static_cast<TextEncoding>(99), TextEncoding::Raw,
          "\xEF\xBB\xBF"
          "abc"},
     };

@@ -32,12 +32,12 @@ Bytes RandomMember(std::mt19937& gen) {
                                          "\xFF\xFE",
                                          "\xC0\x80",
                                          "\xEF\xBB"};
-    const TextEncoding encodings[] = {EncodingRaw, EncodingUtf8, EncodingUtf16Le, EncodingUtf16Be,
-                                      EncodingBig5};
+    const TextEncoding encodings[] = {TextEncoding::Raw, TextEncoding::Utf8, TextEncoding::Utf16Le,
+                                      TextEncoding::Utf16Be, TextEncoding::Big5};
     const TextEncoding encoding = encodings[gen() % std::size(encodings)];
-    Bytes bytes =
-        kHeads[gen() % std::size(kHeads)] +
-        EncodeText(text, {encoding, encoding != EncodingUtf8 || gen() % 2 == 0}).value_or(text);
+    Bytes bytes = kHeads[gen() % std::size(kHeads)] +
+                  EncodeText(text, {encoding, encoding != TextEncoding::Utf8 || gen() % 2 == 0})
+                      .value_or(text);
     if (!bytes.empty() && gen() % 6 == 0) {
         bytes[gen() % bytes.size()] = static_cast<char>(gen());
     }
@@ -54,7 +54,7 @@ struct Expected {
 Expected WholeMerge(const std::vector<Bytes>& members, const Bytes& separator,
                     const OutputRequest& request) {
     Text text;
-    TextEncoding last = EncodingUndetected;
+    TextEncoding last = TextEncoding::Undetected;
     bool anyMark = false;
     for (std::size_t k = 0; k < members.size(); ++k) {
         const DecodedText decoded = DecodeBytes(members[k]);
@@ -72,10 +72,10 @@ Expected WholeMerge(const std::vector<Bytes>& members, const Bytes& separator,
     auto readsBack = [&](const std::optional<Bytes>& out) {
         return out && DecodeBytes(*out).exact && DecodeBytes(*out).text == text;
     };
-    Expected expected{last > EncodingRaw ? EncodeText(text, {last, anyMark}) : text};
+    Expected expected{last > TextEncoding::Raw ? EncodeText(text, {last, anyMark}) : text};
     if (!readsBack(expected.out)) {
         expected.notConverted = true;
-        expected.out = EncodeText(text, {EncodingUtf8, true});
+        expected.out = EncodeText(text, {TextEncoding::Utf8, true});
         expected.keep = !readsBack(expected.out);
         expected.out = expected.keep ? text : expected.out;
         if (expected.keep && !readsBack(text)) {
@@ -97,7 +97,7 @@ TEST_F(EncodedMergeTest, SlicedOutputIsThatOfTheWholeText) {
             static const char* const kAsked[] = {"big5", "utf-16be", "utf-8"};
             request.encoding = ParseOutputEncoding(kAsked[gen() % std::size(kAsked)]);
         }
-        TextEncoding last = EncodingUndetected;
+        TextEncoding last = TextEncoding::Undetected;
         bool anyMark = false;
         for (std::size_t k = 0; k < members.size(); ++k) {
             members[k] = RandomMember(gen);

@@ -309,17 +309,18 @@ TEST_F(SplitModesTest, Utf8PiecesCarryAMarkOnlyWhenTheSourceDid) {
 // For every encoding: the decoded pieces of a text-mode split give the source's text back.
 TEST_F(SplitModesTest, TextModesRoundTripInEveryEncoding) {
     // 第一章 abc 中文，结束。 with line breaks
-    const TextEncoding encodings[] = {EncodingRaw,     EncodingUtf8, EncodingUtf16Le,
-                                      EncodingUtf16Be, EncodingBig5, EncodingBig5Hkscs};
+    const TextEncoding encodings[] = {TextEncoding::Raw,     TextEncoding::Utf8,
+                                      TextEncoding::Utf16Le, TextEncoding::Utf16Be,
+                                      TextEncoding::Big5,    TextEncoding::Big5Hkscs};
     for (TextEncoding encoding : encodings) {
         // Big5 is only recognised through an HTML charset declaration.
-        const bool big5 = encoding >= EncodingBig5;
-        const Text text =
-            big5 ? U(encoding == EncodingBig5 ? "<html><head><meta charset=\"big5\"></head>\r\n"
-                                                "第一章 abc，繁體字測試。\r\nline four 四\r\n"
-                                              : "<html><head><meta charset=\"big5-hkscs\"></head>"
-                                                "\r\n第一章 abc，繁體字測試。\r\nline four 四\r\n")
-                 : U("第一章 abc\r\n中文，结束。\r\n繁體字測試\r\nline four 四\r\n");
+        const bool big5 = encoding >= TextEncoding::Big5;
+        const Text text = big5 ? U(encoding == TextEncoding::Big5
+                                       ? "<html><head><meta charset=\"big5\"></head>\r\n"
+                                         "第一章 abc，繁體字測試。\r\nline four 四\r\n"
+                                       : "<html><head><meta charset=\"big5-hkscs\"></head>"
+                                         "\r\n第一章 abc，繁體字測試。\r\nline four 四\r\n")
+                               : U("第一章 abc\r\n中文，结束。\r\n繁體字測試\r\nline four 四\r\n");
         for (int mode = 0; mode < 3; ++mode) {
             TempFolder folder;
             folder.Write("s.txt", EncodeText(text, {encoding, true}).value_or(text));
@@ -351,7 +352,7 @@ TEST_F(SplitModesTest, TextModesRoundTripInEveryEncoding) {
             }
             const Text expected = mode == 0 ? text.substr(0, text.size() - 2) : text;
             EXPECT_EQ(ToUtf8Lossy(joined), ToUtf8Lossy(expected))
-                << "encoding " << encoding << " mode " << mode;
+                << "encoding " << static_cast<int>(encoding) << " mode " << mode;
         }
     }
 }

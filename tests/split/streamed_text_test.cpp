@@ -43,23 +43,25 @@ Bytes RandomSource(std::mt19937& gen) {
             break;
         case 1:
         case 2:
-            bytes = EncodeText(text, {EncodingUtf8, gen() % 2 == 0}).value_or(text);
+            bytes = EncodeText(text, {TextEncoding::Utf8, gen() % 2 == 0}).value_or(text);
             break;
         case 3:
-            bytes = EncodeText(text, {EncodingUtf16Le, true}).value_or(text);
+            bytes = EncodeText(text, {TextEncoding::Utf16Le, true}).value_or(text);
             break;
         case 4:
-            bytes = EncodeText(text, {EncodingUtf16Be, true}).value_or(text);
+            bytes = EncodeText(text, {TextEncoding::Utf16Be, true}).value_or(text);
             break;
         case 5:
             // Big5 as declared, or UTF-8 under an older declaration.
-            bytes = "<meta charset=Big5>" +
-                    EncodeText(text, {gen() % 2 == 0 ? EncodingBig5 : EncodingUtf8, false})
-                        .value_or(text);
+            bytes =
+                "<meta charset=Big5>" +
+                EncodeText(text, {gen() % 2 == 0 ? TextEncoding::Big5 : TextEncoding::Utf8, false})
+                    .value_or(text);
             break;
     }
     if (text.empty() && gen() % 2 == 0) {
-        bytes = ByteOrderMark(static_cast<TextEncoding>(EncodingUtf8 + gen() % 3));
+        bytes = ByteOrderMark(
+            static_cast<TextEncoding>(static_cast<int>(TextEncoding::Utf8) + gen() % 3));
     }
     // UTF-8 look-alikes that no exact conversion accepts: overlong, surrogate, beyond U+10FFFF.
     static const char* const kDamage[] = {"\xC0\x80", "\xE0\x80\x80", "\xED\xA0\x80",
@@ -181,7 +183,7 @@ TEST_F(StreamedTextTest, Utf8BodiesCutAsTheyAreGiveThePiecesOfTheirText) {
         };
         Check(RandomRenameCheck(), row.randomNames);
         std::map<Text, Text> pieces[2];
-        for (const TextEncoding encoding : {EncodingUtf8, EncodingUtf16Le}) {
+        for (const TextEncoding encoding : {TextEncoding::Utf8, TextEncoding::Utf16Le}) {
             TempFolder folder;
             folder.Write("s.txt", EncodeText(text, {encoding, true}).value_or(text));
             auto& ctx = Context();
@@ -189,13 +191,13 @@ TEST_F(StreamedTextTest, Utf8BodiesCutAsTheyAreGiveThePiecesOfTheirText) {
             ctx.sliceBytes = 5;
             ctx.pieceHoldBytes = row.randomNames ? 1000 : 7;
             ASSERT_EQ(RunMode(ctx, Mode::Separator, folder.File("s.txt")), ModeResult::Done);
-            EXPECT_EQ(ctx.state.piecesInUtf8, encoding == EncodingUtf8);
+            EXPECT_EQ(ctx.state.piecesInUtf8, encoding == TextEncoding::Utf8);
             const auto entries = Fs().List(folder.Path());
             ASSERT_TRUE(entries);
             for (const DirEntry& entry : *entries) {
                 const Bytes bytes = folder.Read(entry.name);
                 // Without an output encoding each piece is in its source's.
-                pieces[encoding == EncodingUtf8][entry.name] =
+                pieces[encoding == TextEncoding::Utf8][entry.name] =
                     *row.output ? bytes : DecodeBytes(bytes).text;
             }
         }
