@@ -23,11 +23,11 @@ public:
     Text source;
     double questionAt = -1;
 
-    int ShowMessage(const MessageRequest& request) override {
+    MessageResult ShowMessage(const MessageRequest& request) override {
         if (questionAt < 0) {
             questionAt = SteadySeconds();
         }
-        return request.buttons == ButtonsYesNo ? ResultNo : ResultOk;
+        return request.buttons == MessageButtons::YesNo ? MessageResult::No : MessageResult::Ok;
     }
     TextList OpenFilesDialog(const Text&, const Text&, const Text&) override { return {source}; }
     Text OpenFileDialog(const Text&, const Text&, const Text&) override { return {}; }

@@ -1,6 +1,5 @@
-// Decoding arbitrary bytes: the code is always a real one, and the text is either the
-// bytes themselves (code 1) or an exact conversion that encodes back to the same body (a
-// mark alone: the empty text).
+// Decoding arbitrary bytes: either no encoding reads them exactly (and the text is then the
+// bytes themselves), or the text encodes back to the body that was read.
 #include <cstdint>
 #include <string>
 
@@ -10,64 +9,49 @@
 
 using namespace qs;
 
-namespace {
-
-// Where the body starts: the decoder skips a recognised mark, and a forced UTF-16 skips two
-// bytes whatever they are.
-std::size_t BodyStart(std::string_view bytes, TextEncoding requested, TextEncoding found) {
-    if (requested == EncodingUtf16Le || requested == EncodingUtf16Be) {
-        return std::min<std::size_t>(2, bytes.size());
-    }
-    if (requested == EncodingUndetected || requested == EncodingUtf8) {
-        const std::string_view mark = ByteOrderMark(found);
-        if (!mark.empty() && bytes.starts_with(mark)) {
-            return mark.size();
-        }
-    }
-    return 0;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) {
         return 0;
     }
-    // The first byte picks the request: mostly detection, sometimes a forced code.
-    const TextEncoding requested = data[0] < 128 ? EncodingUndetected : data[0] % 7;
+    // The first byte picks the request: mostly detection, sometimes a named encoding.
+    const TextEncoding requested =
+        data[0] < 128 ? TextEncoding::Undetected : static_cast<TextEncoding>(data[0] % 7);
     const std::string_view bytes(reinterpret_cast<const char*>(data + 1), size - 1);
 
     const DecodedText decoded = DecodeBytes(bytes, requested);
     QS_FUZZ_CHECK(decoded.opened);
-    QS_FUZZ_CHECK(decoded.encoding >= EncodingRaw && decoded.encoding <= EncodingBig5Hkscs);
-    if (requested != EncodingUndetected && decoded.encoding != EncodingRaw) {
-        QS_FUZZ_CHECK(decoded.encoding == requested);
-    }
-    if (decoded.encoding == EncodingRaw) {
+    if (!decoded.exact) {
         QS_FUZZ_CHECK(decoded.text == bytes);
         return 0;
     }
-    if (decoded.text.empty()) {
-        // Only a mark alone decodes to an empty text.
-        QS_FUZZ_CHECK(requested == EncodingUndetected && decoded.hadMark);
-        QS_FUZZ_CHECK(bytes == ByteOrderMark(decoded.encoding));
+    const TextFormat format = decoded.format;
+    if (format.encoding == TextEncoding::Raw || format.encoding == TextEncoding::Undetected) {
+        QS_FUZZ_CHECK(decoded.text == bytes);
         return 0;
     }
-
-    // A mark was skipped exactly when the body does not start at the first byte.
-    const std::size_t bodyStart = BodyStart(bytes, requested, decoded.encoding);
-    QS_FUZZ_CHECK(decoded.hadMark == (bodyStart > 0));
-    const std::string_view body = bytes.substr(bodyStart);
-    const Bytes encoded = EncodeText(decoded.text, decoded.encoding, decoded.hadMark);
-    if (decoded.encoding == EncodingBig5 || decoded.encoding == EncodingBig5Hkscs) {
+    QS_FUZZ_CHECK(format.encoding >= TextEncoding::Raw &&
+                  format.encoding <= TextEncoding::Big5Hkscs);
+    if (requested != TextEncoding::Undetected) {
+        QS_FUZZ_CHECK(format.encoding == requested);
+    }
+    // Only the encoding's own mark is ever skipped.
+    const std::string_view mark = ByteOrderMark(format.encoding);
+    QS_FUZZ_CHECK(!format.mark || bytes.starts_with(mark));
+    const std::string_view body = bytes.substr(format.mark ? mark.size() : 0);
+    if (decoded.text.empty()) {
+        QS_FUZZ_CHECK(body.empty());
+        return 0;
+    }
+    const std::optional<Bytes> encoded = EncodeText(decoded.text, format);
+    QS_FUZZ_CHECK(encoded.has_value());
+    if (format.encoding == TextEncoding::Big5 || format.encoding == TextEncoding::Big5Hkscs) {
         // Big5 has byte pairs that share one character, so only the text is a fixed point.
-        const DecodedText again = DecodeBytes(encoded, decoded.encoding);
-        QS_FUZZ_CHECK(again.encoding == decoded.encoding);
+        const DecodedText again = DecodeBytes(*encoded, format.encoding);
+        QS_FUZZ_CHECK(again.exact && again.format.encoding == format.encoding);
         QS_FUZZ_CHECK(again.text == decoded.text);
     } else {
         // UTF-8 and UTF-16 go through GB18030, which holds every code point exactly once.
-        const std::string mark(decoded.hadMark ? ByteOrderMark(decoded.encoding) : "");
-        QS_FUZZ_CHECK(encoded == mark + std::string(body));
+        QS_FUZZ_CHECK(*encoded == std::string(format.mark ? mark : "") + std::string(body));
     }
     return 0;
 }
