@@ -470,8 +470,7 @@ ModeResult SplitByCharCount(SplitContext& ctx, const Text& path) {
     if (Refused(ctx)) {
         return ModeResult::ValidationFailed;
     }
-    std::int32_t charMin = 1;
-    std::int32_t charMax = 1;
+    PieceCharCounts counts;
     TextWindow window(ctx.sliceBytes);
     const bool opened = OpenText(ctx, path, window.reader);
     if (opened && CutInOwnUtf8(ctx, window.reader)) {
@@ -490,14 +489,7 @@ ModeResult SplitByCharCount(SplitContext& ctx, const Text& path) {
     ctx.state.pieceNumber = 0;
     TextPiece piece(ctx, path);
     do {
-        if (const auto* chars = ModeSpec<SplitByCharsSpec>(ctx)) {
-            charMin = chars->min;
-            charMax = chars->max;
-        }
-        std::int32_t n = RandomInRange(charMin, charMax);
-        if (n < 1) {
-            n = 1;
-        }
+        std::int32_t n = counts.Next(ctx);
         ++ctx.state.pieceNumber;
         for (std::int32_t c = 0;;) {
             const std::string_view text = window.text;

@@ -1,5 +1,6 @@
 #include "split/utf8_cutting.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/random.h"
@@ -79,6 +80,14 @@ std::size_t Utf8CharCounter::Pass(std::string_view text, std::size_t from, std::
     return n;
 }
 
+std::int32_t PieceCharCounts::Next(SplitContext& ctx) {
+    if (const auto* chars = std::get_if<SplitByCharsSpec>(&ctx.Options().mode)) {
+        m_min = chars->min;
+        m_max = chars->max;
+    }
+    return std::max(RandomInRange(m_min, m_max), std::int32_t{1});
+}
+
 bool SplitUtf8ByCharCount(SplitContext& ctx, const Text& path, TextSliceReader& reader) {
     std::string_view slice;
     if (!reader.Next(slice)) {
@@ -91,18 +100,10 @@ bool SplitUtf8ByCharCount(SplitContext& ctx, const Text& path, TextSliceReader& 
     ctx.state.pieceNumber = 0;
     TextPiece piece(ctx, path);
     Utf8CharCounter counter;
-    std::int32_t charMin = 1;
-    std::int32_t charMax = 1;
+    PieceCharCounts counts;
     std::size_t pos = 0;
     do {
-        if (const auto* chars = std::get_if<SplitByCharsSpec>(&ctx.Options().mode)) {
-            charMin = chars->min;
-            charMax = chars->max;
-        }
-        std::int64_t wanted = RandomInRange(charMin, charMax);
-        if (wanted < 1) {
-            wanted = 1;
-        }
+        std::int64_t wanted = counts.Next(ctx);
         ++ctx.state.pieceNumber;
         for (;;) {
             const std::size_t end = counter.Pass(slice, pos, wanted);

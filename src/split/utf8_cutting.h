@@ -31,6 +31,17 @@ private:
     char m_previous = 0;  // the byte before from
 };
 
+// How many characters the next piece of the character mode takes: a random count in the
+// range as it stands now (the last one read, when the mode changed meanwhile), at least one.
+class PieceCharCounts {
+public:
+    std::int32_t Next(SplitContext& ctx);
+
+private:
+    std::int32_t m_min = 1;
+    std::int32_t m_max = 1;
+};
+
 // The character mode on a body turned by CutInOwnUtf8; false when the source failed to read.
 bool SplitUtf8ByCharCount(SplitContext& ctx, const Text& path, TextSliceReader& reader);
 
