@@ -8,6 +8,7 @@
 
 #include "encoding/charset_converter.h"
 #include "encoding/text_decoder.h"
+#include "fs/output_names.h"
 #include "fs/paths.h"
 #include "fs/unchanged_source.h"
 #include "job/output_folder_claim.h"
@@ -48,34 +49,22 @@ constexpr int kMaxVariants = 10000;
 // output): then the output takes the first free name with " (k)" after the count.
 bool NameOutput(const JobFiles& touched, const TextList& foldersAhead, AtomicWriter& writer,
                 const Text& first, std::size_t n, Text& path) {
-    using Result = AtomicWriter::NameResult;
     const bool ahead = std::any_of(foldersAhead.begin(), foldersAhead.end(), [&](const Text& f) {
         return path.compare(0, f.size() + 1, f + kPathSeparator) == 0;
     });
-    if (!touched.Holds(path)) {
-        const Result result =
-            CommitOrReplace(writer, path, [&] { return !ahead && !touched.Holds(path); });
-        if (result != Result::Taken) {
-            return result == Result::Named;
-        }
-    }
     const Text folder = PathDirectory(path);
-    for (int k = 2; k <= kMaxVariants; ++k) {
-        const Text candidate = folder + kPathSeparator + MergeOutputName(first, n, k);
-        if (touched.Holds(candidate)) {
-            continue;
-        }
-        switch (writer.CommitNew(candidate)) {
-            case Result::Named:
-                path = candidate;
-                return true;
-            case Result::Failed:
-                return false;
-            case Result::Taken:
-                break;
-        }
+    Text named = path;
+    int k = 2;
+    const AtomicWriter::NameResult result = NameWithoutReplacing(
+        writer, named, [&touched](const Text& p) { return touched.Holds(p); },
+        [&] { return !ahead && !touched.Holds(path); },
+        [&](int variant) { return folder + kPathSeparator + MergeOutputName(first, n, variant); },
+        k, kMaxVariants);
+    if (result != AtomicWriter::NameResult::Named) {
+        return false;
     }
-    return false;
+    path = named;
+    return true;
 }
 
 struct DecodedMember {
@@ -111,9 +100,15 @@ Text MergeOutputName(const Text& firstPath, std::size_t count, int variant) {
         tail += " (" + std::to_string(variant) + ")";
     }
     const PathParts first = ParsePath(firstPath);
-    tail += first.DotExtension();
-    const Text fitted = FitFileName(first.stem, tail);
-    return fitted.empty() ? first.stem + tail : fitted;
+    const Text dotExtension = first.DotExtension();
+    // A stem of which nothing fits gives way to the count alone; a name that cannot fit at
+    // all stays whole, for the file system to refuse.
+    for (const Text& stem : {first.stem, Text()}) {
+        if (Text fitted = FitFileName(stem, tail, dotExtension); !fitted.empty()) {
+            return fitted;
+        }
+    }
+    return first.stem + tail + dotExtension;
 }
 
 MergeResult MergeFiles(MergeJob& job, const TextList& paths) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -11,14 +12,12 @@
 
 namespace qs {
 
+// A piece's name has at most this many characters before its extension.
+inline constexpr std::size_t kMaxPieceNameChars = 100;
+
 // Characters that file names cannot hold become their full-width forms; double quotes,
 // line breaks and TABs are removed. Nothing else changes.
 Text SanitizeFileName(const Text& name);
-
-// stem + suffix, the stem cut at a character boundary so that the name has at most 100
-// characters and its UTF-8 form with the extension (".txt", or empty) fits in 255 bytes.
-// Empty when no stem character fits or the text has no UTF-8 form.
-Text FitPieceName(const Text& stem, const Text& suffix, const Text& dotExtension);
 
 // Names and writes the current piece (state.pieceBytes) in the source's encoding: numbered,
 // or named after a sentence of its text. A piece never replaces a source of the running job

@@ -43,6 +43,9 @@ TEST(MergeOutputNaming, NameFromFirstMemberAndCount) {
         EXPECT_TRUE(name.starts_with(U("字xx"))) << variant;
         EXPECT_TRUE(name.ends_with(U("等7个文件" + tail + ".txt"))) << variant;
     }
+    // A base name of which not one character fits gives way to the count alone.
+    const Text ext = "." + Text(240, 'e');
+    EXPECT_EQ(MergeOutputName("/d/" + U("中中") + ext, 3), U("等3个文件") + ext);
 }
 
 TEST(MergeOutputNaming, FolderBesideFirstOrInItsParent) {
