@@ -15,14 +15,15 @@ namespace qs {
 namespace {
 
 using Part = EncodedMerge::Part;
+using Pump = EncodedMerge::Pump;
 
 // How many members stay open between their examination and their reading: enough for every
 // ordinary merge, few enough for any limit on open files.
 constexpr std::size_t kHeldMembers = 256;
 
-// The window's events between two slices of a member, as between two raw reads.
-void KeepWindowAlive(TextSliceReader& reader) {
-    reader.BetweenSlices([] { Ui().ProcessPendingEvents(); });
+// The job's pump between two slices of a member, as between two raw reads.
+void KeepWindowAlive(TextSliceReader& reader, const Pump& pump) {
+    reader.BetweenSlices(pump);
 }
 
 // A member's handle lent to a reader for one pass, with a position of its own: two passes
@@ -67,9 +68,11 @@ struct PassedMember {
 class MergedText {
 public:
     // passUtf8: the output is UTF-8, and members that are UTF-8 go out as their own bytes.
-    MergedText(const std::vector<Part>& parts, std::size_t sliceBytes, bool passUtf8 = false)
+    MergedText(const std::vector<Part>& parts, std::size_t sliceBytes, const Pump& pump,
+               bool passUtf8 = false)
         : m_parts(parts),
           m_sliceBytes(std::max<std::size_t>(sliceBytes, 1)),
+          m_pump(pump),
           m_passUtf8(passUtf8) {}
 
     // The next slice; empty at the end, or with Passed() set. False when a member cannot be
@@ -96,7 +99,9 @@ public:
                     return Fail(part);
                 }
                 if (n > 0) {
-                    Ui().ProcessPendingEvents();
+                    if (m_pump) {
+                        m_pump();
+                    }
                     slice = std::string_view(m_buffer.data(), static_cast<std::size_t>(n));
                     return true;
                 }
@@ -119,7 +124,7 @@ public:
                 return true;
             } else {
                 m_reader = std::make_unique<TextSliceReader>(m_sliceBytes);
-                KeepWindowAlive(*m_reader);
+                KeepWindowAlive(*m_reader, m_pump);
                 // A member that now decodes otherwise than when it was examined has changed.
                 if (!m_reader->Open(Reopen(part)) || m_reader->Format() != part.format ||
                     !m_reader->Exact() || m_reader->MarkOnly()) {
@@ -181,6 +186,7 @@ private:
     std::unique_ptr<ReadHandle> m_raw;
     Bytes m_buffer;
     Text m_failedPath;
+    const Pump& m_pump;
     bool m_passUtf8;
     PassedMember m_passed;
     std::unique_ptr<ReadHandle> m_passedHandle;
@@ -368,8 +374,9 @@ Pass Encode(MergedText& text, const Encoding& encoding,
 // The output's bytes made again on demand, to be read as a file would be.
 class OutputBytes : public ReadHandle {
 public:
-    OutputBytes(const std::vector<Part>& parts, std::size_t sliceBytes, const Encoding& encoding)
-        : m_parts(parts), m_sliceBytes(sliceBytes), m_encoding(encoding) {
+    OutputBytes(const std::vector<Part>& parts, std::size_t sliceBytes, const Pump& pump,
+                const Encoding& encoding)
+        : m_parts(parts), m_sliceBytes(sliceBytes), m_pump(pump), m_encoding(encoding) {
         Restart();
     }
     std::int64_t Length() override { return -1; }
@@ -410,7 +417,7 @@ public:
 
 private:
     void Restart() {
-        m_text = std::make_unique<MergedText>(m_parts, m_sliceBytes);
+        m_text = std::make_unique<MergedText>(m_parts, m_sliceBytes, m_pump);
         m_encoder = std::make_unique<Encoder>(m_encoding);
         m_pending.clear();
         m_at = 0;
@@ -419,6 +426,7 @@ private:
 
     const std::vector<Part>& m_parts;
     std::size_t m_sliceBytes;
+    const Pump& m_pump;
     Encoding m_encoding;
     std::unique_ptr<MergedText> m_text;
     std::unique_ptr<Encoder> m_encoder;
@@ -453,14 +461,15 @@ bool SurelyReadsBack(const Encoding& encoding, const TextFacts& facts) {
 // Reads the output as a file of it would be read and compares that with the text. A mark or
 // declaration that does not decode what follows it fails, even where the raw bytes are the
 // text.
-bool ReadsBack(const std::vector<Part>& parts, std::size_t sliceBytes, const Encoding& encoding) {
+bool ReadsBack(const std::vector<Part>& parts, std::size_t sliceBytes, const Pump& pump,
+               const Encoding& encoding) {
     TextSliceReader reader(sliceBytes);
-    KeepWindowAlive(reader);
-    if (!reader.Open(std::make_unique<OutputBytes>(parts, sliceBytes, encoding)) ||
+    KeepWindowAlive(reader, pump);
+    if (!reader.Open(std::make_unique<OutputBytes>(parts, sliceBytes, pump, encoding)) ||
         !reader.Exact()) {
         return false;
     }
-    MergedText text(parts, sliceBytes);
+    MergedText text(parts, sliceBytes, pump);
     Bytes expected;
     std::size_t at = 0;
     bool textEnded = false;
@@ -517,7 +526,7 @@ Encoding RequestedEncoding(const OutputRequest& request, const TextFormat& sourc
 
 EncodedMerge::Examined EncodedMerge::AddDecoded(const Text& path) {
     TextSliceReader reader(m_sliceBytes);
-    KeepWindowAlive(reader);
+    KeepWindowAlive(reader, m_pump);
     Examined examined;
     if (!reader.Open(path)) {
         return examined;
@@ -572,7 +581,7 @@ EncodedMerge::Finished EncodedMerge::Write(std::unique_ptr<AtomicWriter>& writer
         finished.bytes = 0;
         const bool passUtf8 =
             encoding.format.encoding == TextEncoding::Utf8 && encoding.zh == ZhConversion::None;
-        MergedText text(m_parts, m_sliceBytes, passUtf8);
+        MergedText text(m_parts, m_sliceBytes, m_pump, passUtf8);
         const auto write = [&](std::string_view bytes) {
             finished.bytes += static_cast<std::int64_t>(bytes.size());
             return writer->Write(bytes);
@@ -629,7 +638,7 @@ EncodedMerge::Finished EncodedMerge::Write(std::unique_ptr<AtomicWriter>& writer
         return finished;
     }
     if (pass == Pass::Done &&
-        (SurelyReadsBack(own, facts) || ReadsBack(m_parts, m_sliceBytes, own))) {
+        (SurelyReadsBack(own, facts) || ReadsBack(m_parts, m_sliceBytes, m_pump, own))) {
         formatOf(own);
         return finished;
     }
@@ -650,7 +659,7 @@ EncodedMerge::Finished EncodedMerge::Write(std::unique_ptr<AtomicWriter>& writer
     finished.outcome = outcomeOf(raw);
     formatOf(Encoding{});
     if (raw == Pass::Done && !SurelyReadsBack(Encoding{}, facts) &&
-        !ReadsBack(m_parts, m_sliceBytes, Encoding{})) {
+        !ReadsBack(m_parts, m_sliceBytes, m_pump, Encoding{})) {
         finished.outputNotConverted = false;  // reported as the output not written
         finished.outcome = Outcome::NotConvertible;
     }

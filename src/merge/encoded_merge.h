@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "encoding/output_text.h"
@@ -21,7 +23,10 @@ namespace qs {
 // of joining the decoded members and encoding the whole text at once.
 class EncodedMerge {
 public:
-    explicit EncodedMerge(std::size_t sliceBytes = kTextSliceBytes) : m_sliceBytes(sliceBytes) {}
+    using Pump = std::function<void()>;
+    // pump: called between slices while members are read, so that the job's caller stays live.
+    explicit EncodedMerge(std::size_t sliceBytes = kTextSliceBytes, Pump pump = {})
+        : m_sliceBytes(sliceBytes), m_pump(std::move(pump)) {}
 
     enum class Member { Added, MarkOnly, NotExact, Unreadable };
     struct Examined {
@@ -64,6 +69,7 @@ public:
 
 private:
     std::size_t m_sliceBytes;
+    Pump m_pump;
     std::vector<Part> m_parts;
     std::size_t m_held = 0;
 };

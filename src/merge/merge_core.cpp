@@ -165,7 +165,7 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
     const bool collecting = job.specs.Read().processTextEncoding;
     const OutputRequest request = job.specs.Read().output;
     TextFormat written;
-    EncodedMerge collected;
+    EncodedMerge collected(kTextSliceBytes, [&events] { events.Pump(); });
     // The last member's encoding; the output carries a byte-order mark when a member had
     // one: unmarked UTF-8 members merge into unmarked UTF-8, byte for byte what joining them
     // would give.
