@@ -48,7 +48,7 @@ constexpr int kMaxVariants = 10000;
 // older file of that name is replaced, unless this job read or wrote it (a member, an earlier
 // output): then the output takes the first free name with " (k)" after the count.
 bool NameOutput(const JobFiles& touched, const TextList& foldersAhead, AtomicWriter& writer,
-                const Text& first, std::size_t n, Text& path) {
+                const PathParts& first, std::size_t n, Text& path) {
     const bool ahead = std::any_of(foldersAhead.begin(), foldersAhead.end(), [&](const Text& f) {
         return path.compare(0, f.size() + 1, f + kPathSeparator) == 0;
     });
@@ -84,8 +84,8 @@ DecodedMember Examine(EncodedMerge& collected, const Text& path) {
 
 }  // namespace
 
-Text MergeOutputFolder(const Text& firstPath, bool saveInParentFolder) {
-    const Text folder = PathDirectory(firstPath);
+Text MergeOutputFolder(const PathParts& first, bool saveInParentFolder) {
+    const Text& folder = first.folder;
     // A folder text with a separator has a parent; "" stands for the root, whose own
     // files stay there.
     if (saveInParentFolder && FindChar(folder, kPathSeparator) != Text::npos) {
@@ -94,12 +94,11 @@ Text MergeOutputFolder(const Text& firstPath, bool saveInParentFolder) {
     return folder;
 }
 
-Text MergeOutputName(const Text& firstPath, std::size_t count, int variant) {
+Text MergeOutputName(const PathParts& first, std::size_t count, int variant) {
     Text tail = U("等") + std::to_string(count) + U("个文件");
     if (variant > 1) {
         tail += " (" + std::to_string(variant) + ")";
     }
-    const PathParts first = ParsePath(firstPath);
     const Text dotExtension = first.DotExtension();
     // A stem of which nothing fits gives way to the count alone; a name that cannot fit at
     // all stays whole, for the file system to refuse.
@@ -123,11 +122,12 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
     };
     events.FilesStarting(static_cast<int>(n));
 
-    const Text outputFolder =
-        job.outputRoot.empty()
-            ? MergeOutputFolder(paths.front(), job.specs.Read().saveInParentFolder)
-            : job.outputRoot;
-    result.outputPath = outputFolder + kPathSeparator + MergeOutputName(paths.front(), n);
+    // The first member names the output and, unless a folder is given, places it.
+    const PathParts first = ParsePath(paths.front());
+    const Text outputFolder = job.outputRoot.empty()
+                                  ? MergeOutputFolder(first, job.specs.Read().saveInParentFolder)
+                                  : job.outputRoot;
+    result.outputPath = outputFolder + kPathSeparator + MergeOutputName(first, n);
     // The members are the job's sources: no output may replace them, also where one of them
     // has the output's name (an earlier output merged again).
     for (const Text& path : paths) {
@@ -295,7 +295,7 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
     static const TextList kNoFolders;
     result.written = anythingRead && !writeFailed && (!durable || writer->Sync()) &&
                      NameOutput(job.touched, job.foldersAhead ? *job.foldersAhead : kNoFolders,
-                                *writer, paths.front(), n, result.outputPath);
+                                *writer, first, n, result.outputPath);
     if (anythingRead && !writeFailed && !result.written) {
         writeError = LastSystemError();  // the flush or the naming
     }

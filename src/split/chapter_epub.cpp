@@ -59,7 +59,7 @@ void WriteChapterBook(SplitContext& ctx, const Text& source, std::string_view te
                       const std::vector<ChapterPiece>& pieces, const HeadingTest& isHeading) {
     static const Text kDotEpub = ".epub";
     const ZhConversion zh = ctx.state.outputRequest.zh;
-    const Text stem = ParsePath(source).stem;
+    const Text stem = SourceParts(ctx, source).stem;
     const Text name = FitFileName(stem, Text(), kDotEpub, kMaxPieceNameChars);
     const Text target = ctx.outputFolder + (name.empty() ? stem + kDotEpub : name);
     ctx.state.pieceNumber = 1;

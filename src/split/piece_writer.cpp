@@ -75,6 +75,14 @@ TextFormat WrittenFormat(SplitContext& ctx) {
 
 }  // namespace
 
+const PathParts& SourceParts(SplitContext& ctx, const Text& source) {
+    if (ctx.state.partsOf != source) {
+        ctx.state.partsOf = source;
+        ctx.state.sourceParts = ParsePath(source);
+    }
+    return ctx.state.sourceParts;
+}
+
 // The writer of a piece is made for this path: Commit replaces only there.
 Text NumberedPiecePath(SplitContext& ctx, const Text& source) {
     const Text suffix = "_" + std::to_string(ctx.state.pieceNumber);
@@ -82,7 +90,7 @@ Text NumberedPiecePath(SplitContext& ctx, const Text& source) {
     if (cut.source != source || cut.suffixBytes != suffix.size()) {
         cut.source = source;
         cut.suffixBytes = suffix.size();
-        const PathParts parts = ParsePath(source);
+        const PathParts& parts = SourceParts(ctx, source);
         cut.dotExtension = parts.DotExtension();
         const Text name = FitFileName(parts.stem, suffix, cut.dotExtension, kMaxPieceNameChars);
         cut.fits = !name.empty();
@@ -177,8 +185,9 @@ bool NamePiece(SplitContext& ctx, AtomicWriter& out, const Text& source, const T
     // Even a source already split and deleted keeps its name from the pieces. A source
     // reached under another name is there, so its name is taken.
     return NamePieceAs(
-               ctx, out, path, [&] { return !IsTakenByTheJob(ctx, path); }, ParsePath(source).stem,
-               "_" + std::to_string(ctx.state.pieceNumber), dotExt) == Result::Named;
+               ctx, out, path, [&] { return !IsTakenByTheJob(ctx, path); },
+               SourceParts(ctx, source).stem, "_" + std::to_string(ctx.state.pieceNumber),
+               dotExt) == Result::Named;
 }
 
 // Records a piece that was named: no later piece replaces it, and the source is deleted

@@ -28,6 +28,9 @@ bool WritePiece(SplitContext& ctx, const Text& source);
 // byte modes).
 bool WritePieceBytes(SplitContext& ctx, const Text& source, std::string_view piece);
 
+// The source's path taken apart, once for each source.
+const PathParts& SourceParts(SplitContext& ctx, const Text& source);
+
 // The path a piece's writer is made for: the numbered name of the current piece
 // (state.pieceNumber) of source. The finished piece may get another name.
 Text NumberedPiecePath(SplitContext& ctx, const Text& source);

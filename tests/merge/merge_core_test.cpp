@@ -28,13 +28,13 @@ TEST(MergeOutputNaming, NameFromFirstMemberAndCount) {
         {"several dots", "/d/a.b.c.txt", 4, "a.b.c等4个文件.txt"},
     };
     for (const Row& row : rows) {
-        EXPECT_EQ(MergeOutputName(U(row.first), row.count), U(row.expected)) << row.name;
+        EXPECT_EQ(MergeOutputName(ParsePath(U(row.first)), row.count), U(row.expected)) << row.name;
     }
     // A name that would not fit in a folder entry loses the end of its base name, whole
     // characters only; the variant number and the extension stay.
     const Text wide = U(std::string(3 * 84, 'x').replace(0, 3, "字"));
     for (int variant : {1, 2, 12}) {
-        const Text name = MergeOutputName("/d/" + wide + ".txt", 7, variant);
+        const Text name = MergeOutputName(ParsePath("/d/" + wide + ".txt"), 7, variant);
         std::string native;
         ASSERT_TRUE(InternalToNative(name, native));
         EXPECT_LE(native.size(), 255u);
@@ -45,7 +45,7 @@ TEST(MergeOutputNaming, NameFromFirstMemberAndCount) {
     }
     // A base name of which not one character fits gives way to the count alone.
     const Text ext = "." + Text(240, 'e');
-    EXPECT_EQ(MergeOutputName("/d/" + U("中中") + ext, 3), U("等3个文件") + ext);
+    EXPECT_EQ(MergeOutputName(ParsePath("/d/" + U("中中") + ext), 3), U("等3个文件") + ext);
 }
 
 TEST(MergeOutputNaming, FolderBesideFirstOrInItsParent) {
@@ -61,7 +61,8 @@ TEST(MergeOutputNaming, FolderBesideFirstOrInItsParent) {
         {"file in the root stays there", "/a.txt", true, ""},
     };
     for (const Row& row : rows) {
-        EXPECT_EQ(MergeOutputFolder(U(row.first), row.parent), U(row.expected)) << row.name;
+        EXPECT_EQ(MergeOutputFolder(ParsePath(U(row.first)), row.parent), U(row.expected))
+            << row.name;
     }
 }
 
