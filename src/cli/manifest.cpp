@@ -273,15 +273,16 @@ bool WriteManifest(const SourceFacts& source, const SplitSpec& spec, std::uint64
     Text path = folder + (fitted.empty() ? sourceName + suffix : fitted);
     std::unique_ptr<AtomicWriter> out = Fs().CreateAtomic(path);
     int k = 2;
-    const bool written = out && out->Write(text) &&
-                         NameWithoutReplacing(
-                             *out, path, reserved, [&] { return !reserved(path); },
-                             [&](int variant) {
-                                 const Text name = FitFileName(
-                                     sourceName, " (" + std::to_string(variant) + ")", suffix);
-                                 return name.empty() ? name : folder + name;
-                             },
-                             k, kMaxManifestVariants) == AtomicWriter::NameResult::Named;
+    const bool written =
+        out && out->Write(text) &&
+        NameWithoutReplacing(
+            *out, path, reserved, [&] { return !reserved(path); },
+            [&](int variant) {
+                const Text name =
+                    FitFileName(sourceName, " (" + std::to_string(variant) + ")", suffix);
+                return name.empty() ? name : folder + name;
+            },
+            [&k]() -> int& { return k; }, kMaxManifestVariants) == AtomicWriter::NameResult::Named;
     if (manifestPath) {
         *manifestPath = path;
     }

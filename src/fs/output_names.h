@@ -21,13 +21,13 @@ Text FitFileName(const Text& stem, const Text& suffix, const Text& dotExtension,
 
 // Gives a finished output a name without replacing what it must not: path itself unless
 // reserved(path) (an older file there is replaced only when mayReplace() says so), then the
-// variants variant(k) for k from next to lastVariant that are not reserved, the first that
-// is free; variant(k) is "" when no further name fits. next is left where a later search
-// for the same name goes on. path becomes the name given, or the one whose naming failed;
-// Taken leaves it and the writer as they were.
-template <typename Reserved, typename MayReplace, typename Variant>
+// variants variant(k) for k from next() to lastVariant that are not reserved, the first
+// that is free; variant(k) is "" when no further name fits. next() (asked only when a
+// variant is needed) is left where a later search for the same name goes on. path becomes
+// the name given, or the one whose naming failed; Taken leaves it and the writer as they were.
+template <typename Reserved, typename MayReplace, typename Variant, typename Next>
 AtomicWriter::NameResult NameWithoutReplacing(AtomicWriter& out, Text& path, Reserved reserved,
-                                              MayReplace mayReplace, Variant variant, int& next,
+                                              MayReplace mayReplace, Variant variant, Next next,
                                               int lastVariant) {
     using Result = AtomicWriter::NameResult;
     if (!reserved(path)) {
@@ -36,8 +36,8 @@ AtomicWriter::NameResult NameWithoutReplacing(AtomicWriter& out, Text& path, Res
             return result;
         }
     }
-    for (; next <= lastVariant; ++next) {
-        const Text candidate = variant(next);
+    for (int& k = next(); k <= lastVariant; ++k) {
+        const Text candidate = variant(k);
         if (candidate.empty()) {
             break;
         }
@@ -47,7 +47,7 @@ AtomicWriter::NameResult NameWithoutReplacing(AtomicWriter& out, Text& path, Res
         const Result result = out.CommitNew(candidate);
         if (result != Result::Taken) {
             path = candidate;
-            ++next;
+            ++k;
             return result;
         }
     }

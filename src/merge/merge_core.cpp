@@ -59,7 +59,7 @@ bool NameOutput(const JobFiles& touched, const TextList& foldersAhead, AtomicWri
         writer, named, [&touched](const Text& p) { return touched.Holds(p); },
         [&] { return !ahead && !touched.Holds(path); },
         [&](int variant) { return folder + kPathSeparator + MergeOutputName(first, n, variant); },
-        k, kMaxVariants);
+        [&k]() -> int& { return k; }, kMaxVariants);
     if (result != AtomicWriter::NameResult::Named) {
         return false;
     }

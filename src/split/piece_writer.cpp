@@ -121,7 +121,7 @@ template <typename MayReplace>
 Result NamePieceAs(SplitContext& ctx, AtomicWriter& out, Text& path, MayReplace mayReplace,
                    const Text& stem, const Text& suffix, const Text& dotExt,
                    int lastVariant = kMaxVariants) {
-    int& k = ctx.state.nextVariant.try_emplace(stem + suffix, 2).first->second;
+    int noVariant = 2;
     return NameWithoutReplacing(
         out, path, [&ctx](const Text& p) { return ctx.state.sourcePaths.count(p) != 0; },
         mayReplace,
@@ -130,7 +130,13 @@ Result NamePieceAs(SplitContext& ctx, AtomicWriter& out, Text& path, MayReplace 
                                           dotExt, kMaxPieceNameChars);
             return name.empty() ? name : ctx.outputFolder + name;
         },
-        k, lastVariant);
+        // Where the search goes on is kept only for names that needed a variant.
+        [&]() -> int& {
+            return lastVariant < 2
+                       ? noVariant
+                       : ctx.state.nextVariant.try_emplace(stem + suffix, 2).first->second;
+        },
+        lastVariant);
 }
 
 // Gives the finished piece its name. A free name is taken by the failing link itself;
