@@ -236,8 +236,9 @@ bool WriteManifest(const SourceFacts& source, const SplitSpec& spec, std::uint64
     if (pieces.empty()) {
         return false;
     }
+    const Text sourceName = PathFileName(source.path);
     json j;
-    j["source"] = {{"name", Utf8(PathFileName(source.path))},
+    j["source"] = {{"name", Utf8(sourceName)},
                    {"size", source.size},
                    {"sha256", source.sha256},
                    {"encoding", EncodingJson(source.format)},
@@ -267,7 +268,6 @@ bool WriteManifest(const SourceFacts& source, const SplitSpec& spec, std::uint64
     // Named after the source, cut to fit; it replaces an older manifest, never a file the
     // job read or wrote, which leaves it a " (k)" name.
     const Text folder = PathDirectory(pieces.front()->path) + "/";
-    const Text sourceName = PathFileName(source.path);
     const Text suffix(kManifestSuffix);
     const Text fitted = FitFileName(sourceName, "", suffix);
     Text path = folder + (fitted.empty() ? sourceName + suffix : fitted);
