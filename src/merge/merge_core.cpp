@@ -83,6 +83,7 @@ struct DecodedMember {
     bool markOnly = false;
     bool exact = true;
     TextFormat format;
+    TextEncoding tiedWith = TextEncoding::Undetected;
 };
 
 // A member of a unit whose text is encoded as one at the end: examined now, read then.
@@ -90,7 +91,30 @@ DecodedMember Examine(EncodedMerge& collected, const Text& path) {
     const EncodedMerge::Examined examined = collected.AddDecoded(path);
     using Member = EncodedMerge::Member;
     return {examined.outcome != Member::Unreadable, examined.outcome == Member::MarkOnly,
-            examined.outcome != Member::NotExact, examined.format};
+            examined.outcome != Member::NotExact, examined.format, examined.tiedWith};
+}
+
+// Members whose encoding was a guess: told as decided, and where their text was converted;
+// none is deleted on a guess.
+void SettleGuessedMembers(EncodedMerge& collected, TextFormat& unitFormat,
+                          const OutputRequest& request, JobEvents& events, TextList& toDelete,
+                          TextList& keptWanted) {
+    const EncodedMerge::Ties ties = collected.SettleTies(unitFormat, request);
+    std::set<Text> guessed;
+    for (const auto& [path, format] : ties.read) {
+        events.SourceRead(path, format);
+        guessed.insert(path);
+    }
+    for (const Text& path : ties.converted) {
+        events.Failed({FailureKind::Guessed, path, 0});
+    }
+    std::erase_if(toDelete, [&](const Text& path) {
+        if (!guessed.count(path)) {
+            return false;
+        }
+        keptWanted.push_back(path);
+        return true;
+    });
 }
 
 }  // namespace
@@ -207,7 +231,8 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
         bool merged = false;
         if (collecting) {
             const DecodedMember decoded = Examine(collected, path);
-            if (decoded.opened && decoded.exact) {
+            // A guess is told once the unit has decided it.
+            if (decoded.opened && decoded.exact && decoded.tiedWith == TextEncoding::Undetected) {
                 events.SourceRead(path, decoded.format);
             }
             if (decoded.opened && decoded.markOnly) {
@@ -273,6 +298,7 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
     bool keepSources = false;
     bool notConvertible = false;
     if (collecting && !writeFailed) {
+        SettleGuessedMembers(collected, unitFormat, request, events, toDelete, keptWanted);
         const EncodedMerge::Finished finished =
             collected.Write(writer, result.outputPath, true, unitFormat, request);
         if (finished.outputNotConverted) {
