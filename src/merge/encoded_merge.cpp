@@ -589,7 +589,7 @@ EncodedMerge::Ties EncodedMerge::SettleTies(TextFormat& merged, const OutputRequ
         FormatOf({request.encoding ? request.encoding->encoding : merged.encoding, false}).encoding;
     for (const Part& part : m_parts) {
         if (part.kind == Part::Decoded && part.tiedWith != TextEncoding::Undetected) {
-            ties.read.emplace_back(part.data, part.format);
+            ties.read.push_back({part.data, part.format, part.tiedWith});
             if (out != part.format.encoding || request.zh != ZhConversion::None) {
                 ties.converted.push_back(part.data);
             }

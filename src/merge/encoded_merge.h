@@ -41,8 +41,13 @@ public:
     // the member decodes in it too; else the locale's. converted: those whose text then goes
     // out in another encoding than the one read (right only if the choice was).
     // merged is updated where the last member changes.
+    struct Guessed {
+        Text path;
+        TextFormat format;   // as it is read
+        TextEncoding other;  // as good
+    };
     struct Ties {
-        std::vector<std::pair<Text, TextFormat>> read;  // each one as it is read
+        std::vector<Guessed> read;
         TextList converted;
     };
     Ties SettleTies(TextFormat& merged, const OutputRequest& request);

@@ -101,9 +101,9 @@ void SettleGuessedMembers(EncodedMerge& collected, TextFormat& unitFormat,
                           TextList& keptWanted) {
     const EncodedMerge::Ties ties = collected.SettleTies(unitFormat, request);
     std::set<Text> guessed;
-    for (const auto& [path, format] : ties.read) {
-        events.SourceRead(path, format);
-        guessed.insert(path);
+    for (const EncodedMerge::Guessed& member : ties.read) {
+        events.SourceRead(member.path, member.format, member.other);
+        guessed.insert(member.path);
     }
     for (const Text& path : ties.converted) {
         events.Failed({FailureKind::Guessed, path, 0});
@@ -233,7 +233,7 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
             const DecodedMember decoded = Examine(collected, path);
             // A guess is told once the unit has decided it.
             if (decoded.opened && decoded.exact && decoded.tiedWith == TextEncoding::Undetected) {
-                events.SourceRead(path, decoded.format);
+                events.SourceRead(path, decoded.format, TextEncoding::Undetected);
             }
             if (decoded.opened && decoded.markOnly) {
                 // A mark alone contributes nothing: no text, no mark, no encoding.
@@ -272,7 +272,7 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
                     break;
             }
             if (outcome != CopyOutcome::ReadFailed) {
-                events.SourceRead(path, {});
+                events.SourceRead(path, {}, TextEncoding::Undetected);
             }
         }
         if (merged) {
