@@ -99,8 +99,8 @@ public:
           m_json(json) {}
 
     void SourceStarted(int i, int, const Text&) override { m_filesDone = i - 1; }
-    void SourceRead(const Text& path, const TextFormat& format) override {
-        ReadSource source{path, format};
+    void SourceRead(const Text& path, const TextFormat& format, TextEncoding guessedOver) override {
+        ReadSource source{path, format, guessedOver};
         m_printer.Source(source);
         if (m_json) {
             m_report.sources.push_back(std::move(source));

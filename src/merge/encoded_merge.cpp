@@ -126,7 +126,10 @@ public:
                 m_reader = std::make_unique<TextSliceReader>(m_sliceBytes);
                 KeepWindowAlive(*m_reader, m_pump);
                 // A member that now decodes otherwise than when it was examined has changed.
-                if (!m_reader->Open(Reopen(part)) || m_reader->Format() != part.format ||
+                const TextEncoding settled = part.tiedWith != TextEncoding::Undetected
+                                                 ? part.format.encoding
+                                                 : TextEncoding::Undetected;
+                if (!m_reader->Open(Reopen(part), settled) || m_reader->Format() != part.format ||
                     !m_reader->Exact() || m_reader->MarkOnly()) {
                     return Fail(part);
                 }
@@ -532,6 +535,7 @@ EncodedMerge::Examined EncodedMerge::AddDecoded(const Text& path) {
         return examined;
     }
     examined.format = reader.Format();
+    examined.tiedWith = reader.TiedWith();
     if (reader.MarkOnly()) {
         examined.outcome = Member::MarkOnly;
     } else if (!reader.Exact()) {
@@ -539,7 +543,7 @@ EncodedMerge::Examined EncodedMerge::AddDecoded(const Text& path) {
     } else {
         examined.outcome = Member::Added;
         m_parts.push_back({Part::Decoded, path, examined.format,
-                           m_held < kHeldMembers ? reader.Release() : nullptr});
+                           m_held < kHeldMembers ? reader.Release() : nullptr, examined.tiedWith});
         m_held += m_parts.back().held ? 1 : 0;
     }
     return examined;
@@ -550,16 +554,57 @@ bool EncodedMerge::AddRaw(const Text& path) {
     if (!in) {
         return false;
     }
-    m_parts.push_back(
-        {Part::Raw, path, TextFormat(), m_held < kHeldMembers ? std::move(in) : nullptr});
+    m_parts.push_back({Part::Raw, path, TextFormat(),
+                       m_held < kHeldMembers ? std::move(in) : nullptr, TextEncoding::Undetected});
     m_held += m_parts.back().held ? 1 : 0;
     return true;
 }
 
 void EncodedMerge::AddBytes(std::string_view bytes) {
     if (!bytes.empty()) {
-        m_parts.push_back({Part::Bytes, Text(bytes), TextFormat(), nullptr});
+        m_parts.push_back(
+            {Part::Bytes, Text(bytes), TextFormat(), nullptr, TextEncoding::Undetected});
     }
+}
+
+EncodedMerge::Ties EncodedMerge::SettleTies(TextFormat& merged, const OutputRequest& request) {
+    const auto big5 = [](TextEncoding e) {
+        return e == TextEncoding::Big5 || e == TextEncoding::Big5Hkscs;
+    };
+    bool anyGb = false;
+    bool anyBig5 = false;
+    Part* last = nullptr;
+    for (Part& part : m_parts) {
+        if (part.kind == Part::Decoded) {
+            last = &part;
+            if (part.tiedWith == TextEncoding::Undetected) {
+                anyGb = anyGb || part.format.encoding == TextEncoding::Raw;
+                anyBig5 = anyBig5 || big5(part.format.encoding);
+            }
+        }
+    }
+    Ties ties;
+    if (last == nullptr) {
+        return ties;
+    }
+    for (Part& part : m_parts) {
+        if (part.kind == Part::Decoded && part.tiedWith != TextEncoding::Undetected &&
+            anyGb != anyBig5 && big5(part.format.encoding) != anyBig5) {
+            std::swap(part.format.encoding, part.tiedWith);
+        }
+    }
+    merged.encoding = last->format.encoding;
+    const TextEncoding out =
+        FormatOf({request.encoding ? request.encoding->encoding : merged.encoding, false}).encoding;
+    for (const Part& part : m_parts) {
+        if (part.kind == Part::Decoded && part.tiedWith != TextEncoding::Undetected) {
+            ties.read.push_back({part.data, part.format, part.tiedWith});
+            if (out != part.format.encoding || request.zh != ZhConversion::None) {
+                ties.converted.push_back(part.data);
+            }
+        }
+    }
+    return ties;
 }
 
 EncodedMerge::Finished EncodedMerge::Write(std::unique_ptr<AtomicWriter>& writer,

@@ -32,12 +32,29 @@ public:
     struct Examined {
         Member outcome = Member::Unreadable;
         TextFormat format;
+        TextEncoding tiedWith = TextEncoding::Undetected;  // its encoding is a guess
     };
     // A member to decode; a mark alone and a member that does not decode exactly add nothing.
     Examined AddDecoded(const Text& path);
     // A member taken as its bytes; false when it cannot be opened.
     bool AddRaw(const Text& path);
     void AddBytes(std::string_view bytes);
+
+    // The members whose encoding the locale chose between GB18030 and Big5, decided once
+    // the unit is known: the family every other such member of the unit was found in, where
+    // the member decodes in it too; else the locale's. converted: those whose text then goes
+    // out in another encoding than the one read (right only if the choice was).
+    // merged is updated where the last member changes.
+    struct Guessed {
+        Text path;
+        TextFormat format;   // as it is read
+        TextEncoding other;  // as good
+    };
+    struct Ties {
+        std::vector<Guessed> read;
+        TextList converted;
+    };
+    Ties SettleTies(TextFormat& merged, const OutputRequest& request);
 
     enum class Outcome { Written, NotConvertible, WriteFailed, ReadFailed };
     struct Finished {
@@ -65,6 +82,7 @@ public:
         // The member as it was examined, read again from its start; opened again by its
         // path when too many are open already.
         std::unique_ptr<ReadHandle> held;
+        TextEncoding tiedWith = TextEncoding::Undetected;  // read again in format's encoding
     };
 
 private:

@@ -72,6 +72,7 @@ struct DecodedMember {
     bool markOnly = false;
     bool exact = true;
     TextFormat format;
+    TextEncoding tiedWith = TextEncoding::Undetected;
 };
 
 // A member of a unit whose text is encoded as one at the end: examined now, read then.
@@ -79,7 +80,30 @@ DecodedMember Examine(EncodedMerge& collected, const Text& path) {
     const EncodedMerge::Examined examined = collected.AddDecoded(path);
     using Member = EncodedMerge::Member;
     return {examined.outcome != Member::Unreadable, examined.outcome == Member::MarkOnly,
-            examined.outcome != Member::NotExact, examined.format};
+            examined.outcome != Member::NotExact, examined.format, examined.tiedWith};
+}
+
+// Members whose encoding was a guess: told as decided, and where their text was converted;
+// none is deleted on a guess.
+void SettleGuessedMembers(EncodedMerge& collected, TextFormat& unitFormat,
+                          const OutputRequest& request, JobEvents& events, TextList& toDelete,
+                          TextList& keptWanted) {
+    const EncodedMerge::Ties ties = collected.SettleTies(unitFormat, request);
+    std::set<Text> guessed;
+    for (const EncodedMerge::Guessed& member : ties.read) {
+        events.SourceRead(member.path, member.format, member.other);
+        guessed.insert(member.path);
+    }
+    for (const Text& path : ties.converted) {
+        events.Failed({FailureKind::Guessed, path, 0});
+    }
+    std::erase_if(toDelete, [&](const Text& path) {
+        if (!guessed.count(path)) {
+            return false;
+        }
+        keptWanted.push_back(path);
+        return true;
+    });
 }
 
 }  // namespace
@@ -202,8 +226,9 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
         bool merged = false;
         if (collecting) {
             const DecodedMember decoded = Examine(collected, path);
-            if (decoded.opened && decoded.exact) {
-                events.SourceRead(path, decoded.format);
+            // A guess is told once the unit has decided it.
+            if (decoded.opened && decoded.exact && decoded.tiedWith == TextEncoding::Undetected) {
+                events.SourceRead(path, decoded.format, TextEncoding::Undetected);
             }
             if (decoded.opened && decoded.markOnly) {
                 // A mark alone contributes nothing: no text, no mark, no encoding.
@@ -242,7 +267,7 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
                     break;
             }
             if (outcome != CopyOutcome::ReadFailed) {
-                events.SourceRead(path, {});
+                events.SourceRead(path, {}, TextEncoding::Undetected);
             }
         }
         if (merged) {
@@ -268,6 +293,7 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
     bool keepSources = false;
     bool notConvertible = false;
     if (collecting && !writeFailed) {
+        SettleGuessedMembers(collected, unitFormat, request, events, toDelete, keptWanted);
         const EncodedMerge::Finished finished =
             collected.Write(writer, result.outputPath, true, unitFormat, request);
         if (finished.outputNotConverted) {

@@ -523,6 +523,7 @@ TEST(CommandLine, SaysWhichEncodingEachSourceWasReadIn) {
         // source, mode, dry-run line after "source: PATH\t", --json encoding, mark
         {in("GB18030"), "--lines", "GB18030", "GB18030", false},
         {in("BIG5"), "--lines", "BIG5", "BIG5", false},
+        {"\xB2\xC4\xA4\x40\n", "--lines", "GB18030\tguess, as good: BIG5", "GB18030", false},  // 第一
         {poem, "--chapters", "UTF-8", "UTF-8", false},
         {"\xFF\xFE" + in("UTF-16LE"), "--chars", "UTF-16LE+BOM", "UTF-16LE", true},
         {in("UTF-16BE"), "--lines", "UTF-16BE", "UTF-16BE", false},

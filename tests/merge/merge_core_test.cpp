@@ -3,6 +3,7 @@
 #include "app/main_window.h"
 #include "app/window_jobs.h"
 #include "encoding/charset_converter.h"
+#include "encoding/text_decoder.h"
 #include "merge/merge_core.h"
 #include "merge/merge_separator.h"
 #include "merge_fixture.h"
@@ -213,6 +214,11 @@ TEST_F(MergeCoreTest, WhatCannotBeConvertedIsListedNeverChanged) {
     const std::string zhong = "\xE4\xB8\xAD";  // 中
     const std::string big5Page =
         "<html><head><META charset='Big5'></head><body>\xC1\x63\xC5\xE9</body></html>";  // 繁體
+    // 简体中文的文字，我们这里说的是简体中文。 in GBK: clearly GB18030, though Big5 decodes it too
+    const std::string simplifiedGbk =
+        "\xBC\xF2\xCC\xE5\xD6\xD0\xCE\xC4\xB5\xC4\xCE\xC4\xD7\xD6\xA3\xAC\xCE\xD2\xC3\xC7\xD5\xE2"
+        "\xC0\xEF\xCB\xB5\xB5\xC4\xCA\xC7\xBC\xF2\xCC\xE5\xD6\xD0\xCE\xC4\xA1\xA3";
+    const std::string tie = "\xB2\xC4\xA4\x40";  // 第一 in Big5, also GB18030
     const std::string big5PageAsUtf8 = ToUtf8Lossy(ConvertCharset(big5Page, "BIG5", "GB18030"));
     struct Row {
         const char* name;
@@ -237,9 +243,17 @@ TEST_F(MergeCoreTest, WhatCannotBeConvertedIsListedNeverChanged) {
          "<meta charset=big5>" + zhong,
          {}},
         {"a Big5 declaration never heads an output in the internal code page",
-         {big5Page, "\xCE\xC4"},  // 文 in GBK
-         kMark + big5PageAsUtf8 + "\xE6\x96\x87",
+         {big5Page, simplifiedGbk},
+         kMark + big5PageAsUtf8 + ToUtf8Lossy(simplifiedGbk),
          {"无法转换编码：@out"}},
+        {"a text as good in GB18030 as in Big5 takes its unit's Big5, and is no fact to delete on",
+         {tie, big5Page},
+         tie + big5Page,
+         {"未删除原文件：@0"}},
+        {"such a text converted as the locale reads it is listed",
+         {tie, kMark + zhong},
+         kMark + ToUtf8Lossy(DecodeBytes(tie).text) + zhong,
+         {"编码未能确定：@0", "未删除原文件：@0"}},
         {"bytes that are no text are left out and kept",
          {"\x80\xFF", kMark + zhong},
          kMark + zhong,
