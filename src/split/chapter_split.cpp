@@ -184,6 +184,7 @@ ModeResult SplitAtChapters(SplitContext& ctx, const Text& path) {
         }
         return ModeResult::Done;
     }
+    ctx.state.sourceGuessedOver = decoded.tiedWith;
     ctx.events.SourceRead(path, decoded.format, decoded.tiedWith);
     const std::string_view text = decoded.text;
     ChapterStats stats;

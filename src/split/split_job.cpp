@@ -26,6 +26,19 @@ bool MakeOutputFolder(JobEvents& events, const Text& folder) {
     return false;
 }
 
+// Whether pieces of a source whose encoding was a guess hold its text converted (to another
+// encoding or by 繁简) or are named after it: then they may hold other characters than
+// the source's, and the guess must not pass for a fact.
+bool ConvertedAGuess(SplitContext& ctx) {
+    const SplitState& state = ctx.state;
+    if (state.sourceGuessedOver == TextEncoding::Undetected || state.piecesMade == 0) {
+        return false;
+    }
+    const OutputRequest& request = state.outputRequest;
+    const bool reencoded = request.encoding && request.encoding->encoding != state.source.encoding;
+    return reencoded || request.zh != ZhConversion::None || ctx.Options().nameFromText;
+}
+
 }  // namespace
 
 void SplitFiles(SplitSpecSource& specs, JobEvents& events, const TextList& paths,
@@ -69,6 +82,7 @@ void SplitFiles(SplitSpecSource& specs, JobEvents& events, const TextList& paths
         ctx.state.piecesMade = 0;
         ctx.state.piecesFailed = 0;
         ctx.state.sourceUnreadable = false;
+        ctx.state.sourceGuessedOver = TextEncoding::Undetected;
         ctx.state.sourcePieces.clear();
         const std::optional<FileStamp> asRead = StampBeforeReading(p);
         ctx.state.sourcePermissions = SharedPermissions(07777, asRead);
@@ -76,6 +90,10 @@ void SplitFiles(SplitSpecSource& specs, JobEvents& events, const TextList& paths
         events.SourceFinished();
         if (result == ModeResult::ValidationFailed) {
             break;
+        }
+        const bool convertedAGuess = ConvertedAGuess(ctx);
+        if (convertedAGuess) {
+            ctx.Fail(FailureKind::Guessed, p);
         }
         if (ctx.state.piecesMade == ctx.state.piecesFailed) {
             made.RemoveEmpty();  // a source that gave nothing leaves no folder of its own
@@ -86,8 +104,8 @@ void SplitFiles(SplitSpecSource& specs, JobEvents& events, const TextList& paths
             // still there and on the disk. Pieces are recorded for this while deletion is on:
             // when it was switched on halfway, some are not, and the source stays.
             const bool complete =
-                !ctx.Stopped() && !ctx.state.sourceUnreadable && ctx.state.piecesMade > 0 &&
-                ctx.state.piecesFailed == 0 &&
+                !ctx.Stopped() && !ctx.state.sourceUnreadable && !convertedAGuess &&
+                ctx.state.piecesMade > 0 && ctx.state.piecesFailed == 0 &&
                 ctx.state.sourcePieces.size() == static_cast<std::size_t>(ctx.state.piecesMade) &&
                 PiecesOfSourceAreSafe(ctx);
             const auto id = Fs().FileIdentity(p);

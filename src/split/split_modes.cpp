@@ -115,6 +115,7 @@ bool OpenText(SplitContext& ctx, const Text& path, TextSliceReader& reader) {
         ctx.state.sourceUnreadable = true;
         ctx.Fail(FailureKind::Unrecognised, path);
     } else {
+        ctx.state.sourceGuessedOver = reader.TiedWith();
         ctx.events.SourceRead(path, reader.Format(), reader.TiedWith());
     }
     return opened && reader.Exact();

@@ -36,6 +36,8 @@ struct SplitState {
     std::int64_t piecesMade = 0;
     std::int64_t piecesFailed = 0;
     bool sourceUnreadable = false;
+    // The encoding that reads the source as well, where its own was the locale's guess.
+    TextEncoding sourceGuessedOver = TextEncoding::Undetected;
     // The output encoding and conversion asked for when the source began: all its pieces
     // take the same form.
     OutputRequest outputRequest;

@@ -551,5 +551,28 @@ TEST(CommandLine, SaysWhichEncodingEachSourceWasReadIn) {
     }
 }
 
+// A source read in the locale's encoding where another reads it as well: its pieces in its
+// own bytes are sure, a conversion of it is a guess that is listed and never deleted on.
+TEST(CommandLine, ASplitConvertsAGuessOnlyWithAWord) {
+    const std::tuple<std::vector<std::string>, int, bool> rows[] = {
+        {{}, 0, false},
+        {{"--to", "utf-8"}, 1, true},
+        {{"--zh", "t2s"}, 1, true},
+        {{"--name-from-text"}, 1, true},
+    };
+    for (const auto& [options, status, kept] : rows) {
+        TempFolder temp;
+        const fs::path root = fs::path(temp.Path()) / "root";
+        Put(root / "s.txt", "\xB2\xC4\xA4\x40\n");  // 第一 in Big5, also GB18030
+        std::vector<std::string> args = {"split", "--lines", "9", "--delete-sources"};
+        args.insert(args.end(), options.begin(), options.end());
+        args.push_back("s.txt");
+        const Result r = RunProgram(root, args);
+        EXPECT_EQ(r.status, status) << r.err;
+        EXPECT_EQ(fs::exists(root / "s.txt"), kept) << r.err;
+        EXPECT_EQ(r.err.find("编码未能确定：") != std::string::npos, kept) << r.err;
+    }
+}
+
 }  // namespace
 }  // namespace qs
