@@ -213,6 +213,9 @@ std::vector<std::string> CheckAll(const Job& job, const Tree& given, const Tree&
             }
         }
     }
+    if (job.edit && job.edit->done) {  // read through a link only, it is no node of its own
+        beforeBytes[*job.edit->id] = job.edit->bytes;
+    }
     std::map<Id, std::string> afterBytes;
     for (const auto& [rel, node] : after) {
         if (node.kind == Node::File) {
@@ -363,8 +366,11 @@ std::vector<std::string> CheckAll(const Job& job, const Tree& given, const Tree&
                     }
                     std::string piece = afterBytes[id];
                     if (!bytesMode && !source.charset.empty()) {
+                        // A source without a mark gives pieces without one: a piece that
+                        // begins with U+FEFF holds it as a character.
                         if (piece.starts_with(MarkOf(source.charset)) &&
-                            !MarkOf(source.charset).empty()) {
+                            !MarkOf(source.charset).empty() &&
+                            node.bytes.starts_with(MarkOf(source.charset))) {
                             piece.erase(0, MarkOf(source.charset).size());
                         }
                         auto text = Iconv(piece, source.charset.c_str(), "GB18030");

@@ -44,17 +44,27 @@ public:
         const std::lock_guard lock(m_mutex);
         events.push_back({kind, path, id, std::this_thread::get_id() == m_first ? 0 : 1});
     }
-    std::optional<Id> IdOf(const Text& path) { return m_real.FileIdentity(path); }
+    // A file system may give the number of a file removed during the job to a file made
+    // after it: ids carry how often their number was freed, so that the two stay apart.
+    std::optional<Id> IdOf(const Text& path);
+    Id Current(Id raw);
+    // The number of the file or folder at a path itself (none for a link), and its release
+    // once that lost its only name.
+    std::optional<Id> NativeRawOf(const std::string& native);
+    std::optional<Id> RawOf(const Text& path);
+    void Freed(std::optional<Id> raw);
 
     std::optional<Bytes> ReadWholeFile(const Text& path) override;
     std::unique_ptr<ReadHandle> OpenRead(const Text& path) override;
     std::unique_ptr<AtomicWriter> CreateAtomic(const Text& path) override;
     bool DeleteFile(const Text& path) override;
+    bool RemoveEmptyFolder(const Text& path) override;
     std::optional<std::vector<DirEntry>> List(const Text& folder) override;
 
 private:
     FileSystem& m_real;
     std::map<Id, std::set<Text>> m_listedPaths;
+    std::map<Id, std::uint64_t> m_freed;
     std::mutex m_mutex;
     std::thread::id m_first = std::this_thread::get_id();
 };
