@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 
 #include "encoding/text_decoder.h"
 #include "oracle.h"
@@ -329,6 +330,14 @@ std::vector<std::string> CheckAll(const Job& job, const Tree& given, const Tree&
     };
 
     if (job.split) {
+        // What each piece held when it was named: another job may take it as its source
+        // (listed after it was written) and delete it once its own pieces hold it.
+        std::map<Id, std::string> madeBytes;
+        for (const Event& e : events) {
+            if (e.kind == Event::Commit && e.id) {
+                madeBytes[*e.id] = e.bytes;
+            }
+        }
         // Pieces belong to the source read last; every successful read starts a new run.
         std::map<Id, std::vector<std::vector<Id>>> runs;
         std::vector<Id>* run = nullptr;
@@ -336,55 +345,68 @@ std::vector<std::string> CheckAll(const Job& job, const Tree& given, const Tree&
             const Event& e = events[i];
             if (e.kind == Event::Read && e.id && e.id == tornId && i < editedAt) {
                 run = nullptr;  // what it made of a version torn by the edit tells nothing
-            } else if (e.kind == Event::Read && e.id && beforeBytes.count(*e.id)) {
+            } else if (e.kind == Event::Read && e.id &&
+                       (beforeBytes.count(*e.id) || madeBytes.count(*e.id))) {
                 run = &runs[*e.id].emplace_back();
             } else if (e.kind == Event::Read || e.kind == Event::ReadFailed) {
-                run = nullptr;  // a file that was no source then (another job's piece)
+                run = nullptr;
             } else if (e.kind == Event::Commit && run && e.id) {
                 run->push_back(*e.id);
             }
         }
         const bool bytesMode = job.mode == SplitMode::Parts || job.mode == SplitMode::Bytes;
-        for (const std::string& rel : job.sources) {
-            if (edited.count(rel)) {
-                continue;
+        // Whether some run of pieces of the file (id, bytes) gives it whole; rel names the
+        // source in what is said. A piece gone since is there as the pieces made of it.
+        std::function<bool(const std::string&, const Id&, const std::string&, int)> complete;
+        auto held = [&](const Id& id, const std::string& rel,
+                        int depth) -> std::optional<std::string> {
+            if (afterBytes.count(id)) {
+                return afterBytes[id];
             }
-            const Node& node = before.at(rel);
-            bool complete = false;
-            const Reading source = Read(node.bytes);
-            const std::string whole = bytesMode ? node.bytes
-                                      : job.mode == SplitMode::Lines
-                                          ? Lines(source.text, job.ignoreBlankLines)
-                                          : source.text;
-            for (const std::vector<Id>& pieces : runs[node.id]) {
+            const auto made = madeBytes.find(id);
+            if (made != madeBytes.end() && depth < 4 &&
+                complete(made->second, id, rel, depth + 1)) {
+                return made->second;
+            }
+            return std::nullopt;
+        };
+        complete = [&](const std::string& bytes, const Id& fileId, const std::string& rel,
+                       int depth) {
+            bool whole = false;
+            const Reading source = Read(bytes);
+            const std::string text = bytesMode ? bytes
+                                     : job.mode == SplitMode::Lines
+                                         ? Lines(source.text, job.ignoreBlankLines)
+                                         : source.text;
+            for (const std::vector<Id>& pieces : runs[fileId]) {
                 std::vector<std::string> texts;
                 bool all = true;
                 for (const Id& id : pieces) {
-                    if (!afterBytes.count(id)) {
+                    std::optional<std::string> piece = held(id, rel, depth);
+                    if (!piece) {
                         all = false;
                         continue;
                     }
-                    std::string piece = afterBytes[id];
                     if (!bytesMode && !source.charset.empty()) {
                         // A source without a mark gives pieces without one: a piece that
                         // begins with U+FEFF holds it as a character.
-                        if (piece.starts_with(MarkOf(source.charset)) &&
+                        if (piece->starts_with(MarkOf(source.charset)) &&
                             !MarkOf(source.charset).empty() &&
-                            node.bytes.starts_with(MarkOf(source.charset))) {
-                            piece.erase(0, MarkOf(source.charset).size());
+                            bytes.starts_with(MarkOf(source.charset))) {
+                            piece->erase(0, MarkOf(source.charset).size());
                         }
-                        auto text = Iconv(piece, source.charset.c_str(), "GB18030");
-                        if (!text) {
+                        auto decoded = Iconv(*piece, source.charset.c_str(), "GB18030");
+                        if (!decoded) {
                             v.push_back("a piece of " + Rel(rel) + " does not decode in " +
                                         source.charset);
                             all = false;
                             continue;
                         }
-                        piece = *text;
+                        piece = *decoded;
                     }
-                    texts.push_back(piece);
+                    texts.push_back(*piece);
                 }
-                if (!InOrder(whole, texts)) {
+                if (!InOrder(text, texts)) {
                     v.push_back("a piece is not a part of its source: " + Rel(rel));
                 }
                 if (bytesMode && texts.size() > 2 &&
@@ -398,14 +420,22 @@ std::vector<std::string> CheckAll(const Job& job, const Tree& given, const Tree&
                                                                             : "";
                 const std::string joined = Join(texts, glue);
                 if (std::getenv("QS_ORACLE_VERBOSE")) {
-                    std::fprintf(stderr, "run of %s: %zu pieces, all %d, %zu of %zu bytes\n",
-                                 Rel(rel).c_str(), pieces.size(), all, joined.size(), whole.size());
+                    std::fprintf(stderr, "run of %s (%d): %zu pieces, all %d, %zu of %zu bytes\n",
+                                 Rel(rel).c_str(), depth, pieces.size(), all, joined.size(),
+                                 text.size());
                 }
-                complete |=
-                    all && (joined == whole || (job.mode == SplitMode::Separator &&
-                                                joined + job.separator == whole && !texts.empty()));
+                whole |=
+                    all && (joined == text || (job.mode == SplitMode::Separator &&
+                                               joined + job.separator == text && !texts.empty()));
             }
-            checkSource(rel, complete, !runs[node.id].empty());
+            return whole;
+        };
+        for (const std::string& rel : job.sources) {
+            if (edited.count(rel)) {
+                continue;
+            }
+            const Node& node = before.at(rel);
+            checkSource(rel, complete(node.bytes, node.id, rel, 0), !runs[node.id].empty());
         }
         return v;
     }

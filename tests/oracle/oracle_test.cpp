@@ -765,6 +765,12 @@ struct Oracle {
                         e.id = Id{};
                     }
                 }
+                if (std::getenv("QS_ORACLE_VERBOSE")) {  // as it happened, before the sort
+                    for (const Event& e : recorder.events) {
+                        std::cerr << "in time " << e.kind << " " << ToUtf8Lossy(e.path) << " job "
+                                  << e.job << "\n";
+                    }
+                }
                 std::stable_partition(recorder.events.begin(), recorder.events.end(),
                                       [](const Event& e) { return e.job == 0; });
                 for (const Text& path : secondEvents.failures) {
@@ -786,7 +792,8 @@ struct Oracle {
         if (std::getenv("QS_ORACLE_VERBOSE")) {
             for (const Event& e : recorder.events) {
                 std::cerr << "event " << e.kind << " " << ToUtf8Lossy(e.path) << " "
-                          << (e.id ? e.id->second : 0) << "\n";
+                          << (e.id ? e.id->second : 0) << "/" << (e.id ? e.id->first >> 48 : 0)
+                          << " job " << e.job << "\n";
             }
             std::cerr << "job " << job.description << " exit " << job.exitStatus << "\n";
             if (job.edit) {

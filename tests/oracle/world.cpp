@@ -83,7 +83,7 @@ public:
     NameResult CommitNew(const Text& path) override {
         const NameResult result = Inner().CommitNew(path);
         if (result == NameResult::Named) {
-            m_owner.Note(Event::Commit, path, m_owner.IdOf(path));
+            m_owner.Note(Event::Commit, path, m_owner.IdOf(path), m_owner.ContentOf(path));
         }
         return result;
     }
@@ -92,7 +92,7 @@ public:
         const bool ok = Inner().Commit();
         if (ok) {
             m_owner.Freed(replaced);
-            m_owner.Note(Event::Commit, m_path, m_owner.IdOf(m_path));
+            m_owner.Note(Event::Commit, m_path, m_owner.IdOf(m_path), m_owner.ContentOf(m_path));
         }
         return ok;
     }
