@@ -6,6 +6,7 @@
 
 #include "fs/file_enumeration.h"
 #include "fs/paths.h"
+#include "job/output_folder_claim.h"
 #include "platform/services.h"
 #include "platform/system_error.h"
 #include "text/characters.h"
@@ -63,9 +64,11 @@ struct FolderWalk {
             return;
         }
         TextList files;
-        const bool listed =
-            Enumerate(useObjectEnumeration, folder, job.specs.Read().pattern, files, false);
+        auto claim = ClaimFolderToList(job.events, folder);
+        const bool listed = claim && Enumerate(useObjectEnumeration, folder,
+                                               job.specs.Read().pattern, files, false);
         const int why = LastSystemError();
+        claim.reset();
         if (Stopped()) {
             return;
         }
