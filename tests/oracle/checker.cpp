@@ -461,6 +461,8 @@ std::vector<std::string> CheckAll(const Job& job, const Tree& given, const Tree&
     // A file the job wrote and then read again is its output, also where it has the number
     // of a source deleted before it.
     std::set<Id> writtenSoFar;
+    // Members a unit reached; the command line opens every file once before, to count.
+    std::set<Id> read;
     bool listedSinceCreate = false;  // a walk lists a folder before its unit begins
     for (const Event& e : events) {
         if (e.kind == Event::Commit && e.id) {
@@ -468,6 +470,9 @@ std::vector<std::string> CheckAll(const Job& job, const Tree& given, const Tree&
         }
         if (e.kind == Event::List) {
             listedSinceCreate = true;
+        }
+        if (!units.empty() && (e.kind == Event::Read || e.kind == Event::ReadFailed) && e.id) {
+            read.insert(*e.id);
         }
         // An encoded merge may begin its output again in another encoding; a unit of the
         // same name that follows a failed one is a unit of its own.
@@ -629,12 +634,6 @@ std::vector<std::string> CheckAll(const Job& job, const Tree& given, const Tree&
                 inner.push_back(id);
                 inner.insert(inner.end(), madeOf[id].begin(), madeOf[id].end());
             }
-        }
-    }
-    std::set<Id> read;
-    for (const Event& e : events) {
-        if ((e.kind == Event::Read || e.kind == Event::ReadFailed) && e.id) {
-            read.insert(*e.id);
         }
     }
     for (const std::string& rel : job.sources) {
