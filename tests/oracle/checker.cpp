@@ -286,13 +286,15 @@ std::vector<std::string> CheckAll(const Job& job, const Tree& given, const Tree&
              slash = rel.rfind('/', slash - 1)) {
             const Text line = U("无法读取：") +
                               DisplayText(job.root + "/" + NativeToInternal(rel.substr(0, slash)));
-            const std::size_t at = messages.find(line);
-            const std::size_t end = at + line.size();
-            // the command line adds the system's reason after ": "
-            if (at != std::string::npos &&
-                (end == messages.size() || messages[end] == '\r' || messages[end] == '\n' ||
-                 messages.compare(end, 2, ": ") == 0)) {
-                return true;
+            // the command line adds the system's reason after ": "; the same text may begin
+            // a line on a file of that folder first
+            for (std::size_t at = messages.find(line); at != std::string::npos;
+                 at = messages.find(line, at + 1)) {
+                const std::size_t end = at + line.size();
+                if (end == messages.size() || messages[end] == '\r' || messages[end] == '\n' ||
+                    messages.compare(end, 2, ": ") == 0) {
+                    return true;
+                }
             }
         }
         return false;

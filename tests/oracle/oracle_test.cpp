@@ -854,11 +854,12 @@ const char* const kPending = "2548928";
 // a source that took the number of a file deleted before it, a source edited while only a
 // link to it was still to be read, a piece of an unmarked UTF-16 text that begins with U+FEFF;
 // a second job's pieces taken for sources, all of them or half while it still wrote there; a
-// pipe in a unit given up before any member was read.
+// pipe in a unit given up before any member was read; a folder that could not be listed,
+// named after a file in it.
 const char* const kFixed =
     "1-300,1460,1838,1869,2053,3664,4305,4686,4735,5993,7074,7153,7632,8048,8995,10903,13092,"
     "13664,13702,13709,2548817,2549072,2505,2962,3403,3820,4156,7133,8069,9274,10630,10437,"
-    "2047065,2728543,2518,4701,5702,6968,9346,350592,2048064,2726381";
+    "2047065,2728543,2518,4701,5702,6968,9346,350592,2048064,2726381,60747";
 
 // New seeds, a window that CI moves with every commit; a failing one says which it is, to be
 // run again alone and then kept among the fixed ones. With QS_ORACLE_WINDOW_REPORT set they
