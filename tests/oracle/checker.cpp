@@ -276,12 +276,9 @@ std::vector<std::string> CheckAll(const Job& job, const Tree& given, const Tree&
         return truncated || messages.find(DisplayText(path)) != std::string::npos ||
                (job.cli && job.cliErrors.find(ToUtf8Lossy(path)) != std::string::npos);
     };
-    auto reported = [&](const std::string& rel) {
-        if (named(job.root + "/" + NativeToInternal(rel))) {
-            return true;
-        }
-        // What lies in a folder that could not be listed cannot be known: the folder is
-        // what is reported.
+    // What lies in a folder that could not be listed cannot be known: the folder is what is
+    // reported.
+    auto inUnlistedFolder = [&](const std::string& rel) {
         for (std::size_t slash = rel.rfind('/'); slash != std::string::npos && slash > 0;
              slash = rel.rfind('/', slash - 1)) {
             const Text line = U("无法读取：") +
@@ -299,6 +296,9 @@ std::vector<std::string> CheckAll(const Job& job, const Tree& given, const Tree&
         }
         return false;
     };
+    auto reported = [&](const std::string& rel) {
+        return named(job.root + "/" + NativeToInternal(rel)) || inUnlistedFolder(rel);
+    };
     auto unchanged = [&](const std::string& rel) {
         const auto now = after.find(rel);
         return now != after.end() && now->second.bytes == before.at(rel).bytes &&
@@ -309,6 +309,14 @@ std::vector<std::string> CheckAll(const Job& job, const Tree& given, const Tree&
     bool unitGivenUp = false;
     auto checkSource = [&](const std::string& rel, bool complete, bool touched) {
         const Node& node = before.at(rel);
+        if (!touched && inUnlistedFolder(rel)) {
+            // Never a source, then: an older file that an output of its name may replace.
+            const auto now = after.find(rel);
+            if (!unchanged(rel) && (now == after.end() || !committed.count(now->second.id))) {
+                v.push_back("a file vanished or changed in a folder never listed: " + Rel(rel));
+            }
+            return;
+        }
         if (node.kind != Node::File && node.kind != Node::FileLink) {
             if (finished && !reported(rel) && !(unitGivenUp && !touched)) {
                 v.push_back("a source that is no regular file was not reported: " + Rel(rel));
@@ -452,6 +460,13 @@ std::vector<std::string> CheckAll(const Job& job, const Tree& given, const Tree&
         Text outputPath = {};
     };
     std::vector<Unit> units;
+    // A separator file that could not be read is left out, and said so.
+    const std::string separator =
+        !job.separatorFile.empty() &&
+                messages.find(U("无法读取：") + DisplayText(NativeToInternal(job.separatorFile))) !=
+                    std::string::npos
+            ? ""
+            : job.separator;
     const auto separatorFile = [&]() -> std::optional<Id> {
         for (const Event& e : events) {
             if (!job.separatorFile.empty() && e.path.ends_with("/sep.bin")) {
@@ -584,10 +599,10 @@ std::vector<std::string> CheckAll(const Job& job, const Tree& given, const Tree&
             }
             content = o.text;
         }
-        const std::string expected = Join(texts, job.separator);
+        const std::string expected = Join(texts, separator);
         std::vector<std::string> allowed = {expected};
         if (job.stopRequested) {
-            allowed.push_back(expected + job.separator);
+            allowed.push_back(expected + separator);
         }
         bool exact = false;
         if (!lenient && job.processEncoding && !lastCharset.empty()) {
