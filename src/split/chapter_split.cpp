@@ -184,7 +184,7 @@ ModeResult SplitAtChapters(SplitContext& ctx, const Text& path) {
         }
         return ModeResult::Done;
     }
-    ctx.events.SourceRead(path, decoded.format);
+    ctx.events.SourceRead(path, decoded.format, decoded.tiedWith);
     const std::string_view text = decoded.text;
     ChapterStats stats;
     const std::vector<ChapterPiece> pieces = FindChapterPieces(

@@ -492,6 +492,10 @@ struct Oracle {
         Say("a link out of the tree");
     }
 
+    // Other encodings, drawn apart too: they change what some files hold, never which files
+    // there are, so the jobs stay what they were.
+    Rng foreign{std::mt19937(seed * 2246822519u + 13)};
+
     // Drawn apart again, so that the jobs of the seeds fixed before these came stay what
     // they were wherever none of these is drawn.
     Rng more{std::mt19937(seed * 40503u + 7)};
@@ -714,7 +718,15 @@ struct Oracle {
         FixRandomSeed(seed);
         h.ui.SetDefaultAnswer(MessageResult::Ok);
         job.root = h.temp.Path();
-        MakeWorld(rng, Root() + "/w");
+        Truths truths;
+        MakeWorld(rng, Root() + "/w", &truths);
+        if (foreign.Chance(0.3)) {
+            RewriteInOtherEncodings(foreign, truths);
+            Say("files in other encodings");
+        }
+        for (const auto& [path, truth] : truths) {
+            job.truths[path.substr(Root().size() + 1)] = truth;
+        }
         job.split = rng.Chance(0.5);
         job.cli = more.Chance(0.3);
         if (!job.cli) {
@@ -852,17 +864,18 @@ const char* const kPending = "2548928";
 // held; members a unit never reached, or whose output could not be begun, were kept without
 // a word; an unreadable separator file went unreported; bytes that are no Big5 (a lone 0x80
 // or 0xFF) were read and written as Big5; the command line split nothing of a folder it could
-// not list and said nothing; edits under a job and a second job at once; a file saved over
-// a source that took the number of a file deleted before it, a source edited while only a
-// link to it was still to be read, a piece of an unmarked UTF-16 text that begins with U+FEFF;
-// a second job's pieces taken for sources, all of them or half while it still wrote there; a
-// pipe in a unit given up before any member was read; a folder that could not be listed,
-// named after a file in it, and a file in it that a piece replaced; a merge that went on
-// without its unreadable separator file.
+// not list and said nothing; edits under a job and a second job at once; a short Big5 file,
+// as good GB18030, merged into Big5 as GB18030 text and deleted; a file saved over a source
+// that took the number of a file deleted before it, a source edited while only a link to it
+// was still to be read, a piece of an unmarked UTF-16 text that begins with U+FEFF; a second
+// job's pieces taken for sources, all of them or half while it still wrote there; a pipe in a
+// unit given up before any member was read; a folder that could not be listed, named after a
+// file in it, and a file in it that a piece replaced; a merge that went on without its
+// unreadable separator file.
 const char* const kFixed =
     "1-300,1460,1838,1869,2053,3664,4305,4686,4735,5993,7074,7153,7632,8048,8995,10903,13092,"
-    "13664,13702,13709,2548817,2549072,2505,2962,3403,3820,4156,7133,8069,9274,10630,10437,"
-    "2047065,2728543,2518,4701,5702,6968,9346,350592,2048064,2726381,60747,63058,64636";
+    "13664,13702,13709,2548817,2549072,2505,2962,3403,3820,4156,7133,2844,8069,9274,10630,"
+    "10437,2047065,2728543,2518,4701,5702,6968,9346,350592,2048064,2726381,60747,63058,64636";
 
 // A seed that crashes the program says which it was, with its stack, before the crash ends
 // the run: a window of new seeds is searched in one process.
