@@ -272,7 +272,11 @@ void StartSplitJob(App& app, const Text& folder, const TextList& paths) {
         const Text pattern = SplitSpecOf(form).pattern;
         bool listed = false;
         const auto pump = [] { ProcessPendingEvents(); };
-        if (ctrl) {
+        WindowJobEvents events(run, JobKind::Split);
+        if (const auto claim = ClaimFolderToList(events, folder); !claim) {
+            run.EndJob(JobKind::Split, TextList());  // stopped while another job wrote there
+            return;
+        } else if (ctrl) {
             TryEnumerateByObject(folder, pattern, files, false, false, listed, pump);
         } else {
             TryEnumerateByFind(folder, pattern, files, false, false, listed, pump);

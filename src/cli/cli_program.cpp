@@ -224,11 +224,16 @@ public:
 
 // The files of the arguments: files as they are, folders as their files matching the pattern.
 // A folder that cannot be listed is a failure, not a folder without files.
-TextList SplitSources(const TextList& paths, const Text& pattern, Report& report) {
+TextList SplitSources(const TextList& paths, const Text& pattern, Report& report,
+                      JobEvents& events) {
     TextList files;
     for (const Text& path : paths) {
         if (Fs().IsFolder(path)) {
             bool listed = true;
+            const auto claim = ClaimFolderToList(events, path);
+            if (!claim) {
+                break;  // stopped while another job wrote there
+            }
             TryEnumerateByFind(path, pattern, files, true, false, listed);
             if (!listed) {
                 report.failures.push_back(
@@ -302,7 +307,7 @@ int RunSplit(const ParsedCommand& command) {
     if (!error.empty()) {
         return UsageError(error);
     }
-    const TextList files = SplitSources(paths, s.m_split.pattern, s.m_report);
+    const TextList files = SplitSources(paths, s.m_split.pattern, s.m_report, s.m_events);
     if (std::string e = s.PrepareOutputDir(); !e.empty()) {
         return UsageError(e);
     }

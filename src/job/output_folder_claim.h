@@ -16,4 +16,11 @@ Text WaitingForFolderText(const Text& folder);
 // another job writes there; nullptr when a stop ended the wait.
 std::unique_ptr<FolderLock> ClaimOutputFolder(JobEvents& events, const Text& folder);
 
+// The same claim, held only while a folder is listed for a job's sources: the outputs of a
+// source that another job is still writing there are then either all listed or none, so no
+// piece of this job can replace the rest of them.
+inline std::unique_ptr<FolderLock> ClaimFolderToList(JobEvents& events, const Text& folder) {
+    return ClaimOutputFolder(events, folder);
+}
+
 }  // namespace qs

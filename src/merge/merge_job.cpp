@@ -6,6 +6,7 @@
 
 #include "fs/file_enumeration.h"
 #include "fs/paths.h"
+#include "job/output_folder_claim.h"
 #include "platform/services.h"
 #include "platform/system_error.h"
 #include "text/characters.h"
@@ -64,9 +65,11 @@ struct FolderWalk {
             return;
         }
         TextList files;
-        const bool listed = Enumerate(job.events, useObjectEnumeration, folder,
-                                      job.specs.Read().pattern, files, false);
+        auto claim = ClaimFolderToList(job.events, folder);
+        const bool listed = claim && Enumerate(job.events, useObjectEnumeration, folder,
+                                               job.specs.Read().pattern, files, false);
         const int why = LastSystemError();
+        claim.reset();
         if (Stopped()) {
             return;
         }

@@ -205,6 +205,17 @@ TEST_F(CommandLineSafety, TwoJobsNeverInterleaveTheirPiecesInOneFolder) {
         joined += (k > 1 ? "\r\n" : "") + Slurp(At("s/s_" + std::to_string(k) + ".txt"));
     }
     EXPECT_EQ(joined, book);
+
+    // A folder another job writes into is listed once that job is done there, not halfway.
+    Put(At("d/x_1.txt"), "12");
+    const int other = open(At("d").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_EQ(flock(other, LOCK_EX), 0);
+    const pid_t lister = Start(root, {"split", "--parts", "2", "d"}, err1);
+    usleep(300 * 1000);
+    Put(At("d/x_2.txt"), "34");
+    close(other);
+    EXPECT_EQ(Wait(lister, err1).status, 0);
+    EXPECT_EQ(Slurp(At("d/x_2/x_2_1.txt")) + Slurp(At("d/x_2/x_2_2.txt")), "34");
 }
 
 // A rejoin gives the source back byte for byte, or writes nothing and says why.

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 
 #include "encoding/text_decoder.h"
 #include "oracle.h"
@@ -270,6 +271,9 @@ std::vector<std::string> CheckAll(const Job& job, const Tree& given, const Tree&
             }
         }
     }
+    if (job.edit && job.edit->done) {  // read through a link only, it is no node of its own
+        beforeBytes[*job.edit->id] = job.edit->bytes;
+    }
     // What each file was written as, where it still holds what it was written with.
     std::map<Id, std::pair<const std::string*, const std::string*>> truths;
     for (const auto& [rel, truth] : job.truths) {
@@ -341,26 +345,28 @@ std::vector<std::string> CheckAll(const Job& job, const Tree& given, const Tree&
         return truncated || messages.find(DisplayText(path)) != std::string::npos ||
                (job.cli && job.cliErrors.find(ToUtf8Lossy(path)) != std::string::npos);
     };
-    auto reported = [&](const std::string& rel) {
-        if (named(job.root + "/" + NativeToInternal(rel))) {
-            return true;
-        }
-        // What lies in a folder that could not be listed cannot be known: the folder is
-        // what is reported.
+    // What lies in a folder that could not be listed cannot be known: the folder is what is
+    // reported.
+    auto inUnlistedFolder = [&](const std::string& rel) {
         for (std::size_t slash = rel.rfind('/'); slash != std::string::npos && slash > 0;
              slash = rel.rfind('/', slash - 1)) {
             const Text line = U("无法读取：") +
                               DisplayText(job.root + "/" + NativeToInternal(rel.substr(0, slash)));
-            const std::size_t at = messages.find(line);
-            const std::size_t end = at + line.size();
-            // the command line adds the system's reason after ": "
-            if (at != std::string::npos &&
-                (end == messages.size() || messages[end] == '\r' || messages[end] == '\n' ||
-                 messages.compare(end, 2, ": ") == 0)) {
-                return true;
+            // the command line adds the system's reason after ": "; the same text may begin
+            // a line on a file of that folder first
+            for (std::size_t at = messages.find(line); at != std::string::npos;
+                 at = messages.find(line, at + 1)) {
+                const std::size_t end = at + line.size();
+                if (end == messages.size() || messages[end] == '\r' || messages[end] == '\n' ||
+                    messages.compare(end, 2, ": ") == 0) {
+                    return true;
+                }
             }
         }
         return false;
+    };
+    auto reported = [&](const std::string& rel) {
+        return named(job.root + "/" + NativeToInternal(rel)) || inUnlistedFolder(rel);
     };
     auto unchanged = [&](const std::string& rel) {
         const auto now = after.find(rel);
@@ -372,6 +378,14 @@ std::vector<std::string> CheckAll(const Job& job, const Tree& given, const Tree&
     bool unitGivenUp = false;
     auto checkSource = [&](const std::string& rel, bool complete, bool touched) {
         const Node& node = before.at(rel);
+        if (!touched && inUnlistedFolder(rel)) {
+            // Never a source, then: an older file that an output of its name may replace.
+            const auto now = after.find(rel);
+            if (!unchanged(rel) && (now == after.end() || !committed.count(now->second.id))) {
+                v.push_back("a file vanished or changed in a folder never listed: " + Rel(rel));
+            }
+            return;
+        }
         if (node.kind != Node::File && node.kind != Node::FileLink) {
             if (finished && !reported(rel) && !(unitGivenUp && !touched)) {
                 v.push_back("a source that is no regular file was not reported: " + Rel(rel));
@@ -395,6 +409,14 @@ std::vector<std::string> CheckAll(const Job& job, const Tree& given, const Tree&
     };
 
     if (job.split) {
+        // What each piece held when it was named: another job may take it as its source
+        // (listed after it was written) and delete it once its own pieces hold it.
+        std::map<Id, std::string> madeBytes;
+        for (const Event& e : events) {
+            if (e.kind == Event::Commit && e.id) {
+                madeBytes[*e.id] = e.bytes;
+            }
+        }
         // Pieces belong to the source read last; every successful read starts a new run.
         std::map<Id, std::vector<std::vector<Id>>> runs;
         std::vector<Id>* run = nullptr;
@@ -402,55 +424,72 @@ std::vector<std::string> CheckAll(const Job& job, const Tree& given, const Tree&
             const Event& e = events[i];
             if (e.kind == Event::Read && e.id && e.id == tornId && i < editedAt) {
                 run = nullptr;  // what it made of a version torn by the edit tells nothing
-            } else if (e.kind == Event::Read && e.id && beforeBytes.count(*e.id)) {
+            } else if (e.kind == Event::Read && e.id &&
+                       (beforeBytes.count(*e.id) || madeBytes.count(*e.id))) {
                 run = &runs[*e.id].emplace_back();
             } else if (e.kind == Event::Read || e.kind == Event::ReadFailed) {
-                run = nullptr;  // a file that was no source then (another job's piece)
+                run = nullptr;
             } else if (e.kind == Event::Commit && run && e.id) {
                 run->push_back(*e.id);
             }
         }
         const bool bytesMode = job.mode == SplitMode::Parts || job.mode == SplitMode::Bytes;
-        for (const std::string& rel : job.sources) {
-            if (edited.count(rel)) {
-                continue;
+        // Whether some run of pieces of the file (id, bytes) gives it whole; rel names the
+        // source in what is said. A piece gone since is there as the pieces made of it.
+        std::function<bool(const std::string&, const Id&, const std::string&, int)> complete;
+        auto held = [&](const Id& id, const std::string& rel,
+                        int depth) -> std::optional<std::string> {
+            if (afterBytes.count(id)) {
+                return afterBytes[id];
             }
-            const Node& node = before.at(rel);
-            bool complete = false;
-            const Reading source = Read(node.bytes, truthOf(node.id, node.bytes));
-            if (!bytesMode && source.wrong && !runs[node.id].empty() && !reported(rel)) {
+            const auto made = madeBytes.find(id);
+            if (made != madeBytes.end() && depth < 4 &&
+                complete(made->second, id, rel, depth + 1)) {
+                return made->second;
+            }
+            return std::nullopt;
+        };
+        complete = [&](const std::string& bytes, const Id& fileId, const std::string& rel,
+                       int depth) {
+            bool whole = false;
+            const Reading source = Read(bytes, truthOf(fileId, bytes));
+            if (depth == 0 && !bytesMode && source.wrong && !runs[fileId].empty() &&
+                !reported(rel)) {
                 v.push_back("a source read as other characters was not reported: " + Rel(rel));
             }
-            const std::string whole = bytesMode ? node.bytes
-                                      : job.mode == SplitMode::Lines
-                                          ? Lines(source.text, job.ignoreBlankLines)
-                                          : source.text;
-            for (const std::vector<Id>& pieces : runs[node.id]) {
+            const std::string text = bytesMode ? bytes
+                                     : job.mode == SplitMode::Lines
+                                         ? Lines(source.text, job.ignoreBlankLines)
+                                         : source.text;
+            for (const std::vector<Id>& pieces : runs[fileId]) {
                 std::vector<std::string> texts;
                 bool all = true;
                 for (const Id& id : pieces) {
-                    if (!afterBytes.count(id)) {
+                    std::optional<std::string> piece = held(id, rel, depth);
+                    if (!piece) {
                         all = false;
                         continue;
                     }
-                    std::string piece = afterBytes[id];
                     if (!bytesMode && !source.charset.empty()) {
-                        if (piece.starts_with(MarkOf(source.charset)) &&
-                            !MarkOf(source.charset).empty()) {
-                            piece.erase(0, MarkOf(source.charset).size());
+                        // A source without a mark gives pieces without one: a piece that
+                        // begins with U+FEFF holds it as a character.
+                        if (piece->starts_with(MarkOf(source.charset)) &&
+                            !MarkOf(source.charset).empty() &&
+                            bytes.starts_with(MarkOf(source.charset))) {
+                            piece->erase(0, MarkOf(source.charset).size());
                         }
-                        auto text = Iconv(piece, source.charset.c_str(), "GB18030");
-                        if (!text) {
+                        auto decoded = Iconv(*piece, source.charset.c_str(), "GB18030");
+                        if (!decoded) {
                             v.push_back("a piece of " + Rel(rel) + " does not decode in " +
                                         source.charset);
                             all = false;
                             continue;
                         }
-                        piece = *text;
+                        piece = *decoded;
                     }
-                    texts.push_back(piece);
+                    texts.push_back(*piece);
                 }
-                if (!InOrder(whole, texts)) {
+                if (!InOrder(text, texts)) {
                     v.push_back("a piece is not a part of its source: " + Rel(rel));
                 }
                 if (bytesMode && texts.size() > 2 &&
@@ -464,14 +503,22 @@ std::vector<std::string> CheckAll(const Job& job, const Tree& given, const Tree&
                                                                             : "";
                 const std::string joined = Join(texts, glue);
                 if (std::getenv("QS_ORACLE_VERBOSE")) {
-                    std::fprintf(stderr, "run of %s: %zu pieces, all %d, %zu of %zu bytes\n",
-                                 Rel(rel).c_str(), pieces.size(), all, joined.size(), whole.size());
+                    std::fprintf(stderr, "run of %s (%d): %zu pieces, all %d, %zu of %zu bytes\n",
+                                 Rel(rel).c_str(), depth, pieces.size(), all, joined.size(),
+                                 text.size());
                 }
-                complete |=
-                    all && (joined == whole || (job.mode == SplitMode::Separator &&
-                                                joined + job.separator == whole && !texts.empty()));
+                whole |=
+                    all && (joined == text || (job.mode == SplitMode::Separator &&
+                                               joined + job.separator == text && !texts.empty()));
             }
-            checkSource(rel, complete, !runs[node.id].empty());
+            return whole;
+        };
+        for (const std::string& rel : job.sources) {
+            if (edited.count(rel)) {
+                continue;
+            }
+            const Node& node = before.at(rel);
+            checkSource(rel, complete(node.bytes, node.id, rel, 0), !runs[node.id].empty());
         }
         return v;
     }
@@ -486,6 +533,13 @@ std::vector<std::string> CheckAll(const Job& job, const Tree& given, const Tree&
         Text outputPath = {};
     };
     std::vector<Unit> units;
+    // A separator file that could not be read is left out, and said so.
+    const std::string separator =
+        !job.separatorFile.empty() &&
+                messages.find(U("无法读取：") + DisplayText(NativeToInternal(job.separatorFile))) !=
+                    std::string::npos
+            ? ""
+            : job.separator;
     const auto separatorFile = [&]() -> std::optional<Id> {
         for (const Event& e : events) {
             if (!job.separatorFile.empty() && e.path.ends_with("/sep.bin")) {
@@ -497,6 +551,8 @@ std::vector<std::string> CheckAll(const Job& job, const Tree& given, const Tree&
     // A file the job wrote and then read again is its output, also where it has the number
     // of a source deleted before it.
     std::set<Id> writtenSoFar;
+    // Members a unit reached; the command line opens every file once before, to count.
+    std::set<Id> read;
     bool listedSinceCreate = false;  // a walk lists a folder before its unit begins
     for (const Event& e : events) {
         if (e.kind == Event::Commit && e.id) {
@@ -504,6 +560,9 @@ std::vector<std::string> CheckAll(const Job& job, const Tree& given, const Tree&
         }
         if (e.kind == Event::List) {
             listedSinceCreate = true;
+        }
+        if (!units.empty() && (e.kind == Event::Read || e.kind == Event::ReadFailed) && e.id) {
+            read.insert(*e.id);
         }
         // An encoded merge may begin its output again in another encoding; a unit of the
         // same name that follows a failed one is a unit of its own.
@@ -653,10 +712,10 @@ std::vector<std::string> CheckAll(const Job& job, const Tree& given, const Tree&
             const std::string cs = lastGuess == std::string::npos ? lastCharset
                                    : (mask >> lastGuess & 1) ? guesses[lastGuess].reading.altCharset
                                                              : guesses[lastGuess].reading.charset;
-            expected = Join(tried, job.separator);
+            expected = Join(tried, separator);
             std::vector<std::string> allowed = {expected};
             if (job.stopRequested) {
-                allowed.push_back(expected + job.separator);
+                allowed.push_back(expected + separator);
             }
             if (!lenient && job.processEncoding && !cs.empty()) {
                 for (const std::string& text : allowed) {
@@ -714,12 +773,6 @@ std::vector<std::string> CheckAll(const Job& job, const Tree& given, const Tree&
                 inner.push_back(id);
                 inner.insert(inner.end(), madeOf[id].begin(), madeOf[id].end());
             }
-        }
-    }
-    std::set<Id> read;
-    for (const Event& e : events) {
-        if ((e.kind == Event::Read || e.kind == Event::ReadFailed) && e.id) {
-            read.insert(*e.id);
         }
     }
     for (const std::string& rel : job.sources) {

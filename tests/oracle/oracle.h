@@ -33,6 +33,7 @@ struct Event {
     Text path;
     std::optional<Id> id;  // taken before the call (Read, Delete, List) or after it (Commit)
     int job = 0;           // 1: the second job, on a thread of its own
+    Bytes bytes = {};      // what an output held when it was named (Commit)
 };
 
 // The fault-injecting file system that also writes down what the program did.
@@ -40,21 +41,33 @@ class Recorder : public FaultyFileSystem {
 public:
     explicit Recorder(FileSystem& real) : FaultyFileSystem(real), m_real(real) {}
     std::vector<Event> events;
-    void Note(Event::Kind kind, const Text& path, std::optional<Id> id) {
+    void Note(Event::Kind kind, const Text& path, std::optional<Id> id, Bytes bytes = {}) {
         const std::lock_guard lock(m_mutex);
-        events.push_back({kind, path, id, std::this_thread::get_id() == m_first ? 0 : 1});
+        events.push_back(
+            {kind, path, id, std::this_thread::get_id() == m_first ? 0 : 1, std::move(bytes)});
     }
-    std::optional<Id> IdOf(const Text& path) { return m_real.FileIdentity(path); }
+    Bytes ContentOf(const Text& path) { return m_real.ReadWholeFile(path).value_or(Bytes()); }
+    // A file system may give the number of a file removed during the job to a file made
+    // after it: ids carry how often their number was freed, so that the two stay apart.
+    std::optional<Id> IdOf(const Text& path);
+    Id Current(Id raw);
+    // The number of the file or folder at a path itself (none for a link), and its release
+    // once that lost its only name.
+    std::optional<Id> NativeRawOf(const std::string& native);
+    std::optional<Id> RawOf(const Text& path);
+    void Freed(std::optional<Id> raw);
 
     std::optional<Bytes> ReadWholeFile(const Text& path) override;
     std::unique_ptr<ReadHandle> OpenRead(const Text& path) override;
     std::unique_ptr<AtomicWriter> CreateAtomic(const Text& path) override;
     bool DeleteFile(const Text& path) override;
+    bool RemoveEmptyFolder(const Text& path) override;
     std::optional<std::vector<DirEntry>> List(const Text& folder) override;
 
 private:
     FileSystem& m_real;
     std::map<Id, std::set<Text>> m_listedPaths;
+    std::map<Id, std::uint64_t> m_freed;
     std::mutex m_mutex;
     std::thread::id m_first = std::this_thread::get_id();
 };

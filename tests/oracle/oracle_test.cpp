@@ -220,17 +220,19 @@ private:
                 bytes = "saved\n" + bytes;
                 const std::string temporary = m_native.substr(0, m_native.rfind('/')) + "/.~edit";
                 std::ofstream(temporary, std::ios::binary) << bytes;
+                const auto replaced = m_recorder->NativeRawOf(m_native);
                 std::error_code error;
                 std::filesystem::rename(temporary, m_native, error);
                 if (error) {
                     return;
                 }
+                m_recorder->Freed(replaced);
                 break;
             }
         }
         ::stat(m_native.c_str(), &st);
         edit.bytes = bytes;
-        edit.id = Id{st.st_dev, st.st_ino};
+        edit.id = m_recorder->Current(Id{st.st_dev, st.st_ino});
         edit.atEvent = m_recorder->events.size();
         edit.done = true;
     }
@@ -777,6 +779,12 @@ struct Oracle {
                         e.id = Id{};
                     }
                 }
+                if (std::getenv("QS_ORACLE_VERBOSE")) {  // as it happened, before the sort
+                    for (const Event& e : recorder.events) {
+                        std::cerr << "in time " << e.kind << " " << ToUtf8Lossy(e.path) << " job "
+                                  << e.job << "\n";
+                    }
+                }
                 std::stable_partition(recorder.events.begin(), recorder.events.end(),
                                       [](const Event& e) { return e.job == 0; });
                 for (const Text& path : secondEvents.failures) {
@@ -798,7 +806,8 @@ struct Oracle {
         if (std::getenv("QS_ORACLE_VERBOSE")) {
             for (const Event& e : recorder.events) {
                 std::cerr << "event " << e.kind << " " << ToUtf8Lossy(e.path) << " "
-                          << (e.id ? e.id->second : 0) << "\n";
+                          << (e.id ? e.id->second : 0) << "/" << (e.id ? e.id->first >> 48 : 0)
+                          << " job " << e.job << "\n";
             }
             std::cerr << "job " << job.description << " exit " << job.exitStatus << "\n";
             if (job.edit) {
@@ -816,7 +825,11 @@ struct Oracle {
                 std::cerr << "\n";
             }
         }
-        return Check(job, before, Snapshot(Root()), recorder.events, messages, blocked);
+        Tree after = Snapshot(Root());
+        for (auto& [rel, node] : after) {
+            node.id = recorder.Current(node.id);
+        }
+        return Check(job, before, after, recorder.events, messages, blocked);
     }
 };
 
@@ -852,10 +865,17 @@ const char* const kPending = "2548928";
 // a word; an unreadable separator file went unreported; bytes that are no Big5 (a lone 0x80
 // or 0xFF) were read and written as Big5; the command line split nothing of a folder it could
 // not list and said nothing; edits under a job and a second job at once; a short Big5 file,
-// as good GB18030, merged into Big5 as GB18030 text and deleted.
+// as good GB18030, merged into Big5 as GB18030 text and deleted; a file saved over a source
+// that took the number of a file deleted before it, a source edited while only a link to it
+// was still to be read, a piece of an unmarked UTF-16 text that begins with U+FEFF; a second
+// job's pieces taken for sources, all of them or half while it still wrote there; a pipe in a
+// unit given up before any member was read; a folder that could not be listed, named after a
+// file in it, and a file in it that a piece replaced; a merge that went on without its
+// unreadable separator file.
 const char* const kFixed =
     "1-300,1460,1838,1869,2053,3664,4305,4686,4735,5993,7074,7153,7632,8048,8995,10903,13092,"
-    "13664,13702,13709,2548817,2549072,2505,2962,3403,3820,4156,7133,2844";
+    "13664,13702,13709,2548817,2549072,2505,2962,3403,3820,4156,7133,2844,8069,9274,10630,"
+    "10437,2047065,2728543,2518,4701,5702,6968,9346,350592,2048064,2726381,60747,63058,64636";
 
 // A seed that crashes the program says which it was, with its stack, before the crash ends
 // the run: a window of new seeds is searched in one process.

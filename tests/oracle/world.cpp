@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "oracle.h"
+#include "platform/native_names.h"
 
 namespace qs::oracle {
 namespace fs = std::filesystem;
@@ -82,14 +83,16 @@ public:
     NameResult CommitNew(const Text& path) override {
         const NameResult result = Inner().CommitNew(path);
         if (result == NameResult::Named) {
-            m_owner.Note(Event::Commit, path, m_owner.IdOf(path));
+            m_owner.Note(Event::Commit, path, m_owner.IdOf(path), m_owner.ContentOf(path));
         }
         return result;
     }
     bool Commit() override {
+        const auto replaced = m_owner.RawOf(m_path);
         const bool ok = Inner().Commit();
         if (ok) {
-            m_owner.Note(Event::Commit, m_path, m_owner.IdOf(m_path));
+            m_owner.Freed(replaced);
+            m_owner.Note(Event::Commit, m_path, m_owner.IdOf(m_path), m_owner.ContentOf(m_path));
         }
         return ok;
     }
@@ -100,6 +103,37 @@ private:
 };
 
 }  // namespace
+
+std::optional<Id> Recorder::IdOf(const Text& path) {
+    const auto raw = m_real.FileIdentity(path);
+    return raw ? std::optional<Id>(Current(*raw)) : std::nullopt;
+}
+
+Id Recorder::Current(Id raw) {
+    const std::lock_guard lock(m_mutex);
+    const auto freed = m_freed.find(raw);
+    return freed == m_freed.end() ? raw : Id{raw.first + (freed->second << 48), raw.second};
+}
+
+std::optional<Id> Recorder::NativeRawOf(const std::string& native) {
+    struct stat st {};
+    if (::lstat(native.c_str(), &st) != 0 || S_ISLNK(st.st_mode)) {
+        return std::nullopt;
+    }
+    return Id{st.st_dev, st.st_ino};
+}
+
+std::optional<Id> Recorder::RawOf(const Text& path) {
+    std::string native;
+    return InternalToNative(path, native) ? NativeRawOf(native) : std::nullopt;
+}
+
+void Recorder::Freed(std::optional<Id> raw) {
+    if (raw) {
+        const std::lock_guard lock(m_mutex);
+        ++m_freed[*raw];
+    }
+}
 
 std::optional<Bytes> Recorder::ReadWholeFile(const Text& path) {
     const auto id = IdOf(path);
@@ -126,9 +160,20 @@ std::unique_ptr<AtomicWriter> Recorder::CreateAtomic(const Text& path) {
 
 bool Recorder::DeleteFile(const Text& path) {
     const auto id = IdOf(path);
+    const auto raw = RawOf(path);
     const bool ok = FaultyFileSystem::DeleteFile(path);
     if (ok) {
         Note(Event::Delete, path, id);
+        Freed(raw);
+    }
+    return ok;
+}
+
+bool Recorder::RemoveEmptyFolder(const Text& path) {
+    const auto raw = RawOf(path);
+    const bool ok = FaultyFileSystem::RemoveEmptyFolder(path);
+    if (ok) {
+        Freed(raw);
     }
     return ok;
 }
