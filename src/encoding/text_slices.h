@@ -18,6 +18,9 @@ namespace qs {
 // than slices of megabytes.
 inline constexpr std::size_t kTextSliceBytes = std::size_t{128} << 10;
 
+// The length of the leading run of whole characters of bytes in the encoding's charset.
+std::size_t WholeCharacterBytes(TextEncoding encoding, std::string_view bytes);
+
 // A text file decoded slice by slice, in memory that does not grow with the file: the
 // concatenated slices are exactly the text of DecodeTextFile. Open scans the file once to
 // decide the encoding as DecodeTextFile does (a byte-order mark, a declaration that holds,
@@ -60,7 +63,7 @@ private:
     bool ConvertsExactly(TextEncoding encoding, bool guessed, bool& exact);
     // Fills the buffer with up to a slice more of the source; false on a read failure.
     bool Fill();
-    // The length of the leading run of whole characters of the buffer in the source charset.
+    // WholeCharacterBytes of the buffer in the source charset.
     std::size_t WholeCharacters() const;
     void Pause() {
         if (m_pause) {
