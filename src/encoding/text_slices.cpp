@@ -92,6 +92,18 @@ bool TextSliceReader::Open(std::unique_ptr<ReadHandle> in, TextEncoding requeste
     return m_in->Seek(m_bodyStart);
 }
 
+bool TextSliceReader::Rewind() {
+    if (!m_in) {
+        return false;
+    }
+    if (m_markOnly) {
+        return true;
+    }
+    m_buffer.clear();
+    m_atEnd = false;
+    return m_in->Seek(m_bodyStart);
+}
+
 bool TextSliceReader::Fill() {
     const std::size_t had = m_buffer.size();
     m_buffer.resize(had + m_sliceBytes);

@@ -35,6 +35,9 @@ public:
     bool Open(const Text& path, TextEncoding requested = TextEncoding::Undetected);
     // The same on bytes from any source that can go back to its start.
     bool Open(std::unique_ptr<ReadHandle> in, TextEncoding requested = TextEncoding::Undetected);
+    // Back to the start of the text, to be read once more as Open left it; false when the
+    // source cannot go back.
+    bool Rewind();
     // The source, given back (at no particular position); the reader is closed.
     std::unique_ptr<ReadHandle> Release() { return std::move(m_in); }
     // The encoding found and whether the source began with its mark.
