@@ -173,7 +173,10 @@ TEST_F(CommandLineSafety, TwoJobsNeverInterleaveTheirPiecesInOneFolder) {
     ASSERT_EQ(flock(held, LOCK_EX), 0);
     const fs::path waitErr = root.parent_path() / "wait-err";
     const pid_t waiting = Start(root, {"split", "--parts", "2", "w.txt"}, waitErr);
-    usleep(300 * 1000);
+    // Waits for the job to say it waits, however loaded the machine.
+    for (int tries = 0; tries < 1000 && Slurp(waitErr).find("等待") == std::string::npos; ++tries) {
+        usleep(10 * 1000);
+    }
     EXPECT_TRUE(fs::is_empty(At("w")));
     close(held);
     const Ran waited = Wait(waiting, waitErr);

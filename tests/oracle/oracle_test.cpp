@@ -3,6 +3,7 @@
 //   QS_ORACLE_SEEDS=1-5000 build/tests/test_oracle    a long run over other seeds
 //   QS_ORACLE_SEEDS=4711 build/tests/test_oracle      one seed again
 //   QS_ORACLE_WINDOW=20000-22499 build/tests/test_oracle   CI's new seeds of a commit
+#include <execinfo.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -12,6 +13,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -842,6 +844,31 @@ const char* const kFixed =
     "1-300,1460,1838,1869,2053,3664,4305,4686,4735,5993,7074,7153,7632,8048,8995,10903,13092,"
     "13664,13702,13709,2548817,2549072,2505,2962,3403,3820,4156,7133";
 
+// A seed that crashes the program says which it was, with its stack, before the crash ends
+// the run: a window of new seeds is searched in one process.
+std::atomic<std::uint32_t> g_seedRunning{0};
+
+void SayWhichSeedCrashed(int signal) {
+    char line[96];
+    const int n = std::snprintf(line, sizeof line, "oracle: seed %u crashed (signal %d)\n",
+                                g_seedRunning.load(), signal);
+    [[maybe_unused]] const ssize_t written = ::write(2, line, static_cast<std::size_t>(n));
+    void* frames[64];
+    ::backtrace_symbols_fd(frames, ::backtrace(frames, 64), 2);
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+class SeedCrashReport : public ::testing::Environment {
+    void SetUp() override {
+        for (int signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) {
+            std::signal(signal, SayWhichSeedCrashed);
+        }
+    }
+};
+[[maybe_unused]] const auto* const g_crashReport =
+    ::testing::AddGlobalTestEnvironment(new SeedCrashReport);
+
 // New seeds, a window that CI moves with every commit; a failing one says which it is, to be
 // run again alone and then kept among the fixed ones. With QS_ORACLE_WINDOW_REPORT set they
 // are only reported, so that a fault found in new ground does not hold back other work.
@@ -852,6 +879,7 @@ TEST(Oracle, NewSeedsKeepEveryInvariant) {
     }
     const bool reportOnly = std::getenv("QS_ORACLE_WINDOW_REPORT") != nullptr;
     for (std::uint32_t seed : Seeds(window)) {
+        g_seedRunning = seed;
         Oracle oracle(seed);
         for (const std::string& b : oracle.Run()) {
             std::ostringstream line;
@@ -878,6 +906,7 @@ TEST(Oracle, RandomJobsKeepEveryInvariant) {
         if (pending.count(seed)) {
             continue;
         }
+        g_seedRunning = seed;
         Oracle oracle(seed);
         const std::vector<std::string> broken = oracle.Run();
         for (const std::string& b : broken) {
