@@ -255,7 +255,7 @@ bool ScanSource(TextSliceReader& reader, ChapterFinder& finder, std::size_t& tex
 }
 
 // Writes the pieces from the text read once more, each streamed as the other text modes
-// stream theirs. False when the text could not be read again as it was.
+// stream theirs. False when the text could not be read again as the first pass read it.
 bool WriteChapterPieces(SplitContext& ctx, const Text& path, TextSliceReader& reader,
                         const std::vector<ChapterPiece>& pieces) {
     // Names count the chapters from 1 and the text before the first one as 0.
@@ -274,7 +274,8 @@ bool WriteChapterPieces(SplitContext& ctx, const Text& path, TextSliceReader& re
         if (!reader.Next(slice) || slice.empty()) {
             return false;
         }
-        for (std::size_t pos = 0; pos < slice.size() && k < pieces.size();) {
+        std::size_t pos = 0;
+        while (pos < slice.size() && k < pieces.size()) {
             if (!started) {
                 ctx.events.Pump();
                 if (ctx.Stopped()) {
@@ -303,9 +304,13 @@ bool WriteChapterPieces(SplitContext& ctx, const Text& path, TextSliceReader& re
                 ++k;
             }
         }
+        if (pos < slice.size()) {
+            return false;  // the text grew since the first pass: it was not written whole
+        }
         sliceStart += slice.size();
     }
-    return true;
+    std::string_view rest;
+    return reader.Next(rest) && rest.empty();
 }
 
 }  // namespace
