@@ -271,10 +271,11 @@ void StartSplitJob(App& app, const Text& folder, const TextList& paths) {
         const bool ctrl = IsKeyDown(kControlKey);
         const Text pattern = SplitSpecOf(form).pattern;
         bool listed = false;
+        const auto pump = [] { ProcessPendingEvents(); };
         if (ctrl) {
-            TryEnumerateByObject(folder, pattern, files, false, false, listed);
+            TryEnumerateByObject(folder, pattern, files, false, false, listed, pump);
         } else {
-            TryEnumerateByFind(folder, pattern, files, false, false, listed);
+            TryEnumerateByFind(folder, pattern, files, false, false, listed, pump);
         }
         if (!listed) {
             // A folder that cannot be read is a failure, not "nothing to split".

@@ -15,6 +15,7 @@
 #include "fs/file_enumeration.h"
 #include "fs/made_folders.h"
 #include "fs/paths.h"
+#include "job/job_files.h"
 #include "job/output_folder_claim.h"
 #include "merge/merge_job.h"
 #include "platform/native_names.h"
@@ -98,8 +99,8 @@ public:
           m_json(json) {}
 
     void SourceStarted(int i, int, const Text&) override { m_filesDone = i - 1; }
-    void SourceRead(const Text& path, const TextFormat& format) override {
-        ReadSource source{path, format};
+    void SourceRead(const Text& path, const TextFormat& format, TextEncoding guessedOver) override {
+        ReadSource source{path, format, guessedOver};
         m_printer.Source(source);
         if (m_json) {
             m_report.sources.push_back(std::move(source));
@@ -327,6 +328,13 @@ int RunSplit(const ParsedCommand& command) {
 
     // A manifest is written only for a split that went through: it vouches for its pieces.
     if (manifest && s.m_report.failures.empty() && !StopSignalled()) {
+        JobFiles sources;
+        for (const Text& f : files) {
+            sources.Add(f);
+        }
+        const auto reserved = [&](const Text& path) {
+            return sources.Holds(path) || s.m_recorder.Wrote(path);
+        };
         std::vector<std::vector<const ReportedOutput*>> bySource(facts.size());
         for (const ReportedOutput& p : s.m_events.Kept()) {
             if (p.source >= 1 && p.source <= bySource.size()) {
@@ -338,7 +346,7 @@ int RunSplit(const ParsedCommand& command) {
                 continue;
             }
             Text path;
-            if (WriteManifest(facts[i], s.m_split, seed, bySource[i], &path)) {
+            if (WriteManifest(facts[i], s.m_split, seed, bySource[i], reserved, &path)) {
                 s.m_report.outputs.push_back({path,
                                               Fs().FileSize(path).value_or(0),
                                               TextFormat{TextEncoding::Utf8, false},

@@ -4,6 +4,7 @@
 
 #include "encoding/charset_converter.h"
 #include "encoding/text_slices.h"
+#include "fs/output_names.h"
 #include "fs/paths.h"
 #include "platform/services.h"
 #include "platform/sha256.h"
@@ -230,12 +231,14 @@ bool IsManifestPath(const std::string& path) {
 }
 
 bool WriteManifest(const SourceFacts& source, const SplitSpec& spec, std::uint64_t seed,
-                   const std::vector<const ReportedOutput*>& pieces, Text* manifestPath) {
+                   const std::vector<const ReportedOutput*>& pieces,
+                   const std::function<bool(const Text&)>& reserved, Text* manifestPath) {
     if (pieces.empty()) {
         return false;
     }
+    const Text sourceName = PathFileName(source.path);
     json j;
-    j["source"] = {{"name", Utf8(PathFileName(source.path))},
+    j["source"] = {{"name", Utf8(sourceName)},
                    {"size", source.size},
                    {"sha256", source.sha256},
                    {"encoding", EncodingJson(source.format)},
@@ -262,12 +265,28 @@ bool WriteManifest(const SourceFacts& source, const SplitSpec& spec, std::uint64
                     .dump();
     }
     text.insert(at, list + "\n  ");
-    const Text path = PathDirectory(pieces.front()->path) + "/" + PathFileName(source.path) +
-                      Text(kManifestSuffix);
+    // Named after the source, cut to fit; it replaces an older manifest, never a file the
+    // job read or wrote, which leaves it a " (k)" name.
+    const Text folder = PathDirectory(pieces.front()->path) + "/";
+    const Text suffix(kManifestSuffix);
+    const Text fitted = FitFileName(sourceName, "", suffix);
+    Text path = folder + (fitted.empty() ? sourceName + suffix : fitted);
+    std::unique_ptr<AtomicWriter> out = Fs().CreateAtomic(path);
+    int k = 2;
+    const bool written =
+        out && out->Write(text) &&
+        NameWithoutReplacing(
+            *out, path, reserved, [&] { return !reserved(path); },
+            [&](int variant) {
+                const Text name =
+                    FitFileName(sourceName, " (" + std::to_string(variant) + ")", suffix);
+                return name.empty() ? name : folder + name;
+            },
+            [&k]() -> int& { return k; }, kMaxManifestVariants) == AtomicWriter::NameResult::Named;
     if (manifestPath) {
         *manifestPath = path;
     }
-    return Fs().WriteWholeFile(path, text);
+    return written;
 }
 
 bool VerifyManifest(const Text& manifestPath, Report& report) {
@@ -351,7 +370,14 @@ void RejoinManifest(const Text& manifestPath, const Text& outputFolder, Report& 
     } else {
         ok = out->Write(*restored);
     }
-    if (!ok || !out->Commit()) {
+    // A file that took the name meanwhile is not replaced either.
+    const AtomicWriter::NameResult result =
+        ok ? out->CommitNew(target) : AtomicWriter::NameResult::Failed;
+    if (result == AtomicWriter::NameResult::Taken) {
+        report.failures.push_back(Exists(target));
+        return;
+    }
+    if (result != AtomicWriter::NameResult::Named) {
         report.failures.push_back(FromJob(FailureKind::NotWritten, target, LastSystemError()));
         return;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,10 +24,13 @@ inline constexpr std::string_view kManifestSuffix = ".manifest.json";
 bool IsManifestPath(const std::string& path);
 
 // Writes <source name>.manifest.json beside the pieces: the source, the mode and its values
-// of the spec, the seed and every piece in order, with the encoding it was written in.
-// False when not written.
+// of the spec, the seed and every piece in order, with the encoding it was written in. A
+// file of that name that is reserved (read or written by the job) is never replaced: the
+// manifest takes the name <source name> (k).manifest.json instead. False when not written.
+inline constexpr int kMaxManifestVariants = 10000;
 bool WriteManifest(const SourceFacts& source, const SplitSpec& spec, std::uint64_t seed,
-                   const std::vector<const ReportedOutput*>& pieces, Text* manifestPath);
+                   const std::vector<const ReportedOutput*>& pieces,
+                   const std::function<bool(const Text&)>& reserved, Text* manifestPath);
 
 // Checks every piece of the manifest against its size and SHA-256; the problems go into
 // the report. False when the manifest itself cannot be read.

@@ -25,6 +25,8 @@ public:
     std::int64_t BytesWritten() const { return m_bytesWritten; }
     bool DryRun() const { return m_dryRun; }
     bool Hashing() const { return m_hash; }
+    // Whether the job wrote a file of that name.
+    bool Wrote(const Text& path) { return m_outputs.Holds(path); }
 
     PathKind Kind(const Text& path) override;
     bool CreateFolder(const Text& path) override;

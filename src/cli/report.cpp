@@ -90,8 +90,12 @@ void ReportPrinter::Source(const ReadSource& source) {
         return;
     }
     const std::string name = EncodingName(source.format.encoding);
-    std::printf("%s%s\t%s%s\n", Say("源文件：", "source: ").c_str(), Utf8(source.path).c_str(),
-                name.empty() ? "-" : name.c_str(), source.format.mark ? "+BOM" : "");
+    const std::string guess =
+        source.guessedOver == TextEncoding::Undetected
+            ? ""
+            : Say("\t推测，也可能是 ", "\tguess, as good: ") + EncodingName(source.guessedOver);
+    std::printf("%s%s\t%s%s%s\n", Say("源文件：", "source: ").c_str(), Utf8(source.path).c_str(),
+                name.empty() ? "-" : name.c_str(), source.format.mark ? "+BOM" : "", guess.c_str());
 }
 
 void ReportPrinter::Finish(const Report& report) {
@@ -126,7 +130,10 @@ void ReportPrinter::Finish(const Report& report) {
             j["sources"].push_back(
                 {{"path", Utf8(s.path)},
                  {"encoding", name.empty() ? nlohmann::json() : nlohmann::json(name)},
-                 {"mark", s.format.mark}});
+                 {"mark", s.format.mark},
+                 {"guessOver", s.guessedOver == TextEncoding::Undetected
+                                   ? nlohmann::json()
+                                   : nlohmann::json(EncodingName(s.guessedOver))}});
         }
         j["failures"] = nlohmann::json::array();
         for (const ReportedFailure& f : report.failures) {

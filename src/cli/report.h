@@ -45,6 +45,7 @@ ReportedFailure NotRestorable(const Text& path, const std::string& why);
 struct ReadSource {
     Text path;
     TextFormat format;
+    TextEncoding guessedOver = TextEncoding::Undetected;  // as good: the format is a guess
 };
 
 struct Report {

@@ -84,7 +84,12 @@ TextEncoding GuessUtf16(std::string_view sample, bool whole) {
         isLe = le >= 50;
         isBe = be >= 50;
         if (isLe && isBe) {
-            if (2 * zerosOdd >= 3 * zerosEven) {
+            // A zero byte may also be the low half of a character such as U+4E00: a clear
+            // difference in the characters read goes first.
+            if (le >= be + 20 || be >= le + 20) {
+                isLe = le > be;
+                isBe = be > le;
+            } else if (2 * zerosOdd >= 3 * zerosEven) {
                 isBe = false;
             } else if (2 * zerosEven >= 3 * zerosOdd) {
                 isLe = false;

@@ -20,6 +20,9 @@ struct DecodedText {
     // not fit them, another charset, binary data): the text is then the raw bytes, not the
     // source's characters, and no text operation may take it.
     bool exact = true;
+    // The other of GB18030 and Big5 where both decode the bytes exactly and the locale chose:
+    // the encoding taken is a guess (see TextSliceReader::TiedWith).
+    TextEncoding tiedWith = TextEncoding::Undetected;
 };
 
 // Reads a whole file and decodes it: a byte-order mark, then a charset declaration (the meta

@@ -70,6 +70,10 @@ bool TextSliceReader::Open(std::unique_ptr<ReadHandle> in, TextEncoding requeste
                 return false;
             }
             m_encoding = m_exact ? candidate : TextEncoding::Raw;
+            if (m_exact && i >= m_firstGuess && !m_forced && !FindTie(i)) {
+                m_in.reset();
+                return false;
+            }
         }
         m_charset = m_exact ? CharsetName(m_encoding) : std::string_view();
     }
@@ -149,6 +153,7 @@ bool TextSliceReader::Detect(TextEncoding requested) {
     m_exact = true;
     m_tries.clear();
     m_firstGuess = 0;
+    m_tiedWith = TextEncoding::Undetected;
     m_guessed = false;
     m_forced = false;
     const TextEncoding said = requested != TextEncoding::Undetected ? requested : SourceEncoding();
@@ -279,6 +284,38 @@ bool TextSliceReader::Detect(TextEncoding requested) {
         const std::vector<TextEncoding> guesses = GuessEncodings(
             sample, position - m_bodyStart <= static_cast<std::int64_t>(sample.size()));
         m_tries.insert(m_tries.end(), guesses.begin(), guesses.end());
+    }
+    return true;
+}
+
+namespace {
+bool GbFamily(TextEncoding encoding) {
+    return encoding == TextEncoding::Raw;
+}
+}  // namespace
+
+bool TextSliceReader::FindTie(std::size_t taken) {
+    const TextEncoding chosen = m_tries[taken];
+    const bool chosenGb = GbFamily(chosen);
+    // The guess offers both families only when the detector could not tell them apart.
+    for (std::size_t k = m_firstGuess; k < m_tries.size(); ++k) {
+        const TextEncoding other = m_tries[k];
+        if (other == TextEncoding::Utf16Le || other == TextEncoding::Utf16Be ||
+            GbFamily(other) == chosenGb) {
+            continue;
+        }
+        bool exact = false;
+        if (k < taken) {
+            break;  // the other family came first and did not decode: no tie
+        }
+        if (!ConvertsExactly(other, true, exact)) {
+            return false;
+        }
+        m_encoding = chosen;
+        if (exact) {
+            m_tiedWith = other;
+            break;
+        }
     }
     return true;
 }

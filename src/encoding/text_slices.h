@@ -47,6 +47,10 @@ public:
     // False when the bytes claimed an encoding that does not decode them (they are then
     // read raw).
     bool Exact() const { return m_exact; }
+    // Where the choice between GB18030 and Big5 was left to the locale because the body
+    // decodes exactly in both: the one not taken (Undetected otherwise). The encoding taken
+    // is then a guess.
+    TextEncoding TiedWith() const { return m_tiedWith; }
     // The body is UTF-8 that converts exactly: its own bytes are the text in another form.
     bool BodyIsUtf8() const { return m_encoding == TextEncoding::Utf8 && !m_charset.empty(); }
     // From now on Next hands out the body's own bytes (after the mark) unconverted, in
@@ -64,6 +68,8 @@ public:
 private:
     bool Detect(TextEncoding requested);
     bool ConvertsExactly(TextEncoding encoding, bool guessed, bool& exact);
+    // Sets m_tiedWith after the guess took m_tries[taken]; false on a read failure.
+    bool FindTie(std::size_t taken);
     // Fills the buffer with up to a slice more of the source; false on a read failure.
     bool Fill();
     // WholeCharacterBytes of the buffer in the source charset.
@@ -86,6 +92,7 @@ private:
     bool m_forced = false;      // one encoding named instead of detected
     std::vector<TextEncoding> m_tries;
     std::size_t m_firstGuess = 0;
+    TextEncoding m_tiedWith = TextEncoding::Undetected;
     bool m_exact = true;
     bool m_bodyBytes = false;
     std::int64_t m_bodyStart = 0;

@@ -106,7 +106,7 @@ int EnumerateByFind(const Text& folder, const Text& pattern, TextList& result, b
 }
 
 int TryEnumerateByFind(const Text& folder, const Text& pattern, TextList& result, bool append,
-                       bool foldersOnly, bool& listed) {
+                       bool foldersOnly, bool& listed, const std::function<void()>& perEntry) {
     const Text prefix = FolderPrefix(folder);
     const TextList pieces = SplitText(pattern.empty() ? Text("*.*") : pattern, "|");
     if (!append) {
@@ -118,7 +118,9 @@ int TryEnumerateByFind(const Text& folder, const Text& pattern, TextList& result
             if (!piece.empty() && WildcardMatchesName(piece, name)) {
                 result.push_back(prefix + name);
             }
-            Ui().ProcessPendingEvents();
+            if (perEntry) {
+                perEntry();
+            }
         }
     }
     return static_cast<int>(result.size());
@@ -131,7 +133,7 @@ int EnumerateByObject(const Text& folder, const Text& pattern, TextList& result,
 }
 
 int TryEnumerateByObject(const Text& folder, const Text& pattern, TextList& result, bool append,
-                         bool foldersOnly, bool& listed) {
+                         bool foldersOnly, bool& listed, const std::function<void()>& perEntry) {
     if (!append) {
         result.clear();
     }
@@ -170,7 +172,9 @@ int TryEnumerateByObject(const Text& folder, const Text& pattern, TextList& resu
         if (accepted) {
             result.push_back(prefix + name);
         }
-        Ui().ProcessPendingEvents();
+        if (perEntry) {
+            perEntry();
+        }
     }
     return static_cast<int>(result.size());
 }

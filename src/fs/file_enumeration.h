@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "text/text.h"
 
 namespace qs {
@@ -7,7 +9,8 @@ namespace qs {
 // The files (or, with foldersOnly, the sub-folders) of one folder whose names match a
 // wildcard pattern, as folder + "/" + name in natural name order. The result list is
 // emptied first unless append is set; the return value is its length afterwards. The Try
-// forms also tell whether the folder could be listed at all.
+// forms also tell whether the folder could be listed at all, and call perEntry after each
+// entry of the listing (accepted or not), so that a job's caller stays live.
 //
 // EnumerateByFind matches whole names: "*" any run, "?" exactly one character, ASCII
 // letters without regard to case, "*.*" every name; "|" separates patterns that are
@@ -15,7 +18,7 @@ namespace qs {
 int EnumerateByFind(const Text& folder, const Text& pattern, TextList& result, bool append = false,
                     bool foldersOnly = false);
 int TryEnumerateByFind(const Text& folder, const Text& pattern, TextList& result, bool append,
-                       bool foldersOnly, bool& listed);
+                       bool foldersOnly, bool& listed, const std::function<void()>& perEntry = {});
 
 // EnumerateByObject: an empty pattern, "*" and "*.*" accept every name; "*.ext" (no other
 // "*") compares the end of the name without regard to ASCII case; any other pattern is
@@ -23,7 +26,8 @@ int TryEnumerateByFind(const Text& folder, const Text& pattern, TextList& result
 int EnumerateByObject(const Text& folder, const Text& pattern, TextList& result,
                       bool append = false, bool foldersOnly = false);
 int TryEnumerateByObject(const Text& folder, const Text& pattern, TextList& result, bool append,
-                         bool foldersOnly, bool& listed);
+                         bool foldersOnly, bool& listed,
+                         const std::function<void()>& perEntry = {});
 
 // Whole-name wildcard match used by EnumerateByFind.
 bool WildcardMatchesName(const Text& piece, const Text& name);

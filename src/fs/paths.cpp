@@ -1,6 +1,5 @@
 #include "fs/paths.h"
 
-#include "platform/native_names.h"
 #include "platform/services.h"
 #include "text/characters.h"
 
@@ -29,31 +28,6 @@ PathParts ParsePath(const Text& path) {
         parts.extension = name.substr(dot + 1);
     }
     return parts;
-}
-
-Text FitFileName(const Text& stem, const Text& tail, std::size_t maxStemChars) {
-    std::string native;
-    if (!InternalToNative(tail, native) || native.size() > kMaxFileNameBytes) {
-        return Text();
-    }
-    std::size_t bytes = native.size();
-    // UTF-8 never takes more than twice the bytes of the internal form.
-    if (2 * stem.size() + bytes <= kMaxFileNameBytes && stem.size() <= maxStemChars) {
-        return InternalToNative(stem, native) ? stem + tail : Text();
-    }
-    std::size_t i = 0;
-    for (std::size_t chars = 0; i < stem.size() && chars < maxStemChars; ++chars) {
-        const std::size_t len = CharLength(stem, i);
-        if (!InternalToNative(std::string_view(stem).substr(i, len), native)) {
-            return Text();
-        }
-        if (bytes + native.size() > kMaxFileNameBytes) {
-            break;
-        }
-        bytes += native.size();
-        i += len;
-    }
-    return stem.substr(0, i) + tail;
 }
 
 bool EnsureDirectoryChain(const Text& path) {

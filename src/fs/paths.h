@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 
 #include "text/text.h"
 
@@ -27,13 +26,6 @@ struct PathParts {
     Text DotExtension() const { return extension.empty() ? Text() : "." + extension; }
 };
 PathParts ParsePath(const Text& path);
-
-// The longest name a folder entry may have, in bytes of its file-system form.
-inline constexpr std::size_t kMaxFileNameBytes = 255;
-// stem + tail with the stem cut at a character boundary so that the file-system form of the
-// name has at most kMaxFileNameBytes, and the stem at most maxStemChars characters; "" when
-// not even the tail fits or the name has no file-system form.
-Text FitFileName(const Text& stem, const Text& tail, std::size_t maxStemChars = SIZE_MAX);
 
 // Creates every missing folder named by a prefix of path that ends before a separator (so
 // the last component only when path ends with a separator). True when all of them exist

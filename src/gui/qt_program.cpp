@@ -5,6 +5,7 @@
 #include "app/app.h"
 #include "app/drag_drop.h"
 #include "app/main_window.h"
+#include "app/run_control.h"
 #include "app/startup.h"
 #include "gui/form_window.h"
 #include "gui/main_window_view.h"
@@ -35,7 +36,9 @@ void QtMainWindow::AttachDrops() {
 
 void WireSettings(App& app, const Text& settingsPath) {
     Form& form = app.MainForm();
-    app.lifecycle.Attach(LifecyclePoint::StartUp, [settingsPath] { OpenSettings(settingsPath); });
+    app.lifecycle.Attach(LifecyclePoint::StartUp, [settingsPath] {
+        OpenSettings(settingsPath, Text(), [] { ProcessPendingEvents(); });
+    });
     app.lifecycle.Attach(LifecyclePoint::CreatedBeforeRules,
                          [&form] { RestoreMainWindowStates(form); });
     app.lifecycle.Attach(LifecyclePoint::AboutToClose, [&form] { SaveMainWindowStates(form); });

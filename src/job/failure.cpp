@@ -11,13 +11,14 @@ struct FailureRow {
     std::string_view label;  // UTF-8
 };
 
-constexpr std::array<FailureRow, 6> kFailures = {{
+constexpr std::array<FailureRow, 7> kFailures = {{
     {FailureKind::Unreadable, "unreadable", "无法读取："},
     {FailureKind::FolderNotCreated, "folder-not-created", "无法创建文件夹："},
     {FailureKind::NotWritten, "not-written", "无法写入："},
     {FailureKind::SourceKept, "source-kept", "未删除原文件："},
     {FailureKind::NotConverted, "not-converted", "无法转换编码："},
     {FailureKind::Unrecognised, "unrecognised-encoding", "无法识别编码："},
+    {FailureKind::Guessed, "encoding-guessed", "编码未能确定："},
 }};
 
 const FailureRow& RowOf(FailureKind kind) {

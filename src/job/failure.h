@@ -16,6 +16,9 @@ enum class FailureKind {
     SourceKept,
     NotConverted,
     Unrecognised,  // no encoding the program reads decodes the source: left untouched
+    // GB18030 and Big5 both decode the source and the locale chose: its text went into an
+    // output in another encoding, which holds it only if the choice was right
+    Guessed,
 };
 
 // The window's label, e.g. "无法读取：" (internal text).

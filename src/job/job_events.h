@@ -42,7 +42,9 @@ public:
     virtual void SourceStarted(int /*i*/, int /*n*/, const Text& /*path*/) {}
     // The source is read: as text in this format (its encoding and mark as found, or as the
     // user gave them), or, with TextEncoding::Undetected, as bytes that nothing decodes.
-    virtual void SourceRead(const Text& /*path*/, const TextFormat& /*format*/) {}
+    // guessedOver: the encoding that decodes it as well where the choice was a guess.
+    virtual void SourceRead(const Text& /*path*/, const TextFormat& /*format*/,
+                            TextEncoding /*guessedOver*/) {}
     virtual void Stage(JobStage /*stage*/) {}
     // Piece number of the current source made (written or failed).
     virtual void PieceMade(std::int64_t /*number*/) {}

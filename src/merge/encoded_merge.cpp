@@ -15,14 +15,15 @@ namespace qs {
 namespace {
 
 using Part = EncodedMerge::Part;
+using Pump = EncodedMerge::Pump;
 
 // How many members stay open between their examination and their reading: enough for every
 // ordinary merge, few enough for any limit on open files.
 constexpr std::size_t kHeldMembers = 256;
 
-// The window's events between two slices of a member, as between two raw reads.
-void KeepWindowAlive(TextSliceReader& reader) {
-    reader.BetweenSlices([] { Ui().ProcessPendingEvents(); });
+// The job's pump between two slices of a member, as between two raw reads.
+void KeepWindowAlive(TextSliceReader& reader, const Pump& pump) {
+    reader.BetweenSlices(pump);
 }
 
 // A member's handle lent to a reader for one pass, with a position of its own: two passes
@@ -67,9 +68,11 @@ struct PassedMember {
 class MergedText {
 public:
     // passUtf8: the output is UTF-8, and members that are UTF-8 go out as their own bytes.
-    MergedText(const std::vector<Part>& parts, std::size_t sliceBytes, bool passUtf8 = false)
+    MergedText(const std::vector<Part>& parts, std::size_t sliceBytes, const Pump& pump,
+               bool passUtf8 = false)
         : m_parts(parts),
           m_sliceBytes(std::max<std::size_t>(sliceBytes, 1)),
+          m_pump(pump),
           m_passUtf8(passUtf8) {}
 
     // The next slice; empty at the end, or with Passed() set. False when a member cannot be
@@ -96,7 +99,9 @@ public:
                     return Fail(part);
                 }
                 if (n > 0) {
-                    Ui().ProcessPendingEvents();
+                    if (m_pump) {
+                        m_pump();
+                    }
                     slice = std::string_view(m_buffer.data(), static_cast<std::size_t>(n));
                     return true;
                 }
@@ -119,9 +124,12 @@ public:
                 return true;
             } else {
                 m_reader = std::make_unique<TextSliceReader>(m_sliceBytes);
-                KeepWindowAlive(*m_reader);
+                KeepWindowAlive(*m_reader, m_pump);
                 // A member that now decodes otherwise than when it was examined has changed.
-                if (!m_reader->Open(Reopen(part)) || m_reader->Format() != part.format ||
+                const TextEncoding settled = part.tiedWith != TextEncoding::Undetected
+                                                 ? part.format.encoding
+                                                 : TextEncoding::Undetected;
+                if (!m_reader->Open(Reopen(part), settled) || m_reader->Format() != part.format ||
                     !m_reader->Exact() || m_reader->MarkOnly()) {
                     return Fail(part);
                 }
@@ -181,6 +189,7 @@ private:
     std::unique_ptr<ReadHandle> m_raw;
     Bytes m_buffer;
     Text m_failedPath;
+    const Pump& m_pump;
     bool m_passUtf8;
     PassedMember m_passed;
     std::unique_ptr<ReadHandle> m_passedHandle;
@@ -368,8 +377,9 @@ Pass Encode(MergedText& text, const Encoding& encoding,
 // The output's bytes made again on demand, to be read as a file would be.
 class OutputBytes : public ReadHandle {
 public:
-    OutputBytes(const std::vector<Part>& parts, std::size_t sliceBytes, const Encoding& encoding)
-        : m_parts(parts), m_sliceBytes(sliceBytes), m_encoding(encoding) {
+    OutputBytes(const std::vector<Part>& parts, std::size_t sliceBytes, const Pump& pump,
+                const Encoding& encoding)
+        : m_parts(parts), m_sliceBytes(sliceBytes), m_pump(pump), m_encoding(encoding) {
         Restart();
     }
     std::int64_t Length() override { return -1; }
@@ -410,7 +420,7 @@ public:
 
 private:
     void Restart() {
-        m_text = std::make_unique<MergedText>(m_parts, m_sliceBytes);
+        m_text = std::make_unique<MergedText>(m_parts, m_sliceBytes, m_pump);
         m_encoder = std::make_unique<Encoder>(m_encoding);
         m_pending.clear();
         m_at = 0;
@@ -419,6 +429,7 @@ private:
 
     const std::vector<Part>& m_parts;
     std::size_t m_sliceBytes;
+    const Pump& m_pump;
     Encoding m_encoding;
     std::unique_ptr<MergedText> m_text;
     std::unique_ptr<Encoder> m_encoder;
@@ -453,14 +464,15 @@ bool SurelyReadsBack(const Encoding& encoding, const TextFacts& facts) {
 // Reads the output as a file of it would be read and compares that with the text. A mark or
 // declaration that does not decode what follows it fails, even where the raw bytes are the
 // text.
-bool ReadsBack(const std::vector<Part>& parts, std::size_t sliceBytes, const Encoding& encoding) {
+bool ReadsBack(const std::vector<Part>& parts, std::size_t sliceBytes, const Pump& pump,
+               const Encoding& encoding) {
     TextSliceReader reader(sliceBytes);
-    KeepWindowAlive(reader);
-    if (!reader.Open(std::make_unique<OutputBytes>(parts, sliceBytes, encoding)) ||
+    KeepWindowAlive(reader, pump);
+    if (!reader.Open(std::make_unique<OutputBytes>(parts, sliceBytes, pump, encoding)) ||
         !reader.Exact()) {
         return false;
     }
-    MergedText text(parts, sliceBytes);
+    MergedText text(parts, sliceBytes, pump);
     Bytes expected;
     std::size_t at = 0;
     bool textEnded = false;
@@ -517,12 +529,13 @@ Encoding RequestedEncoding(const OutputRequest& request, const TextFormat& sourc
 
 EncodedMerge::Examined EncodedMerge::AddDecoded(const Text& path) {
     TextSliceReader reader(m_sliceBytes);
-    KeepWindowAlive(reader);
+    KeepWindowAlive(reader, m_pump);
     Examined examined;
     if (!reader.Open(path)) {
         return examined;
     }
     examined.format = reader.Format();
+    examined.tiedWith = reader.TiedWith();
     if (reader.MarkOnly()) {
         examined.outcome = Member::MarkOnly;
     } else if (!reader.Exact()) {
@@ -530,7 +543,7 @@ EncodedMerge::Examined EncodedMerge::AddDecoded(const Text& path) {
     } else {
         examined.outcome = Member::Added;
         m_parts.push_back({Part::Decoded, path, examined.format,
-                           m_held < kHeldMembers ? reader.Release() : nullptr});
+                           m_held < kHeldMembers ? reader.Release() : nullptr, examined.tiedWith});
         m_held += m_parts.back().held ? 1 : 0;
     }
     return examined;
@@ -541,16 +554,57 @@ bool EncodedMerge::AddRaw(const Text& path) {
     if (!in) {
         return false;
     }
-    m_parts.push_back(
-        {Part::Raw, path, TextFormat(), m_held < kHeldMembers ? std::move(in) : nullptr});
+    m_parts.push_back({Part::Raw, path, TextFormat(),
+                       m_held < kHeldMembers ? std::move(in) : nullptr, TextEncoding::Undetected});
     m_held += m_parts.back().held ? 1 : 0;
     return true;
 }
 
 void EncodedMerge::AddBytes(std::string_view bytes) {
     if (!bytes.empty()) {
-        m_parts.push_back({Part::Bytes, Text(bytes), TextFormat(), nullptr});
+        m_parts.push_back(
+            {Part::Bytes, Text(bytes), TextFormat(), nullptr, TextEncoding::Undetected});
     }
+}
+
+EncodedMerge::Ties EncodedMerge::SettleTies(TextFormat& merged, const OutputRequest& request) {
+    const auto big5 = [](TextEncoding e) {
+        return e == TextEncoding::Big5 || e == TextEncoding::Big5Hkscs;
+    };
+    bool anyGb = false;
+    bool anyBig5 = false;
+    Part* last = nullptr;
+    for (Part& part : m_parts) {
+        if (part.kind == Part::Decoded) {
+            last = &part;
+            if (part.tiedWith == TextEncoding::Undetected) {
+                anyGb = anyGb || part.format.encoding == TextEncoding::Raw;
+                anyBig5 = anyBig5 || big5(part.format.encoding);
+            }
+        }
+    }
+    Ties ties;
+    if (last == nullptr) {
+        return ties;
+    }
+    for (Part& part : m_parts) {
+        if (part.kind == Part::Decoded && part.tiedWith != TextEncoding::Undetected &&
+            anyGb != anyBig5 && big5(part.format.encoding) != anyBig5) {
+            std::swap(part.format.encoding, part.tiedWith);
+        }
+    }
+    merged.encoding = last->format.encoding;
+    const TextEncoding out =
+        FormatOf({request.encoding ? request.encoding->encoding : merged.encoding, false}).encoding;
+    for (const Part& part : m_parts) {
+        if (part.kind == Part::Decoded && part.tiedWith != TextEncoding::Undetected) {
+            ties.read.push_back({part.data, part.format, part.tiedWith});
+            if (out != part.format.encoding || request.zh != ZhConversion::None) {
+                ties.converted.push_back(part.data);
+            }
+        }
+    }
+    return ties;
 }
 
 EncodedMerge::Finished EncodedMerge::Write(std::unique_ptr<AtomicWriter>& writer,
@@ -572,7 +626,7 @@ EncodedMerge::Finished EncodedMerge::Write(std::unique_ptr<AtomicWriter>& writer
         finished.bytes = 0;
         const bool passUtf8 =
             encoding.format.encoding == TextEncoding::Utf8 && encoding.zh == ZhConversion::None;
-        MergedText text(m_parts, m_sliceBytes, passUtf8);
+        MergedText text(m_parts, m_sliceBytes, m_pump, passUtf8);
         const auto write = [&](std::string_view bytes) {
             finished.bytes += static_cast<std::int64_t>(bytes.size());
             return writer->Write(bytes);
@@ -629,7 +683,7 @@ EncodedMerge::Finished EncodedMerge::Write(std::unique_ptr<AtomicWriter>& writer
         return finished;
     }
     if (pass == Pass::Done &&
-        (SurelyReadsBack(own, facts) || ReadsBack(m_parts, m_sliceBytes, own))) {
+        (SurelyReadsBack(own, facts) || ReadsBack(m_parts, m_sliceBytes, m_pump, own))) {
         formatOf(own);
         return finished;
     }
@@ -650,7 +704,7 @@ EncodedMerge::Finished EncodedMerge::Write(std::unique_ptr<AtomicWriter>& writer
     finished.outcome = outcomeOf(raw);
     formatOf(Encoding{});
     if (raw == Pass::Done && !SurelyReadsBack(Encoding{}, facts) &&
-        !ReadsBack(m_parts, m_sliceBytes, Encoding{})) {
+        !ReadsBack(m_parts, m_sliceBytes, m_pump, Encoding{})) {
         finished.outputNotConverted = false;  // reported as the output not written
         finished.outcome = Outcome::NotConvertible;
     }

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "encoding/output_text.h"
@@ -21,18 +23,38 @@ namespace qs {
 // of joining the decoded members and encoding the whole text at once.
 class EncodedMerge {
 public:
-    explicit EncodedMerge(std::size_t sliceBytes = kTextSliceBytes) : m_sliceBytes(sliceBytes) {}
+    using Pump = std::function<void()>;
+    // pump: called between slices while members are read, so that the job's caller stays live.
+    explicit EncodedMerge(std::size_t sliceBytes = kTextSliceBytes, Pump pump = {})
+        : m_sliceBytes(sliceBytes), m_pump(std::move(pump)) {}
 
     enum class Member { Added, MarkOnly, NotExact, Unreadable };
     struct Examined {
         Member outcome = Member::Unreadable;
         TextFormat format;
+        TextEncoding tiedWith = TextEncoding::Undetected;  // its encoding is a guess
     };
     // A member to decode; a mark alone and a member that does not decode exactly add nothing.
     Examined AddDecoded(const Text& path);
     // A member taken as its bytes; false when it cannot be opened.
     bool AddRaw(const Text& path);
     void AddBytes(std::string_view bytes);
+
+    // The members whose encoding the locale chose between GB18030 and Big5, decided once
+    // the unit is known: the family every other such member of the unit was found in, where
+    // the member decodes in it too; else the locale's. converted: those whose text then goes
+    // out in another encoding than the one read (right only if the choice was).
+    // merged is updated where the last member changes.
+    struct Guessed {
+        Text path;
+        TextFormat format;   // as it is read
+        TextEncoding other;  // as good
+    };
+    struct Ties {
+        std::vector<Guessed> read;
+        TextList converted;
+    };
+    Ties SettleTies(TextFormat& merged, const OutputRequest& request);
 
     enum class Outcome { Written, NotConvertible, WriteFailed, ReadFailed };
     struct Finished {
@@ -60,10 +82,12 @@ public:
         // The member as it was examined, read again from its start; opened again by its
         // path when too many are open already.
         std::unique_ptr<ReadHandle> held;
+        TextEncoding tiedWith = TextEncoding::Undetected;  // read again in format's encoding
     };
 
 private:
     std::size_t m_sliceBytes;
+    Pump m_pump;
     std::vector<Part> m_parts;
     std::size_t m_held = 0;
 };

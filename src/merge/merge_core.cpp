@@ -8,6 +8,7 @@
 
 #include "encoding/charset_converter.h"
 #include "encoding/text_decoder.h"
+#include "fs/output_names.h"
 #include "fs/paths.h"
 #include "fs/unchanged_source.h"
 #include "job/output_folder_claim.h"
@@ -47,35 +48,23 @@ constexpr int kMaxVariants = 10000;
 // older file of that name is replaced, unless this job read or wrote it (a member, an earlier
 // output): then the output takes the first free name with " (k)" after the count.
 bool NameOutput(const JobFiles& touched, const TextList& foldersAhead, AtomicWriter& writer,
-                const Text& first, std::size_t n, Text& path) {
-    using Result = AtomicWriter::NameResult;
+                const PathParts& first, std::size_t n, Text& path) {
     const bool ahead = std::any_of(foldersAhead.begin(), foldersAhead.end(), [&](const Text& f) {
         return path.compare(0, f.size() + 1, f + kPathSeparator) == 0;
     });
-    if (!touched.Holds(path)) {
-        const Result result =
-            CommitOrReplace(writer, path, [&] { return !ahead && !touched.Holds(path); });
-        if (result != Result::Taken) {
-            return result == Result::Named;
-        }
-    }
     const Text folder = PathDirectory(path);
-    for (int k = 2; k <= kMaxVariants; ++k) {
-        const Text candidate = folder + kPathSeparator + MergeOutputName(first, n, k);
-        if (touched.Holds(candidate)) {
-            continue;
-        }
-        switch (writer.CommitNew(candidate)) {
-            case Result::Named:
-                path = candidate;
-                return true;
-            case Result::Failed:
-                return false;
-            case Result::Taken:
-                break;
-        }
+    Text named = path;
+    int k = 2;
+    const AtomicWriter::NameResult result = NameWithoutReplacing(
+        writer, named, [&touched](const Text& p) { return touched.Holds(p); },
+        [&] { return !ahead && !touched.Holds(path); },
+        [&](int variant) { return folder + kPathSeparator + MergeOutputName(first, n, variant); },
+        [&k]() -> int& { return k; }, kMaxVariants);
+    if (result != AtomicWriter::NameResult::Named) {
+        return false;
     }
-    return false;
+    path = named;
+    return true;
 }
 
 struct DecodedMember {
@@ -83,6 +72,7 @@ struct DecodedMember {
     bool markOnly = false;
     bool exact = true;
     TextFormat format;
+    TextEncoding tiedWith = TextEncoding::Undetected;
 };
 
 // A member of a unit whose text is encoded as one at the end: examined now, read then.
@@ -90,13 +80,36 @@ DecodedMember Examine(EncodedMerge& collected, const Text& path) {
     const EncodedMerge::Examined examined = collected.AddDecoded(path);
     using Member = EncodedMerge::Member;
     return {examined.outcome != Member::Unreadable, examined.outcome == Member::MarkOnly,
-            examined.outcome != Member::NotExact, examined.format};
+            examined.outcome != Member::NotExact, examined.format, examined.tiedWith};
+}
+
+// Members whose encoding was a guess: told as decided, and where their text was converted;
+// none is deleted on a guess.
+void SettleGuessedMembers(EncodedMerge& collected, TextFormat& unitFormat,
+                          const OutputRequest& request, JobEvents& events, TextList& toDelete,
+                          TextList& keptWanted) {
+    const EncodedMerge::Ties ties = collected.SettleTies(unitFormat, request);
+    std::set<Text> guessed;
+    for (const EncodedMerge::Guessed& member : ties.read) {
+        events.SourceRead(member.path, member.format, member.other);
+        guessed.insert(member.path);
+    }
+    for (const Text& path : ties.converted) {
+        events.Failed({FailureKind::Guessed, path, 0});
+    }
+    std::erase_if(toDelete, [&](const Text& path) {
+        if (!guessed.count(path)) {
+            return false;
+        }
+        keptWanted.push_back(path);
+        return true;
+    });
 }
 
 }  // namespace
 
-Text MergeOutputFolder(const Text& firstPath, bool saveInParentFolder) {
-    const Text folder = PathDirectory(firstPath);
+Text MergeOutputFolder(const PathParts& first, bool saveInParentFolder) {
+    const Text& folder = first.folder;
     // A folder text with a separator has a parent; "" stands for the root, whose own
     // files stay there.
     if (saveInParentFolder && FindChar(folder, kPathSeparator) != Text::npos) {
@@ -105,15 +118,20 @@ Text MergeOutputFolder(const Text& firstPath, bool saveInParentFolder) {
     return folder;
 }
 
-Text MergeOutputName(const Text& firstPath, std::size_t count, int variant) {
+Text MergeOutputName(const PathParts& first, std::size_t count, int variant) {
     Text tail = U("等") + std::to_string(count) + U("个文件");
     if (variant > 1) {
         tail += " (" + std::to_string(variant) + ")";
     }
-    const PathParts first = ParsePath(firstPath);
-    tail += first.DotExtension();
-    const Text fitted = FitFileName(first.stem, tail);
-    return fitted.empty() ? first.stem + tail : fitted;
+    const Text dotExtension = first.DotExtension();
+    // A stem of which nothing fits gives way to the count alone; a name that cannot fit at
+    // all stays whole, for the file system to refuse.
+    for (const Text& stem : {first.stem, Text()}) {
+        if (Text fitted = FitFileName(stem, tail, dotExtension); !fitted.empty()) {
+            return fitted;
+        }
+    }
+    return first.stem + tail + dotExtension;
 }
 
 MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
@@ -128,11 +146,12 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
     };
     events.FilesStarting(static_cast<int>(n));
 
-    const Text outputFolder =
-        job.outputRoot.empty()
-            ? MergeOutputFolder(paths.front(), job.specs.Read().saveInParentFolder)
-            : job.outputRoot;
-    result.outputPath = outputFolder + kPathSeparator + MergeOutputName(paths.front(), n);
+    // The first member names the output and, unless a folder is given, places it.
+    const PathParts first = ParsePath(paths.front());
+    const Text outputFolder = job.outputRoot.empty()
+                                  ? MergeOutputFolder(first, job.specs.Read().saveInParentFolder)
+                                  : job.outputRoot;
+    result.outputPath = outputFolder + kPathSeparator + MergeOutputName(first, n);
     // The members are the job's sources: no output may replace them, also where one of them
     // has the output's name (an earlier output merged again).
     for (const Text& path : paths) {
@@ -170,7 +189,7 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
     const bool collecting = job.specs.Read().processTextEncoding;
     const OutputRequest request = job.specs.Read().output;
     TextFormat written;
-    EncodedMerge collected;
+    EncodedMerge collected(kTextSliceBytes, [&events] { events.Pump(); });
     // The last member's encoding; the output carries a byte-order mark when a member had
     // one: unmarked UTF-8 members merge into unmarked UTF-8, byte for byte what joining them
     // would give.
@@ -207,8 +226,9 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
         bool merged = false;
         if (collecting) {
             const DecodedMember decoded = Examine(collected, path);
-            if (decoded.opened && decoded.exact) {
-                events.SourceRead(path, decoded.format);
+            // A guess is told once the unit has decided it.
+            if (decoded.opened && decoded.exact && decoded.tiedWith == TextEncoding::Undetected) {
+                events.SourceRead(path, decoded.format, TextEncoding::Undetected);
             }
             if (decoded.opened && decoded.markOnly) {
                 // A mark alone contributes nothing: no text, no mark, no encoding.
@@ -247,7 +267,7 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
                     break;
             }
             if (outcome != CopyOutcome::ReadFailed) {
-                events.SourceRead(path, {});
+                events.SourceRead(path, {}, TextEncoding::Undetected);
             }
         }
         if (merged) {
@@ -273,6 +293,7 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
     bool keepSources = false;
     bool notConvertible = false;
     if (collecting && !writeFailed) {
+        SettleGuessedMembers(collected, unitFormat, request, events, toDelete, keptWanted);
         const EncodedMerge::Finished finished =
             collected.Write(writer, result.outputPath, true, unitFormat, request);
         if (finished.outputNotConverted) {
@@ -300,7 +321,7 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
     static const TextList kNoFolders;
     result.written = anythingRead && !writeFailed && (!durable || writer->Sync()) &&
                      NameOutput(job.touched, job.foldersAhead ? *job.foldersAhead : kNoFolders,
-                                *writer, paths.front(), n, result.outputPath);
+                                *writer, first, n, result.outputPath);
     if (anythingRead && !writeFailed && !result.written) {
         writeError = LastSystemError();  // the flush or the naming
     }

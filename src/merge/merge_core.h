@@ -2,6 +2,7 @@
 
 #include <cstddef>
 
+#include "fs/paths.h"
 #include "job/job_events.h"
 #include "job/job_files.h"
 #include "job/spec_source.h"
@@ -27,8 +28,8 @@ struct MergeJob {
 // folder when saveInParentFolder is set and the folder has one. The name is the first file's
 // base name + "等" + n + "个文件" + (" (k)" for a variant k from 2 on) + ("." + extension when it
 // has one), the base name cut so that the name fits in a folder entry.
-Text MergeOutputFolder(const Text& firstPath, bool saveInParentFolder);
-Text MergeOutputName(const Text& firstPath, std::size_t count, int variant = 1);
+Text MergeOutputFolder(const PathParts& first, bool saveInParentFolder);
+Text MergeOutputName(const PathParts& first, std::size_t count, int variant = 1);
 
 struct MergeResult {
     Text outputPath;

@@ -14,13 +14,14 @@ namespace qs {
 namespace {
 
 // False when the folder could not be listed.
-bool Enumerate(bool useObjectEnumeration, const Text& folder, const Text& pattern, TextList& result,
-               bool foldersOnly) {
+bool Enumerate(JobEvents& events, bool useObjectEnumeration, const Text& folder,
+               const Text& pattern, TextList& result, bool foldersOnly) {
     bool listed = false;
+    const auto pump = [&events] { events.Pump(); };
     if (useObjectEnumeration) {
-        TryEnumerateByObject(folder, pattern, result, false, foldersOnly, listed);
+        TryEnumerateByObject(folder, pattern, result, false, foldersOnly, listed, pump);
     } else {
-        TryEnumerateByFind(folder, pattern, result, false, foldersOnly, listed);
+        TryEnumerateByFind(folder, pattern, result, false, foldersOnly, listed, pump);
     }
     return listed;
 }
@@ -63,8 +64,8 @@ struct FolderWalk {
             return;
         }
         TextList files;
-        const bool listed =
-            Enumerate(useObjectEnumeration, folder, job.specs.Read().pattern, files, false);
+        const bool listed = Enumerate(job.events, useObjectEnumeration, folder,
+                                      job.specs.Read().pattern, files, false);
         const int why = LastSystemError();
         if (Stopped()) {
             return;
@@ -83,7 +84,8 @@ struct FolderWalk {
             return;
         }
         TextList subfolders;
-        if (!Enumerate(useObjectEnumeration, folder, job.specs.Read().pattern, subfolders, true)) {
+        if (!Enumerate(job.events, useObjectEnumeration, folder, job.specs.Read().pattern,
+                       subfolders, true)) {
             job.events.Failed({FailureKind::Unreadable, folder, LastSystemError()});
             return;
         }

@@ -116,7 +116,7 @@ void WalkControlStates(SettingsStore& store, Form& form, const Text& section,
     std::vector<RadioRead> radios;
     // By index: a handler run by the pump may add controls.
     for (std::size_t i = 0; i < form.Controls().size(); ++i) {
-        Ui().ProcessPendingEvents();
+        store.Pump();
         const Text name = form.Controls()[i]->name;
         if (name.empty() ||
             std::find(namesToSkip.begin(), namesToSkip.end(), name) != namesToSkip.end()) {
@@ -244,8 +244,9 @@ void SaveSettingsNow(Form& mainWindow) {
     }
 }
 
-bool OpenSettings(const Text& settingsPath, const Text& sideFolder) {
+bool OpenSettings(const Text& settingsPath, const Text& sideFolder, std::function<void()> pump) {
     ProgramStore() = std::make_unique<SettingsStore>();
+    ProgramStore()->SetPump(std::move(pump));
     return ProgramStore()->OpenFile(settingsPath, sideFolder);
 }
 

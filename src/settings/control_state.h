@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "app/control_model.h"
 #include "settings/ini_store.h"
 #include "text/text.h"
@@ -27,8 +29,10 @@ void SaveSettingsNow(Form& mainWindow);
 
 // The settings lifecycle, attached by start-up:
 // start-up: creates the program's store and opens it on the settings file (created empty
-// when missing); side files go under sideFolder (empty: beside the settings file).
-bool OpenSettings(const Text& settingsPath, const Text& sideFolder = Text());
+// when missing); side files go under sideFolder (empty: beside the settings file). pump runs
+// once per control of a walk and per edit, so that the window stays live.
+bool OpenSettings(const Text& settingsPath, const Text& sideFolder = Text(),
+                  std::function<void()> pump = {});
 // main window created, before the enabling rules.
 void RestoreMainWindowStates(Form& mainWindow);
 // main window about to close.

@@ -170,7 +170,7 @@ void SettingsStore::Carry(const Request& request) {
     std::size_t from = 0;
     int appends = 0;
     for (;;) {
-        Ui().ProcessPendingEvents();
+        Pump();
         const Found found = Search(request.section, request.key, from);
         if (found.valueStart) {
             Edit(*found.valueStart, *found.valueEnd - *found.valueStart, request.value);

@@ -2,8 +2,10 @@
 
 #include <cstddef>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 
 #include "platform/file_system.h"
 #include "text/text.h"
@@ -43,6 +45,14 @@ public:
     const Bytes& Copy() const { return m_copy; }
     Text SideFilePath(const Text& key) const;
 
+    // What keeps the owner's window live during long edits and walks (none by default).
+    void SetPump(std::function<void()> pump) { m_pump = std::move(pump); }
+    void Pump() const {
+        if (m_pump) {
+            m_pump();
+        }
+    }
+
 private:
     struct Request {
         Text section, key, value;
@@ -67,6 +77,7 @@ private:
     // Set after a failed file write: the file may differ from the copy from here on.
     std::optional<std::size_t> m_dirtyFrom;
     Text m_section;
+    std::function<void()> m_pump;
     std::deque<Request> m_pending;
     bool m_busy = false;
 };

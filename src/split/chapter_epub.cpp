@@ -6,6 +6,7 @@
 #include <string>
 
 #include "epub/epub_book.h"
+#include "fs/output_names.h"
 #include "fs/paths.h"
 #include "platform/services.h"
 #include "platform/sha256.h"
@@ -58,9 +59,9 @@ void WriteChapterBook(SplitContext& ctx, const Text& source, std::string_view te
                       const std::vector<ChapterPiece>& pieces, const HeadingTest& isHeading) {
     static const Text kDotEpub = ".epub";
     const ZhConversion zh = ctx.state.outputRequest.zh;
-    const Text stem = ParsePath(source).stem;
-    const Text name = FitPieceName(stem, Text(), kDotEpub);
-    const Text target = ctx.outputFolder + (name.empty() ? stem : name) + kDotEpub;
+    const Text stem = SourceParts(ctx, source).stem;
+    const Text name = FitFileName(stem, Text(), kDotEpub, kMaxPieceNameChars);
+    const Text target = ctx.outputFolder + (name.empty() ? stem + kDotEpub : name);
     ctx.state.pieceNumber = 1;
 
     const bool preface = !pieces.empty() && pieces.front().heading.empty();

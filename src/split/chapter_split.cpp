@@ -28,6 +28,7 @@ DecodedText ReadWholeText(SplitContext& ctx, const Text& path) {
     decoded.opened = reader.Open(path);
     decoded.format = decoded.opened ? reader.Format() : TextFormat{};
     decoded.exact = decoded.opened && reader.Exact();
+    decoded.tiedWith = decoded.opened ? reader.TiedWith() : TextEncoding::Undetected;
     bool read = decoded.exact;
     std::string_view slice;
     while (read && (read = reader.Next(slice)) && !slice.empty()) {
@@ -335,7 +336,7 @@ ModeResult SplitAtChapters(SplitContext& ctx, const Text& path) {
             NoteNotRead(ctx, path, decoded.opened);
             return ModeResult::Done;
         }
-        ctx.events.SourceRead(path, decoded.format);
+        ctx.events.SourceRead(path, decoded.format, decoded.tiedWith);
         ChapterStats stats;
         const std::vector<ChapterPiece> pieces =
             FindChapterPieces(decoded.text, isHeading, 1, pump, &stats);
@@ -355,7 +356,7 @@ ModeResult SplitAtChapters(SplitContext& ctx, const Text& path) {
         NoteNotRead(ctx, path, opened && !reader.Exact());
         return ModeResult::Done;
     }
-    ctx.events.SourceRead(path, ctx.state.source);
+    ctx.events.SourceRead(path, ctx.state.source, reader.TiedWith());
     ChapterStats stats;
     const std::vector<ChapterPiece> pieces = finder.Finish(textBytes, &stats);
     ReportUncut(ctx, path, textBytes, stats);

@@ -4,6 +4,7 @@
 
 #include "encoding/charset_converter.h"
 #include "encoding/text_decoder.h"
+#include "fs/output_names.h"
 #include "fs/paths.h"
 #include "platform/services.h"
 #include "platform/system_error.h"
@@ -13,7 +14,6 @@
 namespace qs {
 namespace {
 
-constexpr std::int32_t kMaxNameChars = 100;
 constexpr int kMaxVariants = 100000;
 
 bool IsSourceOfJob(SplitContext& ctx, const Text& path) {
@@ -75,6 +75,14 @@ TextFormat WrittenFormat(SplitContext& ctx) {
 
 }  // namespace
 
+const PathParts& SourceParts(SplitContext& ctx, const Text& source) {
+    if (ctx.state.partsOf != source) {
+        ctx.state.partsOf = source;
+        ctx.state.sourceParts = ParsePath(source);
+    }
+    return ctx.state.sourceParts;
+}
+
 // The writer of a piece is made for this path: Commit replaces only there.
 Text NumberedPiecePath(SplitContext& ctx, const Text& source) {
     const Text suffix = "_" + std::to_string(ctx.state.pieceNumber);
@@ -82,11 +90,12 @@ Text NumberedPiecePath(SplitContext& ctx, const Text& source) {
     if (cut.source != source || cut.suffixBytes != suffix.size()) {
         cut.source = source;
         cut.suffixBytes = suffix.size();
-        const PathParts parts = ParsePath(source);
+        const PathParts& parts = SourceParts(ctx, source);
         cut.dotExtension = parts.DotExtension();
-        const Text name = FitPieceName(parts.stem, suffix, cut.dotExtension);
+        const Text name = FitFileName(parts.stem, suffix, cut.dotExtension, kMaxPieceNameChars);
         cut.fits = !name.empty();
-        cut.stem = cut.fits ? name.substr(0, name.size() - suffix.size()) : Text();
+        cut.stem = cut.fits ? name.substr(0, name.size() - suffix.size() - cut.dotExtension.size())
+                            : Text();
     }
     Text path = ctx.outputFolder;
     path += cut.fits ? cut.stem + suffix : suffix.substr(1);
@@ -96,29 +105,38 @@ Text NumberedPiecePath(SplitContext& ctx, const Text& source) {
 
 namespace {
 
-// Names the finished file stem + suffix + " (k)" + extension (the stem cut to fit) with the
-// first k from 2 on whose name is free. The search for a name goes on where it last ended,
-// so that a title that repeats in every piece costs no more than one that does not.
-AtomicWriter::NameResult CommitVariant(SplitContext& ctx, AtomicWriter& out, const Text& stem,
-                                       const Text& suffix, const Text& dotExt, Text& path) {
-    int& k = ctx.state.nextVariant.try_emplace(stem + suffix, 2).first->second;
-    for (; k <= kMaxVariants; ++k) {
-        const Text name = FitPieceName(stem, suffix + " (" + std::to_string(k) + ")", dotExt);
-        if (name.empty()) {
-            break;
-        }
-        const Text candidate = ctx.outputFolder + name + dotExt;
-        if (ctx.state.sourcePaths.count(candidate) != 0) {
-            continue;
-        }
-        const AtomicWriter::NameResult result = out.CommitNew(candidate);
-        if (result != AtomicWriter::NameResult::Taken) {
-            path = candidate;
-            ++k;
-            return result;
-        }
-    }
-    return AtomicWriter::NameResult::Taken;
+using Result = AtomicWriter::NameResult;
+
+// The name without its extension.
+Text StemOf(const Text& name, const Text& dotExt) {
+    return name.substr(0, name.size() - dotExt.size());
+}
+
+// Names the finished file path when that is free (an older file there is replaced only when
+// mayReplace says so), otherwise stem + suffix + " (k)" + extension (the stem cut to fit) with
+// the first k from 2 up to lastVariant whose name is free. The search goes on where it last
+// ended for that name, so that a title that repeats in every piece costs no more than one
+// that does not. Sources of the job are never replaced, even those split and deleted already.
+template <typename MayReplace>
+Result NamePieceAs(SplitContext& ctx, AtomicWriter& out, Text& path, MayReplace mayReplace,
+                   const Text& stem, const Text& suffix, const Text& dotExt,
+                   int lastVariant = kMaxVariants) {
+    int noVariant = 2;
+    return NameWithoutReplacing(
+        out, path, [&ctx](const Text& p) { return ctx.state.sourcePaths.count(p) != 0; },
+        mayReplace,
+        [&](int variant) {
+            const Text name = FitFileName(stem, suffix + " (" + std::to_string(variant) + ")",
+                                          dotExt, kMaxPieceNameChars);
+            return name.empty() ? name : ctx.outputFolder + name;
+        },
+        // Where the search goes on is kept only for names that needed a variant.
+        [&]() -> int& {
+            return lastVariant < 2
+                       ? noVariant
+                       : ctx.state.nextVariant.try_emplace(stem + suffix, 2).first->second;
+        },
+        lastVariant);
 }
 
 // Gives the finished piece its name. A free name is taken by the failing link itself;
@@ -126,23 +144,18 @@ AtomicWriter::NameResult CommitVariant(SplitContext& ctx, AtomicWriter& out, con
 // job or one of its pieces, which are never replaced: the " (k)" rule gives another name.
 bool NamePiece(SplitContext& ctx, AtomicWriter& out, const Text& source, const Text& text,
                Text& path) {
-    using Result = AtomicWriter::NameResult;
     const Text numberedPath = path;
     const Text& dotExt = ctx.state.numberedStem.dotExtension;
+    const auto never = [] { return false; };
     if (!ctx.state.pieceName.empty()) {
         // A name the mode chose (a chapter heading) is never replaced either.
-        const Text name = FitPieceName(ctx.state.pieceName, "", dotExt);
+        const Text name = FitFileName(ctx.state.pieceName, "", dotExt, kMaxPieceNameChars);
         if (!name.empty()) {
-            const Text candidatePath = ctx.outputFolder + name + dotExt;
-            if (ctx.state.sourcePaths.count(candidatePath) == 0) {
-                const Result result = out.CommitNew(candidatePath);
-                if (result != Result::Taken) {
-                    path = candidatePath;
-                    return result == Result::Named;
-                }
-            }
-            const Result result = CommitVariant(ctx, out, name, Text(), dotExt, path);
+            Text candidatePath = ctx.outputFolder + name;
+            const Result result =
+                NamePieceAs(ctx, out, candidatePath, never, StemOf(name, dotExt), "", dotExt);
             if (result != Result::Taken) {
+                path = candidatePath;
                 return result == Result::Named;
             }
         }
@@ -150,26 +163,26 @@ bool NamePiece(SplitContext& ctx, AtomicWriter& out, const Text& source, const T
         Text last;
         for (int attempt = 1; attempt <= 10; ++attempt) {
             const std::int32_t minimum = attempt <= 3 ? 15 : (attempt <= 6 ? 10 : 5);
-            const Text candidate = FitPieceName(SanitizeFileName(TrimSpaces(PickTitleSentence(
-                                                    text, minimum, [&ctx] { ctx.events.Pump(); }))),
-                                                "", dotExt);
+            const Text candidate = FitFileName(SanitizeFileName(TrimSpaces(PickTitleSentence(
+                                                   text, minimum, [&ctx] { ctx.events.Pump(); }))),
+                                               "", dotExt, kMaxPieceNameChars);
             if (candidate.empty()) {
                 continue;
             }
-            last = candidate;
-            const Text candidatePath = ctx.outputFolder + candidate + dotExt;
-            if (ctx.state.sourcePaths.count(candidatePath) != 0) {
-                continue;
-            }
-            const Result result = out.CommitNew(candidatePath);
+            last = StemOf(candidate, dotExt);
+            // Each attempt is a name of its own; only the last one gets variants.
+            Text candidatePath = ctx.outputFolder + candidate;
+            const Result result = NamePieceAs(ctx, out, candidatePath, never, last, "", dotExt, 1);
             if (result != Result::Taken) {
                 path = candidatePath;
                 return result == Result::Named;
             }
         }
         if (!last.empty()) {
-            const Result result = CommitVariant(ctx, out, last, Text(), dotExt, path);
+            Text candidatePath = ctx.outputFolder + last + dotExt;
+            const Result result = NamePieceAs(ctx, out, candidatePath, never, last, "", dotExt);
             if (result != Result::Taken) {
+                path = candidatePath;
                 return result == Result::Named;
             }
         }
@@ -177,15 +190,10 @@ bool NamePiece(SplitContext& ctx, AtomicWriter& out, const Text& source, const T
     path = numberedPath;
     // Even a source already split and deleted keeps its name from the pieces. A source
     // reached under another name is there, so its name is taken.
-    if (ctx.state.sourcePaths.count(path) == 0) {
-        const Result result =
-            CommitOrReplace(out, path, [&] { return !IsTakenByTheJob(ctx, path); });
-        if (result != Result::Taken) {
-            return result == Result::Named;
-        }
-    }
-    const Text number = "_" + std::to_string(ctx.state.pieceNumber);
-    return CommitVariant(ctx, out, ParsePath(source).stem, number, dotExt, path) == Result::Named;
+    return NamePieceAs(
+               ctx, out, path, [&] { return !IsTakenByTheJob(ctx, path); },
+               SourceParts(ctx, source).stem, "_" + std::to_string(ctx.state.pieceNumber),
+               dotExt) == Result::Named;
 }
 
 // Records a piece that was named: no later piece replaces it, and the source is deleted
@@ -272,21 +280,6 @@ Text SanitizeFileName(const Text& name) {
         out = ReplaceAll(out, std::string_view("\0", 1), "");
     }
     return out;
-}
-
-Text FitPieceName(const Text& stem, const Text& suffix, const Text& dotExtension) {
-    const std::int32_t suffixChars = CountChars(suffix);
-    if (suffixChars >= kMaxNameChars) {
-        return Text();
-    }
-    const Text tail = suffix + dotExtension;
-    const Text fitted =
-        FitFileName(stem, tail, static_cast<std::size_t>(kMaxNameChars - suffixChars));
-    // A stem of which not one character fits gives no name, not the suffix alone.
-    if (fitted.empty() || (!stem.empty() && fitted.size() == tail.size())) {
-        return Text();
-    }
-    return fitted.substr(0, fitted.size() - dotExtension.size());
 }
 
 std::optional<Bytes> EncodePieceSlice(SplitContext& ctx, std::string_view text, bool first) {
@@ -384,9 +377,8 @@ bool WritePieceBytes(SplitContext& ctx, const Text& source, std::string_view pie
 bool FinishNamedOutput(SplitContext& ctx, const Text& stem, const Text& dotExtension,
                        std::unique_ptr<AtomicWriter> out, bool written, std::int64_t size,
                        const TextFormat& format) {
-    using Result = AtomicWriter::NameResult;
-    const Text name = FitPieceName(stem, "", dotExtension);
-    Text path = ctx.outputFolder + name + dotExtension;
+    const Text name = FitFileName(stem, "", dotExtension, kMaxPieceNameChars);
+    Text path = ctx.outputFolder + (name.empty() ? dotExtension : name);
     const bool durable = ctx.Options().deleteSources;
     written = written && out && !name.empty();
     if (written) {
@@ -394,14 +386,9 @@ bool FinishNamedOutput(SplitContext& ctx, const Text& stem, const Text& dotExten
         if (durable) {
             out->StartWriteBack();
         }
-        Result result = Result::Taken;
-        if (ctx.state.sourcePaths.count(path) == 0) {
-            result = CommitOrReplace(*out, path, [&] { return !IsTakenByTheJob(ctx, path); });
-        }
-        if (result == Result::Taken) {
-            result = CommitVariant(ctx, *out, name, Text(), dotExtension, path);
-        }
-        written = result == Result::Named;
+        written = NamePieceAs(
+                      ctx, *out, path, [&] { return !IsTakenByTheJob(ctx, path); },
+                      StemOf(name, dotExtension), "", dotExtension) == Result::Named;
     }
     out.reset();
     if (written) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -11,14 +12,12 @@
 
 namespace qs {
 
+// A piece's name has at most this many characters before its extension.
+inline constexpr std::size_t kMaxPieceNameChars = 100;
+
 // Characters that file names cannot hold become their full-width forms; double quotes,
 // line breaks and TABs are removed. Nothing else changes.
 Text SanitizeFileName(const Text& name);
-
-// stem + suffix, the stem cut at a character boundary so that the name has at most 100
-// characters and its UTF-8 form with the extension (".txt", or empty) fits in 255 bytes.
-// Empty when no stem character fits or the text has no UTF-8 form.
-Text FitPieceName(const Text& stem, const Text& suffix, const Text& dotExtension);
 
 // Names and writes the current piece (state.pieceBytes) in the source's encoding: numbered,
 // or named after a sentence of its text. A piece never replaces a source of the running job
@@ -28,6 +27,9 @@ bool WritePiece(SplitContext& ctx, const Text& source);
 // The same for a piece held elsewhere (text of the internal code page, or raw bytes in the
 // byte modes).
 bool WritePieceBytes(SplitContext& ctx, const Text& source, std::string_view piece);
+
+// The source's path taken apart, once for each source.
+const PathParts& SourceParts(SplitContext& ctx, const Text& source);
 
 // The path a piece's writer is made for: the numbered name of the current piece
 // (state.pieceNumber) of source. The finished piece may get another name.

@@ -47,7 +47,7 @@ void SplitFiles(SplitSpecSource& specs, JobEvents& events, const TextList& paths
         const Text& p = paths[static_cast<std::size_t>(i - 1)];
         events.SourceStarted(i, n, p);
         ctx.sourceIndex = static_cast<std::size_t>(i);
-        const PathParts source = ParsePath(p);
+        const PathParts& source = SourceParts(ctx, p);
         ctx.outputFolder = (outputRoot.empty() ? source.folder : outputRoot) + "/";
         if (ctx.Options().subfolder) {
             ctx.outputFolder += source.stem + "/";

@@ -115,7 +115,7 @@ bool OpenText(SplitContext& ctx, const Text& path, TextSliceReader& reader) {
         ctx.state.sourceUnreadable = true;
         ctx.Fail(FailureKind::Unrecognised, path);
     } else {
-        ctx.events.SourceRead(path, reader.Format());
+        ctx.events.SourceRead(path, reader.Format(), reader.TiedWith());
     }
     return opened && reader.Exact();
 }
@@ -271,7 +271,7 @@ ModeResult SplitIntoParts(SplitContext& ctx, const Text& path) {
         NoteUnreadable(ctx, path);
         return ModeResult::Done;
     }
-    ctx.events.SourceRead(path, {});
+    ctx.events.SourceRead(path, {}, TextEncoding::Undetected);
     const std::int64_t length = in->Length();
     std::int64_t count = parts;
     if (count > length && count > kMaxPartsBeyondLength) {
@@ -295,7 +295,7 @@ ModeResult SplitBySize(SplitContext& ctx, const Text& path) {
         NoteUnreadable(ctx, path);
         return ModeResult::Done;
     }
-    ctx.events.SourceRead(path, {});
+    ctx.events.SourceRead(path, {}, TextEncoding::Undetected);
     const std::int64_t length = in->Length();
     if (size < 1 || length <= 0) {
         return ModeResult::Done;

@@ -9,6 +9,7 @@
 
 #include "encoding/text_decoder.h"
 #include "encoding/text_slices.h"
+#include "fs/paths.h"
 #include "job/job_events.h"
 #include "job/spec_source.h"
 #include "split/written_pieces.h"
@@ -53,6 +54,9 @@ struct SplitState {
     };
     WrittenPieces piecesWritten;
     std::vector<WrittenPiece> sourcePieces;
+    // The path of the current source, taken apart once: its pieces are named after it.
+    Text partsOf;
+    PathParts sourceParts;
     // Where the search for a free " (k)" name of a base name goes on.
     std::unordered_map<Text, int> nextVariant;
     // The numbered name of the source's pieces, its stem cut to fit once for each width of

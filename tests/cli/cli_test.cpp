@@ -413,6 +413,27 @@ TEST(CommandLine, ManifestRejoinsTheSourceAndCatchesChangedPieces) {
     }
 }
 
+// A manifest never takes the place of a source (here one named like it), and a source
+// name that fills the folder entry gives a manifest name cut to fit.
+TEST(CommandLine, ManifestNameReplacesNoSourceAndFits) {
+    TempFolder temp;
+    const fs::path root = fs::path(temp.Path());
+    std::string longName;
+    for (int i = 0; i < 82; ++i)
+        longName += "中";
+    for (const std::string& name :
+         {std::string("a.txt"), std::string("a.txt.manifest.json"), longName + ".txt"})
+        Put(root / "in" / name, name + "\nline\n");
+    ASSERT_EQ(RunProgram(root, {"split", "--lines", "1", "--manifest", "--no-subfolder",
+                                "--pattern", "*", "in"})
+                  .status,
+              0);
+    EXPECT_EQ(Slurp(root / "in/a.txt.manifest.json"), "a.txt.manifest.json\nline\n");
+    EXPECT_EQ(RunProgram(root, {"verify", "in/a.txt (2).manifest.json"}).status, 0);
+    const std::string cut = longName.substr(0, 240) + ".manifest.json";
+    EXPECT_EQ(RunProgram(root, {"verify", "in/" + cut}).status, 0);
+}
+
 TEST(CommandLine, InterruptedSplitLeavesOnlyWholePieces) {
     TempFolder temp;
     const fs::path root = fs::path(temp.Path()) / "root";
@@ -502,6 +523,7 @@ TEST(CommandLine, SaysWhichEncodingEachSourceWasReadIn) {
         // source, mode, dry-run line after "source: PATH\t", --json encoding, mark
         {in("GB18030"), "--lines", "GB18030", "GB18030", false},
         {in("BIG5"), "--lines", "BIG5", "BIG5", false},
+        {"\xB2\xC4\xA4\x40\n", "--lines", "GB18030\tguess, as good: BIG5", "GB18030", false},  // 第一
         {poem, "--chapters", "UTF-8", "UTF-8", false},
         {"\xFF\xFE" + in("UTF-16LE"), "--chars", "UTF-16LE+BOM", "UTF-16LE", true},
         {in("UTF-16BE"), "--lines", "UTF-16BE", "UTF-16BE", false},

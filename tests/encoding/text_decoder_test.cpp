@@ -87,6 +87,8 @@ TEST(DecodeBytes, Table) {
          TextEncoding::Utf8, "\xD6\xD0\0\xCE\xC4"s},  // 中\0文
         {"UTF-16 without mark, ASCII", "a\0b\0"s, TextEncoding::Undetected, TextEncoding::Utf16Le,
          "ab"},
+        {"UTF-16LE without mark, its zero the low half of 一", "\xFD\x56\x00\x4E"s,
+         TextEncoding::Undetected, TextEncoding::Utf16Le, "\xB9\xFA\xD2\xBB"},  // 国一
         {"broken surrogate falls back to the bytes", "\xFF\xFE\x3D\xD8\x61\x00"s,
          TextEncoding::Undetected, TextEncoding::Raw, "\xFF\xFE\x3D\xD8\x61\x00"s},
         {"GBK is raw", "\xD6\xD0\xCE\xC4", TextEncoding::Undetected, TextEncoding::Raw,

@@ -116,15 +116,19 @@ TEST_F(FileEnumerationTest, AppendAndMissingFolder) {
     }
 }
 
-TEST_F(FileEnumerationTest, PumpsEventsOncePerEntry) {
+TEST_F(FileEnumerationTest, CallsBackOncePerEntryAndNeverPumpsItself) {
     QuietUi ui;
     ServicesOverride use({nullptr, nullptr, nullptr, &ui});
     TextList result;
-    EnumerateByFind(U(m_root), "*.log|*.txt", result, false, false);
-    EXPECT_EQ(ui.pumps, 2 * 11);  // every file of each listing, accepted or not
-    ui.pumps = 0;
-    EnumerateByObject(U(m_root), "*.log|*.txt", result, false, true);
-    EXPECT_EQ(ui.pumps, 2);
+    bool listed = false;
+    int entries = 0;
+    const auto count = [&entries] { ++entries; };
+    TryEnumerateByFind(U(m_root), "*.log|*.txt", result, false, false, listed, count);
+    EXPECT_EQ(entries, 2 * 11);  // every file of each listing, accepted or not
+    entries = 0;
+    TryEnumerateByObject(U(m_root), "*.log|*.txt", result, false, true, listed, count);
+    EXPECT_EQ(entries, 2);
+    EXPECT_EQ(ui.pumps, 0);
 }
 
 TEST(WildcardMatchesNameTest, Rows) {

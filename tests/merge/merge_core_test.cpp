@@ -3,6 +3,7 @@
 #include "app/main_window.h"
 #include "app/window_jobs.h"
 #include "encoding/charset_converter.h"
+#include "encoding/text_decoder.h"
 #include "merge/merge_core.h"
 #include "merge/merge_separator.h"
 #include "merge_fixture.h"
@@ -28,13 +29,13 @@ TEST(MergeOutputNaming, NameFromFirstMemberAndCount) {
         {"several dots", "/d/a.b.c.txt", 4, "a.b.c等4个文件.txt"},
     };
     for (const Row& row : rows) {
-        EXPECT_EQ(MergeOutputName(U(row.first), row.count), U(row.expected)) << row.name;
+        EXPECT_EQ(MergeOutputName(ParsePath(U(row.first)), row.count), U(row.expected)) << row.name;
     }
     // A name that would not fit in a folder entry loses the end of its base name, whole
     // characters only; the variant number and the extension stay.
     const Text wide = U(std::string(3 * 84, 'x').replace(0, 3, "字"));
     for (int variant : {1, 2, 12}) {
-        const Text name = MergeOutputName("/d/" + wide + ".txt", 7, variant);
+        const Text name = MergeOutputName(ParsePath("/d/" + wide + ".txt"), 7, variant);
         std::string native;
         ASSERT_TRUE(InternalToNative(name, native));
         EXPECT_LE(native.size(), 255u);
@@ -43,6 +44,9 @@ TEST(MergeOutputNaming, NameFromFirstMemberAndCount) {
         EXPECT_TRUE(name.starts_with(U("字xx"))) << variant;
         EXPECT_TRUE(name.ends_with(U("等7个文件" + tail + ".txt"))) << variant;
     }
+    // A base name of which not one character fits gives way to the count alone.
+    const Text ext = "." + Text(240, 'e');
+    EXPECT_EQ(MergeOutputName(ParsePath("/d/" + U("中中") + ext), 3), U("等3个文件") + ext);
 }
 
 TEST(MergeOutputNaming, FolderBesideFirstOrInItsParent) {
@@ -58,7 +62,8 @@ TEST(MergeOutputNaming, FolderBesideFirstOrInItsParent) {
         {"file in the root stays there", "/a.txt", true, ""},
     };
     for (const Row& row : rows) {
-        EXPECT_EQ(MergeOutputFolder(U(row.first), row.parent), U(row.expected)) << row.name;
+        EXPECT_EQ(MergeOutputFolder(ParsePath(U(row.first)), row.parent), U(row.expected))
+            << row.name;
     }
 }
 
@@ -209,6 +214,11 @@ TEST_F(MergeCoreTest, WhatCannotBeConvertedIsListedNeverChanged) {
     const std::string zhong = "\xE4\xB8\xAD";  // 中
     const std::string big5Page =
         "<html><head><META charset='Big5'></head><body>\xC1\x63\xC5\xE9</body></html>";  // 繁體
+    // 简体中文的文字，我们这里说的是简体中文。 in GBK: clearly GB18030, though Big5 decodes it too
+    const std::string simplifiedGbk =
+        "\xBC\xF2\xCC\xE5\xD6\xD0\xCE\xC4\xB5\xC4\xCE\xC4\xD7\xD6\xA3\xAC\xCE\xD2\xC3\xC7\xD5\xE2"
+        "\xC0\xEF\xCB\xB5\xB5\xC4\xCA\xC7\xBC\xF2\xCC\xE5\xD6\xD0\xCE\xC4\xA1\xA3";
+    const std::string tie = "\xB2\xC4\xA4\x40";  // 第一 in Big5, also GB18030
     const std::string big5PageAsUtf8 = ToUtf8Lossy(ConvertCharset(big5Page, "BIG5", "GB18030"));
     struct Row {
         const char* name;
@@ -233,9 +243,17 @@ TEST_F(MergeCoreTest, WhatCannotBeConvertedIsListedNeverChanged) {
          "<meta charset=big5>" + zhong,
          {}},
         {"a Big5 declaration never heads an output in the internal code page",
-         {big5Page, "\xCE\xC4"},  // 文 in GBK
-         kMark + big5PageAsUtf8 + "\xE6\x96\x87",
+         {big5Page, simplifiedGbk},
+         kMark + big5PageAsUtf8 + ToUtf8Lossy(simplifiedGbk),
          {"无法转换编码：@out"}},
+        {"a text as good in GB18030 as in Big5 takes its unit's Big5, and is no fact to delete on",
+         {tie, big5Page},
+         tie + big5Page,
+         {"未删除原文件：@0"}},
+        {"such a text converted as the locale reads it is listed",
+         {tie, kMark + zhong},
+         kMark + ToUtf8Lossy(DecodeBytes(tie).text) + zhong,
+         {"编码未能确定：@0", "未删除原文件：@0"}},
         {"bytes that are no text are left out and kept",
          {"\x80\xFF", kMark + zhong},
          kMark + zhong,

@@ -31,6 +31,13 @@ struct Reading {
     Text text;
     std::string charset;  // empty: the bytes as they are
     bool dirty = false;
+    // Against what the file truly holds: read exactly as other characters; or read as the
+    // locale chose between GB18030 and Big5 where both decode it, the truth being the other
+    // (then alt holds the true text and charset).
+    bool wrong = false;
+    bool guessed = false;
+    Text altText = {};
+    std::string altCharset = {};
 };
 
 std::string DeclaredCharset(std::string_view bytes) {
@@ -90,6 +97,56 @@ Reading Read(std::string_view bytes) {
         return {Text(bytes), "", true};
     }
     return {guessed.text, charset, false};
+}
+
+bool Big5Family(const std::string& cs) {
+    return cs.starts_with("BIG5");
+}
+
+// The reading, judged against the charset the file was written in (nullptr: unknown).
+Reading Read(std::string_view bytes, const std::string* truth) {
+    Reading reading = Read(bytes);
+    if (truth == nullptr || reading.dirty) {
+        return reading;
+    }
+    // Below this a text may be just as good in another encoding: an exact reading as other
+    // characters is the program's fair guess.
+    constexpr std::size_t kTellable = 200;
+    if (*truth == kNoText) {
+        reading.wrong = bytes.size() >= kTellable;
+        if (std::getenv("QS_ORACLE_VERBOSE")) {
+            std::fprintf(stderr, "no text read as %s\n",
+                         reading.charset.empty() ? "GB18030" : reading.charset.c_str());
+        }
+        return reading;
+    }
+    const std::string mark = *truth == "UTF-8"      ? kBom8
+                             : *truth == "UTF-16LE" ? kBomLe
+                             : *truth == "UTF-16BE" ? kBomBe
+                                                    : "";
+    std::string_view body = bytes;
+    if (!mark.empty() && body.starts_with(mark)) {
+        body.remove_prefix(mark.size());
+    }
+    const std::optional<std::string> text = Iconv(body, truth->c_str(), "GB18030");
+    if (!text || *text == reading.text) {
+        return reading;  // iconv lacks a character, or the reading is right
+    }
+    const DecodedText decoded = DecodeBytes(bytes);
+    if (decoded.tiedWith != TextEncoding::Undetected &&
+        Big5Family(std::string(CharsetName(decoded.tiedWith))) == Big5Family(*truth)) {
+        reading.guessed = true;
+        reading.altText = *text;
+        reading.altCharset = *truth == "GB18030" ? "" : *truth;
+    } else {
+        reading.wrong = bytes.size() >= kTellable;
+    }
+    if (std::getenv("QS_ORACLE_VERBOSE")) {
+        std::fprintf(stderr, "%s text read as %s%s: [%s]\n", truth->c_str(),
+                     reading.charset.empty() ? "GB18030" : reading.charset.c_str(),
+                     reading.guessed ? " by the locale" : "", ToUtf8Lossy(reading.text).c_str());
+    }
+    return reading;
 }
 
 std::string MarkOf(const std::string& cs) {
@@ -213,6 +270,18 @@ std::vector<std::string> CheckAll(const Job& job, const Tree& given, const Tree&
             }
         }
     }
+    // What each file was written as, where it still holds what it was written with.
+    std::map<Id, std::pair<const std::string*, const std::string*>> truths;
+    for (const auto& [rel, truth] : job.truths) {
+        if (const auto node = given.find(rel); node != given.end()) {
+            truths[node->second.id] = {&truth, &node->second.bytes};
+        }
+    }
+    auto truthOf = [&](const Id& id, const std::string& bytes) -> const std::string* {
+        const auto truth = truths.find(id);
+        return truth != truths.end() && *truth->second.second == bytes ? truth->second.first
+                                                                       : nullptr;
+    };
     std::map<Id, std::string> afterBytes;
     for (const auto& [rel, node] : after) {
         if (node.kind == Node::File) {
@@ -348,7 +417,10 @@ std::vector<std::string> CheckAll(const Job& job, const Tree& given, const Tree&
             }
             const Node& node = before.at(rel);
             bool complete = false;
-            const Reading source = Read(node.bytes);
+            const Reading source = Read(node.bytes, truthOf(node.id, node.bytes));
+            if (!bytesMode && source.wrong && !runs[node.id].empty() && !reported(rel)) {
+                v.push_back("a source read as other characters was not reported: " + Rel(rel));
+            }
             const std::string whole = bytesMode ? node.bytes
                                       : job.mode == SplitMode::Lines
                                           ? Lines(source.text, job.ignoreBlankLines)
@@ -470,6 +542,8 @@ std::vector<std::string> CheckAll(const Job& job, const Tree& given, const Tree&
         }
     }
     std::set<Id> held, heldExactly;
+    std::set<Id> misread;  // read as other characters, or as a guess: never to be deleted
+
     std::map<Id, std::vector<Id>> madeOf;  // an output read again as a member holds these
     for (const Unit& unit : units) {
         const std::string name = Shown(unit.path);
@@ -492,6 +566,23 @@ std::vector<std::string> CheckAll(const Job& job, const Tree& given, const Tree&
         bool lenient = unit.readFailed;
         // A mark alone is an empty text and decides nothing about the output's encoding.
         std::string lastCharset;
+        // Members read as the locale chose between GB18030 and Big5: either reading may be
+        // the one the unit took.
+        struct Guess {
+            std::size_t at;  // in texts
+            Reading reading;
+            Id id;
+        };
+        std::vector<Guess> guesses;
+        std::size_t lastGuess = std::string::npos;
+        auto mentionedMember = [&](const Id& id) {
+            bool mentioned = truncated;
+            for (const auto& [rel, node] : given) {
+                mentioned |= (node.id == id || before.at(rel).id == id) && job.sources.count(rel) &&
+                             reported(rel);
+            }
+            return mentioned;
+        };
         for (const Id& id : unit.members) {
             // An earlier output of the job read again holds what it still holds, unless it
             // is gone since.
@@ -514,23 +605,28 @@ std::vector<std::string> CheckAll(const Job& job, const Tree& given, const Tree&
                 continue;
             }
             const std::string& bytes = earlierOutput ? afterBytes[id] : beforeBytes[id];
-            readings.push_back(job.processEncoding ? Read(bytes) : Reading{bytes, "", false});
+            readings.push_back(job.processEncoding
+                                   ? Read(bytes, earlierOutput ? nullptr : truthOf(id, bytes))
+                                   : Reading{bytes, "", false});
+            const Reading& reading = readings.back();
             if (bytes != kBom8 && bytes != kBomLe && bytes != kBomBe) {
-                lastCharset = readings.back().charset;
+                lastCharset = reading.charset;
+                lastGuess = reading.guessed ? guesses.size() : std::string::npos;
             }
-            if (readings.back().dirty) {
+            if (reading.dirty || reading.wrong) {
                 lenient = true;
-                bool mentioned = truncated;
-                for (const auto& [rel, node] : given) {
-                    mentioned |= (node.id == id || before.at(rel).id == id) &&
-                                 job.sources.count(rel) && reported(rel);
-                }
-                if (!mentioned) {
-                    v.push_back("a member that does not decode exactly was not reported, in " +
-                                name);
+                misread.insert(id);
+                if (!mentionedMember(id)) {
+                    v.push_back(std::string(reading.dirty ? "a member that does not decode exactly"
+                                                          : "a member read as other characters") +
+                                " was not reported, in " + name);
                 }
             } else {
-                texts.push_back(readings.back().text);
+                if (reading.guessed) {
+                    guesses.push_back({texts.size(), reading, id});
+                    misread.insert(id);
+                }
+                texts.push_back(reading.text);
             }
         }
         std::string content = out;
@@ -541,33 +637,58 @@ std::vector<std::string> CheckAll(const Job& job, const Tree& given, const Tree&
             }
             content = o.text;
         }
-        const std::string expected = Join(texts, job.separator);
-        std::vector<std::string> allowed = {expected};
-        if (job.stopRequested) {
-            allowed.push_back(expected + job.separator);
-        }
+        const auto family = [](const std::string& cs) {
+            return Big5Family(cs) ? "BIG5" : cs.empty() || cs == "GB18030" ? "" : cs;
+        };
         bool exact = false;
-        if (!lenient && job.processEncoding && !lastCharset.empty()) {
-            const std::string& cs = lastCharset;
-            bool encodable = false;  // a stop may leave a separator that is no text at the end
-            for (const std::string& text : allowed) {
-                if (auto encoded = Iconv(text, "GB18030", cs.c_str())) {
-                    encodable = true;
-                    exact |= out == *encoded || out == MarkOf(cs) + *encoded;
+        bool encodable = false;  // a stop may leave a separator that is no text at the end
+        std::string expected;
+        std::vector<std::string> tried = texts;
+        const unsigned combos = guesses.size() <= 4 ? 1u << guesses.size() : 1u;
+        for (unsigned mask = 0; mask < combos && !exact; ++mask) {
+            for (std::size_t g = 0; g < guesses.size(); ++g) {
+                const Reading& r = guesses[g].reading;
+                tried[guesses[g].at] = (mask >> g & 1) ? r.altText : r.text;
+            }
+            const std::string cs = lastGuess == std::string::npos ? lastCharset
+                                   : (mask >> lastGuess & 1) ? guesses[lastGuess].reading.altCharset
+                                                             : guesses[lastGuess].reading.charset;
+            expected = Join(tried, job.separator);
+            std::vector<std::string> allowed = {expected};
+            if (job.stopRequested) {
+                allowed.push_back(expected + job.separator);
+            }
+            if (!lenient && job.processEncoding && !cs.empty()) {
+                for (const std::string& text : allowed) {
+                    if (auto encoded = Iconv(text, "GB18030", cs.c_str())) {
+                        encodable = true;
+                        exact |= out == *encoded || out == MarkOf(cs) + *encoded;
+                    }
+                }
+            } else if (!lenient) {
+                encodable = true;
+                exact = std::find(allowed.begin(), allowed.end(), out) != allowed.end();
+            }
+            // Bytes under a mark or declaration that would read them as other characters: an
+            // output reported as such may hold its text in another encoding.
+            exact |= !lenient && job.processEncoding && named(unit.path) &&
+                     std::find(allowed.begin(), allowed.end(), content) != allowed.end();
+            for (std::size_t g = 0; exact && g < guesses.size(); ++g) {
+                const Reading& r = guesses[g].reading;
+                const std::string taken = (mask >> g & 1) ? r.altCharset : r.charset;
+                if (family(taken) != family(cs) && !mentionedMember(guesses[g].id)) {
+                    v.push_back("a member whose encoding was a guess went into " + cs +
+                                " without a word, in " + name);
                 }
             }
-            if (!encodable && !named(unit.path)) {
-                v.push_back("an output that cannot be written in " + cs +
-                            " was not reported: " + name);
-            }
-        } else if (!lenient) {
-            exact = std::find(allowed.begin(), allowed.end(), out) != allowed.end();
         }
-        // Bytes under a mark or declaration that would read them as other characters: an
-        // output reported as such may hold its text in another encoding.
-        exact |= !lenient && job.processEncoding && named(unit.path) &&
-                 std::find(allowed.begin(), allowed.end(), content) != allowed.end();
-        const bool holds = exact || ((lenient || job.faulted) && InOrder(content, texts));
+        if (!lenient && job.processEncoding && !encodable && !lastCharset.empty() &&
+            !named(unit.path)) {
+            v.push_back("an output that cannot be written in " + lastCharset +
+                        " was not reported: " + name);
+        }
+        const bool holds = exact || ((lenient || job.faulted) &&
+                                     (InOrder(content, texts) || InOrder(content, tried)));
         if (!holds) {
             if (std::getenv("QS_ORACLE_VERBOSE")) {
                 std::fprintf(stderr, "output  [%s] %zu\nexpected[%s] %zu\n",
@@ -606,6 +727,9 @@ std::vector<std::string> CheckAll(const Job& job, const Tree& given, const Tree&
             continue;
         }
         const Id id = before.at(rel).id;
+        if (misread.count(id) && !unchanged(rel)) {
+            v.push_back("a source read as other characters or by a guess was deleted: " + Rel(rel));
+        }
         checkSource(rel, unchanged(rel) ? heldExactly.count(id) > 0 : held.count(id) > 0,
                     read.count(id) > 0);
     }

@@ -59,6 +59,11 @@ private:
     std::thread::id m_first = std::this_thread::get_id();
 };
 
+// The charset (an iconv name) each file was written in, by native path: kNoText for bytes
+// in no encoding the program reads; a file without an entry may be anything.
+using Truths = std::map<std::string, std::string>;
+inline const std::string kNoText = "-";
+
 enum class SplitMode { Parts, Bytes, Lines, Chars, Separator };
 
 // What a user did to a source while the job ran: appended to it, rewrote it in place (same
@@ -90,6 +95,7 @@ struct Job {
     bool cli = false;  // run through the command line: its exit status tells of failures
     int exitStatus = 0;
     std::string cliErrors;  // its standard error as it printed it
+    Truths truths;          // by native relative path
 };
 
 struct Rng {
@@ -102,8 +108,13 @@ struct Rng {
     }
 };
 
-// Builds a random folder tree under nativeRoot.
-void MakeWorld(Rng& rng, const std::string& nativeRoot);
+// Builds a random folder tree under nativeRoot, and notes what its files are.
+void MakeWorld(Rng& rng, const std::string& nativeRoot, Truths* truths = nullptr);
+
+// Writes a few of the files over with text in encodings the world's own draws leave out:
+// Big5 long enough to be told apart, UTF-16 without a mark, Shift_JIS, EUC-KR, EUC-TW, a
+// picture.
+void RewriteInOtherEncodings(Rng& rng, Truths& truths);
 
 // The internal path of a native relative path under the root ("" when it has none).
 Text InternalPath(const Text& internalRoot, const std::string& rel);

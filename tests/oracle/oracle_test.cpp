@@ -490,6 +490,10 @@ struct Oracle {
         Say("a link out of the tree");
     }
 
+    // Other encodings, drawn apart too: they change what some files hold, never which files
+    // there are, so the jobs stay what they were.
+    Rng foreign{std::mt19937(seed * 2246822519u + 13)};
+
     // Drawn apart again, so that the jobs of the seeds fixed before these came stay what
     // they were wherever none of these is drawn.
     Rng more{std::mt19937(seed * 40503u + 7)};
@@ -712,7 +716,15 @@ struct Oracle {
         FixRandomSeed(seed);
         h.ui.SetDefaultAnswer(MessageResult::Ok);
         job.root = h.temp.Path();
-        MakeWorld(rng, Root() + "/w");
+        Truths truths;
+        MakeWorld(rng, Root() + "/w", &truths);
+        if (foreign.Chance(0.3)) {
+            RewriteInOtherEncodings(foreign, truths);
+            Say("files in other encodings");
+        }
+        for (const auto& [path, truth] : truths) {
+            job.truths[path.substr(Root().size() + 1)] = truth;
+        }
         job.split = rng.Chance(0.5);
         job.cli = more.Chance(0.3);
         if (!job.cli) {
@@ -839,10 +851,11 @@ const char* const kPending = "2548928";
 // held; members a unit never reached, or whose output could not be begun, were kept without
 // a word; an unreadable separator file went unreported; bytes that are no Big5 (a lone 0x80
 // or 0xFF) were read and written as Big5; the command line split nothing of a folder it could
-// not list and said nothing; edits under a job and a second job at once.
+// not list and said nothing; edits under a job and a second job at once; a short Big5 file,
+// as good GB18030, merged into Big5 as GB18030 text and deleted.
 const char* const kFixed =
     "1-300,1460,1838,1869,2053,3664,4305,4686,4735,5993,7074,7153,7632,8048,8995,10903,13092,"
-    "13664,13702,13709,2548817,2549072,2505,2962,3403,3820,4156,7133";
+    "13664,13702,13709,2548817,2549072,2505,2962,3403,3820,4156,7133,2844";
 
 // A seed that crashes the program says which it was, with its stack, before the crash ends
 // the run: a window of new seeds is searched in one process.

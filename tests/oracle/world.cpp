@@ -171,13 +171,23 @@ std::string Encode(const std::string& utf8, const char* charset) {
     return Iconv(utf8, "UTF-8", charset).value_or("plain");
 }
 
-std::string Content(Rng& rng) {
+// truth: the charset the text was written in (see Truths), empty where it may be anything.
+std::string Content(Rng& rng, std::string& truth) {
     const std::string bom8 = "\xEF\xBB\xBF", le = "\xFF\xFE", be = "\xFE\xFF";
-    switch (rng.Int(0, 15)) {
+    const int kind = rng.Int(0, 15);
+    const char* truths[] = {"GB18030",  "",         "UTF-8",         "UTF-8",
+                            "UTF-16LE", "UTF-16BE", "GB18030",       "BIG5",
+                            "",         "UTF-8",    kNoText.c_str(), kNoText.c_str(),
+                            "",         "UTF-16LE", "GB18030",       "GB18030"};
+    truth = truths[kind];
+    switch (kind) {
         case 0:
             return "";
-        case 1:
-            return rng.Pick(std::vector<std::string>{bom8, le, be});
+        case 1: {
+            const std::string mark = rng.Pick(std::vector<std::string>{bom8, le, be});
+            truth = mark == bom8 ? "UTF-8" : mark == le ? "UTF-16LE" : "UTF-16BE";
+            return mark;
+        }
         case 2:
             return bom8 + Words(rng, kSimplified);
         case 3:
@@ -197,6 +207,7 @@ std::string Content(Rng& rng) {
                 "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=big5\">",
                 "<meta charset='Big5-HKSCS'>"};
             const char* charsets[] = {"UTF-8", "UTF-8", "BIG5", "BIG5-HKSCS"};
+            truth = charsets[which];
             const std::string page =
                 std::string("<html><head>") + declarations[which] + "</head><body>" +
                 Words(rng, which < 2 ? kSimplified : kTraditional) + "</body></html>";
@@ -251,13 +262,17 @@ void Put(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
-void Fill(Rng& rng, const std::string& folder, int depth) {
+void Fill(Rng& rng, const std::string& folder, int depth, Truths* truths) {
     std::vector<std::string> files;
     for (int n = rng.Int(1, depth == 0 ? 7 : 4); n > 0; --n) {
         const std::string name = FileName(rng);
         if (!fs::exists(folder + "/" + name)) {
-            Put(folder + "/" + name, Content(rng));
+            std::string truth;
+            Put(folder + "/" + name, Content(rng, truth));
             files.push_back(name);
+            if (truths != nullptr && !truth.empty()) {
+                (*truths)[folder + "/" + name] = truth;
+            }
         }
     }
     if (rng.Chance(0.2)) {
@@ -276,7 +291,7 @@ void Fill(Rng& rng, const std::string& folder, int depth) {
                 folder + "/" +
                 rng.Pick(std::vector<std::string>{"sub", "子目录", "d.txt", "\xD7\xD3"});
             if (fs::create_directory(sub)) {
-                Fill(rng, sub, depth + 1);
+                Fill(rng, sub, depth + 1, truths);
             }
         }
     }
@@ -284,9 +299,9 @@ void Fill(Rng& rng, const std::string& folder, int depth) {
 
 }  // namespace
 
-void MakeWorld(Rng& rng, const std::string& nativeRoot) {
+void MakeWorld(Rng& rng, const std::string& nativeRoot, Truths* truths) {
     fs::create_directories(nativeRoot);
-    Fill(rng, nativeRoot, 0);
+    Fill(rng, nativeRoot, 0, truths);
 }
 
 }  // namespace qs::oracle

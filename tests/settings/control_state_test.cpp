@@ -191,7 +191,7 @@ TEST_F(ControlStateTest, ListBoxItemsAndSelectionRoundTrip) {
 }
 
 TEST_F(ControlStateTest, SaveNowConfirmsAndSkipsNamedControls) {
-    ASSERT_TRUE(OpenSettings(m_path));
+    ASSERT_TRUE(OpenSettings(m_path, Text(), [] { Ui().ProcessPendingEvents(); }));
     auto form = MakeForm();
     m_ui.pumps = 0;
     SaveSettingsNow(*form);

@@ -183,6 +183,7 @@ TEST_F(IniStoreTest, LoneLeadByteDoesNotSwallowTheNextLine) {
 TEST_F(IniStoreTest, WriteFiredInsideThePumpIsQueued) {
     SettingsStore store;
     Open(store);
+    store.SetPump([] { Ui().ProcessPendingEvents(); });
     bool nested = false;
     bool nestedResult = true;
     m_ui.onPump = [&] {

@@ -31,24 +31,6 @@ TEST(SanitizeFileNameTest, ReplacesAndRemoves) {
     }
 }
 
-TEST(FitPieceNameTest, CutsToCharactersAndBytes) {
-    // 150 ASCII characters: the first 100 stay.
-    EXPECT_EQ(FitPieceName(Text(150, 'x'), "", ".txt"), Text(100, 'x'));
-    // 150 Chinese characters are 450 UTF-8 bytes: 83 of them with ".txt" fit in 255.
-    Text chinese;
-    for (int i = 0; i < 150; ++i)
-        chinese += U("中");
-    const Text cut = FitPieceName(chinese, "", ".txt");
-    EXPECT_EQ(CountChars(cut), 83);
-    std::string utf8;
-    ASSERT_TRUE(InternalToUtf8(cut + ".txt", utf8));
-    EXPECT_LE(utf8.size(), 255u);
-    // The number of a numbered name survives a long base name.
-    const Text numbered = FitPieceName(chinese, "_12", ".txt");
-    EXPECT_EQ(numbered.substr(numbered.size() - 3), "_12");
-    EXPECT_EQ(CountChars(FitPieceName(Text(150, 'x'), "_7", "")), 100);
-}
-
 TEST(StripTagsTest, OnePass) {
     struct Row {
         const char* name;
