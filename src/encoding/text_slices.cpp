@@ -14,6 +14,34 @@ bool IsHighSurrogate(unsigned char lead) {
     return lead >= 0xD8 && lead <= 0xDB;
 }
 
+bool IsLead(unsigned char b) {
+    return b >= 0x81 && b <= 0xFE;
+}
+
+bool IsDigit(unsigned char b) {
+    return b >= 0x30 && b <= 0x39;
+}
+
+// A position near the end of p[0..n) where a character begins whatever came before, so that
+// the walk over the characters may start there instead of at 0. A sequence is at most four
+// bytes (GB18030: a lead and a digit begin one), two in Big5: a byte that is no lead, with
+// no lead-and-digit pair able to reach over it, ends whatever came before. 0 when the last
+// bytes hold no such place.
+std::size_t SureStartNearEnd(const unsigned char* p, std::size_t n, bool fourByte) {
+    constexpr std::size_t kLookBack = 4096;
+    const std::size_t stop = n > kLookBack ? n - kLookBack : 1;
+    for (std::size_t j = n; j >= stop && j >= 1; --j) {
+        const unsigned char before = p[j - 1];
+        if (IsLead(before)) {
+            continue;
+        }
+        if (!fourByte || (!IsDigit(before) && (j < 2 || !IsDigit(p[j - 2])))) {
+            return j;
+        }
+    }
+    return 0;
+}
+
 }  // namespace
 
 TextSliceReader::TextSliceReader(std::size_t sliceBytes)
@@ -62,6 +90,18 @@ bool TextSliceReader::Open(std::unique_ptr<ReadHandle> in, TextEncoding requeste
         m_bodyStart = 0;
     } else {
         m_hadMark = m_bodyStart > 0;
+    }
+    m_buffer.clear();
+    m_atEnd = false;
+    return m_in->Seek(m_bodyStart);
+}
+
+bool TextSliceReader::Rewind() {
+    if (!m_in) {
+        return false;
+    }
+    if (m_markOnly) {
+        return true;
     }
     m_buffer.clear();
     m_atEnd = false;
@@ -312,9 +352,13 @@ bool TextSliceReader::ConvertsExactly(TextEncoding encoding, bool guessed, bool&
 }
 
 std::size_t TextSliceReader::WholeCharacters() const {
-    const auto* p = reinterpret_cast<const unsigned char*>(m_buffer.data());
-    const std::size_t n = m_buffer.size();
-    switch (m_encoding) {
+    return WholeCharacterBytes(m_encoding, m_buffer);
+}
+
+std::size_t WholeCharacterBytes(TextEncoding encoding, std::string_view bytes) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::size_t n = bytes.size();
+    switch (encoding) {
         case TextEncoding::Utf8: {
             // A lead byte among the last three whose sequence goes on past the end.
             for (std::size_t back = 1; back <= std::min<std::size_t>(3, n); ++back) {
@@ -332,7 +376,7 @@ std::size_t TextSliceReader::WholeCharacters() const {
         case TextEncoding::Utf16Le:
         case TextEncoding::Utf16Be: {
             std::size_t even = n & ~std::size_t{1};
-            const std::size_t highByte = m_encoding == TextEncoding::Utf16Le ? 1 : 0;
+            const std::size_t highByte = encoding == TextEncoding::Utf16Le ? 1 : 0;
             if (even >= 2 && IsHighSurrogate(p[even - 2 + highByte])) {
                 even -= 2;
             }
@@ -340,11 +384,11 @@ std::size_t TextSliceReader::WholeCharacters() const {
         }
         case TextEncoding::Raw: {
             // GB18030: a lead byte takes one more byte, or three more after a digit.
-            std::size_t i = 0;
+            std::size_t i = SureStartNearEnd(p, n, true);
             while (i < n) {
                 std::size_t length = 1;
-                if (p[i] >= 0x81 && p[i] <= 0xFE) {
-                    length = i + 1 < n && p[i + 1] >= 0x30 && p[i + 1] <= 0x39 ? 4 : 2;
+                if (IsLead(p[i])) {
+                    length = i + 1 < n && IsDigit(p[i + 1]) ? 4 : 2;
                 }
                 if (i + length > n) {
                     break;
@@ -355,10 +399,10 @@ std::size_t TextSliceReader::WholeCharacters() const {
         }
         case TextEncoding::Big5:
         case TextEncoding::Big5Hkscs: {
-            std::size_t i = 0;
+            std::size_t i = SureStartNearEnd(p, n, false);
             while (i < n) {
                 // 0x80 and 0xFF stand alone, as the converter reads them.
-                const std::size_t length = p[i] >= 0x81 && p[i] <= 0xFE ? 2 : 1;
+                const std::size_t length = IsLead(p[i]) ? 2 : 1;
                 if (i + length > n) {
                     break;
                 }

@@ -18,6 +18,9 @@ namespace qs {
 // than slices of megabytes.
 inline constexpr std::size_t kTextSliceBytes = std::size_t{128} << 10;
 
+// The length of the leading run of whole characters of bytes in the encoding's charset.
+std::size_t WholeCharacterBytes(TextEncoding encoding, std::string_view bytes);
+
 // A text file decoded slice by slice, in memory that does not grow with the file: the
 // concatenated slices are exactly the text of DecodeTextFile. Open scans the file once to
 // decide the encoding as DecodeTextFile does (a byte-order mark, a declaration that holds,
@@ -32,6 +35,9 @@ public:
     bool Open(const Text& path, TextEncoding requested = TextEncoding::Undetected);
     // The same on bytes from any source that can go back to its start.
     bool Open(std::unique_ptr<ReadHandle> in, TextEncoding requested = TextEncoding::Undetected);
+    // Back to the start of the text, to be read once more as Open left it; false when the
+    // source cannot go back.
+    bool Rewind();
     // The source, given back (at no particular position); the reader is closed.
     std::unique_ptr<ReadHandle> Release() { return std::move(m_in); }
     // The encoding found and whether the source began with its mark.
@@ -66,7 +72,7 @@ private:
     bool FindTie(std::size_t taken);
     // Fills the buffer with up to a slice more of the source; false on a read failure.
     bool Fill();
-    // The length of the leading run of whole characters of the buffer in the source charset.
+    // WholeCharacterBytes of the buffer in the source charset.
     std::size_t WholeCharacters() const;
     void Pause() {
         if (m_pause) {

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #if defined(__SSE2__)
-#include <emmintrin.h>
+#include <immintrin.h>
 #endif
 
 namespace qs {
@@ -92,11 +92,43 @@ BlockMasks Classify(const unsigned char* p, bool strict, bool full) {
     return m;
 }
 
+#define QS_WIDE __attribute__((target("avx512bw")))
+
+QS_WIDE inline std::uint64_t BelowWide(__m512i v, int limit) {
+    return _mm512_cmplt_epi8_mask(v, _mm512_set1_epi8(static_cast<char>(limit)));
+}
+
+QS_WIDE inline std::uint64_t EqualWide(__m512i v, int value) {
+    return _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(static_cast<char>(value)));
+}
+
+// A block in one register, each class one compare that gives its 64 bits at once.
+QS_WIDE BlockMasks ClassifyWide(const unsigned char* p, bool strict, bool) {
+    const __m512i v = _mm512_loadu_si512(p);
+    BlockMasks m;
+    m.nonAscii = static_cast<std::uint64_t>(_mm512_movepi8_mask(v));
+    m.cont = BelowWide(v, 0xC0);
+    m.belowE0 = BelowWide(v, 0xE0);
+    m.belowF0 = BelowWide(v, 0xF0);
+    m.belowF5 = BelowWide(v, 0xF5);
+    if (strict) {
+        m.belowC2 = BelowWide(v, 0xC2);
+        m.belowA0 = BelowWide(v, 0xA0);
+        m.below90 = BelowWide(v, 0x90);
+        m.isE0 = EqualWide(v, 0xE0);
+        m.isED = EqualWide(v, 0xED);
+        m.isF0 = EqualWide(v, 0xF0);
+        m.isF4 = EqualWide(v, 0xF4);
+    }
+    return m;
+}
+
+#undef QS_WIDE
+
 using Wide = unsigned __int128;
 
-}  // namespace
-
-std::size_t Utf8BlockPrefix(const unsigned char* p, std::size_t n, bool strict, bool& sawNonAscii) {
+template <BlockMasks (*ClassifyBlock)(const unsigned char*, bool, bool)>
+std::size_t BlockPrefix(const unsigned char* p, std::size_t n, bool strict, bool& sawNonAscii) {
     sawNonAscii = false;
     std::size_t i = 0;
     // Continuation bytes the sequences of the blocks before still owe this one.
@@ -106,7 +138,7 @@ std::size_t Utf8BlockPrefix(const unsigned char* p, std::size_t n, bool strict, 
     std::uint64_t nonAscii = 0;  // of the blocks before the last one accepted
     std::uint64_t lastNonAscii = 0;
     for (; i + 64 <= n; i += 64) {
-        const BlockMasks m = Classify(p + i, strict, (lastE0 | lastED | lastF0 | lastF4) != 0);
+        const BlockMasks m = ClassifyBlock(p + i, strict, (lastE0 | lastED | lastF0 | lastF4) != 0);
         const std::uint64_t lead2 = m.belowE0 & ~m.cont;
         const std::uint64_t lead3 = m.belowF0 & ~m.belowE0;
         const std::uint64_t lead4 = m.belowF5 & ~m.belowF0;
@@ -148,9 +180,27 @@ std::size_t Utf8BlockPrefix(const unsigned char* p, std::size_t n, bool strict, 
     return i;
 }
 
+}  // namespace
+
+std::size_t Utf8BlockPrefix(const unsigned char* p, std::size_t n, bool strict, bool& sawNonAscii) {
+    static const bool wide = __builtin_cpu_supports("avx512bw");
+    return wide ? BlockPrefix<ClassifyWide>(p, n, strict, sawNonAscii)
+                : BlockPrefix<Classify>(p, n, strict, sawNonAscii);
+}
+
+std::size_t Utf8BlockPrefixBaseline(const unsigned char* p, std::size_t n, bool strict,
+                                    bool& sawNonAscii) {
+    return BlockPrefix<Classify>(p, n, strict, sawNonAscii);
+}
+
 #else
 
 std::size_t Utf8BlockPrefix(const unsigned char*, std::size_t, bool, bool& sawNonAscii) {
+    sawNonAscii = false;
+    return 0;
+}
+
+std::size_t Utf8BlockPrefixBaseline(const unsigned char*, std::size_t, bool, bool& sawNonAscii) {
     sawNonAscii = false;
     return 0;
 }

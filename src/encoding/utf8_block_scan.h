@@ -12,5 +12,9 @@ namespace qs {
 // byte by byte. 0 where the processor has no such instructions. sawNonAscii tells whether the
 // prefix holds a byte from 0x80 up.
 std::size_t Utf8BlockPrefix(const unsigned char* p, std::size_t n, bool strict, bool& sawNonAscii);
+// The same with the instructions every processor of the kind has, where Utf8BlockPrefix uses
+// wider ones when this processor has them.
+std::size_t Utf8BlockPrefixBaseline(const unsigned char* p, std::size_t n, bool strict,
+                                    bool& sawNonAscii);
 
 }  // namespace qs

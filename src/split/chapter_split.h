@@ -16,6 +16,7 @@ struct ChapterPiece {
     std::size_t start = 0;
     std::size_t end = 0;
     Text heading;
+    Text firstTitle;  // of its first line with something in it (FirstLineTitle of its text)
 };
 
 struct Line {

@@ -16,8 +16,9 @@ void TextPiece::Append(std::string_view text) {
         return;
     }
     if (!m_streaming) {
-        // A piece named after its text is held whole: the name needs all of it.
-        if (m_ctx.Options().nameFromText || !m_ctx.state.pieceName.empty()) {
+        // A piece named after its text is held whole: the name needs all of it. A name
+        // given before (a chapter's heading) needs none.
+        if (m_ctx.Options().nameFromText && m_ctx.state.pieceName.empty()) {
             return;
         }
         m_out = Fs().CreateAtomic(NumberedPiecePath(m_ctx, m_source));

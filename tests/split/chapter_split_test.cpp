@@ -3,8 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
+#include "encoding/charset_converter.h"
+#include "encoding/text_decoder.h"
 #include "platform/services.h"
 #include "split/chapter_heading.h"
+#include "split/piece_writer.h"
 #include "split_fixture.h"
 
 namespace qs {
@@ -237,6 +242,44 @@ TEST_F(ChapterSplitTest, NumberedOrNamedAfterTheHeading) {
     EXPECT_TRUE(Fs().Exists(named.File(U("001 第1卷 大荒.txt"))));
     EXPECT_TRUE(Fs().Exists(named.File(U("002 第 6 回：归来.txt"))));
     EXPECT_TRUE(Fs().Exists(named.File(U("003 第2卷 大荒.txt"))));
+}
+
+// Read in tiny slices, in any encoding, and streamed to their files, books give the pieces
+// that the scan of their whole text gives, named after their headings as before.
+TEST_F(ChapterSplitTest, SlicedBooksGiveThePiecesOfTheWholeText) {
+    HeadingTest test;
+    ASSERT_TRUE(MakeHeadingTest(Text(), test));
+    const TextFormat formats[] = {{TextEncoding::Utf8, true},
+                                  {TextEncoding::Utf16Be, true},
+                                  {TextEncoding::Gbk, false},
+                                  {TextEncoding::Raw, false}};
+    for (unsigned seed = 1; seed <= 32; ++seed) {
+        std::mt19937 gen(seed);
+        const Book book = MakeBook(static_cast<int>(gen() % 14));
+        TempFolder folder;
+        folder.Write("b.txt", EncodeText(book.text, formats[seed % 4]).value_or(""));
+        const DecodedText whole = DecodeBytes(folder.Read("b.txt"));
+        Check(RandomRenameCheck(), seed % 3 == 0);
+        auto& ctx = Context();
+        ctx.outputFolder = folder.Path() + "/";
+        ctx.sliceBytes = 1 + gen() % 9;
+        ctx.pieceHoldBytes = 1 + gen() % 40;
+        ASSERT_EQ(SplitAtChapters(ctx, folder.File("b.txt")), ModeResult::Done);
+        const auto pieces = FindChapterPieces(whole.text, test, 1);
+        ASSERT_EQ(ctx.state.piecesMade, static_cast<std::int64_t>(pieces.size())) << seed;
+        for (std::size_t k = 0; k < pieces.size(); ++k) {
+            const Text title = pieces[k].heading.empty()
+                                   ? FirstLineTitle(whole.text.substr(pieces[k].start))
+                                   : pieces[k].heading;
+            Text name = std::to_string(k + (pieces[0].heading.empty() ? 0 : 1));
+            name.insert(0, 3 - name.size(), '0');
+            name = seed % 3 != 0 ? "b_" + std::to_string(k + 1)
+                                 : (title.empty() ? name : name + " " + SanitizeFileName(title));
+            const Text text = whole.text.substr(pieces[k].start, pieces[k].end - pieces[k].start);
+            EXPECT_EQ(folder.Read(name + ".txt"), EncodeText(text, whole.format).value_or(""))
+                << "seed " << seed << " piece " << k;
+        }
+    }
 }
 
 }  // namespace
