@@ -39,6 +39,20 @@ bool ConvertedAGuess(SplitContext& ctx) {
     return reencoded || request.zh != ZhConversion::None || ctx.Options().nameFromText;
 }
 
+// The sub-folder named after a source. A source without an extension stands where its own
+// folder would: it takes the first " (k)" variant that no file holds.
+Text SubfolderName(const Text& parent, const PathParts& source) {
+    constexpr int kVariants = 99;
+    Text name = source.stem;
+    if (!source.DotExtension().empty()) {
+        return name;
+    }
+    for (int k = 2; k <= kVariants && Fs().Kind(parent + name) == PathKind::File; ++k) {
+        name = source.stem + " (" + std::to_string(k) + ")";
+    }
+    return name;
+}
+
 }  // namespace
 
 void SplitFiles(SplitSpecSource& specs, JobEvents& events, const TextList& paths,
@@ -63,7 +77,7 @@ void SplitFiles(SplitSpecSource& specs, JobEvents& events, const TextList& paths
         const PathParts& source = SourceParts(ctx, p);
         ctx.outputFolder = (outputRoot.empty() ? source.folder : outputRoot) + "/";
         if (ctx.Options().subfolder) {
-            ctx.outputFolder += source.stem + "/";
+            ctx.outputFolder += SubfolderName(ctx.outputFolder, source) + "/";
         }
         MadeFolders made;
         made.NoteMissing(ctx.outputFolder);

@@ -154,6 +154,13 @@ TEST_F(CommandLineSafety, FailedJobsLeaveNothingTheyMade) {
         2);
 }
 
+TEST_F(CommandLineSafety, ASourceWithoutExtensionGetsAFolderBesideItself) {
+    Put(At("book"), "one\ntwo\n");
+    Put(At("book (2)"), "a file in the way");
+    EXPECT_EQ(RunIn(root, {"split", "--parts", "2", "book"}).status, 0);
+    EXPECT_EQ(Slurp(At("book (3)/book_1")) + Slurp(At("book (3)/book_2")), "one\ntwo\n");
+}
+
 TEST_F(CommandLineSafety, EveryPieceOfAMarkedSourceCarriesTheMark) {
     Put(At("wide.txt"), std::string("\xFE\xFF\0a\0\n\0b\0\n\0\n", 12));
     EXPECT_EQ(RunIn(root, {"split", "--lines", "1", "wide.txt"}).status, 0);
