@@ -403,18 +403,19 @@ private:
 
 class PosixFolderHold : public FolderHold {
 public:
-    PosixFolderHold(std::vector<std::shared_ptr<HeldFolder>>& held,
-                    std::shared_ptr<HeldFolder> folder)
+    PosixFolderHold(PosixFileSystem::HeldFolders& held, std::shared_ptr<HeldFolder> folder)
         : m_held(held), m_folder(std::move(folder)) {
-        m_held.push_back(m_folder);
+        const std::lock_guard lock(m_held.mutex);
+        m_held.list.push_back(m_folder);
     }
     ~PosixFolderHold() override {
         m_folder->stock.reset();  // writers still alive keep the folder, not its stock
-        std::erase(m_held, m_folder);
+        const std::lock_guard lock(m_held.mutex);
+        std::erase(m_held.list, m_folder);
     }
 
 private:
-    std::vector<std::shared_ptr<HeldFolder>>& m_held;
+    PosixFileSystem::HeldFolders& m_held;
     std::shared_ptr<HeldFolder> m_folder;
 };
 
@@ -776,6 +777,7 @@ std::unique_ptr<FolderHold> PosixFileSystem::HoldFolder(const Text& folder) {
         return nullptr;
     }
     held->native = std::move(native);
+    held->owner = std::this_thread::get_id();
     return std::make_unique<PosixFolderHold>(m_held, std::move(held));
 }
 
@@ -786,8 +788,9 @@ PosixFileSystem::Place PosixFileSystem::Locate(const std::string& native) const 
 }
 
 std::shared_ptr<HeldFolder> PosixFileSystem::HolderOf(const std::string& native) const {
-    for (const std::shared_ptr<HeldFolder>& folder : m_held) {
-        if (DirectlyIn(*folder, native)) {
+    const std::lock_guard lock(m_held.mutex);
+    for (const std::shared_ptr<HeldFolder>& folder : m_held.list) {
+        if (folder->owner == std::this_thread::get_id() && DirectlyIn(*folder, native)) {
             return folder;
         }
     }

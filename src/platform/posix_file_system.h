@@ -3,7 +3,9 @@
 #include <fcntl.h>
 
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/file_system.h"
@@ -38,7 +40,13 @@ public:
         int fd = -1;
         int filesOpened = 0;
         std::unique_ptr<UnnamedFileStock> stock;  // once a job has opened a few files here
+        std::thread::id owner;  // the job's thread: another job's calls never use its state
         ~HeldFolder();
+    };
+    // The folders held now, by the jobs of every thread.
+    struct HeldFolders {
+        mutable std::mutex mutex;
+        std::vector<std::shared_ptr<HeldFolder>> list;
     };
 
     // Where a system call finds a path: by its last component beside a held folder's
@@ -52,7 +60,7 @@ private:
     std::shared_ptr<HeldFolder> HolderOf(const std::string& native) const;
     Place Locate(const std::string& native) const;
 
-    std::vector<std::shared_ptr<HeldFolder>> m_held;
+    HeldFolders m_held;
 };
 
 }  // namespace qs
