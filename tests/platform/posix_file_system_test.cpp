@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "platform/posix_file_system.h"
 #include "platform/services.h"
@@ -283,6 +284,24 @@ TEST_F(PosixFileSystemTest, ManyFilesInAHeldFolderAreMadeAheadAndNoneIsLeft) {
         EXPECT_EQ(stdfs::status(m_root + "/" + name).permissions(),
                   stdfs::perms::owner_read | stdfs::perms::owner_write | stdfs::perms::group_read);
     }
+}
+
+TEST_F(PosixFileSystemTest, JobsOnTwoThreadsHoldFoldersOfTheirOwn) {
+    auto job = [this](const std::string& folder) {
+        stdfs::create_directories(m_root + "/" + folder);
+        for (int k = 0; k < 200; ++k) {
+            const std::unique_ptr<FolderHold> hold = m_fs.HoldFolder(Path(folder));
+            const Text piece = Path(folder + "/p" + std::to_string(k));
+            auto writer = m_fs.CreateAtomic(piece);
+            ASSERT_TRUE(writer && writer->Write("x"));
+            ASSERT_EQ(writer->CommitNew(piece), AtomicWriter::NameResult::Named);
+            ASSERT_EQ(m_fs.Kind(piece), PathKind::File);
+        }
+    };
+    std::thread other(job, "b");
+    job("a");
+    other.join();
+    EXPECT_EQ(std::distance(stdfs::directory_iterator(m_root + "/b"), {}), 200);
 }
 
 TEST_F(PosixFileSystemTest, MissingThingsAreReportedNotCrashed) {
