@@ -150,6 +150,7 @@ bool TextSliceReader::Detect(TextEncoding requested) {
     m_markOnly = false;
     m_utf8Exact = false;
     m_plainAscii = false;
+    m_bodyEmpty = false;
     m_exact = true;
     m_tries.clear();
     m_firstGuess = 0;
@@ -264,6 +265,7 @@ bool TextSliceReader::Detect(TextEncoding requested) {
     }
     if (position == m_bodyStart) {
         // An empty file is an empty text of its own bytes.
+        m_bodyEmpty = true;
         m_encoding = TextEncoding::Raw;
         m_charset = {};
         return true;

@@ -44,6 +44,11 @@ public:
     TextFormat Format() const { return {m_encoding, m_hadMark}; }
     // A byte-order mark and nothing after it.
     bool MarkOnly() const { return m_markOnly; }
+    // Whether the bytes say nothing of GB18030 against Big5: an empty body, or plain ASCII
+    // read as itself.
+    bool TellsNoFamily() const {
+        return m_bodyEmpty || (m_plainAscii && m_encoding == TextEncoding::Raw);
+    }
     // False when the bytes claimed an encoding that does not decode them (they are then
     // read raw).
     bool Exact() const { return m_exact; }
@@ -88,6 +93,7 @@ private:
     bool m_markOnly = false;    // the file is a byte-order mark alone
     bool m_utf8Exact = false;   // the body passed the UTF-8 test and converts exactly
     bool m_plainAscii = false;  // the body is ASCII without a zero byte
+    bool m_bodyEmpty = false;   // nothing after the mark, or no byte at all
     bool m_guessed = false;     // without a mark: the first of m_tries that fits
     bool m_forced = false;      // one encoding named instead of detected
     std::vector<TextEncoding> m_tries;

@@ -543,7 +543,8 @@ EncodedMerge::Examined EncodedMerge::AddDecoded(const Text& path) {
     } else {
         examined.outcome = Member::Added;
         m_parts.push_back({Part::Decoded, path, examined.format,
-                           m_held < kHeldMembers ? reader.Release() : nullptr, examined.tiedWith});
+                           m_held < kHeldMembers ? reader.Release() : nullptr, examined.tiedWith,
+                           !reader.TellsNoFamily()});
         m_held += m_parts.back().held ? 1 : 0;
     }
     return examined;
@@ -577,8 +578,10 @@ EncodedMerge::Ties EncodedMerge::SettleTies(TextFormat& merged, const OutputRequ
     for (Part& part : m_parts) {
         if (part.kind == Part::Decoded) {
             last = &part;
-            if (part.tiedWith == TextEncoding::Undetected) {
-                anyGb = anyGb || part.format.encoding == TextEncoding::Raw;
+            // An empty or plain ASCII member is read as GB18030 by default: no evidence.
+            if (part.tiedWith == TextEncoding::Undetected && part.tellsFamily) {
+                anyGb = anyGb || part.format.encoding == TextEncoding::Raw ||
+                        part.format.encoding == TextEncoding::Gbk;
                 anyBig5 = anyBig5 || big5(part.format.encoding);
             }
         }

@@ -83,6 +83,7 @@ public:
         // path when too many are open already.
         std::unique_ptr<ReadHandle> held;
         TextEncoding tiedWith = TextEncoding::Undetected;  // read again in format's encoding
+        bool tellsFamily = true;  // its bytes show GB18030 or Big5, not only ASCII
     };
 
 private:

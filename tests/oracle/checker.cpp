@@ -107,8 +107,25 @@ bool Big5Family(const std::string& cs) {
 // The reading, judged against the charset the file was written in (nullptr: unknown).
 Reading Read(std::string_view bytes, const std::string* truth) {
     Reading reading = Read(bytes);
-    if (truth == nullptr || reading.dirty) {
+    if (reading.dirty) {
         return reading;
+    }
+    // A text as good in GB18030 as in Big5 may be taken either way, whatever its truth: a
+    // merge settles it by its unit, and such a member is never deleted on it.
+    const auto eitherWay = [&reading, bytes] {
+        const DecodedText decoded = DecodeBytes(bytes);
+        const std::string other(CharsetName(decoded.tiedWith));
+        if (decoded.tiedWith != TextEncoding::Undetected) {
+            if (auto alt = Iconv(bytes, other.empty() ? "GB18030" : other.c_str(), "GB18030")) {
+                reading.guessed = true;
+                reading.altText = *alt;
+                reading.altCharset = other == "GB18030" ? "" : other;
+            }
+        }
+        return reading;
+    };
+    if (truth == nullptr) {
+        return eitherWay();
     }
     // Below this a text may be just as good in another encoding: an exact reading as other
     // characters is the program's fair guess.
@@ -130,8 +147,11 @@ Reading Read(std::string_view bytes, const std::string* truth) {
         body.remove_prefix(mark.size());
     }
     const std::optional<std::string> text = Iconv(body, truth->c_str(), "GB18030");
-    if (!text || *text == reading.text) {
-        return reading;  // iconv lacks a character, or the reading is right
+    if (!text) {
+        return reading;  // iconv lacks a character
+    }
+    if (*text == reading.text) {
+        return eitherWay();
     }
     const DecodedText decoded = DecodeBytes(bytes);
     if (decoded.tiedWith != TextEncoding::Undetected &&

@@ -872,10 +872,12 @@ const char* const kPending = "2548928";
 // unit given up before any member was read; a folder that could not be listed, named after a
 // file in it, and a file in it that a piece replaced; a merge that went on without its
 // unreadable separator file.
+// An empty or plain ASCII member taken for GB18030 kept a Big5 unit from settling a tie.
 const char* const kFixed =
     "1-300,1460,1838,1869,2053,3664,4305,4686,4735,5993,7074,7153,7632,8048,8995,10903,13092,"
     "13664,13702,13709,2548817,2549072,2505,2962,3403,3820,4156,7133,2844,8069,9274,10630,"
-    "10437,2047065,2728543,2518,4701,5702,6968,9346,350592,2048064,2726381,60747,63058,64636";
+    "10437,2047065,2728543,2518,4701,5702,6968,9346,350592,2048064,2726381,60747,63058,64636,"
+    "674306,675515";
 
 // A seed that crashes the program says which it was, with its stack, before the crash ends
 // the run: a window of new seeds is searched in one process.
