@@ -278,8 +278,7 @@ bool WriteManifest(const SourceFacts& source, const SplitSpec& spec, std::uint64
         NameWithoutReplacing(
             *out, path, reserved, [&] { return !reserved(path); },
             [&](int variant) {
-                const Text name =
-                    FitFileName(sourceName, " (" + std::to_string(variant) + ")", suffix);
+                const Text name = FitFileName(sourceName, VariantSuffix(variant), suffix);
                 return name.empty() ? name : folder + name;
             },
             [&k]() -> int& { return k; }, kMaxManifestVariants) == AtomicWriter::NameResult::Named;

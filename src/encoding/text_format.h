@@ -23,6 +23,14 @@ enum class TextEncoding : std::int32_t {
 // codes that are never converted.
 std::string_view CharsetName(TextEncoding encoding);
 
+// The two double-byte families a short Chinese text may be read in alike.
+inline bool IsGbFamily(TextEncoding e) {
+    return e == TextEncoding::Raw || e == TextEncoding::Gbk;
+}
+inline bool IsBig5Family(TextEncoding e) {
+    return e == TextEncoding::Big5 || e == TextEncoding::Big5Hkscs;
+}
+
 // How a text is held in a file: its encoding and whether a byte-order mark comes first.
 // Found once by the reader and carried to the writer and the report. TextEncoding::Undetected
 // means bytes copied as they are, never decoded.

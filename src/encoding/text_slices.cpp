@@ -290,20 +290,14 @@ bool TextSliceReader::Detect(TextEncoding requested) {
     return true;
 }
 
-namespace {
-bool GbFamily(TextEncoding encoding) {
-    return encoding == TextEncoding::Raw;
-}
-}  // namespace
-
 bool TextSliceReader::FindTie(std::size_t taken) {
     const TextEncoding chosen = m_tries[taken];
-    const bool chosenGb = GbFamily(chosen);
+    const bool chosenGb = IsGbFamily(chosen);
     // The guess offers both families only when the detector could not tell them apart.
     for (std::size_t k = m_firstGuess; k < m_tries.size(); ++k) {
         const TextEncoding other = m_tries[k];
         if (other == TextEncoding::Utf16Le || other == TextEncoding::Utf16Be ||
-            GbFamily(other) == chosenGb) {
+            IsGbFamily(other) == chosenGb) {
             continue;
         }
         bool exact = false;

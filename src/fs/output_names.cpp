@@ -1,5 +1,7 @@
 #include "fs/output_names.h"
 
+#include <string>
+
 #include "platform/native_names.h"
 #include "text/characters.h"
 
@@ -34,6 +36,10 @@ Text FitFileName(const Text& stem, const Text& suffix, const Text& dotExtension,
         i += len;
     }
     return i == 0 && !stem.empty() ? Text() : stem.substr(0, i) + tail;
+}
+
+Text VariantSuffix(int k) {
+    return " (" + std::to_string(k) + ")";
 }
 
 }  // namespace qs

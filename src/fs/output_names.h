@@ -19,6 +19,9 @@ inline constexpr std::size_t kMaxFileNameBytes = 255;
 Text FitFileName(const Text& stem, const Text& suffix, const Text& dotExtension,
                  std::size_t maxChars = SIZE_MAX);
 
+// What tells the k-th name of an output from the first: " (k)".
+Text VariantSuffix(int k);
+
 // Gives a finished output a name without replacing what it must not: path itself unless
 // reserved(path) (an older file there is replaced only when mayReplace() says so), then the
 // variants variant(k) for k from next() to lastVariant that are not reserved, the first

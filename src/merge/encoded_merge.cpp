@@ -569,9 +569,6 @@ void EncodedMerge::AddBytes(std::string_view bytes) {
 }
 
 EncodedMerge::Ties EncodedMerge::SettleTies(TextFormat& merged, const OutputRequest& request) {
-    const auto big5 = [](TextEncoding e) {
-        return e == TextEncoding::Big5 || e == TextEncoding::Big5Hkscs;
-    };
     bool anyGb = false;
     bool anyBig5 = false;
     Part* last = nullptr;
@@ -580,9 +577,8 @@ EncodedMerge::Ties EncodedMerge::SettleTies(TextFormat& merged, const OutputRequ
             last = &part;
             // An empty or plain ASCII member is read as GB18030 by default: no evidence.
             if (part.tiedWith == TextEncoding::Undetected && part.tellsFamily) {
-                anyGb = anyGb || part.format.encoding == TextEncoding::Raw ||
-                        part.format.encoding == TextEncoding::Gbk;
-                anyBig5 = anyBig5 || big5(part.format.encoding);
+                anyGb = anyGb || IsGbFamily(part.format.encoding);
+                anyBig5 = anyBig5 || IsBig5Family(part.format.encoding);
             }
         }
     }
@@ -592,7 +588,7 @@ EncodedMerge::Ties EncodedMerge::SettleTies(TextFormat& merged, const OutputRequ
     }
     for (Part& part : m_parts) {
         if (part.kind == Part::Decoded && part.tiedWith != TextEncoding::Undetected &&
-            anyGb != anyBig5 && big5(part.format.encoding) != anyBig5) {
+            anyGb != anyBig5 && IsBig5Family(part.format.encoding) != anyBig5) {
             std::swap(part.format.encoding, part.tiedWith);
         }
     }

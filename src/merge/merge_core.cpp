@@ -121,7 +121,7 @@ Text MergeOutputFolder(const PathParts& first, bool saveInParentFolder) {
 Text MergeOutputName(const PathParts& first, std::size_t count, int variant) {
     Text tail = U("等") + std::to_string(count) + U("个文件");
     if (variant > 1) {
-        tail += " (" + std::to_string(variant) + ")";
+        tail += VariantSuffix(variant);
     }
     const Text dotExtension = first.DotExtension();
     // A stem of which nothing fits gives way to the count alone; a name that cannot fit at

@@ -126,8 +126,8 @@ Result NamePieceAs(SplitContext& ctx, AtomicWriter& out, Text& path, MayReplace 
         out, path, [&ctx](const Text& p) { return ctx.state.sourcePaths.count(p) != 0; },
         mayReplace,
         [&](int variant) {
-            const Text name = FitFileName(stem, suffix + " (" + std::to_string(variant) + ")",
-                                          dotExt, kMaxPieceNameChars);
+            const Text name =
+                FitFileName(stem, suffix + VariantSuffix(variant), dotExt, kMaxPieceNameChars);
             return name.empty() ? name : ctx.outputFolder + name;
         },
         // Where the search goes on is kept only for names that needed a variant.

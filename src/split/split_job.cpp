@@ -1,6 +1,7 @@
 #include "split/split_job.h"
 
 #include "fs/made_folders.h"
+#include "fs/output_names.h"
 #include "fs/paths.h"
 #include "fs/unchanged_source.h"
 #include "job/output_folder_claim.h"
@@ -48,7 +49,7 @@ Text SubfolderName(const Text& parent, const PathParts& source) {
         return name;
     }
     for (int k = 2; k <= kVariants && Fs().Kind(parent + name) == PathKind::File; ++k) {
-        name = source.stem + " (" + std::to_string(k) + ")";
+        name = source.stem + VariantSuffix(k);
     }
     return name;
 }
