@@ -92,35 +92,118 @@ BlockMasks Classify(const unsigned char* p, bool strict, bool full) {
     return m;
 }
 
-#define QS_WIDE __attribute__((target("avx512bw")))
+#define QS_WIDE __attribute__((target("avx512f,avx512bw")))
 
-QS_WIDE inline std::uint64_t BelowWide(__m512i v, int limit) {
-    return _mm512_cmplt_epi8_mask(v, _mm512_set1_epi8(static_cast<char>(limit)));
+// Faults of a pair of bytes (the byte before, the byte), one bit per kind; a pair is at
+// fault where the tables of the byte before's high and low nibble and of the byte's high
+// nibble all hold the same bit.
+constexpr std::uint8_t kTooShort = 1 << 0;   // a lead not followed by a continuation byte
+constexpr std::uint8_t kTooLong = 1 << 1;    // ASCII followed by a continuation byte
+constexpr std::uint8_t kOverlong3 = 1 << 2;  // E0 80-9F
+constexpr std::uint8_t kTooLarge = 1 << 3;   // F4 90-BF, F5-FF 90-BF
+constexpr std::uint8_t kSurrogate = 1 << 4;  // ED A0-BF
+constexpr std::uint8_t kOverlong2 = 1 << 5;  // C0-C1 80-BF
+constexpr std::uint8_t kBelow90 = 1 << 6;    // F0 80-8F (strict), F5-FF 80-8F
+constexpr std::uint8_t kTwoConts = 1 << 7;   // continuation after continuation
+constexpr std::uint8_t kCarry = kTooShort | kTooLong | kTwoConts;
+
+struct PairTables {
+    std::uint8_t before[16];     // by the high nibble of the byte before
+    std::uint8_t beforeLow[16];  // by its low nibble
+    std::uint8_t after[16];      // by the high nibble of the byte
+};
+
+constexpr std::uint8_t kLarge = kCarry | kTooLarge | kBelow90;
+constexpr std::uint8_t kCont8 = kTooLong | kOverlong2 | kTwoConts | kOverlong3 | kBelow90;
+constexpr std::uint8_t kCont9 = kTooLong | kOverlong2 | kTwoConts | kOverlong3 | kTooLarge;
+constexpr std::uint8_t kContAB = kTooLong | kOverlong2 | kTwoConts | kSurrogate | kTooLarge;
+
+constexpr PairTables kStrictPairs = {
+    {kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTwoConts,
+     kTwoConts, kTwoConts, kTwoConts, kTooShort | kOverlong2, kTooShort,
+     kTooShort | kOverlong3 | kSurrogate, kTooShort | kTooLarge | kBelow90},
+    {kCarry | kOverlong3 | kOverlong2 | kBelow90, kCarry | kOverlong2, kCarry, kCarry,
+     kCarry | kTooLarge, kLarge, kLarge, kLarge, kLarge, kLarge, kLarge, kLarge, kLarge,
+     kLarge | kSurrogate, kLarge, kLarge},
+    {kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kCont8,
+     kCont9, kContAB, kContAB, kTooShort, kTooShort, kTooShort, kTooShort},
+};
+
+// Only leads F5-FF and the lengths of the sequences count.
+constexpr PairTables kPlausiblePairs = {
+    {kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTwoConts,
+     kTwoConts, kTwoConts, kTwoConts, kTooShort, kTooShort, kTooShort,
+     kTooShort | kTooLarge | kBelow90},
+    {kCarry, kCarry, kCarry, kCarry, kCarry, kLarge, kLarge, kLarge, kLarge, kLarge, kLarge, kLarge,
+     kLarge, kLarge, kLarge, kLarge},
+    {kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kCont8,
+     kCont9, kContAB, kContAB, kTooShort, kTooShort, kTooShort, kTooShort},
+};
+
+QS_WIDE inline __m512i Table(const std::uint8_t (&table)[16]) {
+    return _mm512_maskz_broadcast_i32x4(0xFFFF,
+                                        _mm_loadu_si128(reinterpret_cast<const __m128i*>(table)));
 }
 
-QS_WIDE inline std::uint64_t EqualWide(__m512i v, int value) {
-    return _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(static_cast<char>(value)));
+// The block moved on by n bytes, the last n bytes of the block before in front.
+template <int n>
+QS_WIDE inline __m512i Before(__m512i block, __m512i previous) {
+    const __m512i lanes =
+        _mm512_permutex2var_epi64(previous, _mm512_set_epi64(13, 12, 11, 10, 9, 8, 7, 6), block);
+    return _mm512_alignr_epi8(block, lanes, 16 - n);
 }
 
-// A block in one register, each class one compare that gives its 64 bits at once.
-QS_WIDE BlockMasks ClassifyWide(const unsigned char* p, bool strict, bool) {
-    const __m512i v = _mm512_loadu_si512(p);
-    BlockMasks m;
-    m.nonAscii = static_cast<std::uint64_t>(_mm512_movepi8_mask(v));
-    m.cont = BelowWide(v, 0xC0);
-    m.belowE0 = BelowWide(v, 0xE0);
-    m.belowF0 = BelowWide(v, 0xF0);
-    m.belowF5 = BelowWide(v, 0xF5);
-    if (strict) {
-        m.belowC2 = BelowWide(v, 0xC2);
-        m.belowA0 = BelowWide(v, 0xA0);
-        m.below90 = BelowWide(v, 0x90);
-        m.isE0 = EqualWide(v, 0xE0);
-        m.isED = EqualWide(v, 0xED);
-        m.isF0 = EqualWide(v, 0xF0);
-        m.isF4 = EqualWide(v, 0xF4);
+// BlockPrefix's judgement by pairs of bytes looked up in tables, 64 at a time: a handful of
+// instructions per block where the masks take dozens.
+QS_WIDE std::size_t WidePrefix(const unsigned char* p, std::size_t n, bool strict,
+                               bool& sawNonAscii) {
+    const PairTables& pairs = strict ? kStrictPairs : kPlausiblePairs;
+    const __m512i before = Table(pairs.before);
+    const __m512i beforeLow = Table(pairs.beforeLow);
+    const __m512i after = Table(pairs.after);
+    const __m512i nibble = _mm512_set1_epi8(0x0F);
+    __m512i previous = _mm512_setzero_si512();
+    std::uint64_t nonAscii = 0;
+    std::uint64_t lastNonAscii = 0;
+    std::size_t i = 0;
+    for (; i + 64 <= n; i += 64) {
+        const __m512i block = _mm512_loadu_si512(p + i);
+        const std::uint64_t high = _mm512_movepi8_mask(block);
+        const __m512i prev1 = Before<1>(block, previous);
+        const __m512i pair = _mm512_and_si512(
+            _mm512_and_si512(
+                _mm512_shuffle_epi8(before, _mm512_and_si512(_mm512_srli_epi16(prev1, 4), nibble)),
+                _mm512_shuffle_epi8(beforeLow, _mm512_and_si512(prev1, nibble))),
+            _mm512_shuffle_epi8(after, _mm512_and_si512(_mm512_srli_epi16(block, 4), nibble)));
+        // Third and fourth bytes of a sequence must be continuation bytes.
+        const __m512i third = _mm512_subs_epu8(Before<2>(block, previous), _mm512_set1_epi8(0x60));
+        const __m512i fourth = _mm512_subs_epu8(Before<3>(block, previous), _mm512_set1_epi8(0x70));
+        const __m512i owed = _mm512_and_si512(_mm512_or_si512(third, fourth),
+                                              _mm512_set1_epi8(static_cast<char>(0x80)));
+        const __m512i fault = _mm512_xor_si512(owed, pair);
+        if (_mm512_test_epi8_mask(fault, fault) != 0) {
+            break;
+        }
+        previous = block;
+        nonAscii |= lastNonAscii;
+        lastNonAscii = high;
     }
-    return m;
+    if (i > 0) {
+        // The last sequence accepted may run on into what was not: back to its lead byte.
+        for (std::size_t back = 1; back <= 3; ++back) {
+            const unsigned char b = p[i - back];
+            if ((b & 0xC0) != 0x80) {
+                const std::size_t length = b >= 0xF0 ? 4 : (b >= 0xE0 ? 3 : (b >= 0xC0 ? 2 : 1));
+                if (length > back) {
+                    i -= back;
+                    lastNonAscii &= ~std::uint64_t{0} >> back;
+                }
+                break;
+            }
+        }
+    }
+    sawNonAscii = (nonAscii | lastNonAscii) != 0;
+    return i;
 }
 
 #undef QS_WIDE
@@ -184,7 +267,7 @@ std::size_t BlockPrefix(const unsigned char* p, std::size_t n, bool strict, bool
 
 std::size_t Utf8BlockPrefix(const unsigned char* p, std::size_t n, bool strict, bool& sawNonAscii) {
     static const bool wide = __builtin_cpu_supports("avx512bw");
-    return wide ? BlockPrefix<ClassifyWide>(p, n, strict, sawNonAscii)
+    return wide ? WidePrefix(p, n, strict, sawNonAscii)
                 : BlockPrefix<Classify>(p, n, strict, sawNonAscii);
 }
 
