@@ -195,49 +195,6 @@ private:
     std::size_t m_cr;
 };
 
-// Line breaks made CR LF as the text goes by: every CR not followed by LF and every LF not
-// preceded by CR becomes CR LF. No character of the character model holds a CR or LF byte
-// (they are never second bytes), so the breaks are found byte by byte.
-class LineBreakNormalizer {
-public:
-    void Feed(std::string_view slice, bool final, Text& out) {
-        // Only a CR that ends a slice is copied, to wait for the byte after it.
-        std::string_view w = slice;
-        if (!m_carry.empty()) {
-            m_carry.append(slice);
-            w = m_carry;
-        }
-        const std::size_t n = w.size();
-        // Only a CR at the end waits; what goes on ends where the slice ends, or before a CR,
-        // so on a whole character whenever the slice does.
-        const std::size_t limit = final || n == 0 || w[n - 1] != '\r' ? n : n - 1;
-        BreakFinder breaks(w, limit);
-        std::size_t done = 0;
-        for (std::size_t i = breaks.Next(0); i < limit; i = breaks.Next(i + 1)) {
-            const bool lone = w[i] == '\r' ? i + 1 >= n || w[i + 1] != '\n'
-                                           : (i == 0 ? m_previous : w[i - 1]) != '\r';
-            if (lone) {
-                out.append(w, done, i - done);
-                out += "\r\n";
-                done = i + 1;
-            }
-        }
-        out.append(w, done, limit - done);
-        if (limit > 0) {
-            m_previous = w[limit - 1];
-        }
-        if (w.data() == m_carry.data()) {
-            m_carry.erase(0, limit);
-        } else {
-            m_carry.assign(w.substr(limit));
-        }
-    }
-
-private:
-    Text m_carry;
-    char m_previous = 0;  // the byte before the carry; none at the start of the text
-};
-
 // TABs removed and spaces (ASCII and full-width) trimmed, nothing is left. The full-width
 // space is A1 A1 in the internal code page, E3 80 80 in UTF-8.
 bool IsBlankLine(std::string_view line, bool utf8) {
@@ -312,9 +269,17 @@ class LinePieces {
 public:
     LinePieces(SplitContext& ctx, const Text& path) : m_ctx(ctx), m_piece(ctx, path) { ReadSpec(); }
 
-    // Takes the next stretch of normalized text; false once a stop was requested.
+    // Takes the next slice of the text (empty at its end); false once a stop was requested.
+    // A line ends at an LF, a CR LF or a CR alone, found as the slice goes by: no copy of
+    // the text with its breaks made alike.
     bool Feed(std::string_view text) {
         std::size_t pos = 0;
+        if (m_afterCr) {
+            // The LF of a CR LF that the end of a slice parted.
+            m_afterCr = false;
+            pos = !text.empty() && text[0] == '\n' ? 1 : 0;
+        }
+        BreakFinder breaks(text, text.size());
         while (pos < text.size()) {
             if (!m_inLine) {
                 Pump(m_ctx);
@@ -323,26 +288,29 @@ public:
                 }
                 m_inLine = true;
             }
-            const void* hit = std::memchr(text.data() + pos, '\n', text.size() - pos);
-            if (hit == nullptr) {
+            const std::size_t end = breaks.Next(pos);
+            if (end == text.size()) {
                 m_line.append(text.substr(pos));
                 if (m_line.size() >= m_ctx.pieceHoldBytes) {
                     PassOnLongLine();
                 }
                 return true;
             }
-            const auto lf = static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
-            // A line whole in this stretch goes to its piece without a copy of its own.
-            std::string_view line = text.substr(pos, lf - pos);
+            // A line whole in this slice goes to its piece without a copy of its own.
+            std::string_view line = text.substr(pos, end - pos);
             if (!m_line.empty()) {
                 m_line.append(line);
                 line = m_line;
             }
-            if (!line.empty() && line.back() == '\r') {
-                line.remove_suffix(1);
-            }
             EndLine(line);
-            pos = lf + 1;
+            pos = end + 1;
+            if (text[end] == '\r') {
+                if (pos == text.size()) {
+                    m_afterCr = true;
+                } else if (text[pos] == '\n') {
+                    ++pos;
+                }
+            }
         }
         return true;
     }
@@ -403,7 +371,7 @@ private:
     }
 
     // A line too long to hold goes into its piece as it comes, once it is known not to be
-    // blank; a CR at its end waits, for it is dropped when an LF follows.
+    // blank.
     void PassOnLongLine() {
         // UTF-8 may end inside a character, which may still be a full-width space.
         const bool utf8 = m_ctx.state.piecesInUtf8;
@@ -414,16 +382,16 @@ private:
         if (!m_taken) {
             TakeLine();
         }
-        const std::size_t keep = m_line.back() == '\r' ? 1 : 0;
-        m_piece.Append(std::string_view(m_line).substr(0, m_line.size() - keep));
-        m_line.erase(0, m_line.size() - keep);
+        m_piece.Append(m_line);
+        m_line.clear();
     }
 
     SplitContext& m_ctx;
     TextPiece m_piece;
     Text m_line;
-    bool m_inLine = false;  // a line has begun (its first byte was seen)
-    bool m_taken = false;   // it already counts for the current piece
+    bool m_inLine = false;   // a line has begun (its first byte was seen)
+    bool m_taken = false;    // it already counts for the current piece
+    bool m_afterCr = false;  // the last slice ended with a CR: an LF first is its pair
     std::int32_t m_linesInPiece = 0;
     std::int32_t m_target = 0;
     bool m_skipBlank = false;
@@ -447,9 +415,7 @@ ModeResult SplitByLineCount(SplitContext& ctx, const Text& path) {
         return ModeResult::Done;
     }
     CutInOwnUtf8(ctx, reader);
-    LineBreakNormalizer normalizer;
     LinePieces pieces(ctx, path);
-    Text normalized;
     for (;;) {
         std::string_view slice;
         if (!reader.Next(slice)) {
@@ -457,9 +423,7 @@ ModeResult SplitByLineCount(SplitContext& ctx, const Text& path) {
             NoteUnreadable(ctx, path);
             return ModeResult::Done;
         }
-        normalized.clear();
-        normalizer.Feed(slice, slice.empty(), normalized);
-        if (!pieces.Feed(normalized) || slice.empty()) {
+        if (!pieces.Feed(slice) || slice.empty()) {
             break;
         }
     }
