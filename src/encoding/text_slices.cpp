@@ -53,10 +53,55 @@ bool TextSliceReader::Open(const Text& path, TextEncoding requested) {
 
 bool TextSliceReader::Open(std::unique_ptr<ReadHandle> in, TextEncoding requested) {
     m_in = std::move(in);
+    m_unsettled = false;
+    m_bodyBytes = false;
     if (!m_in || !Detect(requested)) {
         m_in.reset();
         return false;
     }
+    return Choose();
+}
+
+bool TextSliceReader::OpenUnsettled(const Text& path) {
+    m_unsettled = false;
+    m_in = path.empty() ? nullptr : Fs().OpenRead(path);
+    bool forced = false;
+    if (!m_in || !ReadMark(TextEncoding::Undetected, forced) || forced ||
+        (m_scan.marked && m_encoding != TextEncoding::Utf8)) {
+        m_in.reset();
+        return false;
+    }
+    m_unsettled = true;
+    m_bodyBytes = true;
+    return true;
+}
+
+bool TextSliceReader::Settle() {
+    if (!m_unsettled || !m_in) {
+        return m_in != nullptr;
+    }
+    m_unsettled = false;
+    // Next scanned all it handed out.
+    const std::int64_t resume = m_scan.position;
+    while (!m_atEnd) {
+        if (!Fill()) {
+            return false;
+        }
+        ScanBody(m_buffer);
+        m_buffer.clear();
+        Pause();
+    }
+    if (!Decide() || !Choose()) {
+        return false;
+    }
+    m_scan.sample = Bytes();
+    if (!BodyIsUtf8() || m_markOnly) {
+        return true;
+    }
+    return m_in->Seek(resume);
+}
+
+bool TextSliceReader::Choose() {
     if (m_guessed) {
         // No mark: the first encoding that decodes the whole body exactly is taken.
         m_exact = false;
@@ -129,9 +174,7 @@ bool TextSliceReader::Fill() {
     return true;
 }
 
-// One pass over the file: the mark at its start, the extent of what the HTML test looks at,
-// the UTF-8 test; a body in a charset named by its mark is also converted on trial.
-bool TextSliceReader::Detect(TextEncoding requested) {
+bool TextSliceReader::ReadMark(TextEncoding requested, bool& forced) {
     char head[3];
     std::int64_t headLength = 0;
     while (headLength < 3) {
@@ -157,8 +200,10 @@ bool TextSliceReader::Detect(TextEncoding requested) {
     m_tiedWith = TextEncoding::Undetected;
     m_guessed = false;
     m_forced = false;
+    m_scan = BodyScan();
     const TextEncoding said = requested != TextEncoding::Undetected ? requested : SourceEncoding();
-    if (said != TextEncoding::Undetected) {
+    forced = said != TextEncoding::Undetected;
+    if (forced) {
         // What the user says the sources are in, after its own mark if it has one.
         const std::string_view mark = ByteOrderMark(said);
         m_bodyStart =
@@ -170,7 +215,6 @@ bool TextSliceReader::Detect(TextEncoding requested) {
         m_forced = true;
         return true;
     }
-    Bytes sample;
     for (const TextEncoding marked :
          {TextEncoding::Utf8, TextEncoding::Utf16Le, TextEncoding::Utf16Be}) {
         if (start.starts_with(ByteOrderMark(marked))) {
@@ -179,17 +223,54 @@ bool TextSliceReader::Detect(TextEncoding requested) {
             break;
         }
     }
-    const bool marked = m_encoding != TextEncoding::Undetected;
-    const bool trial = marked && m_encoding != TextEncoding::Utf8;
+    m_scan.marked = m_encoding != TextEncoding::Undetected;
+    m_scan.position = m_bodyStart;
     m_charset = CharsetName(m_encoding);
-
-    Utf8Scan utf8;
-    std::int64_t htmlEnd = -1;  // the first zero or 0x1A byte
-    bool sawTag = false;
-    bool sawZero = false;
-    std::int64_t position = m_bodyStart;
     m_buffer.assign(start.substr(static_cast<std::size_t>(m_bodyStart)));
     m_atEnd = false;
+    return true;
+}
+
+void TextSliceReader::ScanBody(std::string_view bytes) {
+    BodyScan& s = m_scan;
+    s.utf8.Feed(bytes);
+    if (s.sample.size() < kGuessSampleBytes) {
+        s.sample.append(
+            bytes.substr(0, std::min(bytes.size(), kGuessSampleBytes - s.sample.size())));
+    }
+    const char* data = bytes.data();
+    std::size_t zero = bytes.size();
+    if (!s.sawZero) {
+        if (const void* hit = std::memchr(data, 0, bytes.size())) {
+            zero = static_cast<std::size_t>(static_cast<const char*>(hit) - data);
+            s.sawZero = true;
+        }
+    }
+    // Without a mark a zero seen before has ended the HTML test already.
+    if (!s.marked && s.htmlEnd < 0) {
+        std::size_t stop = zero;
+        if (const void* hit = std::memchr(data, '\x1A', stop)) {
+            stop = static_cast<std::size_t>(static_cast<const char*>(hit) - data);
+        }
+        if (stop < bytes.size()) {
+            s.htmlEnd = s.position + static_cast<std::int64_t>(stop);
+        }
+        s.sawTag = s.sawTag || std::memchr(data, '<', stop) != nullptr;
+    }
+    s.position += static_cast<std::int64_t>(bytes.size());
+}
+
+// One pass over the file: the mark at its start, the extent of what the HTML test looks at,
+// the UTF-8 test; a body in a charset named by its mark is also converted on trial.
+bool TextSliceReader::Detect(TextEncoding requested) {
+    bool forced = false;
+    if (!ReadMark(requested, forced)) {
+        return false;
+    }
+    if (forced) {
+        return true;
+    }
+    const bool trial = m_scan.marked && m_encoding != TextEncoding::Utf8;
     bool exact = true;
     while (!m_atEnd) {
         if (!Fill()) {
@@ -197,7 +278,7 @@ bool TextSliceReader::Detect(TextEncoding requested) {
         }
         if (trial) {
             const std::size_t whole = m_atEnd ? m_buffer.size() : WholeCharacters();
-            position += static_cast<std::int64_t>(whole);
+            m_scan.position += static_cast<std::int64_t>(whole);
             if (exact && whole > 0) {
                 const std::optional<Bytes> converted = Conv().Convert(
                     std::string_view(m_buffer).substr(0, whole), m_charset, InternalCharset());
@@ -205,40 +286,31 @@ bool TextSliceReader::Detect(TextEncoding requested) {
             }
             m_buffer.erase(0, whole);
         } else {
-            utf8.Feed(m_buffer);
-            if (sample.size() < kGuessSampleBytes) {
-                sample.append(std::string_view(m_buffer).substr(
-                    0, std::min(m_buffer.size(), kGuessSampleBytes - sample.size())));
-            }
-            sawZero = sawZero || std::memchr(m_buffer.data(), 0, m_buffer.size()) != nullptr;
-            if (!marked && htmlEnd < 0) {
-                const char* data = m_buffer.data();
-                std::size_t stop = m_buffer.size();
-                for (const char c : {'\0', '\x1A'}) {
-                    if (const void* hit = std::memchr(data, c, stop)) {
-                        stop = static_cast<std::size_t>(static_cast<const char*>(hit) - data);
-                        htmlEnd = position + static_cast<std::int64_t>(stop);
-                    }
-                }
-                sawTag = sawTag || std::memchr(data, '<', stop) != nullptr;
-            }
-            position += static_cast<std::int64_t>(m_buffer.size());
+            ScanBody(m_buffer);
             m_buffer.clear();
         }
         Pause();
     }
     if (trial) {
-        m_markOnly = position == m_bodyStart;
+        m_markOnly = m_scan.position == m_bodyStart;
         if (!exact) {
             m_charset = {};
             m_exact = false;
         }
         return true;
     }
-    if (!marked && sawTag) {
+    const bool decided = Decide();
+    m_scan.sample = Bytes();
+    return decided;
+}
+
+bool TextSliceReader::Decide() {
+    const BodyScan& s = m_scan;
+    const std::int64_t position = s.position;
+    if (!s.marked && s.sawTag) {
         // Markup: the declaration is looked for in the text before the first zero or 0x1A
         // byte, which is read whole for it.
-        const std::int64_t length = htmlEnd < 0 ? position : htmlEnd;
+        const std::int64_t length = s.htmlEnd < 0 ? position : s.htmlEnd;
         Bytes input(static_cast<std::size_t>(length), '\0');
         std::int64_t got = 0;
         if (!m_in->Seek(0)) {
@@ -253,8 +325,8 @@ bool TextSliceReader::Detect(TextEncoding requested) {
         }
         m_encoding = DeclaredEncoding(input);
     }
-    m_utf8Exact = utf8.Exact();
-    if (marked) {
+    m_utf8Exact = s.utf8.Exact();
+    if (s.marked) {
         // UTF-8 after its mark.
         m_markOnly = position == m_bodyStart;
         if (!m_utf8Exact) {
@@ -276,15 +348,15 @@ bool TextSliceReader::Detect(TextEncoding requested) {
     if (m_encoding != TextEncoding::Undetected) {
         m_tries.push_back(m_encoding);
     }
-    m_plainAscii = utf8.AllAscii() && !sawZero;
-    if (utf8.Plausible()) {
+    m_plainAscii = s.utf8.AllAscii() && !s.sawZero;
+    if (s.utf8.Plausible()) {
         m_tries.push_back(TextEncoding::Utf8);
     } else if (m_plainAscii) {
         m_tries.push_back(TextEncoding::Raw);
     } else {
         m_firstGuess = m_tries.size();
         const std::vector<TextEncoding> guesses = GuessEncodings(
-            sample, position - m_bodyStart <= static_cast<std::int64_t>(sample.size()));
+            s.sample, position - m_bodyStart <= static_cast<std::int64_t>(s.sample.size()));
         m_tries.insert(m_tries.end(), guesses.begin(), guesses.end());
     }
     return true;
@@ -415,6 +487,16 @@ bool TextSliceReader::Next(std::string_view& slice) {
     slice = {};
     if (!m_in) {
         return false;
+    }
+    if (m_unsettled) {
+        if (!m_atEnd && !Fill()) {
+            return false;
+        }
+        ScanBody(m_buffer);
+        m_slice.swap(m_buffer);
+        m_buffer.clear();
+        slice = m_slice;
+        return true;
     }
     if (m_markOnly) {
         return true;

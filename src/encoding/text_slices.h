@@ -35,6 +35,18 @@ public:
     bool Open(const Text& path, TextEncoding requested = TextEncoding::Undetected);
     // The same on bytes from any source that can go back to its start.
     bool Open(std::unique_ptr<ReadHandle> in, TextEncoding requested = TextEncoding::Undetected);
+    // Opens a source without a mark or with the UTF-8 one to hand out its body's own bytes
+    // at once, as a UTF-8 body turned by HandOutBodyBytes would be, its encoding decided as
+    // they go by: nothing the reader tells is known before Settle. False (Open is then
+    // needed) when the source cannot be read, has another mark, or an encoding is named.
+    bool OpenUnsettled(const Text& path);
+    // Whether OpenUnsettled's decision is still to come.
+    bool Unsettled() const { return m_unsettled; }
+    // Decides the encoding of a source opened unsettled, as Open does, reading to its end
+    // what was not handed out yet. Next then goes on where it was when the body is UTF-8
+    // that converts exactly (BodyIsUtf8); any other source needs Open. False on a read
+    // failure.
+    bool Settle();
     // Back to the start of the text, to be read once more as Open left it; false when the
     // source cannot go back.
     bool Rewind();
@@ -72,6 +84,15 @@ public:
 
 private:
     bool Detect(TextEncoding requested);
+    // The mark at the start; false when it cannot be read.
+    bool ReadMark(TextEncoding requested, bool& forced);
+    // Notes a stretch of the body for the decision (the UTF-8 test, the sample, the bytes
+    // that end the HTML test) when no mark settles it.
+    void ScanBody(std::string_view bytes);
+    // The decision once the whole body was scanned; false on a read failure.
+    bool Decide();
+    // The encoding among those tried that converts the whole body; false on a read failure.
+    bool Choose();
     bool ConvertsExactly(TextEncoding encoding, bool guessed, bool& exact);
     // Sets m_tiedWith after the guess took m_tries[taken]; false on a read failure.
     bool FindTie(std::size_t taken);
@@ -101,6 +122,18 @@ private:
     TextEncoding m_tiedWith = TextEncoding::Undetected;
     bool m_exact = true;
     bool m_bodyBytes = false;
+    bool m_unsettled = false;
+    // What the scan of the body has seen.
+    struct BodyScan {
+        Utf8Scan utf8;
+        Bytes sample;
+        std::int64_t htmlEnd = -1;  // the first zero or 0x1A byte
+        std::int64_t position = 0;  // the end of what was scanned
+        bool marked = false;
+        bool sawTag = false;
+        bool sawZero = false;
+    };
+    BodyScan m_scan;
     std::int64_t m_bodyStart = 0;
     Bytes m_buffer;  // source bytes read and not yet handed out
     bool m_atEnd = false;
