@@ -57,6 +57,8 @@ public:
     // Also strictly well-formed (no overlong forms, surrogates or code points beyond
     // U+10FFFF): what an exact conversion from UTF-8 accepts. Pure ASCII is exact.
     bool Exact() const { return m_exact && m_plausible && m_have == 0; }
+    // Exact so far, a sequence cut at the end aside.
+    bool ExactSoFar() const { return m_exact && m_plausible; }
     // Nothing but ASCII so far.
     bool AllAscii() const { return m_plausible && !m_sawNonAscii && m_have == 0; }
 

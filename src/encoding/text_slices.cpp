@@ -71,6 +71,7 @@ bool TextSliceReader::OpenUnsettled(const Text& path) {
         m_in.reset();
         return false;
     }
+    m_hadMark = m_scan.marked;
     m_unsettled = true;
     m_bodyBytes = true;
     return true;

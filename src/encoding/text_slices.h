@@ -37,11 +37,15 @@ public:
     bool Open(std::unique_ptr<ReadHandle> in, TextEncoding requested = TextEncoding::Undetected);
     // Opens a source without a mark or with the UTF-8 one to hand out its body's own bytes
     // at once, as a UTF-8 body turned by HandOutBodyBytes would be, its encoding decided as
-    // they go by: nothing the reader tells is known before Settle. False (Open is then
-    // needed) when the source cannot be read, has another mark, or an encoding is named.
+    // they go by: nothing the reader tells but the mark is known before Settle. False (Open
+    // is then needed) when the source cannot be read, has another mark, or an encoding is
+    // named.
     bool OpenUnsettled(const Text& path);
     // Whether OpenUnsettled's decision is still to come.
     bool Unsettled() const { return m_unsettled; }
+    // While unsettled, false once the bytes handed out rule out a UTF-8 body read without
+    // another look (a declaration in markup may name another encoding).
+    bool MayBeUtf8() const { return m_scan.utf8.ExactSoFar() && (m_scan.marked || !m_scan.sawTag); }
     // Decides the encoding of a source opened unsettled, as Open does, reading to its end
     // what was not handed out yet. Next then goes on where it was when the body is UTF-8
     // that converts exactly (BodyIsUtf8); any other source needs Open. False on a read

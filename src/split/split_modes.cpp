@@ -102,11 +102,9 @@ void WriteByteRanges(SplitContext& ctx, const Text& path, ReadHandle& in, std::i
     ctx.events.SourceFinished();
 }
 
-// Opens the source as decoded text and notes its encoding; false when it cannot be read, or
-// is no text in an encoding the program reads (it is then left as it is).
-bool OpenText(SplitContext& ctx, const Text& path, TextSliceReader& reader) {
-    reader.BetweenSlices([&ctx] { ctx.events.Pump(); });
-    const bool opened = reader.Open(path);
+// Notes the encoding of the source the reader opened (or why it did not); false when it
+// cannot be read, or is no text in an encoding the program reads (it is then left as it is).
+bool NoteOpened(SplitContext& ctx, const Text& path, TextSliceReader& reader, bool opened) {
     ctx.state.source = opened ? reader.Format() : TextFormat();
     ctx.state.piecesInUtf8 = false;
     if (!opened) {
@@ -119,6 +117,12 @@ bool OpenText(SplitContext& ctx, const Text& path, TextSliceReader& reader) {
         ctx.events.SourceRead(path, reader.Format(), reader.TiedWith());
     }
     return opened && reader.Exact();
+}
+
+// Opens the source as decoded text and notes its encoding, as NoteOpened.
+bool OpenText(SplitContext& ctx, const Text& path, TextSliceReader& reader) {
+    reader.BetweenSlices([&ctx] { ctx.events.Pump(); });
+    return NoteOpened(ctx, path, reader, reader.Open(path));
 }
 
 // The decoded text of a source seen through a window that moves forward slice by slice.
@@ -315,6 +319,8 @@ public:
         return true;
     }
 
+    TextPiece& Piece() { return m_piece; }
+
     // The text has ended (or a stop came): a last line without LF, and the unfinished piece.
     void Finish() {
         if (m_inLine) {
@@ -399,16 +405,88 @@ private:
     std::int32_t m_max = 1;
 };
 
+// How much text the pieces that wait for the decision on the encoding may hold.
+constexpr std::size_t kMaxWaitingBytes = std::size_t{8} << 20;
+
+// The stages after reading, once the source's encoding is known.
+void NoteCutting(SplitContext& ctx) {
+    ctx.events.Stage(JobStage::NormalisingBreaks);
+    ctx.events.Stage(JobStage::Buffering);
+    ctx.events.Stage(JobStage::Cutting);
+}
+
+// The line mode in one reading of a source that may be UTF-8: its lines are cut while the
+// reader decides the encoding, the pieces waiting unnamed and unreported until it has. A
+// source that turns out to be anything but UTF-8 that converts exactly leaves nothing and
+// is read again as the general path reads it (no other source keeps these breaks and
+// blank lines for sure). False when it was not cut here.
+bool SplitLinesWhileDetecting(SplitContext& ctx, const Text& path) {
+    if (!ctx.cutUtf8Bodies || ctx.Options().nameFromText || !ctx.state.outputRequest.Empty()) {
+        return false;
+    }
+    TextSliceReader reader(ctx.sliceBytes);
+    reader.BetweenSlices([&ctx] { ctx.events.Pump(); });
+    if (!reader.OpenUnsettled(path)) {
+        return false;
+    }
+    ReseedRandom();
+    ctx.state.pieceNumber = 0;
+    ctx.state.source = {TextEncoding::Utf8, reader.Format().mark};
+    ctx.state.piecesInUtf8 = true;
+    LinePieces pieces(ctx, path);
+    TextPiece& piece = pieces.Piece();
+    piece.Defer();
+    for (;;) {
+        std::string_view slice;
+        const bool read = reader.Next(slice);
+        if (read && reader.Unsettled() && !reader.MayBeUtf8()) {
+            ctx.state.piecesInUtf8 = false;
+            return false;
+        }
+        const bool going = read && pieces.Feed(slice);
+        const bool ending = !going || slice.empty();
+        if (read && reader.Unsettled() &&
+            (ending || piece.Waiting() >= ctx.waitingPieces ||
+             piece.WaitingBytes() >= kMaxWaitingBytes)) {
+            if (!reader.Settle()) {
+                piece.Drop();
+                NoteUnreadable(ctx, path);
+                return true;
+            }
+            if (!reader.BodyIsUtf8()) {
+                ctx.state.piecesInUtf8 = false;
+                return false;
+            }
+            NoteOpened(ctx, path, reader, true);
+            CutInOwnUtf8(ctx, reader);
+            NoteCutting(ctx);
+            piece.Release();
+        }
+        if (!read) {
+            // Half a text in the last piece would pass for a whole one.
+            piece.Drop();
+            NoteUnreadable(ctx, path);
+            return true;
+        }
+        if (ending) {
+            break;
+        }
+    }
+    pieces.Finish();
+    return true;
+}
+
 ModeResult SplitByLineCount(SplitContext& ctx, const Text& path) {
     if (Refused(ctx)) {
         return ModeResult::ValidationFailed;
     }
     ctx.events.Stage(JobStage::Reading);
+    if (SplitLinesWhileDetecting(ctx, path)) {
+        return ModeResult::Done;
+    }
     TextSliceReader reader(ctx.sliceBytes);
     const bool opened = OpenText(ctx, path, reader);
-    ctx.events.Stage(JobStage::NormalisingBreaks);
-    ctx.events.Stage(JobStage::Buffering);
-    ctx.events.Stage(JobStage::Cutting);
+    NoteCutting(ctx);
     ReseedRandom();
     ctx.state.pieceNumber = 0;
     if (!opened) {

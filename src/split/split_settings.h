@@ -84,6 +84,9 @@ struct SplitContext {
     // this size before it goes to its file (tests make both small).
     std::size_t sliceBytes = kTextSliceBytes;
     std::size_t pieceHoldBytes = std::size_t{256} << 10;
+    // The line mode may cut a source before its encoding is settled, as long as no more
+    // pieces than this wait for it (each may keep a file open).
+    std::size_t waitingPieces = 256;
     // A UTF-8 body is cut in its own bytes (tests turn this off to compare with the text).
     bool cutUtf8Bodies = true;
     // The current source, 1-based in the job's list.

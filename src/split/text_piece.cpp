@@ -49,7 +49,16 @@ void TextPiece::Spill(bool final) {
 }
 
 void TextPiece::Finish() {
-    if (m_streaming) {
+    if (m_deferring) {
+        if (m_streaming) {
+            Spill(true);
+        }
+        // A streamed piece leaves its buffer to the next one.
+        Text held = m_streaming ? Text() : Text(m_held);
+        m_waitingBytes += held.size();
+        m_waiting.push_back({m_ctx.state.pieceNumber, std::move(held), std::move(m_out), m_written,
+                             m_streaming, m_failed, m_unconverted});
+    } else if (m_streaming) {
         Spill(true);
         FinishWrittenPiece(m_ctx, m_source, std::move(m_out), !m_failed, m_written, m_unconverted);
     } else {
@@ -60,6 +69,28 @@ void TextPiece::Finish() {
     m_streaming = false;
     m_failed = false;
     m_unconverted = false;
+}
+
+void TextPiece::Release() {
+    m_deferring = false;
+    const std::int32_t current = m_ctx.state.pieceNumber;
+    for (WaitingPiece& piece : m_waiting) {
+        m_ctx.state.pieceNumber = piece.number;
+        if (piece.streamed) {
+            FinishWrittenPiece(m_ctx, m_source, std::move(piece.out), !piece.failed, piece.written,
+                               piece.unconverted);
+        } else {
+            WritePieceBytes(m_ctx, m_source, piece.held);
+        }
+    }
+    m_ctx.state.pieceNumber = current;
+    Drop();
+}
+
+void TextPiece::Drop() {
+    m_deferring = false;
+    m_waiting.clear();
+    m_waitingBytes = 0;
 }
 
 }  // namespace qs

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 #include "platform/file_system.h"
 #include "split/split_settings.h"
@@ -26,7 +27,28 @@ public:
     // Names, writes and counts the piece, and makes this an empty one.
     void Finish();
 
+    // From now on finished pieces wait, written but unnamed and unreported, for Release or
+    // Drop: until then nothing tells of them.
+    void Defer() { m_deferring = true; }
+    // How many pieces wait, and the bytes held in memory for them.
+    std::size_t Waiting() const { return m_waiting.size(); }
+    std::size_t WaitingBytes() const { return m_waitingBytes; }
+    // Names, writes and reports the waiting pieces in order; later ones go at once.
+    void Release();
+    // Forgets the waiting pieces, of which nothing stays; later ones go at once.
+    void Drop();
+
 private:
+    struct WaitingPiece {
+        std::int32_t number = 0;
+        Text held;  // a piece not streamed
+        std::unique_ptr<AtomicWriter> out;
+        std::int64_t written = 0;
+        bool streamed = false;
+        bool failed = false;
+        bool unconverted = false;
+    };
+
     // Writes what is held; before the end of the piece, only whole characters.
     void Spill(bool final);
 
@@ -38,6 +60,9 @@ private:
     bool m_streaming = false;
     bool m_failed = false;
     bool m_unconverted = false;
+    bool m_deferring = false;
+    std::vector<WaitingPiece> m_waiting;
+    std::size_t m_waitingBytes = 0;
 };
 
 }  // namespace qs

@@ -149,6 +149,7 @@ TEST_F(StreamedTextTest, SlicedPiecesAreThoseOfTheWholeText) {
         ctx.outputFolder = folder.Path() + "/";
         ctx.sliceBytes = slice;
         ctx.pieceHoldBytes = 1 + gen() % 12;
+        ctx.waitingPieces = seed % 4;
         ASSERT_EQ(RunMode(ctx, mode, folder.File("s.txt")), ModeResult::Done);
 
         // A source in no encoding the program reads gives no pieces.
@@ -251,6 +252,7 @@ TEST_F(StreamedTextTest, Utf8BodiesCutInTheirOwnBytesGiveTheDecodedPathsPieces) 
             ctx.sliceBytes = slice;
             ctx.pieceHoldBytes = hold;
             ctx.cutUtf8Bodies = own;
+            ctx.waitingPieces = seed % 4;
             FixRandomSeed(seed);
             ASSERT_EQ(RunMode(ctx, mode, folder.File("s.txt")), ModeResult::Done);
             cutInOwnBytes += ctx.state.piecesInUtf8 ? 1 : 0;
