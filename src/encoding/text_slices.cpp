@@ -6,6 +6,7 @@
 #include "encoding/charset_converter.h"
 #include "encoding/encoding_guess.h"
 #include "platform/services.h"
+#include "text/byte_search.h"
 
 namespace qs {
 namespace {
@@ -239,6 +240,12 @@ void TextSliceReader::ScanBody(std::string_view bytes) {
         s.sample.append(
             bytes.substr(0, std::min(bytes.size(), kGuessSampleBytes - s.sample.size())));
     }
+    const bool html = !s.marked && s.htmlEnd < 0;
+    // A text holds none of these bytes as a rule, which one pass tells.
+    if (html && !s.sawTag && FindAnyOf(bytes, '\0', '\x1A', '<') == bytes.size()) {
+        s.position += static_cast<std::int64_t>(bytes.size());
+        return;
+    }
     const char* data = bytes.data();
     std::size_t zero = bytes.size();
     if (!s.sawZero) {
@@ -248,7 +255,7 @@ void TextSliceReader::ScanBody(std::string_view bytes) {
         }
     }
     // Without a mark a zero seen before has ended the HTML test already.
-    if (!s.marked && s.htmlEnd < 0) {
+    if (html) {
         std::size_t stop = zero;
         if (const void* hit = std::memchr(data, '\x1A', stop)) {
             stop = static_cast<std::size_t>(static_cast<const char*>(hit) - data);

@@ -13,6 +13,7 @@
 #include "split/piece_writer.h"
 #include "split/text_piece.h"
 #include "split/utf8_cutting.h"
+#include "text/byte_search.h"
 #include "text/characters.h"
 
 namespace qs {
@@ -165,40 +166,6 @@ struct TextWindow {
 // How far the character model looks past the first byte of a character.
 constexpr std::size_t kCharLookahead = 3;
 
-// The positions of the LFs and CRs of a stretch of text in order, each kind found by memchr.
-class BreakFinder {
-public:
-    BreakFinder(std::string_view text, std::size_t limit)
-        : m_text(text), m_limit(limit), m_lf(Find('\n', 0)), m_cr(Find('\r', 0)) {}
-
-    // The first LF or CR at or after from; the limit when there is none before it.
-    std::size_t Next(std::size_t from) {
-        if (m_lf < from) {
-            m_lf = Find('\n', from);
-        }
-        if (m_cr < from) {
-            m_cr = Find('\r', from);
-        }
-        return std::min(m_lf, m_cr);
-    }
-
-private:
-    std::size_t Find(char c, std::size_t from) const {
-        if (from >= m_limit) {
-            return m_limit;
-        }
-        const void* hit = std::memchr(m_text.data() + from, c, m_limit - from);
-        return hit == nullptr
-                   ? m_limit
-                   : static_cast<std::size_t>(static_cast<const char*>(hit) - m_text.data());
-    }
-
-    std::string_view m_text;
-    std::size_t m_limit;
-    std::size_t m_lf;
-    std::size_t m_cr;
-};
-
 // TABs removed and spaces (ASCII and full-width) trimmed, nothing is left. The full-width
 // space is A1 A1 in the internal code page, E3 80 80 in UTF-8.
 bool IsBlankLine(std::string_view line, bool utf8) {
@@ -283,7 +250,6 @@ public:
             m_afterCr = false;
             pos = !text.empty() && text[0] == '\n' ? 1 : 0;
         }
-        BreakFinder breaks(text, text.size());
         while (pos < text.size()) {
             if (!m_inLine) {
                 Pump(m_ctx);
@@ -292,7 +258,7 @@ public:
                 }
                 m_inLine = true;
             }
-            const std::size_t end = breaks.Next(pos);
+            const std::size_t end = pos + FindAnyOf(text.substr(pos), '\n', '\r', '\n');
             if (end == text.size()) {
                 m_line.append(text.substr(pos));
                 if (m_line.size() >= m_ctx.pieceHoldBytes) {
