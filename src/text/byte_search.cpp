@@ -1,47 +1,91 @@
 #include "text/byte_search.h"
 
-#include <cstring>
+#include <cstdint>
 
 #if defined(__SSE2__)
-#include <emmintrin.h>
+#include <immintrin.h>
 #endif
 
 namespace qs {
+namespace {
 
-std::size_t FindAnyOf(std::string_view bytes, char a, char b, char c) {
-    const char* p = bytes.data();
-    const std::size_t n = bytes.size();
-    std::size_t i = 0;
-#if defined(__SSE2__)
-    const __m128i va = _mm_set1_epi8(a);
-    const __m128i vb = _mm_set1_epi8(b);
-    const __m128i vc = _mm_set1_epi8(c);
-    auto hits = [&](std::size_t at) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
-        const __m128i any = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, va), _mm_cmpeq_epi8(v, vb)),
-                                         _mm_cmpeq_epi8(v, vc));
-        return static_cast<unsigned>(_mm_movemask_epi8(any));
-    };
-    for (; i + 32 <= n; i += 32) {
-        const unsigned low = hits(i);
-        const unsigned high = hits(i + 16);
-        if ((low | high) != 0) {
-            const unsigned both = low | (high << 16);
-            return i + static_cast<std::size_t>(__builtin_ctz(both));
-        }
-    }
-    for (; i + 16 <= n; i += 16) {
-        if (const unsigned mask = hits(i); mask != 0) {
-            return i + static_cast<std::size_t>(__builtin_ctz(mask));
-        }
-    }
-#endif
+std::size_t FindAnyOfFrom(const char* p, std::size_t n, std::size_t i, char a, char b, char c) {
     for (; i < n; ++i) {
         if (p[i] == a || p[i] == b || p[i] == c) {
             return i;
         }
     }
     return n;
+}
+
+#if defined(__SSE2__)
+
+std::size_t FindAnyOfNarrow(const char* p, std::size_t n, char a, char b, char c) {
+    const __m128i va = _mm_set1_epi8(a);
+    const __m128i vb = _mm_set1_epi8(b);
+    const __m128i vc = _mm_set1_epi8(c);
+    std::size_t i = 0;
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        const __m128i any = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, va), _mm_cmpeq_epi8(v, vb)),
+                                         _mm_cmpeq_epi8(v, vc));
+        if (const auto mask = static_cast<unsigned>(_mm_movemask_epi8(any)); mask != 0) {
+            return i + static_cast<std::size_t>(__builtin_ctz(mask));
+        }
+    }
+    return FindAnyOfFrom(p, n, i, a, b, c);
+}
+
+#define QS_WIDE __attribute__((target("avx512f,avx512bw")))
+
+QS_WIDE inline std::uint64_t Hits(__m512i v, __m512i a, __m512i b, __m512i c) {
+    return _mm512_cmpeq_epi8_mask(v, a) | _mm512_cmpeq_epi8_mask(v, b) |
+           _mm512_cmpeq_epi8_mask(v, c);
+}
+
+// 64 bytes a step, each byte value one compare into a mask; the end by a masked load.
+QS_WIDE std::size_t FindAnyOfWide(const char* p, std::size_t n, char a, char b, char c) {
+    const __m512i va = _mm512_set1_epi8(a);
+    const __m512i vb = _mm512_set1_epi8(b);
+    const __m512i vc = _mm512_set1_epi8(c);
+    std::size_t i = 0;
+    for (; i + 64 <= n; i += 64) {
+        if (const std::uint64_t mask = Hits(_mm512_loadu_si512(p + i), va, vb, vc); mask != 0) {
+            return i + static_cast<std::size_t>(__builtin_ctzll(mask));
+        }
+    }
+    if (i < n) {
+        const std::uint64_t rest = ~std::uint64_t{0} >> (64 - (n - i));
+        const std::uint64_t mask = Hits(_mm512_maskz_loadu_epi8(rest, p + i), va, vb, vc) & rest;
+        if (mask != 0) {
+            return i + static_cast<std::size_t>(__builtin_ctzll(mask));
+        }
+    }
+    return n;
+}
+
+#undef QS_WIDE
+
+#endif
+
+}  // namespace
+
+std::size_t FindAnyOf(std::string_view bytes, char a, char b, char c) {
+#if defined(__SSE2__)
+    static const bool wide = __builtin_cpu_supports("avx512bw");
+    return wide ? FindAnyOfWide(bytes.data(), bytes.size(), a, b, c)
+                : FindAnyOfNarrow(bytes.data(), bytes.size(), a, b, c);
+#else
+    return FindAnyOfFrom(bytes.data(), bytes.size(), 0, a, b, c);
+#endif
+}
+
+std::size_t FindAnyOfBaseline(std::string_view bytes, char a, char b, char c) {
+#if defined(__SSE2__)
+    return FindAnyOfNarrow(bytes.data(), bytes.size(), a, b, c);
+#else
+    return FindAnyOfFrom(bytes.data(), bytes.size(), 0, a, b, c);
+#endif
 }
 
 }  // namespace qs
