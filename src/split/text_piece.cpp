@@ -35,10 +35,15 @@ void TextPiece::Spill(bool final) {
     if (whole == 0) {
         return;
     }
-    if (!m_failed) {
+    const std::string_view text = std::string_view(m_held).substr(0, whole);
+    if (!m_failed && m_ctx.state.piecesInUtf8 && m_ctx.state.outputRequest.Empty() &&
+        (m_written > 0 || !m_ctx.state.source.mark)) {
+        // A UTF-8 body's own bytes go as they are (but for a mark in front), without a copy.
+        m_failed = !m_out->Write(text);
+        m_written += static_cast<std::int64_t>(text.size());
+    } else if (!m_failed) {
         // A piece half written cannot fall back to other bytes: it fails instead.
-        const std::optional<Bytes> bytes =
-            EncodePieceSlice(m_ctx, std::string_view(m_held).substr(0, whole), m_written == 0);
+        const std::optional<Bytes> bytes = EncodePieceSlice(m_ctx, text, m_written == 0);
         m_unconverted = !bytes;
         m_failed = !bytes || (!bytes->empty() && !m_out->Write(*bytes));
         if (bytes) {
