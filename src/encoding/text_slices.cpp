@@ -97,10 +97,7 @@ bool TextSliceReader::Settle() {
         return false;
     }
     m_scan.sample = Bytes();
-    if (!BodyIsUtf8() || m_markOnly) {
-        return true;
-    }
-    return m_in->Seek(resume);
+    return m_markOnly || m_in->Seek(resume);
 }
 
 bool TextSliceReader::Choose() {

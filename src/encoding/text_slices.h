@@ -47,9 +47,9 @@ public:
     // another look (a declaration in markup may name another encoding).
     bool MayBeUtf8() const { return m_scan.utf8.ExactSoFar() && (m_scan.marked || !m_scan.sawTag); }
     // Decides the encoding of a source opened unsettled, as Open does, reading to its end
-    // what was not handed out yet. Next then goes on where it was when the body is UTF-8
-    // that converts exactly (BodyIsUtf8); any other source needs Open. False on a read
-    // failure.
+    // what was not handed out yet. Next then goes on where it was, handing out the body's
+    // bytes: right for UTF-8 that converts exactly (BodyIsUtf8) and for plain ASCII read as
+    // itself; any other source needs Open. False on a read failure.
     bool Settle();
     // Back to the start of the text, to be read once more as Open left it; false when the
     // source cannot go back.

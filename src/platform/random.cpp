@@ -12,6 +12,11 @@ std::mt19937& Generator() {
     return generator;
 }
 
+std::mt19937& Marked() {
+    static std::mt19937 marked;
+    return marked;
+}
+
 std::atomic<bool> g_fixed{false};
 std::atomic<std::uint64_t> g_fixedSeed{0};
 std::atomic<std::uint32_t> g_offset{0};
@@ -60,6 +65,14 @@ std::int32_t RandomInRange(std::int32_t a, std::int32_t b) {
     }
     std::uniform_int_distribution<std::int32_t> draw(lo, hi);
     return draw(Generator());
+}
+
+void MarkRandom() {
+    Marked() = Generator();
+}
+
+void RewindRandom() {
+    Generator() = Marked();
 }
 
 }  // namespace qs

@@ -13,5 +13,9 @@ void ReseedRandom();
 // From now on every seeding derives from the given seed and the number of seedings since
 // this call instead of the clock, so a run with the same seed draws the same numbers.
 void FixRandomSeed(std::uint64_t seed);
+// Notes where the generator stands, for RewindRandom to put it back there: the numbers
+// drawn between the two calls are drawn again.
+void MarkRandom();
+void RewindRandom();
 
 }  // namespace qs

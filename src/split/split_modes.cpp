@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "encoding/text_slices.h"
+#include "platform/open_files.h"
 #include "platform/random.h"
 #include "platform/services.h"
 #include "platform/system_error.h"
@@ -234,7 +235,7 @@ ModeResult SplitBySize(SplitContext& ctx, const Text& path) {
     return ModeResult::Done;
 }
 
-// The line mode's cutting: lines (ended by LF, a CR before it dropped) are collected into
+// The line mode's cutting: lines (ended by LF, CR LF or a CR alone) are collected into
 // pieces of a drawn number of lines, joined by CR LF.
 class LinePieces {
 public:
@@ -381,24 +382,33 @@ void NoteCutting(SplitContext& ctx) {
     ctx.events.Stage(JobStage::Cutting);
 }
 
+enum class EarlyCut { NotTried, Done, Undone };
+
 // The line mode in one reading of a source that may be UTF-8: its lines are cut while the
 // reader decides the encoding, the pieces waiting unnamed and unreported until it has. A
-// source that turns out to be anything but UTF-8 that converts exactly leaves nothing and
-// is read again as the general path reads it (no other source keeps these breaks and
-// blank lines for sure). False when it was not cut here.
-bool SplitLinesWhileDetecting(SplitContext& ctx, const Text& path) {
+// source that turns out to be anything but UTF-8 that converts exactly or plain ASCII
+// leaves nothing (the random lengths are drawn again) and is read again as the general
+// path reads it: no other source keeps these breaks and blank lines for sure.
+EarlyCut SplitLinesWhileDetecting(SplitContext& ctx, const Text& path) {
     if (!ctx.cutUtf8Bodies || ctx.Options().nameFromText || !ctx.state.outputRequest.Empty()) {
-        return false;
+        return EarlyCut::NotTried;
     }
     TextSliceReader reader(ctx.sliceBytes);
     reader.BetweenSlices([&ctx] { ctx.events.Pump(); });
     if (!reader.OpenUnsettled(path)) {
-        return false;
+        return EarlyCut::NotTried;
     }
     ReseedRandom();
+    MarkRandom();
+    const auto undo = [&ctx] {
+        ctx.state.piecesInUtf8 = false;
+        RewindRandom();
+        return EarlyCut::Undone;
+    };
     ctx.state.pieceNumber = 0;
     ctx.state.source = {TextEncoding::Utf8, reader.Format().mark};
     ctx.state.piecesInUtf8 = true;
+    const std::size_t waiting = std::min(ctx.waitingPieces, OpenFileLimit() / 4);
     LinePieces pieces(ctx, path);
     TextPiece& piece = pieces.Piece();
     piece.Defer();
@@ -406,22 +416,20 @@ bool SplitLinesWhileDetecting(SplitContext& ctx, const Text& path) {
         std::string_view slice;
         const bool read = reader.Next(slice);
         if (read && reader.Unsettled() && !reader.MayBeUtf8()) {
-            ctx.state.piecesInUtf8 = false;
-            return false;
+            return undo();
         }
         const bool going = read && pieces.Feed(slice);
         const bool ending = !going || slice.empty();
         if (read && reader.Unsettled() &&
-            (ending || piece.Waiting() >= ctx.waitingPieces ||
-             piece.WaitingBytes() >= kMaxWaitingBytes)) {
+            (ending || piece.Waiting() >= waiting || piece.WaitingBytes() >= kMaxWaitingBytes)) {
             if (!reader.Settle()) {
                 piece.Drop();
                 NoteUnreadable(ctx, path);
-                return true;
+                return EarlyCut::Done;
             }
-            if (!reader.BodyIsUtf8()) {
-                ctx.state.piecesInUtf8 = false;
-                return false;
+            // Plain ASCII is cut as its UTF-8 reading would be.
+            if (!reader.BodyIsUtf8() && !(reader.Exact() && reader.TellsNoFamily())) {
+                return undo();
             }
             NoteOpened(ctx, path, reader, true);
             CutInOwnUtf8(ctx, reader);
@@ -432,14 +440,14 @@ bool SplitLinesWhileDetecting(SplitContext& ctx, const Text& path) {
             // Half a text in the last piece would pass for a whole one.
             piece.Drop();
             NoteUnreadable(ctx, path);
-            return true;
+            return EarlyCut::Done;
         }
         if (ending) {
             break;
         }
     }
     pieces.Finish();
-    return true;
+    return EarlyCut::Done;
 }
 
 ModeResult SplitByLineCount(SplitContext& ctx, const Text& path) {
@@ -447,13 +455,16 @@ ModeResult SplitByLineCount(SplitContext& ctx, const Text& path) {
         return ModeResult::ValidationFailed;
     }
     ctx.events.Stage(JobStage::Reading);
-    if (SplitLinesWhileDetecting(ctx, path)) {
+    const EarlyCut early = SplitLinesWhileDetecting(ctx, path);
+    if (early == EarlyCut::Done) {
         return ModeResult::Done;
     }
     TextSliceReader reader(ctx.sliceBytes);
     const bool opened = OpenText(ctx, path, reader);
     NoteCutting(ctx);
-    ReseedRandom();
+    if (early == EarlyCut::NotTried) {
+        ReseedRandom();
+    }
     ctx.state.pieceNumber = 0;
     if (!opened) {
         return ModeResult::Done;

@@ -85,8 +85,9 @@ struct SplitContext {
     std::size_t sliceBytes = kTextSliceBytes;
     std::size_t pieceHoldBytes = std::size_t{256} << 10;
     // The line mode may cut a source before its encoding is settled, as long as no more
-    // pieces than this wait for it (each may keep a file open).
-    std::size_t waitingPieces = 256;
+    // pieces than this wait for it, nor more than a quarter of the files the process may
+    // hold open (each may keep one).
+    std::size_t waitingPieces = std::size_t{1} << 16;
     // A UTF-8 body is cut in its own bytes (tests turn this off to compare with the text).
     bool cutUtf8Bodies = true;
     // The current source, 1-based in the job's list.
