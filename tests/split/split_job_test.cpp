@@ -80,6 +80,21 @@ TEST_F(SplitJobTest, StopDuringTheThirdOfFiveFiles) {
     EXPECT_EQ(h.app.run.lastSplitFolder, h.temp.Path());
 }
 
+// The line mode cuts a UTF-8 source before its encoding is settled: a stop there still
+// keeps, named and reported, the pieces cut before it, and no more.
+TEST_F(SplitJobTest, StopInTheLineModeKeepsThePiecesCutBeforeIt) {
+    h.form().SetChecked(LinesRadio(), true);
+    h.form().SetText(LineMinEdit(), "1");
+    h.form().SetText(LineMaxEdit(), "1");
+    h.temp.Write("s.txt", "\xE4\xB8\x80\n\xE4\xBA\x8C\r\n\xE4\xB8\x89\r\xE5\x9B\x9B");  // 一二三四
+    h.ui.AtPump(3, [&] { h.Click(names::SplitButton); });
+    Run({File("s.txt")});
+    EXPECT_EQ(h.temp.Read("s_2.txt"), "\xE4\xBA\x8C");
+    EXPECT_FALSE(Exists("s_3.txt"));
+    EXPECT_EQ(h.ui.Messages().back().text,
+              U("分割已停止，停在第 1 个文件（共 1 个）！是否打开目录：") + h.temp.Path());
+}
+
 TEST_F(SplitJobTest, ZeroPartsWithThreeFiles) {
     TextList paths;
     for (const char* name : {"a.txt", "b.txt", "c.txt"}) {
