@@ -87,6 +87,8 @@ void TextPiece::Release() {
         } else {
             WritePieceBytes(m_ctx, m_source, piece.held);
         }
+        // Thousands may wait: the window stays alive while they go.
+        m_ctx.events.Pump();
     }
     m_ctx.state.pieceNumber = current;
     Drop();
