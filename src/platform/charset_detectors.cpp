@@ -6,12 +6,36 @@
 #include <cstdlib>
 #include <memory>
 
+#include "platform/loaded_library.h"
+
 namespace qs {
 namespace {
 
+struct UchardetApi {
+    QS_FUNCTION(uchardet_new);
+    QS_FUNCTION(uchardet_delete);
+    QS_FUNCTION(uchardet_handle_data);
+    QS_FUNCTION(uchardet_data_end);
+    QS_FUNCTION(uchardet_get_charset);
+};
+
+bool BindUchardet(LoadedLibrary& library, UchardetApi& api) {
+    return QS_BIND(library, api, uchardet_new) && QS_BIND(library, api, uchardet_delete) &&
+           QS_BIND(library, api, uchardet_handle_data) &&
+           QS_BIND(library, api, uchardet_data_end) && QS_BIND(library, api, uchardet_get_charset);
+}
+
+// Only bytes that are neither marked nor UTF-8 come here: most runs never load it.
+const UchardetApi* Uchardet() {
+    static LoadedApi<UchardetApi> api(QS_LIBUCHARDET_SONAME, BindUchardet);
+    std::string why;
+    return api.Get(why);
+}
+
 struct DetectorCloser {
+    const UchardetApi* api = nullptr;
     void operator()(UCharsetDetector* d) const { ucsdet_close(d); }
-    void operator()(uchardet_t u) const { uchardet_delete(u); }
+    void operator()(uchardet_t u) const { api->uchardet_delete(u); }
 };
 
 }  // namespace
@@ -32,10 +56,16 @@ CharsetVotes DetectCharsets(std::string_view sample) {
             }
         }
     }
-    std::unique_ptr<std::remove_pointer_t<uchardet_t>, DetectorCloser> u(uchardet_new());
-    if (u && uchardet_handle_data(u.get(), sample.data(), sample.size()) == 0) {
-        uchardet_data_end(u.get());
-        const char* name = uchardet_get_charset(u.get());
+    // Without the library there is no second opinion, as when it has no answer.
+    const UchardetApi* api = Uchardet();
+    if (api == nullptr) {
+        return votes;
+    }
+    std::unique_ptr<std::remove_pointer_t<uchardet_t>, DetectorCloser> u(api->uchardet_new(),
+                                                                         DetectorCloser{api});
+    if (u && api->uchardet_handle_data(u.get(), sample.data(), sample.size()) == 0) {
+        api->uchardet_data_end(u.get());
+        const char* name = api->uchardet_get_charset(u.get());
         votes.uchardet = name != nullptr ? name : "";
     }
     return votes;

@@ -4,25 +4,55 @@
 
 #if QS_HAVE_OPENCC
 #include <opencc.h>
+
+#include "platform/loaded_library.h"
 #endif
 
 namespace qs {
 namespace {
 
 #if QS_HAVE_OPENCC
+struct OpenCcApi {
+    QS_FUNCTION(opencc_open);
+    QS_FUNCTION(opencc_close);
+    QS_FUNCTION(opencc_convert_utf8);
+    QS_FUNCTION(opencc_convert_utf8_free);
+};
+
+bool BindOpenCc(LoadedLibrary& library, OpenCcApi& api) {
+    return QS_BIND(library, api, opencc_open) && QS_BIND(library, api, opencc_close) &&
+           QS_BIND(library, api, opencc_convert_utf8) &&
+           QS_BIND(library, api, opencc_convert_utf8_free);
+}
+
+const OpenCcApi* OpenCc(std::string& why) {
+    static LoadedApi<OpenCcApi> api(QS_LIBOPENCC_SONAME, BindOpenCc);
+    return api.Get(why);
+}
+
 class OpenCcConverter : public ChineseConverter {
 public:
     ~OpenCcConverter() override {
         for (const auto& [how, handle] : m_open) {
             if (handle != Invalid()) {
-                opencc_close(handle);
+                m_api->opencc_close(handle);
             }
         }
     }
-    bool Available() const override { return true; }
+    // The library is loaded when first asked about.
+    bool Available() const override { return Api() != nullptr; }
+    std::string WhyUnavailable() const override {
+        std::string why;
+        OpenCc(why);
+        return why;
+    }
     std::optional<std::string> ConvertUtf8(std::string_view utf8, ZhConversion how) override {
         if (how == ZhConversion::None) {
             return std::string(utf8);
+        }
+        m_api = Api();
+        if (m_api == nullptr) {
+            return std::nullopt;
         }
         const opencc_t handle = Open(how);
         if (handle == Invalid()) {
@@ -37,12 +67,12 @@ public:
             std::size_t zero = utf8.find('\0', pos);
             const std::size_t end = zero == std::string_view::npos ? utf8.size() : zero;
             if (end > pos) {
-                char* converted = opencc_convert_utf8(handle, utf8.data() + pos, end - pos);
+                char* converted = m_api->opencc_convert_utf8(handle, utf8.data() + pos, end - pos);
                 if (converted == nullptr) {
                     return std::nullopt;
                 }
                 out += converted;
-                opencc_convert_utf8_free(converted);
+                m_api->opencc_convert_utf8_free(converted);
             }
             if (zero == std::string_view::npos) {
                 break;
@@ -66,11 +96,17 @@ private:
                              : how == ZhConversion::S2T  ? "s2t.json"
                              : how == ZhConversion::T2TW ? "t2tw.json"
                                                          : "s2tw.json";
-        const opencc_t handle = opencc_open(config);
+        const opencc_t handle = m_api->opencc_open(config);
         m_open.emplace(how, handle);
         return handle;
     }
 
+    static const OpenCcApi* Api() {
+        std::string why;
+        return OpenCc(why);
+    }
+
+    const OpenCcApi* m_api = nullptr;
     std::map<ZhConversion, opencc_t> m_open;
 };
 using BuiltInConverter = OpenCcConverter;
