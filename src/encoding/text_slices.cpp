@@ -151,6 +151,9 @@ bool TextSliceReader::Detect(TextEncoding requested) {
     m_utf8Exact = false;
     m_plainAscii = false;
     m_bodyEmpty = false;
+    m_scannedUtf8 = false;
+    m_utf8Plausible = false;
+    m_scanned = ScannedUtf8();
     m_exact = true;
     m_tries.clear();
     m_firstGuess = 0;
@@ -205,6 +208,11 @@ bool TextSliceReader::Detect(TextEncoding requested) {
             }
             m_buffer.erase(0, whole);
         } else {
+            if (position == m_bodyStart) {
+                m_scanned.startsWithMark = m_buffer.starts_with(ByteOrderMark(TextEncoding::Utf8));
+            }
+            m_scanned.markup =
+                m_scanned.markup || std::memchr(m_buffer.data(), '<', m_buffer.size()) != nullptr;
             utf8.Feed(m_buffer);
             if (sample.size() < kGuessSampleBytes) {
                 sample.append(std::string_view(m_buffer).substr(
@@ -254,6 +262,10 @@ bool TextSliceReader::Detect(TextEncoding requested) {
         m_encoding = DeclaredEncoding(input);
     }
     m_utf8Exact = utf8.Exact();
+    m_utf8Plausible = utf8.Plausible();
+    m_scannedUtf8 = true;
+    m_scanned.start = m_bodyStart;
+    m_scanned.length = position - m_bodyStart;
     if (marked) {
         // UTF-8 after its mark.
         m_markOnly = position == m_bodyStart;
@@ -288,6 +300,15 @@ bool TextSliceReader::Detect(TextEncoding requested) {
         m_tries.insert(m_tries.end(), guesses.begin(), guesses.end());
     }
     return true;
+}
+
+std::optional<TextSliceReader::ScannedUtf8> TextSliceReader::ScannedUtf8Body() const {
+    if (!m_scannedUtf8 || m_forced || !BodyIsUtf8() || m_markOnly) {
+        return std::nullopt;
+    }
+    ScannedUtf8 scanned = m_scanned;
+    scanned.plausible = m_utf8Plausible;
+    return scanned;
 }
 
 bool TextSliceReader::FindTie(std::size_t taken) {
