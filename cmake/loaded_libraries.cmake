@@ -5,9 +5,12 @@
 
 find_program(QS_DPKG_QUERY dpkg-query)
 
-# qs_loaded_library(<target> <macro> <imported target> <library file>): <macro> names the
-# library's SONAME in <target>'s code, which compiles against the imported target's headers.
+# qs_loaded_library(<target> <macro> <imported target> <library file> [LINKED_PACKAGE]):
+# <macro> names the library's SONAME in <target>'s code, which compiles against the imported
+# target's headers. LINKED_PACKAGE: its package is already a dependency, through a library
+# of it that the program links.
 function(qs_loaded_library target macro imported file)
+    cmake_parse_arguments(ARG "LINKED_PACKAGE" "" "" ${ARGN})
     get_filename_component(real ${file} REALPATH)
     execute_process(COMMAND ${CMAKE_OBJDUMP} -p ${real}
                     OUTPUT_VARIABLE dump ERROR_QUIET RESULT_VARIABLE failed)
@@ -22,7 +25,7 @@ function(qs_loaded_library target macro imported file)
 
     # The dependency the library's package declares for its users (its shlibs entry), as
     # dpkg-shlibdeps would have written it.
-    if(NOT QS_DPKG_QUERY)
+    if(NOT QS_DPKG_QUERY OR ARG_LINKED_PACKAGE)
         return()
     endif()
     get_filename_component(folder ${real} DIRECTORY)

@@ -1,11 +1,11 @@
 #include "platform/charset_detectors.h"
 
 #include <uchardet/uchardet.h>
-#include <unicode/ucsdet.h>
 
 #include <cstdlib>
 #include <memory>
 
+#include "platform/icu_i18n.h"
 #include "platform/loaded_library.h"
 
 namespace qs {
@@ -33,8 +33,9 @@ const UchardetApi* Uchardet() {
 }
 
 struct DetectorCloser {
+    const IcuI18nApi* icu = nullptr;
     const UchardetApi* api = nullptr;
-    void operator()(UCharsetDetector* d) const { ucsdet_close(d); }
+    void operator()(UCharsetDetector* d) const { icu->ucsdet_close(d); }
     void operator()(uchardet_t u) const { api->uchardet_delete(u); }
 };
 
@@ -42,27 +43,32 @@ struct DetectorCloser {
 
 CharsetVotes DetectCharsets(std::string_view sample) {
     CharsetVotes votes;
-    UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<UCharsetDetector, DetectorCloser> icu(ucsdet_open(&status));
-    if (U_SUCCESS(status)) {
-        ucsdet_setText(icu.get(), sample.data(), static_cast<int32_t>(sample.size()), &status);
-        int32_t count = 0;
-        const UCharsetMatch** matches = ucsdet_detectAll(icu.get(), &count, &status);
-        for (int32_t i = 0; U_SUCCESS(status) && i < count; ++i) {
-            const char* name = ucsdet_getName(matches[i], &status);
-            const int32_t confidence = ucsdet_getConfidence(matches[i], &status);
-            if (U_SUCCESS(status) && name != nullptr) {
-                votes.icu.push_back({name, confidence});
+    // Without a library there is no vote from it, as when it has no answer.
+    std::string why;
+    if (const IcuI18nApi* i18n = IcuI18n(why)) {
+        UErrorCode status = U_ZERO_ERROR;
+        std::unique_ptr<UCharsetDetector, DetectorCloser> icu(i18n->ucsdet_open(&status),
+                                                              DetectorCloser{i18n});
+        if (U_SUCCESS(status)) {
+            i18n->ucsdet_setText(icu.get(), sample.data(), static_cast<int32_t>(sample.size()),
+                                 &status);
+            int32_t count = 0;
+            const UCharsetMatch** matches = i18n->ucsdet_detectAll(icu.get(), &count, &status);
+            for (int32_t i = 0; U_SUCCESS(status) && i < count; ++i) {
+                const char* name = i18n->ucsdet_getName(matches[i], &status);
+                const int32_t confidence = i18n->ucsdet_getConfidence(matches[i], &status);
+                if (U_SUCCESS(status) && name != nullptr) {
+                    votes.icu.push_back({name, confidence});
+                }
             }
         }
     }
-    // Without the library there is no second opinion, as when it has no answer.
     const UchardetApi* api = Uchardet();
     if (api == nullptr) {
         return votes;
     }
-    std::unique_ptr<std::remove_pointer_t<uchardet_t>, DetectorCloser> u(api->uchardet_new(),
-                                                                         DetectorCloser{api});
+    std::unique_ptr<std::remove_pointer_t<uchardet_t>, DetectorCloser> u(
+        api->uchardet_new(), DetectorCloser{nullptr, api});
     if (u && api->uchardet_handle_data(u.get(), sample.data(), sample.size()) == 0) {
         api->uchardet_data_end(u.get());
         const char* name = api->uchardet_get_charset(u.get());
