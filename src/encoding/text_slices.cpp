@@ -211,17 +211,16 @@ bool TextSliceReader::Detect(TextEncoding requested) {
             if (position == m_bodyStart) {
                 m_scanned.startsWithMark = m_buffer.starts_with(ByteOrderMark(TextEncoding::Utf8));
             }
-            m_scanned.markup =
-                m_scanned.markup || std::memchr(m_buffer.data(), '<', m_buffer.size()) != nullptr;
             utf8.Feed(m_buffer);
             if (sample.size() < kGuessSampleBytes) {
                 sample.append(std::string_view(m_buffer).substr(
                     0, std::min(m_buffer.size(), kGuessSampleBytes - sample.size())));
             }
             sawZero = sawZero || std::memchr(m_buffer.data(), 0, m_buffer.size()) != nullptr;
+            std::size_t stop = 0;  // the HTML test looked for "<" before this
             if (!marked && htmlEnd < 0) {
                 const char* data = m_buffer.data();
-                std::size_t stop = m_buffer.size();
+                stop = m_buffer.size();
                 for (const char c : {'\0', '\x1A'}) {
                     if (const void* hit = std::memchr(data, c, stop)) {
                         stop = static_cast<std::size_t>(static_cast<const char*>(hit) - data);
@@ -229,6 +228,10 @@ bool TextSliceReader::Detect(TextEncoding requested) {
                     }
                 }
                 sawTag = sawTag || std::memchr(data, '<', stop) != nullptr;
+            }
+            if (!m_scanned.markup && stop < m_buffer.size()) {
+                m_scanned.markup =
+                    std::memchr(m_buffer.data() + stop, '<', m_buffer.size() - stop) != nullptr;
             }
             position += static_cast<std::int64_t>(m_buffer.size());
             m_buffer.clear();
@@ -266,6 +269,7 @@ bool TextSliceReader::Detect(TextEncoding requested) {
     m_scannedUtf8 = true;
     m_scanned.start = m_bodyStart;
     m_scanned.length = position - m_bodyStart;
+    m_scanned.markup = m_scanned.markup || sawTag;
     if (marked) {
         // UTF-8 after its mark.
         m_markOnly = position == m_bodyStart;
