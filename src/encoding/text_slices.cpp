@@ -173,7 +173,6 @@ bool TextSliceReader::Detect(TextEncoding requested) {
         m_forced = true;
         return true;
     }
-    Bytes sample;
     for (const TextEncoding marked :
          {TextEncoding::Utf8, TextEncoding::Utf16Le, TextEncoding::Utf16Be}) {
         if (start.starts_with(ByteOrderMark(marked))) {
@@ -212,10 +211,6 @@ bool TextSliceReader::Detect(TextEncoding requested) {
                 m_scanned.startsWithMark = m_buffer.starts_with(ByteOrderMark(TextEncoding::Utf8));
             }
             utf8.Feed(m_buffer);
-            if (sample.size() < kGuessSampleBytes) {
-                sample.append(std::string_view(m_buffer).substr(
-                    0, std::min(m_buffer.size(), kGuessSampleBytes - sample.size())));
-            }
             sawZero = sawZero || std::memchr(m_buffer.data(), 0, m_buffer.size()) != nullptr;
             std::size_t stop = 0;  // the HTML test looked for "<" before this
             if (!marked && htmlEnd < 0) {
@@ -299,6 +294,22 @@ bool TextSliceReader::Detect(TextEncoding requested) {
         m_tries.push_back(TextEncoding::Raw);
     } else {
         m_firstGuess = m_tries.size();
+        // The guess looks at the start of the body only, read again here: most files never
+        // come this far.
+        Bytes sample(static_cast<std::size_t>(std::min<std::int64_t>(
+                         position - m_bodyStart, static_cast<std::int64_t>(kGuessSampleBytes))),
+                     '\0');
+        if (!m_in->Seek(m_bodyStart)) {
+            return false;
+        }
+        for (std::size_t got = 0; got < sample.size();) {
+            const std::int64_t n =
+                m_in->Read(sample.data() + got, static_cast<std::int64_t>(sample.size() - got));
+            if (n <= 0) {
+                return false;
+            }
+            got += static_cast<std::size_t>(n);
+        }
         const std::vector<TextEncoding> guesses = GuessEncodings(
             sample, position - m_bodyStart <= static_cast<std::int64_t>(sample.size()));
         m_tries.insert(m_tries.end(), guesses.begin(), guesses.end());
