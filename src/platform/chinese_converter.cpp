@@ -1,6 +1,7 @@
 #include "platform/chinese_converter.h"
 
 #include <map>
+#include <mutex>
 
 #if QS_HAVE_OPENCC
 #include <opencc.h>
@@ -35,7 +36,7 @@ public:
     ~OpenCcConverter() override {
         for (const auto& [how, handle] : m_open) {
             if (handle != Invalid()) {
-                m_api->opencc_close(handle);
+                Api()->opencc_close(handle);
             }
         }
     }
@@ -50,11 +51,11 @@ public:
         if (how == ZhConversion::None) {
             return std::string(utf8);
         }
-        m_api = Api();
-        if (m_api == nullptr) {
+        const OpenCcApi* api = Api();
+        if (api == nullptr) {
             return std::nullopt;
         }
-        const opencc_t handle = Open(how);
+        const opencc_t handle = Open(*api, how);
         if (handle == Invalid()) {
             return std::nullopt;
         }
@@ -67,12 +68,12 @@ public:
             std::size_t zero = utf8.find('\0', pos);
             const std::size_t end = zero == std::string_view::npos ? utf8.size() : zero;
             if (end > pos) {
-                char* converted = m_api->opencc_convert_utf8(handle, utf8.data() + pos, end - pos);
+                char* converted = api->opencc_convert_utf8(handle, utf8.data() + pos, end - pos);
                 if (converted == nullptr) {
                     return std::nullopt;
                 }
                 out += converted;
-                m_api->opencc_convert_utf8_free(converted);
+                api->opencc_convert_utf8_free(converted);
             }
             if (zero == std::string_view::npos) {
                 break;
@@ -86,8 +87,10 @@ public:
 private:
     static opencc_t Invalid() { return reinterpret_cast<opencc_t>(-1); }
 
-    // Loading the dictionaries takes a while: each conversion is opened once.
-    opencc_t Open(ZhConversion how) {
+    // Loading the dictionaries takes a while: each conversion is opened once, for jobs on
+    // every thread.
+    opencc_t Open(const OpenCcApi& api, ZhConversion how) {
+        const std::lock_guard<std::mutex> lock(m_mutex);
         auto found = m_open.find(how);
         if (found != m_open.end()) {
             return found->second;
@@ -96,7 +99,7 @@ private:
                              : how == ZhConversion::S2T  ? "s2t.json"
                              : how == ZhConversion::T2TW ? "t2tw.json"
                                                          : "s2tw.json";
-        const opencc_t handle = m_api->opencc_open(config);
+        const opencc_t handle = api.opencc_open(config);
         m_open.emplace(how, handle);
         return handle;
     }
@@ -106,7 +109,7 @@ private:
         return OpenCc(why);
     }
 
-    const OpenCcApi* m_api = nullptr;
+    std::mutex m_mutex;
     std::map<ZhConversion, opencc_t> m_open;
 };
 using BuiltInConverter = OpenCcConverter;
