@@ -641,7 +641,14 @@ EncodedMerge::Finished EncodedMerge::Write(std::unique_ptr<AtomicWriter>& writer
         };
         const auto copy = [&](const PassedMember& passed) {
             finished.bytes += passed.body.length;
-            return writer->CopyRange(*passed.in, passed.body.start, passed.body.length);
+            const AtomicWriter::CopyResult copied =
+                writer->CopyRange(*passed.in, passed.body.start, passed.body.length);
+            // A member that grew since its examination would go in cut short, and its new
+            // text unexamined: it fails like one that shrank.
+            const bool sameLength = passed.in->Length() == passed.body.start + passed.body.length;
+            return copied == AtomicWriter::CopyResult::Copied && !sameLength
+                       ? AtomicWriter::CopyResult::ReadFailed
+                       : copied;
         };
         const Pass pass = Encode(text, encoding, write, facts, copy);
         finished.systemError =
