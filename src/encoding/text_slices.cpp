@@ -96,7 +96,6 @@ bool TextSliceReader::Settle() {
     if (!Decide() || !Choose()) {
         return false;
     }
-    m_scan.sample = Bytes();
     return m_markOnly || m_in->Seek(resume);
 }
 
@@ -193,6 +192,9 @@ bool TextSliceReader::ReadMark(TextEncoding requested, bool& forced) {
     m_utf8Exact = false;
     m_plainAscii = false;
     m_bodyEmpty = false;
+    m_scannedUtf8 = false;
+    m_utf8Plausible = false;
+    m_scanned = ScannedUtf8();
     m_exact = true;
     m_tries.clear();
     m_firstGuess = 0;
@@ -232,11 +234,10 @@ bool TextSliceReader::ReadMark(TextEncoding requested, bool& forced) {
 
 void TextSliceReader::ScanBody(std::string_view bytes) {
     BodyScan& s = m_scan;
-    s.utf8.Feed(bytes);
-    if (s.sample.size() < kGuessSampleBytes) {
-        s.sample.append(
-            bytes.substr(0, std::min(bytes.size(), kGuessSampleBytes - s.sample.size())));
+    if (s.position == m_bodyStart) {
+        m_scanned.startsWithMark = bytes.starts_with(ByteOrderMark(TextEncoding::Utf8));
     }
+    s.utf8.Feed(bytes);
     const bool html = !s.marked && s.htmlEnd < 0;
     // A text holds none of these bytes as a rule, which one pass tells.
     if (html && !s.sawTag && FindAnyOf(bytes, '\0', '\x1A', '<') == bytes.size()) {
@@ -251,9 +252,10 @@ void TextSliceReader::ScanBody(std::string_view bytes) {
             s.sawZero = true;
         }
     }
+    std::size_t stop = 0;  // the HTML test looked for "<" before this
     // Without a mark a zero seen before has ended the HTML test already.
     if (html) {
-        std::size_t stop = zero;
+        stop = zero;
         if (const void* hit = std::memchr(data, '\x1A', stop)) {
             stop = static_cast<std::size_t>(static_cast<const char*>(hit) - data);
         }
@@ -261,6 +263,9 @@ void TextSliceReader::ScanBody(std::string_view bytes) {
             s.htmlEnd = s.position + static_cast<std::int64_t>(stop);
         }
         s.sawTag = s.sawTag || std::memchr(data, '<', stop) != nullptr;
+    }
+    if (!m_scanned.markup && stop < bytes.size()) {
+        m_scanned.markup = std::memchr(data + stop, '<', bytes.size() - stop) != nullptr;
     }
     s.position += static_cast<std::int64_t>(bytes.size());
 }
@@ -304,9 +309,7 @@ bool TextSliceReader::Detect(TextEncoding requested) {
         }
         return true;
     }
-    const bool decided = Decide();
-    m_scan.sample = Bytes();
-    return decided;
+    return Decide();
 }
 
 bool TextSliceReader::Decide() {
@@ -331,6 +334,11 @@ bool TextSliceReader::Decide() {
         m_encoding = DeclaredEncoding(input);
     }
     m_utf8Exact = s.utf8.Exact();
+    m_utf8Plausible = s.utf8.Plausible();
+    m_scannedUtf8 = true;
+    m_scanned.start = m_bodyStart;
+    m_scanned.length = position - m_bodyStart;
+    m_scanned.markup = m_scanned.markup || s.sawTag;
     if (s.marked) {
         // UTF-8 after its mark.
         m_markOnly = position == m_bodyStart;
@@ -360,11 +368,36 @@ bool TextSliceReader::Decide() {
         m_tries.push_back(TextEncoding::Raw);
     } else {
         m_firstGuess = m_tries.size();
+        // The guess looks at the start of the body only, read again here: most files never
+        // come this far.
+        Bytes sample(static_cast<std::size_t>(std::min<std::int64_t>(
+                         position - m_bodyStart, static_cast<std::int64_t>(kGuessSampleBytes))),
+                     '\0');
+        if (!m_in->Seek(m_bodyStart)) {
+            return false;
+        }
+        for (std::size_t got = 0; got < sample.size();) {
+            const std::int64_t n =
+                m_in->Read(sample.data() + got, static_cast<std::int64_t>(sample.size() - got));
+            if (n <= 0) {
+                return false;
+            }
+            got += static_cast<std::size_t>(n);
+        }
         const std::vector<TextEncoding> guesses = GuessEncodings(
-            s.sample, position - m_bodyStart <= static_cast<std::int64_t>(s.sample.size()));
+            sample, position - m_bodyStart <= static_cast<std::int64_t>(sample.size()));
         m_tries.insert(m_tries.end(), guesses.begin(), guesses.end());
     }
     return true;
+}
+
+std::optional<TextSliceReader::ScannedUtf8> TextSliceReader::ScannedUtf8Body() const {
+    if (!m_scannedUtf8 || m_forced || !BodyIsUtf8() || m_markOnly) {
+        return std::nullopt;
+    }
+    ScannedUtf8 scanned = m_scanned;
+    scanned.plausible = m_utf8Plausible;
+    return scanned;
 }
 
 bool TextSliceReader::FindTie(std::size_t taken) {

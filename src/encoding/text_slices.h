@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -77,6 +78,18 @@ public:
     // From now on Next hands out the body's own bytes (after the mark) unconverted, in
     // slices that may end inside a character.
     void HandOutBodyBytes() { m_bodyBytes = true; }
+    // What the detection's UTF-8 scan saw of a body it read as UTF-8 that converts exactly,
+    // where no encoding was named instead: where the body starts and its length, whether a
+    // "<" is anywhere in it, whether it begins with U+FEFF and passed the UTF-8 test. A
+    // reader of the body's bytes can rely on them without scanning it again.
+    struct ScannedUtf8 {
+        std::int64_t start = 0;
+        std::int64_t length = 0;
+        bool markup = false;
+        bool startsWithMark = false;
+        bool plausible = false;
+    };
+    std::optional<ScannedUtf8> ScannedUtf8Body() const;
 
     // The next slice of text; every slice of a converted text ends with a whole character.
     // Empty at the end of the text. False on a read failure.
@@ -90,8 +103,8 @@ private:
     bool Detect(TextEncoding requested);
     // The mark at the start; false when it cannot be read.
     bool ReadMark(TextEncoding requested, bool& forced);
-    // Notes a stretch of the body for the decision (the UTF-8 test, the sample, the bytes
-    // that end the HTML test) when no mark settles it.
+    // Notes a stretch of the body for the decision (the UTF-8 test, the bytes that end the
+    // HTML test, markup) when no mark settles it.
     void ScanBody(std::string_view bytes);
     // The decision once the whole body was scanned; false on a read failure.
     bool Decide();
@@ -115,12 +128,15 @@ private:
     TextEncoding m_encoding = TextEncoding::Undetected;
     std::string_view m_charset;
     bool m_hadMark = false;
-    bool m_markOnly = false;    // the file is a byte-order mark alone
-    bool m_utf8Exact = false;   // the body passed the UTF-8 test and converts exactly
-    bool m_plainAscii = false;  // the body is ASCII without a zero byte
-    bool m_bodyEmpty = false;   // nothing after the mark, or no byte at all
-    bool m_guessed = false;     // without a mark: the first of m_tries that fits
-    bool m_forced = false;      // one encoding named instead of detected
+    bool m_markOnly = false;     // the file is a byte-order mark alone
+    bool m_utf8Exact = false;    // the body passed the UTF-8 test and converts exactly
+    bool m_plainAscii = false;   // the body is ASCII without a zero byte
+    bool m_bodyEmpty = false;    // nothing after the mark, or no byte at all
+    bool m_scannedUtf8 = false;  // the body went through the UTF-8 scan
+    bool m_utf8Plausible = false;
+    ScannedUtf8 m_scanned;
+    bool m_guessed = false;  // without a mark: the first of m_tries that fits
+    bool m_forced = false;   // one encoding named instead of detected
     std::vector<TextEncoding> m_tries;
     std::size_t m_firstGuess = 0;
     TextEncoding m_tiedWith = TextEncoding::Undetected;
@@ -130,7 +146,6 @@ private:
     // What the scan of the body has seen.
     struct BodyScan {
         Utf8Scan utf8;
-        Bytes sample;
         std::int64_t htmlEnd = -1;  // the first zero or 0x1A byte
         std::int64_t position = 0;  // the end of what was scanned
         bool marked = false;
