@@ -2,8 +2,10 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -217,7 +219,7 @@ public:
         }
     }
     void StartWriteBack() override {
-        if (!m_failed && m_fd >= 0) {
+        if (!m_failed && m_fd >= 0 && !(m_folder && m_folder->inMemory)) {
             ::sync_file_range(m_fd, 0, 0, SYNC_FILE_RANGE_WRITE);
         }
     }
@@ -837,6 +839,9 @@ std::unique_ptr<FolderHold> PosixFileSystem::HoldFolder(const Text& folder) {
     if (held->fd < 0) {
         return nullptr;
     }
+    struct statfs kind {};
+    held->inMemory = ::fstatfs(held->fd, &kind) == 0 &&
+                     (kind.f_type == TMPFS_MAGIC || kind.f_type == RAMFS_MAGIC);
     held->native = std::move(native);
     held->owner = std::this_thread::get_id();
     return std::make_unique<PosixFolderHold>(m_held, std::move(held));

@@ -200,8 +200,10 @@ bool NamePiece(SplitContext& ctx, AtomicWriter& out, const Text& source, const T
 // only while it is there as written (kept only when it is to be deleted).
 void NotePiece(SplitContext& ctx, const Text& path, std::int64_t size, bool durable) {
     ctx.state.piecesWritten.Add(path);
-    if (durable) {
-        ctx.state.sourcePieces.push_back({path, size});
+    // Pieces are named in the output folder; one elsewhere would go unrecorded, and its
+    // source would stay.
+    if (durable && path.starts_with(ctx.outputFolder)) {
+        ctx.state.sourcePieces.push_back({path.substr(ctx.outputFolder.size()), size});
     }
 }
 
@@ -442,14 +444,19 @@ bool PiecesOfSourceAreSafe(SplitContext& ctx) {
     constexpr std::size_t kFlushedTogether = 32;
     const bool together = ctx.state.sourcePieces.size() >= kFlushedTogether &&
                           Fs().SyncFileSystemOf(ctx.outputFolder);
+    Text path = ctx.outputFolder;
+    const auto pathOf = [&](const SplitState::WrittenPiece& piece) -> const Text& {
+        path.replace(ctx.outputFolder.size(), Text::npos, piece.name);
+        return path;
+    };
     for (std::size_t k = 0; !together && k < ctx.state.sourcePieces.size(); ++k) {
-        if (!Fs().SyncToDisk(ctx.state.sourcePieces[k].path)) {
+        if (!Fs().SyncToDisk(pathOf(ctx.state.sourcePieces[k]))) {
             return false;
         }
     }
     // Looked at after the flushes, so that a piece changed meanwhile is seen.
     for (const SplitState::WrittenPiece& piece : ctx.state.sourcePieces) {
-        if (Fs().FileSize(piece.path) != piece.size) {
+        if (Fs().FileSize(pathOf(piece)) != piece.size) {
             return false;
         }
     }

@@ -51,7 +51,7 @@ struct SplitState {
     // Every piece the job has written (no other piece may replace one) and the pieces of
     // the current source as written, checked before the source is deleted.
     struct WrittenPiece {
-        Text path;
+        Text name;  // in the output folder: most are short enough to need no memory of their own
         std::int64_t size = 0;
     };
     WrittenPieces piecesWritten;
