@@ -430,6 +430,11 @@ private:
         SetLastSystemError(m_error);
     }
     bool CloseFile() {
+        if (m_folder && m_folder->stock && m_folder->closeCannotFail) {
+            m_folder->stock->Close(m_fd);
+            m_fd = -1;
+            return true;
+        }
         const int closed = ::close(m_fd);
         m_fd = -1;
         return closed == 0;
@@ -840,8 +845,13 @@ std::unique_ptr<FolderHold> PosixFileSystem::HoldFolder(const Text& folder) {
         return nullptr;
     }
     struct statfs kind {};
-    held->inMemory = ::fstatfs(held->fd, &kind) == 0 &&
-                     (kind.f_type == TMPFS_MAGIC || kind.f_type == RAMFS_MAGIC);
+    if (::fstatfs(held->fd, &kind) == 0) {
+        held->inMemory = kind.f_type == TMPFS_MAGIC || kind.f_type == RAMFS_MAGIC;
+        // Local file systems without a flush of their own: close has nothing to report
+        // (network and user-space ones report write errors there).
+        held->closeCannotFail = held->inMemory || kind.f_type == EXT4_SUPER_MAGIC ||
+                                kind.f_type == XFS_SUPER_MAGIC || kind.f_type == BTRFS_SUPER_MAGIC;
+    }
     held->native = std::move(native);
     held->owner = std::this_thread::get_id();
     return std::make_unique<PosixFolderHold>(m_held, std::move(held));

@@ -23,6 +23,7 @@ UnnamedFileStock::UnnamedFileStock(int folderFd) : m_folderFd(folderFd) {
     try {
         m_maker = std::thread([this] { MakeFiles(); });
     } catch (const std::system_error&) {
+        m_makerGone = true;
         // Without a second thread every file is opened by the job itself, as before.
     }
     pthread_sigmask(SIG_SETMASK, &before, nullptr);
@@ -39,6 +40,35 @@ UnnamedFileStock::~UnnamedFileStock() {
     }
     for (; m_count > 0; --m_count, m_first = (m_first + 1) % kCapacity) {
         ::close(m_ready[m_first]);
+    }
+    for (const int fd : m_toClose) {
+        ::close(fd);
+    }
+}
+
+void UnnamedFileStock::Close(int fd) {
+    std::unique_lock lock(m_mutex);
+    // The maker closes them when it wakes to make more; a long wait (or no maker) closes
+    // them here.
+    if (m_toClose.size() >= 4 * kCapacity || m_makerGone) {
+        lock.unlock();
+        ::close(fd);
+        return;
+    }
+    m_toClose.push_back(fd);
+}
+
+void UnnamedFileStock::CloseHandedIn(std::unique_lock<std::mutex>& lock) {
+    std::vector<int> closing;
+    closing.swap(m_toClose);
+    lock.unlock();
+    for (const int fd : closing) {
+        ::close(fd);
+    }
+    closing.clear();
+    lock.lock();
+    if (m_toClose.empty()) {
+        m_toClose.swap(closing);  // keeps its memory
     }
 }
 
@@ -63,6 +93,7 @@ void UnnamedFileStock::MakeFiles() {
     std::unique_lock lock(m_mutex);
     for (;;) {
         m_wanted.wait(lock, [this] { return m_stopping || m_count < kCapacity / 2; });
+        CloseHandedIn(lock);
         while (!m_stopping && m_count < kCapacity) {
             lock.unlock();
             const int fd = OpenUnnamedFile(m_folderFd, ".");
@@ -70,6 +101,8 @@ void UnnamedFileStock::MakeFiles() {
             if (fd < 0) {
                 // The folder takes no more (full, no unnamed files, no descriptors left):
                 // the job opens its own and reports what it meets.
+                m_makerGone = true;
+                CloseHandedIn(lock);
                 return;
             }
             m_ready[(m_first + m_count) % kCapacity] = fd;
