@@ -336,8 +336,12 @@ bool WritePieceBytes(SplitContext& ctx, const Text& source, std::string_view pie
         !inUtf8 &&
         (requested || (encoding >= TextEncoding::Utf8 && encoding <= TextEncoding::Big5Hkscs));
     Bytes converted;
+    // UTF-8 goes to its file as it is, behind the mark when the source had one.
+    const bool marked = inUtf8 && ctx.state.source.mark;
     if (inUtf8) {
-        converted = WithMark(ctx, piece, true);
+        if (marked) {
+            converted = WithMark(ctx, piece, true);
+        }
     } else if (requested) {
         std::optional<Bytes> bytes = EncodeOutputText(piece, ctx.state.source, request);
         if (!bytes) {
@@ -357,7 +361,7 @@ bool WritePieceBytes(SplitContext& ctx, const Text& source, std::string_view pie
             converted = ByteOrderMark(encoding);  // an empty piece is marked like the others
         }
     }
-    const std::string_view bytes = encoded || inUtf8 ? std::string_view(converted) : piece;
+    const std::string_view bytes = encoded || marked ? std::string_view(converted) : piece;
     // The text a random name is taken from: byte modes decode the piece, text modes hold
     // it as text already.
     Text text;
