@@ -48,14 +48,19 @@ UnnamedFileStock::~UnnamedFileStock() {
 
 void UnnamedFileStock::Close(int fd) {
     std::unique_lock lock(m_mutex);
-    // The maker closes them when it wakes to make more; a long wait (or no maker) closes
-    // them here.
-    if (m_toClose.size() >= 4 * kCapacity || m_makerGone) {
+    // The maker closes them when it wakes to make more; when it falls behind (or is gone),
+    // the caller does.
+    if (m_toClose.size() >= kCapacity || m_count < m_kept / 4 || m_makerGone) {
         lock.unlock();
         ::close(fd);
         return;
     }
     m_toClose.push_back(fd);
+    const bool wake = m_toClose.size() == m_kept / 2;
+    lock.unlock();
+    if (wake) {
+        m_wanted.notify_one();
+    }
 }
 
 void UnnamedFileStock::CloseHandedIn(std::unique_lock<std::mutex>& lock) {
@@ -75,13 +80,19 @@ void UnnamedFileStock::CloseHandedIn(std::unique_lock<std::mutex>& lock) {
 int UnnamedFileStock::Take() {
     std::unique_lock lock(m_mutex);
     if (m_count == 0) {
+        // The maker could not keep up (its core is busy): it keeps more from now on.
+        if (m_kept < kCapacity) {
+            m_kept *= 2;
+            lock.unlock();
+            m_wanted.notify_one();
+        }
         return -1;
     }
     const int fd = m_ready[m_first];
     m_first = (m_first + 1) % kCapacity;
     --m_count;
     // The maker is woken once half the stock is gone, not for every file.
-    const bool wake = m_count == kCapacity / 2 - 1;
+    const bool wake = m_count + 1 == m_kept / 2;
     lock.unlock();
     if (wake) {
         m_wanted.notify_one();
@@ -92,9 +103,11 @@ int UnnamedFileStock::Take() {
 void UnnamedFileStock::MakeFiles() {
     std::unique_lock lock(m_mutex);
     for (;;) {
-        m_wanted.wait(lock, [this] { return m_stopping || m_count < kCapacity / 2; });
+        m_wanted.wait(lock, [this] {
+            return m_stopping || m_count < m_kept / 2 || m_toClose.size() >= m_kept / 2;
+        });
         CloseHandedIn(lock);
-        while (!m_stopping && m_count < kCapacity) {
+        while (!m_stopping && m_count < m_kept) {
             lock.unlock();
             const int fd = OpenUnnamedFile(m_folderFd, ".");
             lock.lock();

@@ -34,7 +34,7 @@ public:
     void Close(int fd);
 
 private:
-    static constexpr std::size_t kCapacity = 16;
+    static constexpr std::size_t kCapacity = 64;
     void MakeFiles();
     void CloseHandedIn(std::unique_lock<std::mutex>& lock);
 
@@ -44,6 +44,7 @@ private:
     std::array<int, kCapacity> m_ready{};
     std::size_t m_first = 0;
     std::size_t m_count = 0;
+    std::size_t m_kept = 16;  // how many it keeps ready
     std::vector<int> m_toClose;
     bool m_stopping = false;
     bool m_makerGone = false;  // it closes nothing more
