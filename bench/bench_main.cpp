@@ -168,6 +168,9 @@ struct Case {
     std::string label;              // the name of a second anchor, printed beside the first
     std::string second;             // its shell command
     double goal = 1;                // ratio ours / anchor at most this
+    // When above 0, a ratio against the second anchor at most this is within goal as well:
+    // the second anchor is then the least any tool pays for what the case makes.
+    double secondGoal = 0;
     Memory memory = Memory::None;
     Kind kind = Kind::Ratio;
     std::string smallSource;  // Kind::Scale: the same text at another size
@@ -327,8 +330,10 @@ private:
             cpuRatio *= Repeats(c) * static_cast<double>(BytesOf(c.smallSource)) /
                         static_cast<double>(BytesOf(c.source));
         }
+        const double secondRatio = c.second.empty() ? INFINITY : oursS / summary(seconds);
+        const bool withinFloor = c.secondGoal > 0 && secondRatio <= c.secondGoal;
         std::string verdict;
-        if (c.goal > 0 && !(ratio <= c.goal)) {
+        if (c.goal > 0 && !(ratio <= c.goal) && !withinFloor) {
             verdict += " time (ratio " + Fixed(ratio) + " > " + Fixed(c.goal) + ")";
         }
         if (!(peak < PeakLimitMib(c.memory))) {
@@ -340,7 +345,7 @@ private:
             const double otherS = summary(seconds);
             char text[128];
             std::snprintf(text, sizeof text, " %s_s %.3f %s_ratio %.2f", c.label.c_str(), otherS,
-                          c.label.c_str(), otherS > 0 ? oursS / otherS : INFINITY);
+                          c.label.c_str(), secondRatio);
             second = text;
         }
         std::printf(
@@ -348,7 +353,9 @@ private:
             "peak_mib %.1f %s\n",
             c.name.c_str(), oursS, anchorS, ratio, cpuRatio, copyS,
             c.name == "responsiveness" ? Median(ours) / copyS : oursS / copyS, second.c_str(), peak,
-            verdict.empty() ? "within goal" : ("missed:" + verdict).c_str());
+            verdict.empty()
+                ? (c.goal > 0 && !(ratio <= c.goal) ? "within goal (as many files)" : "within goal")
+                : ("missed:" + verdict).c_str());
         std::fflush(stdout);
         return verdict.empty();
     }
@@ -477,6 +484,12 @@ Case OnTheSame(std::string name, std::vector<std::string> ours, std::string sour
     return c;
 }
 
+// Within goal also at 1.1 times its second anchor, which makes as many files.
+Case AsManyFiles(Case c) {
+    c.secondGoal = 1.1;
+    return c;
+}
+
 // What a user would otherwise do with the converter and split: decode into the internal
 // code page, cut, encode every piece back (the pieces of a text mode are cut on characters).
 std::string TwiceConverted(const std::string& from, const std::string& source,
@@ -518,8 +531,14 @@ std::vector<Case> MakeCases(const BenchData& d) {
                    "iconv -f UTF-8 -t GB18030 " + Quote(d.utf8Mark) + " > whole && split -n l/" +
                        std::to_string((d.utf8Chars + 99999) / 100000) +
                        " -a 5 --filter='iconv -f GB18030 -t UTF-8 > $FILE' whole x"),
-        MakeCase("chars-utf8-700-900", {"split", "--chars", "700-900", "--seed", "1"}, d.utf8,
-                 CopyCommand(d.utf8), 4, Memory::Streamed),
+        // Some 90,000 pieces: making that many files costs any tool far more than the copy,
+        // so the same number of pieces cut by bytes is the floor it is held to as well.
+        AsManyFiles(WithSecond(
+            MakeCase("chars-utf8-700-900", {"split", "--chars", "700-900", "--seed", "1"}, d.utf8,
+                     CopyCommand(d.utf8), 4, Memory::Streamed),
+            "files",
+            "split -b " + std::to_string(BytesOf(d.utf8) / (d.utf8Chars / 800)) + " -a 6 " + utf8 +
+                " x")),
         MakeCase(
             "separator-gbk", {"split", "--separator", separator}, d.gbk,
             "LC_ALL=C csplit -z -s -n 6 -f x " + Quote(d.gbk) + " '/" + SeparatorGbk() + "/' '{*}'",

@@ -367,20 +367,26 @@ std::vector<std::string> CheckAll(const Job& job, const Tree& given, const Tree&
     };
     // What lies in a folder that could not be listed cannot be known: the folder is what is
     // reported.
+    // the command line adds the system's reason after ": "; the same text may begin a line
+    // on a file of that folder first
+    auto holdsLine = [](const std::string& text, const std::string& line) {
+        for (std::size_t at = text.find(line); at != std::string::npos;
+             at = text.find(line, at + 1)) {
+            const std::size_t end = at + line.size();
+            if (end == text.size() || text[end] == '\r' || text[end] == '\n' ||
+                text.compare(end, 2, ": ") == 0) {
+                return true;
+            }
+        }
+        return false;
+    };
     auto inUnlistedFolder = [&](const std::string& rel) {
         for (std::size_t slash = rel.rfind('/'); slash != std::string::npos && slash > 0;
              slash = rel.rfind('/', slash - 1)) {
-            const Text line = U("无法读取：") +
-                              DisplayText(job.root + "/" + NativeToInternal(rel.substr(0, slash)));
-            // the command line adds the system's reason after ": "; the same text may begin
-            // a line on a file of that folder first
-            for (std::size_t at = messages.find(line); at != std::string::npos;
-                 at = messages.find(line, at + 1)) {
-                const std::size_t end = at + line.size();
-                if (end == messages.size() || messages[end] == '\r' || messages[end] == '\n' ||
-                    messages.compare(end, 2, ": ") == 0) {
-                    return true;
-                }
+            const Text folder = job.root + "/" + NativeToInternal(rel.substr(0, slash));
+            if (holdsLine(messages, U("无法读取：") + DisplayText(folder)) ||
+                (job.cli && holdsLine(job.cliErrors, "无法读取：" + ToUtf8Lossy(folder)))) {
+                return true;
             }
         }
         return false;
