@@ -21,6 +21,7 @@
 #include "platform/native_names.h"
 #include "platform/random.h"
 #include "platform/services.h"
+#include "platform/sha256.h"
 #include "platform/system_error.h"
 #include "split/split_job.h"
 
@@ -395,6 +396,9 @@ int RunMerge(const ParsedCommand& command) {
         return UsageError(e);
     }
     if (fromManifest) {
+        if (const std::string why = Sha256Unavailable(); !why.empty()) {
+            return UsageError(why);
+        }
         RejoinManifest(paths.front(), s.m_outputRoot, s.m_report);
         return s.Finish();
     }
@@ -427,6 +431,9 @@ int RunVerify(const ParsedCommand& command) {
     if (!ToJobPaths(command.paths, paths, bad)) {
         return UsageError(bad + ": " +
                           Say("无法表示的路径", "a path the program cannot represent"));
+    }
+    if (const std::string why = Sha256Unavailable(); !why.empty()) {
+        return UsageError(why);
     }
     for (const Text& p : paths) {
         VerifyManifest(p, s.m_report);

@@ -7,7 +7,9 @@
 #include "cli/report.h"
 #include "encoding/output_text.h"
 #include "encoding/text_decoder.h"
+#include "epub/epub_book.h"
 #include "platform/chinese_converter.h"
+#include "platform/sha256.h"
 #include "text/text.h"
 
 // Rows of the option table leave out the fields they do not need.
@@ -137,8 +139,11 @@ std::string SetChinese(JobSetup& s, const std::string& value) {
         return Bad("--zh", value, "应为 t2s、s2t、t2tw 或 s2tw", "must be t2s, s2t, t2tw or s2tw");
     }
     if (!Zh().Available()) {
-        return "--zh: " + Say("本程序构建时没有 OpenCC，无法进行繁简转换",
-                              "this program was built without OpenCC: no 繁简 conversion");
+        const std::string why = Zh().WhyUnavailable();
+        return "--zh: " + (why.empty() ? Say("本程序构建时没有 OpenCC，无法进行繁简转换",
+                                             "this program was built without OpenCC: no 繁简 "
+                                             "conversion")
+                                       : Say("无法进行繁简转换：", "no 繁简 conversion: ") + why);
     }
     const ZhConversion how = *ParseZhConversion(value);
     s.split.output.zh = how;
@@ -184,7 +189,8 @@ const std::vector<JobOption> kOptions = {
      "with --chapters, write one EPUB book (<source name>.epub, UTF-8) instead of text pieces",
      [](JobSetup& s, const std::string&) {
          s.epub = true;
-         return std::string();
+         const std::string why = EpubUnavailable() + Sha256Unavailable();
+         return why.empty() ? why : "--epub: " + why;
      }},
     {"--to", ValueKind::Required, "utf-8|utf-8-mark|gb18030|gbk|big5|big5-hkscs|utf-16le|utf-16be",
      ForSplit | ForMerge, "", "以此编码写出（文本模式；合并时解码每个文件）",
@@ -261,7 +267,8 @@ const std::vector<JobOption> kOptions = {
      "write <source name>.manifest.json beside the pieces (for merge and verify)",
      [](JobSetup& s, const std::string&) {
          s.split.manifest = true;
-         return std::string();
+         const std::string why = Sha256Unavailable();
+         return why.empty() ? why : "--manifest: " + why;
      }},
 
     {"--separator", ValueKind::Required, "TEXT", ForMerge, "separator",

@@ -151,6 +151,9 @@ bool TextSliceReader::Detect(TextEncoding requested) {
     m_utf8Exact = false;
     m_plainAscii = false;
     m_bodyEmpty = false;
+    m_scannedUtf8 = false;
+    m_utf8Plausible = false;
+    m_scanned = ScannedUtf8();
     m_exact = true;
     m_tries.clear();
     m_firstGuess = 0;
@@ -170,7 +173,6 @@ bool TextSliceReader::Detect(TextEncoding requested) {
         m_forced = true;
         return true;
     }
-    Bytes sample;
     for (const TextEncoding marked :
          {TextEncoding::Utf8, TextEncoding::Utf16Le, TextEncoding::Utf16Be}) {
         if (start.starts_with(ByteOrderMark(marked))) {
@@ -205,15 +207,15 @@ bool TextSliceReader::Detect(TextEncoding requested) {
             }
             m_buffer.erase(0, whole);
         } else {
-            utf8.Feed(m_buffer);
-            if (sample.size() < kGuessSampleBytes) {
-                sample.append(std::string_view(m_buffer).substr(
-                    0, std::min(m_buffer.size(), kGuessSampleBytes - sample.size())));
+            if (position == m_bodyStart) {
+                m_scanned.startsWithMark = m_buffer.starts_with(ByteOrderMark(TextEncoding::Utf8));
             }
+            utf8.Feed(m_buffer);
             sawZero = sawZero || std::memchr(m_buffer.data(), 0, m_buffer.size()) != nullptr;
+            std::size_t stop = 0;  // the HTML test looked for "<" before this
             if (!marked && htmlEnd < 0) {
                 const char* data = m_buffer.data();
-                std::size_t stop = m_buffer.size();
+                stop = m_buffer.size();
                 for (const char c : {'\0', '\x1A'}) {
                     if (const void* hit = std::memchr(data, c, stop)) {
                         stop = static_cast<std::size_t>(static_cast<const char*>(hit) - data);
@@ -221,6 +223,10 @@ bool TextSliceReader::Detect(TextEncoding requested) {
                     }
                 }
                 sawTag = sawTag || std::memchr(data, '<', stop) != nullptr;
+            }
+            if (!m_scanned.markup && stop < m_buffer.size()) {
+                m_scanned.markup =
+                    std::memchr(m_buffer.data() + stop, '<', m_buffer.size() - stop) != nullptr;
             }
             position += static_cast<std::int64_t>(m_buffer.size());
             m_buffer.clear();
@@ -254,6 +260,11 @@ bool TextSliceReader::Detect(TextEncoding requested) {
         m_encoding = DeclaredEncoding(input);
     }
     m_utf8Exact = utf8.Exact();
+    m_utf8Plausible = utf8.Plausible();
+    m_scannedUtf8 = true;
+    m_scanned.start = m_bodyStart;
+    m_scanned.length = position - m_bodyStart;
+    m_scanned.markup = m_scanned.markup || sawTag;
     if (marked) {
         // UTF-8 after its mark.
         m_markOnly = position == m_bodyStart;
@@ -283,11 +294,36 @@ bool TextSliceReader::Detect(TextEncoding requested) {
         m_tries.push_back(TextEncoding::Raw);
     } else {
         m_firstGuess = m_tries.size();
+        // The guess looks at the start of the body only, read again here: most files never
+        // come this far.
+        Bytes sample(static_cast<std::size_t>(std::min<std::int64_t>(
+                         position - m_bodyStart, static_cast<std::int64_t>(kGuessSampleBytes))),
+                     '\0');
+        if (!m_in->Seek(m_bodyStart)) {
+            return false;
+        }
+        for (std::size_t got = 0; got < sample.size();) {
+            const std::int64_t n =
+                m_in->Read(sample.data() + got, static_cast<std::int64_t>(sample.size() - got));
+            if (n <= 0) {
+                return false;
+            }
+            got += static_cast<std::size_t>(n);
+        }
         const std::vector<TextEncoding> guesses = GuessEncodings(
             sample, position - m_bodyStart <= static_cast<std::int64_t>(sample.size()));
         m_tries.insert(m_tries.end(), guesses.begin(), guesses.end());
     }
     return true;
+}
+
+std::optional<TextSliceReader::ScannedUtf8> TextSliceReader::ScannedUtf8Body() const {
+    if (!m_scannedUtf8 || m_forced || !BodyIsUtf8() || m_markOnly) {
+        return std::nullopt;
+    }
+    ScannedUtf8 scanned = m_scanned;
+    scanned.plausible = m_utf8Plausible;
+    return scanned;
 }
 
 bool TextSliceReader::FindTie(std::size_t taken) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -61,6 +62,18 @@ public:
     // From now on Next hands out the body's own bytes (after the mark) unconverted, in
     // slices that may end inside a character.
     void HandOutBodyBytes() { m_bodyBytes = true; }
+    // What the detection's UTF-8 scan saw of a body it read as UTF-8 that converts exactly,
+    // where no encoding was named instead: where the body starts and its length, whether a
+    // "<" is anywhere in it, whether it begins with U+FEFF and passed the UTF-8 test. A
+    // reader of the body's bytes can rely on them without scanning it again.
+    struct ScannedUtf8 {
+        std::int64_t start = 0;
+        std::int64_t length = 0;
+        bool markup = false;
+        bool startsWithMark = false;
+        bool plausible = false;
+    };
+    std::optional<ScannedUtf8> ScannedUtf8Body() const;
 
     // The next slice of text; every slice of a converted text ends with a whole character.
     // Empty at the end of the text. False on a read failure.
@@ -90,12 +103,15 @@ private:
     TextEncoding m_encoding = TextEncoding::Undetected;
     std::string_view m_charset;
     bool m_hadMark = false;
-    bool m_markOnly = false;    // the file is a byte-order mark alone
-    bool m_utf8Exact = false;   // the body passed the UTF-8 test and converts exactly
-    bool m_plainAscii = false;  // the body is ASCII without a zero byte
-    bool m_bodyEmpty = false;   // nothing after the mark, or no byte at all
-    bool m_guessed = false;     // without a mark: the first of m_tries that fits
-    bool m_forced = false;      // one encoding named instead of detected
+    bool m_markOnly = false;     // the file is a byte-order mark alone
+    bool m_utf8Exact = false;    // the body passed the UTF-8 test and converts exactly
+    bool m_plainAscii = false;   // the body is ASCII without a zero byte
+    bool m_bodyEmpty = false;    // nothing after the mark, or no byte at all
+    bool m_scannedUtf8 = false;  // the body went through the UTF-8 scan
+    bool m_utf8Plausible = false;
+    ScannedUtf8 m_scanned;
+    bool m_guessed = false;  // without a mark: the first of m_tries that fits
+    bool m_forced = false;   // one encoding named instead of detected
     std::vector<TextEncoding> m_tries;
     std::size_t m_firstGuess = 0;
     TextEncoding m_tiedWith = TextEncoding::Undetected;

@@ -5,6 +5,8 @@
 #include <deque>
 #include <memory>
 
+#include "platform/loaded_library.h"
+
 namespace qs {
 namespace {
 
@@ -104,16 +106,57 @@ std::string ContainerXml() {
            "media-type=\"application/oebps-package+xml\"/></rootfiles>\n</container>\n";
 }
 
-struct ZipCloser {
-    void operator()(zip_t* zip) const { zip_discard(zip); }
-};
-struct SourceFreer {
-    void operator()(zip_source_t* source) const { zip_source_free(source); }
+struct ZipApi {
+    QS_FUNCTION(zip_error_init);
+    QS_FUNCTION(zip_error_fini);
+    QS_FUNCTION(zip_error_strerror);
+    QS_FUNCTION(zip_strerror);
+    QS_FUNCTION(zip_open_from_source);
+    QS_FUNCTION(zip_file_add);
+    QS_FUNCTION(zip_set_file_compression);
+    QS_FUNCTION(zip_close);
+    QS_FUNCTION(zip_discard);
+    QS_FUNCTION(zip_source_buffer_create);
+    QS_FUNCTION(zip_source_buffer);
+    QS_FUNCTION(zip_source_keep);
+    QS_FUNCTION(zip_source_free);
+    QS_FUNCTION(zip_source_stat);
+    QS_FUNCTION(zip_source_open);
+    QS_FUNCTION(zip_source_read);
+    QS_FUNCTION(zip_source_close);
+    QS_FUNCTION(zip_source_error);
 };
 
-std::string ZipMessage(zip_error_t* error) {
-    std::string message = zip_error_strerror(error);
-    zip_error_fini(error);
+bool BindZip(LoadedLibrary& library, ZipApi& api) {
+    return QS_BIND(library, api, zip_error_init) && QS_BIND(library, api, zip_error_fini) &&
+           QS_BIND(library, api, zip_error_strerror) && QS_BIND(library, api, zip_strerror) &&
+           QS_BIND(library, api, zip_open_from_source) && QS_BIND(library, api, zip_file_add) &&
+           QS_BIND(library, api, zip_set_file_compression) && QS_BIND(library, api, zip_close) &&
+           QS_BIND(library, api, zip_discard) && QS_BIND(library, api, zip_source_buffer_create) &&
+           QS_BIND(library, api, zip_source_buffer) && QS_BIND(library, api, zip_source_keep) &&
+           QS_BIND(library, api, zip_source_free) && QS_BIND(library, api, zip_source_stat) &&
+           QS_BIND(library, api, zip_source_open) && QS_BIND(library, api, zip_source_read) &&
+           QS_BIND(library, api, zip_source_close) && QS_BIND(library, api, zip_source_error);
+}
+
+// Only a split into a book needs the container library.
+const ZipApi* Zip(std::string& why) {
+    static LoadedApi<ZipApi> api(QS_LIBZIP_SONAME, BindZip);
+    return api.Get(why);
+}
+
+struct ZipCloser {
+    const ZipApi* z;
+    void operator()(zip_t* zip) const { z->zip_discard(zip); }
+};
+struct SourceFreer {
+    const ZipApi* z;
+    void operator()(zip_source_t* source) const { z->zip_source_free(source); }
+};
+
+std::string ZipMessage(const ZipApi& z, zip_error_t* error) {
+    std::string message = z.zip_error_strerror(error);
+    z.zip_error_fini(error);
     return message;
 }
 
@@ -229,21 +272,26 @@ EpubResult EpubBook::Finish() const {
     opf += "</manifest>\n" + spine + "</spine>\n</package>\n";
 
     EpubResult result;
+    const ZipApi* z = Zip(result.error);
+    if (z == nullptr) {
+        return result;
+    }
     zip_error_t error;
-    zip_error_init(&error);
+    z->zip_error_init(&error);
     std::unique_ptr<zip_source_t, SourceFreer> buffer(
-        zip_source_buffer_create(nullptr, 0, 0, &error));
+        z->zip_source_buffer_create(nullptr, 0, 0, &error), SourceFreer{z});
     if (!buffer) {
-        result.error = ZipMessage(&error);
+        result.error = ZipMessage(*z, &error);
         return result;
     }
-    std::unique_ptr<zip_t, ZipCloser> zip(zip_open_from_source(buffer.get(), ZIP_TRUNCATE, &error));
+    std::unique_ptr<zip_t, ZipCloser> zip(
+        z->zip_open_from_source(buffer.get(), ZIP_TRUNCATE, &error), ZipCloser{z});
     if (!zip) {
-        result.error = ZipMessage(&error);
+        result.error = ZipMessage(*z, &error);
         return result;
     }
-    zip_source_keep(buffer.get());  // the archive's close would free it; we read it afterwards
-    zip_error_fini(&error);
+    z->zip_source_keep(buffer.get());  // the archive's close would free it; we read it afterwards
+    z->zip_error_fini(&error);
 
     bool added = true;
     // The mimetype entry comes first and is stored, so that a reader finds it at a fixed
@@ -253,15 +301,15 @@ EpubResult EpubBook::Finish() const {
             return;
         }
         const std::string& held = files.emplace_back(content);
-        zip_source_t* source = zip_source_buffer(zip.get(), held.data(), held.size(), 0);
-        const zip_int64_t index = source ? zip_file_add(zip.get(), name.c_str(), source, 0) : -1;
+        zip_source_t* source = z->zip_source_buffer(zip.get(), held.data(), held.size(), 0);
+        const zip_int64_t index = source ? z->zip_file_add(zip.get(), name.c_str(), source, 0) : -1;
         if (index < 0) {
-            zip_source_free(source);
+            z->zip_source_free(source);
             added = false;
             return;
         }
-        added = zip_set_file_compression(zip.get(), static_cast<zip_uint64_t>(index),
-                                         store ? ZIP_CM_STORE : ZIP_CM_DEFLATE, 0) == 0;
+        added = z->zip_set_file_compression(zip.get(), static_cast<zip_uint64_t>(index),
+                                            store ? ZIP_CM_STORE : ZIP_CM_DEFLATE, 0) == 0;
     };
     add("mimetype", "application/epub+zip", true);
     add("META-INF/container.xml", ContainerXml(), false);
@@ -273,23 +321,23 @@ EpubResult EpubBook::Finish() const {
         add("OEBPS/" + DocumentName(k), m_documents[k], false);
     }
     if (!added) {
-        result.error = zip_strerror(zip.get());
+        result.error = z->zip_strerror(zip.get());
         return result;
     }
-    if (zip_close(zip.get()) != 0) {
-        result.error = zip_strerror(zip.get());
+    if (z->zip_close(zip.get()) != 0) {
+        result.error = z->zip_strerror(zip.get());
         return result;
     }
     zip.release();
 
     zip_stat_t stat;
-    if (zip_source_stat(buffer.get(), &stat) != 0 || zip_source_open(buffer.get()) != 0) {
-        result.error = zip_error_strerror(zip_source_error(buffer.get()));
+    if (z->zip_source_stat(buffer.get(), &stat) != 0 || z->zip_source_open(buffer.get()) != 0) {
+        result.error = z->zip_error_strerror(z->zip_source_error(buffer.get()));
         return result;
     }
     result.bytes.resize(stat.size);
-    const zip_int64_t read = zip_source_read(buffer.get(), result.bytes.data(), stat.size);
-    zip_source_close(buffer.get());
+    const zip_int64_t read = z->zip_source_read(buffer.get(), result.bytes.data(), stat.size);
+    z->zip_source_close(buffer.get());
     if (read < 0 || static_cast<zip_uint64_t>(read) != stat.size) {
         result.bytes.clear();
         result.error = "short read of the finished container";
@@ -297,6 +345,12 @@ EpubResult EpubBook::Finish() const {
     }
     result.ok = true;
     return result;
+}
+
+std::string EpubUnavailable() {
+    std::string why;
+    Zip(why);
+    return why;
 }
 
 std::string UuidUrnFromDigest(std::string_view hex) {

@@ -57,6 +57,9 @@ private:
     std::vector<NavEntry> m_nav;
 };
 
+// Why no book can be written (the container library cannot be loaded); empty when one can.
+std::string EpubUnavailable();
+
 // A UUID URN made from a SHA-256 digest in hex (name-based, as version 5 UUIDs are).
 std::string UuidUrnFromDigest(std::string_view hexDigest);
 

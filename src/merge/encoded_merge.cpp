@@ -167,8 +167,14 @@ private:
     bool Pass(const Part& part) {
         m_passedHandle = part.held ? nullptr : Fs().OpenRead(part.data);
         ReadHandle* in = part.held ? part.held.get() : m_passedHandle.get();
-        if (in == nullptr ||
-            !PassableUtf8Body(*in, part.format.mark, m_sliceBytes, m_passed.body)) {
+        if (in == nullptr) {
+            return false;
+        }
+        // Scanned as UTF-8 when it was examined: copied without a second look; a body that
+        // has shrunk since fails the copy.
+        if (part.passable) {
+            m_passed.body = *part.passable;
+        } else if (!PassableUtf8Body(*in, part.format.mark, m_sliceBytes, m_passed.body)) {
             return false;
         }
         m_passed.in = in;
@@ -542,9 +548,12 @@ EncodedMerge::Examined EncodedMerge::AddDecoded(const Text& path) {
         examined.outcome = Member::NotExact;
     } else {
         examined.outcome = Member::Added;
-        m_parts.push_back({Part::Decoded, path, examined.format,
-                           m_held < kHeldMembers ? reader.Release() : nullptr, examined.tiedWith,
-                           !reader.TellsNoFamily()});
+        const auto scanned = reader.ScannedUtf8Body();
+        m_parts.push_back(
+            {Part::Decoded, path, examined.format,
+             m_held < kHeldMembers ? reader.Release() : nullptr, examined.tiedWith,
+             !reader.TellsNoFamily(),
+             scanned ? PassableUtf8Body(*scanned, examined.format.mark) : std::nullopt});
         m_held += m_parts.back().held ? 1 : 0;
     }
     return examined;
@@ -632,7 +641,14 @@ EncodedMerge::Finished EncodedMerge::Write(std::unique_ptr<AtomicWriter>& writer
         };
         const auto copy = [&](const PassedMember& passed) {
             finished.bytes += passed.body.length;
-            return writer->CopyRange(*passed.in, passed.body.start, passed.body.length);
+            const AtomicWriter::CopyResult copied =
+                writer->CopyRange(*passed.in, passed.body.start, passed.body.length);
+            // A member that grew since its examination would go in cut short, and its new
+            // text unexamined: it fails like one that shrank.
+            const bool sameLength = passed.in->Length() == passed.body.start + passed.body.length;
+            return copied == AtomicWriter::CopyResult::Copied && !sameLength
+                       ? AtomicWriter::CopyResult::ReadFailed
+                       : copied;
         };
         const Pass pass = Encode(text, encoding, write, facts, copy);
         finished.systemError =

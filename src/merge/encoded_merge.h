@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "encoding/text_decoder.h"
 #include "encoding/text_format.h"
 #include "encoding/text_slices.h"
+#include "merge/utf8_member.h"
 #include "platform/file_system.h"
 #include "text/text.h"
 
@@ -84,6 +86,8 @@ public:
         std::unique_ptr<ReadHandle> held;
         TextEncoding tiedWith = TextEncoding::Undetected;  // read again in format's encoding
         bool tellsFamily = true;  // its bytes show GB18030 or Big5, not only ASCII
+        // A UTF-8 body that can go into a UTF-8 output as its own bytes, as examined.
+        std::optional<Utf8Body> passable = std::nullopt;
     };
 
 private:

@@ -54,8 +54,19 @@ bool PassableUtf8Body(ReadHandle& in, bool hadMark, std::size_t blockBytes, Utf8
         total += got;
     }
     body.length = total - body.start;
+    return utf8.Exact() &&
+           PassableUtf8Body({body.start, body.length, body.markup, false, utf8.Plausible()},
+                            hadMark);
+}
+
+std::optional<Utf8Body> PassableUtf8Body(const TextSliceReader::ScannedUtf8& scanned,
+                                         bool hadMark) {
     // Unmarked, markup might declare another charset that the text would be read in.
-    return body.length > 0 && utf8.Exact() && (hadMark || (utf8.Plausible() && !body.markup));
+    if (scanned.length <= 0 || scanned.startsWithMark ||
+        !(hadMark || (scanned.plausible && !scanned.markup))) {
+        return std::nullopt;
+    }
+    return Utf8Body{scanned.start, scanned.length, scanned.markup};
 }
 
 }  // namespace qs

@@ -2,7 +2,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
+#include "encoding/text_slices.h"
 #include "platform/file_system.h"
 
 namespace qs {
@@ -21,5 +23,8 @@ struct Utf8Body {
 // another charset, no U+FEFF right after its mark. False: it takes the general path, which
 // reads it again and judges it.
 bool PassableUtf8Body(ReadHandle& in, bool hadMark, std::size_t blockBytes, Utf8Body& body);
+
+// The same verdict on what the member's examination saw of it, without reading it again.
+std::optional<Utf8Body> PassableUtf8Body(const TextSliceReader::ScannedUtf8& scanned, bool hadMark);
 
 }  // namespace qs

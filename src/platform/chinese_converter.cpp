@@ -1,30 +1,61 @@
 #include "platform/chinese_converter.h"
 
 #include <map>
+#include <mutex>
 
 #if QS_HAVE_OPENCC
 #include <opencc.h>
+
+#include "platform/loaded_library.h"
 #endif
 
 namespace qs {
 namespace {
 
 #if QS_HAVE_OPENCC
+struct OpenCcApi {
+    QS_FUNCTION(opencc_open);
+    QS_FUNCTION(opencc_close);
+    QS_FUNCTION(opencc_convert_utf8);
+    QS_FUNCTION(opencc_convert_utf8_free);
+};
+
+bool BindOpenCc(LoadedLibrary& library, OpenCcApi& api) {
+    return QS_BIND(library, api, opencc_open) && QS_BIND(library, api, opencc_close) &&
+           QS_BIND(library, api, opencc_convert_utf8) &&
+           QS_BIND(library, api, opencc_convert_utf8_free);
+}
+
+const OpenCcApi* OpenCc(std::string& why) {
+    static LoadedApi<OpenCcApi> api(QS_LIBOPENCC_SONAME, BindOpenCc);
+    return api.Get(why);
+}
+
 class OpenCcConverter : public ChineseConverter {
 public:
     ~OpenCcConverter() override {
         for (const auto& [how, handle] : m_open) {
             if (handle != Invalid()) {
-                opencc_close(handle);
+                Api()->opencc_close(handle);
             }
         }
     }
-    bool Available() const override { return true; }
+    // The library is loaded when first asked about.
+    bool Available() const override { return Api() != nullptr; }
+    std::string WhyUnavailable() const override {
+        std::string why;
+        OpenCc(why);
+        return why;
+    }
     std::optional<std::string> ConvertUtf8(std::string_view utf8, ZhConversion how) override {
         if (how == ZhConversion::None) {
             return std::string(utf8);
         }
-        const opencc_t handle = Open(how);
+        const OpenCcApi* api = Api();
+        if (api == nullptr) {
+            return std::nullopt;
+        }
+        const opencc_t handle = Open(*api, how);
         if (handle == Invalid()) {
             return std::nullopt;
         }
@@ -37,12 +68,12 @@ public:
             std::size_t zero = utf8.find('\0', pos);
             const std::size_t end = zero == std::string_view::npos ? utf8.size() : zero;
             if (end > pos) {
-                char* converted = opencc_convert_utf8(handle, utf8.data() + pos, end - pos);
+                char* converted = api->opencc_convert_utf8(handle, utf8.data() + pos, end - pos);
                 if (converted == nullptr) {
                     return std::nullopt;
                 }
                 out += converted;
-                opencc_convert_utf8_free(converted);
+                api->opencc_convert_utf8_free(converted);
             }
             if (zero == std::string_view::npos) {
                 break;
@@ -56,8 +87,10 @@ public:
 private:
     static opencc_t Invalid() { return reinterpret_cast<opencc_t>(-1); }
 
-    // Loading the dictionaries takes a while: each conversion is opened once.
-    opencc_t Open(ZhConversion how) {
+    // Loading the dictionaries takes a while: each conversion is opened once, for jobs on
+    // every thread.
+    opencc_t Open(const OpenCcApi& api, ZhConversion how) {
+        const std::lock_guard<std::mutex> lock(m_mutex);
         auto found = m_open.find(how);
         if (found != m_open.end()) {
             return found->second;
@@ -66,11 +99,17 @@ private:
                              : how == ZhConversion::S2T  ? "s2t.json"
                              : how == ZhConversion::T2TW ? "t2tw.json"
                                                          : "s2tw.json";
-        const opencc_t handle = opencc_open(config);
+        const opencc_t handle = api.opencc_open(config);
         m_open.emplace(how, handle);
         return handle;
     }
 
+    static const OpenCcApi* Api() {
+        std::string why;
+        return OpenCc(why);
+    }
+
+    std::mutex m_mutex;
     std::map<ZhConversion, opencc_t> m_open;
 };
 using BuiltInConverter = OpenCcConverter;

@@ -16,8 +16,10 @@ std::optional<ZhConversion> ParseZhConversion(std::string_view name);
 class ChineseConverter {
 public:
     virtual ~ChineseConverter() = default;
-    // False when the program was built without a conversion library.
+    // False when the program was built without a conversion library, or it cannot be loaded.
     virtual bool Available() const = 0;
+    // Why it is not available, where there is more to say than that it was not built in.
+    virtual std::string WhyUnavailable() const { return std::string(); }
     // The UTF-8 text converted; nullopt when the conversion cannot be made.
     virtual std::optional<std::string> ConvertUtf8(std::string_view utf8, ZhConversion how) = 0;
 };

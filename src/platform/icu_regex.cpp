@@ -2,12 +2,12 @@
 
 #include <unicode/ucnv.h>
 #include <unicode/ucnv_cb.h>
-#include <unicode/uregex.h>
 
 #include <algorithm>
 #include <cstdint>
 
 #include "platform/code_page.h"
+#include "platform/icu_i18n.h"
 
 namespace qs {
 namespace {
@@ -90,15 +90,17 @@ private:
 
 class IcuCompiledRegex : public CompiledRegex {
 public:
-    IcuCompiledRegex(URegularExpression* regex, std::unique_ptr<Gb18030Decoder> decoder)
-        : m_regex(regex), m_decoder(std::move(decoder)) {}
-    ~IcuCompiledRegex() override { uregex_close(m_regex); }
+    IcuCompiledRegex(const IcuI18nApi& icu, URegularExpression* regex,
+                     std::unique_ptr<Gb18030Decoder> decoder)
+        : m_icu(icu), m_regex(regex), m_decoder(std::move(decoder)) {}
+    ~IcuCompiledRegex() override { m_icu.uregex_close(m_regex); }
     IcuCompiledRegex(const IcuCompiledRegex&) = delete;
     IcuCompiledRegex& operator=(const IcuCompiledRegex&) = delete;
 
     std::vector<RegexMatch> FindAll(const Text& subject, std::size_t limit) override;
 
 private:
+    const IcuI18nApi& m_icu;
     URegularExpression* m_regex;
     std::unique_ptr<Gb18030Decoder> m_decoder;
     std::vector<UChar> m_units;
@@ -144,14 +146,14 @@ std::vector<RegexMatch> IcuCompiledRegex::FindAll(const Text& subject, std::size
 
     UErrorCode err = U_ZERO_ERROR;
     static const UChar kEmpty[1] = {0};
-    uregex_setText(m_regex, unitCount > 0 ? m_units.data() : kEmpty, unitCount, &err);
+    m_icu.uregex_setText(m_regex, unitCount > 0 ? m_units.data() : kEmpty, unitCount, &err);
     int32_t from = 0;
     while (U_SUCCESS(err) && from <= unitCount) {
-        if (!uregex_find(m_regex, from, &err) || U_FAILURE(err)) {
+        if (!m_icu.uregex_find(m_regex, from, &err) || U_FAILURE(err)) {
             break;
         }
-        const int32_t startUnit = uregex_start(m_regex, 0, &err);
-        const int32_t endUnit = uregex_end(m_regex, 0, &err);
+        const int32_t startUnit = m_icu.uregex_start(m_regex, 0, &err);
+        const int32_t endUnit = m_icu.uregex_end(m_regex, 0, &err);
         if (U_FAILURE(err)) {
             break;
         }
@@ -179,13 +181,18 @@ std::vector<RegexMatch> IcuCompiledRegex::FindAll(const Text& subject, std::size
             from = unitAt(end);
         }
     }
-    uregex_setText(m_regex, kEmpty, 0, &err);
+    m_icu.uregex_setText(m_regex, kEmpty, 0, &err);
     return matches;
 }
 
 }  // namespace
 
 std::unique_ptr<CompiledRegex> IcuRegexEngine::Compile(const Text& pattern, RegexFlags flags) {
+    std::string why;
+    const IcuI18nApi* icu = IcuI18n(why);
+    if (icu == nullptr) {
+        return nullptr;
+    }
     auto decoder = std::make_unique<Gb18030Decoder>();
     if (!decoder->Ok()) {
         return nullptr;
@@ -207,14 +214,14 @@ std::unique_ptr<CompiledRegex> IcuRegexEngine::Compile(const Text& pattern, Rege
     }
     UErrorCode err = U_ZERO_ERROR;
     URegularExpression* regex =
-        uregex_open(units.data(), static_cast<int32_t>(units.size()), options, nullptr, &err);
+        icu->uregex_open(units.data(), static_cast<int32_t>(units.size()), options, nullptr, &err);
     if (U_FAILURE(err) || regex == nullptr) {
         if (regex != nullptr) {
-            uregex_close(regex);
+            icu->uregex_close(regex);
         }
         return nullptr;
     }
-    return std::make_unique<IcuCompiledRegex>(regex, std::move(decoder));
+    return std::make_unique<IcuCompiledRegex>(*icu, regex, std::move(decoder));
 }
 
 }  // namespace qs

@@ -39,12 +39,13 @@ std::string NowUtc() {
 }
 
 // The same book always gets the same identifier: a name-based UUID of its text and of the
-// conversion asked for.
+// conversion asked for; empty when no hash can be made.
 std::string Identifier(std::string_view text, ZhConversion zh) {
     Sha256 sha;
     sha.Add(text);
     sha.Add(std::string(1, static_cast<char>('0' + static_cast<int>(zh))));
-    return UuidUrnFromDigest(sha.Hex());
+    const std::string digest = sha.Hex();
+    return digest.empty() ? digest : UuidUrnFromDigest(digest);
 }
 
 void Unconverted(SplitContext& ctx, const Text& path) {
@@ -74,6 +75,7 @@ void WriteChapterBook(SplitContext& ctx, const Text& source, std::string_view te
     }
     metadata.title = *bookTitle;
     metadata.identifier = Identifier(text, zh);
+    const bool identified = !metadata.identifier.empty();
     metadata.modified = NowUtc();
     EpubBook book(std::move(metadata));
     if (!preface) {
@@ -124,7 +126,7 @@ void WriteChapterBook(SplitContext& ctx, const Text& source, std::string_view te
 
     const EpubResult made = book.Finish();
     std::unique_ptr<AtomicWriter> out =
-        made.ok && !name.empty() ? Fs().CreateAtomic(target) : nullptr;
+        made.ok && identified && !name.empty() ? Fs().CreateAtomic(target) : nullptr;
     const bool written = out && out->Write(made.bytes);
     FinishNamedOutput(ctx, stem, kDotEpub, std::move(out), written,
                       static_cast<std::int64_t>(made.bytes.size()),

@@ -4,6 +4,8 @@
 
 #include <random>
 
+#include "support/temp_folder.h"
+
 namespace qs {
 namespace {
 
@@ -29,6 +31,47 @@ TEST(WholeCharacterBytes, EndsWhereTheWalkFromTheStartEnds) {
             }
             EXPECT_EQ(WholeCharacterBytes(four ? TextEncoding::Raw : TextEncoding::Big5, s), i)
                 << round;
+        }
+    }
+}
+
+// What the detection's own scan tells a reader of a UTF-8 body, read in slices of 7 bytes so
+// that a "<" or a mark can sit in any slice; nothing for a body that is not UTF-8.
+TEST(TextSliceReader, ScannedUtf8BodyTellsWhatTheDetectionSaw) {
+    struct Row {
+        const char* name;
+        std::string bytes;
+        bool utf8;
+        std::int64_t start, length;
+        bool markup, startsWithMark;
+    };
+    const std::string mark = "\xEF\xBB\xBF";
+    const std::string zhong = "\xE4\xB8\xAD";  // 中
+    const Row rows[] = {
+        {"unmarked", zhong + zhong + "\n", true, 0, 7, false, false},
+        {"unmarked, markup", zhong + "<b>", true, 0, 6, true, false},
+        {"unmarked, markup past a zero byte", zhong + std::string(1, '\0') + "<", true, 0, 5, true,
+         false},
+        {"marked, markup in a later slice", mark + zhong + zhong + zhong + "<", true, 3, 10, true,
+         false},
+        {"marked, a mark after the mark", mark + mark + zhong, true, 3, 6, false, true},
+        {"plain ASCII", "abc<", false, 0, 0, false, false},
+        {"GBK", "\xD6\xD0\xCE\xC4", false, 0, 0, false, false},
+        {"mark only", mark, false, 0, 0, false, false},
+        {"overlong after the mark", mark + "\xC0\x80", false, 0, 0, false, false},
+    };
+    TempFolder temp;
+    for (const Row& row : rows) {
+        temp.Write("t.txt", row.bytes);
+        TextSliceReader reader(7);
+        ASSERT_TRUE(reader.Open(temp.File("t.txt"))) << row.name;
+        const auto scanned = reader.ScannedUtf8Body();
+        ASSERT_EQ(scanned.has_value(), row.utf8) << row.name;
+        if (scanned) {
+            EXPECT_EQ(scanned->start, row.start) << row.name;
+            EXPECT_EQ(scanned->length, row.length) << row.name;
+            EXPECT_EQ(scanned->markup, row.markup) << row.name;
+            EXPECT_EQ(scanned->startsWithMark, row.startsWithMark) << row.name;
         }
     }
 }

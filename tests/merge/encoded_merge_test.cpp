@@ -124,5 +124,25 @@ TEST_F(EncodedMergeTest, SlicedOutputIsThatOfTheWholeText) {
     }
 }
 
+// A UTF-8 member is copied as it was examined, without being read again: one that has lost
+// or gained bytes since fails the output as unreadable instead of giving a cut one.
+TEST_F(EncodedMergeTest, Utf8MemberChangedInLengthAfterExaminationFailsTheOutput) {
+    for (const char* edited :
+         {"\xEF\xBB\xBF\xE4\xB8\xAD", "\xEF\xBB\xBF\xE4\xB8\xAD\xE6\x96\x87\n\xE6\x96\x87"}) {
+        EncodedMerge merge;
+        const Text first = Put("a.txt", "\xE4\xB8\xAD\xE6\x96\x87\n");  // 中文
+        const Text second = Put("b.txt", "\xEF\xBB\xBF\xE4\xB8\xAD\xE6\x96\x87\n");
+        ASSERT_EQ(merge.AddDecoded(first).outcome, EncodedMerge::Member::Added);
+        ASSERT_EQ(merge.AddDecoded(second).outcome, EncodedMerge::Member::Added);
+        Put("b.txt", edited);
+        const Text target = m_temp.File("out.txt");
+        std::unique_ptr<AtomicWriter> writer = Fs().CreateAtomic(target);
+        const auto finished =
+            merge.Write(writer, target, true, {TextEncoding::Utf8, true}, OutputRequest());
+        EXPECT_EQ(finished.outcome, EncodedMerge::Outcome::ReadFailed) << edited;
+        EXPECT_EQ(finished.unreadable, second);
+    }
+}
+
 }  // namespace
 }  // namespace qs::testing
