@@ -2,13 +2,16 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <limits>
 #include <string>
 
 #include "platform/native_names.h"
@@ -216,7 +219,7 @@ public:
         }
     }
     void StartWriteBack() override {
-        if (!m_failed && m_fd >= 0) {
+        if (!m_failed && m_fd >= 0 && !(m_folder && m_folder->inMemory)) {
             ::sync_file_range(m_fd, 0, 0, SYNC_FILE_RANGE_WRITE);
         }
     }
@@ -322,11 +325,28 @@ private:
             // error.
             for (;;) {
                 if (limit == 0) {
-                    return CopyResult::Copied;
+                    return EndAfterHole() ? CopyResult::Copied : WriteFailure();
                 }
-                const std::size_t want =
+                if (offset != nullptr && limit > 0) {
+                    const std::int64_t hole = HoleAt(posix->Descriptor(), *offset, limit);
+                    if (hole > 0) {
+                        if (::lseek(m_fd, static_cast<off_t>(hole), SEEK_CUR) < 0) {
+                            return WriteFailure();
+                        }
+                        *offset += static_cast<off_t>(hole);
+                        inKernel += hole;
+                        limit -= hole;
+                        m_pastEnd = true;
+                        continue;
+                    }
+                }
+                std::size_t want =
                     limit < 0 ? std::size_t{1} << 30
                               : static_cast<std::size_t>(std::min<std::int64_t>(limit, 1 << 30));
+                if (offset != nullptr && m_dataEnd > *offset) {
+                    // Up to the next hole, which is skipped in turn.
+                    want = std::min(want, static_cast<std::size_t>(m_dataEnd - *offset));
+                }
                 const ssize_t n =
                     ::copy_file_range(posix->Descriptor(), offset, m_fd, nullptr, want, 0);
                 if (n == 0) {
@@ -340,6 +360,7 @@ private:
                     break;
                 }
                 inKernel += n;
+                m_pastEnd = false;
                 if (copied != nullptr) {
                     *copied = inKernel;
                 }
@@ -347,6 +368,9 @@ private:
                     limit -= n;
                 }
             }
+        }
+        if (!EndAfterHole()) {
+            return WriteFailure();
         }
         if (offset != nullptr && !source.Seek(*offset)) {
             return CopyResult::ReadFailed;
@@ -362,6 +386,43 @@ private:
         }
         return result;
     }
+    // How many bytes from position on (at most length) the source holds as a hole, which
+    // the copy skips: the piece reads the same zeros and takes no room for them. Notes
+    // where the data found ends. 0 where data begins, or where the system cannot tell.
+    std::int64_t HoleAt(int fd, off_t position, std::int64_t length) {
+        if (m_dataEnd > position) {
+            return 0;
+        }
+        const off_t data = ::lseek(fd, position, SEEK_DATA);
+        off_t end = data;
+        if (data < 0) {
+            struct stat st {};
+            // Nothing but a hole up to the end: a source that ends sooner fails the copy.
+            if (errno != ENXIO || ::fstat(fd, &st) != 0 || st.st_size <= position) {
+                return 0;
+            }
+            end = st.st_size;
+        }
+        if (end > position) {
+            return std::min<std::int64_t>(end - position, length);
+        }
+        const off_t hole = ::lseek(fd, position, SEEK_HOLE);
+        m_dataEnd = hole > position ? hole : std::numeric_limits<off_t>::max();
+        return 0;
+    }
+    // A piece that ends in a skipped hole gets its length.
+    bool EndAfterHole() {
+        if (!m_pastEnd) {
+            return true;
+        }
+        const off_t end = ::lseek(m_fd, 0, SEEK_CUR);
+        m_pastEnd = !(end >= 0 && ::ftruncate(m_fd, end) == 0);
+        return !m_pastEnd;
+    }
+    CopyResult WriteFailure() {
+        Fail();
+        return CopyResult::WriteFailed;
+    }
     // Every later call on the writer fails for the same reason.
     void Fail() {
         m_failed = true;
@@ -369,6 +430,11 @@ private:
         SetLastSystemError(m_error);
     }
     bool CloseFile() {
+        if (m_folder && m_folder->stock && m_folder->closeCannotFail) {
+            m_folder->stock->Close(m_fd);
+            m_fd = -1;
+            return true;
+        }
         const int closed = ::close(m_fd);
         m_fd = -1;
         return closed == 0;
@@ -397,6 +463,8 @@ private:
     bool m_failed = false;
     int m_error = 0;  // why it failed
     bool m_committed = false;
+    bool m_pastEnd = false;  // a hole was skipped at the end of what is written
+    off_t m_dataEnd = 0;     // where the source's data last found goes on to
     mode_t m_permissionLimit = 07777;
     mode_t m_mode = CreationMode();  // what the file has now
 };
@@ -775,6 +843,14 @@ std::unique_ptr<FolderHold> PosixFileSystem::HoldFolder(const Text& folder) {
     held->fd = ::open(native.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (held->fd < 0) {
         return nullptr;
+    }
+    struct statfs kind {};
+    if (::fstatfs(held->fd, &kind) == 0) {
+        held->inMemory = kind.f_type == TMPFS_MAGIC || kind.f_type == RAMFS_MAGIC;
+        // Local file systems without a flush of their own: close has nothing to report
+        // (network and user-space ones report write errors there).
+        held->closeCannotFail = held->inMemory || kind.f_type == EXT4_SUPER_MAGIC ||
+                                kind.f_type == XFS_SUPER_MAGIC || kind.f_type == BTRFS_SUPER_MAGIC;
     }
     held->native = std::move(native);
     held->owner = std::this_thread::get_id();

@@ -39,6 +39,8 @@ public:
         std::string native;
         int fd = -1;
         int filesOpened = 0;
+        bool inMemory = false;         // a file system without write-back (tmpfs): nothing to start
+        bool closeCannotFail = false;  // its files report nothing when closed
         std::unique_ptr<UnnamedFileStock> stock;  // once a job has opened a few files here
         std::thread::id owner;  // the job's thread: another job's calls never use its state
         ~HeldFolder();

@@ -23,6 +23,7 @@ UnnamedFileStock::UnnamedFileStock(int folderFd) : m_folderFd(folderFd) {
     try {
         m_maker = std::thread([this] { MakeFiles(); });
     } catch (const std::system_error&) {
+        m_makerGone = true;
         // Without a second thread every file is opened by the job itself, as before.
     }
     pthread_sigmask(SIG_SETMASK, &before, nullptr);
@@ -40,18 +41,58 @@ UnnamedFileStock::~UnnamedFileStock() {
     for (; m_count > 0; --m_count, m_first = (m_first + 1) % kCapacity) {
         ::close(m_ready[m_first]);
     }
+    for (const int fd : m_toClose) {
+        ::close(fd);
+    }
+}
+
+void UnnamedFileStock::Close(int fd) {
+    std::unique_lock lock(m_mutex);
+    // The maker closes them when it wakes to make more; when it falls behind (or is gone),
+    // the caller does.
+    if (m_toClose.size() >= kCapacity || m_count < m_kept / 4 || m_makerGone) {
+        lock.unlock();
+        ::close(fd);
+        return;
+    }
+    m_toClose.push_back(fd);
+    const bool wake = m_toClose.size() == m_kept / 2;
+    lock.unlock();
+    if (wake) {
+        m_wanted.notify_one();
+    }
+}
+
+void UnnamedFileStock::CloseHandedIn(std::unique_lock<std::mutex>& lock) {
+    std::vector<int> closing;
+    closing.swap(m_toClose);
+    lock.unlock();
+    for (const int fd : closing) {
+        ::close(fd);
+    }
+    closing.clear();
+    lock.lock();
+    if (m_toClose.empty()) {
+        m_toClose.swap(closing);  // keeps its memory
+    }
 }
 
 int UnnamedFileStock::Take() {
     std::unique_lock lock(m_mutex);
     if (m_count == 0) {
+        // The maker could not keep up (its core is busy): it keeps more from now on.
+        if (m_kept < kCapacity) {
+            m_kept *= 2;
+            lock.unlock();
+            m_wanted.notify_one();
+        }
         return -1;
     }
     const int fd = m_ready[m_first];
     m_first = (m_first + 1) % kCapacity;
     --m_count;
     // The maker is woken once half the stock is gone, not for every file.
-    const bool wake = m_count == kCapacity / 2 - 1;
+    const bool wake = m_count + 1 == m_kept / 2;
     lock.unlock();
     if (wake) {
         m_wanted.notify_one();
@@ -62,14 +103,19 @@ int UnnamedFileStock::Take() {
 void UnnamedFileStock::MakeFiles() {
     std::unique_lock lock(m_mutex);
     for (;;) {
-        m_wanted.wait(lock, [this] { return m_stopping || m_count < kCapacity / 2; });
-        while (!m_stopping && m_count < kCapacity) {
+        m_wanted.wait(lock, [this] {
+            return m_stopping || m_count < m_kept / 2 || m_toClose.size() >= m_kept / 2;
+        });
+        CloseHandedIn(lock);
+        while (!m_stopping && m_count < m_kept) {
             lock.unlock();
             const int fd = OpenUnnamedFile(m_folderFd, ".");
             lock.lock();
             if (fd < 0) {
                 // The folder takes no more (full, no unnamed files, no descriptors left):
                 // the job opens its own and reports what it meets.
+                m_makerGone = true;
+                CloseHandedIn(lock);
                 return;
             }
             m_ready[(m_first + m_count) % kCapacity] = fd;

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace qs {
 
@@ -28,10 +29,14 @@ public:
     // A ready file, or -1 when none is: the caller then opens its own, and hears why that
     // fails.
     int Take();
+    // Closes a named file on the maker's core, for a caller that needs no answer (closing
+    // on its file system cannot fail).
+    void Close(int fd);
 
 private:
-    static constexpr std::size_t kCapacity = 16;
+    static constexpr std::size_t kCapacity = 64;
     void MakeFiles();
+    void CloseHandedIn(std::unique_lock<std::mutex>& lock);
 
     const int m_folderFd;
     std::mutex m_mutex;
@@ -39,7 +44,10 @@ private:
     std::array<int, kCapacity> m_ready{};
     std::size_t m_first = 0;
     std::size_t m_count = 0;
+    std::size_t m_kept = 16;  // how many it keeps ready
+    std::vector<int> m_toClose;
     bool m_stopping = false;
+    bool m_makerGone = false;  // it closes nothing more
     std::thread m_maker;
 };
 

@@ -1,6 +1,7 @@
 #include "split/piece_writer.h"
 
 #include <array>
+#include <limits>
 
 #include "encoding/charset_converter.h"
 #include "encoding/text_decoder.h"
@@ -83,9 +84,10 @@ const PathParts& SourceParts(SplitContext& ctx, const Text& source) {
     return ctx.state.sourceParts;
 }
 
-// The writer of a piece is made for this path: Commit replaces only there.
-Text NumberedPiecePath(SplitContext& ctx, const Text& source) {
-    const Text suffix = "_" + std::to_string(ctx.state.pieceNumber);
+namespace {
+
+Text NumberedPathOf(SplitContext& ctx, const Text& source, std::int32_t number) {
+    const Text suffix = "_" + std::to_string(number);
     SplitState::NumberedStem& cut = ctx.state.numberedStem;
     if (cut.source != source || cut.suffixBytes != suffix.size()) {
         cut.source = source;
@@ -101,6 +103,13 @@ Text NumberedPiecePath(SplitContext& ctx, const Text& source) {
     path += cut.fits ? cut.stem + suffix : suffix.substr(1);
     path += cut.dotExtension;
     return path;
+}
+
+}  // namespace
+
+// The writer of a piece is made for this path: Commit replaces only there.
+Text NumberedPiecePath(SplitContext& ctx, const Text& source) {
+    return NumberedPathOf(ctx, source, ctx.state.pieceNumber);
 }
 
 namespace {
@@ -197,11 +206,27 @@ bool NamePiece(SplitContext& ctx, AtomicWriter& out, const Text& source, const T
 }
 
 // Records a piece that was named: no later piece replaces it, and the source is deleted
-// only while it is there as written (kept only when it is to be deleted).
-void NotePiece(SplitContext& ctx, const Text& path, std::int64_t size, bool durable) {
+// only while it is there as written (kept only when it is to be deleted). numbered: the
+// piece has the numbered name of source for its number.
+void NotePiece(SplitContext& ctx, const Text& path, std::int64_t size, bool durable,
+               const Text& source = Text(), bool numbered = false) {
     ctx.state.piecesWritten.Add(path);
-    if (durable) {
-        ctx.state.sourcePieces.push_back({path, size});
+    // Pieces are named in the output folder; one elsewhere would go unrecorded, and its
+    // source would stay.
+    if (!durable || !path.starts_with(ctx.outputFolder)) {
+        return;
+    }
+    SplitState::SourcePieces& pieces = ctx.state.sourcePieces;
+    if (pieces.numberedSizes.empty()) {
+        pieces.source = source;
+        pieces.firstNumber = ctx.state.pieceNumber;
+    }
+    const auto next = pieces.firstNumber + static_cast<std::int64_t>(pieces.numberedSizes.size());
+    if (numbered && source == pieces.source && ctx.state.pieceNumber == next &&
+        size <= std::numeric_limits<std::uint32_t>::max()) {
+        pieces.numberedSizes.push_back(static_cast<std::uint32_t>(size));
+    } else {
+        pieces.others.push_back({path.substr(ctx.outputFolder.size()), size});
     }
 }
 
@@ -224,10 +249,14 @@ bool Finish(SplitContext& ctx, const Text& source, Text path, std::unique_ptr<At
     if (out) {
         out->LimitPermissions(ctx.state.sourcePermissions);
     }
+    const std::size_t numberedBytes = path.size();
     written = written && out && NamePiece(ctx, *out, source, text, path);
     out.reset();
     if (written) {
-        NotePiece(ctx, path, size, durable);
+        // Naming keeps the numbered path or gives another one.
+        const bool numbered =
+            durable && path.size() == numberedBytes && path == NumberedPiecePath(ctx, source);
+        NotePiece(ctx, path, size, durable, source, numbered);
         ctx.events.OutputWritten(
             {path, size, WrittenFormat(ctx), ctx.sourceIndex, ctx.state.pieceHeading});
     }
@@ -334,8 +363,12 @@ bool WritePieceBytes(SplitContext& ctx, const Text& source, std::string_view pie
         !inUtf8 &&
         (requested || (encoding >= TextEncoding::Utf8 && encoding <= TextEncoding::Big5Hkscs));
     Bytes converted;
+    // UTF-8 goes to its file as it is, behind the mark when the source had one.
+    const bool marked = inUtf8 && ctx.state.source.mark;
     if (inUtf8) {
-        converted = WithMark(ctx, piece, true);
+        if (marked) {
+            converted = WithMark(ctx, piece, true);
+        }
     } else if (requested) {
         std::optional<Bytes> bytes = EncodeOutputText(piece, ctx.state.source, request);
         if (!bytes) {
@@ -355,7 +388,7 @@ bool WritePieceBytes(SplitContext& ctx, const Text& source, std::string_view pie
             converted = ByteOrderMark(encoding);  // an empty piece is marked like the others
         }
     }
-    const std::string_view bytes = encoded || inUtf8 ? std::string_view(converted) : piece;
+    const std::string_view bytes = encoded || marked ? std::string_view(converted) : piece;
     // The text a random name is taken from: byte modes decode the piece, text modes hold
     // it as text already.
     Text text;
@@ -442,23 +475,36 @@ bool PiecesOfSourceAreSafe(SplitContext& ctx) {
     constexpr std::size_t kFlushedTogether = 32;
     const bool together = ctx.state.sourcePieces.size() >= kFlushedTogether &&
                           Fs().SyncFileSystemOf(ctx.outputFolder);
-    for (std::size_t k = 0; !together && k < ctx.state.sourcePieces.size(); ++k) {
-        if (!Fs().SyncToDisk(ctx.state.sourcePieces[k].path)) {
-            return false;
+    // Every piece with its size: f(path, size) false stops the walk.
+    const SplitState::SourcePieces& pieces = ctx.state.sourcePieces;
+    const auto all = [&](const auto& f) {
+        for (std::size_t k = 0; k < pieces.numberedSizes.size(); ++k) {
+            const auto number =
+                static_cast<std::int32_t>(pieces.firstNumber + static_cast<std::int64_t>(k));
+            if (!f(NumberedPathOf(ctx, pieces.source, number), pieces.numberedSizes[k])) {
+                return false;
+            }
         }
+        for (const SplitState::WrittenPiece& piece : pieces.others) {
+            if (!f(ctx.outputFolder + piece.name, piece.size)) {
+                return false;
+            }
+        }
+        return true;
+    };
+    if (!together && !all([](const Text& path, std::int64_t) { return Fs().SyncToDisk(path); })) {
+        return false;
     }
     // Looked at after the flushes, so that a piece changed meanwhile is seen.
-    for (const SplitState::WrittenPiece& piece : ctx.state.sourcePieces) {
-        if (Fs().FileSize(piece.path) != piece.size) {
-            return false;
-        }
+    if (!all([](const Text& path, std::int64_t size) { return Fs().FileSize(path) == size; })) {
+        return false;
     }
     // The names: once for the folder of the pieces, and for its parent when the folder
     // itself may be new.
     if (together) {
         return true;
     }
-    if (!ctx.state.sourcePieces.empty() && !Fs().SyncToDisk(ctx.outputFolder)) {
+    if (ctx.state.sourcePieces.size() != 0 && !Fs().SyncToDisk(ctx.outputFolder)) {
         return false;
     }
     if (ctx.Options().subfolder) {

@@ -51,11 +51,22 @@ struct SplitState {
     // Every piece the job has written (no other piece may replace one) and the pieces of
     // the current source as written, checked before the source is deleted.
     struct WrittenPiece {
-        Text path;
+        Text name;  // in the output folder
         std::int64_t size = 0;
     };
+    // A source cut into a million pieces keeps four bytes for each that took its numbered
+    // name: only its size.
+    struct SourcePieces {
+        std::size_t size() const { return numberedSizes.size() + others.size(); }
+        void clear() { *this = SourcePieces(); }
+
+        Text source;                               // whose numbered names they have
+        std::int32_t firstNumber = 0;              // of numberedSizes[0]
+        std::vector<std::uint32_t> numberedSizes;  // of the pieces numbered on from there
+        std::vector<WrittenPiece> others;
+    };
     WrittenPieces piecesWritten;
-    std::vector<WrittenPiece> sourcePieces;
+    SourcePieces sourcePieces;
     // The path of the current source, taken apart once: its pieces are named after it.
     Text partsOf;
     PathParts sourceParts;

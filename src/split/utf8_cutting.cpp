@@ -29,6 +29,29 @@ int BeginningsIn(std::uint64_t word) {
     return 8 - static_cast<int>((continuation * kLowBits) >> 56);
 }
 
+using Lanes = unsigned char __attribute__((vector_size(16)));
+constexpr std::size_t kBlock = 64;
+
+// The characters that begin in the kBlock bytes at p, which hold no CR; -1 when they hold one.
+int BeginningsInBlock(const char* p) {
+    Lanes lanes[kBlock / sizeof(Lanes)];
+    std::memcpy(lanes, p, sizeof lanes);
+    Lanes crs{};
+    Lanes continuations{};  // at most four in a lane
+    for (const Lanes& v : lanes) {
+        crs |= reinterpret_cast<Lanes>(v == '\r');
+        continuations -= reinterpret_cast<Lanes>((v & 0xC0) == 0x80);
+    }
+    std::uint64_t cr[2];
+    std::uint64_t halves[2];
+    std::memcpy(cr, &crs, sizeof cr);
+    std::memcpy(halves, &continuations, sizeof halves);
+    if ((cr[0] | cr[1]) != 0) {
+        return -1;
+    }
+    return static_cast<int>(kBlock) - static_cast<int>(((halves[0] + halves[1]) * kLowBits) >> 56);
+}
+
 }  // namespace
 
 bool CutInOwnUtf8(SplitContext& ctx, TextSliceReader& reader) {
@@ -56,7 +79,16 @@ std::size_t Utf8CharCounter::Pass(std::string_view text, std::size_t from, std::
     std::size_t i = from;
     const std::size_t n = text.size();
     while (i < n) {
-        // Whole words while the character that ends the stretch lies beyond them.
+        // Whole blocks, then words, while the character that ends the stretch lies beyond.
+        if (wanted > static_cast<std::int64_t>(kBlock) && i + kBlock <= n && m_previous != '\r') {
+            const int begun = BeginningsInBlock(text.data() + i);
+            if (begun >= 0) {
+                wanted -= begun;
+                m_previous = text[i + kBlock - 1];
+                i += kBlock;
+                continue;
+            }
+        }
         if (wanted > 8 && i + 8 <= n && m_previous != '\r') {
             std::uint64_t word;
             std::memcpy(&word, text.data() + i, sizeof word);

@@ -208,6 +208,35 @@ TEST_F(PosixFileSystemTest, ChineseNamesCrossTheBoundaryAsUtf8) {
     EXPECT_FALSE((*entries)[0].isFolder);
 }
 
+TEST_F(PosixFileSystemTest, RangesOfASparseSourceCopyTheirZerosAndData) {
+    // Islands of data in holes; ranges that start, end and lie wholly in either.
+    constexpr std::int64_t kSize = 3 << 20;
+    Bytes expected(kSize, '\0');
+    {
+        auto file = m_fs.OpenReadWrite(Path("sparse.bin"));
+        ASSERT_TRUE(file && file->Truncate(kSize));
+        for (const std::int64_t at : {std::int64_t{0}, kSize / 3, kSize / 3 * 2 + 77, kSize - 5}) {
+            const std::string island(5000 - static_cast<std::size_t>(at % 4995), 'd');
+            ASSERT_TRUE(file->WriteAt(at, island));
+            expected.replace(static_cast<std::size_t>(at), island.size(), island);
+        }
+    }
+    auto source = m_fs.OpenRead(Path("sparse.bin"));
+    std::srand(26);
+    for (int k = 0; k < 40; ++k) {
+        const std::int64_t start = k == 0 ? 6000 : std::rand() % kSize;
+        const std::int64_t length = k == 0 ? (1 << 20) - 6000 : std::rand() % (kSize - start);
+        auto writer = m_fs.CreateAtomic(Path("piece.bin"));
+        ASSERT_EQ(writer->CopyRange(*source, start, length), AtomicWriter::CopyResult::Copied);
+        ASSERT_EQ(writer->CommitNew(Path("piece" + std::to_string(k))),
+                  AtomicWriter::NameResult::Named);
+        ASSERT_EQ(
+            m_fs.ReadWholeFile(Path("piece" + std::to_string(k))).value(),
+            expected.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(length)))
+            << "range " << start << " + " << length;
+    }
+}
+
 TEST_F(PosixFileSystemTest, InPlaceEditing) {
     auto file = m_fs.OpenReadWrite(Path("s.ini"));
     ASSERT_TRUE(file);

@@ -300,6 +300,12 @@ TEST_F(SplitJobTest, PiecesAreOnDiskBeforeTheSourceGoes) {
         {"a piece replaced after it was written", true,
          [&] { faulty.Before(Op::Sync, 2, [&] { h.temp.Write("s_1.txt", "other"); }); }, 2,
          "未删除原文件："},
+        {"one of many pieces changed", true,
+         [&] { faulty.Before(Op::Sync, 1, [&] { h.temp.Write("s_40.txt", "x"); }); }, 1,
+         "未删除原文件：", 40},
+        {"one of many pieces gone", true,
+         [&] { faulty.Before(Op::Sync, 1, [&] { Fs().DeleteFile(File("s_17.txt")); }); }, 1,
+         "未删除原文件：", 40},
     };
     for (const Row& row : rows) {
         faulty.Reset();
