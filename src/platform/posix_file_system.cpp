@@ -126,6 +126,40 @@ class PosixReadHandle : public ReadHandle {
 public:
     explicit PosixReadHandle(int fd) : m_fd(fd) {}
     int Descriptor() const { return m_fd; }
+
+    // How many bytes from position on (at most length) the source holds as a hole, which a
+    // copy may skip: the piece reads the same zeros and takes no room for them. 0 where data
+    // begins, or where the system cannot tell. The end of the data found is kept for the
+    // copies of later pieces: asking the system walks the file from position to that end.
+    std::int64_t HoleAt(off_t position, std::int64_t length) {
+        if (m_dataEnd < 0) {
+            // A file with all its blocks has no hole to look for.
+            struct stat st {};
+            const bool holes = ::fstat(m_fd, &st) == 0 && st.st_blocks * 512 < st.st_size;
+            m_dataEnd = holes ? 0 : std::numeric_limits<off_t>::max();
+        }
+        if (m_dataEnd > position) {
+            return 0;
+        }
+        const off_t data = ::lseek(m_fd, position, SEEK_DATA);
+        off_t end = data;
+        if (data < 0) {
+            struct stat st {};
+            // Nothing but a hole up to the end: a source that ends sooner fails the copy.
+            if (errno != ENXIO || ::fstat(m_fd, &st) != 0 || st.st_size <= position) {
+                return 0;
+            }
+            end = st.st_size;
+        }
+        if (end > position) {
+            return std::min<std::int64_t>(end - position, length);
+        }
+        const off_t hole = ::lseek(m_fd, position, SEEK_HOLE);
+        m_dataEnd = hole > position ? hole : std::numeric_limits<off_t>::max();
+        return 0;
+    }
+    // Where the data around the last position asked about ends, as far as known.
+    off_t DataEnd() const { return m_dataEnd; }
     ~PosixReadHandle() override { ::close(m_fd); }
 
     std::int64_t Length() override {
@@ -160,6 +194,7 @@ public:
 
 private:
     int m_fd;
+    off_t m_dataEnd = -1;  // not yet known whether the file has holes
 };
 
 class PosixAtomicWriter : public AtomicWriter {
@@ -328,7 +363,7 @@ private:
                     return EndAfterHole() ? CopyResult::Copied : WriteFailure();
                 }
                 if (offset != nullptr && limit > 0) {
-                    const std::int64_t hole = HoleAt(posix->Descriptor(), *offset, limit);
+                    const std::int64_t hole = posix->HoleAt(*offset, limit);
                     if (hole > 0) {
                         if (::lseek(m_fd, static_cast<off_t>(hole), SEEK_CUR) < 0) {
                             return WriteFailure();
@@ -343,9 +378,9 @@ private:
                 std::size_t want =
                     limit < 0 ? std::size_t{1} << 30
                               : static_cast<std::size_t>(std::min<std::int64_t>(limit, 1 << 30));
-                if (offset != nullptr && m_dataEnd > *offset) {
+                if (offset != nullptr && posix->DataEnd() > *offset) {
                     // Up to the next hole, which is skipped in turn.
-                    want = std::min(want, static_cast<std::size_t>(m_dataEnd - *offset));
+                    want = std::min(want, static_cast<std::size_t>(posix->DataEnd() - *offset));
                 }
                 const ssize_t n =
                     ::copy_file_range(posix->Descriptor(), offset, m_fd, nullptr, want, 0);
@@ -385,30 +420,6 @@ private:
             m_error = LastSystemError();
         }
         return result;
-    }
-    // How many bytes from position on (at most length) the source holds as a hole, which
-    // the copy skips: the piece reads the same zeros and takes no room for them. Notes
-    // where the data found ends. 0 where data begins, or where the system cannot tell.
-    std::int64_t HoleAt(int fd, off_t position, std::int64_t length) {
-        if (m_dataEnd > position) {
-            return 0;
-        }
-        const off_t data = ::lseek(fd, position, SEEK_DATA);
-        off_t end = data;
-        if (data < 0) {
-            struct stat st {};
-            // Nothing but a hole up to the end: a source that ends sooner fails the copy.
-            if (errno != ENXIO || ::fstat(fd, &st) != 0 || st.st_size <= position) {
-                return 0;
-            }
-            end = st.st_size;
-        }
-        if (end > position) {
-            return std::min<std::int64_t>(end - position, length);
-        }
-        const off_t hole = ::lseek(fd, position, SEEK_HOLE);
-        m_dataEnd = hole > position ? hole : std::numeric_limits<off_t>::max();
-        return 0;
     }
     // A piece that ends in a skipped hole gets its length.
     bool EndAfterHole() {
@@ -464,7 +475,6 @@ private:
     int m_error = 0;  // why it failed
     bool m_committed = false;
     bool m_pastEnd = false;  // a hole was skipped at the end of what is written
-    off_t m_dataEnd = 0;     // where the source's data last found goes on to
     mode_t m_permissionLimit = 07777;
     mode_t m_mode = CreationMode();  // what the file has now
 };
