@@ -146,6 +146,20 @@ public:
     virtual std::optional<FileStamp> Stamp(const Text& /*path*/) { return std::nullopt; }
     // The size of the regular file behind a path; nullopt for anything else.
     virtual std::optional<std::int64_t> FileSize(const Text& path);
+    // Whether each name in folder (which ends with its separator) is a regular file of the
+    // size beside it.
+    struct SizedName {
+        Text name;
+        std::int64_t size = 0;
+    };
+    virtual bool FilesHaveSizes(const Text& folder, const std::vector<SizedName>& files) {
+        for (const SizedName& file : files) {
+            if (FileSize(folder + file.name) != file.size) {
+                return false;
+            }
+        }
+        return true;
+    }
 
     // Opens (creating when missing, never truncating) a file for in-place editing.
     virtual std::unique_ptr<ReadWriteFile> OpenReadWrite(const Text& path) = 0;

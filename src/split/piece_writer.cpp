@@ -495,8 +495,20 @@ bool PiecesOfSourceAreSafe(SplitContext& ctx) {
     if (!together && !all([](const Text& path, std::int64_t) { return Fs().SyncToDisk(path); })) {
         return false;
     }
-    // Looked at after the flushes, so that a piece changed meanwhile is seen.
-    if (!all([](const Text& path, std::int64_t size) { return Fs().FileSize(path) == size; })) {
+    // Looked at after the flushes, so that a piece changed meanwhile is seen; in batches, so
+    // that the names are never all held at once.
+    constexpr std::size_t kBatch = 4096;
+    std::vector<FileSystem::SizedName> batch;
+    const auto lookAt = [&] {
+        const bool sized = Fs().FilesHaveSizes(ctx.outputFolder, batch);
+        batch.clear();
+        return sized;
+    };
+    if (!all([&](const Text& path, std::int64_t size) {
+            batch.push_back({path.substr(ctx.outputFolder.size()), size});
+            return batch.size() < kBatch || lookAt();
+        }) ||
+        !lookAt()) {
         return false;
     }
     // The names: once for the folder of the pieces, and for its parent when the folder
