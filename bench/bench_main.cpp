@@ -271,8 +271,15 @@ private:
             Measure a, b, floor, other;
             switch (c.kind) {
                 case Kind::Ratio:
-                    a = Ours(c.ours, c.source);
-                    b = Anchor(c.anchor);
+                    // Which side goes first alternates, so that neither always runs just
+                    // after the other's files were made or removed.
+                    if (r % 2 == 0) {
+                        a = Ours(c.ours, c.source);
+                        b = Anchor(c.anchor);
+                    } else {
+                        b = Anchor(c.anchor);
+                        a = Ours(c.ours, c.source);
+                    }
                     break;
                 case Kind::Scale:
                     a = Ours(c.ours, c.source);

@@ -319,7 +319,7 @@ private:
             }
             ++m_ctx.state.pieceNumber;
         } else {
-            m_piece.Append("\r\n");
+            m_piece.AppendBreak();
         }
         m_taken = true;
     }

@@ -10,11 +10,7 @@ TextPiece::TextPiece(SplitContext& ctx, const Text& source) : m_ctx(ctx), m_sour
 
 TextPiece::~TextPiece() = default;
 
-void TextPiece::Append(std::string_view text) {
-    m_held.append(text);
-    if (m_held.size() < m_ctx.pieceHoldBytes) {
-        return;
-    }
+void TextPiece::Overflow() {
     if (!m_streaming) {
         // A piece named after its text is held whole: the name needs all of it. A name
         // given before (a chapter's heading) needs none.

@@ -23,7 +23,21 @@ public:
     TextPiece(const TextPiece&) = delete;
     TextPiece& operator=(const TextPiece&) = delete;
 
-    void Append(std::string_view text);
+    // Inline: a line mode appends twice a line.
+    void Append(std::string_view text) {
+        m_held.append(text);
+        if (m_held.size() >= m_ctx.pieceHoldBytes) {
+            Overflow();
+        }
+    }
+    // The CR LF between two lines of a piece.
+    void AppendBreak() {
+        m_held.push_back('\r');
+        m_held.push_back('\n');
+        if (m_held.size() >= m_ctx.pieceHoldBytes) {
+            Overflow();
+        }
+    }
     // Names, writes and counts the piece, and makes this an empty one.
     void Finish();
 
@@ -49,6 +63,8 @@ private:
         bool unconverted = false;
     };
 
+    // More is held than a piece holds: it begins to go to its file.
+    void Overflow();
     // Writes what is held; before the end of the piece, only whole characters.
     void Spill(bool final);
 
