@@ -445,7 +445,7 @@ bool TextSliceReader::ConvertsExactly(TextEncoding encoding, bool guessed, bool&
         const std::string_view slice = std::string_view(m_buffer).substr(0, whole);
         if (encoding == TextEncoding::Raw) {
             exact = (!guessed || IsPlainText(slice, encoding)) &&
-                    (slice.empty() || Conv().Convert(slice, InternalCharset(), "UTF-8"));
+                    (slice.empty() || Conv().Decodes(slice, InternalCharset()));
         } else if (!slice.empty()) {
             const std::optional<Bytes> converted =
                 Conv().Convert(slice, CharsetName(encoding), InternalCharset());

@@ -15,6 +15,11 @@ public:
     virtual ~Charsets() = default;
     virtual std::optional<Bytes> Convert(std::string_view data, std::string_view fromCharset,
                                          std::string_view toCharset) = 0;
+    // Whether data converts from charset into Unicode: Convert's answer, where the result
+    // is not wanted.
+    virtual bool Decodes(std::string_view data, std::string_view charset) {
+        return Convert(data, charset, "UTF-8").has_value();
+    }
 };
 
 }  // namespace qs

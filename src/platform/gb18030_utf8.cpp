@@ -21,6 +21,9 @@ struct Tables {
     std::vector<std::uint16_t> twoByte;      // (lead, trail) -> code point, 0: not in the table
     std::vector<std::uint32_t> twoByteUtf8;  // (lead, trail) -> UTF-8 bytes, length on top
     std::vector<std::uint16_t> fourByte;     // four-byte index -> code point
+    // One bit for each pair of bytes (first byte high) that is a two-byte character of the
+    // tables: 8 KB, which a check of a whole text keeps at hand.
+    std::vector<std::uint64_t> twoByteKnown;
 };
 
 std::size_t FourByteIndex(unsigned b0, unsigned b1, unsigned b2, unsigned b3) {
@@ -106,8 +109,11 @@ Tables BuildTables() {
         at += len;
     }
     t.twoByteUtf8.assign(kTwoByteCodes, 0);
+    t.twoByteKnown.assign(0x10000 / 64, 0);
     for (std::size_t k = 0; k < kTwoByteCodes; ++k) {
         if (t.twoByte[k] != 0) {
+            const std::size_t pair = ((0x81 + k / 191) << 8) | (0x40 + k % 191);
+            t.twoByteKnown[pair / 64] |= std::uint64_t{1} << (pair % 64);
             char utf8[4] = {};
             const std::size_t len = PutUtf8(t.twoByte[k], utf8);
             std::uint32_t packed = static_cast<std::uint32_t>(len) << 24;
@@ -357,6 +363,44 @@ std::optional<Bytes> TableGb18030ToUtf8(std::string_view data) {
             std::uint32_t c;
             return NextGb18030(t, p, n, i, c) ? PutUtf8(c, d) : 0;
         });
+}
+
+bool TableReadsGb18030(std::string_view data) {
+    const Tables& t = TheTables();
+    if (!t.ok) {
+        return false;
+    }
+    const auto* p = reinterpret_cast<const unsigned char*>(data.data());
+    const std::size_t n = data.size();
+    std::size_t i = 0;
+    while (i < n) {
+        while (i + 8 <= n) {
+            std::uint64_t word;
+            std::memcpy(&word, p + i, 8);
+            if (word & 0x8080808080808080ULL) {
+                break;
+            }
+            i += 8;
+        }
+        // Double-byte characters, the bulk of the text, and single ASCII bytes.
+        while (i < n) {
+            const unsigned b = p[i];
+            if (b < 0x80) {
+                ++i;
+                continue;
+            }
+            const std::size_t pair = (b << 8) | (i + 1 < n ? p[i + 1] : 0);
+            if ((t.twoByteKnown[pair / 64] >> (pair % 64) & 1) == 0) {
+                break;
+            }
+            i += 2;
+        }
+        std::uint32_t c;
+        if (i < n && !NextGb18030(t, p, n, i, c)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 std::optional<Bytes> TableUtf16LeToGb18030(std::string_view data) {

@@ -14,6 +14,8 @@ namespace qs {
 // "invalid": the caller then converts with ICU, which decides.
 std::optional<Bytes> TableUtf8ToGb18030(std::string_view data);
 std::optional<Bytes> TableGb18030ToUtf8(std::string_view data);
+// Whether TableGb18030ToUtf8 converts data, found without converting it.
+bool TableReadsGb18030(std::string_view data);
 // The same for UTF-16LE without a byte-order mark.
 std::optional<Bytes> TableUtf16LeToGb18030(std::string_view data);
 std::optional<Bytes> TableGb18030ToUtf16Le(std::string_view data);

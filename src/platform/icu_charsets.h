@@ -9,6 +9,7 @@ class IcuCharsets : public Charsets {
 public:
     std::optional<Bytes> Convert(std::string_view data, std::string_view fromCharset,
                                  std::string_view toCharset) override;
+    bool Decodes(std::string_view data, std::string_view charset) override;
 };
 
 }  // namespace qs

@@ -74,6 +74,9 @@ TEST(TableConversions, AgreeWithIcuOnGeneratedText) {
             if (auto icu = Icu(cut, "GB18030", "UTF-8"); !icu) {
                 ASSERT_FALSE(TableGb18030ToUtf8(cut)) << round;
             }
+            for (const std::string& text : {*gb, cut, cut.substr(0, cut.size() / 2 + 1)}) {
+                ASSERT_EQ(TableReadsGb18030(text), TableGb18030ToUtf8(text).has_value()) << round;
+            }
         }
     }
 }
