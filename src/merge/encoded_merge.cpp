@@ -62,6 +62,7 @@ std::unique_ptr<ReadHandle> Reopen(const Part& part) {
 struct PassedMember {
     ReadHandle* in = nullptr;
     Utf8Body body;
+    bool hadMark = false;
 };
 
 // The merged text, slice by slice, read again from the members.
@@ -170,14 +171,15 @@ private:
         if (in == nullptr) {
             return false;
         }
-        // Scanned as UTF-8 when it was examined: copied without a second look; a body that
-        // has shrunk since fails the copy.
+        // Scanned as UTF-8 when it was examined: looked at again only as it is copied, which
+        // fails for a body that has changed since.
         if (part.passable) {
             m_passed.body = *part.passable;
         } else if (!PassableUtf8Body(*in, part.format.mark, m_sliceBytes, m_passed.body)) {
             return false;
         }
         m_passed.in = in;
+        m_passed.hadMark = part.format.mark;
         return true;
     }
 
@@ -641,14 +643,7 @@ EncodedMerge::Finished EncodedMerge::Write(std::unique_ptr<AtomicWriter>& writer
         };
         const auto copy = [&](const PassedMember& passed) {
             finished.bytes += passed.body.length;
-            const AtomicWriter::CopyResult copied =
-                writer->CopyRange(*passed.in, passed.body.start, passed.body.length);
-            // A member that grew since its examination would go in cut short, and its new
-            // text unexamined: it fails like one that shrank.
-            const bool sameLength = passed.in->Length() == passed.body.start + passed.body.length;
-            return copied == AtomicWriter::CopyResult::Copied && !sameLength
-                       ? AtomicWriter::CopyResult::ReadFailed
-                       : copied;
+            return CopyUtf8Body(*passed.in, passed.body, passed.hadMark, m_sliceBytes, *writer);
         };
         const Pass pass = Encode(text, encoding, write, facts, copy);
         finished.systemError =

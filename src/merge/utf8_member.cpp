@@ -1,5 +1,6 @@
 #include "merge/utf8_member.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 
@@ -57,6 +58,39 @@ bool PassableUtf8Body(ReadHandle& in, bool hadMark, std::size_t blockBytes, Utf8
     return utf8.Exact() &&
            PassableUtf8Body({body.start, body.length, body.markup, false, utf8.Plausible()},
                             hadMark);
+}
+
+AtomicWriter::CopyResult CopyUtf8Body(ReadHandle& in, const Utf8Body& body, bool hadMark,
+                                      std::size_t blockBytes, AtomicWriter& out) {
+    using Result = AtomicWriter::CopyResult;
+    if (!in.Seek(body.start)) {
+        return Result::ReadFailed;
+    }
+    Bytes block(blockBytes < 16 ? 16 : blockBytes, '\0');
+    Utf8Scan utf8;
+    bool markup = false;
+    std::int64_t left = body.length;
+    while (left > 0) {
+        const std::int64_t n = in.Read(
+            block.data(), std::min<std::int64_t>(left, static_cast<std::int64_t>(block.size())));
+        if (n <= 0) {
+            return Result::ReadFailed;
+        }
+        const std::string_view bytes(block.data(), static_cast<std::size_t>(n));
+        utf8.Feed(bytes);
+        markup = markup || std::memchr(bytes.data(), '<', bytes.size()) != nullptr;
+        if (!utf8.ExactSoFar() || (markup && !body.markup)) {
+            return Result::ReadFailed;
+        }
+        if (!out.Write(bytes)) {
+            return Result::WriteFailed;
+        }
+        left -= n;
+    }
+    // One that grew would go in cut short, its new text unread.
+    const bool whole =
+        utf8.Exact() && (hadMark || utf8.Plausible()) && in.Length() == body.start + body.length;
+    return whole ? Result::Copied : Result::ReadFailed;
 }
 
 std::optional<Utf8Body> PassableUtf8Body(const TextSliceReader::ScannedUtf8& scanned,

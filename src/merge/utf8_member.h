@@ -27,4 +27,11 @@ bool PassableUtf8Body(ReadHandle& in, bool hadMark, std::size_t blockBytes, Utf8
 // The same verdict on what the member's examination saw of it, without reading it again.
 std::optional<Utf8Body> PassableUtf8Body(const TextSliceReader::ScannedUtf8& scanned, bool hadMark);
 
+// Appends the body to out, checking every block as it goes through: the member may have been
+// rewritten since its examination, and only bytes that are still the UTF-8 text it was passed
+// as may reach the output. ReadFailed when they are not, or when the member is no longer of
+// the examined length.
+AtomicWriter::CopyResult CopyUtf8Body(ReadHandle& in, const Utf8Body& body, bool hadMark,
+                                      std::size_t blockBytes, AtomicWriter& out);
+
 }  // namespace qs

@@ -126,9 +126,11 @@ TEST_F(EncodedMergeTest, SlicedOutputIsThatOfTheWholeText) {
 
 // A UTF-8 member is copied as it was examined, without being read again: one that has lost
 // or gained bytes since fails the output as unreadable instead of giving a cut one.
-TEST_F(EncodedMergeTest, Utf8MemberChangedInLengthAfterExaminationFailsTheOutput) {
+TEST_F(EncodedMergeTest, Utf8MemberChangedAfterExaminationFailsTheOutput) {
+    // Shorter, longer, and as long but no UTF-8 any more.
     for (const char* edited :
-         {"\xEF\xBB\xBF\xE4\xB8\xAD", "\xEF\xBB\xBF\xE4\xB8\xAD\xE6\x96\x87\n\xE6\x96\x87"}) {
+         {"\xEF\xBB\xBF\xE4\xB8\xAD", "\xEF\xBB\xBF\xE4\xB8\xAD\xE6\x96\x87\n\xE6\x96\x87",
+          "\xEF\xBB\xBF\x82\x80\xAD\xE6\x96\x87\n"}) {
         EncodedMerge merge;
         const Text first = Put("a.txt", "\xE4\xB8\xAD\xE6\x96\x87\n");  // 中文
         const Text second = Put("b.txt", "\xEF\xBB\xBF\xE4\xB8\xAD\xE6\x96\x87\n");

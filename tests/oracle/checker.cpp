@@ -679,11 +679,13 @@ std::vector<std::string> CheckAll(const Job& job, const Tree& given, const Tree&
             }
             bool unreadable = false;
             for (const auto& [rel, node] : given) {
-                unreadable |= (node.id == id || before.at(rel).id == id) &&
-                              job.sources.count(rel) &&
-                              messages.find(U("无法读取：") +
-                                            DisplayText(job.root + "/" + NativeToInternal(rel))) !=
-                                  std::string::npos;
+                // A name that is not UTF-8 is told by the command line as it can print it.
+                const Text path = job.root + "/" + NativeToInternal(rel);
+                unreadable |=
+                    (node.id == id || before.at(rel).id == id) && job.sources.count(rel) &&
+                    (messages.find(U("无法读取：") + DisplayText(path)) != std::string::npos ||
+                     (job.cli &&
+                      job.cliErrors.find("无法读取：" + ToUtf8Lossy(path)) != std::string::npos));
             }
             if (unreadable) {
                 lenient = true;  // a read that failed midway, reported
