@@ -771,6 +771,11 @@ struct Oracle {
             std::string err;
             if (job.cli) {
                 PlanEdit(before);
+                if (std::getenv("QS_ORACLE_VERBOSE")) {
+                    for (const std::string& a : cliArgs) {
+                        std::cerr << "argument " << a << "\n";
+                    }
+                }
                 job.exitStatus = RunCli(cliArgs, Root() + "/../" + Name(Root()) + ".err", err);
             } else {
                 Start(before, [&] { twoJobs ? StartSecondJob() : PlanEdit(before); });
@@ -821,7 +826,8 @@ struct Oracle {
                           << (e.id ? e.id->second : 0) << "/" << (e.id ? e.id->first >> 48 : 0)
                           << " job " << e.job << "\n";
             }
-            std::cerr << "job " << job.description << " exit " << job.exitStatus << "\n";
+            std::cerr << "job " << job.description << " exit " << job.exitStatus << " faults "
+                      << recorder.Fired() << "\n";
             if (job.edit) {
                 std::cerr << "edit " << job.edit->rel << " at event " << job.edit->atEvent
                           << (job.edit->done ? " made, now " : " not made, ")
