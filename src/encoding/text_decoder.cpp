@@ -10,6 +10,7 @@
 #include "encoding/html_charset.h"
 #include "encoding/text_slices.h"
 #include "encoding/utf8_block_scan.h"
+#include "platform/ascii_run.h"
 #include "platform/services.h"
 
 namespace qs {
@@ -162,14 +163,7 @@ void Utf8Scan::Feed(std::string_view bytes) {
             // It stopped before a fault or the end: the bytes up to them go one by one.
             wideFrom = i + 67;
         }
-        while (i + 8 <= n) {
-            std::uint64_t word;
-            std::memcpy(&word, p + i, 8);
-            if (word & 0x8080808080808080ULL) {
-                break;
-            }
-            i += 8;
-        }
+        i = AsciiWordsEnd(p, i, n);
         while (i < n && p[i] < 0x80) {
             ++i;
         }

@@ -7,6 +7,8 @@
 #include <memory>
 #include <vector>
 
+#include "platform/ascii_run.h"
+
 namespace qs {
 namespace {
 
@@ -374,14 +376,7 @@ bool TableReadsGb18030(std::string_view data) {
     const std::size_t n = data.size();
     std::size_t i = 0;
     while (i < n) {
-        while (i + 8 <= n) {
-            std::uint64_t word;
-            std::memcpy(&word, p + i, 8);
-            if (word & 0x8080808080808080ULL) {
-                break;
-            }
-            i += 8;
-        }
+        i = AsciiWordsEnd(p, i, n);
         // Double-byte characters, the bulk of the text, and single ASCII bytes.
         while (i < n) {
             const unsigned b = p[i];
