@@ -68,61 +68,61 @@ TextList ChooseFilesInDialog() {
 
 }  // namespace
 
-SplitSpec SplitSpecOf(const Form& form) {
+SplitParams SplitParamsOf(const Form& form) {
     using namespace names;
-    SplitSpec spec;
-    spec.mode = std::monostate{};
+    SplitParams params;
+    params.mode = std::monostate{};
     if (Checked(form, ByParts)) {
-        spec.mode = SplitIntoPartsSpec{IntIn(form, PartCount)};
+        params.mode = SplitIntoPartsParams{IntIn(form, PartCount)};
     } else if (Checked(form, ByBytes)) {
         const Control* unit = Find(form, ByteUnit);
-        spec.mode = SplitBySizeSpec{ParseLeadingFloat(TextIn(form, ByteSize)),
-                                    unit ? unit->selectedIndex : 0};
+        params.mode = SplitBySizeParams{ParseLeadingFloat(TextIn(form, ByteSize)),
+                                        unit ? unit->selectedIndex : 0};
     } else if (Checked(form, ByLines)) {
-        spec.mode = SplitByLinesSpec{IntIn(form, LineMin), IntIn(form, LineMax)};
+        params.mode = SplitByLinesParams{IntIn(form, LineMin), IntIn(form, LineMax)};
     } else if (Checked(form, ByChars)) {
-        spec.mode = SplitByCharsSpec{IntIn(form, CharMin), IntIn(form, CharMax)};
+        params.mode = SplitByCharsParams{IntIn(form, CharMin), IntIn(form, CharMax)};
     } else if (Checked(form, ByString)) {
         if (Checked(form, ChapterSplit)) {
-            SplitAtChaptersSpec chapters;
+            SplitAtChaptersParams chapters;
             chapters.epub = Checked(form, EpubBook);
-            spec.mode = chapters;
+            params.mode = chapters;
         } else {
             const Control* button = Find(form, SeparatorButton);
-            spec.mode = SplitAtSeparatorSpec{button ? button->tag : Text()};
+            params.mode = SplitAtSeparatorParams{button ? button->tag : Text()};
         }
     }
-    spec.nameFromText = Checked(form, RandomRename);
-    spec.subfolder = Checked(form, SubfolderSave);
-    spec.deleteSources = Checked(form, SplitDelete);
-    spec.skipBlankLines = Checked(form, SkipBlankLines);
-    spec.pattern = TextIn(form, SplitPattern);
-    return spec;
+    params.nameFromText = Checked(form, RandomRename);
+    params.subfolder = Checked(form, SubfolderSave);
+    params.deleteSources = Checked(form, SplitDelete);
+    params.skipBlankLines = Checked(form, SkipBlankLines);
+    params.pattern = TextIn(form, SplitPattern);
+    return params;
 }
 
-MergeSpec MergeSpecOf(const Form& form) {
+MergeParams MergeParamsOf(const Form& form) {
     using namespace names;
-    MergeSpec spec;
-    spec.pattern = TextIn(form, MergePattern);
-    spec.includeSubfolders = Checked(form, IncludeSubfolders);
-    spec.saveInParentFolder = Checked(form, ParentSave);
-    spec.processTextEncoding = Checked(form, HandleEncoding);
-    spec.deleteSources = Checked(form, MergeDelete);
-    spec.separatorKind = Checked(form, UseString) ? MergeSeparatorKind::String
-                         : Checked(form, UseFile) ? MergeSeparatorKind::File
-                                                  : MergeSeparatorKind::None;
-    spec.separatorText = TextIn(form, SeparatorText);
-    spec.separatorPath = TextIn(form, SeparatorPath);
-    return spec;
+    MergeParams params;
+    params.pattern = TextIn(form, MergePattern);
+    params.includeSubfolders = Checked(form, IncludeSubfolders);
+    params.saveInParentFolder = Checked(form, ParentSave);
+    params.processTextEncoding = Checked(form, HandleEncoding);
+    params.deleteSources = Checked(form, MergeDelete);
+    params.separatorKind = Checked(form, UseString) ? MergeSeparatorKind::String
+                           : Checked(form, UseFile) ? MergeSeparatorKind::File
+                                                    : MergeSeparatorKind::None;
+    params.separatorText = TextIn(form, SeparatorText);
+    params.separatorPath = TextIn(form, SeparatorPath);
+    return params;
 }
 
-const SplitSpec& WindowSplitSpecs::Read() {
-    m_spec = SplitSpecOf(m_form);
+const SplitParams& WindowSplitParams::Read() {
+    m_spec = SplitParamsOf(m_form);
     return m_spec;
 }
 
-const MergeSpec& WindowMergeSpecs::Read() {
-    m_spec = MergeSpecOf(m_form);
+const MergeParams& WindowMergeParams::Read() {
+    m_spec = MergeParamsOf(m_form);
     return m_spec;
 }
 
@@ -188,7 +188,7 @@ void WindowJobEvents::Failed(const JobFailure& failure) {
     m_failures.Add(failure.kind, failure.path);
 }
 
-void WindowJobEvents::Refused(const SpecProblem& problem) {
+void WindowJobEvents::Refused(const ParamsProblem& problem) {
     ShowMessage(problem.message);
     std::string_view focus;
     switch (problem.field) {
@@ -241,16 +241,16 @@ void WindowJobEvents::Pump() {
 }
 
 void SplitFiles(RunControl& run, const TextList& paths) {
-    WindowSplitSpecs specs(run.MainForm());
+    WindowSplitParams paramSource(run.MainForm());
     WindowJobEvents events(run, JobKind::Split);
-    SplitFiles(specs, events, paths);
+    SplitFiles(paramSource, events, paths);
 }
 
 MergeResult MergeFiles(RunControl& run, const TextList& paths) {
-    WindowMergeSpecs specs(run.MainForm());
+    WindowMergeParams paramSource(run.MainForm());
     WindowJobEvents events(run, JobKind::Merge);
-    MergeJob job{
-        specs, events, run.mergeTouched, Text(), &run.mergeWritten, &run.mergeFoldersAhead};
+    MergeJob job{paramSource,           events, run.mergeTouched, Text(), &run.mergeWritten,
+                 &run.mergeFoldersAhead};
     return MergeFiles(job, paths);
 }
 
@@ -269,7 +269,7 @@ void StartSplitJob(App& app, const Text& folder, const TextList& paths) {
         form.SetTag(U(names::SplitButton), folder);
         run.lastSplitFolder = folder;
         const bool ctrl = IsKeyDown(kControlKey);
-        const Text pattern = SplitSpecOf(form).pattern;
+        const Text pattern = SplitParamsOf(form).pattern;
         bool listed = false;
         const auto pump = [] { ProcessPendingEvents(); };
         WindowJobEvents events(run, JobKind::Split);
@@ -306,10 +306,10 @@ void StartMergeJob(App& app, const Text& folder, const TextList& paths, bool pat
         return;
     }
     const bool useObjectEnumeration = IsKeyDown(kControlKey);
-    WindowMergeSpecs specs(form);
+    WindowMergeParams paramSource(form);
     WindowJobEvents events(run, JobKind::Merge);
-    MergeJob job{
-        specs, events, run.mergeTouched, Text(), &run.mergeWritten, &run.mergeFoldersAhead};
+    MergeJob job{paramSource,           events, run.mergeTouched, Text(), &run.mergeWritten,
+                 &run.mergeFoldersAhead};
 
     if (paths.empty()) {
         run.mergeTouched.Clear();
@@ -318,7 +318,7 @@ void StartMergeJob(App& app, const Text& folder, const TextList& paths, bool pat
         if (chosen.empty()) {
             chosen = ChooseFolder(
                 run, form.Get(U(names::MergeButton)).tag,
-                U("选择一个文件夹，将读入文件夹下的所有 ") + MergeSpecOf(form).pattern +
+                U("选择一个文件夹，将读入文件夹下的所有 ") + MergeParamsOf(form).pattern +
                     U(" 文件进行合并。你也可以直接拖放要合并的文件或文件夹到软件"));
         }
         if (!chosen.empty()) {

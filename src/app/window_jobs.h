@@ -5,42 +5,42 @@
 #include "app/control_model.h"
 #include "app/run_control.h"
 #include "job/job_events.h"
-#include "job/spec_source.h"
+#include "job/params_source.h"
 #include "merge/merge_core.h"
 
 namespace qs {
 
 class App;
 
-// The split spec as the split panel holds it, built anew at every read, so that an option
+// The split parameters as the split panel holds them, built anew at every read, so that an option
 // changed while a job runs counts from its next read.
-class WindowSplitSpecs : public SplitSpecSource {
+class WindowSplitParams : public SplitParamsSource {
 public:
-    explicit WindowSplitSpecs(const Form& form) : m_form(form) {}
-    const SplitSpec& Read() override;
+    explicit WindowSplitParams(const Form& form) : m_form(form) {}
+    const SplitParams& Read() override;
 
 private:
     const Form& m_form;
-    SplitSpec m_spec;
+    SplitParams m_spec;
 };
 
-// The merge spec as the merge panel holds it, built anew at every read.
-class WindowMergeSpecs : public MergeSpecSource {
+// The merge parameters as the merge panel holds them, built anew at every read.
+class WindowMergeParams : public MergeParamsSource {
 public:
-    explicit WindowMergeSpecs(const Form& form) : m_form(form) {}
-    const MergeSpec& Read() override;
+    explicit WindowMergeParams(const Form& form) : m_form(form) {}
+    const MergeParams& Read() override;
 
 private:
     const Form& m_form;
-    MergeSpec m_spec;
+    MergeParams m_spec;
 };
 
-SplitSpec SplitSpecOf(const Form& form);
-MergeSpec MergeSpecOf(const Form& form);
+SplitParams SplitParamsOf(const Form& form);
+MergeParams MergeParamsOf(const Form& form);
 
 // What a job tells the window: the progress bar and status line follow the files and
-// pieces, the start button shows a text mode's stages, failures go to the job's list, a
-// spec that cannot run gets its message and its control the focus, the pump dispatches the
+// pieces, the start button shows a text mode's stages, failures go to the job's list,
+// parameters that cannot run get their message and their control the focus, the pump dispatches the
 // window's events and the stop flag is the run control's.
 class WindowJobEvents : public JobEvents {
 public:
@@ -53,7 +53,7 @@ public:
     void PieceMade(std::int64_t number) override;
     void SourceFinished() override;
     void Failed(const JobFailure& failure) override;
-    void Refused(const SpecProblem& problem) override;
+    void Refused(const ParamsProblem& problem) override;
     void BookLooksUncut(const UncutBook& book) override;
     void WaitingForFolder(const Text& folder) override;
     void FolderWaitOver() override;

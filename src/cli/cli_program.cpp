@@ -150,7 +150,7 @@ private:
     std::vector<ReportedOutput> m_kept;
 };
 
-// Everything one command runs on: the specs the options give, the recording file system,
+// Everything one command runs on: the parameters the options give, the recording file system,
 // the quiet desktop and the report the job's events fill.
 class Session {
 public:
@@ -163,7 +163,7 @@ public:
                    !command.common.quiet && !command.common.json, command.common.json),
           m_services({&m_recorder, nullptr, nullptr, &m_ui}) {}
 
-    // Puts the options into the specs; "" or the first error.
+    // Puts the options into the parameters; "" or the first error.
     std::string ApplyOptions() {
         JobSetup setup{m_split, m_merge};
         for (const GivenOption& given : m_command.options) {
@@ -173,7 +173,7 @@ public:
             }
         }
         FinishSetup(setup);
-        if (setup.epub && !std::holds_alternative<SplitAtChaptersSpec>(m_split.mode)) {
+        if (setup.epub && !std::holds_alternative<SplitAtChaptersParams>(m_split.mode)) {
             return "--epub: " + Say("需要 --chapters", "needs --chapters");
         }
         return "";
@@ -210,8 +210,8 @@ public:
     }
 
     const ParsedCommand& m_command;
-    SplitSpec m_split;
-    MergeSpec m_merge;
+    SplitParams m_split;
+    MergeParams m_merge;
     Text m_outputRoot;
     Report m_report;
     ReportPrinter m_printer;
@@ -257,7 +257,7 @@ std::int64_t TotalSize(const TextList& files) {
     return total;
 }
 
-// The option a problem of the split spec concerns.
+// The option a problem of the split parameters concerns.
 std::string_view OptionOf(SplitField field) {
     switch (field) {
         case SplitField::PartCount:
@@ -289,12 +289,13 @@ int RunSplit(const ParsedCommand& command) {
         error = bad + ": " + Say("无法表示的路径", "a path the program cannot represent");
     }
     if (error.empty()) {
-        if (const std::optional<SpecProblem> problem = Validate(s.m_split)) {
+        if (const std::optional<ParamsProblem> problem = Validate(s.m_split)) {
             error = std::string(OptionOf(problem->field)) + ": " + Utf8(problem->message);
         }
     }
     if (error.empty()) {
-        if (const SplitAtChaptersSpec* chapters = std::get_if<SplitAtChaptersSpec>(&s.m_split.mode);
+        if (const SplitAtChaptersParams* chapters =
+                std::get_if<SplitAtChaptersParams>(&s.m_split.mode);
             chapters && chapters->epub) {
             if (s.m_split.output.encoding) {
                 error = "--epub: " + Say("电子书总是 UTF-8，不能与 --to 同用",
@@ -316,7 +317,7 @@ int RunSplit(const ParsedCommand& command) {
     const std::uint64_t seed = s.m_split.seed ? *s.m_split.seed : std::random_device{}();
     FixRandomSeed(seed);
     s.m_report.seed = seed;
-    const SplitAtChaptersSpec* chapters = std::get_if<SplitAtChaptersSpec>(&s.m_split.mode);
+    const SplitAtChaptersParams* chapters = std::get_if<SplitAtChaptersParams>(&s.m_split.mode);
     s.m_report.chapters = chapters && !chapters->epub;
 
     std::vector<SourceFacts> facts;
@@ -327,9 +328,9 @@ int RunSplit(const ParsedCommand& command) {
         }
     }
     s.m_progress.SetTotals(static_cast<int>(files.size()), TotalSize(files));
-    FixedSplitSpec specs(s.m_split);
+    FixedSplitParams paramSource(s.m_split);
     if (!files.empty() && !StopSignalled()) {
-        SplitFiles(specs, s.m_events, files, s.m_outputRoot);
+        SplitFiles(paramSource, s.m_events, files, s.m_outputRoot);
     }
 
     // A manifest is written only for a split that went through: it vouches for its pieces.
@@ -408,10 +409,10 @@ int RunMerge(const ParsedCommand& command) {
         (Fs().IsFolder(p) ? folders : files).push_back(p);
     }
     s.m_progress.SetTotals(static_cast<int>(files.size()), TotalSize(files));
-    FixedMergeSpec specs(s.m_merge);
+    FixedMergeParams paramSource(s.m_merge);
     JobFiles touched;
     JobFiles written;
-    MergeJob job{specs, s.m_events, touched, s.m_outputRoot, &written};
+    MergeJob job{paramSource, s.m_events, touched, s.m_outputRoot, &written};
     // As a drop: the files give one output, then each folder its own.
     if (!files.empty() && !StopSignalled()) {
         job.foldersAhead = &folders;

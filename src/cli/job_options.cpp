@@ -47,12 +47,12 @@ std::string SetParts(JobSetup& s, const std::string& value) {
     if (!IsInteger(value)) {
         return Bad("--parts", value, "不是整数", "is not a whole number");
     }
-    s.split.mode = SplitIntoPartsSpec{ParseLeadingInt(value)};
+    s.split.mode = SplitIntoPartsParams{ParseLeadingInt(value)};
     return "";
 }
 
 // MIN or MIN-MAX.
-template <class RangeSpec>
+template <class RangeParams>
 std::string SetRange(JobSetup& s, std::string_view flag, const std::string& value) {
     const std::size_t dash = value.find('-', 1);
     const std::string low = value.substr(0, dash);
@@ -60,7 +60,7 @@ std::string SetRange(JobSetup& s, std::string_view flag, const std::string& valu
     if (!IsInteger(low) || !IsInteger(high)) {
         return Bad(flag, value, "应为 最小值 或 最小值-最大值", "must be MIN or MIN-MAX");
     }
-    s.split.mode = RangeSpec{ParseLeadingInt(low), ParseLeadingInt(high)};
+    s.split.mode = RangeParams{ParseLeadingInt(low), ParseLeadingInt(high)};
     return "";
 }
 
@@ -85,7 +85,7 @@ std::string SetSize(JobSetup& s, const std::string& value) {
     if (index < 0 || number.empty() || number.find('.') != number.rfind('.') || number == ".") {
         return Bad("--size", value, "应为 数字[B|K|KB|M|MB|G|GB]", "must be N[B|K|KB|M|MB|G|GB]");
     }
-    s.split.mode = SplitBySizeSpec{ParseLeadingFloat(number), index};
+    s.split.mode = SplitBySizeParams{ParseLeadingFloat(number), index};
     return "";
 }
 
@@ -105,7 +105,7 @@ std::string SetSplitSeparator(JobSetup& s, const std::string& value) {
         return Bad("--separator", value, "含有无法表示的字符",
                    "holds characters the program cannot represent");
     }
-    s.split.mode = SplitAtSeparatorSpec{text};
+    s.split.mode = SplitAtSeparatorParams{text};
     return "";
 }
 
@@ -125,12 +125,12 @@ std::string SetChapters(JobSetup& s, const std::string& value) {
         return Bad("--chapters", value, "含有无法表示的字符",
                    "holds characters the program cannot represent");
     }
-    SplitSpec probe;
-    probe.mode = SplitAtChaptersSpec{expression, 1};
+    SplitParams probe;
+    probe.mode = SplitAtChaptersParams{expression, 1};
     if (Validate(probe)) {
         return Bad("--chapters", value, "不是可用的正则表达式", "is not a usable expression");
     }
-    s.split.mode = SplitAtChaptersSpec{expression, 1};
+    s.split.mode = SplitAtChaptersParams{expression, 1};
     return "";
 }
 
@@ -161,11 +161,15 @@ const std::vector<JobOption> kOptions = {
      [](JobSetup& s, const std::string& v) { return SetSize(s, v); }},
     {"--lines", ValueKind::Required, "MIN[-MAX]", ForSplit, "mode",
      "按行数分割，每份随机 MIN 到 MAX 行", "split into pieces of a random MIN to MAX lines",
-     [](JobSetup& s, const std::string& v) { return SetRange<SplitByLinesSpec>(s, "--lines", v); }},
+     [](JobSetup& s, const std::string& v) {
+         return SetRange<SplitByLinesParams>(s, "--lines", v);
+     }},
     {"--chars", ValueKind::Required, "MIN[-MAX]", ForSplit, "mode",
      "按字符数分割，每份随机 MIN 到 MAX 个字符",
      "split into pieces of a random MIN to MAX characters",
-     [](JobSetup& s, const std::string& v) { return SetRange<SplitByCharsSpec>(s, "--chars", v); }},
+     [](JobSetup& s, const std::string& v) {
+         return SetRange<SplitByCharsParams>(s, "--chars", v);
+     }},
     {"--separator", ValueKind::Required, "TEXT", ForSplit, "mode",
      "在每个 TEXT 处分割（识别 \\n \\r \\t \\\\）",
      "split at every TEXT (\\n \\r \\t \\\\ understood)",
@@ -330,7 +334,7 @@ const std::vector<JobOption>& JobOptions() {
 }
 
 void FinishSetup(JobSetup& setup) {
-    if (auto* chapters = std::get_if<SplitAtChaptersSpec>(&setup.split.mode)) {
+    if (auto* chapters = std::get_if<SplitAtChaptersParams>(&setup.split.mode)) {
         chapters->perPiece = setup.chaptersPerPiece;
         chapters->epub = setup.epub;
     }

@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "job/merge_spec.h"
-#include "job/split_spec.h"
+#include "job/merge_params.h"
+#include "job/split_params.h"
 
 namespace qs::cli {
 
@@ -15,16 +15,16 @@ enum CommandSet : unsigned { ForSplit = 1, ForMerge = 2 };
 
 enum class ValueKind { None, Required, Optional };
 
-// Where an option puts its value: the specs of the two jobs, which start at the window's
+// Where an option puts its value: the parameters of the two jobs, which start at the window's
 // initial values. Chapters to a piece may come before --chapters: it waits here.
 struct JobSetup {
-    SplitSpec& split;
-    MergeSpec& merge;
+    SplitParams& split;
+    MergeParams& merge;
     std::int32_t chaptersPerPiece = 1;
     bool epub = false;
 };
 
-// The spec the options gave, with what waited put in place.
+// The parameters the options gave, with what waited put in place.
 void FinishSetup(JobSetup& setup);
 
 // One option of split or merge. Options of the same non-empty group exclude each other.

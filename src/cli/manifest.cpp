@@ -48,26 +48,26 @@ FileHash HashFile(const Text& path) {
     return hash;
 }
 
-json ModeOf(const SplitSpec& spec) {
-    if (const auto* m = std::get_if<SplitIntoPartsSpec>(&spec.mode)) {
+json ModeOf(const SplitParams& params) {
+    if (const auto* m = std::get_if<SplitIntoPartsParams>(&params.mode)) {
         return {{"name", "parts"}, {"count", m->count}};
     }
-    if (const auto* m = std::get_if<SplitBySizeSpec>(&spec.mode)) {
+    if (const auto* m = std::get_if<SplitBySizeParams>(&params.mode)) {
         return {{"name", "size"}, {"bytes", m->PieceBytes()}};
     }
-    if (const auto* m = std::get_if<SplitByLinesSpec>(&spec.mode)) {
+    if (const auto* m = std::get_if<SplitByLinesParams>(&params.mode)) {
         return {{"name", "lines"},
                 {"min", m->min},
                 {"max", m->max},
-                {"skipBlankLines", spec.skipBlankLines}};
+                {"skipBlankLines", params.skipBlankLines}};
     }
-    if (const auto* m = std::get_if<SplitByCharsSpec>(&spec.mode)) {
+    if (const auto* m = std::get_if<SplitByCharsParams>(&params.mode)) {
         return {{"name", "chars"}, {"min", m->min}, {"max", m->max}};
     }
-    if (const auto* m = std::get_if<SplitAtSeparatorSpec>(&spec.mode)) {
+    if (const auto* m = std::get_if<SplitAtSeparatorParams>(&params.mode)) {
         return {{"name", "separator"}, {"text", Utf8(m->separator)}};
     }
-    if (const auto* m = std::get_if<SplitAtChaptersSpec>(&spec.mode)) {
+    if (const auto* m = std::get_if<SplitAtChaptersParams>(&params.mode)) {
         // Nothing is cut away between chapters: the pieces join as they are.
         return {
             {"name", "chapters"}, {"expression", Utf8(m->expression)}, {"perPiece", m->perPiece}};
@@ -230,7 +230,7 @@ bool IsManifestPath(const std::string& path) {
                         kManifestSuffix) == 0;
 }
 
-bool WriteManifest(const SourceFacts& source, const SplitSpec& spec, std::uint64_t seed,
+bool WriteManifest(const SourceFacts& source, const SplitParams& params, std::uint64_t seed,
                    const std::vector<const ReportedOutput*>& pieces,
                    const std::function<bool(const Text&)>& reserved, Text* manifestPath) {
     if (pieces.empty()) {
@@ -243,10 +243,10 @@ bool WriteManifest(const SourceFacts& source, const SplitSpec& spec, std::uint64
                    {"sha256", source.sha256},
                    {"encoding", EncodingJson(source.format)},
                    {"mark", source.format.mark}};
-    j["subfolder"] = spec.subfolder;
-    j["mode"] = ModeOf(spec);
-    j["converted"] = {{"encoding", spec.output.encoding.has_value()},
-                      {"zh", spec.output.zh != ZhConversion::None}};
+    j["subfolder"] = params.subfolder;
+    j["mode"] = ModeOf(params);
+    j["converted"] = {{"encoding", params.output.encoding.has_value()},
+                      {"zh", params.output.zh != ZhConversion::None}};
     j["seed"] = seed;
     j["pieces"] = json::array();
     // The pieces go in one line each, without a tree of them all in memory. The key can only

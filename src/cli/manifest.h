@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "cli/report.h"
-#include "job/split_spec.h"
+#include "job/split_params.h"
 
 namespace qs::cli {
 
@@ -24,11 +24,11 @@ inline constexpr std::string_view kManifestSuffix = ".manifest.json";
 bool IsManifestPath(const std::string& path);
 
 // Writes <source name>.manifest.json beside the pieces: the source, the mode and its values
-// of the spec, the seed and every piece in order, with the encoding it was written in. A
+// of the parameters, the seed and every piece in order, with the encoding it was written in. A
 // file of that name that is reserved (read or written by the job) is never replaced: the
 // manifest takes the name <source name> (k).manifest.json instead. False when not written.
 inline constexpr int kMaxManifestVariants = 10000;
-bool WriteManifest(const SourceFacts& source, const SplitSpec& spec, std::uint64_t seed,
+bool WriteManifest(const SourceFacts& source, const SplitParams& params, std::uint64_t seed,
                    const std::vector<const ReportedOutput*>& pieces,
                    const std::function<bool(const Text&)>& reserved, Text* manifestPath);
 

@@ -4,7 +4,7 @@
 
 #include "encoding/text_format.h"
 #include "job/failure.h"
-#include "job/split_spec.h"
+#include "job/split_params.h"
 #include "text/text.h"
 
 namespace qs {
@@ -53,8 +53,8 @@ public:
     virtual void OutputWritten(const OutputRecord& /*output*/) {}
     virtual void SourceDeleted(const Text& /*path*/) {}
     virtual void Failed(const JobFailure& /*failure*/) {}
-    // The spec cannot run; the job ends without touching the source.
-    virtual void Refused(const SpecProblem& /*problem*/) {}
+    // The parameters cannot run; the job ends without touching the source.
+    virtual void Refused(const ParamsProblem& /*problem*/) {}
     virtual void BookLooksUncut(const UncutBook& /*book*/) {}
     // Another job writes into the output folder; the job waits (pumping) until it is done.
     virtual void WaitingForFolder(const Text& /*folder*/) {}

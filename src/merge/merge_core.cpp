@@ -148,9 +148,9 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
 
     // The first member names the output and, unless a folder is given, places it.
     const PathParts first = ParsePath(paths.front());
-    const Text outputFolder = job.outputRoot.empty()
-                                  ? MergeOutputFolder(first, job.specs.Read().saveInParentFolder)
-                                  : job.outputRoot;
+    const Text outputFolder =
+        job.outputRoot.empty() ? MergeOutputFolder(first, job.paramSource.Read().saveInParentFolder)
+                               : job.outputRoot;
     result.outputPath = outputFolder + kPathSeparator + MergeOutputName(first, n);
     // The members are the job's sources: no output may replace them, also where one of them
     // has the output's name (an earlier output merged again).
@@ -166,7 +166,7 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
     std::unique_ptr<AtomicWriter> writer = Fs().CreateAtomic(result.outputPath);
     if (!writer) {
         fail(FailureKind::NotWritten, result.outputPath, LastSystemError());
-        if (job.specs.Read().deleteSources) {
+        if (job.paramSource.Read().deleteSources) {
             std::set<Text> kept;
             for (const Text& path : paths) {
                 if (kept.insert(path).second) {
@@ -176,18 +176,18 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
         }
         return result;
     }
-    const std::optional<Bytes> readSeparator = ReadMergeSeparator(job.specs.Read());
+    const std::optional<Bytes> readSeparator = ReadMergeSeparator(job.paramSource.Read());
     if (!readSeparator) {
         // The unit goes on without it, and says so.
-        fail(FailureKind::Unreadable, job.specs.Read().separatorPath, LastSystemError());
+        fail(FailureKind::Unreadable, job.paramSource.Read().separatorPath, LastSystemError());
     }
     const Bytes separator = readSeparator.value_or(Bytes());
 
     // With encoding processing the members are examined one by one and their text is
     // encoded as one at the end; the option as it stands when the unit begins decides that.
     // So is the output encoding asked for: a change meanwhile counts from the next unit.
-    const bool collecting = job.specs.Read().processTextEncoding;
-    const OutputRequest request = job.specs.Read().output;
+    const bool collecting = job.paramSource.Read().processTextEncoding;
+    const OutputRequest request = job.paramSource.Read().output;
     TextFormat written;
     EncodedMerge collected(kTextSliceBytes, [&events] { events.Pump(); });
     // The last member's encoding; the output carries a byte-order mark when a member had
@@ -277,7 +277,7 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
         if (i != n && !separator.empty()) {
             put(separator);
         }
-        if (job.specs.Read().deleteSources) {
+        if (job.paramSource.Read().deleteSources) {
             (merged ? toDelete : keptWanted).push_back(path);
         }
         events.Pump();
@@ -285,7 +285,7 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
             break;
         }
     }
-    if (writeFailed && job.specs.Read().deleteSources) {
+    if (writeFailed && job.paramSource.Read().deleteSources) {
         // A unit given up keeps the members it never reached, and says so.
         keptWanted.insert(keptWanted.end(), paths.begin() + result.membersVisited, paths.end());
     }

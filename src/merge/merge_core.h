@@ -5,16 +5,16 @@
 #include "fs/paths.h"
 #include "job/job_events.h"
 #include "job/job_files.h"
-#include "job/spec_source.h"
+#include "job/params_source.h"
 #include "text/text.h"
 
 namespace qs {
 
-// What a merge works on: where it reads its spec, whom it tells what happens, the files the
+// What a merge works on: where it reads its parameters, whom it tells what happens, the files the
 // job has read or written so far (no output replaces one), and the folder every output goes
 // into when one is given (otherwise beside its first member).
 struct MergeJob {
-    MergeSpecSource& specs;
+    MergeParamsSource& paramSource;
     JobEvents& events;
     JobFiles& touched;
     Text outputRoot;

@@ -67,7 +67,7 @@ struct FolderWalk {
         TextList files;
         auto claim = ClaimFolderToList(job.events, folder);
         const bool listed = claim && Enumerate(job.events, useObjectEnumeration, folder,
-                                               job.specs.Read().pattern, files, false);
+                                               job.paramSource.Read().pattern, files, false);
         const int why = LastSystemError();
         claim.reset();
         if (Stopped()) {
@@ -83,11 +83,11 @@ struct FolderWalk {
             std::erase_if(files, [&](const Text& file) { return job.written->Holds(file); });
         }
         MergeFiles(job, files);
-        if (!job.specs.Read().includeSubfolders || Stopped()) {
+        if (!job.paramSource.Read().includeSubfolders || Stopped()) {
             return;
         }
         TextList subfolders;
-        if (!Enumerate(job.events, useObjectEnumeration, folder, job.specs.Read().pattern,
+        if (!Enumerate(job.events, useObjectEnumeration, folder, job.paramSource.Read().pattern,
                        subfolders, true)) {
             job.events.Failed({FailureKind::Unreadable, folder, LastSystemError()});
             return;

@@ -4,15 +4,15 @@
 
 namespace qs {
 
-std::optional<Bytes> ReadMergeSeparator(const MergeSpec& spec) {
-    switch (spec.separatorKind) {
+std::optional<Bytes> ReadMergeSeparator(const MergeParams& params) {
+    switch (params.separatorKind) {
         case MergeSeparatorKind::String:
-            return spec.separatorText;
+            return params.separatorText;
         case MergeSeparatorKind::File:
-            if (spec.separatorPath.empty()) {
+            if (params.separatorPath.empty()) {
                 return Bytes();
             }
-            return Fs().ReadWholeFile(spec.separatorPath);
+            return Fs().ReadWholeFile(params.separatorPath);
         case MergeSeparatorKind::None:
             break;
     }

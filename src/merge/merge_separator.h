@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "job/merge_spec.h"
+#include "job/merge_params.h"
 #include "text/text.h"
 
 namespace qs {
@@ -10,6 +10,6 @@ namespace qs {
 // The separator as bytes: the text exactly as it stands (a line break in it is CR LF), the
 // whole content of the file, or nothing. An empty path gives no bytes, an unreadable file
 // nullopt.
-std::optional<Bytes> ReadMergeSeparator(const MergeSpec& spec);
+std::optional<Bytes> ReadMergeSeparator(const MergeParams& params);
 
 }  // namespace qs

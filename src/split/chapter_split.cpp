@@ -317,18 +317,18 @@ bool WriteChapterPieces(SplitContext& ctx, const Text& path, TextSliceReader& re
 }  // namespace
 
 ModeResult SplitAtChapters(SplitContext& ctx, const Text& path) {
-    if (const std::optional<SpecProblem> problem = Validate(ctx.Options())) {
+    if (const std::optional<ParamsProblem> problem = Validate(ctx.Options())) {
         ctx.events.Refused(*problem);
         return ModeResult::ValidationFailed;
     }
-    const SplitAtChaptersSpec* spec = std::get_if<SplitAtChaptersSpec>(&ctx.Options().mode);
+    const SplitAtChaptersParams* params = std::get_if<SplitAtChaptersParams>(&ctx.Options().mode);
     HeadingTest isHeading;
-    if (!spec || !MakeHeadingTest(spec->expression, isHeading)) {
+    if (!params || !MakeHeadingTest(params->expression, isHeading)) {
         return ModeResult::Done;
     }
-    const std::int32_t perPiece = std::max(spec->perPiece, std::int32_t{1});
+    const std::int32_t perPiece = std::max(params->perPiece, std::int32_t{1});
     const std::function<void()> pump = [&ctx] { ctx.events.Pump(); };
-    if (spec->epub) {
+    if (params->epub) {
         // A book holds every chapter as a document of its own, made from the whole text.
         DecodedText decoded = ReadWholeText(ctx, path);
         ctx.state.source = decoded.format;

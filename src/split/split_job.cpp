@@ -56,12 +56,12 @@ Text SubfolderName(const Text& parent, const PathParts& source) {
 
 }  // namespace
 
-void SplitFiles(SplitSpecSource& specs, JobEvents& events, const TextList& paths,
+void SplitFiles(SplitParamsSource& paramSource, JobEvents& events, const TextList& paths,
                 const Text& outputRoot) {
     if (paths.empty()) {
         return;  // nothing to split touches nothing, not even the progress bar
     }
-    SplitContext ctx{specs, events, Text(), {}};
+    SplitContext ctx{paramSource, events, Text(), {}};
     for (const Text& p : paths) {
         ctx.state.sourcePaths.insert(p);
         if (const auto id = Fs().FileIdentity(p)) {

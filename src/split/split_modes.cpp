@@ -24,15 +24,15 @@ void Pump(SplitContext& ctx) {
     ctx.events.Pump();
 }
 
-// The spec's values for the mode M; null when the spec holds another mode.
+// The parameters of the mode M; null when the job is of another mode.
 template <class M>
-const M* ModeSpec(SplitContext& ctx) {
+const M* ModeParams(SplitContext& ctx) {
     return std::get_if<M>(&ctx.Options().mode);
 }
 
-// Whether the spec cannot run; it is then refused, once.
+// Whether the parameters cannot run; the job is then refused, once.
 bool Refused(SplitContext& ctx) {
-    if (const std::optional<SpecProblem> problem = Validate(ctx.Options())) {
+    if (const std::optional<ParamsProblem> problem = Validate(ctx.Options())) {
         ctx.events.Refused(*problem);
         return true;
     }
@@ -191,11 +191,11 @@ ModeResult SplitIntoParts(SplitContext& ctx, const Text& path) {
     if (Refused(ctx)) {
         return ModeResult::ValidationFailed;
     }
-    const SplitIntoPartsSpec* spec = ModeSpec<SplitIntoPartsSpec>(ctx);
-    if (!spec) {
+    const SplitIntoPartsParams* params = ModeParams<SplitIntoPartsParams>(ctx);
+    if (!params) {
         return ModeResult::Done;
     }
-    const std::int64_t parts = spec->count;
+    const std::int64_t parts = params->count;
     std::unique_ptr<ReadHandle> in = Fs().OpenRead(path);
     if (!in) {
         NoteUnreadable(ctx, path);
@@ -215,11 +215,11 @@ ModeResult SplitBySize(SplitContext& ctx, const Text& path) {
     if (Refused(ctx)) {
         return ModeResult::ValidationFailed;
     }
-    const SplitBySizeSpec* spec = ModeSpec<SplitBySizeSpec>(ctx);
-    if (!spec) {
+    const SplitBySizeParams* params = ModeParams<SplitBySizeParams>(ctx);
+    if (!params) {
         return ModeResult::Done;
     }
-    const std::int64_t size = spec->PieceBytes();
+    const std::int64_t size = params->PieceBytes();
     std::unique_ptr<ReadHandle> in = Fs().OpenRead(path);
     if (!in) {
         NoteUnreadable(ctx, path);
@@ -239,7 +239,9 @@ ModeResult SplitBySize(SplitContext& ctx, const Text& path) {
 // pieces of a drawn number of lines, joined by CR LF.
 class LinePieces {
 public:
-    LinePieces(SplitContext& ctx, const Text& path) : m_ctx(ctx), m_piece(ctx, path) { ReadSpec(); }
+    LinePieces(SplitContext& ctx, const Text& path) : m_ctx(ctx), m_piece(ctx, path) {
+        ReadParams();
+    }
 
     // Takes the next slice of the text (empty at its end); false once a stop was requested.
     // A line ends at an LF, a CR LF or a CR alone, found as the slice goes by: no copy of
@@ -299,11 +301,11 @@ public:
     }
 
 private:
-    // The spec is read once per piece: a line costs less than reading it.
-    void ReadSpec() {
-        const SplitSpec& spec = m_ctx.Options();
-        m_skipBlank = spec.skipBlankLines;
-        if (const auto* lines = std::get_if<SplitByLinesSpec>(&spec.mode)) {
+    // The parameters are read once per piece: a line costs less than reading it.
+    void ReadParams() {
+        const SplitParams& params = m_ctx.Options();
+        m_skipBlank = params.skipBlankLines;
+        if (const auto* lines = std::get_if<SplitByLinesParams>(&params.mode)) {
             m_min = lines->min;
             m_max = lines->max;
         }
@@ -311,7 +313,7 @@ private:
 
     void TakeLine() {
         if (m_linesInPiece == 0) {
-            ReadSpec();
+            ReadParams();
             m_target = RandomInRange(m_min, m_max);
             // Bounds edited to 0 while the job runs still take at least one line per piece.
             if (m_target < 1) {
@@ -542,11 +544,11 @@ ModeResult SplitAtSeparator(SplitContext& ctx, const Text& path) {
     if (Refused(ctx)) {
         return ModeResult::ValidationFailed;
     }
-    const SplitAtSeparatorSpec* spec = ModeSpec<SplitAtSeparatorSpec>(ctx);
-    if (!spec) {
+    const SplitAtSeparatorParams* params = ModeParams<SplitAtSeparatorParams>(ctx);
+    if (!params) {
         return ModeResult::Done;
     }
-    const Text separator = spec->separator;
+    const Text separator = params->separator;
     ctx.state.pieceNumber = 0;
     TextWindow window(ctx.sliceBytes);
     if (!OpenText(ctx, path, window.reader)) {

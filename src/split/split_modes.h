@@ -7,7 +7,7 @@ namespace qs {
 
 enum class ModeResult { Done, ValidationFailed };
 
-// The five ways of cutting one source. Each validates the spec first (refused through the
+// The five ways of cutting one source. Each validates the parameters first (refused through the
 // job's events when it cannot run), then hands every piece to
 // the piece writer, polling the stop flag once per piece (per line in the line mode).
 ModeResult SplitIntoParts(SplitContext& ctx, const Text& path);
@@ -16,7 +16,7 @@ ModeResult SplitByLineCount(SplitContext& ctx, const Text& path);
 ModeResult SplitByCharCount(SplitContext& ctx, const Text& path);
 ModeResult SplitAtSeparator(SplitContext& ctx, const Text& path);
 
-// Runs the procedure of the spec's mode; Done when it holds none.
+// Runs the procedure of the parameters' mode; Done when it holds none.
 ModeResult RunSplitMode(SplitContext& ctx, const Text& path);
 
 // A part count above the file's length gives empty pieces and a last one that holds the

@@ -11,7 +11,7 @@
 #include "encoding/text_slices.h"
 #include "fs/paths.h"
 #include "job/job_events.h"
-#include "job/spec_source.h"
+#include "job/params_source.h"
 #include "split/written_pieces.h"
 #include "text/text.h"
 
@@ -84,10 +84,10 @@ struct SplitState {
     NumberedStem numberedStem;
 };
 
-// What the split code works on: where it reads its spec, whom it tells what happens, the
+// What the split code works on: where it reads its parameters, whom it tells what happens, the
 // folder of the current source's pieces and the split state.
 struct SplitContext {
-    SplitSpecSource& specs;
+    SplitParamsSource& paramSource;
     JobEvents& events;
     Text outputFolder;
     SplitState state;
@@ -104,8 +104,8 @@ struct SplitContext {
     // The current source, 1-based in the job's list.
     std::size_t sourceIndex = 0;
 
-    // The spec as it stands now.
-    const SplitSpec& Options() const { return specs.Read(); }
+    // The parameters as they stand now.
+    const SplitParams& Options() const { return paramSource.Read(); }
     bool Stopped() const { return events.StopRequested(); }
     void Fail(FailureKind kind, const Text& path, int systemError = 0) const {
         events.Failed({kind, path, systemError});

@@ -113,7 +113,7 @@ std::size_t Utf8CharCounter::Pass(std::string_view text, std::size_t from, std::
 }
 
 std::int32_t PieceCharCounts::Next(SplitContext& ctx) {
-    if (const auto* chars = std::get_if<SplitByCharsSpec>(&ctx.Options().mode)) {
+    if (const auto* chars = std::get_if<SplitByCharsParams>(&ctx.Options().mode)) {
         m_min = chars->min;
         m_max = chars->max;
     }

@@ -226,9 +226,9 @@ TEST(InputDialogTest, ChapterCheckBoxesAreKeptWithTheSettings) {
     });
     EditSeparator(h);
     EXPECT_TRUE(h.form().IsChecked(check));
-    const SplitSpec spec = SplitSpecOf(h.form());
-    ASSERT_TRUE(std::holds_alternative<SplitAtChaptersSpec>(spec.mode));
-    EXPECT_TRUE(std::get<SplitAtChaptersSpec>(spec.mode).epub);
+    const SplitParams params = SplitParamsOf(h.form());
+    ASSERT_TRUE(std::holds_alternative<SplitAtChaptersParams>(params.mode));
+    EXPECT_TRUE(std::get<SplitAtChaptersParams>(params.mode).epub);
 
     SettingsStore store;
     ASSERT_TRUE(store.OpenFile(h.temp.File("s.ini"), h.temp.Path()));

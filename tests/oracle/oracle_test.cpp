@@ -27,7 +27,7 @@
 #include "app/main_window.h"
 #include "app/window_jobs.h"
 #include "cli/cli_program.h"
-#include "job/spec_source.h"
+#include "job/params_source.h"
 #include "merge/merge_job.h"
 #include "oracle.h"
 #include "platform/native_names.h"
@@ -565,26 +565,26 @@ struct Oracle {
         return !job.cli && job.split && cuts && twice.Chance(0.25);
     }
     void StartSecondJob() {
-        SplitSpec spec;
+        SplitParams params;
         if (job.mode == SplitMode::Separator) {
-            spec.mode = SplitAtSeparatorSpec{job.separator};
+            params.mode = SplitAtSeparatorParams{job.separator};
         } else if (twice.Chance(0.5)) {
-            spec.mode = SplitIntoPartsSpec{twice.Pick(std::vector<int>{1, 2, 3, 7})};
+            params.mode = SplitIntoPartsParams{twice.Pick(std::vector<int>{1, 2, 3, 7})};
         } else {
-            spec.mode = SplitBySizeSpec{static_cast<float>(twice.Int(1, 40)), 0};
+            params.mode = SplitBySizeParams{static_cast<float>(twice.Int(1, 40)), 0};
         }
-        spec.subfolder = h.form().IsChecked(U(names::SubfolderSave));
-        spec.deleteSources = twice.Chance(0.5);
+        params.subfolder = h.form().IsChecked(U(names::SubfolderSave));
+        params.deleteSources = twice.Chance(0.5);
         TextList paths;
         for (const std::string& rel : job.sources) {
             if (!Path(rel).empty()) {
                 paths.push_back(Path(rel));
             }
         }
-        Say(std::string("a second split at once") + (spec.deleteSources ? " deleting" : ""));
-        second = std::thread([this, spec, paths] {
-            FixedSplitSpec specs(spec);
-            SplitFiles(specs, secondEvents, paths, Text());
+        Say(std::string("a second split at once") + (params.deleteSources ? " deleting" : ""));
+        second = std::thread([this, params, paths] {
+            FixedSplitParams paramSource(params);
+            SplitFiles(paramSource, secondEvents, paths, Text());
         });
     }
 

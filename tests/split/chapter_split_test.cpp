@@ -222,7 +222,7 @@ TEST_F(ChapterSplitTest, NumberedOrNamedAfterTheHeading) {
     const Book book = MakeBook(12);
     ASSERT_TRUE(InternalToUtf8(book.text, utf8));
     temp.Write("book.txt", utf8);
-    EXPECT_TRUE(std::holds_alternative<SplitAtChaptersSpec>(SplitSpecOf(form).mode));
+    EXPECT_TRUE(std::holds_alternative<SplitAtChaptersParams>(SplitParamsOf(form).mode));
     ASSERT_EQ(RunSplitMode(Context(), temp.File("book.txt")), ModeResult::Done);
     std::string joined;
     for (int k = 1; k <= 13; ++k) {
@@ -233,7 +233,9 @@ TEST_F(ChapterSplitTest, NumberedOrNamedAfterTheHeading) {
 
     TempFolder named;
     Check(RandomRenameCheck());
-    specs.adjust = [](SplitSpec& spec) { std::get<SplitAtChaptersSpec>(spec.mode).perPiece = 5; };
+    paramSource.adjust = [](SplitParams& params) {
+        std::get<SplitAtChaptersParams>(params.mode).perPiece = 5;
+    };
     auto& ctx = Context();
     ctx.outputFolder = named.Path() + "/";
     ASSERT_EQ(SplitAtChapters(ctx, temp.File("book.txt")), ModeResult::Done);

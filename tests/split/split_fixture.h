@@ -126,24 +126,25 @@ protected:
     }
 
     SplitContext& Context() {
-        m_ctx = std::make_unique<SplitContext>(SplitContext{specs, events, temp.Path() + "/", {}});
+        m_ctx = std::make_unique<SplitContext>(
+            SplitContext{paramSource, events, temp.Path() + "/", {}});
         return *m_ctx;
     }
 
-    // The panel's spec, with what only a spec holds (an output encoding, chapters to a piece)
-    // put in by adjust.
-    struct PanelSpecs : SplitSpecSource {
-        explicit PanelSpecs(const Form& f) : window(f) {}
-        const SplitSpec& Read() override {
-            spec = window.Read();
+    // The panel's parameters, with what the panel cannot hold (an output encoding, chapters to
+    // a piece) put in by adjust.
+    struct PanelParams : SplitParamsSource {
+        explicit PanelParams(const Form& f) : window(f) {}
+        const SplitParams& Read() override {
+            params = window.Read();
             if (adjust) {
-                adjust(spec);
+                adjust(params);
             }
-            return spec;
+            return params;
         }
-        WindowSplitSpecs window;
-        SplitSpec spec;
-        std::function<void(SplitSpec&)> adjust;
+        WindowSplitParams window;
+        SplitParams params;
+        std::function<void(SplitParams&)> adjust;
     };
 
     RecordingUi ui;
@@ -153,7 +154,7 @@ protected:
     bool stop = false;
     Text status;
     FailureList failures;
-    PanelSpecs specs{form};
+    PanelParams paramSource{form};
     WindowJobEvents events{form, JobKind::Split, stop, status, failures};
     std::unique_ptr<SplitContext> m_ctx;
 };

@@ -41,13 +41,13 @@ TEST(ParseLeadingFloatTest, TakesTheLeadingDecimal) {
 class SplitOptionsTest : public SplitFixture {};
 
 TEST_F(SplitOptionsTest, FirstSelectedModeAndPieceSizes) {
-    EXPECT_EQ(SplitSpecOf(form).mode.index(), 0u);
+    EXPECT_EQ(SplitParamsOf(form).mode.index(), 0u);
     Check(split_controls::CharsRadio());
-    EXPECT_TRUE(std::holds_alternative<SplitByCharsSpec>(SplitSpecOf(form).mode));
+    EXPECT_TRUE(std::holds_alternative<SplitByCharsParams>(SplitParamsOf(form).mode));
 
     // 3.12 in single precision times 1024, truncated.
     auto pieceBytes = [&] {
-        return std::get<SplitBySizeSpec>(SplitSpecOf(form).mode).PieceBytes();
+        return std::get<SplitBySizeParams>(SplitParamsOf(form).mode).PieceBytes();
     };
     Set(split_controls::ByteSizeEdit(), "3.12");
     form.SetSelectedIndex(split_controls::ByteUnitCombo(), 1);

@@ -179,8 +179,8 @@ TEST_F(StreamedTextTest, Utf8BodiesCutAsTheyAreGiveThePiecesOfTheirText) {
         bool randomNames;
     } rows[] = {{"", false}, {"", true}, {"utf-16le", false}, {"gbk", true}};
     for (const auto& row : rows) {
-        specs.adjust = [&row](SplitSpec& spec) {
-            spec.output.encoding = ParseOutputEncoding(row.output);
+        paramSource.adjust = [&row](SplitParams& params) {
+            params.output.encoding = ParseOutputEncoding(row.output);
         };
         Check(RandomRenameCheck(), row.randomNames);
         std::map<Text, Text> pieces[2];
@@ -243,8 +243,8 @@ TEST_F(StreamedTextTest, Utf8BodiesCutInTheirOwnBytesGiveTheDecodedPathsPieces) 
         Check(IgnoreBlankLinesCheck(), gen() % 2 == 0);
         Check(RandomRenameCheck(), gen() % 4 == 0);
         form.SetTag(SeparatorButton(), gen() % 2 ? U("◆◇") : U("\r\n"));
-        specs.adjust = [output](SplitSpec& spec) {
-            spec.output.encoding = ParseOutputEncoding(output);
+        paramSource.adjust = [output](SplitParams& params) {
+            params.output.encoding = ParseOutputEncoding(output);
         };
         const std::size_t slice = 1 + gen() % 9, hold = 1 + gen() % 12;
         std::map<Text, Bytes> pieces[2];

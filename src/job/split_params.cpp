@@ -1,4 +1,4 @@
-#include "job/split_spec.h"
+#include "job/split_params.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -28,7 +28,7 @@ Overloaded(Ts...) -> Overloaded<Ts...>;
 
 }  // namespace
 
-std::int64_t SplitBySizeSpec::PieceBytes() const {
+std::int64_t SplitBySizeParams::PieceBytes() const {
     // No selection counts as bytes; there are only four units.
     const std::int32_t u = unit < 0 ? 0 : (unit > 3 ? 3 : unit);
     const double bytes = static_cast<double>(size) * std::ldexp(1.0, 10 * u);
@@ -41,51 +41,51 @@ std::int64_t SplitBySizeSpec::PieceBytes() const {
     return static_cast<std::int64_t>(bytes);
 }
 
-std::optional<SpecProblem> Validate(const SplitSpec& spec) {
-    using Problem = std::optional<SpecProblem>;
+std::optional<ParamsProblem> Validate(const SplitParams& params) {
+    using Problem = std::optional<ParamsProblem>;
     return std::visit(
         Overloaded{
             [](std::monostate) -> Problem { return std::nullopt; },
-            [](const SplitIntoPartsSpec& m) -> Problem {
+            [](const SplitIntoPartsParams& m) -> Problem {
                 if (m.count <= 0) {
-                    return SpecProblem{SplitField::PartCount, U("份数必须大于0")};
+                    return ParamsProblem{SplitField::PartCount, U("份数必须大于0")};
                 }
                 return std::nullopt;
             },
-            [](const SplitBySizeSpec& m) -> Problem {
+            [](const SplitBySizeParams& m) -> Problem {
                 if (std::fabs(m.size) <= 1e-7f) {
-                    return SpecProblem{SplitField::ByteSize, U("字节长度不能等于0")};
+                    return ParamsProblem{SplitField::ByteSize, U("字节长度不能等于0")};
                 }
                 return std::nullopt;
             },
-            [](const SplitByLinesSpec& m) -> Problem {
+            [](const SplitByLinesParams& m) -> Problem {
                 if (m.min <= 0 || m.max <= 0) {
-                    return SpecProblem{SplitField::LineMin, U("行数至少 1")};
+                    return ParamsProblem{SplitField::LineMin, U("行数至少 1")};
                 }
                 return std::nullopt;
             },
-            [](const SplitByCharsSpec& m) -> Problem {
+            [](const SplitByCharsParams& m) -> Problem {
                 if (m.min <= 0 || m.max <= 0) {
-                    return SpecProblem{SplitField::CharMin, U("字数至少 1 个")};
+                    return ParamsProblem{SplitField::CharMin, U("字数至少 1 个")};
                 }
                 return std::nullopt;
             },
-            [](const SplitAtSeparatorSpec& m) -> Problem {
+            [](const SplitAtSeparatorParams& m) -> Problem {
                 if (m.separator.empty()) {
-                    return SpecProblem{SplitField::Separator, U("请输入用于分割的字符串！")};
+                    return ParamsProblem{SplitField::Separator, U("请输入用于分割的字符串！")};
                 }
                 return std::nullopt;
             },
-            [](const SplitAtChaptersSpec& m) -> Problem {
+            [](const SplitAtChaptersParams& m) -> Problem {
                 RegexObject regex;
                 if (!m.expression.empty() && !regex.Compile(m.expression, false, true, false)) {
-                    return SpecProblem{SplitField::ChapterExpression,
-                                       U("章节标题表达式无法使用：") + m.expression};
+                    return ParamsProblem{SplitField::ChapterExpression,
+                                         U("章节标题表达式无法使用：") + m.expression};
                 }
                 return std::nullopt;
             },
         },
-        spec.mode);
+        params.mode);
 }
 
 std::int32_t ParseLeadingInt(std::string_view text) {

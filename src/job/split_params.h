@@ -11,36 +11,36 @@
 namespace qs {
 
 // The five ways of cutting a source, and chapters (按字符串 with 按章节标题分割).
-struct SplitIntoPartsSpec {
+struct SplitIntoPartsParams {
     std::int32_t count = 100;
 };
-struct SplitBySizeSpec {
+struct SplitBySizeParams {
     float size = 0;         // in units of unit
     std::int32_t unit = 0;  // 0 B, 1 KB, 2 MB, 3 GB; out of range counts as the nearest
     // size x 1024^unit, truncated; clamped to the 64-bit range.
     std::int64_t PieceBytes() const;
 };
-struct SplitByLinesSpec {
+struct SplitByLinesParams {
     std::int32_t min = 0, max = 0;
 };
-struct SplitByCharsSpec {
+struct SplitByCharsParams {
     std::int32_t min = 0, max = 0;
 };
-struct SplitAtSeparatorSpec {
+struct SplitAtSeparatorParams {
     Text separator;
 };
-struct SplitAtChaptersSpec {
+struct SplitAtChaptersParams {
     Text expression;  // ICU, searched in each line; empty: the built-in heading rule
     std::int32_t perPiece = 1;
     bool epub = false;  // one EPUB book per source instead of text pieces
 };
-using SplitModeSpec =
-    std::variant<std::monostate, SplitIntoPartsSpec, SplitBySizeSpec, SplitByLinesSpec,
-                 SplitByCharsSpec, SplitAtSeparatorSpec, SplitAtChaptersSpec>;
+using SplitModeParams =
+    std::variant<std::monostate, SplitIntoPartsParams, SplitBySizeParams, SplitByLinesParams,
+                 SplitByCharsParams, SplitAtSeparatorParams, SplitAtChaptersParams>;
 
 // Everything a split is asked to do, as one value.
-struct SplitSpec {
-    SplitModeSpec mode = SplitIntoPartsSpec{};
+struct SplitParams {
+    SplitModeParams mode = SplitIntoPartsParams{};
     bool nameFromText = false;  // 随机改名
     bool subfolder = true;      // the pieces in a folder named after their source
     bool deleteSources = false;
@@ -51,16 +51,16 @@ struct SplitSpec {
     bool manifest = false;
 };
 
-// The value of a spec that a problem concerns.
+// The value among the parameters that a problem concerns.
 enum class SplitField { PartCount, ByteSize, LineMin, CharMin, Separator, ChapterExpression };
 
-struct SpecProblem {
+struct ParamsProblem {
     SplitField field;
     Text message;  // the window's message, exactly
 };
 
 // The first problem that keeps the mode from running; nullopt when it can run.
-std::optional<SpecProblem> Validate(const SplitSpec& spec);
+std::optional<ParamsProblem> Validate(const SplitParams& params);
 
 // The leading integer of an edit text (blanks, an optional sign, digits); 0 when there is
 // none; 3.9 gives 3. Values beyond the 32-bit range are clamped.

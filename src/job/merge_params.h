@@ -9,7 +9,7 @@ namespace qs {
 enum class MergeSeparatorKind { String, File, None };
 
 // Everything a merge is asked to do, as one value.
-struct MergeSpec {
+struct MergeParams {
     Text pattern = "*.*";  // the files of a folder to merge
     bool includeSubfolders = false;
     bool saveInParentFolder = true;
