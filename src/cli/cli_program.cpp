@@ -12,6 +12,7 @@
 #include "cli/manifest.h"
 #include "cli/output_recorder.h"
 #include "cli/report.h"
+#include "cli/standard_output.h"
 #include "fs/file_enumeration.h"
 #include "fs/made_folders.h"
 #include "fs/paths.h"
@@ -27,6 +28,15 @@
 
 namespace qs::cli {
 namespace {
+
+std::string ReportLostLine(int systemError) {
+    std::string line =
+        "qirnsplit: " + Say("报告未能写到标准输出", "the report did not reach standard output");
+    if (systemError != 0) {
+        line += ": " + SystemErrorText(systemError);
+    }
+    return line;
+}
 
 int UsageError(const std::string& message) {
     std::fprintf(stderr, "qirnsplit: %s\n", message.c_str());
@@ -206,6 +216,14 @@ public:
         }
         m_report.stopped = m_report.stopped || StopSignalled();
         m_printer.Finish(m_report);
+        if (const std::optional<int> lost = StandardOutputLost()) {
+            // What was deleted has no other record: it goes where it can still be read.
+            std::fprintf(stderr, "%s\n", ReportLostLine(*lost).c_str());
+            for (const Text& d : m_report.deleted) {
+                std::fprintf(stderr, "%s%s\n", Say("删除：", "deleted: ").c_str(), Utf8(d).c_str());
+            }
+            return kExitFailures;
+        }
         return ExitStatusOf(m_report);
     }
 
@@ -445,10 +463,15 @@ int RunVerify(const ParsedCommand& command) {
 }  // namespace
 
 int RunCommandLine(int argc, char** argv) {
+    GuardStandardOutput();
     const ParseOutcome outcome = ParseCommandLine(argc, argv);
     std::fputs(outcome.out.c_str(), stdout);
     std::fputs(outcome.err.c_str(), stderr);
     if (!outcome.run) {
+        if (const std::optional<int> lost = StandardOutputLost()) {
+            std::fprintf(stderr, "%s\n", ReportLostLine(*lost).c_str());
+            return outcome.exitStatus == kExitDone ? kExitFailures : outcome.exitStatus;
+        }
         return outcome.exitStatus;
     }
     InstallStopSignals();

@@ -1,6 +1,7 @@
 #include "cli/manifest.h"
 
 #include <nlohmann/json.hpp>
+#include <set>
 
 #include "encoding/charset_converter.h"
 #include "encoding/text_slices.h"
@@ -17,11 +18,13 @@ namespace {
 using nlohmann::json;
 
 constexpr std::int64_t kChunk = 1 << 20;
+constexpr std::size_t kTailBytes = 4096;
 
 struct FileHash {
     bool read = false;
     std::int64_t size = 0;
     std::string sha256;
+    Bytes tail;  // the last bytes, up to kTailBytes
 };
 
 FileHash HashFile(const Text& path) {
@@ -40,8 +43,13 @@ FileHash HashFile(const Text& path) {
         if (got == 0) {
             break;
         }
-        sha.Add(std::string_view(buffer.data(), static_cast<std::size_t>(got)));
+        const std::string_view bytes(buffer.data(), static_cast<std::size_t>(got));
+        sha.Add(bytes);
         hash.size += got;
+        hash.tail += bytes.substr(bytes.size() - std::min(bytes.size(), kTailBytes));
+        if (hash.tail.size() > kTailBytes) {
+            hash.tail.erase(0, hash.tail.size() - kTailBytes);
+        }
     }
     hash.sha256 = sha.Hex();
     hash.read = true;
@@ -124,12 +132,35 @@ bool Load(const Text& manifestPath, LoadedManifest& loaded) {
     return true;
 }
 
-// Adds every missing or changed piece to the report; true when all are intact.
-bool CheckPieces(const LoadedManifest& loaded, Report& report) {
+// Adds every piece that is not the file the split wrote, as its entry says, to the report:
+// missing, a link (which may lead anywhere), changed, or named twice. True when all are whole.
+bool CheckPieces(const LoadedManifest& loaded, const Text& manifestPath, Report& report) {
     bool intact = true;
+    std::set<Text> links, seen;
+    const Text folder = PathDirectory(manifestPath);
+    if (const auto entries = Fs().List(folder)) {
+        for (const DirEntry& e : *entries) {
+            if (e.isLink) {
+                links.insert(folder + "/" + e.name);
+            }
+        }
+    } else {
+        report.failures.push_back(FromJob(FailureKind::Unreadable, folder, LastSystemError()));
+        return false;
+    }
     for (const Piece& piece : loaded.pieces) {
+        if (!seen.insert(piece.path).second) {
+            report.failures.push_back(Changed(manifestPath));  // an entry given twice
+            intact = false;
+            continue;
+        }
         if (!Fs().IsFile(piece.path)) {
             report.failures.push_back(Missing(piece.path));
+            intact = false;
+            continue;
+        }
+        if (links.count(piece.path) > 0) {
+            report.failures.push_back(Changed(piece.path));
             intact = false;
             continue;
         }
@@ -150,10 +181,38 @@ bool IsByteMode(const std::string& mode) {
     return mode == "parts" || mode == "size";
 }
 
+// What the pieces of a text split lack to give the source back: the line break the source
+// had where the pieces have CR LF, and what it had after the last piece (its final line
+// break, or a final separator, after which the split begins no piece).
+struct Lacking {
+    Text lineBreak = "\r\n";
+    Text end;
+};
+
+// The ways the pieces may give the source back: the one the manifest names first, then every
+// one the split can leave.
+std::vector<Lacking> WaysToTry(const json& data, const Text& joiner) {
+    const json recorded = data.value("lacking", json());
+    std::vector<Lacking> ways;
+    Lacking named;
+    if (!joiner.empty() && recorded.is_object() &&
+        Utf8ToInternal(recorded.value("end", ""), named.end)) {
+        ways.push_back(named);  // a separator split changes no line break
+    }
+    for (const char* breaks : {"\r\n", "\n", "\r"}) {
+        ways.push_back({breaks, ""});
+        ways.push_back({breaks, breaks});
+        if (!joiner.empty() && joiner != breaks) {
+            ways.push_back({breaks, joiner});
+        }
+    }
+    return ways;
+}
+
 // The source's bytes as the text pieces give them back: the pieces decoded, joined by what
-// the split cut away between them, with the line breaks and the final line break the source
-// had, encoded as the source was. Each way of undoing the split is tried and kept only when
-// its SHA-256 is the source's: a rejoin is exact or refused. nullopt and why when none is.
+// the split cut away between them, with what they lack, encoded as the source was. Each way
+// is kept only when its SHA-256 and size are the source's: a rejoin is exact or refused.
+// nullopt and why when none is.
 std::optional<Bytes> RestoreText(const LoadedManifest& loaded, std::string& why) {
     const json& d = loaded.data;
     const json& source = d["source"];
@@ -180,20 +239,18 @@ std::optional<Bytes> RestoreText(const LoadedManifest& loaded, std::string& why)
         text += (i > 0 ? joiner : Text()) + decoded.text;
     }
     const std::string wanted = source.value("sha256", "");
+    const std::int64_t size = source.value("size", std::int64_t{-1});
     const bool mark = source.value("mark", false);
-    // The split makes every line break CR LF; the source may have had LF or CR throughout,
-    // and a final line break that no piece holds.
-    for (const char* breaks : {"\r\n", "\n", "\r"}) {
-        const Text body =
-            breaks == std::string_view("\r\n") ? text : ReplaceAll(text, "\r\n", breaks);
-        for (const bool finalBreak : {false, true}) {
-            std::optional<Bytes> bytes =
-                EncodeText(finalBreak ? body + breaks : body, {encoding, mark});
-            Sha256 sha;
-            sha.Add(bytes.value_or(Bytes()));
-            if (bytes && sha.Hex() == wanted) {
-                return bytes;
-            }
+    for (const Lacking& way : WaysToTry(d, name == "separator" ? joiner : Text())) {
+        // The split makes every line break CR LF; the source may have had LF or CR throughout.
+        const Text body = way.lineBreak == "\r\n" || name == "separator"
+                              ? text
+                              : ReplaceAll(text, "\r\n", way.lineBreak);
+        std::optional<Bytes> bytes = EncodeText(body + way.end, {encoding, mark});
+        Sha256 sha;
+        sha.Add(bytes.value_or(Bytes()));
+        if (bytes && static_cast<std::int64_t>(bytes->size()) == size && sha.Hex() == wanted) {
+            return bytes;
         }
     }
     if (mode.value("skipBlankLines", false)) {
@@ -208,6 +265,60 @@ std::optional<Bytes> RestoreText(const LoadedManifest& loaded, std::string& why)
     return std::nullopt;
 }
 
+// The one check behind verify and the rejoin: every piece is the file the split wrote, and
+// the whole they give back, recomputed from them, is the source by its size and SHA-256, in
+// the order of the manifest. The whole goes to out when one is given. named: what a whole
+// that differs is reported as.
+bool RejoinWhole(const LoadedManifest& loaded, const Text& manifestPath, const Text& named,
+                 Report& report, AtomicWriter* out) {
+    if (!CheckPieces(loaded, manifestPath, report)) {
+        return false;
+    }
+    const json& source = loaded.data["source"];
+    const std::string mode = loaded.data.value("mode", json::object()).value("name", "");
+    if (!IsByteMode(mode)) {
+        std::string why;
+        const std::optional<Bytes> restored = RestoreText(loaded, why);
+        if (!restored) {
+            report.failures.push_back(NotRestorable(named, why));
+            return false;
+        }
+        if (out && !out->Write(*restored)) {
+            report.failures.push_back(FromJob(FailureKind::NotWritten, named, LastSystemError()));
+            return false;
+        }
+        return true;
+    }
+    // Byte pieces go back byte for byte.
+    Sha256 sha;
+    std::int64_t size = 0;
+    Bytes buffer(static_cast<std::size_t>(kChunk), '\0');
+    for (const Piece& piece : loaded.pieces) {
+        std::unique_ptr<ReadHandle> in = Fs().OpenRead(piece.path);
+        std::int64_t got = in ? 1 : -1;
+        while (in && (got = in->Read(buffer.data(), kChunk)) > 0) {
+            const std::string_view bytes(buffer.data(), static_cast<std::size_t>(got));
+            sha.Add(bytes);
+            size += got;
+            if (out && !out->Write(bytes)) {
+                report.failures.push_back(
+                    FromJob(FailureKind::NotWritten, named, LastSystemError()));
+                return false;
+            }
+        }
+        if (got != 0) {
+            report.failures.push_back(
+                FromJob(FailureKind::Unreadable, piece.path, LastSystemError()));
+            return false;
+        }
+    }
+    if (size != source.value("size", std::int64_t{-1}) || sha.Hex() != source.value("sha256", "")) {
+        report.failures.push_back(Changed(named));
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 SourceFacts ReadSourceFacts(const Text& path) {
@@ -217,6 +328,7 @@ SourceFacts ReadSourceFacts(const Text& path) {
     facts.read = hash.read;
     facts.size = hash.size;
     facts.sha256 = hash.sha256;
+    facts.tail = hash.tail;
     TextSliceReader reader;
     if (reader.Open(path)) {
         facts.format = reader.Format();
@@ -248,6 +360,14 @@ bool WriteManifest(const SourceFacts& source, const SplitParams& params, std::ui
     j["converted"] = {{"encoding", params.output.encoding.has_value()},
                       {"zh", params.output.zh != ZhConversion::None}};
     j["seed"] = seed;
+    if (const auto* m = std::get_if<SplitAtSeparatorParams>(&params.mode)) {
+        // A text that ends in the separator has no piece after it: the pieces lack it.
+        const std::optional<Bytes> encoded = EncodeText(m->separator, {source.format.encoding});
+        const bool ends = encoded && !encoded->empty() && source.tail.size() >= encoded->size() &&
+                          source.tail.compare(source.tail.size() - encoded->size(), encoded->size(),
+                                              *encoded) == 0;
+        j["lacking"] = {{"end", ends ? Utf8(m->separator) : ""}};
+    }
     j["pieces"] = json::array();
     // The pieces go in one line each, without a tree of them all in memory. The key can only
     // be found as the key: a quote inside a text is escaped.
@@ -295,14 +415,7 @@ bool VerifyManifest(const Text& manifestPath, Report& report) {
             FromJob(FailureKind::Unreadable, manifestPath, LastSystemError()));
         return false;
     }
-    if (!CheckPieces(loaded, report)) {
-        return true;
-    }
-    std::string why;
-    const std::string mode = loaded.data.value("mode", json::object()).value("name", "");
-    if (!IsByteMode(mode) && !RestoreText(loaded, why)) {
-        report.failures.push_back(NotRestorable(manifestPath, why));
-    } else {
+    if (RejoinWhole(loaded, manifestPath, manifestPath, report, nullptr)) {
         report.checked.push_back(manifestPath);
     }
     return true;
@@ -313,9 +426,6 @@ void RejoinManifest(const Text& manifestPath, const Text& outputFolder, Report& 
     if (!Load(manifestPath, loaded)) {
         report.failures.push_back(
             FromJob(FailureKind::Unreadable, manifestPath, LastSystemError()));
-        return;
-    }
-    if (!CheckPieces(loaded, report)) {
         return;
     }
     const json& source = loaded.data["source"];
@@ -331,47 +441,16 @@ void RejoinManifest(const Text& manifestPath, const Text& outputFolder, Report& 
         report.failures.push_back(Exists(target));
         return;
     }
-    const std::string mode = loaded.data.value("mode", json::object()).value("name", "");
-    const std::string wanted = source.value("sha256", "");
-    std::optional<Bytes> restored;
-    if (!IsByteMode(mode)) {
-        std::string why;
-        restored = RestoreText(loaded, why);
-        if (!restored) {
-            report.failures.push_back(NotRestorable(target, why));
-            return;
-        }
-    }
     std::unique_ptr<AtomicWriter> out = Fs().CreateAtomic(target);
     if (!out) {
         report.failures.push_back(FromJob(FailureKind::NotWritten, target, LastSystemError()));
         return;
     }
-    bool ok = true;
-    if (IsByteMode(mode)) {
-        // Byte pieces go back byte for byte, and the result must be the source exactly.
-        Sha256 sha;
-        Bytes buffer(static_cast<std::size_t>(kChunk), '\0');
-        for (const Piece& piece : loaded.pieces) {
-            std::unique_ptr<ReadHandle> in = Fs().OpenRead(piece.path);
-            std::int64_t got = in ? 1 : -1;
-            while (in && (got = in->Read(buffer.data(), kChunk)) > 0) {
-                const std::string_view bytes(buffer.data(), static_cast<std::size_t>(got));
-                sha.Add(bytes);
-                ok = ok && out->Write(bytes);
-            }
-            ok = ok && got == 0;
-        }
-        if (ok && sha.Hex() != wanted) {
-            report.failures.push_back(Changed(target));
-            return;
-        }
-    } else {
-        ok = out->Write(*restored);
+    if (!RejoinWhole(loaded, manifestPath, target, report, out.get())) {
+        return;  // the writer goes without a name
     }
     // A file that took the name meanwhile is not replaced either.
-    const AtomicWriter::NameResult result =
-        ok ? out->CommitNew(target) : AtomicWriter::NameResult::Failed;
+    const AtomicWriter::NameResult result = out->CommitNew(target);
     if (result == AtomicWriter::NameResult::Taken) {
         report.failures.push_back(Exists(target));
         return;

@@ -16,6 +16,7 @@ struct SourceFacts {
     std::int64_t size = 0;
     std::string sha256;
     TextFormat format;  // as the job's reader finds it
+    Bytes tail;         // its last bytes (4 KiB), for what the pieces may lack at the end
     bool read = false;
 };
 SourceFacts ReadSourceFacts(const Text& path);

@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/cli_texts.h"
+#include "cli/json_path.h"
 #include "encoding/charset_converter.h"
 #include "platform/system_error.h"
 
@@ -63,10 +64,11 @@ void ReportPrinter::Output(const ReportedOutput& o, bool chapters) {
     const std::string name = o.format.book ? std::string("EPUB") : EncodingName(o.format.encoding);
     if (m_common.json) {
         nlohmann::json output = {
-            {"path", Utf8(o.path)},
+            {"path", nullptr},
             {"bytes", o.bytes},
             {"encoding", name.empty() ? nlohmann::json() : nlohmann::json(name)},
             {"mark", o.format.mark}};
+        PutPath(output, "path", o.path);
         if (chapters) {
             output["heading"] = Utf8(o.heading);
         }
@@ -122,23 +124,25 @@ void ReportPrinter::Finish(const Report& report) {
         nlohmann::json j;
         j["deleted"] = nlohmann::json::array();
         for (const Text& d : report.deleted) {
-            j["deleted"].push_back(Utf8(d));
+            j["deleted"].push_back(PathEntry(d));
         }
         j["sources"] = nlohmann::json::array();
         for (const ReadSource& s : report.sources) {
             const std::string name = EncodingName(s.format.encoding);
-            j["sources"].push_back(
-                {{"path", Utf8(s.path)},
-                 {"encoding", name.empty() ? nlohmann::json() : nlohmann::json(name)},
-                 {"mark", s.format.mark},
-                 {"guessOver", s.guessedOver == TextEncoding::Undetected
-                                   ? nlohmann::json()
-                                   : nlohmann::json(EncodingName(s.guessedOver))}});
+            nlohmann::json source = {
+                {"path", nullptr},
+                {"encoding", name.empty() ? nlohmann::json() : nlohmann::json(name)},
+                {"mark", s.format.mark},
+                {"guessOver", s.guessedOver == TextEncoding::Undetected
+                                  ? nlohmann::json()
+                                  : nlohmann::json(EncodingName(s.guessedOver))}};
+            PutPath(source, "path", s.path);
+            j["sources"].push_back(std::move(source));
         }
         j["failures"] = nlohmann::json::array();
         for (const ReportedFailure& f : report.failures) {
-            nlohmann::json failure = {
-                {"kind", f.kind}, {"path", Utf8(f.path)}, {"reason", nullptr}};
+            nlohmann::json failure = {{"kind", f.kind}, {"path", nullptr}, {"reason", nullptr}};
+            PutPath(failure, "path", f.path);
             if (f.systemError != 0) {
                 failure["reason"] = SystemErrorText(f.systemError);
                 if (const std::string_view name = SystemErrorName(f.systemError); !name.empty()) {
@@ -152,10 +156,12 @@ void ReportPrinter::Finish(const Report& report) {
         if (!report.uncut.empty()) {
             j["warnings"] = nlohmann::json::array();
             for (const UncutBook& book : report.uncut) {
-                j["warnings"].push_back({{"kind", "not-cut-into-chapters"},
-                                         {"path", Utf8(book.path)},
-                                         {"headings", book.headings},
-                                         {"longestChapterPercent", book.longestPercent}});
+                nlohmann::json warning = {{"kind", "not-cut-into-chapters"},
+                                          {"path", nullptr},
+                                          {"headings", book.headings},
+                                          {"longestChapterPercent", book.longestPercent}};
+                PutPath(warning, "path", book.path);
+                j["warnings"].push_back(std::move(warning));
             }
         }
         if (report.seed) {
