@@ -1,5 +1,6 @@
 #include "split/chapter_heading.h"
 
+#include <string>
 #include <vector>
 
 #include "text/characters.h"
@@ -10,7 +11,9 @@ namespace qs {
 namespace {
 
 constexpr std::int32_t kMaxHeadingChars = 50;
-constexpr std::int32_t kMaxSentenceFreeChars = 15;
+constexpr std::int32_t kMaxFullStopFreeChars = 15;
+constexpr std::int32_t kMaxMarkFreeChars = 30;
+constexpr std::int32_t kMaxBareTitleChars = 20;
 constexpr int kMaxLeadChars = 8;
 
 // The words of the rules in the internal code page, converted once: the test runs on
@@ -22,24 +25,47 @@ struct Words {
     struct Strong {
         Text unit;
         std::vector<Text> prose;
+        std::string_view form;
     };
     std::vector<Strong> strong = {
-        {U("章"), {U("节"), U("節"), U("的")}},
-        {U("回"), {U("合"), U("的")}},
-        {U("节"), {U("课"), U("的")}},
-        {U("節"), {U("課"), U("的")}},
-        {U("话"), {U("的")}},
-        {U("話"), {U("的")}},
+        {U("章"), {U("节"), U("節"), U("的")}, "第章"},
+        {U("回"), {U("合"), U("的")}, "第回"},
+        {U("节"), {U("课"), U("的")}, "第节"},
+        {U("節"), {U("課"), U("的")}, "第节"},
+        {U("话"), {U("的")}, "第话"},
+        {U("話"), {U("的")}, "第话"},
+        {U("幕"), {U("后"), U("後"), U("的")}, "第幕"},
     };
-    std::vector<Text> volume = {U("卷"), U("部"), U("集"), U("篇")};
+    struct Bare {
+        Text unit;
+        std::string_view form;
+    };
+    std::vector<Bare> volume = {{U("卷"), "第卷"}, {U("部"), "第部"}, {U("集"), "第集"},
+                                {U("篇"), "第篇"}, {U("辑"), "第辑"}, {U("輯"), "第辑"}};
     // Without 第 only these, and only in Chinese numerals.
-    std::vector<Text> bare = {U("章"), U("回")};
+    std::vector<Bare> bare = {{U("章"), "章"}, {U("回"), "回"}};
     // Longer words first: 序章 must not be taken as 序 followed by 章.
-    std::vector<Text> named = {U("序章"), U("序言"), U("楔子"), U("引子"), U("前言"),
-                               U("尾声"), U("尾聲"), U("后记"), U("後記"), U("终章"),
-                               U("終章"), U("番外"), U("序")};
+    struct Named {
+        Text word;
+        HeadingPlace place;
+    };
+    std::vector<Named> named = {
+        {U("序章"), HeadingPlace::Front},    {U("序言"), HeadingPlace::Front},
+        {U("楔子"), HeadingPlace::Front},    {U("引子"), HeadingPlace::Front},
+        {U("前言"), HeadingPlace::Front},    {U("尾声"), HeadingPlace::Back},
+        {U("尾聲"), HeadingPlace::Back},     {U("后记"), HeadingPlace::Back},
+        {U("後記"), HeadingPlace::Back},     {U("终章"), HeadingPlace::Back},
+        {U("終章"), HeadingPlace::Back},     {U("番外篇"), HeadingPlace::Back},
+        {U("番外"), HeadingPlace::Back},     {U("完本感言"), HeadingPlace::Back},
+        {U("上架感言"), HeadingPlace::Back}, {U("序"), HeadingPlace::Front},
+    };
     std::vector<Text> openers = {U("【"), U("〖"), U("［"), U("「")};
-    std::vector<Text> sentenceMarks = {U("，"), U("。"), U("！"), U("？")};
+    std::vector<Text> closers = {U("】"), U("〗"), U("］"), U("」")};
+    std::vector<Text> sentenceMarks = {U("，"), U("！"), U("？")};
+    Text fullStop = U("。");
+    Text wideColon = U("：");
+    Text wideStop = U("．");
+    Text enumComma = U("、");
     Text wideSpace = U("　");
 };
 
@@ -133,118 +159,331 @@ bool IsDigitAt(std::string_view t, std::size_t i) {
             static_cast<unsigned char>(t[i + 1]) <= 0xB9);
 }
 
-bool IsNumberedHeading(std::string_view t, std::size_t i) {
+std::optional<std::int64_t> ValueOf(const NumberRun& run) {
+    constexpr std::size_t kMaxDigits = 15;
+    if (run.digits.empty() || run.digits.size() > kMaxDigits) {
+        return std::nullopt;
+    }
+    return std::stoll(run.digits);
+}
+
+bool HasText(std::string_view t, const Text& word) {
+    return FindText(t, word) != std::string_view::npos;
+}
+
+std::optional<HeadingShape> ChapterAfter(std::string_view t, std::size_t i);
+
+// 第 + a number + a unit, or Chinese numerals + 章 回, at i. A volume may be followed on
+// its line by its first chapter (inVolume: looking for that chapter).
+std::optional<HeadingShape> NumberedAt(std::string_view t, std::size_t i, bool inVolume = false) {
     const Words& w = W();
     const bool di = StartsWith(t, i, w.di);
     const std::size_t n = di ? SkipSpaces(t, i + w.di.size()) : i;
     if (n >= t.size() || (!di && IsDigitAt(t, n))) {
-        return false;
+        return std::nullopt;
     }
     const auto number = ReadNumber(t, n);
     if (!number) {
-        return false;
+        return std::nullopt;
     }
+    HeadingShape shape;
+    shape.strong = true;
+    shape.number = ValueOf(*number);
     const std::size_t u = di ? SkipSpaces(t, number->end) : number->end;
     if (!di) {
-        for (const Text& unit : w.bare) {
-            if (StartsWith(t, u, unit)) {
-                const std::size_t after = u + unit.size();
-                return after >= t.size() || SpaceAt(t, after) > 0;
+        for (const Words::Bare& bare : w.bare) {
+            if (StartsWith(t, u, bare.unit)) {
+                const std::size_t after = u + bare.unit.size();
+                if (after >= t.size() || SpaceAt(t, after) > 0) {
+                    shape.form = bare.form;
+                    return shape;
+                }
+                return std::nullopt;
             }
         }
-        return false;
+        return std::nullopt;
     }
     for (const Words::Strong& strong : w.strong) {
         if (StartsWith(t, u, strong.unit)) {
             const std::size_t after = u + strong.unit.size();
             for (const Text& prose : strong.prose) {
                 if (StartsWith(t, after, prose)) {
-                    return false;
+                    return std::nullopt;
                 }
             }
-            return true;
+            shape.form = strong.form;
+            return shape;
         }
     }
-    for (const Text& unit : w.volume) {
-        if (StartsWith(t, u, unit)) {
-            return EndsHeadingWord(t, u + unit.size());
-        }
+    if (inVolume) {
+        return std::nullopt;
     }
-    return false;
-}
-
-bool IsNamedHeading(std::string_view t, std::size_t i) {
-    for (const Text& word : W().named) {
-        if (StartsWith(t, i, word)) {
-            const std::size_t after = i + word.size();
-            return EndsHeadingWord(t, after) || ReadNumber(t, after).has_value();
-        }
-    }
-    return false;
-}
-
-bool IsEnglishHeading(std::string_view t, std::size_t i) {
-    if (!StartsWith(t, i, "Chapter") && !StartsWith(t, i, "CHAPTER")) {
-        return false;
-    }
-    const std::size_t n = SkipSpaces(t, i + 7);
-    if (n == i + 7) {
-        return false;
-    }
-    const auto number = ReadNumber(t, n);
-    return number && EndsHeadingWord(t, number->end);
-}
-
-// A short lead before a numbered heading: up to kMaxLeadChars characters, no space and no
-// sentence mark among them, then spaces. The position of the heading, or 0 when none.
-std::size_t AfterLead(std::string_view t, std::size_t i) {
-    const std::size_t start = i;
-    for (int chars = 0; i < t.size() && chars <= kMaxLeadChars; ++chars) {
-        if (SpaceAt(t, i) > 0) {
-            const std::size_t heading = SkipSpaces(t, i);
-            return i > start && IsNumberedHeading(t, heading) ? heading : 0;
-        }
-        for (const Text& mark : W().sentenceMarks) {
-            if (StartsWith(t, i, mark)) {
-                return 0;
+    for (const Words::Bare& volume : w.volume) {
+        if (StartsWith(t, u, volume.unit)) {
+            const std::size_t after = u + volume.unit.size();
+            if (std::optional<HeadingShape> chapter = ChapterAfter(t, after)) {
+                chapter->volumeNumber = shape.number;
+                return chapter;
             }
+            if (EndsHeadingWord(t, after) || StartsWith(t, after, t.substr(i, after - i))) {
+                shape.form = volume.form;
+                shape.volumeUnit = true;
+                return shape;
+            }
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
+// A chapter after a volume's number and title on the same line: after a space, within a
+// short title.
+std::optional<HeadingShape> ChapterAfter(std::string_view t, std::size_t i) {
+    constexpr int kMaxVolumeTitleChars = 16;
+    for (int chars = 0; i < t.size() && chars <= kMaxVolumeTitleChars; ++chars) {
+        if (SpaceAt(t, i) > 0) {
+            i = SkipSpaces(t, i);
+            if (std::optional<HeadingShape> chapter = NumberedAt(t, i, true)) {
+                return chapter;
+            }
+            continue;
         }
         i += CharLength(t, i);
     }
-    return 0;
+    return std::nullopt;
 }
 
-bool ReadsAsSentence(std::string_view line) {
-    if (CountChars(line) <= kMaxSentenceFreeChars) {
-        return false;
+std::optional<HeadingShape> NamedAt(std::string_view t, std::size_t i) {
+    for (const Words::Named& named : W().named) {
+        if (StartsWith(t, i, named.word)) {
+            const std::size_t after = i + named.word.size();
+            const auto number = ReadNumber(t, after);
+            if (!EndsHeadingWord(t, after) && !number) {
+                return std::nullopt;
+            }
+            HeadingShape shape;
+            shape.form = "named";
+            shape.strong = true;
+            shape.place = named.place;
+            if (number) {
+                shape.number = ValueOf(*number);
+            }
+            return shape;
+        }
     }
+    return std::nullopt;
+}
+
+// Chapter 7, Part 2, part25: strong with a capital and a space before the number.
+std::optional<HeadingShape> LatinAt(std::string_view t, std::size_t i) {
+    struct Word {
+        std::string_view lower;
+        std::string_view form;
+    };
+    static constexpr Word kWords[] = {{"chapter", "chapter"}, {"part", "part"}};
+    for (const Word& word : kWords) {
+        if (t.size() - i < word.lower.size()) {
+            continue;
+        }
+        bool same = true;
+        for (std::size_t k = 0; k < word.lower.size(); ++k) {
+            same = same && (t[i + k] | 0x20) == word.lower[k];
+        }
+        if (!same) {
+            continue;
+        }
+        const std::size_t n = SkipSpaces(t, i + word.lower.size());
+        if (n >= t.size() || t[n] < '0' || t[n] > '9') {
+            return std::nullopt;
+        }
+        const auto number = ReadNumber(t, n);
+        if (!number || !EndsHeadingWord(t, number->end)) {
+            return std::nullopt;
+        }
+        HeadingShape shape;
+        shape.form = word.form;
+        shape.strong = n > i + word.lower.size() && t[i] >= 'A' && t[i] <= 'Z';
+        shape.number = ValueOf(*number);
+        return shape;
+    }
+    return std::nullopt;
+}
+
+// A number in digits with a separator and a title (1.标题, 001 标题, 1、标题, 12：标题), a
+// number alone, or Chinese numerals with 、. Never strong.
+std::optional<HeadingShape> BareNumberAt(std::string_view t, std::size_t i) {
+    constexpr std::size_t kMaxDigits = 4;
+    const Words& w = W();
+    const auto number = ReadNumber(t, i);
+    if (!number) {
+        return std::nullopt;
+    }
+    const bool digits = IsDigitAt(t, i);
+    if (digits && CountChars(t.substr(i, number->end - i)) > static_cast<int>(kMaxDigits)) {
+        return std::nullopt;
+    }
+    HeadingShape shape;
+    shape.number = ValueOf(*number);
+    const std::size_t after = number->end;
+    if (after >= t.size()) {
+        shape.form = "N";
+        return digits ? std::optional(shape) : std::nullopt;
+    }
+    if (StartsWith(t, after, w.enumComma)) {
+        shape.form = "N、";
+        return shape;
+    }
+    if (!digits) {
+        return std::nullopt;
+    }
+    if (t[after] == '.' || StartsWith(t, after, w.wideStop)) {
+        const std::size_t title = after + (t[after] == '.' ? 1 : w.wideStop.size());
+        if (title < t.size() && IsDigitAt(t, title)) {
+            return std::nullopt;  // 1.5
+        }
+        shape.form = "N.";
+        return shape;
+    }
+    if (t[after] == ':' || StartsWith(t, after, w.wideColon)) {
+        shape.form = "N:";
+        return shape;
+    }
+    if (SpaceAt(t, after) > 0) {
+        const std::size_t title = SkipSpaces(t, after);
+        if (title < t.size() && !IsDigitAt(t, title)) {
+            shape.form = "N ";
+            return shape;
+        }
+    }
+    return std::nullopt;
+}
+
+// 【01】标题, [12] 标题: a number in brackets opening the line.
+std::optional<HeadingShape> BracketedNumberAt(std::string_view t, std::size_t i) {
+    const Words& w = W();
+    std::size_t n = i;
+    if (n < t.size() && t[n] == '[') {
+        ++n;
+    } else {
+        for (const Text& o : w.openers) {
+            if (StartsWith(t, n, o)) {
+                n += o.size();
+                break;
+            }
+        }
+    }
+    if (n == i || n >= t.size() || !IsDigitAt(t, n)) {
+        return std::nullopt;
+    }
+    const auto number = ReadNumber(t, n);
+    if (!number) {
+        return std::nullopt;
+    }
+    bool closed = number->end < t.size() && t[number->end] == ']';
+    for (const Text& c : w.closers) {
+        closed = closed || StartsWith(t, number->end, c);
+    }
+    if (!closed) {
+        return std::nullopt;
+    }
+    HeadingShape shape;
+    shape.form = "[N]";
+    shape.number = ValueOf(*number);
+    return shape;
+}
+
+// A short lead before a numbered heading: up to kMaxLeadChars characters, no space and no
+// sentence mark among them, then spaces or a bracket.
+std::optional<HeadingShape> AfterLead(std::string_view t, std::size_t i) {
+    const std::size_t start = i;
+    for (int chars = 0; i < t.size() && chars <= kMaxLeadChars; ++chars) {
+        std::size_t gap = SpaceAt(t, i);
+        for (const Text& c : W().closers) {
+            gap = gap ? gap : (StartsWith(t, i, c) ? c.size() : 0);
+        }
+        if (gap > 0) {
+            if (i == start) {
+                return std::nullopt;
+            }
+            return NumberedAt(t, SkipOpening(t, i + gap));
+        }
+        for (const Text& mark : W().sentenceMarks) {
+            if (StartsWith(t, i, mark)) {
+                return std::nullopt;
+            }
+        }
+        if (StartsWith(t, i, W().fullStop)) {
+            return std::nullopt;
+        }
+        i += CharLength(t, i);
+    }
+    return std::nullopt;
+}
+
+std::optional<HeadingShape> ShapeAt(std::string_view line, std::size_t i) {
+    if (StartsWith(line, i, W().zhengwen)) {
+        if (auto shape = NumberedAt(line, SkipOpening(line, i + W().zhengwen.size()))) {
+            return shape;
+        }
+    }
+    if (auto shape = NumberedAt(line, i)) {
+        return shape;
+    }
+    if (auto shape = NamedAt(line, i)) {
+        return shape;
+    }
+    if (auto shape = LatinAt(line, i)) {
+        return shape;
+    }
+    if (auto shape = AfterLead(line, i)) {
+        return shape;
+    }
+    return BareNumberAt(line, i);
+}
+
+bool HasSentenceMark(std::string_view line) {
     for (const Text& mark : W().sentenceMarks) {
-        if (FindText(line, mark) != std::string_view::npos) {
+        if (HasText(line, mark)) {
             return true;
         }
     }
     return false;
-}
-
-bool IsShaped(std::string_view line, std::size_t i) {
-    if (StartsWith(line, i, W().zhengwen)) {
-        const std::size_t after = SkipOpening(line, i + W().zhengwen.size());
-        if (IsNumberedHeading(line, after)) {
-            return true;
-        }
-    }
-    return IsNumberedHeading(line, i) || IsNamedHeading(line, i) || IsEnglishHeading(line, i) ||
-           AfterLead(line, i) > 0;
 }
 
 }  // namespace
 
-bool IsChapterHeading(std::string_view line) {
-    const std::size_t i = SkipOpening(line, 0);
-    if (i >= line.size() || !IsShaped(line, i)) {
-        return false;
+std::optional<HeadingShape> ShapeOfLine(std::string_view line) {
+    const std::size_t first = SkipSpaces(line, 0);
+    if (first >= line.size()) {
+        return std::nullopt;
     }
-    return CountChars(line) <= kMaxHeadingChars && !ReadsAsSentence(line);
+    // Cheap refusal first: the test runs on every line of a book.
+    if (line.size() > static_cast<std::size_t>(kMaxHeadingChars) * 4) {
+        return std::nullopt;
+    }
+    const std::int32_t chars = CountChars(line);
+    if (chars > kMaxHeadingChars ||
+        (chars > kMaxFullStopFreeChars && HasText(line, W().fullStop))) {
+        return std::nullopt;
+    }
+    const bool marked = HasSentenceMark(line);
+    if (chars > kMaxMarkFreeChars && marked) {
+        return std::nullopt;
+    }
+    std::optional<HeadingShape> shape = BracketedNumberAt(line, first);
+    if (!shape) {
+        const std::size_t i = SkipOpening(line, first);
+        shape = i < line.size() ? ShapeAt(line, i) : std::nullopt;
+    }
+    if (shape && !shape->strong && chars > kMaxBareTitleChars && marked) {
+        return std::nullopt;
+    }
+    return shape;
+}
+
+bool IsChapterHeading(std::string_view line) {
+    const std::optional<HeadingShape> shape = ShapeOfLine(line);
+    return shape && shape->strong;
 }
 
 std::string_view HeadingTitle(std::string_view line) {
@@ -278,7 +517,16 @@ std::string_view HeadingLabel(std::string_view line) {
         --end;
     }
     const std::string_view inner = HeadingTitle(title.substr(first, end - first));
-    return inner.empty() ? title : inner;
+    if (inner.empty()) {
+        return title;
+    }
+    // 第四十集第四十集: the heading once.
+    const std::string_view half = inner.substr(0, inner.size() / 2);
+    if (inner.size() % 2 == 0 && inner.substr(half.size()) == half &&
+        CountChars(half) * 2 == CountChars(inner)) {
+        return half;
+    }
+    return inner;
 }
 
 }  // namespace qs
