@@ -7,12 +7,12 @@
 #include <random>
 #include <vector>
 
-#include "cli/cli_texts.h"
+#include "text/said.h"
 #include "cli/cli_ui.h"
 #include "cli/manifest.h"
 #include "cli/output_recorder.h"
-#include "cli/report.h"
 #include "cli/standard_output.h"
+#include "job/job_report.h"
 #include "fs/file_enumeration.h"
 #include "fs/made_folders.h"
 #include "fs/paths.h"

@@ -5,7 +5,7 @@
 #include <map>
 #include <string_view>
 
-#include "cli/cli_texts.h"
+#include "text/said.h"
 #include "cli/usage_rules.h"
 
 namespace qs::cli {

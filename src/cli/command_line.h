@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/job_options.h"
+#include "job/job_report.h"
 
 namespace qs::cli {
 
@@ -14,10 +15,7 @@ struct GivenOption {
     std::string value;
 };
 
-struct CommonOptions {
-    bool dryRun = false;
-    bool json = false;
-    bool quiet = false;
+struct CommonOptions : ReportStyle {
     std::string outputDir;  // UTF-8, as given; empty: beside the sources
 };
 

@@ -3,8 +3,8 @@
 #include <cctype>
 #include <charconv>
 
-#include "cli/cli_texts.h"
-#include "cli/report.h"
+#include "text/said.h"
+#include "job/job_report.h"
 #include "encoding/output_text.h"
 #include "encoding/text_decoder.h"
 #include "epub/epub_book.h"

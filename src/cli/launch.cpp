@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <string_view>
 
-#include "cli/cli_texts.h"
+#include "text/said.h"
 
 namespace qs::cli {
 

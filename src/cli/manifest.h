@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/report.h"
+#include "job/job_report.h"
 #include "job/split_params.h"
 
 namespace qs::cli {

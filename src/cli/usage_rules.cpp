@@ -8,7 +8,7 @@
 #include <optional>
 #include <string_view>
 
-#include "cli/cli_texts.h"
+#include "text/said.h"
 
 namespace qs::cli {
 namespace {

@@ -1,8 +1,8 @@
-#include "cli/cli_texts.h"
+#include "text/said.h"
 
 #include <cstdlib>
 
-namespace qs::cli {
+namespace qs {
 
 bool ChineseLocale() {
     for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
@@ -19,4 +19,4 @@ std::string Say(std::string_view chinese, std::string_view english) {
     return std::string(chinese_locale ? chinese : english);
 }
 
-}  // namespace qs::cli
+}  // namespace qs

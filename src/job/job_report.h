@@ -5,12 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "cli/command_line.h"
 #include "encoding/text_format.h"
 #include "job/failure.h"
 #include "job/job_events.h"
 
-namespace qs::cli {
+namespace qs {
 
 // The name the report gives an encoding ("UTF-8", "GB18030", ...); empty for bytes copied
 // as they are, which were never decoded.
@@ -64,11 +63,18 @@ struct Report {
 // system gave one, ": " and its reason.
 std::string FailureLine(const ReportedFailure& failure);
 
+// How the command line prints its report.
+struct ReportStyle {
+    bool dryRun = false;
+    bool json = false;
+    bool quiet = false;
+};
+
 // Standard output gets the outputs (or the JSON object), standard error the failures. The
 // outputs are printed as the job writes them, so that none is kept for the report.
 class ReportPrinter {
 public:
-    explicit ReportPrinter(const CommonOptions& common);
+    explicit ReportPrinter(const ReportStyle& common);
     void Output(const ReportedOutput& output, bool chapters);
     // A dry run names the encoding each source is read in, as the job reads it.
     void Source(const ReadSource& source);
@@ -76,11 +82,15 @@ public:
     void Finish(const Report& report);
 
 private:
-    const CommonOptions& m_common;
+    const ReportStyle& m_common;
     bool m_begun = false;
 };
+// What the command line's exit status says of a report: 0 done, 1 failures or stopped.
 int ExitStatusOf(const Report& report);
+
+// The report as one JSON object, as --json prints it.
+std::string ReportJson(const Report& report, bool dryRun);
 
 std::string Utf8(const Text& internal);
 
-}  // namespace qs::cli
+}  // namespace qs

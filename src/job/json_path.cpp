@@ -1,9 +1,9 @@
-#include "cli/json_path.h"
+#include "job/json_path.h"
 
-#include "cli/report.h"
+#include "job/job_report.h"
 #include "platform/native_names.h"
 
-namespace qs::cli {
+namespace qs {
 namespace {
 
 // The name's own bytes in hex when its UTF-8 text is not them; empty when it is.
@@ -39,4 +39,4 @@ nlohmann::json PathEntry(const Text& path) {
     return entry;
 }
 
-}  // namespace qs::cli
+}  // namespace qs

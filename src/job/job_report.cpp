@@ -1,14 +1,14 @@
-#include "cli/report.h"
+#include "job/job_report.h"
 
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
-#include "cli/cli_texts.h"
-#include "cli/json_path.h"
 #include "encoding/charset_converter.h"
+#include "job/json_path.h"
 #include "platform/system_error.h"
+#include "text/said.h"
 
-namespace qs::cli {
+namespace qs {
 
 std::string Utf8(const Text& internal) {
     return ToUtf8Lossy(internal);
@@ -57,21 +57,89 @@ std::string FailureLine(const ReportedFailure& failure) {
     return line;
 }
 
-ReportPrinter::ReportPrinter(const CommonOptions& common) : m_common(common) {}
+namespace {
+
+// One output as the JSON object lists it.
+nlohmann::json OutputJson(const ReportedOutput& o, bool chapters) {
+    // A book is a container, not a text.
+    const std::string name = o.format.book ? std::string("EPUB") : EncodingName(o.format.encoding);
+    nlohmann::json output = {{"path", nullptr},
+                             {"bytes", o.bytes},
+                             {"encoding", name.empty() ? nlohmann::json() : nlohmann::json(name)},
+                             {"mark", o.format.mark}};
+    PutPath(output, "path", o.path);
+    if (chapters) {
+        output["heading"] = Utf8(o.heading);
+    }
+    return output;
+}
+
+// Everything but the outputs, which the command line prints as they are written.
+nlohmann::json ReportRest(const Report& report, bool dryRun) {
+    nlohmann::json j;
+    j["deleted"] = nlohmann::json::array();
+    for (const Text& d : report.deleted) {
+        j["deleted"].push_back(PathEntry(d));
+    }
+    j["sources"] = nlohmann::json::array();
+    for (const ReadSource& s : report.sources) {
+        const std::string name = EncodingName(s.format.encoding);
+        nlohmann::json source = {
+            {"path", nullptr},
+            {"encoding", name.empty() ? nlohmann::json() : nlohmann::json(name)},
+            {"mark", s.format.mark},
+            {"guessOver", s.guessedOver == TextEncoding::Undetected
+                              ? nlohmann::json()
+                              : nlohmann::json(EncodingName(s.guessedOver))}};
+        PutPath(source, "path", s.path);
+        j["sources"].push_back(std::move(source));
+    }
+    j["failures"] = nlohmann::json::array();
+    for (const ReportedFailure& f : report.failures) {
+        nlohmann::json failure = {{"kind", f.kind}, {"path", nullptr}, {"reason", nullptr}};
+        PutPath(failure, "path", f.path);
+        if (f.systemError != 0) {
+            failure["reason"] = SystemErrorText(f.systemError);
+            if (const std::string_view name = SystemErrorName(f.systemError); !name.empty()) {
+                failure["errno"] = name;
+            }
+        } else if (!f.why.empty()) {
+            failure["reason"] = f.why;
+        }
+        j["failures"].push_back(std::move(failure));
+    }
+    if (!report.uncut.empty()) {
+        j["warnings"] = nlohmann::json::array();
+        for (const UncutBook& book : report.uncut) {
+            nlohmann::json warning = {{"kind", "not-cut-into-chapters"},
+                                      {"path", nullptr},
+                                      {"headings", book.headings},
+                                      {"longestChapterPercent", book.longestPercent}};
+            PutPath(warning, "path", book.path);
+            j["warnings"].push_back(std::move(warning));
+        }
+    }
+    if (report.seed) {
+        j["seed"] = *report.seed;
+    }
+    if (dryRun) {
+        j["dryRun"] = true;
+    }
+    if (report.stopped) {
+        j["stopped"] = true;
+    }
+    return j;
+}
+
+}  // namespace
+
+ReportPrinter::ReportPrinter(const ReportStyle& common) : m_common(common) {}
 
 void ReportPrinter::Output(const ReportedOutput& o, bool chapters) {
     // A book is a container, not a text.
     const std::string name = o.format.book ? std::string("EPUB") : EncodingName(o.format.encoding);
     if (m_common.json) {
-        nlohmann::json output = {
-            {"path", nullptr},
-            {"bytes", o.bytes},
-            {"encoding", name.empty() ? nlohmann::json() : nlohmann::json(name)},
-            {"mark", o.format.mark}};
-        PutPath(output, "path", o.path);
-        if (chapters) {
-            output["heading"] = Utf8(o.heading);
-        }
+        const nlohmann::json output = OutputJson(o, chapters);
         std::printf("%s%s", m_begun ? "," : "{\"outputs\":[", output.dump().c_str());
         m_begun = true;
         return;
@@ -121,58 +189,7 @@ void ReportPrinter::Finish(const Report& report) {
         std::fputs(Say("已停止。\n", "Stopped.\n").c_str(), stderr);
     }
     if (m_common.json) {
-        nlohmann::json j;
-        j["deleted"] = nlohmann::json::array();
-        for (const Text& d : report.deleted) {
-            j["deleted"].push_back(PathEntry(d));
-        }
-        j["sources"] = nlohmann::json::array();
-        for (const ReadSource& s : report.sources) {
-            const std::string name = EncodingName(s.format.encoding);
-            nlohmann::json source = {
-                {"path", nullptr},
-                {"encoding", name.empty() ? nlohmann::json() : nlohmann::json(name)},
-                {"mark", s.format.mark},
-                {"guessOver", s.guessedOver == TextEncoding::Undetected
-                                  ? nlohmann::json()
-                                  : nlohmann::json(EncodingName(s.guessedOver))}};
-            PutPath(source, "path", s.path);
-            j["sources"].push_back(std::move(source));
-        }
-        j["failures"] = nlohmann::json::array();
-        for (const ReportedFailure& f : report.failures) {
-            nlohmann::json failure = {{"kind", f.kind}, {"path", nullptr}, {"reason", nullptr}};
-            PutPath(failure, "path", f.path);
-            if (f.systemError != 0) {
-                failure["reason"] = SystemErrorText(f.systemError);
-                if (const std::string_view name = SystemErrorName(f.systemError); !name.empty()) {
-                    failure["errno"] = name;
-                }
-            } else if (!f.why.empty()) {
-                failure["reason"] = f.why;
-            }
-            j["failures"].push_back(std::move(failure));
-        }
-        if (!report.uncut.empty()) {
-            j["warnings"] = nlohmann::json::array();
-            for (const UncutBook& book : report.uncut) {
-                nlohmann::json warning = {{"kind", "not-cut-into-chapters"},
-                                          {"path", nullptr},
-                                          {"headings", book.headings},
-                                          {"longestChapterPercent", book.longestPercent}};
-                PutPath(warning, "path", book.path);
-                j["warnings"].push_back(std::move(warning));
-            }
-        }
-        if (report.seed) {
-            j["seed"] = *report.seed;
-        }
-        if (m_common.dryRun) {
-            j["dryRun"] = true;
-        }
-        if (report.stopped) {
-            j["stopped"] = true;
-        }
+        const nlohmann::json j = ReportRest(report, m_common.dryRun);
         // The outputs went out as they were written; the rest of the object follows them.
         std::printf("%s],%s\n", m_begun ? "" : "{\"outputs\":[", j.dump().c_str() + 1);
         return;
@@ -188,8 +205,18 @@ void ReportPrinter::Finish(const Report& report) {
     }
 }
 
-int ExitStatusOf(const Report& report) {
-    return report.failures.empty() && !report.stopped ? kExitDone : kExitFailures;
+std::string ReportJson(const Report& report, bool dryRun) {
+    nlohmann::json j = ReportRest(report, dryRun);
+    nlohmann::json outputs = nlohmann::json::array();
+    for (const ReportedOutput& o : report.outputs) {
+        outputs.push_back(OutputJson(o, report.chapters));
+    }
+    j["outputs"] = std::move(outputs);
+    return j.dump(2);
 }
 
-}  // namespace qs::cli
+int ExitStatusOf(const Report& report) {
+    return report.failures.empty() && !report.stopped ? 0 : 1;
+}
+
+}  // namespace qs

@@ -5,7 +5,7 @@
 
 #include "text/text.h"
 
-namespace qs::cli {
+namespace qs {
 
 // A path in the JSON report: its display text under key and, where the name's bytes are not
 // UTF-8 (an old GBK name), the bytes themselves in hex under key + "Bytes", so that a script
@@ -16,4 +16,4 @@ void PutPath(nlohmann::json& object, const std::string& key, const Text& path);
 // object with "path" and "pathBytes".
 nlohmann::json PathEntry(const Text& path);
 
-}  // namespace qs::cli
+}  // namespace qs
