@@ -155,7 +155,7 @@ const Text& TitleDelimiters() {
     return U(",，。！!？?;；<>/:：()='. {}《》（）、‘’- \"“”\r\n");
 }
 
-Text StripTags(const Text& text, const std::function<void()>& pump) {
+Text StripTags(std::string_view text, const std::function<void()>& pump) {
     Text out;
     out.reserve(text.size());
     std::size_t copied = 0;
@@ -227,10 +227,14 @@ std::vector<std::string_view> Fragments(std::string_view marked) {
 
 }  // namespace
 
-Text PickTitleSentence(const Text& text, std::int32_t minChars, const std::function<void()>& pump) {
+Text PickTitleSentence(std::string_view text, std::int32_t minChars,
+                       const std::function<void()>& pump) {
     Text marked;
     {
-        const Text cleaned = CleanBlanks(StripTags(text, pump));
+        // A text without tags is cleaned as it is, not copied first.
+        const Text cleaned = text.find('<') == std::string_view::npos
+                                 ? CleanBlanks(text)
+                                 : CleanBlanks(StripTags(text, pump));
         marked.reserve(cleaned.size() + cleaned.size() / 4);
         std::size_t i = 0;
         while (i < cleaned.size()) {
