@@ -5,6 +5,7 @@
 #include <unicode/ucnv.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <random>
@@ -227,6 +228,53 @@ std::string SeparatorGbk() {
     return out;
 }
 
+namespace {
+
+// Writes bytes bytes of unit repeated; false when the file cannot be written.
+bool WriteRepeated(const std::string& path, std::string_view unit, std::int64_t bytes) {
+    std::string block;
+    while (block.size() < (1u << 20)) {
+        block += unit;
+    }
+    FILE* out = std::fopen(path.c_str(), "wb");
+    bool ok = out != nullptr;
+    for (std::int64_t left = bytes; ok && left > 0;) {
+        const auto n = static_cast<std::size_t>(std::min<std::int64_t>(left, block.size()));
+        ok = std::fwrite(block.data(), 1, n, out) == n;
+        left -= static_cast<std::int64_t>(n);
+    }
+    return out != nullptr && std::fclose(out) == 0 && ok;
+}
+
+// The UTF-8 text with its line breaks left out.
+bool WriteOneLine(const std::string& from, const std::string& path) {
+    FILE* in = std::fopen(from.c_str(), "rb");
+    FILE* out = std::fopen(path.c_str(), "wb");
+    bool ok = in != nullptr && out != nullptr;
+    std::string block(1u << 20, '\0');
+    while (ok) {
+        const std::size_t got = std::fread(block.data(), 1, block.size(), in);
+        if (got == 0) {
+            break;
+        }
+        std::string kept;
+        kept.reserve(got);
+        for (std::size_t i = 0; i < got; ++i) {
+            if (block[i] != '\n' && block[i] != '\r') {
+                kept.push_back(block[i]);
+            }
+        }
+        ok = std::fwrite(kept.data(), 1, kept.size(), out) == kept.size();
+    }
+    ok = ok && std::ferror(in) == 0;
+    if (in != nullptr) {
+        std::fclose(in);
+    }
+    return out != nullptr && std::fclose(out) == 0 && ok;
+}
+
+}  // namespace
+
 bool MakeBenchData(const std::string& folder, int sizeMb, BenchData& data) {
     data.folder = folder;
     data.utf8 = folder + "/text-utf8.txt";
@@ -262,6 +310,16 @@ bool MakeBenchData(const std::string& folder, int sizeMb, BenchData& data) {
             return false;
         }
         data.utf8SmallBytes = small.Bytes();
+    }
+
+    data.oneLine = folder + "/shape-one-line.txt";
+    data.tinyLines = folder + "/shape-tiny-lines.txt";
+    data.onlyBreaks = folder + "/shape-only-breaks.txt";
+    if (!WriteOneLine(data.utf8, data.oneLine) ||
+        !WriteRepeated(data.tinyLines, "a\n", data.utf8Bytes) ||
+        !WriteRepeated(data.onlyBreaks, "\n", data.utf8Bytes)) {
+        std::fprintf(stderr, "bench: cannot write the shapes in %s\n", folder.c_str());
+        return false;
     }
 
     if (!MakeMembers(maker, std::max<std::int64_t>(64 << 10, 2 * mb * sizeMb / 200), data)) {

@@ -18,6 +18,11 @@ struct BenchData {
     std::string mergeFolder;                // the merge members m000.txt .. m099.txt (UTF-8)
     std::vector<std::string> mergeMembers;  // file names inside mergeFolder
     std::string huge;                       // a sparse file of zeros
+    // Unusual shapes of as many bytes as the UTF-8 text: that text without a line break,
+    // one-character lines, nothing but line breaks.
+    std::string oneLine;
+    std::string tinyLines;
+    std::string onlyBreaks;
 
     std::int64_t utf8Bytes = 0;
     std::int64_t utf8SmallBytes = 0;

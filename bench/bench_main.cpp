@@ -562,6 +562,23 @@ std::vector<Case> MakeCases(const BenchData& d) {
                        " | iconv -f UTF-8 -t GB18030 | iconv -f GB18030 -t UTF-8 > all.txt"),
         OnTheSame("scale-lines-utf8", lines, d.utf8, Kind::Scale, 1.3, Memory::Streamed,
                   d.utf8Small),
+        // Each mode on an unusual shape, against the same mode on the ordinary text.
+        OnTheSame("shape-one-line-lines-named", {"split", "--lines", "1", "--name-from-text"},
+                  d.oneLine, Kind::Scale, 2, Memory::Streamed, d.utf8),
+        OnTheSame("shape-one-line-lines", lines, d.oneLine, Kind::Scale, 2, Memory::Streamed,
+                  d.utf8),
+        OnTheSame("shape-one-line-chars", {"split", "--chars", "100000"}, d.oneLine, Kind::Scale, 2,
+                  Memory::Streamed, d.utf8),
+        OnTheSame("shape-one-line-bytes", {"split", "--size", "1M"}, d.oneLine, Kind::Scale, 2,
+                  Memory::Flat, d.utf8),
+        OnTheSame("shape-tiny-lines-lines", lines, d.tinyLines, Kind::Scale, 2, Memory::Streamed,
+                  d.utf8),
+        OnTheSame("shape-tiny-lines-chars", {"split", "--chars", "100000"}, d.tinyLines,
+                  Kind::Scale, 2, Memory::Streamed, d.utf8),
+        OnTheSame("shape-no-separator", {"split", "--separator", separator}, d.tinyLines,
+                  Kind::Scale, 2, Memory::Streamed, d.utf8),
+        OnTheSame("shape-only-breaks-lines", lines, d.onlyBreaks, Kind::Scale, 2, Memory::Streamed,
+                  d.utf8),
         // Both read their figures from the same runs of the window's job: the Qt pump and
         // the no-op pump alternate.
         OnTheSame("responsiveness", {"lines-10000"}, d.utf8, Kind::Responsiveness, 1.0,

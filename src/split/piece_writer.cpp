@@ -151,7 +151,7 @@ Result NamePieceAs(SplitContext& ctx, AtomicWriter& out, Text& path, MayReplace 
 // Gives the finished piece its name. A free name is taken by the failing link itself;
 // a numbered name held by an older file replaces it, unless that file is a source of the
 // job or one of its pieces, which are never replaced: the " (k)" rule gives another name.
-bool NamePiece(SplitContext& ctx, AtomicWriter& out, const Text& source, const Text& text,
+bool NamePiece(SplitContext& ctx, AtomicWriter& out, const Text& source, std::string_view text,
                Text& path) {
     const Text numberedPath = path;
     const Text& dotExt = ctx.state.numberedStem.dotExtension;
@@ -234,7 +234,7 @@ void NotePiece(SplitContext& ctx, const Text& path, std::int64_t size, bool dura
 // flush that waits for it comes once, before the deletion), named, recorded and counted. A piece
 // that could not be converted is reported as such, under its number.
 bool Finish(SplitContext& ctx, const Text& source, Text path, std::unique_ptr<AtomicWriter> out,
-            bool written, std::int64_t size, const Text& text, bool unconverted) {
+            bool written, std::int64_t size, std::string_view text, bool unconverted) {
     if (unconverted) {
         ++ctx.state.piecesMade;
         ++ctx.state.piecesFailed;
@@ -391,13 +391,15 @@ bool WritePieceBytes(SplitContext& ctx, const Text& source, std::string_view pie
     const std::string_view bytes = encoded || marked ? std::string_view(converted) : piece;
     // The text a random name is taken from: byte modes decode the piece, text modes hold
     // it as text already.
-    Text text;
+    std::string_view text;
+    Text decodedBytes;
     if (ctx.Options().nameFromText) {
         if (encoding != TextEncoding::Undetected) {
-            text = Text(piece);
+            text = piece;
         } else if (DecodedText fromBytes = DecodeBytes(piece); fromBytes.exact) {
             // Bytes of no text the program reads give no name.
-            text = std::move(fromBytes.text);
+            decodedBytes = std::move(fromBytes.text);
+            text = decodedBytes;
         }
     }
     Text path = NumberedPiecePath(ctx, source);

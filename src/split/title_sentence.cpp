@@ -15,6 +15,11 @@ const Text& Marker() {
     return name;
 }
 
+std::uint16_t TwoBytes(std::string_view ch) {
+    return static_cast<std::uint16_t>(static_cast<unsigned char>(ch[0]) << 8 |
+                                      static_cast<unsigned char>(ch[1]));
+}
+
 bool IsAsciiDelimiter(char c) {
     switch (c) {
         case ',':
@@ -40,12 +45,22 @@ bool IsAsciiDelimiter(char c) {
     }
 }
 
+// A character is two bytes: compared as one number, not as a text, since every
+// character of a text of any length goes through here.
 bool IsWideDelimiter(std::string_view ch) {
-    static const std::array<const Text*, 15> kWide = {
-        &U("，"), &U("。"), &U("！"), &U("？"), &U("；"), &U("："), &U("《"), &U("》"),
-        &U("（"), &U("）"), &U("、"), &U("‘"),  &U("’"),  &U("“"),  &U("”")};
-    for (const Text* w : kWide) {
-        if (ch == *w) {
+    static const std::array<std::uint16_t, 15> kWide = [] {
+        const std::array<const Text*, 15> texts = {&U("，"), &U("。"), &U("！"), &U("？"), &U("；"),
+                                                   &U("："), &U("《"), &U("》"), &U("（"), &U("）"),
+                                                   &U("、"), &U("‘"),  &U("’"),  &U("“"),  &U("”")};
+        std::array<std::uint16_t, 15> codes{};
+        for (std::size_t k = 0; k < texts.size(); ++k) {
+            codes[k] = TwoBytes(*texts[k]);
+        }
+        return codes;
+    }();
+    const std::uint16_t code = TwoBytes(ch);
+    for (const std::uint16_t w : kWide) {
+        if (code == w) {
             return true;
         }
     }
@@ -140,7 +155,7 @@ const Text& TitleDelimiters() {
     return U(",，。！!？?;；<>/:：()='. {}《》（）、‘’- \"“”\r\n");
 }
 
-Text StripTags(const Text& text, const std::function<void()>& pump) {
+Text StripTags(std::string_view text, const std::function<void()>& pump) {
     Text out;
     out.reserve(text.size());
     std::size_t copied = 0;
@@ -192,42 +207,67 @@ std::int32_t RandomPool::Draw(std::int32_t lo, std::int32_t hi) {
     return value;
 }
 
-Text PickTitleSentence(const Text& text, std::int32_t minChars, const std::function<void()>& pump) {
-    const Text cleaned = CleanBlanks(StripTags(text, pump));
+namespace {
 
+// The parts of marked between its markers, as SplitText cuts them, without a copy of each.
+std::vector<std::string_view> Fragments(std::string_view marked) {
+    std::vector<std::string_view> parts;
+    std::size_t pos = 0;
+    while (pos < marked.size()) {
+        const std::size_t hit = FindText(marked, Marker(), pos);
+        if (hit == std::string_view::npos) {
+            parts.push_back(marked.substr(pos));
+            break;
+        }
+        parts.push_back(marked.substr(pos, hit - pos));
+        pos = hit + Marker().size();
+    }
+    return parts;
+}
+
+}  // namespace
+
+Text PickTitleSentence(std::string_view text, std::int32_t minChars,
+                       const std::function<void()>& pump) {
     Text marked;
-    marked.reserve(cleaned.size() + cleaned.size() / 4);
-    std::size_t i = 0;
-    while (i < cleaned.size()) {
-        const std::size_t len = CharLength(cleaned, i);
-        const char c = cleaned[i];
-        bool cut = false;
-        std::size_t cutLen = len;
-        if (len == 1) {
-            if (c == '\r' || c == '\n') {
-                cut = true;
-            } else if (c == '.') {
-                if (i + 1 < cleaned.size() && cleaned[i + 1] == ' ') {
+    {
+        // A text without tags is cleaned as it is, not copied first.
+        const Text cleaned = text.find('<') == std::string_view::npos
+                                 ? CleanBlanks(text)
+                                 : CleanBlanks(StripTags(text, pump));
+        marked.reserve(cleaned.size() + cleaned.size() / 4);
+        std::size_t i = 0;
+        while (i < cleaned.size()) {
+            const std::size_t len = CharLength(cleaned, i);
+            const char c = cleaned[i];
+            bool cut = false;
+            std::size_t cutLen = len;
+            if (len == 1) {
+                if (c == '\r' || c == '\n') {
                     cut = true;
-                    cutLen = 2;
+                } else if (c == '.') {
+                    if (i + 1 < cleaned.size() && cleaned[i + 1] == ' ') {
+                        cut = true;
+                        cutLen = 2;
+                    }
+                } else {
+                    cut = IsAsciiDelimiter(c);
                 }
-            } else {
-                cut = IsAsciiDelimiter(c);
+            } else if (len == 2 && c == '\r') {
+                cut = true;
+            } else if (len == 2) {
+                cut = IsWideDelimiter(std::string_view(cleaned).substr(i, 2));
             }
-        } else if (len == 2 && c == '\r') {
-            cut = true;
-        } else if (len == 2) {
-            cut = IsWideDelimiter(std::string_view(cleaned).substr(i, 2));
+            if (cut) {
+                marked.append(Marker());
+            } else {
+                marked.append(cleaned, i, len);
+            }
+            i += cutLen;
         }
-        if (cut) {
-            marked.append(Marker());
-        } else {
-            marked.append(cleaned, i, len);
-        }
-        i += cutLen;
     }
 
-    const TextList fragments = SplitText(marked, Marker());
+    const std::vector<std::string_view> fragments = Fragments(marked);
     const auto n = static_cast<std::int32_t>(fragments.size());
     if (n == 0) {
         return Text();
@@ -240,7 +280,7 @@ Text PickTitleSentence(const Text& text, std::int32_t minChars, const std::funct
             return s;
         }
     }
-    return fragments[static_cast<std::size_t>(RandomInRange(1, n) - 1)];
+    return Text(fragments[static_cast<std::size_t>(RandomInRange(1, n) - 1)]);
 }
 
 }  // namespace qs

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string_view>
 #include <vector>
 
 #include "text/text.h"
@@ -14,7 +15,7 @@ const Text& TitleDelimiters();
 
 // Removes every "<...>" that holds no other "<" or ">", in one pass; pump (when given) is
 // called after each tag.
-Text StripTags(const Text& text, const std::function<void()>& pump = {});
+Text StripTags(std::string_view text, const std::function<void()>& pump = {});
 
 // Draws every number of a range once, in random order, then starts over.
 class RandomPool {
@@ -28,7 +29,7 @@ private:
 
 // A randomly chosen fragment of the text with at least minChars characters (spaces trimmed),
 // or, when none qualifies, any fragment as it is; empty for a text without fragments.
-Text PickTitleSentence(const Text& text, std::int32_t minChars,
+Text PickTitleSentence(std::string_view text, std::int32_t minChars,
                        const std::function<void()>& pump = {});
 
 }  // namespace qs
