@@ -6,12 +6,13 @@
 #include "cli/cli_texts.h"
 #include "cli/json_path.h"
 #include "encoding/charset_converter.h"
+#include "platform/native_names.h"
 #include "platform/system_error.h"
 
 namespace qs::cli {
 
 std::string Utf8(const Text& internal) {
-    return ToUtf8Lossy(internal);
+    return ToUtf8Lossy(DisplayText(internal));
 }
 
 std::string EncodingName(TextEncoding code) {

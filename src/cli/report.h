@@ -81,6 +81,7 @@ private:
 };
 int ExitStatusOf(const Report& report);
 
+// A text as it is shown: a name's bytes that are no UTF-8 as the window shows them.
 std::string Utf8(const Text& internal);
 
 }  // namespace qs::cli
