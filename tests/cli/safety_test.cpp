@@ -134,9 +134,15 @@ TEST_F(CommandLineSafety, OutputsAreNoMoreReadableThanTheirSources) {
     fs::permissions(At("private.txt"), fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_EQ(RunIn(root, {"split", "--parts", "2", "private.txt"}).status, 0);
     EXPECT_EQ(RunIn(root, {"merge", "public.txt", "private.txt"}).status, 0);
+    // A member that allows nobody anything leaves the output its owner's still.
+    Put(At("none/a.txt"), "a\n");
+    Put(At("none/b.txt"), "b\n");
+    fs::permissions(At("none/a.txt"), fs::perms::none);
+    fs::permissions(At("none/b.txt"), fs::perms::owner_read | fs::perms::owner_write);
+    RunIn(root, {"merge", "--output-dir", "m", "none"});
     ::umask(mask);
-    for (const char* output :
-         {"private/private_1.txt", "private/private_2.txt", "../public等2个文件.txt"}) {
+    for (const char* output : {"private/private_1.txt", "private/private_2.txt",
+                               "../public等2个文件.txt", "m/a等2个文件.txt"}) {
         SCOPED_TRACE(output);
         EXPECT_EQ(fs::status(At(output)).permissions() & fs::perms::all,
                   fs::perms::owner_read | fs::perms::owner_write);
