@@ -3,10 +3,12 @@
 #include <nlohmann/json.hpp>
 #include <set>
 
+#include "job/json_path.h"
 #include "encoding/charset_converter.h"
 #include "encoding/text_slices.h"
 #include "fs/output_names.h"
 #include "fs/paths.h"
+#include "platform/native_names.h"
 #include "platform/services.h"
 #include "platform/sha256.h"
 #include "platform/system_error.h"
@@ -93,6 +95,26 @@ bool ToInternal(const json& value, Text& out) {
            out.find('/') == Text::npos && out != "." && out != "..";
 }
 
+// The file name of an entry: its bytes where they are given (a name that is not UTF-8),
+// else its text. Names that would leave the manifest's folder are refused.
+bool NameOf(const json& entry, Text& out) {
+    const json bytes = entry.value("nameBytes", json());
+    if (!bytes.is_string()) {
+        return ToInternal(entry.value("name", json()), out);
+    }
+    const std::string hex = bytes.get<std::string>();
+    if (hex.size() % 2 != 0 || hex.find_first_not_of("0123456789abcdef") != std::string::npos) {
+        return false;
+    }
+    std::string native;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+        native += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+    }
+    out = NativeToInternal(native);
+    return !native.empty() && native.find('/') == std::string::npos && native != "." &&
+           native != "..";
+}
+
 struct Piece {
     Text path;
     std::int64_t size;
@@ -115,14 +137,13 @@ bool Load(const Text& manifestPath, LoadedManifest& loaded) {
     const json& d = loaded.data;
     if (!d.is_object() || !d.contains("source") || !d["source"].is_object() ||
         !d.contains("pieces") || !d["pieces"].is_array() ||
-        !ToInternal(d["source"].value("name", json()), loaded.sourceName)) {
+        !NameOf(d["source"], loaded.sourceName)) {
         return false;
     }
     const Text folder = PathDirectory(manifestPath);
     for (const json& p : d["pieces"]) {
         Text name;
-        if (!p.is_object() || !ToInternal(p.value("name", json()), name) ||
-            !p.value("size", json()).is_number_integer() ||
+        if (!p.is_object() || !NameOf(p, name) || !p.value("size", json()).is_number_integer() ||
             !p.value("sha256", json()).is_string()) {
             return false;
         }
@@ -350,11 +371,11 @@ bool WriteManifest(const SourceFacts& source, const SplitParams& params, std::ui
     }
     const Text sourceName = PathFileName(source.path);
     json j;
-    j["source"] = {{"name", Utf8(sourceName)},
-                   {"size", source.size},
+    j["source"] = {{"size", source.size},
                    {"sha256", source.sha256},
                    {"encoding", EncodingJson(source.format)},
                    {"mark", source.format.mark}};
+    PutPath(j["source"], "name", sourceName);
     j["subfolder"] = params.subfolder;
     j["mode"] = ModeOf(params);
     j["converted"] = {{"encoding", params.output.encoding.has_value()},
@@ -377,12 +398,12 @@ bool WriteManifest(const SourceFacts& source, const SplitParams& params, std::ui
     std::string list;
     for (const ReportedOutput* piece : pieces) {
         list += list.empty() ? "\n    " : ",\n    ";
-        list += json{{"name", Utf8(PathFileName(piece->path))},
-                     {"size", piece->bytes},
-                     {"sha256", piece->sha256},
-                     {"encoding", EncodingJson(piece->format)},
-                     {"mark", piece->format.mark}}
-                    .dump();
+        json entry = {{"size", piece->bytes},
+                      {"sha256", piece->sha256},
+                      {"encoding", EncodingJson(piece->format)},
+                      {"mark", piece->format.mark}};
+        PutPath(entry, "name", PathFileName(piece->path));
+        list += entry.dump();
     }
     text.insert(at, list + "\n  ");
     // Named after the source, cut to fit; it replaces an older manifest, never a file the

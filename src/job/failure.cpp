@@ -11,7 +11,7 @@ struct FailureRow {
     std::string_view label;  // UTF-8
 };
 
-constexpr std::array<FailureRow, 7> kFailures = {{
+constexpr std::array<FailureRow, 8> kFailures = {{
     {FailureKind::Unreadable, "unreadable", "无法读取："},
     {FailureKind::FolderNotCreated, "folder-not-created", "无法创建文件夹："},
     {FailureKind::NotWritten, "not-written", "无法写入："},
@@ -19,6 +19,7 @@ constexpr std::array<FailureRow, 7> kFailures = {{
     {FailureKind::NotConverted, "not-converted", "无法转换编码："},
     {FailureKind::Unrecognised, "unrecognised-encoding", "无法识别编码："},
     {FailureKind::Guessed, "encoding-guessed", "编码未能确定："},
+    {FailureKind::SizeUnknown, "size-unknown", "大小不明，无法按字节分割："},
 }};
 
 const FailureRow& RowOf(FailureKind kind) {

@@ -19,6 +19,9 @@ enum class FailureKind {
     // GB18030 and Big5 both decode the source and the locale chose: its text went into an
     // output in another encoding, which holds it only if the choice was right
     Guessed,
+    // A file whose size says nothing of its data (a file of /proc: size 0, yet it reads):
+    // the byte modes, which cut by the size, refuse it
+    SizeUnknown,
 };
 
 // The window's label, e.g. "无法读取：" (internal text).

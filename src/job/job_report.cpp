@@ -5,13 +5,14 @@
 
 #include "encoding/charset_converter.h"
 #include "job/json_path.h"
+#include "platform/native_names.h"
 #include "platform/system_error.h"
 #include "text/said.h"
 
 namespace qs {
 
 std::string Utf8(const Text& internal) {
-    return ToUtf8Lossy(internal);
+    return ToUtf8Lossy(DisplayText(internal));
 }
 
 std::string EncodingName(TextEncoding code) {

@@ -91,6 +91,7 @@ int ExitStatusOf(const Report& report);
 // The report as one JSON object, as --json prints it.
 std::string ReportJson(const Report& report, bool dryRun);
 
+// A text as it is shown: a name's bytes that are no UTF-8 as the window shows them.
 std::string Utf8(const Text& internal);
 
 }  // namespace qs

@@ -24,7 +24,7 @@ std::string BytesUnlessUtf8(const Text& path) {
 }  // namespace
 
 void PutPath(nlohmann::json& object, const std::string& key, const Text& path) {
-    object[key] = Utf8(DisplayText(path));
+    object[key] = Utf8(path);
     if (const std::string hex = BytesUnlessUtf8(path); !hex.empty()) {
         object[key + "Bytes"] = hex;
     }

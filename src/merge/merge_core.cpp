@@ -220,7 +220,6 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
 
         const std::optional<FileStamp> stamp = StampBeforeReading(path);
         asRead.emplace(path, stamp);
-        permissions = SharedPermissions(permissions, stamp);
         const TextEncoding previousEncoding = unitFormat.encoding;
         unitFormat.encoding = TextEncoding::Undetected;
         bool merged = false;
@@ -271,7 +270,9 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
             }
         }
         if (merged) {
+            // Only what went in limits who may read the output.
             ++result.membersMerged;
+            permissions = SharedPermissions(permissions, stamp);
         }
 
         if (i != n && !separator.empty()) {
@@ -314,7 +315,8 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
     // deletion nothing is forced.
     const bool durable = !toDelete.empty();
     if (writer) {
-        writer->LimitPermissions(permissions);
+        // Whatever the members allow, the output stays readable and writable to its owner.
+        writer->LimitPermissions(permissions | 0600);
     }
     // A unit of which nothing could be read gets no output, not an empty one.
     const bool anythingRead = result.membersMerged > 0;

@@ -44,6 +44,18 @@ void NoteUnreadable(SplitContext& ctx, const Text& path) {
     ctx.Fail(FailureKind::Unreadable, path, LastSystemError());
 }
 
+// Whether a source of length 0 reads all the same (a file of /proc): the byte modes cut by
+// the length, which would give empty pieces, or none, as if that were all of it.
+bool SizeSaysNothing(SplitContext& ctx, const Text& path, ReadHandle& in, std::int64_t length) {
+    char byte = 0;
+    if (length != 0 || in.Read(&byte, 1) <= 0) {
+        return false;
+    }
+    ctx.state.sourceUnreadable = true;
+    ctx.Fail(FailureKind::SizeUnknown, path);
+    return true;
+}
+
 // Reads a whole byte range of the source into the buffer.
 bool ReadRange(ReadHandle& in, std::int64_t start, std::int64_t length, Bytes& out) {
     out.resize(static_cast<std::size_t>(length));
@@ -203,6 +215,9 @@ ModeResult SplitIntoParts(SplitContext& ctx, const Text& path) {
     }
     ctx.events.SourceRead(path, {}, TextEncoding::Undetected);
     const std::int64_t length = in->Length();
+    if (SizeSaysNothing(ctx, path, *in, length)) {
+        return ModeResult::Done;
+    }
     std::int64_t count = parts;
     if (count > length && count > kMaxPartsBeyondLength) {
         count = kMaxPartsBeyondLength;
@@ -227,6 +242,9 @@ ModeResult SplitBySize(SplitContext& ctx, const Text& path) {
     }
     ctx.events.SourceRead(path, {}, TextEncoding::Undetected);
     const std::int64_t length = in->Length();
+    if (SizeSaysNothing(ctx, path, *in, length)) {
+        return ModeResult::Done;
+    }
     if (size < 1 || length <= 0) {
         return ModeResult::Done;
     }

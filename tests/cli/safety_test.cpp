@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -133,9 +134,15 @@ TEST_F(CommandLineSafety, OutputsAreNoMoreReadableThanTheirSources) {
     fs::permissions(At("private.txt"), fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_EQ(RunIn(root, {"split", "--parts", "2", "private.txt"}).status, 0);
     EXPECT_EQ(RunIn(root, {"merge", "public.txt", "private.txt"}).status, 0);
+    // A member that allows nobody anything leaves the output its owner's still.
+    Put(At("none/a.txt"), "a\n");
+    Put(At("none/b.txt"), "b\n");
+    fs::permissions(At("none/a.txt"), fs::perms::none);
+    fs::permissions(At("none/b.txt"), fs::perms::owner_read | fs::perms::owner_write);
+    RunIn(root, {"merge", "--output-dir", "m", "none"});
     ::umask(mask);
-    for (const char* output :
-         {"private/private_1.txt", "private/private_2.txt", "../public等2个文件.txt"}) {
+    for (const char* output : {"private/private_1.txt", "private/private_2.txt",
+                               "../public等2个文件.txt", "m/a等2个文件.txt"}) {
         SCOPED_TRACE(output);
         EXPECT_EQ(fs::status(At(output)).permissions() & fs::perms::all,
                   fs::perms::owner_read | fs::perms::owner_write);
@@ -242,6 +249,7 @@ TEST_F(CommandLineSafety, ManifestRejoinIsExactOrRefused) {
         {"separator line break", lf, {"--separator", "\\n"}, true},
         {"to UTF-16LE", lf, {"--lines", "2", "--to", "utf-16le"}, true},
         {"chars", lf, {"--chars", "3"}, true},
+        {"ends in the separator", "a\n===\nb\n===\n", {"--separator", "===\\n"}, true},
     };
     int i = 0;
     for (const Row& row : rows) {
@@ -266,6 +274,67 @@ TEST_F(CommandLineSafety, ManifestRejoinIsExactOrRefused) {
             EXPECT_NE(rejoin.err.find("无法还原原文件（"), std::string::npos) << rejoin.err;
             EXPECT_FALSE(fs::exists(back));
         }
+    }
+}
+
+// verify recomputes the whole from the pieces: a manifest or a piece changed in any way that
+// a rejoin would not give the source back from is never intact.
+TEST_F(CommandLineSafety, VerifyVouchesOnlyForAWholeThatRejoins) {
+    std::string lines;
+    for (int i = 1; i <= 3000; ++i) {
+        lines += std::to_string(i) + "\n";
+    }
+    Put(At("b.txt"), lines);
+    ASSERT_EQ(RunIn(root, {"split", "--parts", "4", "--manifest", "b.txt"}).status, 0);
+    const fs::path manifest = At("b/b.txt.manifest.json");
+    const std::string good = Slurp(manifest);
+    const std::size_t first = good.find("{\"", good.find("\"pieces\""));
+    const std::size_t second = good.find("{\"", first + 1);
+    const std::size_t end = good.find('}', second) + 1;
+    const std::string one = good.substr(first, good.find('}', first) + 1 - first);
+    const std::string two = good.substr(second, end - second);
+    const std::size_t hash = good.find('"', good.rfind("\"sha256\"") + 9) + 1;
+    std::string swapped = good, digit = good, twice = good;
+    swapped.replace(second, two.size(), one).replace(first, one.size(), two);
+    digit[hash] = digit[hash] == '0' ? '1' : '0';
+    twice.insert(second, one + ",\n    ");
+    for (const auto& [name, text] :
+         std::vector<std::pair<std::string, std::string>>{{"entries swapped", swapped},
+                                                          {"a digit of the hash", digit},
+                                                          {"an entry twice", twice}}) {
+        SCOPED_TRACE(name);
+        Put(manifest, text);
+        EXPECT_EQ(RunIn(root, {"verify", "b/b.txt.manifest.json"}).status, 1);
+        EXPECT_EQ(RunIn(root, {"merge", "--output-dir", "back", "b/b.txt.manifest.json"}).status,
+                  1);
+        EXPECT_FALSE(fs::exists(At("back/b.txt")));
+    }
+    Put(manifest, good);
+    EXPECT_EQ(RunIn(root, {"verify", "b/b.txt.manifest.json"}).status, 0);
+    fs::rename(At("b/b_2.txt"), At("b2.txt"));
+    fs::create_symlink("../b2.txt", At("b/b_2.txt"));
+    EXPECT_EQ(RunIn(root, {"verify", "b/b.txt.manifest.json"}).status, 1);
+}
+
+// A report that does not reach standard output fails the command and says so; a file of
+// /proc, size 0 yet readable, is refused by the byte modes instead of giving empty pieces.
+TEST_F(CommandLineSafety, LostReportsAndPseudoFilesAreFailures) {
+    Put(At("s.txt"), std::string(3000, 'x'));
+    const fs::path err = root.parent_path() / "stderr";
+    const std::string program = QS_PROGRAM;
+    for (const std::string& redirect : {std::string("> /dev/full"), std::string(">&-")}) {
+        SCOPED_TRACE(redirect);
+        const std::string command = "cd '" + root.string() + "' && '" + program +
+                                    "' split --size 1K --json s.txt " + redirect + " 2>'" +
+                                    err.string() + "'";
+        EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 1);
+        EXPECT_NE(Slurp(err).find("standard output"), std::string::npos) << Slurp(err);
+        fs::remove_all(At("s"));
+    }
+    for (const std::string mode : {"--parts", "--size"}) {
+        const Ran ran = RunIn(root, {"split", mode, "2", "--output-dir", "o", "/proc/filesystems"});
+        EXPECT_EQ(ran.status, 1);
+        EXPECT_FALSE(fs::exists(At("o/filesystems")));
     }
 }
 
