@@ -272,6 +272,21 @@ public:
             pos = !text.empty() && text[0] == '\n' ? 1 : 0;
         }
         while (pos < text.size()) {
+            if (!m_inLine && !m_skipBlank && text[pos] == '\n') {
+                // A run of empty lines is taken at once: a file of nothing but breaks would
+                // otherwise cost many times its size in work per line.
+                std::size_t run = 1;
+                while (pos + run < text.size() && text[pos + run] == '\n') {
+                    ++run;
+                }
+                Pump(m_ctx);
+                if (m_ctx.Stopped()) {
+                    return false;
+                }
+                TakeEmptyLines(run);
+                pos += run;
+                continue;
+            }
             if (!m_inLine) {
                 Pump(m_ctx);
                 if (m_ctx.Stopped()) {
@@ -342,6 +357,30 @@ private:
             m_piece.AppendBreak();
         }
         m_taken = true;
+    }
+
+    // count empty lines, none of them begun in an earlier slice, as EndLine takes them.
+    void TakeEmptyLines(std::size_t count) {
+        while (count > 0) {
+            if (m_linesInPiece == 0) {
+                TakeLine();
+                m_taken = false;
+                ++m_linesInPiece;
+                --count;
+            } else {
+                const auto take = static_cast<std::int32_t>(std::min<std::size_t>(
+                    count, static_cast<std::size_t>(m_target - m_linesInPiece)));
+                for (std::int32_t k = 0; k < take; ++k) {
+                    m_piece.AppendBreak();
+                }
+                m_linesInPiece += take;
+                count -= static_cast<std::size_t>(take);
+            }
+            if (m_linesInPiece == m_target) {
+                m_piece.Finish();
+                m_linesInPiece = 0;
+            }
+        }
     }
 
     // line is the line without its break (it may be m_line).
