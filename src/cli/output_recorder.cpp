@@ -1,9 +1,11 @@
 #include "cli/output_recorder.h"
 
+#include <cerrno>
 #include <optional>
 
 #include "fs/paths.h"
 #include "platform/sha256.h"
+#include "platform/system_error.h"
 
 namespace qs::cli {
 namespace {
@@ -68,6 +70,12 @@ public:
     }
 
     bool Commit() override {
+        // Two units of one run that end in the same name (folders merged into one
+        // --output-dir) must not replace each other: the first one's sources may be gone.
+        if (m_recorder.Wrote(m_path)) {
+            SetLastSystemError(EEXIST);
+            return false;
+        }
         if (m_inner && !m_inner->Commit()) {
             return false;
         }
@@ -213,11 +221,6 @@ bool OutputRecorder::WriteWholeFile(const Text& path, std::string_view bytes) {
 }
 
 std::unique_ptr<AtomicWriter> OutputRecorder::CreateAtomic(const Text& path) {
-    // Two units of one run that end in the same name (folders merged into one --output-dir)
-    // must not replace each other: the first one's sources may be gone already.
-    if (m_outputs.Holds(path)) {
-        return nullptr;
-    }
     std::unique_ptr<AtomicWriter> inner;
     if (!m_dryRun) {
         inner = m_inner.CreateAtomic(path);

@@ -46,9 +46,10 @@ constexpr int kMaxVariants = 10000;
 
 // Gives the finished output its name. A free name is taken by the failing link itself; an
 // older file of that name is replaced, unless this job read or wrote it (a member, an earlier
-// output): then the output takes the first free name with " (k)" after the count.
-bool NameOutput(const JobFiles& touched, const TextList& foldersAhead, AtomicWriter& writer,
-                const PathParts& first, std::size_t n, Text& path) {
+// output) or the folder did not list it under that very name: then the output takes the first free
+// name with " (k)" after the count.
+bool NameOutput(const JobFiles& touched, OlderFiles& older, const TextList& foldersAhead,
+                AtomicWriter& writer, const PathParts& first, std::size_t n, Text& path) {
     const bool ahead = std::any_of(foldersAhead.begin(), foldersAhead.end(), [&](const Text& f) {
         return path.compare(0, f.size() + 1, f + kPathSeparator) == 0;
     });
@@ -57,7 +58,7 @@ bool NameOutput(const JobFiles& touched, const TextList& foldersAhead, AtomicWri
     int k = 2;
     const AtomicWriter::NameResult result = NameWithoutReplacing(
         writer, named, [&touched](const Text& p) { return touched.Holds(p); },
-        [&] { return !ahead && !touched.Holds(path); },
+        [&] { return !ahead && !touched.Holds(path) && older.Holds(path); },
         [&](int variant) { return folder + kPathSeparator + MergeOutputName(first, n, variant); },
         [&k]() -> int& { return k; }, kMaxVariants);
     if (result != AtomicWriter::NameResult::Named) {
@@ -158,10 +159,15 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
         job.touched.Add(path);
     }
 
-    const std::unique_ptr<FolderLock> claim =
-        ClaimOutputFolder(events, outputFolder.empty() ? Text(1, kPathSeparator) : outputFolder);
-    if (!claim) {
-        return result;  // stopped while another job wrote there
+    const Text claimFolder = outputFolder.empty() ? Text(1, kPathSeparator) : outputFolder;
+    if (!job.claim || job.claimed != claimFolder) {
+        job.claim.reset();
+        job.claim = ClaimOutputFolder(events, claimFolder);
+        if (!job.claim) {
+            return result;  // stopped while another job wrote there
+        }
+        job.claimed = claimFolder;
+        job.older.Claimed(job.claim.get());
     }
     std::unique_ptr<AtomicWriter> writer = Fs().CreateAtomic(result.outputPath);
     if (!writer) {
@@ -321,9 +327,10 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
     // A unit of which nothing could be read gets no output, not an empty one.
     const bool anythingRead = result.membersMerged > 0;
     static const TextList kNoFolders;
-    result.written = anythingRead && !writeFailed && (!durable || writer->Sync()) &&
-                     NameOutput(job.touched, job.foldersAhead ? *job.foldersAhead : kNoFolders,
-                                *writer, first, n, result.outputPath);
+    result.written =
+        anythingRead && !writeFailed && (!durable || writer->Sync()) &&
+        NameOutput(job.touched, job.older, job.foldersAhead ? *job.foldersAhead : kNoFolders,
+                   *writer, first, n, result.outputPath);
     if (anythingRead && !writeFailed && !result.written) {
         writeError = LastSystemError();  // the flush or the naming
     }

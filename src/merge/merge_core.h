@@ -2,6 +2,9 @@
 
 #include <cstddef>
 
+#include <memory>
+
+#include "fs/older_files.h"
 #include "fs/paths.h"
 #include "job/job_events.h"
 #include "job/job_files.h"
@@ -22,6 +25,11 @@ struct MergeJob {
     // drop merges after its files, in which an output replaces nothing yet to be read.
     JobFiles* written = nullptr;
     const TextList* foldersAhead = nullptr;
+    // The claim on the folder of the last output, kept while the outputs share it, and what
+    // that folder held before: only those files may be replaced.
+    std::unique_ptr<FolderLock> claim = nullptr;
+    Text claimed = Text();
+    OlderFiles older = OlderFiles();
 };
 
 // Where the output of a unit goes: beside its first file, or in the parent of that file's

@@ -65,6 +65,9 @@ struct FolderWalk {
             return;
         }
         TextList files;
+        if (job.claimed == folder) {
+            job.claim.reset();  // its own claim joined would count as another job's
+        }
         auto claim = ClaimFolderToList(job.events, folder);
         const bool listed = claim && Enumerate(job.events, useObjectEnumeration, folder,
                                                job.paramSource.Read().pattern, files, false);

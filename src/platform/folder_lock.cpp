@@ -19,6 +19,7 @@ namespace {
 struct Claim {
     int fd = -1;
     int holders = 0;
+    int joins = 0;  // holders that came after the first
     std::thread::id owner;
 };
 
@@ -45,7 +46,7 @@ std::unique_ptr<FolderLock> FolderLock::Take(const Text& folder,
         if (fd >= 0) {
             ::close(fd);
         }
-        return std::unique_ptr<FolderLock>(new FolderLock(std::nullopt));
+        return std::unique_ptr<FolderLock>(new FolderLock(std::nullopt, false, 0));
     }
     const Id id{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
     {
@@ -56,17 +57,20 @@ std::unique_ptr<FolderLock> FolderLock::Take(const Text& folder,
             it != Claims().end() && it->second.owner == std::this_thread::get_id()) {
             ::close(fd);
             ++it->second.holders;
-            return std::unique_ptr<FolderLock>(new FolderLock(id));
+            ++it->second.joins;
+            return std::unique_ptr<FolderLock>(new FolderLock(id, true, it->second.joins));
         }
     }
+    bool waited = false;
     while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         if (errno == EINTR) {
             continue;
         }
         if (errno != EWOULDBLOCK) {
             ::close(fd);
-            return std::unique_ptr<FolderLock>(new FolderLock(std::nullopt));
+            return std::unique_ptr<FolderLock>(new FolderLock(std::nullopt, false, 0));
         }
+        waited = true;
         if (!waiting()) {
             ::close(fd);
             return nullptr;
@@ -74,8 +78,17 @@ std::unique_ptr<FolderLock> FolderLock::Take(const Text& folder,
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     const std::lock_guard guard(ClaimsMutex());
-    Claims()[id] = {fd, 1, std::this_thread::get_id()};
-    return std::unique_ptr<FolderLock>(new FolderLock(id));
+    Claims()[id] = {fd, 1, 0, std::this_thread::get_id()};
+    return std::unique_ptr<FolderLock>(new FolderLock(id, waited, 0));
+}
+
+bool FolderLock::Contested() const {
+    if (m_contested || !m_id) {
+        return m_contested;
+    }
+    const std::lock_guard guard(ClaimsMutex());
+    const auto it = Claims().find(*m_id);
+    return it != Claims().end() && it->second.joins != m_joins;
 }
 
 FolderLock::~FolderLock() {

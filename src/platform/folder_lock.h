@@ -26,10 +26,18 @@ public:
     static std::unique_ptr<FolderLock> Take(const Text& folder,
                                             const std::function<bool()>& waiting);
 
+    // Whether another job wrote into the folder since this one began to wait for it: it had
+    // to wait, it holds a claim shared with a job nested around or inside it, or one joined
+    // it since. Files of the folder that are not its own may then be another job's outputs.
+    bool Contested() const;
+
 private:
     using Id = std::pair<std::uint64_t, std::uint64_t>;
-    explicit FolderLock(std::optional<Id> id) : m_id(id) {}
+    FolderLock(std::optional<Id> id, bool contested, int joins)
+        : m_id(id), m_contested(contested), m_joins(joins) {}
     std::optional<Id> m_id;
+    bool m_contested = false;
+    int m_joins = 0;  // how often the claim had been shared when this one was taken
 };
 
 }  // namespace qs

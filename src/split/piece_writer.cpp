@@ -45,10 +45,11 @@ Text TrimSpaces(const Text& s) {
     return first < lastEnd ? s.substr(first, lastEnd - first) : Text();
 }
 
-// A file that no piece may replace: a source of the job (also one under another name) or a
-// piece it wrote.
+// A file that no piece may replace: a source of the job (also one under another name), a
+// piece it wrote, or anything the folder does not list as an older file of exactly that name.
 bool IsTakenByTheJob(SplitContext& ctx, const Text& path) {
-    return ctx.state.piecesWritten.Holds(path) || IsSourceOfJob(ctx, path);
+    return ctx.state.piecesWritten.Holds(path) || IsSourceOfJob(ctx, path) ||
+           !ctx.state.olderFiles.Holds(path);
 }
 
 void CountPiece(SplitContext& ctx, bool written, const Text& path) {

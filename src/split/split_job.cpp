@@ -71,6 +71,8 @@ void SplitFiles(SplitParamsSource& paramSource, JobEvents& events, const TextLis
 
     const int n = static_cast<int>(paths.size());
     events.FilesStarting(n);
+    std::unique_ptr<FolderLock> claim;
+    Text claimed;
     for (int i = 1; i <= n; ++i) {
         const Text& p = paths[static_cast<std::size_t>(i - 1)];
         events.SourceStarted(i, n, p);
@@ -85,9 +87,15 @@ void SplitFiles(SplitParamsSource& paramSource, JobEvents& events, const TextLis
         if (!MakeOutputFolder(events, ctx.outputFolder)) {
             ctx.Fail(FailureKind::FolderNotCreated, ctx.outputFolder, LastSystemError());
         }
-        const std::unique_ptr<FolderLock> claim = ClaimOutputFolder(events, ctx.outputFolder);
-        if (!claim) {
-            break;  // stopped while another job wrote there
+        // Sources whose pieces share a folder keep its claim: no other job writes between them.
+        if (!claim || claimed != ctx.outputFolder) {
+            claim.reset();
+            claim = ClaimOutputFolder(events, ctx.outputFolder);
+            if (!claim) {
+                break;  // stopped while another job wrote there
+            }
+            claimed = ctx.outputFolder;
+            ctx.state.olderFiles.Claimed(claim.get());
         }
         const std::unique_ptr<FolderHold> heldFolder = Fs().HoldFolder(ctx.outputFolder);
 

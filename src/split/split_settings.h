@@ -9,6 +9,7 @@
 
 #include "encoding/text_decoder.h"
 #include "encoding/text_slices.h"
+#include "fs/older_files.h"
 #include "fs/paths.h"
 #include "job/job_events.h"
 #include "job/params_source.h"
@@ -66,6 +67,8 @@ struct SplitState {
         std::vector<WrittenPiece> others;
     };
     WrittenPieces piecesWritten;
+    // What the output folder held before: only those files may be replaced.
+    OlderFiles olderFiles;
     SourcePieces sourcePieces;
     // The path of the current source, taken apart once: its pieces are named after it.
     Text partsOf;
