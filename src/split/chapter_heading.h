@@ -4,13 +4,10 @@
 #include <optional>
 #include <string_view>
 
+#include "job/chapter_contents.h"
 #include "text/text.h"
 
 namespace qs {
-
-// Where a heading without a number belongs in a book: 序章 楔子 引子 前言 before the
-// chapters, 尾声 后记 番外 完本感言 after them.
-enum class HeadingPlace { Numbered, Front, Back };
 
 // What a line would be as a heading, whatever the rest of the book says. Lines of one form
 // are one family: the book's evidence (numbers running on, text between) decides which
