@@ -15,6 +15,9 @@ namespace {
 constexpr std::int64_t kMinChapterChars = 40;
 // The book's own contents at the front: at least this many candidates in a row.
 constexpr std::size_t kMinContentsRun = 3;
+// Before the book's own contents, only headings with this little text after them.
+constexpr std::int64_t kMaxFrontChars = 300;
+constexpr std::size_t kContentsGapLines = 2;
 // A gap in the numbers wider than this is a jump, told as out of order.
 constexpr std::int64_t kMaxGap = 50;
 
@@ -150,16 +153,46 @@ BookContents HeadingScan::Finish(std::size_t textBytes) {
     // last of them is the first heading of the text unless its title comes again later.
     std::size_t front = 0;
     {
-        std::size_t run = 0;
-        while (run + 1 < n && !textBetween(run, run + 1)) {
-            ++run;
-        }
-        if (n > 0 && run + 1 >= kMinContentsRun) {
-            std::unordered_set<Text> later;
-            for (std::size_t k = run + 1; k < n; ++k) {
-                later.insert(c[k].label);
+        const auto charsAfter = [&](std::size_t i) {
+            return (i + 1 < n ? c[i + 1].charsBefore : m_chars) - c[i].charsBefore;
+        };
+        const auto runEnd = [&](std::size_t i) {
+            while (i + 1 < n && !textBetween(i, i + 1)) {
+                ++i;
             }
-            front = later.count(c[run].label) ? run + 1 : run;
+            return i;
+        };
+        // It may follow a few headings of the front matter with little text after them.
+        std::optional<std::size_t> first;
+        for (std::size_t i = 0; i < n && !first; i = runEnd(i) + 1) {
+            if (runEnd(i) + 1 - i >= kMinContentsRun) {
+                first = i;
+            } else if (charsAfter(runEnd(i)) > kMaxFrontChars) {
+                break;
+            }
+        }
+        if (first) {
+            // A line or two among the entries that is no heading (a title mistyped) keeps
+            // the run going.
+            std::size_t last = runEnd(*first);
+            while (last + 1 < n && c[last + 1].textLines - c[last].textLines <= kContentsGapLines &&
+                   charsAfter(last) < kMinChapterChars * 3 && runEnd(last + 1) > last + 1) {
+                last = runEnd(last + 1);
+            }
+            std::unordered_set<Text> laterLabels;
+            std::unordered_set<std::string> laterNumbers;
+            const auto numberKey = [&](const Candidate& k) {
+                return std::to_string(k.family) + ":" + std::to_string(*k.number);
+            };
+            for (std::size_t k = last + 1; k < n; ++k) {
+                laterLabels.insert(c[k].label);
+                if (c[k].number) {
+                    laterNumbers.insert(numberKey(c[k]));
+                }
+            }
+            const bool listed = laterLabels.count(c[last].label) > 0 ||
+                                (c[last].number && laterNumbers.count(numberKey(c[last])) > 0);
+            front = listed || charsAfter(last) < kMinChapterChars ? last + 1 : last;
         }
     }
     book.frontContentsLines = front;
@@ -286,6 +319,19 @@ BookContents HeadingScan::Finish(std::size_t textBytes) {
             if (!isNamed(f)) {
                 used.push_back(m_families[f]);
             }
+        }
+    }
+    // 序 前言 after chapters of the same volume begin a part of a chapter, not the book.
+    for (std::size_t k = front, chapters = 0; k < n; ++k) {
+        if (!taken[k]) {
+            continue;
+        }
+        if (c[k].volumeUnit) {
+            chapters = 0;
+        } else if (c[k].place == HeadingPlace::Numbered) {
+            ++chapters;
+        } else if (c[k].place == HeadingPlace::Front && chapters > 0 && m_rules.empty()) {
+            taken[k] = 0;
         }
     }
     // A user's rule that fit no better than another is still the user's: the first one
