@@ -272,6 +272,7 @@ EpubResult EpubBook::Finish() const {
         ncx += point + "</navPoint>\n";
     }
     closeVolume();
+    nav += "</ol>\n</nav>\n</body>\n</html>\n";
     ncx += "</navMap>\n</ncx>\n";
     ncx.replace(ncx.find("DEPTH"), 5, nested ? "2" : "1");
 
