@@ -15,11 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const std::int32_t perPiece = data[0] % 4 + 1;
     const Text text(reinterpret_cast<const char*>(data + 1), size - 1);
-    HeadingTest test;
-    QS_FUZZ_CHECK(MakeHeadingTest(Text(), test));
     ChapterStats stats;
     std::size_t at = 0;
-    for (const ChapterPiece& piece : FindChapterPieces(text, test, perPiece, {}, &stats)) {
+    for (const ChapterPiece& piece : FindChapterPieces(text, perPiece, &stats)) {
         QS_FUZZ_CHECK(piece.start == at && piece.end > piece.start);
         at = piece.end;
         QS_FUZZ_CHECK(HeadingLabel(piece.heading).size() <= piece.heading.size());

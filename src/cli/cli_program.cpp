@@ -111,7 +111,7 @@ public:
 
     void SourceStarted(int i, int, const Text&) override { m_filesDone = i - 1; }
     void SourceRead(const Text& path, const TextFormat& format, TextEncoding guessedOver) override {
-        ReadSource source{path, format, guessedOver};
+        ReadSource source{path, format, guessedOver, std::nullopt};
         m_printer.Source(source);
         if (m_json) {
             m_report.sources.push_back(std::move(source));
@@ -131,6 +131,13 @@ public:
     const std::vector<ReportedOutput>& Kept() const { return m_kept; }
     std::size_t OutputCount() const { return m_outputs; }
     void BookLooksUncut(const UncutBook& book) override { m_report.uncut.push_back(book); }
+    void ContentsFound(const Text& path, const ChapterContents& contents) override {
+        m_progress.Clear();
+        m_printer.Contents(path, contents);
+        if (m_json && !m_report.sources.empty() && m_report.sources.back().path == path) {
+            m_report.sources.back().contents = contents;
+        }
+    }
     // A job that waits for another one writing into the same folder says so, once a folder.
     void WaitingForFolder(const Text& folder) override {
         if (m_tellWaits && folder != m_waitShown) {
@@ -175,7 +182,7 @@ public:
 
     // Puts the options into the parameters; "" or the first error.
     std::string ApplyOptions() {
-        JobSetup setup{m_split, m_merge};
+        JobSetup setup{m_split, m_merge, 1, false, {}, false, false};
         for (const GivenOption& given : m_command.options) {
             std::string error = given.option->apply(setup, given.value);
             if (!error.empty()) {

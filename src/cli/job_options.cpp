@@ -3,13 +3,17 @@
 #include <cctype>
 #include <charconv>
 
-#include "text/said.h"
+#include "cli/chapter_rules.h"
 #include "job/job_report.h"
+#include "text/said.h"
 #include "encoding/output_text.h"
 #include "encoding/text_decoder.h"
 #include "epub/epub_book.h"
 #include "platform/chinese_converter.h"
+#include "platform/native_names.h"
+#include "platform/services.h"
 #include "platform/sha256.h"
+#include "split/book_contents.h"
 #include "text/text.h"
 
 // Rows of the option table leave out the fields they do not need.
@@ -134,6 +138,26 @@ std::string SetChapters(JobSetup& s, const std::string& value) {
     return "";
 }
 
+std::string SetChapterRules(JobSetup& s, const std::string& value) {
+    const std::optional<Bytes> bytes = Fs().ReadWholeFile(NativeToInternal(value));
+    if (!bytes) {
+        return "--chapter-rules " + value + ": " + Say("无法读取", "cannot be read");
+    }
+    ChapterRuleList list = ParseChapterRules(*bytes);
+    if (!list.error.empty()) {
+        return "--chapter-rules " + value + ": " + list.error;
+    }
+    for (const ChapterRuleParams& rule : list.rules) {
+        if (!CompileHeadingRule(rule.name, rule.expression)) {
+            return "--chapter-rules " + value + ": " + rule.name + ": " +
+                   Say("不是可用的正则表达式", "is not a usable expression");
+        }
+    }
+    s.chapterRules = std::move(list.rules);
+    s.rulesGiven = true;
+    return "";
+}
+
 std::string SetChinese(JobSetup& s, const std::string& value) {
     if (!ParseZhConversion(value)) {
         return Bad("--zh", value, "应为 t2s、s2t、t2tw 或 s2tw", "must be t2s, s2t, t2tw or s2tw");
@@ -186,6 +210,19 @@ const std::vector<JobOption> kOptions = {
              return Bad("--chapters-per-piece", v, "应为正整数", "must be a positive number");
          }
          s.chaptersPerPiece = ParseLeadingInt(v);
+         return std::string();
+     }},
+    {"--chapter-rules", ValueKind::Required, "FILE", ForSplit, "",
+     "按章节分割，标题规则取自 FILE（JSON 规则列表：name、rule、example、serialNumber、enable），"
+     "用最合适的一条",
+     "split at chapter headings found by the rules of FILE (a JSON rule list: name, rule, "
+     "example, serialNumber, enable), the one that fits the book best",
+     [](JobSetup& s, const std::string& v) { return SetChapterRules(s, v); }},
+    {"--per-volume", ValueKind::None, "", ForSplit, "",
+     "按章节分割时每卷一份（或用 --epub 时每卷一本书）",
+     "with --chapters, one piece (or with --epub one book) per volume",
+     [](JobSetup& s, const std::string&) {
+         s.perVolume = true;
          return std::string();
      }},
     {"--epub", ValueKind::None, "", ForSplit, "",
@@ -334,9 +371,14 @@ const std::vector<JobOption>& JobOptions() {
 }
 
 void FinishSetup(JobSetup& setup) {
+    if (setup.rulesGiven && !std::holds_alternative<SplitAtChaptersParams>(setup.split.mode)) {
+        setup.split.mode = SplitAtChaptersParams{};
+    }
     if (auto* chapters = std::get_if<SplitAtChaptersParams>(&setup.split.mode)) {
         chapters->perPiece = setup.chaptersPerPiece;
         chapters->epub = setup.epub;
+        chapters->rules = setup.chapterRules;
+        chapters->perVolume = setup.perVolume;
     }
 }
 

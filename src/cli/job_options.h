@@ -22,6 +22,9 @@ struct JobSetup {
     MergeParams& merge;
     std::int32_t chaptersPerPiece = 1;
     bool epub = false;
+    std::vector<ChapterRuleParams> chapterRules;
+    bool rulesGiven = false;
+    bool perVolume = false;
 };
 
 // The parameters the options gave, with what waited put in place.

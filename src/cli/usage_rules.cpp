@@ -124,6 +124,9 @@ std::string CheckSplit(const ParsedCommand& command) {
     const GivenOption* lines = Given(command, "--lines");
     const GivenOption* chars = Given(command, "--chars");
     const GivenOption* chapters = Given(command, "--chapters");
+    if (!chapters) {
+        chapters = Given(command, "--chapter-rules");
+    }
     if (parts) {
         if (std::string e = CheckCount(*parts, "份数必须大于0"); !e.empty()) {
             return e;
@@ -155,6 +158,9 @@ std::string CheckSplit(const ParsedCommand& command) {
         if (std::string e = CheckCount(*per, ""); !e.empty()) {
             return e;
         }
+    }
+    if (const GivenOption* per = Given(command, "--per-volume"); per && !chapters) {
+        return OnlyWith(*per, "只能与 --chapters 一起使用", "applies only with --chapters");
     }
     if (const GivenOption* skip = Given(command, "--skip-blank-lines"); skip && !lines) {
         return OnlyWith(*skip, "只能与 --lines 一起使用", "applies only with --lines");

@@ -190,8 +190,9 @@ void EpubBook::AddDocument(const std::vector<EpubLine>& lines) {
             case EpubLine::Kind::Heading: {
                 const std::string id = "h" + std::to_string(++headings);
                 const std::string label = Escape(Trimmed(line.text));
-                body += "<h2 id=\"" + id + "\">" + label + "</h2>\n";
-                m_nav.push_back({label, name + "#" + id});
+                const std::string h = line.level == 1 ? "h1" : "h2";
+                body += "<" + h + " id=\"" + id + "\">" + label + "</" + h + ">\n";
+                m_nav.push_back({label, name + "#" + id, line.level == 1 ? 1 : 2});
                 title = title.empty() ? label : title;
                 break;
             }
@@ -202,7 +203,7 @@ void EpubBook::AddDocument(const std::vector<EpubLine>& lines) {
     }
     if (title.empty() || headings == 0) {
         const std::string label = title.empty() ? Escape(Trimmed(m_metadata.title)) : title;
-        m_nav.push_back({label, name});
+        m_nav.push_back({label, name, 2});
         title = label;
     }
     if (body.empty()) {
@@ -232,20 +233,48 @@ EpubResult EpubBook::Finish() const {
         "<ncx xmlns=\"http://www.daisy.org/z3986/2005/ncx/\" version=\"2005-1\">\n<head>\n"
         "<meta name=\"dtb:uid\" content=\"" +
         id +
-        "\"/>\n<meta name=\"dtb:depth\" content=\"1\"/>\n"
+        "\"/>\n<meta name=\"dtb:depth\" content=\"DEPTH\"/>\n"
         "<meta name=\"dtb:totalPageCount\" content=\"0\"/>\n"
         "<meta name=\"dtb:maxPageNumber\" content=\"0\"/>\n</head>\n"
         "<docTitle><text>" +
         title + "</text></docTitle>\n<navMap>\n";
+    // A volume stays open for the chapters after it; its list begins with its first one.
+    bool inVolume = false;
+    bool volumeHasChapters = false;
+    bool nested = false;
+    const auto closeVolume = [&] {
+        if (inVolume) {
+            nav += volumeHasChapters ? "</ol></li>\n" : "</li>\n";
+            ncx += "</navPoint>\n";
+        }
+        inVolume = false;
+        volumeHasChapters = false;
+    };
     for (std::size_t k = 0; k < m_nav.size(); ++k) {
         const NavEntry& e = m_nav[k];
-        nav += "<li><a href=\"" + e.href + "\">" + e.label + "</a></li>\n";
         const std::string n = std::to_string(k + 1);
-        ncx += "<navPoint id=\"p" + n + "\" playOrder=\"" + n + "\"><navLabel><text>" + e.label +
-               "</text></navLabel><content src=\"" + e.href + "\"/></navPoint>\n";
+        const std::string point = "<navPoint id=\"p" + n + "\" playOrder=\"" + n +
+                                  "\"><navLabel><text>" + e.label +
+                                  "</text></navLabel><content src=\"" + e.href + "\"/>";
+        if (e.level == 1) {
+            closeVolume();
+            nav += "<li><a href=\"" + e.href + "\">" + e.label + "</a>";
+            ncx += point + "\n";
+            inVolume = true;
+            continue;
+        }
+        if (inVolume && !volumeHasChapters) {
+            nav += "\n<ol>\n";
+            volumeHasChapters = true;
+            nested = true;
+        }
+        nav += "<li><a href=\"" + e.href + "\">" + e.label + "</a></li>\n";
+        ncx += point + "</navPoint>\n";
     }
+    closeVolume();
     nav += "</ol>\n</nav>\n</body>\n</html>\n";
     ncx += "</navMap>\n</ncx>\n";
+    ncx.replace(ncx.find("DEPTH"), 5, nested ? "2" : "1");
 
     std::string opf =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"

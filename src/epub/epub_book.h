@@ -12,6 +12,7 @@ struct EpubLine {
     enum class Kind { Paragraph, Title, Heading };
     std::string_view text;
     Kind kind = Kind::Paragraph;
+    int level = 2;  // of a heading: 1 a volume, whose chapters the navigation nests under it
 };
 
 struct EpubMetadata {
@@ -31,7 +32,8 @@ struct EpubResult {
 // An EPUB 3 book put together document by document: one XHTML document per call, in
 // reading order, the first being the title page. Titles become the page's heading, headings
 // become headings and entries of the navigation document and of the NCX (a document without
-// any is listed under its title or, failing that, the book's); every other line with
+// any is listed under its title or, failing that, the book's; the chapters after a volume's
+// heading are nested under it); every other line with
 // something in it becomes a paragraph. Texts are escaped, and characters XML cannot carry
 // (control characters) are left out. The documents are kept until Finish, which writes the
 // container in memory.
@@ -48,6 +50,7 @@ private:
     struct NavEntry {
         std::string label;  // escaped
         std::string href;
+        int level = 2;
     };
 
     std::string DocumentName(std::size_t index) const;

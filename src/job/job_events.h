@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "encoding/text_format.h"
+#include "job/chapter_contents.h"
 #include "job/failure.h"
 #include "job/split_params.h"
 #include "text/text.h"
@@ -56,6 +57,8 @@ public:
     // The parameters cannot run; the job ends without touching the source.
     virtual void Refused(const ParamsProblem& /*problem*/) {}
     virtual void BookLooksUncut(const UncutBook& /*book*/) {}
+    // A split at chapters found the source's contents (before a piece is written).
+    virtual void ContentsFound(const Text& /*path*/, const ChapterContents& /*contents*/) {}
     // Another job writes into the output folder; the job waits (pumping) until it is done.
     virtual void WaitingForFolder(const Text& /*folder*/) {}
     virtual void FolderWaitOver() {}

@@ -93,6 +93,24 @@ nlohmann::json ReportRest(const Report& report, bool dryRun) {
                               ? nlohmann::json()
                               : nlohmann::json(EncodingName(s.guessedOver))}};
         PutPath(source, "path", s.path);
+        if (s.contents) {
+            source["rule"] = s.contents->rule;
+            source["frontContentsLines"] = s.contents->frontContentsLines;
+            source["toc"] = nlohmann::json::array();
+            for (const TocEntry& e : s.contents->toc) {
+                source["toc"].push_back(
+                    {{"title", Utf8(e.title)},
+                     {"level", e.level},
+                     {"number", e.number ? nlohmann::json(*e.number) : nlohmann::json()},
+                     {"chars", e.chars}});
+            }
+            source["warnings"] = nlohmann::json::array();
+            for (const ChapterWarning& w : s.contents->warnings) {
+                source["warnings"].push_back({{"kind", std::string(WarningKindName(w.kind))},
+                                              {"at", Utf8(w.at)},
+                                              {"numbers", w.numbers}});
+            }
+        }
         j["sources"].push_back(std::move(source));
     }
     j["failures"] = nlohmann::json::array();
@@ -167,6 +185,64 @@ void ReportPrinter::Source(const ReadSource& source) {
             : Say("\t推测，也可能是 ", "\tguess, as good: ") + EncodingName(source.guessedOver);
     std::printf("%s%s\t%s%s%s\n", Say("源文件：", "source: ").c_str(), Utf8(source.path).c_str(),
                 name.empty() ? "-" : name.c_str(), source.format.mark ? "+BOM" : "", guess.c_str());
+}
+
+namespace {
+
+std::string WarningText(const ChapterWarning& w) {
+    std::string numbers;
+    for (const std::int64_t n : w.numbers) {
+        numbers += (numbers.empty() ? "" : " ") + std::to_string(n);
+    }
+    const std::string at = Utf8(w.at);
+    switch (w.kind) {
+        case ChapterWarning::Kind::Missing:
+            return Say("缺少第 " + numbers + " 章（在「" + at + "」之前）",
+                       "missing " + numbers + " (before \"" + at + "\")");
+        case ChapterWarning::Kind::Duplicate:
+            return Say("重复的章节：「" + at + "」（标题和正文相同）",
+                       "posted twice: \"" + at + "\" (same title and text)");
+        case ChapterWarning::Kind::Order:
+            return Say("章节序号不连续：" + numbers + "（「" + at + "」）",
+                       "out of order: " + numbers + " (\"" + at + "\")");
+        case ChapterWarning::Kind::Long:
+            return Say(
+                "过长的章节：「" + at + "」（字数与常见字数：" + numbers + "）",
+                "far longer than usual: \"" + at + "\" (characters, usual: " + numbers + ")");
+        case ChapterWarning::Kind::Short:
+            return Say(
+                "过短的章节：「" + at + "」（字数与常见字数：" + numbers + "）",
+                "far shorter than usual: \"" + at + "\" (characters, usual: " + numbers + ")");
+    }
+    return "";
+}
+
+}  // namespace
+
+void ReportPrinter::Contents(const Text& path, const ChapterContents& contents) {
+    if (m_common.json || m_common.quiet) {
+        return;
+    }
+    FILE* to = m_common.dryRun ? stdout : stderr;
+    if (m_common.dryRun) {
+        std::printf("%s%s\t%s%s", Say("目录：", "contents: ").c_str(), Utf8(path).c_str(),
+                    Say("规则：", "rule: ").c_str(),
+                    contents.rule.empty() ? "-" : contents.rule.c_str());
+        if (contents.frontContentsLines > 0) {
+            std::printf("\t%s%zu", Say("书前目录行：", "front contents lines: ").c_str(),
+                        contents.frontContentsLines);
+        }
+        std::printf("\n");
+        for (const TocEntry& e : contents.toc) {
+            const std::string level = e.level == 1 ? Say("卷", "volume") : Say("章", "chapter");
+            std::printf("%s\t%s\t%s\t%lld\n", level.c_str(),
+                        e.number ? std::to_string(*e.number).c_str() : "-", Utf8(e.title).c_str(),
+                        static_cast<long long>(e.chars));
+        }
+    }
+    for (const ChapterWarning& w : contents.warnings) {
+        std::fprintf(to, "%s%s\n", Say("警告：", "warning: ").c_str(), WarningText(w).c_str());
+    }
 }
 
 void ReportPrinter::Finish(const Report& report) {

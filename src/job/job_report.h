@@ -45,6 +45,7 @@ struct ReadSource {
     Text path;
     TextFormat format;
     TextEncoding guessedOver = TextEncoding::Undetected;  // as good: the format is a guess
+    std::optional<ChapterContents> contents;              // a split at chapters found these
 };
 
 struct Report {
@@ -78,6 +79,10 @@ public:
     void Output(const ReportedOutput& output, bool chapters);
     // A dry run names the encoding each source is read in, as the job reads it.
     void Source(const ReadSource& source);
+    // A split at chapters: a dry run lists the contents on standard output; every run tells
+    // the warnings (on standard error when pieces are written). JSON carries both in the
+    // source's object instead.
+    void Contents(const Text& path, const ChapterContents& contents);
     // The outputs still held by the report, then everything else.
     void Finish(const Report& report);
 

@@ -2,8 +2,10 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 #include "encoding/output_text.h"
 #include "text/text.h"
@@ -29,10 +31,19 @@ struct SplitByCharsParams {
 struct SplitAtSeparatorParams {
     Text separator;
 };
+// A heading rule of the user's rule list.
+struct ChapterRuleParams {
+    std::string name;  // UTF-8
+    Text expression;   // ICU, searched in each line
+};
 struct SplitAtChaptersParams {
     Text expression;  // ICU, searched in each line; empty: the built-in heading rule
     std::int32_t perPiece = 1;
     bool epub = false;  // one EPUB book per source instead of text pieces
+    // The user's rules, in the order they are tried; the one that fits the book best is used
+    // (the expression, when given, is one more).
+    std::vector<ChapterRuleParams> rules;
+    bool perVolume = false;  // one piece (or book) per volume instead of perPiece chapters
 };
 using SplitModeParams =
     std::variant<std::monostate, SplitIntoPartsParams, SplitBySizeParams, SplitByLinesParams,

@@ -11,11 +11,14 @@ namespace qs {
 
 // Writes the book cut at its chapters (pieces of one chapter each, the text before the
 // first chapter first when there is one) as <base name>.epub into the output folder: the
-// title page first, then one document per chapter, every heading line in the table of
-// contents; in UTF-8 and 繁简-converted as the output options ask. Titled after the text's
-// first line when it comes before the first chapter, else after the file. Nothing is written
-// when the job is stopped meanwhile; a text that cannot be converted is reported as such.
-void WriteChapterBook(SplitContext& ctx, const Text& source, std::string_view text,
-                      const std::vector<ChapterPiece>& pieces, const HeadingTest& isHeading);
+// title page first, then one document per chapter, the headings of the contents in its
+// navigation, each volume's chapters under it; in UTF-8 and 繁简-converted as the output
+// options ask. Titled after the text's first line when it comes before the first chapter,
+// else after the file. With perVolume, one book for each volume, "<base name> <volume>.epub"
+// (the text before the first volume going with it). Nothing is written when the job is
+// stopped meanwhile; a text that cannot be converted is reported as such.
+void WriteChapterBooks(SplitContext& ctx, const Text& source, std::string_view text,
+                       const std::vector<ChapterPiece>& pieces, const BookContents& book,
+                       bool perVolume);
 
 }  // namespace qs

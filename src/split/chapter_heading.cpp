@@ -12,7 +12,6 @@ namespace {
 
 constexpr std::int32_t kMaxHeadingChars = 50;
 constexpr std::int32_t kMaxFullStopFreeChars = 15;
-constexpr std::int32_t kMaxMarkFreeChars = 30;
 constexpr std::int32_t kMaxBareTitleChars = 20;
 constexpr int kMaxLeadChars = 8;
 
@@ -28,13 +27,13 @@ struct Words {
         std::string_view form;
     };
     std::vector<Strong> strong = {
-        {U("章"), {U("节"), U("節"), U("的")}, "第章"},
-        {U("回"), {U("合"), U("的")}, "第回"},
-        {U("节"), {U("课"), U("的")}, "第节"},
-        {U("節"), {U("課"), U("的")}, "第节"},
-        {U("话"), {U("的")}, "第话"},
-        {U("話"), {U("的")}, "第话"},
-        {U("幕"), {U("后"), U("後"), U("的")}, "第幕"},
+        {U("章"), {U("节"), U("節"), U("的"), U("完")}, "第章"},
+        {U("回"), {U("合"), U("的"), U("完")}, "第回"},
+        {U("节"), {U("课"), U("的"), U("完")}, "第节"},
+        {U("節"), {U("課"), U("的"), U("完")}, "第节"},
+        {U("话"), {U("的"), U("完")}, "第话"},
+        {U("話"), {U("的"), U("完")}, "第话"},
+        {U("幕"), {U("后"), U("後"), U("的"), U("完")}, "第幕"},
     };
     struct Bare {
         Text unit;
@@ -50,14 +49,15 @@ struct Words {
         HeadingPlace place;
     };
     std::vector<Named> named = {
-        {U("序章"), HeadingPlace::Front},    {U("序言"), HeadingPlace::Front},
-        {U("楔子"), HeadingPlace::Front},    {U("引子"), HeadingPlace::Front},
-        {U("前言"), HeadingPlace::Front},    {U("尾声"), HeadingPlace::Back},
-        {U("尾聲"), HeadingPlace::Back},     {U("后记"), HeadingPlace::Back},
-        {U("後記"), HeadingPlace::Back},     {U("终章"), HeadingPlace::Back},
-        {U("終章"), HeadingPlace::Back},     {U("番外篇"), HeadingPlace::Back},
-        {U("番外"), HeadingPlace::Back},     {U("完本感言"), HeadingPlace::Back},
-        {U("上架感言"), HeadingPlace::Back}, {U("序"), HeadingPlace::Front},
+        {U("序章"), HeadingPlace::Front},    {U("序幕"), HeadingPlace::Front},
+        {U("序言"), HeadingPlace::Front},    {U("楔子"), HeadingPlace::Front},
+        {U("引子"), HeadingPlace::Front},    {U("前言"), HeadingPlace::Front},
+        {U("尾声"), HeadingPlace::Back},     {U("尾聲"), HeadingPlace::Back},
+        {U("后记"), HeadingPlace::Back},     {U("後記"), HeadingPlace::Back},
+        {U("终章"), HeadingPlace::Back},     {U("終章"), HeadingPlace::Back},
+        {U("番外篇"), HeadingPlace::Back},   {U("番外"), HeadingPlace::Back},
+        {U("完本感言"), HeadingPlace::Back}, {U("上架感言"), HeadingPlace::Back},
+        {U("序"), HeadingPlace::Front},
     };
     std::vector<Text> openers = {U("【"), U("〖"), U("［"), U("「")};
     std::vector<Text> closers = {U("】"), U("〗"), U("］"), U("」")};
@@ -467,15 +467,13 @@ std::optional<HeadingShape> ShapeOfLine(std::string_view line) {
         return std::nullopt;
     }
     const bool marked = HasSentenceMark(line);
-    if (chars > kMaxMarkFreeChars && marked) {
-        return std::nullopt;
-    }
     std::optional<HeadingShape> shape = BracketedNumberAt(line, first);
     if (!shape) {
         const std::size_t i = SkipOpening(line, first);
         shape = i < line.size() ? ShapeAt(line, i) : std::nullopt;
     }
-    if (shape && !shape->strong && chars > kMaxBareTitleChars && marked) {
+    // A heading of the strong forms may hold web residue with ， ！ ？ in it.
+    if (shape && marked && !shape->strong && chars > kMaxBareTitleChars) {
         return std::nullopt;
     }
     return shape;

@@ -4,13 +4,10 @@
 #include <optional>
 #include <string_view>
 
+#include "job/chapter_contents.h"
 #include "text/text.h"
 
 namespace qs {
-
-// Where a heading without a number belongs in a book: 序章 楔子 引子 前言 before the
-// chapters, 尾声 后记 番外 完本感言 after them.
-enum class HeadingPlace { Numbered, Front, Back };
 
 // What a line would be as a heading, whatever the rest of the book says. Lines of one form
 // are one family: the book's evidence (numbers running on, text between) decides which
@@ -48,8 +45,9 @@ struct HeadingShape {
 //    follow directly;
 //  - Chapter, Part (any case), a number.
 // A line of more than 50 characters is never a heading, nor one of more than 15 with a 。
-// in it or of more than 30 with ， ！ or ？: those read as prose. The bare-number forms
-// take no sentence mark after 20 characters.
+// in it: that reads as prose. ， ！ ？ are no reason to refuse a short line of the strong
+// forms (titles and web residue hold them); the bare-number forms take none after 20
+// characters.
 std::optional<HeadingShape> ShapeOfLine(std::string_view line);
 
 // Whether a line is a heading by its shape alone (a strong shape).

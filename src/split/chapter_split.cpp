@@ -13,11 +13,10 @@
 #include "split/chapter_heading.h"
 #include "split/piece_writer.h"
 #include "split/text_piece.h"
+#include "text/characters.h"
 
 namespace qs {
 namespace {
-
-constexpr std::size_t kLinesPerPump = 1 << 14;
 
 // The whole text of a source, decoded slice by slice with the job's events between two; as
 // DecodeTextFile gives it, and unopened when a slice cannot be read.
@@ -48,10 +47,6 @@ void NoteNotRead(SplitContext& ctx, const Text& path, bool unrecognised) {
     }
 }
 
-bool IsBlank(std::string_view line) {
-    return HeadingTitle(line).empty();
-}
-
 std::size_t Digits(std::size_t n) {
     return std::to_string(n).size();
 }
@@ -79,7 +74,7 @@ Text FirstLineTitle(std::string_view text) {
     while (pos < text.size()) {
         std::size_t next = 0;
         const Line line = LineAt(text, pos, next);
-        if (!IsBlank(line.text)) {
+        if (!HeadingTitle(line.text).empty()) {
             return Text(HeadingTitle(line.text));
         }
         pos = next;
@@ -104,152 +99,152 @@ void ReportUncut(SplitContext& ctx, const Text& path, std::size_t textBytes,
     }
 }
 
-// The scan of FindChapterPieces, fed one line at a time, so that a source can be scanned
-// slice by slice.
-class ChapterFinder {
-public:
-    ChapterFinder(const HeadingTest& isHeading, std::int32_t perPiece,
-                  const std::function<void()>& pump)
-        : m_isHeading(isHeading), m_perPiece(perPiece), m_pump(pump) {}
-
-    void Add(const Line& line) {
-        if (m_pump && ++m_lines % kLinesPerPump == 0) {
-            m_pump();
-        }
-        const std::string_view title = HeadingTitle(line.text);
-        if (!m_isHeading(line.text)) {
-            if (!title.empty()) {
-                m_textSinceHeading = true;
-                m_textBeforeFirst = m_textBeforeFirst || !m_anyHeading;
-                NoteTitle(title);
-            }
-            return;
-        }
-        const Text heading(HeadingLabel(line.text));
-        ++m_seen.headings;
-        if (!m_anyHeading) {
-            if (m_textBeforeFirst) {
-                m_pieces.push_back({0, 0, Text(), m_firstTitle});
-                ChapterAt(line.start);
-            }
-            // Blank lines before the first heading go with the first chapter.
-            m_pieces.push_back({m_textBeforeFirst ? line.start : 0, 0, heading, Text()});
-            m_chaptersInPiece = 1;
-        } else if (m_textSinceHeading) {
-            ChapterAt(line.start);
-            if (m_chaptersInPiece >= m_perPiece) {
-                m_pieces.push_back({line.start, 0, heading, Text()});
-                m_chaptersInPiece = 0;
-            }
-            ++m_chaptersInPiece;
-        }
-        NoteTitle(title);
-        m_anyHeading = true;
-        m_textSinceHeading = false;
-    }
-
-    std::vector<ChapterPiece> Finish(std::size_t textBytes, ChapterStats* stats) {
-        if (m_pieces.empty() && textBytes > 0) {
-            m_pieces.push_back({0, 0, Text(), m_firstTitle});
-        }
-        for (std::size_t k = 0; k < m_pieces.size(); ++k) {
-            m_pieces[k].end = k + 1 < m_pieces.size() ? m_pieces[k + 1].start : textBytes;
-        }
-        ChapterAt(textBytes);
-        if (stats) {
-            *stats = m_seen;
-        }
-        return std::move(m_pieces);
-    }
-
-private:
-    void ChapterAt(std::size_t start) {
-        m_seen.longestChapter = std::max(m_seen.longestChapter, start - m_chapterStart);
-        m_chapterStart = start;
-    }
-    void NoteTitle(std::string_view title) {
-        if (m_firstTitle.empty()) {
-            m_firstTitle = Text(title);
-        }
-        if (!m_pieces.empty() && m_pieces.back().firstTitle.empty()) {
-            m_pieces.back().firstTitle = Text(title);
-        }
-    }
-
-    const HeadingTest& m_isHeading;
-    const std::int32_t m_perPiece;
-    const std::function<void()>& m_pump;
-    ChapterStats m_seen;
-    std::size_t m_chapterStart = 0;
-    std::vector<ChapterPiece> m_pieces;
-    bool m_anyHeading = false;
-    bool m_textBeforeFirst = false;
-    bool m_textSinceHeading = false;  // a non-blank line after the last heading
-    std::int32_t m_chaptersInPiece = 0;
-    std::size_t m_lines = 0;
-    Text m_firstTitle;  // of the first line with something in it
-};
-
 }  // namespace
 
-std::vector<ChapterPiece> FindChapterPieces(std::string_view text, const HeadingTest& isHeading,
-                                            std::int32_t perPiece,
-                                            const std::function<void()>& pump,
-                                            ChapterStats* stats) {
-    ChapterFinder finder(isHeading, perPiece, pump);
-    for (std::size_t pos = 0; pos < text.size();) {
-        std::size_t next = 0;
-        finder.Add(LineAt(text, pos, next));
-        pos = next;
+ChapterStats StatsOf(const BookContents& book) {
+    ChapterStats stats;
+    stats.headings = book.toc.size();
+    std::size_t from = 0;
+    for (const TocEntry& entry : book.toc) {
+        stats.longestChapter = std::max(stats.longestChapter, entry.start - from);
+        from = entry.start;
     }
-    return finder.Finish(text.size(), stats);
+    stats.longestChapter = std::max(stats.longestChapter, book.textBytes - from);
+    return stats;
 }
 
-bool MakeHeadingTest(const Text& expression, HeadingTest& test) {
-    if (expression.empty()) {
-        test = [](std::string_view line) { return IsChapterHeading(line); };
-        return true;
+std::vector<ChapterPiece> PiecesOf(const BookContents& book, std::int32_t perPiece,
+                                   bool perVolume) {
+    std::vector<ChapterPiece> pieces;
+    const std::vector<TocEntry>& toc = book.toc;
+    if (toc.empty()) {
+        if (book.textBytes > 0) {
+            pieces.push_back({0, book.textBytes, Text(), book.firstTitle});
+        }
+        return pieces;
     }
-    auto regex = std::make_shared<RegexObject>();
-    if (!regex->Compile(expression, false, true, false)) {
-        return false;
+    if (book.textBeforeFirst) {
+        pieces.push_back({0, 0, Text(), book.firstTitle});
     }
-    test = [regex](std::string_view line) { return regex->Execute(Text(line)) > 0; };
-    return true;
+    // Blank lines before the first heading go with the first chapter.
+    pieces.push_back({book.textBeforeFirst ? toc[0].start : 0, 0, toc[0].title, Text()});
+    std::int32_t chaptersInPiece = 1;
+    for (std::size_t k = 1; k < toc.size(); ++k) {
+        if (!toc[k - 1].textFollows) {
+            continue;
+        }
+        const bool cut = perVolume ? toc[k].level == 1 : chaptersInPiece >= perPiece;
+        if (cut) {
+            pieces.push_back({toc[k].start, 0, toc[k].title, Text()});
+            chaptersInPiece = 0;
+        }
+        ++chaptersInPiece;
+    }
+    for (std::size_t k = 0; k < pieces.size(); ++k) {
+        pieces[k].end = k + 1 < pieces.size() ? pieces[k + 1].start : book.textBytes;
+    }
+    return pieces;
+}
+
+std::vector<ChapterPiece> FindChapterPieces(std::string_view text, std::int32_t perPiece,
+                                            ChapterStats* stats, std::vector<HeadingRule> rules) {
+    const BookContents book = ContentsOfText(text, std::move(rules));
+    if (stats) {
+        *stats = StatsOf(book);
+    }
+    return PiecesOf(book, perPiece);
+}
+
+std::optional<std::vector<HeadingRule>> RulesOf(const SplitAtChaptersParams& params) {
+    std::vector<HeadingRule> rules;
+    for (const ChapterRuleParams& rule : params.rules) {
+        std::optional<HeadingRule> compiled = CompileHeadingRule(rule.name, rule.expression);
+        if (!compiled) {
+            return std::nullopt;
+        }
+        rules.push_back(std::move(*compiled));
+    }
+    if (!params.expression.empty()) {
+        std::optional<HeadingRule> compiled = CompileHeadingRule("--chapters", params.expression);
+        if (!compiled) {
+            return std::nullopt;
+        }
+        rules.push_back(std::move(*compiled));
+    }
+    return rules;
 }
 
 namespace {
 
-// Feeds the finder the lines of the text, read slice by slice: only a line that runs on past
-// a slice is held. False when a slice could not be read.
-bool ScanSource(TextSliceReader& reader, ChapterFinder& finder, std::size_t& textBytes) {
-    Text held;
-    std::size_t heldStart = 0;
+// No heading is longer: a line held past this is text, counted as it goes by and never
+// kept, so that a book without line breaks is scanned in flat memory.
+constexpr std::size_t kMaxHeadingBytes = 256;
+
+// Feeds the scan the lines of the text, read slice by slice: only the start of a line that
+// runs on past a slice is held. False when a slice could not be read.
+bool ScanSource(TextSliceReader& reader, HeadingScan& scan, std::size_t& textBytes) {
+    Text held;                  // the line being read, while it may still be a heading
+    std::size_t lineStart = 0;  // its position in the text
+    bool overlong = false;
+    std::int64_t overlongChars = 0;
+    bool afterCr = false;  // the last slice ended with a CR whose LF may come first now
+    std::size_t sliceStart = 0;
+    const auto endLine = [&](std::string_view tail) {
+        if (overlong) {
+            scan.AddLongLine(lineStart, overlongChars + CountChars(tail));
+        } else {
+            held.append(tail);
+            scan.AddLine(lineStart, held);
+        }
+        held.clear();
+        overlong = false;
+        overlongChars = 0;
+    };
     for (;;) {
         std::string_view slice;
         if (!reader.Next(slice)) {
             return false;
         }
-        const bool end = slice.empty();
-        held.append(slice);
         std::size_t pos = 0;
-        while (pos < held.size()) {
-            // A CR that ends what was read may have its LF in the next slice.
-            const std::size_t lineBreak = held.find_first_of("\r\n", pos);
-            if (!end && (lineBreak == Text::npos ||
-                         (lineBreak + 1 == held.size() && held[lineBreak] == '\r'))) {
+        if (afterCr && !slice.empty() && slice[0] == '\n') {
+            pos = 1;
+            lineStart = sliceStart + 1;
+        }
+        afterCr = false;
+        while (pos < slice.size()) {
+            const std::size_t lineBreak = slice.find_first_of("\r\n", pos);
+            if (lineBreak == std::string_view::npos) {
+                const std::string_view rest = slice.substr(pos);
+                if (overlong) {
+                    overlongChars += CountChars(rest);
+                } else {
+                    held.append(rest);
+                    if (held.size() > kMaxHeadingBytes) {
+                        overlong = true;
+                        overlongChars = CountChars(held);
+                        held.clear();
+                    }
+                }
                 break;
             }
-            std::size_t next = 0;
-            Line line = LineAt(held, pos, next);
-            line.start += heldStart;
-            finder.Add(line);
+            endLine(slice.substr(pos, lineBreak - pos));
+            std::size_t next = lineBreak + 1;
+            if (slice[lineBreak] == '\r') {
+                if (next < slice.size()) {
+                    next += slice[next] == '\n' ? 1 : 0;
+                } else {
+                    afterCr = true;
+                }
+            }
+            lineStart = sliceStart + next;
             pos = next;
         }
-        held.erase(0, pos);
-        heldStart += pos;
-        if (end) {
-            textBytes = heldStart;
+        sliceStart += slice.size();
+        if (slice.empty()) {
+            if (overlong || !held.empty()) {
+                endLine({});
+            }
+            textBytes = sliceStart;
             return true;
         }
     }
@@ -316,17 +311,45 @@ bool WriteChapterPieces(SplitContext& ctx, const Text& path, TextSliceReader& re
 
 }  // namespace
 
+ContentsResult ReadBookContents(const Text& path, const SplitAtChaptersParams& params,
+                                const std::function<void()>& pump) {
+    ContentsResult result;
+    std::optional<std::vector<HeadingRule>> rules = RulesOf(params);
+    if (!rules) {
+        result.failure = JobFailure{FailureKind::Unrecognised, params.expression, 0};
+        return result;
+    }
+    TextSliceReader reader;
+    if (pump) {
+        reader.BetweenSlices(pump);
+    }
+    const bool opened = reader.Open(path);
+    result.format = opened ? reader.Format() : TextFormat{};
+    HeadingScan scan(std::move(*rules));
+    std::size_t textBytes = 0;
+    if (!opened || !reader.Exact() || !ScanSource(reader, scan, textBytes)) {
+        const bool unrecognised = opened && !reader.Exact();
+        result.failure =
+            JobFailure{unrecognised ? FailureKind::Unrecognised : FailureKind::Unreadable, path,
+                       unrecognised ? 0 : LastSystemError()};
+        return result;
+    }
+    result.contents = scan.Finish(textBytes);
+    return result;
+}
+
 ModeResult SplitAtChapters(SplitContext& ctx, const Text& path) {
     if (const std::optional<ParamsProblem> problem = Validate(ctx.Options())) {
         ctx.events.Refused(*problem);
         return ModeResult::ValidationFailed;
     }
     const SplitAtChaptersParams* params = std::get_if<SplitAtChaptersParams>(&ctx.Options().mode);
-    HeadingTest isHeading;
-    if (!params || !MakeHeadingTest(params->expression, isHeading)) {
+    std::optional<std::vector<HeadingRule>> rules = params ? RulesOf(*params) : std::nullopt;
+    if (!rules) {
         return ModeResult::Done;
     }
     const std::int32_t perPiece = std::max(params->perPiece, std::int32_t{1});
+    const bool perVolume = params->perVolume;
     const std::function<void()> pump = [&ctx] { ctx.events.Pump(); };
     if (params->epub) {
         // A book holds every chapter as a document of its own, made from the whole text.
@@ -338,11 +361,10 @@ ModeResult SplitAtChapters(SplitContext& ctx, const Text& path) {
         }
         ctx.state.sourceGuessedOver = decoded.tiedWith;
         ctx.events.SourceRead(path, decoded.format, decoded.tiedWith);
-        ChapterStats stats;
-        const std::vector<ChapterPiece> pieces =
-            FindChapterPieces(decoded.text, isHeading, 1, pump, &stats);
-        ReportUncut(ctx, path, decoded.text.size(), stats);
-        WriteChapterBook(ctx, path, decoded.text, pieces, isHeading);
+        const BookContents book = ContentsOfText(decoded.text, std::move(*rules));
+        ctx.events.ContentsFound(path, book);
+        ReportUncut(ctx, path, decoded.text.size(), StatsOf(book));
+        WriteChapterBooks(ctx, path, decoded.text, PiecesOf(book, 1), book, perVolume);
         return ModeResult::Done;
     }
     // Text pieces: the text is read twice, once to find the chapters and once to write them,
@@ -351,18 +373,18 @@ ModeResult SplitAtChapters(SplitContext& ctx, const Text& path) {
     reader.BetweenSlices(pump);
     const bool opened = reader.Open(path);
     ctx.state.source = opened ? reader.Format() : TextFormat{};
-    ChapterFinder finder(isHeading, perPiece, pump);
+    HeadingScan scan(std::move(*rules));
     std::size_t textBytes = 0;
-    if (!opened || !reader.Exact() || !ScanSource(reader, finder, textBytes)) {
+    if (!opened || !reader.Exact() || !ScanSource(reader, scan, textBytes)) {
         NoteNotRead(ctx, path, opened && !reader.Exact());
         return ModeResult::Done;
     }
     ctx.state.sourceGuessedOver = reader.TiedWith();
     ctx.events.SourceRead(path, ctx.state.source, reader.TiedWith());
-    ChapterStats stats;
-    const std::vector<ChapterPiece> pieces = finder.Finish(textBytes, &stats);
-    ReportUncut(ctx, path, textBytes, stats);
-    if (!WriteChapterPieces(ctx, path, reader, pieces)) {
+    const BookContents book = scan.Finish(textBytes);
+    ctx.events.ContentsFound(path, book);
+    ReportUncut(ctx, path, textBytes, StatsOf(book));
+    if (!WriteChapterPieces(ctx, path, reader, PiecesOf(book, perPiece, perVolume))) {
         NoteNotRead(ctx, path, false);
     }
     ctx.state.pieceName.clear();

@@ -2,9 +2,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string_view>
 #include <vector>
 
+#include "job/failure.h"
+#include "split/book_contents.h"
 #include "split/split_modes.h"
 #include "text/text.h"
 
@@ -28,26 +31,28 @@ struct Line {
 // the start of the next line.
 Line LineAt(std::string_view text, std::size_t pos, std::size_t& next);
 
-using HeadingTest = std::function<bool(std::string_view line)>;
-
-// What the scan saw of the book's chapters, whatever went into one piece: the heading lines
-// and the longest stretch from one chapter's start to the next (the text before the first
-// chapter counting as one).
+// What the scan saw of the book's chapters, whatever went into one piece: the headings and
+// the longest stretch from one chapter's start to the next (the text before the first
+// chapter counting as one), in bytes.
 struct ChapterStats {
     std::size_t headings = 0;
     std::size_t longestChapter = 0;
 };
+ChapterStats StatsOf(const BookContents& book);
 
-// Cuts a text at the lines that isHeading accepts. Every piece but the first begins with a
+// Cuts a book at the headings of its contents. Every piece but the first begins with a
 // heading; the text before the first heading is a piece of its own unless it is only blank
 // lines (then it goes with the first chapter); a heading followed by nothing but blank
 // lines up to the next one (a volume title before its first chapter) keeps that next one
-// in its piece; perPiece chapters go into one piece. The pieces cover the text exactly,
-// in order. pump (when given) is called now and then during the scan.
-std::vector<ChapterPiece> FindChapterPieces(std::string_view text, const HeadingTest& isHeading,
-                                            std::int32_t perPiece,
-                                            const std::function<void()>& pump = {},
-                                            ChapterStats* stats = nullptr);
+// in its piece; perPiece chapters go into one piece, or with perVolume each volume is one.
+// The pieces cover the text exactly, in order.
+std::vector<ChapterPiece> PiecesOf(const BookContents& book, std::int32_t perPiece,
+                                   bool perVolume = false);
+
+// The pieces of a text held whole, by the same scan.
+std::vector<ChapterPiece> FindChapterPieces(std::string_view text, std::int32_t perPiece,
+                                            ChapterStats* stats = nullptr,
+                                            std::vector<HeadingRule> rules = {});
 
 // A book that does not look cut into chapters: over 100 KB of text with fewer than 3
 // headings, or one chapter holding more than half of it (the pattern missed its headings).
@@ -56,9 +61,21 @@ bool LooksUncut(std::size_t textBytes, const ChapterStats& stats);
 // The first line with something in it, for naming the text before the first chapter.
 Text FirstLineTitle(std::string_view text);
 
-// The heading test of the split options: the built-in recogniser, or the custom expression
-// (searched in each line) when one is set. False when the expression does not compile.
-bool MakeHeadingTest(const Text& expression, HeadingTest& test);
+// The rules of the chapter options, compiled: the user's list, then the expression; none for
+// the built-in forms. nullopt when one does not compile.
+std::optional<std::vector<HeadingRule>> RulesOf(const SplitAtChaptersParams& params);
+
+// The contents of a source as a split at chapters would cut it, and nothing written: the
+// first pass alone, read slice by slice (pump is called between two). The failure when
+// the source cannot be read, is in no encoding the program reads, or a rule does not
+// compile (Unrecognised, with the rule's expression as path).
+struct ContentsResult {
+    BookContents contents;
+    TextFormat format;
+    std::optional<JobFailure> failure;
+};
+ContentsResult ReadBookContents(const Text& path, const SplitAtChaptersParams& params,
+                                const std::function<void()>& pump = {});
 
 // The chapter mode: pieces start at chapter headings (the heading stays their first line).
 // Numbered as the other modes; with 随机改名 named "001 第一章 风起", the number

@@ -129,10 +129,8 @@ Book MakeBook(int chapters) {
 
 TEST(FindChapterPiecesTest, PiecesStartAtHeadingsAndCoverTheText) {
     const Book book = MakeBook(37);
-    HeadingTest test;
-    ASSERT_TRUE(MakeHeadingTest(Text(), test));
     for (const std::int32_t perPiece : {1, 10}) {
-        const auto pieces = FindChapterPieces(book.text, test, perPiece);
+        const auto pieces = FindChapterPieces(book.text, perPiece);
         ASSERT_EQ(pieces.size(), 1 + (book.headings.size() + perPiece - 1) / perPiece);
         EXPECT_TRUE(pieces[0].heading.empty());
         Text joined;
@@ -147,15 +145,16 @@ TEST(FindChapterPiecesTest, PiecesStartAtHeadingsAndCoverTheText) {
         EXPECT_EQ(joined, book.text);
     }
     // No heading: one piece; blank lines before the first heading go with it; empty text.
-    EXPECT_EQ(FindChapterPieces(U("没有章节\r\n"), test, 1).size(), 1u);
-    const auto blank = FindChapterPieces(U("\r\n　\r\n第一章\r\n甲"), test, 1);
+    EXPECT_EQ(FindChapterPieces(U("没有章节\r\n"), 1).size(), 1u);
+    const auto blank = FindChapterPieces(U("\r\n　\r\n第一章\r\n甲"), 1);
     ASSERT_EQ(blank.size(), 1u);
     EXPECT_EQ(blank[0].heading, U("第一章"));
-    EXPECT_TRUE(FindChapterPieces("", test, 1).empty());
+    EXPECT_TRUE(FindChapterPieces("", 1).empty());
     // A custom expression; one that does not compile is refused.
-    ASSERT_TRUE(MakeHeadingTest(U("^卷"), test));
-    EXPECT_EQ(FindChapterPieces(U("卷一\n甲\n卷二\n乙"), test, 1).size(), 2u);
-    EXPECT_FALSE(MakeHeadingTest("([", test));
+    const std::optional<HeadingRule> rule = CompileHeadingRule("r", U("^卷"));
+    ASSERT_TRUE(rule);
+    EXPECT_EQ(FindChapterPieces(U("卷一\n甲\n卷二\n乙"), 1, nullptr, {*rule}).size(), 2u);
+    EXPECT_FALSE(CompileHeadingRule("r", "(["));
 }
 
 // Heading forms of novels as they circulate, each chapter with prose that only looks like
@@ -175,8 +174,6 @@ TEST(FindChapterPiecesTest, CirculatingHeadingFormsGiveAPiecePerChapter) {
                                  "第五篇张贴在墙上",
                                  "第一章的内容我已经看完了，写得真是太好了。"};
     const char* const numerals[] = {"一", "二", "三", "四", "五", "六", "七", "八", "九", "十"};
-    HeadingTest test;
-    ASSERT_TRUE(MakeHeadingTest(Text(), test));
     for (const char* form : forms) {
         Text book = U("书名\r\n");
         for (int n = 0; n < 10; ++n) {
@@ -188,7 +185,7 @@ TEST(FindChapterPiecesTest, CirculatingHeadingFormsGiveAPiecePerChapter) {
             }
         }
         ChapterStats stats;
-        EXPECT_EQ(FindChapterPieces(book, test, 1, {}, &stats).size(), 11u) << form;
+        EXPECT_EQ(FindChapterPieces(book, 1, &stats).size(), 11u) << form;
         EXPECT_EQ(stats.headings, 10u) << form;
     }
     struct Row {
@@ -249,8 +246,6 @@ TEST_F(ChapterSplitTest, NumberedOrNamedAfterTheHeading) {
 // Read in tiny slices, in any encoding, and streamed to their files, books give the pieces
 // that the scan of their whole text gives, named after their headings as before.
 TEST_F(ChapterSplitTest, SlicedBooksGiveThePiecesOfTheWholeText) {
-    HeadingTest test;
-    ASSERT_TRUE(MakeHeadingTest(Text(), test));
     const TextFormat formats[] = {{TextEncoding::Utf8, true},
                                   {TextEncoding::Utf16Be, true},
                                   {TextEncoding::Gbk, false},
@@ -267,7 +262,7 @@ TEST_F(ChapterSplitTest, SlicedBooksGiveThePiecesOfTheWholeText) {
         ctx.sliceBytes = 1 + gen() % 9;
         ctx.pieceHoldBytes = 1 + gen() % 40;
         ASSERT_EQ(SplitAtChapters(ctx, folder.File("b.txt")), ModeResult::Done);
-        const auto pieces = FindChapterPieces(whole.text, test, 1);
+        const auto pieces = FindChapterPieces(whole.text, 1);
         ASSERT_EQ(ctx.state.piecesMade, static_cast<std::int64_t>(pieces.size())) << seed;
         for (std::size_t k = 0; k < pieces.size(); ++k) {
             const Text title = pieces[k].heading.empty()

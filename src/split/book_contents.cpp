@@ -1,0 +1,501 @@
+#include "split/book_contents.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+#include "pattern/regex_facade.h"
+#include "text/characters.h"
+#include "text/numerals.h"
+
+namespace qs {
+namespace {
+
+// Fewer characters than this between two headings of a family is no chapter between them:
+// a list, not headings.
+constexpr std::int64_t kMinChapterChars = 40;
+// The book's own contents at the front: at least this many candidates in a row.
+constexpr std::size_t kMinContentsRun = 3;
+// Before the book's own contents, only headings with this little text after them.
+constexpr std::int64_t kMaxFrontChars = 300;
+constexpr std::size_t kContentsGapLines = 2;
+// A gap in the numbers wider than this is a jump, told as out of order.
+constexpr std::int64_t kMaxGap = 50;
+
+std::uint64_t Fnv(std::uint64_t h, std::string_view bytes) {
+    for (const char c : bytes) {
+        h = (h ^ static_cast<unsigned char>(c)) * 0x100000001B3ull;
+    }
+    return (h ^ '\n') * 0x100000001B3ull;
+}
+
+bool IsBlank(std::string_view line) {
+    return HeadingTitle(line).empty();
+}
+
+// The first number of a line a user's rule found, after 第 when there is one.
+std::optional<std::int64_t> FirstNumber(std::string_view line) {
+    for (std::size_t i = 0; i < line.size(); i += CharLength(line, i)) {
+        if (const auto run = ReadNumber(line, i)) {
+            if (run->digits.size() <= 15 && !run->digits.empty()) {
+                return std::stoll(run->digits);
+            }
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<HeadingRule> CompileHeadingRule(const std::string& name, const Text& expression) {
+    auto regex = std::make_shared<RegexObject>();
+    if (expression.empty() || !regex->Compile(expression, false, true, false)) {
+        return std::nullopt;
+    }
+    return HeadingRule{name, std::move(regex)};
+}
+
+HeadingScan::HeadingScan(std::vector<HeadingRule> rules) : m_rules(std::move(rules)) {}
+
+std::uint32_t HeadingScan::FamilyOf(std::string_view name) {
+    const auto [it, added] =
+        m_familyIndex.try_emplace(std::string(name), static_cast<std::uint32_t>(m_families.size()));
+    if (added) {
+        m_families.emplace_back(name);
+    }
+    return it->second;
+}
+
+void HeadingScan::AddCandidate(std::size_t start, std::string_view line, std::string_view family,
+                               const HeadingShape& shape) {
+    Candidate c;
+    c.start = start;
+    c.family = FamilyOf(family);
+    c.strong = shape.strong;
+    c.volumeUnit = shape.volumeUnit;
+    c.place = shape.place;
+    c.number = shape.number;
+    c.volumeNumber = shape.volumeNumber;
+    c.label = Text(HeadingLabel(line));
+    c.textLines = m_textLines;
+    c.charsBefore = m_chars;
+    c.bodyHash = Fnv(0xCBF29CE484222325ull, c.label);
+    m_candidates.push_back(std::move(c));
+}
+
+void HeadingScan::AddLine(std::size_t start, std::string_view line) {
+    const std::int64_t chars = CountChars(line);
+    const bool blank = IsBlank(line);
+    if (!blank && m_firstTitle.empty()) {
+        m_firstTitle = Text(HeadingTitle(line));
+    }
+    bool candidate = false;
+    if (!blank) {
+        if (m_rules.empty()) {
+            if (const std::optional<HeadingShape> shape = ShapeOfLine(line)) {
+                AddCandidate(start, line, shape->form, *shape);
+                candidate = true;
+            }
+        } else {
+            const Text subject(line);
+            for (const HeadingRule& rule : m_rules) {
+                if (rule.regex->Execute(subject) > 0) {
+                    HeadingShape shape = ShapeOfLine(line).value_or(HeadingShape{});
+                    shape.strong = true;
+                    shape.number = shape.number ? shape.number : FirstNumber(line);
+                    AddCandidate(start, line, rule.name, shape);
+                    candidate = true;
+                }
+            }
+        }
+    }
+    if (!candidate && !blank) {
+        ++m_textLines;
+        if (!m_candidates.empty()) {
+            m_candidates.back().bodyHash = Fnv(m_candidates.back().bodyHash, line);
+        }
+    }
+    m_chars += chars;
+}
+
+void HeadingScan::AddLongLine(std::size_t /*start*/, std::int64_t chars) {
+    ++m_textLines;
+    m_chars += chars;
+    if (!m_candidates.empty()) {
+        // Its length stands for its text: two chapters alike to here differ in such a line.
+        m_candidates.back().bodyHash =
+            Fnv(m_candidates.back().bodyHash, std::to_string(chars) + "\x01");
+    }
+}
+
+namespace {
+
+// The evidence of a sequence of headings in book order: steps where the number runs on
+// (or starts again at 1 in a new volume) with text between, and steps where it does not.
+struct Steps {
+    std::size_t fits = 0;
+    std::size_t breaks = 0;
+};
+
+}  // namespace
+
+BookContents HeadingScan::Finish(std::size_t textBytes) {
+    BookContents book;
+    book.textBytes = textBytes;
+    book.firstTitle = m_firstTitle;
+    std::vector<Candidate>& c = m_candidates;
+    const std::size_t n = c.size();
+    const auto textBetween = [&](std::size_t i, std::size_t j) {
+        return c[j].textLines > c[i].textLines;
+    };
+
+    // The book's own contents: the candidates at the front with nothing between them; the
+    // last of them is the first heading of the text unless its title comes again later.
+    std::size_t front = 0;
+    {
+        const auto charsAfter = [&](std::size_t i) {
+            return (i + 1 < n ? c[i + 1].charsBefore : m_chars) - c[i].charsBefore;
+        };
+        const auto runEnd = [&](std::size_t i) {
+            while (i + 1 < n && !textBetween(i, i + 1)) {
+                ++i;
+            }
+            return i;
+        };
+        // It may follow a few headings of the front matter with little text after them.
+        std::optional<std::size_t> first;
+        for (std::size_t i = 0; i < n && !first; i = runEnd(i) + 1) {
+            if (runEnd(i) + 1 - i >= kMinContentsRun) {
+                first = i;
+            } else if (charsAfter(runEnd(i)) > kMaxFrontChars) {
+                break;
+            }
+        }
+        if (first) {
+            // A line or two among the entries that is no heading (a title mistyped) keeps
+            // the run going.
+            std::size_t last = runEnd(*first);
+            while (last + 1 < n && c[last + 1].textLines - c[last].textLines <= kContentsGapLines &&
+                   charsAfter(last) < kMinChapterChars * 3 && runEnd(last + 1) > last + 1) {
+                last = runEnd(last + 1);
+            }
+            std::unordered_set<Text> laterLabels;
+            std::unordered_set<std::string> laterNumbers;
+            const auto numberKey = [&](const Candidate& k) {
+                return std::to_string(k.family) + ":" + std::to_string(*k.number);
+            };
+            for (std::size_t k = last + 1; k < n; ++k) {
+                laterLabels.insert(c[k].label);
+                if (c[k].number) {
+                    laterNumbers.insert(numberKey(c[k]));
+                }
+            }
+            const bool listed = laterLabels.count(c[last].label) > 0 ||
+                                (c[last].number && laterNumbers.count(numberKey(c[last])) > 0);
+            front = listed || charsAfter(last) < kMinChapterChars ? last + 1 : last;
+        }
+    }
+    book.frontContentsLines = front;
+
+    // Families of the candidates after the front contents.
+    const std::size_t families = m_families.size();
+    std::vector<std::vector<std::size_t>> members(families);
+    for (std::size_t k = front; k < n; ++k) {
+        members[c[k].family].push_back(k);
+    }
+    const auto isNamed = [&](std::size_t f) { return m_families[f] == "named"; };
+    const auto isVolumeFamily = [&](std::size_t f) {
+        std::size_t volumes = 0;
+        for (std::size_t k : members[f]) {
+            volumes += c[k].volumeUnit ? 1 : 0;
+        }
+        return volumes * 2 > members[f].size();
+    };
+    const auto isStrong = [&](std::size_t f) {
+        std::size_t strong = 0;
+        for (std::size_t k : members[f]) {
+            strong += c[k].strong ? 1 : 0;
+        }
+        return strong * 2 > members[f].size();
+    };
+    std::vector<char> taken(n, 0);
+    const auto stepsOf = [&](const std::vector<char>& chosen) {
+        Steps steps;
+        std::optional<std::int64_t> last;
+        std::optional<std::int64_t> lastVolume;
+        std::size_t lastAt = 0;
+        bool newVolume = false;
+        for (std::size_t k = front; k < n; ++k) {
+            if (!chosen[k] || c[k].place != HeadingPlace::Numbered) {
+                continue;
+            }
+            if (c[k].volumeUnit) {
+                newVolume = true;
+                continue;
+            }
+            if (c[k].volumeNumber && c[k].volumeNumber != lastVolume) {
+                newVolume = true;
+                lastVolume = c[k].volumeNumber;
+            }
+            if (!c[k].number) {
+                continue;
+            }
+            const std::int64_t v = *c[k].number;
+            if (last) {
+                const bool apart = c[k].charsBefore - c[lastAt].charsBefore >= kMinChapterChars;
+                const bool fits = v == *last + 1 || (newVolume && v <= 1);
+                (fits && apart ? steps.fits : steps.breaks) += 1;
+            }
+            last = v;
+            lastAt = k;
+            newVolume = false;
+        }
+        return steps;
+    };
+    const auto with = [&](std::size_t f) {
+        std::vector<char> chosen = taken;
+        for (std::size_t k : members[f]) {
+            chosen[k] = 1;
+        }
+        return chosen;
+    };
+    const auto take = [&](std::size_t f) {
+        for (std::size_t k : members[f]) {
+            taken[k] = 1;
+        }
+    };
+
+    // The chapters: the family with the best evidence, strong forms counting double.
+    std::optional<std::size_t> primary;
+    std::size_t best = 0;
+    std::vector<char> none(n, 0);
+    for (std::size_t f = 0; f < families; ++f) {
+        if (members[f].empty() || isNamed(f) || isVolumeFamily(f)) {
+            continue;
+        }
+        const std::vector<char> alone = [&] {
+            std::vector<char> v(n, 0);
+            for (std::size_t k : members[f]) {
+                v[k] = 1;
+            }
+            return v;
+        }();
+        const Steps steps = stepsOf(alone);
+        const bool strong = isStrong(f);
+        const bool runs = steps.fits >= 2 && steps.fits * 2 >= members[f].size();
+        if (!strong && !runs) {
+            continue;
+        }
+        const std::size_t score = steps.fits + (strong ? 2 * members[f].size() : 0);
+        if (!primary || score > best) {
+            primary = f;
+            best = score;
+        }
+    }
+    std::vector<std::string> used;
+    if (primary) {
+        take(*primary);
+        used.push_back(m_families[*primary]);
+    }
+    // Other chapter families: strong ones seen more than once; the rest only where they
+    // make the numbers run better (the bare numbers of chapters the book numbered so).
+    for (std::size_t f = 0; f < families && m_rules.empty(); ++f) {
+        if (members[f].empty() || isNamed(f) || isVolumeFamily(f) || primary == f) {
+            continue;
+        }
+        const Steps before = stepsOf(taken);
+        const Steps after = stepsOf(with(f));
+        const bool strong = isStrong(f) && members[f].size() >= 2;
+        if (strong || (primary && after.breaks < before.breaks && after.fits > before.fits)) {
+            take(f);
+            used.push_back(m_families[f]);
+        }
+    }
+    // Volumes, and the named headings.
+    for (std::size_t f = 0; f < families; ++f) {
+        if (!members[f].empty() && (isNamed(f) || isVolumeFamily(f)) &&
+            (m_rules.empty() || !primary)) {
+            take(f);
+            if (!isNamed(f)) {
+                used.push_back(m_families[f]);
+            }
+        }
+    }
+    // 序 前言 after chapters of the same volume begin a part of a chapter, not the book.
+    for (std::size_t k = front, chapters = 0; k < n; ++k) {
+        if (!taken[k]) {
+            continue;
+        }
+        if (c[k].volumeUnit) {
+            chapters = 0;
+        } else if (c[k].place == HeadingPlace::Numbered) {
+            ++chapters;
+        } else if (c[k].place == HeadingPlace::Front && chapters > 0 && m_rules.empty()) {
+            taken[k] = 0;
+        }
+    }
+    // A user's rule that fit no better than another is still the user's: the first one
+    // that finds anything.
+    if (!m_rules.empty() && used.empty()) {
+        for (std::size_t f = 0; f < families; ++f) {
+            if (!members[f].empty()) {
+                take(f);
+                used.push_back(m_families[f]);
+                break;
+            }
+        }
+    }
+    for (const std::string& u : used) {
+        book.rule += (book.rule.empty() ? "" : " + ") + u;
+    }
+
+    // A volume family whose members hold no chapters is a family of chapters.
+    std::vector<int> level(n, 2);
+    {
+        bool chapterSinceVolume = false;
+        std::vector<std::size_t> volumeHolds(families, 0);
+        std::optional<std::size_t> openVolume;
+        for (std::size_t k = front; k <= n; ++k) {
+            if (k < n && !taken[k]) {
+                continue;
+            }
+            const bool volume = k < n && c[k].volumeUnit;
+            if (k == n || volume) {
+                if (openVolume && chapterSinceVolume) {
+                    ++volumeHolds[c[*openVolume].family];
+                }
+                openVolume = k < n ? std::optional(k) : std::nullopt;
+                chapterSinceVolume = false;
+            } else if (c[k].place == HeadingPlace::Numbered) {
+                chapterSinceVolume = true;
+            }
+        }
+        for (std::size_t k = front; k < n; ++k) {
+            if (taken[k] && c[k].volumeUnit && volumeHolds[c[k].family] > 0) {
+                level[k] = 1;
+            }
+        }
+    }
+
+    // The contents, with the characters of each chapter.
+    std::vector<std::size_t> chosen;
+    for (std::size_t k = front; k < n; ++k) {
+        if (taken[k]) {
+            chosen.push_back(k);
+        }
+    }
+    for (std::size_t e = 0; e < chosen.size(); ++e) {
+        const Candidate& h = c[chosen[e]];
+        const bool last = e + 1 == chosen.size();
+        TocEntry entry;
+        entry.title = h.label;
+        entry.level = level[chosen[e]];
+        entry.number = h.number;
+        entry.place = h.place;
+        entry.start = h.start;
+        entry.chars = (last ? m_chars : c[chosen[e + 1]].charsBefore) - h.charsBefore;
+        const std::size_t nextText = last ? m_textLines : c[chosen[e + 1]].textLines;
+        // A candidate the evidence did not take is text of the chapter.
+        entry.textFollows =
+            nextText > h.textLines || (last ? chosen[e] + 1 < n : chosen[e + 1] > chosen[e] + 1);
+        book.toc.push_back(std::move(entry));
+    }
+    book.textBeforeFirst =
+        chosen.empty() ? !m_firstTitle.empty() : c[chosen[0]].textLines > 0 || chosen[0] > 0;
+
+    // Warnings: numbers missing, repeated or out of order (in each volume, or through the
+    // book where the volumes number on), chapters posted twice, chapters far from the
+    // usual length.
+    std::vector<std::uint64_t> bodies(chosen.size());
+    for (std::size_t e = 0; e < chosen.size(); ++e) {
+        const std::size_t end = e + 1 < chosen.size() ? chosen[e + 1] : n;
+        std::uint64_t h = c[chosen[e]].bodyHash;
+        for (std::size_t k = chosen[e] + 1; k < end; ++k) {
+            h = Fnv(h, std::to_string(c[k].bodyHash));
+        }
+        bodies[e] = h;
+    }
+    std::unordered_map<std::uint64_t, std::size_t> seenBodies;
+    std::optional<std::int64_t> last;
+    std::optional<std::int64_t> lastVolume;
+    bool newVolume = false;
+    std::vector<std::int64_t> lengths;
+    for (std::size_t e = 0; e < chosen.size(); ++e) {
+        const Candidate& h = c[chosen[e]];
+        const TocEntry& entry = book.toc[e];
+        if (entry.level == 1) {
+            newVolume = true;
+            continue;
+        }
+        if (h.volumeNumber && h.volumeNumber != lastVolume) {
+            newVolume = true;
+            lastVolume = h.volumeNumber;
+        }
+        const std::uint64_t key = Fnv(bodies[e], entry.title);
+        const auto [it, fresh] = seenBodies.try_emplace(key, e);
+        if (!fresh && entry.textFollows) {
+            book.warnings.push_back(
+                {ChapterWarning::Kind::Duplicate, entry.title,
+                 entry.number ? std::vector{*entry.number} : std::vector<std::int64_t>{}});
+        }
+        if (entry.place != HeadingPlace::Numbered || !entry.number) {
+            continue;
+        }
+        lengths.push_back(entry.chars);
+        const std::int64_t v = *entry.number;
+        if (newVolume && v <= 1) {
+            last.reset();
+        }
+        newVolume = false;
+        if (last && v != *last + 1 && fresh) {
+            if (v > *last + 1 && v - *last - 1 <= kMaxGap) {
+                std::vector<std::int64_t> missing;
+                for (std::int64_t m = *last + 1; m < v; ++m) {
+                    missing.push_back(m);
+                }
+                book.warnings.push_back(
+                    {ChapterWarning::Kind::Missing, entry.title, std::move(missing)});
+            } else {
+                book.warnings.push_back({ChapterWarning::Kind::Order, entry.title, {*last, v}});
+            }
+        }
+        last = v;
+    }
+    if (lengths.size() >= 5) {
+        std::vector<std::int64_t> sorted = lengths;
+        std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
+        const std::int64_t usual = sorted[sorted.size() / 2];
+        constexpr std::int64_t kFar = 5;
+        constexpr std::int64_t kMinLongChars = 10000;
+        for (const TocEntry& entry : book.toc) {
+            if (entry.level != 2 || entry.place != HeadingPlace::Numbered || !entry.number) {
+                continue;
+            }
+            if (entry.chars > usual * kFar && entry.chars > kMinLongChars) {
+                book.warnings.push_back(
+                    {ChapterWarning::Kind::Long, entry.title, {entry.chars, usual}});
+            } else if (entry.chars * kFar * 2 < usual && entry.textFollows) {
+                book.warnings.push_back(
+                    {ChapterWarning::Kind::Short, entry.title, {entry.chars, usual}});
+            }
+        }
+    }
+    return book;
+}
+
+BookContents ContentsOfText(std::string_view text, std::vector<HeadingRule> rules) {
+    HeadingScan scan(std::move(rules));
+    for (std::size_t pos = 0; pos < text.size();) {
+        std::size_t end = text.find_first_of("\r\n", pos);
+        end = end == std::string_view::npos ? text.size() : end;
+        scan.AddLine(pos, text.substr(pos, end - pos));
+        pos =
+            end == text.size()
+                ? end
+                : end + ((text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ? 2
+                                                                                               : 1);
+    }
+    return scan.Finish(text.size());
+}
+
+}  // namespace qs

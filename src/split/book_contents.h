@@ -1,0 +1,86 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "job/chapter_contents.h"
+#include "split/chapter_heading.h"
+#include "text/text.h"
+
+namespace qs {
+
+class RegexObject;
+
+// A rule of the user's (one of a rule list, or the expression of --chapters=REGEX): lines
+// it finds in are candidates of its own family.
+struct HeadingRule {
+    std::string name;  // UTF-8, as the dry run names it
+    std::shared_ptr<RegexObject> regex;
+};
+
+// What the first pass found of a book's chapters.
+struct BookContents : ChapterContents {
+    Text firstTitle;  // of the book's first line with something in it
+    std::size_t textBytes = 0;
+    bool textBeforeFirst = false;  // a line with something in it before the first heading
+};
+
+// The first pass over a book, fed one line at a time: it keeps the lines that may be
+// headings, with what stands around them, and nothing else, so that its memory grows with
+// the headings, not with the text. Finish chooses among them by the whole book's evidence:
+// a family of candidates whose numbers run on (allowing gaps, and restarts in each volume)
+// with text between; volumes (卷 部 篇 集 辑) where chapters follow them; the named
+// headings; never a run of candidates with nothing between at the front (the book's own
+// contents, left to its front matter). With rules, the rule whose lines fit best is used.
+class HeadingScan {
+public:
+    explicit HeadingScan(std::vector<HeadingRule> rules = {});
+
+    void AddLine(std::size_t start, std::string_view line);
+    // A line too long to be a heading, given by its start and its characters.
+    void AddLongLine(std::size_t start, std::int64_t chars);
+
+    BookContents Finish(std::size_t textBytes);
+
+private:
+    struct Candidate {
+        std::size_t start = 0;
+        std::uint32_t family = 0;
+        bool strong = false;
+        bool volumeUnit = false;
+        HeadingPlace place = HeadingPlace::Numbered;
+        std::optional<std::int64_t> number;
+        std::optional<std::int64_t> volumeNumber;
+        Text label;
+        std::size_t textLines = 0;     // lines with something in them, none a candidate, before
+        std::int64_t charsBefore = 0;  // characters of the text before the line
+        std::uint64_t bodyHash = 0;    // of the lines after it up to the next candidate
+    };
+    void AddCandidate(std::size_t start, std::string_view line, std::string_view family,
+                      const HeadingShape& shape);
+    std::uint32_t FamilyOf(std::string_view name);
+
+    std::vector<HeadingRule> m_rules;
+    std::vector<Candidate> m_candidates;
+    std::vector<std::string> m_families;
+    std::unordered_map<std::string, std::uint32_t> m_familyIndex;
+    std::size_t m_textLines = 0;
+    std::int64_t m_chars = 0;
+    std::size_t m_lastLineStart = std::string::npos;
+    Text m_firstTitle;
+};
+
+// The book's text as one string: its contents, by the same scan.
+BookContents ContentsOfText(std::string_view text, std::vector<HeadingRule> rules = {});
+
+// A rule compiled from its expression (ICU, searched in each line); nullopt when it does
+// not compile.
+std::optional<HeadingRule> CompileHeadingRule(const std::string& name, const Text& expression);
+
+}  // namespace qs
