@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include <zip.h>
+#include <nlohmann/json.hpp>
 
 #include "platform/chinese_converter.h"
 #include "platform/services.h"
@@ -202,6 +203,39 @@ TEST_F(BookOptionsTest, EpubBookIsValidAndUncutBooksAreReported) {
     EXPECT_EQ(told.status, 0);
     EXPECT_NE(told.err.find("does not look cut into chapters: "), std::string::npos) << told.err;
     EXPECT_TRUE(fs::exists(dir / "plain" / "plain_2.txt"));
+}
+
+}  // namespace
+}  // namespace qs
+
+namespace qs {
+namespace {
+
+// Real web novels and classics, where the checkout has them beside it: the contents the dry
+// run finds must have as many entries as each book's heading count.
+TEST_F(BookOptionsTest, RealNovelsGetTheirWholeContents) {
+    const struct {
+        const char* file;
+        std::size_t entries;
+    } books[] = {
+        {"canghaihua_gbk.txt", 45},     {"douluo_shenjie_gb2312.txt", 120},
+        {"fengshen_big5.txt", 100},     {"ganshi_biji_utf8.txt", 64},
+        {"guangzhizi_gbk.txt", 369},    {"guichuideng_jingjue_gbk.txt", 34},
+        {"longzu2_gb18030.txt", 20},    {"luxun_quanji_utf8bom.txt", 300},
+        {"shuihu_utf8.txt", 71},        {"weiwei_yixiao_gbk.txt", 49},
+        {"yaolao_chuanqi_gbk.txt", 42},
+    };
+    if (!fs::exists(QS_NOVELS)) {
+        GTEST_SKIP() << "no novels beside the checkout";
+    }
+    for (const auto& book : books) {
+        const fs::path path = fs::path(QS_NOVELS) / book.file;
+        const Outcome dry =
+            Program(dir, "split --chapters --dry-run --json '" + path.string() + "'");
+        ASSERT_EQ(dry.status, 0) << book.file << dry.err;
+        const auto report = nlohmann::json::parse(dry.out);
+        EXPECT_EQ(report["sources"][0]["toc"].size(), book.entries) << book.file;
+    }
 }
 
 }  // namespace
