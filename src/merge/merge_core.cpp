@@ -158,11 +158,6 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
         job.touched.Add(path);
     }
 
-    const auto device =
-        Fs().FileIdentity(outputFolder.empty() ? Text(1, kPathSeparator) : outputFolder);
-    if (device && job.fullDevices.count(device->first) != 0) {
-        return result;  // its output would go to a full disk: the members stay as they are
-    }
     const std::unique_ptr<FolderLock> claim =
         ClaimOutputFolder(events, outputFolder.empty() ? Text(1, kPathSeparator) : outputFolder);
     if (!claim) {
@@ -342,9 +337,6 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
         fail(FailureKind::NotConverted, result.outputPath);
     } else if (!result.written) {
         fail(FailureKind::NotWritten, result.outputPath, writeError);
-        if (IsOutOfSpace(writeError) && device) {
-            job.fullDevices.insert(device->first);
-        }
     }
     const Text folder = outputFolder.empty() ? Text(1, kPathSeparator) : outputFolder;
     // A source goes only while its output is there as it was written.

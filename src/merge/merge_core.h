@@ -1,8 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
-#include <set>
 
 #include "fs/paths.h"
 #include "job/job_events.h"
@@ -24,8 +22,6 @@ struct MergeJob {
     // drop merges after its files, in which an output replaces nothing yet to be read.
     JobFiles* written = nullptr;
     const TextList* foldersAhead = nullptr;
-    // File systems (by device) found full: no later unit writes there.
-    std::set<std::uint64_t> fullDevices = {};
 };
 
 // Where the output of a unit goes: beside its first file, or in the parent of that file's

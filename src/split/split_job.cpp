@@ -76,27 +76,14 @@ void SplitFiles(SplitParamsSource& paramSource, JobEvents& events, const TextLis
         events.SourceStarted(i, n, p);
         ctx.sourceIndex = static_cast<std::size_t>(i);
         const PathParts& source = SourceParts(ctx, p);
-        const Text base = outputRoot.empty() ? source.folder : outputRoot;
-        const auto device = Fs().FileIdentity(base);
-        ctx.outputFull = device && ctx.fullDevices.count(device->first) != 0;
-        if (ctx.outputFull) {
-            events.SourceFinished();
-            continue;  // its pieces would go to a full disk: the source stays as it is
-        }
-        ctx.outputFolder = base + "/";
+        ctx.outputFolder = (outputRoot.empty() ? source.folder : outputRoot) + "/";
         if (ctx.Options().subfolder) {
             ctx.outputFolder += SubfolderName(ctx.outputFolder, source) + "/";
         }
         MadeFolders made;
         made.NoteMissing(ctx.outputFolder);
         if (!MakeOutputFolder(events, ctx.outputFolder)) {
-            const int why = LastSystemError();
-            ctx.Fail(FailureKind::FolderNotCreated, ctx.outputFolder, why);
-            if (IsOutOfSpace(why) && device) {
-                ctx.fullDevices.insert(device->first);
-                events.SourceFinished();
-                continue;
-            }
+            ctx.Fail(FailureKind::FolderNotCreated, ctx.outputFolder, LastSystemError());
         }
         const std::unique_ptr<FolderLock> claim = ClaimOutputFolder(events, ctx.outputFolder);
         if (!claim) {
@@ -150,7 +137,7 @@ void SplitFiles(SplitParamsSource& paramSource, JobEvents& events, const TextLis
         }
 
         events.Pump();
-        if (events.StopRequested()) {
+        if (ctx.Stopped()) {
             break;
         }
     }
