@@ -98,21 +98,6 @@ void ReportPrinter::Source(const ReadSource& source) {
                 name.empty() ? "-" : name.c_str(), source.format.mark ? "+BOM" : "", guess.c_str());
 }
 
-std::string DamageText(const TextDamage& damage) {
-    const std::string at = std::to_string(damage.offset);
-    const std::string n = std::to_string(damage.bytes);
-    return Say("第 " + at + " 字节起有 " + n + " 个字节无法解码（原样保留）",
-               n + " bytes do not decode, the first at offset " + at + " (kept as they are)");
-}
-
-void ReportPrinter::Damaged(const ReadSource& source) {
-    if (!m_common.dryRun || m_common.json || m_common.quiet) {
-        return;
-    }
-    std::printf("%s%s\t%s\n", Say("源文件已损坏：", "damaged source: ").c_str(),
-                Utf8(source.path).c_str(), DamageText(source.damage).c_str());
-}
-
 void ReportPrinter::Finish(const Report& report) {
     for (const ReportedOutput& o : report.outputs) {
         Output(o, report.chapters);
@@ -129,16 +114,6 @@ void ReportPrinter::Finish(const Report& report) {
                      Say("（" + n + " 个章节标题，最长一章占全文 " + p + "%）",
                          " (" + n + " headings, the longest chapter " + p + "% of the text)")
                          .c_str());
-    }
-    for (const WreckedSource& w : report.wrecked) {
-        std::fprintf(
-            stderr, "%s%s%s\n",
-            Say("文本是先前错误转换的残骸：", "text wrecked by an earlier wrong conversion: ")
-                .c_str(),
-            Utf8(w.path).c_str(),
-            Say("（" + w.what + "，始于第 " + std::to_string(w.offset) + " 字节）",
-                " (" + w.what + ", from offset " + std::to_string(w.offset) + ")")
-                .c_str());
     }
     if (report.stopped) {
         std::fputs(Say("已停止。\n", "Stopped.\n").c_str(), stderr);
@@ -159,10 +134,6 @@ void ReportPrinter::Finish(const Report& report) {
                  {"guessOver", s.guessedOver == TextEncoding::Undetected
                                    ? nlohmann::json()
                                    : nlohmann::json(EncodingName(s.guessedOver))}});
-            if (s.damage.Any()) {
-                j["sources"].back()["damaged"] = {{"offset", s.damage.offset},
-                                                  {"bytes", s.damage.bytes}};
-            }
         }
         j["failures"] = nlohmann::json::array();
         for (const ReportedFailure& f : report.failures) {
@@ -178,14 +149,8 @@ void ReportPrinter::Finish(const Report& report) {
             }
             j["failures"].push_back(std::move(failure));
         }
-        if (!report.uncut.empty() || !report.wrecked.empty()) {
+        if (!report.uncut.empty()) {
             j["warnings"] = nlohmann::json::array();
-            for (const WreckedSource& w : report.wrecked) {
-                j["warnings"].push_back({{"kind", "mojibake"},
-                                         {"path", Utf8(w.path)},
-                                         {"what", w.what},
-                                         {"offset", w.offset}});
-            }
             for (const UncutBook& book : report.uncut) {
                 j["warnings"].push_back({{"kind", "not-cut-into-chapters"},
                                          {"path", Utf8(book.path)},

@@ -46,14 +46,6 @@ struct ReadSource {
     Text path;
     TextFormat format;
     TextEncoding guessedOver = TextEncoding::Undetected;  // as good: the format is a guess
-    TextDamage damage;  // bytes that do not decode, kept in the text
-};
-
-// A source whose text is the wreck of an earlier wrong conversion.
-struct WreckedSource {
-    Text path;
-    std::string what;  // "replacement-characters", ...
-    std::int64_t offset = 0;
 };
 
 struct Report {
@@ -66,7 +58,6 @@ struct Report {
     TextList checked;              // verify: manifests found intact
     bool chapters = false;         // split at chapters: each piece is listed with its heading
     std::vector<UncutBook> uncut;  // books that do not look cut into chapters
-    std::vector<WreckedSource> wrecked;
 };
 
 // The line standard error gets: "qirnsplit: ", the window's label, the path and, where the
@@ -81,8 +72,6 @@ public:
     void Output(const ReportedOutput& output, bool chapters);
     // A dry run names the encoding each source is read in, as the job reads it.
     void Source(const ReadSource& source);
-    // The dry run's line on a source's damage.
-    void Damaged(const ReadSource& source);
     // The outputs still held by the report, then everything else.
     void Finish(const Report& report);
 

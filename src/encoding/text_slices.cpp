@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <limits>
 
 #include "encoding/charset_converter.h"
 #include "encoding/encoding_guess.h"
@@ -102,27 +101,16 @@ bool TextSliceReader::Settle() {
 
 bool TextSliceReader::Choose() {
     if (m_guessed) {
-        // No mark: the first encoding that decodes the whole body exactly is taken; where
-        // none does, the first that decodes all but a few bytes.
+        // No mark: the first encoding that decodes the whole body exactly is taken.
         m_exact = false;
-        m_damage = TextDamage();
-        std::optional<std::size_t> damagedAt;
-        TextDamage firstDamage;
         for (std::size_t i = 0; i < m_tries.size() && !m_exact; ++i) {
             const TextEncoding candidate = m_tries[i];
-            if ((candidate == TextEncoding::Utf8 && !m_forced && m_utf8Exact) ||
+            if ((candidate == TextEncoding::Utf8 && !m_forced) ||
                 (candidate == TextEncoding::Raw && m_plainAscii)) {
-                m_exact = true;
-            } else {
-                TextDamage damage;
-                if (!ConvertsExactly(candidate, i >= m_firstGuess, m_exact, &damage)) {
-                    m_in.reset();
-                    return false;
-                }
-                if (!m_exact && damage.Any() && !damagedAt) {
-                    damagedAt = i;
-                    firstDamage = damage;
-                }
+                m_exact = candidate == TextEncoding::Raw || m_utf8Exact;
+            } else if (!ConvertsExactly(candidate, i >= m_firstGuess, m_exact)) {
+                m_in.reset();
+                return false;
             }
             m_encoding = m_exact ? candidate : TextEncoding::Raw;
             if (m_exact && i >= m_firstGuess && !m_forced && !FindTie(i)) {
@@ -130,11 +118,7 @@ bool TextSliceReader::Choose() {
                 return false;
             }
         }
-        if (!m_exact && damagedAt) {
-            m_encoding = m_tries[*damagedAt];
-            m_damage = firstDamage;
-        }
-        m_charset = m_exact || m_damage.Any() ? CharsetName(m_encoding) : std::string_view();
+        m_charset = m_exact ? CharsetName(m_encoding) : std::string_view();
     }
     if (m_markOnly) {
         // A mark alone (what an editor saves for an empty text) is an empty text.
@@ -212,7 +196,6 @@ bool TextSliceReader::ReadMark(TextEncoding requested, bool& forced) {
     m_utf8Plausible = false;
     m_scanned = ScannedUtf8();
     m_exact = true;
-    m_damage = TextDamage();
     m_tries.clear();
     m_firstGuess = 0;
     m_tiedWith = TextEncoding::Undetected;
@@ -298,22 +281,19 @@ bool TextSliceReader::Detect(TextEncoding requested) {
         return true;
     }
     const bool trial = m_scan.marked && m_encoding != TextEncoding::Utf8;
-    bool readable = true;  // exact, or damaged no more than a marked text may be
-    const std::int64_t allowed = DamageAllowed(false);
+    bool exact = true;
     while (!m_atEnd) {
         if (!Fill()) {
             return false;
         }
         if (trial) {
             const std::size_t whole = m_atEnd ? m_buffer.size() : WholeCharacters();
-            const std::string_view part = std::string_view(m_buffer).substr(0, whole);
-            if (readable && whole > 0 &&
-                !Conv().Convert(part, m_charset, InternalCharset()).has_value()) {
-                readable =
-                    DecodeKeepingDamage(part, m_encoding, m_scan.position, m_damage, false, allowed)
-                        .has_value();
-            }
             m_scan.position += static_cast<std::int64_t>(whole);
+            if (exact && whole > 0) {
+                const std::optional<Bytes> converted = Conv().Convert(
+                    std::string_view(m_buffer).substr(0, whole), m_charset, InternalCharset());
+                exact = converted.has_value();
+            }
             m_buffer.erase(0, whole);
         } else {
             ScanBody(m_buffer);
@@ -323,12 +303,9 @@ bool TextSliceReader::Detect(TextEncoding requested) {
     }
     if (trial) {
         m_markOnly = m_scan.position == m_bodyStart;
-        if (!readable || m_damage.Any()) {
-            m_exact = false;
-        }
-        if (!readable) {
+        if (!exact) {
             m_charset = {};
-            m_damage = TextDamage();
+            m_exact = false;
         }
         return true;
     }
@@ -366,10 +343,8 @@ bool TextSliceReader::Decide() {
         // UTF-8 after its mark.
         m_markOnly = position == m_bodyStart;
         if (!m_utf8Exact) {
-            // Read as UTF-8 all the same where only a few bytes do not decode.
-            m_guessed = true;
-            m_tries = {TextEncoding::Utf8};
-            m_firstGuess = 1;
+            m_charset = {};
+            m_exact = false;
         }
         return true;
     }
@@ -452,11 +427,9 @@ bool TextSliceReader::FindTie(std::size_t taken) {
 }
 
 // One pass over the body in the encoding: exact when every slice converts (into plain text,
-// for a guess); damage, where it is asked for, notes the bytes that do not, as long as they
-// are few enough for the body to be read in the encoding (else it is left empty).
+// for a guess).
 // False on a read failure.
-bool TextSliceReader::ConvertsExactly(TextEncoding encoding, bool guessed, bool& exact,
-                                      TextDamage* damage) {
+bool TextSliceReader::ConvertsExactly(TextEncoding encoding, bool guessed, bool& exact) {
     exact = true;
     if (!m_in->Seek(m_bodyStart)) {
         return false;
@@ -464,41 +437,24 @@ bool TextSliceReader::ConvertsExactly(TextEncoding encoding, bool guessed, bool&
     m_encoding = encoding;
     m_buffer.clear();
     m_atEnd = false;
-    const std::int64_t allowed = DamageAllowed(guessed);
-    bool readable = true;
-    std::int64_t at = m_bodyStart;
-    while (!m_atEnd && readable) {
+    while (!m_atEnd && exact) {
         if (!Fill()) {
             return false;
         }
         const std::size_t whole = m_atEnd ? m_buffer.size() : WholeCharacters();
         const std::string_view slice = std::string_view(m_buffer).substr(0, whole);
-        bool converts = true;
         if (encoding == TextEncoding::Raw) {
-            converts = (!guessed || IsPlainText(slice, encoding)) &&
-                       (slice.empty() || Conv().Decodes(slice, InternalCharset()));
+            exact = (!guessed || IsPlainText(slice, encoding)) &&
+                    (slice.empty() || Conv().Decodes(slice, InternalCharset()));
         } else if (!slice.empty()) {
             const std::optional<Bytes> converted =
                 Conv().Convert(slice, CharsetName(encoding), InternalCharset());
-            converts = converted && (!guessed || IsPlainText(*converted, encoding));
+            exact = converted && (!guessed || IsPlainText(*converted, encoding));
         }
-        if (!converts) {
-            exact = false;
-            readable = damage != nullptr &&
-                       DecodeKeepingDamage(slice, encoding, at, *damage, guessed, allowed);
-        }
-        at += static_cast<std::int64_t>(whole);
         m_buffer.erase(0, whole);
         Pause();
     }
-    if (damage && !readable) {
-        *damage = TextDamage();
-    }
     return true;
-}
-
-std::int64_t TextSliceReader::DamageAllowed(bool guessed) const {
-    return qs::DamageAllowed(m_in->Length() - m_bodyStart, guessed);
 }
 
 std::size_t TextSliceReader::WholeCharacters() const {
@@ -597,13 +553,8 @@ bool TextSliceReader::Next(std::string_view& slice) {
         if (whole == 0) {
             continue;
         }
-        const std::string_view part = std::string_view(m_buffer).substr(0, whole);
-        std::optional<Bytes> converted = Conv().Convert(part, m_charset, InternalCharset());
-        if (!converted && m_damage.Any()) {
-            TextDamage again;
-            converted = DecodeKeepingDamage(part, m_encoding, 0, again, false,
-                                            std::numeric_limits<std::int64_t>::max());
-        }
+        std::optional<Bytes> converted = Conv().Convert(std::string_view(m_buffer).substr(0, whole),
+                                                        m_charset, InternalCharset());
         // The body converted on trial; one that no longer does has changed under us.
         if (!converted) {
             return false;

@@ -353,16 +353,12 @@ ModeResult SplitAtChapters(SplitContext& ctx, const Text& path) {
     ctx.state.source = opened ? reader.Format() : TextFormat{};
     ChapterFinder finder(isHeading, perPiece, pump);
     std::size_t textBytes = 0;
-    if (!opened || !reader.Readable() || !ScanSource(reader, finder, textBytes)) {
-        NoteNotRead(ctx, path, opened && !reader.Readable());
+    if (!opened || !reader.Exact() || !ScanSource(reader, finder, textBytes)) {
+        NoteNotRead(ctx, path, opened && !reader.Exact());
         return ModeResult::Done;
     }
     ctx.state.sourceGuessedOver = reader.TiedWith();
-    ctx.state.sourceDamage = reader.Damage();
     ctx.events.SourceRead(path, ctx.state.source, reader.TiedWith());
-    if (reader.Damage().Any()) {
-        ctx.events.SourceDamaged(path, reader.Damage());
-    }
     ChapterStats stats;
     const std::vector<ChapterPiece> pieces = finder.Finish(textBytes, &stats);
     ReportUncut(ctx, path, textBytes, stats);

@@ -111,18 +111,14 @@ bool NoteOpened(SplitContext& ctx, const Text& path, TextSliceReader& reader, bo
     ctx.state.piecesInUtf8 = false;
     if (!opened) {
         NoteUnreadable(ctx, path);
-    } else if (!reader.Readable()) {
+    } else if (!reader.Exact()) {
         ctx.state.sourceUnreadable = true;
         ctx.Fail(FailureKind::Unrecognised, path);
     } else {
         ctx.state.sourceGuessedOver = reader.TiedWith();
         ctx.events.SourceRead(path, reader.Format(), reader.TiedWith());
-        if (reader.Damage().Any()) {
-            ctx.events.SourceDamaged(path, reader.Damage());
-        }
     }
-    ctx.state.sourceDamage = opened ? reader.Damage() : TextDamage();
-    return opened && reader.Readable();
+    return opened && reader.Exact();
 }
 
 // Opens the source as decoded text and notes its encoding, as NoteOpened.
