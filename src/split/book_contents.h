@@ -72,7 +72,6 @@ private:
     std::unordered_map<std::string, std::uint32_t> m_familyIndex;
     std::size_t m_textLines = 0;
     std::int64_t m_chars = 0;
-    std::size_t m_lastLineStart = std::string::npos;
     Text m_firstTitle;
 };
 
