@@ -7,16 +7,15 @@
 #include <random>
 #include <vector>
 
-#include "text/said.h"
 #include "cli/cli_ui.h"
 #include "cli/manifest.h"
 #include "cli/output_recorder.h"
 #include "cli/standard_output.h"
-#include "job/job_report.h"
 #include "fs/file_enumeration.h"
 #include "fs/made_folders.h"
 #include "fs/paths.h"
 #include "job/job_files.h"
+#include "job/job_report.h"
 #include "job/output_folder_claim.h"
 #include "merge/merge_job.h"
 #include "platform/native_names.h"
@@ -25,6 +24,7 @@
 #include "platform/sha256.h"
 #include "platform/system_error.h"
 #include "split/split_job.h"
+#include "text/said.h"
 
 namespace qs::cli {
 namespace {
@@ -136,6 +136,15 @@ public:
         m_printer.Contents(path, contents);
         if (m_json && !m_report.sources.empty() && m_report.sources.back().path == path) {
             m_report.sources.back().contents = contents;
+        }
+    }
+    void MembersOrdered(const Text& output, const TextList& members,
+                        const ChapterContents& contents) override {
+        m_progress.Clear();
+        OrderedUnit unit{output, members, contents};
+        m_printer.Order(unit);
+        if (m_json) {
+            m_report.ordered.push_back(std::move(unit));
         }
     }
     // A job that waits for another one writing into the same folder says so, once a folder.

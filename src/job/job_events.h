@@ -59,6 +59,10 @@ public:
     virtual void BookLooksUncut(const UncutBook& /*book*/) {}
     // A split at chapters found the source's contents (before a piece is written).
     virtual void ContentsFound(const Text& /*path*/, const ChapterContents& /*contents*/) {}
+    // A merge ordered a unit's members by their headings (before anything is written):
+    // the order, and the contents of the book they make.
+    virtual void MembersOrdered(const Text& /*output*/, const TextList& /*members*/,
+                                const ChapterContents& /*contents*/) {}
     // Another job writes into the output folder; the job waits (pumping) until it is done.
     virtual void WaitingForFolder(const Text& /*folder*/) {}
     virtual void FolderWaitOver() {}

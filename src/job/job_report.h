@@ -48,6 +48,13 @@ struct ReadSource {
     std::optional<ChapterContents> contents;              // a split at chapters found these
 };
 
+// A merge unit whose members were ordered by their headings.
+struct OrderedUnit {
+    Text output;
+    TextList members;
+    ChapterContents contents;
+};
+
 struct Report {
     std::vector<ReportedOutput> outputs;  // not printed yet
     std::vector<ReadSource> sources;      // kept for the JSON object only
@@ -55,9 +62,10 @@ struct Report {
     std::vector<ReportedFailure> failures;
     std::optional<std::uint64_t> seed;
     bool stopped = false;
-    TextList checked;              // verify: manifests found intact
-    bool chapters = false;         // split at chapters: each piece is listed with its heading
-    std::vector<UncutBook> uncut;  // books that do not look cut into chapters
+    TextList checked;                  // verify: manifests found intact
+    bool chapters = false;             // split at chapters: each piece is listed with its heading
+    std::vector<UncutBook> uncut;      // books that do not look cut into chapters
+    std::vector<OrderedUnit> ordered;  // kept for the JSON object only
 };
 
 // The line standard error gets: "qirnsplit: ", the window's label, the path and, where the
@@ -83,6 +91,9 @@ public:
     // the warnings (on standard error when pieces are written). JSON carries both in the
     // source's object instead.
     void Contents(const Text& path, const ChapterContents& contents);
+    // A merge in the order of the headings: a dry run lists the members in that order and
+    // the book's contents; every run tells the warnings, as Contents does.
+    void Order(const OrderedUnit& unit);
     // The outputs still held by the report, then everything else.
     void Finish(const Report& report);
 

@@ -13,6 +13,7 @@
 #include "fs/unchanged_source.h"
 #include "job/output_folder_claim.h"
 #include "merge/encoded_merge.h"
+#include "merge/heading_order.h"
 #include "merge/merge_separator.h"
 #include "platform/services.h"
 #include "platform/system_error.h"
@@ -135,13 +136,21 @@ Text MergeOutputName(const PathParts& first, std::size_t count, int variant) {
     return first.stem + tail + dotExtension;
 }
 
-MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
+MergeResult MergeFiles(MergeJob& job, const TextList& listed) {
     MergeResult result;
-    const std::size_t n = paths.size();
+    const std::size_t n = listed.size();
     if (n == 0) {
         return result;
     }
     JobEvents& events = job.events;
+    std::optional<HeadingOrder> ordered;
+    if (job.paramSource.Read().order == MergeOrder::Headings) {
+        ordered = OrderByHeadings(listed, [&events] { events.Pump(); });
+        if (events.StopRequested()) {
+            return result;
+        }
+    }
+    const TextList& paths = ordered ? ordered->members : listed;
     auto fail = [&events](FailureKind kind, const Text& path, int systemError = 0) {
         events.Failed({kind, path, systemError});
     };
@@ -153,6 +162,9 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
         job.outputRoot.empty() ? MergeOutputFolder(first, job.paramSource.Read().saveInParentFolder)
                                : job.outputRoot;
     result.outputPath = outputFolder + kPathSeparator + MergeOutputName(first, n);
+    if (ordered) {
+        events.MembersOrdered(result.outputPath, ordered->members, ordered->contents);
+    }
     // The members are the job's sources: no output may replace them, also where one of them
     // has the output's name (an earlier output merged again).
     for (const Text& path : paths) {

@@ -1,8 +1,9 @@
-#include "split/book_contents.h"
+#include "job/book_contents.h"
 
 #include <algorithm>
 #include <unordered_set>
 
+#include "encoding/text_slices.h"
 #include "pattern/regex_facade.h"
 #include "text/characters.h"
 #include "text/numerals.h"
@@ -481,6 +482,83 @@ BookContents HeadingScan::Finish(std::size_t textBytes) {
         }
     }
     return book;
+}
+
+namespace {
+
+// No heading is longer: a line held past this is text, counted as it goes by and never
+// kept, so that a book without line breaks is scanned in flat memory.
+constexpr std::size_t kMaxHeadingBytes = 256;
+
+}  // namespace
+
+bool ScanSlices(TextSliceReader& reader, HeadingScan& scan, std::size_t offset,
+                std::size_t& textBytes) {
+    Text held;                       // the line being read, while it may still be a heading
+    std::size_t lineStart = offset;  // its position in the book
+    bool overlong = false;
+    std::int64_t overlongChars = 0;
+    bool afterCr = false;  // the last slice ended with a CR whose LF may come first now
+    std::size_t sliceStart = offset;
+    const auto endLine = [&](std::string_view tail) {
+        if (overlong) {
+            scan.AddLongLine(lineStart, overlongChars + CountChars(tail));
+        } else {
+            held.append(tail);
+            scan.AddLine(lineStart, held);
+        }
+        held.clear();
+        overlong = false;
+        overlongChars = 0;
+    };
+    for (;;) {
+        std::string_view slice;
+        if (!reader.Next(slice)) {
+            return false;
+        }
+        std::size_t pos = 0;
+        if (afterCr && !slice.empty() && slice[0] == '\n') {
+            pos = 1;
+            lineStart = sliceStart + 1;
+        }
+        afterCr = false;
+        while (pos < slice.size()) {
+            const std::size_t lineBreak = slice.find_first_of("\r\n", pos);
+            if (lineBreak == std::string_view::npos) {
+                const std::string_view rest = slice.substr(pos);
+                if (overlong) {
+                    overlongChars += CountChars(rest);
+                } else {
+                    held.append(rest);
+                    if (held.size() > kMaxHeadingBytes) {
+                        overlong = true;
+                        overlongChars = CountChars(held);
+                        held.clear();
+                    }
+                }
+                break;
+            }
+            endLine(slice.substr(pos, lineBreak - pos));
+            std::size_t next = lineBreak + 1;
+            if (slice[lineBreak] == '\r') {
+                if (next < slice.size()) {
+                    next += slice[next] == '\n' ? 1 : 0;
+                } else {
+                    afterCr = true;
+                }
+            }
+            lineStart = sliceStart + next;
+            pos = next;
+        }
+        sliceStart += slice.size();
+        if (slice.empty()) {
+            if (overlong || !held.empty()) {
+                endLine({});
+            }
+            textBytes = sliceStart - offset;
+            return true;
+        }
+    }
 }
 
 BookContents ContentsOfText(std::string_view text, std::vector<HeadingRule> rules) {
