@@ -1,6 +1,7 @@
 #include "job/book_contents.h"
 
 #include <algorithm>
+#include <set>
 #include <unordered_set>
 
 #include "encoding/text_slices.h"
@@ -416,21 +417,48 @@ BookContents HeadingScan::Finish(std::size_t textBytes) {
         }
         bodies[e] = h;
     }
+    // The runs of numbers: the whole book, or each volume where the numbers start again.
+    // A number that comes late is out of order, not missing: a number is missing only
+    // where it appears nowhere in its run, and is told once.
+    std::vector<std::size_t> runOf(chosen.size(), 0);
+    std::set<std::pair<std::size_t, std::int64_t>> present;
+    {
+        std::size_t run = 0;
+        std::optional<std::int64_t> lastVolume;
+        bool newVolume = false;
+        bool numbered = false;  // a number since the run began
+        for (std::size_t e = 0; e < chosen.size(); ++e) {
+            const Candidate& h = c[chosen[e]];
+            const TocEntry& entry = book.toc[e];
+            if (entry.level == 1) {
+                newVolume = true;
+                continue;
+            }
+            if (h.volumeNumber && h.volumeNumber != lastVolume) {
+                newVolume = true;
+                lastVolume = h.volumeNumber;
+            }
+            if (entry.place != HeadingPlace::Numbered || !entry.number) {
+                continue;
+            }
+            if (newVolume && *entry.number <= 1 && numbered) {
+                ++run;
+            }
+            newVolume = false;
+            numbered = true;
+            runOf[e] = run;
+            present.emplace(run, *entry.number);
+        }
+    }
+    std::set<std::pair<std::size_t, std::int64_t>> told;
     std::unordered_map<std::uint64_t, std::size_t> seenBodies;
     std::optional<std::int64_t> last;
-    std::optional<std::int64_t> lastVolume;
-    bool newVolume = false;
+    std::optional<std::size_t> lastRun;
     std::vector<std::int64_t> lengths;
     for (std::size_t e = 0; e < chosen.size(); ++e) {
-        const Candidate& h = c[chosen[e]];
         const TocEntry& entry = book.toc[e];
         if (entry.level == 1) {
-            newVolume = true;
             continue;
-        }
-        if (h.volumeNumber && h.volumeNumber != lastVolume) {
-            newVolume = true;
-            lastVolume = h.volumeNumber;
         }
         const std::uint64_t key = Fnv(bodies[e], entry.title);
         const auto [it, fresh] = seenBodies.try_emplace(key, e);
@@ -444,18 +472,22 @@ BookContents HeadingScan::Finish(std::size_t textBytes) {
         }
         lengths.push_back(entry.chars);
         const std::int64_t v = *entry.number;
-        if (newVolume && v <= 1) {
+        if (lastRun != runOf[e]) {
             last.reset();
+            lastRun = runOf[e];
         }
-        newVolume = false;
         if (last && v != *last + 1 && fresh) {
             if (v > *last + 1 && v - *last - 1 <= kMaxGap) {
                 std::vector<std::int64_t> missing;
                 for (std::int64_t m = *last + 1; m < v; ++m) {
-                    missing.push_back(m);
+                    if (!present.count({runOf[e], m}) && told.emplace(runOf[e], m).second) {
+                        missing.push_back(m);
+                    }
                 }
-                book.warnings.push_back(
-                    {ChapterWarning::Kind::Missing, entry.title, std::move(missing)});
+                if (!missing.empty()) {
+                    book.warnings.push_back(
+                        {ChapterWarning::Kind::Missing, entry.title, std::move(missing)});
+                }
             } else {
                 book.warnings.push_back({ChapterWarning::Kind::Order, entry.title, {*last, v}});
             }
