@@ -181,6 +181,14 @@ BookContents HeadingScan::Finish(std::size_t textBytes) {
                    charsAfter(last) < kMinChapterChars * 3 && runEnd(last + 1) > last + 1) {
                 last = runEnd(last + 1);
             }
+            // The contents list each heading once: one that comes again begins the text.
+            std::unordered_set<Text> runLabels;
+            for (std::size_t k = *first; k <= last; ++k) {
+                if (!runLabels.insert(c[k].label).second) {
+                    last = k - 1;
+                    break;
+                }
+            }
             std::unordered_set<Text> laterLabels;
             std::unordered_set<std::string> laterNumbers;
             const auto numberKey = [&](const Candidate& k) {
