@@ -214,9 +214,9 @@ const std::vector<JobOption> kOptions = {
      }},
     {"--chapter-rules", ValueKind::Required, "FILE", ForSplit, "",
      "按章节分割，标题规则取自 FILE（JSON 规则列表：name、rule、example、serialNumber、enable），"
-     "用最合适的一条",
+     "用最合适的一条；即 --chapters，无需另给",
      "split at chapter headings found by the rules of FILE (a JSON rule list: name, rule, "
-     "example, serialNumber, enable), the one that fits the book best",
+     "example, serialNumber, enable), the one that fits the book best; implies --chapters",
      [](JobSetup& s, const std::string& v) { return SetChapterRules(s, v); }},
     {"--per-volume", ValueKind::None, "", ForSplit, "",
      "按章节分割时每卷一份（或用 --epub 时每卷一本书）",
