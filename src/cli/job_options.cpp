@@ -360,7 +360,7 @@ const std::vector<JobOption> kOptions = {
     {"--order", ValueKind::Required, "names|headings", ForMerge, "",
      "成员的顺序：按文件名（默认），或按其中的章节标题（卷、章序号，番外、后记在最后）",
      "the members' order: by name (the default), or by the chapter headings inside them "
-     "(volume, then chapter number; 番外 and 后记 last)",
+     "(volume, then chapter number; side stories and afterwords last)",
      [](JobSetup& s, const std::string& v) {
          if (v != "names" && v != "headings") {
              return Bad("--order", v, "应为 names 或 headings", "must be names or headings");

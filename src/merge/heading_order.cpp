@@ -6,6 +6,8 @@
 #include <numeric>
 #include <optional>
 #include <set>
+#include <tuple>
+#include <vector>
 
 #include "encoding/text_slices.h"
 #include "job/book_contents.h"
