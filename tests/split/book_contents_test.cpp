@@ -95,8 +95,9 @@ struct TrueBook {
 
 TrueBook MakeBook(std::mt19937& random) {
     const auto chance = [&](int percent) { return static_cast<int>(random() % 100) < percent; };
-    static const char* const forms[] = {"第%d章 ", "第%c章　", "第%d回 ", "第%c幕 ", "Chapter %d "};
-    const char* form = forms[random() % 5];
+    static const char* const forms[] = {"第%d章 ",     "第%c章　", "第%d回 ", "第%c幕 ",
+                                        "Chapter %d ", "%d.",      "%d "};
+    const char* form = forms[random() % 7];
     const int volumes = chance(50) ? 1 + static_cast<int>(random() % 4) : 0;
     const bool restart = volumes > 0 && chance(50);
     static const char* const prose[] = {"第一次见面，他就笑了。", "第三部分讲的是历史。",
