@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "app/app.h"
+#include "app/kept_reports.h"
 #include "app/main_window.h"
 #include "app/startup.h"
 #include "app/window_jobs.h"
@@ -38,6 +39,7 @@ int main(int argc, char** argv) {
     qs::ServicesOverride services({nullptr, nullptr, nullptr, &ui});
 
     qs::App app;
+    app.run.reportsFolder = qs::ReportsFolder();
     qs::WireSettings(app, qs::SettingsFilePath());
     qs::InstallSplitJob(app);
     qs::InstallMergeJob(app);

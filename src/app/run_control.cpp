@@ -2,14 +2,33 @@
 
 #include <string>
 
+#include "app/kept_reports.h"
 #include "app/main_window.h"
 #include "fs/paths.h"
 #include "platform/native_names.h"
 #include "platform/process.h"
 #include "platform/services.h"
+#include "platform/system_error.h"
 #include "text/characters.h"
 
 namespace qs {
+
+Text FailureList::Line(std::size_t i) const {
+    Text line = Label(m_items[i].first) + DisplayText(m_items[i].second);
+    Text reason;
+    if (m_reasons[i] != 0 && Utf8ToInternal(SystemErrorText(m_reasons[i]), reason)) {
+        line += U("（") + reason + U("）");
+    }
+    return line;
+}
+
+Text FailureList::AllLines() const {
+    Text lines;
+    for (std::size_t i = 0; i < m_items.size(); ++i) {
+        lines += (i == 0 ? "" : "\r\n") + Line(i);
+    }
+    return lines;
+}
 
 void FailureList::AppendTo(Text& text) const {
     if (m_items.empty()) {
@@ -22,8 +41,7 @@ void FailureList::AppendTo(Text& text) const {
     text += U(" 项操作失败：");
     for (std::size_t i = 0; i < m_items.size() && i < kShown; ++i) {
         text += "\r\n";
-        text += Label(m_items[i].first);
-        text += DisplayText(m_items[i].second);
+        text += Line(i);
     }
     if (m_items.size() > kShown) {
         text += "\r\n";
@@ -84,7 +102,13 @@ bool RunControl::BeginJob(JobKind kind) {
     }
     m_form.SetText(button, CaptionsOf(kind).running);
     StopRequested = false;
+    progress.Begin({}, 1);
+    // The last job's words go when the next one starts.
+    if (m_form.Find(U(names::Status))) {
+        m_form.SetText(U(names::Status), Text());
+    }
     Failures(kind).Clear();
+    JobReport(kind) = Report();
     if (kind == JobKind::Split) {
         uncutBooks.clear();
     }
@@ -94,8 +118,31 @@ bool RunControl::BeginJob(JobKind kind) {
     return true;
 }
 
+void RunControl::KeepJobReport(JobKind kind) {
+    Report& report = JobReport(kind);
+    const FailureList& failures = Failures(kind);
+    report.failures.clear();
+    for (std::size_t i = 0; i < failures.Count(); ++i) {
+        report.failures.push_back(
+            FromJob(failures.Items()[i].first, failures.Items()[i].second, failures.ReasonOf(i)));
+    }
+    if (kind == JobKind::Split) {
+        report.uncut = uncutBooks;
+    }
+    report.stopped = StopRequested;
+    lastReportPath = KeepReport(reportsFolder, ReportJson(report, false), ReportStamp());
+}
+
 void RunControl::EndJob(JobKind kind, const TextList& paths, bool suppressQuestion) {
     m_form.SetText(U(StartButtonOf(kind)), CaptionsOf(kind).idle);
+    if (!StopRequested) {
+        progress.Done();
+    }
+    const Report& report = JobReport(kind);
+    // A job that never began (a chooser cancelled) has nothing to tell.
+    if (!paths.empty() || !Failures(kind).Empty() || !report.outputs.empty()) {
+        KeepJobReport(kind);
+    }
     if (kind == JobKind::Merge) {
         m_form.SetVisible(U(names::MergePattern), true);
     }
@@ -151,8 +198,11 @@ void RunControl::AskOpenOutputFolder(JobKind kind, const Text& folder) {
     if (kind == JobKind::Split) {
         AppendUncutBooks(uncutBooks, question);
     }
-    Failures(kind).AppendTo(question);
-    if (ShowMessage(question, MessageButtons::YesNo) == MessageResult::Yes) {
+    const FailureList& failures = Failures(kind);
+    failures.AppendTo(question);
+    if (ShowMessage(question, MessageButtons::YesNo, Text(),
+                    failures.Empty() ? MessageIcon::None : MessageIcon::Warning,
+                    ReportDetails(kind)) == MessageResult::Yes) {
         OpenInExplorer(folder);
     }
 }
@@ -204,9 +254,18 @@ bool OpenInExplorer(const Text& folder) {
     return Ui().OpenFolder(folder);
 }
 
+Text RunControl::ReportDetails(JobKind kind) {
+    Text details = Failures(kind).AllLines();
+    if (!lastReportPath.empty()) {
+        details += (details.empty() ? "" : "\r\n\r\n") + U("报告：") + DisplayText(lastReportPath);
+    }
+    return details;
+}
+
 MessageResult ShowMessage(const Text& text, MessageButtons buttons, const Text& title,
-                          MessageIcon icon) {
+                          MessageIcon icon, const Text& details) {
     MessageRequest request;
+    request.details = details;
     request.text = text;
     request.title = title.empty() ? U("信息：") : title;
     request.buttons = buttons;

@@ -133,6 +133,41 @@ WindowJobEvents::WindowJobEvents(Form& form, JobKind kind, bool& stop, Text& sta
 WindowJobEvents::WindowJobEvents(RunControl& run, JobKind kind)
     : WindowJobEvents(run.MainForm(), kind, run.StopRequested, run.StatusText, run.Failures(kind)) {
     m_uncutBooks = &run.uncutBooks;
+    m_report = &run.JobReport(kind);
+    m_progress = &run.progress;
+}
+
+std::map<Text, std::int64_t> WindowJobEvents::SizesOf(const TextList& files) {
+    std::map<Text, std::int64_t> sizes;
+    for (const Text& f : files) {
+        sizes[f] = Fs().FileSize(f).value_or(0);
+    }
+    return sizes;
+}
+
+void WindowJobEvents::SourceRead(const Text& path, const TextFormat& format,
+                                 TextEncoding guessedOver) {
+    if (m_report) {
+        m_report->sources.push_back({path, format, guessedOver});
+    }
+    // The status line names the encoding the file is read in, once it is known.
+    const std::string name = format.book ? std::string() : EncodingName(format.encoding);
+    m_encoding = name.empty() ? Text() : U("　") + U(name);
+    if (Find(m_form, names::Status)) {
+        m_form.SetText(U(names::Status), m_status + m_encoding);
+    }
+}
+
+void WindowJobEvents::OutputWritten(const OutputRecord& o) {
+    if (m_report) {
+        m_report->outputs.push_back({o.path, o.bytes, o.format, o.source, {}, o.heading});
+    }
+}
+
+void WindowJobEvents::SourceDeleted(const Text& path) {
+    if (m_report) {
+        m_report->deleted.push_back(path);
+    }
 }
 
 void WindowJobEvents::FilesStarting(int n) {
@@ -141,6 +176,9 @@ void WindowJobEvents::FilesStarting(int n) {
         m_form.SetMaximum(U(names::Progress), n);
     }
     m_stop = false;
+    if (m_progress) {
+        m_progress->FilesStarting(n);
+    }
 }
 
 void WindowJobEvents::SourceStarted(int i, int n, const Text& path) {
@@ -149,6 +187,10 @@ void WindowJobEvents::SourceStarted(int i, int n, const Text& path) {
     if (Find(m_form, names::Progress)) {
         m_form.SetPosition(U(names::Progress), i);
     }
+    if (m_progress) {
+        m_progress->SourceStarted(i, path);
+    }
+    m_encoding.clear();
     if (Find(m_form, names::Status)) {
         m_form.SetText(U(names::Status), m_status);
     }
@@ -180,12 +222,13 @@ void WindowJobEvents::SourceFinished() {
 void WindowJobEvents::ShowPiece() {
     m_pieceShowPending = false;
     if (Find(m_form, names::Status)) {
-        m_form.SetText(U(names::Status), "[" + std::to_string(m_piece) + "] " + m_status);
+        m_form.SetText(U(names::Status),
+                       m_status + m_encoding + U("　第 ") + std::to_string(m_piece) + U(" 份"));
     }
 }
 
 void WindowJobEvents::Failed(const JobFailure& failure) {
-    m_failures.Add(failure.kind, failure.path);
+    m_failures.Add(failure.kind, failure.path, failure.systemError);
 }
 
 void WindowJobEvents::Refused(const ParamsProblem& problem) {
@@ -241,6 +284,7 @@ void WindowJobEvents::Pump() {
 }
 
 void SplitFiles(RunControl& run, const TextList& paths) {
+    run.progress.Begin(WindowJobEvents::SizesOf(paths), 1);
     WindowSplitParams paramSource(run.MainForm());
     WindowJobEvents events(run, JobKind::Split);
     SplitFiles(paramSource, events, paths);
@@ -256,12 +300,24 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
 
 void StartSplitJob(App& app, const Text& folder, const TextList& paths) {
     RunControl& run = app.run;
+    // The button says the job runs once it does: not while the user is still choosing.
+    TextList chosen;
+    if (paths.empty() && folder.empty() && !run.IsBusy(JobKind::Split)) {
+        chosen = ChooseFilesInDialog();
+        if (chosen.empty() || run.IsBusy(JobKind::Split)) {
+            return;  // cancelled, or a split began meanwhile (a drop)
+        }
+    }
     if (!run.BeginJob(JobKind::Split)) {
         return;
     }
     Form& form = app.MainForm();
     TextList files;
-    if (!paths.empty()) {
+    if (!chosen.empty()) {
+        files = chosen;
+        run.lastSplitFolder = PathDirectory(files.front());
+        SplitFiles(run, files);
+    } else if (!paths.empty()) {
         files = paths;
         run.lastSplitFolder = PathDirectory(files.front());
         SplitFiles(run, files);
@@ -288,12 +344,6 @@ void StartSplitJob(App& app, const Text& folder, const TextList& paths) {
             return;
         }
         SplitFiles(run, files);
-    } else {
-        files = ChooseFilesInDialog();
-        if (!files.empty()) {
-            run.lastSplitFolder = PathDirectory(files.front());
-            SplitFiles(run, files);
-        }
     }
     run.EndJob(JobKind::Split, files);
 }
@@ -324,12 +374,16 @@ void StartMergeJob(App& app, const Text& folder, const TextList& paths, bool pat
         if (!chosen.empty()) {
             form.SetTag(U(names::MergeButton), chosen);
             run.lastMergeFolder = chosen;
+            run.progress.Begin({}, MergeParamsOf(form).includeSubfolders ? 0 : 1);
             MergeFolders(job, TextList{chosen}, useObjectEnumeration);
         }
     } else if (pathsAreFolders) {
         run.lastMergeFolder = paths.front();
+        run.progress.Begin(
+            {}, MergeParamsOf(form).includeSubfolders ? 0 : static_cast<int>(paths.size()));
         MergeFolders(job, paths, useObjectEnumeration);
     } else {
+        run.progress.Begin(WindowJobEvents::SizesOf(paths), 1);
         MergeFiles(job, paths);
         run.lastMergeFolder = PathDirectory(paths.front());
     }

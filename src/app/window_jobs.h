@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 
 #include "app/control_model.h"
 #include "app/run_control.h"
@@ -52,6 +53,11 @@ public:
     void Stage(JobStage stage) override;
     void PieceMade(std::int64_t number) override;
     void SourceFinished() override;
+    // Sizes of the files for the bar, where the job's list is known before it runs.
+    static std::map<Text, std::int64_t> SizesOf(const TextList& files);
+    void SourceRead(const Text& path, const TextFormat& format, TextEncoding guessedOver) override;
+    void OutputWritten(const OutputRecord& output) override;
+    void SourceDeleted(const Text& path) override;
     void Failed(const JobFailure& failure) override;
     void Refused(const ParamsProblem& problem) override;
     void BookLooksUncut(const UncutBook& book) override;
@@ -69,7 +75,10 @@ private:
     Text& m_status;
     FailureList& m_failures;
     std::vector<UncutBook>* m_uncutBooks = nullptr;  // kept for the completion question
+    Report* m_report = nullptr;                      // the job's report
+    JobProgress* m_progress = nullptr;
     std::int64_t m_piece = 0;
+    Text m_encoding;  // "　GB18030" once the current file's is known
     // The status line of the last piece waits until the eye could see a change.
     std::int64_t m_pieceShownAtNs = 0;
     bool m_pieceShowPending = false;

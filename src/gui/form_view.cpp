@@ -530,8 +530,9 @@ void FormView::SyncProgress(const Control& control) {
     // A range of 0..0 would turn the bar into a busy indicator.
     const int maximum = std::clamp(control.maximum, 1, INT_MAX / kStepsPerItem);
     int value = control.maximum > 0 ? std::clamp(control.position, 0, maximum) * steps : 0;
-    if (detailed && value > 0) {
-        value += static_cast<int>(m_progressDetail() * kStepsPerItem) - kStepsPerItem;
+    if (detailed && control.maximum > 0) {
+        value = static_cast<int>(
+            std::lround(std::clamp(m_progressDetail(), 0.0, 1.0) * maximum * steps));
     }
     bar->setRange(0, maximum * steps);
     if (bar->value() != value) {

@@ -19,9 +19,12 @@ QtMainWindow::QtMainWindow(App& app)
       m_reading(Fs()),
       m_useReading({&m_reading, nullptr, nullptr, nullptr}) {
     DecorateMainWindow(m_window->View());
-    // The bar moves within one large file too, by the bytes of it read so far.
-    m_window->View().SetProgressDetail(U(names::Progress),
-                                       [this] { return m_reading.CurrentFraction(); });
+    // The bar shows the job's own measure, which moves within one large file too, by the
+    // bytes of it read so far.
+    m_reading.Watch(&app.run.progress.CurrentSource());
+    m_window->View().SetProgressDetail(U(names::Progress), [this] {
+        return m_app.run.progress.Fraction(m_reading.CurrentFraction());
+    });
 }
 
 QtMainWindow::~QtMainWindow() = default;

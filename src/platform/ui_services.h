@@ -27,6 +27,7 @@ struct MessageRequest {
     MessageButtons buttons = MessageButtons::Ok;
     MessageIcon icon = MessageIcon::None;
     bool systemModal = false;
+    Text details;  // shown on request, copyable; empty: none
 };
 
 // The services of the desktop that the program uses. Qt implements them for the real
