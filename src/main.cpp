@@ -11,6 +11,7 @@
 #include "cli/launch.h"
 #include "cli/window_handoff.h"
 #include "dialog/input_dialog.h"
+#include "gui/command_parts.h"
 #include "gui/qt_program.h"
 #include "gui/qt_ui.h"
 #include "platform/native_names.h"
@@ -44,6 +45,7 @@ int main(int argc, char** argv) {
     qs::InstallSplitJob(app);
     qs::InstallMergeJob(app);
     qs::WireInputDialog(app);
+    qs::WireCommandLineParts(app);
     // Files handed over by the desktop arrive as a drop on the split panel, question included.
     qs::TextList opened;
     for (const std::string& path : launch.paths) {

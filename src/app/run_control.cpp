@@ -16,7 +16,13 @@ namespace qs {
 Text FailureList::Line(std::size_t i) const {
     Text line = Label(m_items[i].first) + DisplayText(m_items[i].second);
     Text reason;
-    if (m_reasons[i] != 0 && Utf8ToInternal(SystemErrorText(m_reasons[i]), reason)) {
+    // A full disk in the window's own words, whatever language the system speaks.
+    if (IsOutOfSpace(m_reasons[i])) {
+        reason = U("磁盘空间不足");
+    } else if (m_reasons[i] != 0 && !Utf8ToInternal(SystemErrorText(m_reasons[i]), reason)) {
+        reason.clear();
+    }
+    if (!reason.empty()) {
         line += U("（") + reason + U("）");
     }
     return line;
@@ -30,22 +36,21 @@ Text FailureList::AllLines() const {
     return lines;
 }
 
-void FailureList::AppendTo(Text& text) const {
-    if (m_items.empty()) {
-        return;
-    }
+Text FailureList::Summary() const {
     constexpr std::size_t kShown = 10;
-    text += "\r\n\r\n";
-    text += U("以下 ");
-    text += std::to_string(m_items.size());
-    text += U(" 项操作失败：");
+    Text text = U("以下 ") + std::to_string(m_items.size()) + U(" 项操作失败：");
     for (std::size_t i = 0; i < m_items.size() && i < kShown; ++i) {
-        text += "\r\n";
-        text += Line(i);
+        text += "\r\n" + Line(i);
     }
     if (m_items.size() > kShown) {
-        text += "\r\n";
-        text += U("……");
+        text += "\r\n" + U("……");
+    }
+    return text;
+}
+
+void FailureList::AppendTo(Text& text) const {
+    if (!m_items.empty()) {
+        text += "\r\n\r\n" + Summary();
     }
 }
 
@@ -169,6 +174,12 @@ void RunControl::EndJob(JobKind kind, const TextList& paths, bool suppressQuesti
         }
     }
     AskOpenOutputFolder(kind, kind == JobKind::Split ? lastSplitFolder : lastMergeFolder);
+}
+
+void RunControl::ShowIdleNote(const Text& note) {
+    if (!AnyBusy() && m_form.Find(U(names::Status))) {
+        m_form.SetText(U(names::Status), note);
+    }
 }
 
 void RunControl::ShowStatus(const Text& text) {

@@ -40,6 +40,9 @@ public:
     // Every item, one per line.
     Text AllLines() const;
 
+    // "以下 N 项操作失败：" and the first ten items, one per line, then "……" when there
+    // are more.
+    Text Summary() const;
     // Appends CR LF CR LF + "以下 N 项操作失败：" and the first ten items, one per line,
     // then "……" when there are more; nothing when the list is empty.
     void AppendTo(Text& text) const;
@@ -124,6 +127,8 @@ public:
     Text OutcomeWords(JobKind kind) const;
     // Asks whether to open the job's output folder, listing the job's failures.
     void AskOpenOutputFolder(JobKind kind, const Text& folder);
+    // The status line while no job runs: what 更多选项 changes (empty: nothing to say).
+    void ShowIdleNote(const Text& note);
     // Every failure of the job and where its report was kept, for the box's details.
     Text ReportDetails(JobKind kind);
 

@@ -9,6 +9,7 @@
 #include <QDropEvent>
 #include <QFrame>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -138,6 +139,24 @@ TextList DroppedPaths(const QMimeData* data) {
     }
     return paths;
 }
+
+// A push button that Enter and Return press as well as Space while it has the focus, in a
+// window as in a dialog (where the default button would take them otherwise).
+class PushButton : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+            event->modifiers() == Qt::NoModifier) {
+            event->accept();
+            click();
+            return;
+        }
+        QPushButton::keyPressEvent(event);
+    }
+};
 
 class DepthGuard {
 public:
@@ -284,7 +303,7 @@ QWidget* FormView::Create(const Control& control) {
             return combo;
         }
         case ControlKind::Button: {
-            auto* button = new QPushButton(m_surface);
+            auto* button = new PushButton(m_surface);
             button->setDefault(control.defaultButton);
             button->setAutoDefault(false);
             return button;

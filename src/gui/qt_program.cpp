@@ -39,15 +39,27 @@ void QtMainWindow::AttachDrops() {
 
 void WireSettings(App& app, const Text& settingsPath) {
     Form& form = app.MainForm();
+    Form& more = app.MoreForm();
+    // 更多选项 keeps its states in a section of its own: the main window's keys stay as they are.
+    const Text moreSection = U(more_names::Form);
     app.lifecycle.Attach(LifecyclePoint::StartUp, [settingsPath] {
         OpenSettings(settingsPath, Text(), [] { ProcessPendingEvents(); });
     });
-    app.lifecycle.Attach(LifecyclePoint::CreatedBeforeRules,
-                         [&form] { RestoreMainWindowStates(form); });
-    app.lifecycle.Attach(LifecyclePoint::AboutToClose, [&form] { SaveMainWindowStates(form); });
+    app.lifecycle.Attach(LifecyclePoint::CreatedBeforeRules, [&form, &more, moreSection] {
+        RestoreMainWindowStates(form);
+        RestoreControlStates(more, moreSection, {});
+    });
+    app.lifecycle.Attach(LifecyclePoint::AboutToClose, [&form, &more, moreSection] {
+        SaveControlStates(more, moreSection, {});
+        SaveMainWindowStates(form);
+    });
     app.lifecycle.Attach(LifecyclePoint::Exit, [] { CloseSettings(); });
-    form.On(U(names::SavePicture), ControlEvent::Clicked, [&form] { SaveSettingsNow(form); });
-    form.On(U(names::SaveLink), ControlEvent::LeftButtonDown, [&form] { SaveSettingsNow(form); });
+    auto saveNow = [&form, &more, moreSection] {
+        SaveControlStates(more, moreSection, {});
+        SaveSettingsNow(form);
+    };
+    form.On(U(names::SavePicture), ControlEvent::Clicked, saveNow);
+    form.On(U(names::SaveLink), ControlEvent::LeftButtonDown, saveNow);
 }
 
 int RunQtProgram(App& app, QApplication& application, const TextList& opened) {
