@@ -113,16 +113,23 @@ std::unique_ptr<Form> BuildMoreOptions() {
     form->SetTitle(U("更多选项"));
     form->SetFormGeometry(50, 50, 420, 436);
     auto add = [&](Control c) -> Control& { return form->Add(std::move(c)); };
+    // A drop-down list of choices, the first (the default) selected.
+    auto combo = [&](std::string_view name, int left, int top, int width, int height,
+                     const TextList& items) {
+        Control& c = add(Make(name, K::ComboBox, left, top, width, height));
+        c.items = items;
+        c.selectedIndex = 0;
+    };
     auto label = [&](std::string_view name, int left, int top, std::string_view caption) {
         add(Make(name, K::Label, left, top, 84, 24, caption)).tag = U("禁止保存");
     };
 
     label("标签输出编码", 16, 16, "输出编码");
-    add(Make(mn::OutputEncoding, K::ComboBox, 104, 16, 160, 23)).items = Items(kOutputEncodings);
+    combo(mn::OutputEncoding, 104, 16, 160, 23, Items(kOutputEncodings));
     label("标签繁简", 16, 48, "繁简");
-    add(Make(mn::Zh, K::ComboBox, 104, 48, 160, 23)).items = Items(kZh);
+    combo(mn::Zh, 104, 48, 160, 23, Items(kZh));
     label("标签源文件编码", 16, 80, "源文件编码");
-    add(Make(mn::SourceEncoding, K::ComboBox, 104, 80, 160, 23)).items = Items(kSourceEncodings);
+    combo(mn::SourceEncoding, 104, 80, 160, 23, Items(kSourceEncodings));
     label("标签输出文件夹", 16, 112, "输出文件夹");
     add(Make(mn::OutputFolder, K::EditBox, 104, 112, 256, 24));
     add(Make(mn::ChooseOutputFolder, K::Button, 364, 112, 32, 24, ".."));

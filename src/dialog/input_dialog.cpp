@@ -173,8 +173,10 @@ void EditSplitSeparator(Form& mainForm) {
     const Text title =
         U("请输入用于分割的字符串，这些字符串必然多次出现在目标文件中，这样才能以此为分割点");
     Text separator;
-    // The title bar cuts the instructions off: the prompt box shows them whole.
-    if (ShowInputDialog(mainForm.Get(button).tag, title, title, separator)) {
+    // The title bar cuts the instructions off: the prompt box shows them whole, in two lines.
+    const Text prompt =
+        U("请输入用于分割的字符串，这些字符串必然多次出现在目标文件中，\r\n这样才能以此为分割点");
+    if (ShowInputDialog(mainForm.Get(button).tag, title, prompt, separator)) {
         mainForm.SetTag(button, separator);
     }
 }

@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFont>
 #include <QFrame>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -22,6 +23,7 @@
 #include <QRegularExpressionValidator>
 #include <QScreen>
 #include <QScrollBar>
+#include <QTextDocument>
 #include <QTimer>
 #include <QUrl>
 #include <QWindow>
@@ -283,6 +285,18 @@ QWidget* FormView::Create(const Control& control) {
                 // Files dropped on a box go to the panel around it.
                 edit->setAcceptDrops(false);
                 edit->viewport()->setAcceptDrops(false);
+                if (control.readOnly && !control.verticalScrollBar) {
+                    // A prompt: its box is sized by rows of 12 pixels, which its text fills
+                    // without a frame or margins, in a font a little smaller than the form's.
+                    edit->setFrameShape(QFrame::NoFrame);
+                    edit->document()->setDocumentMargin(0);
+                    QFont font = edit->font();
+                    if (font.pixelSize() > 0) {
+                        font.setPixelSize(std::max(1, font.pixelSize() * 5 / 6));
+                    }
+                    edit->setFont(font);
+                    edit->viewport()->setAutoFillBackground(false);
+                }
                 return edit;
             }
             auto* edit = new QLineEdit(m_surface);

@@ -203,10 +203,8 @@ TEST_F(ReportWindowTest, DialogsFitTheScreenAndArePictured) {
     const Text novel = U(QS_NOVELS) + "/" + U("yaolao_chuanqi_gbk.txt");
     const bool haveNovel = fs::exists(ToUtf8Lossy(novel));
     grabThenPress("more_options", QStringLiteral("关闭"), 100);
-    QTimer::singleShot(50, [&] {
-        app.MoreForm().SetChecked(U(more_names::Chapters), haveNovel);
-        app.MoreForm().SetSelectedIndex(U(more_names::OutputEncoding), 1);
-    });
+    app.MoreForm().SetChecked(U(more_names::Chapters), haveNovel);
+    app.MoreForm().SetSelectedIndex(U(more_names::OutputEncoding), 1);
     QTest::mouseClick(Widget(names::MoreLink), Qt::LeftButton);
     EXPECT_EQ(ToUtf8Lossy(app.MainForm().TextOf(U(names::Status))).rfind("更多选项：输出 UTF-8", 0),
               0u);
