@@ -160,10 +160,6 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
     }
 
     const Text claimFolder = outputFolder.empty() ? Text(1, kPathSeparator) : outputFolder;
-    const auto device = Fs().FileIdentity(claimFolder);
-    if (device && job.fullDevices.count(device->first) != 0) {
-        return result;  // its output would go to a full disk: the members stay as they are
-    }
     if (!job.claim || job.claimed != claimFolder) {
         job.claim.reset();
         job.claim = ClaimOutputFolder(events, claimFolder);
@@ -350,9 +346,6 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
         fail(FailureKind::NotConverted, result.outputPath);
     } else if (!result.written) {
         fail(FailureKind::NotWritten, result.outputPath, writeError);
-        if (IsOutOfSpace(writeError) && device) {
-            job.fullDevices.insert(device->first);
-        }
     }
     const Text folder = outputFolder.empty() ? Text(1, kPathSeparator) : outputFolder;
     // A source goes only while its output is there as it was written.

@@ -1,8 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
-#include <set>
 
 #include <memory>
 
@@ -32,8 +30,6 @@ struct MergeJob {
     std::unique_ptr<FolderLock> claim = nullptr;
     Text claimed = Text();
     OlderFiles older = OlderFiles();
-    // File systems (by device) found full: no later unit writes there.
-    std::set<std::uint64_t> fullDevices = {};
 };
 
 // Where the output of a unit goes: beside its first file, or in the parent of that file's

@@ -82,8 +82,13 @@ void SplitFiles(SplitParamsSource& paramSource, JobEvents& events, const TextLis
         const auto device = Fs().FileIdentity(base);
         ctx.outputFull = device && ctx.fullDevices.count(device->first) != 0;
         if (ctx.outputFull) {
+            // Its pieces would go to a full disk: the source stays as it is, and is said to
+            // stay where it was to go.
+            if (ctx.Options().deleteSources) {
+                ctx.Fail(FailureKind::SourceKept, p);
+            }
             events.SourceFinished();
-            continue;  // its pieces would go to a full disk: the source stays as it is
+            continue;
         }
         ctx.outputFolder = base + "/";
         if (ctx.Options().subfolder) {
@@ -96,6 +101,9 @@ void SplitFiles(SplitParamsSource& paramSource, JobEvents& events, const TextLis
             ctx.Fail(FailureKind::FolderNotCreated, ctx.outputFolder, why);
             if (IsOutOfSpace(why) && device) {
                 ctx.fullDevices.insert(device->first);
+                if (ctx.Options().deleteSources) {
+                    ctx.Fail(FailureKind::SourceKept, p);
+                }
                 events.SourceFinished();
                 continue;
             }
