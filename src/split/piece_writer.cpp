@@ -56,7 +56,17 @@ void CountPiece(SplitContext& ctx, bool written, const Text& path) {
     ++ctx.state.piecesMade;
     if (!written) {
         ++ctx.state.piecesFailed;
-        ctx.Fail(FailureKind::NotWritten, path, LastSystemError());
+        const int why = LastSystemError();
+        // A full disk is told once: every later piece there would fail the same way.
+        if (!ctx.outputFull) {
+            ctx.Fail(FailureKind::NotWritten, path, why);
+        }
+        if (IsOutOfSpace(why)) {
+            ctx.outputFull = true;
+            if (const auto id = Fs().FileIdentity(PathDirectory(path))) {
+                ctx.fullDevices.insert(id->first);
+            }
+        }
     }
     ctx.events.PieceMade(ctx.state.pieceNumber);
 }

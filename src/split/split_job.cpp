@@ -78,14 +78,35 @@ void SplitFiles(SplitParamsSource& paramSource, JobEvents& events, const TextLis
         events.SourceStarted(i, n, p);
         ctx.sourceIndex = static_cast<std::size_t>(i);
         const PathParts& source = SourceParts(ctx, p);
-        ctx.outputFolder = (outputRoot.empty() ? source.folder : outputRoot) + "/";
+        const Text base = outputRoot.empty() ? source.folder : outputRoot;
+        const auto device = Fs().FileIdentity(base);
+        ctx.outputFull = device && ctx.fullDevices.count(device->first) != 0;
+        if (ctx.outputFull) {
+            // Its pieces would go to a full disk: the source stays as it is, and is said to
+            // stay where it was to go.
+            if (ctx.Options().deleteSources) {
+                ctx.Fail(FailureKind::SourceKept, p);
+            }
+            events.SourceFinished();
+            continue;
+        }
+        ctx.outputFolder = base + "/";
         if (ctx.Options().subfolder) {
             ctx.outputFolder += SubfolderName(ctx.outputFolder, source) + "/";
         }
         MadeFolders made;
         made.NoteMissing(ctx.outputFolder);
         if (!MakeOutputFolder(events, ctx.outputFolder)) {
-            ctx.Fail(FailureKind::FolderNotCreated, ctx.outputFolder, LastSystemError());
+            const int why = LastSystemError();
+            ctx.Fail(FailureKind::FolderNotCreated, ctx.outputFolder, why);
+            if (IsOutOfSpace(why) && device) {
+                ctx.fullDevices.insert(device->first);
+                if (ctx.Options().deleteSources) {
+                    ctx.Fail(FailureKind::SourceKept, p);
+                }
+                events.SourceFinished();
+                continue;
+            }
         }
         // Sources whose pieces share a folder keep its claim: no other job writes between them.
         if (!claim || claimed != ctx.outputFolder) {
@@ -145,7 +166,7 @@ void SplitFiles(SplitParamsSource& paramSource, JobEvents& events, const TextLis
         }
 
         events.Pump();
-        if (ctx.Stopped()) {
+        if (events.StopRequested()) {
             break;
         }
     }

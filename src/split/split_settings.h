@@ -106,10 +106,14 @@ struct SplitContext {
     bool cutUtf8Bodies = true;
     // The current source, 1-based in the job's list.
     std::size_t sourceIndex = 0;
+    // File systems (by device) found full: no more pieces are tried on them, and the pieces
+    // of the current source go to one of them.
+    std::set<std::uint64_t> fullDevices = {};
+    bool outputFull = false;
 
     // The parameters as they stand now.
     const SplitParams& Options() const { return paramSource.Read(); }
-    bool Stopped() const { return events.StopRequested(); }
+    bool Stopped() const { return outputFull || events.StopRequested(); }
     void Fail(FailureKind kind, const Text& path, int systemError = 0) const {
         events.Failed({kind, path, systemError});
     }
