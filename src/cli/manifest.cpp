@@ -3,11 +3,11 @@
 #include <nlohmann/json.hpp>
 #include <set>
 
-#include "job/json_path.h"
 #include "encoding/charset_converter.h"
 #include "encoding/text_slices.h"
 #include "fs/output_names.h"
 #include "fs/paths.h"
+#include "job/json_path.h"
 #include "platform/native_names.h"
 #include "platform/services.h"
 #include "platform/sha256.h"
@@ -20,13 +20,11 @@ namespace {
 using nlohmann::json;
 
 constexpr std::int64_t kChunk = 1 << 20;
-constexpr std::size_t kTailBytes = 4096;
 
 struct FileHash {
     bool read = false;
     std::int64_t size = 0;
     std::string sha256;
-    Bytes tail;  // the last bytes, up to kTailBytes
 };
 
 FileHash HashFile(const Text& path) {
@@ -48,10 +46,6 @@ FileHash HashFile(const Text& path) {
         const std::string_view bytes(buffer.data(), static_cast<std::size_t>(got));
         sha.Add(bytes);
         hash.size += got;
-        hash.tail += bytes.substr(bytes.size() - std::min(bytes.size(), kTailBytes));
-        if (hash.tail.size() > kTailBytes) {
-            hash.tail.erase(0, hash.tail.size() - kTailBytes);
-        }
     }
     hash.sha256 = sha.Hex();
     hash.read = true;
@@ -341,21 +335,6 @@ bool RejoinWhole(const LoadedManifest& loaded, const Text& manifestPath, const T
 }
 
 }  // namespace
-
-SourceFacts ReadSourceFacts(const Text& path) {
-    const FileHash hash = HashFile(path);
-    SourceFacts facts;
-    facts.path = path;
-    facts.read = hash.read;
-    facts.size = hash.size;
-    facts.sha256 = hash.sha256;
-    facts.tail = hash.tail;
-    TextSliceReader reader;
-    if (reader.Open(path)) {
-        facts.format = reader.Format();
-    }
-    return facts;
-}
 
 bool IsManifestPath(const std::string& path) {
     return path.size() > kManifestSuffix.size() &&

@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/code_page.h"
@@ -30,6 +31,9 @@ struct DirEntry {
     bool isLink = false;
 };
 
+// Which file a path names: its device and inode.
+using FileId = std::pair<std::uint64_t, std::uint64_t>;
+
 // A source opened for reading only, with 64-bit length and positions.
 class ReadHandle {
 public:
@@ -39,6 +43,8 @@ public:
     // Reads up to size bytes at the current position; returns the count read, 0 at the
     // end, -1 on a read error.
     virtual std::int64_t Read(char* buffer, std::int64_t size) = 0;
+    // The file the handle reads, whatever names it now; nullopt where it cannot be told.
+    virtual std::optional<FileId> Identity() { return std::nullopt; }
 };
 
 // An output built in a temporary file beside its target and renamed over the target by

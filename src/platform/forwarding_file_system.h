@@ -67,6 +67,7 @@ public:
     std::int64_t Read(char* buffer, std::int64_t size) override {
         return m_inner->Read(buffer, size);
     }
+    std::optional<FileId> Identity() override { return m_inner->Identity(); }
     ReadHandle& Inner() { return *m_inner; }
 
 private:

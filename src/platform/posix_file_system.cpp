@@ -193,6 +193,13 @@ public:
         }
         return total;
     }
+    std::optional<FileId> Identity() override {
+        struct stat st {};
+        if (::fstat(m_fd, &st) != 0) {
+            return std::nullopt;
+        }
+        return FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    }
 
 private:
     int m_fd;

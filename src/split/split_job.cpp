@@ -109,6 +109,10 @@ void SplitFiles(SplitParamsSource& paramSource, JobEvents& events, const TextLis
         ctx.state.sourcePieces.clear();
         const std::optional<FileStamp> asRead = StampBeforeReading(p);
         ctx.state.sourcePermissions = SharedPermissions(07777, asRead);
+        ctx.state.readDigest.reset();
+        if (ctx.Options().deleteSources || events.WantsSplitSources()) {
+            ctx.state.readDigest.emplace();
+        }
         const ModeResult result = RunSplitMode(ctx, p);
         events.SourceFinished();
         if (result == ModeResult::ValidationFailed) {
@@ -122,13 +126,23 @@ void SplitFiles(SplitParamsSource& paramSource, JobEvents& events, const TextLis
             made.RemoveEmpty();  // a source that gave nothing leaves no folder of its own
         }
 
+        // Every piece written: whoever listens records them (a manifest) before the source
+        // may go, whatever becomes of the sources after it.
+        const bool piecesComplete = !ctx.Stopped() && !ctx.state.sourceUnreadable &&
+                                    ctx.state.piecesMade > 0 && ctx.state.piecesFailed == 0;
+        std::optional<SourceDigest> digest;
+        if (piecesComplete && ctx.state.readDigest) {
+            digest = ctx.state.readDigest->Finish();
+        }
+        const bool recorded =
+            digest && events.SourceSplit({p, ctx.sourceIndex, ctx.state.source, *digest});
+
         if (ctx.Options().deleteSources) {
             // The only copy of the content goes only when every piece of it is safely written,
             // still there and on the disk. Pieces are recorded for this while deletion is on:
             // when it was switched on halfway, some are not, and the source stays.
             const bool complete =
-                !ctx.Stopped() && !ctx.state.sourceUnreadable && !convertedAGuess &&
-                ctx.state.piecesMade > 0 && ctx.state.piecesFailed == 0 &&
+                piecesComplete && recorded && !convertedAGuess &&
                 ctx.state.sourcePieces.size() == static_cast<std::size_t>(ctx.state.piecesMade) &&
                 PiecesOfSourceAreSafe(ctx);
             const auto id = Fs().FileIdentity(p);

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <set>
 #include <string_view>
 #include <unordered_map>
@@ -13,6 +15,7 @@
 #include "fs/paths.h"
 #include "job/job_events.h"
 #include "job/params_source.h"
+#include "split/read_digest.h"
 #include "split/written_pieces.h"
 #include "text/text.h"
 
@@ -42,6 +45,9 @@ struct SplitState {
     // The output encoding and conversion asked for when the source began: all its pieces
     // take the same form.
     OutputRequest outputRequest;
+    // What the split reads of the current source, when it is to be told (manifests) or
+    // proved (deletion).
+    std::optional<ReadDigest> readDigest;
     // Pieces are no more readable than their source.
     std::uint32_t sourcePermissions = 07777;
 
@@ -107,6 +113,10 @@ struct SplitContext {
     // The current source, 1-based in the job's list.
     std::size_t sourceIndex = 0;
 
+    // Opens the current source for reading, digesting what is read when asked to.
+    std::unique_ptr<ReadHandle> OpenSource(const Text& path) {
+        return qs::OpenSource(path, state.readDigest ? &*state.readDigest : nullptr);
+    }
     // The parameters as they stand now.
     const SplitParams& Options() const { return paramSource.Read(); }
     bool Stopped() const { return events.StopRequested(); }

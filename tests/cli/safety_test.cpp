@@ -256,10 +256,13 @@ TEST_F(CommandLineSafety, ManifestRejoinIsExactOrRefused) {
         SCOPED_TRACE(row.name);
         const std::string name = "s" + std::to_string(++i);
         Put(At(name + ".txt"), row.source);
-        std::vector<std::string> args = {"split", "--manifest"};
+        // A source goes only when its manifest gives it back.
+        std::vector<std::string> args = {"split", "--manifest", "--delete-sources"};
         args.insert(args.end(), row.options.begin(), row.options.end());
         args.push_back(name + ".txt");
-        ASSERT_EQ(RunIn(root, args).status, 0);
+        const Ran split = RunIn(root, args);
+        EXPECT_EQ(split.status, row.exact ? 0 : 1) << split.err;
+        EXPECT_EQ(fs::exists(At(name + ".txt")), !row.exact);
         const std::string manifest = name + "/" + name + ".txt.manifest.json";
         const Ran verify = RunIn(root, {"verify", manifest});
         const Ran rejoin = RunIn(root, {"merge", "--output-dir", "back", manifest});
@@ -275,6 +278,33 @@ TEST_F(CommandLineSafety, ManifestRejoinIsExactOrRefused) {
             EXPECT_FALSE(fs::exists(back));
         }
     }
+}
+
+// Each source's manifest is written when its pieces are, from the bytes the split read: a
+// source the job cannot split, or a stop, takes no other source's manifest with it.
+TEST_F(CommandLineSafety, EveryDeletedSourceLeavesItsManifest) {
+    std::string lines;
+    for (int i = 1; i <= 5000; ++i) {
+        lines += std::to_string(i) + "\n";
+    }
+    Put(At("d/a1.txt"), lines);
+    std::string japanese;  // 日本語のテキストです。 in Shift_JIS, which no text mode reads
+    for (int i = 0; i < 300; ++i) {
+        japanese +=
+            "\x93\xfa\x96\x7b\x8c\xea\x82\xcc\x83\x65\x83\x4c\x83\x58\x83\x67"
+            "\x82\xc5\x82\xb7\x81\x42\n";
+    }
+    Put(At("d/a2.txt"), japanese);
+    Put(At("d/a3.txt"), lines + "5001\n");
+    EXPECT_EQ(
+        RunIn(root, {"split", "--lines", "1000", "--manifest", "--delete-sources", "d"}).status, 1);
+    EXPECT_TRUE(fs::exists(At("d/a2.txt")));
+    for (const std::string name : {"a1", "a3"}) {
+        EXPECT_FALSE(fs::exists(At("d/" + name + ".txt")));
+        const std::string manifest = "d/" + name + "/" + name + ".txt.manifest.json";
+        EXPECT_EQ(RunIn(root, {"merge", "--output-dir", "back", manifest}).status, 0);
+    }
+    EXPECT_EQ(Slurp(At("back/a3.txt")), lines + "5001\n");
 }
 
 // verify recomputes the whole from the pieces: a manifest or a piece changed in any way that
