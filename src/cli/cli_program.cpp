@@ -136,6 +136,7 @@ public:
         m_manifests = std::move(writer);
     }
     bool WantsSplitSources() override { return m_keep; }
+    bool OutputsReachTheDisk() override { return !m_recorder.DryRun(); }
     bool SourceSplit(const SplitSource& source) override {
         if (!m_keep) {
             return true;

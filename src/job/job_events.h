@@ -74,6 +74,8 @@ public:
     // to, or when it deletes sources). False when the listener could not keep the record it
     // needs of them (a manifest that rejoins them): the source then stays.
     virtual bool SourceSplit(const SplitSource& /*source*/) { return true; }
+    // False in a run that only pretends to write (a dry run): nothing can be read back.
+    virtual bool OutputsReachTheDisk() { return true; }
     virtual void SourceDeleted(const Text& /*path*/) {}
     virtual void Failed(const JobFailure& /*failure*/) {}
     // The parameters cannot run; the job ends without touching the source.

@@ -1,5 +1,7 @@
 #include "split/piece_writer.h"
 
+#include "job/rejoin_pieces.h"
+
 #include <array>
 #include <limits>
 
@@ -222,9 +224,11 @@ void NotePiece(SplitContext& ctx, const Text& path, std::int64_t size, bool dura
         pieces.source = source;
         pieces.firstNumber = ctx.state.pieceNumber;
     }
+    // The pieces keep their order: the numbered run first, then every other one.
     const auto next = pieces.firstNumber + static_cast<std::int64_t>(pieces.numberedSizes.size());
-    if (numbered && source == pieces.source && ctx.state.pieceNumber == next &&
-        size <= std::numeric_limits<std::uint32_t>::max()) {
+    pieces.identities.push_back(Fs().FileIdentity(path));
+    if (numbered && pieces.others.empty() && source == pieces.source &&
+        ctx.state.pieceNumber == next && size <= std::numeric_limits<std::uint32_t>::max()) {
         pieces.numberedSizes.push_back(static_cast<std::uint32_t>(size));
     } else {
         pieces.others.push_back({path.substr(ctx.outputFolder.size()), size});
@@ -528,6 +532,69 @@ bool PiecesOfSourceAreSafe(SplitContext& ctx) {
         return parent.empty() || Fs().SyncToDisk(parent);
     }
     return true;
+}
+
+}  // namespace qs
+
+namespace qs {
+namespace {
+
+// The k-th piece of the current source, in the order they join.
+PieceFile PieceAt(SplitContext& ctx, std::size_t k) {
+    const SplitState::SourcePieces& pieces = ctx.state.sourcePieces;
+    const std::optional<FileId>& identity = pieces.identities[k];
+    if (k < pieces.numberedSizes.size()) {
+        const auto number =
+            static_cast<std::int32_t>(pieces.firstNumber + static_cast<std::int64_t>(k));
+        return PieceFile{NumberedPathOf(ctx, pieces.source, number), identity};
+    }
+    return PieceFile{ctx.outputFolder + pieces.others[k - pieces.numberedSizes.size()].name,
+                     identity};
+}
+
+}  // namespace
+
+bool PiecesGiveSourceBack(SplitContext& ctx, const SourceDigest& read) {
+    const SplitParams& options = ctx.Options();
+    const SplitState::SourcePieces& pieces = ctx.state.sourcePieces;
+    if (!ctx.events.OutputsReachTheDisk()) {
+        return true;
+    }
+    if (pieces.size() != pieces.identities.size()) {
+        return false;
+    }
+    // Blank lines skipped or 繁简 converted on purpose give no source back: the pieces are
+    // only the very files written, of the sizes written.
+    if ((options.skipBlankLines && std::holds_alternative<SplitByLinesParams>(options.mode)) ||
+        ctx.state.outputRequest.zh != ZhConversion::None) {
+        for (std::size_t k = 0; k < pieces.size(); ++k) {
+            const PieceFile piece = PieceAt(ctx, k);
+            if (!piece.identity || Fs().FileIdentity(piece.path) != piece.identity) {
+                return false;
+            }
+        }
+        return true;
+    }
+    RejoinPlan plan;
+    plan.pieceCount = pieces.size();
+    plan.piece = [&](std::size_t k) { return PieceAt(ctx, k); };
+    plan.bytes = std::holds_alternative<SplitIntoPartsParams>(options.mode) ||
+                 std::holds_alternative<SplitBySizeParams>(options.mode);
+    plan.source = ctx.state.source;
+    plan.reencoded = ctx.state.outputRequest.encoding.has_value();
+    plan.size = read.size;
+    plan.sha256 = read.sha256;
+    plan.breaksNormalised = true;
+    if (std::holds_alternative<SplitByLinesParams>(options.mode)) {
+        plan.joiner = "\r\n";
+    } else if (const auto* m = std::get_if<SplitAtSeparatorParams>(&options.mode)) {
+        plan.joiner = m->separator;
+        plan.breaksNormalised = false;
+        if (Text end = LackingEnd(options, ctx.state.source, read.tail); !end.empty()) {
+            plan.ends.push_back(std::move(end));
+        }
+    }
+    return !RejoinPieces(plan);
 }
 
 }  // namespace qs

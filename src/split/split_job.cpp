@@ -54,6 +54,12 @@ Text SubfolderName(const Text& parent, const PathParts& source) {
     return name;
 }
 
+// A book is no piece that joins back into its source: only its writing is checked.
+bool IsBook(SplitContext& ctx) {
+    const auto* chapters = std::get_if<SplitAtChaptersParams>(&ctx.Options().mode);
+    return chapters && chapters->epub;
+}
+
 }  // namespace
 
 void SplitFiles(SplitParamsSource& paramSource, JobEvents& events, const TextList& paths,
@@ -144,7 +150,7 @@ void SplitFiles(SplitParamsSource& paramSource, JobEvents& events, const TextLis
             const bool complete =
                 piecesComplete && recorded && !convertedAGuess &&
                 ctx.state.sourcePieces.size() == static_cast<std::size_t>(ctx.state.piecesMade) &&
-                PiecesOfSourceAreSafe(ctx);
+                PiecesOfSourceAreSafe(ctx) && (IsBook(ctx) || PiecesGiveSourceBack(ctx, *digest));
             const auto id = Fs().FileIdentity(p);
             const Removal removal = complete ? DeleteIfUnchanged(p, asRead) : Removal::Changed;
             if (removal == Removal::Deleted) {

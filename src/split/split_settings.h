@@ -71,6 +71,7 @@ struct SplitState {
         std::int32_t firstNumber = 0;              // of numberedSizes[0]
         std::vector<std::uint32_t> numberedSizes;  // of the pieces numbered on from there
         std::vector<WrittenPiece> others;
+        std::vector<std::optional<FileId>> identities;  // of every piece, in order
     };
     WrittenPieces piecesWritten;
     // What the output folder held before: only those files may be replaced.
