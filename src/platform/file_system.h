@@ -68,6 +68,10 @@ public:
     virtual CopyResult CopyRange(ReadHandle& source, std::int64_t start, std::int64_t length);
     // The finished file gets no permission bit that is not in bits (its source's, say).
     virtual void LimitPermissions(std::uint32_t /*bits*/) {}
+    // The finished file takes the access list of its source (a file system's text of it, as
+    // ExtendedAccess gives it), or, where it cannot hold it or access is empty, is readable
+    // and writable by its owner only.
+    virtual void LimitAccess(const Bytes& /*access*/) {}
     // Forces what was written so far onto the disk, so that the name given afterwards never
     // stands for bytes that a power cut could still take away.
     virtual bool Sync() = 0;
@@ -150,6 +154,9 @@ public:
     // The state of the regular file behind a path (links followed); nullopt for anything
     // else, and where it cannot be told.
     virtual std::optional<FileStamp> Stamp(const Text& /*path*/) { return std::nullopt; }
+    // The access list of a file beyond its permission bits (named users and groups), as a
+    // text that LimitAccess takes; nullopt where it has none, or it cannot be told.
+    virtual std::optional<Bytes> ExtendedAccess(const Text& /*path*/) { return std::nullopt; }
     // The size of the regular file behind a path; nullopt for anything else.
     virtual std::optional<std::int64_t> FileSize(const Text& path);
     // Whether each name in folder (which ends with its separator) is a regular file of the

@@ -253,6 +253,9 @@ bool Finish(SplitContext& ctx, const Text& source, Text path, std::unique_ptr<At
     }
     if (out) {
         out->LimitPermissions(ctx.state.sourcePermissions);
+        if (ctx.state.sourceAccess) {
+            out->LimitAccess(*ctx.state.sourceAccess);
+        }
     }
     const std::size_t numberedBytes = path.size();
     written = written && out && NamePiece(ctx, *out, source, text, path);
@@ -423,6 +426,9 @@ bool FinishNamedOutput(SplitContext& ctx, const Text& stem, const Text& dotExten
     written = written && out && !name.empty();
     if (written) {
         out->LimitPermissions(ctx.state.sourcePermissions);
+        if (ctx.state.sourceAccess) {
+            out->LimitAccess(*ctx.state.sourceAccess);
+        }
         if (durable) {
             out->StartWriteBack();
         }

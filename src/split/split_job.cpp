@@ -115,6 +115,7 @@ void SplitFiles(SplitParamsSource& paramSource, JobEvents& events, const TextLis
         ctx.state.sourcePieces.clear();
         const std::optional<FileStamp> asRead = StampBeforeReading(p);
         ctx.state.sourcePermissions = SharedPermissions(07777, asRead);
+        ctx.state.sourceAccess = Fs().ExtendedAccess(p);
         ctx.state.readDigest.reset();
         if (ctx.Options().deleteSources || events.WantsSplitSources()) {
             ctx.state.readDigest.emplace();

@@ -50,6 +50,7 @@ struct SplitState {
     std::optional<ReadDigest> readDigest;
     // Pieces are no more readable than their source.
     std::uint32_t sourcePermissions = 07777;
+    std::optional<Bytes> sourceAccess;  // its access list, where it has one
 
     // Sources of the running job; no piece may replace one of them.
     std::set<std::pair<std::uint64_t, std::uint64_t>> sourceIdentities;

@@ -147,6 +147,23 @@ TEST_F(CommandLineSafety, OutputsAreNoMoreReadableThanTheirSources) {
         EXPECT_EQ(fs::status(At(output)).permissions() & fs::perms::all,
                   fs::perms::owner_read | fs::perms::owner_write);
     }
+    // A user the access list of a source shuts out is shut out of its pieces; an output of
+    // members whose lists differ is its owner's alone.
+    Put(At("listed.txt"), "one\ntwo\n");
+    Put(At("plain.txt"), "three\n");
+    const std::string shut = "setfacl -m u:1234:--- '" + At("listed.txt").string() + "'";
+    if (std::system(shut.c_str()) != 0) {
+        GTEST_SKIP() << "no access lists here";
+    }
+    RunIn(root, {"split", "--parts", "2", "listed.txt"});
+    RunIn(root, {"merge", "--output-dir", "l", "listed.txt", "plain.txt"});
+    const std::string list = root.parent_path() / "list";
+    const std::string get =
+        "getfacl -cp '" + At("listed/listed_2.txt").string() + "' > '" + list + "'";
+    EXPECT_EQ(std::system(get.c_str()), 0);
+    EXPECT_NE(Slurp(list).find("user:1234:---"), std::string::npos) << Slurp(list);
+    EXPECT_EQ(fs::status(At("l/listed等2个文件.txt")).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
 }
 
 TEST_F(CommandLineSafety, FailedJobsLeaveNothingTheyMade) {
