@@ -1,7 +1,6 @@
 #include "split/piece_writer.h"
 
-#include "job/rejoin_pieces.h"
-
+#include <algorithm>
 #include <array>
 #include <limits>
 
@@ -9,6 +8,7 @@
 #include "encoding/text_decoder.h"
 #include "fs/output_names.h"
 #include "fs/paths.h"
+#include "job/rejoin_pieces.h"
 #include "platform/services.h"
 #include "platform/system_error.h"
 #include "split/title_sentence.h"
@@ -200,12 +200,30 @@ bool NamePiece(SplitContext& ctx, AtomicWriter& out, const Text& source, std::st
         }
     }
     path = numberedPath;
+    const Text& stem = SourceParts(ctx, source).stem;
+    const Text suffix = "_" + std::to_string(ctx.state.pieceNumber);
+    // Once a numbered piece of the source took a " (k)" name, the rest take that k or a later
+    // one, never a plain name that is free only because another cut in the folder (a second
+    // job's) made fewer pieces: the pieces of two cuts never mix under one set of names.
+    int& variant = ctx.state.sourceVariant;
+    int& next = ctx.state.nextVariant.try_emplace(stem + suffix, 2).first->second;
+    if (variant >= 2) {
+        next = std::max(next, variant);
+        const Text name =
+            FitFileName(stem, suffix + VariantSuffix(variant), dotExt, kMaxPieceNameChars);
+        if (!name.empty()) {
+            path = ctx.outputFolder + name;
+        }
+    }
     // Even a source already split and deleted keeps its name from the pieces. A source
     // reached under another name is there, so its name is taken.
-    return NamePieceAs(
-               ctx, out, path, [&] { return !IsTakenByTheJob(ctx, path); },
-               SourceParts(ctx, source).stem, "_" + std::to_string(ctx.state.pieceNumber),
-               dotExt) == Result::Named;
+    const bool named = NamePieceAs(
+                           ctx, out, path, [&] { return !IsTakenByTheJob(ctx, path); }, stem,
+                           suffix, dotExt) == Result::Named;
+    if (named && path != numberedPath) {
+        variant = std::max(variant, ctx.state.nextVariant[stem + suffix] - 1);
+    }
+    return named;
 }
 
 // Records a piece that was named: no later piece replaces it, and the source is deleted

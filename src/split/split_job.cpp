@@ -108,6 +108,7 @@ void SplitFiles(SplitParamsSource& paramSource, JobEvents& events, const TextLis
         ctx.state.source = TextFormat();
         ctx.state.piecesInUtf8 = false;
         ctx.state.pieceNumber = 0;
+        ctx.state.sourceVariant = 0;
         ctx.state.piecesMade = 0;
         ctx.state.piecesFailed = 0;
         ctx.state.sourceUnreadable = false;

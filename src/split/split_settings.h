@@ -83,6 +83,8 @@ struct SplitState {
     PathParts sourceParts;
     // Where the search for a free " (k)" name of a base name goes on.
     std::unordered_map<Text, int> nextVariant;
+    // The " (k)" the numbered pieces of the current source took; 0: none yet.
+    int sourceVariant = 0;
     // The numbered name of the source's pieces, its stem cut to fit once for each width of
     // the number.
     struct NumberedStem {

@@ -197,6 +197,16 @@ TEST_F(CommandLineSafety, EveryPieceOfAMarkedSourceCarriesTheMark) {
 }
 
 TEST_F(CommandLineSafety, TwoJobsNeverInterleaveTheirPiecesInOneFolder) {
+    // Once a piece takes a " (k)" name, the rest of its source's pieces take it too, free
+    // plain names or not: a cut of fewer pieces beside it never lends it its names.
+    Put(At("n/s.txt"), "abcdef");
+    Put(At("n/s_1.txt"), "held");
+    EXPECT_EQ(
+        RunIn(root, {"split", "--parts", "3", "--no-subfolder", "n/s_1.txt", "n/s.txt"}).status, 0);
+    EXPECT_EQ(Slurp(At("n/s_1 (2).txt")) + Slurp(At("n/s_2 (2).txt")) + Slurp(At("n/s_3 (2).txt")),
+              "abcdef");
+    EXPECT_FALSE(fs::exists(At("n/s_2.txt")));
+
     // A job waits, and says so, while another holds the folder it writes into.
     Put(At("w.txt"), "one\ntwo\n");
     fs::create_directories(At("w"));
