@@ -1,5 +1,6 @@
 #include "job/rejoin_pieces.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "encoding/charset_converter.h"
@@ -71,21 +72,33 @@ struct Lacking {
     Text end;
 };
 
-// The ends the plan names first, then every line break.
+// The ends the plan names first, then every line break, the one the source is likeliest
+// to have first.
 std::vector<Lacking> WaysToTry(const RejoinPlan& plan) {
     std::vector<Lacking> ways;
     for (const Text& end : plan.ends) {
         ways.push_back({"\r\n", end});
     }
-    for (const char* breaks : {"\r\n", "\n", "\r"}) {
-        ways.push_back({breaks, ""});
-        ways.push_back({breaks, breaks});
+    std::vector<Text> breaks = {"\r\n", "\n", "\r"};
+    if (const auto likely = std::find(breaks.begin(), breaks.end(), plan.likelyBreak);
+        likely != breaks.end()) {
+        std::rotate(breaks.begin(), likely, likely + 1);
+    }
+    for (const Text& lineBreak : breaks) {
+        ways.push_back({lineBreak, lineBreak});
+        ways.push_back({lineBreak, ""});
     }
     return ways;
 }
 
-std::optional<RejoinFailure> RejoinText(const RejoinPlan& plan, AtomicWriter* out) {
-    Text text;
+// One pass over the pieces as one way gives the whole back, piece by piece, so that no more
+// than a piece is held: decoded, joined, its breaks as the way has them, encoded. Each part
+// goes to put; false from put ends the pass. A CR at the end of a part waits for the next
+// one, as a CR LF may straddle two.
+std::optional<RejoinFailure> PassOver(const RejoinPlan& plan, const Lacking& way,
+                                      const std::function<bool(std::string_view)>& put) {
+    Text held;
+    const bool rebreak = plan.breaksNormalised && way.lineBreak != "\r\n";
     for (std::size_t i = 0; i < plan.pieceCount; ++i) {
         const PieceFile piece = plan.piece(i);
         std::optional<RejoinFailure> failure;
@@ -98,24 +111,65 @@ std::optional<RejoinFailure> RejoinText(const RejoinPlan& plan, AtomicWriter* ou
         if (!decoded.opened || !decoded.exact) {
             return RejoinFailure{Kind::NotRestorable, Text(), 0, "分块无法解码"};
         }
-        text += (i > 0 ? plan.joiner : Text()) + decoded.text;
+        const bool last = i + 1 == plan.pieceCount;
+        Text part;
+        part.swap(held);
+        if (i > 0) {
+            part.append(plan.joiner);
+        }
+        part.append(decoded.text);
+        if (last) {
+            part += way.end;
+        } else if (rebreak && !part.empty() && part.back() == '\r') {
+            held.push_back('\r');
+            part.pop_back();
+        }
+        if (rebreak) {
+            part = ReplaceAll(part, "\r\n", way.lineBreak);
+        }
+        const std::optional<Bytes> bytes =
+            EncodeText(part, {plan.source.encoding, plan.source.mark && i == 0});
+        if (!bytes) {
+            return RejoinFailure{Kind::NotRestorable, Text(), 0, {}};
+        }
+        if (!put(*bytes)) {
+            return RejoinFailure{Kind::NotRestorable, Text(), 0, {}};
+        }
     }
+    return std::nullopt;
+}
+
+std::optional<RejoinFailure> RejoinText(const RejoinPlan& plan, AtomicWriter* out) {
     for (const Lacking& way : WaysToTry(plan)) {
-        // The text modes make every line break CR LF; the source may have had LF or CR
-        // throughout. The separator mode changes no break.
-        const Text body = way.lineBreak == "\r\n" || !plan.breaksNormalised
-                              ? text
-                              : ReplaceAll(text, "\r\n", way.lineBreak);
-        const std::optional<Bytes> bytes = EncodeText(body + way.end, plan.source);
         Sha256 sha;
-        sha.Add(bytes.value_or(Bytes()));
-        if (bytes && static_cast<std::int64_t>(bytes->size()) == plan.size &&
-            sha.Hex() == plan.sha256) {
-            if (out && !out->Write(*bytes)) {
-                return RejoinFailure{Kind::NotWritten, Text(), LastSystemError(), {}};
-            }
+        std::int64_t size = 0;
+        std::optional<RejoinFailure> failure = PassOver(plan, way, [&](std::string_view bytes) {
+            sha.Add(bytes);
+            size += static_cast<std::int64_t>(bytes.size());
+            return size <= plan.size;
+        });
+        if (failure && failure->kind != Kind::NotRestorable) {
+            return failure;  // a piece that cannot be read back gives no way
+        }
+        if (failure && !failure->why.empty()) {
+            return failure;
+        }
+        if (failure || size != plan.size || sha.Hex() != plan.sha256) {
+            continue;
+        }
+        if (!out) {
             return std::nullopt;
         }
+        // The way is found: the whole goes out in one more pass.
+        bool written = true;
+        failure = PassOver(plan, way, [&](std::string_view bytes) {
+            written = out->Write(bytes);
+            return written;
+        });
+        if (!written) {
+            return RejoinFailure{Kind::NotWritten, Text(), LastSystemError(), {}};
+        }
+        return failure;
     }
     return RejoinFailure{Kind::NotRestorable, Text(), 0, {}};
 }

@@ -609,6 +609,14 @@ bool PiecesGiveSourceBack(SplitContext& ctx, const SourceDigest& read) {
     plan.size = read.size;
     plan.sha256 = read.sha256;
     plan.breaksNormalised = true;
+    // The break the source's last lines end in is the one to try first.
+    for (const char* lineBreak : {"\r\n", "\n", "\r"}) {
+        const std::optional<Bytes> encoded = EncodeText(lineBreak, {ctx.state.source.encoding});
+        if (encoded && !encoded->empty() && read.tail.find(*encoded) != Bytes::npos) {
+            plan.likelyBreak = lineBreak;
+            break;
+        }
+    }
     if (std::holds_alternative<SplitByLinesParams>(options.mode)) {
         plan.joiner = "\r\n";
     } else if (const auto* m = std::get_if<SplitAtSeparatorParams>(&options.mode)) {

@@ -220,8 +220,9 @@ TEST_F(SplitJobTest, PieceNeverReplacesASourceOfTheJob) {
     h.temp.Write("a.txt", "1234");
     h.temp.Write("a_1.txt", "other source");
     Run({File("a.txt"), File("a_1.txt")});
+    // The rest of the source's pieces follow the first into its " (k)" names.
     EXPECT_EQ(h.temp.Read("a_1 (2).txt"), "12");
-    EXPECT_EQ(h.temp.Read("a_2.txt"), "34");
+    EXPECT_EQ(h.temp.Read("a_2 (2).txt"), "34");
     EXPECT_EQ(h.temp.Read("a_1.txt"), "other source");
     EXPECT_EQ(h.temp.Read("a_1_1.txt") + h.temp.Read("a_1_2.txt"), "other source");
 }
