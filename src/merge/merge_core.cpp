@@ -220,6 +220,9 @@ MergeResult MergeFiles(MergeJob& job, const TextList& listed) {
     // Each member as it was when it was read: only that is in the output.
     std::map<Text, std::optional<FileStamp>> asRead;
     std::uint32_t permissions = 07777;
+    // The access lists of the members that have one, and whether one has none.
+    std::set<Bytes> accessLists;
+    bool plainMember = false;
 
     auto put = [&](std::string_view bytes) {
         if (collecting) {
@@ -291,6 +294,11 @@ MergeResult MergeFiles(MergeJob& job, const TextList& listed) {
             // Only what went in limits who may read the output.
             ++result.membersMerged;
             permissions = SharedPermissions(permissions, stamp);
+            if (std::optional<Bytes> access = Fs().ExtendedAccess(path)) {
+                accessLists.insert(std::move(*access));
+            } else {
+                plainMember = true;
+            }
         }
 
         if (i != n && !separator.empty()) {
@@ -335,6 +343,12 @@ MergeResult MergeFiles(MergeJob& job, const TextList& listed) {
     if (writer) {
         // Whatever the members allow, the output stays readable and writable to its owner.
         writer->LimitPermissions(permissions | 0600);
+        // One list that every member has is carried; members that differ leave the output
+        // to its owner alone.
+        if (!accessLists.empty()) {
+            writer->LimitAccess(accessLists.size() == 1 && !plainMember ? *accessLists.begin()
+                                                                        : Bytes());
+        }
     }
     // A unit of which nothing could be read gets no output, not an empty one.
     const bool anythingRead = result.membersMerged > 0;

@@ -24,7 +24,7 @@ DecodedText ReadWholeText(SplitContext& ctx, const Text& path) {
     TextSliceReader reader(ctx.sliceBytes);
     reader.BetweenSlices([&ctx] { ctx.events.Pump(); });
     DecodedText decoded;
-    decoded.opened = reader.Open(path);
+    decoded.opened = reader.Open(ctx.OpenSource(path));
     decoded.format = decoded.opened ? reader.Format() : TextFormat{};
     decoded.exact = decoded.opened && reader.Exact();
     decoded.tiedWith = decoded.opened ? reader.TiedWith() : TextEncoding::Undetected;
@@ -297,7 +297,7 @@ ModeResult SplitAtChapters(SplitContext& ctx, const Text& path) {
     // and never held whole.
     TextSliceReader reader(ctx.sliceBytes);
     reader.BetweenSlices(pump);
-    const bool opened = reader.Open(path);
+    const bool opened = reader.Open(ctx.OpenSource(path));
     ctx.state.source = opened ? reader.Format() : TextFormat{};
     HeadingScan scan(std::move(*rules));
     std::size_t textBytes = 0;

@@ -54,6 +54,12 @@ Text SubfolderName(const Text& parent, const PathParts& source) {
     return name;
 }
 
+// A book is no piece that joins back into its source: only its writing is checked.
+bool IsBook(SplitContext& ctx) {
+    const auto* chapters = std::get_if<SplitAtChaptersParams>(&ctx.Options().mode);
+    return chapters && chapters->epub;
+}
+
 }  // namespace
 
 void SplitFiles(SplitParamsSource& paramSource, JobEvents& events, const TextList& paths,
@@ -123,6 +129,7 @@ void SplitFiles(SplitParamsSource& paramSource, JobEvents& events, const TextLis
         ctx.state.source = TextFormat();
         ctx.state.piecesInUtf8 = false;
         ctx.state.pieceNumber = 0;
+        ctx.state.sourceVariant = 0;
         ctx.state.piecesMade = 0;
         ctx.state.piecesFailed = 0;
         ctx.state.sourceUnreadable = false;
@@ -130,6 +137,11 @@ void SplitFiles(SplitParamsSource& paramSource, JobEvents& events, const TextLis
         ctx.state.sourcePieces.clear();
         const std::optional<FileStamp> asRead = StampBeforeReading(p);
         ctx.state.sourcePermissions = SharedPermissions(07777, asRead);
+        ctx.state.sourceAccess = Fs().ExtendedAccess(p);
+        ctx.state.readDigest.reset();
+        if (ctx.Options().deleteSources || events.WantsSplitSources()) {
+            ctx.state.readDigest.emplace();
+        }
         const ModeResult result = RunSplitMode(ctx, p);
         events.SourceFinished();
         if (result == ModeResult::ValidationFailed) {
@@ -143,15 +155,25 @@ void SplitFiles(SplitParamsSource& paramSource, JobEvents& events, const TextLis
             made.RemoveEmpty();  // a source that gave nothing leaves no folder of its own
         }
 
+        // Every piece written: whoever listens records them (a manifest) before the source
+        // may go, whatever becomes of the sources after it.
+        const bool piecesComplete = !ctx.Stopped() && !ctx.state.sourceUnreadable &&
+                                    ctx.state.piecesMade > 0 && ctx.state.piecesFailed == 0;
+        std::optional<SourceDigest> digest;
+        if (piecesComplete && ctx.state.readDigest) {
+            digest = ctx.state.readDigest->Finish();
+        }
+        const bool recorded =
+            digest && events.SourceSplit({p, ctx.sourceIndex, ctx.state.source, *digest});
+
         if (ctx.Options().deleteSources) {
             // The only copy of the content goes only when every piece of it is safely written,
             // still there and on the disk. Pieces are recorded for this while deletion is on:
             // when it was switched on halfway, some are not, and the source stays.
             const bool complete =
-                !ctx.Stopped() && !ctx.state.sourceUnreadable && !convertedAGuess &&
-                ctx.state.piecesMade > 0 && ctx.state.piecesFailed == 0 &&
+                piecesComplete && recorded && !convertedAGuess &&
                 ctx.state.sourcePieces.size() == static_cast<std::size_t>(ctx.state.piecesMade) &&
-                PiecesOfSourceAreSafe(ctx);
+                PiecesOfSourceAreSafe(ctx) && (IsBook(ctx) || PiecesGiveSourceBack(ctx, *digest));
             const auto id = Fs().FileIdentity(p);
             const Removal removal = complete ? DeleteIfUnchanged(p, asRead) : Removal::Changed;
             if (removal == Removal::Deleted) {

@@ -457,7 +457,8 @@ std::vector<std::string> CheckAll(const Job& job, const Tree& given, const Tree&
                 run = &runs[*e.id].emplace_back();
             } else if (e.kind == Event::Read || e.kind == Event::ReadFailed) {
                 run = nullptr;
-            } else if (e.kind == Event::Commit && run && e.id) {
+            } else if (e.kind == Event::Commit && run && e.id &&
+                       !e.path.ends_with(".manifest.json")) {  // a record, not a piece
                 run->push_back(*e.id);
             }
         }
