@@ -40,13 +40,9 @@ public:
 
 private:
     std::unique_ptr<Form> m_form;
-    App* m_previous = nullptr;
 
 public:
     RunControl run;  // after m_form, which it refers to
 };
-
-// The App in use; null when none exists.
-App* CurrentApp();
 
 }  // namespace qs
