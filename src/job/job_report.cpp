@@ -222,13 +222,16 @@ std::string WarningText(const ChapterWarning& w) {
             return Say("章节序号不连续：" + numbers + "（「" + at + "」）",
                        "out of order: " + numbers + " (\"" + at + "\")");
         case ChapterWarning::Kind::Long:
-            return Say(
-                "过长的章节：「" + at + "」（字数与常见字数：" + numbers + "）",
-                "far longer than usual: \"" + at + "\" (characters, usual: " + numbers + ")");
-        case ChapterWarning::Kind::Short:
-            return Say(
-                "过短的章节：「" + at + "」（字数与常见字数：" + numbers + "）",
-                "far shorter than usual: \"" + at + "\" (characters, usual: " + numbers + ")");
+        case ChapterWarning::Kind::Short: {
+            // The numbers are the chapter's length and the book's usual length, in characters.
+            const bool longer = w.kind == ChapterWarning::Kind::Long;
+            const std::string size = w.numbers.empty() ? "" : std::to_string(w.numbers.front());
+            const std::string usual = w.numbers.size() < 2 ? "" : std::to_string(w.numbers[1]);
+            return Say(std::string(longer ? "过长" : "过短") + "的章节：「" + at + "」（" + size +
+                           " 字，通常 " + usual + " 字）",
+                       std::string(longer ? "far longer" : "far shorter") + " than usual: \"" + at +
+                           "\" (" + size + " characters, usually " + usual + ")");
+        }
     }
     return "";
 }
