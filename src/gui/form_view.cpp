@@ -234,6 +234,7 @@ void FormView::Build() {
         SyncAll(*control);
         Connect(*control, WidgetOf(control->name));
     }
+    KeepTextClearOfButtons();
     SyncFormGeometry();
     // A focus the form set while it was being opened; the window gives it to that widget
     // when it is shown, instead of to its first tab stop.
@@ -417,6 +418,28 @@ void FormView::PlaceInParent(const Control& control) {
         widget->setParent(parent);
     }
     widget->raise();
+}
+
+void FormView::KeepTextClearOfButtons() {
+    // A button laid over the right end of a line box (the ".." of a path) would hide the end
+    // of its text: the text stops where the button begins.
+    for (const auto& box : m_form.Controls()) {
+        auto* edit = qobject_cast<QLineEdit*>(WidgetOf(box->name));
+        if (edit == nullptr || box->multiLine) {
+            continue;
+        }
+        int covered = 0;
+        for (const auto& other : m_form.Controls()) {
+            if (other->kind == ControlKind::Button && other->parent == box->parent &&
+                other->left > box->left && other->left < box->left + box->width &&
+                other->top < box->top + box->height && other->top + other->height > box->top) {
+                covered = std::max(covered, box->left + box->width - other->left);
+            }
+        }
+        if (covered > 0) {
+            edit->setTextMargins(0, 0, Z(covered), 0);
+        }
+    }
 }
 
 void FormView::SyncAll(const Control& control) {

@@ -66,7 +66,7 @@ TEST(MoreOptionsTest, EachOptionReachesTheJobAndTheStatusLine) {
              EXPECT_TRUE(c.epub);
              EXPECT_EQ(c.expression, "^第");
          },
-         "更多选项：按章节标题分割（EPUB）"},
+         "更多选项：按章节标题分割（EPUB，代替面板上的分割方式）"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -156,6 +156,24 @@ TEST(KeptReportsTest, TheNewestFiftyAndLastAreKept) {
     EXPECT_EQ(entries->size(), kKeptReports + 1);
     EXPECT_EQ(temp.Read("r/last.json"), "{}");
     EXPECT_FALSE(Fs().Exists(folder + "/20261210T120001.000.json"));
+
+    // Jobs in one millisecond: each keeps its own file, named after the newest, and the newest
+    // of them are kept, "-10" after "-9"; a file that is no report stays whatever it is named.
+    temp.Write("r/notes.json", "mine");
+    const std::string stamp = "20261210T130000.000";
+    for (int i = 1; i <= 60; ++i) {
+        EXPECT_EQ(KeepReport(folder, std::to_string(i), stamp),
+                  folder + "/" + stamp + (i == 1 ? "" : "-" + std::to_string(i)) + ".json");
+    }
+    EXPECT_EQ(Fs().List(folder)->size(), kKeptReports + 2);
+    for (int i = 1; i <= 60; ++i) {
+        const Text name = stamp + (i == 1 ? "" : "-" + std::to_string(i)) + ".json";
+        EXPECT_EQ(Fs().Exists(folder + "/" + name), i > 10) << name;
+        if (i > 10) {
+            EXPECT_EQ(temp.Read("r/" + name), std::to_string(i));
+        }
+    }
+    EXPECT_EQ(temp.Read("r/notes.json"), "mine");
 }
 
 }  // namespace
