@@ -4,6 +4,7 @@
 #include "app/job_progress.h"
 #include "app/kept_reports.h"
 #include "app/more_options.h"
+#include "app/preview.h"
 #include "app/window_jobs.h"
 #include "platform/services.h"
 #include "settings/control_state.h"
@@ -136,6 +137,27 @@ TEST(JobProgressTest, RunsByTheBytesNeverBackAndEndsWhole) {
     EXPECT_DOUBLE_EQ(p.Fraction(0), 0.125);
     p.Done();
     EXPECT_EQ(p.Fraction(0), 1);
+}
+
+// A damaged source (no encoding reads it whole) is told among the sources, as left as it
+// is; other failures stay failures.
+TEST(PreviewTextTest, ADamagedSourceIsToldAsASourceLeftAsItIs) {
+    Report report;
+    report.sources.push_back({U("/a/好.txt"), TextFormat{TextEncoding::Utf8, false},
+                              TextEncoding::Undetected, std::nullopt});
+    report.outputs.push_back({U("/a/好/好_1.txt"), 12, {}, 1, {}, {}});
+    report.failures.push_back(FromJob(FailureKind::Unrecognised, U("/a/坏.txt")));
+    report.failures.push_back(FromJob(FailureKind::NotWritten, U("/a/好/好_2.txt")));
+    const std::string text = ToUtf8Lossy(PreviewText(report));
+    EXPECT_NE(text.find("/a/好.txt　UTF-8\r\n　将写出 1 个文件，共 12 字节："), std::string::npos)
+        << text;
+    EXPECT_NE(
+        text.find("/a/坏.txt　已损坏或不是文本：没有一种编码能完整读出它，不会分割，原样保留"),
+        std::string::npos)
+        << text;
+    EXPECT_NE(text.find("以下 1 项将会失败：\r\n无法写入：/a/好/好_2.txt"), std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("无法识别编码："), std::string::npos) << text;
 }
 
 TEST(KeptReportsTest, TheNewestFiftyAndLastAreKept) {
