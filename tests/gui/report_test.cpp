@@ -55,7 +55,9 @@ protected:
             faulty.FailPath(FaultyFileSystem::Op::Write, fullFolder,
                             FaultyFileSystem::Fault::ShortWrite);
         }
-        app.run.reportsFolder = temp.File(U("reports"));
+        // On a real full disk the reports are kept where the program keeps them, to be read
+        // after the run.
+        app.run.reportsFolder = full != nullptr ? ReportsFolder() : temp.File(U("reports"));
         InstallSplitJob(app);
         InstallMergeJob(app);
         WireInputDialog(app);
@@ -79,6 +81,18 @@ protected:
             << std::string(bytes, 'x');
     }
     const MessageRequest& LastMessage() { return ui.shown.back(); }
+    // Fills the full disk up, or makes every write into its folder fail as on a full disk.
+    void FillUp() {
+        if (std::getenv("QS_FULL_DISK") == nullptr) {
+            faulty.FailPath(FaultyFileSystem::Op::Write, fullFolder,
+                            FaultyFileSystem::Fault::ShortWrite);
+            return;
+        }
+        std::ofstream filler(ToUtf8Lossy(fullFolder + "/" + U("填满")), std::ios::binary);
+        const std::string block(4096, 'f');
+        while (filler.write(block.data(), block.size())) {
+        }
+    }
     // Opens 更多选项 from its link and hands its real window to act, which closes it.
     void InMoreOptions(const std::function<void(FormDialog&)>& act) {
         bool acted = false;
@@ -116,12 +130,7 @@ TEST_F(ReportWindowTest, AFullDiskEndsTheSplitTellsWhyAndKeepsTheReport) {
     for (const char* name : {"甲.txt", "乙.txt", "丙.txt"}) {
         WriteSource(U(name), 4000);
     }
-    if (std::getenv("QS_FULL_DISK") != nullptr) {
-        std::ofstream filler(ToUtf8Lossy(fullFolder + "/" + U("填满")), std::ios::binary);
-        const std::string block(4096, 'f');
-        while (filler.write(block.data(), block.size())) {
-        }
-    }
+    FillUp();
     app.MainForm().SetText(U(names::PartCount), "4");
     for (const char* name : {"甲.txt", "乙.txt", "丙.txt"}) {
         ui.files.push_back(fullFolder + "/" + U(name));
@@ -258,8 +267,8 @@ TEST_F(ReportWindowTest, DialogsFitTheScreenAndArePictured) {
         ui.QtUi::ShowMessage(request);
     };
     app.MoreForm().SetChecked(U(more_names::Chapters), false);
-    faulty.FailPath(FaultyFileSystem::Op::Write, fullFolder, FaultyFileSystem::Fault::ShortWrite);
     WriteSource(U("书.txt"), 6000);
+    FillUp();
     ui.files.push_back(fullFolder + "/" + U("书.txt"));
     Click(names::SplitButton);
     EXPECT_EQ(seen, haveNovel ? 3 : 2);
