@@ -340,7 +340,9 @@ void StartSplitJob(App& app, const Text& folder, const TextList& paths) {
             return;
         }
         // What 更多选项 changes is on the status line before anything is chosen.
-        run.ShowIdleNote(MoreOptionsNote(app.MoreForm()));
+        if (const Text note = MoreOptionsNote(app.MoreForm()); !note.empty()) {
+            run.ShowIdleNote(note);
+        }
     }
     // The button says the job runs once it does: not while the user is still choosing.
     TextList chosen;
