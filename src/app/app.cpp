@@ -3,18 +3,7 @@
 #include "app/main_window.h"
 
 namespace qs {
-namespace {
-App* g_current = nullptr;
-}  // namespace
-
-App* CurrentApp() {
-    return g_current;
-}
-
 App::App() : m_form(BuildMainWindow()), m_more(BuildMoreOptions()), run(*m_form) {
-    m_previous = g_current;
-    g_current = this;
-
     Form& form = *m_form;
     WireMainWindow(form);
     WireMoreOptions(*this);
@@ -46,11 +35,7 @@ App::App() : m_form(BuildMainWindow()), m_more(BuildMoreOptions()), run(*m_form)
                      [this] { RegisterDropTargets(*this); });
 }
 
-App::~App() {
-    if (g_current == this) {
-        g_current = m_previous;
-    }
-}
+App::~App() = default;
 
 void App::StartSplitJob(const Text& folder, const TextList& paths) {
     if (startSplitJob) {

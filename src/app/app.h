@@ -53,13 +53,9 @@ public:
 private:
     std::unique_ptr<Form> m_form;
     std::unique_ptr<Form> m_more;
-    App* m_previous = nullptr;
 
 public:
     RunControl run;  // after m_form, which it refers to
 };
-
-// The App in use; null when none exists.
-App* CurrentApp();
 
 }  // namespace qs

@@ -183,15 +183,6 @@ std::vector<CommandDoc> DescribeCommandLine() {
             Describe(*p.verify, "verify")};
 }
 
-bool WantsCommandLine(int argc, char** argv) {
-    if (argc < 2) {
-        return false;
-    }
-    const std::string_view first = argv[1];
-    return first == "split" || first == "merge" || first == "verify" || first == "--help" ||
-           first == "-h" || first == "--version";
-}
-
 ParseOutcome ParseCommandLine(int argc, char** argv) {
     ParseOutcome outcome;
     CommandLineParser parser;

@@ -57,10 +57,6 @@ struct CommandDoc {
 // command.
 std::vector<CommandDoc> DescribeCommandLine();
 
-// Whether the arguments ask for the command line rather than the window: a first
-// argument that is a command, --help, -h or --version.
-bool WantsCommandLine(int argc, char** argv);
-
 ParseOutcome ParseCommandLine(int argc, char** argv);
 
 inline constexpr int kExitDone = 0;

@@ -41,13 +41,4 @@ std::string_view FailureName(FailureKind kind) {
     return RowOf(kind).name;
 }
 
-std::optional<FailureKind> FailureKindNamed(std::string_view name) {
-    for (const FailureRow& row : kFailures) {
-        if (row.name == name) {
-            return row.kind;
-        }
-    }
-    return std::nullopt;
-}
-
 }  // namespace qs

@@ -28,7 +28,6 @@ enum class FailureKind {
 const Text& FailureLabel(FailureKind kind);
 // The name scripts see, e.g. "unreadable".
 std::string_view FailureName(FailureKind kind);
-std::optional<FailureKind> FailureKindNamed(std::string_view name);
 
 struct JobFailure {
     FailureKind kind;

@@ -92,32 +92,11 @@ public:
                 }
                 m_reader.reset();
                 ++m_index;
-            } else if (m_raw) {
-                m_buffer.resize(m_sliceBytes);
-                const std::int64_t n =
-                    m_raw->Read(m_buffer.data(), static_cast<std::int64_t>(m_sliceBytes));
-                if (n < 0) {
-                    return Fail(part);
-                }
-                if (n > 0) {
-                    if (m_pump) {
-                        m_pump();
-                    }
-                    slice = std::string_view(m_buffer.data(), static_cast<std::size_t>(n));
-                    return true;
-                }
-                m_raw.reset();
-                ++m_index;
             } else if (part.kind == Part::Bytes) {
                 ++m_index;
                 if (!part.data.empty()) {
                     slice = part.data;
                     return true;
-                }
-            } else if (part.kind == Part::Raw) {
-                m_raw = Reopen(part);
-                if (!m_raw) {
-                    return Fail(part);
                 }
             } else if (m_passUtf8 && part.format.encoding == TextEncoding::Utf8 &&
                        AfterWholeText() && Pass(part)) {
@@ -150,9 +129,6 @@ private:
     bool AfterWholeText() const {
         Bytes text;
         for (std::size_t k = m_index; k > 0 && m_parts[k - 1].kind != Part::Decoded; --k) {
-            if (m_parts[k - 1].kind == Part::Raw) {
-                return false;
-            }
             text.insert(0, m_parts[k - 1].data);
         }
         // GB18030: a lead byte takes one more byte, or three more after a digit.
@@ -186,7 +162,6 @@ private:
     bool Fail(const Part& part) {
         m_failedPath = part.data;
         m_reader.reset();
-        m_raw.reset();
         return false;
     }
 
@@ -194,8 +169,6 @@ private:
     std::size_t m_sliceBytes;
     std::size_t m_index = 0;
     std::unique_ptr<TextSliceReader> m_reader;
-    std::unique_ptr<ReadHandle> m_raw;
-    Bytes m_buffer;
     Text m_failedPath;
     const Pump& m_pump;
     bool m_passUtf8;
@@ -559,17 +532,6 @@ EncodedMerge::Examined EncodedMerge::AddDecoded(const Text& path) {
         m_held += m_parts.back().held ? 1 : 0;
     }
     return examined;
-}
-
-bool EncodedMerge::AddRaw(const Text& path) {
-    std::unique_ptr<ReadHandle> in = Fs().OpenRead(path);
-    if (!in) {
-        return false;
-    }
-    m_parts.push_back({Part::Raw, path, TextFormat(),
-                       m_held < kHeldMembers ? std::move(in) : nullptr, TextEncoding::Undetected});
-    m_held += m_parts.back().held ? 1 : 0;
-    return true;
 }
 
 void EncodedMerge::AddBytes(std::string_view bytes) {

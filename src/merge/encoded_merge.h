@@ -38,8 +38,6 @@ public:
     };
     // A member to decode; a mark alone and a member that does not decode exactly add nothing.
     Examined AddDecoded(const Text& path);
-    // A member taken as its bytes; false when it cannot be opened.
-    bool AddRaw(const Text& path);
     void AddBytes(std::string_view bytes);
 
     // The members whose encoding the locale chose between GB18030 and Big5, decided once
@@ -78,7 +76,7 @@ public:
                    const TextFormat& merged, const OutputRequest& request);
 
     struct Part {
-        enum Kind { Decoded, Raw, Bytes } kind;
+        enum Kind { Decoded, Bytes } kind;
         Text data;  // the path, or the bytes themselves
         TextFormat format;
         // The member as it was examined, read again from its start; opened again by its
