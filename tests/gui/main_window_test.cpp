@@ -168,7 +168,7 @@ TEST_F(MainWindowTest, TheWindowAndTheDialogFitTheScreenWithEveryControlInside) 
     EXPECT_TRUE(room.contains(main.Window().frameGeometry()))
         << room.width() << "x" << room.height();
     ExpectControlsInside(main.Window().View());
-    // The ".." over the end of the separator file's box: the path's text stops before it.
+    // The path's text stops before the ".." over the end of its box.
     auto* path = qobject_cast<QLineEdit*>(Widget(names::SeparatorPath));
     ASSERT_NE(path, nullptr);
     EXPECT_LE(path->geometry().right() - path->textMargins().right(),
