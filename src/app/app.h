@@ -7,6 +7,7 @@
 #include "app/drag_drop.h"
 #include "app/more_options.h"
 #include "app/run_control.h"
+#include "app/split_manifests.h"
 #include "app/startup.h"
 #include "platform/file_system.h"
 
@@ -40,10 +41,12 @@ public:
     SplitEntry startSplitJob;
     MergeEntry startMergeJob;
     // Filled in by the program, which has the command line's parts: a rule-list file read,
-    // a file system that writes nothing (for previews), verify of a chosen manifest.
+    // a file system that writes nothing (for previews), verify of a chosen manifest, the
+    // manifests of a split.
     RuleReader readChapterRules;
     std::function<std::unique_ptr<FileSystem>(FileSystem& inner)> dryRunFileSystem;
     std::function<void()> verifyManifest;
+    SplitManifestsMaker makeSplitManifests;
     Lifecycle lifecycle;
     DropLists drops;
 

@@ -4,6 +4,9 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <memory>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "fs/paths.h"
@@ -14,11 +17,74 @@ namespace qs {
 namespace {
 
 const Text kLastReport = "last.json";
+constexpr std::size_t kStampSize = 19;  // 20261210T130512.345
 
-bool IsKeptReport(const DirEntry& entry) {
+// The order of a kept report among the others: its stamp, then its "-n" (none: 1). Empty
+// for any other file, which the folder keeps whatever it is.
+std::optional<std::pair<Text, long>> ReportOrder(const DirEntry& entry) {
     const Text& name = entry.name;
-    return !entry.isFolder && name != kLastReport && name.size() > 5 &&
-           name.compare(name.size() - 5, 5, ".json") == 0;
+    if (entry.isFolder || name.size() < kStampSize + 5 ||
+        name.compare(name.size() - 5, 5, ".json") != 0 || name[8] != 'T' || name[15] != '.') {
+        return std::nullopt;
+    }
+    const Text rest = name.substr(kStampSize, name.size() - 5 - kStampSize);
+    long n = 1;
+    if (!rest.empty()) {
+        if (rest[0] != '-' || rest.size() < 2 || rest.size() > 10 ||
+            rest.find_first_not_of("0123456789", 1) != Text::npos) {
+            return std::nullopt;
+        }
+        n = std::stol(rest.substr(1));
+    }
+    for (std::size_t i = 0; i < kStampSize; ++i) {
+        if (i != 8 && i != 15 && (name[i] < '0' || name[i] > '9')) {
+            return std::nullopt;
+        }
+    }
+    return std::make_pair(name.substr(0, kStampSize), n);
+}
+
+// The kept reports of the folder, oldest first.
+std::vector<std::pair<std::pair<Text, long>, Text>> KeptInOrder(const Text& folder) {
+    std::vector<std::pair<std::pair<Text, long>, Text>> kept;
+    if (std::optional<std::vector<DirEntry>> entries = Fs().List(folder)) {
+        for (const DirEntry& e : *entries) {
+            if (std::optional<std::pair<Text, long>> order = ReportOrder(e)) {
+                kept.emplace_back(std::move(*order), e.name);
+            }
+        }
+    }
+    std::sort(kept.begin(), kept.end());
+    return kept;
+}
+
+// Writes the report under a name of the stamp after every kept one (a name freed by pruning
+// would sort among the oldest); a name another job (of this window or another) took in the
+// meantime is never written over.
+Text KeepUnderFreeName(const Text& folder, const std::string& json, const std::string& stamp) {
+    long first = 1;
+    for (const auto& [order, name] : KeptInOrder(folder)) {
+        if (order.first == stamp) {
+            first = std::max(first, order.second + 1);
+        }
+    }
+    for (long n = first; n < first + 1000; ++n) {
+        const Text path =
+            folder + "/" + stamp + (n == 1 ? std::string() : "-" + std::to_string(n)) + ".json";
+        const std::unique_ptr<AtomicWriter> out = Fs().CreateAtomic(path);
+        if (!out || !out->Write(json)) {
+            return Text();
+        }
+        switch (out->CommitNew(path)) {
+            case AtomicWriter::NameResult::Named:
+                return path;
+            case AtomicWriter::NameResult::Failed:
+                return Text();
+            case AtomicWriter::NameResult::Taken:
+                break;
+        }
+    }
+    return Text();
 }
 
 }  // namespace
@@ -61,25 +127,15 @@ Text KeepReport(const Text& folder, const std::string& json, const std::string& 
     if (folder.empty() || !EnsureDirectoryChain(folder + "/")) {
         return Text();
     }
-    Text path = folder + "/" + stamp + ".json";
-    for (int n = 2; Fs().Exists(path); ++n) {
-        path = folder + "/" + stamp + "-" + std::to_string(n) + ".json";
-    }
-    if (!Fs().WriteWholeFile(path, json)) {
+    const Text path = KeepUnderFreeName(folder, json, stamp);
+    if (path.empty()) {
         return Text();
     }
     Fs().WriteWholeFile(folder + "/" + kLastReport, json);
-    if (std::optional<std::vector<DirEntry>> entries = Fs().List(folder)) {
-        std::vector<Text> kept;
-        for (const DirEntry& e : *entries) {
-            if (IsKeptReport(e)) {
-                kept.push_back(e.name);
-            }
-        }
-        // The stamps sort as the times they name.
-        std::sort(kept.begin(), kept.end());
-        for (std::size_t i = 0; i + kKeptReports < kept.size(); ++i) {
-            Fs().DeleteFile(folder + "/" + kept[i]);
+    const auto kept = KeptInOrder(folder);
+    for (std::size_t i = 0; i + kKeptReports < kept.size(); ++i) {
+        if (folder + "/" + kept[i].second != path) {
+            Fs().DeleteFile(folder + "/" + kept[i].second);
         }
     }
     return path;

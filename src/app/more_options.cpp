@@ -7,6 +7,7 @@
 #include "app/preview.h"
 #include "encoding/output_text.h"
 #include "platform/chinese_converter.h"
+#include "platform/code_page.h"
 #include "platform/native_names.h"
 #include "platform/services.h"
 
@@ -171,9 +172,22 @@ void ApplyMoreOptions(const Form& more, SplitParams& params, const RuleReader& r
     chapters.epub = Checked(more, mn::Epub);
     const Text ruleFile = TextIn(more, mn::RuleFile);
     if (!ruleFile.empty() && rules) {
-        chapters.rules = rules(ruleFile);
+        chapters.rules = rules(ruleFile).rules;
     }
     params.mode = chapters;
+}
+
+Text RuleFileProblem(const Form& more, const RuleReader& rules) {
+    const Text ruleFile = TextIn(more, mn::RuleFile);
+    if (!SplitsAtChapters(more) || ruleFile.empty() || !rules) {
+        return Text();
+    }
+    const std::string error = rules(ruleFile).error;
+    Text why;
+    if (error.empty() || !Utf8ToInternal(error, why)) {
+        return Text();
+    }
+    return U("标题规则列表无法使用：") + DisplayText(ruleFile) + U("（") + why + U("）");
 }
 
 void ApplyMoreOptions(const Form& more, MergeParams& params) {
@@ -198,7 +212,7 @@ bool SplitsAtChapters(const Form& more) {
     return Checked(more, mn::Chapters);
 }
 
-Text MoreOptionsNote(const Form& more) {
+Text MoreOptionsNote(const Form& more, bool forMerge) {
     TextList parts;
     if (const Choice& c = Chosen(more, mn::OutputEncoding, kOutputEncodings); !c.name.empty()) {
         parts.push_back(U("输出 ") + U(c.shown));
@@ -212,11 +226,13 @@ Text MoreOptionsNote(const Form& more) {
     if (!OutputFolderOf(more).empty()) {
         parts.push_back(U("输出到 ") + DisplayText(OutputFolderOf(more)));
     }
-    if (Checked(more, mn::Manifest)) {
+    if (Checked(more, mn::Manifest) && !forMerge) {
         parts.push_back(U("生成校验清单"));
     }
-    if (SplitsAtChapters(more)) {
-        parts.push_back(U(Checked(more, mn::Epub) ? "按章节标题分割（EPUB）" : "按章节标题分割"));
+    // The tick decides the split's mode whatever the panel's radio says; the line says so.
+    if (SplitsAtChapters(more) && !forMerge) {
+        parts.push_back(U(Checked(more, mn::Epub) ? "按章节标题分割（EPUB，代替面板上的分割方式）"
+                                                  : "按章节标题分割（代替面板上的分割方式）"));
     }
     if (parts.empty()) {
         return Text();

@@ -39,10 +39,19 @@ inline constexpr std::string_view Close = "按钮关闭";
 // with its controls at their places and their default states, nothing wired.
 std::unique_ptr<Form> BuildMoreOptions();
 
+// A rule-list file as read: its rules, or why it cannot be used (UTF-8; empty: usable).
+struct RuleFileRead {
+    std::vector<ChapterRuleParams> rules;
+    std::string error;
+};
+using RuleReader = std::function<RuleFileRead(const Text& path)>;
+
 // What the command line would be told by the form: --to and --zh, --manifest, --chapters and
-// its options. rules reads a rule-list file (empty: none, or it cannot be read).
-using RuleReader = std::function<std::vector<ChapterRuleParams>(const Text& path)>;
+// its options. rules reads a rule-list file.
 void ApplyMoreOptions(const Form& more, SplitParams& params, const RuleReader& rules = {});
+// The message refusing a split at chapters whose rule-list file cannot be used, as the
+// command line refuses --chapter-rules; empty when there is none to refuse.
+Text RuleFileProblem(const Form& more, const RuleReader& rules);
 void ApplyMoreOptions(const Form& more, MergeParams& params);
 // --from: Undetected detects.
 TextEncoding SourceEncodingOf(const Form& more);
@@ -50,9 +59,10 @@ TextEncoding SourceEncodingOf(const Form& more);
 Text OutputFolderOf(const Form& more);
 bool SplitsAtChapters(const Form& more);
 
-// What differs from the defaults, for the status line ("更多选项：输出 UTF-8，按章节标题分割");
-// empty when nothing does.
-Text MoreOptionsNote(const Form& more);
+// What differs from the defaults, for the status line ("更多选项：输出 UTF-8，按章节标题分割
+// （代替面板上的分割方式）"); empty when nothing does. forMerge: only what a merge uses.
+// 按章节标题分割, when ticked, is the split's mode in place of the panel's.
+Text MoreOptionsNote(const Form& more, bool forMerge = false);
 
 // The window's handlers: the choosers, the chapter options' enabling, preview, verify, close.
 void WireMoreOptions(App& app);

@@ -189,12 +189,26 @@ Text PreviewText(const Report& report) {
                 std::to_string(book.headings) + U(" 个章节标题，最长一章占全文 ") +
                 std::to_string(book.longestPercent) + U("%）\r\n");
     }
-    if (!report.failures.empty()) {
-        text += U("\r\n以下 ") + std::to_string(report.failures.size()) + U(" 项将会失败：\r\n");
+    // A source no encoding reads whole (damaged, or no text) is told as a source, not only
+    // as a failure: it is left as it is.
+    const std::string unrecognised(FailureName(FailureKind::Unrecognised));
+    std::size_t failed = 0;
+    for (const ReportedFailure& f : report.failures) {
+        if (f.kind == unrecognised) {
+            text += "\r\n" + DisplayText(f.path) +
+                    U("　已损坏或不是文本：没有一种编码能完整读出它，不会分割，原样保留\r\n");
+        } else {
+            ++failed;
+        }
+    }
+    if (failed > 0) {
+        text += U("\r\n以下 ") + std::to_string(failed) + U(" 项将会失败：\r\n");
         for (const ReportedFailure& f : report.failures) {
-            Text label;
-            Utf8ToInternal(f.label, label);
-            text += label + DisplayText(f.path) + "\r\n";
+            if (f.kind != unrecognised) {
+                Text label;
+                Utf8ToInternal(f.label, label);
+                text += label + DisplayText(f.path) + "\r\n";
+            }
         }
     }
     return text;
@@ -213,10 +227,22 @@ bool PreviewSplit(App& app, const TextList& files, bool asking) {
         const SourceEncodingScope from(SourceEncodingOf(app.MoreForm()));
         SplitFiles(params, events, files, OutputFolderOf(app.MoreForm()));
     }
-    return ShowPreview(PreviewText(report), asking);
+    const Text note = MoreOptionsNote(app.MoreForm());
+    return ShowPreview((note.empty() ? Text() : note + "\r\n") + PreviewText(report), asking);
+}
+
+bool RuleFileUsable(App& app) {
+    const Text problem = RuleFileProblem(app.MoreForm(), app.readChapterRules);
+    if (!problem.empty()) {
+        ShowMessage(problem, MessageButtons::Ok, Text(), MessageIcon::Warning);
+    }
+    return problem.empty();
 }
 
 void PreviewChosenFiles(App& app) {
+    if (!RuleFileUsable(app)) {
+        return;
+    }
     TextList files = Ui().OpenFilesDialog(
         U("选择要预览的文件："),
         U("TXT文档(*.txt)|*.txt|HTML文档(*.htm;*.html)|*.htm;*.html|所有文件(*.*)|*.*"), Text());

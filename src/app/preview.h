@@ -32,6 +32,9 @@ private:
 // would do. asking: the window asks whether to go on, answered by "开始分割" (true) or
 // "取消"; otherwise it only shows, and the answer is false.
 bool PreviewSplit(App& app, const TextList& files, bool asking);
+// Refuses, with its reason in a message, a split at chapters whose rule-list file cannot be
+// used; true when there is nothing to refuse.
+bool RuleFileUsable(App& app);
 // The preview of 更多选项: the files are chosen first.
 void PreviewChosenFiles(App& app);
 

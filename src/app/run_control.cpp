@@ -1,5 +1,6 @@
 #include "app/run_control.h"
 
+#include <algorithm>
 #include <string>
 
 #include "app/kept_reports.h"
@@ -76,6 +77,18 @@ void AppendUncutBooks(const std::vector<UncutBook>& books, Text& text) {
     if (books.size() > kShown) {
         text += "\r\n" + U("……");
     }
+}
+
+void AppendSplitMode(const Report& report, Text& text) {
+    const bool chapters = std::any_of(report.sources.begin(), report.sources.end(),
+                                      [](const ReadSource& s) { return s.contents.has_value(); });
+    if (!chapters) {
+        return;
+    }
+    const bool epub = std::any_of(report.outputs.begin(), report.outputs.end(),
+                                  [](const ReportedOutput& o) { return o.format.book; });
+    text += "\r\n\r\n" + U(epub ? "分割方式：按章节标题分割为 EPUB 电子书（更多选项）"
+                                : "分割方式：按章节标题分割（更多选项）");
 }
 
 const JobCaptions& CaptionsOf(JobKind kind) {
@@ -207,6 +220,7 @@ void RunControl::AskOpenOutputFolder(JobKind kind, const Text& folder) {
     Text question = OutcomeWords(kind) + U("是否打开目录：");
     question += DisplayText(folder);
     if (kind == JobKind::Split) {
+        AppendSplitMode(JobReport(kind), question);
         AppendUncutBooks(uncutBooks, question);
     }
     const FailureList& failures = Failures(kind);

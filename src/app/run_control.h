@@ -59,6 +59,10 @@ private:
 // there is none.
 void AppendUncutBooks(const std::vector<UncutBook>& books, Text& text);
 
+// Appends CR LF CR LF and the mode the split used where it is not the panel's: a split at
+// chapters (更多选项) names itself; nothing otherwise.
+void AppendSplitMode(const Report& report, Text& text);
+
 // Captions of a job's start button, which is also its stop button and busy indicator.
 struct JobCaptions {
     Text idle, running, stopping;

@@ -1,6 +1,7 @@
 #include "app/window_jobs.h"
 
 #include <chrono>
+#include <optional>
 #include <string>
 
 #include "app/app.h"
@@ -168,9 +169,18 @@ void WindowJobEvents::SourceRead(const Text& path, const TextFormat& format,
 }
 
 void WindowJobEvents::OutputWritten(const OutputRecord& o) {
+    if (m_manifests) {
+        m_manifests->PieceWritten(o);
+    }
     if (m_report) {
         m_report->outputs.push_back({o.path, o.bytes, o.format, o.source, {}, o.heading});
     }
+}
+
+bool WindowJobEvents::SourceSplit(const SplitSource& source) {
+    Report ignored;
+    return m_manifests == nullptr ||
+           m_manifests->SourceSplit(source, m_failures, m_report ? *m_report : ignored);
 }
 
 void WindowJobEvents::ContentsFound(const Text& path, const ChapterContents& contents) {
@@ -304,6 +314,14 @@ void SplitFiles(RunControl& run, const TextList& paths, App* app) {
     WindowSplitParams paramSource(run.MainForm(), more, app ? app->readChapterRules : RuleReader());
     WindowJobEvents events(run, JobKind::Split);
     const SourceEncodingScope from(more ? SourceEncodingOf(*more) : SourceEncoding());
+    // 生成校验清单: the pieces are written through what hashes them for the manifests.
+    std::unique_ptr<SplitManifests> manifests;
+    std::optional<ServicesOverride> hashed;
+    if (more && more->IsChecked(U(more_names::Manifest)) && app->makeSplitManifests) {
+        manifests = app->makeSplitManifests(Fs(), paramSource, paths);
+        hashed.emplace(Platform{&manifests->Files(), nullptr, nullptr, nullptr});
+        events.KeepManifests(manifests.get());
+    }
     SplitFiles(paramSource, events, paths, more ? OutputFolderOf(*more) : Text());
 }
 
@@ -317,6 +335,15 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
 
 void StartSplitJob(App& app, const Text& folder, const TextList& paths) {
     RunControl& run = app.run;
+    if (!run.IsBusy(JobKind::Split)) {
+        if (!RuleFileUsable(app)) {
+            return;
+        }
+        // What 更多选项 changes is on the status line before anything is chosen.
+        if (const Text note = MoreOptionsNote(app.MoreForm()); !note.empty()) {
+            run.ShowIdleNote(note);
+        }
+    }
     // The button says the job runs once it does: not while the user is still choosing.
     TextList chosen;
     if (paths.empty() && folder.empty() && !run.IsBusy(JobKind::Split)) {
@@ -377,6 +404,9 @@ void StartMergeJob(App& app, const Text& folder, const TextList& paths, bool pat
     Form& form = app.MainForm();
     if (!run.BeginJob(JobKind::Merge)) {
         return;
+    }
+    if (const Text note = MoreOptionsNote(app.MoreForm(), true); !note.empty()) {
+        run.ShowStatus(note);
     }
     const bool useObjectEnumeration = IsKeyDown(kControlKey);
     WindowMergeParams paramSource(form, &app.MoreForm());

@@ -6,6 +6,7 @@
 #include "app/control_model.h"
 #include "app/more_options.h"
 #include "app/run_control.h"
+#include "app/split_manifests.h"
 #include "job/job_events.h"
 #include "job/params_source.h"
 #include "merge/merge_core.h"
@@ -86,6 +87,10 @@ public:
     void FolderWaitOver() override;
     void Pump() override;
     bool StopRequested() override { return m_stop; }
+    // Each source's manifest is made by manifests (生成校验清单).
+    void KeepManifests(SplitManifests* manifests) { m_manifests = manifests; }
+    bool WantsSplitSources() override { return m_manifests != nullptr; }
+    bool SourceSplit(const SplitSource& source) override;
 
 private:
     void ShowPiece();
@@ -98,6 +103,7 @@ private:
     std::vector<UncutBook>* m_uncutBooks = nullptr;  // kept for the completion question
     Report* m_report = nullptr;                      // the job's report
     JobProgress* m_progress = nullptr;
+    SplitManifests* m_manifests = nullptr;
     std::int64_t m_piece = 0;
     Text m_encoding;  // "　GB18030" once the current file's is known
     // The status line of the last piece waits until the eye could see a change.

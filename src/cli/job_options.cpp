@@ -139,19 +139,9 @@ std::string SetChapters(JobSetup& s, const std::string& value) {
 }
 
 std::string SetChapterRules(JobSetup& s, const std::string& value) {
-    const std::optional<Bytes> bytes = Fs().ReadWholeFile(NativeToInternal(value));
-    if (!bytes) {
-        return "--chapter-rules " + value + ": " + Say("无法读取", "cannot be read");
-    }
-    ChapterRuleList list = ParseChapterRules(*bytes);
+    ChapterRuleList list = ReadChapterRules(NativeToInternal(value));
     if (!list.error.empty()) {
         return "--chapter-rules " + value + ": " + list.error;
-    }
-    for (const ChapterRuleParams& rule : list.rules) {
-        if (!CompileHeadingRule(rule.name, rule.expression)) {
-            return "--chapter-rules " + value + ": " + rule.name + ": " +
-                   Say("不是可用的正则表达式", "is not a usable expression");
-        }
     }
     s.chapterRules = std::move(list.rules);
     s.rulesGiven = true;

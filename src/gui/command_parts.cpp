@@ -8,9 +8,66 @@
 #include "fs/paths.h"
 #include "platform/native_names.h"
 #include "platform/services.h"
+#include "platform/system_error.h"
 
 namespace qs {
 namespace {
+
+// The manifests of a window split, as the command line's --manifest writes them.
+class WindowManifests : public SplitManifests {
+public:
+    WindowManifests(FileSystem& inner, SplitParamsSource& params, const TextList& sources)
+        : m_recorder(inner, false, true), m_params(params) {
+        for (const Text& s : sources) {
+            m_sources.Add(s);
+        }
+    }
+    FileSystem& Files() override { return m_recorder; }
+    void PieceWritten(const OutputRecord& o) override {
+        m_pieces.push_back(
+            {o.path, o.bytes, o.format, o.source, m_recorder.TakeHash(o.path), o.heading});
+    }
+    bool SourceSplit(const SplitSource& split, FailureList& failures, Report& report) override {
+        std::vector<const ReportedOutput*> pieces;
+        for (const ReportedOutput& p : m_pieces) {
+            if (p.source == split.index) {
+                pieces.push_back(&p);
+            }
+        }
+        const SplitParams& params = m_params.Read();
+        const auto reserved = [this](const Text& path) {
+            return m_sources.Holds(path) || m_recorder.Wrote(path);
+        };
+        const cli::SourceFacts facts{split.path,   split.read.size, split.read.sha256,
+                                     split.format, split.read.tail, true};
+        Text path;
+        // The window draws its random lengths from the clock: no seed gives them again.
+        const bool written = cli::WriteManifest(facts, params, 0, pieces, reserved, &path);
+        const int why = LastSystemError();
+        std::erase_if(m_pieces, [&](const ReportedOutput& p) { return p.source <= split.index; });
+        if (!written) {
+            failures.Add(FailureKind::NotWritten, path, why);
+            return false;
+        }
+        report.outputs.push_back({path,
+                                  Fs().FileSize(path).value_or(0),
+                                  TextFormat{TextEncoding::Utf8, false},
+                                  split.index,
+                                  {},
+                                  {}});
+        // A source goes only once its manifest, read back, gives it back; the split tells that
+        // it stayed.
+        Report check;
+        return !params.deleteSources ||
+               (cli::VerifyManifest(path, check) && !check.checked.empty());
+    }
+
+private:
+    cli::OutputRecorder m_recorder;
+    SplitParamsSource& m_params;
+    JobFiles m_sources;
+    std::vector<ReportedOutput> m_pieces;
+};
 
 void VerifyChosenManifest() {
     const Text manifest =
@@ -59,13 +116,18 @@ void VerifyChosenManifest() {
 
 void WireCommandLineParts(App& app) {
     app.readChapterRules = [](const Text& path) {
-        const std::optional<Bytes> bytes = Fs().ReadWholeFile(path);
-        return bytes ? cli::ParseChapterRules(*bytes).rules : std::vector<ChapterRuleParams>();
+        cli::ChapterRuleList list = cli::ReadChapterRules(path);
+        // The window speaks Chinese whatever the locale.
+        return RuleFileRead{std::move(list.rules), cli::ProblemWords(list, true)};
     };
     app.dryRunFileSystem = [](FileSystem& inner) -> std::unique_ptr<FileSystem> {
         return std::make_unique<cli::OutputRecorder>(inner, true, false);
     };
     app.verifyManifest = [] { VerifyChosenManifest(); };
+    app.makeSplitManifests = [](FileSystem& inner, SplitParamsSource& params,
+                                const TextList& sources) -> std::unique_ptr<SplitManifests> {
+        return std::make_unique<WindowManifests>(inner, params, sources);
+    };
 }
 
 }  // namespace qs

@@ -23,6 +23,7 @@
 #include <QRegularExpressionValidator>
 #include <QScreen>
 #include <QScrollBar>
+#include <QStyleOptionFrame>
 #include <QTextDocument>
 #include <QTimer>
 #include <QUrl>
@@ -160,6 +161,40 @@ protected:
     }
 };
 
+// At a scale such as 1.5 the contents of a box with scroll bars, rounded to whole pixels,
+// cover the bottom line of its frame: this draws that line again on top of them.
+class BottomLineOver : public QWidget {
+public:
+    explicit BottomLineOver(QFrame* box) : QWidget(box), m_box(box) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        box->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        const QEvent::Type type = event->type();
+        if (type == QEvent::Resize || type == QEvent::Show || type == QEvent::LayoutRequest) {
+            setGeometry(m_box->rect());
+            raise();
+        }
+        return false;
+    }
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setClipRect(0, height() - 2, width(), 2);
+        QStyleOptionFrame option;
+        option.initFrom(m_box);
+        option.rect = rect();
+        option.lineWidth = m_box->lineWidth();
+        option.midLineWidth = m_box->midLineWidth();
+        option.state |= QStyle::State_Sunken;
+        style()->drawPrimitive(QStyle::PE_Frame, &option, &painter, m_box);
+    }
+
+private:
+    QFrame* m_box;
+};
+
 class DepthGuard {
 public:
     DepthGuard() { ++g_dispatchDepth; }
@@ -234,6 +269,7 @@ void FormView::Build() {
         SyncAll(*control);
         Connect(*control, WidgetOf(control->name));
     }
+    KeepTextClearOfButtons();
     SyncFormGeometry();
     // A focus the form set while it was being opened; the window gives it to that widget
     // when it is shown, instead of to its first tab stop.
@@ -282,6 +318,10 @@ QWidget* FormView::Create(const Control& control) {
                 edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
                 edit->setReadOnly(control.readOnly);
                 edit->setTabChangesFocus(true);
+                if (const double scale = m_surface->devicePixelRatioF();
+                    control.verticalScrollBar && scale != std::floor(scale)) {
+                    new BottomLineOver(edit);
+                }
                 // Files dropped on a box go to the panel around it.
                 edit->setAcceptDrops(false);
                 edit->viewport()->setAcceptDrops(false);
@@ -417,6 +457,28 @@ void FormView::PlaceInParent(const Control& control) {
         widget->setParent(parent);
     }
     widget->raise();
+}
+
+void FormView::KeepTextClearOfButtons() {
+    // A button laid over the right end of a line box (the ".." of a path) would hide the end
+    // of its text: the text stops where the button begins.
+    for (const auto& box : m_form.Controls()) {
+        auto* edit = qobject_cast<QLineEdit*>(WidgetOf(box->name));
+        if (edit == nullptr || box->multiLine) {
+            continue;
+        }
+        int covered = 0;
+        for (const auto& other : m_form.Controls()) {
+            if (other->kind == ControlKind::Button && other->parent == box->parent &&
+                other->left > box->left && other->left < box->left + box->width &&
+                other->top < box->top + box->height && other->top + other->height > box->top) {
+                covered = std::max(covered, box->left + box->width - other->left);
+            }
+        }
+        if (covered > 0) {
+            edit->setTextMargins(0, 0, Z(covered), 0);
+        }
+    }
 }
 
 void FormView::SyncAll(const Control& control) {

@@ -63,6 +63,7 @@ private:
     QWidget* Create(const Control& control);
     void Connect(const Control& control, QWidget* widget);
     void PlaceInParent(const Control& control);
+    void KeepTextClearOfButtons();
     void Sync(const Control& control, ControlProperty property);
     void SyncAll(const Control& control);
     void SyncTimer(const Control& control);

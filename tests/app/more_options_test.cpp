@@ -4,6 +4,7 @@
 #include "app/job_progress.h"
 #include "app/kept_reports.h"
 #include "app/more_options.h"
+#include "app/preview.h"
 #include "app/window_jobs.h"
 #include "platform/services.h"
 #include "settings/control_state.h"
@@ -66,7 +67,7 @@ TEST(MoreOptionsTest, EachOptionReachesTheJobAndTheStatusLine) {
              EXPECT_TRUE(c.epub);
              EXPECT_EQ(c.expression, "^第");
          },
-         "更多选项：按章节标题分割（EPUB）"},
+         "更多选项：按章节标题分割（EPUB，代替面板上的分割方式）"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -138,6 +139,17 @@ TEST(JobProgressTest, RunsByTheBytesNeverBackAndEndsWhole) {
     EXPECT_EQ(p.Fraction(0), 1);
 }
 
+// A damaged source (no encoding reads it whole) is told as a source left as it is.
+TEST(PreviewTextTest, ADamagedSourceIsToldAsASourceLeftAsItIs) {
+    Report report;
+    report.failures = {FromJob(FailureKind::Unrecognised, U("/a/坏.txt")),
+                       FromJob(FailureKind::NotWritten, U("/a/好_2.txt"))};
+    const std::string text = ToUtf8Lossy(PreviewText(report));
+    EXPECT_NE(text.find("/a/坏.txt　已损坏或不是文本"), std::string::npos) << text;
+    EXPECT_NE(text.find("以下 1 项将会失败：\r\n无法写入：/a/好_2.txt"), std::string::npos) << text;
+    EXPECT_EQ(text.find("无法识别编码："), std::string::npos) << text;
+}
+
 TEST(KeptReportsTest, TheNewestFiftyAndLastAreKept) {
     TempFolder temp;
     EXPECT_EQ(ToUtf8Lossy(ReportsFolder("/s/", "/h")), "/s/qirnsplit/reports");
@@ -156,6 +168,21 @@ TEST(KeptReportsTest, TheNewestFiftyAndLastAreKept) {
     EXPECT_EQ(entries->size(), kKeptReports + 1);
     EXPECT_EQ(temp.Read("r/last.json"), "{}");
     EXPECT_FALSE(Fs().Exists(folder + "/20261210T120001.000.json"));
+
+    // Jobs of one millisecond keep a file each, the newest 50 stay; other files stay too.
+    temp.Write("r/notes.json", "mine");
+    const std::string stamp = "20261210T130000.000";
+    const auto name = [&](int i) {
+        return stamp + (i == 1 ? "" : "-" + std::to_string(i)) + ".json";
+    };
+    for (int i = 1; i <= 60; ++i) {
+        EXPECT_EQ(KeepReport(folder, std::to_string(i), stamp), folder + "/" + name(i));
+    }
+    EXPECT_EQ(Fs().List(folder)->size(), kKeptReports + 2);
+    for (int i = 1; i <= 60; ++i) {
+        EXPECT_EQ(temp.Read("r/" + name(i)), i > 10 ? std::to_string(i) : "") << i;
+    }
+    EXPECT_EQ(temp.Read("r/notes.json"), "mine");
 }
 
 }  // namespace

@@ -168,6 +168,11 @@ TEST_F(MainWindowTest, TheWindowAndTheDialogFitTheScreenWithEveryControlInside) 
     EXPECT_TRUE(room.contains(main.Window().frameGeometry()))
         << room.width() << "x" << room.height();
     ExpectControlsInside(main.Window().View());
+    // The path's text stops before the ".." over the end of its box.
+    auto* path = qobject_cast<QLineEdit*>(Widget(names::SeparatorPath));
+    ASSERT_NE(path, nullptr);
+    EXPECT_LE(path->geometry().right() - path->textMargins().right(),
+              Widget(names::ChooseFileButton)->geometry().left());
     bool checked = false;
     QTimer::singleShot(50, [&] {
         auto* dialog = qobject_cast<FormDialog*>(QApplication::activeModalWidget());

@@ -26,6 +26,7 @@
 #include "app/more_options.h"
 #include "app/startup.h"
 #include "app/window_jobs.h"
+#include "cli/manifest.h"
 #include "dialog/input_dialog.h"
 #include "gui/command_parts.h"
 #include "gui/form_window.h"
@@ -78,6 +79,22 @@ protected:
             << std::string(bytes, 'x');
     }
     const MessageRequest& LastMessage() { return ui.shown.back(); }
+    // Opens 更多选项 from its link and hands its real window to act, which closes it.
+    void InMoreOptions(const std::function<void(FormDialog&)>& act) {
+        QTimer::singleShot(50, [&] {
+            auto* dialog = qobject_cast<FormDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            act(*dialog);
+            dialog->close();
+        });
+        QTest::mouseClick(Widget(names::MoreLink), Qt::LeftButton);
+    }
+    // A key pressed on a control, as the user gives it the focus and presses it.
+    static void Press(FormDialog& dialog, std::string_view control, Qt::Key key) {
+        QWidget* widget = dialog.View().WidgetOf(U(control));
+        widget->setFocus();
+        QTest::keyClick(widget, key);
+    }
 
     QApplication& application = testing::App();
     testing::AnsweringUi ui;
@@ -242,6 +259,103 @@ TEST_F(ReportWindowTest, DialogsFitTheScreenAndArePictured) {
     Click(names::SplitButton);
     EXPECT_EQ(seen, haveNovel ? 3 : 2);
     main.Window().grab().save(folder + "main_window_after_" + scale + ".png");
+}
+
+namespace mn = more_names;
+
+// 生成校验清单 ticked by its key, a split deleting its source, then 校验/还原: the source comes
+// back byte for byte; a changed piece fails and is named.
+TEST_F(ReportWindowTest, AManifestTickedInMoreOptionsVerifiesAndRestoresTheSource) {
+    const std::string book = "第一章 风起\r\n" + std::string(3000, 'a') + "\r\n第二章 云涌\r\n";
+    temp.Write(U("书.txt"), book);
+    const Text source = temp.File(U("书.txt"));
+    app.MainForm().SetText(U(names::PartCount), "3");
+    app.MainForm().SetChecked(U(names::SplitDelete), true);
+    InMoreOptions([&](FormDialog& d) {
+        Press(d, mn::Manifest, Qt::Key_Space);
+        Press(d, mn::Close, Qt::Key_Return);
+    });
+    ui.files.push_back(source);
+    ui.answers.push_back(MessageResult::No);
+    Click(names::SplitButton);
+    ASSERT_FALSE(fs::exists(ToUtf8Lossy(source)));
+    const Text manifest = temp.File(U("书/书.txt") + Text(cli::kManifestSuffix));
+    ASSERT_TRUE(fs::exists(ToUtf8Lossy(manifest))) << ToUtf8Lossy(LastMessage().text);
+
+    ui.shown.clear();
+    ui.files.push_back(manifest);
+    ui.answers = {MessageResult::Yes, MessageResult::Ok};
+    InMoreOptions([&](FormDialog& d) { Press(d, mn::Verify, Qt::Key_Return); });
+    ASSERT_EQ(ui.shown.size(), 2u);
+    EXPECT_EQ(ToUtf8Lossy(ui.shown[0].text).rfind("校验通过", 0), 0u);
+    EXPECT_EQ(ui.shown[1].text, U("还原完毕：") + source);
+    EXPECT_EQ(temp.Read(U("书.txt")), book);
+
+    ui.shown.clear();
+    std::ofstream(ToUtf8Lossy(temp.File(U("书/书_2.txt"))), std::ios::app) << "x";
+    ui.files.push_back(manifest);
+    InMoreOptions([&](FormDialog& d) { Press(d, mn::Verify, Qt::Key_Space); });
+    ASSERT_EQ(ui.shown.size(), 1u);
+    const std::string failed = ToUtf8Lossy(ui.shown[0].text);
+    EXPECT_EQ(failed.rfind("校验未通过", 0), 0u) << failed;
+    EXPECT_NE(failed.find(ToUtf8Lossy(temp.File(U("书/书_2.txt")))), std::string::npos) << failed;
+}
+
+// A rule-list file that cannot be used refuses the split at once with its reason, as on the
+// command line; a usable one is used, and the split says it went by chapters, not the panel.
+TEST_F(ReportWindowTest, TheRuleListFileIsRefusedWithItsReasonOrUsed) {
+    std::string book;
+    for (int i = 1; i <= 6; ++i) {
+        book += "第" + std::to_string(i) + "章 标题\r\n" + std::string(200, 'z') + "\r\n";
+    }
+    temp.Write(U("书.txt"), book);
+    const Text rules = temp.File(U("规则.json"));
+    InMoreOptions([&](FormDialog& d) {
+        Press(d, mn::Chapters, Qt::Key_Space);
+        testing::TypeInto(d.View().WidgetOf(U(mn::RuleFile)), ToQt(rules));
+    });
+    EXPECT_EQ(ToUtf8Lossy(app.MainForm().TextOf(U(names::Status))),
+              "更多选项：按章节标题分割（代替面板上的分割方式）");
+
+    const struct {
+        const char *name, *json, *reason;  // json null: no such file
+    } rows[] = {
+        {"missing", nullptr, "（无法读取）"},
+        {"no list", "{\"rule\": \"^第\"}", "（不是规则列表（JSON 数组））"},
+        {"regex", "[{\"name\": \"坏\", \"rule\": \"第(\"}]", "（坏: 不是可用的正则表达式）"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        if (row.json != nullptr) {
+            temp.Write(U("规则.json"), row.json);
+        }
+        ui.shown.clear();
+        ui.files = {temp.File(U("书.txt"))};
+        Click(names::SplitButton);
+        ASSERT_EQ(ui.shown.size(), 1u);
+        EXPECT_EQ(ui.shown[0].text, U("标题规则列表无法使用：") + rules + U(row.reason));
+        EXPECT_EQ(ui.files.size(), 1u);  // refused before any file was asked for
+    }
+
+    temp.Write(U("规则.json"),
+               "[{\"name\": \"我的规则\", \"rule\": \"^第\\\\d+章\", \"serialNumber\": 1}]");
+    ui.shown.clear();
+    ui.files = {temp.File(U("书.txt"))};
+    ui.answers = {MessageResult::No};
+    std::string preview;
+    QTimer::singleShot(100, [&] {
+        auto* dialog = qobject_cast<FormDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        preview = dialog->findChild<QPlainTextEdit*>()->toPlainText().toStdString();
+        Press(*dialog, "按钮开始分割", Qt::Key_Return);
+    });
+    Click(names::SplitButton);
+    EXPECT_EQ(preview.rfind("更多选项：按章节标题分割（代替面板上的分割方式）", 0), 0u) << preview;
+    EXPECT_NE(preview.find("我的规则"), std::string::npos) << preview;
+    ASSERT_EQ(ui.shown.size(), 1u);
+    const std::string done = ToUtf8Lossy(ui.shown[0].text);
+    EXPECT_NE(done.find("分割方式：按章节标题分割（更多选项）"), std::string::npos) << done;
+    EXPECT_TRUE(fs::exists(ToUtf8Lossy(temp.File(U("书")))));
 }
 
 }  // namespace

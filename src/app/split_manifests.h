@@ -1,0 +1,35 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "job/job_events.h"
+#include "job/job_report.h"
+#include "job/params_source.h"
+#include "platform/file_system.h"
+
+namespace qs {
+
+class FailureList;
+
+// The manifests of a window split that 生成校验清单 asks for: the pieces are hashed as they
+// are written through Files(), and each source gets its manifest once all its pieces are.
+// The program fills the maker in, as it has the command line's parts.
+class SplitManifests {
+public:
+    virtual ~SplitManifests() = default;
+    // The file system the split writes through while the manifests are made.
+    virtual FileSystem& Files() = 0;
+    // A piece written; its hash is taken now.
+    virtual void PieceWritten(const OutputRecord& piece) = 0;
+    // Every piece of the source is written: its manifest is written (one more output of the
+    // report), and read back and verified when the sources are to go. False when the source
+    // must stay (a manifest not written is a failure in the list).
+    virtual bool SourceSplit(const SplitSource& source, FailureList& failures, Report& report) = 0;
+};
+
+// sources: the job's list, whose files a manifest never replaces.
+using SplitManifestsMaker = std::function<std::unique_ptr<SplitManifests>(
+    FileSystem& inner, SplitParamsSource& params, const TextList& sources)>;
+
+}  // namespace qs
