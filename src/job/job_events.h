@@ -4,6 +4,7 @@
 #include <string>
 
 #include "encoding/text_format.h"
+#include "fs/older_files.h"
 #include "job/chapter_contents.h"
 #include "job/failure.h"
 #include "job/split_params.h"
@@ -33,6 +34,9 @@ struct SplitSource {
     std::size_t index = 0;  // 1-based in the job's list
     TextFormat format;      // as read; TextEncoding::Undetected: bytes copied unchanged
     SourceDigest read;
+    // What the folder of its pieces held before the job: the only files that another output
+    // of the job there (a manifest) may replace. nullptr: none.
+    OlderFiles* older = nullptr;
 };
 
 // A book split at its chapters that does not look cut: too few headings for its size, or

@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
@@ -249,7 +250,8 @@ private:
 };
 
 // Runs the command line in this process, its standard error caught; gives its exit status.
-int RunCli(std::vector<std::string> args, const std::string& errFile, std::string& err) {
+int RunCli(std::vector<std::string> args, const std::string& errFile, std::string& err,
+           const char* out = "/dev/null") {
     args.insert(args.begin(), "qirnsplit");
     std::vector<char*> argv;
     for (std::string& a : args) {
@@ -260,7 +262,7 @@ int RunCli(std::vector<std::string> args, const std::string& errFile, std::strin
     std::fflush(stderr);
     const int savedOut = ::dup(1), savedErr = ::dup(2);
     const int errFd = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const int nullFd = ::open("/dev/null", O_WRONLY);
+    const int nullFd = ::open(out, O_WRONLY);
     ::dup2(nullFd, 1);
     ::dup2(errFd, 2);
     ::close(nullFd);
@@ -554,6 +556,85 @@ struct Oracle {
             std::to_string(k) + " of op " + std::to_string(static_cast<int>(op)));
     }
 
+    // What a user meets on a memory card or with two folders of one name: a file of the
+    // tree again in a folder of its own, under the same name or another spelling of it, with
+    // other bytes, both handed to one command-line job with one output folder; the file
+    // system now and then one that ignores case. And a report that goes to a full disk.
+    Rng sticks{std::mt19937(seed * 1103515245u + 29)};
+    std::vector<std::string> twins;
+    bool caseless = false;
+    bool fullOutput = false;
+    void Twins(const Tree& tree) {
+        if (!job.cli || !sticks.Chance(0.35)) {
+            return;
+        }
+        std::vector<std::string> files;
+        for (const std::string& rel : Handable(tree)) {
+            if (tree.at(rel).kind == Node::File) {
+                files.push_back(rel);
+            }
+        }
+        if (files.empty()) {
+            return;
+        }
+        const std::string& rel = sticks.Pick(files);
+        std::string other = Name(rel);
+        for (char& c : other) {
+            if (std::isalpha(static_cast<unsigned char>(c))) {
+                c = static_cast<char>(std::isupper(static_cast<unsigned char>(c))
+                                          ? std::tolower(c)
+                                          : std::toupper(c));
+            }
+        }
+        for (const std::string& twin : {"w/twin/" + Name(rel), "w/twin2/" + other}) {
+            std::filesystem::create_directories(Root() + "/" + twin.substr(0, twin.rfind('/')));
+            std::ofstream(Root() + "/" + twin, std::ios::binary)
+                << tree.at(rel).bytes << "twin of " << twin << "\n";
+            twins.push_back(twin);
+        }
+        twins.push_back(rel);
+        caseless = sticks.Chance(0.5);
+        Say("twins of " + rel + " named " + other + (caseless ? ", case ignored" : ""));
+    }
+    void HandTwins(std::vector<std::string>& args) {
+        if (twins.empty()) {
+            return;
+        }
+        if (std::find(args.begin(), args.end(), "--output-dir") == args.end()) {
+            args.insert(args.begin() + 1, {"--output-dir", Root() + "/w/zout"});
+        }
+        for (const std::string& rel : twins) {
+            args.push_back(Root() + "/" + rel);
+            job.sources.insert(rel);
+        }
+        if (caseless) {
+            recorder.IgnoreCase(job.root + "/w");
+        }
+    }
+    // The report of --json to a full disk: the job says so on its standard error, with every
+    // source it deleted, and ends in failure whatever else happened.
+    void LoseReport(std::vector<std::string>& args) {
+        fullOutput = job.cli && sticks.Chance(0.2);
+        if (fullOutput) {
+            args.insert(args.begin() + 1, "--json");
+            Say("the report to a full disk");
+        }
+    }
+    void ReportLostIsTold(const std::vector<Event>& events, std::vector<std::string>& broken) {
+        if (!fullOutput || job.exitStatus == 2) {
+            return;
+        }
+        if (job.exitStatus != 1 || job.cliErrors.find("qirnsplit: ") == std::string::npos) {
+            broken.push_back("a report lost on a full disk was not told");
+        }
+        for (const Event& e : events) {
+            if (e.kind == Event::Delete &&
+                job.cliErrors.find(ToUtf8Lossy(e.path)) == std::string::npos) {
+                broken.push_back("a deletion lost with the report: " + ToUtf8Lossy(e.path));
+            }
+        }
+    }
+
     // A second split of the same sources on a thread of its own, started with the window's:
     // the folder lock lets one write into a folder at a time. It cuts in the window's kind
     // (bytes, or at the same separator), so that the pieces of either rejoin the source.
@@ -762,10 +843,13 @@ struct Oracle {
         }
         Outside();
         FileLinkOut();
+        Twins(Snapshot(Root()));
         const Tree before = Snapshot(Root());
         std::vector<std::string> cliArgs;
         if (job.cli) {
             cliArgs = CliArguments(before);
+            HandTwins(cliArgs);
+            LoseReport(cliArgs);
         }
         std::vector<std::string> pipes;
         for (const auto& [rel, node] : before) {
@@ -786,7 +870,8 @@ struct Oracle {
                         std::cerr << "argument " << a << "\n";
                     }
                 }
-                job.exitStatus = RunCli(cliArgs, Root() + "/../" + Name(Root()) + ".err", err);
+                job.exitStatus = RunCli(cliArgs, Root() + "/../" + Name(Root()) + ".err", err,
+                                        fullOutput ? "/dev/full" : "/dev/null");
             } else {
                 Start(before, [&] { twoJobs ? StartSecondJob() : PlanEdit(before); });
             }
@@ -858,6 +943,7 @@ struct Oracle {
         if (manifest) {
             ManifestsGiveDeletedSourcesBack(before, after, broken);
         }
+        ReportLostIsTold(recorder.events, broken);
         return broken;
     }
 

@@ -45,6 +45,16 @@ public:
     // Runs before the k-th call of the kind (to make a file vanish or shrink, say).
     void Before(Op op, int k, std::function<void()> action);
     void Reset();
+    // From now on, names under root are told apart as a memory card's or a stick's file
+    // system tells them, ignoring case: a path leads to a file of another spelling where
+    // there is one, a name that another spelling holds cannot be given, and an output that
+    // replaces one replaces that file.
+    void IgnoreCase(const Text& root) { m_caseless = root; }
+    // The path as such a file system leads it: each name missing as given but held by
+    // another spelling becomes that spelling.
+    Text Folded(const Text& path);
+    // Removes the file of another spelling that an output replaces, past every fault.
+    bool DeleteReplaced(const Text& path) { return Inner().DeleteFile(path); }
     int Count(Op op) const;
     // How many calls were made to fail so far.
     int Fired() const { return m_fired; }
@@ -52,6 +62,12 @@ public:
     PathKind Kind(const Text& path) override;
     bool CreateFolder(const Text& path) override;
     bool DeleteFile(const Text& path) override;
+    bool RemoveEmptyFolder(const Text& path) override;
+    std::unique_ptr<FolderHold> HoldFolder(const Text& folder) override;
+    std::optional<FileStamp> Stamp(const Text& path) override;
+    std::optional<Bytes> ExtendedAccess(const Text& path) override;
+    std::optional<std::int64_t> FileSize(const Text& path) override;
+    std::optional<FileId> FileIdentity(const Text& path) override;
     std::optional<Bytes> ReadWholeFile(const Text& path) override;
     std::unique_ptr<ReadHandle> OpenRead(const Text& path) override;
     bool WriteWholeFile(const Text& path, std::string_view bytes) override;
@@ -81,6 +97,7 @@ private:
     std::vector<Rule> m_rules;
     std::vector<Hook> m_hooks;
     int m_fired = 0;
+    Text m_caseless;
     std::mutex m_mutex;  // two jobs on two threads may share it
 };
 
