@@ -24,8 +24,9 @@ struct OutputRecord {
 // The bytes a split read of a source, from its start to where it stopped reading it.
 struct SourceDigest {
     std::int64_t size = 0;
-    std::string sha256;
-    Bytes tail;  // the last bytes (up to 4 KiB), for what the pieces may lack at the end
+    std::string quick;   // ContentHash: what the pieces read back must give before it goes
+    std::string sha256;  // for a manifest; empty when none was asked for
+    Bytes tail;          // the last bytes (up to 4 KiB), for what the pieces may lack at the end
 };
 
 // A source whose pieces are all written: what the split read of it and how.

@@ -6,6 +6,7 @@
 
 #include "encoding/charset_converter.h"
 #include "encoding/text_decoder.h"
+#include "platform/content_hash.h"
 #include "platform/services.h"
 #include "platform/sha256.h"
 #include "platform/system_error.h"
@@ -17,6 +18,29 @@ namespace {
 constexpr std::int64_t kChunk = 1 << 20;
 
 using Kind = RejoinFailure::Kind;
+
+// The hash of the whole the plan names: the quick one where it gives one, else SHA-256.
+class WholeHash {
+public:
+    explicit WholeHash(const RejoinPlan& plan) : m_plan(plan), m_quick(!plan.quick.empty()) {}
+    void Add(std::string_view bytes) {
+        if (m_quick) {
+            m_fast.Add(bytes);
+        } else {
+            m_sha.Add(bytes);
+        }
+    }
+    bool Matches() {
+        const std::string hex = m_quick ? m_fast.Hex() : m_sha.Hex();
+        return !hex.empty() && hex == (m_quick ? m_plan.quick : m_plan.sha256);
+    }
+
+private:
+    const RejoinPlan& m_plan;
+    bool m_quick;
+    ContentHash m_fast;
+    Sha256 m_sha;
+};
 
 // The piece opened by its path, when that is still the file the plan means.
 std::unique_ptr<ReadHandle> OpenPiece(const PieceFile& piece,
@@ -37,7 +61,7 @@ std::unique_ptr<ReadHandle> OpenPiece(const PieceFile& piece,
 }
 
 std::optional<RejoinFailure> RejoinBytes(const RejoinPlan& plan, AtomicWriter* out) {
-    Sha256 sha;
+    WholeHash sha(plan);
     std::int64_t size = 0;
     Bytes buffer(static_cast<std::size_t>(kChunk), '\0');
     for (std::size_t i = 0; i < plan.pieceCount; ++i) {
@@ -47,20 +71,22 @@ std::optional<RejoinFailure> RejoinBytes(const RejoinPlan& plan, AtomicWriter* o
         if (!in) {
             return failure;
         }
-        std::int64_t got = 0;
-        while ((got = in->Read(buffer.data(), kChunk)) > 0) {
+        // A read that fills less than the buffer ends the piece; one that stopped short of
+        // the end only makes the whole differ.
+        for (std::int64_t got = kChunk; got == kChunk;) {
+            got = in->Read(buffer.data(), kChunk);
+            if (got < 0) {
+                return RejoinFailure{Kind::Unreadable, piece.path, LastSystemError(), {}};
+            }
             const std::string_view bytes(buffer.data(), static_cast<std::size_t>(got));
             sha.Add(bytes);
             size += got;
-            if (out && !out->Write(bytes)) {
+            if (out && !bytes.empty() && !out->Write(bytes)) {
                 return RejoinFailure{Kind::NotWritten, Text(), LastSystemError(), {}};
             }
         }
-        if (got != 0) {
-            return RejoinFailure{Kind::Unreadable, piece.path, LastSystemError(), {}};
-        }
     }
-    if (size != plan.size || sha.Hex() != plan.sha256) {
+    if (size != plan.size || !sha.Matches()) {
         return RejoinFailure{Kind::Changed, Text(), 0, {}};
     }
     return std::nullopt;
@@ -295,18 +321,18 @@ std::optional<RejoinFailure> BytePass(const RejoinPlan& plan, const EncodedWay& 
         if (i > 0 && !whole.Add(way.joiner)) {
             return refused;
         }
-        std::int64_t got = 0;
-        for (bool first = true; (got = in->Read(buffer.data(), kChunk)) > 0; first = false) {
+        for (std::int64_t got = kChunk, first = 1; got == kChunk; first = 0) {
+            got = in->Read(buffer.data(), kChunk);
+            if (got < 0) {
+                return RejoinFailure{Kind::Unreadable, piece.path, LastSystemError(), {}};
+            }
             std::string_view bytes(buffer.data(), static_cast<std::size_t>(got));
-            if (first && !way.mark.empty() && bytes.starts_with(way.mark)) {
+            if (first != 0 && !way.mark.empty() && bytes.starts_with(way.mark)) {
                 bytes.remove_prefix(way.mark.size());
             }
             if (!whole.Add(bytes)) {
                 return refused;
             }
-        }
-        if (got != 0) {
-            return RejoinFailure{Kind::Unreadable, piece.path, LastSystemError(), {}};
         }
     }
     if (!whole.Add(way.end) || !whole.Finish()) {
@@ -321,7 +347,7 @@ using Pass = std::function<std::optional<RejoinFailure>(
 // Tries each way with the pass until one gives the whole back; the whole goes to out then.
 std::optional<RejoinFailure> TryWays(const RejoinPlan& plan, AtomicWriter* out, const Pass& pass) {
     for (const Lacking& way : WaysToTry(plan)) {
-        Sha256 sha;
+        WholeHash sha(plan);
         std::int64_t size = 0;
         std::optional<RejoinFailure> failure = pass(way, [&](std::string_view bytes) {
             sha.Add(bytes);
@@ -334,7 +360,7 @@ std::optional<RejoinFailure> TryWays(const RejoinPlan& plan, AtomicWriter* out, 
         if (failure && !failure->why.empty()) {
             return failure;
         }
-        if (failure || size != plan.size || sha.Hex() != plan.sha256) {
+        if (failure || size != plan.size || !sha.Matches()) {
             continue;
         }
         if (!out) {

@@ -38,7 +38,8 @@ struct RejoinPlan {
     TextFormat source;                // the encoding and mark the whole is written in
     bool reencoded = false;           // the pieces are in another encoding: each is detected
     std::int64_t size = 0;            // of the whole
-    std::string sha256;
+    std::string quick;                // its ContentHash, where known: checked instead of
+    std::string sha256;               // its SHA-256
 };
 
 struct RejoinFailure {

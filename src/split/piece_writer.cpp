@@ -612,7 +612,7 @@ bool PiecesGiveSourceBack(SplitContext& ctx, const SourceDigest& read) {
         for (std::size_t k = 0; k < pieces.size(); ++k) {
             plan.piece = [&ctx, k](std::size_t) { return PieceAt(ctx, k); };
             plan.size = pieces.others[k].size;
-            plan.sha256 = pieces.books[k];
+            plan.quick = pieces.books[k];
             if (RejoinPieces(plan)) {
                 return false;
             }
@@ -638,7 +638,7 @@ bool PiecesGiveSourceBack(SplitContext& ctx, const SourceDigest& read) {
     plan.source = ctx.state.source;
     plan.reencoded = ctx.state.outputRequest.encoding.has_value();
     plan.size = read.size;
-    plan.sha256 = read.sha256;
+    plan.quick = read.quick;
     plan.breaksNormalised = true;
     // The break the source's last lines end in is the one to try first.
     for (const char* lineBreak : {"\r\n", "\n", "\r"}) {

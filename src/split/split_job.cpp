@@ -134,7 +134,7 @@ void SplitFiles(SplitParamsSource& paramSource, JobEvents& events, const TextLis
         ctx.state.sourceAccess = Fs().ExtendedAccess(p);
         ctx.state.readDigest.reset();
         if (ctx.Options().deleteSources || events.WantsSplitSources()) {
-            ctx.state.readDigest.emplace();
+            ctx.state.readDigest.emplace(events.WantsSplitSources());
         }
         const ModeResult result = RunSplitMode(ctx, p);
         events.SourceFinished();
