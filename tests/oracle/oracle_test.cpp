@@ -556,40 +556,27 @@ struct Oracle {
             std::to_string(k) + " of op " + std::to_string(static_cast<int>(op)));
     }
 
-    // What a user meets on a memory card or with two folders of one name: a file of the
-    // tree again in a folder of its own, under the same name or another spelling of it, with
-    // other bytes, both handed to one command-line job with one output folder; the file
-    // system now and then one that ignores case. And a report that goes to a full disk.
+    // A memory card, two folders of one name: a file again in two folders, as it is named and
+    // in other case, with other bytes, all into one output folder, the case now and then
+    // ignored; and a --json report to a full disk.
     Rng sticks{std::mt19937(seed * 1103515245u + 29)};
     std::vector<std::string> twins;
-    bool caseless = false;
-    bool fullOutput = false;
+    bool caseless = false, fullOutput = false;
     void Twins(const Tree& tree) {
-        if (!job.cli || !sticks.Chance(0.35)) {
-            return;
-        }
-        std::vector<std::string> files;
-        for (const std::string& rel : Handable(tree)) {
-            if (tree.at(rel).kind == Node::File) {
-                files.push_back(rel);
-            }
-        }
-        if (files.empty()) {
+        std::vector<std::string> files = Handable(tree);
+        std::erase_if(files, [&](const std::string& r) { return tree.at(r).kind != Node::File; });
+        if (!job.cli || !sticks.Chance(0.35) || files.empty()) {
             return;
         }
         const std::string& rel = sticks.Pick(files);
         std::string other = Name(rel);
         for (char& c : other) {
-            if (std::isalpha(static_cast<unsigned char>(c))) {
-                c = static_cast<char>(std::isupper(static_cast<unsigned char>(c))
-                                          ? std::tolower(c)
-                                          : std::toupper(c));
-            }
+            const auto u = static_cast<unsigned char>(c);
+            c = static_cast<char>(std::islower(u) ? std::toupper(u) : std::tolower(u));
         }
         for (const std::string& twin : {"w/twin/" + Name(rel), "w/twin2/" + other}) {
             std::filesystem::create_directories(Root() + "/" + twin.substr(0, twin.rfind('/')));
-            std::ofstream(Root() + "/" + twin, std::ios::binary)
-                << tree.at(rel).bytes << "twin of " << twin << "\n";
+            std::ofstream(Root() + "/" + twin) << tree.at(rel).bytes << "twin of " << twin;
             twins.push_back(twin);
         }
         twins.push_back(rel);
@@ -597,41 +584,28 @@ struct Oracle {
         Say("twins of " + rel + " named " + other + (caseless ? ", case ignored" : ""));
     }
     void HandTwins(std::vector<std::string>& args) {
-        if (twins.empty()) {
-            return;
-        }
-        if (std::find(args.begin(), args.end(), "--output-dir") == args.end()) {
+        if (!twins.empty() && std::find(args.begin(), args.end(), "--output-dir") == args.end()) {
             args.insert(args.begin() + 1, {"--output-dir", Root() + "/w/zout"});
         }
         for (const std::string& rel : twins) {
             args.push_back(Root() + "/" + rel);
             job.sources.insert(rel);
         }
-        if (caseless) {
-            recorder.IgnoreCase(job.root + "/w");
-        }
-    }
-    // The report of --json to a full disk: the job says so on its standard error, with every
-    // source it deleted, and ends in failure whatever else happened.
-    void LoseReport(std::vector<std::string>& args) {
-        fullOutput = job.cli && sticks.Chance(0.2);
+        recorder.IgnoreCase(caseless ? job.root + "/w" : Text());
+        fullOutput = sticks.Chance(0.2);
         if (fullOutput) {
             args.insert(args.begin() + 1, "--json");
-            Say("the report to a full disk");
+            Say("the report to a full disk, which the job must tell with every deletion");
         }
     }
     void ReportLostIsTold(const std::vector<Event>& events, std::vector<std::string>& broken) {
-        if (!fullOutput || job.exitStatus == 2) {
-            return;
-        }
-        if (job.exitStatus != 1 || job.cliErrors.find("qirnsplit: ") == std::string::npos) {
-            broken.push_back("a report lost on a full disk was not told");
-        }
+        bool told = job.exitStatus == 1 && job.cliErrors.find("qirnsplit: ") != std::string::npos;
         for (const Event& e : events) {
-            if (e.kind == Event::Delete &&
-                job.cliErrors.find(ToUtf8Lossy(e.path)) == std::string::npos) {
-                broken.push_back("a deletion lost with the report: " + ToUtf8Lossy(e.path));
-            }
+            told = told && (e.kind != Event::Delete ||
+                            job.cliErrors.find(ToUtf8Lossy(e.path)) != std::string::npos);
+        }
+        if (fullOutput && job.exitStatus != 2 && !told) {
+            broken.push_back("a report lost on a full disk, or a deletion with it, went untold");
         }
     }
 
@@ -849,7 +823,6 @@ struct Oracle {
         if (job.cli) {
             cliArgs = CliArguments(before);
             HandTwins(cliArgs);
-            LoseReport(cliArgs);
         }
         std::vector<std::string> pipes;
         for (const auto& [rel, node] : before) {

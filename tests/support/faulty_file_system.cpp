@@ -1,6 +1,7 @@
 #include "support/faulty_file_system.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 
 #include "platform/native_names.h"
@@ -78,8 +79,7 @@ public:
         if (m_failed || m_owner.ShouldFail(FaultyFileSystem::Op::Commit, m_path)) {
             return false;  // the inner writer removes its temporary file when destroyed
         }
-        // A file that took another spelling of the name meanwhile is the one replaced.
-        if (const Text now = m_owner.Folded(m_path); now != m_target) {
+        if (const Text now = m_owner.Folded(m_path); now != m_target) {  // spelled otherwise
             m_owner.DeleteReplaced(now);
         }
         return Inner().Commit();
@@ -191,16 +191,14 @@ void FaultyFileSystem::Reset() {
 
 namespace {
 
-// A name as a file system that ignores case compares it: its file-system form, ASCII
-// letters in lower case (never a byte of a longer UTF-8 character).
+// A name as a file system that ignores case compares it: the ASCII letters of its
+// file-system form (never a byte of a longer UTF-8 character) in lower case.
 std::string CaseFolded(const Text& name) {
     std::string native;
-    if (!InternalToNative(name, native)) {
-        native = name;
+    native = InternalToNative(name, native) ? native : name;
+    for (char& c : native) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
-    std::transform(native.begin(), native.end(), native.begin(), [](char c) {
-        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    });
     return native;
 }
 
@@ -215,15 +213,11 @@ Text FaultyFileSystem::Folded(const Text& path) {
         const std::size_t next = std::min(path.find('/', at + 1), path.size());
         Text name = path.substr(at + 1, next - at - 1);
         if (!name.empty() && Inner().Kind(out + "/" + name) == PathKind::Missing) {
-            if (const auto entries = Inner().List(out)) {
-                const std::string folded = CaseFolded(name);
-                for (const DirEntry& e : *entries) {
-                    if (CaseFolded(e.name) == folded) {
-                        name = e.name;
-                        break;
-                    }
-                }
-            }
+            const auto entries = Inner().List(out).value_or(std::vector<DirEntry>());
+            const auto found = std::find_if(entries.begin(), entries.end(), [&](const DirEntry& e) {
+                return CaseFolded(e.name) == CaseFolded(name);
+            });
+            name = found != entries.end() ? found->name : name;
         }
         out += "/" + name;
         at = next;
@@ -276,30 +270,6 @@ bool FaultyFileSystem::CreateFolder(const Text& path) {
 
 bool FaultyFileSystem::DeleteFile(const Text& path) {
     return !ShouldFail(Op::Delete, path) && Inner().DeleteFile(Folded(path));
-}
-
-bool FaultyFileSystem::RemoveEmptyFolder(const Text& path) {
-    return Inner().RemoveEmptyFolder(Folded(path));
-}
-
-std::unique_ptr<FolderHold> FaultyFileSystem::HoldFolder(const Text& folder) {
-    return Inner().HoldFolder(Folded(folder));
-}
-
-std::optional<FileStamp> FaultyFileSystem::Stamp(const Text& path) {
-    return Inner().Stamp(Folded(path));
-}
-
-std::optional<Bytes> FaultyFileSystem::ExtendedAccess(const Text& path) {
-    return Inner().ExtendedAccess(Folded(path));
-}
-
-std::optional<std::int64_t> FaultyFileSystem::FileSize(const Text& path) {
-    return Inner().FileSize(Folded(path));
-}
-
-std::optional<FileId> FaultyFileSystem::FileIdentity(const Text& path) {
-    return Inner().FileIdentity(Folded(path));
 }
 
 std::optional<Bytes> FaultyFileSystem::ReadWholeFile(const Text& path) {
