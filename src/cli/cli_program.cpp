@@ -391,8 +391,11 @@ int RunSplit(const ParsedCommand& command) {
                 };
                 const SourceFacts facts{split.path,   split.read.size, split.read.sha256,
                                         split.format, split.read.tail, true};
+                const auto older = [&](const Text& path) {
+                    return split.older != nullptr && split.older->Holds(path);
+                };
                 Text path;
-                if (!WriteManifest(facts, s.m_split, seed, pieces, reserved, &path)) {
+                if (!WriteManifest(facts, s.m_split, seed, pieces, reserved, older, &path)) {
                     s.m_report.failures.push_back(
                         FromJob(FailureKind::NotWritten, path, LastSystemError()));
                     return false;

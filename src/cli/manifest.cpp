@@ -284,7 +284,8 @@ bool IsManifestPath(const std::string& path) {
 
 bool WriteManifest(const SourceFacts& source, const SplitParams& params, std::uint64_t seed,
                    const std::vector<const ReportedOutput*>& pieces,
-                   const std::function<bool(const Text&)>& reserved, Text* manifestPath) {
+                   const std::function<bool(const Text&)>& reserved,
+                   const std::function<bool(const Text&)>& older, Text* manifestPath) {
     if (pieces.empty()) {
         return false;
     }
@@ -321,7 +322,7 @@ bool WriteManifest(const SourceFacts& source, const SplitParams& params, std::ui
     }
     text.insert(at, list + "\n  ");
     // Named after the source, cut to fit; it replaces an older manifest, never a file the
-    // job read or wrote, which leaves it a " (k)" name.
+    // job read or wrote or one of another spelling, which leaves it a " (k)" name.
     const Text folder = PathDirectory(pieces.front()->path) + "/";
     const Text suffix(kManifestSuffix);
     const Text fitted = FitFileName(sourceName, "", suffix);
@@ -331,7 +332,7 @@ bool WriteManifest(const SourceFacts& source, const SplitParams& params, std::ui
     const bool written =
         out && out->Write(text) &&
         NameWithoutReplacing(
-            *out, path, reserved, [&] { return !reserved(path); },
+            *out, path, reserved, [&] { return !reserved(path) && older(path); },
             [&](int variant) {
                 const Text name = FitFileName(sourceName, VariantSuffix(variant), suffix);
                 return name.empty() ? name : folder + name;

@@ -25,12 +25,16 @@ bool IsManifestPath(const std::string& path);
 
 // Writes <source name>.manifest.json beside the pieces: the source, the mode and its values
 // of the parameters, the seed and every piece in order, with the encoding it was written in. A
-// file of that name that is reserved (read or written by the job) is never replaced: the
-// manifest takes the name <source name> (k).manifest.json instead. False when not written.
+// file of that name is replaced only when older(path) says the folder held it, by that very
+// name, before the job, and it is not reserved (read or written by the job): otherwise the
+// manifest takes the name <source name> (k).manifest.json. A file system that ignores case
+// answers a name as taken by a file of another spelling, which may be another source's
+// manifest. False when not written.
 inline constexpr int kMaxManifestVariants = 10000;
 bool WriteManifest(const SourceFacts& source, const SplitParams& params, std::uint64_t seed,
                    const std::vector<const ReportedOutput*>& pieces,
-                   const std::function<bool(const Text&)>& reserved, Text* manifestPath);
+                   const std::function<bool(const Text&)>& reserved,
+                   const std::function<bool(const Text&)>& older, Text* manifestPath);
 
 // Checks every piece of the manifest against its size and SHA-256; the problems go into
 // the report. False when the manifest itself cannot be read.

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "encoding/text_format.h"
+#include "fs/older_files.h"
 #include "job/chapter_contents.h"
 #include "job/failure.h"
 #include "job/split_params.h"
@@ -23,8 +24,9 @@ struct OutputRecord {
 // The bytes a split read of a source, from its start to where it stopped reading it.
 struct SourceDigest {
     std::int64_t size = 0;
-    std::string sha256;
-    Bytes tail;  // the last bytes (up to 4 KiB), for what the pieces may lack at the end
+    std::string quick;   // ContentHash: what the pieces read back must give before it goes
+    std::string sha256;  // for a manifest; empty when none was asked for
+    Bytes tail;          // the last bytes (up to 4 KiB), for what the pieces may lack at the end
 };
 
 // A source whose pieces are all written: what the split read of it and how.
@@ -33,6 +35,9 @@ struct SplitSource {
     std::size_t index = 0;  // 1-based in the job's list
     TextFormat format;      // as read; TextEncoding::Undetected: bytes copied unchanged
     SourceDigest read;
+    // What the folder of its pieces held before the job: the only files that another output
+    // of the job there (a manifest) may replace. nullptr: none.
+    OlderFiles* older = nullptr;
 };
 
 // A book split at its chapters that does not look cut: too few headings for its size, or

@@ -1,10 +1,12 @@
 #include "job/rejoin_pieces.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "encoding/charset_converter.h"
 #include "encoding/text_decoder.h"
+#include "platform/content_hash.h"
 #include "platform/services.h"
 #include "platform/sha256.h"
 #include "platform/system_error.h"
@@ -16,6 +18,29 @@ namespace {
 constexpr std::int64_t kChunk = 1 << 20;
 
 using Kind = RejoinFailure::Kind;
+
+// The hash of the whole the plan names: the quick one where it gives one, else SHA-256.
+class WholeHash {
+public:
+    explicit WholeHash(const RejoinPlan& plan) : m_plan(plan), m_quick(!plan.quick.empty()) {}
+    void Add(std::string_view bytes) {
+        if (m_quick) {
+            m_fast.Add(bytes);
+        } else {
+            m_sha.Add(bytes);
+        }
+    }
+    bool Matches() {
+        const std::string hex = m_quick ? m_fast.Hex() : m_sha.Hex();
+        return !hex.empty() && hex == (m_quick ? m_plan.quick : m_plan.sha256);
+    }
+
+private:
+    const RejoinPlan& m_plan;
+    bool m_quick;
+    ContentHash m_fast;
+    Sha256 m_sha;
+};
 
 // The piece opened by its path, when that is still the file the plan means.
 std::unique_ptr<ReadHandle> OpenPiece(const PieceFile& piece,
@@ -36,7 +61,7 @@ std::unique_ptr<ReadHandle> OpenPiece(const PieceFile& piece,
 }
 
 std::optional<RejoinFailure> RejoinBytes(const RejoinPlan& plan, AtomicWriter* out) {
-    Sha256 sha;
+    WholeHash sha(plan);
     std::int64_t size = 0;
     Bytes buffer(static_cast<std::size_t>(kChunk), '\0');
     for (std::size_t i = 0; i < plan.pieceCount; ++i) {
@@ -46,20 +71,22 @@ std::optional<RejoinFailure> RejoinBytes(const RejoinPlan& plan, AtomicWriter* o
         if (!in) {
             return failure;
         }
-        std::int64_t got = 0;
-        while ((got = in->Read(buffer.data(), kChunk)) > 0) {
+        // A read that fills less than the buffer ends the piece; one that stopped short of
+        // the end only makes the whole differ.
+        for (std::int64_t got = kChunk; got == kChunk;) {
+            got = in->Read(buffer.data(), kChunk);
+            if (got < 0) {
+                return RejoinFailure{Kind::Unreadable, piece.path, LastSystemError(), {}};
+            }
             const std::string_view bytes(buffer.data(), static_cast<std::size_t>(got));
             sha.Add(bytes);
             size += got;
-            if (out && !out->Write(bytes)) {
+            if (out && !bytes.empty() && !out->Write(bytes)) {
                 return RejoinFailure{Kind::NotWritten, Text(), LastSystemError(), {}};
             }
         }
-        if (got != 0) {
-            return RejoinFailure{Kind::Unreadable, piece.path, LastSystemError(), {}};
-        }
     }
-    if (size != plan.size || sha.Hex() != plan.sha256) {
+    if (size != plan.size || !sha.Matches()) {
         return RejoinFailure{Kind::Changed, Text(), 0, {}};
     }
     return std::nullopt;
@@ -85,8 +112,14 @@ std::vector<Lacking> WaysToTry(const RejoinPlan& plan) {
         std::rotate(breaks.begin(), likely, likely + 1);
     }
     for (const Text& lineBreak : breaks) {
+        const bool bare = lineBreak == plan.likelyBreak && plan.endsInBreak == false;
+        if (bare) {
+            ways.push_back({lineBreak, ""});
+        }
         ways.push_back({lineBreak, lineBreak});
-        ways.push_back({lineBreak, ""});
+        if (!bare) {
+            ways.push_back({lineBreak, ""});
+        }
     }
     return ways;
 }
@@ -139,11 +172,184 @@ std::optional<RejoinFailure> PassOver(const RejoinPlan& plan, const Lacking& way
     return std::nullopt;
 }
 
-std::optional<RejoinFailure> RejoinText(const RejoinPlan& plan, AtomicWriter* out) {
+// The width of the code unit in which the pieces' own bytes can be joined and their line
+// breaks put back without decoding them, as decoding, joining and encoding them again
+// would: one byte where no character of several bytes holds a CR or an LF byte (UTF-8,
+// GB18030, Big5), two in UTF-16; 0 where the pieces are in another encoding than the whole.
+std::size_t UnitWidth(const RejoinPlan& plan) {
+    if (plan.reencoded) {
+        return 0;
+    }
+    switch (plan.source.encoding) {
+        case TextEncoding::Raw:
+        case TextEncoding::Utf8:
+        case TextEncoding::Big5:
+        case TextEncoding::Big5Hkscs:
+            return 1;
+        case TextEncoding::Utf16Le:
+        case TextEncoding::Utf16Be:
+            return 2;
+        default:
+            return 0;
+    }
+}
+
+// A way as the pieces' own bytes have it.
+struct EncodedWay {
+    std::size_t unit = 1;
+    Bytes joiner, end, mark, crlf, cr, lineBreak;
+    bool rebreak = false;
+};
+
+std::optional<EncodedWay> EncodeWay(const RejoinPlan& plan, const Lacking& way, std::size_t unit) {
+    EncodedWay e;
+    e.unit = unit;
+    e.rebreak = plan.breaksNormalised && way.lineBreak != "\r\n";
+    e.mark = ByteOrderMark(plan.source.encoding);
+    const TextFormat plain{plan.source.encoding, false};
+    const Text crlf = "\r\n", cr = "\r";
+    for (const auto& [text, bytes] : {std::pair<const Text&, Bytes&>{plan.joiner, e.joiner},
+                                      {way.end, e.end},
+                                      {crlf, e.crlf},
+                                      {cr, e.cr},
+                                      {way.lineBreak, e.lineBreak}}) {
+        std::optional<Bytes> encoded = EncodeText(text, plain);
+        if (!encoded || (encoded->empty() && !text.empty())) {
+            return std::nullopt;
+        }
+        bytes = std::move(*encoded);
+    }
+    return e;
+}
+
+// The stream of the whole with every CR LF (whole code units) given as the way's line break;
+// a CR at the end, or part of a unit, waits for what follows.
+class Rebreaker {
+public:
+    Rebreaker(const EncodedWay& way, const std::function<bool(std::string_view)>& put)
+        : m_way(way), m_put(put) {}
+
+    bool Add(std::string_view bytes) {
+        if (!m_way.rebreak) {
+            return bytes.empty() || m_put(bytes);
+        }
+        m_in.assign(m_held);
+        m_in.append(bytes);
+        const std::string_view in(m_in);
+        const std::size_t unit = m_way.unit;
+        std::size_t limit = in.size() - in.size() % unit;
+        if (limit >= unit && in.compare(limit - unit, unit, m_way.cr) == 0) {
+            limit -= unit;
+        }
+        if (unit == 1 && m_way.crlf.size() == 2 && m_way.lineBreak.size() <= 2) {
+            Rebreak(in.substr(0, limit));
+        } else {
+            RebreakUnits(in, limit);
+        }
+        m_held.assign(in.substr(limit));
+        return m_out.empty() || m_put(m_out);
+    }
+    bool Finish() { return m_held.empty() || m_put(m_held); }
+
+private:
+    // Bytes of one byte each, the whole never longer than what it is made from: the breaks
+    // are found as memchr finds their CR, and the rest copied around them.
+    void Rebreak(std::string_view in) {
+        m_out.resize(in.size());
+        char* o = m_out.data();
+        const char* p = in.data();
+        const char* const end = p + in.size();
+        const auto copy = [&o](const char* from, std::size_t n) {
+            std::memcpy(o, from, n);
+            o += n;
+        };
+        while (p < end) {
+            const auto* cr = static_cast<const char*>(
+                std::memchr(p, m_way.crlf[0], static_cast<std::size_t>(end - p)));
+            if (cr == nullptr || cr + 1 >= end) {
+                copy(p, static_cast<std::size_t>(end - p));
+                break;
+            }
+            const bool pair = cr[1] == m_way.crlf[1];
+            copy(p, static_cast<std::size_t>(cr - p) + (pair ? 0 : 1));
+            if (pair) {
+                copy(m_way.lineBreak.data(), m_way.lineBreak.size());
+            }
+            p = cr + (pair ? 2 : 1);
+        }
+        m_out.resize(static_cast<std::size_t>(o - m_out.data()));
+    }
+    void RebreakUnits(std::string_view in, std::size_t limit) {
+        const std::size_t unit = m_way.unit;
+        m_out.clear();
+        std::size_t from = 0;
+        for (std::size_t at = in.find(m_way.crlf);
+             at != std::string_view::npos && at + m_way.crlf.size() <= limit;
+             at = in.find(m_way.crlf, at + 1)) {
+            if (at % unit != 0 || at < from) {
+                continue;
+            }
+            m_out.append(in.substr(from, at - from));
+            m_out.append(m_way.lineBreak);
+            from = at + m_way.crlf.size();
+        }
+        m_out.append(in.substr(from, limit - from));
+    }
+
+    const EncodedWay& m_way;
+    const std::function<bool(std::string_view)>& m_put;
+    Bytes m_held, m_in, m_out;
+};
+
+// One pass over the pieces' own bytes as one way gives the whole back: the mark once, each
+// piece without its own, the joiner between them and the end after the last.
+std::optional<RejoinFailure> BytePass(const RejoinPlan& plan, const EncodedWay& way,
+                                      const std::function<bool(std::string_view)>& put) {
+    const RejoinFailure refused{Kind::NotRestorable, Text(), 0, {}};
+    if (plan.source.mark && !put(way.mark)) {
+        return refused;
+    }
+    Rebreaker whole(way, put);
+    Bytes buffer(static_cast<std::size_t>(kChunk), '\0');
+    for (std::size_t i = 0; i < plan.pieceCount; ++i) {
+        const PieceFile piece = plan.piece(i);
+        std::optional<RejoinFailure> failure;
+        std::unique_ptr<ReadHandle> in = OpenPiece(piece, failure);
+        if (!in) {
+            return failure;
+        }
+        if (i > 0 && !whole.Add(way.joiner)) {
+            return refused;
+        }
+        for (std::int64_t got = kChunk, first = 1; got == kChunk; first = 0) {
+            got = in->Read(buffer.data(), kChunk);
+            if (got < 0) {
+                return RejoinFailure{Kind::Unreadable, piece.path, LastSystemError(), {}};
+            }
+            std::string_view bytes(buffer.data(), static_cast<std::size_t>(got));
+            if (first != 0 && !way.mark.empty() && bytes.starts_with(way.mark)) {
+                bytes.remove_prefix(way.mark.size());
+            }
+            if (!whole.Add(bytes)) {
+                return refused;
+            }
+        }
+    }
+    if (!whole.Add(way.end) || !whole.Finish()) {
+        return refused;
+    }
+    return std::nullopt;
+}
+
+using Pass = std::function<std::optional<RejoinFailure>(
+    const Lacking&, const std::function<bool(std::string_view)>&)>;
+
+// Tries each way with the pass until one gives the whole back; the whole goes to out then.
+std::optional<RejoinFailure> TryWays(const RejoinPlan& plan, AtomicWriter* out, const Pass& pass) {
     for (const Lacking& way : WaysToTry(plan)) {
-        Sha256 sha;
+        WholeHash sha(plan);
         std::int64_t size = 0;
-        std::optional<RejoinFailure> failure = PassOver(plan, way, [&](std::string_view bytes) {
+        std::optional<RejoinFailure> failure = pass(way, [&](std::string_view bytes) {
             sha.Add(bytes);
             size += static_cast<std::int64_t>(bytes.size());
             return size <= plan.size;
@@ -154,7 +360,7 @@ std::optional<RejoinFailure> RejoinText(const RejoinPlan& plan, AtomicWriter* ou
         if (failure && !failure->why.empty()) {
             return failure;
         }
-        if (failure || size != plan.size || sha.Hex() != plan.sha256) {
+        if (failure || size != plan.size || !sha.Matches()) {
             continue;
         }
         if (!out) {
@@ -162,7 +368,7 @@ std::optional<RejoinFailure> RejoinText(const RejoinPlan& plan, AtomicWriter* ou
         }
         // The way is found: the whole goes out in one more pass.
         bool written = true;
-        failure = PassOver(plan, way, [&](std::string_view bytes) {
+        failure = pass(way, [&](std::string_view bytes) {
             written = out->Write(bytes);
             return written;
         });
@@ -172,6 +378,24 @@ std::optional<RejoinFailure> RejoinText(const RejoinPlan& plan, AtomicWriter* ou
         return failure;
     }
     return RejoinFailure{Kind::NotRestorable, Text(), 0, {}};
+}
+
+// The pieces' own bytes first, which costs one read of them; decoded where those give no
+// way (a piece whose decoder takes a mark otherwise, another encoding).
+std::optional<RejoinFailure> RejoinText(const RejoinPlan& plan, AtomicWriter* out) {
+    if (const std::size_t unit = UnitWidth(plan); unit != 0) {
+        std::optional<RejoinFailure> failure =
+            TryWays(plan, out, [&](const Lacking& way, const auto& put) {
+                const std::optional<EncodedWay> encoded = EncodeWay(plan, way, unit);
+                return encoded ? BytePass(plan, *encoded, put)
+                               : RejoinFailure{Kind::NotRestorable, Text(), 0, {}};
+            });
+        if (!failure || failure->kind != Kind::NotRestorable) {
+            return failure;
+        }
+    }
+    return TryWays(plan, out,
+                   [&](const Lacking& way, const auto& put) { return PassOver(plan, way, put); });
 }
 
 }  // namespace

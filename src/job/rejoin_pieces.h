@@ -32,12 +32,14 @@ struct RejoinPlan {
     // likeliest first.
     Text joiner;
     std::vector<Text> ends;
-    bool breaksNormalised = false;  // every line break became CR LF
-    Text likelyBreak;               // the source's, where it can be told: tried first
-    TextFormat source;              // the encoding and mark the whole is written in
-    bool reencoded = false;         // the pieces are in another encoding: each is detected
-    std::int64_t size = 0;          // of the whole
-    std::string sha256;
+    bool breaksNormalised = false;    // every line break became CR LF
+    Text likelyBreak;                 // the source's, where it can be told: tried first
+    std::optional<bool> endsInBreak;  // whether the source ends in it, where that can be told
+    TextFormat source;                // the encoding and mark the whole is written in
+    bool reencoded = false;           // the pieces are in another encoding: each is detected
+    std::int64_t size = 0;            // of the whole
+    std::string quick;                // its ContentHash, where known: checked instead of
+    std::string sha256;               // its SHA-256
 };
 
 struct RejoinFailure {

@@ -128,7 +128,8 @@ bool WriteAll(int fd, std::string_view bytes) {
 
 class PosixReadHandle : public ReadHandle {
 public:
-    explicit PosixReadHandle(int fd) : m_fd(fd) {}
+    // id: the file's, as it was opened (an open file stays the file it is).
+    PosixReadHandle(int fd, FileId id) : m_fd(fd), m_id(id) {}
     int Descriptor() const { return m_fd; }
 
     // How many bytes from position on (at most length) the source holds as a hole, which a
@@ -195,16 +196,11 @@ public:
         }
         return total;
     }
-    std::optional<FileId> Identity() override {
-        struct stat st {};
-        if (::fstat(m_fd, &st) != 0) {
-            return std::nullopt;
-        }
-        return FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
-    }
+    std::optional<FileId> Identity() override { return m_id; }
 
 private:
     int m_fd;
+    FileId m_id;
     off_t m_dataEnd = -1;  // not yet known whether the file has holes
 };
 
@@ -683,14 +679,15 @@ std::unique_ptr<ReadHandle> PosixFileSystem::OpenRead(const Text& path) {
         error = EISDIR;
     } else if (!S_ISREG(st.st_mode)) {
         error = -1;  // a pipe or a device: no file to read, for no reason the system gave
-    } else if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+    } else if (::fcntl(fd, F_SETFL, 0) != 0) {  // O_NONBLOCK was its only status flag
         error = errno;
     }
     if (error != 0) {
         ::close(fd);
         return Failing(nullptr, std::max(error, 0));
     }
-    return std::make_unique<PosixReadHandle>(fd);
+    return std::make_unique<PosixReadHandle>(
+        fd, FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)});
 }
 
 bool PosixFileSystem::WriteWholeFile(const Text& path, std::string_view bytes) {

@@ -8,9 +8,10 @@
 #include "epub/epub_book.h"
 #include "fs/output_names.h"
 #include "fs/paths.h"
+#include "job/chapter_heading.h"
+#include "platform/content_hash.h"
 #include "platform/services.h"
 #include "platform/sha256.h"
-#include "job/chapter_heading.h"
 #include "split/piece_writer.h"
 
 namespace qs {
@@ -145,9 +146,13 @@ bool WriteChapterBook(SplitContext& ctx, const Text& source, std::string_view te
     std::unique_ptr<AtomicWriter> out =
         made.ok && identified && !name.empty() ? Fs().CreateAtomic(target) : nullptr;
     const bool written = out && out->Write(made.bytes);
+    ContentHash sha;
+    if (ctx.Options().deleteSources) {
+        sha.Add(made.bytes);
+    }
     return FinishNamedOutput(ctx, stem, kDotEpub, std::move(out), written,
                              static_cast<std::int64_t>(made.bytes.size()),
-                             TextFormat{TextEncoding::Utf8, false, true});
+                             TextFormat{TextEncoding::Utf8, false, true}, sha.Hex());
 }
 
 }  // namespace

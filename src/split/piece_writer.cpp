@@ -447,7 +447,7 @@ bool WritePieceBytes(SplitContext& ctx, const Text& source, std::string_view pie
 
 bool FinishNamedOutput(SplitContext& ctx, const Text& stem, const Text& dotExtension,
                        std::unique_ptr<AtomicWriter> out, bool written, std::int64_t size,
-                       const TextFormat& format) {
+                       const TextFormat& format, std::string sha256) {
     const Text name = FitFileName(stem, "", dotExtension, kMaxPieceNameChars);
     Text path = ctx.outputFolder + (name.empty() ? dotExtension : name);
     const bool durable = ctx.Options().deleteSources;
@@ -467,6 +467,9 @@ bool FinishNamedOutput(SplitContext& ctx, const Text& stem, const Text& dotExten
     out.reset();
     if (written) {
         NotePiece(ctx, path, size, durable);
+        if (durable) {
+            ctx.state.sourcePieces.books.push_back(std::move(sha256));
+        }
         ctx.events.OutputWritten({path, size, format, ctx.sourceIndex, Text()});
     }
     CountPiece(ctx, written, path);
@@ -597,6 +600,25 @@ bool PiecesGiveSourceBack(SplitContext& ctx, const SourceDigest& read) {
     if (pieces.size() != pieces.identities.size()) {
         return false;
     }
+    RejoinPlan plan;
+    const auto* chapters = std::get_if<SplitAtChaptersParams>(&options.mode);
+    if (chapters && chapters->epub) {
+        // Each book by itself, as it was made.
+        if (pieces.books.size() != pieces.size() || !pieces.numberedSizes.empty()) {
+            return false;
+        }
+        plan.pieceCount = 1;
+        plan.bytes = true;
+        for (std::size_t k = 0; k < pieces.size(); ++k) {
+            plan.piece = [&ctx, k](std::size_t) { return PieceAt(ctx, k); };
+            plan.size = pieces.others[k].size;
+            plan.quick = pieces.books[k];
+            if (RejoinPieces(plan)) {
+                return false;
+            }
+        }
+        return true;
+    }
     // Blank lines skipped or 繁简 converted on purpose give no source back: the pieces are
     // only the very files written, of the sizes written.
     if ((options.skipBlankLines && std::holds_alternative<SplitByLinesParams>(options.mode)) ||
@@ -609,7 +631,6 @@ bool PiecesGiveSourceBack(SplitContext& ctx, const SourceDigest& read) {
         }
         return true;
     }
-    RejoinPlan plan;
     plan.pieceCount = pieces.size();
     plan.piece = [&](std::size_t k) { return PieceAt(ctx, k); };
     plan.bytes = std::holds_alternative<SplitIntoPartsParams>(options.mode) ||
@@ -617,13 +638,14 @@ bool PiecesGiveSourceBack(SplitContext& ctx, const SourceDigest& read) {
     plan.source = ctx.state.source;
     plan.reencoded = ctx.state.outputRequest.encoding.has_value();
     plan.size = read.size;
-    plan.sha256 = read.sha256;
+    plan.quick = read.quick;
     plan.breaksNormalised = true;
     // The break the source's last lines end in is the one to try first.
     for (const char* lineBreak : {"\r\n", "\n", "\r"}) {
         const std::optional<Bytes> encoded = EncodeText(lineBreak, {ctx.state.source.encoding});
         if (encoded && !encoded->empty() && read.tail.find(*encoded) != Bytes::npos) {
             plan.likelyBreak = lineBreak;
+            plan.endsInBreak = read.tail.ends_with(*encoded);
             break;
         }
     }

@@ -50,10 +50,11 @@ bool FinishWrittenPiece(SplitContext& ctx, const Text& source, std::unique_ptr<A
 // Finishes an output of the source that is not a numbered piece (a book): named stem +
 // dotExtension in the output folder (the stem cut to fit), an older file of that name
 // replaced unless the job read or wrote it, which gives way to the " (k)" rule. Counted,
-// recorded and reported as a piece. False when it could not be written.
+// recorded and reported as a piece; sha256: of the bytes written, which reading it back
+// before the source goes must give. False when it could not be written.
 bool FinishNamedOutput(SplitContext& ctx, const Text& stem, const Text& dotExtension,
                        std::unique_ptr<AtomicWriter> out, bool written, std::int64_t size,
-                       const TextFormat& format);
+                       const TextFormat& format, std::string sha256);
 
 enum class CopyResult { Written, WriteFailed, ReadFailed };
 
@@ -69,7 +70,8 @@ bool PiecesOfSourceAreSafe(SplitContext& ctx);
 
 // Whether the pieces of the current source, read back from the disk as it is now (each only
 // while its name still leads to the file written), give back what the split read of it: byte
-// for byte, or decoded and joined by what the mode cut away between them.
+// for byte, or decoded and joined by what the mode cut away between them. A book, which
+// gives no source back, must give back the bytes it was written with.
 bool PiecesGiveSourceBack(SplitContext& ctx, const SourceDigest& read);
 
 }  // namespace qs

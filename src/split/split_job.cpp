@@ -54,12 +54,6 @@ Text SubfolderName(const Text& parent, const PathParts& source) {
     return name;
 }
 
-// A book is no piece that joins back into its source: only its writing is checked.
-bool IsBook(SplitContext& ctx) {
-    const auto* chapters = std::get_if<SplitAtChaptersParams>(&ctx.Options().mode);
-    return chapters && chapters->epub;
-}
-
 }  // namespace
 
 void SplitFiles(SplitParamsSource& paramSource, JobEvents& events, const TextList& paths,
@@ -140,7 +134,7 @@ void SplitFiles(SplitParamsSource& paramSource, JobEvents& events, const TextLis
         ctx.state.sourceAccess = Fs().ExtendedAccess(p);
         ctx.state.readDigest.reset();
         if (ctx.Options().deleteSources || events.WantsSplitSources()) {
-            ctx.state.readDigest.emplace();
+            ctx.state.readDigest.emplace(events.WantsSplitSources());
         }
         const ModeResult result = RunSplitMode(ctx, p);
         events.SourceFinished();
@@ -163,8 +157,8 @@ void SplitFiles(SplitParamsSource& paramSource, JobEvents& events, const TextLis
         if (piecesComplete && ctx.state.readDigest) {
             digest = ctx.state.readDigest->Finish();
         }
-        const bool recorded =
-            digest && events.SourceSplit({p, ctx.sourceIndex, ctx.state.source, *digest});
+        const bool recorded = digest && events.SourceSplit({p, ctx.sourceIndex, ctx.state.source,
+                                                            *digest, &ctx.state.olderFiles});
 
         if (ctx.Options().deleteSources) {
             // The only copy of the content goes only when every piece of it is safely written,
@@ -173,7 +167,7 @@ void SplitFiles(SplitParamsSource& paramSource, JobEvents& events, const TextLis
             const bool complete =
                 piecesComplete && recorded && !convertedAGuess &&
                 ctx.state.sourcePieces.size() == static_cast<std::size_t>(ctx.state.piecesMade) &&
-                PiecesOfSourceAreSafe(ctx) && (IsBook(ctx) || PiecesGiveSourceBack(ctx, *digest));
+                PiecesOfSourceAreSafe(ctx) && PiecesGiveSourceBack(ctx, *digest);
             const auto id = Fs().FileIdentity(p);
             const Removal removal = complete ? DeleteIfUnchanged(p, asRead) : Removal::Changed;
             if (removal == Removal::Deleted) {

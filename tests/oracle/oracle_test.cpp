@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
@@ -249,7 +250,8 @@ private:
 };
 
 // Runs the command line in this process, its standard error caught; gives its exit status.
-int RunCli(std::vector<std::string> args, const std::string& errFile, std::string& err) {
+int RunCli(std::vector<std::string> args, const std::string& errFile, std::string& err,
+           const char* out = "/dev/null") {
     args.insert(args.begin(), "qirnsplit");
     std::vector<char*> argv;
     for (std::string& a : args) {
@@ -260,7 +262,7 @@ int RunCli(std::vector<std::string> args, const std::string& errFile, std::strin
     std::fflush(stderr);
     const int savedOut = ::dup(1), savedErr = ::dup(2);
     const int errFd = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const int nullFd = ::open("/dev/null", O_WRONLY);
+    const int nullFd = ::open(out, O_WRONLY);
     ::dup2(nullFd, 1);
     ::dup2(errFd, 2);
     ::close(nullFd);
@@ -554,6 +556,59 @@ struct Oracle {
             std::to_string(k) + " of op " + std::to_string(static_cast<int>(op)));
     }
 
+    // A memory card, two folders of one name: a file again in two folders, as it is named and
+    // in other case, with other bytes, all into one output folder, the case now and then
+    // ignored; and a --json report to a full disk.
+    Rng sticks{std::mt19937(seed * 1103515245u + 29)};
+    std::vector<std::string> twins;
+    bool caseless = false, fullOutput = false;
+    void Twins(const Tree& tree) {
+        std::vector<std::string> files = Handable(tree);
+        std::erase_if(files, [&](const std::string& r) { return tree.at(r).kind != Node::File; });
+        if (!job.cli || !sticks.Chance(0.35) || files.empty()) {
+            return;
+        }
+        const std::string& rel = sticks.Pick(files);
+        std::string other = Name(rel);
+        for (char& c : other) {
+            const auto u = static_cast<unsigned char>(c);
+            c = static_cast<char>(std::islower(u) ? std::toupper(u) : std::tolower(u));
+        }
+        for (const std::string& twin : {"w/twin/" + Name(rel), "w/twin2/" + other}) {
+            std::filesystem::create_directories(Root() + "/" + twin.substr(0, twin.rfind('/')));
+            std::ofstream(Root() + "/" + twin) << tree.at(rel).bytes << "twin of " << twin;
+            twins.push_back(twin);
+        }
+        twins.push_back(rel);
+        caseless = sticks.Chance(0.5);
+        Say("twins of " + rel + " named " + other + (caseless ? ", case ignored" : ""));
+    }
+    void HandTwins(std::vector<std::string>& args) {
+        if (!twins.empty() && std::find(args.begin(), args.end(), "--output-dir") == args.end()) {
+            args.insert(args.begin() + 1, {"--output-dir", Root() + "/w/zout"});
+        }
+        for (const std::string& rel : twins) {
+            args.push_back(Root() + "/" + rel);
+            job.sources.insert(rel);
+        }
+        recorder.IgnoreCase(caseless ? job.root + "/w" : Text());
+        fullOutput = sticks.Chance(0.2);
+        if (fullOutput) {
+            args.insert(args.begin() + 1, "--json");
+            Say("the report to a full disk, which the job must tell with every deletion");
+        }
+    }
+    void ReportLostIsTold(const std::vector<Event>& events, std::vector<std::string>& broken) {
+        bool told = job.exitStatus == 1 && job.cliErrors.find("qirnsplit: ") != std::string::npos;
+        for (const Event& e : events) {
+            told = told && (e.kind != Event::Delete ||
+                            job.cliErrors.find(ToUtf8Lossy(e.path)) != std::string::npos);
+        }
+        if (fullOutput && job.exitStatus != 2 && !told) {
+            broken.push_back("a report lost on a full disk, or a deletion with it, went untold");
+        }
+    }
+
     // A second split of the same sources on a thread of its own, started with the window's:
     // the folder lock lets one write into a folder at a time. It cuts in the window's kind
     // (bytes, or at the same separator), so that the pieces of either rejoin the source.
@@ -762,10 +817,12 @@ struct Oracle {
         }
         Outside();
         FileLinkOut();
+        Twins(Snapshot(Root()));
         const Tree before = Snapshot(Root());
         std::vector<std::string> cliArgs;
         if (job.cli) {
             cliArgs = CliArguments(before);
+            HandTwins(cliArgs);
         }
         std::vector<std::string> pipes;
         for (const auto& [rel, node] : before) {
@@ -786,7 +843,8 @@ struct Oracle {
                         std::cerr << "argument " << a << "\n";
                     }
                 }
-                job.exitStatus = RunCli(cliArgs, Root() + "/../" + Name(Root()) + ".err", err);
+                job.exitStatus = RunCli(cliArgs, Root() + "/../" + Name(Root()) + ".err", err,
+                                        fullOutput ? "/dev/full" : "/dev/null");
             } else {
                 Start(before, [&] { twoJobs ? StartSecondJob() : PlanEdit(before); });
             }
@@ -858,6 +916,7 @@ struct Oracle {
         if (manifest) {
             ManifestsGiveDeletedSourcesBack(before, after, broken);
         }
+        ReportLostIsTold(recorder.events, broken);
         return broken;
     }
 

@@ -105,7 +105,7 @@ private:
 }  // namespace
 
 std::optional<Id> Recorder::IdOf(const Text& path) {
-    const auto raw = m_real.FileIdentity(path);
+    const auto raw = m_real.FileIdentity(Folded(path));
     return raw ? std::optional<Id>(Current(*raw)) : std::nullopt;
 }
 
@@ -125,7 +125,7 @@ std::optional<Id> Recorder::NativeRawOf(const std::string& native) {
 
 std::optional<Id> Recorder::RawOf(const Text& path) {
     std::string native;
-    return InternalToNative(path, native) ? NativeRawOf(native) : std::nullopt;
+    return InternalToNative(Folded(path), native) ? NativeRawOf(native) : std::nullopt;
 }
 
 void Recorder::Freed(std::optional<Id> raw) {

@@ -1,7 +1,10 @@
 #include "support/faulty_file_system.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 
+#include "platform/native_names.h"
 #include "platform/system_error.h"
 
 namespace qs {
@@ -38,8 +41,12 @@ private:
 
 class FaultyWriter : public ForwardingWriter {
 public:
-    FaultyWriter(FaultyFileSystem& owner, Text path, std::unique_ptr<AtomicWriter> inner)
-        : ForwardingWriter(std::move(inner)), m_owner(owner), m_path(std::move(path)) {}
+    FaultyWriter(FaultyFileSystem& owner, Text path, Text target,
+                 std::unique_ptr<AtomicWriter> inner)
+        : ForwardingWriter(std::move(inner)),
+          m_owner(owner),
+          m_path(std::move(path)),
+          m_target(std::move(target)) {}
     bool Write(std::string_view bytes) override {
         FaultyFileSystem::Fault fault = FaultyFileSystem::Fault::Fail;
         if (m_owner.ShouldFail(FaultyFileSystem::Op::Write, m_path, &fault)) {
@@ -72,6 +79,9 @@ public:
         if (m_failed || m_owner.ShouldFail(FaultyFileSystem::Op::Commit, m_path)) {
             return false;  // the inner writer removes its temporary file when destroyed
         }
+        if (const Text now = m_owner.Folded(m_path); now != m_target) {  // spelled otherwise
+            m_owner.DeleteReplaced(now);
+        }
         return Inner().Commit();
     }
     bool Sync() override {
@@ -89,6 +99,9 @@ public:
     NameResult CommitNew(const Text& path) override {
         if (m_failed || m_owner.ShouldFail(FaultyFileSystem::Op::Commit, path)) {
             return NameResult::Failed;
+        }
+        if (m_owner.Folded(path) != path) {
+            return NameResult::Taken;  // held by another spelling
         }
         return Inner().CommitNew(path);
     }
@@ -128,6 +141,7 @@ private:
 
     FaultyFileSystem& m_owner;
     Text m_path;
+    Text m_target;  // the path as the file system led it when the writer was made
     bool m_failed = false;
 };
 
@@ -175,6 +189,42 @@ void FaultyFileSystem::Reset() {
     m_fired = 0;
 }
 
+namespace {
+
+// A name as a file system that ignores case compares it: the ASCII letters of its
+// file-system form (never a byte of a longer UTF-8 character) in lower case.
+std::string CaseFolded(const Text& name) {
+    std::string native;
+    native = InternalToNative(name, native) ? native : name;
+    for (char& c : native) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return native;
+}
+
+}  // namespace
+
+Text FaultyFileSystem::Folded(const Text& path) {
+    if (m_caseless.empty() || !path.starts_with(m_caseless + "/")) {
+        return path;
+    }
+    Text out = m_caseless;
+    for (std::size_t at = m_caseless.size(); at < path.size();) {
+        const std::size_t next = std::min(path.find('/', at + 1), path.size());
+        Text name = path.substr(at + 1, next - at - 1);
+        if (!name.empty() && Inner().Kind(out + "/" + name) == PathKind::Missing) {
+            const auto entries = Inner().List(out).value_or(std::vector<DirEntry>());
+            const auto found = std::find_if(entries.begin(), entries.end(), [&](const DirEntry& e) {
+                return CaseFolded(e.name) == CaseFolded(name);
+            });
+            name = found != entries.end() ? found->name : name;
+        }
+        out += "/" + name;
+        at = next;
+    }
+    return out;
+}
+
 int FaultyFileSystem::Count(Op op) const {
     auto found = m_counts.find(op);
     return found == m_counts.end() ? 0 : found->second;
@@ -211,29 +261,29 @@ bool FaultyFileSystem::ShouldFail(Op op, const Text& path, Fault* fault) {
 }
 
 PathKind FaultyFileSystem::Kind(const Text& path) {
-    return ShouldFail(Op::Kind, path) ? PathKind::Missing : Inner().Kind(path);
+    return ShouldFail(Op::Kind, path) ? PathKind::Missing : Inner().Kind(Folded(path));
 }
 
 bool FaultyFileSystem::CreateFolder(const Text& path) {
-    return !ShouldFail(Op::CreateFolder, path) && Inner().CreateFolder(path);
+    return !ShouldFail(Op::CreateFolder, path) && Inner().CreateFolder(Folded(path));
 }
 
 bool FaultyFileSystem::DeleteFile(const Text& path) {
-    return !ShouldFail(Op::Delete, path) && Inner().DeleteFile(path);
+    return !ShouldFail(Op::Delete, path) && Inner().DeleteFile(Folded(path));
 }
 
 std::optional<Bytes> FaultyFileSystem::ReadWholeFile(const Text& path) {
     if (ShouldFail(Op::ReadWhole, path)) {
         return std::nullopt;
     }
-    return Inner().ReadWholeFile(path);
+    return Inner().ReadWholeFile(Folded(path));
 }
 
 std::unique_ptr<ReadHandle> FaultyFileSystem::OpenRead(const Text& path) {
     if (ShouldFail(Op::OpenRead, path)) {
         return nullptr;
     }
-    auto inner = Inner().OpenRead(path);
+    auto inner = Inner().OpenRead(Folded(path));
     if (!inner) {
         return nullptr;
     }
@@ -249,26 +299,27 @@ std::unique_ptr<AtomicWriter> FaultyFileSystem::CreateAtomic(const Text& path) {
     if (ShouldFail(Op::Create, path)) {
         return nullptr;
     }
-    auto inner = Inner().CreateAtomic(path);
+    const Text target = Folded(path);
+    auto inner = Inner().CreateAtomic(target);
     if (!inner) {
         return nullptr;
     }
-    return std::make_unique<FaultyWriter>(*this, path, std::move(inner));
+    return std::make_unique<FaultyWriter>(*this, path, target, std::move(inner));
 }
 
 bool FaultyFileSystem::SyncToDisk(const Text& path) {
-    return !ShouldFail(Op::Sync, path) && Inner().SyncToDisk(path);
+    return !ShouldFail(Op::Sync, path) && Inner().SyncToDisk(Folded(path));
 }
 
 bool FaultyFileSystem::SyncFileSystemOf(const Text& path) {
-    return !ShouldFail(Op::Sync, path) && Inner().SyncFileSystemOf(path);
+    return !ShouldFail(Op::Sync, path) && Inner().SyncFileSystemOf(Folded(path));
 }
 
 std::unique_ptr<ReadWriteFile> FaultyFileSystem::OpenReadWrite(const Text& path) {
     if (ShouldFail(Op::OpenReadWrite, path)) {
         return nullptr;
     }
-    auto inner = Inner().OpenReadWrite(path);
+    auto inner = Inner().OpenReadWrite(Folded(path));
     if (!inner) {
         return nullptr;
     }
@@ -279,7 +330,7 @@ std::optional<std::vector<DirEntry>> FaultyFileSystem::List(const Text& folder) 
     if (ShouldFail(Op::List, folder)) {
         return std::nullopt;
     }
-    return Inner().List(folder);
+    return Inner().List(Folded(folder));
 }
 
 }  // namespace qs

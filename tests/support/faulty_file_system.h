@@ -45,6 +45,11 @@ public:
     // Runs before the k-th call of the kind (to make a file vanish or shrink, say).
     void Before(Op op, int k, std::function<void()> action);
     void Reset();
+    // From now on names under root ignore case, as on a memory card: a path leads to the file
+    // of another spelling (Folded), whose name cannot be given again, only replaced.
+    void IgnoreCase(const Text& root) { m_caseless = root; }
+    Text Folded(const Text& path);
+    bool DeleteReplaced(const Text& path) { return Inner().DeleteFile(path); }  // no fault
     int Count(Op op) const;
     // How many calls were made to fail so far.
     int Fired() const { return m_fired; }
@@ -52,6 +57,20 @@ public:
     PathKind Kind(const Text& path) override;
     bool CreateFolder(const Text& path) override;
     bool DeleteFile(const Text& path) override;
+    bool RemoveEmptyFolder(const Text& p) override { return Inner().RemoveEmptyFolder(Folded(p)); }
+    std::unique_ptr<FolderHold> HoldFolder(const Text& p) override {
+        return Inner().HoldFolder(Folded(p));
+    }
+    std::optional<FileStamp> Stamp(const Text& p) override { return Inner().Stamp(Folded(p)); }
+    std::optional<Bytes> ExtendedAccess(const Text& p) override {
+        return Inner().ExtendedAccess(Folded(p));
+    }
+    std::optional<std::int64_t> FileSize(const Text& p) override {
+        return Inner().FileSize(Folded(p));
+    }
+    std::optional<FileId> FileIdentity(const Text& p) override {
+        return Inner().FileIdentity(Folded(p));
+    }
     std::optional<Bytes> ReadWholeFile(const Text& path) override;
     std::unique_ptr<ReadHandle> OpenRead(const Text& path) override;
     bool WriteWholeFile(const Text& path, std::string_view bytes) override;
@@ -81,6 +100,7 @@ private:
     std::vector<Rule> m_rules;
     std::vector<Hook> m_hooks;
     int m_fired = 0;
+    Text m_caseless;
     std::mutex m_mutex;  // two jobs on two threads may share it
 };
 
