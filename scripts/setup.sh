@@ -9,7 +9,7 @@ packages=(
     qt6-base-dev libgl1-mesa-dev qt6-translations-l10n
     fonts-wqy-microhei
     googletest libgtest-dev libgmock-dev
-    libcli11-dev nlohmann-json3-dev libssl-dev libxxhash-dev
+    libcli11-dev nlohmann-json3-dev libssl-dev
     clang libclang-rt-14-dev
     desktop-file-utils appstream dpkg-dev ccache
     libzip-dev epubcheck libacl1-dev acl

@@ -40,9 +40,12 @@ public:
         };
         const cli::SourceFacts facts{split.path,   split.read.size, split.read.sha256,
                                      split.format, split.read.tail, true};
+        const auto older = [&split](const Text& path) {
+            return split.older != nullptr && split.older->Holds(path);
+        };
         Text path;
         // The window draws its random lengths from the clock: no seed gives them again.
-        const bool written = cli::WriteManifest(facts, params, 0, pieces, reserved, &path);
+        const bool written = cli::WriteManifest(facts, params, 0, pieces, reserved, older, &path);
         const int why = LastSystemError();
         std::erase_if(m_pieces, [&](const ReportedOutput& p) { return p.source <= split.index; });
         if (!written) {

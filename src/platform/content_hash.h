@@ -6,10 +6,10 @@
 
 namespace qs {
 
-// A fast 128-bit hash (XXH3) fed in pieces, for telling whether bytes read back are the bytes
-// written or read before: no defence against a forger, as SHA-256 is, but at the speed of
-// memory. Hex gives 32 lower-case hex digits, or nothing when the hash could not be made (its
-// library could not be loaded).
+// A hash fed in pieces, for telling whether bytes read back are the bytes written or read
+// before. It is SHA-256 from the crypto library, whose processor instructions make it cheap
+// beside reading the bytes. Hex gives lower-case hex digits, or nothing when the hash could not
+// be made (its library could not be loaded).
 class ContentHash {
 public:
     ContentHash();
@@ -18,7 +18,7 @@ public:
     ContentHash& operator=(ContentHash&&) noexcept;
 
     void Add(std::string_view bytes);
-    std::string Hex() const;
+    std::string Hex() const;  // ends the hashing; later calls give the same digits
 
 private:
     struct State;

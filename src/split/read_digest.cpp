@@ -53,9 +53,6 @@ void ReadDigest::Noted(std::int64_t position, std::string_view bytes) {
     }
     bytes.remove_prefix(static_cast<std::size_t>(m_size - position));
     m_quick.Add(bytes);
-    if (m_withSha) {
-        m_sha.Add(bytes);
-    }
     m_size = end;
     m_tail += bytes.substr(bytes.size() - std::min(bytes.size(), kTailBytes));
     if (m_tail.size() > kTailBytes) {
@@ -64,8 +61,9 @@ void ReadDigest::Noted(std::int64_t position, std::string_view bytes) {
 }
 
 std::optional<SourceDigest> ReadDigest::Finish() {
+    // The quick hash is the SHA-256 a manifest records: made once, given to both.
     std::string quick = m_quick.Hex();
-    std::string hex = m_withSha ? m_sha.Hex() : std::string();
+    std::string hex = m_withSha ? quick : std::string();
     if (quick.empty() || (m_withSha && hex.empty()) || !(m_ended || m_size == m_length)) {
         return std::nullopt;
     }

@@ -33,7 +33,6 @@ public:
 private:
     bool m_withSha = false;
     ContentHash m_quick;
-    Sha256 m_sha;
     std::int64_t m_size = 0;
     std::int64_t m_length = -1;
     bool m_ended = false;
