@@ -8,9 +8,9 @@
 #include "epub/epub_book.h"
 #include "fs/output_names.h"
 #include "fs/paths.h"
+#include "job/chapter_heading.h"
 #include "platform/services.h"
 #include "platform/sha256.h"
-#include "job/chapter_heading.h"
 #include "split/piece_writer.h"
 
 namespace qs {

@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "job/failure.h"
 #include "job/book_contents.h"
+#include "job/failure.h"
 #include "split/split_modes.h"
 #include "text/text.h"
 
