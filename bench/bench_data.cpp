@@ -379,13 +379,11 @@ bool MakeBenchData(const std::string& folder, int sizeMb, BenchData& data) {
     data.oneLine = folder + "/shape-one-line.txt";
     data.tinyLines = folder + "/shape-tiny-lines.txt";
     data.onlyBreaks = folder + "/shape-only-breaks.txt";
-    data.onlySeparators = folder + "/shape-only-separators.txt";
     data.headingLines = folder + "/shape-heading-lines.txt";
     data.novel = folder + "/novel-utf8.txt";
     if (!WriteOneLine(data.utf8, data.oneLine) ||
         !WriteRepeated(data.tinyLines, "a\n", data.utf8Bytes) ||
         !WriteRepeated(data.onlyBreaks, "\n", data.utf8Bytes) ||
-        !WriteRepeated(data.onlySeparators, SeparatorUtf8(), data.utf8Bytes / 6 * 6) ||
         !WriteHeadingLines(data.headingLines, data.utf8Bytes) ||
         !WriteNovel(data.utf8, data.novel)) {
         std::fprintf(stderr, "bench: cannot write the shapes in %s\n", folder.c_str());

@@ -23,8 +23,7 @@ struct BenchData {
     std::string oneLine;
     std::string tinyLines;
     std::string onlyBreaks;
-    // The separator and nothing else; a line "第N章 …" and nothing else on every line.
-    std::string onlySeparators;
+    // A line "第N章" and nothing else on every line.
     std::string headingLines;
     // The UTF-8 text as a novel: a chapter heading at the start of a line every ~100 KB.
     std::string novel;

@@ -588,8 +588,6 @@ std::vector<Case> MakeCases(const BenchData& d, const std::string& program) {
                   Kind::Scale, 2, Memory::Streamed, d.utf8),
         OnTheSame("shape-only-breaks-lines", lines, d.onlyBreaks, Kind::Scale, 2, Memory::Streamed,
                   d.utf8),
-        OnTheSame("shape-only-separators", {"split", "--separator", separator}, d.onlySeparators,
-                  Kind::Scale, 2, Memory::Streamed, d.utf8),
         // The chapter mode on a text without a heading, one heading on every line, one line.
         OnTheSame("shape-no-heading-chapters", {"split", "--chapters"}, d.utf8, Kind::Scale, 2,
                   Memory::Streamed, d.novel),
