@@ -84,6 +84,7 @@ void HeadingScan::AddCandidate(std::size_t start, std::string_view line, std::st
                                const HeadingShape& shape) {
     Candidate c;
     c.start = start;
+    c.line = m_lines;
     c.family = FamilyOf(family);
     c.strong = shape.strong;
     c.volumeUnit = shape.volumeUnit;
@@ -130,9 +131,11 @@ void HeadingScan::AddLine(std::size_t start, std::string_view line) {
         }
     }
     m_chars += chars;
+    ++m_lines;
 }
 
 void HeadingScan::AddLongLine(std::size_t /*start*/, std::int64_t chars) {
+    ++m_lines;
     ++m_textLines;
     m_chars += chars;
     if (!m_candidates.empty()) {
@@ -415,6 +418,7 @@ BookContents HeadingScan::Finish(std::size_t textBytes) {
         entry.number = h.number;
         entry.place = h.place;
         entry.start = h.start;
+        entry.line = h.line;
         entry.chars = (last ? m_chars : c[chosen[e + 1]].charsBefore) - h.charsBefore;
         const std::size_t nextText = last ? m_textLines : c[chosen[e + 1]].textLines;
         // A candidate the evidence did not take is text of the chapter.
