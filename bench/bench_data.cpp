@@ -221,6 +221,14 @@ const char* SeparatorUtf8() {
     return "\u25C6\u25C7";
 }
 
+const char* HeadingStart() {
+    return "\u7B2C";  // 第
+}
+
+const char* HeadingEnd() {
+    return "\u7AE0";  // 章
+}
+
 std::string SeparatorGbk() {
     std::string out;
     ConverterPtr gbk = OpenStrict("GBK");
@@ -243,6 +251,62 @@ bool WriteRepeated(const std::string& path, std::string_view unit, std::int64_t 
         ok = std::fwrite(block.data(), 1, n, out) == n;
         left -= static_cast<std::int64_t>(n);
     }
+    return out != nullptr && std::fclose(out) == 0 && ok;
+}
+
+// The UTF-8 text with a heading line after the first line break past every ~100 KB.
+bool WriteNovel(const std::string& from, const std::string& path) {
+    constexpr std::int64_t kChapterBytes = 100 << 10;
+    FILE* in = std::fopen(from.c_str(), "rb");
+    FILE* out = std::fopen(path.c_str(), "wb");
+    bool ok = in != nullptr && out != nullptr;
+    std::string block(1u << 20, '\0');
+    std::int64_t since = kChapterBytes;
+    int chapter = 0;
+    std::string kept;
+    auto heading = [&chapter] {
+        return std::string(HeadingStart()) + std::to_string(++chapter) + HeadingEnd() +
+               " \u98CE\u8D77\u4E91\u6D8C\r\n";  // 风起云涌
+    };
+    kept = heading();
+    since = 0;
+    while (ok) {
+        const std::size_t got = std::fread(block.data(), 1, block.size(), in);
+        if (got == 0) {
+            break;
+        }
+        for (std::size_t i = 0; i < got; ++i) {
+            kept.push_back(block[i]);
+            if (++since >= kChapterBytes && block[i] == '\n') {
+                kept += heading();
+                since = 0;
+            }
+        }
+        ok = std::fwrite(kept.data(), 1, kept.size(), out) == kept.size();
+        kept.clear();
+    }
+    ok = ok && std::ferror(in) == 0;
+    if (in != nullptr) {
+        std::fclose(in);
+    }
+    return out != nullptr && std::fclose(out) == 0 && ok;
+}
+
+// Bytes bytes of lines that are each a heading with the next number.
+bool WriteHeadingLines(const std::string& path, std::int64_t bytes) {
+    FILE* out = std::fopen(path.c_str(), "wb");
+    bool ok = out != nullptr;
+    std::string block;
+    std::int64_t written = 0;
+    for (int chapter = 1; ok && written < bytes; ++chapter) {
+        block += std::string(HeadingStart()) + std::to_string(chapter) + HeadingEnd() + "\n";
+        if (block.size() >= (1u << 20)) {
+            ok = std::fwrite(block.data(), 1, block.size(), out) == block.size();
+            written += static_cast<std::int64_t>(block.size());
+            block.clear();
+        }
+    }
+    ok = ok && std::fwrite(block.data(), 1, block.size(), out) == block.size();
     return out != nullptr && std::fclose(out) == 0 && ok;
 }
 
@@ -315,9 +379,13 @@ bool MakeBenchData(const std::string& folder, int sizeMb, BenchData& data) {
     data.oneLine = folder + "/shape-one-line.txt";
     data.tinyLines = folder + "/shape-tiny-lines.txt";
     data.onlyBreaks = folder + "/shape-only-breaks.txt";
+    data.headingLines = folder + "/shape-heading-lines.txt";
+    data.novel = folder + "/novel-utf8.txt";
     if (!WriteOneLine(data.utf8, data.oneLine) ||
         !WriteRepeated(data.tinyLines, "a\n", data.utf8Bytes) ||
-        !WriteRepeated(data.onlyBreaks, "\n", data.utf8Bytes)) {
+        !WriteRepeated(data.onlyBreaks, "\n", data.utf8Bytes) ||
+        !WriteHeadingLines(data.headingLines, data.utf8Bytes) ||
+        !WriteNovel(data.utf8, data.novel)) {
         std::fprintf(stderr, "bench: cannot write the shapes in %s\n", folder.c_str());
         return false;
     }

@@ -23,6 +23,10 @@ struct BenchData {
     std::string oneLine;
     std::string tinyLines;
     std::string onlyBreaks;
+    // A line "第N章" and nothing else on every line.
+    std::string headingLines;
+    // The UTF-8 text as a novel: a chapter heading at the start of a line every ~100 KB.
+    std::string novel;
 
     std::int64_t utf8Bytes = 0;
     std::int64_t utf8SmallBytes = 0;
@@ -38,6 +42,9 @@ struct BenchData {
 const char* SeparatorUtf8();
 // The same in GBK.
 std::string SeparatorGbk();
+// What every heading of the novel begins with, and the word that ends its number.
+const char* HeadingStart();
+const char* HeadingEnd();
 
 // Generates every file; sizeMb is the size of the UTF-8 text. Deterministic for a size.
 // Returns false (with a message on stderr) when a file cannot be written.

@@ -505,7 +505,7 @@ std::string TwiceConverted(const std::string& from, const std::string& source,
            " --filter='iconv -f GB18030 -t " + from + " > $FILE' - x";
 }
 
-std::vector<Case> MakeCases(const BenchData& d) {
+std::vector<Case> MakeCases(const BenchData& d, const std::string& program) {
     const std::string utf8 = Quote(d.utf8);
     const std::string members = Quote(d.mergeFolder) + "/m*.txt";
     const std::string separator = SeparatorUtf8();
@@ -553,6 +553,15 @@ std::vector<Case> MakeCases(const BenchData& d) {
         MakeCase("separator-utf8", {"split", "--separator", separator}, d.utf8,
                  "LC_ALL=C csplit -z -s -n 6 -f x " + utf8 + " '/" + separator + "/' '{*}'", 1.0,
                  Memory::Streamed),
+        // A novel of a heading every ~100 KB: the headings found as csplit finds them, and
+        // the same chapters as an EPUB book against them as text pieces.
+        MakeCase("chapters-utf8", {"split", "--chapters"}, d.novel,
+                 "LC_ALL=C csplit -z -s -n 6 -f x " + Quote(d.novel) + " '/^" + HeadingStart() +
+                     ".*" + HeadingEnd() + "/' '{*}'",
+                 1.0, Memory::Streamed),
+        MakeCase("chapters-epub", {"split", "--chapters", "--epub"}, d.novel,
+                 Quote(program) + " split --chapters --output-dir . " + Quote(d.novel), 1.5,
+                 Memory::Streamed),
         MakeCase("merge-100", {"merge"}, d.mergeFolder, "cat " + members + " > all.txt", 1.1,
                  Memory::Flat),
         WithSecond(MakeCase("merge-100-encoding", {"merge", "--encode"}, d.mergeFolder,
@@ -579,6 +588,14 @@ std::vector<Case> MakeCases(const BenchData& d) {
                   Kind::Scale, 2, Memory::Streamed, d.utf8),
         OnTheSame("shape-only-breaks-lines", lines, d.onlyBreaks, Kind::Scale, 2, Memory::Streamed,
                   d.utf8),
+        // The chapter mode on a text without a heading, one heading on every line, one line.
+        OnTheSame("shape-no-heading-chapters", {"split", "--chapters"}, d.utf8, Kind::Scale, 2,
+                  Memory::Streamed, d.novel),
+        OnTheSame("shape-heading-lines-chapters",
+                  {"split", "--chapters", "--chapters-per-piece", "10000"}, d.headingLines,
+                  Kind::Scale, 2, Memory::Streamed, d.novel),
+        OnTheSame("shape-one-line-chapters", {"split", "--chapters"}, d.oneLine, Kind::Scale, 2,
+                  Memory::Streamed, d.novel),
         // Both read their figures from the same runs of the window's job: the Qt pump and
         // the no-op pump alternate.
         OnTheSame("responsiveness", {"lines-10000"}, d.utf8, Kind::Responsiveness, 1.0,
@@ -815,7 +832,7 @@ int Main(int argc, char** argv) {
     int total = 0, within = 0;
     bool broken = false;
     Harness harness(self, program, root, reps);
-    for (const Case& c : MakeCases(data)) {
+    for (const Case& c : MakeCases(data, program)) {
         if (!only.empty() && only.find("," + c.name + ",") == std::string::npos) {
             continue;
         }

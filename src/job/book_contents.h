@@ -52,6 +52,7 @@ public:
 private:
     struct Candidate {
         std::size_t start = 0;
+        std::size_t line = 0;  // counted from 0
         std::uint32_t family = 0;
         bool strong = false;
         bool volumeUnit = false;
@@ -71,6 +72,7 @@ private:
     std::vector<Candidate> m_candidates;
     std::vector<std::string> m_families;
     std::unordered_map<std::string, std::uint32_t> m_familyIndex;
+    std::size_t m_lines = 0;
     std::size_t m_textLines = 0;
     std::int64_t m_chars = 0;
     Text m_firstTitle;

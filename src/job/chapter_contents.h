@@ -21,6 +21,7 @@ struct TocEntry {
     std::optional<std::int64_t> number;
     HeadingPlace place = HeadingPlace::Numbered;
     std::size_t start = 0;     // byte position of the line in the text
+    std::size_t line = 0;      // the line's number, counted from 0
     std::int64_t chars = 0;    // characters from the heading to the next one
     bool textFollows = false;  // lines with something in them before the next heading
 };

@@ -484,6 +484,10 @@ bool IsChapterHeading(std::string_view line) {
     return shape && shape->strong;
 }
 
+bool IsSpacesOnly(std::string_view line) {
+    return SkipSpaces(line, 0) >= line.size();
+}
+
 std::string_view HeadingTitle(std::string_view line) {
     std::size_t first = SkipSpaces(line, 0);
     std::size_t end = line.size();

@@ -55,6 +55,8 @@ bool IsChapterHeading(std::string_view line);
 
 // The heading line without the spaces around it, for listings and names.
 std::string_view HeadingTitle(std::string_view line);
+// Whether the line holds nothing but spaces (ASCII, full-width, TABs): its title is empty.
+bool IsSpacesOnly(std::string_view line);
 
 // The heading as a table of contents shows it: without the spaces and the runs of = - *
 // around it, and once where a line holds it twice.

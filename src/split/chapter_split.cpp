@@ -13,6 +13,8 @@
 #include "split/chapter_epub.h"
 #include "split/piece_writer.h"
 #include "split/text_piece.h"
+#include "split/utf8_cutting.h"
+#include "text/byte_search.h"
 #include "text/characters.h"
 
 namespace qs {
@@ -127,7 +129,8 @@ std::vector<ChapterPiece> PiecesOf(const BookContents& book, std::int32_t perPie
         pieces.push_back({0, 0, Text(), book.firstTitle});
     }
     // Blank lines before the first heading go with the first chapter.
-    pieces.push_back({book.textBeforeFirst ? toc[0].start : 0, 0, toc[0].title, Text()});
+    pieces.push_back({book.textBeforeFirst ? toc[0].start : 0, 0, toc[0].title, Text(),
+                      book.textBeforeFirst ? toc[0].line : 0});
     std::int32_t chaptersInPiece = 1;
     for (std::size_t k = 1; k < toc.size(); ++k) {
         if (!toc[k - 1].textFollows) {
@@ -135,7 +138,7 @@ std::vector<ChapterPiece> PiecesOf(const BookContents& book, std::int32_t perPie
         }
         const bool cut = perVolume ? toc[k].level == 1 : chaptersInPiece >= perPiece;
         if (cut) {
-            pieces.push_back({toc[k].start, 0, toc[k].title, Text()});
+            pieces.push_back({toc[k].start, 0, toc[k].title, Text(), toc[k].line});
             chaptersInPiece = 0;
         }
         ++chaptersInPiece;
@@ -176,16 +179,120 @@ std::optional<std::vector<HeadingRule>> RulesOf(const SplitAtChaptersParams& par
 
 namespace {
 
+// Names and numbers piece k as it begins; false once a stop was requested.
+bool BeginChapterPiece(SplitContext& ctx, const std::vector<ChapterPiece>& pieces, std::size_t k) {
+    ctx.events.Pump();
+    if (ctx.Stopped()) {
+        return false;
+    }
+    // Names count the chapters from 1 and the text before the first one as 0.
+    const bool hasPreface = pieces.front().heading.empty();
+    const std::size_t width = std::max<std::size_t>(3, Digits(pieces.size()));
+    ++ctx.state.pieceNumber;
+    if (ctx.Options().nameFromText) {
+        const Text& title = pieces[k].heading.empty() ? pieces[k].firstTitle : pieces[k].heading;
+        ctx.state.pieceName = PaddedNumber(hasPreface ? k : k + 1, width);
+        if (!title.empty()) {
+            ctx.state.pieceName += " " + SanitizeFileName(title);
+        }
+    }
+    ctx.state.pieceHeading = pieces[k].heading;
+    return true;
+}
+
+void EndChapterPiece(SplitContext& ctx, TextPiece& piece) {
+    piece.Finish();
+    ctx.state.pieceName.clear();
+    ctx.state.pieceHeading.clear();
+}
+
+// Counts the line breaks of a text read slice by slice as the scan counts them: LF, CR LF,
+// a CR alone.
+class LineCounter {
+public:
+    // Where in slice, from pos, line number wanted begins; slice.size() when it begins later.
+    std::size_t Find(std::string_view slice, std::size_t pos, std::size_t wanted) {
+        if (m_pendingCr && pos == 0) {
+            // The CR that ended the last slice, and its LF when this one begins with it.
+            m_pendingCr = false;
+            pos = !slice.empty() && slice[0] == '\n' ? 1 : 0;
+            ++m_lines;
+        }
+        while (m_lines < wanted) {
+            const std::size_t end = pos + FindAnyOf(slice.substr(pos), '\r', '\n', '\n');
+            if (end == slice.size()) {
+                return end;
+            }
+            if (slice[end] == '\r' && end + 1 == slice.size()) {
+                m_pendingCr = true;
+                return slice.size();
+            }
+            pos = end + (slice[end] == '\r' && slice[end + 1] == '\n' ? 2 : 1);
+            ++m_lines;
+        }
+        return pos;
+    }
+    bool Reached(std::size_t wanted) const { return m_lines >= wanted && !m_pendingCr; }
+
+private:
+    std::size_t m_lines = 0;
+    bool m_pendingCr = false;
+};
+
+// Writes the pieces of a UTF-8 body from its own bytes read once more, cut where their first
+// lines begin: no conversion of the text either way. False when the text could not be read
+// again as the first pass read it.
+bool WriteChapterPiecesInUtf8(SplitContext& ctx, const Text& path, TextSliceReader& reader,
+                              const std::vector<ChapterPiece>& pieces) {
+    TextPiece piece(ctx, path);
+    LineCounter lines;
+    std::size_t k = 0;
+    bool started = false;
+    for (;;) {
+        std::string_view slice;
+        if (!reader.Next(slice)) {
+            return false;
+        }
+        std::size_t pos = 0;
+        while (k < pieces.size()) {
+            if (!started) {
+                if (!BeginChapterPiece(ctx, pieces, k)) {
+                    return true;
+                }
+                started = true;
+            }
+            const bool last = k + 1 == pieces.size();
+            const std::size_t next = last ? std::string_view::npos : pieces[k + 1].line;
+            const std::size_t end = lines.Find(slice, pos, next);
+            piece.Append(slice.substr(pos, end - pos));
+            pos = end;
+            if (last ? !slice.empty() : !lines.Reached(next)) {
+                break;
+            }
+            EndChapterPiece(ctx, piece);
+            started = false;
+            ++k;
+        }
+        if (slice.empty()) {
+            return k == pieces.size();
+        }
+    }
+}
+
 // Writes the pieces from the text read once more, each streamed as the other text modes
 // stream theirs. False when the text could not be read again as the first pass read it.
 bool WriteChapterPieces(SplitContext& ctx, const Text& path, TextSliceReader& reader,
                         const std::vector<ChapterPiece>& pieces) {
-    // Names count the chapters from 1 and the text before the first one as 0.
-    const bool hasPreface = !pieces.empty() && pieces.front().heading.empty();
-    const std::size_t width = std::max<std::size_t>(3, Digits(pieces.size()));
     ctx.state.pieceNumber = 0;
     if (!reader.Rewind()) {
         return false;
+    }
+    if (pieces.empty()) {
+        std::string_view rest;
+        return reader.Next(rest) && rest.empty();
+    }
+    if (CutInOwnUtf8(ctx, reader)) {
+        return WriteChapterPiecesInUtf8(ctx, path, reader, pieces);
     }
     TextPiece piece(ctx, path);
     std::size_t k = 0;
@@ -199,29 +306,16 @@ bool WriteChapterPieces(SplitContext& ctx, const Text& path, TextSliceReader& re
         std::size_t pos = 0;
         while (pos < slice.size() && k < pieces.size()) {
             if (!started) {
-                ctx.events.Pump();
-                if (ctx.Stopped()) {
+                if (!BeginChapterPiece(ctx, pieces, k)) {
                     return true;
                 }
-                ++ctx.state.pieceNumber;
-                if (ctx.Options().nameFromText) {
-                    const Text& title =
-                        pieces[k].heading.empty() ? pieces[k].firstTitle : pieces[k].heading;
-                    ctx.state.pieceName = PaddedNumber(hasPreface ? k : k + 1, width);
-                    if (!title.empty()) {
-                        ctx.state.pieceName += " " + SanitizeFileName(title);
-                    }
-                }
-                ctx.state.pieceHeading = pieces[k].heading;
                 started = true;
             }
             const std::size_t end = std::min(slice.size(), pieces[k].end - sliceStart);
             piece.Append(slice.substr(pos, end - pos));
             pos = end;
             if (sliceStart + pos == pieces[k].end) {
-                piece.Finish();
-                ctx.state.pieceName.clear();
-                ctx.state.pieceHeading.clear();
+                EndChapterPiece(ctx, piece);
                 started = false;
                 ++k;
             }

@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "job/failure.h"
 #include "job/book_contents.h"
+#include "job/failure.h"
 #include "split/split_modes.h"
 #include "text/text.h"
 
@@ -19,7 +19,8 @@ struct ChapterPiece {
     std::size_t start = 0;
     std::size_t end = 0;
     Text heading;
-    Text firstTitle;  // of its first line with something in it (FirstLineTitle of its text)
+    Text firstTitle;       // of its first line with something in it (FirstLineTitle of its text)
+    std::size_t line = 0;  // the number of its first line, counted from 0
 };
 
 struct Line {

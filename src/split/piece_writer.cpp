@@ -6,6 +6,7 @@
 
 #include "encoding/charset_converter.h"
 #include "encoding/text_decoder.h"
+#include "encoding/text_slices.h"
 #include "fs/output_names.h"
 #include "fs/paths.h"
 #include "job/rejoin_pieces.h"
@@ -182,6 +183,11 @@ bool NamePiece(SplitContext& ctx, AtomicWriter& out, const Text& source, std::st
             }
         }
     } else if (ctx.Options().nameFromText) {
+        // A name comes from the beginning of a large piece, wherever the piece was held.
+        if (text.size() > ctx.nameTextBytes) {
+            text = text.substr(
+                0, WholeCharacterBytes(TextEncoding::Raw, text.substr(0, ctx.nameTextBytes)));
+        }
         Text last;
         for (int attempt = 1; attempt <= 10; ++attempt) {
             const std::int32_t minimum = attempt <= 3 ? 15 : (attempt <= 6 ? 10 : 5);
@@ -374,9 +380,10 @@ std::optional<Bytes> EncodePieceSlice(SplitContext& ctx, std::string_view text, 
 }
 
 bool FinishWrittenPiece(SplitContext& ctx, const Text& source, std::unique_ptr<AtomicWriter> out,
-                        bool written, std::int64_t size, bool unconverted) {
+                        bool written, std::int64_t size, bool unconverted,
+                        std::string_view nameText) {
     return Finish(ctx, source, NumberedPiecePath(ctx, source), std::move(out), written, size,
-                  Text(), unconverted);
+                  nameText, unconverted);
 }
 
 bool WritePieceBytes(SplitContext& ctx, const Text& source, std::string_view piece) {

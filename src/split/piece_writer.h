@@ -43,9 +43,11 @@ std::optional<Bytes> EncodePieceSlice(SplitContext& ctx, std::string_view text, 
 // Finishes a piece the caller wrote to out (size bytes; out empty or written false when
 // that failed): on disk when the source is to be deleted, named as WritePiece names a
 // numbered piece, counted and reported. unconverted reports it as a text that could not
-// be converted. False when it could not be written.
+// be converted. nameText: the text (internal code page) a piece named after its text takes
+// its name from. False when it could not be written.
 bool FinishWrittenPiece(SplitContext& ctx, const Text& source, std::unique_ptr<AtomicWriter> out,
-                        bool written, std::int64_t size, bool unconverted = false);
+                        bool written, std::int64_t size, bool unconverted = false,
+                        std::string_view nameText = {});
 
 // Finishes an output of the source that is not a numbered piece (a book): named stem +
 // dotExtension in the output folder (the stem cut to fit), an older file of that name

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include "encoding/text_slices.h"
 #include "platform/open_files.h"
@@ -272,20 +273,15 @@ public:
             pos = !text.empty() && text[0] == '\n' ? 1 : 0;
         }
         while (pos < text.size()) {
-            if (!m_inLine && !m_skipBlank && text[pos] == '\n') {
-                // A run of empty lines is taken at once: a file of nothing but breaks would
-                // otherwise cost many times its size in work per line.
-                std::size_t run = 1;
-                while (pos + run < text.size() && text[pos + run] == '\n') {
-                    ++run;
-                }
-                Pump(m_ctx);
-                if (m_ctx.Stopped()) {
+            if (!m_inLine && !m_skipBlank) {
+                const std::size_t end = TakeWholeLines(text, pos);
+                if (end == std::string_view::npos) {
                     return false;
                 }
-                TakeEmptyLines(run);
-                pos += run;
-                continue;
+                pos = end;
+                if (pos == text.size()) {
+                    break;
+                }
             }
             if (!m_inLine) {
                 Pump(m_ctx);
@@ -344,43 +340,136 @@ private:
         }
     }
 
+    void StartPiece() {
+        ReadParams();
+        m_target = RandomInRange(m_min, m_max);
+        // Bounds edited to 0 while the job runs still take at least one line per piece.
+        if (m_target < 1) {
+            m_target = 1;
+        }
+        ++m_ctx.state.pieceNumber;
+    }
+
     void TakeLine() {
         if (m_linesInPiece == 0) {
-            ReadParams();
-            m_target = RandomInRange(m_min, m_max);
-            // Bounds edited to 0 while the job runs still take at least one line per piece.
-            if (m_target < 1) {
-                m_target = 1;
-            }
-            ++m_ctx.state.pieceNumber;
+            StartPiece();
         } else {
             m_piece.AppendBreak();
         }
         m_taken = true;
     }
 
-    // count empty lines, none of them begun in an earlier slice, as EndLine takes them.
-    void TakeEmptyLines(std::size_t count) {
-        while (count > 0) {
-            if (m_linesInPiece == 0) {
-                TakeLine();
-                m_taken = false;
-                ++m_linesInPiece;
-                --count;
-            } else {
-                const auto take = static_cast<std::int32_t>(std::min<std::size_t>(
-                    count, static_cast<std::size_t>(m_target - m_linesInPiece)));
-                for (std::int32_t k = 0; k < take; ++k) {
-                    m_piece.AppendBreak();
-                }
-                m_linesInPiece += take;
-                count -= static_cast<std::size_t>(take);
+    // The lines that begin at pos and end in this slice, taken as EndLine takes them, but
+    // for the one that needs a closer look: a CR at the end of the slice (its LF may come
+    // next). Millions of short lines cost no search, pump or append each: the window is
+    // pumped once a run and before each piece, the breaks are found 64 bytes at a time, a
+    // piece's lines are gathered and appended at once. Returns where it stopped; npos once
+    // a stop came.
+    std::size_t TakeWholeLines(std::string_view text, std::size_t pos) {
+        Pump(m_ctx);
+        if (m_ctx.Stopped()) {
+            return std::string_view::npos;
+        }
+        // Every piece after the run's first begins after a pump, as a line would.
+        bool first = true;
+        const auto begun = [&] {
+            if (!std::exchange(first, false)) {
+                Pump(m_ctx);
             }
-            if (m_linesInPiece == m_target) {
+            return !m_ctx.Stopped();
+        };
+        const char* p = text.data();
+        const std::size_t n = text.size();
+        // Every byte a break at most doubles: one LF becomes CR LF.
+        if (m_run.size() < 2 * (n - pos) + 2) {
+            m_run.resize(2 * (n - pos) + 2);
+        }
+        char* out = m_run.data();
+        const auto flush = [&] {
+            m_piece.Append(
+                std::string_view(m_run.data(), static_cast<std::size_t>(out - m_run.data())));
+            out = m_run.data();
+        };
+        std::size_t block = std::string_view::npos;
+        std::uint64_t mask = 0;
+        for (;;) {
+            // The next CR or LF from pos.
+            std::size_t end = n;
+            for (std::size_t from = pos; from < n;) {
+                const std::size_t start = from & ~std::size_t{63};
+                if (start != block) {
+                    block = start;
+                    mask = MaskOfEither(text.substr(start), '\r', '\n');
+                }
+                const std::uint64_t ahead = mask & (~std::uint64_t{0} << (from - start));
+                if (ahead != 0) {
+                    end = start + static_cast<std::size_t>(__builtin_ctzll(ahead));
+                    break;
+                }
+                from = start + 64;
+            }
+            if (end == n || (p[end] == '\r' && end + 1 == n)) {
+                break;
+            }
+            if (end == pos && p[end] == '\n') {
+                // A run of empty lines, counted instead of taken one by one.
+                std::size_t run = 1;
+                while (pos + run < n && p[pos + run] == '\n') {
+                    ++run;
+                }
+                for (std::size_t k = 0; k < run;) {
+                    if (m_linesInPiece == 0) {
+                        if (!begun()) {
+                            return std::string_view::npos;
+                        }
+                        StartPiece();
+                        m_linesInPiece = 1;
+                        ++k;
+                    } else {
+                        const std::size_t take =
+                            std::min(run - k, static_cast<std::size_t>(m_target - m_linesInPiece));
+                        for (std::size_t j = 0; j < take; ++j) {
+                            *out++ = '\r';
+                            *out++ = '\n';
+                        }
+                        m_linesInPiece += static_cast<std::int32_t>(take);
+                        k += take;
+                    }
+                    if (m_linesInPiece == m_target) {
+                        flush();
+                        m_piece.Finish();
+                        m_linesInPiece = 0;
+                    }
+                }
+                pos += run;
+                continue;
+            }
+            if (m_linesInPiece == 0) {
+                if (!begun()) {
+                    return std::string_view::npos;
+                }
+                StartPiece();
+            } else {
+                *out++ = '\r';
+                *out++ = '\n';
+            }
+            if (end - pos <= 16) {
+                for (std::size_t i = pos; i < end; ++i) {
+                    *out++ = p[i];
+                }
+            } else {
+                std::memcpy(out, p + pos, end - pos);
+                out += end - pos;
+            }
+            pos = end + (p[end] == '\r' && p[end + 1] == '\n' ? 2 : 1);
+            if (++m_linesInPiece == m_target) {
+                flush();
                 m_piece.Finish();
                 m_linesInPiece = 0;
             }
         }
+        flush();
+        return pos;
     }
 
     // line is the line without its break (it may be m_line).
@@ -421,6 +510,7 @@ private:
     SplitContext& m_ctx;
     TextPiece m_piece;
     Text m_line;
+    Text m_run;              // the lines of a run, joined by CR LF
     bool m_inLine = false;   // a line has begun (its first byte was seen)
     bool m_taken = false;    // it already counts for the current piece
     bool m_afterCr = false;  // the last slice ended with a CR: an LF first is its pair

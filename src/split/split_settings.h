@@ -109,6 +109,9 @@ struct SplitContext {
     // this size before it goes to its file (tests make both small).
     std::size_t sliceBytes = kTextSliceBytes;
     std::size_t pieceHoldBytes = std::size_t{256} << 10;
+    // A piece named after its text takes its name from this many bytes of its beginning in
+    // the internal code page; a piece that holds more goes to its file as it grows.
+    std::size_t nameTextBytes = std::size_t{8} << 20;
     // The line mode may cut a source before its encoding is settled, as long as no more
     // pieces than this wait for it, nor more than a quarter of the files the process may
     // hold open (each may keep one).

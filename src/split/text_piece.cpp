@@ -1,5 +1,7 @@
 #include "split/text_piece.h"
 
+#include "encoding/charset_converter.h"
+#include "encoding/text_format.h"
 #include "platform/services.h"
 #include "split/piece_writer.h"
 #include "split/utf8_cutting.h"
@@ -10,12 +12,31 @@ TextPiece::TextPiece(SplitContext& ctx, const Text& source) : m_ctx(ctx), m_sour
 
 TextPiece::~TextPiece() = default;
 
+void TextPiece::KeepNameText() {
+    if (!m_ctx.state.piecesInUtf8) {
+        m_nameText = m_held;
+        return;
+    }
+    const std::string_view whole = std::string_view(m_held).substr(0, WholeUtf8Prefix(m_held));
+    m_nameText =
+        Conv().Convert(whole, CharsetName(TextEncoding::Utf8), InternalCharset()).value_or(Text());
+}
+
 void TextPiece::Overflow() {
     if (!m_streaming) {
-        // A piece named after its text is held whole: the name needs all of it. A name
-        // given before (a chapter's heading) needs none.
+        // A piece named after its text is held for the name, up to a size that does not
+        // make the memory grow with the piece. A name given before (a chapter's heading)
+        // needs none of it.
         if (m_ctx.Options().nameFromText && m_ctx.state.pieceName.empty()) {
-            return;
+            // Enough to hold the name's text in the internal code page, in which UTF-8 takes
+            // at least two thirds of its bytes, and a character more.
+            const std::size_t needed =
+                m_ctx.nameTextBytes + (m_ctx.state.piecesInUtf8 ? m_ctx.nameTextBytes / 2 + 1 : 0) +
+                4;
+            if (m_held.size() < needed) {
+                return;
+            }
+            KeepNameText();
         }
         m_out = Fs().CreateAtomic(NumberedPiecePath(m_ctx, m_source));
         m_failed = !m_out;
@@ -57,15 +78,17 @@ void TextPiece::Finish() {
         // A streamed piece leaves its buffer to the next one.
         Text held = m_streaming ? Text() : Text(m_held);
         m_waitingBytes += held.size();
-        m_waiting.push_back({m_ctx.state.pieceNumber, std::move(held), std::move(m_out), m_written,
-                             m_streaming, m_failed, m_unconverted});
+        m_waiting.push_back({m_ctx.state.pieceNumber, std::move(held), std::move(m_nameText),
+                             std::move(m_out), m_written, m_streaming, m_failed, m_unconverted});
     } else if (m_streaming) {
         Spill(true);
-        FinishWrittenPiece(m_ctx, m_source, std::move(m_out), !m_failed, m_written, m_unconverted);
+        FinishWrittenPiece(m_ctx, m_source, std::move(m_out), !m_failed, m_written, m_unconverted,
+                           m_nameText);
     } else {
         WritePieceBytes(m_ctx, m_source, m_held);
     }
     m_held.clear();
+    m_nameText.clear();
     m_written = 0;
     m_streaming = false;
     m_failed = false;
@@ -79,7 +102,7 @@ void TextPiece::Release() {
         m_ctx.state.pieceNumber = piece.number;
         if (piece.streamed) {
             FinishWrittenPiece(m_ctx, m_source, std::move(piece.out), !piece.failed, piece.written,
-                               piece.unconverted);
+                               piece.unconverted, piece.nameText);
         } else {
             WritePieceBytes(m_ctx, m_source, piece.held);
         }

@@ -12,9 +12,10 @@
 namespace qs {
 
 // A piece of a text mode, made from slices of the decoded text. Up to the context's hold
-// size it is held and written whole (and may be named after its text); a larger numbered
-// piece goes to its file as it grows, converted into the output encoding slice by slice,
-// so that its size costs no memory. Slices must end with whole characters.
+// size it is held and written whole; a larger piece goes to its file as it grows, converted
+// into the output encoding slice by slice, so that its size costs no memory. One named
+// after its text is held up to the context's name size, and when larger takes its name from
+// that much of its beginning. Slices must end with whole characters.
 class TextPiece {
 public:
     // The piece number (state.pieceNumber) must be set before the first Append.
@@ -56,6 +57,7 @@ private:
     struct WaitingPiece {
         std::int32_t number = 0;
         Text held;  // a piece not streamed
+        Text nameText;
         std::unique_ptr<AtomicWriter> out;
         std::int64_t written = 0;
         bool streamed = false;
@@ -67,10 +69,13 @@ private:
     void Overflow();
     // Writes what is held; before the end of the piece, only whole characters.
     void Spill(bool final);
+    // Keeps the beginning of a piece too large to hold whole for its name.
+    void KeepNameText();
 
     SplitContext& m_ctx;
     const Text& m_source;
     Text m_held;
+    Text m_nameText;  // in the internal code page
     std::unique_ptr<AtomicWriter> m_out;
     std::int64_t m_written = 0;
     bool m_streaming = false;

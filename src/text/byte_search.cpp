@@ -80,6 +80,32 @@ std::size_t FindAnyOf(std::string_view bytes, char a, char b, char c) {
 #endif
 }
 
+std::uint64_t MaskOfEither(std::string_view bytes, char a, char b) {
+    const std::size_t n = bytes.size() < 64 ? bytes.size() : 64;
+    const char* p = bytes.data();
+#if defined(__SSE2__)
+    if (n == 64) {
+        const __m128i va = _mm_set1_epi8(a);
+        const __m128i vb = _mm_set1_epi8(b);
+        std::uint64_t mask = 0;
+        for (std::size_t i = 0; i < 64; i += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+            const auto hits = static_cast<unsigned>(
+                _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, va), _mm_cmpeq_epi8(v, vb))));
+            mask |= static_cast<std::uint64_t>(hits) << i;
+        }
+        return mask;
+    }
+#endif
+    std::uint64_t mask = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (p[i] == a || p[i] == b) {
+            mask |= std::uint64_t{1} << i;
+        }
+    }
+    return mask;
+}
+
 std::size_t FindAnyOfBaseline(std::string_view bytes, char a, char b, char c) {
 #if defined(__SSE2__)
     return FindAnyOfNarrow(bytes.data(), bytes.size(), a, b, c);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 namespace qs {
@@ -11,5 +12,9 @@ std::size_t FindAnyOf(std::string_view bytes, char a, char b, char c);
 // The same with the instructions every processor of the kind has, where FindAnyOf uses
 // wider ones when this processor has them.
 std::size_t FindAnyOfBaseline(std::string_view bytes, char a, char b, char c);
+
+// The positions of the first bytes of bytes that are a or b, one bit each (bit i: bytes[i]),
+// of at most 64 bytes: a line of one character costs no search of its own.
+std::uint64_t MaskOfEither(std::string_view bytes, char a, char b);
 
 }  // namespace qs

@@ -1,5 +1,6 @@
 #include "text/characters.h"
 
+#include <cstdint>
 #include <cstring>
 
 namespace qs {
@@ -58,11 +59,43 @@ std::size_t LastBoundaryBefore(std::string_view text, std::size_t boundary, std:
 
 }  // namespace
 
+namespace {
+
+constexpr std::uint64_t kLowBits = 0x0101010101010101ULL;
+constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+
+bool HasByte(std::uint64_t word, unsigned char byte) {
+    const std::uint64_t x = word ^ (kLowBits * byte);
+    return ((x - kLowBits) & ~x & kHighBits) != 0;
+}
+
+// The characters of the eight bytes at a character boundary when they are four pairs of
+// bytes 81-FE (none can begin a four-byte sequence, whose second byte is a digit) or eight
+// bytes below 80 without a CR; 0 otherwise.
+int CharsInWord(const char* p) {
+    std::uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    const std::uint64_t high = word & kHighBits;
+    if (high == kHighBits && !HasByte(word, 0x80) && !HasByte(word, 0xFF)) {
+        return 4;
+    }
+    return high == 0 && !HasByte(word, '\r') ? 8 : 0;
+}
+
+}  // namespace
+
 std::int32_t CountChars(std::string_view text) {
     std::int64_t count = 0;
     const std::size_t n = text.size();
     std::size_t i = 0;
     while (i < n) {
+        if (i + 8 <= n) {
+            if (const int chars = CharsInWord(text.data() + i)) {
+                count += chars;
+                i += 8;
+                continue;
+            }
+        }
         const auto b = static_cast<unsigned char>(text[i]);
         if (b >= 0x20 && b < 0x80) {  // the common case, without the call
             ++i;

@@ -212,7 +212,8 @@ TEST_F(StreamedTextTest, Utf8BodiesCutAsTheyAreGiveThePiecesOfTheirText) {
 // Random UTF-8 texts (LF, CR and CR LF mixed, characters of one to four bytes, marks) cut in
 // their own bytes in every text mode, with slices and held pieces so small that their edges
 // fall inside characters, line breaks and separators, give byte for byte the pieces of the
-// path that decodes the text, under any output encoding and with names taken from the text.
+// path that decodes the text, under any output encoding and with names taken from the text
+// (from as much of a large piece's beginning, wherever it was held).
 TEST_F(StreamedTextTest, Utf8BodiesCutInTheirOwnBytesGiveTheDecodedPathsPieces) {
     static const char* const kAlphabet[] = {"a", " ",  "\t", "\r", "\n",         "\r\n",  "\u3000",
                                             "é", "中", "◆",  "◇",  "\U00020000", "\uFEFF"};
@@ -246,7 +247,7 @@ TEST_F(StreamedTextTest, Utf8BodiesCutInTheirOwnBytesGiveTheDecodedPathsPieces) 
         paramSource.adjust = [output](SplitParams& params) {
             params.output.encoding = ParseOutputEncoding(output);
         };
-        const std::size_t slice = 1 + gen() % 9, hold = 1 + gen() % 12;
+        const std::size_t slice = 1 + gen() % 9, hold = 1 + gen() % 12, names = 1 + gen() % 24;
         std::map<Text, Bytes> pieces[2];
         for (const bool own : {true, false}) {
             TempFolder folder;
@@ -255,6 +256,7 @@ TEST_F(StreamedTextTest, Utf8BodiesCutInTheirOwnBytesGiveTheDecodedPathsPieces) 
             ctx.outputFolder = folder.Path() + "/";
             ctx.sliceBytes = slice;
             ctx.pieceHoldBytes = hold;
+            ctx.nameTextBytes = names;
             ctx.cutUtf8Bodies = own;
             ctx.waitingPieces = seed % 4;
             FixRandomSeed(seed);
@@ -268,6 +270,30 @@ TEST_F(StreamedTextTest, Utf8BodiesCutInTheirOwnBytesGiveTheDecodedPathsPieces) 
         ASSERT_EQ(pieces[0], pieces[1]) << "seed " << seed;
     }
     EXPECT_GT(cutInOwnBytes, 250);
+}
+
+// A piece named after its text that is too large to hold goes to its file as it comes, its
+// name drawn from its beginning: memory does not grow with one long line.
+TEST_F(StreamedTextTest, ALargeNamedPieceIsNamedAfterItsBeginning) {
+    Text tail;
+    for (int k = 0; k < 200; ++k) {
+        tail += U("后面的句子不能做名字，");
+    }
+    const Text text = U("开头的这一句话做名字，") + tail;
+    for (const TextEncoding encoding : {TextEncoding::Utf8, TextEncoding::Raw}) {
+        TempFolder folder;
+        folder.Write("s.txt", EncodeText(text, {encoding, false}).value_or(text));
+        Set(LineMinEdit(), "1");
+        Set(LineMaxEdit(), "1");
+        Check(RandomRenameCheck());
+        auto& ctx = Context();
+        ctx.outputFolder = folder.Path() + "/";
+        ctx.sliceBytes = 64;
+        ctx.pieceHoldBytes = 16;
+        ctx.nameTextBytes = 22;  // the first sentence and its comma
+        ASSERT_EQ(RunMode(ctx, Mode::Lines, folder.File("s.txt")), ModeResult::Done);
+        EXPECT_EQ(folder.Read(U("开头的这一句话做名字.txt")), folder.Read("s.txt"));
+    }
 }
 
 }  // namespace

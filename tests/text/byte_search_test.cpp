@@ -9,7 +9,8 @@ namespace qs {
 namespace {
 
 // Random stretches of every length around the vector widths, the bytes sought now and then
-// anywhere in them: the first one found is the one a plain search finds.
+// anywhere in them: the first one found is the one a plain search finds, and the mask of
+// the first 64 bytes marks every one of them.
 TEST(FindAnyOf, FindsTheFirstOfTheBytesSought) {
     std::mt19937 gen(7);
     for (int round = 0; round < 20000; ++round) {
@@ -22,6 +23,10 @@ TEST(FindAnyOf, FindsTheFirstOfTheBytesSought) {
         for (auto* find : {&FindAnyOf, &FindAnyOfBaseline}) {
             ASSERT_EQ(find(s, '\n', '\r', '\n'), lineBreak) << round;
             ASSERT_EQ(find(s, '\0', '\x1A', '<'), stop) << round;
+        }
+        const std::uint64_t mask = MaskOfEither(s, '\r', '\n');
+        for (std::size_t i = 0; i < 64; ++i) {
+            ASSERT_EQ(mask >> i & 1, i < s.size() && (s[i] == '\r' || s[i] == '\n')) << round;
         }
     }
 }

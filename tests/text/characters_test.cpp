@@ -33,6 +33,27 @@ TEST(CharactersTest, CountChars) {
     }
 }
 
+// Random runs of pairs, four-byte sequences, ASCII, CR LF and odd bytes: the count that
+// takes eight bytes at a time is the one of walking the characters one by one.
+TEST(CharactersTest, CountCharsIsTheWalkOverTheCharacters) {
+    static const char* const kPieces[] = {
+        "\xD6\xD0", "\x81\x30\x81\x30", "a",       "\r\n", "\r", "\n", "\x80", "\xFF",
+        "\xD6",     "\xFE\xFE",         "\x81\x81"};
+    std::uint32_t state = 1;
+    for (int round = 0; round < 3000; ++round) {
+        Text text;
+        for (int k = static_cast<int>(state % 40); k > 0; --k) {
+            state = state * 1103515245u + 12345u;
+            text += kPieces[(state >> 16) % std::size(kPieces)];
+        }
+        std::int32_t walked = 0;
+        for (std::size_t i = 0; i < text.size(); i += CharLength(text, i)) {
+            ++walked;
+        }
+        ASSERT_EQ(CountChars(text), walked) << round;
+    }
+}
+
 TEST(CharactersTest, LeadByteTakesOnlyWhatCanBeASecondByte) {
     for (int lead = 0x80; lead <= 0xFF; ++lead) {
         for (int second = 0; second <= 0xFF; ++second) {
