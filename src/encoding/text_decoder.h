@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "encoding/damaged_text.h"
 #include "encoding/html_charset.h"
 #include "encoding/text_format.h"
 #include "text/text.h"
@@ -20,6 +21,10 @@ struct DecodedText {
     // not fit them, another charset, binary data): the text is then the raw bytes, not the
     // source's characters, and no text operation may take it.
     bool exact = true;
+    // Where the bytes do not decode in the encoding the text is read in, a few of them in a
+    // text whose encoding is clear: exact is then false, and the text keeps them (see
+    // TextSliceReader::Damage).
+    TextDamage damage;
     // The other of GB18030 and Big5 where both decode the bytes exactly and the locale chose:
     // the encoding taken is a guess (see TextSliceReader::TiedWith).
     TextEncoding tiedWith = TextEncoding::Undetected;

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
+#include "encoding/damaged_text.h"
 #include "encoding/text_format.h"
 #include "job/chapter_contents.h"
 #include "job/failure.h"
@@ -46,6 +48,12 @@ public:
     // guessedOver: the encoding that decodes it as well where the choice was a guess.
     virtual void SourceRead(const Text& /*path*/, const TextFormat& /*format*/,
                             TextEncoding /*guessedOver*/) {}
+    // Told right after SourceRead: the source's bytes do not all decode in the encoding it
+    // is read in (its text keeps them), or its text is the wreck of an earlier wrong
+    // conversion (what that looks like, and the first offset of it in the text read).
+    virtual void SourceDamaged(const Text& /*path*/, const TextDamage& /*damage*/) {}
+    virtual void SourceWarned(const Text& /*path*/, std::string_view /*what*/,
+                              std::int64_t /*offset*/) {}
     virtual void Stage(JobStage /*stage*/) {}
     // Piece number of the current source made (written or failed).
     virtual void PieceMade(std::int64_t /*number*/) {}

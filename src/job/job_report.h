@@ -46,6 +46,14 @@ struct ReadSource {
     TextFormat format;
     TextEncoding guessedOver = TextEncoding::Undetected;  // as good: the format is a guess
     std::optional<ChapterContents> contents;              // a split at chapters found these
+    TextDamage damage;  // bytes that do not decode, kept in the text
+};
+
+// A source whose text is the wreck of an earlier wrong conversion.
+struct WreckedSource {
+    Text path;
+    std::string what;  // "replacement-characters", ...
+    std::int64_t offset = 0;
 };
 
 struct Report {
@@ -58,6 +66,7 @@ struct Report {
     TextList checked;              // verify: manifests found intact
     bool chapters = false;         // split at chapters: each piece is listed with its heading
     std::vector<UncutBook> uncut;  // books that do not look cut into chapters
+    std::vector<WreckedSource> wrecked;
 };
 
 // The line standard error gets: "qirnsplit: ", the window's label, the path and, where the
@@ -83,6 +92,8 @@ public:
     // the warnings (on standard error when pieces are written). JSON carries both in the
     // source's object instead.
     void Contents(const Text& path, const ChapterContents& contents);
+    // The dry run's line on a source's damage.
+    void Damaged(const ReadSource& source);
     // The outputs still held by the report, then everything else.
     void Finish(const Report& report);
 
