@@ -4,7 +4,7 @@
 #include <string>
 
 #include "fuzz_input.h"
-#include "split/chapter_heading.h"
+#include "job/chapter_heading.h"
 #include "split/chapter_split.h"
 
 using namespace qs;

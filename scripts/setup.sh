@@ -12,7 +12,7 @@ packages=(
     libcli11-dev nlohmann-json3-dev libssl-dev
     clang libclang-rt-14-dev
     desktop-file-utils appstream dpkg-dev ccache
-    libzip-dev epubcheck
+    libzip-dev epubcheck libacl1-dev acl
     lintian man-db groff-base
     vim-runtime fortunes-zh libpython3.11-testsuite
 )

@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "app/app.h"
+#include "app/kept_reports.h"
 #include "app/main_window.h"
 #include "app/startup.h"
 #include "app/window_jobs.h"
@@ -10,6 +11,7 @@
 #include "cli/launch.h"
 #include "cli/window_handoff.h"
 #include "dialog/input_dialog.h"
+#include "gui/command_parts.h"
 #include "gui/qt_program.h"
 #include "gui/qt_ui.h"
 #include "platform/native_names.h"
@@ -38,10 +40,12 @@ int main(int argc, char** argv) {
     qs::ServicesOverride services({nullptr, nullptr, nullptr, &ui});
 
     qs::App app;
+    app.run.reportsFolder = qs::ReportsFolder();
     qs::WireSettings(app, qs::SettingsFilePath());
     qs::InstallSplitJob(app);
     qs::InstallMergeJob(app);
     qs::WireInputDialog(app);
+    qs::WireCommandLineParts(app);
     // Files handed over by the desktop arrive as a drop on the split panel, question included.
     qs::TextList opened;
     for (const std::string& path : launch.paths) {

@@ -11,12 +11,14 @@ App* CurrentApp() {
     return g_current;
 }
 
-App::App() : m_form(BuildMainWindow()), run(*m_form) {
+App::App() : m_form(BuildMainWindow()), m_more(BuildMoreOptions()), run(*m_form) {
     m_previous = g_current;
     g_current = this;
 
     Form& form = *m_form;
     WireMainWindow(form);
+    WireMoreOptions(*this);
+    form.On(U(names::MoreLink), ControlEvent::Clicked, [this] { ShowMoreOptions(*this); });
     form.On(U(names::SplitButton), ControlEvent::Clicked,
             [this] { StartSplitJob(Text(), TextList()); });
     form.On(U(names::MergeButton), ControlEvent::Clicked,
@@ -27,6 +29,7 @@ App::App() : m_form(BuildMainWindow()), run(*m_form) {
         ApplySeparatorRules(form);
         EmbedStatusLabel(form);
         lifecycle.Run(LifecyclePoint::CreatedAfterStatusLine);
+        run.ShowIdleNote(MoreOptionsNote(*m_more));
     });
     form.On(Text(), ControlEvent::AboutToClose,
             [this] { lifecycle.Run(LifecyclePoint::AboutToClose); });

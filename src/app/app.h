@@ -5,8 +5,10 @@
 
 #include "app/control_model.h"
 #include "app/drag_drop.h"
+#include "app/more_options.h"
 #include "app/run_control.h"
 #include "app/startup.h"
+#include "platform/file_system.h"
 
 namespace qs {
 
@@ -27,6 +29,8 @@ public:
     App& operator=(const App&) = delete;
 
     Form& MainForm() { return *m_form; }
+    // The options of 更多选项: a form of their own, saved in a section of its own.
+    Form& MoreForm() { return *m_more; }
 
     // Calls an entry when it is filled in; a missing entry does nothing.
     void StartSplitJob(const Text& folder, const TextList& paths);
@@ -35,11 +39,17 @@ public:
 
     SplitEntry startSplitJob;
     MergeEntry startMergeJob;
+    // Filled in by the program, which has the command line's parts: a rule-list file read,
+    // a file system that writes nothing (for previews), verify of a chosen manifest.
+    RuleReader readChapterRules;
+    std::function<std::unique_ptr<FileSystem>(FileSystem& inner)> dryRunFileSystem;
+    std::function<void()> verifyManifest;
     Lifecycle lifecycle;
     DropLists drops;
 
 private:
     std::unique_ptr<Form> m_form;
+    std::unique_ptr<Form> m_more;
     App* m_previous = nullptr;
 
 public:

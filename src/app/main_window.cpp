@@ -1,5 +1,7 @@
 #include "app/main_window.h"
 
+#include <algorithm>
+
 #include "platform/services.h"
 
 namespace qs {
@@ -51,6 +53,8 @@ std::unique_ptr<Form> BuildMainWindow() {
     add({SaveLink, K::Hyperlink, Header, 15, 64, 64, 24, "保存配置"});
     add({HomePicture, K::PictureButton, Header, 93, 0, 64, 64});
     add({HomeLink, K::Hyperlink, Header, 93, 64, 64, 24, "软件主页"}).url = U(kProductPageUrl);
+    // The options the panels have no room for: the links' row, after the two of them.
+    add({MoreLink, K::Hyperlink, Header, 171, 64, 64, 24, "更多选项"});
 
     add({SplitPanel, K::GroupBox, {}, 16, 104, 256, 310, "分割"});
     add({ByParts, K::RadioButton, SplitPanel, 16, 24, 100, 24, "按份数"}).checked = true;
@@ -76,9 +80,6 @@ std::unique_ptr<Form> BuildMainWindow() {
     add({SkipBlankLines, K::CheckBox, SplitPanel, 160, 240, 90, 24, "忽略空行"});
     add({SubfolderSave, K::CheckBox, SplitPanel, 16, 272, 120, 24, "子目录保存"}).checked = true;
     add({RandomRename, K::CheckBox, SplitPanel, 160, 272, 90, 24, "随机改名"});
-    // Shown in the separator dialog; kept here so that they are saved with the other states.
-    add({ChapterSplit, K::CheckBox, SplitPanel, 0, 0, 0, 0, "按章节标题分割"}).visible = false;
-    add({EpubBook, K::CheckBox, SplitPanel, 0, 0, 0, 0, "生成EPUB电子书"}).visible = false;
 
     add({MergePanel, K::GroupBox, {}, 288, 104, 256, 310, "合并"});
     add({UseString, K::RadioButton, MergePanel, 16, 24, 160, 24, "使用字符串"}).checked = true;
@@ -139,6 +140,10 @@ void EmbedStatusLabel(Form& form) {
 void AnimateLogo(Form& form, bool& movingRight) {
     const Control& logo = form.Get(U(names::Logo));
     const Control& icon = form.Get(U(names::HomePicture));
+    // The logo turns before the links' row ends, so that it never covers 更多选项.
+    const Control* more = form.Find(U(names::MoreLink));
+    const int leftBound =
+        more ? std::max(icon.left + icon.width, more->left + more->width) : icon.left + icon.width;
     if (movingRight) {
         const int left = logo.left + 1;
         form.SetLeft(logo.name, left);
@@ -148,7 +153,7 @@ void AnimateLogo(Form& form, bool& movingRight) {
     } else {
         const int left = logo.left - 1;
         form.SetLeft(logo.name, left);
-        if (left < icon.left + icon.width + 20) {
+        if (left < leftBound + 20) {
             movingRight = true;
         }
     }

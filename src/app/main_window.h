@@ -18,6 +18,7 @@ inline constexpr std::string_view SavePicture = "图片保存配置";
 inline constexpr std::string_view SaveLink = "链接保存配置";
 inline constexpr std::string_view HomePicture = "图片软件主页";
 inline constexpr std::string_view HomeLink = "链接软件主页";
+inline constexpr std::string_view MoreLink = "链接更多选项";
 
 inline constexpr std::string_view SplitPanel = "分组框分割";
 inline constexpr std::string_view ByParts = "单选框按份数";

@@ -70,7 +70,7 @@ public:
 
 std::unique_ptr<ReadHandle> ReadProgressFileSystem::OpenRead(const Text& path) {
     std::unique_ptr<ReadHandle> inner = Inner().OpenRead(path);
-    if (!inner) {
+    if (!inner || (m_watched != nullptr && *m_watched != path)) {
         return inner;
     }
     auto counted = std::make_unique<CountedSource>(std::move(inner), *this);

@@ -16,6 +16,9 @@ public:
 
     // The part of the current source read so far, 0 to 1; 0 before any source.
     double CurrentFraction() const;
+    // Only the file of this name counts as the current source (while it is set): a job reads
+    // other files too, e.g. a piece back after writing it.
+    void Watch(const Text* source) { m_watched = source; }
 
     std::unique_ptr<ReadHandle> OpenRead(const Text& path) override;
     std::unique_ptr<AtomicWriter> CreateAtomic(const Text& path) override;
@@ -24,6 +27,7 @@ public:
     void Reached(const void* source, std::int64_t position);
 
 private:
+    const Text* m_watched = nullptr;
     const void* m_source = nullptr;
     std::int64_t m_length = 0;
     std::int64_t m_reached = 0;

@@ -2,32 +2,55 @@
 
 #include <string>
 
+#include "app/kept_reports.h"
 #include "app/main_window.h"
 #include "fs/paths.h"
 #include "platform/native_names.h"
 #include "platform/process.h"
 #include "platform/services.h"
+#include "platform/system_error.h"
 #include "text/characters.h"
 
 namespace qs {
 
-void FailureList::AppendTo(Text& text) const {
-    if (m_items.empty()) {
-        return;
+Text FailureList::Line(std::size_t i) const {
+    Text line = Label(m_items[i].first) + DisplayText(m_items[i].second);
+    Text reason;
+    // A full disk in the window's own words, whatever language the system speaks.
+    if (IsOutOfSpace(m_reasons[i])) {
+        reason = U("磁盘空间不足");
+    } else if (m_reasons[i] != 0 && !Utf8ToInternal(SystemErrorText(m_reasons[i]), reason)) {
+        reason.clear();
     }
+    if (!reason.empty()) {
+        line += U("（") + reason + U("）");
+    }
+    return line;
+}
+
+Text FailureList::AllLines() const {
+    Text lines;
+    for (std::size_t i = 0; i < m_items.size(); ++i) {
+        lines += (i == 0 ? "" : "\r\n") + Line(i);
+    }
+    return lines;
+}
+
+Text FailureList::Summary() const {
     constexpr std::size_t kShown = 10;
-    text += "\r\n\r\n";
-    text += U("以下 ");
-    text += std::to_string(m_items.size());
-    text += U(" 项操作失败：");
+    Text text = U("以下 ") + std::to_string(m_items.size()) + U(" 项操作失败：");
     for (std::size_t i = 0; i < m_items.size() && i < kShown; ++i) {
-        text += "\r\n";
-        text += Label(m_items[i].first);
-        text += DisplayText(m_items[i].second);
+        text += "\r\n" + Line(i);
     }
     if (m_items.size() > kShown) {
-        text += "\r\n";
-        text += U("……");
+        text += "\r\n" + U("……");
+    }
+    return text;
+}
+
+void FailureList::AppendTo(Text& text) const {
+    if (!m_items.empty()) {
+        text += "\r\n\r\n" + Summary();
     }
 }
 
@@ -84,7 +107,13 @@ bool RunControl::BeginJob(JobKind kind) {
     }
     m_form.SetText(button, CaptionsOf(kind).running);
     StopRequested = false;
+    progress.Begin({}, 1);
+    // The last job's words go when the next one starts.
+    if (m_form.Find(U(names::Status))) {
+        m_form.SetText(U(names::Status), Text());
+    }
     Failures(kind).Clear();
+    JobReport(kind) = Report();
     if (kind == JobKind::Split) {
         uncutBooks.clear();
     }
@@ -94,8 +123,31 @@ bool RunControl::BeginJob(JobKind kind) {
     return true;
 }
 
+void RunControl::KeepJobReport(JobKind kind) {
+    Report& report = JobReport(kind);
+    const FailureList& failures = Failures(kind);
+    report.failures.clear();
+    for (std::size_t i = 0; i < failures.Count(); ++i) {
+        report.failures.push_back(
+            FromJob(failures.Items()[i].first, failures.Items()[i].second, failures.ReasonOf(i)));
+    }
+    if (kind == JobKind::Split) {
+        report.uncut = uncutBooks;
+    }
+    report.stopped = StopRequested;
+    lastReportPath = KeepReport(reportsFolder, ReportJson(report, false), ReportStamp());
+}
+
 void RunControl::EndJob(JobKind kind, const TextList& paths, bool suppressQuestion) {
     m_form.SetText(U(StartButtonOf(kind)), CaptionsOf(kind).idle);
+    if (!StopRequested) {
+        progress.Done();
+    }
+    const Report& report = JobReport(kind);
+    // A job that never began (a chooser cancelled) has nothing to tell.
+    if (!paths.empty() || !Failures(kind).Empty() || !report.outputs.empty()) {
+        KeepJobReport(kind);
+    }
     if (kind == JobKind::Merge) {
         m_form.SetVisible(U(names::MergePattern), true);
     }
@@ -122,6 +174,12 @@ void RunControl::EndJob(JobKind kind, const TextList& paths, bool suppressQuesti
         }
     }
     AskOpenOutputFolder(kind, kind == JobKind::Split ? lastSplitFolder : lastMergeFolder);
+}
+
+void RunControl::ShowIdleNote(const Text& note) {
+    if (!AnyBusy() && m_form.Find(U(names::Status))) {
+        m_form.SetText(U(names::Status), note);
+    }
 }
 
 void RunControl::ShowStatus(const Text& text) {
@@ -151,8 +209,11 @@ void RunControl::AskOpenOutputFolder(JobKind kind, const Text& folder) {
     if (kind == JobKind::Split) {
         AppendUncutBooks(uncutBooks, question);
     }
-    Failures(kind).AppendTo(question);
-    if (ShowMessage(question, MessageButtons::YesNo) == MessageResult::Yes) {
+    const FailureList& failures = Failures(kind);
+    failures.AppendTo(question);
+    if (ShowMessage(question, MessageButtons::YesNo, Text(),
+                    failures.Empty() ? MessageIcon::None : MessageIcon::Warning,
+                    ReportDetails(kind)) == MessageResult::Yes) {
         OpenInExplorer(folder);
     }
 }
@@ -204,9 +265,18 @@ bool OpenInExplorer(const Text& folder) {
     return Ui().OpenFolder(folder);
 }
 
+Text RunControl::ReportDetails(JobKind kind) {
+    Text details = Failures(kind).AllLines();
+    if (!lastReportPath.empty()) {
+        details += (details.empty() ? "" : "\r\n\r\n") + U("报告：") + DisplayText(lastReportPath);
+    }
+    return details;
+}
+
 MessageResult ShowMessage(const Text& text, MessageButtons buttons, const Text& title,
-                          MessageIcon icon) {
+                          MessageIcon icon, const Text& details) {
     MessageRequest request;
+    request.details = details;
     request.text = text;
     request.title = title.empty() ? U("信息：") : title;
     request.buttons = buttons;

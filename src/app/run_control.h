@@ -6,9 +6,11 @@
 #include <vector>
 
 #include "app/control_model.h"
+#include "app/job_progress.h"
 #include "job/failure.h"
 #include "job/job_events.h"
 #include "job/job_files.h"
+#include "job/job_report.h"
 #include "platform/ui_services.h"
 
 namespace qs {
@@ -19,12 +21,28 @@ enum class JobKind { Split, Merge };
 // a job with failures is never reported as a plain success.
 class FailureList {
 public:
-    void Add(FailureKind kind, const Text& path) { m_items.emplace_back(kind, path); }
-    void Clear() { m_items.clear(); }
+    // systemError: why, as the system said it; 0 where it gave no reason.
+    void Add(FailureKind kind, const Text& path, int systemError = 0) {
+        m_items.emplace_back(kind, path);
+        m_reasons.push_back(systemError);
+    }
+    void Clear() {
+        m_items.clear();
+        m_reasons.clear();
+    }
     std::size_t Count() const { return m_items.size(); }
     bool Empty() const { return m_items.empty(); }
     const std::vector<std::pair<FailureKind, Text>>& Items() const { return m_items; }
+    int ReasonOf(std::size_t i) const { return m_reasons[i]; }
+    // Item i as the user reads it: label, path and, where the system gave one, its reason
+    // in brackets ("无法写入：/a/b.txt（设备上没有空间）").
+    Text Line(std::size_t i) const;
+    // Every item, one per line.
+    Text AllLines() const;
 
+    // "以下 N 项操作失败：" and the first ten items, one per line, then "……" when there
+    // are more.
+    Text Summary() const;
     // Appends CR LF CR LF + "以下 N 项操作失败：" and the first ten items, one per line,
     // then "……" when there are more; nothing when the list is empty.
     void AppendTo(Text& text) const;
@@ -33,6 +51,7 @@ public:
 
 private:
     std::vector<std::pair<FailureKind, Text>> m_items;
+    std::vector<int> m_reasons;
 };
 
 // Appends CR LF CR LF, a title line and the first ten of the books, one per line as
@@ -69,6 +88,9 @@ public:
     // as what is there is yet to be read.
     TextList mergeFoldersAhead;
 
+    // The bar's measure of the job that runs.
+    JobProgress progress;
+
     // Stops requested so far; lets a caller tell whether a stop came during a call.
     std::uint64_t StopRequestCount() const { return m_stopRequests; }
     void RequestStop();
@@ -87,6 +109,13 @@ public:
     void EndJob(JobKind kind, const TextList& paths, bool suppressQuestion = false);
 
     FailureList& Failures(JobKind kind) { return m_failures[kind == JobKind::Split ? 0 : 1]; }
+    // What the job did, as the command line's --json tells it; kept as a file when the job
+    // ends (the failures are taken from the failure list then).
+    Report& JobReport(JobKind kind) { return m_reports[kind == JobKind::Split ? 0 : 1]; }
+    // Where the last job's report was kept; empty when it could not be.
+    Text lastReportPath;
+    // The folder reports are kept in; empty: none are kept.
+    Text reportsFolder;
     // The books of the last split that do not look cut; listed by the completion question.
     std::vector<UncutBook> uncutBooks;
 
@@ -98,6 +127,10 @@ public:
     Text OutcomeWords(JobKind kind) const;
     // Asks whether to open the job's output folder, listing the job's failures.
     void AskOpenOutputFolder(JobKind kind, const Text& folder);
+    // The status line while no job runs: what 更多选项 changes (empty: nothing to say).
+    void ShowIdleNote(const Text& note);
+    // Every failure of the job and where its report was kept, for the box's details.
+    Text ReportDetails(JobKind kind);
 
     // Closing the main window while a job runs: the close waits for the job to unwind.
     void SetClosePending() { m_closePending = true; }
@@ -106,10 +139,13 @@ public:
     Form& MainForm() { return m_form; }
 
 private:
+    void KeepJobReport(JobKind kind);
+
     Form& m_form;
     std::uint64_t m_stopRequests = 0;
     bool m_closePending = false;
     FailureList m_failures[2];
+    Report m_reports[2];
 };
 
 // Dispatches pending events (clicks, drops, timer ticks run inside).
@@ -123,8 +159,10 @@ Text ChooseFolder(RunControl& run, const Text& initialFolder, const Text& title)
 bool OpenInExplorer(const Text& folder);
 
 // A message box; an empty title becomes "信息：".
+// details: every line of what happened, in an area of the box the user can open and copy.
 MessageResult ShowMessage(const Text& text, MessageButtons buttons = MessageButtons::Ok,
-                          const Text& title = Text(), MessageIcon icon = MessageIcon::None);
+                          const Text& title = Text(), MessageIcon icon = MessageIcon::None,
+                          const Text& details = Text());
 
 // Blanks (ASCII spaces and full-width spaces) removed at both ends, whole characters only.
 Text TrimBlanks(const Text& text);

@@ -5,6 +5,8 @@
 
 #include "app/app.h"
 #include "app/main_window.h"
+#include "app/preview.h"
+#include "encoding/text_decoder.h"
 #include "fs/file_enumeration.h"
 #include "fs/paths.h"
 #include "job/output_folder_claim.h"
@@ -44,18 +46,11 @@ std::int64_t NowNs() {
 // more than writing a small piece.
 constexpr std::int64_t kShowIntervalNs = 40'000'000;
 
-void ShowFailures(const Text& outcome, const FailureList& failures) {
-    constexpr std::size_t kShown = 10;
-    Text text = outcome.substr(0, outcome.size() - U("！").size()) + U("，但以下 ") +
-                std::to_string(failures.Count()) + U(" 项操作失败：");
-    const auto& items = failures.Items();
-    for (std::size_t i = 0; i < items.size() && i < kShown; ++i) {
-        text += "\r\n" + FailureList::Label(items[i].first) + DisplayText(items[i].second);
-    }
-    if (items.size() > kShown) {
-        text += "\r\n" + U("……");
-    }
-    ShowMessage(text, MessageButtons::Ok, Text(), MessageIcon::Warning);
+void ShowFailures(RunControl& run, JobKind kind) {
+    const Text outcome = run.OutcomeWords(kind);
+    const Text text = outcome.substr(0, outcome.size() - U("！").size()) + U("，但") +
+                      run.Failures(kind).Summary();
+    ShowMessage(text, MessageButtons::Ok, Text(), MessageIcon::Warning, run.ReportDetails(kind));
 }
 
 TextList ChooseFilesInDialog() {
@@ -118,12 +113,26 @@ MergeParams MergeParamsOf(const Form& form) {
 
 const SplitParams& WindowSplitParams::Read() {
     m_spec = SplitParamsOf(m_form);
+    if (m_more != nullptr) {
+        ApplyMoreOptions(*m_more, m_spec, m_rules);
+    }
     return m_spec;
 }
 
 const MergeParams& WindowMergeParams::Read() {
     m_spec = MergeParamsOf(m_form);
+    if (m_more != nullptr) {
+        ApplyMoreOptions(*m_more, m_spec);
+    }
     return m_spec;
+}
+
+SourceEncodingScope::SourceEncodingScope(TextEncoding encoding) : m_before(SourceEncoding()) {
+    SetSourceEncoding(encoding);
+}
+
+SourceEncodingScope::~SourceEncodingScope() {
+    SetSourceEncoding(m_before);
 }
 
 WindowJobEvents::WindowJobEvents(Form& form, JobKind kind, bool& stop, Text& status,
@@ -133,6 +142,53 @@ WindowJobEvents::WindowJobEvents(Form& form, JobKind kind, bool& stop, Text& sta
 WindowJobEvents::WindowJobEvents(RunControl& run, JobKind kind)
     : WindowJobEvents(run.MainForm(), kind, run.StopRequested, run.StatusText, run.Failures(kind)) {
     m_uncutBooks = &run.uncutBooks;
+    m_report = &run.JobReport(kind);
+    m_progress = &run.progress;
+}
+
+std::map<Text, std::int64_t> WindowJobEvents::SizesOf(const TextList& files) {
+    std::map<Text, std::int64_t> sizes;
+    for (const Text& f : files) {
+        sizes[f] = Fs().FileSize(f).value_or(0);
+    }
+    return sizes;
+}
+
+void WindowJobEvents::SourceRead(const Text& path, const TextFormat& format,
+                                 TextEncoding guessedOver) {
+    if (m_report) {
+        m_report->sources.push_back({path, format, guessedOver, std::nullopt, {}});
+    }
+    // The status line names the encoding the file is read in, once it is known.
+    const std::string name = format.book ? std::string() : EncodingName(format.encoding);
+    m_encoding = name.empty() ? Text() : U("　") + U(name);
+    if (Find(m_form, names::Status)) {
+        m_form.SetText(U(names::Status), m_status + m_encoding);
+    }
+}
+
+void WindowJobEvents::SourceDamaged(const Text& path, const TextDamage& damage) {
+    if (m_report && !m_report->sources.empty() && m_report->sources.back().path == path) {
+        m_report->sources.back().damage = damage;
+    }
+}
+
+void WindowJobEvents::OutputWritten(const OutputRecord& o) {
+    if (m_report) {
+        m_report->outputs.push_back({o.path, o.bytes, o.format, o.source, {}, o.heading});
+    }
+}
+
+void WindowJobEvents::ContentsFound(const Text& path, const ChapterContents& contents) {
+    if (m_report && !m_report->sources.empty() && m_report->sources.back().path == path) {
+        m_report->sources.back().contents = contents;
+    }
+}
+
+void WindowJobEvents::SourceDeleted(const Text& path) {
+    if (m_report) {
+        m_report->deleted.push_back(path);
+    }
 }
 
 void WindowJobEvents::FilesStarting(int n) {
@@ -141,6 +197,9 @@ void WindowJobEvents::FilesStarting(int n) {
         m_form.SetMaximum(U(names::Progress), n);
     }
     m_stop = false;
+    if (m_progress) {
+        m_progress->FilesStarting(n);
+    }
 }
 
 void WindowJobEvents::SourceStarted(int i, int n, const Text& path) {
@@ -149,6 +208,10 @@ void WindowJobEvents::SourceStarted(int i, int n, const Text& path) {
     if (Find(m_form, names::Progress)) {
         m_form.SetPosition(U(names::Progress), i);
     }
+    if (m_progress) {
+        m_progress->SourceStarted(i, path);
+    }
+    m_encoding.clear();
     if (Find(m_form, names::Status)) {
         m_form.SetText(U(names::Status), m_status);
     }
@@ -180,12 +243,13 @@ void WindowJobEvents::SourceFinished() {
 void WindowJobEvents::ShowPiece() {
     m_pieceShowPending = false;
     if (Find(m_form, names::Status)) {
-        m_form.SetText(U(names::Status), "[" + std::to_string(m_piece) + "] " + m_status);
+        m_form.SetText(U(names::Status),
+                       m_status + m_encoding + U("　第 ") + std::to_string(m_piece) + U(" 份"));
     }
 }
 
 void WindowJobEvents::Failed(const JobFailure& failure) {
-    m_failures.Add(failure.kind, failure.path);
+    m_failures.Add(failure.kind, failure.path, failure.systemError);
 }
 
 void WindowJobEvents::Refused(const ParamsProblem& problem) {
@@ -240,10 +304,13 @@ void WindowJobEvents::Pump() {
     ProcessPendingEvents();
 }
 
-void SplitFiles(RunControl& run, const TextList& paths) {
-    WindowSplitParams paramSource(run.MainForm());
+void SplitFiles(RunControl& run, const TextList& paths, App* app) {
+    run.progress.Begin(WindowJobEvents::SizesOf(paths), 1);
+    const Form* more = app ? &app->MoreForm() : nullptr;
+    WindowSplitParams paramSource(run.MainForm(), more, app ? app->readChapterRules : RuleReader());
     WindowJobEvents events(run, JobKind::Split);
-    SplitFiles(paramSource, events, paths);
+    const SourceEncodingScope from(more ? SourceEncodingOf(*more) : SourceEncoding());
+    SplitFiles(paramSource, events, paths, more ? OutputFolderOf(*more) : Text());
 }
 
 MergeResult MergeFiles(RunControl& run, const TextList& paths) {
@@ -256,15 +323,33 @@ MergeResult MergeFiles(RunControl& run, const TextList& paths) {
 
 void StartSplitJob(App& app, const Text& folder, const TextList& paths) {
     RunControl& run = app.run;
+    // The button says the job runs once it does: not while the user is still choosing.
+    TextList chosen;
+    if (paths.empty() && folder.empty() && !run.IsBusy(JobKind::Split)) {
+        chosen = ChooseFilesInDialog();
+        if (chosen.empty() || run.IsBusy(JobKind::Split)) {
+            return;  // cancelled, or a split began meanwhile (a drop)
+        }
+    }
+    // A split at chapters shows the contents it found first, and goes on when asked to.
+    const TextList& named = chosen.empty() ? paths : chosen;
+    if (!run.IsBusy(JobKind::Split) && SplitsAtChapters(app.MoreForm()) && !named.empty() &&
+        (!PreviewSplit(app, named, true) || run.IsBusy(JobKind::Split))) {
+        return;
+    }
     if (!run.BeginJob(JobKind::Split)) {
         return;
     }
     Form& form = app.MainForm();
     TextList files;
-    if (!paths.empty()) {
+    if (!chosen.empty()) {
+        files = chosen;
+        run.lastSplitFolder = PathDirectory(files.front());
+        SplitFiles(run, files, &app);
+    } else if (!paths.empty()) {
         files = paths;
         run.lastSplitFolder = PathDirectory(files.front());
-        SplitFiles(run, files);
+        SplitFiles(run, files, &app);
     } else if (!folder.empty()) {
         form.SetTag(U(names::SplitButton), folder);
         run.lastSplitFolder = folder;
@@ -287,13 +372,7 @@ void StartSplitJob(App& app, const Text& folder, const TextList& paths) {
             run.EndJob(JobKind::Split, TextList{folder});
             return;
         }
-        SplitFiles(run, files);
-    } else {
-        files = ChooseFilesInDialog();
-        if (!files.empty()) {
-            run.lastSplitFolder = PathDirectory(files.front());
-            SplitFiles(run, files);
-        }
+        SplitFiles(run, files, &app);
     }
     run.EndJob(JobKind::Split, files);
 }
@@ -306,15 +385,17 @@ void StartMergeJob(App& app, const Text& folder, const TextList& paths, bool pat
         return;
     }
     const bool useObjectEnumeration = IsKeyDown(kControlKey);
-    WindowMergeParams paramSource(form);
+    WindowMergeParams paramSource(form, &app.MoreForm());
     WindowJobEvents events(run, JobKind::Merge);
-    MergeJob job{paramSource,           events, run.mergeTouched, Text(), &run.mergeWritten,
-                 &run.mergeFoldersAhead};
+    MergeJob job{paramSource,       events,
+                 run.mergeTouched,  OutputFolderOf(app.MoreForm()),
+                 &run.mergeWritten, &run.mergeFoldersAhead};
+    const SourceEncodingScope from(SourceEncodingOf(app.MoreForm()));
 
+    Text chosen = folder;
     if (paths.empty()) {
         run.mergeTouched.Clear();
         run.mergeWritten.Clear();
-        Text chosen = folder;
         if (chosen.empty()) {
             chosen = ChooseFolder(
                 run, form.Get(U(names::MergeButton)).tag,
@@ -324,20 +405,24 @@ void StartMergeJob(App& app, const Text& folder, const TextList& paths, bool pat
         if (!chosen.empty()) {
             form.SetTag(U(names::MergeButton), chosen);
             run.lastMergeFolder = chosen;
+            run.progress.Begin({}, MergeParamsOf(form).includeSubfolders ? 0 : 1);
             MergeFolders(job, TextList{chosen}, useObjectEnumeration);
         }
     } else if (pathsAreFolders) {
         run.lastMergeFolder = paths.front();
+        run.progress.Begin(
+            {}, MergeParamsOf(form).includeSubfolders ? 0 : static_cast<int>(paths.size()));
         MergeFolders(job, paths, useObjectEnumeration);
     } else {
+        run.progress.Begin(WindowJobEvents::SizesOf(paths), 1);
         MergeFiles(job, paths);
         run.lastMergeFolder = PathDirectory(paths.front());
     }
 
-    run.EndJob(JobKind::Merge, paths, quiet);
-    const FailureList& failures = run.Failures(JobKind::Merge);
-    if ((paths.empty() || quiet) && !failures.Empty() && form.IsOpen()) {
-        ShowFailures(run.OutcomeWords(JobKind::Merge), failures);
+    // A folder chosen from the button ends with the completion question too, on that folder.
+    run.EndJob(JobKind::Merge, paths.empty() && !chosen.empty() ? TextList{chosen} : paths, quiet);
+    if (quiet && !run.Failures(JobKind::Merge).Empty() && form.IsOpen()) {
+        ShowFailures(run, JobKind::Merge);
     }
 }
 

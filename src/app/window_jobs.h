@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 
 #include "app/control_model.h"
+#include "app/more_options.h"
 #include "app/run_control.h"
 #include "job/job_events.h"
 #include "job/params_source.h"
@@ -14,25 +16,44 @@ class App;
 
 // The split parameters as the split panel holds them, built anew at every read, so that an option
 // changed while a job runs counts from its next read.
+// With more: the options of 更多选项 on top (rules reads their rule-list file).
 class WindowSplitParams : public SplitParamsSource {
 public:
-    explicit WindowSplitParams(const Form& form) : m_form(form) {}
+    explicit WindowSplitParams(const Form& form, const Form* more = nullptr, RuleReader rules = {})
+        : m_form(form), m_more(more), m_rules(std::move(rules)) {}
     const SplitParams& Read() override;
 
 private:
     const Form& m_form;
+    const Form* m_more;
+    RuleReader m_rules;
     SplitParams m_spec;
 };
 
 // The merge parameters as the merge panel holds them, built anew at every read.
 class WindowMergeParams : public MergeParamsSource {
 public:
-    explicit WindowMergeParams(const Form& form) : m_form(form) {}
+    explicit WindowMergeParams(const Form& form, const Form* more = nullptr)
+        : m_form(form), m_more(more) {}
     const MergeParams& Read() override;
 
 private:
     const Form& m_form;
+    const Form* m_more;
     MergeParams m_spec;
+};
+
+// Every source is read in this encoding while the scope lasts (Undetected: detected), as
+// 源文件编码 of 更多选项 asks; detection comes back when it ends.
+class SourceEncodingScope {
+public:
+    explicit SourceEncodingScope(TextEncoding encoding);
+    ~SourceEncodingScope();
+    SourceEncodingScope(const SourceEncodingScope&) = delete;
+    SourceEncodingScope& operator=(const SourceEncodingScope&) = delete;
+
+private:
+    TextEncoding m_before;
 };
 
 SplitParams SplitParamsOf(const Form& form);
@@ -52,6 +73,13 @@ public:
     void Stage(JobStage stage) override;
     void PieceMade(std::int64_t number) override;
     void SourceFinished() override;
+    // Sizes of the files for the bar, where the job's list is known before it runs.
+    static std::map<Text, std::int64_t> SizesOf(const TextList& files);
+    void SourceRead(const Text& path, const TextFormat& format, TextEncoding guessedOver) override;
+    void SourceDamaged(const Text& path, const TextDamage& damage) override;
+    void OutputWritten(const OutputRecord& output) override;
+    void SourceDeleted(const Text& path) override;
+    void ContentsFound(const Text& path, const ChapterContents& contents) override;
     void Failed(const JobFailure& failure) override;
     void Refused(const ParamsProblem& problem) override;
     void BookLooksUncut(const UncutBook& book) override;
@@ -69,14 +97,18 @@ private:
     Text& m_status;
     FailureList& m_failures;
     std::vector<UncutBook>* m_uncutBooks = nullptr;  // kept for the completion question
+    Report* m_report = nullptr;                      // the job's report
+    JobProgress* m_progress = nullptr;
     std::int64_t m_piece = 0;
+    Text m_encoding;  // "　GB18030" once the current file's is known
     // The status line of the last piece waits until the eye could see a change.
     std::int64_t m_pieceShownAtNs = 0;
     bool m_pieceShowPending = false;
 };
 
-// The jobs over the run control's form and state.
-void SplitFiles(RunControl& run, const TextList& paths);
+// The jobs over the run control's form and state (and the options of 更多选项 when more is
+// given).
+void SplitFiles(RunControl& run, const TextList& paths, App* app = nullptr);
 MergeResult MergeFiles(RunControl& run, const TextList& paths);
 
 // The split job's entry: a click (nothing given), a dropped folder, or dropped files. A

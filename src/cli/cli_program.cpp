@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <vector>
 
@@ -136,9 +137,30 @@ public:
             m_kept.push_back(std::move(output));
         }
     }
-    // The outputs of the job, kept for its manifests (when asked to).
-    void KeepOutputs() { m_keep = true; }
-    const std::vector<ReportedOutput>& Kept() const { return m_kept; }
+    // Each source's pieces are kept until its manifest is written by manifests, which
+    // answers whether it was.
+    using ManifestWriter =
+        std::function<bool(const SplitSource&, const std::vector<const ReportedOutput*>&)>;
+    void WriteManifests(ManifestWriter writer) {
+        m_keep = true;
+        m_manifests = std::move(writer);
+    }
+    bool WantsSplitSources() override { return m_keep; }
+    bool OutputsReachTheDisk() override { return !m_recorder.DryRun(); }
+    bool SourceSplit(const SplitSource& source) override {
+        if (!m_keep) {
+            return true;
+        }
+        std::vector<const ReportedOutput*> pieces;
+        for (const ReportedOutput& p : m_kept) {
+            if (p.source == source.index) {
+                pieces.push_back(&p);
+            }
+        }
+        const bool written = m_manifests(source, pieces);
+        std::erase_if(m_kept, [&](const ReportedOutput& p) { return p.source <= source.index; });
+        return written;
+    }
     std::size_t OutputCount() const { return m_outputs; }
     void BookLooksUncut(const UncutBook& book) override { m_report.uncut.push_back(book); }
     void ContentsFound(const Text& path, const ChapterContents& contents) override {
@@ -146,6 +168,15 @@ public:
         m_printer.Contents(path, contents);
         if (m_json && !m_report.sources.empty() && m_report.sources.back().path == path) {
             m_report.sources.back().contents = contents;
+        }
+    }
+    void MembersOrdered(const Text& output, const TextList& members,
+                        const ChapterContents& contents) override {
+        m_progress.Clear();
+        OrderedUnit unit{output, members, contents};
+        m_printer.Order(unit);
+        if (m_json) {
+            m_report.ordered.push_back(std::move(unit));
         }
     }
     // A job that waits for another one writing into the same folder says so, once a folder.
@@ -181,6 +212,7 @@ private:
     Text m_waitShown;
     bool m_keep = false;
     std::vector<ReportedOutput> m_kept;
+    ManifestWriter m_manifests;
 };
 
 // Everything one command runs on: the parameters the options give, the recording file system,
@@ -361,12 +393,41 @@ int RunSplit(const ParsedCommand& command) {
     const SplitAtChaptersParams* chapters = std::get_if<SplitAtChaptersParams>(&s.m_split.mode);
     s.m_report.chapters = chapters && !chapters->epub;
 
-    std::vector<SourceFacts> facts;
+    JobFiles sources;
     if (manifest) {
-        s.m_events.KeepOutputs();
         for (const Text& f : files) {
-            facts.push_back(ReadSourceFacts(f));
+            sources.Add(f);
         }
+        // A manifest for each source as soon as its pieces are written, from what the split
+        // read of it; a source goes only once its manifest rejoins it.
+        s.m_events.WriteManifests(
+            [&](const SplitSource& split, const std::vector<const ReportedOutput*>& pieces) {
+                const auto reserved = [&](const Text& path) {
+                    return sources.Holds(path) || s.m_recorder.Wrote(path);
+                };
+                const SourceFacts facts{split.path,   split.read.size, split.read.sha256,
+                                        split.format, split.read.tail, true};
+                Text path;
+                if (!WriteManifest(facts, s.m_split, seed, pieces, reserved, &path)) {
+                    s.m_report.failures.push_back(
+                        FromJob(FailureKind::NotWritten, path, LastSystemError()));
+                    return false;
+                }
+                s.m_report.outputs.push_back({path,
+                                              Fs().FileSize(path).value_or(0),
+                                              TextFormat{TextEncoding::Utf8, false},
+                                              split.index,
+                                              {},
+                                              {}});
+                Report check;
+                if (s.m_split.deleteSources && !s.m_recorder.DryRun() &&
+                    (!VerifyManifest(path, check) || check.checked.empty())) {
+                    s.m_report.failures.insert(s.m_report.failures.end(), check.failures.begin(),
+                                               check.failures.end());
+                    return false;
+                }
+                return true;
+            });
     }
     s.m_progress.SetTotals(static_cast<int>(files.size()), TotalSize(files));
     FixedSplitParams paramSource(s.m_split);
@@ -374,39 +435,6 @@ int RunSplit(const ParsedCommand& command) {
         SplitFiles(paramSource, s.m_events, files, s.m_outputRoot);
     }
 
-    // A manifest is written only for a split that went through: it vouches for its pieces.
-    if (manifest && s.m_report.failures.empty() && !StopSignalled()) {
-        JobFiles sources;
-        for (const Text& f : files) {
-            sources.Add(f);
-        }
-        const auto reserved = [&](const Text& path) {
-            return sources.Holds(path) || s.m_recorder.Wrote(path);
-        };
-        std::vector<std::vector<const ReportedOutput*>> bySource(facts.size());
-        for (const ReportedOutput& p : s.m_events.Kept()) {
-            if (p.source >= 1 && p.source <= bySource.size()) {
-                bySource[p.source - 1].push_back(&p);
-            }
-        }
-        for (std::size_t i = 0; i < facts.size(); ++i) {
-            if (bySource[i].empty()) {
-                continue;
-            }
-            Text path;
-            if (WriteManifest(facts[i], s.m_split, seed, bySource[i], reserved, &path)) {
-                s.m_report.outputs.push_back({path,
-                                              Fs().FileSize(path).value_or(0),
-                                              TextFormat{TextEncoding::Utf8, false},
-                                              i + 1,
-                                              {},
-                                              {}});
-            } else {
-                s.m_report.failures.push_back(
-                    FromJob(FailureKind::NotWritten, path, LastSystemError()));
-            }
-        }
-    }
     return s.Finish();
 }
 

@@ -4,16 +4,16 @@
 #include <charconv>
 
 #include "cli/chapter_rules.h"
-#include "job/job_report.h"
-#include "text/said.h"
 #include "encoding/output_text.h"
 #include "encoding/text_decoder.h"
 #include "epub/epub_book.h"
+#include "job/book_contents.h"
+#include "job/job_report.h"
 #include "platform/chinese_converter.h"
 #include "platform/native_names.h"
 #include "platform/services.h"
 #include "platform/sha256.h"
-#include "split/book_contents.h"
+#include "text/said.h"
 #include "text/text.h"
 
 // Rows of the option table leave out the fields they do not need.
@@ -214,9 +214,9 @@ const std::vector<JobOption> kOptions = {
      }},
     {"--chapter-rules", ValueKind::Required, "FILE", ForSplit, "",
      "按章节分割，标题规则取自 FILE（JSON 规则列表：name、rule、example、serialNumber、enable），"
-     "用最合适的一条",
+     "用最合适的一条；即 --chapters，无需另给",
      "split at chapter headings found by the rules of FILE (a JSON rule list: name, rule, "
-     "example, serialNumber, enable), the one that fits the book best",
+     "example, serialNumber, enable), the one that fits the book best; implies --chapters",
      [](JobSetup& s, const std::string& v) { return SetChapterRules(s, v); }},
     {"--per-volume", ValueKind::None, "", ForSplit, "",
      "按章节分割时每卷一份（或用 --epub 时每卷一本书）",
@@ -355,6 +355,17 @@ const std::vector<JobOption> kOptions = {
      "decode every file and write the output in the last file's encoding",
      [](JobSetup& s, const std::string&) {
          s.merge.processTextEncoding = true;
+         return std::string();
+     }},
+    {"--order", ValueKind::Required, "names|headings", ForMerge, "",
+     "成员的顺序：按文件名（默认），或按其中的章节标题（卷、章序号，番外、后记在最后）",
+     "the members' order: by name (the default), or by the chapter headings inside them "
+     "(volume, then chapter number; side stories and afterwords last)",
+     [](JobSetup& s, const std::string& v) {
+         if (v != "names" && v != "headings") {
+             return Bad("--order", v, "应为 names 或 headings", "must be names or headings");
+         }
+         s.merge.order = v == "headings" ? MergeOrder::Headings : MergeOrder::Names;
          return std::string();
      }},
     {"--pattern", ValueKind::Required, "GLOB", ForMerge, "", "目录中要合并的文件（默认 *.*）",

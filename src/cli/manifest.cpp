@@ -3,11 +3,12 @@
 #include <nlohmann/json.hpp>
 #include <set>
 
-#include "job/json_path.h"
 #include "encoding/charset_converter.h"
 #include "encoding/text_slices.h"
 #include "fs/output_names.h"
 #include "fs/paths.h"
+#include "job/json_path.h"
+#include "job/rejoin_pieces.h"
 #include "platform/native_names.h"
 #include "platform/services.h"
 #include "platform/sha256.h"
@@ -20,13 +21,11 @@ namespace {
 using nlohmann::json;
 
 constexpr std::int64_t kChunk = 1 << 20;
-constexpr std::size_t kTailBytes = 4096;
 
 struct FileHash {
     bool read = false;
     std::int64_t size = 0;
     std::string sha256;
-    Bytes tail;  // the last bytes, up to kTailBytes
 };
 
 FileHash HashFile(const Text& path) {
@@ -48,10 +47,6 @@ FileHash HashFile(const Text& path) {
         const std::string_view bytes(buffer.data(), static_cast<std::size_t>(got));
         sha.Add(bytes);
         hash.size += got;
-        hash.tail += bytes.substr(bytes.size() - std::min(bytes.size(), kTailBytes));
-        if (hash.tail.size() > kTailBytes) {
-            hash.tail.erase(0, hash.tail.size() - kTailBytes);
-        }
     }
     hash.sha256 = sha.Hex();
     hash.read = true;
@@ -202,88 +197,20 @@ bool IsByteMode(const std::string& mode) {
     return mode == "parts" || mode == "size";
 }
 
-// What the pieces of a text split lack to give the source back: the line break the source
-// had where the pieces have CR LF, and what it had after the last piece (its final line
-// break, or a final separator, after which the split begins no piece).
-struct Lacking {
-    Text lineBreak = "\r\n";
-    Text end;
-};
-
-// The ways the pieces may give the source back: the one the manifest names first, then every
-// one the split can leave.
-std::vector<Lacking> WaysToTry(const json& data, const Text& joiner) {
-    const json recorded = data.value("lacking", json());
-    std::vector<Lacking> ways;
-    Lacking named;
-    if (!joiner.empty() && recorded.is_object() &&
-        Utf8ToInternal(recorded.value("end", ""), named.end)) {
-        ways.push_back(named);  // a separator split changes no line break
-    }
-    for (const char* breaks : {"\r\n", "\n", "\r"}) {
-        ways.push_back({breaks, ""});
-        ways.push_back({breaks, breaks});
-        if (!joiner.empty() && joiner != breaks) {
-            ways.push_back({breaks, joiner});
-        }
-    }
-    return ways;
-}
-
-// The source's bytes as the text pieces give them back: the pieces decoded, joined by what
-// the split cut away between them, with what they lack, encoded as the source was. Each way
-// is kept only when its SHA-256 and size are the source's: a rejoin is exact or refused.
-// nullopt and why when none is.
-std::optional<Bytes> RestoreText(const LoadedManifest& loaded, std::string& why) {
-    const json& d = loaded.data;
-    const json& source = d["source"];
+// Why the text pieces of a manifest cannot give its source back, as far as its options tell.
+std::string WhyNotRestorable(const json& d) {
     const json mode = d.value("mode", json::object());
-    const json converted = d.value("converted", json::object());
     const std::string name = mode.value("name", "");
-    const json named = source.value("encoding", json());
-    const TextEncoding encoding = EncodingCode(named.is_string() ? named.get<std::string>() : "");
-    const bool reencoded = converted.value("encoding", false);
-    Text joiner;
-    if (name == "lines") {
-        joiner = "\r\n";
-    } else if (name == "separator") {
-        Utf8ToInternal(mode.value("text", ""), joiner);
-    }
-    Text text;
-    for (std::size_t i = 0; i < loaded.pieces.size(); ++i) {
-        const DecodedText decoded =
-            DecodeTextFile(loaded.pieces[i].path, reencoded ? TextEncoding::Undetected : encoding);
-        if (!decoded.opened || !decoded.exact) {
-            why = "分块无法解码";
-            return std::nullopt;
-        }
-        text += (i > 0 ? joiner : Text()) + decoded.text;
-    }
-    const std::string wanted = source.value("sha256", "");
-    const std::int64_t size = source.value("size", std::int64_t{-1});
-    const bool mark = source.value("mark", false);
-    for (const Lacking& way : WaysToTry(d, name == "separator" ? joiner : Text())) {
-        // The split makes every line break CR LF; the source may have had LF or CR throughout.
-        const Text body = way.lineBreak == "\r\n" || name == "separator"
-                              ? text
-                              : ReplaceAll(text, "\r\n", way.lineBreak);
-        std::optional<Bytes> bytes = EncodeText(body + way.end, {encoding, mark});
-        Sha256 sha;
-        sha.Add(bytes.value_or(Bytes()));
-        if (bytes && static_cast<std::int64_t>(bytes->size()) == size && sha.Hex() == wanted) {
-            return bytes;
-        }
-    }
     if (mode.value("skipBlankLines", false)) {
-        why = "分割时跳过了空行";
-    } else if (converted.value("zh", false)) {
-        why = "分割时做了繁简转换";
-    } else if (name == "lines" || name == "chars") {
-        why = "原文件的换行符不一致";
-    } else {
-        why = "拼接结果与原文件不同";
+        return "分割时跳过了空行";
     }
-    return std::nullopt;
+    if (d.value("converted", json::object()).value("zh", false)) {
+        return "分割时做了繁简转换";
+    }
+    if (name == "lines" || name == "chars") {
+        return "原文件的换行符不一致";
+    }
+    return "拼接结果与原文件不同";
 }
 
 // The one check behind verify and the rejoin: every piece is the file the split wrote, and
@@ -295,67 +222,59 @@ bool RejoinWhole(const LoadedManifest& loaded, const Text& manifestPath, const T
     if (!CheckPieces(loaded, manifestPath, report)) {
         return false;
     }
-    const json& source = loaded.data["source"];
-    const std::string mode = loaded.data.value("mode", json::object()).value("name", "");
-    if (!IsByteMode(mode)) {
-        std::string why;
-        const std::optional<Bytes> restored = RestoreText(loaded, why);
-        if (!restored) {
-            report.failures.push_back(NotRestorable(named, why));
-            return false;
+    const json& d = loaded.data;
+    const json& source = d["source"];
+    const json mode = d.value("mode", json::object());
+    const std::string name = mode.value("name", "");
+    const json encoding = source.value("encoding", json());
+    RejoinPlan plan;
+    plan.pieceCount = loaded.pieces.size();
+    plan.piece = [&](std::size_t i) { return PieceFile{loaded.pieces[i].path, std::nullopt}; };
+    plan.bytes = IsByteMode(name);
+    plan.source = {EncodingCode(encoding.is_string() ? encoding.get<std::string>() : ""),
+                   source.value("mark", false)};
+    plan.reencoded = d.value("converted", json::object()).value("encoding", false);
+    plan.size = source.value("size", std::int64_t{-1});
+    plan.sha256 = source.value("sha256", "");
+    plan.breaksNormalised = name != "separator";
+    if (name == "lines") {
+        plan.joiner = "\r\n";
+    } else if (name == "separator") {
+        Utf8ToInternal(mode.value("text", ""), plan.joiner);
+        const json lacking = d.value("lacking", json());
+        Text end;
+        if (lacking.is_object() && Utf8ToInternal(lacking.value("end", ""), end) && !end.empty()) {
+            plan.ends.push_back(end);
         }
-        if (out && !out->Write(*restored)) {
-            report.failures.push_back(FromJob(FailureKind::NotWritten, named, LastSystemError()));
-            return false;
+        if (!plan.joiner.empty()) {
+            plan.ends.push_back(plan.joiner);
         }
+    }
+    const std::optional<RejoinFailure> failure = RejoinPieces(plan, out);
+    if (!failure) {
         return true;
     }
-    // Byte pieces go back byte for byte.
-    Sha256 sha;
-    std::int64_t size = 0;
-    Bytes buffer(static_cast<std::size_t>(kChunk), '\0');
-    for (const Piece& piece : loaded.pieces) {
-        std::unique_ptr<ReadHandle> in = Fs().OpenRead(piece.path);
-        std::int64_t got = in ? 1 : -1;
-        while (in && (got = in->Read(buffer.data(), kChunk)) > 0) {
-            const std::string_view bytes(buffer.data(), static_cast<std::size_t>(got));
-            sha.Add(bytes);
-            size += got;
-            if (out && !out->Write(bytes)) {
-                report.failures.push_back(
-                    FromJob(FailureKind::NotWritten, named, LastSystemError()));
-                return false;
-            }
-        }
-        if (got != 0) {
+    switch (failure->kind) {
+        case RejoinFailure::Kind::Unreadable:
             report.failures.push_back(
-                FromJob(FailureKind::Unreadable, piece.path, LastSystemError()));
-            return false;
-        }
+                FromJob(FailureKind::Unreadable, failure->path, failure->systemError));
+            break;
+        case RejoinFailure::Kind::Changed:
+            report.failures.push_back(Changed(failure->path.empty() ? named : failure->path));
+            break;
+        case RejoinFailure::Kind::NotRestorable:
+            report.failures.push_back(
+                NotRestorable(named, failure->why.empty() ? WhyNotRestorable(d) : failure->why));
+            break;
+        case RejoinFailure::Kind::NotWritten:
+            report.failures.push_back(
+                FromJob(FailureKind::NotWritten, named, failure->systemError));
+            break;
     }
-    if (size != source.value("size", std::int64_t{-1}) || sha.Hex() != source.value("sha256", "")) {
-        report.failures.push_back(Changed(named));
-        return false;
-    }
-    return true;
+    return false;
 }
 
 }  // namespace
-
-SourceFacts ReadSourceFacts(const Text& path) {
-    const FileHash hash = HashFile(path);
-    SourceFacts facts;
-    facts.path = path;
-    facts.read = hash.read;
-    facts.size = hash.size;
-    facts.sha256 = hash.sha256;
-    facts.tail = hash.tail;
-    TextSliceReader reader;
-    if (reader.Open(path)) {
-        facts.format = reader.Format();
-    }
-    return facts;
-}
 
 bool IsManifestPath(const std::string& path) {
     return path.size() > kManifestSuffix.size() &&
@@ -381,13 +300,8 @@ bool WriteManifest(const SourceFacts& source, const SplitParams& params, std::ui
     j["converted"] = {{"encoding", params.output.encoding.has_value()},
                       {"zh", params.output.zh != ZhConversion::None}};
     j["seed"] = seed;
-    if (const auto* m = std::get_if<SplitAtSeparatorParams>(&params.mode)) {
-        // A text that ends in the separator has no piece after it: the pieces lack it.
-        const std::optional<Bytes> encoded = EncodeText(m->separator, {source.format.encoding});
-        const bool ends = encoded && !encoded->empty() && source.tail.size() >= encoded->size() &&
-                          source.tail.compare(source.tail.size() - encoded->size(), encoded->size(),
-                                              *encoded) == 0;
-        j["lacking"] = {{"end", ends ? Utf8(m->separator) : ""}};
+    if (std::holds_alternative<SplitAtSeparatorParams>(params.mode)) {
+        j["lacking"] = {{"end", Utf8(LackingEnd(params, source.format, source.tail))}};
     }
     j["pieces"] = json::array();
     // The pieces go in one line each, without a tree of them all in memory. The key can only

@@ -10,7 +10,7 @@
 
 namespace qs::cli {
 
-// What a manifest keeps of a source, taken before the split (which may delete it).
+// What a manifest keeps of a source: what the split read of it.
 struct SourceFacts {
     Text path;
     std::int64_t size = 0;
@@ -19,7 +19,6 @@ struct SourceFacts {
     Bytes tail;         // its last bytes (4 KiB), for what the pieces may lack at the end
     bool read = false;
 };
-SourceFacts ReadSourceFacts(const Text& path);
 
 inline constexpr std::string_view kManifestSuffix = ".manifest.json";
 bool IsManifestPath(const std::string& path);

@@ -63,6 +63,11 @@ public:
             m_inner->LimitPermissions(bits);
         }
     }
+    void LimitAccess(const Bytes& access) override {
+        if (m_inner) {
+            m_inner->LimitAccess(access);
+        }
+    }
     void StartWriteBack() override {
         if (m_inner) {
             m_inner->StartWriteBack();

@@ -127,6 +127,12 @@ std::string CheckSplit(const ParsedCommand& command) {
     if (!chapters) {
         chapters = Given(command, "--chapter-rules");
     }
+    // The rules mean a split at chapters: another mode beside them would be replaced.
+    if (const GivenOption* rules = Given(command, "--chapter-rules");
+        rules && (parts || size || lines || chars || Given(command, "--separator"))) {
+        return OnlyWith(*rules, "即按章节分割，不能与其他分割方式一起使用",
+                        "means --chapters and cannot go with another mode");
+    }
     if (parts) {
         if (std::string e = CheckCount(*parts, "份数必须大于0"); !e.empty()) {
             return e;

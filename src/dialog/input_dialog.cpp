@@ -43,15 +43,10 @@ std::unique_ptr<Form> BuildInputDialog() {
     Control& body = form->Add(Make(Body, K::EditBox, {}, 5, 56, 411, 168));
     body.multiLine = true;
     body.verticalScrollBar = true;
-    // Two rows: the small buttons, and under them the chapter options.
-    form->Add(Make(BottomBar, K::ShapeBox, {}, 8, 296, 336, 58));
+    form->Add(Make(BottomBar, K::ShapeBox, {}, 8, 320, 336, 34));
     form->Add(Make(RestoreButton, K::Button, BottomBar, 0, 5, 51, 24, "恢复"));
     form->Add(Make(ClearButton, K::Button, BottomBar, 54, 5, 51, 24, "清空"));
     form->Add(Make(DialogPasteButton, K::Button, BottomBar, 107, 5, 85, 24, "粘贴"));
-    form->Add(Make(ChapterSplit, K::CheckBox, BottomBar, 0, 33, 136, 20, "按章节标题分割"))
-        .visible = false;
-    form->Add(Make(EpubBook, K::CheckBox, BottomBar, 140, 33, 136, 20, "生成EPUB电子书")).visible =
-        false;
     form->Add(Make(OkButton, K::Button, {}, 351, 328, 64, 24, "确定")).defaultButton = true;
     form->Add(Make(CancelButton, K::Button, {}, 414, 328, 64, 24, "取消"));
     return form;
@@ -93,8 +88,10 @@ void LayoutInputDialog(Form& dialog, const Text& prompt, int margin) {
     dialog.SetGeometry(U(OkButton), cancelLeft - ok.width, buttonTop, ok.width, ok.height);
 }
 
-MessageResult ShowNotice(const Text& text, MessageButtons buttons, const Text& title) {
+MessageResult ShowNotice(const Text& text, MessageButtons buttons, const Text& title,
+                         bool defaultNo) {
     MessageRequest request;
+    request.defaultNo = defaultNo;
     request.text = text;
     request.title = title.empty() ? U("Qirn：") : title;
     request.buttons = buttons;
@@ -107,8 +104,7 @@ bool InputDialogIsOpen() {
     return g_open;
 }
 
-bool ShowInputDialog(const Text& initialText, const Text& title, const Text& prompt, Text& text,
-                     bool* chapterSplit, bool* epubBook) {
+bool ShowInputDialog(const Text& initialText, const Text& title, const Text& prompt, Text& text) {
     if (g_open) {
         return false;
     }
@@ -120,23 +116,7 @@ bool ShowInputDialog(const Text& initialText, const Text& title, const Text& pro
     std::unique_ptr<Form> owned = BuildInputDialog();
     Form& form = *owned;
     const Text& body = U(Body);
-    const Text& chapters = U(ChapterSplit);
-    const Text& epub = U(EpubBook);
-    const bool chaptersAtStart = chapterSplit != nullptr && *chapterSplit;
-    const bool epubAtStart = epubBook != nullptr && *epubBook;
-    // While the split goes by chapter headings the separator is not used; a book is made
-    // only of chapters.
-    auto followChapters = [&] {
-        form.SetDisabled(body, form.IsChecked(chapters));
-        form.SetDisabled(epub, !form.IsChecked(chapters));
-    };
-    form.On(chapters, ControlEvent::Clicked, followChapters);
     form.On(Text(), ControlEvent::Created, [&] {
-        form.SetVisible(chapters, chapterSplit != nullptr);
-        form.SetChecked(chapters, chaptersAtStart);
-        form.SetVisible(epub, chapterSplit != nullptr && epubBook != nullptr);
-        form.SetChecked(epub, epubAtStart);
-        followChapters();
         form.SetText(U(Prompt), request.prompt);
         form.SetTitle(request.title);
         form.SetText(body, request.initialText);
@@ -153,11 +133,11 @@ bool ShowInputDialog(const Text& initialText, const Text& title, const Text& pro
     form.On(Text(), ControlEvent::Resized,
             [&] { LayoutInputDialog(form, request.prompt, request.margin); });
     form.SetCloseCheck([&] {
-        if (form.TextOf(body) == request.initialText &&
-            form.IsChecked(chapters) == chaptersAtStart && form.IsChecked(epub) == epubAtStart) {
+        if (form.TextOf(body) == request.initialText) {
             return true;
         }
-        return ShowNotice(U("内容已被改动，是否要放弃？"), MessageButtons::YesNo) ==
+        // Enter keeps the edits: only a deliberate 是 discards them.
+        return ShowNotice(U("内容已被改动，是否要放弃？"), MessageButtons::YesNo, Text(), true) ==
                MessageResult::Yes;
     });
     form.On(U(ClearButton), ControlEvent::Clicked, [&] { form.SetText(body, Text()); });
@@ -173,12 +153,6 @@ bool ShowInputDialog(const Text& initialText, const Text& title, const Text& pro
     form.On(U(OkButton), ControlEvent::Clicked, [&] {
         result = form.TextOf(body);
         accepted = true;
-        if (chapterSplit != nullptr) {
-            *chapterSplit = form.IsChecked(chapters);
-        }
-        if (epubBook != nullptr) {
-            *epubBook = form.IsChecked(epub);
-        }
         form.Close();
     });
     form.On(U(CancelButton), ControlEvent::Clicked, [&] { form.Close(); });
@@ -196,24 +170,14 @@ bool ShowInputDialog(const Text& initialText, const Text& title, const Text& pro
 
 void EditSplitSeparator(Form& mainForm) {
     const Text& button = U(names::SeparatorButton);
-    const Text& chapterCheck = U(names::ChapterSplit);
-    const Text& epubCheck = U(names::EpubBook);
-    const bool hasChapters = mainForm.Find(chapterCheck) != nullptr;
-    const bool hasEpub = hasChapters && mainForm.Find(epubCheck) != nullptr;
+    const Text title =
+        U("请输入用于分割的字符串，这些字符串必然多次出现在目标文件中，这样才能以此为分割点");
     Text separator;
-    bool chapters = hasChapters && mainForm.IsChecked(chapterCheck);
-    bool epub = hasEpub && mainForm.IsChecked(epubCheck);
-    if (ShowInputDialog(
-            mainForm.Get(button).tag,
-            U("请输入用于分割的字符串，这些字符串必然多次出现在目标文件中，这样才能以此为分割点"),
-            Text(), separator, hasChapters ? &chapters : nullptr, hasEpub ? &epub : nullptr)) {
+    // The title bar cuts the instructions off: the prompt box shows them whole, in two lines.
+    const Text prompt =
+        U("请输入用于分割的字符串，这些字符串必然多次出现在目标文件中，\r\n这样才能以此为分割点");
+    if (ShowInputDialog(mainForm.Get(button).tag, title, prompt, separator)) {
         mainForm.SetTag(button, separator);
-        if (hasChapters) {
-            mainForm.SetChecked(chapterCheck, chapters);
-        }
-        if (hasEpub) {
-            mainForm.SetChecked(epubCheck, epub);
-        }
     }
 }
 

@@ -32,17 +32,12 @@ struct InputDialogRequest {
 std::unique_ptr<Form> BuildInputDialog();
 
 // Opens the dialog modally. False at once when it is already open; otherwise returns
-// whether it was accepted, and then (only then) stores the edited text into text. With
-// chapterSplit the check box "按章节标题分割" is shown with that state (the body disabled
-// while it is ticked) and its state is stored back on acceptance; with epubBook as well, so
-// is "生成EPUB电子书" beside it (enabled while 按章节标题分割 is ticked).
-bool ShowInputDialog(const Text& initialText, const Text& title, const Text& prompt, Text& text,
-                     bool* chapterSplit = nullptr, bool* epubBook = nullptr);
+// whether it was accepted, and then (only then) stores the edited text into text.
+bool ShowInputDialog(const Text& initialText, const Text& title, const Text& prompt, Text& text);
 bool InputDialogIsOpen();
 
-// Edits the split separator kept in the tag of 按钮输入字符串, whether the split goes by
-// chapter headings instead (选择框按章节标题分割 of the main window) and whether it makes
-// a book of them (选择框生成EPUB电子书).
+// Edits the split separator kept in the tag of 按钮输入字符串; the instructions stand in the
+// title and in the prompt box.
 void EditSplitSeparator(Form& mainForm);
 // Connects 按钮输入字符串 of the app's main window to EditSplitSeparator.
 void WireInputDialog(App& app);
@@ -51,8 +46,9 @@ void LayoutInputDialog(Form& dialog, const Text& prompt, int margin);
 // Rows of a 6 by 12 pixel cell needed by the prompt at the given width, in pixels.
 int EstimatePromptHeight(const Text& prompt, int width);
 
-// An information message box, system-modal; an empty title becomes "Qirn：".
+// An information message box, system-modal; an empty title becomes "Qirn：". defaultNo:
+// Enter answers No.
 MessageResult ShowNotice(const Text& text, MessageButtons buttons = MessageButtons::Ok,
-                         const Text& title = Text());
+                         const Text& title = Text(), bool defaultNo = false);
 
 }  // namespace qs

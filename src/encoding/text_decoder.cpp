@@ -117,6 +117,10 @@ TextEncoding DeclaredEncoding(std::string_view all) {
     return TextEncoding::Undetected;
 }
 
+DecodedText DecodeTextHandle(std::unique_ptr<ReadHandle> in, TextEncoding requested) {
+    return in ? Drain(std::move(in), requested) : DecodedText();
+}
+
 DecodedText DecodeTextFile(const Text& path, TextEncoding requested) {
     return path.empty() ? DecodedText() : Drain(Fs().OpenRead(path), requested);
 }

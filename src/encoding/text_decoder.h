@@ -1,11 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string_view>
 
 #include "encoding/damaged_text.h"
 #include "encoding/html_charset.h"
 #include "encoding/text_format.h"
+#include "platform/file_system.h"
 #include "text/text.h"
 
 namespace qs {
@@ -38,6 +40,9 @@ struct DecodedText {
 // alone is an empty text in the mark's encoding. requested 0 detects;
 // another code forces that encoding. The file is opened for reading only.
 DecodedText DecodeTextFile(const Text& path, TextEncoding requested = TextEncoding::Undetected);
+// The same for a file opened already.
+DecodedText DecodeTextHandle(std::unique_ptr<ReadHandle> in,
+                             TextEncoding requested = TextEncoding::Undetected);
 
 // Every source read from a file (DecodeTextFile without a request, TextSliceReader) is
 // taken as in this encoding instead of being detected, strictly, its own mark skipped (the

@@ -65,8 +65,12 @@ bool TextSliceReader::Open(std::unique_ptr<ReadHandle> in, TextEncoding requeste
 }
 
 bool TextSliceReader::OpenUnsettled(const Text& path) {
+    return OpenUnsettled(path.empty() ? nullptr : Fs().OpenRead(path));
+}
+
+bool TextSliceReader::OpenUnsettled(std::unique_ptr<ReadHandle> in) {
     m_unsettled = false;
-    m_in = path.empty() ? nullptr : Fs().OpenRead(path);
+    m_in = std::move(in);
     bool forced = false;
     if (!m_in || !ReadMark(TextEncoding::Undetected, forced) || forced ||
         (m_scan.marked && m_encoding != TextEncoding::Utf8)) {

@@ -43,6 +43,7 @@ public:
     // is then needed) when the source cannot be read, has another mark, or an encoding is
     // named.
     bool OpenUnsettled(const Text& path);
+    bool OpenUnsettled(std::unique_ptr<ReadHandle> in);
     // Whether OpenUnsettled's decision is still to come.
     bool Unsettled() const { return m_unsettled; }
     // While unsettled, false once the bytes handed out rule out a UTF-8 body read without

@@ -7,8 +7,10 @@
 #include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFont>
 #include <QFrame>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -21,6 +23,7 @@
 #include <QRegularExpressionValidator>
 #include <QScreen>
 #include <QScrollBar>
+#include <QTextDocument>
 #include <QTimer>
 #include <QUrl>
 #include <QWindow>
@@ -138,6 +141,24 @@ TextList DroppedPaths(const QMimeData* data) {
     }
     return paths;
 }
+
+// A push button that Enter and Return press as well as Space while it has the focus, in a
+// window as in a dialog (where the default button would take them otherwise).
+class PushButton : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+            event->modifiers() == Qt::NoModifier) {
+            event->accept();
+            click();
+            return;
+        }
+        QPushButton::keyPressEvent(event);
+    }
+};
 
 class DepthGuard {
 public:
@@ -264,6 +285,18 @@ QWidget* FormView::Create(const Control& control) {
                 // Files dropped on a box go to the panel around it.
                 edit->setAcceptDrops(false);
                 edit->viewport()->setAcceptDrops(false);
+                if (control.readOnly && !control.verticalScrollBar) {
+                    // A prompt: its box is sized by rows of 12 pixels, which its text fills
+                    // without a frame or margins, in a font a little smaller than the form's.
+                    edit->setFrameShape(QFrame::NoFrame);
+                    edit->document()->setDocumentMargin(0);
+                    QFont font = edit->font();
+                    if (font.pixelSize() > 0) {
+                        font.setPixelSize(std::max(1, font.pixelSize() * 5 / 6));
+                    }
+                    edit->setFont(font);
+                    edit->viewport()->setAutoFillBackground(false);
+                }
                 return edit;
             }
             auto* edit = new QLineEdit(m_surface);
@@ -284,7 +317,7 @@ QWidget* FormView::Create(const Control& control) {
             return combo;
         }
         case ControlKind::Button: {
-            auto* button = new QPushButton(m_surface);
+            auto* button = new PushButton(m_surface);
             button->setDefault(control.defaultButton);
             button->setAutoDefault(false);
             return button;
@@ -530,8 +563,9 @@ void FormView::SyncProgress(const Control& control) {
     // A range of 0..0 would turn the bar into a busy indicator.
     const int maximum = std::clamp(control.maximum, 1, INT_MAX / kStepsPerItem);
     int value = control.maximum > 0 ? std::clamp(control.position, 0, maximum) * steps : 0;
-    if (detailed && value > 0) {
-        value += static_cast<int>(m_progressDetail() * kStepsPerItem) - kStepsPerItem;
+    if (detailed && control.maximum > 0) {
+        value = static_cast<int>(
+            std::lround(std::clamp(m_progressDetail(), 0.0, 1.0) * maximum * steps));
     }
     bar->setRange(0, maximum * steps);
     if (bar->value() != value) {

@@ -40,8 +40,8 @@ public:
     // form closing this way).
     void SetAfterDispatch(std::function<void()> after) { m_afterDispatch = std::move(after); }
     void StopTimers();
-    // Shows within the bar how far the current item has gone (0 to 1, from detail): the bar
-    // then stands at position - 1 + detail() of maximum, redrawn at most every 40 ms.
+    // The bar's fill comes from detail (0 to 1, the whole job) instead of position of
+    // maximum while the bar has a maximum; redrawn at most every 40 ms.
     void SetProgressDetail(std::string_view name, std::function<double()> detail);
     // A fixed-layout window: its frame keeps the form's size, the user cannot resize it.
     void SetFixedSize(bool fixed);

@@ -19,9 +19,12 @@ QtMainWindow::QtMainWindow(App& app)
       m_reading(Fs()),
       m_useReading({&m_reading, nullptr, nullptr, nullptr}) {
     DecorateMainWindow(m_window->View());
-    // The bar moves within one large file too, by the bytes of it read so far.
-    m_window->View().SetProgressDetail(U(names::Progress),
-                                       [this] { return m_reading.CurrentFraction(); });
+    // The bar shows the job's own measure, which moves within one large file too, by the
+    // bytes of it read so far.
+    m_reading.Watch(&app.run.progress.CurrentSource());
+    m_window->View().SetProgressDetail(U(names::Progress), [this] {
+        return m_app.run.progress.Fraction(m_reading.CurrentFraction());
+    });
 }
 
 QtMainWindow::~QtMainWindow() = default;
@@ -36,15 +39,27 @@ void QtMainWindow::AttachDrops() {
 
 void WireSettings(App& app, const Text& settingsPath) {
     Form& form = app.MainForm();
+    Form& more = app.MoreForm();
+    // 更多选项 keeps its states in a section of its own: the main window's keys stay as they are.
+    const Text moreSection = U(more_names::Form);
     app.lifecycle.Attach(LifecyclePoint::StartUp, [settingsPath] {
         OpenSettings(settingsPath, Text(), [] { ProcessPendingEvents(); });
     });
-    app.lifecycle.Attach(LifecyclePoint::CreatedBeforeRules,
-                         [&form] { RestoreMainWindowStates(form); });
-    app.lifecycle.Attach(LifecyclePoint::AboutToClose, [&form] { SaveMainWindowStates(form); });
+    app.lifecycle.Attach(LifecyclePoint::CreatedBeforeRules, [&form, &more, moreSection] {
+        RestoreMainWindowStates(form);
+        RestoreControlStates(more, moreSection, {});
+    });
+    app.lifecycle.Attach(LifecyclePoint::AboutToClose, [&form, &more, moreSection] {
+        SaveControlStates(more, moreSection, {});
+        SaveMainWindowStates(form);
+    });
     app.lifecycle.Attach(LifecyclePoint::Exit, [] { CloseSettings(); });
-    form.On(U(names::SavePicture), ControlEvent::Clicked, [&form] { SaveSettingsNow(form); });
-    form.On(U(names::SaveLink), ControlEvent::LeftButtonDown, [&form] { SaveSettingsNow(form); });
+    auto saveNow = [&form, &more, moreSection] {
+        SaveControlStates(more, moreSection, {});
+        SaveSettingsNow(form);
+    };
+    form.On(U(names::SavePicture), ControlEvent::Clicked, saveNow);
+    form.On(U(names::SaveLink), ControlEvent::LeftButtonDown, saveNow);
 }
 
 int RunQtProgram(App& app, QApplication& application, const TextList& opened) {

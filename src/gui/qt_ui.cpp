@@ -84,6 +84,9 @@ MessageResult QtUi::ShowMessage(const MessageRequest& request) {
     box.setWindowTitle(ToQt(request.title));
     box.setText(ToQtLines(request.text));
     box.setTextFormat(Qt::PlainText);
+    if (!request.details.empty()) {
+        box.setDetailedText(ToQtLines(request.details));
+    }
     switch (request.icon) {
         case MessageIcon::Warning:
             box.setIcon(QMessageBox::Warning);
@@ -103,7 +106,7 @@ MessageResult QtUi::ShowMessage(const MessageRequest& request) {
             break;
         case MessageButtons::YesNo:
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-            box.setDefaultButton(QMessageBox::Yes);
+            box.setDefaultButton(request.defaultNo ? QMessageBox::No : QMessageBox::Yes);
             box.setEscapeButton(QMessageBox::No);
             break;
         default:

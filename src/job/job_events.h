@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "encoding/damaged_text.h"
@@ -19,6 +20,21 @@ struct OutputRecord {
     TextFormat format;       // what the job wrote; TextEncoding::Undetected: bytes copied unchanged
     std::size_t source = 0;  // a split's source, 1-based in the job's list; 0 for a merge
     Text heading;            // a chapter piece's heading line; empty otherwise
+};
+
+// The bytes a split read of a source, from its start to where it stopped reading it.
+struct SourceDigest {
+    std::int64_t size = 0;
+    std::string sha256;
+    Bytes tail;  // the last bytes (up to 4 KiB), for what the pieces may lack at the end
+};
+
+// A source whose pieces are all written: what the split read of it and how.
+struct SplitSource {
+    Text path;
+    std::size_t index = 0;  // 1-based in the job's list
+    TextFormat format;      // as read; TextEncoding::Undetected: bytes copied unchanged
+    SourceDigest read;
 };
 
 // A book split at its chapters that does not look cut: too few headings for its size, or
@@ -60,6 +76,14 @@ public:
     // The current source is done with.
     virtual void SourceFinished() {}
     virtual void OutputWritten(const OutputRecord& /*output*/) {}
+    // Whether SourceSplit is wanted even where no source is to be deleted.
+    virtual bool WantsSplitSources() { return false; }
+    // Every piece of the source is written (the job digests what it reads only when asked
+    // to, or when it deletes sources). False when the listener could not keep the record it
+    // needs of them (a manifest that rejoins them): the source then stays.
+    virtual bool SourceSplit(const SplitSource& /*source*/) { return true; }
+    // False in a run that only pretends to write (a dry run): nothing can be read back.
+    virtual bool OutputsReachTheDisk() { return true; }
     virtual void SourceDeleted(const Text& /*path*/) {}
     virtual void Failed(const JobFailure& /*failure*/) {}
     // The parameters cannot run; the job ends without touching the source.
@@ -67,6 +91,10 @@ public:
     virtual void BookLooksUncut(const UncutBook& /*book*/) {}
     // A split at chapters found the source's contents (before a piece is written).
     virtual void ContentsFound(const Text& /*path*/, const ChapterContents& /*contents*/) {}
+    // A merge ordered a unit's members by their headings (before anything is written):
+    // the order, and the contents of the book they make.
+    virtual void MembersOrdered(const Text& /*output*/, const TextList& /*members*/,
+                                const ChapterContents& /*contents*/) {}
     // Another job writes into the output folder; the job waits (pumping) until it is done.
     virtual void WaitingForFolder(const Text& /*folder*/) {}
     virtual void FolderWaitOver() {}

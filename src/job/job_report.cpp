@@ -75,6 +75,25 @@ nlohmann::json OutputJson(const ReportedOutput& o, bool chapters) {
     return output;
 }
 
+// A book's contents as a source's (or an ordered unit's) object carries them.
+void PutContents(nlohmann::json& into, const ChapterContents& contents) {
+    into["rule"] = contents.rule;
+    into["frontContentsLines"] = contents.frontContentsLines;
+    into["toc"] = nlohmann::json::array();
+    for (const TocEntry& e : contents.toc) {
+        into["toc"].push_back({{"title", Utf8(e.title)},
+                               {"level", e.level},
+                               {"number", e.number ? nlohmann::json(*e.number) : nlohmann::json()},
+                               {"chars", e.chars}});
+    }
+    into["warnings"] = nlohmann::json::array();
+    for (const ChapterWarning& w : contents.warnings) {
+        into["warnings"].push_back({{"kind", std::string(WarningKindName(w.kind))},
+                                    {"at", Utf8(w.at)},
+                                    {"numbers", w.numbers}});
+    }
+}
+
 // Everything but the outputs, which the command line prints as they are written.
 nlohmann::json ReportRest(const Report& report, bool dryRun) {
     nlohmann::json j;
@@ -97,24 +116,21 @@ nlohmann::json ReportRest(const Report& report, bool dryRun) {
             source["damaged"] = {{"offset", s.damage.offset}, {"bytes", s.damage.bytes}};
         }
         if (s.contents) {
-            source["rule"] = s.contents->rule;
-            source["frontContentsLines"] = s.contents->frontContentsLines;
-            source["toc"] = nlohmann::json::array();
-            for (const TocEntry& e : s.contents->toc) {
-                source["toc"].push_back(
-                    {{"title", Utf8(e.title)},
-                     {"level", e.level},
-                     {"number", e.number ? nlohmann::json(*e.number) : nlohmann::json()},
-                     {"chars", e.chars}});
-            }
-            source["warnings"] = nlohmann::json::array();
-            for (const ChapterWarning& w : s.contents->warnings) {
-                source["warnings"].push_back({{"kind", std::string(WarningKindName(w.kind))},
-                                              {"at", Utf8(w.at)},
-                                              {"numbers", w.numbers}});
-            }
+            PutContents(source, *s.contents);
         }
         j["sources"].push_back(std::move(source));
+    }
+    if (!report.ordered.empty()) {
+        j["ordered"] = nlohmann::json::array();
+        for (const OrderedUnit& unit : report.ordered) {
+            nlohmann::json entry = {{"output", nullptr}, {"members", nlohmann::json::array()}};
+            PutPath(entry, "output", unit.output);
+            for (const Text& member : unit.members) {
+                entry["members"].push_back(PathEntry(member));
+            }
+            PutContents(entry, unit.contents);
+            j["ordered"].push_back(std::move(entry));
+        }
     }
     j["failures"] = nlohmann::json::array();
     for (const ReportedFailure& f : report.failures) {
@@ -271,6 +287,16 @@ void ReportPrinter::Contents(const Text& path, const ChapterContents& contents) 
     for (const ChapterWarning& w : contents.warnings) {
         std::fprintf(to, "%s%s\n", Say("警告：", "warning: ").c_str(), WarningText(w).c_str());
     }
+}
+
+void ReportPrinter::Order(const OrderedUnit& unit) {
+    if (m_common.dryRun && !m_common.json && !m_common.quiet) {
+        std::printf("%s%s\n", Say("合并顺序：", "order: ").c_str(), Utf8(unit.output).c_str());
+        for (std::size_t i = 0; i < unit.members.size(); ++i) {
+            std::printf("%zu\t%s\n", i + 1, Utf8(unit.members[i]).c_str());
+        }
+    }
+    Contents(unit.output, unit.contents);
 }
 
 void ReportPrinter::Finish(const Report& report) {

@@ -56,6 +56,13 @@ struct WreckedSource {
     std::int64_t offset = 0;
 };
 
+// A merge unit whose members were ordered by their headings.
+struct OrderedUnit {
+    Text output;
+    TextList members;
+    ChapterContents contents;
+};
+
 struct Report {
     std::vector<ReportedOutput> outputs;  // not printed yet
     std::vector<ReadSource> sources;      // kept for the JSON object only
@@ -63,9 +70,10 @@ struct Report {
     std::vector<ReportedFailure> failures;
     std::optional<std::uint64_t> seed;
     bool stopped = false;
-    TextList checked;              // verify: manifests found intact
-    bool chapters = false;         // split at chapters: each piece is listed with its heading
-    std::vector<UncutBook> uncut;  // books that do not look cut into chapters
+    TextList checked;                  // verify: manifests found intact
+    bool chapters = false;             // split at chapters: each piece is listed with its heading
+    std::vector<UncutBook> uncut;      // books that do not look cut into chapters
+    std::vector<OrderedUnit> ordered;  // kept for the JSON object only
     std::vector<WreckedSource> wrecked;
 };
 
@@ -94,6 +102,9 @@ public:
     void Contents(const Text& path, const ChapterContents& contents);
     // The dry run's line on a source's damage.
     void Damaged(const ReadSource& source);
+    // A merge in the order of the headings: a dry run lists the members in that order and
+    // the book's contents; every run tells the warnings, as Contents does.
+    void Order(const OrderedUnit& unit);
     // The outputs still held by the report, then everything else.
     void Finish(const Report& report);
 

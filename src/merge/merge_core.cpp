@@ -13,6 +13,7 @@
 #include "fs/unchanged_source.h"
 #include "job/output_folder_claim.h"
 #include "merge/encoded_merge.h"
+#include "merge/heading_order.h"
 #include "merge/merge_separator.h"
 #include "platform/services.h"
 #include "platform/system_error.h"
@@ -135,13 +136,21 @@ Text MergeOutputName(const PathParts& first, std::size_t count, int variant) {
     return first.stem + tail + dotExtension;
 }
 
-MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
+MergeResult MergeFiles(MergeJob& job, const TextList& listed) {
     MergeResult result;
-    const std::size_t n = paths.size();
+    const std::size_t n = listed.size();
     if (n == 0) {
         return result;
     }
     JobEvents& events = job.events;
+    std::optional<HeadingOrder> ordered;
+    if (job.paramSource.Read().order == MergeOrder::Headings) {
+        ordered = OrderByHeadings(listed, [&events] { events.Pump(); });
+        if (events.StopRequested()) {
+            return result;
+        }
+    }
+    const TextList& paths = ordered ? ordered->members : listed;
     auto fail = [&events](FailureKind kind, const Text& path, int systemError = 0) {
         events.Failed({kind, path, systemError});
     };
@@ -153,6 +162,9 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
         job.outputRoot.empty() ? MergeOutputFolder(first, job.paramSource.Read().saveInParentFolder)
                                : job.outputRoot;
     result.outputPath = outputFolder + kPathSeparator + MergeOutputName(first, n);
+    if (ordered) {
+        events.MembersOrdered(result.outputPath, ordered->members, ordered->contents);
+    }
     // The members are the job's sources: no output may replace them, also where one of them
     // has the output's name (an earlier output merged again).
     for (const Text& path : paths) {
@@ -208,6 +220,9 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
     // Each member as it was when it was read: only that is in the output.
     std::map<Text, std::optional<FileStamp>> asRead;
     std::uint32_t permissions = 07777;
+    // The access lists of the members that have one, and whether one has none.
+    std::set<Bytes> accessLists;
+    bool plainMember = false;
 
     auto put = [&](std::string_view bytes) {
         if (collecting) {
@@ -279,6 +294,11 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
             // Only what went in limits who may read the output.
             ++result.membersMerged;
             permissions = SharedPermissions(permissions, stamp);
+            if (std::optional<Bytes> access = Fs().ExtendedAccess(path)) {
+                accessLists.insert(std::move(*access));
+            } else {
+                plainMember = true;
+            }
         }
 
         if (i != n && !separator.empty()) {
@@ -323,6 +343,12 @@ MergeResult MergeFiles(MergeJob& job, const TextList& paths) {
     if (writer) {
         // Whatever the members allow, the output stays readable and writable to its owner.
         writer->LimitPermissions(permissions | 0600);
+        // One list that every member has is carried; members that differ leave the output
+        // to its owner alone.
+        if (!accessLists.empty()) {
+            writer->LimitAccess(accessLists.size() == 1 && !plainMember ? *accessLists.begin()
+                                                                        : Bytes());
+        }
     }
     // A unit of which nothing could be read gets no output, not an empty one.
     const bool anythingRead = result.membersMerged > 0;

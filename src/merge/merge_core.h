@@ -46,7 +46,8 @@ struct MergeResult {
     int membersVisited = 0;
 };
 
-// Joins the files into one output, in list order, with the separator between neighbours.
+// Joins the files into one output, in list order (or, where the parameters ask for it, in
+// the order of their headings, told to the events first), with the separator between neighbours.
 // The output is built in a temporary file and given its name when complete; it never
 // replaces a member or a file the merge job wrote before (it takes a " (k)" name instead). Sources
 // are deleted (deleteSources) only after the output is in place, and only those whose content went

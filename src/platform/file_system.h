@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/code_page.h"
@@ -30,6 +31,9 @@ struct DirEntry {
     bool isLink = false;
 };
 
+// Which file a path names: its device and inode.
+using FileId = std::pair<std::uint64_t, std::uint64_t>;
+
 // A source opened for reading only, with 64-bit length and positions.
 class ReadHandle {
 public:
@@ -39,6 +43,8 @@ public:
     // Reads up to size bytes at the current position; returns the count read, 0 at the
     // end, -1 on a read error.
     virtual std::int64_t Read(char* buffer, std::int64_t size) = 0;
+    // The file the handle reads, whatever names it now; nullopt where it cannot be told.
+    virtual std::optional<FileId> Identity() { return std::nullopt; }
 };
 
 // An output built in a temporary file beside its target and renamed over the target by
@@ -62,6 +68,10 @@ public:
     virtual CopyResult CopyRange(ReadHandle& source, std::int64_t start, std::int64_t length);
     // The finished file gets no permission bit that is not in bits (its source's, say).
     virtual void LimitPermissions(std::uint32_t /*bits*/) {}
+    // The finished file takes the access list of its source (a file system's text of it, as
+    // ExtendedAccess gives it), or, where it cannot hold it or access is empty, is readable
+    // and writable by its owner only.
+    virtual void LimitAccess(const Bytes& /*access*/) {}
     // Forces what was written so far onto the disk, so that the name given afterwards never
     // stands for bytes that a power cut could still take away.
     virtual bool Sync() = 0;
@@ -144,6 +154,9 @@ public:
     // The state of the regular file behind a path (links followed); nullopt for anything
     // else, and where it cannot be told.
     virtual std::optional<FileStamp> Stamp(const Text& /*path*/) { return std::nullopt; }
+    // The access list of a file beyond its permission bits (named users and groups), as a
+    // text that LimitAccess takes; nullopt where it has none, or it cannot be told.
+    virtual std::optional<Bytes> ExtendedAccess(const Text& /*path*/) { return std::nullopt; }
     // The size of the regular file behind a path; nullopt for anything else.
     virtual std::optional<std::int64_t> FileSize(const Text& path);
     // Whether each name in folder (which ends with its separator) is a regular file of the

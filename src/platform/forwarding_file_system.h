@@ -36,6 +36,9 @@ public:
         return m_inner.HoldFolder(folder);
     }
     std::optional<FileStamp> Stamp(const Text& path) override { return m_inner.Stamp(path); }
+    std::optional<Bytes> ExtendedAccess(const Text& path) override {
+        return m_inner.ExtendedAccess(path);
+    }
     std::optional<std::int64_t> FileSize(const Text& path) override {
         return m_inner.FileSize(path);
     }
@@ -67,6 +70,7 @@ public:
     std::int64_t Read(char* buffer, std::int64_t size) override {
         return m_inner->Read(buffer, size);
     }
+    std::optional<FileId> Identity() override { return m_inner->Identity(); }
     ReadHandle& Inner() { return *m_inner; }
 
 private:
@@ -88,6 +92,7 @@ public:
         return m_inner->CopyRange(source, start, length);
     }
     void LimitPermissions(std::uint32_t bits) override { m_inner->LimitPermissions(bits); }
+    void LimitAccess(const Bytes& access) override { m_inner->LimitAccess(access); }
     bool Sync() override { return m_inner->Sync(); }
     void StartWriteBack() override { m_inner->StartWriteBack(); }
     bool Commit() override { return m_inner->Commit(); }

@@ -1,8 +1,10 @@
 #include "platform/posix_file_system.h"
 
+#include <acl/libacl.h>
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/magic.h>
+#include <sys/acl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
@@ -193,6 +195,13 @@ public:
         }
         return total;
     }
+    std::optional<FileId> Identity() override {
+        struct stat st {};
+        if (::fstat(m_fd, &st) != 0) {
+            return std::nullopt;
+        }
+        return FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    }
 
 private:
     int m_fd;
@@ -253,6 +262,27 @@ public:
         if (m_fd >= 0 && mode != m_mode) {
             ::fchmod(m_fd, mode);
             m_mode = mode;
+        }
+    }
+    void LimitAccess(const Bytes& access) override {
+        if (m_fd < 0) {
+            return;
+        }
+        const acl_t acl = access.empty() ? nullptr : ::acl_from_text(access.c_str());
+        // The group bits of a file with a list are its mask: the limit follows them.
+        if (acl != nullptr && ::acl_set_fd(m_fd, acl) == 0) {
+            struct stat st {};
+            if (::fstat(m_fd, &st) == 0) {
+                m_mode = st.st_mode & 07777;
+                m_permissionLimit &= m_mode;
+            }
+        } else {
+            m_permissionLimit &= 0700;
+            m_mode &= 0700;
+            ::fchmod(m_fd, m_mode);
+        }
+        if (acl != nullptr) {
+            ::acl_free(acl);
         }
     }
     void StartWriteBack() override {
@@ -730,6 +760,26 @@ bool PosixFileSystem::SyncFileSystemOf(const Text& path) {
     // Also reports a write-back that failed since the file system was last synced.
     const bool synced = ::syncfs(fd) == 0 || Failing(false);
     return (::close(fd) == 0 || Failing(false)) && synced;
+}
+
+std::optional<Bytes> PosixFileSystem::ExtendedAccess(const Text& path) {
+    std::string native;
+    if (!NativePath(path, native)) {
+        return std::nullopt;
+    }
+    const acl_t acl = ::acl_get_file(native.c_str(), ACL_TYPE_ACCESS);
+    if (acl == nullptr) {
+        return std::nullopt;  // a file system without access lists: the bits say it all
+    }
+    std::optional<Bytes> text;
+    if (::acl_equiv_mode(acl, nullptr) == 1) {
+        if (char* t = ::acl_to_any_text(acl, nullptr, ',', 0)) {
+            text = Bytes(t);
+            ::acl_free(t);
+        }
+    }
+    ::acl_free(acl);
+    return text;
 }
 
 std::optional<FileStamp> PosixFileSystem::Stamp(const Text& path) {

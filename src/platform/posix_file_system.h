@@ -28,6 +28,7 @@ public:
     bool SyncToDisk(const Text& path) override;
     bool SyncFileSystemOf(const Text& path) override;
     std::optional<FileStamp> Stamp(const Text& path) override;
+    std::optional<Bytes> ExtendedAccess(const Text& path) override;
     std::optional<std::int64_t> FileSize(const Text& path) override;
     bool FilesHaveSizes(const Text& folder, const std::vector<SizedName>& files) override;
     std::unique_ptr<ReadWriteFile> OpenReadWrite(const Text& path) override;

@@ -1,5 +1,6 @@
 #include "platform/system_error.h"
 
+#include <errno.h>
 #include <locale.h>
 #include <string.h>
 
@@ -36,6 +37,10 @@ std::string SystemErrorText(int code) {
     const locale_t messages = MessagesLocale();
     return messages != static_cast<locale_t>(nullptr) ? ::strerror_l(code, messages)
                                                       : ::strerror(code);
+}
+
+bool IsOutOfSpace(int code) {
+    return code == ENOSPC || code == EDQUOT;
 }
 
 std::string_view SystemErrorName(int code) {

@@ -18,5 +18,7 @@ std::string SystemErrorText(int code);
 // The reason's symbolic name ("EACCES") for scripts, which cannot match words in every
 // language; empty when the system has none.
 std::string_view SystemErrorName(int code);
+// Whether a write failed for want of room: the file system is full, or the user's quota.
+bool IsOutOfSpace(int code);
 
 }  // namespace qs

@@ -27,6 +27,9 @@ struct MessageRequest {
     MessageButtons buttons = MessageButtons::Ok;
     MessageIcon icon = MessageIcon::None;
     bool systemModal = false;
+    Text details;  // shown on request, copyable; empty: none
+    // The button Enter presses: No, for a question whose Yes loses something.
+    bool defaultNo = false;
 };
 
 // The services of the desktop that the program uses. Qt implements them for the real

@@ -10,7 +10,7 @@
 #include "fs/paths.h"
 #include "platform/services.h"
 #include "platform/sha256.h"
-#include "split/chapter_heading.h"
+#include "job/chapter_heading.h"
 #include "split/piece_writer.h"
 
 namespace qs {

@@ -6,11 +6,11 @@
 
 #include "encoding/text_decoder.h"
 #include "encoding/text_slices.h"
+#include "job/chapter_heading.h"
 #include "pattern/regex_facade.h"
 #include "platform/services.h"
 #include "platform/system_error.h"
 #include "split/chapter_epub.h"
-#include "split/chapter_heading.h"
 #include "split/piece_writer.h"
 #include "split/text_piece.h"
 #include "text/characters.h"
@@ -24,7 +24,7 @@ DecodedText ReadWholeText(SplitContext& ctx, const Text& path) {
     TextSliceReader reader(ctx.sliceBytes);
     reader.BetweenSlices([&ctx] { ctx.events.Pump(); });
     DecodedText decoded;
-    decoded.opened = reader.Open(path);
+    decoded.opened = reader.Open(ctx.OpenSource(path));
     decoded.format = decoded.opened ? reader.Format() : TextFormat{};
     decoded.exact = decoded.opened && reader.Exact();
     decoded.tiedWith = decoded.opened ? reader.TiedWith() : TextEncoding::Undetected;
@@ -176,80 +176,6 @@ std::optional<std::vector<HeadingRule>> RulesOf(const SplitAtChaptersParams& par
 
 namespace {
 
-// No heading is longer: a line held past this is text, counted as it goes by and never
-// kept, so that a book without line breaks is scanned in flat memory.
-constexpr std::size_t kMaxHeadingBytes = 256;
-
-// Feeds the scan the lines of the text, read slice by slice: only the start of a line that
-// runs on past a slice is held. False when a slice could not be read.
-bool ScanSource(TextSliceReader& reader, HeadingScan& scan, std::size_t& textBytes) {
-    Text held;                  // the line being read, while it may still be a heading
-    std::size_t lineStart = 0;  // its position in the text
-    bool overlong = false;
-    std::int64_t overlongChars = 0;
-    bool afterCr = false;  // the last slice ended with a CR whose LF may come first now
-    std::size_t sliceStart = 0;
-    const auto endLine = [&](std::string_view tail) {
-        if (overlong) {
-            scan.AddLongLine(lineStart, overlongChars + CountChars(tail));
-        } else {
-            held.append(tail);
-            scan.AddLine(lineStart, held);
-        }
-        held.clear();
-        overlong = false;
-        overlongChars = 0;
-    };
-    for (;;) {
-        std::string_view slice;
-        if (!reader.Next(slice)) {
-            return false;
-        }
-        std::size_t pos = 0;
-        if (afterCr && !slice.empty() && slice[0] == '\n') {
-            pos = 1;
-            lineStart = sliceStart + 1;
-        }
-        afterCr = false;
-        while (pos < slice.size()) {
-            const std::size_t lineBreak = slice.find_first_of("\r\n", pos);
-            if (lineBreak == std::string_view::npos) {
-                const std::string_view rest = slice.substr(pos);
-                if (overlong) {
-                    overlongChars += CountChars(rest);
-                } else {
-                    held.append(rest);
-                    if (held.size() > kMaxHeadingBytes) {
-                        overlong = true;
-                        overlongChars = CountChars(held);
-                        held.clear();
-                    }
-                }
-                break;
-            }
-            endLine(slice.substr(pos, lineBreak - pos));
-            std::size_t next = lineBreak + 1;
-            if (slice[lineBreak] == '\r') {
-                if (next < slice.size()) {
-                    next += slice[next] == '\n' ? 1 : 0;
-                } else {
-                    afterCr = true;
-                }
-            }
-            lineStart = sliceStart + next;
-            pos = next;
-        }
-        sliceStart += slice.size();
-        if (slice.empty()) {
-            if (overlong || !held.empty()) {
-                endLine({});
-            }
-            textBytes = sliceStart;
-            return true;
-        }
-    }
-}
-
 // Writes the pieces from the text read once more, each streamed as the other text modes
 // stream theirs. False when the text could not be read again as the first pass read it.
 bool WriteChapterPieces(SplitContext& ctx, const Text& path, TextSliceReader& reader,
@@ -327,7 +253,7 @@ ContentsResult ReadBookContents(const Text& path, const SplitAtChaptersParams& p
     result.format = opened ? reader.Format() : TextFormat{};
     HeadingScan scan(std::move(*rules));
     std::size_t textBytes = 0;
-    if (!opened || !reader.Exact() || !ScanSource(reader, scan, textBytes)) {
+    if (!opened || !reader.Exact() || !ScanSlices(reader, scan, 0, textBytes)) {
         const bool unrecognised = opened && !reader.Exact();
         result.failure =
             JobFailure{unrecognised ? FailureKind::Unrecognised : FailureKind::Unreadable, path,
@@ -371,11 +297,11 @@ ModeResult SplitAtChapters(SplitContext& ctx, const Text& path) {
     // and never held whole.
     TextSliceReader reader(ctx.sliceBytes);
     reader.BetweenSlices(pump);
-    const bool opened = reader.Open(path);
+    const bool opened = reader.Open(ctx.OpenSource(path));
     ctx.state.source = opened ? reader.Format() : TextFormat{};
     HeadingScan scan(std::move(*rules));
     std::size_t textBytes = 0;
-    if (!opened || !reader.Readable() || !ScanSource(reader, scan, textBytes)) {
+    if (!opened || !reader.Readable() || !ScanSlices(reader, scan, 0, textBytes)) {
         NoteNotRead(ctx, path, opened && !reader.Readable());
         return ModeResult::Done;
     }

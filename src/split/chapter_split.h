@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "job/failure.h"
-#include "split/book_contents.h"
+#include "job/book_contents.h"
 #include "split/split_modes.h"
 #include "text/text.h"
 

@@ -1,5 +1,6 @@
 #include "split/piece_writer.h"
 
+#include <algorithm>
 #include <array>
 #include <limits>
 
@@ -7,6 +8,7 @@
 #include "encoding/text_decoder.h"
 #include "fs/output_names.h"
 #include "fs/paths.h"
+#include "job/rejoin_pieces.h"
 #include "platform/services.h"
 #include "platform/system_error.h"
 #include "split/title_sentence.h"
@@ -56,7 +58,17 @@ void CountPiece(SplitContext& ctx, bool written, const Text& path) {
     ++ctx.state.piecesMade;
     if (!written) {
         ++ctx.state.piecesFailed;
-        ctx.Fail(FailureKind::NotWritten, path, LastSystemError());
+        const int why = LastSystemError();
+        // A full disk is told once: every later piece there would fail the same way.
+        if (!ctx.outputFull) {
+            ctx.Fail(FailureKind::NotWritten, path, why);
+        }
+        if (IsOutOfSpace(why)) {
+            ctx.outputFull = true;
+            if (const auto id = Fs().FileIdentity(PathDirectory(path))) {
+                ctx.fullDevices.insert(id->first);
+            }
+        }
     }
     ctx.events.PieceMade(ctx.state.pieceNumber);
 }
@@ -198,12 +210,30 @@ bool NamePiece(SplitContext& ctx, AtomicWriter& out, const Text& source, std::st
         }
     }
     path = numberedPath;
+    const Text& stem = SourceParts(ctx, source).stem;
+    const Text suffix = "_" + std::to_string(ctx.state.pieceNumber);
+    // Once a numbered piece of the source took a " (k)" name, the rest take that k or a later
+    // one, never a plain name that is free only because another cut in the folder (a second
+    // job's) made fewer pieces: the pieces of two cuts never mix under one set of names.
+    int& variant = ctx.state.sourceVariant;
+    int& next = ctx.state.nextVariant.try_emplace(stem + suffix, 2).first->second;
+    if (variant >= 2) {
+        next = std::max(next, variant);
+        const Text name =
+            FitFileName(stem, suffix + VariantSuffix(variant), dotExt, kMaxPieceNameChars);
+        if (!name.empty()) {
+            path = ctx.outputFolder + name;
+        }
+    }
     // Even a source already split and deleted keeps its name from the pieces. A source
     // reached under another name is there, so its name is taken.
-    return NamePieceAs(
-               ctx, out, path, [&] { return !IsTakenByTheJob(ctx, path); },
-               SourceParts(ctx, source).stem, "_" + std::to_string(ctx.state.pieceNumber),
-               dotExt) == Result::Named;
+    const bool named = NamePieceAs(
+                           ctx, out, path, [&] { return !IsTakenByTheJob(ctx, path); }, stem,
+                           suffix, dotExt) == Result::Named;
+    if (named && path != numberedPath) {
+        variant = std::max(variant, ctx.state.nextVariant[stem + suffix] - 1);
+    }
+    return named;
 }
 
 // Records a piece that was named: no later piece replaces it, and the source is deleted
@@ -222,9 +252,11 @@ void NotePiece(SplitContext& ctx, const Text& path, std::int64_t size, bool dura
         pieces.source = source;
         pieces.firstNumber = ctx.state.pieceNumber;
     }
+    // The pieces keep their order: the numbered run first, then every other one.
     const auto next = pieces.firstNumber + static_cast<std::int64_t>(pieces.numberedSizes.size());
-    if (numbered && source == pieces.source && ctx.state.pieceNumber == next &&
-        size <= std::numeric_limits<std::uint32_t>::max()) {
+    pieces.identities.push_back(Fs().FileIdentity(path));
+    if (numbered && pieces.others.empty() && source == pieces.source &&
+        ctx.state.pieceNumber == next && size <= std::numeric_limits<std::uint32_t>::max()) {
         pieces.numberedSizes.push_back(static_cast<std::uint32_t>(size));
     } else {
         pieces.others.push_back({path.substr(ctx.outputFolder.size()), size});
@@ -251,6 +283,9 @@ bool Finish(SplitContext& ctx, const Text& source, Text path, std::unique_ptr<At
     }
     if (out) {
         out->LimitPermissions(ctx.state.sourcePermissions);
+        if (ctx.state.sourceAccess) {
+            out->LimitAccess(*ctx.state.sourceAccess);
+        }
     }
     const std::size_t numberedBytes = path.size();
     written = written && out && NamePiece(ctx, *out, source, text, path);
@@ -421,6 +456,9 @@ bool FinishNamedOutput(SplitContext& ctx, const Text& stem, const Text& dotExten
     written = written && out && !name.empty();
     if (written) {
         out->LimitPermissions(ctx.state.sourcePermissions);
+        if (ctx.state.sourceAccess) {
+            out->LimitAccess(*ctx.state.sourceAccess);
+        }
         if (durable) {
             out->StartWriteBack();
         }
@@ -530,6 +568,77 @@ bool PiecesOfSourceAreSafe(SplitContext& ctx) {
         return parent.empty() || Fs().SyncToDisk(parent);
     }
     return true;
+}
+
+}  // namespace qs
+
+namespace qs {
+namespace {
+
+// The k-th piece of the current source, in the order they join.
+PieceFile PieceAt(SplitContext& ctx, std::size_t k) {
+    const SplitState::SourcePieces& pieces = ctx.state.sourcePieces;
+    const std::optional<FileId>& identity = pieces.identities[k];
+    if (k < pieces.numberedSizes.size()) {
+        const auto number =
+            static_cast<std::int32_t>(pieces.firstNumber + static_cast<std::int64_t>(k));
+        return PieceFile{NumberedPathOf(ctx, pieces.source, number), identity};
+    }
+    return PieceFile{ctx.outputFolder + pieces.others[k - pieces.numberedSizes.size()].name,
+                     identity};
+}
+
+}  // namespace
+
+bool PiecesGiveSourceBack(SplitContext& ctx, const SourceDigest& read) {
+    const SplitParams& options = ctx.Options();
+    const SplitState::SourcePieces& pieces = ctx.state.sourcePieces;
+    if (!ctx.events.OutputsReachTheDisk()) {
+        return true;
+    }
+    if (pieces.size() != pieces.identities.size()) {
+        return false;
+    }
+    // Blank lines skipped or 繁简 converted on purpose give no source back: the pieces are
+    // only the very files written, of the sizes written.
+    if ((options.skipBlankLines && std::holds_alternative<SplitByLinesParams>(options.mode)) ||
+        ctx.state.outputRequest.zh != ZhConversion::None) {
+        for (std::size_t k = 0; k < pieces.size(); ++k) {
+            const PieceFile piece = PieceAt(ctx, k);
+            if (!piece.identity || Fs().FileIdentity(piece.path) != piece.identity) {
+                return false;
+            }
+        }
+        return true;
+    }
+    RejoinPlan plan;
+    plan.pieceCount = pieces.size();
+    plan.piece = [&](std::size_t k) { return PieceAt(ctx, k); };
+    plan.bytes = std::holds_alternative<SplitIntoPartsParams>(options.mode) ||
+                 std::holds_alternative<SplitBySizeParams>(options.mode);
+    plan.source = ctx.state.source;
+    plan.reencoded = ctx.state.outputRequest.encoding.has_value();
+    plan.size = read.size;
+    plan.sha256 = read.sha256;
+    plan.breaksNormalised = true;
+    // The break the source's last lines end in is the one to try first.
+    for (const char* lineBreak : {"\r\n", "\n", "\r"}) {
+        const std::optional<Bytes> encoded = EncodeText(lineBreak, {ctx.state.source.encoding});
+        if (encoded && !encoded->empty() && read.tail.find(*encoded) != Bytes::npos) {
+            plan.likelyBreak = lineBreak;
+            break;
+        }
+    }
+    if (std::holds_alternative<SplitByLinesParams>(options.mode)) {
+        plan.joiner = "\r\n";
+    } else if (const auto* m = std::get_if<SplitAtSeparatorParams>(&options.mode)) {
+        plan.joiner = m->separator;
+        plan.breaksNormalised = false;
+        if (Text end = LackingEnd(options, ctx.state.source, read.tail); !end.empty()) {
+            plan.ends.push_back(std::move(end));
+        }
+    }
+    return !RejoinPieces(plan);
 }
 
 }  // namespace qs

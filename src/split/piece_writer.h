@@ -67,4 +67,9 @@ CopyResult CopyPiece(SplitContext& ctx, const Text& source, ReadHandle& in, std:
 // on the disk together with the folder entries that name it. Only then may the source go.
 bool PiecesOfSourceAreSafe(SplitContext& ctx);
 
+// Whether the pieces of the current source, read back from the disk as it is now (each only
+// while its name still leads to the file written), give back what the split read of it: byte
+// for byte, or decoded and joined by what the mode cut away between them.
+bool PiecesGiveSourceBack(SplitContext& ctx, const SourceDigest& read);
+
 }  // namespace qs

@@ -54,6 +54,12 @@ Text SubfolderName(const Text& parent, const PathParts& source) {
     return name;
 }
 
+// A book is no piece that joins back into its source: only its writing is checked.
+bool IsBook(SplitContext& ctx) {
+    const auto* chapters = std::get_if<SplitAtChaptersParams>(&ctx.Options().mode);
+    return chapters && chapters->epub;
+}
+
 }  // namespace
 
 void SplitFiles(SplitParamsSource& paramSource, JobEvents& events, const TextList& paths,
@@ -78,14 +84,35 @@ void SplitFiles(SplitParamsSource& paramSource, JobEvents& events, const TextLis
         events.SourceStarted(i, n, p);
         ctx.sourceIndex = static_cast<std::size_t>(i);
         const PathParts& source = SourceParts(ctx, p);
-        ctx.outputFolder = (outputRoot.empty() ? source.folder : outputRoot) + "/";
+        const Text base = outputRoot.empty() ? source.folder : outputRoot;
+        const auto device = Fs().FileIdentity(base);
+        ctx.outputFull = device && ctx.fullDevices.count(device->first) != 0;
+        if (ctx.outputFull) {
+            // Its pieces would go to a full disk: the source stays as it is, and is said to
+            // stay where it was to go.
+            if (ctx.Options().deleteSources) {
+                ctx.Fail(FailureKind::SourceKept, p);
+            }
+            events.SourceFinished();
+            continue;
+        }
+        ctx.outputFolder = base + "/";
         if (ctx.Options().subfolder) {
             ctx.outputFolder += SubfolderName(ctx.outputFolder, source) + "/";
         }
         MadeFolders made;
         made.NoteMissing(ctx.outputFolder);
         if (!MakeOutputFolder(events, ctx.outputFolder)) {
-            ctx.Fail(FailureKind::FolderNotCreated, ctx.outputFolder, LastSystemError());
+            const int why = LastSystemError();
+            ctx.Fail(FailureKind::FolderNotCreated, ctx.outputFolder, why);
+            if (IsOutOfSpace(why) && device) {
+                ctx.fullDevices.insert(device->first);
+                if (ctx.Options().deleteSources) {
+                    ctx.Fail(FailureKind::SourceKept, p);
+                }
+                events.SourceFinished();
+                continue;
+            }
         }
         // Sources whose pieces share a folder keep its claim: no other job writes between them.
         if (!claim || claimed != ctx.outputFolder) {
@@ -102,6 +129,7 @@ void SplitFiles(SplitParamsSource& paramSource, JobEvents& events, const TextLis
         ctx.state.source = TextFormat();
         ctx.state.piecesInUtf8 = false;
         ctx.state.pieceNumber = 0;
+        ctx.state.sourceVariant = 0;
         ctx.state.piecesMade = 0;
         ctx.state.piecesFailed = 0;
         ctx.state.sourceUnreadable = false;
@@ -110,6 +138,11 @@ void SplitFiles(SplitParamsSource& paramSource, JobEvents& events, const TextLis
         ctx.state.sourcePieces.clear();
         const std::optional<FileStamp> asRead = StampBeforeReading(p);
         ctx.state.sourcePermissions = SharedPermissions(07777, asRead);
+        ctx.state.sourceAccess = Fs().ExtendedAccess(p);
+        ctx.state.readDigest.reset();
+        if (ctx.Options().deleteSources || events.WantsSplitSources()) {
+            ctx.state.readDigest.emplace();
+        }
         const ModeResult result = RunSplitMode(ctx, p);
         events.SourceFinished();
         if (result == ModeResult::ValidationFailed) {
@@ -123,15 +156,25 @@ void SplitFiles(SplitParamsSource& paramSource, JobEvents& events, const TextLis
             made.RemoveEmpty();  // a source that gave nothing leaves no folder of its own
         }
 
+        // Every piece written: whoever listens records them (a manifest) before the source
+        // may go, whatever becomes of the sources after it.
+        const bool piecesComplete = !ctx.Stopped() && !ctx.state.sourceUnreadable &&
+                                    ctx.state.piecesMade > 0 && ctx.state.piecesFailed == 0;
+        std::optional<SourceDigest> digest;
+        if (piecesComplete && ctx.state.readDigest) {
+            digest = ctx.state.readDigest->Finish();
+        }
+        const bool recorded =
+            digest && events.SourceSplit({p, ctx.sourceIndex, ctx.state.source, *digest});
+
         if (ctx.Options().deleteSources) {
             // The only copy of the content goes only when every piece of it is safely written,
             // still there and on the disk. Pieces are recorded for this while deletion is on:
             // when it was switched on halfway, some are not, and the source stays.
             const bool complete =
-                !ctx.Stopped() && !ctx.state.sourceUnreadable && !convertedAGuess &&
-                ctx.state.piecesMade > 0 && ctx.state.piecesFailed == 0 &&
+                piecesComplete && recorded && !convertedAGuess &&
                 ctx.state.sourcePieces.size() == static_cast<std::size_t>(ctx.state.piecesMade) &&
-                PiecesOfSourceAreSafe(ctx);
+                PiecesOfSourceAreSafe(ctx) && (IsBook(ctx) || PiecesGiveSourceBack(ctx, *digest));
             const auto id = Fs().FileIdentity(p);
             const Removal removal = complete ? DeleteIfUnchanged(p, asRead) : Removal::Changed;
             if (removal == Removal::Deleted) {
@@ -146,7 +189,7 @@ void SplitFiles(SplitParamsSource& paramSource, JobEvents& events, const TextLis
         }
 
         events.Pump();
-        if (ctx.Stopped()) {
+        if (events.StopRequested()) {
             break;
         }
     }

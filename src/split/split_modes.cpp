@@ -140,7 +140,7 @@ bool NoteOpened(SplitContext& ctx, const Text& path, TextSliceReader& reader, bo
 // Opens the source as decoded text and notes its encoding, as NoteOpened.
 bool OpenText(SplitContext& ctx, const Text& path, TextSliceReader& reader) {
     reader.BetweenSlices([&ctx] { ctx.events.Pump(); });
-    return NoteOpened(ctx, path, reader, reader.Open(path));
+    return NoteOpened(ctx, path, reader, reader.Open(ctx.OpenSource(path)));
 }
 
 // The decoded text of a source seen through a window that moves forward slice by slice.
@@ -212,7 +212,7 @@ ModeResult SplitIntoParts(SplitContext& ctx, const Text& path) {
         return ModeResult::Done;
     }
     const std::int64_t parts = params->count;
-    std::unique_ptr<ReadHandle> in = Fs().OpenRead(path);
+    std::unique_ptr<ReadHandle> in = ctx.OpenSource(path);
     if (!in) {
         NoteUnreadable(ctx, path);
         return ModeResult::Done;
@@ -239,7 +239,7 @@ ModeResult SplitBySize(SplitContext& ctx, const Text& path) {
         return ModeResult::Done;
     }
     const std::int64_t size = params->PieceBytes();
-    std::unique_ptr<ReadHandle> in = Fs().OpenRead(path);
+    std::unique_ptr<ReadHandle> in = ctx.OpenSource(path);
     if (!in) {
         NoteUnreadable(ctx, path);
         return ModeResult::Done;
@@ -458,7 +458,7 @@ EarlyCut SplitLinesWhileDetecting(SplitContext& ctx, const Text& path) {
     }
     TextSliceReader reader(ctx.sliceBytes);
     reader.BetweenSlices([&ctx] { ctx.events.Pump(); });
-    if (!reader.OpenUnsettled(path)) {
+    if (!reader.OpenUnsettled(ctx.OpenSource(path))) {
         return EarlyCut::NotTried;
     }
     ReseedRandom();

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <set>
 #include <string_view>
 #include <unordered_map>
@@ -13,6 +15,7 @@
 #include "fs/paths.h"
 #include "job/job_events.h"
 #include "job/params_source.h"
+#include "split/read_digest.h"
 #include "split/written_pieces.h"
 #include "text/text.h"
 
@@ -44,8 +47,12 @@ struct SplitState {
     // The output encoding and conversion asked for when the source began: all its pieces
     // take the same form.
     OutputRequest outputRequest;
+    // What the split reads of the current source, when it is to be told (manifests) or
+    // proved (deletion).
+    std::optional<ReadDigest> readDigest;
     // Pieces are no more readable than their source.
     std::uint32_t sourcePermissions = 07777;
+    std::optional<Bytes> sourceAccess;  // its access list, where it has one
 
     // Sources of the running job; no piece may replace one of them.
     std::set<std::pair<std::uint64_t, std::uint64_t>> sourceIdentities;
@@ -67,6 +74,7 @@ struct SplitState {
         std::int32_t firstNumber = 0;              // of numberedSizes[0]
         std::vector<std::uint32_t> numberedSizes;  // of the pieces numbered on from there
         std::vector<WrittenPiece> others;
+        std::vector<std::optional<FileId>> identities;  // of every piece, in order
     };
     WrittenPieces piecesWritten;
     // What the output folder held before: only those files may be replaced.
@@ -77,6 +85,8 @@ struct SplitState {
     PathParts sourceParts;
     // Where the search for a free " (k)" name of a base name goes on.
     std::unordered_map<Text, int> nextVariant;
+    // The " (k)" the numbered pieces of the current source took; 0: none yet.
+    int sourceVariant = 0;
     // The numbered name of the source's pieces, its stem cut to fit once for each width of
     // the number.
     struct NumberedStem {
@@ -108,10 +118,18 @@ struct SplitContext {
     bool cutUtf8Bodies = true;
     // The current source, 1-based in the job's list.
     std::size_t sourceIndex = 0;
+    // File systems (by device) found full: no more pieces are tried on them, and the pieces
+    // of the current source go to one of them.
+    std::set<std::uint64_t> fullDevices = {};
+    bool outputFull = false;
 
+    // Opens the current source for reading, digesting what is read when asked to.
+    std::unique_ptr<ReadHandle> OpenSource(const Text& path) {
+        return qs::OpenSource(path, state.readDigest ? &*state.readDigest : nullptr);
+    }
     // The parameters as they stand now.
     const SplitParams& Options() const { return paramSource.Read(); }
-    bool Stopped() const { return events.StopRequested(); }
+    bool Stopped() const { return outputFull || events.StopRequested(); }
     void Fail(FailureKind kind, const Text& path, int systemError = 0) const {
         events.Failed({kind, path, systemError});
     }

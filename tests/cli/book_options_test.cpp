@@ -240,3 +240,66 @@ TEST_F(BookOptionsTest, RealNovelsGetTheirWholeContents) {
 
 }  // namespace
 }  // namespace qs
+
+namespace qs {
+namespace {
+
+// A rule list as readers keep it: the enabled rule that fits is used, and alone it means a
+// split at chapters; with another mode it is refused rather than replacing it.
+TEST_F(BookOptionsTest, ChapterRulesPerVolumeAndMergeInHeadingOrder) {
+    std::string ruled = "书名\n\n";
+    for (int n = 1; n <= 12; ++n) {
+        ruled += "§" + std::to_string(n) + " 风起\n　　第一次见面，他就笑了。他说明天再来。\n\n";
+    }
+    Put("ruled.txt", ruled);
+    Put("rules.json",
+        R"([{"name":"关闭","rule":"^书","example":"书名","serialNumber":1,"enable":false},
+            {"name":"节号","rule":"^§\\d+","example":"§12 标题","serialNumber":2,"enable":true}])");
+    const Outcome dry = Program(dir, "split --chapter-rules rules.json --dry-run --json ruled.txt");
+    ASSERT_EQ(dry.status, 0) << dry.err;
+    const auto source = nlohmann::json::parse(dry.out)["sources"][0];
+    EXPECT_EQ(source["rule"], "节号");
+    EXPECT_EQ(source["toc"].size(), 12u);
+    EXPECT_EQ(Program(dir, "split --lines 5 --chapter-rules rules.json ruled.txt").status, 2);
+    Put("bad.json", R"([{"name":"坏","rule":"(","enable":true}])");
+    EXPECT_EQ(Program(dir, "split --chapter-rules bad.json ruled.txt").status, 2);
+
+    std::string volumes = "书名\n\n";
+    for (int v = 1; v <= 3; ++v) {
+        volumes += "第" + std::to_string(v) + "卷 山河\n\n";
+        for (int n = 1; n <= 4; ++n) {
+            volumes += "第" + std::to_string(n) + "章 风起\n　　第一次见面，他就笑了。\n\n";
+        }
+    }
+    Put("volumes.txt", volumes);
+    ASSERT_EQ(Program(dir, "split --chapters --per-volume volumes.txt").status, 0);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "volumes"), {}), 4);  // title page too
+
+    // Chapter files under names that say nothing of their order come back as the book.
+    const std::string book = Book(25);
+    Put("book.txt", book);
+    ASSERT_EQ(Program(dir, "split --chapters --name-from-text book.txt").status, 0);
+    fs::create_directories(dir / "shuffled");
+    int k = 0;
+    for (const auto& piece : fs::directory_iterator(dir / "book")) {
+        fs::copy_file(piece.path(),
+                      dir / "shuffled" / (std::to_string((++k * 7919) % 101) + ".txt"));
+    }
+    const Outcome order =
+        Program(dir, "merge --order headings --in-folder --dry-run --json shuffled");
+    ASSERT_EQ(order.status, 0) << order.err;
+    const auto unit = nlohmann::json::parse(order.out)["ordered"][0];
+    EXPECT_EQ(unit["members"].size(), 26u);
+    EXPECT_EQ(unit["toc"].size(), 25u);
+    EXPECT_EQ(unit["warnings"].size(), 0u);
+    ASSERT_EQ(Program(dir, "merge --order headings --in-folder shuffled").status, 0);
+    bool same = false;
+    for (const auto& f : fs::directory_iterator(dir / "shuffled")) {
+        same = same ||
+               (f.path().string().find("个文件") != std::string::npos && Slurp(f.path()) == book);
+    }
+    EXPECT_TRUE(same);
+}
+
+}  // namespace
+}  // namespace qs

@@ -147,6 +147,23 @@ TEST_F(CommandLineSafety, OutputsAreNoMoreReadableThanTheirSources) {
         EXPECT_EQ(fs::status(At(output)).permissions() & fs::perms::all,
                   fs::perms::owner_read | fs::perms::owner_write);
     }
+    // A user the access list of a source shuts out is shut out of its pieces; an output of
+    // members whose lists differ is its owner's alone.
+    Put(At("listed.txt"), "one\ntwo\n");
+    Put(At("plain.txt"), "three\n");
+    const std::string shut = "setfacl -m u:1234:--- '" + At("listed.txt").string() + "'";
+    if (std::system(shut.c_str()) != 0) {
+        GTEST_SKIP() << "no access lists here";
+    }
+    RunIn(root, {"split", "--parts", "2", "listed.txt"});
+    RunIn(root, {"merge", "--output-dir", "l", "listed.txt", "plain.txt"});
+    const std::string list = root.parent_path() / "list";
+    const std::string get =
+        "getfacl -cp '" + At("listed/listed_2.txt").string() + "' > '" + list + "'";
+    EXPECT_EQ(std::system(get.c_str()), 0);
+    EXPECT_NE(Slurp(list).find("user:1234:---"), std::string::npos) << Slurp(list);
+    EXPECT_EQ(fs::status(At("l/listed等2个文件.txt")).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
 }
 
 TEST_F(CommandLineSafety, FailedJobsLeaveNothingTheyMade) {
@@ -180,6 +197,16 @@ TEST_F(CommandLineSafety, EveryPieceOfAMarkedSourceCarriesTheMark) {
 }
 
 TEST_F(CommandLineSafety, TwoJobsNeverInterleaveTheirPiecesInOneFolder) {
+    // Once a piece takes a " (k)" name, the rest of its source's pieces take it too, free
+    // plain names or not: a cut of fewer pieces beside it never lends it its names.
+    Put(At("n/s.txt"), "abcdef");
+    Put(At("n/s_1.txt"), "held");
+    EXPECT_EQ(
+        RunIn(root, {"split", "--parts", "3", "--no-subfolder", "n/s_1.txt", "n/s.txt"}).status, 0);
+    EXPECT_EQ(Slurp(At("n/s_1 (2).txt")) + Slurp(At("n/s_2 (2).txt")) + Slurp(At("n/s_3 (2).txt")),
+              "abcdef");
+    EXPECT_FALSE(fs::exists(At("n/s_2.txt")));
+
     // A job waits, and says so, while another holds the folder it writes into.
     Put(At("w.txt"), "one\ntwo\n");
     fs::create_directories(At("w"));
@@ -256,10 +283,13 @@ TEST_F(CommandLineSafety, ManifestRejoinIsExactOrRefused) {
         SCOPED_TRACE(row.name);
         const std::string name = "s" + std::to_string(++i);
         Put(At(name + ".txt"), row.source);
-        std::vector<std::string> args = {"split", "--manifest"};
+        // A source goes only when its manifest gives it back.
+        std::vector<std::string> args = {"split", "--manifest", "--delete-sources"};
         args.insert(args.end(), row.options.begin(), row.options.end());
         args.push_back(name + ".txt");
-        ASSERT_EQ(RunIn(root, args).status, 0);
+        const Ran split = RunIn(root, args);
+        EXPECT_EQ(split.status, row.exact ? 0 : 1) << split.err;
+        EXPECT_EQ(fs::exists(At(name + ".txt")), !row.exact);
         const std::string manifest = name + "/" + name + ".txt.manifest.json";
         const Ran verify = RunIn(root, {"verify", manifest});
         const Ran rejoin = RunIn(root, {"merge", "--output-dir", "back", manifest});
@@ -275,6 +305,33 @@ TEST_F(CommandLineSafety, ManifestRejoinIsExactOrRefused) {
             EXPECT_FALSE(fs::exists(back));
         }
     }
+}
+
+// Each source's manifest is written when its pieces are, from the bytes the split read: a
+// source the job cannot split, or a stop, takes no other source's manifest with it.
+TEST_F(CommandLineSafety, EveryDeletedSourceLeavesItsManifest) {
+    std::string lines;
+    for (int i = 1; i <= 5000; ++i) {
+        lines += std::to_string(i) + "\n";
+    }
+    Put(At("d/a1.txt"), lines);
+    std::string japanese;  // 日本語のテキストです。 in Shift_JIS, which no text mode reads
+    for (int i = 0; i < 300; ++i) {
+        japanese +=
+            "\x93\xfa\x96\x7b\x8c\xea\x82\xcc\x83\x65\x83\x4c\x83\x58\x83\x67"
+            "\x82\xc5\x82\xb7\x81\x42\n";
+    }
+    Put(At("d/a2.txt"), japanese);
+    Put(At("d/a3.txt"), lines + "5001\n");
+    EXPECT_EQ(
+        RunIn(root, {"split", "--lines", "1000", "--manifest", "--delete-sources", "d"}).status, 1);
+    EXPECT_TRUE(fs::exists(At("d/a2.txt")));
+    for (const std::string name : {"a1", "a3"}) {
+        EXPECT_FALSE(fs::exists(At("d/" + name + ".txt")));
+        const std::string manifest = "d/" + name + "/" + name + ".txt.manifest.json";
+        EXPECT_EQ(RunIn(root, {"merge", "--output-dir", "back", manifest}).status, 0);
+    }
+    EXPECT_EQ(Slurp(At("back/a3.txt")), lines + "5001\n");
 }
 
 // verify recomputes the whole from the pieces: a manifest or a piece changed in any way that

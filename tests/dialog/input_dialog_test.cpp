@@ -35,8 +35,13 @@ TEST(InputDialogTest, OpensWithTheSeparatorCentredAndFocused) {
         EXPECT_EQ(d.Left(), 264);  // 1024 / 2 - 495 / 2, fraction dropped
         EXPECT_EQ(d.Top(), 172);   // (768 - 30) / 2 - 393 / 2
         EXPECT_EQ(d.Focused(), U(names::Body));
-        EXPECT_EQ(d.Get(U(names::Prompt)).height, 0);
-        EXPECT_EQ(d.Get(U(names::Body)).top, 10);
+        // The instructions stand whole in the prompt box too, and the body begins under it.
+        const Control& prompt = d.Get(U(names::Prompt));
+        EXPECT_EQ(ToUtf8Lossy(prompt.text),
+                  "请输入用于分割的字符串，这些字符串必然多次出现在目标文件中，\r\n"
+                  "这样才能以此为分割点");
+        EXPECT_EQ(prompt.height, 24);
+        EXPECT_EQ(d.Get(U(names::Body)).top, 10 + prompt.height);
     });
     EditSeparator(h);
     EXPECT_EQ(h.ui.ModalForms().size(), 1u);
@@ -63,6 +68,7 @@ TEST(InputDialogTest, ClosingCheckOnEditedText) {
     EXPECT_EQ(asked.buttons, MessageButtons::YesNo);
     EXPECT_EQ(asked.icon, MessageIcon::Information);
     EXPECT_TRUE(asked.systemModal);
+    EXPECT_TRUE(asked.defaultNo);  // Enter keeps the edits
     EXPECT_EQ(Tag(h), "old");
 }
 
@@ -169,7 +175,7 @@ TEST(InputDialogTest, LayoutAfterResize) {
         EXPECT_EQ(bar.top + bar.height, 500);
         EXPECT_EQ(cancel.left + cancel.width, 600 - m);
         EXPECT_EQ(ok.left + ok.width, cancel.left);
-        EXPECT_EQ(ok.top, bar.top + 29 - 12);
+        EXPECT_EQ(ok.top, bar.top + 17 - 12);
         EXPECT_EQ(cancel.top, ok.top);
     });
     Text text;
@@ -200,53 +206,18 @@ TEST(InputDialogTest, EstimatePromptHeight) {
     }
 }
 
-TEST(InputDialogTest, ChapterCheckBoxesAreKeptWithTheSettings) {
+TEST(InputDialogTest, HoldsOnlyItsOwnControlsAtTheirPlaces) {
     HeadlessApp h;
-    const Text& check = U(names::ChapterSplit);
-    const Text& epub = U(names::EpubBook);
     h.ui.QueueModal([&](Form& d) {
-        for (const Text* box : {&check, &epub}) {
-            EXPECT_TRUE(d.Get(*box).visible);
-            EXPECT_EQ(d.Get(*box).parent, U(names::BottomBar));
-            EXPECT_FALSE(d.IsChecked(*box));
-        }
-        // Side by side, inside the bar and clear of its buttons.
+        EXPECT_EQ(d.Controls().size(), 8u);  // no chapter options: they live in 更多选项
         const Control& bar = d.Get(U(names::BottomBar));
-        EXPECT_LE(d.Get(check).left + d.Get(check).width, d.Get(epub).left);
-        EXPECT_LE(d.Get(epub).left + d.Get(epub).width, bar.width);
-        EXPECT_LE(d.Get(epub).top + d.Get(epub).height, bar.height);
-        EXPECT_GE(d.Get(epub).top,
-                  d.Get(U(names::RestoreButton)).top + d.Get(U(names::RestoreButton)).height);
-        EXPECT_TRUE(d.Get(epub).disabled);
-        d.Click(check);
-        EXPECT_TRUE(d.Get(U(names::Body)).disabled);
-        EXPECT_FALSE(d.Get(epub).disabled);
-        d.Click(epub);
-        d.Click(U(names::OkButton));
+        EXPECT_EQ(bar.width, 336);
+        EXPECT_EQ(bar.height, 34);
+        const Control& ok = d.Get(U(names::OkButton));
+        EXPECT_EQ(ok.top, bar.top + 17 - 12);
+        EXPECT_EQ(ok.top + ok.height, bar.top + bar.height - 5);
     });
     EditSeparator(h);
-    EXPECT_TRUE(h.form().IsChecked(check));
-    const SplitParams params = SplitParamsOf(h.form());
-    ASSERT_TRUE(std::holds_alternative<SplitAtChaptersParams>(params.mode));
-    EXPECT_TRUE(std::get<SplitAtChaptersParams>(params.mode).epub);
-
-    SettingsStore store;
-    ASSERT_TRUE(store.OpenFile(h.temp.File("s.ini"), h.temp.Path()));
-    SaveControlStates(store, h.form(), U("主界面"), {});
-    h.form().SetChecked(check, false);
-    h.form().SetChecked(epub, false);
-    RestoreControlStates(store, h.form(), U("主界面"), {});
-    EXPECT_TRUE(h.form().IsChecked(check));
-    EXPECT_TRUE(h.form().IsChecked(epub));
-
-    // Unticked and cancelled: nothing changes.
-    h.ui.QueueModal([&](Form& d) {
-        EXPECT_TRUE(d.IsChecked(check));
-        d.Click(check);
-        d.Click(U(names::CancelButton));
-    });
-    h.Click(names::SeparatorButton);
-    EXPECT_TRUE(h.form().IsChecked(check));
 }
 
 }  // namespace

@@ -1,7 +1,10 @@
+#include <cerrno>
+
 #include "app/drag_drop.h"
 #include "app/main_window.h"
 #include "app/window_jobs.h"
 #include "merge_fixture.h"
+#include "platform/system_error.h"
 
 namespace qs::testing {
 namespace {
@@ -44,7 +47,7 @@ protected:
     std::unique_ptr<Recorder> recorder;
 };
 
-TEST_F(MergeJobTest, ButtonPathMergesChosenFolderWithoutQuestion) {
+TEST_F(MergeJobTest, ButtonPathMergesChosenFolderAndAsksTheCompletionQuestion) {
     Check("选择框父目录保存", false);
     const Text folder = Folder("books");
     Put(U("books/第10章.txt"), "10");
@@ -54,7 +57,8 @@ TEST_F(MergeJobTest, ButtonPathMergesChosenFolderWithoutQuestion) {
     ui.QueueFolder(folder);
     form->Click(U("按钮合并文件"));
     EXPECT_EQ(Read(U("books/第1章等3个文件.txt")), "1210");
-    EXPECT_TRUE(ui.Messages().empty());
+    ASSERT_EQ(ui.Messages().size(), 1u);
+    EXPECT_EQ(ui.Messages()[0].text, U("合并完毕！是否打开目录：") + folder);
     ASSERT_EQ(ui.Dialogs().size(), 1u);
     EXPECT_EQ(ui.Dialogs()[0].initialFolder, "/previous");
     EXPECT_EQ(ui.Dialogs()[0].title, U("选择一个文件夹，将读入文件夹下的所有 *.* "
@@ -72,7 +76,7 @@ TEST_F(MergeJobTest, CancelledFolderDialogMergesNothing) {
     EXPECT_EQ(form->TextOf(U("按钮合并文件")), U("合并文件..     "));
 }
 
-TEST_F(MergeJobTest, ButtonPathShowsFailuresInABoxOfTheirOwn) {
+TEST_F(MergeJobTest, ButtonPathListsFailuresWithTheirReasonsInTheQuestion) {
     Check("选择框父目录保存", false);
     const Text folder = Folder("f");
     Put("f/a.txt", "a");
@@ -80,8 +84,11 @@ TEST_F(MergeJobTest, ButtonPathShowsFailuresInABoxOfTheirOwn) {
     ui.QueueFolder(folder);
     form->Click(U("按钮合并文件"));
     ASSERT_EQ(ui.Messages().size(), 1u);
-    EXPECT_EQ(ui.Messages()[0].text, U("合并完毕，但以下 1 项操作失败：") + "\r\n" +
-                                         U("无法写入：") + folder + U("/a等1个文件.txt"));
+    EXPECT_EQ(ui.Messages()[0].text, U("合并完毕！是否打开目录：") + folder + "\r\n\r\n" +
+                                         U("以下 1 项操作失败：") + "\r\n" + U("无法写入：") +
+                                         folder + U("/a等1个文件.txt（") + SystemErrorText(EISDIR) +
+                                         U("）"));
+    EXPECT_EQ(ui.Messages()[0].icon, MessageIcon::Warning);
 }
 
 // Two folders of one drop whose outputs get the same name in their common parent: the
@@ -124,7 +131,7 @@ TEST_F(MergeJobTest, QuestionListsFailures) {
     ASSERT_EQ(ui.Messages().size(), 1u);
     EXPECT_EQ(ui.Messages()[0].text, U("合并完毕！是否打开目录：") + m_temp.File("x") + "\r\n\r\n" +
                                          U("以下 1 项操作失败：") + "\r\n" + U("无法读取：") +
-                                         missing);
+                                         missing + U("（") + SystemErrorText(ENOENT) + U("）"));
 }
 
 TEST_F(MergeJobTest, QuietFilesPartAsksNothing) {

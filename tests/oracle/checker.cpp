@@ -407,12 +407,14 @@ std::vector<std::string> CheckAll(const Job& job, const Tree& given, const Tree&
     // reported.
     // the command line adds the system's reason after ": "; the same text may begin a line
     // on a file of that folder first
+    // and the window adds it in brackets
     auto holdsLine = [](const std::string& text, const std::string& line) {
         for (std::size_t at = text.find(line); at != std::string::npos;
              at = text.find(line, at + 1)) {
             const std::size_t end = at + line.size();
             if (end == text.size() || text[end] == '\r' || text[end] == '\n' ||
-                text.compare(end, 2, ": ") == 0) {
+                text.compare(end, 2, ": ") == 0 ||
+                text.compare(end, U("（").size(), U("（")) == 0) {
                 return true;
             }
         }
@@ -493,7 +495,8 @@ std::vector<std::string> CheckAll(const Job& job, const Tree& given, const Tree&
                 run = &runs[*e.id].emplace_back();
             } else if (e.kind == Event::Read || e.kind == Event::ReadFailed) {
                 run = nullptr;
-            } else if (e.kind == Event::Commit && run && e.id) {
+            } else if (e.kind == Event::Commit && run && e.id &&
+                       !e.path.ends_with(".manifest.json")) {  // a record, not a piece
                 run->push_back(*e.id);
             }
         }

@@ -20,6 +20,7 @@
 #include <functional>
 #include <iostream>
 #include <mutex>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <thread>
 
@@ -33,6 +34,7 @@
 #include "platform/native_names.h"
 #include "platform/posix_file_system.h"
 #include "platform/random.h"
+#include "platform/sha256.h"
 #include "split/split_job.h"
 #include "support/headless_app.h"
 
@@ -556,6 +558,10 @@ struct Oracle {
     // the folder lock lets one write into a folder at a time. It cuts in the window's kind
     // (bytes, or at the same separator), so that the pieces of either rejoin the source.
     Rng twice{std::mt19937(seed * 69069u + 3)};
+    // A split of the command line with manifests: a draw of its own, so that the worlds of
+    // the fixed seeds stay as they were.
+    Rng manifests{std::mt19937(seed * 2654435761u + 17)};
+    bool manifest = false;
     std::thread second;
     SecondJobEvents secondEvents;
 
@@ -636,6 +642,10 @@ struct Oracle {
                 args.push_back("--no-subfolder");
             }
             args.insert(args.end(), {"--seed", std::to_string(seed)});
+            manifest = manifests.Chance(0.5);
+            if (manifest) {
+                args.push_back("--manifest");
+            }
         } else {
             args.push_back("merge");
             switch (more.Int(0, 2)) {
@@ -843,7 +853,73 @@ struct Oracle {
         for (auto& [rel, node] : after) {
             node.id = recorder.Current(node.id);
         }
-        return Check(job, before, after, recorder.events, messages, blocked);
+        std::vector<std::string> broken =
+            Check(job, before, after, recorder.events, messages, blocked);
+        if (manifest) {
+            ManifestsGiveDeletedSourcesBack(before, after, broken);
+        }
+        return broken;
+    }
+
+    // Changes the manifest as a careless hand or a damaged disk would: a digit of a hash, two
+    // pieces swapped, a piece named twice. False when it has nothing of the kind to change.
+    bool Tampered(const std::string& path) {
+        nlohmann::json m = nlohmann::json::parse(std::ifstream(path), nullptr, false);
+        nlohmann::json& pieces = m["pieces"];
+        const int how = manifests.Int(0, 2);
+        if (how == 0) {
+            std::string& hash = m["source"]["sha256"].get_ref<std::string&>();
+            hash[5] = hash[5] == '0' ? '1' : '0';
+        } else if (pieces.size() < 2 || pieces[0] == pieces[1]) {
+            return false;
+        } else if (how == 1) {
+            std::swap(pieces[0], pieces[1]);
+        } else {
+            pieces.push_back(pieces[0]);
+        }
+        std::ofstream(path, std::ios::trunc) << m.dump();
+        return true;
+    }
+
+    // Every source a split with manifests deleted has one that names its bytes (as they were,
+    // or as an edit left them before it was read) and that verify finds whole.
+    void ManifestsGiveDeletedSourcesBack(const Tree& before, const Tree& after,
+                                         std::vector<std::string>& broken) {
+        std::map<std::string, std::string> manifestOf;  // size and SHA-256 -> its path
+        for (const auto& [rel, node] : after) {
+            if (node.kind == Node::File && rel.ends_with(".manifest.json")) {
+                const nlohmann::json m = nlohmann::json::parse(node.bytes, nullptr, false);
+                if (m.is_object() && m.contains("source") && m["source"].is_object()) {
+                    const nlohmann::json& source = m["source"];
+                    manifestOf[std::to_string(source.value("size", -1)) + " " +
+                               source.value("sha256", "")] = Root() + "/" + rel;
+                }
+            }
+        }
+        const auto key = [](const Bytes& bytes) {
+            Sha256 sha;
+            sha.Add(bytes);
+            return std::to_string(bytes.size()) + " " + sha.Hex();
+        };
+        for (const std::string& rel : job.sources) {
+            const auto was = before.find(rel);
+            if (was == before.end() || was->second.kind != Node::File || after.count(rel) != 0) {
+                continue;
+            }
+            auto found = manifestOf.find(key(was->second.bytes));
+            if (found == manifestOf.end() && job.edit && job.edit->rel == rel && job.edit->done) {
+                found = manifestOf.find(key(job.edit->bytes));
+            }
+            std::string err;
+            if (found == manifestOf.end()) {
+                broken.push_back("deleted without a manifest of its bytes: " + rel);
+            } else if (RunCli({"verify", found->second}, Root() + "/../verify.err", err) != 0) {
+                broken.push_back("the manifest of deleted " + rel + " does not verify: " + err);
+            } else if (Tampered(found->second) &&
+                       RunCli({"verify", found->second}, Root() + "/../verify.err", err) == 0) {
+                broken.push_back("verify vouches for a tampered manifest of " + rel);
+            }
+        }
     }
 };
 
@@ -888,12 +964,12 @@ const char* const kPending = "2548928";
 // unreadable separator file.
 // An empty or plain ASCII member taken for GB18030 kept a Big5 unit from settling a tie.
 // A UTF-8 member rewritten, as long as before, between its examination and its copy went
-// into the output unchecked.
+// into the output unchecked. A pipe in a sub-folder of a recursive merge with a fault.
 const char* const kFixed =
     "1-300,1460,1838,1869,2053,3664,4305,4686,4735,5993,7074,7153,7632,8048,8995,10903,13092,"
     "13664,13702,13709,2548817,2549072,2505,2962,3403,3820,4156,7133,2844,8069,9274,10630,"
     "10437,2047065,2728543,2518,4701,5702,6968,9346,350592,2048064,2726381,60747,63058,64636,"
-    "674306,675515,2601510,2801898,2804863";
+    "674306,675515,2601510,2801898,2804863,305144";
 
 // A seed that crashes the program says which it was, with its stack, before the crash ends
 // the run: a window of new seeds is searched in one process.

@@ -8,7 +8,7 @@
 #include "encoding/charset_converter.h"
 #include "encoding/text_decoder.h"
 #include "platform/services.h"
-#include "split/chapter_heading.h"
+#include "job/chapter_heading.h"
 #include "split/piece_writer.h"
 #include "split_fixture.h"
 

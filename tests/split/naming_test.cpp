@@ -97,7 +97,7 @@ TEST_F(PieceNamingTest, NumberedNames) {
     EXPECT_EQ(temp.Read("a.b_2.txt"), "cd");
     SplitOne("notes", "abcd");
     EXPECT_EQ(temp.Read("notes_2"), "cd");
-    EXPECT_EQ(form.TextOf(StatusLabel()), "[2] ");
+    EXPECT_EQ(form.TextOf(StatusLabel()), U("　第 2 份"));
 }
 
 TEST_F(PieceNamingTest, RandomNames) {

@@ -220,8 +220,9 @@ TEST_F(SplitJobTest, PieceNeverReplacesASourceOfTheJob) {
     h.temp.Write("a.txt", "1234");
     h.temp.Write("a_1.txt", "other source");
     Run({File("a.txt"), File("a_1.txt")});
+    // The rest of the source's pieces follow the first into its " (k)" names.
     EXPECT_EQ(h.temp.Read("a_1 (2).txt"), "12");
-    EXPECT_EQ(h.temp.Read("a_2.txt"), "34");
+    EXPECT_EQ(h.temp.Read("a_2 (2).txt"), "34");
     EXPECT_EQ(h.temp.Read("a_1.txt"), "other source");
     EXPECT_EQ(h.temp.Read("a_1_1.txt") + h.temp.Read("a_1_2.txt"), "other source");
 }
@@ -300,6 +301,19 @@ TEST_F(SplitJobTest, PiecesAreOnDiskBeforeTheSourceGoes) {
         {"a piece replaced after it was written", true,
          [&] { faulty.Before(Op::Sync, 2, [&] { h.temp.Write("s_1.txt", "other"); }); }, 2,
          "未删除原文件："},
+        // Read back: a piece of the size written but other bytes, or another file of the
+        // same bytes in its name, is no proof.
+        {"a piece's bytes changed in place", true,
+         [&] { faulty.Before(Op::Sync, 2, [&] { h.temp.Write("s_2.txt", "xy"); }); }, 3,
+         "未删除原文件："},
+        {"another file in a piece's name", true,
+         [&] {
+             faulty.Before(Op::Sync, 2, [&] {
+                 std::filesystem::rename(ToUtf8Lossy(File("s_1.txt")), ToUtf8Lossy(File("t")));
+                 h.temp.Write("s_1.txt", "xx");
+             });
+         },
+         3, "未删除原文件："},
         {"one of many pieces changed", true,
          [&] { faulty.Before(Op::Sync, 1, [&] { h.temp.Write("s_40.txt", "x"); }); }, 1,
          "未删除原文件：", 40},
@@ -334,7 +348,7 @@ TEST_F(SplitJobTest, EmptyDroppedFolderTouchesNothing) {
     const Control& bar = h.form().Get(U(names::Progress));
     EXPECT_EQ(bar.maximum, 7);
     EXPECT_EQ(bar.position, 5);
-    EXPECT_EQ(h.Caption(names::Status), "前一个");
+    EXPECT_EQ(h.Caption(names::Status), "");  // the last job's words go when one starts
 }
 
 TEST_F(SplitJobTest, UnreadableSourceIsReported) {

@@ -161,8 +161,8 @@ void FaultyFileSystem::FailNth(Op op, int k, Fault fault) {
     m_rules.push_back({op, k == 0 ? 0 : m_counts[op] + k, fault, Text()});
 }
 
-void FaultyFileSystem::FailPath(Op op, const Text& fragment) {
-    m_rules.push_back({op, 0, Fault::Fail, fragment});
+void FaultyFileSystem::FailPath(Op op, const Text& fragment, Fault fault) {
+    m_rules.push_back({op, 0, fault, fragment});
 }
 
 void FaultyFileSystem::Before(Op op, int k, std::function<void()> action) {

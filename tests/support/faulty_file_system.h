@@ -41,7 +41,7 @@ public:
     // Fails the k-th call (1-based, counted from now) of the kind; 0 fails every call.
     void FailNth(Op op, int k, Fault fault = Fault::Fail);
     // Fails every call of the kind whose path contains the fragment.
-    void FailPath(Op op, const Text& fragment);
+    void FailPath(Op op, const Text& fragment, Fault fault = Fault::Fail);
     // Runs before the k-th call of the kind (to make a file vanish or shrink, say).
     void Before(Op op, int k, std::function<void()> action);
     void Reset();

@@ -1,4 +1,4 @@
-#include "split/chapter_heading.h"
+#include "job/chapter_heading.h"
 
 #include <string>
 #include <vector>

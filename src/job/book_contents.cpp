@@ -1,8 +1,10 @@
-#include "split/book_contents.h"
+#include "job/book_contents.h"
 
 #include <algorithm>
+#include <set>
 #include <unordered_set>
 
+#include "encoding/text_slices.h"
 #include "pattern/regex_facade.h"
 #include "text/characters.h"
 #include "text/numerals.h"
@@ -178,6 +180,14 @@ BookContents HeadingScan::Finish(std::size_t textBytes) {
             while (last + 1 < n && c[last + 1].textLines - c[last].textLines <= kContentsGapLines &&
                    charsAfter(last) < kMinChapterChars * 3 && runEnd(last + 1) > last + 1) {
                 last = runEnd(last + 1);
+            }
+            // The contents list each heading once: one that comes again begins the text.
+            std::unordered_set<Text> runLabels;
+            for (std::size_t k = *first; k <= last; ++k) {
+                if (!runLabels.insert(c[k].label).second) {
+                    last = k - 1;
+                    break;
+                }
             }
             std::unordered_set<Text> laterLabels;
             std::unordered_set<std::string> laterNumbers;
@@ -415,21 +425,48 @@ BookContents HeadingScan::Finish(std::size_t textBytes) {
         }
         bodies[e] = h;
     }
+    // The runs of numbers: the whole book, or each volume where the numbers start again.
+    // A number that comes late is out of order, not missing: a number is missing only
+    // where it appears nowhere in its run, and is told once.
+    std::vector<std::size_t> runOf(chosen.size(), 0);
+    std::set<std::pair<std::size_t, std::int64_t>> present;
+    {
+        std::size_t run = 0;
+        std::optional<std::int64_t> lastVolume;
+        bool newVolume = false;
+        bool numbered = false;  // a number since the run began
+        for (std::size_t e = 0; e < chosen.size(); ++e) {
+            const Candidate& h = c[chosen[e]];
+            const TocEntry& entry = book.toc[e];
+            if (entry.level == 1) {
+                newVolume = true;
+                continue;
+            }
+            if (h.volumeNumber && h.volumeNumber != lastVolume) {
+                newVolume = true;
+                lastVolume = h.volumeNumber;
+            }
+            if (entry.place != HeadingPlace::Numbered || !entry.number) {
+                continue;
+            }
+            if (newVolume && *entry.number <= 1 && numbered) {
+                ++run;
+            }
+            newVolume = false;
+            numbered = true;
+            runOf[e] = run;
+            present.emplace(run, *entry.number);
+        }
+    }
+    std::set<std::pair<std::size_t, std::int64_t>> told;
     std::unordered_map<std::uint64_t, std::size_t> seenBodies;
     std::optional<std::int64_t> last;
-    std::optional<std::int64_t> lastVolume;
-    bool newVolume = false;
+    std::optional<std::size_t> lastRun;
     std::vector<std::int64_t> lengths;
     for (std::size_t e = 0; e < chosen.size(); ++e) {
-        const Candidate& h = c[chosen[e]];
         const TocEntry& entry = book.toc[e];
         if (entry.level == 1) {
-            newVolume = true;
             continue;
-        }
-        if (h.volumeNumber && h.volumeNumber != lastVolume) {
-            newVolume = true;
-            lastVolume = h.volumeNumber;
         }
         const std::uint64_t key = Fnv(bodies[e], entry.title);
         const auto [it, fresh] = seenBodies.try_emplace(key, e);
@@ -443,18 +480,22 @@ BookContents HeadingScan::Finish(std::size_t textBytes) {
         }
         lengths.push_back(entry.chars);
         const std::int64_t v = *entry.number;
-        if (newVolume && v <= 1) {
+        if (lastRun != runOf[e]) {
             last.reset();
+            lastRun = runOf[e];
         }
-        newVolume = false;
         if (last && v != *last + 1 && fresh) {
             if (v > *last + 1 && v - *last - 1 <= kMaxGap) {
                 std::vector<std::int64_t> missing;
                 for (std::int64_t m = *last + 1; m < v; ++m) {
-                    missing.push_back(m);
+                    if (!present.count({runOf[e], m}) && told.emplace(runOf[e], m).second) {
+                        missing.push_back(m);
+                    }
                 }
-                book.warnings.push_back(
-                    {ChapterWarning::Kind::Missing, entry.title, std::move(missing)});
+                if (!missing.empty()) {
+                    book.warnings.push_back(
+                        {ChapterWarning::Kind::Missing, entry.title, std::move(missing)});
+                }
             } else {
                 book.warnings.push_back({ChapterWarning::Kind::Order, entry.title, {*last, v}});
             }
@@ -481,6 +522,83 @@ BookContents HeadingScan::Finish(std::size_t textBytes) {
         }
     }
     return book;
+}
+
+namespace {
+
+// No heading is longer: a line held past this is text, counted as it goes by and never
+// kept, so that a book without line breaks is scanned in flat memory.
+constexpr std::size_t kMaxHeadingBytes = 256;
+
+}  // namespace
+
+bool ScanSlices(TextSliceReader& reader, HeadingScan& scan, std::size_t offset,
+                std::size_t& textBytes) {
+    Text held;                       // the line being read, while it may still be a heading
+    std::size_t lineStart = offset;  // its position in the book
+    bool overlong = false;
+    std::int64_t overlongChars = 0;
+    bool afterCr = false;  // the last slice ended with a CR whose LF may come first now
+    std::size_t sliceStart = offset;
+    const auto endLine = [&](std::string_view tail) {
+        if (overlong) {
+            scan.AddLongLine(lineStart, overlongChars + CountChars(tail));
+        } else {
+            held.append(tail);
+            scan.AddLine(lineStart, held);
+        }
+        held.clear();
+        overlong = false;
+        overlongChars = 0;
+    };
+    for (;;) {
+        std::string_view slice;
+        if (!reader.Next(slice)) {
+            return false;
+        }
+        std::size_t pos = 0;
+        if (afterCr && !slice.empty() && slice[0] == '\n') {
+            pos = 1;
+            lineStart = sliceStart + 1;
+        }
+        afterCr = false;
+        while (pos < slice.size()) {
+            const std::size_t lineBreak = slice.find_first_of("\r\n", pos);
+            if (lineBreak == std::string_view::npos) {
+                const std::string_view rest = slice.substr(pos);
+                if (overlong) {
+                    overlongChars += CountChars(rest);
+                } else {
+                    held.append(rest);
+                    if (held.size() > kMaxHeadingBytes) {
+                        overlong = true;
+                        overlongChars = CountChars(held);
+                        held.clear();
+                    }
+                }
+                break;
+            }
+            endLine(slice.substr(pos, lineBreak - pos));
+            std::size_t next = lineBreak + 1;
+            if (slice[lineBreak] == '\r') {
+                if (next < slice.size()) {
+                    next += slice[next] == '\n' ? 1 : 0;
+                } else {
+                    afterCr = true;
+                }
+            }
+            lineStart = sliceStart + next;
+            pos = next;
+        }
+        sliceStart += slice.size();
+        if (slice.empty()) {
+            if (overlong || !held.empty()) {
+                endLine({});
+            }
+            textBytes = sliceStart - offset;
+            return true;
+        }
+    }
 }
 
 BookContents ContentsOfText(std::string_view text, std::vector<HeadingRule> rules) {

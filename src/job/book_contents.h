@@ -10,12 +10,13 @@
 #include <vector>
 
 #include "job/chapter_contents.h"
-#include "split/chapter_heading.h"
+#include "job/chapter_heading.h"
 #include "text/text.h"
 
 namespace qs {
 
 class RegexObject;
+class TextSliceReader;
 
 // A rule of the user's (one of a rule list, or the expression of --chapters=REGEX): lines
 // it finds in are candidates of its own family.
@@ -77,6 +78,13 @@ private:
 
 // The book's text as one string: its contents, by the same scan.
 BookContents ContentsOfText(std::string_view text, std::vector<HeadingRule> rules = {});
+
+// Feeds the scan the lines of a text read slice by slice (as one book may be read from
+// several files: offset is where this text begins in it); only the start of a line that
+// runs on past a slice is held, so that a text without line breaks is scanned in flat
+// memory. textBytes receives the bytes of this text. False when a slice could not be read.
+bool ScanSlices(TextSliceReader& reader, HeadingScan& scan, std::size_t offset,
+                std::size_t& textBytes);
 
 // A rule compiled from its expression (ICU, searched in each line); nullopt when it does
 // not compile.

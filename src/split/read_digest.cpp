@@ -1,0 +1,79 @@
+#include "split/read_digest.h"
+
+#include <algorithm>
+
+#include "platform/services.h"
+
+namespace qs {
+namespace {
+
+constexpr std::size_t kTailBytes = 4096;
+
+class DigestingReadHandle : public ReadHandle {
+public:
+    DigestingReadHandle(std::unique_ptr<ReadHandle> in, ReadDigest& digest)
+        : m_in(std::move(in)), m_digest(digest) {}
+
+    std::int64_t Length() override {
+        const std::int64_t length = m_in->Length();
+        m_digest.Length(length);
+        return length;
+    }
+    bool Seek(std::int64_t position) override {
+        if (!m_in->Seek(position)) {
+            return false;
+        }
+        m_position = position;
+        return true;
+    }
+    std::int64_t Read(char* buffer, std::int64_t size) override {
+        const std::int64_t got = m_in->Read(buffer, size);
+        if (got > 0) {
+            m_digest.Noted(m_position, std::string_view(buffer, static_cast<std::size_t>(got)));
+            m_position += got;
+        } else if (got == 0 && size > 0) {
+            m_digest.AtEnd(m_position);
+        }
+        return got;
+    }
+    std::optional<FileId> Identity() override { return m_in->Identity(); }
+
+private:
+    std::unique_ptr<ReadHandle> m_in;
+    ReadDigest& m_digest;
+    std::int64_t m_position = 0;
+};
+
+}  // namespace
+
+void ReadDigest::Noted(std::int64_t position, std::string_view bytes) {
+    const auto end = position + static_cast<std::int64_t>(bytes.size());
+    if (position > m_size || end <= m_size) {
+        return;  // past what was read in order, or read before
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(m_size - position));
+    m_sha.Add(bytes);
+    m_size = end;
+    m_tail += bytes.substr(bytes.size() - std::min(bytes.size(), kTailBytes));
+    if (m_tail.size() > kTailBytes) {
+        m_tail.erase(0, m_tail.size() - kTailBytes);
+    }
+}
+
+std::optional<SourceDigest> ReadDigest::Finish() {
+    std::string hex = m_sha.Hex();
+    if (hex.empty() || !(m_ended || m_size == m_length)) {
+        return std::nullopt;
+    }
+    return SourceDigest{m_size, std::move(hex), std::move(m_tail)};
+}
+
+std::unique_ptr<ReadHandle> OpenSource(const Text& path, ReadDigest* digest) {
+    std::unique_ptr<ReadHandle> in = Fs().OpenRead(path);
+    if (!in || !digest) {
+        return in;
+    }
+    return std::make_unique<DigestingReadHandle>(std::move(in), *digest);
+}
+
+}  // namespace qs
