@@ -26,15 +26,20 @@ struct TextDamage {
 };
 
 // How many damaged bytes a body of this length may have and still be read in its encoding:
-// a cut last character or a few bad bytes, fewer still where the encoding is a guess.
+// a cut last character or a few bad bytes, fewer still where the encoding is a guess, and
+// none in a guessed body of fewer than 64 bytes.
 std::int64_t DamageAllowed(std::int64_t bodyLength, bool guessed);
 
 // A byte of the source that decodes to no character is kept inside the internal text as a
 // GB18030 four-byte sequence that no character has (FE 30-33 81-C0 30), so that writing the
 // text back in the source's encoding restores it and any other conversion fails on it.
 Bytes KeptByte(unsigned char byte);
-// The byte kept by the sequence at i, if one is there.
-std::optional<unsigned char> KeptByteAt(std::string_view text, std::size_t i);
+// A UTF-16 unit that decodes to no character is kept whole, as one character of its own
+// (E4-E9 30-39 81-FE 30-39, beyond the last code GB18030 assigns), so that no cut of the
+// text falls between its two bytes and a piece stays on the units of its source.
+Bytes KeptUnit(unsigned char first, unsigned char second);
+// The source bytes kept by the sequence at i (one or two), if one is there.
+std::optional<Bytes> KeptBytesAt(std::string_view text, std::size_t i);
 
 // The bytes of the charset of the encoding converted into the internal code page, every
 // byte that belongs to no character that converts kept (as itself for GB18030, by KeptByte

@@ -53,6 +53,7 @@ DecodedText Drain(std::unique_ptr<ReadHandle> in, TextEncoding requested) {
     decoded.exact = reader.Exact();
     decoded.damage = reader.Damage();
     decoded.tiedWith = reader.TiedWith();
+    decoded.wreck = reader.Wreck();
     return decoded;
 }
 

@@ -6,6 +6,7 @@
 
 #include "encoding/damaged_text.h"
 #include "encoding/html_charset.h"
+#include "encoding/mojibake_scan.h"
 #include "encoding/text_format.h"
 #include "platform/file_system.h"
 #include "text/text.h"
@@ -30,6 +31,8 @@ struct DecodedText {
     // The other of GB18030 and Big5 where both decode the bytes exactly and the locale chose:
     // the encoding taken is a guess (see TextSliceReader::TiedWith).
     TextEncoding tiedWith = TextEncoding::Undetected;
+    // Where the text is the wreck of an earlier wrong conversion (see TextSliceReader::Wreck).
+    TextWreck wreck;
 };
 
 // Reads a whole file and decodes it: a byte-order mark, then a charset declaration (the meta

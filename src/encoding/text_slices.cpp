@@ -110,22 +110,29 @@ bool TextSliceReader::Choose() {
         // none does, the first that decodes all but a few bytes.
         m_exact = false;
         m_damage = TextDamage();
+        m_wreck = TextWreck();
         std::optional<std::size_t> damagedAt;
         TextDamage firstDamage;
+        TextWreck damagedWreck;
         for (std::size_t i = 0; i < m_tries.size() && !m_exact; ++i) {
             const TextEncoding candidate = m_tries[i];
             if ((candidate == TextEncoding::Utf8 && !m_forced && m_utf8Exact) ||
                 (candidate == TextEncoding::Raw && m_plainAscii)) {
                 m_exact = true;
+                m_wreck = candidate == TextEncoding::Utf8 ? m_utf8Wreck : TextWreck();
             } else {
                 TextDamage damage;
-                if (!ConvertsExactly(candidate, i >= m_firstGuess, m_exact, &damage)) {
+                TextWreck wreck;
+                if (!ConvertsExactly(candidate, i >= m_firstGuess, m_exact, &damage, &wreck)) {
                     m_in.reset();
                     return false;
                 }
-                if (!m_exact && damage.Any() && !damagedAt) {
+                if (m_exact) {
+                    m_wreck = wreck;
+                } else if (damage.Any() && !damagedAt) {
                     damagedAt = i;
                     firstDamage = damage;
+                    damagedWreck = wreck;
                 }
             }
             m_encoding = m_exact ? candidate : TextEncoding::Raw;
@@ -137,8 +144,14 @@ bool TextSliceReader::Choose() {
         if (!m_exact && damagedAt) {
             m_encoding = m_tries[*damagedAt];
             m_damage = firstDamage;
+            m_wreck = damagedWreck;
+        }
+        if (!m_exact && !damagedAt) {
+            m_wreck = TextWreck();
         }
         m_charset = m_exact || m_damage.Any() ? CharsetName(m_encoding) : std::string_view();
+    } else if (m_encoding == TextEncoding::Utf8) {
+        m_wreck = m_utf8Wreck;
     }
     if (m_markOnly) {
         // A mark alone (what an editor saves for an empty text) is an empty text.
@@ -217,6 +230,9 @@ bool TextSliceReader::ReadMark(TextEncoding requested, bool& forced) {
     m_scanned = ScannedUtf8();
     m_exact = true;
     m_damage = TextDamage();
+    m_wreck = TextWreck();
+    m_utf8Wreck = TextWreck();
+    m_utf8WreckScan = MojibakeScan(true);
     m_tries.clear();
     m_firstGuess = 0;
     m_tiedWith = TextEncoding::Undetected;
@@ -255,6 +271,19 @@ bool TextSliceReader::ReadMark(TextEncoding requested, bool& forced) {
 
 void TextSliceReader::ScanBody(std::string_view bytes) {
     BodyScan& s = m_scan;
+    if (const auto found = m_utf8WreckScan.Feed(bytes)) {
+        m_utf8Wreck = {found->what, s.position + static_cast<std::int64_t>(found->at)};
+    }
+    // UTF-8 read as GBK shows only in the text; its start is looked at for it.
+    if (!m_utf8Wreck.Any() &&
+        s.position - m_bodyStart < static_cast<std::int64_t>(kGuessSampleBytes)) {
+        const std::string_view whole =
+            bytes.substr(0, WholeCharacterBytes(TextEncoding::Utf8, bytes));
+        if (const std::optional<Bytes> text = Conv().Convert(whole, "UTF-8", InternalCharset())) {
+            MojibakeScan scan(false);
+            NoteWreck(scan, *text, s.position, TextEncoding::Utf8, m_utf8Wreck);
+        }
+    }
     if (s.position == m_bodyStart) {
         m_scanned.startsWithMark = bytes.starts_with(ByteOrderMark(TextEncoding::Utf8));
     }
@@ -304,6 +333,7 @@ bool TextSliceReader::Detect(TextEncoding requested) {
     const bool trial = m_scan.marked && m_encoding != TextEncoding::Utf8;
     bool readable = true;  // exact, or damaged no more than a marked text may be
     const std::int64_t allowed = DamageAllowed(false);
+    MojibakeScan wrecks(false);
     while (!m_atEnd) {
         if (!Fill()) {
             return false;
@@ -311,11 +341,17 @@ bool TextSliceReader::Detect(TextEncoding requested) {
         if (trial) {
             const std::size_t whole = m_atEnd ? m_buffer.size() : WholeCharacters();
             const std::string_view part = std::string_view(m_buffer).substr(0, whole);
-            if (readable && whole > 0 &&
-                !Conv().Convert(part, m_charset, InternalCharset()).has_value()) {
-                readable =
-                    DecodeKeepingDamage(part, m_encoding, m_scan.position, m_damage, false, allowed)
-                        .has_value();
+            std::optional<Bytes> converted;
+            if (readable && whole > 0) {
+                converted = Conv().Convert(part, m_charset, InternalCharset());
+                if (!converted) {
+                    converted = DecodeKeepingDamage(part, m_encoding, m_scan.position, m_damage,
+                                                    false, allowed);
+                    readable = converted.has_value();
+                }
+            }
+            if (converted) {
+                NoteWreck(wrecks, *converted, m_scan.position, m_encoding, m_wreck);
             }
             m_scan.position += static_cast<std::int64_t>(whole);
             m_buffer.erase(0, whole);
@@ -333,6 +369,7 @@ bool TextSliceReader::Detect(TextEncoding requested) {
         if (!readable) {
             m_charset = {};
             m_damage = TextDamage();
+            m_wreck = TextWreck();
         }
         return true;
     }
@@ -460,7 +497,7 @@ bool TextSliceReader::FindTie(std::size_t taken) {
 // are few enough for the body to be read in the encoding (else it is left empty).
 // False on a read failure.
 bool TextSliceReader::ConvertsExactly(TextEncoding encoding, bool guessed, bool& exact,
-                                      TextDamage* damage) {
+                                      TextDamage* damage, TextWreck* wreck) {
     exact = true;
     if (!m_in->Seek(m_bodyStart)) {
         return false;
@@ -471,6 +508,7 @@ bool TextSliceReader::ConvertsExactly(TextEncoding encoding, bool guessed, bool&
     const std::int64_t allowed = DamageAllowed(guessed);
     bool readable = true;
     std::int64_t at = m_bodyStart;
+    MojibakeScan wrecks(false);
     while (!m_atEnd && readable) {
         if (!Fill()) {
             return false;
@@ -478,18 +516,24 @@ bool TextSliceReader::ConvertsExactly(TextEncoding encoding, bool guessed, bool&
         const std::size_t whole = m_atEnd ? m_buffer.size() : WholeCharacters();
         const std::string_view slice = std::string_view(m_buffer).substr(0, whole);
         bool converts = true;
+        std::optional<Bytes> converted;
         if (encoding == TextEncoding::Raw) {
             converts = (!guessed || IsPlainText(slice, encoding)) &&
                        (slice.empty() || Conv().Decodes(slice, InternalCharset()));
         } else if (!slice.empty()) {
-            const std::optional<Bytes> converted =
-                Conv().Convert(slice, CharsetName(encoding), InternalCharset());
+            converted = Conv().Convert(slice, CharsetName(encoding), InternalCharset());
             converts = converted && (!guessed || IsPlainText(*converted, encoding));
         }
         if (!converts) {
             exact = false;
-            readable = damage != nullptr &&
-                       DecodeKeepingDamage(slice, encoding, at, *damage, guessed, allowed);
+            converted = damage != nullptr
+                            ? DecodeKeepingDamage(slice, encoding, at, *damage, guessed, allowed)
+                            : std::nullopt;
+            readable = converted.has_value();
+        }
+        if (wreck && readable) {
+            NoteWreck(wrecks, converted ? std::string_view(*converted) : slice, at, encoding,
+                      *wreck);
         }
         at += static_cast<std::int64_t>(whole);
         m_buffer.erase(0, whole);
@@ -499,6 +543,22 @@ bool TextSliceReader::ConvertsExactly(TextEncoding encoding, bool guessed, bool&
         *damage = TextDamage();
     }
     return true;
+}
+
+void TextSliceReader::NoteWreck(MojibakeScan& scan, std::string_view text, std::int64_t base,
+                                TextEncoding encoding, TextWreck& wreck) const {
+    const std::optional<MojibakeScan::Found> found = scan.Feed(text);
+    if (!found) {
+        return;
+    }
+    // The text before it, written back, is as long as the source bytes before it.
+    std::int64_t before = static_cast<std::int64_t>(found->at);
+    if (encoding != TextEncoding::Raw) {
+        const std::optional<Bytes> bytes =
+            EncodeTextKeepingBytes(text.substr(0, found->at), TextFormat{encoding, false});
+        before = bytes ? static_cast<std::int64_t>(bytes->size()) : 0;
+    }
+    wreck = {found->what, base + before};
 }
 
 std::int64_t TextSliceReader::DamageAllowed(bool guessed) const {

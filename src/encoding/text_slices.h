@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "encoding/damaged_text.h"
+#include "encoding/mojibake_scan.h"
 #include "encoding/text_decoder.h"
 #include "platform/file_system.h"
 #include "text/text.h"
@@ -82,6 +83,8 @@ public:
     // decodes exactly in both: the one not taken (Undetected otherwise). The encoding taken
     // is then a guess.
     TextEncoding TiedWith() const { return m_tiedWith; }
+    // Where the text read is the wreck of an earlier wrong conversion, as Open found it.
+    const TextWreck& Wreck() const { return m_wreck; }
     // The body is UTF-8 that converts exactly: its own bytes are the text in another form.
     bool BodyIsUtf8() const {
         return m_encoding == TextEncoding::Utf8 && !m_charset.empty() && !m_damage.Any();
@@ -122,8 +125,12 @@ private:
     // The encoding among those tried that converts the whole body; false on a read failure.
     bool Choose();
     // damage: where it does not, as long as the damage stays small (else it stops early).
+    // wreck: where the text read is wrecked, if it is.
     bool ConvertsExactly(TextEncoding encoding, bool guessed, bool& exact,
-                         TextDamage* damage = nullptr);
+                         TextDamage* damage = nullptr, TextWreck* wreck = nullptr);
+    // Notes in wreck what scan finds in text, converted from the source bytes at base.
+    void NoteWreck(MojibakeScan& scan, std::string_view text, std::int64_t base,
+                   TextEncoding encoding, TextWreck& wreck) const;
     // The most damage a body read in an encoding may have.
     std::int64_t DamageAllowed(bool guessed) const;
     // Sets m_tiedWith after the guess took m_tries[taken]; false on a read failure.
@@ -157,6 +164,9 @@ private:
     TextEncoding m_tiedWith = TextEncoding::Undetected;
     bool m_exact = true;
     TextDamage m_damage;
+    TextWreck m_wreck;
+    TextWreck m_utf8Wreck;  // what the scan of the body's own bytes found, read as UTF-8
+    MojibakeScan m_utf8WreckScan{true};
     bool m_bodyBytes = false;
     bool m_unsettled = false;
     // What the scan of the body has seen.

@@ -311,6 +311,9 @@ ModeResult SplitAtChapters(SplitContext& ctx, const Text& path) {
     if (reader.Damage().Any()) {
         ctx.events.SourceDamaged(path, reader.Damage());
     }
+    if (const TextWreck& wreck = reader.Wreck(); wreck.Any()) {
+        ctx.events.SourceWarned(path, wreck.what, wreck.offset);
+    }
     const BookContents book = scan.Finish(textBytes);
     ctx.events.ContentsFound(path, book);
     ReportUncut(ctx, path, textBytes, StatsOf(book));

@@ -132,6 +132,9 @@ bool NoteOpened(SplitContext& ctx, const Text& path, TextSliceReader& reader, bo
         if (reader.Damage().Any()) {
             ctx.events.SourceDamaged(path, reader.Damage());
         }
+        if (const TextWreck& wreck = reader.Wreck(); wreck.Any()) {
+            ctx.events.SourceWarned(path, wreck.what, wreck.offset);
+        }
     }
     ctx.state.sourceDamage = opened ? reader.Damage() : TextDamage();
     return opened && reader.Readable();

@@ -56,7 +56,8 @@ std::vector<FileRow> Rows() {
         {"GB18030 with four-byte characters", kInternalSample + "\r\n", TextEncoding::Raw,
          kInternalSample + "\r\n", kSame},
         {"GBK", "\xD6\xD0\xCE\xC4\r\n", TextEncoding::Raw, kAny, kSame},
-        {"Big5 without declaration", "\xC1\x63\xC5\xE9\xA4\xA4\xA4\xE5", TextEncoding::Raw, kAny,
+        // 繁體中文: its common characters are Big5's
+        {"Big5 without declaration", "\xC1\x63\xC5\xE9\xA4\xA4\xA4\xE5", TextEncoding::Big5, kAny,
          kSame},
         {"Big5 page, content attribute",
          Page("<meta http-equiv=\"Content-Type\" content=\"text/html; charset=big5\">",

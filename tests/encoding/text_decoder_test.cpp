@@ -91,7 +91,7 @@ TEST(DecodeBytes, Table) {
          TextEncoding::Undetected, TextEncoding::Utf16Le, "\xB9\xFA\xD2\xBB"},  // 国一
         // A damaged text is read in its encoding, each byte that does not decode kept.
         {"broken surrogate is kept", "\xFF\xFE\x3D\xD8\x61\x00"s, TextEncoding::Undetected,
-         TextEncoding::Utf16Le, KeptByte(0x3D) + KeptByte(0xD8) + "a"},
+         TextEncoding::Utf16Le, KeptUnit(0x3D, 0xD8) + "a"},
         {"GBK is raw", "\xD6\xD0\xCE\xC4", TextEncoding::Undetected, TextEncoding::Raw,
          "\xD6\xD0\xCE\xC4"},
         {"page declaring UTF-8", "<meta charset=utf-8>\xE4\xB8\xAD", TextEncoding::Undetected,

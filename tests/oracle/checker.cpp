@@ -149,6 +149,14 @@ bool Big5Family(const std::string& cs) {
 // The reading, judged against the charset the file was written in (nullptr: unknown).
 Reading Read(std::string_view bytes, const std::string* truth) {
     Reading reading = Read(bytes);
+    if (truth != nullptr && truth->ends_with(kDamaged)) {
+        // Damaged after it was written: read in that charset with the bad bytes kept, or
+        // refused; never taken for another charset.
+        const std::string written = truth->substr(0, truth->size() - kDamaged.size());
+        reading.wrong = reading.damaged ? reading.charset != (written == "GB18030" ? "" : written)
+                                        : !reading.dirty && bytes.size() >= 200;
+        return reading;
+    }
     if (reading.dirty) {
         return reading;
     }
