@@ -69,9 +69,13 @@ std::optional<Text> DecodeRun(std::string_view run, TextEncoding encoding, bool 
 }  // namespace
 
 std::int64_t DamageAllowed(std::int64_t bodyLength, bool guessed) {
-    // Where only the statistics name the encoding, what decodes must be nearly all of the
-    // text: a few bad bytes among a handful are no evidence of any encoding.
-    return guessed ? std::min(2 + bodyLength / 4000, bodyLength / 64) : 8 + bodyLength / 1000;
+    // Where only the statistics name the encoding, a text too short for them to be evidence
+    // has none to spare: a few bad bytes among a handful tell no encoding.
+    constexpr std::int64_t kShortestEvidence = 64;
+    if (guessed) {
+        return bodyLength < kShortestEvidence ? 0 : 2 + bodyLength / 4000;
+    }
+    return 8 + bodyLength / 1000;
 }
 
 Bytes KeptByte(unsigned char byte) {

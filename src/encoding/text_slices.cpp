@@ -275,13 +275,16 @@ void TextSliceReader::ScanBody(std::string_view bytes) {
         m_utf8Wreck = {found->what, s.position + static_cast<std::int64_t>(found->at)};
     }
     // UTF-8 read as GBK shows only in the text; its start is looked at for it.
-    if (!m_utf8Wreck.Any() &&
-        s.position - m_bodyStart < static_cast<std::int64_t>(kGuessSampleBytes)) {
+    if (s.position - m_bodyStart < static_cast<std::int64_t>(kGuessSampleBytes)) {
         const std::string_view whole =
             bytes.substr(0, WholeCharacterBytes(TextEncoding::Utf8, bytes));
         if (const std::optional<Bytes> text = Conv().Convert(whole, "UTF-8", InternalCharset())) {
             MojibakeScan scan(false);
-            NoteWreck(scan, *text, s.position, TextEncoding::Utf8, m_utf8Wreck);
+            TextWreck found;
+            NoteWreck(scan, *text, s.position, TextEncoding::Utf8, found);
+            if (found.Any() && (!m_utf8Wreck.Any() || found.offset < m_utf8Wreck.offset)) {
+                m_utf8Wreck = found;
+            }
         }
     }
     if (s.position == m_bodyStart) {

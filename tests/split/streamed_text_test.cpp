@@ -157,7 +157,7 @@ TEST_F(StreamedTextTest, SlicedPiecesAreThoseOfTheWholeText) {
                                       ? ExpectedPieces(mode, whole.text, n, ignoreBlank, separator)
                                       : TextList();
         ASSERT_EQ(ctx.state.piecesMade, static_cast<std::int64_t>(expected.size()))
-            << "seed " << seed;
+            << "seed " << seed << " " << ::testing::PrintToString(source);
         for (std::size_t k = 0; k < expected.size(); ++k) {
             // An empty piece of a marked source is the mark alone.
             const Bytes wanted =
