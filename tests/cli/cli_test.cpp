@@ -551,18 +551,16 @@ TEST(CommandLine, SaysWhichEncodingEachSourceWasReadIn) {
     }
 }
 
-// Texts whose reading takes evidence, as a user meets them: a damaged text whose encoding is
-// clear is cut, its pieces give its bytes back, the report names where the damage begins and
-// a conversion, which would have to invent characters for those bytes, is refused naming the
-// same place; Big5 told from GB18030 by its common characters; full-width Shift_JIS is no
-// UTF-16; text wrecked by an earlier conversion is cut as it is, with a warning.
+// Texts whose reading takes evidence: a damaged one is cut and joins back, its damage named
+// and its conversion refused at that offset; Big5 by its common characters; full-width
+// Shift_JIS refused; a wreck of an earlier conversion cut as it is, with a warning.
 TEST(CommandLine, HardTextsAreReadByTheirEvidenceAndJoinBack) {
     std::string novel;
     for (int i = 0; i < 40; ++i) {
         novel += "第" + std::to_string(i) + "章　山中的夜晚很安静，只听见风吹过树林的声音。\n";
     }
-    const auto in = [](const std::string& utf8, const char* cs) {
-        return ConvertCharset(utf8, "UTF-8", cs);
+    const auto in = [](const std::string& u, const char* cs) {
+        return ConvertCharset(u, "UTF-8", cs);
     };
     std::string bad = in(novel, "GB18030");
     const std::size_t at = bad.find('\n', bad.size() / 2) + 1;
