@@ -143,7 +143,7 @@ bool ShowPreview(const Text& text, bool asking) {
 
 void PreviewEvents::SourceRead(const Text& path, const TextFormat& format,
                                TextEncoding guessedOver) {
-    m_report.sources.push_back({path, format, guessedOver, std::nullopt});
+    m_report.sources.push_back({path, format, guessedOver, std::nullopt, {}});
 }
 
 void PreviewEvents::OutputWritten(const OutputRecord& o) {

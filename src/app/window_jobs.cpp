@@ -158,13 +158,19 @@ std::map<Text, std::int64_t> WindowJobEvents::SizesOf(const TextList& files) {
 void WindowJobEvents::SourceRead(const Text& path, const TextFormat& format,
                                  TextEncoding guessedOver) {
     if (m_report) {
-        m_report->sources.push_back({path, format, guessedOver, std::nullopt});
+        m_report->sources.push_back({path, format, guessedOver, std::nullopt, {}});
     }
     // The status line names the encoding the file is read in, once it is known.
     const std::string name = format.book ? std::string() : EncodingName(format.encoding);
     m_encoding = name.empty() ? Text() : U("　") + U(name);
     if (Find(m_form, names::Status)) {
         m_form.SetText(U(names::Status), m_status + m_encoding);
+    }
+}
+
+void WindowJobEvents::SourceDamaged(const Text& path, const TextDamage& damage) {
+    if (m_report && !m_report->sources.empty() && m_report->sources.back().path == path) {
+        m_report->sources.back().damage = damage;
     }
 }
 

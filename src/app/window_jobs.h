@@ -77,6 +77,7 @@ public:
     // Sizes of the files for the bar, where the job's list is known before it runs.
     static std::map<Text, std::int64_t> SizesOf(const TextList& files);
     void SourceRead(const Text& path, const TextFormat& format, TextEncoding guessedOver) override;
+    void SourceDamaged(const Text& path, const TextDamage& damage) override;
     void OutputWritten(const OutputRecord& output) override;
     void SourceDeleted(const Text& path) override;
     void ContentsFound(const Text& path, const ChapterContents& contents) override;

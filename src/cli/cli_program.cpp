@@ -112,11 +112,21 @@ public:
 
     void SourceStarted(int i, int, const Text&) override { m_filesDone = i - 1; }
     void SourceRead(const Text& path, const TextFormat& format, TextEncoding guessedOver) override {
-        ReadSource source{path, format, guessedOver, std::nullopt};
+        ReadSource source{path, format, guessedOver, std::nullopt, {}};
         m_printer.Source(source);
         if (m_json) {
             m_report.sources.push_back(std::move(source));
         }
+    }
+    void SourceDamaged(const Text& path, const TextDamage& damage) override {
+        ReadSource source{path, {}, TextEncoding::Undetected, std::nullopt, damage};
+        m_printer.Damaged(source);
+        if (m_json && !m_report.sources.empty() && m_report.sources.back().path == path) {
+            m_report.sources.back().damage = damage;
+        }
+    }
+    void SourceWarned(const Text& path, std::string_view what, std::int64_t offset) override {
+        m_report.wrecked.push_back({path, std::string(what), offset});
     }
     void OutputWritten(const OutputRecord& o) override {
         ++m_outputs;
@@ -180,6 +190,12 @@ public:
     void SourceDeleted(const Text& path) override { m_report.deleted.push_back(path); }
     void Failed(const JobFailure& failure) override {
         m_report.failures.push_back(FromJob(failure.kind, failure.path, failure.systemError));
+        if (failure.undecodedAt >= 0) {
+            m_report.failures.back().why = Say(
+                "源文件第 " + std::to_string(failure.undecodedAt) + " 字节起无法解码",
+                "the source does not decode from offset " + std::to_string(failure.undecodedAt));
+            m_report.failures.back().label += m_report.failures.back().why + "：";
+        }
     }
     void Pump() override { m_progress.Update(m_filesDone, m_recorder.BytesWritten()); }
     bool StopRequested() override { return StopSignalled(); }

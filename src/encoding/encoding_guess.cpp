@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "platform/charset_detectors.h"
+#include "platform/services.h"
 
 namespace qs {
 namespace {
@@ -64,9 +66,51 @@ int Utf16Score(std::string_view sample, bool littleEndian, bool whole, bool asci
     return units == 0 ? -1 : static_cast<int>(good * 100 / units);
 }
 
+// A confidence of 10 is what any bytes that fit a multi-byte pattern get from ICU's
+// detector: no evidence.
+constexpr int kNoEvidence = 10;
+// What the detector must say of the most common characters in a text for them to be
+// evidence of Chinese.
+constexpr int kCommonText = 50;
+
+// Whether the sample read as UTF-16 without zero bytes is the characters of a Chinese text:
+// the detector's measure of its common characters, on the text in GB18030 and, where it
+// converts, in Big5. Any other text paired into ideographs (Shift_JIS or EUC written only in
+// full-width characters) reads as rare ones. A text too short for the measure is taken as
+// its code points say.
+bool ReadsAsChinese(std::string_view sample, bool littleEndian) {
+    const std::string_view units = sample.substr(0, sample.size() & ~std::size_t{1});
+    const std::string_view charset = littleEndian ? "UTF-16LE" : "UTF-16BE";
+    std::optional<Bytes> gb;
+    for (std::size_t cut = 0; cut <= 2 && !gb && cut < units.size(); cut += 2) {
+        gb = Conv().Convert(units.substr(0, units.size() - cut), charset, "GB18030");
+    }
+    if (!gb) {
+        return false;
+    }
+    constexpr std::size_t kFewCharacters = 10;
+    if (units.size() / 2 <= kFewCharacters) {
+        return true;
+    }
+    const auto confidence = [](std::string_view bytes, std::string_view name) {
+        int best = 0;
+        for (const CharsetMatch& match : DetectCharsets(bytes).icu) {
+            if (match.name == name) {
+                best = std::max(best, match.confidence);
+            }
+        }
+        return best;
+    };
+    if (confidence(*gb, "GB18030") >= kCommonText) {
+        return true;
+    }
+    const std::optional<Bytes> big5 = Conv().Convert(*gb, "GB18030", "Big5");
+    return big5 && confidence(*big5, "Big5") >= kCommonText;
+}
+
 // UTF-16 without a mark: zero bytes (the high halves of ASCII characters) give it away and
 // their side tells the byte order; without them only text that is nearly all Chinese
-// characters in one byte order counts.
+// characters in one byte order, and common ones, counts.
 TextEncoding GuessUtf16(std::string_view sample, bool whole) {
     std::size_t zerosEven = 0;
     std::size_t zerosOdd = 0;
@@ -99,11 +143,72 @@ TextEncoding GuessUtf16(std::string_view sample, bool whole) {
             }
         }
     } else {
-        isLe = le >= 98 && le >= be + 20;
-        isBe = be >= 98 && be >= le + 20;
+        isLe = le >= 98 && le >= be + 20 && ReadsAsChinese(sample, true);
+        isBe = be >= 98 && be >= le + 20 && ReadsAsChinese(sample, false);
     }
     return isLe != isBe ? (isLe ? TextEncoding::Utf16Le : TextEncoding::Utf16Be)
                         : TextEncoding::Undetected;
+}
+
+// How many of the sample's double-byte characters are among the common characters of each
+// family, as its own charset orders them: GB2312's first level (B0A1-D7FE) and Big5's
+// (A440-C67E), each with its punctuation row (A1). Both charsets put the common characters
+// in rows the other fills with kana, symbols or rare characters, so that a text's own
+// family finds nearly all of them common and the other far fewer.
+struct FamilyEvidence {
+    std::size_t pairs = 0;
+    std::size_t gbCommon = 0;
+    std::size_t big5Common = 0;
+};
+
+FamilyEvidence CountCommonCharacters(std::string_view sample) {
+    const auto* p = reinterpret_cast<const unsigned char*>(sample.data());
+    const std::size_t n = sample.size();
+    FamilyEvidence e;
+    for (std::size_t i = 0; i + 1 < n;) {
+        const unsigned lead = p[i];
+        const unsigned trail = p[i + 1];
+        if (lead < 0x81 || lead == 0xFF) {
+            ++i;
+            continue;
+        }
+        if (trail >= 0x30 && trail <= 0x39) {
+            i += 4;  // a GB18030 four-byte character: rare in either family
+            ++e.pairs;
+            continue;
+        }
+        ++e.pairs;
+        const bool highTrail = trail >= 0xA1 && trail <= 0xFE;
+        const bool lowTrail = trail >= 0x40 && trail <= 0x7E;
+        e.gbCommon += (lead == 0xA1 || (lead >= 0xB0 && lead <= 0xD7)) && highTrail ? 1 : 0;
+        e.big5Common += (lead == 0xA1 || (lead >= 0xA4 && lead <= 0xC6)) &&
+                                (highTrail || lowTrail) && !(lead == 0xC6 && trail > 0x7E)
+                            ? 1
+                            : 0;
+        i += 2;
+    }
+    return e;
+}
+
+// The family the common characters name, where they clearly name one: Raw for GB18030,
+// Big5, or Undetected when the evidence is even or too thin.
+TextEncoding FamilyByFrequency(std::string_view sample) {
+    const FamilyEvidence e = CountCommonCharacters(sample);
+    constexpr std::size_t kFewestPairs = 3;
+    if (e.pairs < kFewestPairs) {
+        return TextEncoding::Undetected;
+    }
+    const std::size_t gb = e.gbCommon * 100 / e.pairs;
+    const std::size_t big5 = e.big5Common * 100 / e.pairs;
+    constexpr std::size_t kMostlyCommon = 60;
+    constexpr std::size_t kClearMargin = 20;
+    if (gb >= kMostlyCommon && gb >= big5 + kClearMargin) {
+        return TextEncoding::Raw;
+    }
+    if (big5 >= kMostlyCommon && big5 >= gb + kClearMargin) {
+        return TextEncoding::Big5;
+    }
+    return TextEncoding::Undetected;
 }
 
 bool OneOf(std::string_view name, std::initializer_list<std::string_view> names) {
@@ -142,19 +247,24 @@ std::vector<TextEncoding> GuessEncodings(std::string_view sample, bool whole) {
             singleByte = std::max(singleByte, match.confidence);
         }
     }
-    // A confidence of 10 is what any bytes that fit the pattern get: no evidence. Too few
-    // characters give none either way; then only a clear single-byte text is refused.
-    constexpr int kNoEvidence = 10;
+    // Too few characters give the detector no evidence either way; then only a clear
+    // single-byte text is refused, unless its double-byte characters are the common ones
+    // of one family. Where the detector cannot tell the families apart, the common
+    // characters do; only where they are as good in both is the choice a guess.
     constexpr int kClearLead = 10;
     constexpr int kClearSingleByte = 50;
     const int best = std::max(gb, big5);
-    if (best == 0 || foreign > best || (best <= kNoEvidence && singleByte >= kClearSingleByte)) {
+    const TextEncoding frequent = FamilyByFrequency(sample);
+    if (best == 0 || foreign > best ||
+        (best <= kNoEvidence && singleByte >= kClearSingleByte &&
+         frequent == TextEncoding::Undetected)) {
         return {};
     }
-    if (gb >= big5 + kClearLead) {
+    const bool even = gb < big5 + kClearLead && big5 < gb + kClearLead;
+    if (gb >= big5 + kClearLead || (even && frequent == TextEncoding::Raw)) {
         return {TextEncoding::Raw};
     }
-    if (big5 >= gb + kClearLead) {
+    if (big5 >= gb + kClearLead || (even && frequent == TextEncoding::Big5)) {
         return {TextEncoding::Big5, TextEncoding::Big5Hkscs};
     }
     if (TraditionalChineseLocale()) {

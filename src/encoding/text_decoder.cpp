@@ -51,7 +51,9 @@ DecodedText Drain(std::unique_ptr<ReadHandle> in, TextEncoding requested) {
     decoded.format = reader.Format();
     decoded.opened = true;
     decoded.exact = reader.Exact();
+    decoded.damage = reader.Damage();
     decoded.tiedWith = reader.TiedWith();
+    decoded.wreck = reader.Wreck();
     return decoded;
 }
 

@@ -4,7 +4,9 @@
 #include <memory>
 #include <string_view>
 
+#include "encoding/damaged_text.h"
 #include "encoding/html_charset.h"
+#include "encoding/mojibake_scan.h"
 #include "encoding/text_format.h"
 #include "platform/file_system.h"
 #include "text/text.h"
@@ -22,9 +24,15 @@ struct DecodedText {
     // not fit them, another charset, binary data): the text is then the raw bytes, not the
     // source's characters, and no text operation may take it.
     bool exact = true;
+    // Where the bytes do not decode in the encoding the text is read in, a few of them in a
+    // text whose encoding is clear: exact is then false, and the text keeps them (see
+    // TextSliceReader::Damage).
+    TextDamage damage;
     // The other of GB18030 and Big5 where both decode the bytes exactly and the locale chose:
     // the encoding taken is a guess (see TextSliceReader::TiedWith).
     TextEncoding tiedWith = TextEncoding::Undetected;
+    // Where the text is the wreck of an earlier wrong conversion (see TextSliceReader::Wreck).
+    TextWreck wreck;
 };
 
 // Reads a whole file and decodes it: a byte-order mark, then a charset declaration (the meta

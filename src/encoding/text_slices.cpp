@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "encoding/charset_converter.h"
 #include "encoding/encoding_guess.h"
@@ -105,16 +106,34 @@ bool TextSliceReader::Settle() {
 
 bool TextSliceReader::Choose() {
     if (m_guessed) {
-        // No mark: the first encoding that decodes the whole body exactly is taken.
+        // No mark: the first encoding that decodes the whole body exactly is taken; where
+        // none does, the first that decodes all but a few bytes.
         m_exact = false;
+        m_damage = TextDamage();
+        m_wreck = TextWreck();
+        std::optional<std::size_t> damagedAt;
+        TextDamage firstDamage;
+        TextWreck damagedWreck;
         for (std::size_t i = 0; i < m_tries.size() && !m_exact; ++i) {
             const TextEncoding candidate = m_tries[i];
-            if ((candidate == TextEncoding::Utf8 && !m_forced) ||
+            if ((candidate == TextEncoding::Utf8 && !m_forced && m_utf8Exact) ||
                 (candidate == TextEncoding::Raw && m_plainAscii)) {
-                m_exact = candidate == TextEncoding::Raw || m_utf8Exact;
-            } else if (!ConvertsExactly(candidate, i >= m_firstGuess, m_exact)) {
-                m_in.reset();
-                return false;
+                m_exact = true;
+                m_wreck = candidate == TextEncoding::Utf8 ? m_utf8Wreck : TextWreck();
+            } else {
+                TextDamage damage;
+                TextWreck wreck;
+                if (!ConvertsExactly(candidate, i >= m_firstGuess, m_exact, &damage, &wreck)) {
+                    m_in.reset();
+                    return false;
+                }
+                if (m_exact) {
+                    m_wreck = wreck;
+                } else if (damage.Any() && !damagedAt) {
+                    damagedAt = i;
+                    firstDamage = damage;
+                    damagedWreck = wreck;
+                }
             }
             m_encoding = m_exact ? candidate : TextEncoding::Raw;
             if (m_exact && i >= m_firstGuess && !m_forced && !FindTie(i)) {
@@ -122,7 +141,17 @@ bool TextSliceReader::Choose() {
                 return false;
             }
         }
-        m_charset = m_exact ? CharsetName(m_encoding) : std::string_view();
+        if (!m_exact && damagedAt) {
+            m_encoding = m_tries[*damagedAt];
+            m_damage = firstDamage;
+            m_wreck = damagedWreck;
+        }
+        if (!m_exact && !damagedAt) {
+            m_wreck = TextWreck();
+        }
+        m_charset = m_exact || m_damage.Any() ? CharsetName(m_encoding) : std::string_view();
+    } else if (m_encoding == TextEncoding::Utf8) {
+        m_wreck = m_utf8Wreck;
     }
     if (m_markOnly) {
         // A mark alone (what an editor saves for an empty text) is an empty text.
@@ -200,6 +229,10 @@ bool TextSliceReader::ReadMark(TextEncoding requested, bool& forced) {
     m_utf8Plausible = false;
     m_scanned = ScannedUtf8();
     m_exact = true;
+    m_damage = TextDamage();
+    m_wreck = TextWreck();
+    m_utf8Wreck = TextWreck();
+    m_utf8WreckScan = MojibakeScan(true);
     m_tries.clear();
     m_firstGuess = 0;
     m_tiedWith = TextEncoding::Undetected;
@@ -238,6 +271,22 @@ bool TextSliceReader::ReadMark(TextEncoding requested, bool& forced) {
 
 void TextSliceReader::ScanBody(std::string_view bytes) {
     BodyScan& s = m_scan;
+    if (const auto found = m_utf8WreckScan.Feed(bytes)) {
+        m_utf8Wreck = {found->what, s.position + static_cast<std::int64_t>(found->at)};
+    }
+    // UTF-8 read as GBK shows only in the text; its start is looked at for it.
+    if (s.position - m_bodyStart < static_cast<std::int64_t>(kGuessSampleBytes)) {
+        const std::string_view whole =
+            bytes.substr(0, WholeCharacterBytes(TextEncoding::Utf8, bytes));
+        if (const std::optional<Bytes> text = Conv().Convert(whole, "UTF-8", InternalCharset())) {
+            MojibakeScan scan(false);
+            TextWreck found;
+            NoteWreck(scan, *text, s.position, TextEncoding::Utf8, found);
+            if (found.Any() && (!m_utf8Wreck.Any() || found.offset < m_utf8Wreck.offset)) {
+                m_utf8Wreck = found;
+            }
+        }
+    }
     if (s.position == m_bodyStart) {
         m_scanned.startsWithMark = bytes.starts_with(ByteOrderMark(TextEncoding::Utf8));
     }
@@ -285,19 +334,29 @@ bool TextSliceReader::Detect(TextEncoding requested) {
         return true;
     }
     const bool trial = m_scan.marked && m_encoding != TextEncoding::Utf8;
-    bool exact = true;
+    bool readable = true;  // exact, or damaged no more than a marked text may be
+    const std::int64_t allowed = DamageAllowed(false);
+    MojibakeScan wrecks(false);
     while (!m_atEnd) {
         if (!Fill()) {
             return false;
         }
         if (trial) {
             const std::size_t whole = m_atEnd ? m_buffer.size() : WholeCharacters();
-            m_scan.position += static_cast<std::int64_t>(whole);
-            if (exact && whole > 0) {
-                const std::optional<Bytes> converted = Conv().Convert(
-                    std::string_view(m_buffer).substr(0, whole), m_charset, InternalCharset());
-                exact = converted.has_value();
+            const std::string_view part = std::string_view(m_buffer).substr(0, whole);
+            std::optional<Bytes> converted;
+            if (readable && whole > 0) {
+                converted = Conv().Convert(part, m_charset, InternalCharset());
+                if (!converted) {
+                    converted = DecodeKeepingDamage(part, m_encoding, m_scan.position, m_damage,
+                                                    false, allowed);
+                    readable = converted.has_value();
+                }
             }
+            if (converted) {
+                NoteWreck(wrecks, *converted, m_scan.position, m_encoding, m_wreck);
+            }
+            m_scan.position += static_cast<std::int64_t>(whole);
             m_buffer.erase(0, whole);
         } else {
             ScanBody(m_buffer);
@@ -307,9 +366,13 @@ bool TextSliceReader::Detect(TextEncoding requested) {
     }
     if (trial) {
         m_markOnly = m_scan.position == m_bodyStart;
-        if (!exact) {
-            m_charset = {};
+        if (!readable || m_damage.Any()) {
             m_exact = false;
+        }
+        if (!readable) {
+            m_charset = {};
+            m_damage = TextDamage();
+            m_wreck = TextWreck();
         }
         return true;
     }
@@ -347,8 +410,10 @@ bool TextSliceReader::Decide() {
         // UTF-8 after its mark.
         m_markOnly = position == m_bodyStart;
         if (!m_utf8Exact) {
-            m_charset = {};
-            m_exact = false;
+            // Read as UTF-8 all the same where only a few bytes do not decode.
+            m_guessed = true;
+            m_tries = {TextEncoding::Utf8};
+            m_firstGuess = 1;
         }
         return true;
     }
@@ -431,9 +496,11 @@ bool TextSliceReader::FindTie(std::size_t taken) {
 }
 
 // One pass over the body in the encoding: exact when every slice converts (into plain text,
-// for a guess).
+// for a guess); damage, where it is asked for, notes the bytes that do not, as long as they
+// are few enough for the body to be read in the encoding (else it is left empty).
 // False on a read failure.
-bool TextSliceReader::ConvertsExactly(TextEncoding encoding, bool guessed, bool& exact) {
+bool TextSliceReader::ConvertsExactly(TextEncoding encoding, bool guessed, bool& exact,
+                                      TextDamage* damage, TextWreck* wreck) {
     exact = true;
     if (!m_in->Seek(m_bodyStart)) {
         return false;
@@ -441,24 +508,64 @@ bool TextSliceReader::ConvertsExactly(TextEncoding encoding, bool guessed, bool&
     m_encoding = encoding;
     m_buffer.clear();
     m_atEnd = false;
-    while (!m_atEnd && exact) {
+    const std::int64_t allowed = DamageAllowed(guessed);
+    bool readable = true;
+    std::int64_t at = m_bodyStart;
+    MojibakeScan wrecks(false);
+    while (!m_atEnd && readable) {
         if (!Fill()) {
             return false;
         }
         const std::size_t whole = m_atEnd ? m_buffer.size() : WholeCharacters();
         const std::string_view slice = std::string_view(m_buffer).substr(0, whole);
+        bool converts = true;
+        std::optional<Bytes> converted;
         if (encoding == TextEncoding::Raw) {
-            exact = (!guessed || IsPlainText(slice, encoding)) &&
-                    (slice.empty() || Conv().Decodes(slice, InternalCharset()));
+            converts = (!guessed || IsPlainText(slice, encoding)) &&
+                       (slice.empty() || Conv().Decodes(slice, InternalCharset()));
         } else if (!slice.empty()) {
-            const std::optional<Bytes> converted =
-                Conv().Convert(slice, CharsetName(encoding), InternalCharset());
-            exact = converted && (!guessed || IsPlainText(*converted, encoding));
+            converted = Conv().Convert(slice, CharsetName(encoding), InternalCharset());
+            converts = converted && (!guessed || IsPlainText(*converted, encoding));
         }
+        if (!converts) {
+            exact = false;
+            converted = damage != nullptr
+                            ? DecodeKeepingDamage(slice, encoding, at, *damage, guessed, allowed)
+                            : std::nullopt;
+            readable = converted.has_value();
+        }
+        if (wreck && readable) {
+            NoteWreck(wrecks, converted ? std::string_view(*converted) : slice, at, encoding,
+                      *wreck);
+        }
+        at += static_cast<std::int64_t>(whole);
         m_buffer.erase(0, whole);
         Pause();
     }
+    if (damage && !readable) {
+        *damage = TextDamage();
+    }
     return true;
+}
+
+void TextSliceReader::NoteWreck(MojibakeScan& scan, std::string_view text, std::int64_t base,
+                                TextEncoding encoding, TextWreck& wreck) const {
+    const std::optional<MojibakeScan::Found> found = scan.Feed(text);
+    if (!found) {
+        return;
+    }
+    // The text before it, written back, is as long as the source bytes before it.
+    std::int64_t before = static_cast<std::int64_t>(found->at);
+    if (encoding != TextEncoding::Raw) {
+        const std::optional<Bytes> bytes =
+            EncodeTextKeepingBytes(text.substr(0, found->at), TextFormat{encoding, false});
+        before = bytes ? static_cast<std::int64_t>(bytes->size()) : 0;
+    }
+    wreck = {found->what, base + before};
+}
+
+std::int64_t TextSliceReader::DamageAllowed(bool guessed) const {
+    return qs::DamageAllowed(m_in->Length() - m_bodyStart, guessed);
 }
 
 std::size_t TextSliceReader::WholeCharacters() const {
@@ -557,8 +664,13 @@ bool TextSliceReader::Next(std::string_view& slice) {
         if (whole == 0) {
             continue;
         }
-        std::optional<Bytes> converted = Conv().Convert(std::string_view(m_buffer).substr(0, whole),
-                                                        m_charset, InternalCharset());
+        const std::string_view part = std::string_view(m_buffer).substr(0, whole);
+        std::optional<Bytes> converted = Conv().Convert(part, m_charset, InternalCharset());
+        if (!converted && m_damage.Any()) {
+            TextDamage again;
+            converted = DecodeKeepingDamage(part, m_encoding, 0, again, false,
+                                            std::numeric_limits<std::int64_t>::max());
+        }
         // The body converted on trial; one that no longer does has changed under us.
         if (!converted) {
             return false;

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "encoding/damaged_text.h"
+#include "encoding/mojibake_scan.h"
 #include "encoding/text_decoder.h"
 #include "platform/file_system.h"
 #include "text/text.h"
@@ -68,14 +70,25 @@ public:
         return m_bodyEmpty || (m_plainAscii && m_encoding == TextEncoding::Raw);
     }
     // False when the bytes claimed an encoding that does not decode them (they are then
-    // read raw).
+    // read raw), and where they are damaged.
     bool Exact() const { return m_exact; }
+    // Where the bytes do not decode in the encoding they are read in, when the encoding is
+    // clear and the damage small: the text is then the characters that decode with every
+    // other byte kept (see DecodeKeepingDamage), and Exact is false.
+    const TextDamage& Damage() const { return m_damage; }
+    // Exact, or damaged and read in its encoding all the same: text that the modes which
+    // write the source's own bytes can cut.
+    bool Readable() const { return m_exact || m_damage.Any(); }
     // Where the choice between GB18030 and Big5 was left to the locale because the body
     // decodes exactly in both: the one not taken (Undetected otherwise). The encoding taken
     // is then a guess.
     TextEncoding TiedWith() const { return m_tiedWith; }
+    // Where the text read is the wreck of an earlier wrong conversion, as Open found it.
+    const TextWreck& Wreck() const { return m_wreck; }
     // The body is UTF-8 that converts exactly: its own bytes are the text in another form.
-    bool BodyIsUtf8() const { return m_encoding == TextEncoding::Utf8 && !m_charset.empty(); }
+    bool BodyIsUtf8() const {
+        return m_encoding == TextEncoding::Utf8 && !m_charset.empty() && !m_damage.Any();
+    }
     // From now on Next hands out the body's own bytes (after the mark) unconverted, in
     // slices that may end inside a character.
     void HandOutBodyBytes() { m_bodyBytes = true; }
@@ -111,7 +124,15 @@ private:
     bool Decide();
     // The encoding among those tried that converts the whole body; false on a read failure.
     bool Choose();
-    bool ConvertsExactly(TextEncoding encoding, bool guessed, bool& exact);
+    // damage: where it does not, as long as the damage stays small (else it stops early).
+    // wreck: where the text read is wrecked, if it is.
+    bool ConvertsExactly(TextEncoding encoding, bool guessed, bool& exact,
+                         TextDamage* damage = nullptr, TextWreck* wreck = nullptr);
+    // Notes in wreck what scan finds in text, converted from the source bytes at base.
+    void NoteWreck(MojibakeScan& scan, std::string_view text, std::int64_t base,
+                   TextEncoding encoding, TextWreck& wreck) const;
+    // The most damage a body read in an encoding may have.
+    std::int64_t DamageAllowed(bool guessed) const;
     // Sets m_tiedWith after the guess took m_tries[taken]; false on a read failure.
     bool FindTie(std::size_t taken);
     // Fills the buffer with up to a slice more of the source; false on a read failure.
@@ -142,6 +163,10 @@ private:
     std::size_t m_firstGuess = 0;
     TextEncoding m_tiedWith = TextEncoding::Undetected;
     bool m_exact = true;
+    TextDamage m_damage;
+    TextWreck m_wreck;
+    TextWreck m_utf8Wreck;  // what the scan of the body's own bytes found, read as UTF-8
+    MojibakeScan m_utf8WreckScan{true};
     bool m_bodyBytes = false;
     bool m_unsettled = false;
     // What the scan of the body has seen.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string_view>
 
@@ -35,6 +36,9 @@ struct JobFailure {
     // Why, as the system said it (an errno value); 0 where the system gave no reason (an
     // encoding not recognised, a source kept because it changed).
     int systemError = 0;
+    // A conversion refused because the source's bytes do not decode from here on (its
+    // offset in the file); -1 otherwise.
+    std::int64_t undecodedAt = -1;
 };
 
 }  // namespace qs

@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
+#include "encoding/damaged_text.h"
 #include "encoding/text_format.h"
 #include "fs/older_files.h"
 #include "job/chapter_contents.h"
@@ -67,6 +69,12 @@ public:
     // guessedOver: the encoding that decodes it as well where the choice was a guess.
     virtual void SourceRead(const Text& /*path*/, const TextFormat& /*format*/,
                             TextEncoding /*guessedOver*/) {}
+    // Told right after SourceRead: the source's bytes do not all decode in the encoding it
+    // is read in (its text keeps them), or its text is the wreck of an earlier wrong
+    // conversion (what that looks like, and the first offset of it in the text read).
+    virtual void SourceDamaged(const Text& /*path*/, const TextDamage& /*damage*/) {}
+    virtual void SourceWarned(const Text& /*path*/, std::string_view /*what*/,
+                              std::int64_t /*offset*/) {}
     virtual void Stage(JobStage /*stage*/) {}
     // Piece number of the current source made (written or failed).
     virtual void PieceMade(std::int64_t /*number*/) {}

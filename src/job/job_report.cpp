@@ -112,6 +112,9 @@ nlohmann::json ReportRest(const Report& report, bool dryRun) {
                               ? nlohmann::json()
                               : nlohmann::json(EncodingName(s.guessedOver))}};
         PutPath(source, "path", s.path);
+        if (s.damage.Any()) {
+            source["damaged"] = {{"offset", s.damage.offset}, {"bytes", s.damage.bytes}};
+        }
         if (s.contents) {
             PutContents(source, *s.contents);
         }
@@ -143,8 +146,14 @@ nlohmann::json ReportRest(const Report& report, bool dryRun) {
         }
         j["failures"].push_back(std::move(failure));
     }
-    if (!report.uncut.empty()) {
+    if (!report.uncut.empty() || !report.wrecked.empty()) {
         j["warnings"] = nlohmann::json::array();
+        for (const WreckedSource& w : report.wrecked) {
+            nlohmann::json warning = {
+                {"kind", "mojibake"}, {"path", nullptr}, {"what", w.what}, {"offset", w.offset}};
+            PutPath(warning, "path", w.path);
+            j["warnings"].push_back(std::move(warning));
+        }
         for (const UncutBook& book : report.uncut) {
             nlohmann::json warning = {{"kind", "not-cut-into-chapters"},
                                       {"path", nullptr},
@@ -201,6 +210,25 @@ void ReportPrinter::Source(const ReadSource& source) {
             : Say("\t推测，也可能是 ", "\tguess, as good: ") + EncodingName(source.guessedOver);
     std::printf("%s%s\t%s%s%s\n", Say("源文件：", "source: ").c_str(), Utf8(source.path).c_str(),
                 name.empty() ? "-" : name.c_str(), source.format.mark ? "+BOM" : "", guess.c_str());
+}
+
+namespace {
+
+std::string DamageText(const TextDamage& damage) {
+    const std::string at = std::to_string(damage.offset);
+    const std::string n = std::to_string(damage.bytes);
+    return Say("第 " + at + " 字节起有 " + n + " 个字节无法解码（原样保留）",
+               n + " bytes do not decode, the first at offset " + at + " (kept as they are)");
+}
+
+}  // namespace
+
+void ReportPrinter::Damaged(const ReadSource& source) {
+    if (!m_common.dryRun || m_common.json || m_common.quiet) {
+        return;
+    }
+    std::printf("%s%s\t%s\n", Say("源文件已损坏：", "damaged source: ").c_str(),
+                Utf8(source.path).c_str(), DamageText(source.damage).c_str());
 }
 
 namespace {
@@ -290,6 +318,16 @@ void ReportPrinter::Finish(const Report& report) {
                      Say("（" + n + " 个章节标题，最长一章占全文 " + p + "%）",
                          " (" + n + " headings, the longest chapter " + p + "% of the text)")
                          .c_str());
+    }
+    for (const WreckedSource& w : report.wrecked) {
+        std::fprintf(
+            stderr, "%s%s%s\n",
+            Say("文本是先前错误转换的残骸：", "text wrecked by an earlier wrong conversion: ")
+                .c_str(),
+            Utf8(w.path).c_str(),
+            Say("（" + w.what + "，始于第 " + std::to_string(w.offset) + " 字节）",
+                " (" + w.what + ", from offset " + std::to_string(w.offset) + ")")
+                .c_str());
     }
     if (report.stopped) {
         std::fputs(Say("已停止。\n", "Stopped.\n").c_str(), stderr);

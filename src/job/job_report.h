@@ -46,6 +46,14 @@ struct ReadSource {
     TextFormat format;
     TextEncoding guessedOver = TextEncoding::Undetected;  // as good: the format is a guess
     std::optional<ChapterContents> contents;              // a split at chapters found these
+    TextDamage damage;  // bytes that do not decode, kept in the text
+};
+
+// A source whose text is the wreck of an earlier wrong conversion.
+struct WreckedSource {
+    Text path;
+    std::string what;  // "replacement-characters", ...
+    std::int64_t offset = 0;
 };
 
 // A merge unit whose members were ordered by their headings.
@@ -66,6 +74,7 @@ struct Report {
     bool chapters = false;             // split at chapters: each piece is listed with its heading
     std::vector<UncutBook> uncut;      // books that do not look cut into chapters
     std::vector<OrderedUnit> ordered;  // kept for the JSON object only
+    std::vector<WreckedSource> wrecked;
 };
 
 // The line standard error gets: "qirnsplit: ", the window's label, the path and, where the
@@ -91,6 +100,8 @@ public:
     // the warnings (on standard error when pieces are written). JSON carries both in the
     // source's object instead.
     void Contents(const Text& path, const ChapterContents& contents);
+    // The dry run's line on a source's damage.
+    void Damaged(const ReadSource& source);
     // A merge in the order of the headings: a dry run lists the members in that order and
     // the book's contents; every run tells the warnings, as Contents does.
     void Order(const OrderedUnit& unit);

@@ -25,17 +25,19 @@ std::string ToUtf8Lossy(std::string_view internal);
 // The length of the code-page sequence that starts at byte i:
 //  - a byte below 0x80 is one;
 //  - a GB18030 four-byte sequence (81-FE, 30-39, 81-FE, 30-39) is one;
-//  - any other byte from 0x80 up takes the byte after it when that byte can be a second byte
+//  - any other byte from 81 to FE takes the byte after it when that byte can be a second byte
 //    (40-7E or 80-FE); otherwise, and at the very end, it stands alone, so a CR, an LF or any
 //    other byte that cannot end a character is never swallowed by a stray lead byte in bytes
-//    that are not GB18030 text.
+//    that are not GB18030 text;
+//  - 80 and FF, which begin no character, stand alone: in a damaged text the character after
+//    such a byte is the one a decoder reads.
 inline std::size_t SequenceLength(std::string_view t, std::size_t i) {
     const auto b = static_cast<unsigned char>(t[i]);
     const std::size_t n = t.size();
-    if (b < 0x80 || i + 1 >= n) {
+    if (b < 0x81 || b == 0xFF || i + 1 >= n) {
         return 1;
     }
-    if (i + 3 < n && b >= 0x81 && b <= 0xFE) {
+    if (i + 3 < n) {
         const auto b1 = static_cast<unsigned char>(t[i + 1]);
         const auto b2 = static_cast<unsigned char>(t[i + 2]);
         const auto b3 = static_cast<unsigned char>(t[i + 3]);

@@ -395,12 +395,19 @@ ModeResult SplitAtChapters(SplitContext& ctx, const Text& path) {
     ctx.state.source = opened ? reader.Format() : TextFormat{};
     HeadingScan scan(std::move(*rules));
     std::size_t textBytes = 0;
-    if (!opened || !reader.Exact() || !ScanSlices(reader, scan, 0, textBytes)) {
-        NoteNotRead(ctx, path, opened && !reader.Exact());
+    if (!opened || !reader.Readable() || !ScanSlices(reader, scan, 0, textBytes)) {
+        NoteNotRead(ctx, path, opened && !reader.Readable());
         return ModeResult::Done;
     }
     ctx.state.sourceGuessedOver = reader.TiedWith();
+    ctx.state.sourceDamage = reader.Damage();
     ctx.events.SourceRead(path, ctx.state.source, reader.TiedWith());
+    if (reader.Damage().Any()) {
+        ctx.events.SourceDamaged(path, reader.Damage());
+    }
+    if (const TextWreck& wreck = reader.Wreck(); wreck.Any()) {
+        ctx.events.SourceWarned(path, wreck.what, wreck.offset);
+    }
     const BookContents book = scan.Finish(textBytes);
     ctx.events.ContentsFound(path, book);
     ReportUncut(ctx, path, textBytes, StatsOf(book));

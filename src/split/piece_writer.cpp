@@ -277,7 +277,9 @@ bool Finish(SplitContext& ctx, const Text& source, Text path, std::unique_ptr<At
     if (unconverted) {
         ++ctx.state.piecesMade;
         ++ctx.state.piecesFailed;
-        ctx.Fail(FailureKind::NotConverted, path);
+        // Bytes of a damaged source that a conversion would have to invent characters for.
+        ctx.events.Failed({FailureKind::NotConverted, path, 0,
+                           ctx.state.sourceDamage.Any() ? ctx.state.sourceDamage.offset : -1});
         ctx.events.PieceMade(ctx.state.pieceNumber);
         return false;
     }
@@ -374,7 +376,7 @@ std::optional<Bytes> EncodePieceSlice(SplitContext& ctx, std::string_view text, 
         return EncodeOutputText(text, {encoding, first && ctx.state.source.mark}, request);
     }
     if (encoding >= TextEncoding::Utf8 && encoding <= TextEncoding::Big5Hkscs) {
-        return EncodeText(text, {encoding, first && ctx.state.source.mark});
+        return EncodeTextKeepingBytes(text, {encoding, first && ctx.state.source.mark});
     }
     return Bytes(text);
 }
@@ -421,7 +423,7 @@ bool WritePieceBytes(SplitContext& ctx, const Text& source, std::string_view pie
         }
         converted = std::move(*bytes);
     } else if (encoded) {
-        std::optional<Bytes> bytes = EncodeText(piece, ctx.state.source);
+        std::optional<Bytes> bytes = EncodeTextKeepingBytes(piece, ctx.state.source);
         if (!bytes) {
             return Finish(ctx, source, NumberedPiecePath(ctx, source), nullptr, false, 0, Text(),
                           true);

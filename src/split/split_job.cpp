@@ -128,6 +128,7 @@ void SplitFiles(SplitParamsSource& paramSource, JobEvents& events, const TextLis
         ctx.state.piecesFailed = 0;
         ctx.state.sourceUnreadable = false;
         ctx.state.sourceGuessedOver = TextEncoding::Undetected;
+        ctx.state.sourceDamage = TextDamage();
         ctx.state.sourcePieces.clear();
         const std::optional<FileStamp> asRead = StampBeforeReading(p);
         ctx.state.sourcePermissions = SharedPermissions(07777, asRead);

@@ -124,14 +124,21 @@ bool NoteOpened(SplitContext& ctx, const Text& path, TextSliceReader& reader, bo
     ctx.state.piecesInUtf8 = false;
     if (!opened) {
         NoteUnreadable(ctx, path);
-    } else if (!reader.Exact()) {
+    } else if (!reader.Readable()) {
         ctx.state.sourceUnreadable = true;
         ctx.Fail(FailureKind::Unrecognised, path);
     } else {
         ctx.state.sourceGuessedOver = reader.TiedWith();
         ctx.events.SourceRead(path, reader.Format(), reader.TiedWith());
+        if (reader.Damage().Any()) {
+            ctx.events.SourceDamaged(path, reader.Damage());
+        }
+        if (const TextWreck& wreck = reader.Wreck(); wreck.Any()) {
+            ctx.events.SourceWarned(path, wreck.what, wreck.offset);
+        }
     }
-    return opened && reader.Exact();
+    ctx.state.sourceDamage = opened ? reader.Damage() : TextDamage();
+    return opened && reader.Readable();
 }
 
 // Opens the source as decoded text and notes its encoding, as NoteOpened.

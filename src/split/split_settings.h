@@ -42,6 +42,8 @@ struct SplitState {
     bool sourceUnreadable = false;
     // The encoding that reads the source as well, where its own was the locale's guess.
     TextEncoding sourceGuessedOver = TextEncoding::Undetected;
+    // Where the source's bytes do not decode in the encoding it is read in.
+    TextDamage sourceDamage;
     // The output encoding and conversion asked for when the source began: all its pieces
     // take the same form.
     OutputRequest outputRequest;

@@ -8,6 +8,7 @@
 #include <random>
 
 #include "encoding/charset_converter.h"
+#include "encoding/damaged_text.h"
 #include "encoding/html_charset.h"
 #include "encoding/text_decoder.h"
 #include "fs/file_enumeration.h"
@@ -70,20 +71,19 @@ INSTANTIATE_TEST_SUITE_P(
         // 中 (E4 B8 AD) cut after two bytes
         DecodeRow{"TruncatedUtf8AtEnd", "ab\xE4\xB8\xAD\xE4\xB8", TextEncoding::Undetected,
                   TextEncoding::Raw, "ab\xE4\xB8\xAD\xE4\xB8"},
+        // A damaged text is read in its encoding, each byte that does not decode kept.
         DecodeRow{"MarkedUtf8TruncatedAtEnd", kBom + "ab\xE4\xB8", TextEncoding::Undetected,
-                  TextEncoding::Raw, kBom + "ab\xE4\xB8"},
+                  TextEncoding::Utf8, "ab" + KeptByte(0xE4) + KeptByte(0xB8)},
         // UTF-16LE mark, then 'a' and a lone byte
         DecodeRow{"Utf16OddLength",
                   std::string("\xFF\xFE"
                               "a\0b",
                               5),
-                  TextEncoding::Undetected, TextEncoding::Raw,
-                  std::string("\xFF\xFE"
-                              "a\0b",
-                              5)},
+                  TextEncoding::Undetected, TextEncoding::Utf16Le, "a" + KeptByte('b')},
         // a lone high surrogate D800
         DecodeRow{"Utf16LoneSurrogate", std::string("\xFF\xFE\x00\xD8", 4),
-                  TextEncoding::Undetected, TextEncoding::Raw, std::string("\xFF\xFE\x00\xD8", 4)},
+                  TextEncoding::Undetected, TextEncoding::Utf16Le, KeptUnit(0x00, 0xD8)},
+        // two bad bytes in three tell no encoding
         DecodeRow{"OverlongUtf8", "a\xC0\x80", TextEncoding::Undetected, TextEncoding::Raw,
                   "a\xC0\x80"},
         DecodeRow{"Utf8EncodedSurrogate", "a\xED\xA0\x80", TextEncoding::Undetected,
@@ -91,9 +91,10 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeRow{"HtmlClaimsUtf8BodyIsNot", "<head><meta charset=utf-8></head>\xB0\xA1",
                   TextEncoding::Undetected, TextEncoding::Raw,
                   "<head><meta charset=utf-8></head>\xB0\xA1"},
-        DecodeRow{"ForcedUtf16OnOneByte", "x", TextEncoding::Utf16Le, TextEncoding::Raw, "x"},
-        DecodeRow{"ForcedBig5OnATruncatedPair", "ab\xA4", TextEncoding::Big5, TextEncoding::Raw,
-                  "ab\xA4"},
+        DecodeRow{"ForcedUtf16OnOneByte", "x", TextEncoding::Utf16Le, TextEncoding::Utf16Le,
+                  KeptByte('x')},
+        DecodeRow{"ForcedBig5OnATruncatedPair", "ab\xA4", TextEncoding::Big5, TextEncoding::Big5,
+                  "ab" + KeptByte(0xA4)},
         // 中 in UTF-8 gives D6 D0 in the internal code page
         DecodeRow{"Utf8AfterNulBytes", std::string("\0\0\xE4\xB8\xAD", 5), TextEncoding::Undetected,
                   TextEncoding::Utf8, std::string("\0\0\xD6\xD0", 4)}),

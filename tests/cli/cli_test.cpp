@@ -551,6 +551,75 @@ TEST(CommandLine, SaysWhichEncodingEachSourceWasReadIn) {
     }
 }
 
+// Texts whose reading takes evidence: a damaged one is cut and joins back, its damage named
+// and its conversion refused at that offset; Big5 by its common characters; full-width
+// Shift_JIS refused; a wreck of an earlier conversion cut as it is, with a warning.
+TEST(CommandLine, HardTextsAreReadByTheirEvidenceAndJoinBack) {
+    std::string novel;
+    for (int i = 0; i < 40; ++i) {
+        novel += "第" + std::to_string(i) + "章　山中的夜晚很安静，只听见风吹过树林的声音。\n";
+    }
+    const auto in = [](const std::string& u, const char* cs) {
+        return ConvertCharset(u, "UTF-8", cs);
+    };
+    std::string bad = in(novel, "GB18030");
+    const std::size_t at = bad.find('\n', bad.size() / 2) + 1;
+    bad[at] = '\xFF';  // over 第, whose second byte is then bad too
+    const std::string utf16 = "\xFF\xFE" + in(novel, "UTF-16LE") + "x";
+    std::string items;
+    for (int i = 0; i < 8; ++i) {
+        items += "item " + std::to_string(i) + (i < 4 ? ": 中\n" : ": 書\n");
+    }
+    using J = nlohmann::json;
+    // clang-format off
+    const std::tuple<const char*, std::string, std::size_t, J, J, const char*> rows[] = {
+        // name, source, mark to take off the later pieces, encoding, "damaged", warning
+        {"bad byte", bad, 0, "GB18030", {{"offset", at}, {"bytes", 2}}, nullptr},
+        {"cut last character", in(novel, "GB18030") + "\xCA", 0, "GB18030",
+         {{"offset", in(novel, "GB18030").size()}, {"bytes", 1}}, nullptr},
+        {"odd last byte", utf16, 2, "UTF-16LE", {{"offset", utf16.size() - 1}, {"bytes", 1}}, nullptr},
+        {"two bad bytes in a short text", in("中文测试", "GB18030") + "\xFF\xFF", 0, nullptr, nullptr, nullptr},
+        {"mostly ASCII Big5", in(items, "BIG5"), 0, "BIG5", nullptr, nullptr},
+        {"full-width Shift_JIS", in("ＡＢＣ１２３あいうえおカキクケコ日本語の文章です。東京都。", "SHIFT_JIS"),
+         0, nullptr, nullptr, nullptr},
+        {"runs of 锟斤拷", in("锟斤拷锟斤拷" + novel, "GB18030"), 0, "GB18030", nullptr,
+         "replacement-characters-as-gbk"},
+        {"UTF-8 read as GBK", "鏂囦欢鍚嶇О鏄\n" + novel, 0, "UTF-8", nullptr, "utf-8-as-gbk"},
+    };
+    // clang-format on
+    for (const auto& [name, bytes, mark, encoding, damaged, warning] : rows) {
+        SCOPED_TRACE(name);
+        TempFolder temp;
+        const fs::path root = fs::path(temp.Path()) / "root";
+        Put(root / "s.txt", bytes);
+        const Result r = RunProgram(root, {"split", "--chars", "97", "--json", "s.txt"});
+        const J report = Json(r);
+        ASSERT_EQ(r.status, encoding.is_null() ? 1 : 0) << r.err;
+        ASSERT_EQ(report["sources"].size(), encoding.is_null() ? 0u : 1u) << report;
+        if (encoding.is_null()) {
+            continue;
+        }
+        const J& source = report["sources"][0];
+        EXPECT_EQ(source["encoding"], encoding);
+        EXPECT_EQ(source["guessOver"], nullptr);
+        EXPECT_EQ(source.value("damaged", J()), damaged);
+        EXPECT_EQ(warning ? report["warnings"][0]["what"] : J(), warning ? J(warning) : J());
+        std::string joined;
+        for (std::size_t i = 0; i < report["outputs"].size(); ++i) {
+            const std::string piece = Slurp(root / report["outputs"][i]["path"].get<std::string>());
+            joined += i == 0 ? piece : piece.substr(mark);
+        }
+        EXPECT_EQ(joined, bytes);
+        if (!damaged.is_null()) {
+            const Result converted = RunProgram(
+                root, {"split", "--chars", "97", "--to", "utf-8", "--output-dir", "out", "s.txt"});
+            EXPECT_EQ(converted.status, 1);
+            EXPECT_NE(converted.err.find(damaged["offset"].dump()), std::string::npos)
+                << converted.err;
+        }
+    }
+}
+
 // A source read in the locale's encoding where another reads it as well: its pieces in its
 // own bytes are sure, a conversion of it is a guess that is listed and never deleted on.
 TEST(CommandLine, ASplitConvertsAGuessOnlyWithAWord) {

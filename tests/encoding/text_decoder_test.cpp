@@ -89,8 +89,9 @@ TEST(DecodeBytes, Table) {
          "ab"},
         {"UTF-16LE without mark, its zero the low half of 一", "\xFD\x56\x00\x4E"s,
          TextEncoding::Undetected, TextEncoding::Utf16Le, "\xB9\xFA\xD2\xBB"},  // 国一
-        {"broken surrogate falls back to the bytes", "\xFF\xFE\x3D\xD8\x61\x00"s,
-         TextEncoding::Undetected, TextEncoding::Raw, "\xFF\xFE\x3D\xD8\x61\x00"s},
+        // A damaged text is read in its encoding, each byte that does not decode kept.
+        {"broken surrogate is kept", "\xFF\xFE\x3D\xD8\x61\x00"s, TextEncoding::Undetected,
+         TextEncoding::Utf16Le, KeptUnit(0x3D, 0xD8) + "a"},
         {"GBK is raw", "\xD6\xD0\xCE\xC4", TextEncoding::Undetected, TextEncoding::Raw,
          "\xD6\xD0\xCE\xC4"},
         {"page declaring UTF-8", "<meta charset=utf-8>\xE4\xB8\xAD", TextEncoding::Undetected,
@@ -100,7 +101,7 @@ TEST(DecodeBytes, Table) {
         {"Big5 page", big5Page + "\xC1\x63\xC5\xE9", TextEncoding::Undetected, TextEncoding::Big5,
          big5Page + "\xB7\xB1\xF3\x77"},  // 繁體
         {"Big5 page with bytes outside Big5", big5Page + "\xA4\x30\xFF", TextEncoding::Undetected,
-         TextEncoding::Raw, big5Page + "\xA4\x30\xFF"},
+         TextEncoding::Big5, big5Page + KeptByte(0xA4) + "0" + KeptByte(0xFF)},
         {"Big5-HKSCS page", "<meta charset='Big5-HKSCS'>\xAD\xBB\xB4\xE4\x9D\xEE",
          TextEncoding::Undetected, TextEncoding::Big5Hkscs,
          "<meta charset='Big5-HKSCS'>\xCF\xE3\xB8\xDB\x82\x30\x9E\x38"},  // 香港㗎
@@ -115,14 +116,15 @@ TEST(DecodeBytes, Table) {
          TextEncoding::Utf16Le, "ab"},
         {"forced UTF-16LE skips its mark", "\xFF\xFE\x61\x00"s, TextEncoding::Utf16Le,
          TextEncoding::Utf16Le, "a"},
-        {"forced UTF-16LE on one byte", "a", TextEncoding::Utf16Le, TextEncoding::Raw, "a"},
+        {"forced UTF-16LE on one byte", "a", TextEncoding::Utf16Le, TextEncoding::Utf16Le,
+         KeptByte('a')},
         {"forced UTF-8 without mark", "abc", TextEncoding::Utf8, TextEncoding::Utf8, "abc"},
         {"forced UTF-8 skips its mark",
          "\xEF\xBB\xBF"
          "abc",
          TextEncoding::Utf8, TextEncoding::Utf8, "abc"},
-        {"forced Big5 on other bytes", "\xA4\x30", TextEncoding::Big5, TextEncoding::Raw,
-         "\xA4\x30"},
+        {"forced Big5 on other bytes", "\xA4\x30", TextEncoding::Big5, TextEncoding::Big5,
+         KeptByte(0xA4) + "0"},
         {"forced raw keeps the mark",
          "\xEF\xBB\xBF"
          "abc",

@@ -25,6 +25,10 @@ bool IsUtf8(std::string_view bytes) {
            Iconv(bytes, "UTF-8", "UTF-16LE").has_value();
 }
 
+std::string MarkOf(const std::string& cs) {
+    return cs == "UTF-8" ? kBom8 : cs == "UTF-16LE" ? kBomLe : cs == "UTF-16BE" ? kBomBe : "";
+}
+
 // A text as the reading rules give it: the charset named by a mark or an HTML declaration,
 // else UTF-8 when the bytes are UTF-8, else the bytes themselves. dirty: a mark or a
 // declaration names a charset in which the bytes cannot be read exactly.
@@ -39,7 +43,39 @@ struct Reading {
     bool guessed = false;
     Text altText = {};
     std::string altCharset = {};
+    // The encoding is clear and a few bytes do not decode in it: text holds them (Lenient).
+    bool damaged = false;
 };
+
+// The bytes read in a charset (empty: GB18030) one character at a time, each byte that
+// belongs to no character written as 7F and its two hex digits (so that no kept byte reads
+// as a line break): what the pieces of a damaged text must give back between them.
+std::string Lenient(std::string_view bytes, const std::string& charset) {
+    const std::string cs = charset.empty() ? "GB18030" : charset;
+    if (auto whole = Iconv(bytes, cs.c_str(), "GB18030")) {
+        return *whole;
+    }
+    const bool units = cs.starts_with("UTF-16");
+    std::string out;
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        bool took = false;
+        for (std::size_t len = units ? 2 : 1; len <= 4 && i + len <= bytes.size() && !took;
+             len += units ? 2 : 1) {
+            if (auto t = Iconv(bytes.substr(i, len), cs.c_str(), "GB18030")) {
+                out += *t;
+                i += len;
+                took = true;
+            }
+        }
+        for (std::size_t k = units ? 2 : 1; !took && k > 0 && i < bytes.size(); --k, ++i) {
+            const char* hex = "0123456789ABCDEF";
+            const auto b = static_cast<unsigned char>(bytes[i]);
+            out += {'\x7F', hex[b >> 4], hex[b & 15]};
+        }
+    }
+    return out;
+}
 
 std::string DeclaredCharset(std::string_view bytes) {
     std::string_view head = bytes.substr(0, std::min(bytes.find('\0'), bytes.size()));
@@ -61,6 +97,12 @@ std::string DeclaredCharset(std::string_view bytes) {
 }
 
 Reading Read(std::string_view bytes) {
+    // A text whose encoding is clear and whose damage is small is read in that encoding.
+    if (const DecodedText decoded = DecodeBytes(bytes); decoded.damage.Any()) {
+        const std::string charset(CharsetName(decoded.format.encoding));
+        const std::size_t mark = decoded.format.mark ? MarkOf(charset).size() : 0;
+        return {Lenient(bytes.substr(mark), charset), charset, false, false, false, {}, {}, true};
+    }
     std::string cs;
     std::size_t body = 0;
     bool declared = false;
@@ -107,6 +149,14 @@ bool Big5Family(const std::string& cs) {
 // The reading, judged against the charset the file was written in (nullptr: unknown).
 Reading Read(std::string_view bytes, const std::string* truth) {
     Reading reading = Read(bytes);
+    if (truth != nullptr && truth->ends_with(kDamaged)) {
+        // Damaged after it was written: read in that charset with the bad bytes kept, or
+        // refused; never taken for another charset.
+        const std::string written = truth->substr(0, truth->size() - kDamaged.size());
+        reading.wrong = reading.damaged ? reading.charset != (written == "GB18030" ? "" : written)
+                                        : !reading.dirty && bytes.size() >= 200;
+        return reading;
+    }
     if (reading.dirty) {
         return reading;
     }
@@ -168,10 +218,6 @@ Reading Read(std::string_view bytes, const std::string* truth) {
                      reading.guessed ? " by the locale" : "", ToUtf8Lossy(reading.text).c_str());
     }
     return reading;
-}
-
-std::string MarkOf(const std::string& cs) {
-    return cs == "UTF-8" ? kBom8 : cs == "UTF-16LE" ? kBomLe : cs == "UTF-16BE" ? kBomBe : "";
 }
 
 bool InOrder(const std::string& hay, const std::vector<std::string>& needles) {
@@ -499,7 +545,7 @@ std::vector<std::string> CheckAll(const Job& job, const Tree& given, const Tree&
                         all = false;
                         continue;
                     }
-                    if (!bytesMode && !source.charset.empty()) {
+                    if (!bytesMode && (source.damaged || !source.charset.empty())) {
                         // A source without a mark gives pieces without one: a piece that
                         // begins with U+FEFF holds it as a character.
                         if (piece->starts_with(MarkOf(source.charset)) &&
@@ -507,7 +553,9 @@ std::vector<std::string> CheckAll(const Job& job, const Tree& given, const Tree&
                             bytes.starts_with(MarkOf(source.charset))) {
                             piece->erase(0, MarkOf(source.charset).size());
                         }
-                        auto decoded = Iconv(*piece, source.charset.c_str(), "GB18030");
+                        auto decoded = source.damaged
+                                           ? std::optional(Lenient(*piece, source.charset))
+                                           : Iconv(*piece, source.charset.c_str(), "GB18030");
                         if (!decoded) {
                             v.push_back("a piece of " + Rel(rel) + " does not decode in " +
                                         source.charset);
@@ -703,12 +751,14 @@ std::vector<std::string> CheckAll(const Job& job, const Tree& given, const Tree&
                 lastCharset = reading.charset;
                 lastGuess = reading.guessed ? guesses.size() : std::string::npos;
             }
-            if (reading.dirty || reading.wrong) {
+            // An encoded merge converts, and a damaged member has bytes it would invent for.
+            if (reading.dirty || reading.wrong || reading.damaged) {
                 lenient = true;
                 misread.insert(id);
                 if (!mentionedMember(id)) {
-                    v.push_back(std::string(reading.dirty ? "a member that does not decode exactly"
-                                                          : "a member read as other characters") +
+                    v.push_back(std::string(reading.dirty || reading.damaged
+                                                ? "a member that does not decode exactly"
+                                                : "a member read as other characters") +
                                 " was not reported, in " + name);
                 }
             } else {

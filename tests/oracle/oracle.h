@@ -129,6 +129,11 @@ void MakeWorld(Rng& rng, const std::string& nativeRoot, Truths* truths = nullptr
 // picture.
 void RewriteInOtherEncodings(Rng& rng, Truths& truths);
 
+// A truth that ends so: the text was written in that charset and then damaged.
+inline const std::string kDamaged = "!";
+// Writes one file over with a damaged text, mostly-ASCII Big5 or full-width Shift_JIS.
+void WriteHardTexts(Rng& rng, Truths& truths);
+
 // The internal path of a native relative path under the root ("" when it has none).
 Text InternalPath(const Text& internalRoot, const std::string& rel);
 

@@ -511,6 +511,7 @@ struct Oracle {
     // Other encodings, drawn apart too: they change what some files hold, never which files
     // there are, so the jobs stay what they were.
     Rng foreign{std::mt19937(seed * 2246822519u + 13)};
+    Rng hard{std::mt19937(seed * 3266489917u + 29)};
 
     // Drawn apart again, so that the jobs of the seeds fixed before these came stay what
     // they were wherever none of these is drawn.
@@ -800,6 +801,10 @@ struct Oracle {
         if (foreign.Chance(0.3)) {
             RewriteInOtherEncodings(foreign, truths);
             Say("files in other encodings");
+        }
+        if (hard.Chance(0.3)) {
+            WriteHardTexts(hard, truths);
+            Say("a damaged or ambiguous text");
         }
         for (const auto& [path, truth] : truths) {
             job.truths[path.substr(Root().size() + 1)] = truth;

@@ -220,10 +220,12 @@ std::string Encode(const std::string& utf8, const char* charset) {
 std::string Content(Rng& rng, std::string& truth) {
     const std::string bom8 = "\xEF\xBB\xBF", le = "\xFF\xFE", be = "\xFE\xFF";
     const int kind = rng.Int(0, 15);
-    const char* truths[] = {"GB18030",  "",         "UTF-8",         "UTF-8",
-                            "UTF-16LE", "UTF-16BE", "GB18030",       "BIG5",
-                            "",         "UTF-8",    kNoText.c_str(), kNoText.c_str(),
-                            "",         "UTF-16LE", "GB18030",       "GB18030"};
+    static const std::string damagedUtf8 = "UTF-8" + kDamaged;
+    static const std::string damagedUtf16 = "UTF-16LE" + kDamaged;
+    const char* truths[] = {
+        "GB18030", "",         "UTF-8",   "UTF-8",  "UTF-16LE",          "UTF-16BE",
+        "GB18030", "BIG5",     "",        "UTF-8",  damagedUtf8.c_str(), damagedUtf16.c_str(),
+        "",        "UTF-16LE", "GB18030", "GB18030"};
     truth = truths[kind];
     switch (kind) {
         case 0:

@@ -77,4 +77,40 @@ void RewriteInOtherEncodings(Rng& rng, Truths& truths) {
     }
 }
 
+void WriteHardTexts(Rng& rng, Truths& truths) {
+    const std::vector<std::string> words = {"中文", "测试数据", "第一章", "这是一个", "，", "。"};
+    const std::vector<std::string> wide = {"ＡＢＣ", "１２３", "あいうえお", "日本語", "。"};
+    const std::string gbk = Encoded(Sentence(rng, words, 4, 200), "GB18030");
+    std::string bytes = gbk + "\xCA";  // the last character cut in half
+    std::string truth = "GB18030" + kDamaged;
+    const int kind = rng.Int(0, 4);
+    if (kind == 1) {  // a byte in the middle overwritten
+        bytes = gbk;
+        bytes[static_cast<std::size_t>(rng.Int(0, static_cast<int>(gbk.size()) - 1))] = '\xFF';
+    } else if (kind == 2) {  // a UTF-16LE mark and an odd last byte
+        bytes = "\xFF\xFE" + Encoded(Sentence(rng, words, 0, 60), "UTF-16LE") + "x";
+        truth = "UTF-16LE" + kDamaged;
+    } else if (kind == 3) {  // mostly ASCII, one Chinese character a line
+        bytes.clear();
+        for (int n = rng.Int(1, 40); n > 0; --n) {
+            bytes += "item " + std::to_string(n) + ": " +
+                     rng.Pick(std::vector<std::string>{"中", "書", "電", "說"}) + "\n";
+        }
+        bytes = Encoded(bytes, "BIG5");
+        truth = "BIG5";
+    } else if (kind == 4) {  // nothing but full-width characters
+        bytes = Encoded(Sentence(rng, wide, 4, 60), "SHIFT_JIS");
+        truth = kNoText;
+    }
+    std::vector<std::string> files;
+    for (const auto& [path, given] : truths) {
+        files.push_back(path);
+    }
+    if (!files.empty()) {
+        const std::string& path = rng.Pick(files);
+        truths[path] = truth;
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+    }
+}
+
 }  // namespace qs::oracle
