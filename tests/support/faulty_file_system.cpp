@@ -100,10 +100,14 @@ public:
         if (m_failed || m_owner.ShouldFail(FaultyFileSystem::Op::Commit, path)) {
             return NameResult::Failed;
         }
-        if (m_owner.Folded(path) != path) {
-            return NameResult::Taken;  // held by another spelling
+        // Folders of another spelling lead to the same folder; a file of another spelling
+        // holds the name.
+        const Text folded = m_owner.Folded(path);
+        const auto leaf = [](const Text& p) { return p.substr(p.rfind('/') + 1); };
+        if (leaf(folded) != leaf(path)) {
+            return NameResult::Taken;
         }
-        return Inner().CommitNew(path);
+        return Inner().CommitNew(folded);
     }
 
 private:
