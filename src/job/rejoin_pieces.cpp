@@ -6,7 +6,6 @@
 
 #include "encoding/charset_converter.h"
 #include "encoding/text_decoder.h"
-#include "platform/content_hash.h"
 #include "platform/services.h"
 #include "platform/sha256.h"
 #include "platform/system_error.h"
@@ -19,26 +18,19 @@ constexpr std::int64_t kChunk = 1 << 20;
 
 using Kind = RejoinFailure::Kind;
 
-// The hash of the whole the plan names: the quick one where it gives one, else SHA-256.
+// The hash of the whole: SHA-256, which is what the plan's quick hash is too.
 class WholeHash {
 public:
-    explicit WholeHash(const RejoinPlan& plan) : m_plan(plan), m_quick(!plan.quick.empty()) {}
-    void Add(std::string_view bytes) {
-        if (m_quick) {
-            m_fast.Add(bytes);
-        } else {
-            m_sha.Add(bytes);
-        }
-    }
+    explicit WholeHash(const RejoinPlan& plan)
+        : m_wanted(plan.quick.empty() ? plan.sha256 : plan.quick) {}
+    void Add(std::string_view bytes) { m_sha.Add(bytes); }
     bool Matches() {
-        const std::string hex = m_quick ? m_fast.Hex() : m_sha.Hex();
-        return !hex.empty() && hex == (m_quick ? m_plan.quick : m_plan.sha256);
+        const std::string hex = m_sha.Hex();
+        return !hex.empty() && hex == m_wanted;
     }
 
 private:
-    const RejoinPlan& m_plan;
-    bool m_quick;
-    ContentHash m_fast;
+    const std::string& m_wanted;
     Sha256 m_sha;
 };
 
