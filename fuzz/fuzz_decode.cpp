@@ -1,9 +1,11 @@
-// Decoding arbitrary bytes: either no encoding reads them exactly (and the text is then the
-// bytes themselves), or the text encodes back to the body that was read.
+// Decoding arbitrary bytes: either no encoding reads them (and the text is then the bytes
+// themselves), or the text encodes back to the body that was read; where a few bytes are
+// damaged, the text keeps them and writing it back in its encoding restores the file.
 #include <cstdint>
 #include <string>
 
 #include "encoding/charset_converter.h"
+#include "encoding/damaged_text.h"
 #include "encoding/text_decoder.h"
 #include "fuzz_input.h"
 
@@ -20,11 +22,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const DecodedText decoded = DecodeBytes(bytes, requested);
     QS_FUZZ_CHECK(decoded.opened);
+    const TextFormat format = decoded.format;
+    if (!decoded.exact && decoded.damage.Any()) {
+        QS_FUZZ_CHECK(decoded.damage.offset >= 0 && decoded.damage.offset + decoded.damage.bytes <=
+                                                        static_cast<std::int64_t>(bytes.size()));
+        if (requested != TextEncoding::Undetected) {
+            QS_FUZZ_CHECK(format.encoding == requested);
+        }
+        const std::optional<Bytes> kept = EncodeTextKeepingBytes(decoded.text, format);
+        QS_FUZZ_CHECK(kept.has_value());
+        if (format.encoding == TextEncoding::Big5 || format.encoding == TextEncoding::Big5Hkscs) {
+            const DecodedText again = DecodeBytes(*kept, format.encoding);
+            QS_FUZZ_CHECK(again.text == decoded.text);
+        } else {
+            QS_FUZZ_CHECK(*kept == bytes);
+        }
+        return 0;
+    }
     if (!decoded.exact) {
         QS_FUZZ_CHECK(decoded.text == bytes);
         return 0;
     }
-    const TextFormat format = decoded.format;
     if (format.encoding == TextEncoding::Raw || format.encoding == TextEncoding::Undetected) {
         QS_FUZZ_CHECK(decoded.text == bytes);
         return 0;
