@@ -107,7 +107,8 @@ void HeadingScan::AddLine(std::size_t start, std::string_view line) {
     bool candidate = false;
     if (!blank) {
         if (m_rules.empty()) {
-            if (const std::optional<HeadingShape> shape = ShapeOfLine(line)) {
+            if (const std::optional<HeadingShape> shape =
+                    ShapeOfLine(line, static_cast<std::int32_t>(chars))) {
                 AddCandidate(start, line, shape->form, *shape);
                 candidate = true;
             }

@@ -75,7 +75,9 @@ const Words& W() {
 }
 
 bool StartsWith(std::string_view t, std::size_t i, std::string_view word) {
-    return t.substr(i, word.size()) == word;
+    // The first byte tells most words apart without a call: the test runs on every line.
+    return i <= t.size() && word.size() <= t.size() - i &&
+           (word.empty() || (t[i] == word[0] && t.compare(i, word.size(), word) == 0));
 }
 
 // The length of the space at i (ASCII space, TAB, full-width space); 0 when none.
@@ -453,27 +455,29 @@ bool HasSentenceMark(std::string_view line) {
 }  // namespace
 
 std::optional<HeadingShape> ShapeOfLine(std::string_view line) {
-    const std::size_t first = SkipSpaces(line, 0);
-    if (first >= line.size()) {
-        return std::nullopt;
-    }
     // Cheap refusal first: the test runs on every line of a book.
     if (line.size() > static_cast<std::size_t>(kMaxHeadingChars) * 4) {
         return std::nullopt;
     }
-    const std::int32_t chars = CountChars(line);
+    return ShapeOfLine(line, CountChars(line));
+}
+
+std::optional<HeadingShape> ShapeOfLine(std::string_view line, std::int32_t chars) {
+    const std::size_t first = SkipSpaces(line, 0);
+    if (first >= line.size() || line.size() > static_cast<std::size_t>(kMaxHeadingChars) * 4) {
+        return std::nullopt;
+    }
     if (chars > kMaxHeadingChars ||
         (chars > kMaxFullStopFreeChars && HasText(line, W().fullStop))) {
         return std::nullopt;
     }
-    const bool marked = HasSentenceMark(line);
     std::optional<HeadingShape> shape = BracketedNumberAt(line, first);
     if (!shape) {
         const std::size_t i = SkipOpening(line, first);
         shape = i < line.size() ? ShapeAt(line, i) : std::nullopt;
     }
     // A heading of the strong forms may hold web residue with ， ！ ？ in it.
-    if (shape && marked && !shape->strong && chars > kMaxBareTitleChars) {
+    if (shape && !shape->strong && chars > kMaxBareTitleChars && HasSentenceMark(line)) {
         return std::nullopt;
     }
     return shape;

@@ -49,6 +49,8 @@ struct HeadingShape {
 // forms (titles and web residue hold them); the bare-number forms take none after 20
 // characters.
 std::optional<HeadingShape> ShapeOfLine(std::string_view line);
+// The same for a line of chars characters, counted already.
+std::optional<HeadingShape> ShapeOfLine(std::string_view line, std::int32_t chars);
 
 // Whether a line is a heading by its shape alone (a strong shape).
 bool IsChapterHeading(std::string_view line);

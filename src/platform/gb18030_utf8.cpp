@@ -315,13 +315,14 @@ std::optional<Bytes> TableUtf8ToGb18030(std::string_view data) {
                 }
                 const std::uint32_t c =
                     ((b & 0x0F) << 12) | ((p[i + 1] & 0x3F) << 6) | (p[i + 2] & 0x3F);
-                const std::size_t len = t.length[c];
+                const std::uint32_t packed = t.bytes[c];
                 // Overlong forms are not characters; surrogates are not in the tables.
-                if (c < 0x800 || len == 0) {
+                if (c < 0x800 || packed == 0) {
                     break;
                 }
-                std::memcpy(d + k, &t.bytes[c], 4);
-                k += len;
+                std::memcpy(d + k, &packed, 4);
+                // Past U+07FF a character is two bytes or four, and a third byte shows four.
+                k += (packed >> 16) != 0 ? 4 : 2;
                 i += 3;
             }
             return k;
