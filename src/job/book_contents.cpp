@@ -8,6 +8,7 @@
 
 #include "encoding/text_slices.h"
 #include "pattern/regex_facade.h"
+#include "platform/gb18030_utf8.h"
 #include "text/byte_search.h"
 #include "text/characters.h"
 #include "text/numerals.h"
@@ -44,6 +45,20 @@ std::uint64_t Fnv(std::uint64_t h, std::string_view bytes) {
 
 bool IsBlank(std::string_view line) {
     return IsSpacesOnly(line);
+}
+
+// The same for UTF-8: nothing but spaces, tabs and full-width spaces.
+bool IsUtf8Blank(std::string_view line) {
+    for (std::size_t i = 0; i < line.size();) {
+        if (line[i] == ' ' || line[i] == '\t') {
+            ++i;
+        } else if (line.substr(i, 3) == "\xE3\x80\x80") {
+            i += 3;
+        } else {
+            return false;
+        }
+    }
+    return true;
 }
 
 // The first number of a line a user's rule found, after 第 when there is one.
@@ -129,6 +144,27 @@ void HeadingScan::AddLine(std::size_t start, std::string_view line) {
         ++m_textLines;
         if (!m_candidates.empty()) {
             m_candidates.back().bodyHash = Fnv(m_candidates.back().bodyHash, line);
+        }
+    }
+    m_chars += chars;
+    ++m_lines;
+}
+
+void HeadingScan::AddUtf8Line(std::size_t start, std::string_view utf8, std::int64_t chars) {
+    if (!m_rules.empty() || chars <= kMaxHeadingChars || m_firstTitle.empty()) {
+        std::optional<Bytes> line = TableUtf8ToGb18030(utf8);
+        if (Text beyondTables; !line && Utf8ToInternal(utf8, beyondTables)) {
+            line = std::move(beyondTables);
+        }
+        if (line) {
+            AddLine(start, *line);
+            return;
+        }
+    }
+    if (!IsUtf8Blank(utf8)) {
+        ++m_textLines;
+        if (!m_candidates.empty()) {
+            m_candidates.back().bodyHash = Fnv(m_candidates.back().bodyHash, utf8);
         }
     }
     m_chars += chars;
@@ -550,7 +586,10 @@ constexpr std::size_t kMaxHeadingBytes = 256;
 }  // namespace
 
 bool ScanSlices(TextSliceReader& reader, HeadingScan& scan, std::size_t offset,
-                std::size_t& textBytes) {
+                std::size_t& textBytes, bool utf8Body) {
+    const auto count = [utf8Body](std::string_view s) -> std::int64_t {
+        return utf8Body ? CountUtf8CodePoints(s) : CountChars(s);
+    };
     Text held;                       // the line being read, while it may still be a heading
     std::size_t lineStart = offset;  // its position in the book
     bool overlong = false;
@@ -559,10 +598,14 @@ bool ScanSlices(TextSliceReader& reader, HeadingScan& scan, std::size_t offset,
     std::size_t sliceStart = offset;
     const auto endLine = [&](std::string_view tail) {
         if (overlong) {
-            scan.AddLongLine(lineStart, overlongChars + CountChars(tail));
+            scan.AddLongLine(lineStart, overlongChars + count(tail));
         } else {
             held.append(tail);
-            scan.AddLine(lineStart, held);
+            if (utf8Body) {
+                scan.AddUtf8Line(lineStart, held, count(held));
+            } else {
+                scan.AddLine(lineStart, held);
+            }
         }
         held.clear();
         overlong = false;
@@ -584,12 +627,12 @@ bool ScanSlices(TextSliceReader& reader, HeadingScan& scan, std::size_t offset,
             if (lineBreak == slice.size()) {
                 const std::string_view rest = slice.substr(pos);
                 if (overlong) {
-                    overlongChars += CountChars(rest);
+                    overlongChars += count(rest);
                 } else {
                     held.append(rest);
                     if (held.size() > kMaxHeadingBytes) {
                         overlong = true;
-                        overlongChars = CountChars(held);
+                        overlongChars = count(held);
                         held.clear();
                     }
                 }

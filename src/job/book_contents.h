@@ -44,6 +44,10 @@ public:
     explicit HeadingScan(std::vector<HeadingRule> rules = {});
 
     void AddLine(std::size_t start, std::string_view line);
+    // A line of whole and valid UTF-8 of chars code points: converted only where it may be
+    // a heading, be matched by a rule or title the book; any other line is counted and
+    // hashed in its own bytes, as each line of one book is, whatever it holds.
+    void AddUtf8Line(std::size_t start, std::string_view utf8, std::int64_t chars);
     // A line too long to be a heading, given by its start and its characters.
     void AddLongLine(std::size_t start, std::int64_t chars);
 
@@ -84,9 +88,11 @@ BookContents ContentsOfText(std::string_view text, std::vector<HeadingRule> rule
 // Feeds the scan the lines of a text read slice by slice (as one book may be read from
 // several files: offset is where this text begins in it); only the start of a line that
 // runs on past a slice is held, so that a text without line breaks is scanned in flat
-// memory. textBytes receives the bytes of this text. False when a slice could not be read.
+// memory. textBytes receives the bytes of this text. utf8Body: the reader hands out the
+// body's own bytes of a UTF-8 source (positions and textBytes are then in those bytes).
+// False when a slice could not be read.
 bool ScanSlices(TextSliceReader& reader, HeadingScan& scan, std::size_t offset,
-                std::size_t& textBytes);
+                std::size_t& textBytes, bool utf8Body = false);
 
 // A rule compiled from its expression (ICU, searched in each line); nullopt when it does
 // not compile.

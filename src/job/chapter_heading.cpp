@@ -10,7 +10,6 @@
 namespace qs {
 namespace {
 
-constexpr std::int32_t kMaxHeadingChars = 50;
 constexpr std::int32_t kMaxFullStopFreeChars = 15;
 constexpr std::int32_t kMaxBareTitleChars = 20;
 constexpr int kMaxLeadChars = 8;

@@ -49,6 +49,7 @@ struct HeadingShape {
 // forms (titles and web residue hold them); the bare-number forms take none after 20
 // characters.
 std::optional<HeadingShape> ShapeOfLine(std::string_view line);
+inline constexpr std::int32_t kMaxHeadingChars = 50;
 // The same for a line of chars characters, counted already.
 std::optional<HeadingShape> ShapeOfLine(std::string_view line, std::int32_t chars);
 

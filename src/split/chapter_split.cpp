@@ -395,7 +395,9 @@ ModeResult SplitAtChapters(SplitContext& ctx, const Text& path) {
     ctx.state.source = opened ? reader.Format() : TextFormat{};
     HeadingScan scan(std::move(*rules));
     std::size_t textBytes = 0;
-    if (!opened || !reader.Readable() || !ScanSlices(reader, scan, 0, textBytes)) {
+    // A UTF-8 body is scanned in its own bytes, as its pieces are cut from them.
+    const bool inOwnUtf8 = opened && reader.Readable() && CutInOwnUtf8(ctx, reader);
+    if (!opened || !reader.Readable() || !ScanSlices(reader, scan, 0, textBytes, inOwnUtf8)) {
         NoteNotRead(ctx, path, opened && !reader.Readable());
         return ModeResult::Done;
     }

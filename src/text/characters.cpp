@@ -1,5 +1,6 @@
 #include "text/characters.h"
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -105,6 +106,22 @@ std::int32_t CountChars(std::string_view text) {
         ++count;
     }
     return count > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(count);
+}
+
+std::int64_t CountUtf8CodePoints(std::string_view utf8) {
+    constexpr std::uint64_t kHigh = 0x8080808080808080ull;
+    std::int64_t continuations = 0;
+    std::size_t i = 0;
+    for (; i + 8 <= utf8.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, utf8.data() + i, sizeof word);
+        // A continuation byte is 10xxxxxx: its top bit set and the next one clear.
+        continuations += std::popcount(word & ~(word << 1) & kHigh);
+    }
+    for (; i < utf8.size(); ++i) {
+        continuations += (static_cast<unsigned char>(utf8[i]) & 0xC0) == 0x80;
+    }
+    return static_cast<std::int64_t>(utf8.size()) - continuations;
 }
 
 std::size_t ByteLengthOfChars(std::string_view text, std::size_t n) {

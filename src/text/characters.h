@@ -19,6 +19,8 @@ inline std::size_t CharLength(std::string_view t, std::size_t i) {
 
 // Number of characters of the whole text.
 std::int32_t CountChars(std::string_view text);
+// The code points of UTF-8 text known to be whole and valid: its bytes that begin one.
+std::int64_t CountUtf8CodePoints(std::string_view utf8);
 // The first n characters (the whole text when it has fewer); never cuts a character.
 Text LeftChars(std::string_view text, std::int32_t n);
 // Byte length of the first n characters.
