@@ -72,6 +72,9 @@ public:
     bool Exact() const { return m_exact && m_plausible && m_have == 0; }
     // Exact so far, a sequence cut at the end aside.
     bool ExactSoFar() const { return m_exact && m_plausible; }
+    // Plausible but for a sequence that the end of the bytes cut short: UTF-8 whose last
+    // character was cut in half.
+    bool PlausibleButCutAtEnd() const { return m_plausible && m_have > 0 && m_sawNonAscii; }
     // Nothing but ASCII so far.
     bool AllAscii() const { return m_plausible && !m_sawNonAscii && m_have == 0; }
 

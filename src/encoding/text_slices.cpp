@@ -431,7 +431,8 @@ bool TextSliceReader::Decide() {
         m_tries.push_back(m_encoding);
     }
     m_plainAscii = s.utf8.AllAscii() && !s.sawZero;
-    if (s.utf8.Plausible()) {
+    if (s.utf8.Plausible() || s.utf8.PlausibleButCutAtEnd()) {
+        // Its cut last character, if so, is the damage the reading in UTF-8 records.
         m_tries.push_back(TextEncoding::Utf8);
     } else if (m_plainAscii) {
         m_tries.push_back(TextEncoding::Raw);

@@ -55,6 +55,14 @@ TEST(IsUtf8Text, LargeDataDispatchesNoEvents) {
     EXPECT_EQ(ui.pumps, 0);
 }
 
+std::string Repeat(std::string_view unit, int times) {
+    std::string out;
+    for (int k = 0; k < times; ++k) {
+        out += unit;
+    }
+    return out;
+}
+
 struct DecodeRow {
     const char* name;
     std::string bytes;
@@ -92,6 +100,9 @@ TEST(DecodeBytes, Table) {
         // A damaged text is read in its encoding, each byte that does not decode kept.
         {"broken surrogate is kept", "\xFF\xFE\x3D\xD8\x61\x00"s, TextEncoding::Undetected,
          TextEncoding::Utf16Le, KeptUnit(0x3D, 0xD8) + "a"},
+        {"UTF-8 without mark, its last character cut", Repeat("\xE4\xB8\xAD", 30) + "\xE6\x96",
+         TextEncoding::Undetected, TextEncoding::Utf8,
+         Repeat("\xD6\xD0", 30) + KeptByte(0xE6) + KeptByte(0x96)},
         {"GBK is raw", "\xD6\xD0\xCE\xC4", TextEncoding::Undetected, TextEncoding::Raw,
          "\xD6\xD0\xCE\xC4"},
         {"page declaring UTF-8", "<meta charset=utf-8>\xE4\xB8\xAD", TextEncoding::Undetected,
