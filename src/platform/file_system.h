@@ -45,6 +45,9 @@ public:
     virtual std::int64_t Read(char* buffer, std::int64_t size) = 0;
     // The file the handle reads, whatever names it now; nullopt where it cannot be told.
     virtual std::optional<FileId> Identity() { return std::nullopt; }
+    // The length the file had when it was opened, where the opening told it without a
+    // further call; nullopt otherwise.
+    virtual std::optional<std::int64_t> OpenedLength() { return std::nullopt; }
 };
 
 // An output built in a temporary file beside its target and renamed over the target by
@@ -159,20 +162,6 @@ public:
     virtual std::optional<Bytes> ExtendedAccess(const Text& /*path*/) { return std::nullopt; }
     // The size of the regular file behind a path; nullopt for anything else.
     virtual std::optional<std::int64_t> FileSize(const Text& path);
-    // Whether each name in folder (which ends with its separator) is a regular file of the
-    // size beside it.
-    struct SizedName {
-        Text name;
-        std::int64_t size = 0;
-    };
-    virtual bool FilesHaveSizes(const Text& folder, const std::vector<SizedName>& files) {
-        for (const SizedName& file : files) {
-            if (FileSize(folder + file.name) != file.size) {
-                return false;
-            }
-        }
-        return true;
-    }
 
     // Opens (creating when missing, never truncating) a file for in-place editing.
     virtual std::unique_ptr<ReadWriteFile> OpenReadWrite(const Text& path) = 0;

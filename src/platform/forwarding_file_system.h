@@ -71,6 +71,7 @@ public:
         return m_inner->Read(buffer, size);
     }
     std::optional<FileId> Identity() override { return m_inner->Identity(); }
+    std::optional<std::int64_t> OpenedLength() override { return m_inner->OpenedLength(); }
     ReadHandle& Inner() { return *m_inner; }
 
 private:

@@ -11,12 +11,10 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <limits>
 #include <string>
-#include <thread>
 
 #include "platform/native_names.h"
 #include "platform/system_error.h"
@@ -128,8 +126,9 @@ bool WriteAll(int fd, std::string_view bytes) {
 
 class PosixReadHandle : public ReadHandle {
 public:
-    // id: the file's, as it was opened (an open file stays the file it is).
-    PosixReadHandle(int fd, FileId id) : m_fd(fd), m_id(id) {}
+    // id and length: the file's, as it was opened (an open file stays the file it is).
+    PosixReadHandle(int fd, FileId id, std::int64_t length)
+        : m_fd(fd), m_id(id), m_openedLength(length) {}
     int Descriptor() const { return m_fd; }
 
     // How many bytes from position on (at most length) the source holds as a hole, which a
@@ -197,10 +196,12 @@ public:
         return total;
     }
     std::optional<FileId> Identity() override { return m_id; }
+    std::optional<std::int64_t> OpenedLength() override { return m_openedLength; }
 
 private:
     int m_fd;
     FileId m_id;
+    std::int64_t m_openedLength;
     off_t m_dataEnd = -1;  // not yet known whether the file has holes
 };
 
@@ -687,7 +688,8 @@ std::unique_ptr<ReadHandle> PosixFileSystem::OpenRead(const Text& path) {
         return Failing(nullptr, std::max(error, 0));
     }
     return std::make_unique<PosixReadHandle>(
-        fd, FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)});
+        fd, FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)},
+        static_cast<std::int64_t>(st.st_size));
 }
 
 bool PosixFileSystem::WriteWholeFile(const Text& path, std::string_view bytes) {
@@ -811,43 +813,6 @@ std::optional<std::int64_t> PosixFileSystem::FileSize(const Text& path) {
         return std::nullopt;
     }
     return static_cast<std::int64_t>(st.st_size);
-}
-
-// Tens of thousands of small pieces are looked at on two processors at once.
-bool PosixFileSystem::FilesHaveSizes(const Text& folder, const std::vector<SizedName>& files) {
-    std::vector<std::string> natives(files.size());
-    for (std::size_t k = 0; k < files.size(); ++k) {
-        if (!NativePath(folder + files[k].name, natives[k])) {
-            return false;
-        }
-    }
-    if (files.empty()) {
-        return true;
-    }
-    // Through the held folder when the job holds it: the names then follow it as everywhere.
-    const std::shared_ptr<HeldFolder> held = HolderOf(natives.front());
-    std::atomic<bool> sized{true};
-    const auto look = [&](std::size_t from, std::size_t to) {
-        for (std::size_t k = from; k < to && sized; ++k) {
-            const Place at = PlaceIn(held.get(), natives[k]);
-            struct stat st {};
-            if (::fstatat(at.dirFd, at.name, &st, 0) != 0 || !S_ISREG(st.st_mode) ||
-                st.st_size != files[k].size) {
-                sized = false;
-            }
-        }
-    };
-    constexpr std::size_t kWorthAThread = 1024;
-    const std::size_t half = files.size() >= kWorthAThread ? files.size() / 2 : 0;
-    std::thread other;
-    if (half > 0) {
-        other = std::thread(look, half, files.size());
-    }
-    look(0, half > 0 ? half : files.size());
-    if (other.joinable()) {
-        other.join();
-    }
-    return sized;
 }
 
 std::unique_ptr<ReadWriteFile> PosixFileSystem::OpenReadWrite(const Text& path) {

@@ -524,52 +524,28 @@ CopyResult CopyPiece(SplitContext& ctx, const Text& source, ReadHandle& in, std:
 
 bool PiecesOfSourceAreSafe(SplitContext& ctx) {
     // Many pieces go onto the disk together, with the rest of their file system and the
-    // folder entries that name them; a few, or a file system that cannot, one by one.
+    // folder entries that name them; a few, or a file system that cannot, one by one. What
+    // they hold is looked at afterwards, when they are read back.
     constexpr std::size_t kFlushedTogether = 32;
-    const bool together = ctx.state.sourcePieces.size() >= kFlushedTogether &&
-                          Fs().SyncFileSystemOf(ctx.outputFolder);
-    // Every piece with its size: f(path, size) false stops the walk.
     const SplitState::SourcePieces& pieces = ctx.state.sourcePieces;
-    const auto all = [&](const auto& f) {
-        for (std::size_t k = 0; k < pieces.numberedSizes.size(); ++k) {
-            const auto number =
-                static_cast<std::int32_t>(pieces.firstNumber + static_cast<std::int64_t>(k));
-            if (!f(NumberedPathOf(ctx, pieces.source, number), pieces.numberedSizes[k])) {
-                return false;
-            }
-        }
-        for (const SplitState::WrittenPiece& piece : pieces.others) {
-            if (!f(ctx.outputFolder + piece.name, piece.size)) {
-                return false;
-            }
-        }
+    if (pieces.size() >= kFlushedTogether && Fs().SyncFileSystemOf(ctx.outputFolder)) {
         return true;
-    };
-    if (!together && !all([](const Text& path, std::int64_t) { return Fs().SyncToDisk(path); })) {
-        return false;
     }
-    // Looked at after the flushes, so that a piece changed meanwhile is seen; in batches, so
-    // that the names are never all held at once.
-    constexpr std::size_t kBatch = 4096;
-    std::vector<FileSystem::SizedName> batch;
-    const auto lookAt = [&] {
-        const bool sized = Fs().FilesHaveSizes(ctx.outputFolder, batch);
-        batch.clear();
-        return sized;
-    };
-    if (!all([&](const Text& path, std::int64_t size) {
-            batch.push_back({path.substr(ctx.outputFolder.size()), size});
-            return batch.size() < kBatch || lookAt();
-        }) ||
-        !lookAt()) {
-        return false;
+    for (std::size_t k = 0; k < pieces.numberedSizes.size(); ++k) {
+        const auto number =
+            static_cast<std::int32_t>(pieces.firstNumber + static_cast<std::int64_t>(k));
+        if (!Fs().SyncToDisk(NumberedPathOf(ctx, pieces.source, number))) {
+            return false;
+        }
+    }
+    for (const SplitState::WrittenPiece& piece : pieces.others) {
+        if (!Fs().SyncToDisk(ctx.outputFolder + piece.name)) {
+            return false;
+        }
     }
     // The names: once for the folder of the pieces, and for its parent when the folder
     // itself may be new.
-    if (together) {
-        return true;
-    }
-    if (ctx.state.sourcePieces.size() != 0 && !Fs().SyncToDisk(ctx.outputFolder)) {
+    if (pieces.size() != 0 && !Fs().SyncToDisk(ctx.outputFolder)) {
         return false;
     }
     if (ctx.Options().subfolder) {
@@ -600,6 +576,12 @@ PieceFile PieceAt(SplitContext& ctx, std::size_t k) {
 
 }  // namespace
 
+bool PiecesCanGiveSourceBack(SplitContext& ctx) {
+    const SplitParams& options = ctx.Options();
+    return !(options.skipBlankLines && std::holds_alternative<SplitByLinesParams>(options.mode)) &&
+           ctx.state.outputRequest.zh == ZhConversion::None;
+}
+
 bool PiecesGiveSourceBack(SplitContext& ctx, const SourceDigest& read) {
     const SplitParams& options = ctx.Options();
     const SplitState::SourcePieces& pieces = ctx.state.sourcePieces;
@@ -621,20 +603,8 @@ bool PiecesGiveSourceBack(SplitContext& ctx, const SourceDigest& read) {
         for (std::size_t k = 0; k < pieces.size(); ++k) {
             plan.piece = [&ctx, k](std::size_t) { return PieceAt(ctx, k); };
             plan.size = pieces.others[k].size;
-            plan.quick = pieces.books[k];
+            plan.sha256 = pieces.books[k];
             if (RejoinPieces(plan)) {
-                return false;
-            }
-        }
-        return true;
-    }
-    // Blank lines skipped or 繁简 converted on purpose give no source back: the pieces are
-    // only the very files written, of the sizes written.
-    if ((options.skipBlankLines && std::holds_alternative<SplitByLinesParams>(options.mode)) ||
-        ctx.state.outputRequest.zh != ZhConversion::None) {
-        for (std::size_t k = 0; k < pieces.size(); ++k) {
-            const PieceFile piece = PieceAt(ctx, k);
-            if (!piece.identity || Fs().FileIdentity(piece.path) != piece.identity) {
                 return false;
             }
         }
@@ -647,7 +617,7 @@ bool PiecesGiveSourceBack(SplitContext& ctx, const SourceDigest& read) {
     plan.source = ctx.state.source;
     plan.reencoded = ctx.state.outputRequest.encoding.has_value();
     plan.size = read.size;
-    plan.quick = read.quick;
+    plan.sha256 = read.sha256;
     plan.breaksNormalised = true;
     // The break the source's last lines end in is the one to try first.
     for (const char* lineBreak : {"\r\n", "\n", "\r"}) {
