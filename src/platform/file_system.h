@@ -86,6 +86,9 @@ public:
     // Gives the file the name path (in the folder of the target) only when nothing has that
     // name yet: Taken leaves the writer as it was, for another name or for Commit.
     virtual NameResult CommitNew(const Text& path) = 0;
+    // The file being written, whatever name it gets; nullopt where it cannot be told. Asked
+    // before it is named.
+    virtual std::optional<FileId> Identity() { return std::nullopt; }
 };
 
 // Names the finished file path when nothing has that name; when a file has it, replaces that

@@ -98,6 +98,7 @@ public:
     void StartWriteBack() override { m_inner->StartWriteBack(); }
     bool Commit() override { return m_inner->Commit(); }
     NameResult CommitNew(const Text& path) override { return m_inner->CommitNew(path); }
+    std::optional<FileId> Identity() override { return m_inner->Identity(); }
 
 protected:
     AtomicWriter& Inner() { return *m_inner; }

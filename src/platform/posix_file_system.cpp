@@ -96,18 +96,18 @@ bool LinkUnnamed(int fd, Place at) {
 
 // A job's first files in a held folder are opened as they are asked for; from then on a
 // stock makes them ahead. A batch of small sources, one piece or two each, starts none.
-int UnnamedFileIn(HeldFolder& folder) {
+UnnamedFile UnnamedFileIn(HeldFolder& folder) {
     constexpr int kFilesBeforeStock = 8;
     if (folder.stock) {
-        const int fd = folder.stock->Take();
-        if (fd >= 0) {
-            return fd;
+        UnnamedFile file = folder.stock->Take();
+        if (file.fd >= 0) {
+            return file;
         }
     } else if (++folder.filesOpened == kFilesBeforeStock) {
         CreationMode();  // reading the umask sets it for a moment: not while files are made
         folder.stock = std::make_unique<UnnamedFileStock>(folder.fd);
     }
-    return OpenUnnamedFile(folder.fd, ".");
+    return {OpenUnnamedFile(folder.fd, "."), std::nullopt};
 }
 
 bool WriteAll(int fd, std::string_view bytes) {
@@ -208,11 +208,12 @@ private:
 class PosixAtomicWriter : public AtomicWriter {
 public:
     PosixAtomicWriter(std::string target, std::string temporary, int fd,
-                      std::shared_ptr<HeldFolder> folder)
+                      std::shared_ptr<HeldFolder> folder, std::optional<FileId> id = std::nullopt)
         : m_target(std::move(target)),
           m_temporary(std::move(temporary)),
           m_fd(fd),
-          m_folder(std::move(folder)) {}
+          m_folder(std::move(folder)),
+          m_id(id) {}
     ~PosixAtomicWriter() override {
         if (m_fd >= 0) {
             ::close(m_fd);
@@ -319,6 +320,14 @@ public:
         }
         m_committed = true;
         return true;
+    }
+    std::optional<FileId> Identity() override {
+        struct stat st {};
+        if (!m_id && m_fd >= 0 && ::fstat(m_fd, &st) == 0) {
+            m_id = FileId{static_cast<std::uint64_t>(st.st_dev),
+                          static_cast<std::uint64_t>(st.st_ino)};
+        }
+        return m_id;
     }
     NameResult CommitNew(const Text& path) override {
         Begin();
@@ -500,6 +509,7 @@ private:
     std::string m_temporary;  // empty while the file has no name (O_TMPFILE)
     int m_fd;
     std::shared_ptr<HeldFolder> m_folder;  // the folder it was made in, when that is held
+    std::optional<FileId> m_id;
     bool m_failed = false;
     int m_error = 0;  // why it failed
     bool m_committed = false;
@@ -709,16 +719,16 @@ std::unique_ptr<AtomicWriter> PosixFileSystem::CreateAtomic(const Text& path) {
     // is a folder is refused when the file is named.
     static const bool unnamedFiles = ::access("/proc/self/fd", X_OK) == 0;
     if (unnamedFiles) {
-        int fd;
+        UnnamedFile file;
         if (held) {
-            fd = UnnamedFileIn(*held);
+            file = UnnamedFileIn(*held);
         } else {
             const std::string folder = FolderPart(native);
-            fd = OpenUnnamedFile(AT_FDCWD, folder.empty() ? "." : folder.c_str());
+            file.fd = OpenUnnamedFile(AT_FDCWD, folder.empty() ? "." : folder.c_str());
         }
-        if (fd >= 0) {
-            return std::make_unique<PosixAtomicWriter>(std::move(native), std::string(), fd,
-                                                       std::move(held));
+        if (file.fd >= 0) {
+            return std::make_unique<PosixAtomicWriter>(std::move(native), std::string(), file.fd,
+                                                       std::move(held), file.id);
         }
     }
     std::string temporary = FolderPart(native) + ".qirnsplit-XXXXXX";

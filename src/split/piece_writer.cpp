@@ -246,7 +246,7 @@ bool NamePiece(SplitContext& ctx, AtomicWriter& out, const Text& source, std::st
 // only while it is there as written (kept only when it is to be deleted). numbered: the
 // piece has the numbered name of source for its number.
 void NotePiece(SplitContext& ctx, const Text& path, std::int64_t size, bool durable,
-               const Text& source = Text(), bool numbered = false) {
+               std::optional<FileId> identity, const Text& source = Text(), bool numbered = false) {
     ctx.state.piecesWritten.Add(path);
     // Pieces are named in the output folder; one elsewhere would go unrecorded, and its
     // source would stay.
@@ -260,7 +260,7 @@ void NotePiece(SplitContext& ctx, const Text& path, std::int64_t size, bool dura
     }
     // The pieces keep their order: the numbered run first, then every other one.
     const auto next = pieces.firstNumber + static_cast<std::int64_t>(pieces.numberedSizes.size());
-    pieces.identities.push_back(Fs().FileIdentity(path));
+    pieces.identities.push_back(identity ? identity : Fs().FileIdentity(path));
     if (numbered && pieces.others.empty() && source == pieces.source &&
         ctx.state.pieceNumber == next && size <= std::numeric_limits<std::uint32_t>::max()) {
         pieces.numberedSizes.push_back(static_cast<std::uint32_t>(size));
@@ -294,13 +294,14 @@ bool Finish(SplitContext& ctx, const Text& source, Text path, std::unique_ptr<At
         }
     }
     const std::size_t numberedBytes = path.size();
+    const std::optional<FileId> identity = durable && out ? out->Identity() : std::nullopt;
     written = written && out && NamePiece(ctx, *out, source, text, path);
     out.reset();
     if (written) {
         // Naming keeps the numbered path or gives another one.
         const bool numbered =
             durable && path.size() == numberedBytes && path == NumberedPiecePath(ctx, source);
-        NotePiece(ctx, path, size, durable, source, numbered);
+        NotePiece(ctx, path, size, durable, identity, source, numbered);
         ctx.events.OutputWritten(
             {path, size, WrittenFormat(ctx), ctx.sourceIndex, ctx.state.pieceHeading});
     }
@@ -461,6 +462,7 @@ bool FinishNamedOutput(SplitContext& ctx, const Text& stem, const Text& dotExten
     Text path = ctx.outputFolder + (name.empty() ? dotExtension : name);
     const bool durable = ctx.Options().deleteSources;
     written = written && out && !name.empty();
+    const std::optional<FileId> identity = durable && out ? out->Identity() : std::nullopt;
     if (written) {
         out->LimitPermissions(ctx.state.sourcePermissions);
         if (ctx.state.sourceAccess) {
@@ -475,7 +477,7 @@ bool FinishNamedOutput(SplitContext& ctx, const Text& stem, const Text& dotExten
     }
     out.reset();
     if (written) {
-        NotePiece(ctx, path, size, durable);
+        NotePiece(ctx, path, size, durable, identity);
         if (durable) {
             ctx.state.sourcePieces.books.push_back(std::move(sha256));
         }
