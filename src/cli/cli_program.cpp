@@ -11,6 +11,7 @@
 #include "cli/cli_ui.h"
 #include "cli/manifest.h"
 #include "cli/output_recorder.h"
+#include "cli/source_manifest.h"
 #include "cli/standard_output.h"
 #include "fs/file_enumeration.h"
 #include "fs/made_folders.h"
@@ -138,9 +139,8 @@ public:
         }
     }
     // Each source's pieces are kept until its manifest is written by manifests, which
-    // answers whether it was.
-    using ManifestWriter =
-        std::function<bool(const SplitSource&, const std::vector<const ReportedOutput*>&)>;
+    // takes them and answers whether the source may go.
+    using ManifestWriter = std::function<bool(const SplitSource&, std::vector<ReportedOutput>&)>;
     void WriteManifests(ManifestWriter writer) {
         m_keep = true;
         m_manifests = std::move(writer);
@@ -148,18 +148,7 @@ public:
     bool WantsSplitSources() override { return m_keep; }
     bool OutputsReachTheDisk() override { return !m_recorder.DryRun(); }
     bool SourceSplit(const SplitSource& source) override {
-        if (!m_keep) {
-            return true;
-        }
-        std::vector<const ReportedOutput*> pieces;
-        for (const ReportedOutput& p : m_kept) {
-            if (p.source == source.index) {
-                pieces.push_back(&p);
-            }
-        }
-        const bool written = m_manifests(source, pieces);
-        std::erase_if(m_kept, [&](const ReportedOutput& p) { return p.source <= source.index; });
-        return written;
+        return !m_keep || m_manifests(source, m_kept);
     }
     std::size_t OutputCount() const { return m_outputs; }
     void BookLooksUncut(const UncutBook& book) override { m_report.uncut.push_back(book); }
@@ -400,37 +389,22 @@ int RunSplit(const ParsedCommand& command) {
         }
         // A manifest for each source as soon as its pieces are written, from what the split
         // read of it; a source goes only once its manifest rejoins it.
-        s.m_events.WriteManifests(
-            [&](const SplitSource& split, const std::vector<const ReportedOutput*>& pieces) {
-                const auto reserved = [&](const Text& path) {
-                    return sources.Holds(path) || s.m_recorder.Wrote(path);
-                };
-                const SourceFacts facts{split.path,   split.read.size, split.read.sha256,
-                                        split.format, split.read.tail, true};
-                const auto older = [&](const Text& path) {
-                    return split.older != nullptr && split.older->Holds(path);
-                };
-                Text path;
-                if (!WriteManifest(facts, s.m_split, seed, pieces, reserved, older, &path)) {
-                    s.m_report.failures.push_back(
-                        FromJob(FailureKind::NotWritten, path, LastSystemError()));
-                    return false;
-                }
-                s.m_report.outputs.push_back({path,
-                                              Fs().FileSize(path).value_or(0),
-                                              TextFormat{TextEncoding::Utf8, false},
-                                              split.index,
-                                              {},
-                                              {}});
-                Report check;
-                if (s.m_split.deleteSources && !s.m_recorder.DryRun() &&
-                    (!VerifyManifest(path, check) || check.checked.empty())) {
-                    s.m_report.failures.insert(s.m_report.failures.end(), check.failures.begin(),
-                                               check.failures.end());
-                    return false;
-                }
-                return true;
-            });
+        s.m_events.WriteManifests([&](const SplitSource& split, std::vector<ReportedOutput>& kept) {
+            const auto reserved = [&](const Text& path) {
+                return sources.Holds(path) || s.m_recorder.Wrote(path);
+            };
+            SourceManifest m =
+                WriteSourceManifest(split, s.m_split, seed, kept, reserved,
+                                    s.m_split.deleteSources && !s.m_recorder.DryRun());
+            std::vector<ReportedFailure>& failures = s.m_report.failures;
+            if (!m.written) {
+                failures.push_back(FromJob(FailureKind::NotWritten, m.output.path, m.systemError));
+                return false;
+            }
+            s.m_report.outputs.push_back(std::move(m.output));
+            failures.insert(failures.end(), m.problems.begin(), m.problems.end());
+            return m.givesSourceBack;
+        });
     }
     s.m_progress.SetTotals(static_cast<int>(files.size()), TotalSize(files));
     FixedSplitParams paramSource(s.m_split);

@@ -258,11 +258,6 @@ std::optional<std::int64_t> OutputRecorder::FileSize(const Text& path) {
     return m_inner.FileSize(path);
 }
 
-bool OutputRecorder::FilesHaveSizes(const Text& folder, const std::vector<SizedName>& files) {
-    return m_dryRun ? FileSystem::FilesHaveSizes(folder, files)
-                    : m_inner.FilesHaveSizes(folder, files);
-}
-
 std::unique_ptr<ReadWriteFile> OutputRecorder::OpenReadWrite(const Text&) {
     // The command line never touches the settings file.
     return nullptr;

@@ -39,7 +39,6 @@ public:
     bool SyncToDisk(const Text& path) override;
     bool SyncFileSystemOf(const Text& path) override;
     std::optional<std::int64_t> FileSize(const Text& path) override;
-    bool FilesHaveSizes(const Text& folder, const std::vector<SizedName>& files) override;
     std::optional<FileStamp> Stamp(const Text& path) override;
     std::optional<Bytes> ExtendedAccess(const Text& path) override {
         return m_inner.ExtendedAccess(path);

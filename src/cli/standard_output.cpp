@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 
 namespace qs::cli {
@@ -14,6 +15,9 @@ bool g_closedAtStart = false;
 }  // namespace
 
 void GuardStandardOutput() {
+    // A reader that goes away makes the next write fail (EPIPE) and is told as any lost
+    // report is, instead of ending the program in the middle of a job without a word.
+    std::signal(SIGPIPE, SIG_IGN);
     g_closedAtStart = ::fcntl(STDOUT_FILENO, F_GETFD) < 0 && errno == EBADF;
     if (g_closedAtStart) {
         const int fd = ::open("/dev/full", O_WRONLY | O_CLOEXEC);

@@ -5,8 +5,9 @@
 namespace qs::cli {
 
 // The report is part of the job: a listing or JSON object that did not reach standard output
-// is a failure. A standard output closed when the program starts is taken by a device that
-// refuses every write, so that no file the job opens gets its number (and the report in it).
+// is a failure, also when its reader has gone. A standard output closed when the program
+// starts is taken by a device that refuses every write, so that no file the job opens gets
+// its number (and the report in it).
 void GuardStandardOutput();
 
 // nullopt when everything written to standard output so far reached it, else why (an errno

@@ -5,6 +5,7 @@
 #include "cli/chapter_rules.h"
 #include "cli/manifest.h"
 #include "cli/output_recorder.h"
+#include "cli/source_manifest.h"
 #include "fs/paths.h"
 #include "platform/native_names.h"
 #include "platform/services.h"
@@ -28,41 +29,20 @@ public:
             {o.path, o.bytes, o.format, o.source, m_recorder.TakeHash(o.path), o.heading});
     }
     bool SourceSplit(const SplitSource& split, FailureList& failures, Report& report) override {
-        std::vector<const ReportedOutput*> pieces;
-        for (const ReportedOutput& p : m_pieces) {
-            if (p.source == split.index) {
-                pieces.push_back(&p);
-            }
-        }
         const SplitParams& params = m_params.Read();
         const auto reserved = [this](const Text& path) {
             return m_sources.Holds(path) || m_recorder.Wrote(path);
         };
-        const cli::SourceFacts facts{split.path,   split.read.size, split.read.sha256,
-                                     split.format, split.read.tail, true};
-        const auto older = [&split](const Text& path) {
-            return split.older != nullptr && split.older->Holds(path);
-        };
-        Text path;
-        // The window draws its random lengths from the clock: no seed gives them again.
-        const bool written = cli::WriteManifest(facts, params, 0, pieces, reserved, older, &path);
-        const int why = LastSystemError();
-        std::erase_if(m_pieces, [&](const ReportedOutput& p) { return p.source <= split.index; });
-        if (!written) {
-            failures.Add(FailureKind::NotWritten, path, why);
+        // The window draws its random lengths from the clock: no seed gives them again. A
+        // source that its manifest does not give back stays; the split tells that it did.
+        cli::SourceManifest m =
+            cli::WriteSourceManifest(split, params, 0, m_pieces, reserved, params.deleteSources);
+        if (!m.written) {
+            failures.Add(FailureKind::NotWritten, m.output.path, m.systemError);
             return false;
         }
-        report.outputs.push_back({path,
-                                  Fs().FileSize(path).value_or(0),
-                                  TextFormat{TextEncoding::Utf8, false},
-                                  split.index,
-                                  {},
-                                  {}});
-        // A source goes only once its manifest, read back, gives it back; the split tells that
-        // it stayed.
-        Report check;
-        return !params.deleteSources ||
-               (cli::VerifyManifest(path, check) && !check.checked.empty());
+        report.outputs.push_back(std::move(m.output));
+        return m.givesSourceBack;
     }
 
 private:

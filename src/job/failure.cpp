@@ -11,11 +11,13 @@ struct FailureRow {
     std::string_view label;  // UTF-8
 };
 
-constexpr std::array<FailureRow, 8> kFailures = {{
+constexpr std::array<FailureRow, 9> kFailures = {{
     {FailureKind::Unreadable, "unreadable", "无法读取："},
     {FailureKind::FolderNotCreated, "folder-not-created", "无法创建文件夹："},
     {FailureKind::NotWritten, "not-written", "无法写入："},
     {FailureKind::SourceKept, "source-kept", "未删除原文件："},
+    {FailureKind::SourceKeptUnrestorable, "source-kept",
+     "未删除原文件（跳过了空行或转换了繁简，分块无法还原原文件）："},
     {FailureKind::NotConverted, "not-converted", "无法转换编码："},
     {FailureKind::Unrecognised, "unrecognised-encoding", "无法识别编码："},
     {FailureKind::Guessed, "encoding-guessed", "编码未能确定："},

@@ -15,6 +15,9 @@ enum class FailureKind {
     FolderNotCreated,
     NotWritten,
     SourceKept,
+    // Kept because its pieces cannot give it back: the split left out its blank lines or
+    // converted 繁简 as asked, and nothing else holds what it took away
+    SourceKeptUnrestorable,
     NotConverted,
     Unrecognised,  // no encoding the program reads decodes the source: left untouched
     // GB18030 and Big5 both decode the source and the locale chose: its text went into an

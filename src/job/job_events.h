@@ -26,8 +26,7 @@ struct OutputRecord {
 // The bytes a split read of a source, from its start to where it stopped reading it.
 struct SourceDigest {
     std::int64_t size = 0;
-    std::string quick;   // ContentHash: what the pieces read back must give before it goes
-    std::string sha256;  // for a manifest; empty when none was asked for
+    std::string sha256;  // what the pieces read back must give before it goes; its manifest's
     Bytes tail;          // the last bytes (up to 4 KiB), for what the pieces may lack at the end
 };
 

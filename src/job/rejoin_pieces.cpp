@@ -18,11 +18,10 @@ constexpr std::int64_t kChunk = 1 << 20;
 
 using Kind = RejoinFailure::Kind;
 
-// The hash of the whole: SHA-256, which is what the plan's quick hash is too.
+// The hash of the whole, to be the plan's.
 class WholeHash {
 public:
-    explicit WholeHash(const RejoinPlan& plan)
-        : m_wanted(plan.quick.empty() ? plan.sha256 : plan.quick) {}
+    explicit WholeHash(const RejoinPlan& plan) : m_wanted(plan.sha256) {}
     void Add(std::string_view bytes) { m_sha.Add(bytes); }
     bool Matches() {
         const std::string hex = m_sha.Hex();
@@ -52,9 +51,13 @@ std::unique_ptr<ReadHandle> OpenPiece(const PieceFile& piece,
     return in;
 }
 
-std::optional<RejoinFailure> RejoinBytes(const RejoinPlan& plan, AtomicWriter* out) {
-    WholeHash sha(plan);
-    std::int64_t size = 0;
+// Each piece's bytes as read back, in order: take(i, bytes, first) gets them in parts of at
+// most a chunk (first: the piece's first part, empty for an empty piece); false from it ends
+// the reading. A piece whose length its opening told is read in one call a chunk; otherwise a
+// read that fills less than the buffer ends it. A piece that ends sooner than it did when
+// opened only makes the whole differ.
+using TakeBytes = std::function<bool(std::size_t, std::string_view, bool)>;
+std::optional<RejoinFailure> ReadPieces(const RejoinPlan& plan, const TakeBytes& take) {
     Bytes buffer(static_cast<std::size_t>(kChunk), '\0');
     for (std::size_t i = 0; i < plan.pieceCount; ++i) {
         const PieceFile piece = plan.piece(i);
@@ -63,20 +66,41 @@ std::optional<RejoinFailure> RejoinBytes(const RejoinPlan& plan, AtomicWriter* o
         if (!in) {
             return failure;
         }
-        // A read that fills less than the buffer ends the piece; one that stopped short of
-        // the end only makes the whole differ.
-        for (std::int64_t got = kChunk; got == kChunk;) {
-            got = in->Read(buffer.data(), kChunk);
+        std::int64_t left = in->OpenedLength().value_or(-1);
+        for (bool first = true;; first = false) {
+            const std::int64_t want = left < 0 ? kChunk : std::min(left, kChunk);
+            const std::int64_t got = want == 0 ? 0 : in->Read(buffer.data(), want);
             if (got < 0) {
                 return RejoinFailure{Kind::Unreadable, piece.path, LastSystemError(), {}};
             }
-            const std::string_view bytes(buffer.data(), static_cast<std::size_t>(got));
-            sha.Add(bytes);
-            size += got;
-            if (out && !bytes.empty() && !out->Write(bytes)) {
-                return RejoinFailure{Kind::NotWritten, Text(), LastSystemError(), {}};
+            if (!take(i, std::string_view(buffer.data(), static_cast<std::size_t>(got)), first)) {
+                return RejoinFailure{Kind::NotRestorable, Text(), 0, {}};
+            }
+            left -= left < 0 ? 0 : got;
+            if (got < want || left == 0) {
+                break;
             }
         }
+    }
+    return std::nullopt;
+}
+
+std::optional<RejoinFailure> RejoinBytes(const RejoinPlan& plan, AtomicWriter* out) {
+    WholeHash sha(plan);
+    std::int64_t size = 0;
+    bool written = true;
+    const std::optional<RejoinFailure> failure =
+        ReadPieces(plan, [&](std::size_t, std::string_view bytes, bool) {
+            sha.Add(bytes);
+            size += static_cast<std::int64_t>(bytes.size());
+            written = !out || bytes.empty() || out->Write(bytes);
+            return written;
+        });
+    if (!written) {
+        return RejoinFailure{Kind::NotWritten, Text(), LastSystemError(), {}};
+    }
+    if (failure) {
+        return failure;
     }
     if (size != plan.size || !sha.Matches()) {
         return RejoinFailure{Kind::Changed, Text(), 0, {}};
@@ -302,30 +326,18 @@ std::optional<RejoinFailure> BytePass(const RejoinPlan& plan, const EncodedWay& 
         return refused;
     }
     Rebreaker whole(way, put);
-    Bytes buffer(static_cast<std::size_t>(kChunk), '\0');
-    for (std::size_t i = 0; i < plan.pieceCount; ++i) {
-        const PieceFile piece = plan.piece(i);
-        std::optional<RejoinFailure> failure;
-        std::unique_ptr<ReadHandle> in = OpenPiece(piece, failure);
-        if (!in) {
-            return failure;
-        }
-        if (i > 0 && !whole.Add(way.joiner)) {
-            return refused;
-        }
-        for (std::int64_t got = kChunk, first = 1; got == kChunk; first = 0) {
-            got = in->Read(buffer.data(), kChunk);
-            if (got < 0) {
-                return RejoinFailure{Kind::Unreadable, piece.path, LastSystemError(), {}};
+    std::optional<RejoinFailure> failure =
+        ReadPieces(plan, [&](std::size_t i, std::string_view bytes, bool first) {
+            if (first && i > 0 && !whole.Add(way.joiner)) {
+                return false;
             }
-            std::string_view bytes(buffer.data(), static_cast<std::size_t>(got));
-            if (first != 0 && !way.mark.empty() && bytes.starts_with(way.mark)) {
+            if (first && !way.mark.empty() && bytes.starts_with(way.mark)) {
                 bytes.remove_prefix(way.mark.size());
             }
-            if (!whole.Add(bytes)) {
-                return refused;
-            }
-        }
+            return whole.Add(bytes);
+        });
+    if (failure) {
+        return failure;
     }
     if (!whole.Add(way.end) || !whole.Finish()) {
         return refused;

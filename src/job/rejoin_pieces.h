@@ -38,8 +38,7 @@ struct RejoinPlan {
     TextFormat source;                // the encoding and mark the whole is written in
     bool reencoded = false;           // the pieces are in another encoding: each is detected
     std::int64_t size = 0;            // of the whole
-    std::string quick;                // its ContentHash, where known: checked instead of
-    std::string sha256;               // its SHA-256
+    std::string sha256;               // of the whole
 };
 
 struct RejoinFailure {

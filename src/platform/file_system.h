@@ -45,6 +45,9 @@ public:
     virtual std::int64_t Read(char* buffer, std::int64_t size) = 0;
     // The file the handle reads, whatever names it now; nullopt where it cannot be told.
     virtual std::optional<FileId> Identity() { return std::nullopt; }
+    // The length the file had when it was opened, where the opening told it without a
+    // further call; nullopt otherwise.
+    virtual std::optional<std::int64_t> OpenedLength() { return std::nullopt; }
 };
 
 // An output built in a temporary file beside its target and renamed over the target by
@@ -83,6 +86,9 @@ public:
     // Gives the file the name path (in the folder of the target) only when nothing has that
     // name yet: Taken leaves the writer as it was, for another name or for Commit.
     virtual NameResult CommitNew(const Text& path) = 0;
+    // The file being written, whatever name it gets; nullopt where it cannot be told. Asked
+    // before it is named.
+    virtual std::optional<FileId> Identity() { return std::nullopt; }
 };
 
 // Names the finished file path when nothing has that name; when a file has it, replaces that
@@ -159,20 +165,6 @@ public:
     virtual std::optional<Bytes> ExtendedAccess(const Text& /*path*/) { return std::nullopt; }
     // The size of the regular file behind a path; nullopt for anything else.
     virtual std::optional<std::int64_t> FileSize(const Text& path);
-    // Whether each name in folder (which ends with its separator) is a regular file of the
-    // size beside it.
-    struct SizedName {
-        Text name;
-        std::int64_t size = 0;
-    };
-    virtual bool FilesHaveSizes(const Text& folder, const std::vector<SizedName>& files) {
-        for (const SizedName& file : files) {
-            if (FileSize(folder + file.name) != file.size) {
-                return false;
-            }
-        }
-        return true;
-    }
 
     // Opens (creating when missing, never truncating) a file for in-place editing.
     virtual std::unique_ptr<ReadWriteFile> OpenReadWrite(const Text& path) = 0;

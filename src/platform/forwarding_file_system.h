@@ -71,6 +71,7 @@ public:
         return m_inner->Read(buffer, size);
     }
     std::optional<FileId> Identity() override { return m_inner->Identity(); }
+    std::optional<std::int64_t> OpenedLength() override { return m_inner->OpenedLength(); }
     ReadHandle& Inner() { return *m_inner; }
 
 private:
@@ -97,6 +98,7 @@ public:
     void StartWriteBack() override { m_inner->StartWriteBack(); }
     bool Commit() override { return m_inner->Commit(); }
     NameResult CommitNew(const Text& path) override { return m_inner->CommitNew(path); }
+    std::optional<FileId> Identity() override { return m_inner->Identity(); }
 
 protected:
     AtomicWriter& Inner() { return *m_inner; }

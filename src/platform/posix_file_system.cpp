@@ -11,12 +11,10 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <limits>
 #include <string>
-#include <thread>
 
 #include "platform/native_names.h"
 #include "platform/system_error.h"
@@ -98,18 +96,18 @@ bool LinkUnnamed(int fd, Place at) {
 
 // A job's first files in a held folder are opened as they are asked for; from then on a
 // stock makes them ahead. A batch of small sources, one piece or two each, starts none.
-int UnnamedFileIn(HeldFolder& folder) {
+UnnamedFile UnnamedFileIn(HeldFolder& folder) {
     constexpr int kFilesBeforeStock = 8;
     if (folder.stock) {
-        const int fd = folder.stock->Take();
-        if (fd >= 0) {
-            return fd;
+        UnnamedFile file = folder.stock->Take();
+        if (file.fd >= 0) {
+            return file;
         }
     } else if (++folder.filesOpened == kFilesBeforeStock) {
         CreationMode();  // reading the umask sets it for a moment: not while files are made
         folder.stock = std::make_unique<UnnamedFileStock>(folder.fd);
     }
-    return OpenUnnamedFile(folder.fd, ".");
+    return {OpenUnnamedFile(folder.fd, "."), std::nullopt};
 }
 
 bool WriteAll(int fd, std::string_view bytes) {
@@ -128,8 +126,9 @@ bool WriteAll(int fd, std::string_view bytes) {
 
 class PosixReadHandle : public ReadHandle {
 public:
-    // id: the file's, as it was opened (an open file stays the file it is).
-    PosixReadHandle(int fd, FileId id) : m_fd(fd), m_id(id) {}
+    // id and length: the file's, as it was opened (an open file stays the file it is).
+    PosixReadHandle(int fd, FileId id, std::int64_t length)
+        : m_fd(fd), m_id(id), m_openedLength(length) {}
     int Descriptor() const { return m_fd; }
 
     // How many bytes from position on (at most length) the source holds as a hole, which a
@@ -197,21 +196,24 @@ public:
         return total;
     }
     std::optional<FileId> Identity() override { return m_id; }
+    std::optional<std::int64_t> OpenedLength() override { return m_openedLength; }
 
 private:
     int m_fd;
     FileId m_id;
+    std::int64_t m_openedLength;
     off_t m_dataEnd = -1;  // not yet known whether the file has holes
 };
 
 class PosixAtomicWriter : public AtomicWriter {
 public:
     PosixAtomicWriter(std::string target, std::string temporary, int fd,
-                      std::shared_ptr<HeldFolder> folder)
+                      std::shared_ptr<HeldFolder> folder, std::optional<FileId> id = std::nullopt)
         : m_target(std::move(target)),
           m_temporary(std::move(temporary)),
           m_fd(fd),
-          m_folder(std::move(folder)) {}
+          m_folder(std::move(folder)),
+          m_id(id) {}
     ~PosixAtomicWriter() override {
         if (m_fd >= 0) {
             ::close(m_fd);
@@ -318,6 +320,14 @@ public:
         }
         m_committed = true;
         return true;
+    }
+    std::optional<FileId> Identity() override {
+        struct stat st {};
+        if (!m_id && m_fd >= 0 && ::fstat(m_fd, &st) == 0) {
+            m_id = FileId{static_cast<std::uint64_t>(st.st_dev),
+                          static_cast<std::uint64_t>(st.st_ino)};
+        }
+        return m_id;
     }
     NameResult CommitNew(const Text& path) override {
         Begin();
@@ -499,6 +509,7 @@ private:
     std::string m_temporary;  // empty while the file has no name (O_TMPFILE)
     int m_fd;
     std::shared_ptr<HeldFolder> m_folder;  // the folder it was made in, when that is held
+    std::optional<FileId> m_id;
     bool m_failed = false;
     int m_error = 0;  // why it failed
     bool m_committed = false;
@@ -687,7 +698,8 @@ std::unique_ptr<ReadHandle> PosixFileSystem::OpenRead(const Text& path) {
         return Failing(nullptr, std::max(error, 0));
     }
     return std::make_unique<PosixReadHandle>(
-        fd, FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)});
+        fd, FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)},
+        static_cast<std::int64_t>(st.st_size));
 }
 
 bool PosixFileSystem::WriteWholeFile(const Text& path, std::string_view bytes) {
@@ -707,16 +719,16 @@ std::unique_ptr<AtomicWriter> PosixFileSystem::CreateAtomic(const Text& path) {
     // is a folder is refused when the file is named.
     static const bool unnamedFiles = ::access("/proc/self/fd", X_OK) == 0;
     if (unnamedFiles) {
-        int fd;
+        UnnamedFile file;
         if (held) {
-            fd = UnnamedFileIn(*held);
+            file = UnnamedFileIn(*held);
         } else {
             const std::string folder = FolderPart(native);
-            fd = OpenUnnamedFile(AT_FDCWD, folder.empty() ? "." : folder.c_str());
+            file.fd = OpenUnnamedFile(AT_FDCWD, folder.empty() ? "." : folder.c_str());
         }
-        if (fd >= 0) {
-            return std::make_unique<PosixAtomicWriter>(std::move(native), std::string(), fd,
-                                                       std::move(held));
+        if (file.fd >= 0) {
+            return std::make_unique<PosixAtomicWriter>(std::move(native), std::string(), file.fd,
+                                                       std::move(held), file.id);
         }
     }
     std::string temporary = FolderPart(native) + ".qirnsplit-XXXXXX";
@@ -811,43 +823,6 @@ std::optional<std::int64_t> PosixFileSystem::FileSize(const Text& path) {
         return std::nullopt;
     }
     return static_cast<std::int64_t>(st.st_size);
-}
-
-// Tens of thousands of small pieces are looked at on two processors at once.
-bool PosixFileSystem::FilesHaveSizes(const Text& folder, const std::vector<SizedName>& files) {
-    std::vector<std::string> natives(files.size());
-    for (std::size_t k = 0; k < files.size(); ++k) {
-        if (!NativePath(folder + files[k].name, natives[k])) {
-            return false;
-        }
-    }
-    if (files.empty()) {
-        return true;
-    }
-    // Through the held folder when the job holds it: the names then follow it as everywhere.
-    const std::shared_ptr<HeldFolder> held = HolderOf(natives.front());
-    std::atomic<bool> sized{true};
-    const auto look = [&](std::size_t from, std::size_t to) {
-        for (std::size_t k = from; k < to && sized; ++k) {
-            const Place at = PlaceIn(held.get(), natives[k]);
-            struct stat st {};
-            if (::fstatat(at.dirFd, at.name, &st, 0) != 0 || !S_ISREG(st.st_mode) ||
-                st.st_size != files[k].size) {
-                sized = false;
-            }
-        }
-    };
-    constexpr std::size_t kWorthAThread = 1024;
-    const std::size_t half = files.size() >= kWorthAThread ? files.size() / 2 : 0;
-    std::thread other;
-    if (half > 0) {
-        other = std::thread(look, half, files.size());
-    }
-    look(0, half > 0 ? half : files.size());
-    if (other.joinable()) {
-        other.join();
-    }
-    return sized;
 }
 
 std::unique_ptr<ReadWriteFile> PosixFileSystem::OpenReadWrite(const Text& path) {

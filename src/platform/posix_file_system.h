@@ -30,7 +30,6 @@ public:
     std::optional<FileStamp> Stamp(const Text& path) override;
     std::optional<Bytes> ExtendedAccess(const Text& path) override;
     std::optional<std::int64_t> FileSize(const Text& path) override;
-    bool FilesHaveSizes(const Text& folder, const std::vector<SizedName>& files) override;
     std::unique_ptr<ReadWriteFile> OpenReadWrite(const Text& path) override;
     std::optional<std::vector<DirEntry>> List(const Text& folder) override;
     std::optional<std::pair<std::uint64_t, std::uint64_t>> FileIdentity(const Text& path) override;

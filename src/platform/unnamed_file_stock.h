@@ -4,14 +4,23 @@
 #include <condition_variable>
 #include <cstddef>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
+
+#include "platform/file_system.h"
 
 namespace qs {
 
 // Opens an unnamed file (O_TMPFILE) for writing in folder (relative to dirFd); -1 with
 // errno set.
 int OpenUnnamedFile(int dirFd, const char* folder);
+
+// An unnamed file open for writing (fd -1: none), with its identity where it was taken.
+struct UnnamedFile {
+    int fd = -1;
+    std::optional<FileId> id;
+};
 
 // Unnamed files made ahead on another core for one folder. Creating a file is a third of
 // the cost of a small piece, and a job writes pieces by the tens of thousands; the maker
@@ -26,9 +35,9 @@ public:
     UnnamedFileStock(const UnnamedFileStock&) = delete;
     UnnamedFileStock& operator=(const UnnamedFileStock&) = delete;
 
-    // A ready file, or -1 when none is: the caller then opens its own, and hears why that
-    // fails.
-    int Take();
+    // A ready file with its identity, or none (fd -1): the caller then opens its own, and
+    // hears why that fails.
+    UnnamedFile Take();
     // Closes a named file on the maker's core, for a caller that needs no answer (closing
     // on its file system cannot fail).
     void Close(int fd);
@@ -41,7 +50,7 @@ private:
     const int m_folderFd;
     std::mutex m_mutex;
     std::condition_variable m_wanted;
-    std::array<int, kCapacity> m_ready{};
+    std::array<UnnamedFile, kCapacity> m_ready{};
     std::size_t m_first = 0;
     std::size_t m_count = 0;
     std::size_t m_kept = 16;  // how many it keeps ready

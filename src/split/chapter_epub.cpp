@@ -9,7 +9,6 @@
 #include "fs/output_names.h"
 #include "fs/paths.h"
 #include "job/chapter_heading.h"
-#include "platform/content_hash.h"
 #include "platform/services.h"
 #include "platform/sha256.h"
 #include "split/piece_writer.h"
@@ -146,7 +145,7 @@ bool WriteChapterBook(SplitContext& ctx, const Text& source, std::string_view te
     std::unique_ptr<AtomicWriter> out =
         made.ok && identified && !name.empty() ? Fs().CreateAtomic(target) : nullptr;
     const bool written = out && out->Write(made.bytes);
-    ContentHash sha;
+    Sha256 sha;
     if (ctx.Options().deleteSources) {
         sha.Add(made.bytes);
     }

@@ -246,7 +246,7 @@ bool NamePiece(SplitContext& ctx, AtomicWriter& out, const Text& source, std::st
 // only while it is there as written (kept only when it is to be deleted). numbered: the
 // piece has the numbered name of source for its number.
 void NotePiece(SplitContext& ctx, const Text& path, std::int64_t size, bool durable,
-               const Text& source = Text(), bool numbered = false) {
+               std::optional<FileId> identity, const Text& source = Text(), bool numbered = false) {
     ctx.state.piecesWritten.Add(path);
     // Pieces are named in the output folder; one elsewhere would go unrecorded, and its
     // source would stay.
@@ -260,7 +260,7 @@ void NotePiece(SplitContext& ctx, const Text& path, std::int64_t size, bool dura
     }
     // The pieces keep their order: the numbered run first, then every other one.
     const auto next = pieces.firstNumber + static_cast<std::int64_t>(pieces.numberedSizes.size());
-    pieces.identities.push_back(Fs().FileIdentity(path));
+    pieces.identities.push_back(identity ? identity : Fs().FileIdentity(path));
     if (numbered && pieces.others.empty() && source == pieces.source &&
         ctx.state.pieceNumber == next && size <= std::numeric_limits<std::uint32_t>::max()) {
         pieces.numberedSizes.push_back(static_cast<std::uint32_t>(size));
@@ -294,13 +294,14 @@ bool Finish(SplitContext& ctx, const Text& source, Text path, std::unique_ptr<At
         }
     }
     const std::size_t numberedBytes = path.size();
+    const std::optional<FileId> identity = durable && out ? out->Identity() : std::nullopt;
     written = written && out && NamePiece(ctx, *out, source, text, path);
     out.reset();
     if (written) {
         // Naming keeps the numbered path or gives another one.
         const bool numbered =
             durable && path.size() == numberedBytes && path == NumberedPiecePath(ctx, source);
-        NotePiece(ctx, path, size, durable, source, numbered);
+        NotePiece(ctx, path, size, durable, identity, source, numbered);
         ctx.events.OutputWritten(
             {path, size, WrittenFormat(ctx), ctx.sourceIndex, ctx.state.pieceHeading});
     }
@@ -461,6 +462,7 @@ bool FinishNamedOutput(SplitContext& ctx, const Text& stem, const Text& dotExten
     Text path = ctx.outputFolder + (name.empty() ? dotExtension : name);
     const bool durable = ctx.Options().deleteSources;
     written = written && out && !name.empty();
+    const std::optional<FileId> identity = durable && out ? out->Identity() : std::nullopt;
     if (written) {
         out->LimitPermissions(ctx.state.sourcePermissions);
         if (ctx.state.sourceAccess) {
@@ -475,7 +477,7 @@ bool FinishNamedOutput(SplitContext& ctx, const Text& stem, const Text& dotExten
     }
     out.reset();
     if (written) {
-        NotePiece(ctx, path, size, durable);
+        NotePiece(ctx, path, size, durable, identity);
         if (durable) {
             ctx.state.sourcePieces.books.push_back(std::move(sha256));
         }
@@ -524,52 +526,28 @@ CopyResult CopyPiece(SplitContext& ctx, const Text& source, ReadHandle& in, std:
 
 bool PiecesOfSourceAreSafe(SplitContext& ctx) {
     // Many pieces go onto the disk together, with the rest of their file system and the
-    // folder entries that name them; a few, or a file system that cannot, one by one.
+    // folder entries that name them; a few, or a file system that cannot, one by one. What
+    // they hold is looked at afterwards, when they are read back.
     constexpr std::size_t kFlushedTogether = 32;
-    const bool together = ctx.state.sourcePieces.size() >= kFlushedTogether &&
-                          Fs().SyncFileSystemOf(ctx.outputFolder);
-    // Every piece with its size: f(path, size) false stops the walk.
     const SplitState::SourcePieces& pieces = ctx.state.sourcePieces;
-    const auto all = [&](const auto& f) {
-        for (std::size_t k = 0; k < pieces.numberedSizes.size(); ++k) {
-            const auto number =
-                static_cast<std::int32_t>(pieces.firstNumber + static_cast<std::int64_t>(k));
-            if (!f(NumberedPathOf(ctx, pieces.source, number), pieces.numberedSizes[k])) {
-                return false;
-            }
-        }
-        for (const SplitState::WrittenPiece& piece : pieces.others) {
-            if (!f(ctx.outputFolder + piece.name, piece.size)) {
-                return false;
-            }
-        }
+    if (pieces.size() >= kFlushedTogether && Fs().SyncFileSystemOf(ctx.outputFolder)) {
         return true;
-    };
-    if (!together && !all([](const Text& path, std::int64_t) { return Fs().SyncToDisk(path); })) {
-        return false;
     }
-    // Looked at after the flushes, so that a piece changed meanwhile is seen; in batches, so
-    // that the names are never all held at once.
-    constexpr std::size_t kBatch = 4096;
-    std::vector<FileSystem::SizedName> batch;
-    const auto lookAt = [&] {
-        const bool sized = Fs().FilesHaveSizes(ctx.outputFolder, batch);
-        batch.clear();
-        return sized;
-    };
-    if (!all([&](const Text& path, std::int64_t size) {
-            batch.push_back({path.substr(ctx.outputFolder.size()), size});
-            return batch.size() < kBatch || lookAt();
-        }) ||
-        !lookAt()) {
-        return false;
+    for (std::size_t k = 0; k < pieces.numberedSizes.size(); ++k) {
+        const auto number =
+            static_cast<std::int32_t>(pieces.firstNumber + static_cast<std::int64_t>(k));
+        if (!Fs().SyncToDisk(NumberedPathOf(ctx, pieces.source, number))) {
+            return false;
+        }
+    }
+    for (const SplitState::WrittenPiece& piece : pieces.others) {
+        if (!Fs().SyncToDisk(ctx.outputFolder + piece.name)) {
+            return false;
+        }
     }
     // The names: once for the folder of the pieces, and for its parent when the folder
     // itself may be new.
-    if (together) {
-        return true;
-    }
-    if (ctx.state.sourcePieces.size() != 0 && !Fs().SyncToDisk(ctx.outputFolder)) {
+    if (pieces.size() != 0 && !Fs().SyncToDisk(ctx.outputFolder)) {
         return false;
     }
     if (ctx.Options().subfolder) {
@@ -600,6 +578,12 @@ PieceFile PieceAt(SplitContext& ctx, std::size_t k) {
 
 }  // namespace
 
+bool PiecesCanGiveSourceBack(SplitContext& ctx) {
+    const SplitParams& options = ctx.Options();
+    return !(options.skipBlankLines && std::holds_alternative<SplitByLinesParams>(options.mode)) &&
+           ctx.state.outputRequest.zh == ZhConversion::None;
+}
+
 bool PiecesGiveSourceBack(SplitContext& ctx, const SourceDigest& read) {
     const SplitParams& options = ctx.Options();
     const SplitState::SourcePieces& pieces = ctx.state.sourcePieces;
@@ -621,20 +605,8 @@ bool PiecesGiveSourceBack(SplitContext& ctx, const SourceDigest& read) {
         for (std::size_t k = 0; k < pieces.size(); ++k) {
             plan.piece = [&ctx, k](std::size_t) { return PieceAt(ctx, k); };
             plan.size = pieces.others[k].size;
-            plan.quick = pieces.books[k];
+            plan.sha256 = pieces.books[k];
             if (RejoinPieces(plan)) {
-                return false;
-            }
-        }
-        return true;
-    }
-    // Blank lines skipped or 繁简 converted on purpose give no source back: the pieces are
-    // only the very files written, of the sizes written.
-    if ((options.skipBlankLines && std::holds_alternative<SplitByLinesParams>(options.mode)) ||
-        ctx.state.outputRequest.zh != ZhConversion::None) {
-        for (std::size_t k = 0; k < pieces.size(); ++k) {
-            const PieceFile piece = PieceAt(ctx, k);
-            if (!piece.identity || Fs().FileIdentity(piece.path) != piece.identity) {
                 return false;
             }
         }
@@ -647,7 +619,7 @@ bool PiecesGiveSourceBack(SplitContext& ctx, const SourceDigest& read) {
     plan.source = ctx.state.source;
     plan.reencoded = ctx.state.outputRequest.encoding.has_value();
     plan.size = read.size;
-    plan.quick = read.quick;
+    plan.sha256 = read.sha256;
     plan.breaksNormalised = true;
     // The break the source's last lines end in is the one to try first.
     for (const char* lineBreak : {"\r\n", "\n", "\r"}) {

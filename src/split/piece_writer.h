@@ -66,9 +66,13 @@ enum class CopyResult { Written, WriteFailed, ReadFailed };
 CopyResult CopyPiece(SplitContext& ctx, const Text& source, ReadHandle& in, std::int64_t start,
                      std::int64_t length);
 
-// Whether every piece made from the current source is still there with the bytes written,
-// on the disk together with the folder entries that name it. Only then may the source go.
+// Whether every piece made from the current source is on the disk together with the folder
+// entries that name it. Only then may the source go (once its pieces give it back).
 bool PiecesOfSourceAreSafe(SplitContext& ctx);
+
+// Whether the split keeps all that is needed to give a source back: blank lines left out or
+// 繁简 converted are lost, so such a source stays.
+bool PiecesCanGiveSourceBack(SplitContext& ctx);
 
 // Whether the pieces of the current source, read back from the disk as it is now (each only
 // while its name still leads to the file written), give back what the split read of it: byte

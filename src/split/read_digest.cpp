@@ -52,7 +52,7 @@ void ReadDigest::Noted(std::int64_t position, std::string_view bytes) {
         return;  // past what was read in order, or read before
     }
     bytes.remove_prefix(static_cast<std::size_t>(m_size - position));
-    m_quick.Add(bytes);
+    m_sha.Add(bytes);
     m_size = end;
     m_tail += bytes.substr(bytes.size() - std::min(bytes.size(), kTailBytes));
     if (m_tail.size() > kTailBytes) {
@@ -61,13 +61,11 @@ void ReadDigest::Noted(std::int64_t position, std::string_view bytes) {
 }
 
 std::optional<SourceDigest> ReadDigest::Finish() {
-    // The quick hash is the SHA-256 a manifest records: made once, given to both.
-    std::string quick = m_quick.Hex();
-    std::string hex = m_withSha ? quick : std::string();
-    if (quick.empty() || (m_withSha && hex.empty()) || !(m_ended || m_size == m_length)) {
+    std::string sha256 = m_sha.Hex();
+    if (sha256.empty() || !(m_ended || m_size == m_length)) {
         return std::nullopt;
     }
-    return SourceDigest{m_size, std::move(quick), std::move(hex), std::move(m_tail)};
+    return SourceDigest{m_size, std::move(sha256), std::move(m_tail)};
 }
 
 std::unique_ptr<ReadHandle> OpenSource(const Text& path, ReadDigest* digest) {

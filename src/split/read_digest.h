@@ -6,7 +6,6 @@
 #include <string>
 
 #include "job/job_events.h"
-#include "platform/content_hash.h"
 #include "platform/file_system.h"
 #include "platform/sha256.h"
 #include "text/text.h"
@@ -18,8 +17,7 @@ namespace qs {
 // before it may go. Bytes read again (a second pass, a rewind) are taken once.
 class ReadDigest {
 public:
-    // sha256: also the SHA-256 (for a manifest), beside the quick hash.
-    explicit ReadDigest(bool sha256) : m_withSha(sha256) {}
+    ReadDigest() = default;
     ReadDigest(ReadDigest&&) noexcept = default;
     ReadDigest& operator=(ReadDigest&&) noexcept = default;
 
@@ -31,8 +29,7 @@ public:
     std::optional<SourceDigest> Finish();
 
 private:
-    bool m_withSha = false;
-    ContentHash m_quick;
+    Sha256 m_sha;
     std::int64_t m_size = 0;
     std::int64_t m_length = -1;
     bool m_ended = false;

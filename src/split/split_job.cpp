@@ -135,7 +135,7 @@ void SplitFiles(SplitParamsSource& paramSource, JobEvents& events, const TextLis
         ctx.state.sourceAccess = Fs().ExtendedAccess(p);
         ctx.state.readDigest.reset();
         if (ctx.Options().deleteSources || events.WantsSplitSources()) {
-            ctx.state.readDigest.emplace(events.WantsSplitSources());
+            ctx.state.readDigest.emplace();
         }
         const ModeResult result = RunSplitMode(ctx, p);
         events.SourceFinished();
@@ -165,8 +165,9 @@ void SplitFiles(SplitParamsSource& paramSource, JobEvents& events, const TextLis
             // The only copy of the content goes only when every piece of it is safely written,
             // still there and on the disk. Pieces are recorded for this while deletion is on:
             // when it was switched on halfway, some are not, and the source stays.
+            const bool restorable = PiecesCanGiveSourceBack(ctx);
             const bool complete =
-                piecesComplete && recorded && !convertedAGuess &&
+                restorable && piecesComplete && recorded && !convertedAGuess &&
                 ctx.state.sourcePieces.size() == static_cast<std::size_t>(ctx.state.piecesMade) &&
                 PiecesOfSourceAreSafe(ctx) && PiecesGiveSourceBack(ctx, *digest);
             const auto id = Fs().FileIdentity(p);
@@ -177,8 +178,8 @@ void SplitFiles(SplitParamsSource& paramSource, JobEvents& events, const TextLis
                 }
                 events.SourceDeleted(p);
             } else {
-                ctx.Fail(FailureKind::SourceKept, p,
-                         removal == Removal::Failed ? LastSystemError() : 0);
+                ctx.Fail(restorable ? FailureKind::SourceKept : FailureKind::SourceKeptUnrestorable,
+                         p, removal == Removal::Failed ? LastSystemError() : 0);
             }
         }
 

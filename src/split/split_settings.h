@@ -75,7 +75,7 @@ struct SplitState {
         std::vector<std::uint32_t> numberedSizes;  // of the pieces numbered on from there
         std::vector<WrittenPiece> others;
         std::vector<std::optional<FileId>> identities;  // of every piece, in order
-        std::vector<std::string> books;  // the ContentHash of each book as made, in order
+        std::vector<std::string> books;  // the SHA-256 of each book as made, in order
     };
     WrittenPieces piecesWritten;
     // What the output folder held before: only those files may be replaced.

@@ -121,10 +121,11 @@ TEST(CommandLine, GivesTheWindowsFilesForEveryModeAndOption) {
     const std::vector<Row> rows = {
         {"default parts", {}, [](Form&) {}},
         {"parts",
-         {"-n", "3", "--no-subfolder"},
+         {"-n", "3", "--no-subfolder", "--delete-sources"},
          [](Form& f) {
              Choose(f, names::ByParts, names::PartCount, "3");
              f.SetChecked(U(names::SubfolderSave), false);
+             f.SetChecked(U(names::SplitDelete), true);
          }},
         {"size",
          {"--size", "0.5K"},
@@ -133,12 +134,11 @@ TEST(CommandLine, GivesTheWindowsFilesForEveryModeAndOption) {
              f.SetSelectedIndex(U(names::ByteUnit), 1);
          }},
         {"lines",
-         {"-l", "2-9", "--skip-blank-lines", "--delete-sources"},
+         {"-l", "2-9", "--skip-blank-lines"},
          [](Form& f) {
              Choose(f, names::ByLines, names::LineMin, "2");
              f.SetText(U(names::LineMax), "9");
              f.SetChecked(U(names::SkipBlankLines), true);
-             f.SetChecked(U(names::SplitDelete), true);
          }},
         {"chars named",
          {"--chars", "5-30", "--name-from-text"},

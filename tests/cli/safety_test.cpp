@@ -379,12 +379,17 @@ TEST_F(CommandLineSafety, LostReportsAndPseudoFilesAreFailures) {
     Put(At("s.txt"), std::string(3000, 'x'));
     const fs::path err = root.parent_path() / "stderr";
     const std::string program = QS_PROGRAM;
-    for (const std::string& redirect : {std::string("> /dev/full"), std::string(">&-")}) {
+    const fs::path status = root.parent_path() / "status";
+    // Full, closed, or a pipe whose reader has gone before the report.
+    for (const auto& [redirect, pipe] :
+         {std::pair{"> /dev/full", false}, {">&-", false}, {"", true}}) {
         SCOPED_TRACE(redirect);
-        const std::string command = "cd '" + root.string() + "' && '" + program +
-                                    "' split --size 1K --json s.txt " + redirect + " 2>'" +
-                                    err.string() + "'";
-        EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 1);
+        const std::string command =
+            "cd '" + root.string() + "' && (" + (pipe ? "sleep 0.3; '" : "'") + program +
+            "' split --size 1K --json s.txt " + redirect + " 2>'" + err.string() + "'; echo $? >'" +
+            status.string() + "')" + (pipe ? " | true" : "");
+        EXPECT_EQ(std::system(command.c_str()), 0);
+        EXPECT_EQ(Slurp(status), "1\n");
         EXPECT_NE(Slurp(err).find("standard output"), std::string::npos) << Slurp(err);
         fs::remove_all(At("s"));
     }

@@ -29,6 +29,7 @@
 #include "app/main_window.h"
 #include "app/window_jobs.h"
 #include "cli/cli_program.h"
+#include "job/job_report.h"
 #include "job/params_source.h"
 #include "merge/merge_job.h"
 #include "oracle.h"
@@ -601,9 +602,11 @@ struct Oracle {
     }
     void ReportLostIsTold(const std::vector<Event>& events, std::vector<std::string>& broken) {
         bool told = job.exitStatus == 1 && job.cliErrors.find("qirnsplit: ") != std::string::npos;
+        // Standard error names a file as a person reads it (a name in no UTF-8 decoded as
+        // the locale's text).
         for (const Event& e : events) {
             told = told && (e.kind != Event::Delete ||
-                            job.cliErrors.find(ToUtf8Lossy(e.path)) != std::string::npos);
+                            job.cliErrors.find(Utf8(e.path)) != std::string::npos);
         }
         if (fullOutput && job.exitStatus != 2 && !told) {
             broken.push_back("a report lost on a full disk, or a deletion with it, went untold");
@@ -926,7 +929,9 @@ struct Oracle {
     }
 
     // Changes the manifest as a careless hand or a damaged disk would: a digit of a hash, two
-    // pieces swapped, a piece named twice. False when it has nothing of the kind to change.
+    // pieces swapped, a piece named twice. False when it has nothing of the kind to change,
+    // or only what leaves the whole as it was (two pieces of the same bytes, an empty piece
+    // of a byte split).
     bool Tampered(const std::string& path) {
         nlohmann::json m = nlohmann::json::parse(std::ifstream(path), nullptr, false);
         nlohmann::json& pieces = m["pieces"];
@@ -934,7 +939,8 @@ struct Oracle {
         if (how == 0) {
             std::string& hash = m["source"]["sha256"].get_ref<std::string&>();
             hash[5] = hash[5] == '0' ? '1' : '0';
-        } else if (pieces.size() < 2 || pieces[0] == pieces[1]) {
+        } else if (pieces.size() < 2 || pieces[0]["sha256"] == pieces[1]["sha256"] ||
+                   (how == 2 && pieces[0]["size"] == 0 && job.mode <= SplitMode::Bytes)) {
             return false;
         } else if (how == 1) {
             std::swap(pieces[0], pieces[1]);
@@ -1029,11 +1035,13 @@ const char* const kPending = "2548928";
 // An empty or plain ASCII member taken for GB18030 kept a Big5 unit from settling a tie.
 // A UTF-8 member rewritten, as long as before, between its examination and its copy went
 // into the output unchecked. A pipe in a sub-folder of a recursive merge with a fault.
+// Deletions told on standard error under a name in no UTF-8; a tampered manifest whose whole
+// is still the source's.
 const char* const kFixed =
     "1-300,1460,1838,1869,2053,3664,4305,4686,4735,5993,7074,7153,7632,8048,8995,10903,13092,"
     "13664,13702,13709,2548817,2549072,2505,2962,3403,3820,4156,7133,2844,8069,9274,10630,"
     "10437,2047065,2728543,2518,4701,5702,6968,9346,350592,2048064,2726381,60747,63058,64636,"
-    "674306,675515,2601510,2801898,2804863,305144";
+    "674306,675515,2601510,2801898,2804863,305144,301681,300252";
 
 // A seed that crashes the program says which it was, with its stack, before the crash ends
 // the run: a window of new seeds is searched in one process.

@@ -62,25 +62,6 @@ TEST_F(PosixFileSystemTest, LargeFilesAreReadWholeWithoutDispatchingEvents) {
     EXPECT_EQ(ui.PumpCount(), 0);
 }
 
-// Enough files to be looked at on two threads; a file changed on either half is seen.
-TEST_F(PosixFileSystemTest, FilesHaveSizesSeesAnyFileChanged) {
-    PosixFileSystem fs;
-    std::vector<FileSystem::SizedName> files;
-    for (int k = 0; k < 3000; ++k) {
-        files.push_back({"p" + std::to_string(k), k % 7});
-        ASSERT_TRUE(fs.WriteWholeFile(Path(files.back().name), std::string(k % 7, 'x')));
-    }
-    const Text folder = m_root + "/";
-    EXPECT_TRUE(fs.FilesHaveSizes(folder, files));
-    for (const int changed : {0, 2999}) {
-        files[changed].size += 1;
-        EXPECT_FALSE(fs.FilesHaveSizes(folder, files)) << changed;
-        files[changed].size -= 1;
-    }
-    ASSERT_TRUE(fs.DeleteFile(Path("p1500")));
-    EXPECT_FALSE(fs.FilesHaveSizes(folder, files));
-}
-
 TEST_F(PosixFileSystemTest, ReplacingAFileLeavesNoTemporary) {
     ASSERT_TRUE(m_fs.WriteWholeFile(Path("x.txt"), "first"));
     ASSERT_TRUE(m_fs.WriteWholeFile(Path("x.txt"), "second"));

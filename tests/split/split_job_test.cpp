@@ -8,6 +8,7 @@
 #include <set>
 
 #include "app/main_window.h"
+#include "app/more_options.h"
 #include "encoding/charset_converter.h"
 #include "platform/posix_file_system.h"
 #include "platform/services.h"
@@ -280,6 +281,19 @@ TEST_F(SplitJobTest, PiecesAreOnDiskBeforeTheSourceGoes) {
     PosixFileSystem posix;
     FaultyFileSystem faulty(posix);
     ServicesOverride guard(Platform{&faulty, nullptr, nullptr, nullptr});
+    // Before the k-th flush, the file's bytes become others of the same length.
+    const auto scramble = [&](const char* name, int k) {
+        return [&, name, k] {
+            faulty.Before(Op::Sync, k, [&, name] {
+                h.temp.Write(name, std::string(h.temp.Read(name).size(), 'y'));
+            });
+        };
+    };
+    const auto lines = [&] {
+        h.form().SetChecked(LinesRadio(), true);
+        h.form().SetText(LineMinEdit(), "1");
+        h.form().SetText(LineMaxEdit(), "1");
+    };
     struct Row {
         const char* name;
         bool deletion;
@@ -287,6 +301,8 @@ TEST_F(SplitJobTest, PiecesAreOnDiskBeforeTheSourceGoes) {
         int syncs;  // the two pieces, then their folder once
         const char* failure;
         int parts = 2;
+        std::function<void()> mode = [] {};
+        std::string source = std::string(static_cast<std::size_t>(2 * parts), 'x');
     } rows[] = {
         {"no deletion, no flush", false, [] {}, 0, nullptr},
         {"deletion", true, [] {}, 3, nullptr},
@@ -299,7 +315,7 @@ TEST_F(SplitJobTest, PiecesAreOnDiskBeforeTheSourceGoes) {
         {"the folder cannot be flushed", true, [&] { faulty.FailNth(Op::Sync, 3); }, 3,
          "未删除原文件："},
         {"a piece replaced after it was written", true,
-         [&] { faulty.Before(Op::Sync, 2, [&] { h.temp.Write("s_1.txt", "other"); }); }, 2,
+         [&] { faulty.Before(Op::Sync, 2, [&] { h.temp.Write("s_1.txt", "other"); }); }, 3,
          "未删除原文件："},
         // Read back: a piece of the size written but other bytes, or another file of the
         // same bytes in its name, is no proof.
@@ -320,10 +336,31 @@ TEST_F(SplitJobTest, PiecesAreOnDiskBeforeTheSourceGoes) {
         {"one of many pieces gone", true,
          [&] { faulty.Before(Op::Sync, 1, [&] { Fs().DeleteFile(File("s_17.txt")); }); }, 1,
          "未删除原文件：", 40},
+        // Text pieces and books are read back as well; pieces that cannot give the source
+        // back (blank lines left out) keep it, and say why.
+        {"a line piece's bytes changed in place", true, scramble("s_2.txt", 2), 3, "未删除原文件：",
+         2, lines, "xx\nxx\n"},
+        {"blank lines left out", true, [] {}, 0, "未删除原文件（跳过了空行", 2,
+         [&] {
+             lines();
+             h.form().SetChecked(U(names::SkipBlankLines), true);
+         },
+         "xx\n\nxx\n"},
+        {"a book's bytes changed in place", true, scramble("s.epub", 1), 2, "未删除原文件：", 2,
+         [&] {
+             h.form().SetChecked(SeparatorRadio(), true);
+             h.app.MoreForm().SetChecked(U(more_names::Chapters), true);
+             h.app.MoreForm().SetChecked(U(more_names::Epub), true);
+         },
+         "第一章 开始\n正文\n第二章 继续\n正文\n"},
     };
     for (const Row& row : rows) {
         faulty.Reset();
-        h.temp.Write("s.txt", std::string(static_cast<std::size_t>(2 * row.parts), 'x'));
+        h.form().SetChecked(PartsRadio(), true);
+        h.form().SetChecked(U(names::SkipBlankLines), false);
+        h.app.MoreForm().SetChecked(U(more_names::Chapters), false);
+        row.mode();
+        h.temp.Write("s.txt", row.source);
         h.form().SetText(PartCountEdit(), std::to_string(row.parts).c_str());
         h.form().SetChecked(DeleteSourceCheck(), row.deletion);
         row.fault();
@@ -334,8 +371,8 @@ TEST_F(SplitJobTest, PiecesAreOnDiskBeforeTheSourceGoes) {
         if (row.failure) {
             EXPECT_NE(Question().find(row.failure), std::string::npos) << row.name << Question();
         }
-        for (int k = 1; k <= row.parts; ++k) {
-            std::filesystem::remove(ToUtf8Lossy(File(("s_" + std::to_string(k) + ".txt").c_str())));
+        for (const auto& e : std::filesystem::directory_iterator(ToUtf8Lossy(h.temp.Path()))) {
+            std::filesystem::remove(e.path());
         }
     }
 }
