@@ -78,6 +78,9 @@ void CountPiece(SplitContext& ctx, bool written, const Text& path) {
 // or (byte modes) the source's bytes unchanged.
 TextFormat WrittenFormat(SplitContext& ctx) {
     const TextEncoding encoding = ctx.state.source.encoding;
+    if (ctx.state.piecesKeepBytes) {
+        return {encoding, ctx.state.source.mark && ctx.state.pieceNumber == 1};
+    }
     if (encoding == TextEncoding::Undetected && !ctx.state.piecesInUtf8) {
         return {};
     }
@@ -381,6 +384,27 @@ std::optional<Bytes> EncodePieceSlice(SplitContext& ctx, std::string_view text, 
     return Bytes(text);
 }
 
+namespace {
+
+// The text of a piece of the source's own bytes, for its name: decoded in the source's
+// encoding (without the mark, which only the first piece has), every byte that does not
+// decode kept as the reader keeps it.
+Text KeptPieceText(SplitContext& ctx, std::string_view piece) {
+    const TextFormat& source = ctx.state.source;
+    if (ctx.state.pieceNumber == 1 && source.mark) {
+        piece.remove_prefix(std::min(ByteOrderMark(source.encoding).size(), piece.size()));
+    }
+    if (source.encoding < TextEncoding::Utf8 || source.encoding > TextEncoding::Big5Hkscs) {
+        return Text(piece);
+    }
+    TextDamage damage;
+    return DecodeKeepingDamage(piece, source.encoding, 0, damage, false,
+                               std::numeric_limits<std::int64_t>::max())
+        .value_or(Text());
+}
+
+}  // namespace
+
 bool FinishWrittenPiece(SplitContext& ctx, const Text& source, std::unique_ptr<AtomicWriter> out,
                         bool written, std::int64_t size, bool unconverted,
                         std::string_view nameText) {
@@ -391,8 +415,9 @@ bool FinishWrittenPiece(SplitContext& ctx, const Text& source, std::unique_ptr<A
 bool WritePieceBytes(SplitContext& ctx, const Text& source, std::string_view piece) {
     const TextEncoding encoding = ctx.state.source.encoding;
     const OutputRequest request = ctx.state.outputRequest;
-    const bool requested = encoding != TextEncoding::Undetected && !request.Empty();
-    bool inUtf8 = ctx.state.piecesInUtf8;
+    const bool kept = ctx.state.piecesKeepBytes;
+    const bool requested = !kept && encoding != TextEncoding::Undetected && !request.Empty();
+    bool inUtf8 = !kept && ctx.state.piecesInUtf8;
     std::optional<Bytes> decoded;
     if (inUtf8 && (requested || ctx.Options().nameFromText)) {
         // A name or another encoding needs the text.
@@ -405,7 +430,7 @@ bool WritePieceBytes(SplitContext& ctx, const Text& source, std::string_view pie
         inUtf8 = false;
     }
     const bool encoded =
-        !inUtf8 &&
+        !kept && !inUtf8 &&
         (requested || (encoding >= TextEncoding::Utf8 && encoding <= TextEncoding::Big5Hkscs));
     Bytes converted;
     // UTF-8 goes to its file as it is, behind the mark when the source had one.
@@ -439,7 +464,10 @@ bool WritePieceBytes(SplitContext& ctx, const Text& source, std::string_view pie
     std::string_view text;
     Text decodedBytes;
     if (ctx.Options().nameFromText) {
-        if (encoding != TextEncoding::Undetected) {
+        if (kept) {
+            decodedBytes = KeptPieceText(ctx, piece);
+            text = decodedBytes;
+        } else if (encoding != TextEncoding::Undetected) {
             text = piece;
         } else if (DecodedText fromBytes = DecodeBytes(piece); fromBytes.exact) {
             // Bytes of no text the program reads give no name.
@@ -630,8 +658,10 @@ bool PiecesGiveSourceBack(SplitContext& ctx, const SourceDigest& read) {
     }
     // Blank lines skipped or 繁简 converted on purpose give no source back: the pieces are
     // only the very files written, of the sizes written.
-    if ((options.skipBlankLines && std::holds_alternative<SplitByLinesParams>(options.mode)) ||
-        ctx.state.outputRequest.zh != ZhConversion::None) {
+    const bool kept = ctx.state.piecesKeepBytes;
+    if (!kept &&
+        ((options.skipBlankLines && std::holds_alternative<SplitByLinesParams>(options.mode)) ||
+         ctx.state.outputRequest.zh != ZhConversion::None)) {
         for (std::size_t k = 0; k < pieces.size(); ++k) {
             const PieceFile piece = PieceAt(ctx, k);
             if (!piece.identity || Fs().FileIdentity(piece.path) != piece.identity) {
@@ -642,7 +672,7 @@ bool PiecesGiveSourceBack(SplitContext& ctx, const SourceDigest& read) {
     }
     plan.pieceCount = pieces.size();
     plan.piece = [&](std::size_t k) { return PieceAt(ctx, k); };
-    plan.bytes = std::holds_alternative<SplitIntoPartsParams>(options.mode) ||
+    plan.bytes = kept || std::holds_alternative<SplitIntoPartsParams>(options.mode) ||
                  std::holds_alternative<SplitBySizeParams>(options.mode);
     plan.source = ctx.state.source;
     plan.reencoded = ctx.state.outputRequest.encoding.has_value();

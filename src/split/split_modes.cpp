@@ -12,6 +12,7 @@
 #include "platform/services.h"
 #include "platform/system_error.h"
 #include "split/chapter_split.h"
+#include "split/kept_lines.h"
 #include "split/piece_writer.h"
 #include "split/text_piece.h"
 #include "split/utf8_cutting.h"
@@ -611,6 +612,16 @@ ModeResult SplitByLineCount(SplitContext& ctx, const Text& path) {
         return ModeResult::ValidationFailed;
     }
     ctx.events.Stage(JobStage::Reading);
+    if (const auto* lines = ModeParams<SplitByLinesParams>(ctx); lines && lines->keepBreaks) {
+        TextSliceReader reader(ctx.sliceBytes);
+        if (OpenText(ctx, path, reader)) {
+            NoteCutting(ctx);
+            if (!CutLinesKeepingBreaks(ctx, path, reader)) {
+                NoteUnreadable(ctx, path);
+            }
+        }
+        return ModeResult::Done;
+    }
     const EarlyCut early = SplitLinesWhileDetecting(ctx, path);
     if (early == EarlyCut::Done) {
         return ModeResult::Done;

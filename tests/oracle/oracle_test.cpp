@@ -617,6 +617,7 @@ struct Oracle {
     // A split of the command line with manifests: a draw of its own, so that the worlds of
     // the fixed seeds stay as they were.
     Rng manifests{std::mt19937(seed * 2654435761u + 17)};
+    Rng keeps{std::mt19937(seed * 40503u + 29)};  // lines that keep their breaks
     bool manifest = false;
     std::thread second;
     SecondJobEvents secondEvents;
@@ -678,8 +679,12 @@ struct Oracle {
                 case SplitMode::Lines:
                     args.insert(args.end(), {"--lines", range});
                     job.ignoreBlankLines = more.Chance(0.5);
+                    job.keepLineBreaks = !job.ignoreBlankLines && keeps.Chance(0.5);
                     if (job.ignoreBlankLines) {
                         args.push_back("--skip-blank-lines");
+                    }
+                    if (job.keepLineBreaks) {
+                        args.push_back("--keep-line-breaks");
                     }
                     break;
                 case SplitMode::Chars:
