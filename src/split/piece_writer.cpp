@@ -359,6 +359,9 @@ Text SanitizeFileName(const Text& name) {
 }
 
 std::optional<Bytes> EncodePieceSlice(SplitContext& ctx, std::string_view text, bool first) {
+    if (ctx.state.piecesKeepBytes) {
+        return Bytes(text);
+    }
     const TextEncoding encoding = ctx.state.source.encoding;
     OutputRequest request = ctx.state.outputRequest;
     std::optional<Bytes> decoded;
@@ -384,11 +387,6 @@ std::optional<Bytes> EncodePieceSlice(SplitContext& ctx, std::string_view text, 
     return Bytes(text);
 }
 
-namespace {
-
-// The text of a piece of the source's own bytes, for its name: decoded in the source's
-// encoding (without the mark, which only the first piece has), every byte that does not
-// decode kept as the reader keeps it.
 Text KeptPieceText(SplitContext& ctx, std::string_view piece) {
     const TextFormat& source = ctx.state.source;
     if (ctx.state.pieceNumber == 1 && source.mark) {
@@ -402,8 +400,6 @@ Text KeptPieceText(SplitContext& ctx, std::string_view piece) {
                                std::numeric_limits<std::int64_t>::max())
         .value_or(Text());
 }
-
-}  // namespace
 
 bool FinishWrittenPiece(SplitContext& ctx, const Text& source, std::unique_ptr<AtomicWriter> out,
                         bool written, std::int64_t size, bool unconverted,
