@@ -1034,8 +1034,10 @@ const char* const kPending = "2548928";
 // An empty or plain ASCII member taken for GB18030 kept a Big5 unit from settling a tie.
 // A UTF-8 member rewritten, as long as before, between its examination and its copy went
 // into the output unchecked. A pipe in a sub-folder of a recursive merge with a fault.
+// Splits whose lines keep their breaks, which the first 300 never draw: 352, 737, 1092, 1397.
 const char* const kFixed =
-    "1-300,1460,1838,1869,2053,3664,4305,4686,4735,5993,7074,7153,7632,8048,8995,10903,13092,"
+    "1-300,352,737,1092,1397,1460,1838,1869,2053,3664,4305,4686,4735,5993,7074,7153,7632,8048,8995,"
+    "10903,13092,"
     "13664,13702,13709,2548817,2549072,2505,2962,3403,3820,4156,7133,2844,8069,9274,10630,"
     "10437,2047065,2728543,2518,4701,5702,6968,9346,350592,2048064,2726381,60747,63058,64636,"
     "674306,675515,2601510,2801898,2804863,305144";
