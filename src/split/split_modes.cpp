@@ -539,6 +539,25 @@ void NoteCutting(SplitContext& ctx) {
     ctx.events.Stage(JobStage::Cutting);
 }
 
+// Whether the pieces that wait for an unsettled reader's decision on the encoding must have
+// it now: at the end of the source, or when too many wait.
+bool MustSettle(SplitContext& ctx, TextSliceReader& reader, const TextPiece& piece, bool read,
+                bool ending) {
+    const std::size_t waiting = std::min(ctx.waitingPieces, OpenFileLimit() / 4);
+    return read && reader.Unsettled() &&
+           (ending || piece.Waiting() >= waiting || piece.WaitingBytes() >= kMaxWaitingBytes);
+}
+
+// Settles the reader; false on a read failure, which drops the waiting pieces.
+bool Settled(SplitContext& ctx, const Text& path, TextSliceReader& reader, TextPiece& piece) {
+    if (reader.Settle()) {
+        return true;
+    }
+    piece.Drop();
+    NoteUnreadable(ctx, path);
+    return false;
+}
+
 enum class EarlyCut { NotTried, Done, Undone };
 
 // The line mode in one reading of a source that may be UTF-8: its lines are cut while the
@@ -565,7 +584,6 @@ EarlyCut SplitLinesWhileDetecting(SplitContext& ctx, const Text& path) {
     ctx.state.pieceNumber = 0;
     ctx.state.source = {TextEncoding::Utf8, reader.Format().mark};
     ctx.state.piecesInUtf8 = true;
-    const std::size_t waiting = std::min(ctx.waitingPieces, OpenFileLimit() / 4);
     LinePieces pieces(ctx, path);
     TextPiece& piece = pieces.Piece();
     piece.Defer();
@@ -577,11 +595,8 @@ EarlyCut SplitLinesWhileDetecting(SplitContext& ctx, const Text& path) {
         }
         const bool going = read && pieces.Feed(slice);
         const bool ending = !going || slice.empty();
-        if (read && reader.Unsettled() &&
-            (ending || piece.Waiting() >= waiting || piece.WaitingBytes() >= kMaxWaitingBytes)) {
-            if (!reader.Settle()) {
-                piece.Drop();
-                NoteUnreadable(ctx, path);
+        if (MustSettle(ctx, reader, piece, read, ending)) {
+            if (!Settled(ctx, path, reader, piece)) {
                 return EarlyCut::Done;
             }
             // Plain ASCII is cut as its UTF-8 reading would be.
@@ -622,17 +637,13 @@ bool CutKeptLines(SplitContext& ctx, const Text& path, TextSliceReader& reader) 
     if (reader.Unsettled()) {
         piece.Defer();
     }
-    const std::size_t waiting = std::min(ctx.waitingPieces, OpenFileLimit() / 4);
     for (;;) {
         std::string_view slice;
         const bool read = reader.Next(slice);
         const bool going = read && cutter.Feed(slice);
         const bool ending = !going || slice.empty();
-        if (read && reader.Unsettled() &&
-            (ending || piece.Waiting() >= waiting || piece.WaitingBytes() >= kMaxWaitingBytes)) {
-            if (!reader.Settle()) {
-                piece.Drop();
-                NoteUnreadable(ctx, path);
+        if (MustSettle(ctx, reader, piece, read, ending)) {
+            if (!Settled(ctx, path, reader, piece)) {
                 return true;
             }
             if (!reader.Readable() || IsUtf16(reader.Format().encoding)) {
