@@ -531,6 +531,11 @@ std::vector<Case> MakeCases(const BenchData& d, const std::string& program) {
         // split -l cuts UTF-16 inside its line breaks: the converter is the tool here.
         MakeCase("lines-utf16-10000", lines, d.utf16,
                  TwiceConverted("UTF-16LE", d.utf16, "-l 10000 -a 4"), 1.5, Memory::Streamed),
+        // Lines that keep their breaks are what split -l makes.
+        MakeCase("lines-kept-utf8-10000", {"split", "--lines", "10000", "--keep-line-breaks"},
+                 d.utf8, "split -l 10000 -a 4 " + utf8 + " x", 1.5, Memory::Streamed),
+        MakeCase("lines-kept-gbk-7", {"split", "--lines", "7", "--keep-line-breaks"}, d.gbk,
+                 "split -l 7 -a 6 " + Quote(d.gbk) + " x", 1.5, Memory::Streamed),
         // No tool cuts on characters: the copy is the anchor.
         WithSecond(MakeCase("chars-utf8", {"split", "--chars", "100000"}, d.utf8Mark,
                             CopyCommand(d.utf8Mark), 4, Memory::Streamed),

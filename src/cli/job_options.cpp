@@ -278,6 +278,14 @@ const std::vector<JobOption> kOptions = {
          s.split.skipBlankLines = true;
          return std::string();
      }},
+    {"--keep-line-breaks", ValueKind::None, "", ForSplit, "",
+     "按行数分割时每行保留原有的换行符（LF、CR LF、CR），各份依次拼接即为原文件",
+     "with --lines, every line keeps its own break (LF, CR LF, CR): the pieces joined are "
+     "the source, byte for byte",
+     [](JobSetup& s, const std::string&) {
+         s.keepLineBreaks = true;
+         return std::string();
+     }},
     {"--name-from-text", ValueKind::None, "", ForSplit, "", "随机改名：以其中一句话命名每份",
      "name each piece after a sentence of its text",
      [](JobSetup& s, const std::string&) {
@@ -380,6 +388,9 @@ void FinishSetup(JobSetup& setup) {
         chapters->epub = setup.epub;
         chapters->rules = setup.chapterRules;
         chapters->perVolume = setup.perVolume;
+    }
+    if (auto* lines = std::get_if<SplitByLinesParams>(&setup.split.mode)) {
+        lines->keepBreaks = setup.keepLineBreaks;
     }
 }
 

@@ -25,6 +25,7 @@ struct JobSetup {
     std::vector<ChapterRuleParams> chapterRules;
     bool rulesGiven = false;
     bool perVolume = false;
+    bool keepLineBreaks = false;
 };
 
 // The parameters the options gave, with what waited put in place.

@@ -61,10 +61,14 @@ json ModeOf(const SplitParams& params) {
         return {{"name", "size"}, {"bytes", m->PieceBytes()}};
     }
     if (const auto* m = std::get_if<SplitByLinesParams>(&params.mode)) {
-        return {{"name", "lines"},
-                {"min", m->min},
-                {"max", m->max},
-                {"skipBlankLines", params.skipBlankLines}};
+        json mode = {{"name", "lines"},
+                     {"min", m->min},
+                     {"max", m->max},
+                     {"skipBlankLines", params.skipBlankLines && !m->keepBreaks}};
+        if (m->keepBreaks) {
+            mode["keepLineBreaks"] = true;  // the pieces join as they are
+        }
+        return mode;
     }
     if (const auto* m = std::get_if<SplitByCharsParams>(&params.mode)) {
         return {{"name", "chars"}, {"min", m->min}, {"max", m->max}};
@@ -193,8 +197,11 @@ bool CheckPieces(const LoadedManifest& loaded, const Text& manifestPath, Report&
     return intact;
 }
 
-bool IsByteMode(const std::string& mode) {
-    return mode == "parts" || mode == "size";
+// Whether the pieces join as they are: the byte modes, and lines that kept their breaks.
+bool JoinsAsBytes(const json& mode) {
+    const std::string name = mode.value("name", "");
+    return name == "parts" || name == "size" ||
+           (name == "lines" && mode.value("keepLineBreaks", false));
 }
 
 // Why the text pieces of a manifest cannot give its source back, as far as its options tell.
@@ -207,7 +214,7 @@ std::string WhyNotRestorable(const json& d) {
     if (d.value("converted", json::object()).value("zh", false)) {
         return "分割时做了繁简转换";
     }
-    if (name == "lines" || name == "chars") {
+    if ((name == "lines" && !JoinsAsBytes(mode)) || name == "chars") {
         return "原文件的换行符不一致";
     }
     return "拼接结果与原文件不同";
@@ -230,7 +237,7 @@ bool RejoinWhole(const LoadedManifest& loaded, const Text& manifestPath, const T
     RejoinPlan plan;
     plan.pieceCount = loaded.pieces.size();
     plan.piece = [&](std::size_t i) { return PieceFile{loaded.pieces[i].path, std::nullopt}; };
-    plan.bytes = IsByteMode(name);
+    plan.bytes = JoinsAsBytes(mode);
     plan.source = {EncodingCode(encoding.is_string() ? encoding.get<std::string>() : ""),
                    source.value("mark", false)};
     plan.reencoded = d.value("converted", json::object()).value("encoding", false);

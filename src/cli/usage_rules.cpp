@@ -171,6 +171,21 @@ std::string CheckSplit(const ParsedCommand& command) {
     if (const GivenOption* skip = Given(command, "--skip-blank-lines"); skip && !lines) {
         return OnlyWith(*skip, "只能与 --lines 一起使用", "applies only with --lines");
     }
+    if (const GivenOption* keep = Given(command, "--keep-line-breaks")) {
+        if (!lines) {
+            return OnlyWith(*keep, "只能与 --lines 一起使用", "applies only with --lines");
+        }
+        // Its pieces are the source's own bytes: nothing may be left out or converted.
+        for (std::string_view flag : {"--skip-blank-lines", "--to", "--zh"}) {
+            if (Given(command, flag)) {
+                return OnlyWith(*keep,
+                                "原样保留各行的字节，不能与 --skip-blank-lines、--to、--zh "
+                                "一起使用",
+                                "keeps the lines' own bytes and cannot go with "
+                                "--skip-blank-lines, --to or --zh");
+            }
+        }
+    }
     // The byte modes (--parts, the default, and --size) copy bytes and never decode.
     const bool byteMode = !lines && !chars && !chapters && !Given(command, "--separator");
     for (std::string_view flag : {"--from", "--to", "--zh"}) {

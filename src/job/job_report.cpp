@@ -60,6 +60,20 @@ std::string FailureLine(const ReportedFailure& failure) {
 
 namespace {
 
+// What a wreck is, as the Chinese report says it; the token itself where it has no wording.
+std::string WreckInChinese(const std::string& what) {
+    if (what == "replacement-characters") {
+        return "替换字符 U+FFFD";
+    }
+    if (what == "replacement-characters-as-gbk") {
+        return "“锟斤拷”，即 U+FFFD 的 UTF-8 字节被当作 GBK 读";
+    }
+    if (what == "utf-8-as-gbk") {
+        return "UTF-8 文本被当作 GBK 读，如“鏂囦欢”";
+    }
+    return what;
+}
+
 // One output as the JSON object lists it.
 nlohmann::json OutputJson(const ReportedOutput& o, bool chapters) {
     // A book is a container, not a text.
@@ -325,7 +339,7 @@ void ReportPrinter::Finish(const Report& report) {
             Say("文本是先前错误转换的残骸：", "text wrecked by an earlier wrong conversion: ")
                 .c_str(),
             Utf8(w.path).c_str(),
-            Say("（" + w.what + "，始于第 " + std::to_string(w.offset) + " 字节）",
+            Say("（" + WreckInChinese(w.what) + "，始于第 " + std::to_string(w.offset) + " 字节）",
                 " (" + w.what + ", from offset " + std::to_string(w.offset) + ")")
                 .c_str());
     }

@@ -24,6 +24,9 @@ struct SplitBySizeParams {
 };
 struct SplitByLinesParams {
     std::int32_t min = 0, max = 0;
+    // Every line keeps its own break (LF, CR LF, CR or none at the end) instead of the
+    // pieces' CR LF: the pieces are the source's bytes, and joined they are the source.
+    bool keepBreaks = false;
 };
 struct SplitByCharsParams {
     std::int32_t min = 0, max = 0;

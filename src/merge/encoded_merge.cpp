@@ -517,6 +517,8 @@ EncodedMerge::Examined EncodedMerge::AddDecoded(const Text& path) {
     }
     examined.format = reader.Format();
     examined.tiedWith = reader.TiedWith();
+    examined.damage = reader.Damage();
+    examined.wreck = reader.Wreck();
     if (reader.MarkOnly()) {
         examined.outcome = Member::MarkOnly;
     } else if (!reader.Exact()) {

@@ -35,6 +35,8 @@ public:
         Member outcome = Member::Unreadable;
         TextFormat format;
         TextEncoding tiedWith = TextEncoding::Undetected;  // its encoding is a guess
+        TextDamage damage;  // where its bytes do not decode in that encoding
+        TextWreck wreck;    // where its text is the wreck of an earlier wrong conversion
     };
     // A member to decode; a mark alone and a member that does not decode exactly add nothing.
     Examined AddDecoded(const Text& path);

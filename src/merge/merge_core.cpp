@@ -75,14 +75,21 @@ struct DecodedMember {
     bool exact = true;
     TextFormat format;
     TextEncoding tiedWith = TextEncoding::Undetected;
+    TextDamage damage;
+    TextWreck wreck;
 };
 
 // A member of a unit whose text is encoded as one at the end: examined now, read then.
 DecodedMember Examine(EncodedMerge& collected, const Text& path) {
     const EncodedMerge::Examined examined = collected.AddDecoded(path);
     using Member = EncodedMerge::Member;
-    return {examined.outcome != Member::Unreadable, examined.outcome == Member::MarkOnly,
-            examined.outcome != Member::NotExact, examined.format, examined.tiedWith};
+    return {examined.outcome != Member::Unreadable,
+            examined.outcome == Member::MarkOnly,
+            examined.outcome != Member::NotExact,
+            examined.format,
+            examined.tiedWith,
+            examined.damage,
+            examined.wreck};
 }
 
 // Members whose encoding was a guess: told as decided, and where their text was converted;
@@ -249,15 +256,27 @@ MergeResult MergeFiles(MergeJob& job, const TextList& listed) {
             // A guess is told once the unit has decided it.
             if (decoded.opened && decoded.exact && decoded.tiedWith == TextEncoding::Undetected) {
                 events.SourceRead(path, decoded.format, TextEncoding::Undetected);
+            } else if (decoded.opened && decoded.damage.Any()) {
+                // Its encoding is known; what keeps it out is where it does not decode.
+                events.SourceRead(path, decoded.format, decoded.tiedWith);
+                events.SourceDamaged(path, decoded.damage);
+            }
+            if (decoded.opened && decoded.wreck.Any()) {
+                events.SourceWarned(path, decoded.wreck.what, decoded.wreck.offset);
             }
             if (decoded.opened && decoded.markOnly) {
                 // A mark alone contributes nothing: no text, no mark, no encoding.
                 unitFormat.encoding = previousEncoding;
                 merged = !writeFailed;
             } else if (decoded.opened && !decoded.exact) {
-                // Its raw bytes would pass for other characters: it is left out and kept.
+                // Its raw bytes would pass for other characters, and a damaged member's
+                // bytes would have to be invented for: it is left out and kept.
                 unitFormat.encoding = previousEncoding;
-                fail(FailureKind::Unrecognised, path);
+                if (decoded.damage.Any()) {
+                    events.Failed({FailureKind::NotConverted, path, 0, decoded.damage.offset});
+                } else {
+                    fail(FailureKind::Unrecognised, path);
+                }
             } else if (decoded.opened) {
                 unitFormat.encoding = decoded.format.encoding;
                 unitFormat.mark = unitFormat.mark || decoded.format.mark;

@@ -78,6 +78,9 @@ void CountPiece(SplitContext& ctx, bool written, const Text& path) {
 // or (byte modes) the source's bytes unchanged.
 TextFormat WrittenFormat(SplitContext& ctx) {
     const TextEncoding encoding = ctx.state.source.encoding;
+    if (ctx.state.piecesKeepBytes) {
+        return {encoding, ctx.state.source.mark && ctx.state.pieceNumber == 1};
+    }
     if (encoding == TextEncoding::Undetected && !ctx.state.piecesInUtf8) {
         return {};
     }
@@ -357,6 +360,9 @@ Text SanitizeFileName(const Text& name) {
 }
 
 std::optional<Bytes> EncodePieceSlice(SplitContext& ctx, std::string_view text, bool first) {
+    if (ctx.state.piecesKeepBytes) {
+        return Bytes(text);
+    }
     const TextEncoding encoding = ctx.state.source.encoding;
     OutputRequest request = ctx.state.outputRequest;
     std::optional<Bytes> decoded;
@@ -382,6 +388,20 @@ std::optional<Bytes> EncodePieceSlice(SplitContext& ctx, std::string_view text, 
     return Bytes(text);
 }
 
+Text KeptPieceText(SplitContext& ctx, std::string_view piece) {
+    const TextFormat& source = ctx.state.source;
+    if (ctx.state.pieceNumber == 1 && source.mark) {
+        piece.remove_prefix(std::min(ByteOrderMark(source.encoding).size(), piece.size()));
+    }
+    if (source.encoding < TextEncoding::Utf8 || source.encoding > TextEncoding::Big5Hkscs) {
+        return Text(piece);
+    }
+    TextDamage damage;
+    return DecodeKeepingDamage(piece, source.encoding, 0, damage, false,
+                               std::numeric_limits<std::int64_t>::max())
+        .value_or(Text());
+}
+
 bool FinishWrittenPiece(SplitContext& ctx, const Text& source, std::unique_ptr<AtomicWriter> out,
                         bool written, std::int64_t size, bool unconverted,
                         std::string_view nameText) {
@@ -392,8 +412,9 @@ bool FinishWrittenPiece(SplitContext& ctx, const Text& source, std::unique_ptr<A
 bool WritePieceBytes(SplitContext& ctx, const Text& source, std::string_view piece) {
     const TextEncoding encoding = ctx.state.source.encoding;
     const OutputRequest request = ctx.state.outputRequest;
-    const bool requested = encoding != TextEncoding::Undetected && !request.Empty();
-    bool inUtf8 = ctx.state.piecesInUtf8;
+    const bool kept = ctx.state.piecesKeepBytes;
+    const bool requested = !kept && encoding != TextEncoding::Undetected && !request.Empty();
+    bool inUtf8 = !kept && ctx.state.piecesInUtf8;
     std::optional<Bytes> decoded;
     if (inUtf8 && (requested || ctx.Options().nameFromText)) {
         // A name or another encoding needs the text.
@@ -406,7 +427,7 @@ bool WritePieceBytes(SplitContext& ctx, const Text& source, std::string_view pie
         inUtf8 = false;
     }
     const bool encoded =
-        !inUtf8 &&
+        !kept && !inUtf8 &&
         (requested || (encoding >= TextEncoding::Utf8 && encoding <= TextEncoding::Big5Hkscs));
     Bytes converted;
     // UTF-8 goes to its file as it is, behind the mark when the source had one.
@@ -440,7 +461,10 @@ bool WritePieceBytes(SplitContext& ctx, const Text& source, std::string_view pie
     std::string_view text;
     Text decodedBytes;
     if (ctx.Options().nameFromText) {
-        if (encoding != TextEncoding::Undetected) {
+        if (kept) {
+            decodedBytes = KeptPieceText(ctx, piece);
+            text = decodedBytes;
+        } else if (encoding != TextEncoding::Undetected) {
             text = piece;
         } else if (DecodedText fromBytes = DecodeBytes(piece); fromBytes.exact) {
             // Bytes of no text the program reads give no name.
@@ -580,8 +604,9 @@ PieceFile PieceAt(SplitContext& ctx, std::size_t k) {
 
 bool PiecesCanGiveSourceBack(SplitContext& ctx) {
     const SplitParams& options = ctx.Options();
-    return !(options.skipBlankLines && std::holds_alternative<SplitByLinesParams>(options.mode)) &&
-           ctx.state.outputRequest.zh == ZhConversion::None;
+    return ctx.state.piecesKeepBytes ||
+           (!(options.skipBlankLines && std::holds_alternative<SplitByLinesParams>(options.mode)) &&
+            ctx.state.outputRequest.zh == ZhConversion::None);
 }
 
 bool PiecesGiveSourceBack(SplitContext& ctx, const SourceDigest& read) {
@@ -612,9 +637,10 @@ bool PiecesGiveSourceBack(SplitContext& ctx, const SourceDigest& read) {
         }
         return true;
     }
+    const bool kept = ctx.state.piecesKeepBytes;
     plan.pieceCount = pieces.size();
     plan.piece = [&](std::size_t k) { return PieceAt(ctx, k); };
-    plan.bytes = std::holds_alternative<SplitIntoPartsParams>(options.mode) ||
+    plan.bytes = kept || std::holds_alternative<SplitIntoPartsParams>(options.mode) ||
                  std::holds_alternative<SplitBySizeParams>(options.mode);
     plan.source = ctx.state.source;
     plan.reencoded = ctx.state.outputRequest.encoding.has_value();

@@ -40,6 +40,11 @@ Text NumberedPiecePath(SplitContext& ctx, const Text& source);
 // when it cannot be converted exactly.
 std::optional<Bytes> EncodePieceSlice(SplitContext& ctx, std::string_view text, bool first);
 
+// The text of a piece of the source's own bytes (state.piecesKeepBytes), for its name:
+// decoded in the source's encoding (without the mark, which only the first piece has),
+// every byte that does not decode kept as the reader keeps it.
+Text KeptPieceText(SplitContext& ctx, std::string_view piece);
+
 // Finishes a piece the caller wrote to out (size bytes; out empty or written false when
 // that failed): on disk when the source is to be deleted, named as WritePiece names a
 // numbered piece, counted and reported. unconverted reports it as a text that could not

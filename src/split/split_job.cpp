@@ -122,6 +122,7 @@ void SplitFiles(SplitParamsSource& paramSource, JobEvents& events, const TextLis
 
         ctx.state.source = TextFormat();
         ctx.state.piecesInUtf8 = false;
+        ctx.state.piecesKeepBytes = false;
         ctx.state.pieceNumber = 0;
         ctx.state.sourceVariant = 0;
         ctx.state.piecesMade = 0;

@@ -12,6 +12,7 @@
 #include "platform/services.h"
 #include "platform/system_error.h"
 #include "split/chapter_split.h"
+#include "split/kept_lines.h"
 #include "split/piece_writer.h"
 #include "split/text_piece.h"
 #include "split/utf8_cutting.h"
@@ -538,6 +539,25 @@ void NoteCutting(SplitContext& ctx) {
     ctx.events.Stage(JobStage::Cutting);
 }
 
+// Whether the pieces that wait for an unsettled reader's decision on the encoding must have
+// it now: at the end of the source, or when too many wait.
+bool MustSettle(SplitContext& ctx, TextSliceReader& reader, const TextPiece& piece, bool read,
+                bool ending) {
+    const std::size_t waiting = std::min(ctx.waitingPieces, OpenFileLimit() / 4);
+    return read && reader.Unsettled() &&
+           (ending || piece.Waiting() >= waiting || piece.WaitingBytes() >= kMaxWaitingBytes);
+}
+
+// Settles the reader; false on a read failure, which drops the waiting pieces.
+bool Settled(SplitContext& ctx, const Text& path, TextSliceReader& reader, TextPiece& piece) {
+    if (reader.Settle()) {
+        return true;
+    }
+    piece.Drop();
+    NoteUnreadable(ctx, path);
+    return false;
+}
+
 enum class EarlyCut { NotTried, Done, Undone };
 
 // The line mode in one reading of a source that may be UTF-8: its lines are cut while the
@@ -564,7 +584,6 @@ EarlyCut SplitLinesWhileDetecting(SplitContext& ctx, const Text& path) {
     ctx.state.pieceNumber = 0;
     ctx.state.source = {TextEncoding::Utf8, reader.Format().mark};
     ctx.state.piecesInUtf8 = true;
-    const std::size_t waiting = std::min(ctx.waitingPieces, OpenFileLimit() / 4);
     LinePieces pieces(ctx, path);
     TextPiece& piece = pieces.Piece();
     piece.Defer();
@@ -576,11 +595,8 @@ EarlyCut SplitLinesWhileDetecting(SplitContext& ctx, const Text& path) {
         }
         const bool going = read && pieces.Feed(slice);
         const bool ending = !going || slice.empty();
-        if (read && reader.Unsettled() &&
-            (ending || piece.Waiting() >= waiting || piece.WaitingBytes() >= kMaxWaitingBytes)) {
-            if (!reader.Settle()) {
-                piece.Drop();
-                NoteUnreadable(ctx, path);
+        if (MustSettle(ctx, reader, piece, read, ending)) {
+            if (!Settled(ctx, path, reader, piece)) {
                 return EarlyCut::Done;
             }
             // Plain ASCII is cut as its UTF-8 reading would be.
@@ -606,11 +622,91 @@ EarlyCut SplitLinesWhileDetecting(SplitContext& ctx, const Text& path) {
     return EarlyCut::Done;
 }
 
+bool IsUtf16(TextEncoding encoding) {
+    return encoding == TextEncoding::Utf16Le || encoding == TextEncoding::Utf16Be;
+}
+
+// Cuts the lines of the reader's body keeping their breaks; false when the source turned
+// out to be UTF-16 while it was read unsettled (nothing is left of that reading).
+bool CutKeptLines(SplitContext& ctx, const Text& path, TextSliceReader& reader) {
+    ctx.state.pieceNumber = 0;
+    ctx.state.source = reader.Format();
+    ctx.state.piecesKeepBytes = true;
+    KeptLineCutter cutter(ctx, path, reader.Format());
+    TextPiece& piece = cutter.Piece();
+    if (reader.Unsettled()) {
+        piece.Defer();
+    }
+    for (;;) {
+        std::string_view slice;
+        const bool read = reader.Next(slice);
+        const bool going = read && cutter.Feed(slice);
+        const bool ending = !going || slice.empty();
+        if (MustSettle(ctx, reader, piece, read, ending)) {
+            if (!Settled(ctx, path, reader, piece)) {
+                return true;
+            }
+            if (!reader.Readable() || IsUtf16(reader.Format().encoding)) {
+                piece.Drop();
+                if (!reader.Readable()) {
+                    NoteOpened(ctx, path, reader, true);
+                    return true;
+                }
+                return false;
+            }
+            NoteOpened(ctx, path, reader, true);
+            NoteCutting(ctx);
+            ctx.state.piecesKeepBytes = true;
+            piece.Release();
+        }
+        if (!read) {
+            // Half a text in the last piece would pass for a whole one.
+            piece.Drop();
+            NoteUnreadable(ctx, path);
+            return true;
+        }
+        if (!going) {
+            cutter.Stop();
+            return true;
+        }
+        if (ending) {
+            return true;
+        }
+    }
+}
+
+// Lines that keep their breaks are cut in one reading where the reader hands out the body's
+// bytes while it decides the encoding: every encoding but UTF-16 has its breaks at the same
+// bytes. A source with a UTF-16 mark, or found to be UTF-16 after all, is cut in its units.
+void SplitLinesKeepingBreaks(SplitContext& ctx, const Text& path) {
+    ReseedRandom();
+    MarkRandom();
+    {
+        TextSliceReader reader(ctx.sliceBytes);
+        reader.BetweenSlices([&ctx] { ctx.events.Pump(); });
+        if (reader.OpenUnsettled(ctx.OpenSource(path)) && CutKeptLines(ctx, path, reader)) {
+            return;
+        }
+    }
+    RewindRandom();
+    TextSliceReader reader(ctx.sliceBytes);
+    if (!OpenText(ctx, path, reader)) {
+        return;
+    }
+    NoteCutting(ctx);
+    reader.HandOutBodyBytes();
+    CutKeptLines(ctx, path, reader);
+}
+
 ModeResult SplitByLineCount(SplitContext& ctx, const Text& path) {
     if (Refused(ctx)) {
         return ModeResult::ValidationFailed;
     }
     ctx.events.Stage(JobStage::Reading);
+    if (const auto* lines = ModeParams<SplitByLinesParams>(ctx); lines && lines->keepBreaks) {
+        SplitLinesKeepingBreaks(ctx, path);
+        return ModeResult::Done;
+    }
     const EarlyCut early = SplitLinesWhileDetecting(ctx, path);
     if (early == EarlyCut::Done) {
         return ModeResult::Done;

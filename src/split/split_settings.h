@@ -28,6 +28,9 @@ struct SplitState {
     // The text mode cuts the source's own UTF-8 bytes, not their decoded text: pieces are
     // UTF-8 already, decoded only for a name or an output encoding.
     bool piecesInUtf8 = false;
+    // The pieces are the source's own bytes (lines with their breaks): written unchanged,
+    // the mark in front of the first only.
+    bool piecesKeepBytes = false;
     std::int32_t pieceNumber = 0;
     Bytes pieceBytes;
     // The name the mode chose for the current piece (chapters with 随机改名); empty: the

@@ -13,6 +13,10 @@ TextPiece::TextPiece(SplitContext& ctx, const Text& source) : m_ctx(ctx), m_sour
 TextPiece::~TextPiece() = default;
 
 void TextPiece::KeepNameText() {
+    if (m_ctx.state.piecesKeepBytes) {
+        m_nameText = KeptPieceText(m_ctx, m_held);
+        return;
+    }
     if (!m_ctx.state.piecesInUtf8) {
         m_nameText = m_held;
         return;

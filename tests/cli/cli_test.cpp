@@ -214,6 +214,8 @@ TEST(CommandLine, UsageErrorsExitTwoAndWriteNothing) {
         {{"split", "-b", "0.1B", "in"}, "--size 0.1B: a piece must be from 1 byte"},
         {{"split", "--chapters-per-piece", "3", "in"}, "--chapters-per-piece: applies only with"},
         {{"split", "--skip-blank-lines", "in"}, "--skip-blank-lines: applies only with --lines"},
+        {{"split", "-l", "2", "--keep-line-breaks", "--to", "gbk", "in"},
+         "--keep-line-breaks: keeps"},
         {{"split", "-b", "4K", "--to", "utf-8", "in"}, "--to: applies only to the text modes"},
         {{"split", "--separator", "", "--delete-sources", "in"}, "--separator: the separator must"},
         {{"bogus", "in"}, "qirnsplit: bogus: not a command (split, merge, verify)"},
@@ -610,6 +612,20 @@ TEST(CommandLine, HardTextsAreReadByTheirEvidenceAndJoinBack) {
             joined += i == 0 ? piece : piece.substr(mark);
         }
         EXPECT_EQ(joined, bytes);
+        // Lines that keep their breaks join as they are, the mark only in the first piece.
+        const J kept = Json(RunProgram(root, {"split", "--lines", "3", "--keep-line-breaks",
+                                              "--json", "--output-dir", "kept", "s.txt"}));
+        EXPECT_EQ(kept["sources"], report["sources"]);
+        joined.clear();
+        for (const J& piece : kept["outputs"]) {
+            joined += Slurp(root / piece["path"].get<std::string>());
+        }
+        EXPECT_EQ(joined, bytes);
+        // A merge that decodes names the member's damage and wreck as the split does.
+        const J merged =
+            Json(RunProgram(root, {"merge", "--encode", "--json", "--output-dir", "m", "s.txt"}));
+        EXPECT_EQ(merged["sources"][0].value("damaged", J()), damaged) << merged;
+        EXPECT_EQ(merged.value("warnings", J()), report.value("warnings", J()));
         if (!damaged.is_null()) {
             const Result converted = RunProgram(
                 root, {"split", "--chars", "97", "--to", "utf-8", "--output-dir", "out", "s.txt"});

@@ -510,7 +510,8 @@ std::vector<std::string> CheckAll(const Job& job, const Tree& given, const Tree&
                 run->push_back(*e.id);
             }
         }
-        const bool bytesMode = job.mode == SplitMode::Parts || job.mode == SplitMode::Bytes;
+        const bool equalPieces = job.mode == SplitMode::Parts || job.mode == SplitMode::Bytes;
+        const bool bytesMode = equalPieces || (job.mode == SplitMode::Lines && job.keepLineBreaks);
         // Whether some run of pieces of the file (id, bytes) gives it whole; rel names the
         // source in what is said. A piece gone since is there as the pieces made of it.
         std::function<bool(const std::string&, const Id&, const std::string&, int)> complete;
@@ -571,13 +572,14 @@ std::vector<std::string> CheckAll(const Job& job, const Tree& given, const Tree&
                 if (!InOrder(text, texts)) {
                     v.push_back("a piece is not a part of its source: " + Rel(rel));
                 }
-                if (bytesMode && texts.size() > 2 &&
+                if (equalPieces && texts.size() > 2 &&
                     std::any_of(texts.begin() + 1, texts.end() - 1, [&](const std::string& t) {
                         return t.size() != texts[0].size();
                     })) {
                     v.push_back("pieces of unequal size: " + Rel(rel));
                 }
-                const std::string glue = job.mode == SplitMode::Lines       ? "\r\n"
+                const std::string glue = bytesMode                          ? ""
+                                         : job.mode == SplitMode::Lines     ? "\r\n"
                                          : job.mode == SplitMode::Separator ? job.separator
                                                                             : "";
                 const std::string joined = Join(texts, glue);

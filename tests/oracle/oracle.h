@@ -96,6 +96,7 @@ struct Job {
     SplitMode mode = SplitMode::Parts;
     Text separator;  // split separator, or the merge's separator bytes
     bool ignoreBlankLines = false;
+    bool keepLineBreaks = false;  // the line mode's pieces are the source's own bytes
     bool deleteSources = false;
     bool processEncoding = false;  // merge
     bool stopRequested = false;    // a stop click was scheduled

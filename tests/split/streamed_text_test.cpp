@@ -170,6 +170,51 @@ TEST_F(StreamedTextTest, SlicedPiecesAreThoseOfTheWholeText) {
     }
 }
 
+// Lines that keep their breaks are the source's own bytes, whatever its encoding, damage and
+// slices: joined, the pieces are the source; there are as many as the line rules give on its
+// text, and each but the last ends with a break (a CR LF never parted).
+TEST_F(StreamedTextTest, KeptLineBreaksJoinToTheSource) {
+    paramSource.adjust = [](SplitParams& params) {
+        std::get<SplitByLinesParams>(params.mode).keepBreaks = true;
+    };
+    for (unsigned seed = 1; seed <= 400; ++seed) {
+        std::mt19937 gen(seed);
+        const Bytes source = RandomSource(gen);
+        const DecodedText whole = DecodeBytes(source);
+        const std::size_t n = 1 + gen() % 4;
+        TempFolder folder;
+        folder.Write("s.txt", source);
+        Set(LineMinEdit(), std::to_string(n).c_str());
+        Set(LineMaxEdit(), std::to_string(n).c_str());
+        auto& ctx = Context();
+        ctx.outputFolder = folder.Path() + "/";
+        ctx.sliceBytes = 1 + gen() % 9;
+        ctx.pieceHoldBytes = 1 + gen() % 12;
+        ASSERT_EQ(RunMode(ctx, Mode::Lines, folder.File("s.txt")), ModeResult::Done);
+        const bool readable = whole.exact || whole.damage.Any();
+        // A mark alone is one piece.
+        const std::size_t lines = ExpectedPieces(Mode::Lines, whole.text, n, false, {}).size();
+        const std::size_t expected = !readable ? 0 : lines > 0 || source.empty() ? lines : 1;
+        ASSERT_EQ(ctx.state.piecesMade, static_cast<std::int64_t>(expected))
+            << "seed " << seed << " " << ::testing::PrintToString(source);
+        const TextEncoding encoding = whole.format.encoding;
+        const std::size_t unit =
+            encoding == TextEncoding::Utf16Le || encoding == TextEncoding::Utf16Be ? 2 : 1;
+        Bytes joined;
+        for (std::size_t k = 1; k <= expected; ++k) {
+            const Bytes piece = folder.Read("s_" + std::to_string(k) + ".txt");
+            const std::size_t last = piece.size() - (encoding == TextEncoding::Utf16Le ? 2 : 1);
+            ASSERT_TRUE(k == expected ||
+                        (piece.size() >= unit && (piece[last] == '\n' || piece[last] == '\r')))
+                << "seed " << seed << " piece " << k;
+            joined += piece;
+        }
+        if (readable) {
+            ASSERT_EQ(joined, source) << "seed " << seed;
+        }
+    }
+}
+
 // A UTF-8 body is cut as it is. Named after their text or written in another encoding, its
 // pieces are those of the same text from a source that is decoded.
 TEST_F(StreamedTextTest, Utf8BodiesCutAsTheyAreGiveThePiecesOfTheirText) {
