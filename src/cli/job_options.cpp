@@ -239,13 +239,13 @@ const std::vector<JobOption> kOptions = {
      "utf-8|utf-8-mark|gb18030|gbk|big5|big5-hkscs|utf-16le|utf-16be", ForSplit | ForMerge, "",
      "所有源文件按此编码读取，不再识别（须能完整解码）",
      "read every source in this encoding instead of detecting it (it must decode exactly)",
-     [](JobSetup&, const std::string& v) {
+     [](JobSetup& s, const std::string& v) {
          const std::optional<TextFormat> named = ParseOutputEncoding(v);
          if (!named) {
              return Bad("--from", v, "不是可用的编码", "is not an encoding this option knows");
          }
          // GBK is read as the whole of GB18030, of which it is a part.
-         SetSourceEncoding(FormatOf(*named).encoding);
+         s.sourceEncoding = FormatOf(*named).encoding;
          return std::string();
      }},
     {"--zh", ValueKind::Required, "t2s|s2t|t2tw|s2tw", ForSplit | ForMerge, "",

@@ -78,17 +78,7 @@ private:
     std::size_t m_at = 0;
 };
 
-TextEncoding g_sourceEncoding = TextEncoding::Undetected;
-
 }  // namespace
-
-void SetSourceEncoding(TextEncoding encoding) {
-    g_sourceEncoding = encoding;
-}
-
-TextEncoding SourceEncoding() {
-    return g_sourceEncoding;
-}
 
 TextEncoding DeclaredEncoding(std::string_view all) {
     const std::string_view input = HtmlDetectionInput(all);

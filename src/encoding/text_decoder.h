@@ -47,12 +47,6 @@ DecodedText DecodeTextFile(const Text& path, TextEncoding requested = TextEncodi
 DecodedText DecodeTextHandle(std::unique_ptr<ReadHandle> in,
                              TextEncoding requested = TextEncoding::Undetected);
 
-// Every source read from a file (DecodeTextFile without a request, TextSliceReader) is
-// taken as in this encoding instead of being detected, strictly, its own mark skipped (the
-// command line's --from); 0 detects.
-void SetSourceEncoding(TextEncoding encoding);
-TextEncoding SourceEncoding();
-
 // DecodeTextFile on bytes in memory (always "opened").
 DecodedText DecodeBytes(std::string_view bytes, TextEncoding requested = TextEncoding::Undetected);
 

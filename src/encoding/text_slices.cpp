@@ -239,15 +239,14 @@ bool TextSliceReader::ReadMark(TextEncoding requested, bool& forced) {
     m_guessed = false;
     m_forced = false;
     m_scan = BodyScan();
-    const TextEncoding said = requested != TextEncoding::Undetected ? requested : SourceEncoding();
-    forced = said != TextEncoding::Undetected;
+    forced = requested != TextEncoding::Undetected;
     if (forced) {
         // What the user says the sources are in, after its own mark if it has one.
-        const std::string_view mark = ByteOrderMark(said);
+        const std::string_view mark = ByteOrderMark(requested);
         m_bodyStart =
             !mark.empty() && start.starts_with(mark) ? static_cast<std::int64_t>(mark.size()) : 0;
         m_markOnly = m_bodyStart > 0 && m_in->Length() == m_bodyStart;
-        m_tries = {said};
+        m_tries = {requested};
         m_firstGuess = 1;
         m_guessed = true;
         m_forced = true;

@@ -16,8 +16,8 @@ namespace {
 // The manifests of a window split, as the command line's --manifest writes them.
 class WindowManifests : public SplitManifests {
 public:
-    WindowManifests(FileSystem& inner, SplitParamsSource& params, const TextList& sources)
-        : m_recorder(inner, false, true), m_params(params) {
+    WindowManifests(FileSystem& inner, SplitRequestSource& requests, const TextList& sources)
+        : m_recorder(inner, false, true), m_requests(requests) {
         for (const Text& s : sources) {
             m_sources.Add(s);
         }
@@ -34,7 +34,7 @@ public:
                 pieces.push_back(&p);
             }
         }
-        const SplitParams& params = m_params.Read();
+        const SplitParams& params = m_requests.Read().params;
         const auto reserved = [this](const Text& path) {
             return m_sources.Holds(path) || m_recorder.Wrote(path);
         };
@@ -67,7 +67,7 @@ public:
 
 private:
     cli::OutputRecorder m_recorder;
-    SplitParamsSource& m_params;
+    SplitRequestSource& m_requests;
     JobFiles m_sources;
     std::vector<ReportedOutput> m_pieces;
 };
@@ -127,9 +127,9 @@ void WireCommandLineParts(App& app) {
         return std::make_unique<cli::OutputRecorder>(inner, true, false);
     };
     app.verifyManifest = [] { VerifyChosenManifest(); };
-    app.makeSplitManifests = [](FileSystem& inner, SplitParamsSource& params,
+    app.makeSplitManifests = [](FileSystem& inner, SplitRequestSource& requests,
                                 const TextList& sources) -> std::unique_ptr<SplitManifests> {
-        return std::make_unique<WindowManifests>(inner, params, sources);
+        return std::make_unique<WindowManifests>(inner, requests, sources);
     };
 }
 

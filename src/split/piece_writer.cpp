@@ -441,7 +441,8 @@ bool WritePieceBytes(SplitContext& ctx, const Text& source, std::string_view pie
     if (ctx.Options().nameFromText) {
         if (encoding != TextEncoding::Undetected) {
             text = piece;
-        } else if (DecodedText fromBytes = DecodeBytes(piece); fromBytes.exact) {
+        } else if (DecodedText fromBytes = DecodeBytes(piece, ctx.sourceEncoding);
+                   fromBytes.exact) {
             // Bytes of no text the program reads give no name.
             decodedBytes = std::move(fromBytes.text);
             text = decodedBytes;
