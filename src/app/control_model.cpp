@@ -135,12 +135,6 @@ void Form::SetUrl(std::string_view name, const Text& url) {
         Notify(&c, ControlProperty::Url);
 }
 
-void Form::SetPeriod(std::string_view name, int period) {
-    Control& c = Get(name);
-    if (Assign(c.period, period))
-        Notify(&c, ControlProperty::Period);
-}
-
 void Form::SetGeometry(std::string_view name, int left, int top, int width, int height) {
     Control& c = Get(name);
     if (c.left == left && c.top == top && c.width == width && c.height == height) {

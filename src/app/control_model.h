@@ -123,7 +123,6 @@ public:
     void SetMaximum(std::string_view name, int maximum);
     void SetPosition(std::string_view name, int position);
     void SetUrl(std::string_view name, const Text& url);
-    void SetPeriod(std::string_view name, int period);
     void SetGeometry(std::string_view name, int left, int top, int width, int height);
     void SetLeft(std::string_view name, int left);
     void SetParent(std::string_view name, const Text& parent);

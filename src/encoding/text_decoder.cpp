@@ -120,12 +120,6 @@ DecodedText DecodeBytes(std::string_view bytes, TextEncoding requested) {
     return Drain(std::make_unique<BytesSource>(bytes), requested);
 }
 
-bool IsUtf8Text(std::string_view bytes) {
-    Utf8Scan scan;
-    scan.Feed(bytes);
-    return scan.Plausible();
-}
-
 void Utf8Scan::Check(const unsigned char* s, std::size_t length) {
     const unsigned lead = s[0];
     const unsigned next = s[1];

@@ -28,26 +28,6 @@ bool IsSourceOfJob(SplitContext& ctx, const Text& path) {
     return id && ctx.state.sourceIdentities.count(*id) != 0;
 }
 
-Text TrimSpaces(const Text& s) {
-    std::size_t first = s.size();
-    std::size_t lastEnd = 0;
-    std::size_t i = 0;
-    while (i < s.size()) {
-        const std::size_t len = CharLength(s, i);
-        const bool space =
-            (len == 1 && s[i] == ' ') || (len == 2 && static_cast<unsigned char>(s[i]) == 0xA1 &&
-                                          static_cast<unsigned char>(s[i + 1]) == 0xA1);
-        if (!space) {
-            if (first == s.size()) {
-                first = i;
-            }
-            lastEnd = i + len;
-        }
-        i += len;
-    }
-    return first < lastEnd ? s.substr(first, lastEnd - first) : Text();
-}
-
 // A file that no piece may replace: a source of the job (also one under another name), a
 // piece it wrote, or anything the folder does not list as an older file of exactly that name.
 bool IsTakenByTheJob(SplitContext& ctx, const Text& path) {

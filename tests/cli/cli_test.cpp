@@ -23,6 +23,7 @@
 #include "merge/merge_job.h"
 #include "platform/random.h"
 #include "split/split_job.h"
+#include "support/conversions.h"
 #include "support/headless_app.h"
 
 namespace qs {

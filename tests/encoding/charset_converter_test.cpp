@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/services.h"
+#include "support/conversions.h"
 #include "support/faulty_file_system.h"
 #include "support/temp_folder.h"
 

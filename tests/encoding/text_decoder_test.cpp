@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/services.h"
+#include "support/conversions.h"
 #include "support/quiet_ui.h"
 
 namespace qs {

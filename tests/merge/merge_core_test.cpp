@@ -8,6 +8,7 @@
 #include "merge/merge_separator.h"
 #include "merge_fixture.h"
 #include "platform/native_names.h"
+#include "support/conversions.h"
 #include "support/faulty_file_system.h"
 
 namespace qs::testing {
