@@ -39,16 +39,6 @@ const Control& Form::Get(std::string_view name) const {
     return const_cast<Form*>(this)->Get(name);
 }
 
-std::vector<Control*> Form::Children(std::string_view parent) const {
-    std::vector<Control*> children;
-    for (const auto& control : m_controls) {
-        if (control->parent == parent) {
-            children.push_back(control.get());
-        }
-    }
-    return children;
-}
-
 void Form::Notify(const Control* control, ControlProperty property) {
     // Observers may remove themselves while being told.
     const std::vector<FormObserver*> observers = m_observers;

@@ -110,7 +110,6 @@ public:
     const Control& Get(std::string_view name) const;
     // Controls in creation order (the enumeration order of the settings walk).
     const std::vector<std::unique_ptr<Control>>& Controls() const { return m_controls; }
-    std::vector<Control*> Children(std::string_view parent) const;
 
     // Property setters; each notifies the observers when the value changes.
     void SetText(std::string_view name, const Text& value);

@@ -317,7 +317,7 @@ void WindowJobEvents::Pump() {
     ProcessPendingEvents();
 }
 
-SplitRun SplitFiles(RunControl& run, const TextList& paths, App* app, bool objectEnumeration) {
+SplitRun SplitInWindow(RunControl& run, const TextList& paths, App* app, bool objectEnumeration) {
     const Form* more = app ? &app->MoreForm() : nullptr;
     WindowSplitRequest requests(run.MainForm(), more, app ? app->readChapterRules : RuleReader(),
                                 paths, objectEnumeration);
@@ -336,7 +336,7 @@ SplitRun SplitFiles(RunControl& run, const TextList& paths, App* app, bool objec
     return RunSplitJob(requests, events);
 }
 
-MergeResult MergeFiles(RunControl& run, const TextList& paths) {
+MergeResult MergeInWindow(RunControl& run, const TextList& paths) {
     WindowMergeRequest requests(run.MainForm());
     WindowJobEvents events(run, JobKind::Merge);
     MergeJob job{
@@ -376,11 +376,11 @@ void StartSplitJob(App& app, const Text& folder, const TextList& paths) {
     TextList files;
     if (!named.empty()) {
         run.lastSplitFolder = PathDirectory(named.front());
-        files = SplitFiles(run, named, &app).files;
+        files = SplitInWindow(run, named, &app).files;
     } else if (!folder.empty()) {
         form.SetTag(U(names::SplitButton), folder);
         run.lastSplitFolder = folder;
-        const SplitRun split = SplitFiles(run, TextList{folder}, &app, IsKeyDown(kControlKey));
+        const SplitRun split = SplitInWindow(run, TextList{folder}, &app, IsKeyDown(kControlKey));
         if (!split.listed) {
             // A folder that cannot be read is a failure, not "nothing to split".
             run.EndJob(JobKind::Split, TextList{folder});

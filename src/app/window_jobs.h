@@ -128,9 +128,9 @@ private:
 
 // The jobs over the run control's form and state (and the options of 更多选项 when more is
 // given). A split's paths may name folders: their files matching the pattern are split.
-SplitRun SplitFiles(RunControl& run, const TextList& paths, App* app = nullptr,
-                    bool objectEnumeration = false);
-MergeResult MergeFiles(RunControl& run, const TextList& paths);
+SplitRun SplitInWindow(RunControl& run, const TextList& paths, App* app = nullptr,
+                       bool objectEnumeration = false);
+MergeResult MergeInWindow(RunControl& run, const TextList& paths);
 
 // The split job's entry: a click (nothing given), a dropped folder, or dropped files. A
 // call while a split runs is a stop request.

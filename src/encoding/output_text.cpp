@@ -11,7 +11,7 @@ namespace {
 
 constexpr std::pair<std::string_view, TextFormat> kEncodingNames[] = {
     {"utf-8", {TextEncoding::Utf8, false}},      {"utf-8-mark", {TextEncoding::Utf8, true}},
-    {"gb18030", {TextEncoding::Raw, false}},     {"gbk", {TextEncoding::Gbk, false}},
+    {"gb18030", {TextEncoding::Gb18030, false}}, {"gbk", {TextEncoding::Gbk, false}},
     {"big5", {TextEncoding::Big5, false}},       {"big5-hkscs", {TextEncoding::Big5Hkscs, false}},
     {"utf-16le", {TextEncoding::Utf16Le, true}}, {"utf-16be", {TextEncoding::Utf16Be, true}},
 };

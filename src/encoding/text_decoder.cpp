@@ -103,7 +103,7 @@ TextEncoding DeclaredEncoding(std::string_view all) {
         return TextEncoding::Big5Hkscs;
     }
     if (name == "gb2312" || name == "gbk" || name == "gb18030") {
-        return TextEncoding::Raw;
+        return TextEncoding::Gb18030;
     }
     return TextEncoding::Undetected;
 }

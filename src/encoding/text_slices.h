@@ -66,7 +66,7 @@ public:
     // Whether the bytes say nothing of GB18030 against Big5: an empty body, or plain ASCII
     // read as itself.
     bool TellsNoFamily() const {
-        return m_bodyEmpty || (m_plainAscii && m_encoding == TextEncoding::Raw);
+        return m_bodyEmpty || (m_plainAscii && m_encoding == TextEncoding::Gb18030);
     }
     // False when the bytes claimed an encoding that does not decode them (they are then
     // read raw), and where they are damaged.

@@ -635,7 +635,7 @@ EncodedMerge::Finished EncodedMerge::Write(std::unique_ptr<AtomicWriter>& writer
     // What the output is written as, told from the encoding of the attempt that stands.
     auto formatOf = [&finished](const Encoding& encoding) {
         const bool converted = !encoding.Charset().empty();
-        finished.format = FormatOf({converted ? encoding.format.encoding : TextEncoding::Raw,
+        finished.format = FormatOf({converted ? encoding.format.encoding : TextEncoding::Gb18030,
                                     !encoding.Mark().empty() && finished.bytes > 0});
     };
     if (!decoded) {

@@ -166,7 +166,7 @@ bool NamePiece(SplitContext& ctx, AtomicWriter& out, const Text& source, std::st
         // A name comes from the beginning of a large piece, wherever the piece was held.
         if (text.size() > ctx.nameTextBytes) {
             text = text.substr(
-                0, WholeCharacterBytes(TextEncoding::Raw, text.substr(0, ctx.nameTextBytes)));
+                0, WholeCharacterBytes(TextEncoding::Gb18030, text.substr(0, ctx.nameTextBytes)));
         }
         Text last;
         for (int attempt = 1; attempt <= 10; ++attempt) {

@@ -70,7 +70,7 @@ TEST(MergeOutputNaming, FolderBesideFirstOrInItsParent) {
 
 class MergeCoreTest : public MergeTest {
 protected:
-    MergeResult Merge(const TextList& paths) { return MergeFiles(run, paths); }
+    MergeResult Merge(const TextList& paths) { return MergeInWindow(run, paths); }
 };
 
 TEST_F(MergeCoreTest, OneFileGivesItsExactBytesInTheParentFolder) {

@@ -11,7 +11,7 @@
 #include "app/window_jobs.h"
 #include "platform/services.h"
 #include "split/split_modes.h"
-#include "split/split_settings.h"
+#include "split/split_state.h"
 #include "support/temp_folder.h"
 
 namespace qs {
