@@ -52,6 +52,13 @@ void ShowFailures(RunControl& run, JobKind kind) {
     ShowMessage(text, MessageButtons::Ok, Text(), MessageIcon::Warning, run.ReportDetails(kind));
 }
 
+// 更多选项 says for every job how its sources are read and where its outputs go.
+template <class Request>
+void ReadAndWriteAsMoreSays(const Form& more, Request& request) {
+    request.sourceEncoding = SourceEncodingOf(more);
+    request.outputRoot = OutputFolderOf(more);
+}
+
 TextList ChooseFilesInDialog() {
     TextList paths = Ui().OpenFilesDialog(
         U("选择多个文件进行分割："),
@@ -117,8 +124,7 @@ const SplitRequest& WindowSplitRequest::Read() {
     m_request.objectEnumeration = m_objectEnumeration;
     if (m_more != nullptr) {
         ApplyMoreOptions(*m_more, m_request.params, m_rules);
-        m_request.sourceEncoding = SourceEncodingOf(*m_more);
-        m_request.outputRoot = OutputFolderOf(*m_more);
+        ReadAndWriteAsMoreSays(*m_more, m_request);
     }
     return m_request;
 }
@@ -131,8 +137,7 @@ const MergeRequest& WindowMergeRequest::Read() {
     m_request.objectEnumeration = m_objectEnumeration;
     if (m_more != nullptr) {
         ApplyMoreOptions(*m_more, m_request.params);
-        m_request.sourceEncoding = SourceEncodingOf(*m_more);
-        m_request.outputRoot = OutputFolderOf(*m_more);
+        ReadAndWriteAsMoreSays(*m_more, m_request);
     }
     return m_request;
 }
