@@ -228,6 +228,8 @@ TEST(CommandLine, UsageErrorsExitTwoAndWriteNothing) {
         {{"merge", "--separator-file", "none.bin", "in"}, "none.bin"},
         {{"merge", "--separator", "a", "--separator-line-break", "in"}, "--separator"},
         {{"split", "--output-dir", "in/poem.txt", "in"}, "--output-dir"},
+        {{"split", "--chapters", "--epub", "--to", "gbk", "in"}, "--epub: a book is always UTF-8"},
+        {{"split", "--chapters", "--epub", "--manifest", "in"}, "--epub: --manifest does not"},
         {{"verify"}, "MANIFEST"},
     };
     TempFolder temp;
