@@ -43,11 +43,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         QS_FUZZ_CHECK(decoded.text == bytes);
         return 0;
     }
-    if (format.encoding == TextEncoding::Raw || format.encoding == TextEncoding::Undetected) {
+    if (format.encoding == TextEncoding::Gb18030 || format.encoding == TextEncoding::Undetected) {
         QS_FUZZ_CHECK(decoded.text == bytes);
         return 0;
     }
-    QS_FUZZ_CHECK(format.encoding >= TextEncoding::Raw &&
+    QS_FUZZ_CHECK(format.encoding >= TextEncoding::Gb18030 &&
                   format.encoding <= TextEncoding::Big5Hkscs);
     if (requested != TextEncoding::Undetected) {
         QS_FUZZ_CHECK(format.encoding == requested);

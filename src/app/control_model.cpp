@@ -39,16 +39,6 @@ const Control& Form::Get(std::string_view name) const {
     return const_cast<Form*>(this)->Get(name);
 }
 
-std::vector<Control*> Form::Children(std::string_view parent) const {
-    std::vector<Control*> children;
-    for (const auto& control : m_controls) {
-        if (control->parent == parent) {
-            children.push_back(control.get());
-        }
-    }
-    return children;
-}
-
 void Form::Notify(const Control* control, ControlProperty property) {
     // Observers may remove themselves while being told.
     const std::vector<FormObserver*> observers = m_observers;
@@ -133,12 +123,6 @@ void Form::SetUrl(std::string_view name, const Text& url) {
     Control& c = Get(name);
     if (Assign(c.url, url))
         Notify(&c, ControlProperty::Url);
-}
-
-void Form::SetPeriod(std::string_view name, int period) {
-    Control& c = Get(name);
-    if (Assign(c.period, period))
-        Notify(&c, ControlProperty::Period);
 }
 
 void Form::SetGeometry(std::string_view name, int left, int top, int width, int height) {

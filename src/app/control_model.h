@@ -110,7 +110,6 @@ public:
     const Control& Get(std::string_view name) const;
     // Controls in creation order (the enumeration order of the settings walk).
     const std::vector<std::unique_ptr<Control>>& Controls() const { return m_controls; }
-    std::vector<Control*> Children(std::string_view parent) const;
 
     // Property setters; each notifies the observers when the value changes.
     void SetText(std::string_view name, const Text& value);
@@ -123,7 +122,6 @@ public:
     void SetMaximum(std::string_view name, int maximum);
     void SetPosition(std::string_view name, int position);
     void SetUrl(std::string_view name, const Text& url);
-    void SetPeriod(std::string_view name, int period);
     void SetGeometry(std::string_view name, int left, int top, int width, int height);
     void SetLeft(std::string_view name, int left);
     void SetParent(std::string_view name, const Text& parent);

@@ -222,10 +222,9 @@ bool PreviewSplit(App& app, const TextList& files, bool asking) {
     {
         const std::unique_ptr<FileSystem> dryRun = app.dryRunFileSystem(Fs());
         const ServicesOverride nothingWritten({dryRun.get(), nullptr, nullptr, nullptr});
-        WindowSplitParams params(app.MainForm(), &app.MoreForm(), app.readChapterRules);
+        WindowSplitRequest requests(app.MainForm(), &app.MoreForm(), app.readChapterRules, files);
         PreviewEvents events(report);
-        const SourceEncodingScope from(SourceEncodingOf(app.MoreForm()));
-        SplitFiles(params, events, files, OutputFolderOf(app.MoreForm()));
+        RunSplitJob(requests, events);
     }
     const Text note = MoreOptionsNote(app.MoreForm());
     return ShowPreview((note.empty() ? Text() : note + "\r\n") + PreviewText(report), asking);

@@ -247,32 +247,9 @@ bool IsKeyDown(int virtualKey) {
     return Ui().IsCtrlDown();
 }
 
-Text TrimBlanks(const Text& text) {
-    const Text& wide = U("　");
-    auto blankAt = [&](std::size_t i, std::size_t length) {
-        return (length == 1 && text[i] == ' ') ||
-               (length == wide.size() && text.compare(i, length, wide) == 0);
-    };
-    std::size_t begin = 0;
-    std::size_t end = 0;
-    bool seen = false;
-    for (std::size_t i = 0; i < text.size();) {
-        const std::size_t length = CharLength(text, i);
-        if (!blankAt(i, length)) {
-            if (!seen) {
-                begin = i;
-                seen = true;
-            }
-            end = i + length;
-        }
-        i += length;
-    }
-    return seen ? text.substr(begin, end - begin) : Text();
-}
-
 Text ChooseFolder(RunControl& run, const Text& initialFolder, const Text& title) {
     run.chooseFolderInitial = initialFolder;
-    return TrimBlanks(Ui().ChooseFolder(initialFolder, title));
+    return TrimSpaces(Ui().ChooseFolder(initialFolder, title));
 }
 
 bool OpenInExplorer(const Text& folder) {

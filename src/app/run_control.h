@@ -168,7 +168,4 @@ MessageResult ShowMessage(const Text& text, MessageButtons buttons = MessageButt
                           const Text& title = Text(), MessageIcon icon = MessageIcon::None,
                           const Text& details = Text());
 
-// Blanks (ASCII spaces and full-width spaces) removed at both ends, whole characters only.
-Text TrimBlanks(const Text& text);
-
 }  // namespace qs

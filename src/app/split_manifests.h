@@ -5,7 +5,7 @@
 
 #include "job/job_events.h"
 #include "job/job_report.h"
-#include "job/params_source.h"
+#include "job/job_request.h"
 #include "platform/file_system.h"
 
 namespace qs {
@@ -30,6 +30,6 @@ public:
 
 // sources: the job's list, whose files a manifest never replaces.
 using SplitManifestsMaker = std::function<std::unique_ptr<SplitManifests>(
-    FileSystem& inner, SplitParamsSource& params, const TextList& sources)>;
+    FileSystem& inner, SplitRequestSource& requests, const TextList& sources)>;
 
 }  // namespace qs

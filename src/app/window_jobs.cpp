@@ -7,8 +7,6 @@
 #include "app/app.h"
 #include "app/main_window.h"
 #include "app/preview.h"
-#include "encoding/text_decoder.h"
-#include "fs/file_enumeration.h"
 #include "fs/paths.h"
 #include "job/output_folder_claim.h"
 #include "merge/merge_job.h"
@@ -52,6 +50,13 @@ void ShowFailures(RunControl& run, JobKind kind) {
     const Text text = outcome.substr(0, outcome.size() - U("！").size()) + U("，但") +
                       run.Failures(kind).Summary();
     ShowMessage(text, MessageButtons::Ok, Text(), MessageIcon::Warning, run.ReportDetails(kind));
+}
+
+// 更多选项 says for every job how its sources are read and where its outputs go.
+template <class Request>
+void ReadAndWriteAsMoreSays(const Form& more, Request& request) {
+    request.sourceEncoding = SourceEncodingOf(more);
+    request.outputRoot = OutputFolderOf(more);
 }
 
 TextList ChooseFilesInDialog() {
@@ -112,28 +117,29 @@ MergeParams MergeParamsOf(const Form& form) {
     return params;
 }
 
-const SplitParams& WindowSplitParams::Read() {
-    m_spec = SplitParamsOf(m_form);
+const SplitRequest& WindowSplitRequest::Read() {
+    m_request = SplitRequest();
+    m_request.params = SplitParamsOf(m_form);
+    m_request.paths = m_paths;
+    m_request.objectEnumeration = m_objectEnumeration;
     if (m_more != nullptr) {
-        ApplyMoreOptions(*m_more, m_spec, m_rules);
+        ApplyMoreOptions(*m_more, m_request.params, m_rules);
+        ReadAndWriteAsMoreSays(*m_more, m_request);
     }
-    return m_spec;
+    return m_request;
 }
 
-const MergeParams& WindowMergeParams::Read() {
-    m_spec = MergeParamsOf(m_form);
+const MergeRequest& WindowMergeRequest::Read() {
+    m_request = MergeRequest();
+    m_request.params = MergeParamsOf(m_form);
+    m_request.files = m_files;
+    m_request.folders = m_folders;
+    m_request.objectEnumeration = m_objectEnumeration;
     if (m_more != nullptr) {
-        ApplyMoreOptions(*m_more, m_spec);
+        ApplyMoreOptions(*m_more, m_request.params);
+        ReadAndWriteAsMoreSays(*m_more, m_request);
     }
-    return m_spec;
-}
-
-SourceEncodingScope::SourceEncodingScope(TextEncoding encoding) : m_before(SourceEncoding()) {
-    SetSourceEncoding(encoding);
-}
-
-SourceEncodingScope::~SourceEncodingScope() {
-    SetSourceEncoding(m_before);
+    return m_request;
 }
 
 WindowJobEvents::WindowJobEvents(Form& form, JobKind kind, bool& stop, Text& status,
@@ -285,6 +291,8 @@ void WindowJobEvents::Refused(const ParamsProblem& problem) {
             }
             break;
         case SplitField::ChapterExpression:
+        case SplitField::OutputEncoding:
+        case SplitField::Manifest:
             break;
     }
     if (!focus.empty()) {
@@ -314,28 +322,30 @@ void WindowJobEvents::Pump() {
     ProcessPendingEvents();
 }
 
-void SplitFiles(RunControl& run, const TextList& paths, App* app) {
-    run.progress.Begin(WindowJobEvents::SizesOf(paths), 1);
+SplitRun SplitInWindow(RunControl& run, const TextList& paths, App* app, bool objectEnumeration) {
     const Form* more = app ? &app->MoreForm() : nullptr;
-    WindowSplitParams paramSource(run.MainForm(), more, app ? app->readChapterRules : RuleReader());
+    WindowSplitRequest requests(run.MainForm(), more, app ? app->readChapterRules : RuleReader(),
+                                paths, objectEnumeration);
     WindowJobEvents events(run, JobKind::Split);
-    const SourceEncodingScope from(more ? SourceEncodingOf(*more) : SourceEncoding());
-    // 生成校验清单: the pieces are written through what hashes them for the manifests.
     std::unique_ptr<SplitManifests> manifests;
     std::optional<ServicesOverride> hashed;
-    if (more && more->IsChecked(U(more_names::Manifest)) && app->makeSplitManifests) {
-        manifests = app->makeSplitManifests(Fs(), paramSource, paths);
-        hashed.emplace(Platform{&manifests->Files(), nullptr, nullptr, nullptr});
-        events.KeepManifests(manifests.get());
-    }
-    SplitFiles(paramSource, events, paths, more ? OutputFolderOf(*more) : Text());
+    events.OnFilesListed([&](const TextList& files) {
+        run.progress.Begin(WindowJobEvents::SizesOf(files), 1);
+        // 生成校验清单: the pieces are written through what hashes them for the manifests.
+        if (more && more->IsChecked(U(more_names::Manifest)) && app->makeSplitManifests) {
+            manifests = app->makeSplitManifests(Fs(), requests, files);
+            hashed.emplace(Platform{&manifests->Files(), nullptr, nullptr, nullptr});
+            events.KeepManifests(manifests.get());
+        }
+    });
+    return RunSplitJob(requests, events);
 }
 
-MergeResult MergeFiles(RunControl& run, const TextList& paths) {
-    WindowMergeParams paramSource(run.MainForm());
+MergeResult MergeInWindow(RunControl& run, const TextList& paths) {
+    WindowMergeRequest requests(run.MainForm());
     WindowJobEvents events(run, JobKind::Merge);
-    MergeJob job{paramSource,           events, run.mergeTouched, Text(), &run.mergeWritten,
-                 &run.mergeFoldersAhead};
+    MergeJob job{
+        requests, events, run.mergeTouched, Text(), &run.mergeWritten, &run.mergeFoldersAhead};
     return MergeFiles(job, paths);
 }
 
@@ -369,37 +379,19 @@ void StartSplitJob(App& app, const Text& folder, const TextList& paths) {
     }
     Form& form = app.MainForm();
     TextList files;
-    if (!chosen.empty()) {
-        files = chosen;
-        run.lastSplitFolder = PathDirectory(files.front());
-        SplitFiles(run, files, &app);
-    } else if (!paths.empty()) {
-        files = paths;
-        run.lastSplitFolder = PathDirectory(files.front());
-        SplitFiles(run, files, &app);
+    if (!named.empty()) {
+        run.lastSplitFolder = PathDirectory(named.front());
+        files = SplitInWindow(run, named, &app).files;
     } else if (!folder.empty()) {
         form.SetTag(U(names::SplitButton), folder);
         run.lastSplitFolder = folder;
-        const bool ctrl = IsKeyDown(kControlKey);
-        const Text pattern = SplitParamsOf(form).pattern;
-        bool listed = false;
-        const auto pump = [] { ProcessPendingEvents(); };
-        WindowJobEvents events(run, JobKind::Split);
-        if (const auto claim = ClaimFolderToList(events, folder); !claim) {
-            run.EndJob(JobKind::Split, TextList());  // stopped while another job wrote there
-            return;
-        } else if (ctrl) {
-            TryEnumerateByObject(folder, pattern, files, false, false, listed, pump);
-        } else {
-            TryEnumerateByFind(folder, pattern, files, false, false, listed, pump);
-        }
-        if (!listed) {
+        const SplitRun split = SplitInWindow(run, TextList{folder}, &app, IsKeyDown(kControlKey));
+        if (!split.listed) {
             // A folder that cannot be read is a failure, not "nothing to split".
-            run.Failures(JobKind::Split).Add(FailureKind::Unreadable, folder);
             run.EndJob(JobKind::Split, TextList{folder});
             return;
         }
-        SplitFiles(run, files, &app);
+        files = split.files;
     }
     run.EndJob(JobKind::Split, files);
 }
@@ -415,12 +407,14 @@ void StartMergeJob(App& app, const Text& folder, const TextList& paths, bool pat
         run.ShowStatus(note);
     }
     const bool useObjectEnumeration = IsKeyDown(kControlKey);
-    WindowMergeParams paramSource(form, &app.MoreForm());
     WindowJobEvents events(run, JobKind::Merge);
-    MergeJob job{paramSource,       events,
-                 run.mergeTouched,  OutputFolderOf(app.MoreForm()),
-                 &run.mergeWritten, &run.mergeFoldersAhead};
-    const SourceEncodingScope from(SourceEncodingOf(app.MoreForm()));
+    const auto merge = [&](TextList files, TextList folders) {
+        WindowMergeRequest requests(form, &app.MoreForm(), std::move(files), std::move(folders),
+                                    useObjectEnumeration);
+        MergeJob job{
+            requests, events, run.mergeTouched, Text(), &run.mergeWritten, &run.mergeFoldersAhead};
+        RunMergeJob(job);
+    };
 
     Text chosen = folder;
     if (paths.empty()) {
@@ -436,16 +430,16 @@ void StartMergeJob(App& app, const Text& folder, const TextList& paths, bool pat
             form.SetTag(U(names::MergeButton), chosen);
             run.lastMergeFolder = chosen;
             run.progress.Begin({}, MergeParamsOf(form).includeSubfolders ? 0 : 1);
-            MergeFolders(job, TextList{chosen}, useObjectEnumeration);
+            merge({}, TextList{chosen});
         }
     } else if (pathsAreFolders) {
         run.lastMergeFolder = paths.front();
         run.progress.Begin(
             {}, MergeParamsOf(form).includeSubfolders ? 0 : static_cast<int>(paths.size()));
-        MergeFolders(job, paths, useObjectEnumeration);
+        merge({}, paths);
     } else {
         run.progress.Begin(WindowJobEvents::SizesOf(paths), 1);
-        MergeFiles(job, paths);
+        merge(paths, {});
         run.lastMergeFolder = PathDirectory(paths.front());
     }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 
 #include "app/control_model.h"
@@ -8,53 +9,56 @@
 #include "app/run_control.h"
 #include "app/split_manifests.h"
 #include "job/job_events.h"
-#include "job/params_source.h"
+#include "job/job_request.h"
 #include "merge/merge_core.h"
+#include "split/split_job.h"
 
 namespace qs {
 
 class App;
 
-// The split parameters as the split panel holds them, built anew at every read, so that an option
-// changed while a job runs counts from its next read.
+// A split's request as the split panel holds it, built anew at every read, so that an option
+// changed while a job runs counts from its next read; the sources are the job's.
 // With more: the options of 更多选项 on top (rules reads their rule-list file).
-class WindowSplitParams : public SplitParamsSource {
+class WindowSplitRequest : public SplitRequestSource {
 public:
-    explicit WindowSplitParams(const Form& form, const Form* more = nullptr, RuleReader rules = {})
-        : m_form(form), m_more(more), m_rules(std::move(rules)) {}
-    const SplitParams& Read() override;
+    explicit WindowSplitRequest(const Form& form, const Form* more = nullptr, RuleReader rules = {},
+                                TextList paths = {}, bool objectEnumeration = false)
+        : m_form(form),
+          m_more(more),
+          m_rules(std::move(rules)),
+          m_paths(std::move(paths)),
+          m_objectEnumeration(objectEnumeration) {}
+    const SplitRequest& Read() override;
 
 private:
     const Form& m_form;
     const Form* m_more;
     RuleReader m_rules;
-    SplitParams m_spec;
+    TextList m_paths;
+    bool m_objectEnumeration;
+    SplitRequest m_request;
 };
 
-// The merge parameters as the merge panel holds them, built anew at every read.
-class WindowMergeParams : public MergeParamsSource {
+// A merge's request as the merge panel holds it, built anew at every read.
+class WindowMergeRequest : public MergeRequestSource {
 public:
-    explicit WindowMergeParams(const Form& form, const Form* more = nullptr)
-        : m_form(form), m_more(more) {}
-    const MergeParams& Read() override;
+    explicit WindowMergeRequest(const Form& form, const Form* more = nullptr, TextList files = {},
+                                TextList folders = {}, bool objectEnumeration = false)
+        : m_form(form),
+          m_more(more),
+          m_files(std::move(files)),
+          m_folders(std::move(folders)),
+          m_objectEnumeration(objectEnumeration) {}
+    const MergeRequest& Read() override;
 
 private:
     const Form& m_form;
     const Form* m_more;
-    MergeParams m_spec;
-};
-
-// Every source is read in this encoding while the scope lasts (Undetected: detected), as
-// 源文件编码 of 更多选项 asks; detection comes back when it ends.
-class SourceEncodingScope {
-public:
-    explicit SourceEncodingScope(TextEncoding encoding);
-    ~SourceEncodingScope();
-    SourceEncodingScope(const SourceEncodingScope&) = delete;
-    SourceEncodingScope& operator=(const SourceEncodingScope&) = delete;
-
-private:
-    TextEncoding m_before;
+    TextList m_files;
+    TextList m_folders;
+    bool m_objectEnumeration;
+    MergeRequest m_request;
 };
 
 SplitParams SplitParamsOf(const Form& form);
@@ -69,6 +73,15 @@ public:
     WindowJobEvents(Form& form, JobKind kind, bool& stop, Text& status, FailureList& failures);
     WindowJobEvents(RunControl& run, JobKind kind);
 
+    // listed hears of the files a split's sources gave, before any is split.
+    void OnFilesListed(std::function<void(const TextList&)> listed) {
+        m_listed = std::move(listed);
+    }
+    void FilesListed(const TextList& files) override {
+        if (m_listed) {
+            m_listed(files);
+        }
+    }
     void FilesStarting(int n) override;
     void SourceStarted(int i, int n, const Text& path) override;
     void Stage(JobStage stage) override;
@@ -105,6 +118,7 @@ private:
     Report* m_report = nullptr;                      // the job's report
     JobProgress* m_progress = nullptr;
     SplitManifests* m_manifests = nullptr;
+    std::function<void(const TextList&)> m_listed;
     std::int64_t m_piece = 0;
     Text m_encoding;  // "　GB18030" once the current file's is known
     // The status line of the last piece waits until the eye could see a change.
@@ -113,9 +127,10 @@ private:
 };
 
 // The jobs over the run control's form and state (and the options of 更多选项 when more is
-// given).
-void SplitFiles(RunControl& run, const TextList& paths, App* app = nullptr);
-MergeResult MergeFiles(RunControl& run, const TextList& paths);
+// given). A split's paths may name folders: their files matching the pattern are split.
+SplitRun SplitInWindow(RunControl& run, const TextList& paths, App* app = nullptr,
+                       bool objectEnumeration = false);
+MergeResult MergeInWindow(RunControl& run, const TextList& paths);
 
 // The split job's entry: a click (nothing given), a dropped folder, or dropped files. A
 // call while a split runs is a stop request.

@@ -13,7 +13,6 @@
 #include "cli/output_recorder.h"
 #include "cli/source_manifest.h"
 #include "cli/standard_output.h"
-#include "fs/file_enumeration.h"
 #include "fs/made_folders.h"
 #include "fs/paths.h"
 #include "job/job_files.h"
@@ -21,7 +20,6 @@
 #include "job/output_folder_claim.h"
 #include "merge/merge_job.h"
 #include "platform/native_names.h"
-#include "platform/random.h"
 #include "platform/services.h"
 #include "platform/sha256.h"
 #include "platform/system_error.h"
@@ -97,6 +95,16 @@ bool ToJobPaths(const std::vector<std::string>& given, TextList& paths, std::str
     return true;
 }
 
+std::int64_t TotalSize(const TextList& files) {
+    std::int64_t total = 0;
+    for (const Text& f : files) {
+        if (auto in = Fs().OpenRead(f)) {
+            total += in->Length();
+        }
+    }
+    return total;
+}
+
 // What the jobs tell the command line becomes its report: every output with the format it
 // was written in (and its SHA-256 when the recorder takes them), every deletion and
 // failure. The pump draws the progress line; a stop signal is the stop button.
@@ -111,6 +119,14 @@ public:
           m_tellWaits(tellWaits),
           m_json(json) {}
 
+    void FilesListed(const TextList& files) override {
+        for (const Text& f : files) {
+            m_listed.Add(f);
+        }
+        m_progress.SetTotals(static_cast<int>(files.size()), TotalSize(files));
+    }
+    // The files the split's sources gave.
+    const JobFiles& Listed() const { return m_listed; }
     void SourceStarted(int i, int, const Text&) override { m_filesDone = i - 1; }
     void SourceRead(const Text& path, const TextFormat& format, TextEncoding guessedOver) override {
         ReadSource source{path, format, guessedOver, std::nullopt, {}};
@@ -202,36 +218,51 @@ private:
     bool m_keep = false;
     std::vector<ReportedOutput> m_kept;
     ManifestWriter m_manifests;
+    JobFiles m_listed;
 };
 
-// Everything one command runs on: the parameters the options give, the recording file system,
-// the quiet desktop and the report the job's events fill.
+// What the options of a command ask, or the first error.
+struct GivenOptions {
+    SplitParams split;
+    MergeParams merge;
+    TextEncoding sourceEncoding = TextEncoding::Undetected;
+    std::string error;
+};
+
+GivenOptions ApplyOptions(const ParsedCommand& command) {
+    GivenOptions given;
+    JobSetup setup{given.split, given.merge, 1, false, {}, false, false};
+    for (const GivenOption& option : command.options) {
+        given.error = option.option->apply(setup, option.value);
+        if (!given.error.empty()) {
+            return given;
+        }
+    }
+    FinishSetup(setup);
+    given.sourceEncoding = setup.sourceEncoding;
+    if (setup.epub && !std::holds_alternative<SplitAtChaptersParams>(given.split.mode)) {
+        given.error = "--epub: " + Say("需要 --chapters", "needs --chapters");
+    }
+    return given;
+}
+
+// Everything one command runs on: the parameters the options give, the recording file system
+// (hashing what is written for manifests), the quiet desktop and the report the job's events
+// fill.
 class Session {
 public:
-    Session(const ParsedCommand& command, bool hash)
+    Session(const ParsedCommand& command, GivenOptions given)
         : m_command(command),
+          m_split(std::move(given.split)),
+          m_merge(std::move(given.merge)),
+          m_sourceEncoding(given.sourceEncoding),
+          m_error(std::move(given.error)),
           m_printer(command.common),
-          m_recorder(Fs(), command.common.dryRun, hash),
+          m_recorder(Fs(), command.common.dryRun, m_split.manifest),
           m_progress(!command.common.quiet && !command.common.json && isatty(STDERR_FILENO)),
           m_events(m_report, m_printer, m_recorder, m_progress,
                    !command.common.quiet && !command.common.json, command.common.json),
           m_services({&m_recorder, nullptr, nullptr, &m_ui}) {}
-
-    // Puts the options into the parameters; "" or the first error.
-    std::string ApplyOptions() {
-        JobSetup setup{m_split, m_merge, 1, false, {}, false, false};
-        for (const GivenOption& given : m_command.options) {
-            std::string error = given.option->apply(setup, given.value);
-            if (!error.empty()) {
-                return error;
-            }
-        }
-        FinishSetup(setup);
-        if (setup.epub && !std::holds_alternative<SplitAtChaptersParams>(m_split.mode)) {
-            return "--epub: " + Say("需要 --chapters", "needs --chapters");
-        }
-        return "";
-    }
 
     // The output folder of --output-dir, made (or, in a dry run, noted) before the job.
     std::string PrepareOutputDir() {
@@ -274,6 +305,8 @@ public:
     const ParsedCommand& m_command;
     SplitParams m_split;
     MergeParams m_merge;
+    TextEncoding m_sourceEncoding;
+    std::string m_error;  // of the options
     Text m_outputRoot;
     Report m_report;
     ReportPrinter m_printer;
@@ -285,113 +318,70 @@ public:
     ServicesOverride m_services;
 };
 
-// The files of the arguments: files as they are, folders as their files matching the pattern.
-// A folder that cannot be listed is a failure, not a folder without files.
-TextList SplitSources(const TextList& paths, const Text& pattern, Report& report,
-                      JobEvents& events) {
-    TextList files;
-    for (const Text& path : paths) {
-        if (Fs().IsFolder(path)) {
-            bool listed = true;
-            const auto claim = ClaimFolderToList(events, path);
-            if (!claim) {
-                break;  // stopped while another job wrote there
-            }
-            TryEnumerateByFind(path, pattern, files, true, false, listed);
-            if (!listed) {
-                report.failures.push_back(
-                    FromJob(FailureKind::Unreadable, path, LastSystemError()));
-            }
-        } else {
-            files.push_back(path);
-        }
-    }
-    return files;
-}
-
-std::int64_t TotalSize(const TextList& files) {
-    std::int64_t total = 0;
-    for (const Text& f : files) {
-        if (auto in = Fs().OpenRead(f)) {
-            total += in->Length();
-        }
-    }
-    return total;
-}
-
-// The option a problem of the split parameters concerns.
-std::string_view OptionOf(SplitField field) {
-    switch (field) {
+// The option a problem of the split request concerns, and the problem in its words.
+std::string ProblemText(const ParamsProblem& problem) {
+    switch (problem.field) {
         case SplitField::PartCount:
-            return "--parts";
+            return "--parts: " + Utf8(problem.message);
         case SplitField::ByteSize:
-            return "--size";
+            return "--size: " + Utf8(problem.message);
         case SplitField::LineMin:
-            return "--lines";
+            return "--lines: " + Utf8(problem.message);
         case SplitField::CharMin:
-            return "--chars";
+            return "--chars: " + Utf8(problem.message);
         case SplitField::Separator:
-            return "--separator";
+            return "--separator: " + Utf8(problem.message);
         case SplitField::ChapterExpression:
             break;
+        case SplitField::OutputEncoding:
+            return "--epub: " + Say("电子书总是 UTF-8，不能与 --to 同用",
+                                    "a book is always UTF-8: --to does not apply");
+        case SplitField::Manifest:
+            // A manifest rejoins pieces into their source; a book is no such piece.
+            return "--epub: " + Say("不能与 --manifest 同用", "--manifest does not apply");
     }
-    return "--chapters";
+    return "--chapters: " + Utf8(problem.message);
 }
 
 int RunSplit(const ParsedCommand& command) {
-    bool manifest = false;
-    for (const GivenOption& g : command.options) {
-        manifest = manifest || g.option->flag == "--manifest";
-    }
-    Session s(command, manifest);
-    std::string error = s.ApplyOptions();
-    TextList paths;
+    Session s(command, ApplyOptions(command));
+    std::string error = s.m_error;
+    SplitRequest request;
     std::string bad;
-    if (error.empty() && !ToJobPaths(command.paths, paths, bad)) {
+    if (error.empty() && !ToJobPaths(command.paths, request.paths, bad)) {
         error = bad + ": " + Say("无法表示的路径", "a path the program cannot represent");
     }
-    if (error.empty()) {
-        if (const std::optional<ParamsProblem> problem = Validate(s.m_split)) {
-            error = std::string(OptionOf(problem->field)) + ": " + Utf8(problem->message);
-        }
+    // The seed is always known, so that the report and the manifests can name it.
+    if (!s.m_split.seed) {
+        s.m_split.seed = std::random_device{}();
     }
+    request.params = s.m_split;
+    request.sourceEncoding = s.m_sourceEncoding;
+    request.statedOptions = true;
     if (error.empty()) {
-        if (const SplitAtChaptersParams* chapters =
-                std::get_if<SplitAtChaptersParams>(&s.m_split.mode);
-            chapters && chapters->epub) {
-            if (s.m_split.output.encoding) {
-                error = "--epub: " + Say("电子书总是 UTF-8，不能与 --to 同用",
-                                         "a book is always UTF-8: --to does not apply");
-            } else if (manifest) {
-                // A manifest rejoins pieces into their source; a book is no such piece.
-                error = "--epub: " + Say("不能与 --manifest 同用", "--manifest does not apply");
-            }
+        if (const std::optional<ParamsProblem> problem = Validate(request)) {
+            error = ProblemText(*problem);
         }
     }
     if (!error.empty()) {
         return UsageError(error);
     }
-    const TextList files = SplitSources(paths, s.m_split.pattern, s.m_report, s.m_events);
     if (std::string e = s.PrepareOutputDir(); !e.empty()) {
         return UsageError(e);
     }
+    request.outputRoot = s.m_outputRoot;
 
-    const std::uint64_t seed = s.m_split.seed ? *s.m_split.seed : std::random_device{}();
-    FixRandomSeed(seed);
+    const std::uint64_t seed = *s.m_split.seed;
     s.m_report.seed = seed;
     const SplitAtChaptersParams* chapters = std::get_if<SplitAtChaptersParams>(&s.m_split.mode);
     s.m_report.chapters = chapters && !chapters->epub;
 
-    JobFiles sources;
-    if (manifest) {
-        for (const Text& f : files) {
-            sources.Add(f);
-        }
+    if (s.m_split.manifest) {
         // A manifest for each source as soon as its pieces are written, from what the split
         // read of it; a source goes only once its manifest rejoins it.
         s.m_events.WriteManifests([&](const SplitSource& split, std::vector<ReportedOutput>& kept) {
             const auto reserved = [&](const Text& path) {
-                return sources.Holds(path) || s.m_recorder.Wrote(path);
+                return s.m_events.Listed().Holds(path) || s.m_recorder.Wrote(path);
             };
             SourceManifest m =
                 WriteSourceManifest(split, s.m_split, seed, kept, reserved,
@@ -406,18 +396,16 @@ int RunSplit(const ParsedCommand& command) {
             return m.givesSourceBack;
         });
     }
-    s.m_progress.SetTotals(static_cast<int>(files.size()), TotalSize(files));
-    FixedSplitParams paramSource(s.m_split);
-    if (!files.empty() && !StopSignalled()) {
-        SplitFiles(paramSource, s.m_events, files, s.m_outputRoot);
+    FixedSplitRequest requests(std::move(request));
+    if (!StopSignalled()) {
+        RunSplitJob(requests, s.m_events);
     }
-
     return s.Finish();
 }
 
 int RunMerge(const ParsedCommand& command) {
-    Session s(command, false);
-    std::string error = s.ApplyOptions();
+    Session s(command, ApplyOptions(command));
+    std::string error = s.m_error;
     TextList paths;
     std::string bad;
     if (error.empty() && !ToJobPaths(command.paths, paths, bad)) {
@@ -450,29 +438,22 @@ int RunMerge(const ParsedCommand& command) {
         return s.Finish();
     }
 
-    TextList files, folders;
+    // As a drop: the files give one output, then each folder its own.
+    MergeRequest request{s.m_merge, {}, {}, false, s.m_sourceEncoding, s.m_outputRoot};
     for (const Text& p : paths) {
-        (Fs().IsFolder(p) ? folders : files).push_back(p);
+        (Fs().IsFolder(p) ? request.folders : request.files).push_back(p);
     }
-    s.m_progress.SetTotals(static_cast<int>(files.size()), TotalSize(files));
-    FixedMergeParams paramSource(s.m_merge);
+    s.m_progress.SetTotals(static_cast<int>(request.files.size()), TotalSize(request.files));
+    FixedMergeRequest requests(std::move(request));
     JobFiles touched;
     JobFiles written;
-    MergeJob job{paramSource, s.m_events, touched, s.m_outputRoot, &written};
-    // As a drop: the files give one output, then each folder its own.
-    if (!files.empty() && !StopSignalled()) {
-        job.foldersAhead = &folders;
-        MergeFiles(job, files);
-        job.foldersAhead = nullptr;
-    }
-    if (!folders.empty() && !StopSignalled()) {
-        MergeFolders(job, folders, false);
-    }
+    MergeJob job{requests, s.m_events, touched, Text(), &written};
+    RunMergeJob(job);
     return s.Finish();
 }
 
 int RunVerify(const ParsedCommand& command) {
-    Session s(command, false);
+    Session s(command, GivenOptions());
     TextList paths;
     std::string bad;
     if (!ToJobPaths(command.paths, paths, bad)) {

@@ -223,8 +223,8 @@ const std::vector<JobOption> kOptions = {
          const std::string why = EpubUnavailable() + Sha256Unavailable();
          return why.empty() ? why : "--epub: " + why;
      }},
-    {"--to", ValueKind::Required, "utf-8|utf-8-mark|gb18030|gbk|big5|big5-hkscs|utf-16le|utf-16be",
-     ForSplit | ForMerge, "", "以此编码写出（文本模式；合并时解码每个文件）",
+    {"--to", ValueKind::Required, OutputEncodingNames(), ForSplit | ForMerge, "",
+     "以此编码写出（文本模式；合并时解码每个文件）",
      "write the outputs in this encoding (text modes; a merge decodes every file)",
      [](JobSetup& s, const std::string& v) {
          if (!ParseOutputEncoding(v)) {
@@ -235,17 +235,16 @@ const std::vector<JobOption> kOptions = {
          s.merge.processTextEncoding = true;
          return std::string();
      }},
-    {"--from", ValueKind::Required,
-     "utf-8|utf-8-mark|gb18030|gbk|big5|big5-hkscs|utf-16le|utf-16be", ForSplit | ForMerge, "",
+    {"--from", ValueKind::Required, OutputEncodingNames(), ForSplit | ForMerge, "",
      "所有源文件按此编码读取，不再识别（须能完整解码）",
      "read every source in this encoding instead of detecting it (it must decode exactly)",
-     [](JobSetup&, const std::string& v) {
+     [](JobSetup& s, const std::string& v) {
          const std::optional<TextFormat> named = ParseOutputEncoding(v);
          if (!named) {
              return Bad("--from", v, "不是可用的编码", "is not an encoding this option knows");
          }
          // GBK is read as the whole of GB18030, of which it is a part.
-         SetSourceEncoding(FormatOf(*named).encoding);
+         s.sourceEncoding = FormatOf(*named).encoding;
          return std::string();
      }},
     {"--zh", ValueKind::Required, "t2s|s2t|t2tw|s2tw", ForSplit | ForMerge, "",

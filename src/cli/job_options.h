@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "encoding/text_format.h"
 #include "job/merge_params.h"
 #include "job/split_params.h"
 
@@ -26,6 +27,8 @@ struct JobSetup {
     bool rulesGiven = false;
     bool perVolume = false;
     bool keepLineBreaks = false;
+    // --from: every source is read in it instead of being detected.
+    TextEncoding sourceEncoding = TextEncoding::Undetected;
 };
 
 // The parameters the options gave, with what waited put in place.

@@ -17,18 +17,6 @@ std::string_view ByteOrderMark(TextEncoding encoding) {
     }
 }
 
-Bytes ConvertCharset(std::string_view data, std::string_view fromCharset,
-                     std::string_view toCharset) {
-    if (data.empty()) {
-        return {};
-    }
-    std::optional<Bytes> converted = Conv().Convert(data, fromCharset, toCharset);
-    if (!converted) {
-        return {};
-    }
-    return std::move(*converted);
-}
-
 std::optional<Bytes> EncodeText(std::string_view text, const TextFormat& format) {
     const std::string_view charset = CharsetName(format.encoding);
     if (text.empty() || charset.empty()) {

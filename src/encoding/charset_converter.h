@@ -17,12 +17,6 @@ constexpr std::string_view InternalCharset() {
 // for UTF-16LE, FE FF for UTF-16BE; empty for every other code.
 std::string_view ByteOrderMark(TextEncoding encoding);
 
-// The data re-encoded from one charset into another, exactly: bytes invalid in the source
-// charset or characters the target cannot represent make it fail. Empty on failure or for
-// empty data. No byte-order mark is added or removed.
-Bytes ConvertCharset(std::string_view data, std::string_view fromCharset,
-                     std::string_view toCharset);
-
 // The internal text in the format's encoding with its mark in front when it has one,
 // exactly: nullopt when a character cannot be held (an emoji in GBK or Big5) or the text is
 // no internal text; nothing is ever replaced. The codes that are never converted give the

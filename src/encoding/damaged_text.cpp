@@ -26,7 +26,7 @@ std::size_t StructuralLength(TextEncoding encoding, const unsigned char* p, std:
             length = high >= 0xD8 && high <= 0xDB ? 4 : 2;
             break;
         }
-        case TextEncoding::Raw:
+        case TextEncoding::Gb18030:
             length = b < 0x81 || b == 0xFF
                          ? 1
                          : (i + 1 < n && p[i + 1] >= 0x30 && p[i + 1] <= 0x39 ? 4 : 2);
@@ -53,7 +53,7 @@ std::optional<Text> DecodeRun(std::string_view run, TextEncoding encoding, bool 
     if (run.empty()) {
         return Text();
     }
-    if (encoding == TextEncoding::Raw) {
+    if (encoding == TextEncoding::Gb18030) {
         if (!Conv().Decodes(run, InternalCharset()) || (plain && !IsPlainText(run, encoding))) {
             return std::nullopt;
         }
@@ -167,7 +167,7 @@ std::optional<Text> DecodeKeepingDamage(std::string_view bytes, TextEncoding enc
             return std::nullopt;
         }
         const std::size_t step = BadStep(encoding, n - pos);
-        if (encoding == TextEncoding::Raw) {
+        if (encoding == TextEncoding::Gb18030) {
             out += static_cast<char>(p[pos]);
         } else if (step == 2) {
             out += KeptUnit(p[pos], p[pos + 1]);

@@ -190,7 +190,7 @@ FamilyEvidence CountCommonCharacters(std::string_view sample) {
     return e;
 }
 
-// The family the common characters name, where they clearly name one: Raw for GB18030,
+// The family the common characters name, where they clearly name one: GB18030 or
 // Big5, or Undetected when the evidence is even or too thin.
 TextEncoding FamilyByFrequency(std::string_view sample) {
     const FamilyEvidence e = CountCommonCharacters(sample);
@@ -203,7 +203,7 @@ TextEncoding FamilyByFrequency(std::string_view sample) {
     constexpr std::size_t kMostlyCommon = 60;
     constexpr std::size_t kClearMargin = 20;
     if (gb >= kMostlyCommon && gb >= big5 + kClearMargin) {
-        return TextEncoding::Raw;
+        return TextEncoding::Gb18030;
     }
     if (big5 >= kMostlyCommon && big5 >= gb + kClearMargin) {
         return TextEncoding::Big5;
@@ -261,16 +261,16 @@ std::vector<TextEncoding> GuessEncodings(std::string_view sample, bool whole) {
         return {};
     }
     const bool even = gb < big5 + kClearLead && big5 < gb + kClearLead;
-    if (gb >= big5 + kClearLead || (even && frequent == TextEncoding::Raw)) {
-        return {TextEncoding::Raw};
+    if (gb >= big5 + kClearLead || (even && frequent == TextEncoding::Gb18030)) {
+        return {TextEncoding::Gb18030};
     }
     if (big5 >= gb + kClearLead || (even && frequent == TextEncoding::Big5)) {
         return {TextEncoding::Big5, TextEncoding::Big5Hkscs};
     }
     if (TraditionalChineseLocale()) {
-        return {TextEncoding::Big5, TextEncoding::Big5Hkscs, TextEncoding::Raw};
+        return {TextEncoding::Big5, TextEncoding::Big5Hkscs, TextEncoding::Gb18030};
     }
-    return {TextEncoding::Raw, TextEncoding::Big5, TextEncoding::Big5Hkscs};
+    return {TextEncoding::Gb18030, TextEncoding::Big5, TextEncoding::Big5Hkscs};
 }
 
 bool IsPlainText(std::string_view text, TextEncoding encoding) {

@@ -1,27 +1,41 @@
 #include "encoding/output_text.h"
 
+#include <string>
+
 #include "encoding/charset_converter.h"
 #include "platform/services.h"
 
 namespace qs {
 
+namespace {
+
+constexpr std::pair<std::string_view, TextFormat> kEncodingNames[] = {
+    {"utf-8", {TextEncoding::Utf8, false}},      {"utf-8-mark", {TextEncoding::Utf8, true}},
+    {"gb18030", {TextEncoding::Gb18030, false}}, {"gbk", {TextEncoding::Gbk, false}},
+    {"big5", {TextEncoding::Big5, false}},       {"big5-hkscs", {TextEncoding::Big5Hkscs, false}},
+    {"utf-16le", {TextEncoding::Utf16Le, true}}, {"utf-16be", {TextEncoding::Utf16Be, true}},
+};
+
+}  // namespace
+
 std::optional<TextFormat> ParseOutputEncoding(std::string_view name) {
-    const std::pair<std::string_view, TextFormat> names[] = {
-        {"utf-8", {TextEncoding::Utf8, false}},
-        {"utf-8-mark", {TextEncoding::Utf8, true}},
-        {"gb18030", {TextEncoding::Raw, false}},
-        {"gbk", {TextEncoding::Gbk, false}},
-        {"big5", {TextEncoding::Big5, false}},
-        {"big5-hkscs", {TextEncoding::Big5Hkscs, false}},
-        {"utf-16le", {TextEncoding::Utf16Le, true}},
-        {"utf-16be", {TextEncoding::Utf16Be, true}},
-    };
-    for (const auto& [text, format] : names) {
+    for (const auto& [text, format] : kEncodingNames) {
         if (name == text) {
             return format;
         }
     }
     return std::nullopt;
+}
+
+std::string_view OutputEncodingNames() {
+    static const std::string names = [] {
+        std::string joined;
+        for (const auto& [text, format] : kEncodingNames) {
+            joined += (joined.empty() ? "" : "|") + std::string(text);
+        }
+        return joined;
+    }();
+    return names;
 }
 
 std::optional<Bytes> EncodeOutputText(std::string_view text, const TextFormat& source,

@@ -14,6 +14,8 @@ namespace qs {
 // (UTF-16 always with its mark; "gbk" the internal code page held to GBK); nullopt for any other
 // name.
 std::optional<TextFormat> ParseOutputEncoding(std::string_view name);
+// The names ParseOutputEncoding takes, in that order, each after a "|" but the first.
+std::string_view OutputEncodingNames();
 
 // What happens to a text output on its way to the file.
 struct OutputRequest {

@@ -78,17 +78,7 @@ private:
     std::size_t m_at = 0;
 };
 
-TextEncoding g_sourceEncoding = TextEncoding::Undetected;
-
 }  // namespace
-
-void SetSourceEncoding(TextEncoding encoding) {
-    g_sourceEncoding = encoding;
-}
-
-TextEncoding SourceEncoding() {
-    return g_sourceEncoding;
-}
 
 TextEncoding DeclaredEncoding(std::string_view all) {
     const std::string_view input = HtmlDetectionInput(all);
@@ -113,7 +103,7 @@ TextEncoding DeclaredEncoding(std::string_view all) {
         return TextEncoding::Big5Hkscs;
     }
     if (name == "gb2312" || name == "gbk" || name == "gb18030") {
-        return TextEncoding::Raw;
+        return TextEncoding::Gb18030;
     }
     return TextEncoding::Undetected;
 }
@@ -128,12 +118,6 @@ DecodedText DecodeTextFile(const Text& path, TextEncoding requested) {
 
 DecodedText DecodeBytes(std::string_view bytes, TextEncoding requested) {
     return Drain(std::make_unique<BytesSource>(bytes), requested);
-}
-
-bool IsUtf8Text(std::string_view bytes) {
-    Utf8Scan scan;
-    scan.Feed(bytes);
-    return scan.Plausible();
 }
 
 void Utf8Scan::Check(const unsigned char* s, std::size_t length) {

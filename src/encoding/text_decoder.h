@@ -47,25 +47,16 @@ DecodedText DecodeTextFile(const Text& path, TextEncoding requested = TextEncodi
 DecodedText DecodeTextHandle(std::unique_ptr<ReadHandle> in,
                              TextEncoding requested = TextEncoding::Undetected);
 
-// Every source read from a file (DecodeTextFile without a request, TextSliceReader) is
-// taken as in this encoding instead of being detected, strictly, its own mark skipped (the
-// command line's --from); 0 detects.
-void SetSourceEncoding(TextEncoding encoding);
-TextEncoding SourceEncoding();
-
 // DecodeTextFile on bytes in memory (always "opened").
 DecodedText DecodeBytes(std::string_view bytes, TextEncoding requested = TextEncoding::Undetected);
-
-// Whether the bytes look like UTF-8: only well-formed sequences of one to four bytes (lead
-// bytes C0-DF, E0-EF, F0-F4 with the right number of continuation bytes) and at least one
-// byte that is not ASCII. Keeps the window alive while it scans large data.
-bool IsUtf8Text(std::string_view bytes);
 
 // The UTF-8 test over data that comes in slices; a sequence may be cut by a slice edge.
 class Utf8Scan {
 public:
     void Feed(std::string_view bytes);
-    // The verdict of IsUtf8Text on everything fed so far.
+    // Whether everything fed so far looks like UTF-8: only well-formed sequences of one to
+    // four bytes (lead bytes C0-DF, E0-EF, F0-F4 with the right number of continuation
+    // bytes) and at least one byte that is not ASCII.
     bool Plausible() const { return m_plausible && m_have == 0 && m_sawNonAscii; }
     // Also strictly well-formed (no overlong forms, surrogates or code points beyond
     // U+10FFFF): what an exact conversion from UTF-8 accepts. Pure ASCII is exact.

@@ -24,7 +24,7 @@ std::string_view CharsetName(TextEncoding encoding) {
 TextFormat FormatOf(const TextFormat& written) {
     TextFormat format = written;
     if (format.encoding == TextEncoding::Gbk) {
-        format.encoding = TextEncoding::Raw;
+        format.encoding = TextEncoding::Gb18030;
     }
     return format;
 }

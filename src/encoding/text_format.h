@@ -9,7 +9,7 @@ namespace qs {
 // The numbers stay fixed: diagnostics print them.
 enum class TextEncoding : std::int32_t {
     Undetected = 0,  // as a request: detect
-    Raw = 1,         // the bytes as they are, in the internal code page
+    Gb18030 = 1,     // the internal code page: the bytes as they are
     Utf8 = 2,
     Utf16Le = 3,
     Utf16Be = 4,
@@ -25,7 +25,7 @@ std::string_view CharsetName(TextEncoding encoding);
 
 // The two double-byte families a short Chinese text may be read in alike.
 inline bool IsGbFamily(TextEncoding e) {
-    return e == TextEncoding::Raw || e == TextEncoding::Gbk;
+    return e == TextEncoding::Gb18030 || e == TextEncoding::Gbk;
 }
 inline bool IsBig5Family(TextEncoding e) {
     return e == TextEncoding::Big5 || e == TextEncoding::Big5Hkscs;

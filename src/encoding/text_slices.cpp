@@ -117,7 +117,7 @@ bool TextSliceReader::Choose() {
         for (std::size_t i = 0; i < m_tries.size() && !m_exact; ++i) {
             const TextEncoding candidate = m_tries[i];
             if ((candidate == TextEncoding::Utf8 && !m_forced && m_utf8Exact) ||
-                (candidate == TextEncoding::Raw && m_plainAscii)) {
+                (candidate == TextEncoding::Gb18030 && m_plainAscii)) {
                 m_exact = true;
                 m_wreck = candidate == TextEncoding::Utf8 ? m_utf8Wreck : TextWreck();
             } else {
@@ -135,7 +135,7 @@ bool TextSliceReader::Choose() {
                     damagedWreck = wreck;
                 }
             }
-            m_encoding = m_exact ? candidate : TextEncoding::Raw;
+            m_encoding = m_exact ? candidate : TextEncoding::Gb18030;
             if (m_exact && i >= m_firstGuess && !m_forced && !FindTie(i)) {
                 m_in.reset();
                 return false;
@@ -161,7 +161,7 @@ bool TextSliceReader::Choose() {
         return true;
     }
     if (m_charset.empty()) {
-        m_encoding = TextEncoding::Raw;
+        m_encoding = TextEncoding::Gb18030;
         m_hadMark = false;
         m_bodyStart = 0;
     } else {
@@ -239,15 +239,14 @@ bool TextSliceReader::ReadMark(TextEncoding requested, bool& forced) {
     m_guessed = false;
     m_forced = false;
     m_scan = BodyScan();
-    const TextEncoding said = requested != TextEncoding::Undetected ? requested : SourceEncoding();
-    forced = said != TextEncoding::Undetected;
+    forced = requested != TextEncoding::Undetected;
     if (forced) {
         // What the user says the sources are in, after its own mark if it has one.
-        const std::string_view mark = ByteOrderMark(said);
+        const std::string_view mark = ByteOrderMark(requested);
         m_bodyStart =
             !mark.empty() && start.starts_with(mark) ? static_cast<std::int64_t>(mark.size()) : 0;
         m_markOnly = m_bodyStart > 0 && m_in->Length() == m_bodyStart;
-        m_tries = {said};
+        m_tries = {requested};
         m_firstGuess = 1;
         m_guessed = true;
         m_forced = true;
@@ -420,7 +419,7 @@ bool TextSliceReader::Decide() {
     if (position == m_bodyStart) {
         // An empty file is an empty text of its own bytes.
         m_bodyEmpty = true;
-        m_encoding = TextEncoding::Raw;
+        m_encoding = TextEncoding::Gb18030;
         m_charset = {};
         return true;
     }
@@ -435,7 +434,7 @@ bool TextSliceReader::Decide() {
         // Its cut last character, if so, is the damage the reading in UTF-8 records.
         m_tries.push_back(TextEncoding::Utf8);
     } else if (m_plainAscii) {
-        m_tries.push_back(TextEncoding::Raw);
+        m_tries.push_back(TextEncoding::Gb18030);
     } else {
         m_firstGuess = m_tries.size();
         // The guess looks at the start of the body only, read again here: most files never
@@ -521,7 +520,7 @@ bool TextSliceReader::ConvertsExactly(TextEncoding encoding, bool guessed, bool&
         const std::string_view slice = std::string_view(m_buffer).substr(0, whole);
         bool converts = true;
         std::optional<Bytes> converted;
-        if (encoding == TextEncoding::Raw) {
+        if (encoding == TextEncoding::Gb18030) {
             converts = (!guessed || IsPlainText(slice, encoding)) &&
                        (slice.empty() || Conv().Decodes(slice, InternalCharset()));
         } else if (!slice.empty()) {
@@ -557,7 +556,7 @@ void TextSliceReader::NoteWreck(MojibakeScan& scan, std::string_view text, std::
     }
     // The text before it, written back, is as long as the source bytes before it.
     std::int64_t before = static_cast<std::int64_t>(found->at);
-    if (encoding != TextEncoding::Raw) {
+    if (encoding != TextEncoding::Gb18030) {
         const std::optional<Bytes> bytes =
             EncodeTextKeepingBytes(text.substr(0, found->at), TextFormat{encoding, false});
         before = bytes ? static_cast<std::int64_t>(bytes->size()) : 0;
@@ -600,7 +599,7 @@ std::size_t WholeCharacterBytes(TextEncoding encoding, std::string_view bytes) {
             }
             return even;
         }
-        case TextEncoding::Raw: {
+        case TextEncoding::Gb18030: {
             // GB18030: a lead byte takes one more byte, or three more after a digit.
             std::size_t i = SureStartNearEnd(p, n, true);
             while (i < n) {

@@ -34,15 +34,14 @@ public:
     explicit TextSliceReader(std::size_t sliceBytes = kTextSliceBytes);
 
     // False when the file cannot be opened or read. requested: that encoding instead of
-    // detecting, strictly, its own mark skipped; none: the one SetSourceEncoding names, if any.
+    // detecting, strictly, its own mark skipped (the user's word for every source).
     bool Open(const Text& path, TextEncoding requested = TextEncoding::Undetected);
     // The same on bytes from any source that can go back to its start.
     bool Open(std::unique_ptr<ReadHandle> in, TextEncoding requested = TextEncoding::Undetected);
     // Opens a source without a mark or with the UTF-8 one to hand out its body's own bytes
     // at once, as a UTF-8 body turned by HandOutBodyBytes would be, its encoding decided as
     // they go by: nothing the reader tells but the mark is known before Settle. False (Open
-    // is then needed) when the source cannot be read, has another mark, or an encoding is
-    // named.
+    // is then needed) when the source cannot be read or has another mark.
     bool OpenUnsettled(const Text& path);
     bool OpenUnsettled(std::unique_ptr<ReadHandle> in);
     // Whether OpenUnsettled's decision is still to come.
@@ -67,7 +66,7 @@ public:
     // Whether the bytes say nothing of GB18030 against Big5: an empty body, or plain ASCII
     // read as itself.
     bool TellsNoFamily() const {
-        return m_bodyEmpty || (m_plainAscii && m_encoding == TextEncoding::Raw);
+        return m_bodyEmpty || (m_plainAscii && m_encoding == TextEncoding::Gb18030);
     }
     // False when the bytes claimed an encoding that does not decode them (they are then
     // read raw), and where they are damaged.

@@ -17,8 +17,8 @@ namespace {
 // The manifests of a window split, as the command line's --manifest writes them.
 class WindowManifests : public SplitManifests {
 public:
-    WindowManifests(FileSystem& inner, SplitParamsSource& params, const TextList& sources)
-        : m_recorder(inner, false, true), m_params(params) {
+    WindowManifests(FileSystem& inner, SplitRequestSource& requests, const TextList& sources)
+        : m_recorder(inner, false, true), m_requests(requests) {
         for (const Text& s : sources) {
             m_sources.Add(s);
         }
@@ -29,7 +29,7 @@ public:
             {o.path, o.bytes, o.format, o.source, m_recorder.TakeHash(o.path), o.heading});
     }
     bool SourceSplit(const SplitSource& split, FailureList& failures, Report& report) override {
-        const SplitParams& params = m_params.Read();
+        const SplitParams& params = m_requests.Read().params;
         const auto reserved = [this](const Text& path) {
             return m_sources.Holds(path) || m_recorder.Wrote(path);
         };
@@ -47,7 +47,7 @@ public:
 
 private:
     cli::OutputRecorder m_recorder;
-    SplitParamsSource& m_params;
+    SplitRequestSource& m_requests;
     JobFiles m_sources;
     std::vector<ReportedOutput> m_pieces;
 };
@@ -107,9 +107,9 @@ void WireCommandLineParts(App& app) {
         return std::make_unique<cli::OutputRecorder>(inner, true, false);
     };
     app.verifyManifest = [] { VerifyChosenManifest(); };
-    app.makeSplitManifests = [](FileSystem& inner, SplitParamsSource& params,
+    app.makeSplitManifests = [](FileSystem& inner, SplitRequestSource& requests,
                                 const TextList& sources) -> std::unique_ptr<SplitManifests> {
-        return std::make_unique<WindowManifests>(inner, params, sources);
+        return std::make_unique<WindowManifests>(inner, requests, sources);
     };
 }
 

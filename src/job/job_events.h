@@ -59,6 +59,8 @@ class JobEvents {
 public:
     virtual ~JobEvents() = default;
 
+    // The files a split's sources gave, before any is split.
+    virtual void FilesListed(const TextList& /*files*/) {}
     // A loop over n files begins (each merge unit has its own).
     virtual void FilesStarting(int /*n*/) {}
     // File i of n (1-based) begins.

@@ -25,7 +25,7 @@ std::string EncodingName(TextEncoding code) {
 
 TextEncoding EncodingCode(std::string_view name) {
     for (const TextEncoding code :
-         {TextEncoding::Raw, TextEncoding::Utf8, TextEncoding::Utf16Le, TextEncoding::Utf16Be,
+         {TextEncoding::Gb18030, TextEncoding::Utf8, TextEncoding::Utf16Le, TextEncoding::Utf16Be,
           TextEncoding::Big5, TextEncoding::Big5Hkscs}) {
         if (EncodingName(code) == name) {
             return code;

@@ -197,7 +197,7 @@ std::size_t UnitWidth(const RejoinPlan& plan) {
         return 0;
     }
     switch (plan.source.encoding) {
-        case TextEncoding::Raw:
+        case TextEncoding::Gb18030:
         case TextEncoding::Utf8:
         case TextEncoding::Big5:
         case TextEncoding::Big5Hkscs:

@@ -66,7 +66,16 @@ struct SplitParams {
 };
 
 // The value among the parameters that a problem concerns.
-enum class SplitField { PartCount, ByteSize, LineMin, CharMin, Separator, ChapterExpression };
+enum class SplitField {
+    PartCount,
+    ByteSize,
+    LineMin,
+    CharMin,
+    Separator,
+    ChapterExpression,
+    OutputEncoding,  // an output encoding for a book, which is always UTF-8
+    Manifest,        // a manifest for a book, which is no piece to rejoin
+};
 
 struct ParamsProblem {
     SplitField field;

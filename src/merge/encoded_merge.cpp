@@ -106,9 +106,10 @@ public:
                 m_reader = std::make_unique<TextSliceReader>(m_sliceBytes);
                 KeepWindowAlive(*m_reader, m_pump);
                 // A member that now decodes otherwise than when it was examined has changed.
-                const TextEncoding settled = part.tiedWith != TextEncoding::Undetected
-                                                 ? part.format.encoding
-                                                 : TextEncoding::Undetected;
+                const TextEncoding settled =
+                    part.tiedWith != TextEncoding::Undetected || part.forced
+                        ? part.format.encoding
+                        : TextEncoding::Undetected;
                 if (!m_reader->Open(Reopen(part), settled) || m_reader->Format() != part.format ||
                     !m_reader->Exact() || m_reader->MarkOnly()) {
                     return Fail(part);
@@ -442,14 +443,15 @@ bool SurelyReadsBack(const Encoding& encoding, const TextFacts& facts) {
     return false;
 }
 
-// Reads the output as a file of it would be read and compares that with the text. A mark or
+// Reads the output as a file of it would be read (readAs: as the sources were) and compares
+// that with the text. A mark or
 // declaration that does not decode what follows it fails, even where the raw bytes are the
 // text.
 bool ReadsBack(const std::vector<Part>& parts, std::size_t sliceBytes, const Pump& pump,
-               const Encoding& encoding) {
+               const Encoding& encoding, TextEncoding readAs) {
     TextSliceReader reader(sliceBytes);
     KeepWindowAlive(reader, pump);
-    if (!reader.Open(std::make_unique<OutputBytes>(parts, sliceBytes, pump, encoding)) ||
+    if (!reader.Open(std::make_unique<OutputBytes>(parts, sliceBytes, pump, encoding), readAs) ||
         !reader.Exact()) {
         return false;
     }
@@ -512,7 +514,7 @@ EncodedMerge::Examined EncodedMerge::AddDecoded(const Text& path) {
     TextSliceReader reader(m_sliceBytes);
     KeepWindowAlive(reader, m_pump);
     Examined examined;
-    if (!reader.Open(path)) {
+    if (!reader.Open(path, m_sourceEncoding)) {
         return examined;
     }
     examined.format = reader.Format();
@@ -530,7 +532,8 @@ EncodedMerge::Examined EncodedMerge::AddDecoded(const Text& path) {
             {Part::Decoded, path, examined.format,
              m_held < kHeldMembers ? reader.Release() : nullptr, examined.tiedWith,
              !reader.TellsNoFamily(),
-             scanned ? PassableUtf8Body(*scanned, examined.format.mark) : std::nullopt});
+             scanned ? PassableUtf8Body(*scanned, examined.format.mark) : std::nullopt,
+             m_sourceEncoding != TextEncoding::Undetected});
         m_held += m_parts.back().held ? 1 : 0;
     }
     return examined;
@@ -634,7 +637,7 @@ EncodedMerge::Finished EncodedMerge::Write(std::unique_ptr<AtomicWriter>& writer
     // What the output is written as, told from the encoding of the attempt that stands.
     auto formatOf = [&finished](const Encoding& encoding) {
         const bool converted = !encoding.Charset().empty();
-        finished.format = FormatOf({converted ? encoding.format.encoding : TextEncoding::Raw,
+        finished.format = FormatOf({converted ? encoding.format.encoding : TextEncoding::Gb18030,
                                     !encoding.Mark().empty() && finished.bytes > 0});
     };
     if (!decoded) {
@@ -656,8 +659,8 @@ EncodedMerge::Finished EncodedMerge::Write(std::unique_ptr<AtomicWriter>& writer
         finished.outcome = outcomeOf(pass);
         return finished;
     }
-    if (pass == Pass::Done &&
-        (SurelyReadsBack(own, facts) || ReadsBack(m_parts, m_sliceBytes, m_pump, own))) {
+    if (pass == Pass::Done && (SurelyReadsBack(own, facts) ||
+                               ReadsBack(m_parts, m_sliceBytes, m_pump, own, m_sourceEncoding))) {
         formatOf(own);
         return finished;
     }
@@ -678,7 +681,7 @@ EncodedMerge::Finished EncodedMerge::Write(std::unique_ptr<AtomicWriter>& writer
     finished.outcome = outcomeOf(raw);
     formatOf(Encoding{});
     if (raw == Pass::Done && !SurelyReadsBack(Encoding{}, facts) &&
-        !ReadsBack(m_parts, m_sliceBytes, m_pump, Encoding{})) {
+        !ReadsBack(m_parts, m_sliceBytes, m_pump, Encoding{}, m_sourceEncoding)) {
         finished.outputNotConverted = false;  // reported as the output not written
         finished.outcome = Outcome::NotConvertible;
     }

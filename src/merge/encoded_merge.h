@@ -27,8 +27,11 @@ class EncodedMerge {
 public:
     using Pump = std::function<void()>;
     // pump: called between slices while members are read, so that the job's caller stays live.
-    explicit EncodedMerge(std::size_t sliceBytes = kTextSliceBytes, Pump pump = {})
-        : m_sliceBytes(sliceBytes), m_pump(std::move(pump)) {}
+    // sourceEncoding: every member is read in it instead of being detected (Undetected:
+    // detected), and so is the output when it is read back.
+    explicit EncodedMerge(std::size_t sliceBytes = kTextSliceBytes, Pump pump = {},
+                          TextEncoding sourceEncoding = TextEncoding::Undetected)
+        : m_sliceBytes(sliceBytes), m_pump(std::move(pump)), m_sourceEncoding(sourceEncoding) {}
 
     enum class Member { Added, MarkOnly, NotExact, Unreadable };
     struct Examined {
@@ -88,11 +91,13 @@ public:
         bool tellsFamily = true;  // its bytes show GB18030 or Big5, not only ASCII
         // A UTF-8 body that can go into a UTF-8 output as its own bytes, as examined.
         std::optional<Utf8Body> passable = std::nullopt;
+        bool forced = false;  // read, and read again, in the encoding the user named
     };
 
 private:
     std::size_t m_sliceBytes;
     Pump m_pump;
+    TextEncoding m_sourceEncoding;
     std::vector<Part> m_parts;
     std::size_t m_held = 0;
 };

@@ -76,13 +76,13 @@ MemberKey KeyOfLines(std::string_view text) {
 
 // The key of a member from the start of its text; front matter when it cannot be read (the
 // merge then tells why).
-MemberKey KeyOf(const Text& path, const std::function<void()>& pump) {
+MemberKey KeyOf(const Text& path, const std::function<void()>& pump, TextEncoding readAs) {
     TextSliceReader reader;
     if (pump) {
         reader.BetweenSlices(pump);
     }
     std::string_view slice;
-    if (!reader.Open(path) || !reader.Next(slice)) {
+    if (!reader.Open(path, readAs) || !reader.Next(slice)) {
         return MemberKey{};
     }
     return KeyOfLines(slice);
@@ -90,11 +90,12 @@ MemberKey KeyOf(const Text& path, const std::function<void()>& pump) {
 
 }  // namespace
 
-HeadingOrder OrderByHeadings(const TextList& paths, const std::function<void()>& pump) {
+HeadingOrder OrderByHeadings(const TextList& paths, const std::function<void()>& pump,
+                             TextEncoding readAs) {
     std::vector<MemberKey> keys;
     keys.reserve(paths.size());
     for (const Text& path : paths) {
-        keys.push_back(KeyOf(path, pump));
+        keys.push_back(KeyOf(path, pump, readAs));
     }
     // A volume heading alone is a chapter where no member holds chapters of another form
     // (a book of 第一集, 第二集 ...).
@@ -160,7 +161,7 @@ HeadingOrder OrderByHeadings(const TextList& paths, const std::function<void()>&
             reader.BetweenSlices(pump);
         }
         std::size_t bytes = 0;
-        if (reader.Open(paths[i]) && ScanSlices(reader, scan, offset, bytes)) {
+        if (reader.Open(paths[i], readAs) && ScanSlices(reader, scan, offset, bytes)) {
             offset += bytes;
         }
     }

@@ -2,6 +2,7 @@
 
 #include <functional>
 
+#include "encoding/text_format.h"
 #include "job/chapter_contents.h"
 #include "text/text.h"
 
@@ -19,6 +20,8 @@ struct HeadingOrder {
     // The book the members make in that order, as a split at chapters would find it.
     ChapterContents contents;
 };
-HeadingOrder OrderByHeadings(const TextList& paths, const std::function<void()>& pump);
+// readAs: every member is read in it (Undetected: detected).
+HeadingOrder OrderByHeadings(const TextList& paths, const std::function<void()>& pump,
+                             TextEncoding readAs = TextEncoding::Undetected);
 
 }  // namespace qs

@@ -151,8 +151,9 @@ MergeResult MergeFiles(MergeJob& job, const TextList& listed) {
     }
     JobEvents& events = job.events;
     std::optional<HeadingOrder> ordered;
-    if (job.paramSource.Read().order == MergeOrder::Headings) {
-        ordered = OrderByHeadings(listed, [&events] { events.Pump(); });
+    if (job.Params().order == MergeOrder::Headings) {
+        ordered = OrderByHeadings(
+            listed, [&events] { events.Pump(); }, job.sourceEncoding);
         if (events.StopRequested()) {
             return result;
         }
@@ -165,9 +166,9 @@ MergeResult MergeFiles(MergeJob& job, const TextList& listed) {
 
     // The first member names the output and, unless a folder is given, places it.
     const PathParts first = ParsePath(paths.front());
-    const Text outputFolder =
-        job.outputRoot.empty() ? MergeOutputFolder(first, job.paramSource.Read().saveInParentFolder)
-                               : job.outputRoot;
+    const Text outputFolder = job.outputRoot.empty()
+                                  ? MergeOutputFolder(first, job.Params().saveInParentFolder)
+                                  : job.outputRoot;
     result.outputPath = outputFolder + kPathSeparator + MergeOutputName(first, n);
     if (ordered) {
         events.MembersOrdered(result.outputPath, ordered->members, ordered->contents);
@@ -191,7 +192,7 @@ MergeResult MergeFiles(MergeJob& job, const TextList& listed) {
     std::unique_ptr<AtomicWriter> writer = Fs().CreateAtomic(result.outputPath);
     if (!writer) {
         fail(FailureKind::NotWritten, result.outputPath, LastSystemError());
-        if (job.paramSource.Read().deleteSources) {
+        if (job.Params().deleteSources) {
             std::set<Text> kept;
             for (const Text& path : paths) {
                 if (kept.insert(path).second) {
@@ -201,20 +202,21 @@ MergeResult MergeFiles(MergeJob& job, const TextList& listed) {
         }
         return result;
     }
-    const std::optional<Bytes> readSeparator = ReadMergeSeparator(job.paramSource.Read());
+    const std::optional<Bytes> readSeparator = ReadMergeSeparator(job.Params());
     if (!readSeparator) {
         // The unit goes on without it, and says so.
-        fail(FailureKind::Unreadable, job.paramSource.Read().separatorPath, LastSystemError());
+        fail(FailureKind::Unreadable, job.Params().separatorPath, LastSystemError());
     }
     const Bytes separator = readSeparator.value_or(Bytes());
 
     // With encoding processing the members are examined one by one and their text is
     // encoded as one at the end; the option as it stands when the unit begins decides that.
     // So is the output encoding asked for: a change meanwhile counts from the next unit.
-    const bool collecting = job.paramSource.Read().processTextEncoding;
-    const OutputRequest request = job.paramSource.Read().output;
+    const bool collecting = job.Params().processTextEncoding;
+    const OutputRequest request = job.Params().output;
     TextFormat written;
-    EncodedMerge collected(kTextSliceBytes, [&events] { events.Pump(); });
+    EncodedMerge collected(
+        kTextSliceBytes, [&events] { events.Pump(); }, job.sourceEncoding);
     // The last member's encoding; the output carries a byte-order mark when a member had
     // one: unmarked UTF-8 members merge into unmarked UTF-8, byte for byte what joining them
     // would give.
@@ -323,7 +325,7 @@ MergeResult MergeFiles(MergeJob& job, const TextList& listed) {
         if (i != n && !separator.empty()) {
             put(separator);
         }
-        if (job.paramSource.Read().deleteSources) {
+        if (job.Params().deleteSources) {
             (merged ? toDelete : keptWanted).push_back(path);
         }
         events.Pump();
@@ -331,7 +333,7 @@ MergeResult MergeFiles(MergeJob& job, const TextList& listed) {
             break;
         }
     }
-    if (writeFailed && job.paramSource.Read().deleteSources) {
+    if (writeFailed && job.Params().deleteSources) {
         // A unit given up keeps the members it never reached, and says so.
         keptWanted.insert(keptWanted.end(), paths.begin() + result.membersVisited, paths.end());
     }

@@ -8,16 +8,16 @@
 #include "fs/paths.h"
 #include "job/job_events.h"
 #include "job/job_files.h"
-#include "job/params_source.h"
+#include "job/job_request.h"
 #include "text/text.h"
 
 namespace qs {
 
-// What a merge works on: where it reads its parameters, whom it tells what happens, the files the
+// What a merge works on: where it reads its request, whom it tells what happens, the files the
 // job has read or written so far (no output replaces one), and the folder every output goes
 // into when one is given (otherwise beside its first member).
 struct MergeJob {
-    MergeParamsSource& paramSource;
+    MergeRequestSource& requests;
     JobEvents& events;
     JobFiles& touched;
     Text outputRoot;
@@ -30,6 +30,11 @@ struct MergeJob {
     std::unique_ptr<FolderLock> claim = nullptr;
     Text claimed = Text();
     OlderFiles older = OlderFiles();
+    // Every member is read in this encoding (Undetected: detected).
+    TextEncoding sourceEncoding = TextEncoding::Undetected;
+
+    // The parameters as they stand now.
+    const MergeParams& Params() { return requests.Read().params; }
 };
 
 // Where the output of a unit goes: beside its first file, or in the parent of that file's

@@ -4,8 +4,8 @@
 #include <set>
 #include <utility>
 
-#include "fs/file_enumeration.h"
 #include "fs/paths.h"
+#include "job/folder_listing.h"
 #include "job/output_folder_claim.h"
 #include "platform/services.h"
 #include "platform/system_error.h"
@@ -13,19 +13,6 @@
 
 namespace qs {
 namespace {
-
-// False when the folder could not be listed.
-bool Enumerate(JobEvents& events, bool useObjectEnumeration, const Text& folder,
-               const Text& pattern, TextList& result, bool foldersOnly) {
-    bool listed = false;
-    const auto pump = [&events] { events.Pump(); };
-    if (useObjectEnumeration) {
-        TryEnumerateByObject(folder, pattern, result, false, foldersOnly, listed, pump);
-    } else {
-        TryEnumerateByFind(folder, pattern, result, false, foldersOnly, listed, pump);
-    }
-    return listed;
-}
 
 // The flag is tested after every pump of the walk, before the next unit's start clears it
 // again, so that a stop requested while a folder is listed or just before a sub-folder is
@@ -69,8 +56,8 @@ struct FolderWalk {
             job.claim.reset();  // its own claim joined would count as another job's
         }
         auto claim = ClaimFolderToList(job.events, folder);
-        const bool listed = claim && Enumerate(job.events, useObjectEnumeration, folder,
-                                               job.paramSource.Read().pattern, files, false);
+        const bool listed = claim && ListFolder(job.events, useObjectEnumeration, folder,
+                                                job.Params().pattern, files, false);
         const int why = LastSystemError();
         claim.reset();
         if (Stopped()) {
@@ -86,12 +73,12 @@ struct FolderWalk {
             std::erase_if(files, [&](const Text& file) { return job.written->Holds(file); });
         }
         MergeFiles(job, files);
-        if (!job.paramSource.Read().includeSubfolders || Stopped()) {
+        if (!job.Params().includeSubfolders || Stopped()) {
             return;
         }
         TextList subfolders;
-        if (!Enumerate(job.events, useObjectEnumeration, folder, job.paramSource.Read().pattern,
-                       subfolders, true)) {
+        if (!ListFolder(job.events, useObjectEnumeration, folder, job.Params().pattern, subfolders,
+                        true)) {
             job.events.Failed({FailureKind::Unreadable, folder, LastSystemError()});
             return;
         }
@@ -117,6 +104,23 @@ void MergeFolders(MergeJob& job, const TextList& folders, bool useObjectEnumerat
         if (walk.Stopped()) {
             break;
         }
+    }
+}
+
+void RunMergeJob(MergeJob& job) {
+    const MergeRequest request = job.requests.Read();
+    job.outputRoot = request.outputRoot;
+    job.sourceEncoding = request.sourceEncoding;
+    if (!request.files.empty() && !job.events.StopRequested()) {
+        const TextList* ahead = job.foldersAhead;
+        if (!request.folders.empty()) {
+            job.foldersAhead = &request.folders;
+        }
+        MergeFiles(job, request.files);
+        job.foldersAhead = ahead;
+    }
+    if (!request.folders.empty() && !job.events.StopRequested()) {
+        MergeFolders(job, request.folders, request.objectEnumeration);
     }
 }
 

@@ -11,4 +11,9 @@ namespace qs {
 // in is not followed. Ends at a stop request.
 void MergeFolders(MergeJob& job, const TextList& folders, bool useObjectEnumeration);
 
+// The merge job: reads the request; its files give one output (with the folders still to
+// come, as a drop's files do), then each folder its own (MergeFolders). The output root and
+// the source encoding are the request's as the job begins. Ends at a stop request.
+void RunMergeJob(MergeJob& job);
+
 }  // namespace qs

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "split/chapter_split.h"
-#include "split/split_settings.h"
+#include "split/split_state.h"
 #include "text/text.h"
 
 namespace qs {

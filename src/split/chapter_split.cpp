@@ -26,7 +26,7 @@ DecodedText ReadWholeText(SplitContext& ctx, const Text& path) {
     TextSliceReader reader(ctx.sliceBytes);
     reader.BetweenSlices([&ctx] { ctx.events.Pump(); });
     DecodedText decoded;
-    decoded.opened = reader.Open(ctx.OpenSource(path));
+    decoded.opened = reader.Open(ctx.OpenSource(path), ctx.sourceEncoding);
     decoded.format = decoded.opened ? reader.Format() : TextFormat{};
     decoded.exact = decoded.opened && reader.Exact();
     decoded.tiedWith = decoded.opened ? reader.TiedWith() : TextEncoding::Undetected;
@@ -331,35 +331,8 @@ bool WriteChapterPieces(SplitContext& ctx, const Text& path, TextSliceReader& re
 
 }  // namespace
 
-ContentsResult ReadBookContents(const Text& path, const SplitAtChaptersParams& params,
-                                const std::function<void()>& pump) {
-    ContentsResult result;
-    std::optional<std::vector<HeadingRule>> rules = RulesOf(params);
-    if (!rules) {
-        result.failure = JobFailure{FailureKind::Unrecognised, params.expression, 0};
-        return result;
-    }
-    TextSliceReader reader;
-    if (pump) {
-        reader.BetweenSlices(pump);
-    }
-    const bool opened = reader.Open(path);
-    result.format = opened ? reader.Format() : TextFormat{};
-    HeadingScan scan(std::move(*rules));
-    std::size_t textBytes = 0;
-    if (!opened || !reader.Exact() || !ScanSlices(reader, scan, 0, textBytes)) {
-        const bool unrecognised = opened && !reader.Exact();
-        result.failure =
-            JobFailure{unrecognised ? FailureKind::Unrecognised : FailureKind::Unreadable, path,
-                       unrecognised ? 0 : LastSystemError()};
-        return result;
-    }
-    result.contents = scan.Finish(textBytes);
-    return result;
-}
-
 ModeResult SplitAtChapters(SplitContext& ctx, const Text& path) {
-    if (const std::optional<ParamsProblem> problem = Validate(ctx.Options())) {
+    if (const std::optional<ParamsProblem> problem = Validate(ctx.Request())) {
         ctx.events.Refused(*problem);
         return ModeResult::ValidationFailed;
     }
@@ -391,7 +364,7 @@ ModeResult SplitAtChapters(SplitContext& ctx, const Text& path) {
     // and never held whole.
     TextSliceReader reader(ctx.sliceBytes);
     reader.BetweenSlices(pump);
-    const bool opened = reader.Open(ctx.OpenSource(path));
+    const bool opened = reader.Open(ctx.OpenSource(path), ctx.sourceEncoding);
     ctx.state.source = opened ? reader.Format() : TextFormat{};
     HeadingScan scan(std::move(*rules));
     std::size_t textBytes = 0;

@@ -66,18 +66,6 @@ Text FirstLineTitle(std::string_view text);
 // the built-in forms. nullopt when one does not compile.
 std::optional<std::vector<HeadingRule>> RulesOf(const SplitAtChaptersParams& params);
 
-// The contents of a source as a split at chapters would cut it, and nothing written: the
-// first pass alone, read slice by slice (pump is called between two). The failure when
-// the source cannot be read, is in no encoding the program reads, or a rule does not
-// compile (Unrecognised, with the rule's expression as path).
-struct ContentsResult {
-    BookContents contents;
-    TextFormat format;
-    std::optional<JobFailure> failure;
-};
-ContentsResult ReadBookContents(const Text& path, const SplitAtChaptersParams& params,
-                                const std::function<void()>& pump = {});
-
 // The chapter mode: pieces start at chapter headings (the heading stays their first line).
 // Numbered as the other modes; with 随机改名 named "001 第一章 风起", the number
 // zero-padded so that the names list in book order (000 for the text before the first

@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "encoding/text_format.h"
-#include "split/split_settings.h"
+#include "split/split_state.h"
 #include "split/text_piece.h"
 #include "text/text.h"
 

@@ -28,26 +28,6 @@ bool IsSourceOfJob(SplitContext& ctx, const Text& path) {
     return id && ctx.state.sourceIdentities.count(*id) != 0;
 }
 
-Text TrimSpaces(const Text& s) {
-    std::size_t first = s.size();
-    std::size_t lastEnd = 0;
-    std::size_t i = 0;
-    while (i < s.size()) {
-        const std::size_t len = CharLength(s, i);
-        const bool space =
-            (len == 1 && s[i] == ' ') || (len == 2 && static_cast<unsigned char>(s[i]) == 0xA1 &&
-                                          static_cast<unsigned char>(s[i + 1]) == 0xA1);
-        if (!space) {
-            if (first == s.size()) {
-                first = i;
-            }
-            lastEnd = i + len;
-        }
-        i += len;
-    }
-    return first < lastEnd ? s.substr(first, lastEnd - first) : Text();
-}
-
 // A file that no piece may replace: a source of the job (also one under another name), a
 // piece it wrote, or anything the folder does not list as an older file of exactly that name.
 bool IsTakenByTheJob(SplitContext& ctx, const Text& path) {
@@ -189,7 +169,7 @@ bool NamePiece(SplitContext& ctx, AtomicWriter& out, const Text& source, std::st
         // A name comes from the beginning of a large piece, wherever the piece was held.
         if (text.size() > ctx.nameTextBytes) {
             text = text.substr(
-                0, WholeCharacterBytes(TextEncoding::Raw, text.substr(0, ctx.nameTextBytes)));
+                0, WholeCharacterBytes(TextEncoding::Gb18030, text.substr(0, ctx.nameTextBytes)));
         }
         Text last;
         for (int attempt = 1; attempt <= 10; ++attempt) {
@@ -466,7 +446,8 @@ bool WritePieceBytes(SplitContext& ctx, const Text& source, std::string_view pie
             text = decodedBytes;
         } else if (encoding != TextEncoding::Undetected) {
             text = piece;
-        } else if (DecodedText fromBytes = DecodeBytes(piece); fromBytes.exact) {
+        } else if (DecodedText fromBytes = DecodeBytes(piece, ctx.sourceEncoding);
+                   fromBytes.exact) {
             // Bytes of no text the program reads give no name.
             decodedBytes = std::move(fromBytes.text);
             text = decodedBytes;

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/file_system.h"
-#include "split/split_settings.h"
+#include "split/split_state.h"
 #include "text/text.h"
 
 namespace qs {

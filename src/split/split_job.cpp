@@ -4,7 +4,9 @@
 #include "fs/output_names.h"
 #include "fs/paths.h"
 #include "fs/unchanged_source.h"
+#include "job/folder_listing.h"
 #include "job/output_folder_claim.h"
+#include "platform/random.h"
 #include "platform/services.h"
 #include "platform/system_error.h"
 #include "split/piece_writer.h"
@@ -56,12 +58,42 @@ Text SubfolderName(const Text& parent, const PathParts& source) {
 
 }  // namespace
 
-void SplitFiles(SplitParamsSource& paramSource, JobEvents& events, const TextList& paths,
-                const Text& outputRoot) {
+SplitRun RunSplitJob(SplitRequestSource& requests, JobEvents& events) {
+    const SplitRequest request = requests.Read();
+    if (request.params.seed) {
+        FixRandomSeed(*request.params.seed);
+    }
+    SplitRun run;
+    for (const Text& path : request.paths) {
+        if (!Fs().IsFolder(path)) {
+            run.files.push_back(path);
+            continue;
+        }
+        const auto claim = ClaimFolderToList(events, path);
+        if (!claim) {
+            return run;  // stopped while another job wrote there
+        }
+        if (!ListFolder(events, request.objectEnumeration, path, request.params.pattern, run.files,
+                        false)) {
+            // A folder that cannot be read is a failure, not a folder without files.
+            events.Failed({FailureKind::Unreadable, path, LastSystemError()});
+            run.listed = false;
+        }
+    }
+    events.FilesListed(run.files);
+    if (!events.StopRequested()) {
+        SplitFiles(requests, events, run.files);
+    }
+    return run;
+}
+
+void SplitFiles(SplitRequestSource& requests, JobEvents& events, const TextList& paths) {
     if (paths.empty()) {
         return;  // nothing to split touches nothing, not even the progress bar
     }
-    SplitContext ctx{paramSource, events, Text(), {}};
+    SplitContext ctx{requests, events, Text(), {}};
+    const Text outputRoot = ctx.Request().outputRoot;
+    ctx.sourceEncoding = ctx.Request().sourceEncoding;
     for (const Text& p : paths) {
         ctx.state.sourcePaths.insert(p);
         if (const auto id = Fs().FileIdentity(p)) {

@@ -34,7 +34,7 @@ const M* ModeParams(SplitContext& ctx) {
 
 // Whether the parameters cannot run; the job is then refused, once.
 bool Refused(SplitContext& ctx) {
-    if (const std::optional<ParamsProblem> problem = Validate(ctx.Options())) {
+    if (const std::optional<ParamsProblem> problem = Validate(ctx.Request())) {
         ctx.events.Refused(*problem);
         return true;
     }
@@ -145,7 +145,7 @@ bool NoteOpened(SplitContext& ctx, const Text& path, TextSliceReader& reader, bo
 // Opens the source as decoded text and notes its encoding, as NoteOpened.
 bool OpenText(SplitContext& ctx, const Text& path, TextSliceReader& reader) {
     reader.BetweenSlices([&ctx] { ctx.events.Pump(); });
-    return NoteOpened(ctx, path, reader, reader.Open(ctx.OpenSource(path)));
+    return NoteOpened(ctx, path, reader, reader.Open(ctx.OpenSource(path), ctx.sourceEncoding));
 }
 
 // The decoded text of a source seen through a window that moves forward slice by slice.
@@ -566,7 +566,8 @@ enum class EarlyCut { NotTried, Done, Undone };
 // leaves nothing (the random lengths are drawn again) and is read again as the general
 // path reads it: no other source keeps these breaks and blank lines for sure.
 EarlyCut SplitLinesWhileDetecting(SplitContext& ctx, const Text& path) {
-    if (!ctx.cutUtf8Bodies || ctx.Options().nameFromText || !ctx.state.outputRequest.Empty()) {
+    if (!ctx.cutUtf8Bodies || ctx.Options().nameFromText || !ctx.state.outputRequest.Empty() ||
+        ctx.sourceEncoding != TextEncoding::Undetected) {
         return EarlyCut::NotTried;
     }
     TextSliceReader reader(ctx.sliceBytes);
@@ -681,7 +682,8 @@ bool CutKeptLines(SplitContext& ctx, const Text& path, TextSliceReader& reader) 
 void SplitLinesKeepingBreaks(SplitContext& ctx, const Text& path) {
     ReseedRandom();
     MarkRandom();
-    {
+    // A named encoding is not detected: the source is read in it from the start.
+    if (ctx.sourceEncoding == TextEncoding::Undetected) {
         TextSliceReader reader(ctx.sliceBytes);
         reader.BetweenSlices([&ctx] { ctx.events.Pump(); });
         if (reader.OpenUnsettled(ctx.OpenSource(path)) && CutKeptLines(ctx, path, reader)) {

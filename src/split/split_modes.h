@@ -1,6 +1,6 @@
 #pragma once
 
-#include "split/split_settings.h"
+#include "split/split_state.h"
 #include "text/text.h"
 
 namespace qs {

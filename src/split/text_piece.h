@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
-#include "split/split_settings.h"
+#include "split/split_state.h"
 #include "text/text.h"
 
 namespace qs {

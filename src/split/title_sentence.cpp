@@ -126,29 +126,6 @@ Text CleanBlanks(std::string_view t) {
     return out;
 }
 
-bool IsSpaceChar(std::string_view s, std::size_t i, std::size_t len) {
-    return (len == 1 && s[i] == ' ') || (len == 2 && static_cast<unsigned char>(s[i]) == 0xA1 &&
-                                         static_cast<unsigned char>(s[i + 1]) == 0xA1);
-}
-
-// Trims ASCII and full-width spaces at both ends, stepping over whole characters.
-Text TrimSpaces(std::string_view s) {
-    std::size_t first = s.size();
-    std::size_t lastEnd = 0;
-    std::size_t i = 0;
-    while (i < s.size()) {
-        const std::size_t len = CharLength(s, i);
-        if (!IsSpaceChar(s, i, len)) {
-            if (first == s.size()) {
-                first = i;
-            }
-            lastEnd = i + len;
-        }
-        i += len;
-    }
-    return first < lastEnd ? Text(s.substr(first, lastEnd - first)) : Text();
-}
-
 }  // namespace
 
 const Text& TitleDelimiters() {

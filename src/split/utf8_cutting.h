@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "encoding/text_slices.h"
-#include "split/split_settings.h"
+#include "split/split_state.h"
 #include "text/text.h"
 
 namespace qs {

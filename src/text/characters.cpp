@@ -1,5 +1,6 @@
 #include "text/characters.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -233,6 +234,23 @@ TextList SplitText(std::string_view text, std::string_view separator) {
         parts.emplace_back(text.substr(pos));
     }
     return parts;
+}
+
+Text TrimSpaces(std::string_view text) {
+    std::size_t first = text.size();
+    std::size_t lastEnd = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t len = CharLength(text, i);
+        const bool space = (len == 1 && text[i] == ' ') ||
+                           (len == 2 && static_cast<unsigned char>(text[i]) == 0xA1 &&
+                            static_cast<unsigned char>(text[i + 1]) == 0xA1);
+        if (!space) {
+            first = std::min(first, i);
+            lastEnd = i + len;
+        }
+        i += len;
+    }
+    return first < lastEnd ? Text(text.substr(first, lastEnd - first)) : Text();
 }
 
 Text AsciiLower(std::string_view text) {

@@ -41,6 +41,10 @@ Text ReplaceAll(std::string_view text, std::string_view needle, std::string_view
 // gives the whole text as the only part.
 TextList SplitText(std::string_view text, std::string_view separator);
 
+// The text without the ASCII and full-width (　) spaces at both ends, stepping over whole
+// characters.
+Text TrimSpaces(std::string_view text);
+
 // ASCII-only case folding helpers (double-byte characters are left alone).
 Text AsciiLower(std::string_view text);
 // Case-insensitive (ASCII letters) search at character boundaries.

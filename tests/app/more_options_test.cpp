@@ -74,9 +74,9 @@ TEST(MoreOptionsTest, EachOptionReachesTheJobAndTheStatusLine) {
         HeadlessApp h;
         Form& more = h.app.MoreForm();
         row.set(more);
-        WindowSplitParams split(h.form(), &more);
-        WindowMergeParams merge(h.form(), &more);
-        row.check(split.Read(), merge.Read());
+        WindowSplitRequest split(h.form(), &more);
+        WindowMergeRequest merge(h.form(), &more);
+        row.check(split.Read().params, merge.Read().params);
         EXPECT_EQ(ToUtf8Lossy(MoreOptionsNote(more)), row.note);
     }
 }

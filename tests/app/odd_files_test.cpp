@@ -13,7 +13,7 @@
 #include "merge/merge_job.h"
 #include "platform/native_names.h"
 #include "split/split_job.h"
-#include "split/split_settings.h"
+#include "split/split_state.h"
 #include "support/headless_app.h"
 
 namespace qs {

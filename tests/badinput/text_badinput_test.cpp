@@ -57,20 +57,20 @@ const std::string kNuls = Random(4096, 8, true);
 INSTANTIATE_TEST_SUITE_P(
     Bytes, DecodeBadInput,
     ::testing::Values(
-        DecodeRow{"Empty", "", TextEncoding::Undetected, TextEncoding::Raw, ""},
+        DecodeRow{"Empty", "", TextEncoding::Undetected, TextEncoding::Gb18030, ""},
         DecodeRow{"OnlyUtf8Mark", kBom, TextEncoding::Undetected, TextEncoding::Utf8, ""},
         DecodeRow{"OnlyUtf16LeMark", "\xFF\xFE", TextEncoding::Undetected, TextEncoding::Utf16Le,
                   ""},
         DecodeRow{"OnlyUtf16BeMark", "\xFE\xFF", TextEncoding::Undetected, TextEncoding::Utf16Be,
                   ""},
-        DecodeRow{"RandomBytes", kRandom, TextEncoding::Undetected, TextEncoding::Raw, kRandom},
-        DecodeRow{"NulHeavy", kNuls, TextEncoding::Undetected, TextEncoding::Raw, kNuls},
+        DecodeRow{"RandomBytes", kRandom, TextEncoding::Undetected, TextEncoding::Gb18030, kRandom},
+        DecodeRow{"NulHeavy", kNuls, TextEncoding::Undetected, TextEncoding::Gb18030, kNuls},
         // "hi" in UTF-16LE without a mark: the zero bytes give it away
         DecodeRow{"Utf16LeWithoutMark", std::string("h\0i\0", 4), TextEncoding::Undetected,
                   TextEncoding::Utf16Le, "hi"},
         // 中 (E4 B8 AD) cut after two bytes
         DecodeRow{"TruncatedUtf8AtEnd", "ab\xE4\xB8\xAD\xE4\xB8", TextEncoding::Undetected,
-                  TextEncoding::Raw, "ab\xE4\xB8\xAD\xE4\xB8"},
+                  TextEncoding::Gb18030, "ab\xE4\xB8\xAD\xE4\xB8"},
         // A damaged text is read in its encoding, each byte that does not decode kept.
         DecodeRow{"MarkedUtf8TruncatedAtEnd", kBom + "ab\xE4\xB8", TextEncoding::Undetected,
                   TextEncoding::Utf8, "ab" + KeptByte(0xE4) + KeptByte(0xB8)},
@@ -84,12 +84,12 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeRow{"Utf16LoneSurrogate", std::string("\xFF\xFE\x00\xD8", 4),
                   TextEncoding::Undetected, TextEncoding::Utf16Le, KeptUnit(0x00, 0xD8)},
         // two bad bytes in three tell no encoding
-        DecodeRow{"OverlongUtf8", "a\xC0\x80", TextEncoding::Undetected, TextEncoding::Raw,
+        DecodeRow{"OverlongUtf8", "a\xC0\x80", TextEncoding::Undetected, TextEncoding::Gb18030,
                   "a\xC0\x80"},
         DecodeRow{"Utf8EncodedSurrogate", "a\xED\xA0\x80", TextEncoding::Undetected,
-                  TextEncoding::Raw, "a\xED\xA0\x80"},
+                  TextEncoding::Gb18030, "a\xED\xA0\x80"},
         DecodeRow{"HtmlClaimsUtf8BodyIsNot", "<head><meta charset=utf-8></head>\xB0\xA1",
-                  TextEncoding::Undetected, TextEncoding::Raw,
+                  TextEncoding::Undetected, TextEncoding::Gb18030,
                   "<head><meta charset=utf-8></head>\xB0\xA1"},
         DecodeRow{"ForcedUtf16OnOneByte", "x", TextEncoding::Utf16Le, TextEncoding::Utf16Le,
                   KeptByte('x')},
@@ -107,7 +107,7 @@ TEST(DecodeBadInputFile, AnExecutableIsTakenRawByteForByte) {
     const std::string bytes{std::istreambuf_iterator<char>(in), {}};
     const DecodedText d = DecodeTextFile(temp.File("true"));
     EXPECT_TRUE(d.opened);
-    EXPECT_EQ(d.format.encoding, TextEncoding::Raw);
+    EXPECT_EQ(d.format.encoding, TextEncoding::Gb18030);
     EXPECT_EQ(d.text, bytes);
 }
 

@@ -23,6 +23,7 @@
 #include "merge/merge_job.h"
 #include "platform/random.h"
 #include "split/split_job.h"
+#include "support/conversions.h"
 #include "support/headless_app.h"
 
 namespace qs {
@@ -229,6 +230,8 @@ TEST(CommandLine, UsageErrorsExitTwoAndWriteNothing) {
         {{"merge", "--separator-file", "none.bin", "in"}, "none.bin"},
         {{"merge", "--separator", "a", "--separator-line-break", "in"}, "--separator"},
         {{"split", "--output-dir", "in/poem.txt", "in"}, "--output-dir"},
+        {{"split", "--chapters", "--epub", "--to", "gbk", "in"}, "--epub: a book is always UTF-8"},
+        {{"split", "--chapters", "--epub", "--manifest", "in"}, "--epub: --manifest does not"},
         {{"verify"}, "MANIFEST"},
     };
     TempFolder temp;
@@ -352,6 +355,17 @@ TEST(CommandLine, SaysWhatItReadsAndWritesAndRefusesWhatItCannotRead) {
         EXPECT_EQ(r.status, refused ? 1 : 0) << from << r.err;
         EXPECT_EQ(r.err.find("无法识别编码：") != std::string::npos, refused) << from << r.err;
     }
+    // Pieces written in another encoding are read back as what they are, not as --from says
+    // the sources are: they give the source back, and it goes.
+    std::string big5;
+    for (int i = 0; i < 40; ++i) {
+        big5 += "\xB3\x6F\xAC\x4F\xA4\x40\xAD\xD3\r\n";  // 這是一個
+    }
+    Put(root / "in/b5.txt", big5);
+    r = RunProgram(root, {"split", "--lines", "10", "--from", "big5", "--to", "utf-8",
+                          "--delete-sources", "in/b5.txt"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(fs::exists(root / "in/b5.txt"));
 }
 
 TEST(CommandLine, PieceThatCannotBeWrittenIsListedAndExitsOne) {

@@ -3,7 +3,7 @@
 #include "app/window_jobs.h"
 #include "dialog/input_dialog.h"
 #include "settings/control_state.h"
-#include "split/split_settings.h"
+#include "split/split_state.h"
 #include "support/headless_app.h"
 
 namespace qs {

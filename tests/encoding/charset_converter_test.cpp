@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/services.h"
+#include "support/conversions.h"
 #include "support/faulty_file_system.h"
 #include "support/temp_folder.h"
 
@@ -61,7 +62,7 @@ TEST(EncodeText, Table) {
         {"Big5 has no mark", zhong, {TextEncoding::Big5, true}, "\xA4\xA4\xA4\xE5"},
         {"Big5-HKSCS has no mark", zhong, {TextEncoding::Big5Hkscs, true}, "\xA4\xA4\xA4\xE5"},
         {"GBK", zhong, {TextEncoding::Gbk, false}, zhong},
-        {"raw is written as it is", zhong, {TextEncoding::Raw, true}, zhong},
+        {"raw is written as it is", zhong, {TextEncoding::Gb18030, true}, zhong},
         {"undetected is written as it is", zhong, {TextEncoding::Undetected, true}, zhong},
         {"unknown code is written as it is", zhong, {static_cast<TextEncoding>(99), true}, zhong},
         {"empty text has no mark", "", {TextEncoding::Utf8, true}, ""},

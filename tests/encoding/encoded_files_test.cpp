@@ -40,7 +40,7 @@ std::string Page(const std::string& meta, const std::string& body) {
 
 std::vector<FileRow> Rows() {
     return {
-        {"empty file", "", TextEncoding::Raw, "", kSame},
+        {"empty file", "", TextEncoding::Gb18030, "", kSame},
         // A mark alone is an empty text, which writes back as nothing.
         {"only a UTF-8 mark", kUtf8Mark, TextEncoding::Utf8, "", ""},
         {"UTF-8 with mark", kUtf8Mark + kUtf8Sample + "\r\n", TextEncoding::Utf8,
@@ -53,9 +53,9 @@ std::vector<FileRow> Rows() {
          "a\x94\x39\xFC\x36\xD6\xD0", kSame},  // a😀中
         {"UTF-16 without mark", "\x61\x00\x2D\x4E"s, TextEncoding::Utf16Le, "a\xD6\xD0",
          kSame},  // a中
-        {"GB18030 with four-byte characters", kInternalSample + "\r\n", TextEncoding::Raw,
+        {"GB18030 with four-byte characters", kInternalSample + "\r\n", TextEncoding::Gb18030,
          kInternalSample + "\r\n", kSame},
-        {"GBK", "\xD6\xD0\xCE\xC4\r\n", TextEncoding::Raw, kAny, kSame},
+        {"GBK", "\xD6\xD0\xCE\xC4\r\n", TextEncoding::Gb18030, kAny, kSame},
         // 繁體中文: its common characters are Big5's
         {"Big5 without declaration", "\xC1\x63\xC5\xE9\xA4\xA4\xA4\xE5", TextEncoding::Big5, kAny,
          kSame},
@@ -77,7 +77,7 @@ std::vector<FileRow> Rows() {
         {"UTF-8 page, double quotes", Page("<meta charset=\"UTF-8\">", kUtf8Sample),
          TextEncoding::Utf8, kAny, kSame},
         {"UTF-8 page with GBK bytes", Page("<meta charset=utf-8>", "\xD6\xD0\xCE\xC4"),
-         TextEncoding::Raw, kAny, kSame},
+         TextEncoding::Gb18030, kAny, kSame},
         {"zero bytes inside UTF-8", kUtf8Mark + "a\0b"s + kUtf8Sample, TextEncoding::Utf8,
          "a\0b"s + kInternalSample, kSame},
     };

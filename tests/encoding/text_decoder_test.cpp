@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/services.h"
+#include "support/conversions.h"
 #include "support/quiet_ui.h"
 
 namespace qs {
@@ -74,7 +75,7 @@ struct DecodeRow {
 TEST(DecodeBytes, Table) {
     const std::string big5Page = "<head><meta charset=big5></head>";
     const std::vector<DecodeRow> rows = {
-        {"empty", "", TextEncoding::Undetected, TextEncoding::Raw, ""},
+        {"empty", "", TextEncoding::Undetected, TextEncoding::Gb18030, ""},
         {"only a UTF-8 mark", "\xEF\xBB\xBF", TextEncoding::Undetected, TextEncoding::Utf8, ""},
         {"only a UTF-16LE mark", "\xFF\xFE", TextEncoding::Undetected, TextEncoding::Utf16Le, ""},
         {"only a UTF-16BE mark", "\xFE\xFF", TextEncoding::Undetected, TextEncoding::Utf16Be, ""},
@@ -86,7 +87,7 @@ TEST(DecodeBytes, Table) {
          "a"},
         {"UTF-16LE with a surrogate pair", "\xFF\xFE\x61\x00\x3D\xD8\x00\xDE"s,
          TextEncoding::Undetected, TextEncoding::Utf16Le, "a\x94\x39\xFC\x36"},  // a😀
-        {"pure ASCII is raw", "plain text\r\n", TextEncoding::Undetected, TextEncoding::Raw,
+        {"pure ASCII is raw", "plain text\r\n", TextEncoding::Undetected, TextEncoding::Gb18030,
          "plain text\r\n"},
         {"UTF-8 without mark, four-byte characters",
          "\xE4\xB8\xAD\xE6\x96\x87\xF0\x9F\x98\x80\xF0\xA0\x80\x80", TextEncoding::Undetected,
@@ -103,12 +104,12 @@ TEST(DecodeBytes, Table) {
         {"UTF-8 without mark, its last character cut", Repeat("\xE4\xB8\xAD", 30) + "\xE6\x96",
          TextEncoding::Undetected, TextEncoding::Utf8,
          Repeat("\xD6\xD0", 30) + KeptByte(0xE6) + KeptByte(0x96)},
-        {"GBK is raw", "\xD6\xD0\xCE\xC4", TextEncoding::Undetected, TextEncoding::Raw,
+        {"GBK is raw", "\xD6\xD0\xCE\xC4", TextEncoding::Undetected, TextEncoding::Gb18030,
          "\xD6\xD0\xCE\xC4"},
         {"page declaring UTF-8", "<meta charset=utf-8>\xE4\xB8\xAD", TextEncoding::Undetected,
          TextEncoding::Utf8, "<meta charset=utf-8>\xD6\xD0"},
         {"page declaring UTF-8 with other bytes", "<meta charset=UTF-8>\xD6\xD0",
-         TextEncoding::Undetected, TextEncoding::Raw, "<meta charset=UTF-8>\xD6\xD0"},
+         TextEncoding::Undetected, TextEncoding::Gb18030, "<meta charset=UTF-8>\xD6\xD0"},
         {"Big5 page", big5Page + "\xC1\x63\xC5\xE9", TextEncoding::Undetected, TextEncoding::Big5,
          big5Page + "\xB7\xB1\xF3\x77"},  // 繁體
         {"Big5 page with bytes outside Big5", big5Page + "\xA4\x30\xFF", TextEncoding::Undetected,
@@ -117,9 +118,9 @@ TEST(DecodeBytes, Table) {
          TextEncoding::Undetected, TextEncoding::Big5Hkscs,
          "<meta charset='Big5-HKSCS'>\xCF\xE3\xB8\xDB\x82\x30\x9E\x38"},  // 香港㗎
         {"zero byte before the meta tag hides it", "\0<meta charset=big5>\xC1\x63"s,
-         TextEncoding::Undetected, TextEncoding::Raw, "\0<meta charset=big5>\xC1\x63"s},
+         TextEncoding::Undetected, TextEncoding::Gb18030, "\0<meta charset=big5>\xC1\x63"s},
         {"0x1A before the meta tag hides it", "\x1A<meta charset=big5>\xC1\x63",
-         TextEncoding::Undetected, TextEncoding::Raw, "\x1A<meta charset=big5>\xC1\x63"},
+         TextEncoding::Undetected, TextEncoding::Gb18030, "\x1A<meta charset=big5>\xC1\x63"},
         {"zero byte after the meta tag", "<meta charset=big5>\0\xC1\x63"s, TextEncoding::Undetected,
          TextEncoding::Big5, "<meta charset=big5>\0\xB7\xB1"s},
         // Pieces of an unmarked UTF-16 source have no mark either.
@@ -139,13 +140,13 @@ TEST(DecodeBytes, Table) {
         {"forced raw keeps the mark",
          "\xEF\xBB\xBF"
          "abc",
-         TextEncoding::Raw, TextEncoding::Raw,
+         TextEncoding::Gb18030, TextEncoding::Gb18030,
          "\xEF\xBB\xBF"
          "abc"},
         {"unknown code is raw",
          "\xEF\xBB\xBF"
          "abc",
-         static_cast<TextEncoding>(99), TextEncoding::Raw,
+         static_cast<TextEncoding>(99), TextEncoding::Gb18030,
          "\xEF\xBB\xBF"
          "abc"},
     };

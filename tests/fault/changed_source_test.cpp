@@ -15,7 +15,7 @@
 #include "fault_fixture.h"
 #include "merge/merge_job.h"
 #include "split/split_job.h"
-#include "split/split_settings.h"
+#include "split/split_state.h"
 
 namespace qs::fault {
 namespace {

@@ -11,7 +11,7 @@
 #include "app/window_jobs.h"
 #include "merge/merge_job.h"
 #include "split/split_job.h"
-#include "split/split_settings.h"
+#include "split/split_state.h"
 #include "support/headless_app.h"
 
 namespace qs {

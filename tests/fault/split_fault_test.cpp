@@ -6,7 +6,7 @@
 #include "app/window_jobs.h"
 #include "fault_fixture.h"
 #include "split/split_job.h"
-#include "split/split_settings.h"
+#include "split/split_state.h"
 
 namespace qs::fault {
 namespace {

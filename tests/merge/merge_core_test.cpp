@@ -8,6 +8,7 @@
 #include "merge/merge_separator.h"
 #include "merge_fixture.h"
 #include "platform/native_names.h"
+#include "support/conversions.h"
 #include "support/faulty_file_system.h"
 
 namespace qs::testing {
@@ -69,7 +70,7 @@ TEST(MergeOutputNaming, FolderBesideFirstOrInItsParent) {
 
 class MergeCoreTest : public MergeTest {
 protected:
-    MergeResult Merge(const TextList& paths) { return MergeFiles(run, paths); }
+    MergeResult Merge(const TextList& paths) { return MergeInWindow(run, paths); }
 };
 
 TEST_F(MergeCoreTest, OneFileGivesItsExactBytesInTheParentFolder) {

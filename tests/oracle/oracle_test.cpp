@@ -30,7 +30,7 @@
 #include "app/window_jobs.h"
 #include "cli/cli_program.h"
 #include "job/job_report.h"
-#include "job/params_source.h"
+#include "job/job_request.h"
 #include "merge/merge_job.h"
 #include "oracle.h"
 #include "platform/native_names.h"
@@ -649,8 +649,10 @@ struct Oracle {
         }
         Say(std::string("a second split at once") + (params.deleteSources ? " deleting" : ""));
         second = std::thread([this, params, paths] {
-            FixedSplitParams paramSource(params);
-            SplitFiles(paramSource, secondEvents, paths, Text());
+            SplitRequest request;
+            request.params = params;
+            FixedSplitRequest requests(request);
+            SplitFiles(requests, secondEvents, paths);
         });
     }
 

@@ -11,7 +11,7 @@
 #include "app/window_jobs.h"
 #include "platform/services.h"
 #include "split/split_modes.h"
-#include "split/split_settings.h"
+#include "split/split_state.h"
 #include "support/temp_folder.h"
 
 namespace qs {
@@ -133,17 +133,17 @@ protected:
 
     // The panel's parameters, with what the panel cannot hold (an output encoding, chapters to
     // a piece) put in by adjust.
-    struct PanelParams : SplitParamsSource {
+    struct PanelParams : SplitRequestSource {
         explicit PanelParams(const Form& f) : window(f) {}
-        const SplitParams& Read() override {
-            params = window.Read();
+        const SplitRequest& Read() override {
+            request = window.Read();
             if (adjust) {
-                adjust(params);
+                adjust(request.params);
             }
-            return params;
+            return request;
         }
-        WindowSplitParams window;
-        SplitParams params;
+        WindowSplitRequest window;
+        SplitRequest request;
         std::function<void(SplitParams&)> adjust;
     };
 

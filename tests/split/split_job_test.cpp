@@ -12,7 +12,7 @@
 #include "encoding/charset_converter.h"
 #include "platform/posix_file_system.h"
 #include "platform/services.h"
-#include "split/split_settings.h"
+#include "split/split_state.h"
 #include "support/faulty_file_system.h"
 #include "support/headless_app.h"
 

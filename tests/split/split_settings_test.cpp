@@ -1,5 +1,5 @@
-#include "split/split_settings.h"
 #include "app/split_controls.h"
+#include "split/split_state.h"
 
 #include <gtest/gtest.h>
 

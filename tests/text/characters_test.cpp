@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "text/text.h"
+
 namespace qs {
 namespace {
 
@@ -156,6 +158,28 @@ TEST(CharactersTest, FindLastCharSkipsTrailBytes) {
     EXPECT_EQ(FindLastChar("\xD5\x5C", '\\'), Text::npos);
     EXPECT_EQ(FindLastChar("a.b.c", '.'), 3u);
     EXPECT_EQ(FindLastChar("", '.'), Text::npos);
+}
+
+TEST(CharactersTest, TrimSpacesRemovesAsciiAndFullWidthSpacesAtBothEnds) {
+    struct Row {
+        const char* label;
+        Text in;
+        Text out;
+    };
+    const Row rows[] = {
+        {"empty", "", ""},
+        {"only blanks", U(" 　 "), ""},
+        {"ascii", "  /a b/  ", "/a b/"},
+        {"full width", U("　/数据　"), U("/数据")},
+        // B0 A1 ("啊") followed by a lone A1: the last A1 is no full-width blank.
+        {"second byte is no blank", "/x\xB0\xA1\xA1", "/x\xB0\xA1\xA1"},
+        // "/" + A1 A1 A1 A1 + " ": two full-width blanks, then the trailing space.
+        {"two wide at end", "/\xA1\xA1\xA1\xA1 ", "/"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        EXPECT_EQ(TrimSpaces(row.in), row.out);
+    }
 }
 
 TEST(CharactersTest, ReplaceAllAndCaseFolding) {

@@ -14,7 +14,7 @@
 #include "fs/older_files.h"
 #include "fs/paths.h"
 #include "job/job_events.h"
-#include "job/params_source.h"
+#include "job/job_request.h"
 #include "split/read_digest.h"
 #include "split/written_pieces.h"
 #include "text/text.h"
@@ -103,10 +103,10 @@ struct SplitState {
     NumberedStem numberedStem;
 };
 
-// What the split code works on: where it reads its parameters, whom it tells what happens, the
+// What the split code works on: where it reads its request, whom it tells what happens, the
 // folder of the current source's pieces and the split state.
 struct SplitContext {
-    SplitParamsSource& paramSource;
+    SplitRequestSource& requests;
     JobEvents& events;
     Text outputFolder;
     SplitState state;
@@ -129,13 +129,17 @@ struct SplitContext {
     // of the current source go to one of them.
     std::set<std::uint64_t> fullDevices = {};
     bool outputFull = false;
+    // What the request said when the job began: every source is read in this encoding
+    // (Undetected: detected).
+    TextEncoding sourceEncoding = TextEncoding::Undetected;
 
     // Opens the current source for reading, digesting what is read when asked to.
     std::unique_ptr<ReadHandle> OpenSource(const Text& path) {
         return qs::OpenSource(path, state.readDigest ? &*state.readDigest : nullptr);
     }
     // The parameters as they stand now.
-    const SplitParams& Options() const { return paramSource.Read(); }
+    const SplitParams& Options() const { return requests.Read().params; }
+    const SplitRequest& Request() const { return requests.Read(); }
     bool Stopped() const { return outputFull || events.StopRequested(); }
     void Fail(FailureKind kind, const Text& path, int systemError = 0) const {
         events.Failed({kind, path, systemError});
