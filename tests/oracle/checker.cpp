@@ -380,8 +380,18 @@ std::vector<std::string> CheckAll(const Job& job, const Tree& given, const Tree&
     if (blockedOnPipe) {
         v.push_back("a read blocked on a pipe");
     }
+    // A folder that outputs went to is listed for free names under each spelling its
+    // sources gave it (case twins on a case-ignoring file system): that is no walk.
+    std::set<Text> outputFolders;
+    for (const Event& e : events) {
+        if (e.kind == Event::Commit && e.path.rfind('/') != Text::npos) {
+            outputFolders.insert(e.path.substr(0, e.path.rfind('/')));
+        }
+    }
     for (const auto& [id, paths] : listed) {
-        if (paths.size() > 1) {
+        const bool outputFolder = std::any_of(
+            paths.begin(), paths.end(), [&](const Text& p) { return outputFolders.count(p) != 0; });
+        if (paths.size() > 1 && !outputFolder) {
             v.push_back("the walk entered one folder twice: " + Shown(*paths.rbegin()));
         }
     }
@@ -452,6 +462,11 @@ std::vector<std::string> CheckAll(const Job& job, const Tree& given, const Tree&
     // A merge gives a unit up at a member that failed midway: the members after it are
     // never reached, and the unit's output is reported as not written instead.
     bool unitGivenUp = false;
+    // A full disk ends the writing: the sources after it are kept, never looked at, and the
+    // full disk is told once for them all.
+    const bool diskFull = messages.find(U("磁盘空间不足")) != std::string::npos ||
+                          (job.cli && (job.cliErrors.find("磁盘空间不足") != std::string::npos ||
+                                       job.cliErrors.find("No space left") != std::string::npos));
     auto checkSource = [&](const std::string& rel, bool complete, bool touched) {
         const Node& node = before.at(rel);
         if (!touched && inUnlistedFolder(rel)) {
@@ -463,7 +478,7 @@ std::vector<std::string> CheckAll(const Job& job, const Tree& given, const Tree&
             return;
         }
         if (node.kind != Node::File && node.kind != Node::FileLink) {
-            if (finished && !reported(rel) && !(unitGivenUp && !touched)) {
+            if (finished && !reported(rel) && !((unitGivenUp || diskFull) && !touched)) {
                 v.push_back("a source that is no regular file was not reported: " + Rel(rel));
             }
             return;
