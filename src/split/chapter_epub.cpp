@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <deque>
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -224,20 +225,26 @@ private:
     bool m_identified = false;
 };
 
-// A file of the book's own beside its target, for the container library to write the book
-// into; empty when none can be made.
+// A file of the book's own for the container library to write the book into: beside its
+// target, or where the output folder is not there yet (a dry run), in the temporary folder.
+// Made and removed outside the file-system seam, as the library writes it by name; empty
+// when none can be made.
 std::string ScratchFile(const Text& folder) {
     std::string native;
     if (!InternalToNative(folder, native)) {
         return std::string();
     }
-    native += ".qirnsplit-book-XXXXXX";
-    const int fd = ::mkstemp(native.data());
-    if (fd < 0) {
-        return std::string();
+    std::error_code error;
+    const std::filesystem::path temporary = std::filesystem::temp_directory_path(error);
+    for (std::string at : {native, (error ? std::string("/tmp") : temporary.string()) + "/"}) {
+        at += ".qirnsplit-book-XXXXXX";
+        const int fd = ::mkstemp(at.data());
+        if (fd >= 0) {
+            ::close(fd);
+            return at;
+        }
     }
-    ::close(fd);
-    return native;
+    return std::string();
 }
 
 // The book written to scratch, copied into out; its SHA-256 taken from the same bytes when
@@ -296,7 +303,7 @@ bool WriteChapterBook(SplitContext& ctx, const Text& source, ChapterFeed& feed,
     std::string why = scratch.empty() ? "no file to write the book into"
                                       : WriteEpub(scratch, std::move(metadata), documents, feed);
     if (feed.unconverted() || feed.unread()) {
-        Fs().DeleteFile(NativeToInternal(scratch));
+        ::unlink(scratch.c_str());
         if (feed.unconverted()) {
             Unconverted(ctx, target);
         }
@@ -308,7 +315,7 @@ bool WriteChapterBook(SplitContext& ctx, const Text& source, ChapterFeed& feed,
     std::string sha256;
     const bool written = out && CopyBook(scratch, *out, ctx.Options().deleteSources, size, sha256);
     if (!scratch.empty()) {
-        Fs().DeleteFile(NativeToInternal(scratch));
+        ::unlink(scratch.c_str());
     }
     if (ctx.Stopped()) {
         return false;
