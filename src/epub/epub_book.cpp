@@ -26,9 +26,21 @@ constexpr std::string_view kStyle =
 // UTF-8 text as XML character data: markup characters escaped, the characters XML 1.0
 // cannot hold (C0 controls but TAB, LF, CR; U+FFFE, U+FFFF) left out.
 std::string Escape(std::string_view text) {
+    const auto plain = [](unsigned char b) {
+        return b >= 0x20 && b != '&' && b != '<' && b != '>' && b != '"' && b != 0xEF;
+    };
     std::string out;
     out.reserve(text.size() + text.size() / 8);
     for (std::size_t i = 0; i < text.size(); ++i) {
+        std::size_t run = i;
+        while (run < text.size() && plain(static_cast<unsigned char>(text[run]))) {
+            ++run;
+        }
+        out.append(text, i, run - i);
+        if (run == text.size()) {
+            break;
+        }
+        i = run;
         const char c = text[i];
         const auto b = static_cast<unsigned char>(c);
         if (b < 0x20 && c != '\t' && c != '\n' && c != '\r') {

@@ -17,7 +17,7 @@ struct EpubLine {
 
 struct EpubMetadata {
     std::string title;       // never empty in the book: "未命名" stands in
-    std::string identifier;  // e.g. urn:uuid:...
+    std::string identifier;  // e.g. urn:uuid:...; WriteEpub asks its feed for it
     std::string modified;    // CCYY-MM-DDThh:mm:ssZ
     std::string language = "zh";
 };

@@ -43,8 +43,8 @@ Text PaddedNumber(std::size_t n, std::size_t width) {
 
 // Line breaks are never trail bytes of the internal code page, so a byte search is safe.
 Line LineAt(std::string_view text, std::size_t pos, std::size_t& next) {
-    std::size_t end = text.find_first_of("\r\n", pos);
-    if (end == std::string_view::npos) {
+    const std::size_t end = pos + FindAnyOf(text.substr(pos), '\r', '\n', '\n');
+    if (end == text.size()) {
         next = text.size();
         return {pos, text.substr(pos)};
     }
