@@ -50,6 +50,17 @@ void Unconverted(SplitContext& ctx, const Text& path) {
     ctx.Fail(FailureKind::NotConverted, path);
 }
 
+// Where the last line break in text[from, end) is; npos when there is none.
+std::size_t LastBreak(std::string_view text, std::size_t from, std::size_t end) {
+    while (end > from) {
+        --end;
+        if (text[end] == '\r' || text[end] == '\n') {
+            return end;
+        }
+    }
+    return std::string::npos;
+}
+
 // The text read a second time, slice by slice, handed to the books as their documents'
 // lines: a piece goes out in runs of whole lines, so that no more than a slice of it (and
 // the line running on past it) is held.
@@ -120,6 +131,9 @@ public:
             }
             const std::size_t upTo = std::min(m_slice.size(), piece.end - m_sliceStart);
             const std::string_view taken = m_slice.substr(m_at, upTo - m_at);
+            // What was held before has no line break but perhaps a CR at its end: only the
+            // bytes added and that one are searched, so that a long line is searched once.
+            const std::size_t searchFrom = m_chunk.empty() ? 0 : m_chunk.size() - 1;
             m_sha.Add(taken);
             m_chunk.append(taken);
             m_at = upTo;
@@ -127,10 +141,10 @@ public:
                 cut = m_chunk.size();
                 break;
             }
-            cut = m_chunk.find_last_of("\r\n");
+            cut = LastBreak(m_chunk, searchFrom, m_chunk.size());
             // A CR at the end may have its LF in the next slice.
             if (cut != std::string::npos && cut + 1 == m_chunk.size() && m_chunk[cut] == '\r') {
-                cut = cut == 0 ? std::string::npos : m_chunk.find_last_of("\r\n", cut - 1);
+                cut = LastBreak(m_chunk, searchFrom, cut);
             }
             cut = cut == std::string::npos ? cut : cut + 1;
         }
