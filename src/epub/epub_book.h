@@ -17,48 +17,34 @@ struct EpubLine {
 
 struct EpubMetadata {
     std::string title;       // never empty in the book: "未命名" stands in
-    std::string identifier;  // e.g. urn:uuid:...
+    std::string identifier;  // e.g. urn:uuid:...; WriteEpub asks its feed for it
     std::string modified;    // CCYY-MM-DDThh:mm:ssZ
     std::string language = "zh";
 };
 
-// The finished container, or why there is none.
-struct EpubResult {
-    bool ok = false;
-    std::string bytes;
-    std::string error;
-};
-
-// An EPUB 3 book put together document by document: one XHTML document per call, in
-// reading order, the first being the title page. Titles become the page's heading, headings
-// become headings and entries of the navigation document and of the NCX (a document without
-// any is listed under its title or, failing that, the book's; the chapters after a volume's
-// heading are nested under it); every other line with
-// something in it becomes a paragraph. Texts are escaped, and characters XML cannot carry
-// (control characters) are left out. The documents are kept until Finish, which writes the
-// container in memory.
-class EpubBook {
+// Gives a book its documents while the container is written, one after another in reading
+// order: each call hands out the next lines of document index (views valid until the next
+// call), setting end with its last ones. False when the document cannot be made: the book is
+// then not written.
+class EpubFeed {
 public:
-    explicit EpubBook(EpubMetadata metadata);
-
-    void AddDocument(const std::vector<EpubLine>& lines);
-    std::size_t DocumentCount() const { return m_documents.size(); }
-
-    EpubResult Finish() const;
-
-private:
-    struct NavEntry {
-        std::string label;  // escaped
-        std::string href;
-        int level = 2;
-    };
-
-    std::string DocumentName(std::size_t index) const;
-
-    EpubMetadata m_metadata;
-    std::vector<std::string> m_documents;
-    std::vector<NavEntry> m_nav;
+    virtual ~EpubFeed() = default;
+    virtual bool Lines(std::size_t index, std::vector<EpubLine>& lines, bool& end) = 0;
+    // Asked once every document was made, for the package and the NCX.
+    virtual std::string Identifier() = 0;
 };
+
+// Writes an EPUB 3 book of count documents, the first being the title page, to path (a
+// native path the caller owns; the container library writes beside it and renames it into
+// place). Titles become the page's heading, headings become headings and entries of the
+// navigation document and of the NCX (a document without any is listed under its title or,
+// failing that, the book's; the chapters after a volume's heading are nested under it);
+// every other line with something in it becomes a paragraph. Texts are escaped, and
+// characters XML cannot carry (control characters) are left out. Each document is made
+// while it is compressed, so that no more than a slice of it is held. Empty when written,
+// else why not.
+std::string WriteEpub(const std::string& path, EpubMetadata metadata, std::size_t count,
+                      EpubFeed& feed);
 
 // Why no book can be written (the container library cannot be loaded); empty when one can.
 std::string EpubUnavailable();

@@ -1,7 +1,12 @@
 #include "split/chapter_epub.h"
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
 #include <ctime>
 #include <deque>
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -9,6 +14,7 @@
 #include "fs/output_names.h"
 #include "fs/paths.h"
 #include "job/chapter_heading.h"
+#include "platform/native_names.h"
 #include "platform/services.h"
 #include "platform/sha256.h"
 #include "split/piece_writer.h"
@@ -38,40 +44,264 @@ std::string NowUtc() {
     return stamp;
 }
 
-// The same book always gets the same identifier: a name-based UUID of its text and of the
-// conversion asked for; empty when no hash can be made.
-std::string Identifier(std::string_view text, ZhConversion zh) {
-    Sha256 sha;
-    sha.Add(text);
-    sha.Add(std::string(1, static_cast<char>('0' + static_cast<int>(zh))));
-    const std::string digest = sha.Hex();
-    return digest.empty() ? digest : UuidUrnFromDigest(digest);
-}
-
 void Unconverted(SplitContext& ctx, const Text& path) {
     ++ctx.state.piecesMade;
     ++ctx.state.piecesFailed;
     ctx.Fail(FailureKind::NotConverted, path);
 }
 
+// Where the last line break in text[from, end) is; npos when there is none.
+std::size_t LastBreak(std::string_view text, std::size_t from, std::size_t end) {
+    while (end > from) {
+        --end;
+        if (text[end] == '\r' || text[end] == '\n') {
+            return end;
+        }
+    }
+    return std::string::npos;
+}
+
+// The text read a second time, slice by slice, handed to the books as their documents'
+// lines: a piece goes out in runs of whole lines, so that no more than a slice of it (and
+// the line running on past it) is held.
+class ChapterFeed : public EpubFeed {
+public:
+    ChapterFeed(SplitContext& ctx, TextSliceReader& reader, const std::vector<ChapterPiece>& pieces,
+                const BookContents& contents)
+        : m_ctx(ctx), m_reader(reader), m_pieces(pieces), m_toc(contents.toc) {}
+
+    // The next book: the pieces [first, end), after a title page of its own when titlePage.
+    void BeginBook(std::size_t first, bool titlePage, std::string title) {
+        m_first = first;
+        m_hasTitlePage = titlePage;
+        m_titlePage = std::move(title);
+        m_sha = Sha256();
+        m_unconverted = false;
+    }
+
+    // Passes over what is left of a book not written, up to position (a piece's start or the
+    // text's end); false when the text cannot be read so far.
+    bool SkipTo(std::size_t position) {
+        m_chunk.clear();
+        m_piece = static_cast<std::size_t>(-1);
+        while (m_sliceStart + m_slice.size() < position) {
+            m_sliceStart += m_slice.size();
+            m_at = 0;
+            if (!m_reader.Next(m_slice) || m_slice.empty()) {
+                m_unread = true;
+                return false;
+            }
+        }
+        m_at = std::max(m_at, position - m_sliceStart);
+        return true;
+    }
+
+    bool Lines(std::size_t index, std::vector<EpubLine>& lines, bool& end) override {
+        lines.clear();
+        m_labels.clear();
+        if (m_hasTitlePage && index == 0) {
+            lines.push_back({m_titlePage, EpubLine::Kind::Title});
+            end = true;
+            return true;
+        }
+        m_ctx.events.Pump();
+        if (m_ctx.Stopped()) {
+            return false;
+        }
+        const std::size_t k = m_first + index - (m_hasTitlePage ? 1 : 0);
+        const ChapterPiece& piece = m_pieces[k];
+        if (k != m_piece) {
+            m_piece = k;
+            m_chunkStart = m_sliceStart + m_at;
+            m_titled = !piece.heading.empty();
+            while (m_nextHeading < m_toc.size() && m_toc[m_nextHeading].start < piece.start) {
+                ++m_nextHeading;
+            }
+        }
+        // Whole lines of the piece, as many as the slices read so far hold.
+        std::size_t cut = std::string::npos;
+        while (cut == std::string::npos) {
+            if (m_at == m_slice.size()) {
+                m_sliceStart += m_slice.size();
+                m_at = 0;
+                if (!m_reader.Next(m_slice) || m_slice.empty()) {
+                    m_unread = true;  // the text shrank since the first pass, or a read failed
+                    return false;
+                }
+            }
+            const std::size_t upTo = std::min(m_slice.size(), piece.end - m_sliceStart);
+            const std::string_view taken = m_slice.substr(m_at, upTo - m_at);
+            // What was held before has no line break but perhaps a CR at its end: only the
+            // bytes added and that one are searched, so that a long line is searched once.
+            const std::size_t searchFrom = m_chunk.empty() ? 0 : m_chunk.size() - 1;
+            m_sha.Add(taken);
+            m_chunk.append(taken);
+            m_at = upTo;
+            if (m_sliceStart + upTo == piece.end) {
+                cut = m_chunk.size();
+                break;
+            }
+            cut = LastBreak(m_chunk, searchFrom, m_chunk.size());
+            // A CR at the end may have its LF in the next slice.
+            if (cut != std::string::npos && cut + 1 == m_chunk.size() && m_chunk[cut] == '\r') {
+                cut = LastBreak(m_chunk, searchFrom, cut);
+            }
+            cut = cut == std::string::npos ? cut : cut + 1;
+        }
+        end = m_chunkStart + cut == piece.end;
+        const std::string_view internal = std::string_view(m_chunk).substr(0, cut);
+        if (!Add(internal, lines)) {
+            m_unconverted = true;
+            return false;
+        }
+        m_chunk.erase(0, cut);
+        m_chunkStart += cut;
+        return true;
+    }
+
+    std::string Identifier() override {
+        m_sha.Add(std::string(1, static_cast<char>('0' + static_cast<int>(Zh()))));
+        const std::string digest = m_sha.Hex();
+        m_identified = !digest.empty();
+        return m_identified ? UuidUrnFromDigest(digest) : digest;
+    }
+
+    // Whether the text ended where the first pass found its end.
+    bool AtEnd() {
+        std::string_view rest;
+        return m_at == m_slice.size() && m_reader.Next(rest) && rest.empty();
+    }
+
+    bool unconverted() const { return m_unconverted; }
+    bool unread() const { return m_unread; }
+    bool identified() const { return m_identified; }
+
+private:
+    ZhConversion Zh() const { return m_ctx.state.outputRequest.zh; }
+
+    // The lines of internal, whole lines of piece beginning at m_chunkStart.
+    bool Add(std::string_view internal, std::vector<EpubLine>& lines) {
+        const std::optional<std::string> utf8 = BookText(internal, Zh());
+        if (!utf8) {
+            return false;
+        }
+        m_utf8 = *utf8;
+        // The lines of both forms go in step: neither conversion touches a line break.
+        std::size_t at = 0;
+        std::size_t atUtf8 = 0;
+        while (at < internal.size()) {
+            std::size_t next = 0;
+            std::size_t nextUtf8 = m_utf8.size();
+            const Line line = LineAt(internal, at, next);
+            const std::string_view shown =
+                atUtf8 < m_utf8.size() ? LineAt(m_utf8, atUtf8, nextUtf8).text : std::string_view();
+            at = next;
+            atUtf8 = nextUtf8;
+            if (!m_titled && !HeadingTitle(line.text).empty()) {
+                m_titled = true;
+                lines.push_back({shown, EpubLine::Kind::Title});
+            } else if (m_nextHeading < m_toc.size() &&
+                       m_toc[m_nextHeading].start == m_chunkStart + line.start) {
+                const std::optional<std::string> label = BookText(m_toc[m_nextHeading].title, Zh());
+                if (!label) {
+                    return false;
+                }
+                lines.push_back({m_labels.emplace_back(*label), EpubLine::Kind::Heading,
+                                 m_toc[m_nextHeading].level});
+                ++m_nextHeading;
+            } else {
+                lines.push_back({shown, EpubLine::Kind::Paragraph});
+            }
+        }
+        return true;
+    }
+
+    SplitContext& m_ctx;
+    TextSliceReader& m_reader;
+    const std::vector<ChapterPiece>& m_pieces;
+    const std::vector<TocEntry>& m_toc;
+    std::size_t m_first = 0;
+    std::size_t m_piece = static_cast<std::size_t>(-1);
+    bool m_hasTitlePage = false;
+    std::string m_titlePage;
+    Sha256 m_sha;
+    std::string_view m_slice;
+    std::size_t m_at = 0;
+    std::size_t m_sliceStart = 0;
+    std::string m_chunk;  // of the piece being handed out, from m_chunkStart
+    std::size_t m_chunkStart = 0;
+    std::string m_utf8;
+    std::deque<std::string> m_labels;
+    std::size_t m_nextHeading = 0;
+    bool m_titled = false;
+    bool m_unconverted = false;
+    bool m_unread = false;
+    bool m_identified = false;
+};
+
+// A file of the book's own for the container library to write the book into: beside its
+// target, or where the output folder is not there yet (a dry run), in the temporary folder.
+// Made and removed outside the file-system seam, as the library writes it by name; empty
+// when none can be made.
+std::string ScratchFile(const Text& folder) {
+    std::string native;
+    if (!InternalToNative(folder, native)) {
+        return std::string();
+    }
+    std::error_code error;
+    const std::filesystem::path temporary = std::filesystem::temp_directory_path(error);
+    for (std::string at : {native, (error ? std::string("/tmp") : temporary.string()) + "/"}) {
+        at += ".qirnsplit-book-XXXXXX";
+        const int fd = ::mkstemp(at.data());
+        if (fd >= 0) {
+            ::close(fd);
+            return at;
+        }
+    }
+    return std::string();
+}
+
+// The book written to scratch, copied into out; its SHA-256 taken from the same bytes when
+// asked. False when any step failed.
+bool CopyBook(const std::string& scratch, AtomicWriter& out, bool hash, std::int64_t& size,
+              std::string& sha256) {
+    std::unique_ptr<ReadHandle> in = Fs().OpenRead(NativeToInternal(scratch));
+    if (!in) {
+        return false;
+    }
+    size = in->Length();
+    if (size < 0 || out.CopyFrom(*in, size) != AtomicWriter::CopyResult::Copied) {
+        return false;
+    }
+    if (hash) {
+        Sha256 sha;
+        std::string buffer(std::size_t{1} << 16, '\0');
+        std::int64_t n = 0;
+        if (!in->Seek(0)) {
+            return false;
+        }
+        while ((n = in->Read(buffer.data(), static_cast<std::int64_t>(buffer.size()))) > 0) {
+            sha.Add(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
+        }
+        sha256 = sha.Hex();
+        return n == 0 && !sha256.empty();
+    }
+    return true;
+}
+
 // One book of the pieces [first, end): named stem + suffix.
-bool WriteChapterBook(SplitContext& ctx, const Text& source, std::string_view text,
+bool WriteChapterBook(SplitContext& ctx, const Text& source, ChapterFeed& feed,
                       const std::vector<ChapterPiece>& allPieces, std::size_t first,
-                      std::size_t end, const BookContents& contents, const Text& suffix) {
+                      std::size_t end, const Text& suffix) {
     static const Text kDotEpub = ".epub";
-    const std::vector<ChapterPiece> pieces(allPieces.begin() + static_cast<std::ptrdiff_t>(first),
-                                           allPieces.begin() + static_cast<std::ptrdiff_t>(end));
     const ZhConversion zh = ctx.state.outputRequest.zh;
     const Text stem = SourceParts(ctx, source).stem + suffix;
     const Text name = FitFileName(stem, Text(), kDotEpub, kMaxPieceNameChars);
     const Text target = ctx.outputFolder + (name.empty() ? stem + kDotEpub : name);
     ctx.state.pieceNumber = 1;
 
-    const bool preface = !pieces.empty() && pieces.front().heading.empty();
-    const Text title = preface
-                           ? FirstLineTitle(text.substr(pieces.front().start,
-                                                        pieces.front().end - pieces.front().start))
-                           : stem;
+    const bool preface = first < end && allPieces[first].heading.empty();
+    const Text title = preface ? allPieces[first].firstTitle : stem;
     EpubMetadata metadata;
     const std::optional<std::string> bookTitle = BookText(title, zh);
     if (!bookTitle) {
@@ -79,89 +309,50 @@ bool WriteChapterBook(SplitContext& ctx, const Text& source, std::string_view te
         return false;
     }
     metadata.title = *bookTitle;
-    metadata.identifier =
-        Identifier(text.substr(pieces.empty() ? 0 : pieces.front().start,
-                               pieces.empty() ? 0 : pieces.back().end - pieces.front().start),
-                   zh);
-    const bool identified = !metadata.identifier.empty();
     metadata.modified = NowUtc();
-    EpubBook epub(std::move(metadata));
-    if (!preface) {
-        epub.AddDocument({{*bookTitle, EpubLine::Kind::Title}});
-    }
+    feed.BeginBook(first, !preface, *bookTitle);
+    const std::size_t documents = end - first + (preface ? 0 : 1);
 
-    // The headings of the contents, in text order as the pieces are.
-    const std::vector<TocEntry>& toc = contents.toc;
-    std::size_t nextHeading = 0;
-    for (const ChapterPiece& piece : pieces) {
-        ctx.events.Pump();
-        if (ctx.Stopped()) {
-            return false;
-        }
-        const std::string_view internal = text.substr(piece.start, piece.end - piece.start);
-        const std::optional<std::string> utf8 = BookText(internal, zh);
-        if (!utf8) {
+    const std::string scratch = name.empty() ? std::string() : ScratchFile(ctx.outputFolder);
+    std::string why = scratch.empty() ? "no file to write the book into"
+                                      : WriteEpub(scratch, std::move(metadata), documents, feed);
+    if (feed.unconverted() || feed.unread()) {
+        ::unlink(scratch.c_str());
+        if (feed.unconverted()) {
             Unconverted(ctx, target);
-            return false;
         }
-        while (nextHeading < toc.size() && toc[nextHeading].start < piece.start) {
-            ++nextHeading;
-        }
-        // The lines of both forms go in step: neither conversion touches a line break.
-        std::vector<EpubLine> lines;
-        std::deque<std::string> labels;
-        bool titled = !piece.heading.empty();
-        std::size_t at = 0;
-        std::size_t atUtf8 = 0;
-        while (at < internal.size()) {
-            std::size_t next = 0;
-            std::size_t nextUtf8 = utf8->size();
-            const Line line = LineAt(internal, at, next);
-            const std::string_view shown =
-                atUtf8 < utf8->size() ? LineAt(*utf8, atUtf8, nextUtf8).text : std::string_view();
-            at = next;
-            atUtf8 = nextUtf8;
-            if (!titled && !HeadingTitle(line.text).empty()) {
-                titled = true;
-                lines.push_back({shown, EpubLine::Kind::Title});
-            } else if (nextHeading < toc.size() &&
-                       toc[nextHeading].start == piece.start + line.start) {
-                const std::optional<std::string> label = BookText(toc[nextHeading].title, zh);
-                if (!label) {
-                    Unconverted(ctx, target);
-                    return false;
-                }
-                lines.push_back(
-                    {labels.emplace_back(*label), EpubLine::Kind::Heading, toc[nextHeading].level});
-                ++nextHeading;
-            } else {
-                lines.push_back({shown, EpubLine::Kind::Paragraph});
-            }
-        }
-        epub.AddDocument(lines);
+        return false;
     }
-
-    const EpubResult made = epub.Finish();
     std::unique_ptr<AtomicWriter> out =
-        made.ok && identified && !name.empty() ? Fs().CreateAtomic(target) : nullptr;
-    const bool written = out && out->Write(made.bytes);
-    Sha256 sha;
-    if (ctx.Options().deleteSources) {
-        sha.Add(made.bytes);
+        why.empty() && feed.identified() ? Fs().CreateAtomic(target) : nullptr;
+    std::int64_t size = 0;
+    std::string sha256;
+    const bool written = out && CopyBook(scratch, *out, ctx.Options().deleteSources, size, sha256);
+    if (!scratch.empty()) {
+        ::unlink(scratch.c_str());
     }
-    return FinishNamedOutput(ctx, stem, kDotEpub, std::move(out), written,
-                             static_cast<std::int64_t>(made.bytes.size()),
-                             TextFormat{TextEncoding::Utf8, false, true}, sha.Hex());
+    if (ctx.Stopped()) {
+        return false;
+    }
+    return FinishNamedOutput(ctx, stem, kDotEpub, std::move(out), written, size,
+                             TextFormat{TextEncoding::Utf8, false, true}, sha256);
 }
 
 }  // namespace
 
-void WriteChapterBooks(SplitContext& ctx, const Text& source, std::string_view text,
+bool WriteChapterBooks(SplitContext& ctx, const Text& source, TextSliceReader& reader,
                        const std::vector<ChapterPiece>& pieces, const BookContents& book,
                        bool perVolume) {
+    if (!reader.Rewind()) {
+        return false;
+    }
+    ChapterFeed feed(ctx, reader, pieces, book);
+    const auto finish = [&] {
+        return ctx.Stopped() || (feed.SkipTo(book.textBytes) && feed.AtEnd());
+    };
     if (!perVolume) {
-        WriteChapterBook(ctx, source, text, pieces, 0, pieces.size(), book, Text());
-        return;
+        WriteChapterBook(ctx, source, feed, pieces, 0, pieces.size(), Text());
+        return !feed.unread() && finish();
     }
     // A book begins at each piece that begins with a volume.
     std::vector<std::size_t> starts;
@@ -182,11 +373,14 @@ void WriteChapterBooks(SplitContext& ctx, const Text& source, std::string_view t
     }
     for (std::size_t b = 0; b < starts.size(); ++b) {
         const std::size_t end = b + 1 < starts.size() ? starts[b + 1] : pieces.size();
-        if (!WriteChapterBook(ctx, source, text, pieces, starts[b], end, book, names[b]) &&
-            ctx.Stopped()) {
-            return;
+        // A book not written may leave some of its text unread: the next begins after it.
+        if (!WriteChapterBook(ctx, source, feed, pieces, starts[b], end, names[b]) &&
+            (ctx.Stopped() || feed.unread() ||
+             (end < pieces.size() && !feed.SkipTo(pieces[end].start)))) {
+            return !feed.unread();
         }
     }
+    return !feed.unread() && finish();
 }
 
 }  // namespace qs

@@ -3,6 +3,7 @@
 #include <string_view>
 #include <vector>
 
+#include "encoding/text_slices.h"
 #include "split/chapter_split.h"
 #include "split/split_state.h"
 #include "text/text.h"
@@ -16,8 +17,10 @@ namespace qs {
 // options ask. Titled after the text's first line when it comes before the first chapter,
 // else after the file. With perVolume, one book for each volume, "<base name> <volume>.epub"
 // (the text before the first volume going with it). Nothing is written when the job is
-// stopped meanwhile; a text that cannot be converted is reported as such.
-void WriteChapterBooks(SplitContext& ctx, const Text& source, std::string_view text,
+// stopped meanwhile; a text that cannot be converted is reported as such. The text is read
+// once more from its start by reader, each document made as the book is written; false when
+// it could not be read again as the first pass read it.
+bool WriteChapterBooks(SplitContext& ctx, const Text& source, TextSliceReader& reader,
                        const std::vector<ChapterPiece>& pieces, const BookContents& book,
                        bool perVolume);
 

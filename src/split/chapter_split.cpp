@@ -20,25 +20,6 @@
 namespace qs {
 namespace {
 
-// The whole text of a source, decoded slice by slice with the job's events between two; as
-// DecodeTextFile gives it, and unopened when a slice cannot be read.
-DecodedText ReadWholeText(SplitContext& ctx, const Text& path) {
-    TextSliceReader reader(ctx.sliceBytes);
-    reader.BetweenSlices([&ctx] { ctx.events.Pump(); });
-    DecodedText decoded;
-    decoded.opened = reader.Open(ctx.OpenSource(path), ctx.sourceEncoding);
-    decoded.format = decoded.opened ? reader.Format() : TextFormat{};
-    decoded.exact = decoded.opened && reader.Exact();
-    decoded.tiedWith = decoded.opened ? reader.TiedWith() : TextEncoding::Undetected;
-    bool read = decoded.exact;
-    std::string_view slice;
-    while (read && (read = reader.Next(slice)) && !slice.empty()) {
-        decoded.text.append(slice);
-    }
-    decoded.opened = decoded.opened && (read || !decoded.exact);  // a read failed half way
-    return decoded;
-}
-
 // A source that could not be read, or whose bytes are in no encoding the program reads.
 void NoteNotRead(SplitContext& ctx, const Text& path, bool unrecognised) {
     ctx.state.sourceUnreadable = true;
@@ -62,8 +43,8 @@ Text PaddedNumber(std::size_t n, std::size_t width) {
 
 // Line breaks are never trail bytes of the internal code page, so a byte search is safe.
 Line LineAt(std::string_view text, std::size_t pos, std::size_t& next) {
-    std::size_t end = text.find_first_of("\r\n", pos);
-    if (end == std::string_view::npos) {
+    const std::size_t end = pos + FindAnyOf(text.substr(pos), '\r', '\n', '\n');
+    if (end == text.size()) {
         next = text.size();
         return {pos, text.substr(pos)};
     }
@@ -344,24 +325,9 @@ ModeResult SplitAtChapters(SplitContext& ctx, const Text& path) {
     const std::int32_t perPiece = std::max(params->perPiece, std::int32_t{1});
     const bool perVolume = params->perVolume;
     const std::function<void()> pump = [&ctx] { ctx.events.Pump(); };
-    if (params->epub) {
-        // A book holds every chapter as a document of its own, made from the whole text.
-        DecodedText decoded = ReadWholeText(ctx, path);
-        ctx.state.source = decoded.format;
-        if (!decoded.opened || !decoded.exact) {
-            NoteNotRead(ctx, path, decoded.opened);
-            return ModeResult::Done;
-        }
-        ctx.state.sourceGuessedOver = decoded.tiedWith;
-        ctx.events.SourceRead(path, decoded.format, decoded.tiedWith);
-        const BookContents book = ContentsOfText(decoded.text, std::move(*rules));
-        ctx.events.ContentsFound(path, book);
-        ReportUncut(ctx, path, decoded.text.size(), StatsOf(book));
-        WriteChapterBooks(ctx, path, decoded.text, PiecesOf(book, 1), book, perVolume);
-        return ModeResult::Done;
-    }
-    // Text pieces: the text is read twice, once to find the chapters and once to write them,
-    // and never held whole.
+    // The text is read twice, once to find the chapters and once to write them, and never
+    // held whole. A book is made from the text as the program holds it, and only from a
+    // text that converts exactly.
     TextSliceReader reader(ctx.sliceBytes);
     reader.BetweenSlices(pump);
     const bool opened = reader.Open(ctx.OpenSource(path), ctx.sourceEncoding);
@@ -369,9 +335,11 @@ ModeResult SplitAtChapters(SplitContext& ctx, const Text& path) {
     HeadingScan scan(std::move(*rules));
     std::size_t textBytes = 0;
     // A UTF-8 body is scanned in its own bytes, as its pieces are cut from them.
-    const bool inOwnUtf8 = opened && reader.Readable() && CutInOwnUtf8(ctx, reader);
-    if (!opened || !reader.Readable() || !ScanSlices(reader, scan, 0, textBytes, inOwnUtf8)) {
-        NoteNotRead(ctx, path, opened && !reader.Readable());
+    const bool epub = params->epub;
+    const bool readable = opened && (epub ? reader.Exact() : reader.Readable());
+    const bool inOwnUtf8 = readable && !epub && CutInOwnUtf8(ctx, reader);
+    if (!readable || !ScanSlices(reader, scan, 0, textBytes, inOwnUtf8)) {
+        NoteNotRead(ctx, path, opened && !readable);
         return ModeResult::Done;
     }
     ctx.state.sourceGuessedOver = reader.TiedWith();
@@ -386,7 +354,10 @@ ModeResult SplitAtChapters(SplitContext& ctx, const Text& path) {
     const BookContents book = scan.Finish(textBytes);
     ctx.events.ContentsFound(path, book);
     ReportUncut(ctx, path, textBytes, StatsOf(book));
-    if (!WriteChapterPieces(ctx, path, reader, PiecesOf(book, perPiece, perVolume))) {
+    const bool whole =
+        epub ? WriteChapterBooks(ctx, path, reader, PiecesOf(book, 1), book, perVolume)
+             : WriteChapterPieces(ctx, path, reader, PiecesOf(book, perPiece, perVolume));
+    if (!whole) {
         NoteNotRead(ctx, path, false);
     }
     ctx.state.pieceName.clear();
