@@ -18,6 +18,9 @@ void GuardStandardOutput() {
     // A reader that goes away makes the next write fail (EPIPE) and is told as any lost
     // report is, instead of ending the program in the middle of a job without a word.
     std::signal(SIGPIPE, SIG_IGN);
+    // So does a limit on the size of files (ulimit -f): the write that passes it fails
+    // (EFBIG) and that output is reported as not written, with the reason.
+    std::signal(SIGXFSZ, SIG_IGN);
     g_closedAtStart = ::fcntl(STDOUT_FILENO, F_GETFD) < 0 && errno == EBADF;
     if (g_closedAtStart) {
         const int fd = ::open("/dev/full", O_WRONLY | O_CLOEXEC);

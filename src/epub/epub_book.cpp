@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "platform/loaded_library.h"
+#include "platform/system_error.h"
 
 namespace qs {
 namespace {
@@ -137,6 +138,9 @@ struct ZipApi {
     QS_FUNCTION(zip_discard);
     QS_FUNCTION(zip_source_buffer);
     QS_FUNCTION(zip_source_free);
+    QS_FUNCTION(zip_get_error);
+    QS_FUNCTION(zip_error_code_system);
+    QS_FUNCTION(zip_error_system_type);
 };
 
 bool BindZip(LoadedLibrary& library, ZipApi& api) {
@@ -146,7 +150,9 @@ bool BindZip(LoadedLibrary& library, ZipApi& api) {
            QS_BIND(library, api, zip_error_to_data) && QS_BIND(library, api, zip_source_function) &&
            QS_BIND(library, api, zip_file_add) && QS_BIND(library, api, zip_set_file_compression) &&
            QS_BIND(library, api, zip_close) && QS_BIND(library, api, zip_discard) &&
-           QS_BIND(library, api, zip_source_buffer) && QS_BIND(library, api, zip_source_free);
+           QS_BIND(library, api, zip_source_buffer) && QS_BIND(library, api, zip_source_free) &&
+           QS_BIND(library, api, zip_get_error) && QS_BIND(library, api, zip_error_code_system) &&
+           QS_BIND(library, api, zip_error_system_type);
 }
 
 // Only a split into a book needs the container library.
@@ -550,6 +556,10 @@ std::string WriteEpub(const std::string& path, EpubMetadata metadata, std::size_
     add("OEBPS/toc.ncx", made(0, 2), false);
     if (!added || z->zip_close(zip.get()) != 0) {
         why = z->zip_strerror(zip.get());
+        // The system's reason (a full disk above all) goes with the failure of the book.
+        zip_error_t* error = z->zip_get_error(zip.get());
+        SetLastSystemError(
+            z->zip_error_system_type(error) == ZIP_ET_SYS ? z->zip_error_code_system(error) : 0);
         for (MadeEntry& e : entries) {
             z->zip_error_fini(&e.error);
         }

@@ -205,6 +205,39 @@ TEST_F(BookOptionsTest, EpubBookIsValidAndUncutBooksAreReported) {
     EXPECT_TRUE(fs::exists(dir / "plain" / "plain_2.txt"));
 }
 
+// Past a limit on the size of files (ulimit -f) a write fails: every output it stops, a
+// book's too, is reported with the system's reason, the source is kept, and the program is
+// not ended by the signal that the limit sends.
+TEST_F(BookOptionsTest, OutputsPastAFileSizeLimitAreToldWithTheirReason) {
+    // Chapters of letters that do not compress, so that the book is as large as the text.
+    std::string book = Book(30);
+    unsigned state = 1;
+    for (std::size_t at = book.find("\r\n\r\n"); at != std::string::npos;
+         at = book.find("\r\n\r\n", at + 4004)) {
+        std::string letters(4000, 'a');
+        for (char& c : letters) {
+            c = static_cast<char>('a' + (state = state * 1103515245u + 12345u) % 26);
+        }
+        book.insert(at, letters);
+    }
+    Put("book.txt", book);
+    for (const char* mode : {"--parts 2", "--chapters --epub"}) {
+        const std::string command = "cd '" + dir.string() +
+                                    "' && ulimit -f 32 && LANG=C.UTF-8 " QS_PROGRAM
+                                    " split --json --delete-sources " +
+                                    mode + " book.txt >../out 2>../err";
+        const int status = std::system(command.c_str());
+        ASSERT_TRUE(WIFEXITED(status)) << mode;
+        EXPECT_EQ(WEXITSTATUS(status), 1) << mode << Slurp(dir.parent_path() / "err");
+        const auto report = nlohmann::json::parse(Slurp(dir.parent_path() / "out"));
+        ASSERT_FALSE(report["failures"].empty()) << mode;
+        EXPECT_EQ(report["failures"][0]["errno"], "EFBIG") << mode;
+        EXPECT_TRUE(report["deleted"].empty()) << mode;
+        EXPECT_TRUE(fs::exists(dir / "book.txt")) << mode;
+        fs::remove_all(dir / "book");
+    }
+}
+
 }  // namespace
 }  // namespace qs
 
