@@ -6,9 +6,10 @@
 #include <set>
 #include <unordered_set>
 
+#include "encoding/charset_converter.h"
 #include "encoding/text_slices.h"
 #include "pattern/regex_facade.h"
-#include "platform/gb18030_utf8.h"
+#include "platform/services.h"
 #include "text/byte_search.h"
 #include "text/characters.h"
 #include "text/numerals.h"
@@ -152,11 +153,7 @@ void HeadingScan::AddLine(std::size_t start, std::string_view line) {
 
 void HeadingScan::AddUtf8Line(std::size_t start, std::string_view utf8, std::int64_t chars) {
     if (!m_rules.empty() || chars <= kMaxHeadingChars || m_firstTitle.empty()) {
-        std::optional<Bytes> line = TableUtf8ToGb18030(utf8);
-        if (Text beyondTables; !line && Utf8ToInternal(utf8, beyondTables)) {
-            line = std::move(beyondTables);
-        }
-        if (line) {
+        if (const std::optional<Bytes> line = Conv().Convert(utf8, "UTF-8", InternalCharset())) {
             AddLine(start, *line);
             return;
         }
