@@ -20,8 +20,6 @@ namespace {
 
 using nlohmann::json;
 
-constexpr std::int64_t kChunk = 1 << 20;
-
 struct FileHash {
     bool read = false;
     std::int64_t size = 0;
@@ -30,26 +28,10 @@ struct FileHash {
 
 FileHash HashFile(const Text& path) {
     FileHash hash;
-    std::unique_ptr<ReadHandle> in = Fs().OpenRead(path);
-    if (!in) {
-        return hash;
+    const std::unique_ptr<ReadHandle> in = Fs().OpenRead(path);
+    if (const std::optional<HandleDigest> digest = in ? Sha256OfRest(*in) : std::nullopt) {
+        hash = {true, digest->size, digest->sha256};
     }
-    Sha256 sha;
-    Bytes buffer(static_cast<std::size_t>(kChunk), '\0');
-    for (;;) {
-        const std::int64_t got = in->Read(buffer.data(), kChunk);
-        if (got < 0) {
-            return hash;
-        }
-        if (got == 0) {
-            break;
-        }
-        const std::string_view bytes(buffer.data(), static_cast<std::size_t>(got));
-        sha.Add(bytes);
-        hash.size += got;
-    }
-    hash.sha256 = sha.Hex();
-    hash.read = true;
     return hash;
 }
 

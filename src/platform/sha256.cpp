@@ -2,6 +2,7 @@
 
 #include <openssl/evp.h>
 
+#include "platform/file_system.h"
 #include "platform/loaded_library.h"
 
 namespace qs {
@@ -88,6 +89,29 @@ std::string Sha256Unavailable() {
     std::string why;
     Crypto(why);
     return why;
+}
+
+std::optional<HandleDigest> Sha256OfRest(ReadHandle& in) {
+    constexpr std::int64_t kChunk = 1 << 20;
+    HandleDigest digest;
+    Sha256 sha;
+    std::string buffer(static_cast<std::size_t>(kChunk), '\0');
+    for (;;) {
+        const std::int64_t got = in.Read(buffer.data(), kChunk);
+        if (got < 0) {
+            return std::nullopt;
+        }
+        if (got == 0) {
+            break;
+        }
+        sha.Add(std::string_view(buffer.data(), static_cast<std::size_t>(got)));
+        digest.size += got;
+    }
+    digest.sha256 = sha.Hex();
+    if (digest.sha256.empty()) {
+        return std::nullopt;
+    }
+    return digest;
 }
 
 }  // namespace qs

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -23,6 +25,16 @@ private:
     struct State;
     std::unique_ptr<State> m_state;
 };
+
+class ReadHandle;
+
+// What a handle reads from where it stands to its end: how many bytes and their SHA-256;
+// nullopt when a read fails or no hash can be made.
+struct HandleDigest {
+    std::int64_t size = 0;
+    std::string sha256;
+};
+std::optional<HandleDigest> Sha256OfRest(ReadHandle& in);
 
 // Why no hash can be made (its library cannot be loaded); empty when one can.
 std::string Sha256Unavailable();

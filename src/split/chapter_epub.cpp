@@ -274,17 +274,9 @@ bool CopyBook(const std::string& scratch, AtomicWriter& out, bool hash, std::int
         return false;
     }
     if (hash) {
-        Sha256 sha;
-        std::string buffer(std::size_t{1} << 16, '\0');
-        std::int64_t n = 0;
-        if (!in->Seek(0)) {
-            return false;
-        }
-        while ((n = in->Read(buffer.data(), static_cast<std::int64_t>(buffer.size()))) > 0) {
-            sha.Add(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
-        }
-        sha256 = sha.Hex();
-        return n == 0 && !sha256.empty();
+        const std::optional<HandleDigest> digest = in->Seek(0) ? Sha256OfRest(*in) : std::nullopt;
+        sha256 = digest ? digest->sha256 : std::string();
+        return digest && digest->size == size;
     }
     return true;
 }
