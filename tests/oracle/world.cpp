@@ -237,8 +237,17 @@ std::string Content(Rng& rng, std::string& truth) {
         }
         case 2:
             return bom8 + Words(rng, kSimplified);
-        case 3:
-            return Words(rng, kSimplified);
+        case 3: {
+            // Now and then (drawing nothing, so the seeds keep their worlds) cut in its last
+            // character, as a copy of a given byte count is.
+            std::string text = Words(rng, kSimplified);
+            if (text.size() % 5 == 0 && !text.empty() &&
+                static_cast<unsigned char>(text.back()) >= 0x80) {
+                text.pop_back();
+                truth = damagedUtf8;
+            }
+            return text;
+        }
         case 4:
             return le + Encode(Words(rng, kSimplified), "UTF-16LE");
         case 5:
