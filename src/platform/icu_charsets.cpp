@@ -172,8 +172,9 @@ std::optional<Bytes> IcuCharsets::Convert(std::string_view data, std::string_vie
     }
     // ICU maps private-use characters into legacy charsets through one-way fallbacks even
     // with the stop callbacks (a GBK user-defined character becomes an unrelated Big5-HKSCS
-    // character). Such a conversion is not exact: it must fail like any other that is not.
-    if (out && !out->empty() && !HoldsEveryCodePoint(toCharset)) {
+    // character), and drop some unassigned ones without a word (U+FFF7 into Big5-HKSCS). Such
+    // a conversion is not exact: it must fail like any other that is not.
+    if (out && !HoldsEveryCodePoint(toCharset)) {
         const std::optional<Bytes> back = ConvertOnce(*out, toCharset, fromCharset);
         if (!back || *back != data) {
             return std::nullopt;

@@ -73,6 +73,10 @@ TEST(EncodeText, Table) {
          "a\0b"s},
         {"emoji has no Big5 form", "a\x94\x39\xFC\x36", {TextEncoding::Big5, false}, std::nullopt},
         {"emoji has no GBK form", "a\x94\x39\xFC\x36", {TextEncoding::Gbk, false}, std::nullopt},
+        {"a character the converter drops whole is refused",
+         "\x84\x31\xA4\x31",
+         {TextEncoding::Big5Hkscs, false},
+         std::nullopt},
         {"lone lead byte", "a\x81", {TextEncoding::Utf16Le, true}, std::nullopt},
     };
     for (const auto& row : rows) {
