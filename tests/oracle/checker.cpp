@@ -835,7 +835,9 @@ std::vector<std::string> CheckAll(const Job& job, const Tree& given, const Tree&
             for (std::size_t g = 0; exact && g < guesses.size(); ++g) {
                 const Reading& r = guesses[g].reading;
                 const std::string taken = (mask >> g & 1) ? r.altCharset : r.charset;
-                if (family(taken) != family(cs) && !mentionedMember(guesses[g].id)) {
+                // Readings that give one text (plain ASCII under a declaration) need no word.
+                if (family(taken) != family(cs) && r.altText != r.text &&
+                    !mentionedMember(guesses[g].id)) {
                     v.push_back("a member whose encoding was a guess went into " + cs +
                                 " without a word, in " + name);
                 }

@@ -962,14 +962,17 @@ struct Oracle {
     // or as an edit left them before it was read) and that verify finds whole.
     void ManifestsGiveDeletedSourcesBack(const Tree& before, const Tree& after,
                                          std::vector<std::string>& broken) {
-        std::map<std::string, std::string> manifestOf;  // size and SHA-256 -> its path
+        // Size and SHA-256 -> its path. Sources of the same bytes (empty ones, say) have a
+        // manifest each: each takes one, so none is checked after another's tampering.
+        std::multimap<std::string, std::string> manifestOf;
         for (const auto& [rel, node] : after) {
             if (node.kind == Node::File && rel.ends_with(".manifest.json")) {
                 const nlohmann::json m = nlohmann::json::parse(node.bytes, nullptr, false);
                 if (m.is_object() && m.contains("source") && m["source"].is_object()) {
                     const nlohmann::json& source = m["source"];
-                    manifestOf[std::to_string(source.value("size", -1)) + " " +
-                               source.value("sha256", "")] = Root() + "/" + rel;
+                    manifestOf.emplace(std::to_string(source.value("size", -1)) + " " +
+                                           source.value("sha256", ""),
+                                       Root() + "/" + rel);
                 }
             }
         }
@@ -987,13 +990,17 @@ struct Oracle {
             if (found == manifestOf.end() && job.edit && job.edit->rel == rel && job.edit->done) {
                 found = manifestOf.find(key(job.edit->bytes));
             }
-            std::string err;
             if (found == manifestOf.end()) {
                 broken.push_back("deleted without a manifest of its bytes: " + rel);
-            } else if (RunCli({"verify", found->second}, Root() + "/../verify.err", err) != 0) {
+                continue;
+            }
+            const std::string kept = found->second;
+            manifestOf.erase(found);
+            std::string err;
+            if (RunCli({"verify", kept}, Root() + "/../verify.err", err) != 0) {
                 broken.push_back("the manifest of deleted " + rel + " does not verify: " + err);
-            } else if (Tampered(found->second) &&
-                       RunCli({"verify", found->second}, Root() + "/../verify.err", err) == 0) {
+            } else if (Tampered(kept) &&
+                       RunCli({"verify", kept}, Root() + "/../verify.err", err) == 0) {
                 broken.push_back("verify vouches for a tampered manifest of " + rel);
             }
         }
@@ -1045,14 +1052,15 @@ const char* const kPending = "2548928";
 // Deletions told on standard error under a name in no UTF-8; a tampered manifest whose whole
 // is still the source's. Bytes of no text that read both as GB18030 and as Big5, taken as
 // Big5 by their unit. An output folder of case twins listed under both spellings; a pipe
-// never looked at after a full disk ended the writing.
+// never looked at after a full disk ended the writing. Empty sources whose manifests the
+// checker took for one; a plain ASCII member as good in two encodings.
 // Splits whose lines keep their breaks, which the first 300 never draw: 352, 737, 1092, 1397.
 const char* const kFixed =
     "1-300,352,737,1092,1397,1460,1838,1869,2053,3664,4305,4686,4735,5993,7074,7153,7632,8048,8995,"
     "10903,13092,"
     "13664,13702,13709,2548817,2549072,2505,2962,3403,3820,4156,7133,2844,8069,9274,10630,"
     "10437,2047065,2728543,2518,4701,5702,6968,9346,350592,2048064,2726381,60747,63058,64636,"
-    "674306,675515,2601510,2801898,2804863,305144,301681,300252,304594,2335095,2335271";
+    "674306,675515,2601510,2801898,2804863,305144,301681,300252,304594,2335095,2335271,1930182,1929713";
 
 // A seed that crashes the program says which it was, with its stack, before the crash ends
 // the run: a window of new seeds is searched in one process.
