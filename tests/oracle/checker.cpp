@@ -550,7 +550,13 @@ std::vector<std::string> CheckAll(const Job& job, const Tree& given, const Tree&
                 !reported(rel)) {
                 v.push_back("a source read as other characters was not reported: " + Rel(rel));
             }
+            // A damaged source cut by characters is cut between whole ones: its pieces are
+            // slices of its bytes, whose damage a piece read alone would read otherwise.
+            const std::string mark = MarkOf(source.charset);
+            const bool slices = source.damaged && job.mode == SplitMode::Chars;
+            const bool marked = !mark.empty() && bytes.starts_with(mark);
             const std::string text = bytesMode ? bytes
+                                     : slices  ? bytes.substr(marked ? mark.size() : 0)
                                      : job.mode == SplitMode::Lines
                                          ? Lines(source.text, job.ignoreBlankLines)
                                          : source.text;
@@ -563,7 +569,11 @@ std::vector<std::string> CheckAll(const Job& job, const Tree& given, const Tree&
                         all = false;
                         continue;
                     }
-                    if (!bytesMode && (source.damaged || !source.charset.empty())) {
+                    if (slices) {
+                        if (marked && piece->starts_with(mark)) {
+                            piece->erase(0, mark.size());
+                        }
+                    } else if (!bytesMode && (source.damaged || !source.charset.empty())) {
                         // A source without a mark gives pieces without one: a piece that
                         // begins with U+FEFF holds it as a character.
                         if (piece->starts_with(MarkOf(source.charset)) &&
