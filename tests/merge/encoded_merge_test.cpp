@@ -13,7 +13,10 @@
 namespace qs::testing {
 namespace {
 
-class EncodedMergeTest : public MergeTest {};
+class EncodedMergeTest : public MergeTest {
+protected:
+    JobEvents m_events;
+};
 
 Bytes RandomMember(std::mt19937& gen) {
     static const char* const kAlphabet[] = {"a",      "\n",         "\r\n", "中",   "文", "◆",
@@ -112,7 +115,7 @@ TEST_F(EncodedMergeTest, SlicedOutputIsThatOfTheWholeText) {
         }
         const Text target = m_temp.File("out.txt");
         std::unique_ptr<AtomicWriter> writer = Fs().CreateAtomic(target);
-        const auto finished = merge.Write(writer, target, true, {last, anyMark}, request);
+        const auto finished = merge.Write(writer, target, true, {last, anyMark}, request, m_events);
         const Expected expected = WholeMerge(members, separator, request);
         ASSERT_EQ(finished.outcome == EncodedMerge::Outcome::Written, expected.out.has_value())
             << "seed " << seed;
@@ -140,8 +143,8 @@ TEST_F(EncodedMergeTest, Utf8MemberChangedAfterExaminationFailsTheOutput) {
         Put("b.txt", edited);
         const Text target = m_temp.File("out.txt");
         std::unique_ptr<AtomicWriter> writer = Fs().CreateAtomic(target);
-        const auto finished =
-            merge.Write(writer, target, true, {TextEncoding::Utf8, true}, OutputRequest());
+        const auto finished = merge.Write(writer, target, true, {TextEncoding::Utf8, true},
+                                          OutputRequest(), m_events);
         EXPECT_EQ(finished.outcome, EncodedMerge::Outcome::ReadFailed) << edited;
         EXPECT_EQ(finished.unreadable, second);
     }
