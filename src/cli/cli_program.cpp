@@ -45,9 +45,9 @@ int UsageError(const std::string& message) {
 }
 
 // The path up to its last ".." as the file system resolves it: after a link, ".." leads to
-// the parent of the link's target, as every other program finds it. The rest is text.
-std::filesystem::path ResolveParentSteps(const std::filesystem::path& absolute,
-                                         std::error_code& error) {
+// the parent of the link's target, as every other program finds it. The rest is text. The
+// path is an internal text, in which "/" and "." are never part of another character.
+std::optional<std::filesystem::path> ResolveParentSteps(const std::filesystem::path& absolute) {
     const std::vector<std::filesystem::path> parts(absolute.begin(), absolute.end());
     std::size_t last = parts.size();
     for (std::size_t i = 0; i < parts.size(); ++i) {
@@ -62,25 +62,35 @@ std::filesystem::path ResolveParentSteps(const std::filesystem::path& absolute,
     for (std::size_t i = 0; i < parts.size(); ++i) {
         (i <= last ? head : tail) /= parts[i];
     }
-    return std::filesystem::weakly_canonical(head, error) / tail;
+    const std::optional<Text> resolved = Fs().ResolveLinks(head.string());
+    if (!resolved) {
+        return std::nullopt;
+    }
+    return std::filesystem::path(*resolved) / tail;
 }
 
 // A path as the jobs want it: absolute, without a trailing separator, an internal text.
-bool ToJobPath(const std::string& utf8, Text& path) {
-    std::error_code error;
-    std::filesystem::path p = std::filesystem::absolute(std::filesystem::path(utf8), error);
-    if (!error) {
-        p = ResolveParentSteps(p, error);
-    }
-    if (error) {
-        return false;
-    }
-    std::string normal = p.lexically_normal().string();
-    while (normal.size() > 1 && normal.back() == '/') {
-        normal.pop_back();
+bool ToJobPath(const std::string& given, Text& path) {
+    if (given.empty()) {
+        return false;  // names no file
     }
     // A name given in bytes that are not UTF-8 (an old GBK name) is taken by its bytes.
-    path = NativeToInternal(normal);
+    std::filesystem::path p(NativeToInternal(given));
+    if (p.is_relative()) {
+        const std::optional<Text> current = Fs().CurrentFolder();
+        if (!current) {
+            return false;
+        }
+        p = std::filesystem::path(*current) / p;
+    }
+    const std::optional<std::filesystem::path> resolved = ResolveParentSteps(p);
+    if (!resolved) {
+        return false;
+    }
+    path = resolved->lexically_normal().string();
+    while (path.size() > 1 && path.back() == '/') {
+        path.pop_back();
+    }
     return true;
 }
 
