@@ -511,11 +511,11 @@ Encoding RequestedEncoding(const OutputRequest& request, const TextFormat& sourc
 
 }  // namespace
 
-EncodedMerge::Examined EncodedMerge::AddDecoded(const Text& path) {
+EncodedMerge::Examined EncodedMerge::AddDecoded(const Text& path, std::unique_ptr<ReadHandle> in) {
     TextSliceReader reader(m_sliceBytes);
     KeepWindowAlive(reader, m_pump);
     Examined examined;
-    if (!reader.Open(path, m_sourceEncoding)) {
+    if (!reader.Open(std::move(in), m_sourceEncoding)) {
         return examined;
     }
     examined.format = reader.Format();

@@ -42,8 +42,9 @@ public:
         TextDamage damage;  // where its bytes do not decode in that encoding
         TextWreck wreck;    // where its text is the wreck of an earlier wrong conversion
     };
-    // A member to decode; a mark alone and a member that does not decode exactly add nothing.
-    Examined AddDecoded(const Text& path);
+    // A member to decode, read through in (nullptr: it could not be opened); a mark alone and
+    // a member that does not decode exactly add nothing.
+    Examined AddDecoded(const Text& path, std::unique_ptr<ReadHandle> in);
     void AddBytes(std::string_view bytes);
 
     // The members whose encoding the locale chose between GB18030 and Big5, decided once

@@ -82,8 +82,9 @@ struct DecodedMember {
 };
 
 // A member of a unit whose text is encoded as one at the end: examined now, read then.
-DecodedMember Examine(EncodedMerge& collected, const Text& path) {
-    const EncodedMerge::Examined examined = collected.AddDecoded(path);
+DecodedMember Examine(EncodedMerge& collected, const Text& path, JobEvents& events) {
+    const EncodedMerge::Examined examined =
+        collected.AddDecoded(path, TellReading(Fs().OpenRead(path), events));
     using Member = EncodedMerge::Member;
     return {examined.outcome != Member::Unreadable,
             examined.outcome == Member::MarkOnly,
@@ -256,7 +257,7 @@ MergeResult MergeFiles(MergeJob& job, const TextList& listed) {
         unitFormat.encoding = TextEncoding::Undetected;
         bool merged = false;
         if (collecting) {
-            const DecodedMember decoded = Examine(collected, path);
+            const DecodedMember decoded = Examine(collected, path, events);
             // A guess is told once the unit has decided it.
             if (decoded.opened && decoded.exact && decoded.tiedWith == TextEncoding::Undetected) {
                 events.SourceRead(path, decoded.format, TextEncoding::Undetected);

@@ -3,6 +3,8 @@
 #include <map>
 #include <string>
 
+#include "merge/merge_job.h"
+#include "platform/services.h"
 #include "platform/sha256.h"
 #include "split/split_job.h"
 #include "support/temp_folder.h"
@@ -97,6 +99,32 @@ TEST(ToldFiles, EventsTellEveryOutputsBytesAndTheSourceReadToItsEnd) {
                 }
             }
         }
+    }
+}
+
+// A merge tells the same, its members read as bytes or examined as text.
+TEST(ToldFiles, AMergeTellsItsOutputsBytesAndEachMemberRead) {
+    for (const bool decoded : {false, true}) {
+        SCOPED_TRACE(decoded ? "text" : "bytes");
+        TempFolder temp;
+        temp.Write("1.txt", std::string(300000, 'a') + "\n");
+        temp.Write("2.txt", "\xe4\xb8\xad\n");  // 中
+        MergeRequest request;
+        request.params.processTextEncoding = decoded;
+        request.files = {temp.File("1.txt"), temp.File("2.txt")};
+        request.outputRoot = temp.Path();
+        FixedMergeRequest requests(request);
+        ToldEvents events(true);
+        JobFiles touched;
+        MergeJob job{requests, events, touched, Text()};
+        RunMergeJob(job);
+
+        ASSERT_EQ(events.written.size(), 1u);
+        const auto& [path, bytes] = *events.written.begin();
+        EXPECT_EQ(events.closed[path].count, bytes);
+        EXPECT_EQ(Hash(events.closed[path].bytes), Hash(Fs().ReadWholeFile(path).value_or("")));
+        EXPECT_EQ(events.reached, 4);  // the last member, to its end
+        EXPECT_EQ(events.sourceLength, 4);
     }
 }
 
