@@ -30,7 +30,14 @@ void JobProgress::SourceStarted(int i, const Text& path) {
     const auto found = m_sizes.find(path);
     m_currentBytes = found != m_sizes.end() ? std::max<std::int64_t>(found->second, 0) : 0;
     m_i = i;
-    m_current = path;
+    m_ofCurrent = 0;
+}
+
+void JobProgress::SourceReadTo(std::int64_t position, std::int64_t length) {
+    m_ofCurrent =
+        length <= 0
+            ? 1.0
+            : std::clamp(static_cast<double>(position) / static_cast<double>(length), 0.0, 1.0);
 }
 
 double JobProgress::Fraction(double ofCurrentSource) {

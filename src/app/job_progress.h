@@ -21,11 +21,11 @@ public:
     // A job that went through to its end.
     void Done() { m_done = true; }
 
+    // Where the job stands in the bytes of the source it is at (JobEvents::SourceReadTo).
+    void SourceReadTo(std::int64_t position, std::int64_t length);
     // The current source as the job reads it, from 0 to 1.
     double Fraction(double ofCurrentSource);
-    // The source the job is at; the reading it does elsewhere (a piece read back) is not
-    // progress.
-    const Text& CurrentSource() const { return m_current; }
+    double Fraction() { return Fraction(m_ofCurrent); }
 
 private:
     std::map<Text, std::int64_t> m_sizes;
@@ -36,7 +36,7 @@ private:
     int m_loop = 0;
     double m_loopStart = 0, m_loopWidth = 1;
     int m_n = 0, m_i = 0;
-    Text m_current;
+    double m_ofCurrent = 0;
     double m_shown = 0;
     bool m_done = false;
 };

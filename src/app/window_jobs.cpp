@@ -328,13 +328,11 @@ SplitRun SplitInWindow(RunControl& run, const TextList& paths, App* app, bool ob
                                 paths, objectEnumeration);
     WindowJobEvents events(run, JobKind::Split);
     std::unique_ptr<SplitManifests> manifests;
-    std::optional<ServicesOverride> hashed;
     events.OnFilesListed([&](const TextList& files) {
         run.progress.Begin(WindowJobEvents::SizesOf(files), 1);
-        // 生成校验清单: the pieces are written through what hashes them for the manifests.
+        // 生成校验清单: the pieces are hashed for the manifests as they are written.
         if (more && more->IsChecked(U(more_names::Manifest)) && app->makeSplitManifests) {
-            manifests = app->makeSplitManifests(Fs(), requests, files);
-            hashed.emplace(Platform{&manifests->Files(), nullptr, nullptr, nullptr});
+            manifests = app->makeSplitManifests(requests, files);
             events.KeepManifests(manifests.get());
         }
     });

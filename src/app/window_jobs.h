@@ -104,6 +104,22 @@ public:
     // Each source's manifest is made by manifests (生成校验清单).
     void KeepManifests(SplitManifests* manifests) { m_manifests = manifests; }
     bool WantsSplitSources() override { return m_manifests != nullptr; }
+    void SourceReadTo(std::int64_t position, std::int64_t length) override {
+        if (m_progress) {
+            m_progress->SourceReadTo(position, length);
+        }
+    }
+    bool WantsWrittenBytes() override { return m_manifests != nullptr; }
+    void OutputGrew(const void* output, std::int64_t count, std::string_view bytes) override {
+        if (m_manifests) {
+            m_manifests->PieceGrew(output, count, bytes);
+        }
+    }
+    void OutputClosed(const void* output, const Text* path) override {
+        if (m_manifests) {
+            m_manifests->PieceClosed(output, path);
+        }
+    }
     bool SourceSplit(const SplitSource& source) override;
 
 private:

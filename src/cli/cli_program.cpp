@@ -9,10 +9,11 @@
 #include <vector>
 
 #include "cli/cli_ui.h"
+#include "cli/dry_run_file_system.h"
 #include "cli/manifest.h"
-#include "cli/output_recorder.h"
 #include "cli/source_manifest.h"
 #include "cli/standard_output.h"
+#include "cli/written_outputs.h"
 #include "fs/made_folders.h"
 #include "fs/paths.h"
 #include "job/job_files.h"
@@ -44,9 +45,9 @@ int UsageError(const std::string& message) {
 }
 
 // The path up to its last ".." as the file system resolves it: after a link, ".." leads to
-// the parent of the link's target, as every other program finds it. The rest is text.
-std::filesystem::path ResolveParentSteps(const std::filesystem::path& absolute,
-                                         std::error_code& error) {
+// the parent of the link's target, as every other program finds it. The rest is text. The
+// path is an internal text, in which "/" and "." are never part of another character.
+std::optional<std::filesystem::path> ResolveParentSteps(const std::filesystem::path& absolute) {
     const std::vector<std::filesystem::path> parts(absolute.begin(), absolute.end());
     std::size_t last = parts.size();
     for (std::size_t i = 0; i < parts.size(); ++i) {
@@ -61,25 +62,35 @@ std::filesystem::path ResolveParentSteps(const std::filesystem::path& absolute,
     for (std::size_t i = 0; i < parts.size(); ++i) {
         (i <= last ? head : tail) /= parts[i];
     }
-    return std::filesystem::weakly_canonical(head, error) / tail;
+    const std::optional<Text> resolved = Fs().ResolveLinks(head.string());
+    if (!resolved) {
+        return std::nullopt;
+    }
+    return std::filesystem::path(*resolved) / tail;
 }
 
 // A path as the jobs want it: absolute, without a trailing separator, an internal text.
-bool ToJobPath(const std::string& utf8, Text& path) {
-    std::error_code error;
-    std::filesystem::path p = std::filesystem::absolute(std::filesystem::path(utf8), error);
-    if (!error) {
-        p = ResolveParentSteps(p, error);
-    }
-    if (error) {
-        return false;
-    }
-    std::string normal = p.lexically_normal().string();
-    while (normal.size() > 1 && normal.back() == '/') {
-        normal.pop_back();
+bool ToJobPath(const std::string& given, Text& path) {
+    if (given.empty()) {
+        return false;  // names no file
     }
     // A name given in bytes that are not UTF-8 (an old GBK name) is taken by its bytes.
-    path = NativeToInternal(normal);
+    std::filesystem::path p(NativeToInternal(given));
+    if (p.is_relative()) {
+        const std::optional<Text> current = Fs().CurrentFolder();
+        if (!current) {
+            return false;
+        }
+        p = std::filesystem::path(*current) / p;
+    }
+    const std::optional<std::filesystem::path> resolved = ResolveParentSteps(p);
+    if (!resolved) {
+        return false;
+    }
+    path = resolved->lexically_normal().string();
+    while (path.size() > 1 && path.back() == '/') {
+        path.pop_back();
+    }
     return true;
 }
 
@@ -106,16 +117,18 @@ std::int64_t TotalSize(const TextList& files) {
 }
 
 // What the jobs tell the command line becomes its report: every output with the format it
-// was written in (and its SHA-256 when the recorder takes them), every deletion and
-// failure. The pump draws the progress line; a stop signal is the stop button.
+// was written in (and its SHA-256, from the bytes that went out, when manifests want them),
+// every deletion and failure. The pump draws the progress line; a stop signal is the stop
+// button.
 class ReportEvents : public JobEvents {
 public:
-    ReportEvents(Report& report, ReportPrinter& printer, OutputRecorder& recorder,
-                 ProgressLine& progress, bool tellWaits, bool json)
+    ReportEvents(Report& report, ReportPrinter& printer, WrittenOutputs& outputs,
+                 ProgressLine& progress, bool dryRun, bool tellWaits, bool json)
         : m_report(report),
           m_printer(printer),
-          m_recorder(recorder),
+          m_written(outputs),
           m_progress(progress),
+          m_dryRun(dryRun),
           m_tellWaits(tellWaits),
           m_json(json) {}
 
@@ -147,12 +160,19 @@ public:
     }
     void OutputWritten(const OutputRecord& o) override {
         ++m_outputs;
-        ReportedOutput output{o.path,   o.bytes, o.format, o.source, m_recorder.TakeHash(o.path),
+        ReportedOutput output{o.path,   o.bytes, o.format, o.source, m_written.TakeHash(o.path),
                               o.heading};
         m_printer.Output(output, m_report.chapters);
         if (m_keep) {
             m_kept.push_back(std::move(output));
         }
+    }
+    void OutputGrew(const void* output, std::int64_t count, std::string_view bytes) override {
+        m_written.Grew(output, count, bytes);
+    }
+    bool WantsWrittenBytes() override { return m_written.Hashing(); }
+    void OutputClosed(const void* output, const Text* path) override {
+        m_written.Closed(output, path);
     }
     // Each source's pieces are kept until its manifest is written by manifests, which
     // takes them and answers whether the source may go.
@@ -162,7 +182,7 @@ public:
         m_manifests = std::move(writer);
     }
     bool WantsSplitSources() override { return m_keep; }
-    bool OutputsReachTheDisk() override { return !m_recorder.DryRun(); }
+    bool OutputsReachTheDisk() override { return !m_dryRun; }
     bool SourceSplit(const SplitSource& source) override {
         return !m_keep || m_manifests(source, m_kept);
     }
@@ -202,14 +222,15 @@ public:
             m_report.failures.back().label += m_report.failures.back().why + "：";
         }
     }
-    void Pump() override { m_progress.Update(m_filesDone, m_recorder.BytesWritten()); }
+    void Pump() override { m_progress.Update(m_filesDone, m_written.Bytes()); }
     bool StopRequested() override { return StopSignalled(); }
 
 private:
     Report& m_report;
     ReportPrinter& m_printer;
-    OutputRecorder& m_recorder;
+    WrittenOutputs& m_written;
     ProgressLine& m_progress;
+    bool m_dryRun;
     bool m_tellWaits;
     bool m_json;
     int m_filesDone = 0;
@@ -246,9 +267,9 @@ GivenOptions ApplyOptions(const ParsedCommand& command) {
     return given;
 }
 
-// Everything one command runs on: the parameters the options give, the recording file system
-// (hashing what is written for manifests), the quiet desktop and the report the job's events
-// fill.
+// Everything one command runs on: the parameters the options give, what its jobs tell of
+// their outputs (hashed for manifests), the file system of a dry run, the quiet desktop and
+// the report the job's events fill.
 class Session {
 public:
     Session(const ParsedCommand& command, GivenOptions given)
@@ -258,11 +279,12 @@ public:
           m_sourceEncoding(given.sourceEncoding),
           m_error(std::move(given.error)),
           m_printer(command.common),
-          m_recorder(Fs(), command.common.dryRun, m_split.manifest),
+          m_written(m_split.manifest),
+          m_dryRun(Fs()),
           m_progress(!command.common.quiet && !command.common.json && isatty(STDERR_FILENO)),
-          m_events(m_report, m_printer, m_recorder, m_progress,
+          m_events(m_report, m_printer, m_written, m_progress, command.common.dryRun,
                    !command.common.quiet && !command.common.json, command.common.json),
-          m_services({&m_recorder, nullptr, nullptr, &m_ui}) {}
+          m_services({command.common.dryRun ? &m_dryRun : nullptr, nullptr, nullptr, &m_ui}) {}
 
     // The output folder of --output-dir, made (or, in a dry run, noted) before the job.
     std::string PrepareOutputDir() {
@@ -310,7 +332,8 @@ public:
     Text m_outputRoot;
     Report m_report;
     ReportPrinter m_printer;
-    OutputRecorder m_recorder;
+    WrittenOutputs m_written;
+    DryRunFileSystem m_dryRun;
     CliUi m_ui;
     ProgressLine m_progress;
     ReportEvents m_events;
@@ -381,16 +404,17 @@ int RunSplit(const ParsedCommand& command) {
         // read of it; a source goes only once its manifest rejoins it.
         s.m_events.WriteManifests([&](const SplitSource& split, std::vector<ReportedOutput>& kept) {
             const auto reserved = [&](const Text& path) {
-                return s.m_events.Listed().Holds(path) || s.m_recorder.Wrote(path);
+                return s.m_events.Listed().Holds(path) || s.m_written.Holds(path);
             };
             SourceManifest m =
                 WriteSourceManifest(split, s.m_split, seed, kept, reserved,
-                                    s.m_split.deleteSources && !s.m_recorder.DryRun());
+                                    s.m_split.deleteSources && !s.m_command.common.dryRun);
             std::vector<ReportedFailure>& failures = s.m_report.failures;
             if (!m.written) {
                 failures.push_back(FromJob(FailureKind::NotWritten, m.output.path, m.systemError));
                 return false;
             }
+            s.m_written.Add(m.output.path);
             s.m_report.outputs.push_back(std::move(m.output));
             failures.insert(failures.end(), m.problems.begin(), m.problems.end());
             return m.givesSourceBack;

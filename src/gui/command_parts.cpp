@@ -3,9 +3,10 @@
 #include "app/app.h"
 #include "app/run_control.h"
 #include "cli/chapter_rules.h"
+#include "cli/dry_run_file_system.h"
 #include "cli/manifest.h"
-#include "cli/output_recorder.h"
 #include "cli/source_manifest.h"
+#include "cli/written_outputs.h"
 #include "fs/paths.h"
 #include "platform/native_names.h"
 #include "platform/services.h"
@@ -17,21 +18,26 @@ namespace {
 // The manifests of a window split, as the command line's --manifest writes them.
 class WindowManifests : public SplitManifests {
 public:
-    WindowManifests(FileSystem& inner, SplitRequestSource& requests, const TextList& sources)
-        : m_recorder(inner, false, true), m_requests(requests) {
+    WindowManifests(SplitRequestSource& requests, const TextList& sources)
+        : m_written(true), m_requests(requests) {
         for (const Text& s : sources) {
             m_sources.Add(s);
         }
     }
-    FileSystem& Files() override { return m_recorder; }
+    void PieceGrew(const void* piece, std::int64_t count, std::string_view bytes) override {
+        m_written.Grew(piece, count, bytes);
+    }
+    void PieceClosed(const void* piece, const Text* path) override {
+        m_written.Closed(piece, path);
+    }
     void PieceWritten(const OutputRecord& o) override {
         m_pieces.push_back(
-            {o.path, o.bytes, o.format, o.source, m_recorder.TakeHash(o.path), o.heading});
+            {o.path, o.bytes, o.format, o.source, m_written.TakeHash(o.path), o.heading});
     }
     bool SourceSplit(const SplitSource& split, FailureList& failures, Report& report) override {
         const SplitParams& params = m_requests.Read().params;
         const auto reserved = [this](const Text& path) {
-            return m_sources.Holds(path) || m_recorder.Wrote(path);
+            return m_sources.Holds(path) || m_written.Holds(path);
         };
         // The window draws its random lengths from the clock: no seed gives them again. A
         // source that its manifest does not give back stays; the split tells that it did.
@@ -41,12 +47,13 @@ public:
             failures.Add(FailureKind::NotWritten, m.output.path, m.systemError);
             return false;
         }
+        m_written.Add(m.output.path);
         report.outputs.push_back(std::move(m.output));
         return m.givesSourceBack;
     }
 
 private:
-    cli::OutputRecorder m_recorder;
+    cli::WrittenOutputs m_written;
     SplitRequestSource& m_requests;
     JobFiles m_sources;
     std::vector<ReportedOutput> m_pieces;
@@ -104,12 +111,12 @@ void WireCommandLineParts(App& app) {
         return RuleFileRead{std::move(list.rules), cli::ProblemWords(list, true)};
     };
     app.dryRunFileSystem = [](FileSystem& inner) -> std::unique_ptr<FileSystem> {
-        return std::make_unique<cli::OutputRecorder>(inner, true, false);
+        return std::make_unique<cli::DryRunFileSystem>(inner);
     };
     app.verifyManifest = [] { VerifyChosenManifest(); };
-    app.makeSplitManifests = [](FileSystem& inner, SplitRequestSource& requests,
+    app.makeSplitManifests = [](SplitRequestSource& requests,
                                 const TextList& sources) -> std::unique_ptr<SplitManifests> {
-        return std::make_unique<WindowManifests>(inner, requests, sources);
+        return std::make_unique<WindowManifests>(requests, sources);
     };
 }
 

@@ -14,17 +14,12 @@
 namespace qs {
 
 QtMainWindow::QtMainWindow(App& app)
-    : m_app(app),
-      m_window(std::make_unique<FormWindow>(app.MainForm())),
-      m_reading(Fs()),
-      m_useReading({&m_reading, nullptr, nullptr, nullptr}) {
+    : m_app(app), m_window(std::make_unique<FormWindow>(app.MainForm())) {
     DecorateMainWindow(m_window->View());
     // The bar shows the job's own measure, which moves within one large file too, by the
     // bytes of it read so far.
-    m_reading.Watch(&app.run.progress.CurrentSource());
-    m_window->View().SetProgressDetail(U(names::Progress), [this] {
-        return m_app.run.progress.Fraction(m_reading.CurrentFraction());
-    });
+    m_window->View().SetProgressDetail(U(names::Progress),
+                                       [this] { return m_app.run.progress.Fraction(); });
 }
 
 QtMainWindow::~QtMainWindow() = default;

@@ -2,7 +2,6 @@
 
 #include <memory>
 
-#include "app/read_progress.h"
 #include "platform/services.h"
 #include "text/text.h"
 
@@ -30,9 +29,6 @@ public:
 private:
     App& m_app;
     std::unique_ptr<FormWindow> m_window;
-    // Every file call of the jobs goes through it while the window lives.
-    ReadProgressFileSystem m_reading;
-    ServicesOverride m_useReading;
 };
 
 // The settings store on the given file for the program's lifecycle: opened at start-up,

@@ -82,6 +82,19 @@ public:
     // The current source is done with.
     virtual void SourceFinished() {}
     virtual void OutputWritten(const OutputRecord& /*output*/) {}
+    // Bytes appended to an output as it is written, before it has its name. Several outputs
+    // may be open at once: output tells them apart, and is told closed once. bytes holds what
+    // was appended where WantsWrittenBytes, and is empty otherwise (a copy inside the kernel
+    // passes nothing through the program).
+    virtual void OutputGrew(const void* /*output*/, std::int64_t /*count*/,
+                            std::string_view /*bytes*/) {}
+    virtual bool WantsWrittenBytes() { return false; }
+    // The output's writer is done: named path (which OutputWritten reports next), or nullptr
+    // when it was abandoned and nothing of it stays.
+    virtual void OutputClosed(const void* /*output*/, const Text* /*path*/) {}
+    // How far the source being split is read: position of its length. A job reads the same
+    // bytes more than once (to tell the encoding, then to split): this is where it stands.
+    virtual void SourceReadTo(std::int64_t /*position*/, std::int64_t /*length*/) {}
     // Whether SourceSplit is wanted even where no source is to be deleted.
     virtual bool WantsSplitSources() { return false; }
     // Every piece of the source is written (the job digests what it reads only when asked

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "encoding/charset_converter.h"
+#include "job/told_files.h"
 #include "merge/utf8_member.h"
 #include "platform/services.h"
 #include "platform/system_error.h"
@@ -510,11 +511,11 @@ Encoding RequestedEncoding(const OutputRequest& request, const TextFormat& sourc
 
 }  // namespace
 
-EncodedMerge::Examined EncodedMerge::AddDecoded(const Text& path) {
+EncodedMerge::Examined EncodedMerge::AddDecoded(const Text& path, std::unique_ptr<ReadHandle> in) {
     TextSliceReader reader(m_sliceBytes);
     KeepWindowAlive(reader, m_pump);
     Examined examined;
-    if (!reader.Open(path, m_sourceEncoding)) {
+    if (!reader.Open(std::move(in), m_sourceEncoding)) {
         return examined;
     }
     examined.format = reader.Format();
@@ -586,14 +587,15 @@ EncodedMerge::Ties EncodedMerge::SettleTies(TextFormat& merged, const OutputRequ
 
 EncodedMerge::Finished EncodedMerge::Write(std::unique_ptr<AtomicWriter>& writer,
                                            const Text& target, bool decoded,
-                                           const TextFormat& merged, const OutputRequest& request) {
+                                           const TextFormat& merged, const OutputRequest& request,
+                                           JobEvents& events) {
     Finished finished;
     bool fresh = true;
     // One attempt at the whole output, in a fresh temporary file after the first.
     auto attempt = [&](const Encoding& encoding, TextFacts* facts) {
         if (!fresh) {
             writer.reset();
-            writer = Fs().CreateAtomic(target);
+            writer = CreateOutput(target, events);
             if (!writer) {
                 finished.systemError = LastSystemError();
                 return Pass::WriteFailed;

@@ -12,6 +12,7 @@
 #include "encoding/text_decoder.h"
 #include "encoding/text_format.h"
 #include "encoding/text_slices.h"
+#include "job/job_events.h"
 #include "merge/utf8_member.h"
 #include "platform/file_system.h"
 #include "text/text.h"
@@ -41,8 +42,9 @@ public:
         TextDamage damage;  // where its bytes do not decode in that encoding
         TextWreck wreck;    // where its text is the wreck of an earlier wrong conversion
     };
-    // A member to decode; a mark alone and a member that does not decode exactly add nothing.
-    Examined AddDecoded(const Text& path);
+    // A member to decode, read through in (nullptr: it could not be opened); a mark alone and
+    // a member that does not decode exactly add nothing.
+    Examined AddDecoded(const Text& path, std::unique_ptr<ReadHandle> in);
     void AddBytes(std::string_view bytes);
 
     // The members whose encoding the locale chose between GB18030 and Big5, decided once
@@ -74,11 +76,12 @@ public:
         std::int64_t bytes = 0;  // the size of the output written
         TextFormat format;       // what it was written as
     };
-    // Writes the output into writer (a fresh one for target when a first attempt is given
-    // up). decoded: encoding processing is on as the unit ends; merged (the last member's
-    // encoding, a mark when any member had one) decides the output's as for a whole text.
+    // Writes the output into writer (a fresh one for target, told to events as the first was,
+    // when a first attempt is given up). decoded: encoding processing is on as the unit ends;
+    // merged (the last member's encoding, a mark when any member had one) decides the output's as
+    // for a whole text.
     Finished Write(std::unique_ptr<AtomicWriter>& writer, const Text& target, bool decoded,
-                   const TextFormat& merged, const OutputRequest& request);
+                   const TextFormat& merged, const OutputRequest& request, JobEvents& events);
 
     struct Part {
         enum Kind { Decoded, Bytes } kind;

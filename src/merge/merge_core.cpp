@@ -12,6 +12,7 @@
 #include "fs/paths.h"
 #include "fs/unchanged_source.h"
 #include "job/output_folder_claim.h"
+#include "job/told_files.h"
 #include "merge/encoded_merge.h"
 #include "merge/heading_order.h"
 #include "merge/merge_separator.h"
@@ -26,8 +27,9 @@ namespace {
 // ReadFailedMidway: part of the member already reached the output, which must then not be kept.
 enum class CopyOutcome { Copied, ReadFailed, ReadFailedMidway, WriteFailed };
 
-CopyOutcome CopyMember(const Text& path, AtomicWriter& writer, std::int64_t& copied) {
-    std::unique_ptr<ReadHandle> source = Fs().OpenRead(path);
+CopyOutcome CopyMember(const Text& path, AtomicWriter& writer, std::int64_t& copied,
+                       JobEvents& events) {
+    std::unique_ptr<ReadHandle> source = TellReading(Fs().OpenRead(path), events);
     if (!source) {
         return CopyOutcome::ReadFailed;
     }
@@ -80,8 +82,9 @@ struct DecodedMember {
 };
 
 // A member of a unit whose text is encoded as one at the end: examined now, read then.
-DecodedMember Examine(EncodedMerge& collected, const Text& path) {
-    const EncodedMerge::Examined examined = collected.AddDecoded(path);
+DecodedMember Examine(EncodedMerge& collected, const Text& path, JobEvents& events) {
+    const EncodedMerge::Examined examined =
+        collected.AddDecoded(path, TellReading(Fs().OpenRead(path), events));
     using Member = EncodedMerge::Member;
     return {examined.outcome != Member::Unreadable,
             examined.outcome == Member::MarkOnly,
@@ -189,7 +192,7 @@ MergeResult MergeFiles(MergeJob& job, const TextList& listed) {
         job.claimed = claimFolder;
         job.older.Claimed(job.claim.get());
     }
-    std::unique_ptr<AtomicWriter> writer = Fs().CreateAtomic(result.outputPath);
+    std::unique_ptr<AtomicWriter> writer = CreateOutput(result.outputPath, events);
     if (!writer) {
         fail(FailureKind::NotWritten, result.outputPath, LastSystemError());
         if (job.Params().deleteSources) {
@@ -254,7 +257,7 @@ MergeResult MergeFiles(MergeJob& job, const TextList& listed) {
         unitFormat.encoding = TextEncoding::Undetected;
         bool merged = false;
         if (collecting) {
-            const DecodedMember decoded = Examine(collected, path);
+            const DecodedMember decoded = Examine(collected, path, events);
             // A guess is told once the unit has decided it.
             if (decoded.opened && decoded.exact && decoded.tiedWith == TextEncoding::Undetected) {
                 events.SourceRead(path, decoded.format, TextEncoding::Undetected);
@@ -288,7 +291,7 @@ MergeResult MergeFiles(MergeJob& job, const TextList& listed) {
             }
         } else if (!writeFailed) {
             std::int64_t copied = 0;
-            const CopyOutcome outcome = CopyMember(path, *writer, copied);
+            const CopyOutcome outcome = CopyMember(path, *writer, copied, events);
             outputBytes += copied;
             switch (outcome) {
                 case CopyOutcome::Copied:
@@ -343,7 +346,7 @@ MergeResult MergeFiles(MergeJob& job, const TextList& listed) {
     if (collecting && !writeFailed) {
         SettleGuessedMembers(collected, unitFormat, request, events, toDelete, keptWanted);
         const EncodedMerge::Finished finished =
-            collected.Write(writer, result.outputPath, true, unitFormat, request);
+            collected.Write(writer, result.outputPath, true, unitFormat, request, events);
         if (finished.outputNotConverted) {
             fail(FailureKind::NotConverted, result.outputPath);
         }

@@ -176,6 +176,12 @@ public:
     // name the same file; nullopt when it does not exist.
     virtual std::optional<std::pair<std::uint64_t, std::uint64_t>> FileIdentity(
         const Text& path) = 0;
+
+    // The folder relative paths start from; nullopt where it cannot be told.
+    virtual std::optional<Text> CurrentFolder() { return std::nullopt; }
+    // The absolute path with its links followed and "." and ".." resolved as far as it
+    // exists; the rest as it is written. nullopt where it cannot be told.
+    virtual std::optional<Text> ResolveLinks(const Text& /*path*/) { return std::nullopt; }
 };
 
 }  // namespace qs

@@ -51,6 +51,10 @@ public:
     std::optional<std::pair<std::uint64_t, std::uint64_t>> FileIdentity(const Text& path) override {
         return m_inner.FileIdentity(path);
     }
+    std::optional<Text> CurrentFolder() override { return m_inner.CurrentFolder(); }
+    std::optional<Text> ResolveLinks(const Text& path) override {
+        return m_inner.ResolveLinks(path);
+    }
 
 protected:
     FileSystem& Inner() { return m_inner; }

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <limits>
 #include <string>
 
@@ -942,6 +943,28 @@ std::shared_ptr<HeldFolder> PosixFileSystem::HolderOf(const std::string& native)
         }
     }
     return nullptr;
+}
+
+std::optional<Text> PosixFileSystem::CurrentFolder() {
+    std::error_code error;
+    const std::filesystem::path folder = std::filesystem::current_path(error);
+    if (error) {
+        return std::nullopt;
+    }
+    return NativeToInternal(folder.string());
+}
+
+std::optional<Text> PosixFileSystem::ResolveLinks(const Text& path) {
+    std::string native;
+    if (!NativePath(path, native)) {
+        return std::nullopt;
+    }
+    std::error_code error;
+    const std::filesystem::path resolved = std::filesystem::weakly_canonical(native, error);
+    if (error) {
+        return std::nullopt;
+    }
+    return NativeToInternal(resolved.string());
 }
 
 }  // namespace qs

@@ -34,6 +34,8 @@ public:
     std::optional<std::vector<DirEntry>> List(const Text& folder) override;
     std::optional<std::pair<std::uint64_t, std::uint64_t>> FileIdentity(const Text& path) override;
     std::unique_ptr<FolderHold> HoldFolder(const Text& folder) override;
+    std::optional<Text> CurrentFolder() override;
+    std::optional<Text> ResolveLinks(const Text& path) override;
 
     // An open folder and its path (with the final "/").
     struct HeldFolder {

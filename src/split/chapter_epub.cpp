@@ -14,6 +14,7 @@
 #include "fs/output_names.h"
 #include "fs/paths.h"
 #include "job/chapter_heading.h"
+#include "job/told_files.h"
 #include "platform/native_names.h"
 #include "platform/services.h"
 #include "platform/sha256.h"
@@ -316,7 +317,7 @@ bool WriteChapterBook(SplitContext& ctx, const Text& source, ChapterFeed& feed,
         return false;
     }
     std::unique_ptr<AtomicWriter> out =
-        why.empty() && feed.identified() ? Fs().CreateAtomic(target) : nullptr;
+        why.empty() && feed.identified() ? CreateOutput(target, ctx.events) : nullptr;
     std::int64_t size = 0;
     std::string sha256;
     const bool written = out && CopyBook(scratch, *out, ctx.Options().deleteSources, size, sha256);

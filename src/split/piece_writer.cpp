@@ -10,6 +10,7 @@
 #include "fs/output_names.h"
 #include "fs/paths.h"
 #include "job/rejoin_pieces.h"
+#include "job/told_files.h"
 #include "platform/services.h"
 #include "platform/system_error.h"
 #include "split/title_sentence.h"
@@ -454,7 +455,7 @@ bool WritePieceBytes(SplitContext& ctx, const Text& source, std::string_view pie
         }
     }
     Text path = NumberedPiecePath(ctx, source);
-    std::unique_ptr<AtomicWriter> out = Fs().CreateAtomic(path);
+    std::unique_ptr<AtomicWriter> out = CreateOutput(path, ctx.events);
     const bool written = out && (bytes.empty() || out->Write(bytes));
     return Finish(ctx, source, std::move(path), std::move(out), written,
                   static_cast<std::int64_t>(bytes.size()), text, false);
@@ -500,7 +501,7 @@ CopyResult CopyPiece(SplitContext& ctx, const Text& source, ReadHandle& in, std:
                      std::int64_t length) {
     CopyResult result = CopyResult::Written;
     Text path = NumberedPiecePath(ctx, source);
-    std::unique_ptr<AtomicWriter> out = Fs().CreateAtomic(path);
+    std::unique_ptr<AtomicWriter> out = CreateOutput(path, ctx.events);
     if (!out) {
         result = CopyResult::WriteFailed;
     }

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "platform/services.h"
-
 namespace qs {
 namespace {
 
@@ -68,8 +66,7 @@ std::optional<SourceDigest> ReadDigest::Finish() {
     return SourceDigest{m_size, std::move(sha256), std::move(m_tail)};
 }
 
-std::unique_ptr<ReadHandle> OpenSource(const Text& path, ReadDigest* digest) {
-    std::unique_ptr<ReadHandle> in = Fs().OpenRead(path);
+std::unique_ptr<ReadHandle> DigestReading(std::unique_ptr<ReadHandle> in, ReadDigest* digest) {
     if (!in || !digest) {
         return in;
     }

@@ -36,8 +36,8 @@ private:
     Bytes m_tail;
 };
 
-// The source opened for reading; what is read through the handle goes into digest, when
-// one is given.
-std::unique_ptr<ReadHandle> OpenSource(const Text& path, ReadDigest* digest);
+// The source read through in; what is read through the handle goes into digest, when one is
+// given.
+std::unique_ptr<ReadHandle> DigestReading(std::unique_ptr<ReadHandle> in, ReadDigest* digest);
 
 }  // namespace qs

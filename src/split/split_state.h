@@ -15,6 +15,8 @@
 #include "fs/paths.h"
 #include "job/job_events.h"
 #include "job/job_request.h"
+#include "job/told_files.h"
+#include "platform/services.h"
 #include "split/read_digest.h"
 #include "split/written_pieces.h"
 #include "text/text.h"
@@ -133,9 +135,11 @@ struct SplitContext {
     // (Undetected: detected).
     TextEncoding sourceEncoding = TextEncoding::Undetected;
 
-    // Opens the current source for reading, digesting what is read when asked to.
+    // Opens the current source for reading, telling how far it is read and digesting what
+    // is read when asked to.
     std::unique_ptr<ReadHandle> OpenSource(const Text& path) {
-        return qs::OpenSource(path, state.readDigest ? &*state.readDigest : nullptr);
+        return DigestReading(TellReading(Fs().OpenRead(path), events),
+                             state.readDigest ? &*state.readDigest : nullptr);
     }
     // The parameters as they stand now.
     const SplitParams& Options() const { return requests.Read().params; }

@@ -2,6 +2,7 @@
 
 #include "encoding/charset_converter.h"
 #include "encoding/text_format.h"
+#include "job/told_files.h"
 #include "platform/services.h"
 #include "split/piece_writer.h"
 #include "split/utf8_cutting.h"
@@ -42,7 +43,7 @@ void TextPiece::Overflow() {
             }
             KeepNameText();
         }
-        m_out = Fs().CreateAtomic(NumberedPiecePath(m_ctx, m_source));
+        m_out = CreateOutput(NumberedPiecePath(m_ctx, m_source), m_ctx.events);
         m_failed = !m_out;
         m_streaming = true;
     }

@@ -13,7 +13,10 @@
 namespace qs::testing {
 namespace {
 
-class EncodedMergeTest : public MergeTest {};
+class EncodedMergeTest : public MergeTest {
+protected:
+    JobEvents m_events;
+};
 
 Bytes RandomMember(std::mt19937& gen) {
     static const char* const kAlphabet[] = {"a",      "\n",         "\r\n", "中",   "文", "◆",
@@ -103,7 +106,7 @@ TEST_F(EncodedMergeTest, SlicedOutputIsThatOfTheWholeText) {
         for (std::size_t k = 0; k < members.size(); ++k) {
             members[k] = RandomMember(gen);
             const Text path = Put("m" + std::to_string(k), members[k]);
-            const EncodedMerge::Examined examined = merge.AddDecoded(path);
+            const EncodedMerge::Examined examined = merge.AddDecoded(path, Fs().OpenRead(path));
             if (examined.outcome == EncodedMerge::Member::Added) {
                 last = examined.format.encoding;
                 anyMark = anyMark || examined.format.mark;
@@ -112,7 +115,7 @@ TEST_F(EncodedMergeTest, SlicedOutputIsThatOfTheWholeText) {
         }
         const Text target = m_temp.File("out.txt");
         std::unique_ptr<AtomicWriter> writer = Fs().CreateAtomic(target);
-        const auto finished = merge.Write(writer, target, true, {last, anyMark}, request);
+        const auto finished = merge.Write(writer, target, true, {last, anyMark}, request, m_events);
         const Expected expected = WholeMerge(members, separator, request);
         ASSERT_EQ(finished.outcome == EncodedMerge::Outcome::Written, expected.out.has_value())
             << "seed " << seed;
@@ -135,13 +138,15 @@ TEST_F(EncodedMergeTest, Utf8MemberChangedAfterExaminationFailsTheOutput) {
         EncodedMerge merge;
         const Text first = Put("a.txt", "\xE4\xB8\xAD\xE6\x96\x87\n");  // 中文
         const Text second = Put("b.txt", "\xEF\xBB\xBF\xE4\xB8\xAD\xE6\x96\x87\n");
-        ASSERT_EQ(merge.AddDecoded(first).outcome, EncodedMerge::Member::Added);
-        ASSERT_EQ(merge.AddDecoded(second).outcome, EncodedMerge::Member::Added);
+        ASSERT_EQ(merge.AddDecoded(first, Fs().OpenRead(first)).outcome,
+                  EncodedMerge::Member::Added);
+        ASSERT_EQ(merge.AddDecoded(second, Fs().OpenRead(second)).outcome,
+                  EncodedMerge::Member::Added);
         Put("b.txt", edited);
         const Text target = m_temp.File("out.txt");
         std::unique_ptr<AtomicWriter> writer = Fs().CreateAtomic(target);
-        const auto finished =
-            merge.Write(writer, target, true, {TextEncoding::Utf8, true}, OutputRequest());
+        const auto finished = merge.Write(writer, target, true, {TextEncoding::Utf8, true},
+                                          OutputRequest(), m_events);
         EXPECT_EQ(finished.outcome, EncodedMerge::Outcome::ReadFailed) << edited;
         EXPECT_EQ(finished.unreadable, second);
     }
