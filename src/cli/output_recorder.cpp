@@ -73,6 +73,9 @@ public:
             m_inner->StartWriteBack();
         }
     }
+    std::optional<FileId> Identity() override {
+        return m_inner ? m_inner->Identity() : std::nullopt;
+    }
 
     bool Commit() override {
         // Two units of one run that end in the same name (folders merged into one
