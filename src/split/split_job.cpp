@@ -58,8 +58,9 @@ Text SubfolderName(const Text& parent, const PathParts& source) {
 
 // The handle the split read the source by, when it is the file the path named before the
 // reading began: the pieces are compared with it. nullptr otherwise.
-ReadHandle* ReadBy(const ReadDigest& digest, const std::optional<FileStamp>& asRead) {
-    ReadHandle* source = digest.Source();
+ReadHandle* ReadBy(const std::optional<ReadDigest>& digest,
+                   const std::optional<FileStamp>& asRead) {
+    ReadHandle* source = digest ? digest->Source() : nullptr;
     const std::optional<FileId> id = source ? source->Identity() : std::nullopt;
     return asRead && id && *id == FileId{asRead->device, asRead->inode} ? source : nullptr;
 }
@@ -212,7 +213,7 @@ void SplitFiles(SplitRequestSource& requests, JobEvents& events, const TextList&
                 restorable && piecesComplete && recorded && !convertedAGuess &&
                 ctx.state.sourcePieces.size() == static_cast<std::size_t>(ctx.state.piecesMade) &&
                 PiecesOfSourceAreSafe(ctx) &&
-                PiecesGiveSourceBack(ctx, *digest, ReadBy(*ctx.state.readDigest, asRead));
+                PiecesGiveSourceBack(ctx, *digest, ReadBy(ctx.state.readDigest, asRead));
             const auto id = Fs().FileIdentity(p);
             const Removal removal = complete ? DeleteIfUnchanged(p, asRead) : Removal::Changed;
             if (removal == Removal::Deleted) {
@@ -225,6 +226,9 @@ void SplitFiles(SplitRequestSource& requests, JobEvents& events, const TextList&
                          p, removal == Removal::Failed ? LastSystemError() : 0);
             }
         }
+        // The source's handle goes too: the room of a deleted source is free for the next
+        // source's pieces.
+        ctx.state.readDigest.reset();
 
         events.Pump();
         if (events.StopRequested()) {
