@@ -18,19 +18,56 @@ constexpr std::int64_t kChunk = 1 << 20;
 
 using Kind = RejoinFailure::Kind;
 
-// The hash of the whole, to be the plan's.
-class WholeHash {
+// The whole as the pieces give it back, to be the plan's: compared with the whole itself as
+// it goes by, read a chunk at a time, or hashed.
+class WholeCheck {
 public:
-    explicit WholeHash(const RejoinPlan& plan) : m_wanted(plan.sha256) {}
-    void Add(std::string_view bytes) { m_sha.Add(bytes); }
+    explicit WholeCheck(const RejoinPlan& plan) : m_plan(plan) {
+        if (plan.whole) {
+            m_same = plan.whole->Seek(0);
+            m_held.resize(static_cast<std::size_t>(kChunk));
+        } else {
+            m_sha.emplace();
+        }
+    }
+    void Add(std::string_view bytes) {
+        if (m_sha) {
+            m_sha->Add(bytes);
+        }
+        while (m_same && !bytes.empty()) {
+            if (m_at == m_end && Refill() <= 0) {
+                m_same = false;
+                break;
+            }
+            const std::size_t n = std::min(bytes.size(), m_end - m_at);
+            m_same = std::memcmp(bytes.data(), m_held.data() + m_at, n) == 0;
+            m_at += n;
+            bytes.remove_prefix(n);
+        }
+    }
     bool Matches() {
-        const std::string hex = m_sha.Hex();
-        return !hex.empty() && hex == m_wanted;
+        if (m_sha) {
+            const std::string hex = m_sha->Hex();
+            return !hex.empty() && hex == m_plan.sha256;
+        }
+        // The whole has nothing more than what was given back, to its very end.
+        return m_same && m_at == m_end && Refill() == 0;
     }
 
 private:
-    const std::string& m_wanted;
-    Sha256 m_sha;
+    // The next chunk of the whole: how many bytes, 0 at its end, -1 when it cannot be read.
+    std::int64_t Refill() {
+        const std::int64_t got = m_plan.whole->Read(m_held.data(), kChunk);
+        m_at = 0;
+        m_end = got > 0 ? static_cast<std::size_t>(got) : 0;
+        return got;
+    }
+
+    const RejoinPlan& m_plan;
+    std::optional<Sha256> m_sha;
+    bool m_same = false;
+    Bytes m_held;
+    std::size_t m_at = 0, m_end = 0;
 };
 
 // The piece opened by its path, when that is still the file the plan means.
@@ -86,12 +123,12 @@ std::optional<RejoinFailure> ReadPieces(const RejoinPlan& plan, const TakeBytes&
 }
 
 std::optional<RejoinFailure> RejoinBytes(const RejoinPlan& plan, AtomicWriter* out) {
-    WholeHash sha(plan);
+    WholeCheck whole(plan);
     std::int64_t size = 0;
     bool written = true;
     const std::optional<RejoinFailure> failure =
         ReadPieces(plan, [&](std::size_t, std::string_view bytes, bool) {
-            sha.Add(bytes);
+            whole.Add(bytes);
             size += static_cast<std::int64_t>(bytes.size());
             written = !out || bytes.empty() || out->Write(bytes);
             return written;
@@ -102,7 +139,7 @@ std::optional<RejoinFailure> RejoinBytes(const RejoinPlan& plan, AtomicWriter* o
     if (failure) {
         return failure;
     }
-    if (size != plan.size || !sha.Matches()) {
+    if (size != plan.size || !whole.Matches()) {
         return RejoinFailure{Kind::Changed, Text(), 0, {}};
     }
     return std::nullopt;
@@ -351,10 +388,10 @@ using Pass = std::function<std::optional<RejoinFailure>(
 // Tries each way with the pass until one gives the whole back; the whole goes to out then.
 std::optional<RejoinFailure> TryWays(const RejoinPlan& plan, AtomicWriter* out, const Pass& pass) {
     for (const Lacking& way : WaysToTry(plan)) {
-        WholeHash sha(plan);
+        WholeCheck whole(plan);
         std::int64_t size = 0;
         std::optional<RejoinFailure> failure = pass(way, [&](std::string_view bytes) {
-            sha.Add(bytes);
+            whole.Add(bytes);
             size += static_cast<std::int64_t>(bytes.size());
             return size <= plan.size;
         });
@@ -364,7 +401,7 @@ std::optional<RejoinFailure> TryWays(const RejoinPlan& plan, AtomicWriter* out, 
         if (failure && !failure->why.empty()) {
             return failure;
         }
-        if (failure || size != plan.size || !sha.Matches()) {
+        if (failure || size != plan.size || !whole.Matches()) {
             continue;
         }
         if (!out) {

@@ -39,6 +39,9 @@ struct RejoinPlan {
     bool reencoded = false;           // the pieces are in another encoding: each is detected
     std::int64_t size = 0;            // of the whole
     std::string sha256;               // of the whole
+    // The whole itself, as it is on the disk now (read from its start): where given, what
+    // the pieces give back must be its bytes, and sha256 is not asked.
+    ReadHandle* whole = nullptr;
 };
 
 struct RejoinFailure {
@@ -50,7 +53,8 @@ struct RejoinFailure {
 };
 
 // Reads the pieces back from the disk as it is now and recomputes the whole, which must be
-// the plan's by size and SHA-256; the whole goes to out when one is given. nullopt when it is.
+// the plan's by size, and its bytes or SHA-256; the whole goes to out when one is given.
+// nullopt when it is.
 std::optional<RejoinFailure> RejoinPieces(const RejoinPlan& plan, AtomicWriter* out = nullptr);
 
 // What the pieces of a split at the separator lack at the end: the separator, when the

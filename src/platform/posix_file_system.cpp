@@ -184,7 +184,10 @@ public:
         while (total < size) {
             const ssize_t n = ::read(m_fd, buffer + total, static_cast<std::size_t>(size - total));
             if (n < 0) {
-                if (errno == EINTR) {
+                // The file was opened without blocking (a pipe would hold the opening), which
+                // no regular file on a local disk heeds; one that does is waited for from here.
+                if (errno == EINTR ||
+                    ((errno == EAGAIN || errno == EWOULDBLOCK) && ::fcntl(m_fd, F_SETFL, 0) == 0)) {
                     continue;
                 }
                 return total > 0 ? Failing(total) : Failing(std::int64_t{-1});
@@ -691,8 +694,6 @@ std::unique_ptr<ReadHandle> PosixFileSystem::OpenRead(const Text& path) {
         error = EISDIR;
     } else if (!S_ISREG(st.st_mode)) {
         error = -1;  // a pipe or a device: no file to read, for no reason the system gave
-    } else if (::fcntl(fd, F_SETFL, 0) != 0) {  // O_NONBLOCK was its only status flag
-        error = errno;
     }
     if (error != 0) {
         ::close(fd);

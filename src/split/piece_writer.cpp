@@ -591,7 +591,7 @@ bool PiecesCanGiveSourceBack(SplitContext& ctx) {
             ctx.state.outputRequest.zh == ZhConversion::None);
 }
 
-bool PiecesGiveSourceBack(SplitContext& ctx, const SourceDigest& read) {
+bool PiecesGiveSourceBack(SplitContext& ctx, const SourceDigest& read, ReadHandle* source) {
     const SplitParams& options = ctx.Options();
     const SplitState::SourcePieces& pieces = ctx.state.sourcePieces;
     if (!ctx.events.OutputsReachTheDisk()) {
@@ -628,6 +628,10 @@ bool PiecesGiveSourceBack(SplitContext& ctx, const SourceDigest& read) {
     plan.reencoded = ctx.state.outputRequest.encoding.has_value();
     plan.size = read.size;
     plan.sha256 = read.sha256;
+    plan.whole = source;
+    if (!source && plan.sha256.empty()) {
+        return false;  // nothing to compare with
+    }
     plan.breaksNormalised = true;
     // The break the source's last lines end in is the one to try first.
     for (const char* lineBreak : {"\r\n", "\n", "\r"}) {

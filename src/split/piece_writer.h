@@ -81,8 +81,9 @@ bool PiecesCanGiveSourceBack(SplitContext& ctx);
 
 // Whether the pieces of the current source, read back from the disk as it is now (each only
 // while its name still leads to the file written), give back what the split read of it: byte
-// for byte, or decoded and joined by what the mode cut away between them. A book, which
-// gives no source back, must give back the bytes it was written with.
-bool PiecesGiveSourceBack(SplitContext& ctx, const SourceDigest& read);
+// for byte, or decoded and joined by what the mode cut away between them: the bytes of source
+// (the handle it was read by) where that is given, the hash of what was read otherwise. A book,
+// which gives no source back, must give back the bytes it was written with.
+bool PiecesGiveSourceBack(SplitContext& ctx, const SourceDigest& read, ReadHandle* source);
 
 }  // namespace qs

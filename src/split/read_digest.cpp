@@ -9,8 +9,10 @@ constexpr std::size_t kTailBytes = 4096;
 
 class DigestingReadHandle : public ReadHandle {
 public:
-    DigestingReadHandle(std::unique_ptr<ReadHandle> in, ReadDigest& digest)
-        : m_in(std::move(in)), m_digest(digest) {}
+    DigestingReadHandle(std::shared_ptr<ReadHandle> in, ReadDigest& digest)
+        : m_in(std::move(in)), m_digest(digest) {
+        m_digest.ReadBy(m_in);
+    }
 
     std::int64_t Length() override {
         const std::int64_t length = m_in->Length();
@@ -37,7 +39,7 @@ public:
     std::optional<FileId> Identity() override { return m_in->Identity(); }
 
 private:
-    std::unique_ptr<ReadHandle> m_in;
+    std::shared_ptr<ReadHandle> m_in;
     ReadDigest& m_digest;
     std::int64_t m_position = 0;
 };
@@ -50,7 +52,9 @@ void ReadDigest::Noted(std::int64_t position, std::string_view bytes) {
         return;  // past what was read in order, or read before
     }
     bytes.remove_prefix(static_cast<std::size_t>(m_size - position));
-    m_sha.Add(bytes);
+    if (m_sha) {
+        m_sha->Add(bytes);
+    }
     m_size = end;
     m_tail += bytes.substr(bytes.size() - std::min(bytes.size(), kTailBytes));
     if (m_tail.size() > kTailBytes) {
@@ -59,8 +63,8 @@ void ReadDigest::Noted(std::int64_t position, std::string_view bytes) {
 }
 
 std::optional<SourceDigest> ReadDigest::Finish() {
-    std::string sha256 = m_sha.Hex();
-    if (sha256.empty() || !(m_ended || m_size == m_length)) {
+    std::string sha256 = m_sha ? m_sha->Hex() : std::string();
+    if ((m_sha && sha256.empty()) || !(m_ended || m_size == m_length)) {
         return std::nullopt;
     }
     return SourceDigest{m_size, std::move(sha256), std::move(m_tail)};

@@ -56,6 +56,15 @@ Text SubfolderName(const Text& parent, const PathParts& source) {
     return name;
 }
 
+// The handle the split read the source by, when it is the file the path named before the
+// reading began: the pieces are compared with it. nullptr otherwise.
+ReadHandle* ReadBy(const std::optional<ReadDigest>& digest,
+                   const std::optional<FileStamp>& asRead) {
+    ReadHandle* source = digest ? digest->Source() : nullptr;
+    const std::optional<FileId> id = source ? source->Identity() : std::nullopt;
+    return asRead && id && *id == FileId{asRead->device, asRead->inode} ? source : nullptr;
+}
+
 }  // namespace
 
 SplitRun RunSplitJob(SplitRequestSource& requests, JobEvents& events) {
@@ -168,7 +177,8 @@ void SplitFiles(SplitRequestSource& requests, JobEvents& events, const TextList&
         ctx.state.sourceAccess = Fs().ExtendedAccess(p);
         ctx.state.readDigest.reset();
         if (ctx.Options().deleteSources || events.WantsSplitSources()) {
-            ctx.state.readDigest.emplace();
+            // Only a manifest needs the hash of what was read.
+            ctx.state.readDigest.emplace(events.WantsSplitSources());
         }
         const ModeResult result = RunSplitMode(ctx, p);
         events.SourceFinished();
@@ -202,7 +212,8 @@ void SplitFiles(SplitRequestSource& requests, JobEvents& events, const TextList&
             const bool complete =
                 restorable && piecesComplete && recorded && !convertedAGuess &&
                 ctx.state.sourcePieces.size() == static_cast<std::size_t>(ctx.state.piecesMade) &&
-                PiecesOfSourceAreSafe(ctx) && PiecesGiveSourceBack(ctx, *digest);
+                PiecesOfSourceAreSafe(ctx) &&
+                PiecesGiveSourceBack(ctx, *digest, ReadBy(ctx.state.readDigest, asRead));
             const auto id = Fs().FileIdentity(p);
             const Removal removal = complete ? DeleteIfUnchanged(p, asRead) : Removal::Changed;
             if (removal == Removal::Deleted) {
@@ -215,6 +226,9 @@ void SplitFiles(SplitRequestSource& requests, JobEvents& events, const TextList&
                          p, removal == Removal::Failed ? LastSystemError() : 0);
             }
         }
+        // The source's handle goes too: the room of a deleted source is free for the next
+        // source's pieces.
+        ctx.state.readDigest.reset();
 
         events.Pump();
         if (events.StopRequested()) {

@@ -289,6 +289,9 @@ TEST_F(SplitJobTest, PiecesAreOnDiskBeforeTheSourceGoes) {
             });
         };
     };
+    const auto unreadable = [&] {
+        faulty.Before(Op::Sync, 3, [&] { faulty.FailPath(Op::Read, "/s.txt"); });
+    };
     const auto lines = [&] {
         h.form().SetChecked(LinesRadio(), true);
         h.form().SetText(LineMinEdit(), "1");
@@ -333,6 +336,10 @@ TEST_F(SplitJobTest, PiecesAreOnDiskBeforeTheSourceGoes) {
         {"one of many pieces changed", true,
          [&] { faulty.Before(Op::Sync, 1, [&] { h.temp.Write("s_40.txt", "x"); }); }, 1,
          "未删除原文件：", 40},
+        // The pieces are compared with the source itself, read again: no reading, no proof.
+        {"the source cannot be read again", true, unreadable, 3, "未删除原文件："},
+        {"a line source cannot be read again", true, unreadable, 3, "未删除原文件：", 2, lines,
+         "xx\nxx\n"},
         {"one of many pieces gone", true,
          [&] { faulty.Before(Op::Sync, 1, [&] { Fs().DeleteFile(File("s_17.txt")); }); }, 1,
          "未删除原文件：", 40},
