@@ -4,7 +4,7 @@
 #include "encoding/text_format.h"
 #include "platform/services.h"
 #include "split/piece_writer.h"
-#include "split/utf8_cutting.h"
+#include "text/utf8_tail.h"
 
 namespace qs {
 
