@@ -326,7 +326,7 @@ bool WriteManifest(const SourceFacts& source, const SplitParams& params, std::ui
                 const Text name = FitFileName(sourceName, VariantSuffix(variant), suffix);
                 return name.empty() ? name : folder + name;
             },
-            [&k]() -> int& { return k; }, kMaxManifestVariants) == AtomicWriter::NameResult::Named;
+            [&k]() -> int& { return k; }, kMaxNameVariants) == AtomicWriter::NameResult::Named;
     if (manifestPath) {
         *manifestPath = path;
     }

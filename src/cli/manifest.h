@@ -30,7 +30,6 @@ bool IsManifestPath(const std::string& path);
 // manifest takes the name <source name> (k).manifest.json. A file system that ignores case
 // answers a name as taken by a file of another spelling, which may be another source's
 // manifest. False when not written.
-inline constexpr int kMaxManifestVariants = 10000;
 bool WriteManifest(const SourceFacts& source, const SplitParams& params, std::uint64_t seed,
                    const std::vector<const ReportedOutput*>& pieces,
                    const std::function<bool(const Text&)>& reserved,

@@ -8,6 +8,7 @@
 #include "encoding/encoding_guess.h"
 #include "platform/services.h"
 #include "text/byte_search.h"
+#include "text/utf8_tail.h"
 
 namespace qs {
 namespace {
@@ -576,20 +577,8 @@ std::size_t WholeCharacterBytes(TextEncoding encoding, std::string_view bytes) {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const std::size_t n = bytes.size();
     switch (encoding) {
-        case TextEncoding::Utf8: {
-            // A lead byte among the last three whose sequence goes on past the end.
-            for (std::size_t back = 1; back <= std::min<std::size_t>(3, n); ++back) {
-                const unsigned b = p[n - back];
-                if (b >= 0xC0) {
-                    const std::size_t length = b >= 0xF0 ? 4 : (b >= 0xE0 ? 3 : 2);
-                    return length > back ? n - back : n;
-                }
-                if (b < 0x80) {
-                    return n;
-                }
-            }
-            return n;
-        }
+        case TextEncoding::Utf8:
+            return WholeUtf8Prefix(bytes);
         case TextEncoding::Utf16Le:
         case TextEncoding::Utf16Be: {
             std::size_t even = n & ~std::size_t{1};

@@ -22,6 +22,10 @@ Text FitFileName(const Text& stem, const Text& suffix, const Text& dotExtension,
 // What tells the k-th name of an output from the first: " (k)".
 Text VariantSuffix(int k);
 
+// The last k an output's name is tried with before its naming fails: every output that
+// names itself without replacing tries as far.
+inline constexpr int kMaxNameVariants = 100000;
+
 // Gives a finished output a name without replacing what it must not: path itself unless
 // reserved(path) (an older file there is replaced only when mayReplace() says so), then the
 // variants variant(k) for k from next() to lastVariant that are not reserved, the first

@@ -24,28 +24,17 @@ namespace qs {
 
 namespace {
 
-// ReadFailedMidway: part of the member already reached the output, which must then not be kept.
-enum class CopyOutcome { Copied, ReadFailed, ReadFailedMidway, WriteFailed };
-
-CopyOutcome CopyMember(const Text& path, AtomicWriter& writer, std::int64_t& copied,
-                       JobEvents& events) {
+// ReadFailed with copied above 0: part of the member already reached the output, which must
+// then not be kept.
+AtomicWriter::CopyResult CopyMember(const Text& path, AtomicWriter& writer, std::int64_t& copied,
+                                    JobEvents& events) {
+    copied = 0;
     std::unique_ptr<ReadHandle> source = TellReading(Fs().OpenRead(path), events);
     if (!source) {
-        return CopyOutcome::ReadFailed;
+        return AtomicWriter::CopyResult::ReadFailed;
     }
-    copied = 0;
-    switch (writer.CopyFrom(*source, -1, &copied)) {
-        case AtomicWriter::CopyResult::Copied:
-            return CopyOutcome::Copied;
-        case AtomicWriter::CopyResult::ReadFailed:
-            return copied > 0 ? CopyOutcome::ReadFailedMidway : CopyOutcome::ReadFailed;
-        case AtomicWriter::CopyResult::WriteFailed:
-            break;
-    }
-    return CopyOutcome::WriteFailed;
+    return writer.CopyFrom(*source, -1, &copied);
 }
-
-constexpr int kMaxVariants = 10000;
 
 // Gives the finished output its name. A free name is taken by the failing link itself; an
 // older file of that name is replaced, unless this job read or wrote it (a member, an earlier
@@ -63,7 +52,7 @@ bool NameOutput(const JobFiles& touched, OlderFiles& older, const TextList& fold
         writer, named, [&touched](const Text& p) { return touched.Holds(p); },
         [&] { return !ahead && !touched.Holds(path) && older.Holds(path); },
         [&](int variant) { return folder + kPathSeparator + MergeOutputName(first, n, variant); },
-        [&k]() -> int& { return k; }, kMaxVariants);
+        [&k]() -> int& { return k; }, kMaxNameVariants);
     if (result != AtomicWriter::NameResult::Named) {
         return false;
     }
@@ -291,26 +280,24 @@ MergeResult MergeFiles(MergeJob& job, const TextList& listed) {
             }
         } else if (!writeFailed) {
             std::int64_t copied = 0;
-            const CopyOutcome outcome = CopyMember(path, *writer, copied, events);
+            const AtomicWriter::CopyResult outcome = CopyMember(path, *writer, copied, events);
+            const bool unread = outcome == AtomicWriter::CopyResult::ReadFailed && copied == 0;
             outputBytes += copied;
             switch (outcome) {
-                case CopyOutcome::Copied:
+                case AtomicWriter::CopyResult::Copied:
                     merged = true;
                     break;
-                case CopyOutcome::ReadFailed:
+                case AtomicWriter::CopyResult::ReadFailed:
                     fail(FailureKind::Unreadable, path, LastSystemError());
-                    break;
-                case CopyOutcome::ReadFailedMidway:
                     // Half a member in the output would pass for a whole one: give the unit up.
-                    fail(FailureKind::Unreadable, path, LastSystemError());
-                    writeFailed = true;
+                    writeFailed = !unread;
                     break;
-                case CopyOutcome::WriteFailed:
+                case AtomicWriter::CopyResult::WriteFailed:
                     writeFailed = true;
                     writeError = LastSystemError();
                     break;
             }
-            if (outcome != CopyOutcome::ReadFailed) {
+            if (!unread) {
                 events.SourceRead(path, {}, TextEncoding::Undetected);
             }
         }

@@ -19,8 +19,6 @@
 namespace qs {
 namespace {
 
-constexpr int kMaxVariants = 100000;
-
 bool IsSourceOfJob(SplitContext& ctx, const Text& path) {
     if (ctx.state.sourcePaths.count(path) != 0) {
         return true;
@@ -127,7 +125,7 @@ Text StemOf(const Text& name, const Text& dotExt) {
 template <typename MayReplace>
 Result NamePieceAs(SplitContext& ctx, AtomicWriter& out, Text& path, MayReplace mayReplace,
                    const Text& stem, const Text& suffix, const Text& dotExt,
-                   int lastVariant = kMaxVariants) {
+                   int lastVariant = kMaxNameVariants) {
     int noVariant = 2;
     return NameWithoutReplacing(
         out, path, [&ctx](const Text& p) { return ctx.state.sourcePaths.count(p) != 0; },
@@ -497,26 +495,14 @@ bool WritePiece(SplitContext& ctx, const Text& source) {
     return WritePieceBytes(ctx, source, ctx.state.pieceBytes);
 }
 
-CopyResult CopyPiece(SplitContext& ctx, const Text& source, ReadHandle& in, std::int64_t start,
-                     std::int64_t length) {
-    CopyResult result = CopyResult::Written;
+AtomicWriter::CopyResult CopyPiece(SplitContext& ctx, const Text& source, ReadHandle& in,
+                                   std::int64_t start, std::int64_t length) {
+    using CopyResult = AtomicWriter::CopyResult;
     Text path = NumberedPiecePath(ctx, source);
     std::unique_ptr<AtomicWriter> out = CreateOutput(path, ctx.events);
-    if (!out) {
-        result = CopyResult::WriteFailed;
-    }
-    if (result == CopyResult::Written && length > 0) {
-        switch (out->CopyRange(in, start, length)) {
-            case AtomicWriter::CopyResult::Copied:
-                break;
-            case AtomicWriter::CopyResult::ReadFailed:
-                result = CopyResult::ReadFailed;
-                break;
-            case AtomicWriter::CopyResult::WriteFailed:
-                result = CopyResult::WriteFailed;
-                break;
-        }
-    }
+    const CopyResult result = !out         ? CopyResult::WriteFailed
+                              : length > 0 ? out->CopyRange(in, start, length)
+                                           : CopyResult::Copied;
     if (result == CopyResult::ReadFailed) {
         // An abandoned writer removes its temporary file and leaves the target alone.
         out.reset();
@@ -526,8 +512,8 @@ CopyResult CopyPiece(SplitContext& ctx, const Text& source, ReadHandle& in, std:
         return result;
     }
     const bool written = Finish(ctx, source, std::move(path), std::move(out),
-                                result == CopyResult::Written, length, Text(), false);
-    return written ? CopyResult::Written : CopyResult::WriteFailed;
+                                result == CopyResult::Copied, length, Text(), false);
+    return written ? CopyResult::Copied : CopyResult::WriteFailed;
 }
 
 bool PiecesOfSourceAreSafe(SplitContext& ctx) {

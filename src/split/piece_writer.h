@@ -63,13 +63,11 @@ bool FinishNamedOutput(SplitContext& ctx, const Text& stem, const Text& dotExten
                        std::unique_ptr<AtomicWriter> out, bool written, std::int64_t size,
                        const TextFormat& format, std::string sha256);
 
-enum class CopyResult { Written, WriteFailed, ReadFailed };
-
 // Copies length bytes from position start of the open source into the next numbered piece,
 // atomically and without holding the piece in memory. Counts and reports it as WritePiece
 // does.
-CopyResult CopyPiece(SplitContext& ctx, const Text& source, ReadHandle& in, std::int64_t start,
-                     std::int64_t length);
+AtomicWriter::CopyResult CopyPiece(SplitContext& ctx, const Text& source, ReadHandle& in,
+                                   std::int64_t start, std::int64_t length);
 
 // Whether every piece made from the current source is on the disk together with the folder
 // entries that name it. Only then may the source go (once its pieces give it back).

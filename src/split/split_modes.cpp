@@ -18,6 +18,7 @@
 #include "split/utf8_cutting.h"
 #include "text/byte_search.h"
 #include "text/characters.h"
+#include "text/utf8_tail.h"
 
 namespace qs {
 namespace {
@@ -104,7 +105,7 @@ void WriteByteRanges(SplitContext& ctx, const Text& path, ReadHandle& in, std::i
                 std::string_view(block).substr(static_cast<std::size_t>(position - blockStart),
                                                static_cast<std::size_t>(chunk)));
         } else {
-            if (CopyPiece(ctx, path, in, position, chunk) == CopyResult::ReadFailed) {
+            if (CopyPiece(ctx, path, in, position, chunk) == AtomicWriter::CopyResult::ReadFailed) {
                 ctx.Fail(FailureKind::Unreadable, path, LastSystemError());
                 return;
             }

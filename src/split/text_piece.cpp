@@ -5,7 +5,7 @@
 #include "job/told_files.h"
 #include "platform/services.h"
 #include "split/piece_writer.h"
-#include "split/utf8_cutting.h"
+#include "text/utf8_tail.h"
 
 namespace qs {
 

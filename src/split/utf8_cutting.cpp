@@ -63,18 +63,6 @@ bool CutInOwnUtf8(SplitContext& ctx, TextSliceReader& reader) {
     return true;
 }
 
-std::size_t WholeUtf8Prefix(std::string_view text) {
-    const std::size_t n = text.size();
-    for (std::size_t back = 1; back <= 4 && back <= n; ++back) {
-        const auto b = static_cast<unsigned char>(text[n - back]);
-        if ((b & 0xC0) != 0x80) {
-            const std::size_t length = b >= 0xF0 ? 4 : (b >= 0xE0 ? 3 : (b >= 0xC0 ? 2 : 1));
-            return length > back ? n - back : n;
-        }
-    }
-    return n;
-}
-
 std::size_t Utf8CharCounter::Pass(std::string_view text, std::size_t from, std::int64_t& wanted) {
     std::size_t i = from;
     const std::size_t n = text.size();

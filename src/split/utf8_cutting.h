@@ -16,9 +16,6 @@ namespace qs {
 // the state; false (nothing changed) when the source is no such body.
 bool CutInOwnUtf8(SplitContext& ctx, TextSliceReader& reader);
 
-// The length of text without a UTF-8 sequence that goes on past its end.
-std::size_t WholeUtf8Prefix(std::string_view text);
-
 // Characters of a UTF-8 stream counted as the character model counts them in the internal
 // code page: one per code point, a CR with the LF after it one. Slices may end anywhere.
 class Utf8CharCounter {

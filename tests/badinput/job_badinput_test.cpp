@@ -8,12 +8,12 @@
 #include <random>
 
 #include "app/main_window.h"
-#include "app/split_controls.h"
 #include "app/window_jobs.h"
 #include "merge/merge_job.h"
 #include "split/split_job.h"
 #include "split/split_state.h"
 #include "support/headless_app.h"
+#include "support/split_controls.h"
 
 namespace qs {
 namespace {

@@ -10,12 +10,12 @@
 #include <fstream>
 #include <thread>
 
-#include "app/split_controls.h"
 #include "app/window_jobs.h"
 #include "fault_fixture.h"
 #include "merge/merge_job.h"
 #include "split/split_job.h"
 #include "split/split_state.h"
+#include "support/split_controls.h"
 
 namespace qs::fault {
 namespace {

@@ -7,12 +7,12 @@
 #include <filesystem>
 
 #include "app/main_window.h"
-#include "app/split_controls.h"
 #include "app/window_jobs.h"
 #include "merge/merge_job.h"
 #include "split/split_job.h"
 #include "split/split_state.h"
 #include "support/headless_app.h"
+#include "support/split_controls.h"
 
 namespace qs {
 namespace {

@@ -2,11 +2,11 @@
 #include <filesystem>
 
 #include "app/main_window.h"
-#include "app/split_controls.h"
 #include "app/window_jobs.h"
 #include "fault_fixture.h"
 #include "split/split_job.h"
 #include "split/split_state.h"
+#include "support/split_controls.h"
 
 namespace qs::fault {
 namespace {

@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/control_model.h"
 #include "platform/services.h"
 #include "support/quiet_ui.h"
 

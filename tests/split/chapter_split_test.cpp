@@ -1,5 +1,4 @@
 #include "split/chapter_split.h"
-#include "app/split_controls.h"
 
 #include <gtest/gtest.h>
 #include <zip.h>
@@ -18,8 +17,6 @@
 
 namespace qs {
 namespace {
-
-using namespace split_controls;
 
 TEST(ChapterHeadingTest, RecognisesHeadingsOnly) {
     struct Row {
@@ -211,11 +208,8 @@ TEST(FindChapterPiecesTest, CirculatingHeadingFormsGiveAPiecePerChapter) {
 
 class ChapterSplitTest : public SplitFixture {
 protected:
-    ChapterSplitTest() {
-        AddControl(ChapterCheck(), ControlKind::CheckBox, U("分组框分割"));
-        Check(SeparatorRadio());
-        Check(ChapterCheck());
-    }
+    ChapterSplitTest() { SetMode(SplitAtChaptersParams{}); }
+    SplitAtChaptersParams& Chapters() { return std::get<SplitAtChaptersParams>(Params().mode); }
 };
 
 TEST_F(ChapterSplitTest, NumberedOrNamedAfterTheHeading) {
@@ -223,7 +217,6 @@ TEST_F(ChapterSplitTest, NumberedOrNamedAfterTheHeading) {
     const Book book = MakeBook(12);
     ASSERT_TRUE(InternalToUtf8(book.text, utf8));
     temp.Write("book.txt", utf8);
-    EXPECT_TRUE(std::holds_alternative<SplitAtChaptersParams>(SplitParamsOf(form).mode));
     ASSERT_EQ(RunSplitMode(Context(), temp.File("book.txt")), ModeResult::Done);
     std::string joined;
     for (int k = 1; k <= 13; ++k) {
@@ -233,10 +226,8 @@ TEST_F(ChapterSplitTest, NumberedOrNamedAfterTheHeading) {
     EXPECT_FALSE(Fs().Exists(temp.File("book_14.txt")));
 
     TempFolder named;
-    Check(RandomRenameCheck());
-    paramSource.adjust = [](SplitParams& params) {
-        std::get<SplitAtChaptersParams>(params.mode).perPiece = 5;
-    };
+    Params().nameFromText = true;
+    Chapters().perPiece = 5;
     auto& ctx = Context();
     ctx.outputFolder = named.Path() + "/";
     ASSERT_EQ(SplitAtChapters(ctx, temp.File("book.txt")), ModeResult::Done);
@@ -268,7 +259,7 @@ TEST_F(ChapterSplitTest, SlicedBooksGiveThePiecesOfTheWholeText) {
         TempFolder folder;
         folder.Write("b.txt", EncodeText(book, formats[seed % 5]).value_or(""));
         const DecodedText whole = DecodeBytes(folder.Read("b.txt"));
-        Check(RandomRenameCheck(), seed % 3 == 0);
+        Params().nameFromText = seed % 3 == 0;
         auto& ctx = Context();
         ctx.outputFolder = folder.Path() + "/";
         ctx.sliceBytes = 1 + gen() % 9;
@@ -333,11 +324,8 @@ TEST_F(ChapterSplitTest, SlicedBooksMakeTheBooksOfTheWholeText) {
         if (seed % 4 == 0) {
             book.erase(0, book.find(U("第")));
         }
-        paramSource.adjust = [seed](SplitParams& params) {
-            auto& chapters = std::get<SplitAtChaptersParams>(params.mode);
-            chapters.epub = true;
-            chapters.perVolume = seed % 2 == 0;
-        };
+        Chapters().epub = true;
+        Chapters().perVolume = seed % 2 == 0;
         std::map<std::string, std::string> made[2];
         for (int whole = 0; whole < 2; ++whole) {
             TempFolder folder;

@@ -2,7 +2,6 @@
 
 #include <set>
 
-#include "app/split_controls.h"
 #include "encoding/charset_converter.h"
 #include "platform/services.h"
 #include "split/piece_writer.h"
@@ -13,8 +12,6 @@
 
 namespace qs {
 namespace {
-
-using namespace split_controls;
 
 TEST(SanitizeFileNameTest, ReplacesAndRemoves) {
     struct Row {
@@ -83,10 +80,9 @@ TEST(RandomPoolTest, VisitsEveryNumberOnce) {
 
 class PieceNamingTest : public SplitFixture {
 protected:
-    void SplitOne(const char* name, const std::string& content, const char* parts = "2") {
+    void SplitOne(const char* name, const std::string& content, std::int32_t parts = 2) {
         temp.Write(name, content);
-        Check(PartsRadio());
-        Set(PartCountEdit(), parts);
+        SetMode(SplitIntoPartsParams{parts});
         ASSERT_EQ(SplitIntoParts(Context(), temp.File(name)), ModeResult::Done);
     }
 };
@@ -97,31 +93,31 @@ TEST_F(PieceNamingTest, NumberedNames) {
     EXPECT_EQ(temp.Read("a.b_2.txt"), "cd");
     SplitOne("notes", "abcd");
     EXPECT_EQ(temp.Read("notes_2"), "cd");
-    EXPECT_EQ(form.TextOf(StatusLabel()), U("　第 2 份"));
+    EXPECT_EQ(events.lastPiece, 2);
 }
 
 TEST_F(PieceNamingTest, RandomNames) {
-    Check(RandomRenameCheck());
+    Params().nameFromText = true;
     // One fragment of 20 characters with an asterisk in it.
     const Text title = U("abcdefghij*klmnopqrs");
-    SplitOne("s.txt", Bytes(title), "1");
+    SplitOne("s.txt", Bytes(title), 1);
     EXPECT_EQ(temp.Read(U("abcdefghij＊klmnopqrs") + ".txt"), ToUtf8Lossy(title));
 
     // An empty piece has no sentence: numbered.
-    SplitOne("e.txt", "", "1");
+    SplitOne("e.txt", "", 1);
     EXPECT_TRUE(Fs().Exists(temp.File("e_1.txt")));
 
     // 150 characters: cut to the first 100.
-    SplitOne("long.txt", std::string(150, 'y'), "1");
+    SplitOne("long.txt", std::string(150, 'y'), 1);
     EXPECT_TRUE(Fs().Exists(temp.File(Text(100, 'y') + ".txt")));
 
     // Every candidate taken: " (2)" after the name, then " (3)".
-    SplitOne("t1.txt", "sentence-longer-than-fifteen", "1");
+    SplitOne("t1.txt", "sentence-longer-than-fifteen", 1);
     temp.Write("sentence.txt", "x");
     temp.Write("longer.txt", "x");
     temp.Write("than.txt", "x");
     temp.Write("fifteen.txt", "x");
-    SplitOne("t2.txt", "sentence-longer-than-fifteen", "1");
+    SplitOne("t2.txt", "sentence-longer-than-fifteen", 1);
     int variants = 0;
     for (const char* w : {"sentence", "longer", "than", "fifteen"}) {
         variants += Fs().Exists(temp.File(Text(w) + " (2).txt")) ? 1 : 0;
@@ -135,9 +131,7 @@ TEST_F(PieceNamingTest, LargePiecesAreCopiedInChunks) {
     for (std::size_t i = 0; i < content.size(); ++i)
         content[i] = static_cast<char>(i * 7 + i / 4096);
     temp.Write("big.bin", content);
-    Check(BytesRadio());
-    Set(ByteSizeEdit(), "2");
-    form.SetSelectedIndex(ByteUnitCombo(), 2);
+    SetMode(SplitBySizeParams{2, 2});
     ASSERT_EQ(SplitBySize(Context(), temp.File("big.bin")), ModeResult::Done);
     EXPECT_EQ(temp.Read("big_1.bin") + temp.Read("big_2.bin"), content);
     EXPECT_EQ(temp.Read("big_1.bin").size(), 2u * 1024 * 1024);

@@ -2,160 +2,91 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <map>
+#include <cstdint>
 #include <memory>
+#include <utility>
+#include <vector>
 
-#include "app/control_model.h"
-#include "app/split_controls.h"
-#include "app/window_jobs.h"
+#include "job/job_events.h"
+#include "job/job_request.h"
 #include "platform/services.h"
 #include "split/split_modes.h"
 #include "split/split_state.h"
+#include "support/quiet_ui.h"
 #include "support/temp_folder.h"
 
 namespace qs {
 
-// A desktop that records messages and runs queued actions at chosen pumps.
-class RecordingUi : public UiServices {
-public:
-    MessageResult ShowMessage(const MessageRequest& request) override {
-        messages.push_back(request.text);
-        return answer;
-    }
-    TextList OpenFilesDialog(const Text& title, const Text& filter, const Text&) override {
-        dialogTitle = title;
-        dialogFilter = filter;
-        return {};
-    }
-    Text OpenFileDialog(const Text&, const Text&, const Text&) override { return Text(); }
-    Text ChooseFolder(const Text&, const Text&) override { return Text(); }
-    Text ClipboardText() override { return Text(); }
-    void ProcessPendingEvents() override {
-        ++pumps;
-        auto it = atPump.find(pumps);
-        if (it != atPump.end()) {
-            auto action = it->second;
-            atPump.erase(it);
-            action();
-        }
-    }
-    bool IsCtrlDown() override { return ctrlDown; }
-    bool OpenFolder(const Text& folder) override {
-        opened.push_back(folder);
-        return true;
-    }
-    bool OpenUrl(const Text&) override { return true; }
-    void RunModal(Form& form) override {
-        ++modals;
-        form.Close();
-    }
-    int ScreenWidth() override { return 1024; }
-    int ScreenHeight() override { return 768; }
-
-    TextList messages;
-    TextList opened;
-    Text dialogTitle, dialogFilter;
-    MessageResult answer = MessageResult::No;
-    int pumps = 0;
-    int modals = 0;
-    bool ctrlDown = false;
-    std::map<int, std::function<void()>> atPump;
-};
-
-// The split panel's controls on a bare form, a recording desktop and a temporary folder.
+// The split engine alone: a request as the command line fills one, read as it stands at
+// every read (so a test may change it between reads, or at a pump), a quiet desktop, and a
+// temporary folder for the pieces. Nothing of the window is built.
 class SplitFixture : public ::testing::Test {
 protected:
-    SplitFixture() : m_override(Platform{nullptr, nullptr, nullptr, &ui}), form(U("主界面")) {
-        using namespace split_controls;
-        AddControl(U("分组框分割"), ControlKind::GroupBox, Text());
-        for (const Text* r :
-             {&PartsRadio(), &BytesRadio(), &LinesRadio(), &CharsRadio(), &SeparatorRadio()}) {
-            AddControl(*r, ControlKind::RadioButton, U("分组框分割"));
-        }
-        for (const Text* e : {&PartCountEdit(), &ByteSizeEdit(), &LineMinEdit(), &LineMaxEdit(),
-                              &CharMinEdit(), &CharMaxEdit(), &FileTypeEdit()}) {
-            AddControl(*e, ControlKind::EditBox, U("分组框分割"));
-        }
-        AddControl(ByteUnitCombo(), ControlKind::ComboBox, U("分组框分割"));
-        form.SetSelectedIndex(ByteUnitCombo(), 0);
-        for (const Text* c : {&IgnoreBlankLinesCheck(), &RandomRenameCheck(), &SubfolderCheck(),
-                              &DeleteSourceCheck()}) {
-            AddControl(*c, ControlKind::CheckBox, U("分组框分割"));
-        }
-        AddControl(SeparatorButton(), ControlKind::Button, U("分组框分割"));
-        AddControl(SplitButton(), ControlKind::Button, U("分组框分割"));
-        form.SetText(SplitButton(), U("分割文件.."));
-        AddControl(ProgressBar(), ControlKind::ProgressBar, Text());
-        AddControl(StatusLabel(), ControlKind::TransparentLabel, Text());
+    // A request that is read as it stands now.
+    struct LiveRequest : SplitRequestSource {
+        const SplitRequest& Read() override { return request; }
+        SplitRequest request;
+    };
+
+    // What the job told: its stages, refusals and failures, and the last piece made.
+    struct HeardEvents : JobEvents {
+        void Stage(JobStage stage) override { stages.push_back(stage); }
+        void PieceMade(std::int64_t number) override { lastPiece = number; }
+        void Failed(const JobFailure& failure) override { failures.push_back(failure); }
+        void Refused(const ParamsProblem& problem) override { refusals.push_back(problem); }
+        void Pump() override { Ui().ProcessPendingEvents(); }
+        bool StopRequested() override { return stop; }
+
+        std::vector<JobStage> stages;
+        std::vector<JobFailure> failures;
+        std::vector<ParamsProblem> refusals;
+        std::int64_t lastPiece = 0;
+        bool stop = false;
+    };
+
+    SplitFixture() : m_override(Platform{nullptr, nullptr, nullptr, &ui}) {
+        // The pieces go beside their source, which is in temp.
+        Params().mode = std::monostate{};
+        Params().subfolder = false;
     }
 
-    void AddControl(const Text& name, ControlKind kind, const Text& parent) {
-        Control c;
-        c.name = name;
-        c.kind = kind;
-        c.parent = parent;
-        form.Add(std::move(c));
-    }
-
-    // An edit of a mode's value selects that mode, as the user would before a split.
-    void Set(const Text& edit, const char* value) {
-        using namespace split_controls;
-        const std::pair<const Text*, const Text*> radios[] = {
-            {&PartCountEdit(), &PartsRadio()}, {&ByteSizeEdit(), &BytesRadio()},
-            {&LineMinEdit(), &LinesRadio()},   {&LineMaxEdit(), &LinesRadio()},
-            {&CharMinEdit(), &CharsRadio()},   {&CharMaxEdit(), &CharsRadio()}};
-        for (const auto& [owned, radio] : radios) {
-            if (*owned == edit) {
-                Check(*radio);
-            }
-        }
-        form.SetText(edit, value);
-    }
-    void Check(const Text& box, bool on = true) { form.SetChecked(box, on); }
+    SplitParams& Params() { return requests.request.params; }
+    void SetMode(SplitModeParams mode) { Params().mode = std::move(mode); }
 
 public:
     enum class Mode { Lines, Chars, Separator };
 
 protected:
-    ModeResult RunMode(SplitContext& ctx, Mode mode, const Text& path) {
-        using namespace split_controls;
-        const Text* radios[] = {&LinesRadio(), &CharsRadio(), &SeparatorRadio()};
-        Check(*radios[static_cast<int>(mode)]);
+    // One of the three text modes, with pieces of min to max lines or characters.
+    static SplitModeParams ModeOf(Mode mode, std::int32_t min, std::int32_t max,
+                                  const Text& separator) {
+        switch (mode) {
+            case Mode::Lines:
+                return SplitByLinesParams{min, max};
+            case Mode::Chars:
+                return SplitByCharsParams{min, max};
+            case Mode::Separator:
+                break;
+        }
+        return SplitAtSeparatorParams{separator};
+    }
+
+    ModeResult RunMode(SplitContext& ctx, SplitModeParams mode, const Text& path) {
+        SetMode(std::move(mode));
         return RunSplitMode(ctx, path);
     }
 
     SplitContext& Context() {
-        m_ctx = std::make_unique<SplitContext>(
-            SplitContext{paramSource, events, temp.Path() + "/", {}});
+        m_ctx =
+            std::make_unique<SplitContext>(SplitContext{requests, events, temp.Path() + "/", {}});
         return *m_ctx;
     }
 
-    // The panel's parameters, with what the panel cannot hold (an output encoding, chapters to
-    // a piece) put in by adjust.
-    struct PanelParams : SplitRequestSource {
-        explicit PanelParams(const Form& f) : window(f) {}
-        const SplitRequest& Read() override {
-            request = window.Read();
-            if (adjust) {
-                adjust(request.params);
-            }
-            return request;
-        }
-        WindowSplitRequest window;
-        SplitRequest request;
-        std::function<void(SplitParams&)> adjust;
-    };
-
-    RecordingUi ui;
+    QuietUi ui;
     ServicesOverride m_override;
-    Form form;
     TempFolder temp;
-    bool stop = false;
-    Text status;
-    FailureList failures;
-    PanelParams paramSource{form};
-    WindowJobEvents events{form, JobKind::Split, stop, status, failures};
+    LiveRequest requests;
+    HeardEvents events;
     std::unique_ptr<SplitContext> m_ctx;
 };
 

@@ -1,5 +1,4 @@
 #include "split/split_modes.h"
-#include "app/split_controls.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +11,6 @@
 
 namespace qs {
 namespace {
-
-using namespace split_controls;
 
 class SplitModesTest : public SplitFixture {
 protected:
@@ -41,19 +38,19 @@ TEST_F(SplitModesTest, PartsKeepEveryByte) {
     struct Row {
         const char* name;
         std::string content;
-        const char* parts;
+        std::int32_t parts;
         std::vector<std::size_t> sizes;
     } rows[] = {
-        {"five bytes in ten parts", "abcde", "10", {0, 0, 0, 0, 0, 0, 0, 0, 0, 5}},
-        {"empty file in three parts", "", "3", {0, 0, 0}},
-        {"ten bytes in three parts", "0123456789", "3", {3, 3, 4}},
+        {"five bytes in ten parts", "abcde", 10, {0, 0, 0, 0, 0, 0, 0, 0, 0, 5}},
+        {"empty file in three parts", "", 3, {0, 0, 0}},
+        {"ten bytes in three parts", "0123456789", 3, {3, 3, 4}},
     };
     for (const Row& row : rows) {
         TempFolder folder;
         auto& ctx = Context();
         ctx.outputFolder = folder.Path() + "/";
         folder.Write("s.txt", row.content);
-        Set(PartCountEdit(), row.parts);
+        SetMode(SplitIntoPartsParams{row.parts});
         ASSERT_EQ(SplitIntoParts(ctx, folder.File("s.txt")), ModeResult::Done) << row.name;
         std::string all;
         for (std::size_t k = 0; k < row.sizes.size(); ++k) {
@@ -72,14 +69,14 @@ TEST_F(SplitModesTest, HugePartCountOnASmallFileIsBounded) {
     // surplus empty ones not made.
     const struct {
         std::string content;
-        const char* parts;
-    } rows[] = {{"abcde", "2147483647"}, {std::string(10001, 'x'), "10002"}};
+        std::int32_t parts;
+    } rows[] = {{"abcde", 2147483647}, {std::string(10001, 'x'), 10002}};
     for (const auto& row : rows) {
         TempFolder folder;
         auto& ctx = Context();
         ctx.outputFolder = folder.Path() + "/";
         folder.Write("s.txt", row.content);
-        Set(PartCountEdit(), row.parts);
+        SetMode(SplitIntoPartsParams{row.parts});
         ASSERT_EQ(SplitIntoParts(ctx, folder.File("s.txt")), ModeResult::Done);
         EXPECT_EQ(ctx.state.piecesMade, kMaxPartsBeyondLength) << row.parts;
         EXPECT_EQ(folder.Read("s_1.txt"), "") << row.parts;
@@ -90,16 +87,16 @@ TEST_F(SplitModesTest, HugePartCountOnASmallFileIsBounded) {
 TEST_F(SplitModesTest, BySizeCutsAtTheSize) {
     struct Row {
         const char* name;
-        const char* size;
+        float size;
         int unit;
         std::size_t length;
         std::vector<std::size_t> sizes;
     } rows[] = {
-        {"4 of 10", "4", 0, 10, {4, 4, 2}},
-        {"5 of 10", "5", 0, 10, {5, 5}},
-        {"3.12 KB", "3.12", 1, 7000, {3194, 3194, 612}},
-        {"empty file", "4", 0, 0, {}},
-        {"below one byte", "0.5", 0, 10, {}},
+        {"4 of 10", 4, 0, 10, {4, 4, 2}},
+        {"5 of 10", 5, 0, 10, {5, 5}},
+        {"3.12 KB", 3.12f, 1, 7000, {3194, 3194, 612}},
+        {"empty file", 4, 0, 0, {}},
+        {"below one byte", 0.5f, 0, 10, {}},
     };
     for (const Row& row : rows) {
         TempFolder folder;
@@ -109,8 +106,7 @@ TEST_F(SplitModesTest, BySizeCutsAtTheSize) {
         for (std::size_t i = 0; i < content.size(); ++i)
             content[i] = static_cast<char>('a' + i % 26);
         folder.Write("s.txt", content);
-        Set(ByteSizeEdit(), row.size);
-        form.SetSelectedIndex(ByteUnitCombo(), row.unit);
+        SetMode(SplitBySizeParams{row.size, row.unit});
         ASSERT_EQ(SplitBySize(ctx, folder.File("s.txt")), ModeResult::Done) << row.name;
         std::string all;
         for (std::size_t k = 0; k < row.sizes.size(); ++k) {
@@ -125,28 +121,28 @@ TEST_F(SplitModesTest, BySizeCutsAtTheSize) {
     }
 }
 
-TEST_F(SplitModesTest, ValidationMessagesAndFocus) {
+TEST_F(SplitModesTest, ValidationMessagesAndFields) {
     struct Row {
         const char* name;
         ModeResult (*mode)(SplitContext&, const Text&);
-        const Text* edit;
+        SplitModeParams params;
+        SplitField field;
         const char* message;
     } rows[] = {
-        {"parts", SplitIntoParts, &PartCountEdit(), "份数必须大于0"},
-        {"bytes", SplitBySize, &ByteSizeEdit(), "字节长度不能等于0"},
-        {"lines", SplitByLineCount, &LineMinEdit(), "行数至少 1"},
-        {"chars", SplitByCharCount, &CharMinEdit(), "字数至少 1 个"},
+        {"parts", SplitIntoParts, SplitIntoPartsParams{0}, SplitField::PartCount, "份数必须大于0"},
+        {"bytes", SplitBySize, SplitBySizeParams{0, 0}, SplitField::ByteSize, "字节长度不能等于0"},
+        {"lines", SplitByLineCount, SplitByLinesParams{0, 0}, SplitField::LineMin, "行数至少 1"},
+        {"chars", SplitByCharCount, SplitByCharsParams{0, 0}, SplitField::CharMin, "字数至少 1 个"},
     };
     temp.Write("s.txt", "abc");
     for (const Row& row : rows) {
-        ui.messages.clear();
-        form.SetFocus(Text());
-        Set(*row.edit, "0");
+        events.refusals.clear();
+        SetMode(row.params);
         EXPECT_EQ(row.mode(Context(), temp.File("s.txt")), ModeResult::ValidationFailed)
             << row.name;
-        ASSERT_EQ(ui.messages.size(), 1u) << row.name;
-        EXPECT_EQ(ui.messages[0], U(row.message)) << row.name;
-        EXPECT_EQ(form.Focused(), *row.edit) << row.name;
+        ASSERT_EQ(events.refusals.size(), 1u) << row.name;
+        EXPECT_EQ(events.refusals[0].message, U(row.message)) << row.name;
+        EXPECT_EQ(events.refusals[0].field, row.field) << row.name;
     }
     EXPECT_FALSE(Fs().Exists(temp.File("s_1.txt")));
 }
@@ -156,8 +152,7 @@ TEST_F(SplitModesTest, LinesWithSwappedBoundsStayInRange) {
     for (int i = 0; i < 200; ++i)
         content += "line" + std::to_string(i) + "\n";
     temp.Write("s.txt", content);
-    Set(LineMinEdit(), "10");
-    Set(LineMaxEdit(), "5");
+    SetMode(SplitByLinesParams{10, 5});
     auto& ctx = Context();
     ASSERT_EQ(SplitByLineCount(ctx, temp.File("s.txt")), ModeResult::Done);
     const auto pieces = Pieces("s");
@@ -177,7 +172,8 @@ TEST_F(SplitModesTest, LinesWithSwappedBoundsStayInRange) {
     for (int i = 0; i < 200; ++i)
         expected += (i ? "\r\nline" : "line") + std::to_string(i);
     EXPECT_EQ(joined, expected);
-    EXPECT_EQ(form.TextOf(SplitButton()), U("开始分割.."));
+    ASSERT_FALSE(events.stages.empty());
+    EXPECT_EQ(events.stages.back(), JobStage::Cutting);
 }
 
 TEST_F(SplitModesTest, LinesBlankLinesAndCtrlZ) {
@@ -202,9 +198,8 @@ TEST_F(SplitModesTest, LinesBlankLinesAndCtrlZ) {
         auto& ctx = Context();
         ctx.outputFolder = folder.Path() + "/";
         folder.Write("s.txt", row.content);
-        Set(LineMinEdit(), "2");
-        Set(LineMaxEdit(), "2");
-        Check(IgnoreBlankLinesCheck(), row.ignoreBlank);
+        SetMode(SplitByLinesParams{2, 2});
+        Params().skipBlankLines = row.ignoreBlank;
         ASSERT_EQ(SplitByLineCount(ctx, folder.File("s.txt")), ModeResult::Done);
         for (std::size_t k = 0; k < row.pieces.size(); ++k) {
             const std::string piece = folder.Read("s_" + std::to_string(k + 1) + ".txt");
@@ -221,8 +216,7 @@ TEST_F(SplitModesTest, LinesBlankLinesAndCtrlZ) {
 TEST_F(SplitModesTest, CharsCountDoubleByteAndCrLfAsOne) {
     // ab 中 CR LF c, in the internal code page (raw source)
     temp.Write("s.txt", "ab\xD6\xD0\r\nc");
-    Set(CharMinEdit(), "3");
-    Set(CharMaxEdit(), "3");
+    SetMode(SplitByCharsParams{3, 3});
     auto& ctx = Context();
     ASSERT_EQ(SplitByCharCount(ctx, temp.File("s.txt")), ModeResult::Done);
     EXPECT_EQ(temp.Read("s_1.txt"), "ab\xD6\xD0");
@@ -245,8 +239,7 @@ TEST_F(SplitModesTest, SeparatorPieces) {
         auto& ctx = Context();
         ctx.outputFolder = folder.Path() + "/";
         folder.Write("s.txt", row.content);
-        form.SetTag(SeparatorButton(), "S");
-        Check(SeparatorRadio());
+        SetMode(SplitAtSeparatorParams{"S"});
         ASSERT_EQ(SplitAtSeparator(ctx, folder.File("s.txt")), ModeResult::Done);
         for (std::size_t k = 0; k < row.pieces.size(); ++k) {
             EXPECT_EQ(folder.Read("s_" + std::to_string(k + 1) + ".txt"), row.pieces[k])
@@ -258,10 +251,11 @@ TEST_F(SplitModesTest, SeparatorPieces) {
 
 TEST_F(SplitModesTest, EmptySeparatorOpensTheInputDialog) {
     temp.Write("s.txt", "abc");
-    Check(SeparatorRadio());
+    SetMode(SplitAtSeparatorParams{});
     EXPECT_EQ(SplitAtSeparator(Context(), temp.File("s.txt")), ModeResult::ValidationFailed);
-    ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_EQ(ui.messages[0], U("请输入用于分割的字符串！"));
+    ASSERT_EQ(events.refusals.size(), 1u);
+    EXPECT_EQ(events.refusals[0].message, U("请输入用于分割的字符串！"));
+    EXPECT_EQ(events.refusals[0].field, SplitField::Separator);
     EXPECT_FALSE(Fs().Exists(temp.File("s_1.txt")));
 }
 
@@ -273,8 +267,7 @@ const std::string kUtf16 = std::string(
 
 TEST_F(SplitModesTest, Utf16MarkInTextModesOnEveryPieceInByteModesOnlyTheFirst) {
     temp.Write("u.txt", kUtf16);
-    Set(LineMinEdit(), "1");
-    Set(LineMaxEdit(), "1");
+    SetMode(SplitByLinesParams{1, 1});
     ASSERT_EQ(SplitByLineCount(Context(), temp.File("u.txt")), ModeResult::Done);
     EXPECT_EQ(temp.Read("u_1.txt"), std::string("\xFF\xFE"
                                                 "a\0b\0",
@@ -286,7 +279,7 @@ TEST_F(SplitModesTest, Utf16MarkInTextModesOnEveryPieceInByteModesOnlyTheFirst) 
     TempFolder other;
     auto& ctx = Context();
     ctx.outputFolder = other.Path() + "/";
-    Set(PartCountEdit(), "2");
+    SetMode(SplitIntoPartsParams{2});
     ASSERT_EQ(SplitIntoParts(ctx, temp.File("u.txt")), ModeResult::Done);
     EXPECT_EQ(other.Read("u_1.txt").substr(0, 2), "\xFF\xFE");
     EXPECT_EQ(other.Read("u_2.txt"), kUtf16.substr(7));
@@ -294,8 +287,7 @@ TEST_F(SplitModesTest, Utf16MarkInTextModesOnEveryPieceInByteModesOnlyTheFirst) 
 
 TEST_F(SplitModesTest, Utf8PiecesCarryAMarkOnlyWhenTheSourceDid) {
     const std::string body = "\xE4\xB8\xAD\n\xE6\x96\x87";  // 中 LF 文
-    Set(LineMinEdit(), "1");
-    Set(LineMaxEdit(), "1");
+    SetMode(SplitByLinesParams{1, 1});
     temp.Write("plain.txt", body);
     ASSERT_EQ(SplitByLineCount(Context(), temp.File("plain.txt")), ModeResult::Done);
     EXPECT_EQ(temp.Read("plain_1.txt"), "\xE4\xB8\xAD");
@@ -326,12 +318,7 @@ TEST_F(SplitModesTest, TextModesRoundTripInEveryEncoding) {
             folder.Write("s.txt", EncodeText(text, {encoding, true}).value_or(text));
             auto& ctx = Context();
             ctx.outputFolder = folder.Path() + "/";
-            Set(LineMinEdit(), "1");
-            Set(LineMaxEdit(), "2");
-            Set(CharMinEdit(), "2");
-            Set(CharMaxEdit(), "5");
-            form.SetTag(SeparatorButton(), U("，"));
-            Check(SeparatorRadio());
+            SetMode(SplitAtSeparatorParams{U("，")});
             const Text path = folder.File("s.txt");
             if (mode == 0)
                 SplitByLineCount(ctx, path);
@@ -359,12 +346,7 @@ TEST_F(SplitModesTest, TextModesRoundTripInEveryEncoding) {
 
 // What an editor saves for an empty text: in every text mode, like an empty file.
 TEST_F(SplitModesTest, AMarkAloneIsAnEmptyText) {
-    Set(LineMinEdit(), "1");
-    Set(LineMaxEdit(), "1");
-    Set(CharMinEdit(), "1");
-    Set(CharMaxEdit(), "1");
-    form.SetTag(SeparatorButton(), "S");
-    Check(SeparatorRadio());
+    SetMode(SplitAtSeparatorParams{"S"});
     for (const char* content : {"", "\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"}) {
         for (int mode = 0; mode < 3; ++mode) {
             temp.Write("s.txt", content);
@@ -375,7 +357,7 @@ TEST_F(SplitModesTest, AMarkAloneIsAnEmptyText) {
                                            : SplitAtSeparator;
             ASSERT_EQ(split(ctx, path), ModeResult::Done);
             EXPECT_EQ(Joined(Pieces("s")), "") << ToUtf8Lossy(content) << " mode " << mode;
-            EXPECT_TRUE(failures.Empty());
+            EXPECT_TRUE(events.failures.empty());
         }
     }
 }

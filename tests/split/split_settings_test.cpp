@@ -1,9 +1,6 @@
-#include "app/split_controls.h"
 #include "split/split_state.h"
 
 #include <gtest/gtest.h>
-
-#include "split_fixture.h"
 
 namespace qs {
 namespace {
@@ -36,27 +33,6 @@ TEST(ParseLeadingFloatTest, TakesTheLeadingDecimal) {
     EXPECT_EQ(ParseLeadingFloat("-2"), -2.0f);
     EXPECT_EQ(ParseLeadingFloat("x1"), 0.0f);
     EXPECT_EQ(ParseLeadingFloat("."), 0.0f);
-}
-
-class SplitOptionsTest : public SplitFixture {};
-
-TEST_F(SplitOptionsTest, FirstSelectedModeAndPieceSizes) {
-    EXPECT_EQ(SplitParamsOf(form).mode.index(), 0u);
-    Check(split_controls::CharsRadio());
-    EXPECT_TRUE(std::holds_alternative<SplitByCharsParams>(SplitParamsOf(form).mode));
-
-    // 3.12 in single precision times 1024, truncated.
-    auto pieceBytes = [&] {
-        return std::get<SplitBySizeParams>(SplitParamsOf(form).mode).PieceBytes();
-    };
-    Set(split_controls::ByteSizeEdit(), "3.12");
-    form.SetSelectedIndex(split_controls::ByteUnitCombo(), 1);
-    EXPECT_EQ(pieceBytes(), 3194);
-    form.SetSelectedIndex(split_controls::ByteUnitCombo(), 3);
-    EXPECT_EQ(pieceBytes(), static_cast<std::int64_t>(3.12f * 1073741824.0));
-    EXPECT_GT(pieceBytes(), std::int64_t{1} << 31);
-    form.SetSelectedIndex(split_controls::ByteUnitCombo(), -1);
-    EXPECT_EQ(pieceBytes(), 3);
 }
 
 }  // namespace

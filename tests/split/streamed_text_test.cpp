@@ -6,8 +6,6 @@
 
 #include <random>
 
-#include "app/main_window.h"
-#include "app/split_controls.h"
 #include "encoding/charset_converter.h"
 #include "encoding/text_slices.h"
 #include "pattern/regex_facade.h"
@@ -18,8 +16,6 @@
 
 namespace qs {
 namespace {
-
-using namespace split_controls;
 
 class StreamedTextTest : public SplitFixture {};
 
@@ -139,18 +135,15 @@ TEST_F(StreamedTextTest, SlicedPiecesAreThoseOfTheWholeText) {
         const std::size_t n = 1 + gen() % 4;
         const bool ignoreBlank = gen() % 2 == 0;
         const Text separator = gen() % 2 == 0 ? U("◆◇") : U("\r");
-        Set(LineMinEdit(), std::to_string(n).c_str());
-        Set(LineMaxEdit(), std::to_string(n).c_str());
-        Set(CharMinEdit(), std::to_string(n).c_str());
-        Set(CharMaxEdit(), std::to_string(n).c_str());
-        Check(IgnoreBlankLinesCheck(), ignoreBlank);
-        form.SetTag(SeparatorButton(), separator);
+        const auto count = static_cast<std::int32_t>(n);
+        Params().skipBlankLines = ignoreBlank;
         auto& ctx = Context();
         ctx.outputFolder = folder.Path() + "/";
         ctx.sliceBytes = slice;
         ctx.pieceHoldBytes = 1 + gen() % 12;
         ctx.waitingPieces = seed % 4;
-        ASSERT_EQ(RunMode(ctx, mode, folder.File("s.txt")), ModeResult::Done);
+        ASSERT_EQ(RunMode(ctx, ModeOf(mode, count, count, separator), folder.File("s.txt")),
+                  ModeResult::Done);
 
         // A source in no encoding the program reads gives no pieces.
         const TextList expected = whole.exact || whole.damage.Any()
@@ -174,9 +167,6 @@ TEST_F(StreamedTextTest, SlicedPiecesAreThoseOfTheWholeText) {
 // slices: joined, the pieces are the source; there are as many as the line rules give on its
 // text, and each but the last ends with a break (a CR LF never parted).
 TEST_F(StreamedTextTest, KeptLineBreaksJoinToTheSource) {
-    paramSource.adjust = [](SplitParams& params) {
-        std::get<SplitByLinesParams>(params.mode).keepBreaks = true;
-    };
     for (unsigned seed = 1; seed <= 400; ++seed) {
         std::mt19937 gen(seed);
         const Bytes source = RandomSource(gen);
@@ -184,13 +174,13 @@ TEST_F(StreamedTextTest, KeptLineBreaksJoinToTheSource) {
         const std::size_t n = 1 + gen() % 4;
         TempFolder folder;
         folder.Write("s.txt", source);
-        Set(LineMinEdit(), std::to_string(n).c_str());
-        Set(LineMaxEdit(), std::to_string(n).c_str());
+        const auto count = static_cast<std::int32_t>(n);
         auto& ctx = Context();
         ctx.outputFolder = folder.Path() + "/";
         ctx.sliceBytes = 1 + gen() % 9;
         ctx.pieceHoldBytes = 1 + gen() % 12;
-        ASSERT_EQ(RunMode(ctx, Mode::Lines, folder.File("s.txt")), ModeResult::Done);
+        ASSERT_EQ(RunMode(ctx, SplitByLinesParams{count, count, true}, folder.File("s.txt")),
+                  ModeResult::Done);
         const bool readable = whole.exact || whole.damage.Any();
         // A mark alone is one piece.
         const std::size_t lines = ExpectedPieces(Mode::Lines, whole.text, n, false, {}).size();
@@ -220,16 +210,13 @@ TEST_F(StreamedTextTest, KeptLineBreaksJoinToTheSource) {
 TEST_F(StreamedTextTest, Utf8BodiesCutAsTheyAreGiveThePiecesOfTheirText) {
     const Text text =
         U("第一句话很长很长很长很长很长很长。◆◇第二句话也很长很长很长很长！◆◇\r\n尾◆");
-    form.SetTag(SeparatorButton(), U("◆◇"));
     const struct {
         const char* output;
         bool randomNames;
     } rows[] = {{"", false}, {"", true}, {"utf-16le", false}, {"gbk", true}};
     for (const auto& row : rows) {
-        paramSource.adjust = [&row](SplitParams& params) {
-            params.output.encoding = ParseOutputEncoding(row.output);
-        };
-        Check(RandomRenameCheck(), row.randomNames);
+        Params().output.encoding = ParseOutputEncoding(row.output);
+        Params().nameFromText = row.randomNames;
         std::map<Text, Text> pieces[2];
         for (const TextEncoding encoding : {TextEncoding::Utf8, TextEncoding::Utf16Le}) {
             TempFolder folder;
@@ -238,7 +225,8 @@ TEST_F(StreamedTextTest, Utf8BodiesCutAsTheyAreGiveThePiecesOfTheirText) {
             ctx.outputFolder = folder.Path() + "/";
             ctx.sliceBytes = 5;
             ctx.pieceHoldBytes = row.randomNames ? 1000 : 7;
-            ASSERT_EQ(RunMode(ctx, Mode::Separator, folder.File("s.txt")), ModeResult::Done);
+            ASSERT_EQ(RunMode(ctx, SplitAtSeparatorParams{U("◆◇")}, folder.File("s.txt")),
+                      ModeResult::Done);
             EXPECT_EQ(ctx.state.piecesInUtf8, encoding == TextEncoding::Utf8);
             const auto entries = Fs().List(folder.Path());
             ASSERT_TRUE(entries);
@@ -282,18 +270,12 @@ TEST_F(StreamedTextTest, Utf8BodiesCutInTheirOwnBytesGiveTheDecodedPathsPieces) 
             source.insert(0, "\xA4\xA4");
         }
         const auto mode = static_cast<Mode>(gen() % 3);
-        const std::string min = std::to_string(1 + gen() % 4);
-        const std::string max = std::to_string(std::stoi(min) + gen() % 3);
-        Set(LineMinEdit(), min.c_str());
-        Set(LineMaxEdit(), max.c_str());
-        Set(CharMinEdit(), min.c_str());
-        Set(CharMaxEdit(), max.c_str());
-        Check(IgnoreBlankLinesCheck(), gen() % 2 == 0);
-        Check(RandomRenameCheck(), gen() % 4 == 0);
-        form.SetTag(SeparatorButton(), gen() % 2 ? U("◆◇") : U("\r\n"));
-        paramSource.adjust = [output](SplitParams& params) {
-            params.output.encoding = ParseOutputEncoding(output);
-        };
+        const auto min = static_cast<std::int32_t>(1 + gen() % 4);
+        const auto max = static_cast<std::int32_t>(min + static_cast<std::int32_t>(gen() % 3));
+        Params().skipBlankLines = gen() % 2 == 0;
+        Params().nameFromText = gen() % 4 == 0;
+        const Text separator = gen() % 2 ? U("◆◇") : U("\r\n");
+        Params().output.encoding = ParseOutputEncoding(output);
         const std::size_t slice = 1 + gen() % 9, hold = 1 + gen() % 12, names = 1 + gen() % 24;
         std::map<Text, Bytes> pieces[2];
         for (const bool own : {true, false}) {
@@ -307,7 +289,8 @@ TEST_F(StreamedTextTest, Utf8BodiesCutInTheirOwnBytesGiveTheDecodedPathsPieces) 
             ctx.cutUtf8Bodies = own;
             ctx.waitingPieces = seed % 4;
             FixRandomSeed(seed);
-            ASSERT_EQ(RunMode(ctx, mode, folder.File("s.txt")), ModeResult::Done);
+            ASSERT_EQ(RunMode(ctx, ModeOf(mode, min, max, separator), folder.File("s.txt")),
+                      ModeResult::Done);
             cutInOwnBytes += ctx.state.piecesInUtf8 ? 1 : 0;
             const auto entries = Fs().List(folder.Path());
             for (const DirEntry& entry : entries.value_or(std::vector<DirEntry>())) {
@@ -330,15 +313,13 @@ TEST_F(StreamedTextTest, ALargeNamedPieceIsNamedAfterItsBeginning) {
     for (const TextEncoding encoding : {TextEncoding::Utf8, TextEncoding::Gb18030}) {
         TempFolder folder;
         folder.Write("s.txt", EncodeText(text, {encoding, false}).value_or(text));
-        Set(LineMinEdit(), "1");
-        Set(LineMaxEdit(), "1");
-        Check(RandomRenameCheck());
+        Params().nameFromText = true;
         auto& ctx = Context();
         ctx.outputFolder = folder.Path() + "/";
         ctx.sliceBytes = 64;
         ctx.pieceHoldBytes = 16;
         ctx.nameTextBytes = 22;  // the first sentence and its comma
-        ASSERT_EQ(RunMode(ctx, Mode::Lines, folder.File("s.txt")), ModeResult::Done);
+        ASSERT_EQ(RunMode(ctx, SplitByLinesParams{1, 1}, folder.File("s.txt")), ModeResult::Done);
         EXPECT_EQ(folder.Read(U("开头的这一句话做名字.txt")), folder.Read("s.txt"));
     }
 }

@@ -4,7 +4,7 @@
 
 namespace qs::split_controls {
 
-// The split panel's controls by their internal names.
+// The split panel's controls by their internal names, for tests that drive the panel.
 inline const Text& PartsRadio() {
     return U(names::ByParts);
 }
