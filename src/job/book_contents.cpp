@@ -161,7 +161,9 @@ void HeadingScan::AddLine(std::size_t start, std::string_view line) {
         if (m_rules.empty()) {
             if (const std::optional<HeadingShape> shape =
                     ShapeOfLine(line, static_cast<std::int32_t>(chars))) {
-                AddCandidate(start, line, shape->form, *shape);
+                if (!m_inList) {  // in a list it is text whatever it is
+                    AddCandidate(start, line, shape->form, *shape);
+                }
                 candidate = true;
             }
         } else {
