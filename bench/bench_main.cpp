@@ -601,6 +601,8 @@ std::vector<Case> MakeCases(const BenchData& d, const std::string& program) {
                   Kind::Scale, 2, Memory::Streamed, d.novel),
         OnTheSame("shape-one-line-chapters", {"split", "--chapters"}, d.oneLine, Kind::Scale, 2,
                   Memory::Streamed, d.novel),
+        OnTheSame("shape-one-line-epub", {"split", "--chapters", "--epub"}, d.oneLine, Kind::Scale,
+                  2, Memory::Streamed, d.novel),
         // Both read their figures from the same runs of the window's job: the Qt pump and
         // the no-op pump alternate.
         OnTheSame("responsiveness", {"lines-10000"}, d.utf8, Kind::Responsiveness, 1.0,

@@ -72,7 +72,8 @@ std::string Escape(std::string_view text) {
     return out;
 }
 
-// Whether the line holds anything a reader would see (not only ASCII and full-width spaces).
+}  // namespace
+
 bool HasContent(std::string_view text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto b = static_cast<unsigned char>(text[i]);
@@ -84,6 +85,8 @@ bool HasContent(std::string_view text) {
     }
     return false;
 }
+
+namespace {
 
 // The text without the spaces around it, for labels and titles.
 std::string_view Trimmed(std::string_view text) {
@@ -195,6 +198,7 @@ public:
             m_headings = 0;
             m_headWritten = false;
             m_bodyEmpty = true;
+            m_paragraphOpen = false;
         }
         bool end = false;
         if (!m_feed.Lines(index, m_lines, end)) {
@@ -237,8 +241,22 @@ private:
 
     void AddLine(std::size_t index, const std::string& name, const EpubLine& line,
                  std::string& out) {
+        if (m_paragraphOpen) {
+            (m_headWritten ? out : m_pending) += Escape(line.text);
+            if (!line.more) {
+                (m_headWritten ? out : m_pending) += "</p>\n";
+                m_paragraphOpen = false;
+            }
+            return;
+        }
         if (!HasContent(line.text)) {
             return;
+        }
+        if (line.more && !m_headWritten) {
+            // The body cannot wait for a title behind a paragraph too long to hold: the
+            // document takes the book's.
+            m_title = m_title.empty() ? Escape(Trimmed(m_metadata.title)) : m_title;
+            WriteHead(index, out);
         }
         std::string& body = m_headWritten ? out : m_pending;
         switch (line.kind) {
@@ -256,7 +274,8 @@ private:
                 break;
             }
             case EpubLine::Kind::Paragraph:
-                body += "<p>" + Escape(line.text) + "</p>\n";
+                body += "<p>" + Escape(line.text) + (line.more ? "" : "</p>\n");
+                m_paragraphOpen = line.more;
                 break;
         }
         m_bodyEmpty = false;
@@ -388,6 +407,7 @@ private:
     std::size_t m_made = 0;  // documents
     bool m_headWritten = false;
     bool m_bodyEmpty = true;
+    bool m_paragraphOpen = false;  // a paragraph handed out in parts, not ended yet
 };
 
 // A document made whole before the library writes it, so that its entry's header tells its

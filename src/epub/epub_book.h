@@ -13,7 +13,14 @@ struct EpubLine {
     std::string_view text;
     Kind kind = Kind::Paragraph;
     int level = 2;  // of a heading: 1 a volume, whose chapters the navigation nests under it
+    // A paragraph too long to hold, handed out in parts: this one goes on in the next line
+    // handed out, which continues it whatever it holds.
+    bool more = false;
 };
+
+// Whether a line of UTF-8 holds anything but spaces and control characters: a line without
+// is no paragraph.
+bool HasContent(std::string_view text);
 
 struct EpubMetadata {
     std::string title;       // never empty in the book: "未命名" stands in

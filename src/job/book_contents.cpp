@@ -27,6 +27,9 @@ constexpr std::int64_t kMaxFrontChars = 300;
 constexpr std::size_t kContentsGapLines = 2;
 // A gap in the numbers wider than this is a jump, told as out of order.
 constexpr std::int64_t kMaxGap = 50;
+// More candidates than this with nothing between are a list, neither a book's contents nor
+// its chapters: they are taken as text, so that the candidates kept stay bounded.
+constexpr std::size_t kMaxRun = 100000;
 
 // Only ever compared with another: eight bytes a step, since every line of a book goes
 // through here.
@@ -88,12 +91,13 @@ std::optional<HeadingRule> CompileHeadingRule(const std::string& name, const Tex
 HeadingScan::HeadingScan(std::vector<HeadingRule> rules) : m_rules(std::move(rules)) {}
 
 std::uint32_t HeadingScan::FamilyOf(std::string_view name) {
-    const auto [it, added] =
-        m_familyIndex.try_emplace(std::string(name), static_cast<std::uint32_t>(m_families.size()));
-    if (added) {
-        m_families.emplace_back(name);
+    // A book has a handful of families, and every candidate asks.
+    const auto it = std::find(m_families.begin(), m_families.end(), name);
+    if (it != m_families.end()) {
+        return static_cast<std::uint32_t>(it - m_families.begin());
     }
-    return it->second;
+    m_families.emplace_back(name);
+    return static_cast<std::uint32_t>(m_families.size() - 1);
 }
 
 void HeadingScan::AddCandidate(std::size_t start, std::string_view line, std::string_view family,
@@ -114,6 +118,37 @@ void HeadingScan::AddCandidate(std::size_t start, std::string_view line, std::st
     m_candidates.push_back(std::move(c));
 }
 
+void HeadingScan::AddTextLine(std::string_view line) {
+    ++m_textLines;
+    m_inList = false;
+    if (!m_candidates.empty()) {
+        m_candidates.back().bodyHash = Fnv(m_candidates.back().bodyHash, line);
+    }
+}
+
+// The candidates of one line, added from position before on.
+void HeadingScan::EndLineOfCandidates(std::size_t before) {
+    if (before == 0 || m_candidates[before - 1].textLines != m_textLines) {
+        m_runStart = before;
+    }
+    if (m_candidates.size() - m_runStart <= kMaxRun) {
+        return;
+    }
+    // Each line of the run becomes a line of text of the candidate before it, told by its
+    // label (its line is gone).
+    for (std::size_t k = m_runStart; k < m_candidates.size(); ++k) {
+        if (k == 0 || m_candidates[k].line != m_candidates[k - 1].line) {
+            ++m_textLines;
+            if (m_runStart > 0) {
+                std::uint64_t& hash = m_candidates[m_runStart - 1].bodyHash;
+                hash = Fnv(hash, m_candidates[k].label);
+            }
+        }
+    }
+    m_candidates.resize(m_runStart);
+    m_inList = true;
+}
+
 void HeadingScan::AddLine(std::size_t start, std::string_view line) {
     const std::int64_t chars = CountChars(line);
     const bool blank = IsBlank(line);
@@ -121,11 +156,14 @@ void HeadingScan::AddLine(std::size_t start, std::string_view line) {
         m_firstTitle = Text(HeadingTitle(line));
     }
     bool candidate = false;
+    const std::size_t before = m_candidates.size();
     if (!blank) {
         if (m_rules.empty()) {
             if (const std::optional<HeadingShape> shape =
                     ShapeOfLine(line, static_cast<std::int32_t>(chars))) {
-                AddCandidate(start, line, shape->form, *shape);
+                if (!m_inList) {  // in a list it is text whatever it is
+                    AddCandidate(start, line, shape->form, *shape);
+                }
                 candidate = true;
             }
         } else {
@@ -141,11 +179,18 @@ void HeadingScan::AddLine(std::size_t start, std::string_view line) {
             }
         }
     }
-    if (!candidate && !blank) {
-        ++m_textLines;
+    if (candidate && m_inList) {
+        // A heading among the lines of a list is one of them.
+        m_candidates.resize(before);
+        candidate = false;
+        m_textLines += 1;
         if (!m_candidates.empty()) {
             m_candidates.back().bodyHash = Fnv(m_candidates.back().bodyHash, line);
         }
+    } else if (candidate) {
+        EndLineOfCandidates(before);
+    } else if (!blank) {
+        AddTextLine(line);
     }
     m_chars += chars;
     ++m_lines;
@@ -159,10 +204,7 @@ void HeadingScan::AddUtf8Line(std::size_t start, std::string_view utf8, std::int
         }
     }
     if (!IsUtf8Blank(utf8)) {
-        ++m_textLines;
-        if (!m_candidates.empty()) {
-            m_candidates.back().bodyHash = Fnv(m_candidates.back().bodyHash, utf8);
-        }
+        AddTextLine(utf8);
     }
     m_chars += chars;
     ++m_lines;
@@ -171,6 +213,7 @@ void HeadingScan::AddUtf8Line(std::size_t start, std::string_view utf8, std::int
 void HeadingScan::AddLongLine(std::size_t /*start*/, std::int64_t chars) {
     ++m_lines;
     ++m_textLines;
+    m_inList = false;
     m_chars += chars;
     if (!m_candidates.empty()) {
         // Its length stands for its text: two chapters alike to here differ in such a line.

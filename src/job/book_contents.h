@@ -70,12 +70,15 @@ private:
     };
     void AddCandidate(std::size_t start, std::string_view line, std::string_view family,
                       const HeadingShape& shape);
+    void AddTextLine(std::string_view line);
+    void EndLineOfCandidates(std::size_t before);
     std::uint32_t FamilyOf(std::string_view name);
 
     std::vector<HeadingRule> m_rules;
     std::vector<Candidate> m_candidates;
     std::vector<std::string> m_families;
-    std::unordered_map<std::string, std::uint32_t> m_familyIndex;
+    std::size_t m_runStart = 0;  // the first candidate of the last run with nothing between
+    bool m_inList = false;       // that run grew into a list: its lines are text
     std::size_t m_lines = 0;
     std::size_t m_textLines = 0;
     std::int64_t m_chars = 0;

@@ -165,7 +165,12 @@ std::optional<std::int64_t> ValueOf(const NumberRun& run) {
     if (run.digits.empty() || run.digits.size() > kMaxDigits) {
         return std::nullopt;
     }
-    return std::stoll(run.digits);
+    // Digits only, and few enough not to overflow: every line of a book may ask.
+    std::int64_t value = 0;
+    for (const char d : run.digits) {
+        value = value * 10 + (d - '0');
+    }
+    return value;
 }
 
 bool HasText(std::string_view t, const Text& word) {

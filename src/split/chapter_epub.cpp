@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "epub/epub_book.h"
 #include "fs/output_names.h"
@@ -62,9 +63,36 @@ std::size_t LastBreak(std::string_view text, std::size_t from, std::size_t end) 
     return std::string::npos;
 }
 
+// Where a part of a line running on past what may be held ends in text (which holds no line
+// break but perhaps a CR at its end): after its last character that ends a phrase (a
+// punctuation mark or a space), so that a 繁简 conversion sees its phrases whole, unless
+// that leaves most of it held; else after its last character known whole. 0 while the line
+// holds nothing a reader would see (begun: a part of it was handed out already).
+std::size_t PartOfLongLine(std::string_view text, bool begun) {
+    std::size_t whole = 0;
+    std::size_t phrase = 0;
+    bool content = begun;
+    // The last few bytes may be the beginning of a character the next slice ends.
+    for (std::size_t i = 0; i + 4 <= text.size() && text[i] != '\r';) {
+        const std::size_t n = SequenceLength(text, i);
+        const auto b = static_cast<unsigned char>(text[i]);
+        content = content || (n == 1 ? b > 0x20 : text.substr(i, 2) != "\xA1\xA1");
+        i += n;
+        whole = i;
+        const bool alnum = (b >= '0' && b <= '9') || ((b | 0x20) >= 'a' && (b | 0x20) <= 'z');
+        if (n == 1 ? !alnum : (n == 2 && b >= 0xA1 && b <= 0xA3)) {
+            phrase = i;
+        }
+    }
+    if (!content) {
+        return 0;
+    }
+    return phrase * 2 >= whole ? phrase : whole;
+}
+
 // The text read a second time, slice by slice, handed to the books as their documents'
-// lines: a piece goes out in runs of whole lines, so that no more than a slice of it (and
-// the line running on past it) is held.
+// lines: a piece goes out in runs of whole lines, so that no more than a slice of it is
+// held, and a line running on past what a piece may hold goes out in parts.
 class ChapterFeed : public EpubFeed {
 public:
     ChapterFeed(SplitContext& ctx, TextSliceReader& reader, const std::vector<ChapterPiece>& pieces,
@@ -84,6 +112,7 @@ public:
     // text's end); false when the text cannot be read so far.
     bool SkipTo(std::size_t position) {
         m_chunk.clear();
+        m_continuing = false;
         m_piece = static_cast<std::size_t>(-1);
         while (m_sliceStart + m_slice.size() < position) {
             m_sliceStart += m_slice.size();
@@ -121,6 +150,7 @@ public:
         }
         // Whole lines of the piece, as many as the slices read so far hold.
         std::size_t cut = std::string::npos;
+        std::size_t part = 0;
         while (cut == std::string::npos) {
             if (m_at == m_slice.size()) {
                 m_sliceStart += m_slice.size();
@@ -148,10 +178,17 @@ public:
                 cut = LastBreak(m_chunk, searchFrom, cut);
             }
             cut = cut == std::string::npos ? cut : cut + 1;
+            // One line (a heading never) runs on past what a piece may hold.
+            const bool heading =
+                m_nextHeading < m_toc.size() && m_toc[m_nextHeading].start == m_chunkStart;
+            if (cut == std::string::npos && m_chunk.size() >= m_ctx.pieceHoldBytes && !heading) {
+                part = PartOfLongLine(m_chunk, m_continuing);
+                cut = part > 0 ? part : cut;
+            }
         }
         end = m_chunkStart + cut == piece.end;
         const std::string_view internal = std::string_view(m_chunk).substr(0, cut);
-        if (!Add(internal, lines)) {
+        if (!Add(internal, part > 0, lines)) {
             m_unconverted = true;
             return false;
         }
@@ -180,8 +217,9 @@ public:
 private:
     ZhConversion Zh() const { return m_ctx.state.outputRequest.zh; }
 
-    // The lines of internal, whole lines of piece beginning at m_chunkStart.
-    bool Add(std::string_view internal, std::vector<EpubLine>& lines) {
+    // The lines of internal, whole lines of piece beginning at m_chunkStart, or a part of one
+    // that goes on.
+    bool Add(std::string_view internal, bool part, std::vector<EpubLine>& lines) {
         const std::optional<std::string> utf8 = BookText(internal, Zh());
         if (!utf8) {
             return false;
@@ -198,7 +236,12 @@ private:
                 atUtf8 < m_utf8.size() ? LineAt(m_utf8, atUtf8, nextUtf8).text : std::string_view();
             at = next;
             atUtf8 = nextUtf8;
-            if (!m_titled && !HeadingTitle(line.text).empty()) {
+            if (part || std::exchange(m_continuing, false)) {
+                // A line too long to hold is a paragraph, never a title nor a heading.
+                m_continuing = part;
+                m_titled = true;
+                lines.push_back({shown, EpubLine::Kind::Paragraph, 2, part});
+            } else if (!m_titled && !HeadingTitle(line.text).empty()) {
                 m_titled = true;
                 lines.push_back({shown, EpubLine::Kind::Title});
             } else if (m_nextHeading < m_toc.size() &&
@@ -235,6 +278,7 @@ private:
     std::deque<std::string> m_labels;
     std::size_t m_nextHeading = 0;
     bool m_titled = false;
+    bool m_continuing = false;  // a part of a line was handed out, and the line goes on
     bool m_unconverted = false;
     bool m_unread = false;
     bool m_identified = false;

@@ -389,6 +389,17 @@ private:
         };
         const char* p = text.data();
         const std::size_t n = text.size();
+        // The counts stay local while the run goes: every byte stored may alias a member.
+        std::int32_t lines = m_linesInPiece;
+        std::int32_t target = m_target;
+        const auto startPiece = [&] {
+            StartPiece();
+            target = m_target;
+        };
+        const auto stop = [&] {
+            m_linesInPiece = lines;
+            return std::string_view::npos;
+        };
         // Every byte a break at most doubles: one LF becomes CR LF.
         if (m_run.size() < 2 * (n - pos) + 2) {
             m_run.resize(2 * (n - pos) + 2);
@@ -427,37 +438,37 @@ private:
                     ++run;
                 }
                 for (std::size_t k = 0; k < run;) {
-                    if (m_linesInPiece == 0) {
+                    if (lines == 0) {
                         if (!begun()) {
-                            return std::string_view::npos;
+                            return stop();
                         }
-                        StartPiece();
-                        m_linesInPiece = 1;
+                        startPiece();
+                        lines = 1;
                         ++k;
                     } else {
                         const std::size_t take =
-                            std::min(run - k, static_cast<std::size_t>(m_target - m_linesInPiece));
+                            std::min(run - k, static_cast<std::size_t>(target - lines));
                         for (std::size_t j = 0; j < take; ++j) {
                             *out++ = '\r';
                             *out++ = '\n';
                         }
-                        m_linesInPiece += static_cast<std::int32_t>(take);
+                        lines += static_cast<std::int32_t>(take);
                         k += take;
                     }
-                    if (m_linesInPiece == m_target) {
+                    if (lines == target) {
                         flush();
                         m_piece.Finish();
-                        m_linesInPiece = 0;
+                        lines = 0;
                     }
                 }
                 pos += run;
                 continue;
             }
-            if (m_linesInPiece == 0) {
+            if (lines == 0) {
                 if (!begun()) {
-                    return std::string_view::npos;
+                    return stop();
                 }
-                StartPiece();
+                startPiece();
             } else {
                 *out++ = '\r';
                 *out++ = '\n';
@@ -471,13 +482,14 @@ private:
                 out += end - pos;
             }
             pos = end + (p[end] == '\r' && p[end + 1] == '\n' ? 2 : 1);
-            if (++m_linesInPiece == m_target) {
+            if (++lines == target) {
                 flush();
                 m_piece.Finish();
-                m_linesInPiece = 0;
+                lines = 0;
             }
         }
         flush();
+        m_linesInPiece = lines;
         return pos;
     }
 

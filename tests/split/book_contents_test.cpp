@@ -201,5 +201,19 @@ TEST(BookEvidenceTest, GeneratedBooksGiveTheirTrueContentsAndWarnings) {
     }
 }
 
+// A run of more headings than any book lists, with nothing between, is a list: text of the
+// chapter it stands in (the scan keeps no more of it than of a book's own contents).
+TEST(BookEvidenceTest, AnEndlessRunOfHeadingsIsText) {
+    const std::string prose = "　　风从山上来，吹过了河。他说：“明天再来。”\n";
+    std::string text = "第1章 山\n" + prose + "第2章 河\n" + prose;
+    for (int n = 1; n <= 100001; ++n) {
+        text += "第" + std::to_string(n) + "回\n";
+    }
+    const BookContents found = ContentsOfText(U(text + prose + "第3章 风\n" + prose));
+    ASSERT_EQ(found.toc.size(), 3u);
+    EXPECT_EQ(found.toc[2].title, U("第3章 风"));
+    EXPECT_TRUE(found.warnings.empty());
+}
+
 }  // namespace
 }  // namespace qs

@@ -308,8 +308,9 @@ std::map<std::string, std::string> BooksIn(const Text& folder) {
 }
 
 // A book read in slices of a few bytes holds, entry for entry, what the same book read in one
-// slice holds, whatever the slice edges part (a CR from its LF, a character, a heading), with
-// and without its front matter, one book in all or one for each volume.
+// slice holds, whatever the slice edges part (a CR from its LF, a character, a heading) and
+// however little of a line may be held, with and without its front matter, one book in all
+// or one for each volume.
 TEST_F(ChapterSplitTest, SlicedBooksMakeTheBooksOfTheWholeText) {
     const TextFormat formats[] = {
         {TextEncoding::Utf8, true}, {TextEncoding::Gbk, false}, {TextEncoding::Utf16Le, true}};
@@ -334,6 +335,8 @@ TEST_F(ChapterSplitTest, SlicedBooksMakeTheBooksOfTheWholeText) {
             auto& ctx = Context();
             ctx.outputFolder = out.Path() + "/";
             ctx.sliceBytes = whole ? std::size_t{1} << 24 : 1 + gen() % 9;
+            // Lines longer than a piece may hold go into their books in parts.
+            ctx.pieceHoldBytes = whole ? std::size_t{1} << 24 : 12 + gen() % 40;
             ASSERT_EQ(SplitAtChapters(ctx, folder.File("b.txt")), ModeResult::Done);
             EXPECT_EQ(ctx.state.piecesFailed, 0) << seed;
             made[whole] = BooksIn(out.Path());
