@@ -203,9 +203,10 @@ bool NamePiece(SplitContext& ctx, AtomicWriter& out, const Text& source, std::st
     // Once a numbered piece of the source took a " (k)" name, the rest take that k or a later
     // one, never a plain name that is free only because another cut in the folder (a second
     // job's) made fewer pieces: the pieces of two cuts never mix under one set of names.
+    // Only names that needed a variant are kept: the table does not grow with the pieces.
     int& variant = ctx.state.sourceVariant;
-    int& next = ctx.state.nextVariant.try_emplace(stem + suffix, 2).first->second;
     if (variant >= 2) {
+        int& next = ctx.state.nextVariant.try_emplace(stem + suffix, 2).first->second;
         next = std::max(next, variant);
         const Text name =
             FitFileName(stem, suffix + VariantSuffix(variant), dotExt, kMaxPieceNameChars);
