@@ -1,11 +1,13 @@
 #include "job/folder_listing.h"
 
 #include "fs/file_enumeration.h"
+#include "platform/system_error.h"
 
 namespace qs {
 
-bool ListFolder(JobEvents& events, bool objectEnumeration, const Text& folder, const Text& pattern,
-                TextList& result, bool foldersOnly) {
+Result<TextList> ListFolder(JobEvents& events, bool objectEnumeration, const Text& folder,
+                            const Text& pattern, bool foldersOnly) {
+    TextList result;
     bool listed = false;
     const auto pump = [&events] { events.Pump(); };
     if (objectEnumeration) {
@@ -13,7 +15,10 @@ bool ListFolder(JobEvents& events, bool objectEnumeration, const Text& folder, c
     } else {
         TryEnumerateByFind(folder, pattern, result, true, foldersOnly, listed, pump);
     }
-    return listed;
+    if (!listed) {
+        return Error{FailureKind::Unreadable, folder, LastSystemError()};
+    }
+    return result;
 }
 
 }  // namespace qs

@@ -4,6 +4,7 @@
 
 #include "platform/forwarding_file_system.h"
 #include "platform/services.h"
+#include "platform/system_error.h"
 
 namespace qs {
 namespace {
@@ -135,12 +136,13 @@ std::unique_ptr<ReadHandle> TellReading(std::unique_ptr<ReadHandle> in, JobEvent
     return std::make_unique<ToldSource>(std::move(in), events);
 }
 
-std::unique_ptr<AtomicWriter> CreateOutput(const Text& path, JobEvents& events) {
+Result<std::unique_ptr<AtomicWriter>> CreateOutput(const Text& path, JobEvents& events) {
     std::unique_ptr<AtomicWriter> inner = Fs().CreateAtomic(path);
     if (!inner) {
-        return inner;
+        return Error{FailureKind::NotWritten, path, LastSystemError()};
     }
-    return std::make_unique<ToldWriter>(std::move(inner), path, events);
+    return std::unique_ptr<AtomicWriter>(
+        std::make_unique<ToldWriter>(std::move(inner), path, events));
 }
 
 }  // namespace qs

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "job/job_events.h"
+#include "job/result.h"
 #include "platform/file_system.h"
 #include "text/text.h"
 
@@ -14,8 +15,8 @@ namespace qs {
 std::unique_ptr<ReadHandle> TellReading(std::unique_ptr<ReadHandle> in, JobEvents& events);
 
 // The writer of one output of a job, made for path: what reaches the output is told to
-// events as it goes (OutputGrew), and so is its end (OutputClosed). nullptr where the file
-// system cannot make it.
-std::unique_ptr<AtomicWriter> CreateOutput(const Text& path, JobEvents& events);
+// events as it goes (OutputGrew), and so is its end (OutputClosed). A NotWritten error where the
+// file system cannot make it.
+Result<std::unique_ptr<AtomicWriter>> CreateOutput(const Text& path, JobEvents& events);
 
 }  // namespace qs

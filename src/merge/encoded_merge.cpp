@@ -595,11 +595,12 @@ EncodedMerge::Finished EncodedMerge::Write(std::unique_ptr<AtomicWriter>& writer
     auto attempt = [&](const Encoding& encoding, TextFacts* facts) {
         if (!fresh) {
             writer.reset();
-            writer = CreateOutput(target, events);
-            if (!writer) {
-                finished.systemError = LastSystemError();
+            Result<std::unique_ptr<AtomicWriter>> created = CreateOutput(target, events);
+            if (!created) {
+                finished.systemError = created.error().systemError;
                 return Pass::WriteFailed;
             }
+            writer = std::move(*created);
         }
         fresh = false;
         finished.bytes = 0;

@@ -181,9 +181,9 @@ MergeResult MergeFiles(MergeJob& job, const TextList& listed) {
         job.claimed = claimFolder;
         job.older.Claimed(job.claim.get());
     }
-    std::unique_ptr<AtomicWriter> writer = CreateOutput(result.outputPath, events);
-    if (!writer) {
-        fail(FailureKind::NotWritten, result.outputPath, LastSystemError());
+    Result<std::unique_ptr<AtomicWriter>> created = CreateOutput(result.outputPath, events);
+    if (!created) {
+        events.Failed(created.error());
         if (job.Params().deleteSources) {
             std::set<Text> kept;
             for (const Text& path : paths) {
@@ -194,12 +194,13 @@ MergeResult MergeFiles(MergeJob& job, const TextList& listed) {
         }
         return result;
     }
-    const std::optional<Bytes> readSeparator = ReadMergeSeparator(job.Params());
+    std::unique_ptr<AtomicWriter> writer = std::move(*created);
+    const Result<Bytes> readSeparator = ReadMergeSeparator(job.Params());
     if (!readSeparator) {
         // The unit goes on without it, and says so.
-        fail(FailureKind::Unreadable, job.Params().separatorPath, LastSystemError());
+        events.Failed(readSeparator.error());
     }
-    const Bytes separator = readSeparator.value_or(Bytes());
+    const Bytes separator = readSeparator ? *readSeparator : Bytes();
 
     // With encoding processing the members are examined one by one and their text is
     // encoded as one at the end; the option as it stands when the unit begins decides that.

@@ -8,7 +8,6 @@
 #include "job/folder_listing.h"
 #include "job/output_folder_claim.h"
 #include "platform/services.h"
-#include "platform/system_error.h"
 #include "text/characters.h"
 
 namespace qs {
@@ -51,38 +50,39 @@ struct FolderWalk {
             ((!top && enclosing.count(*identity) != 0) || !walked.insert(*identity).second)) {
             return;
         }
-        TextList files;
         if (job.claimed == folder) {
             job.claim.reset();  // its own claim joined would count as another job's
         }
         auto claim = ClaimFolderToList(job.events, folder);
-        const bool listed = claim && ListFolder(job.events, useObjectEnumeration, folder,
-                                                job.Params().pattern, files, false);
-        const int why = LastSystemError();
+        if (!claim) {
+            return;  // stopped while another job wrote there
+        }
+        Result<TextList> files =
+            ListFolder(job.events, useObjectEnumeration, folder, job.Params().pattern, false);
         claim.reset();
         if (Stopped()) {
             return;
         }
-        if (!listed) {
+        if (!files) {
             // A folder that cannot be read is a failure, not "nothing to merge": the
             // completion question must not pass it off as done.
-            job.events.Failed({FailureKind::Unreadable, folder, why});
+            job.events.Failed(files.error());
             return;
         }
         if (job.written) {
-            std::erase_if(files, [&](const Text& file) { return job.written->Holds(file); });
+            std::erase_if(*files, [&](const Text& file) { return job.written->Holds(file); });
         }
-        MergeFiles(job, files);
+        MergeFiles(job, *files);
         if (!job.Params().includeSubfolders || Stopped()) {
             return;
         }
-        TextList subfolders;
-        if (!ListFolder(job.events, useObjectEnumeration, folder, job.Params().pattern, subfolders,
-                        true)) {
-            job.events.Failed({FailureKind::Unreadable, folder, LastSystemError()});
+        const Result<TextList> subfolders =
+            ListFolder(job.events, useObjectEnumeration, folder, job.Params().pattern, true);
+        if (!subfolders) {
+            job.events.Failed(subfolders.error());
             return;
         }
-        for (const Text& subfolder : subfolders) {
+        for (const Text& subfolder : *subfolders) {
             if (Stopped()) {
                 break;
             }

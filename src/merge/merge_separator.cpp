@@ -1,10 +1,11 @@
 #include "merge/merge_separator.h"
 
 #include "platform/services.h"
+#include "platform/system_error.h"
 
 namespace qs {
 
-std::optional<Bytes> ReadMergeSeparator(const MergeParams& params) {
+Result<Bytes> ReadMergeSeparator(const MergeParams& params) {
     switch (params.separatorKind) {
         case MergeSeparatorKind::String:
             return params.separatorText;
@@ -12,7 +13,10 @@ std::optional<Bytes> ReadMergeSeparator(const MergeParams& params) {
             if (params.separatorPath.empty()) {
                 return Bytes();
             }
-            return Fs().ReadWholeFile(params.separatorPath);
+            if (std::optional<Bytes> bytes = Fs().ReadWholeFile(params.separatorPath)) {
+                return std::move(*bytes);
+            }
+            return Error{FailureKind::Unreadable, params.separatorPath, LastSystemError()};
         case MergeSeparatorKind::None:
             break;
     }

@@ -360,8 +360,9 @@ bool WriteChapterBook(SplitContext& ctx, const Text& source, ChapterFeed& feed,
         }
         return false;
     }
-    std::unique_ptr<AtomicWriter> out =
-        why.empty() && feed.identified() ? CreateOutput(target, ctx.events) : nullptr;
+    std::unique_ptr<AtomicWriter> out = why.empty() && feed.identified()
+                                            ? CreateOutput(target, ctx.events).ValueOr(nullptr)
+                                            : nullptr;
     std::int64_t size = 0;
     std::string sha256;
     const bool written = out && CopyBook(scratch, *out, ctx.Options().deleteSources, size, sha256);

@@ -110,7 +110,7 @@ Text NumberedPiecePath(SplitContext& ctx, const Text& source) {
 
 namespace {
 
-using Result = AtomicWriter::NameResult;
+using NameResult = AtomicWriter::NameResult;
 
 // The name without its extension.
 Text StemOf(const Text& name, const Text& dotExt) {
@@ -123,9 +123,9 @@ Text StemOf(const Text& name, const Text& dotExt) {
 // ended for that name, so that a title that repeats in every piece costs no more than one
 // that does not. Sources of the job are never replaced, even those split and deleted already.
 template <typename MayReplace>
-Result NamePieceAs(SplitContext& ctx, AtomicWriter& out, Text& path, MayReplace mayReplace,
-                   const Text& stem, const Text& suffix, const Text& dotExt,
-                   int lastVariant = kMaxNameVariants) {
+NameResult NamePieceAs(SplitContext& ctx, AtomicWriter& out, Text& path, MayReplace mayReplace,
+                       const Text& stem, const Text& suffix, const Text& dotExt,
+                       int lastVariant = kMaxNameVariants) {
     int noVariant = 2;
     return NameWithoutReplacing(
         out, path, [&ctx](const Text& p) { return ctx.state.sourcePaths.count(p) != 0; },
@@ -157,11 +157,11 @@ bool NamePiece(SplitContext& ctx, AtomicWriter& out, const Text& source, std::st
         const Text name = FitFileName(ctx.state.pieceName, "", dotExt, kMaxPieceNameChars);
         if (!name.empty()) {
             Text candidatePath = ctx.outputFolder + name;
-            const Result result =
+            const NameResult result =
                 NamePieceAs(ctx, out, candidatePath, never, StemOf(name, dotExt), "", dotExt);
-            if (result != Result::Taken) {
+            if (result != NameResult::Taken) {
                 path = candidatePath;
-                return result == Result::Named;
+                return result == NameResult::Named;
             }
         }
     } else if (ctx.Options().nameFromText) {
@@ -182,18 +182,19 @@ bool NamePiece(SplitContext& ctx, AtomicWriter& out, const Text& source, std::st
             last = StemOf(candidate, dotExt);
             // Each attempt is a name of its own; only the last one gets variants.
             Text candidatePath = ctx.outputFolder + candidate;
-            const Result result = NamePieceAs(ctx, out, candidatePath, never, last, "", dotExt, 1);
-            if (result != Result::Taken) {
+            const NameResult result =
+                NamePieceAs(ctx, out, candidatePath, never, last, "", dotExt, 1);
+            if (result != NameResult::Taken) {
                 path = candidatePath;
-                return result == Result::Named;
+                return result == NameResult::Named;
             }
         }
         if (!last.empty()) {
             Text candidatePath = ctx.outputFolder + last + dotExt;
-            const Result result = NamePieceAs(ctx, out, candidatePath, never, last, "", dotExt);
-            if (result != Result::Taken) {
+            const NameResult result = NamePieceAs(ctx, out, candidatePath, never, last, "", dotExt);
+            if (result != NameResult::Taken) {
                 path = candidatePath;
-                return result == Result::Named;
+                return result == NameResult::Named;
             }
         }
     }
@@ -218,7 +219,7 @@ bool NamePiece(SplitContext& ctx, AtomicWriter& out, const Text& source, std::st
     // reached under another name is there, so its name is taken.
     const bool named = NamePieceAs(
                            ctx, out, path, [&] { return !IsTakenByTheJob(ctx, path); }, stem,
-                           suffix, dotExt) == Result::Named;
+                           suffix, dotExt) == NameResult::Named;
     if (named && path != numberedPath) {
         variant = std::max(variant, ctx.state.nextVariant[stem + suffix] - 1);
     }
@@ -454,7 +455,7 @@ bool WritePieceBytes(SplitContext& ctx, const Text& source, std::string_view pie
         }
     }
     Text path = NumberedPiecePath(ctx, source);
-    std::unique_ptr<AtomicWriter> out = CreateOutput(path, ctx.events);
+    std::unique_ptr<AtomicWriter> out = CreateOutput(path, ctx.events).ValueOr(nullptr);
     const bool written = out && (bytes.empty() || out->Write(bytes));
     return Finish(ctx, source, std::move(path), std::move(out), written,
                   static_cast<std::int64_t>(bytes.size()), text, false);
@@ -478,7 +479,7 @@ bool FinishNamedOutput(SplitContext& ctx, const Text& stem, const Text& dotExten
         }
         written = NamePieceAs(
                       ctx, *out, path, [&] { return !IsTakenByTheJob(ctx, path); },
-                      StemOf(name, dotExtension), "", dotExtension) == Result::Named;
+                      StemOf(name, dotExtension), "", dotExtension) == NameResult::Named;
     }
     out.reset();
     if (written) {
@@ -500,7 +501,7 @@ AtomicWriter::CopyResult CopyPiece(SplitContext& ctx, const Text& source, ReadHa
                                    std::int64_t start, std::int64_t length) {
     using CopyResult = AtomicWriter::CopyResult;
     Text path = NumberedPiecePath(ctx, source);
-    std::unique_ptr<AtomicWriter> out = CreateOutput(path, ctx.events);
+    std::unique_ptr<AtomicWriter> out = CreateOutput(path, ctx.events).ValueOr(nullptr);
     const CopyResult result = !out         ? CopyResult::WriteFailed
                               : length > 0 ? out->CopyRange(in, start, length)
                                            : CopyResult::Copied;

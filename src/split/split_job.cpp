@@ -6,6 +6,7 @@
 #include "fs/unchanged_source.h"
 #include "job/folder_listing.h"
 #include "job/output_folder_claim.h"
+#include "job/result.h"
 #include "platform/random.h"
 #include "platform/services.h"
 #include "platform/system_error.h"
@@ -17,16 +18,16 @@ namespace {
 
 constexpr int kFolderAttempts = 3;
 
-bool MakeOutputFolder(JobEvents& events, const Text& folder) {
-    for (int attempt = 1; attempt <= kFolderAttempts; ++attempt) {
+Result<void> MakeOutputFolder(JobEvents& events, const Text& folder) {
+    for (int attempt = 1;; ++attempt) {
         if (EnsureDirectoryChain(folder)) {
-            return true;
+            return {};
         }
-        if (attempt < kFolderAttempts) {
-            events.Pump();
+        if (attempt == kFolderAttempts) {
+            return Error{FailureKind::FolderNotCreated, folder, LastSystemError()};
         }
+        events.Pump();
     }
-    return false;
 }
 
 // Whether pieces of a source whose encoding was a guess hold its text converted (to another
@@ -82,10 +83,13 @@ SplitRun RunSplitJob(SplitRequestSource& requests, JobEvents& events) {
         if (!claim) {
             return run;  // stopped while another job wrote there
         }
-        if (!ListFolder(events, request.objectEnumeration, path, request.params.pattern, run.files,
-                        false)) {
+        const Result<TextList> listing =
+            ListFolder(events, request.objectEnumeration, path, request.params.pattern, false);
+        if (listing) {
+            run.files.insert(run.files.end(), listing->begin(), listing->end());
+        } else {
             // A folder that cannot be read is a failure, not a folder without files.
-            events.Failed({FailureKind::Unreadable, path, LastSystemError()});
+            events.Failed(listing.error());
             run.listed = false;
         }
     }
@@ -137,10 +141,10 @@ void SplitFiles(SplitRequestSource& requests, JobEvents& events, const TextList&
         }
         MadeFolders made;
         made.NoteMissing(ctx.outputFolder);
-        if (!MakeOutputFolder(events, ctx.outputFolder)) {
-            const int why = LastSystemError();
-            ctx.Fail(FailureKind::FolderNotCreated, ctx.outputFolder, why);
-            if (IsOutOfSpace(why) && device) {
+        if (const Result<void> folderMade = MakeOutputFolder(events, ctx.outputFolder);
+            !folderMade) {
+            events.Failed(folderMade.error());
+            if (IsOutOfSpace(folderMade.error().systemError) && device) {
                 ctx.fullDevices.insert(device->first);
                 if (ctx.Options().deleteSources) {
                     ctx.Fail(FailureKind::SourceKept, p);

@@ -43,7 +43,7 @@ void TextPiece::Overflow() {
             }
             KeepNameText();
         }
-        m_out = CreateOutput(NumberedPiecePath(m_ctx, m_source), m_ctx.events);
+        m_out = CreateOutput(NumberedPiecePath(m_ctx, m_source), m_ctx.events).ValueOr(nullptr);
         m_failed = !m_out;
         m_streaming = true;
     }
