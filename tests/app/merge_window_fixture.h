@@ -17,8 +17,8 @@ protected:
     MergeWindowTest() { InstallMergeJob(h.app); }
 
     // Writes a file under the temporary folder, creating its folders.
-    Text Put(const Text& relative, std::string_view bytes);
-    Text Folder(const Text& relative);
+    Text Put(const Text& relative, std::string_view bytes) { return m_temp.Put(relative, bytes); }
+    Text Folder(const Text& relative) { return m_temp.Folder(relative); }
     std::string Read(const Text& relative) const { return m_temp.Read(relative); }
     bool Exists(const Text& relative) const;
     void Check(std::string_view control, bool checked) { form->SetChecked(U(control), checked); }

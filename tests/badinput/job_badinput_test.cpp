@@ -16,15 +16,7 @@ namespace fs = std::filesystem;
 
 class JobBench {
 public:
-    JobBench() {
-        h.split.params.nameFromText = false;
-        h.split.params.subfolder = false;
-        h.split.params.deleteSources = false;
-        h.merge.params.saveInParentFolder = false;
-        h.merge.params.processTextEncoding = false;
-        h.merge.params.deleteSources = false;
-        h.merge.params.separatorKind = MergeSeparatorKind::None;
-    }
+    JobBench() { h.PlainJobs(false); }
     SplitParams& Split() { return h.split.params; }
     std::string Native(const Text& path) { return ToUtf8Lossy(path); }
     // Every file of the folder but the source, in natural name order of the piece number.

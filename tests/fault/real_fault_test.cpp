@@ -22,14 +22,8 @@ protected:
         fs::create_directories(Native("src"));
         h.temp.Write("src/a.txt", kA);
         h.temp.Write("src/b.txt", kB);
+        h.PlainJobs(true);
         h.split.params.mode = SplitIntoPartsParams{2};
-        h.split.params.nameFromText = false;
-        h.split.params.subfolder = false;
-        h.split.params.deleteSources = true;
-        h.merge.params.saveInParentFolder = false;
-        h.merge.params.processTextEncoding = false;
-        h.merge.params.deleteSources = true;
-        h.merge.params.separatorKind = MergeSeparatorKind::None;
     }
     std::string Native(const std::string& relative) {
         return ToUtf8Lossy(h.temp.File(U(relative)));

@@ -1,24 +1,11 @@
 #include "merge_fixture.h"
 
-#include "fs/paths.h"
+#include "platform/services.h"
 
 namespace qs::testing {
 
 MergeTest::MergeTest() {
     ui.onPump = [this] { RunPumpActions(); };
-}
-
-Text MergeTest::Put(const Text& relative, std::string_view bytes) {
-    const Text path = m_temp.File(relative);
-    EnsureDirectoryChain(path);
-    m_temp.Write(relative, bytes);
-    return path;
-}
-
-Text MergeTest::Folder(const Text& relative) {
-    const Text path = m_temp.File(relative);
-    EnsureDirectoryChain(path + "/");
-    return path;
 }
 
 bool MergeTest::Exists(const Text& relative) const {

@@ -20,8 +20,8 @@ protected:
 
     MergeParams& Params() { return jobs.merge.params; }
     // Writes a file under the temporary folder, creating its folders.
-    Text Put(const Text& relative, std::string_view bytes);
-    Text Folder(const Text& relative);
+    Text Put(const Text& relative, std::string_view bytes) { return m_temp.Put(relative, bytes); }
+    Text Folder(const Text& relative) { return m_temp.Folder(relative); }
     std::string Read(const Text& relative) const { return m_temp.Read(relative); }
     bool Exists(const Text& relative) const;
     // The job's failures as label + path, in the order told.

@@ -17,6 +17,16 @@ struct LiveMergeRequest : MergeRequestSource {
 
 }  // namespace
 
+void EngineJobs::PlainJobs(bool deleteSources) {
+    split.params.nameFromText = false;
+    split.params.subfolder = false;
+    split.params.deleteSources = deleteSources;
+    merge.params.saveInParentFolder = false;
+    merge.params.processTextEncoding = false;
+    merge.params.deleteSources = deleteSources;
+    merge.params.separatorKind = MergeSeparatorKind::None;
+}
+
 void EngineJobs::Split(const TextList& paths) {
     split.paths = paths;
     FixedSplitRequest requests(split);

@@ -31,6 +31,9 @@ public:
     MergeRequest merge;
     HeardEvents events;
 
+    // Pieces and outputs beside their sources under the sources' own names, nothing
+    // re-encoded, no separator between members; the sources deleted or kept as asked.
+    void PlainJobs(bool deleteSources);
     Text Src(const std::string& name) const { return temp.File(U("src/" + name)); }
     void Split(const TextList& paths);
     // The files give one output, then each folder its own. The request is read as it stands
