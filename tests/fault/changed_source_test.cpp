@@ -10,18 +10,15 @@
 #include <fstream>
 #include <thread>
 
-#include "app/window_jobs.h"
 #include "fault_fixture.h"
 #include "merge/merge_job.h"
 #include "split/split_job.h"
 #include "split/split_state.h"
-#include "support/split_controls.h"
 
 namespace qs::fault {
 namespace {
 
 namespace fs = std::filesystem;
-using namespace split_controls;
 
 enum class Edit { None, Append, SaveOver, Rewrite };
 
@@ -64,32 +61,28 @@ TEST(ChangedSource, OnlyTheFileThatWasReadUnchangedIsDeleted) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         Bench b;
-        InstallSplitJob(b.h.app);
-        InstallMergeJob(b.h.app);
-        fs::create_directories(ToUtf8Lossy(b.h.temp.File(U("src"))));
-        b.h.temp.Write("src/a.txt", kText);
-        b.h.temp.Write("src/b.txt", "other\r\n");
-        Form& f = b.h.form();
-        f.SetChecked(PartsRadio(), true);
-        f.SetText(PartCountEdit(), "3");
-        f.SetChecked(SubfolderCheck(), true);
-        f.SetChecked(DeleteSourceCheck(), true);
-        f.SetChecked(U(names::ParentSave), false);
-        f.SetChecked(U(names::MergeDelete), true);
-        f.SetChecked(U(names::UseNothing), true);
+        fs::create_directories(ToUtf8Lossy(b.temp.File(U("src"))));
+        b.temp.Write("src/a.txt", kText);
+        b.temp.Write("src/b.txt", "other\r\n");
+        b.split.params.mode = SplitIntoPartsParams{3};
+        b.split.params.subfolder = true;
+        b.split.params.deleteSources = true;
+        b.merge.params.saveInParentFolder = false;
+        b.merge.params.deleteSources = true;
+        b.merge.params.separatorKind = MergeSeparatorKind::None;
         const std::string source = ToUtf8Lossy(b.Src("a.txt"));
         // Everything is read before the first output is forced onto the disk.
         b.faulty.Before(Op::Sync, 1, [&] { Change(source, row.edit); });
         if (row.split) {
-            b.h.app.startSplitJob(Text(), {b.Src("a.txt")});
+            b.Split({b.Src("a.txt")});
         } else {
-            b.h.app.startMergeJob(Text(), {b.Src("a.txt"), b.Src("b.txt")}, false, false);
+            b.Merge({b.Src("a.txt"), b.Src("b.txt")});
         }
         const bool kept = row.edit != Edit::None;
         EXPECT_EQ(fs::exists(source), kept);
         EXPECT_EQ(b.Messages().find("未删除原文件：") != std::string::npos, kept) << b.Messages();
         if (kept) {
-            EXPECT_NE(b.h.temp.Read(U("src/a.txt")), kText);
+            EXPECT_NE(b.temp.Read(U("src/a.txt")), kText);
         }
     }
 }
@@ -98,23 +91,21 @@ TEST(ChangedSource, OnlyTheFileThatWasReadUnchangedIsDeleted) {
 // stays one form, the members' bytes joined.
 TEST(ChangedSource, AnOptionTickedDuringAUnitCountsFromTheNext) {
     Bench b;
-    InstallMergeJob(b.h.app);
-    fs::create_directories(ToUtf8Lossy(b.h.temp.File(U("src"))));
+    fs::create_directories(ToUtf8Lossy(b.temp.File(U("src"))));
     std::string joined;
     TextList members;
     for (int i = 1; i <= 4; ++i) {
         const std::string chapter = "第" + std::to_string(i) + "章 春眠不觉晓\n";
-        b.h.temp.Write(U("src/" + std::to_string(i) + ".txt"), chapter);
+        b.temp.Write(U("src/" + std::to_string(i) + ".txt"), chapter);
         members.push_back(b.Src(std::to_string(i) + ".txt"));
         joined += chapter;
     }
-    Form& f = b.h.form();
-    f.SetChecked(U(names::ParentSave), false);
-    f.SetChecked(U(names::HandleEncoding), false);
-    f.SetChecked(U(names::UseNothing), true);
-    b.h.ui.AtPump(1, [&] { f.SetChecked(U(names::HandleEncoding), true); });
-    b.h.app.startMergeJob(Text(), members, false, false);
-    EXPECT_EQ(b.h.temp.Read(U("src/1等4个文件.txt")), joined);
+    b.merge.params.saveInParentFolder = false;
+    b.merge.params.processTextEncoding = false;
+    b.merge.params.separatorKind = MergeSeparatorKind::None;
+    b.ui.onPump = [&] { b.merge.params.processTextEncoding = true; };
+    b.Merge(members);
+    EXPECT_EQ(b.temp.Read(U("src/1等4个文件.txt")), joined);
 }
 
 }  // namespace

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "platform/posix_file_system.h"
+#include "support/engine_jobs.h"
 #include "support/faulty_file_system.h"
-#include "support/headless_app.h"
 
 namespace qs::fault {
 
@@ -20,22 +20,16 @@ using Fault = FaultyFileSystem::Fault;
 using Tree = std::map<std::string, std::string>;
 Tree Snapshot(const Text& folder);
 
-// One job run on a fresh copy of the same sources: a program without a window, a folder
-// "src" with the sources and a bystander file, and the fault-injecting file system in front
-// of the real one. The same job runs once without faults (the reference) and once with the
-// fault; the two outcomes are compared.
-class Bench {
+// One job run on a fresh copy of the same sources: the engines alone, a folder "src" with
+// the sources and a bystander file, and the fault-injecting file system in front of the real
+// one. The same job runs once without faults (the reference) and once with the fault; the
+// two outcomes are compared.
+class Bench : public EngineJobs {
 public:
     Bench();
-    ~Bench();
-    HeadlessApp h;
+    ~Bench() override { use.reset(); }  // before the fault-injecting file system goes
     PosixFileSystem real;
     FaultyFileSystem faulty{real};
-    std::unique_ptr<ServicesOverride> use;
-
-    Text Src(const std::string& name) const { return h.temp.File(U("src/" + name)); }
-    // Every message the job showed, as UTF-8.
-    std::string Messages() const;
 };
 
 // The data-safety promise for one faulted run against its fault-free reference:
@@ -44,7 +38,8 @@ public:
 //    (replaced by exactly the reference's bytes) or a source the reference deleted;
 //  - every new file is one of the reference's outputs with exactly its bytes;
 //  - a source is gone only when every output the reference made from it is in place;
-//  - an outcome that falls short of the reference is reported as failures.
+//  - an outcome that falls short of the reference is reported as failures (messages is
+//    not empty).
 // owner maps an output's relative path to the source it was made from ("*": from all).
 // With partialOutputs (a merge that skipped an unreadable member), new files may differ from
 // the reference; a source is then gone only when a new file holds its bytes (or, when the

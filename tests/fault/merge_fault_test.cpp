@@ -1,8 +1,6 @@
 // Merge jobs with one file-system fault each, against the same job without the fault.
 #include <filesystem>
 
-#include "app/main_window.h"
-#include "app/window_jobs.h"
 #include "fault_fixture.h"
 #include "merge/merge_job.h"
 
@@ -30,23 +28,21 @@ const std::string kB = "\xE4\xBA\x8C two\n";
 const std::string kC = std::string("three\0three", 11);
 
 void Configure(Bench& b, const MergeCase& c) {
-    Form& f = b.h.form();
-    InstallMergeJob(b.h.app);
-    f.SetChecked(U(names::ParentSave), false);
-    f.SetChecked(U(names::IncludeSubfolders), false);
-    f.SetChecked(U(names::HandleEncoding), c.encoding);
-    f.SetChecked(U(names::MergeDelete), c.deleteSources);
-    f.SetText(U(names::MergePattern), "*.txt");
-    f.SetChecked(U(names::UseString), true);
-    f.SetText(U(names::SeparatorText), "==");
+    MergeParams& p = b.merge.params;
+    p.saveInParentFolder = false;
+    p.includeSubfolders = false;
+    p.processTextEncoding = c.encoding;
+    p.deleteSources = c.deleteSources;
+    p.pattern = "*.txt";
+    p.separatorKind = MergeSeparatorKind::String;
+    p.separatorText = "==";
 }
 
 void RunJob(Bench& b, const MergeCase& c) {
     if (c.dropFolder) {
-        b.h.app.StartMergeJob(Text(), {b.h.temp.File("src")}, true, false);
+        b.Merge({}, {b.temp.File("src")});
     } else {
-        b.h.app.StartMergeJob(Text(), {b.Src("a.txt"), b.Src("b.txt"), b.Src("c.txt")}, false,
-                              false);
+        b.Merge({b.Src("a.txt"), b.Src("b.txt"), b.Src("c.txt")});
     }
 }
 

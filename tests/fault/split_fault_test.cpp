@@ -1,17 +1,12 @@
 // Split jobs with one file-system fault each, against the same job without the fault.
 #include <filesystem>
 
-#include "app/main_window.h"
-#include "app/window_jobs.h"
 #include "fault_fixture.h"
 #include "split/split_job.h"
 #include "split/split_state.h"
-#include "support/split_controls.h"
 
 namespace qs::fault {
 namespace {
-
-using namespace split_controls;
 
 enum class Mode { Parts, Bytes, Lines, Chars, Separator };
 
@@ -34,44 +29,35 @@ const std::string kA =
 const std::string kB = "alpha\nbeta\ngamma--delta\nepsilon\nzeta\n";
 
 void Configure(Bench& b, const SplitCase& c) {
-    Form& f = b.h.form();
-    InstallSplitJob(b.h.app);
-    f.SetChecked(RandomRenameCheck(), false);
-    f.SetChecked(SubfolderCheck(), c.subfolder);
-    f.SetChecked(DeleteSourceCheck(), c.deleteSource);
-    f.SetText(FileTypeEdit(), "*.txt");
+    SplitParams& p = b.split.params;
+    p.nameFromText = false;
+    p.subfolder = c.subfolder;
+    p.deleteSources = c.deleteSource;
+    p.pattern = "*.txt";
     switch (c.mode) {
         case Mode::Parts:
-            f.SetChecked(PartsRadio(), true);
-            f.SetText(PartCountEdit(), "3");
+            p.mode = SplitIntoPartsParams{3};
             break;
         case Mode::Bytes:
-            f.SetChecked(BytesRadio(), true);
-            f.SetText(ByteSizeEdit(), "16");
-            f.SetSelectedIndex(ByteUnitCombo(), 0);
+            p.mode = SplitBySizeParams{16, 0};
             break;
         case Mode::Lines:
-            f.SetChecked(LinesRadio(), true);
-            f.SetText(LineMinEdit(), "2");
-            f.SetText(LineMaxEdit(), "2");
+            p.mode = SplitByLinesParams{2, 2};
             break;
         case Mode::Chars:
-            f.SetChecked(CharsRadio(), true);
-            f.SetText(CharMinEdit(), "7");
-            f.SetText(CharMaxEdit(), "7");
+            p.mode = SplitByCharsParams{7, 7};
             break;
         case Mode::Separator:
-            f.SetChecked(SeparatorRadio(), true);
-            f.SetTag(SeparatorButton(), "--");
+            p.mode = SplitAtSeparatorParams{"--"};
             break;
     }
 }
 
 void RunJob(Bench& b, const SplitCase& c) {
     if (c.dropFolder) {
-        b.h.app.StartSplitJob(b.h.temp.File("src"), {});
+        b.Split({b.temp.File("src")});
     } else {
-        b.h.app.StartSplitJob(Text(), {b.Src("a.txt"), b.Src("b.txt")});
+        b.Split({b.Src("a.txt"), b.Src("b.txt")});
     }
 }
 

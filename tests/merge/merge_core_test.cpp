@@ -1,7 +1,5 @@
 #include <sys/stat.h>
 
-#include "app/main_window.h"
-#include "app/window_jobs.h"
 #include "encoding/charset_converter.h"
 #include "encoding/text_decoder.h"
 #include "merge/merge_core.h"
@@ -68,10 +66,7 @@ TEST(MergeOutputNaming, FolderBesideFirstOrInItsParent) {
     }
 }
 
-class MergeCoreTest : public MergeTest {
-protected:
-    MergeResult Merge(const TextList& paths) { return MergeInWindow(run, paths); }
-};
+using MergeCoreTest = MergeTest;
 
 TEST_F(MergeCoreTest, OneFileGivesItsExactBytesInTheParentFolder) {
     const Text a = Put("d/a.txt", std::string("A\0B\r\n", 5));
@@ -83,31 +78,28 @@ TEST_F(MergeCoreTest, OneFileGivesItsExactBytesInTheParentFolder) {
 }
 
 TEST_F(MergeCoreTest, ExtensionlessFirstMemberBesideItself) {
-    Check("选择框父目录保存", false);
+    Params().saveInParentFolder = false;
     const Text readme = Put("d/README", "r");
     const Text b = Put("d/b.txt", "b");
     Merge({readme, b});
     EXPECT_EQ(Read(U("d/README等2个文件")), "rb");
 }
 
-TEST_F(MergeCoreTest, ProgressAndStatusFollowTheFiles) {
+TEST_F(MergeCoreTest, EachFileIsToldAsItBegins) {
     const Text a = Put("d/a.txt", "a");
     const Text b = Put(U("d/第二章.txt"), "b");
     Merge({a, b});
-    EXPECT_EQ(form->Get(U("进度条")).maximum, 2);
-    EXPECT_EQ(form->Get(U("进度条")).position, 2);
-    EXPECT_EQ(form->TextOf(U("透明标签")), U("(2/2)第二章.txt"));
-    EXPECT_EQ(run.StatusText, U("(2/2)第二章.txt"));
+    EXPECT_EQ(events.started, (std::vector<Text>{"(1/2)a.txt", U("(2/2)第二章.txt")}));
 }
 
 TEST_F(MergeCoreTest, EmptyListChangesNothing) {
-    form->SetMaximum(U("进度条"), 7);
     EXPECT_FALSE(Merge({}).written);
-    EXPECT_EQ(form->Get(U("进度条")).maximum, 7);
+    EXPECT_TRUE(events.started.empty());
+    EXPECT_TRUE(Fs().List(m_temp.Path()).value().empty());
 }
 
 TEST_F(MergeCoreTest, SeparatorOnlyBetweenMembers) {
-    form->SetText(U("编辑框字符串"), "--");
+    Params().separatorText = "--";
     const Text a = Put("d/a.txt", "A");
     const Text empty = Put("d/e.txt", "");
     const Text missing = m_temp.File("d/missing.txt");
@@ -123,25 +115,26 @@ TEST_F(MergeCoreTest, SeparatorSources) {
     const Text zeroFile = Put("zero.bin", "");
     struct Row {
         const char* name;
-        const char* radio;
+        MergeSeparatorKind kind;
         Text text;
         Text path;
         std::string expected;
     } rows[] = {
-        {"first start: empty string", "单选框使用字符串", "", "", "AB"},
-        {"line break is 0D 0A", "单选框使用字符串", "\r\n", "", "A\r\nB"},
-        {"backslash n stays two characters", "单选框使用字符串", "\\n", "", "A\\nB"},
-        {"file bytes, zero byte included", "单选框使用文件", "x", sepFile, std::string("A\0|B", 4)},
-        {"0-byte file", "单选框使用文件", "x", zeroFile, "AB"},
-        {"missing file", "单选框使用文件", "x", sepFile + "-gone", "AB"},
-        {"empty path", "单选框使用文件", "x", "", "AB"},
-        {"none", "单选框合并时不使用", "x", sepFile, "AB"},
+        {"first start: empty string", MergeSeparatorKind::String, "", "", "AB"},
+        {"line break is 0D 0A", MergeSeparatorKind::String, "\r\n", "", "A\r\nB"},
+        {"backslash n stays two characters", MergeSeparatorKind::String, "\\n", "", "A\\nB"},
+        {"file bytes, zero byte included", MergeSeparatorKind::File, "x", sepFile,
+         std::string("A\0|B", 4)},
+        {"0-byte file", MergeSeparatorKind::File, "x", zeroFile, "AB"},
+        {"missing file", MergeSeparatorKind::File, "x", sepFile + "-gone", "AB"},
+        {"empty path", MergeSeparatorKind::File, "x", "", "AB"},
+        {"none", MergeSeparatorKind::None, "x", sepFile, "AB"},
     };
     int k = 0;
     for (const Row& row : rows) {
-        form->SetChecked(U(row.radio), true);
-        form->SetText(U("编辑框字符串"), row.text);
-        form->SetText(U("编辑框文件路径"), row.path);
+        Params().separatorKind = row.kind;
+        Params().separatorText = row.text;
+        Params().separatorPath = row.path;
         const Text folder = "u" + std::to_string(++k);
         const Text a = Put(folder + "/sub/a.txt", "A");
         const Text b = Put(folder + "/sub/b.txt", "B");
@@ -184,7 +177,7 @@ TEST_F(MergeCoreTest, EncodingProcessing) {
     };
     int k = 0;
     for (const Row& row : rows) {
-        Check("选择框处理文本编码", row.processing);
+        Params().processTextEncoding = row.processing;
         const Text folder = "e" + std::to_string(++k);
         TextList paths;
         for (std::size_t i = 0; i < row.members.size(); ++i) {
@@ -198,8 +191,8 @@ TEST_F(MergeCoreTest, EncodingProcessing) {
 }
 
 TEST_F(MergeCoreTest, ReencodingKeepsAZeroByteSeparator) {
-    Check("选择框处理文本编码", true);
-    form->SetText(U("编辑框字符串"), std::string("\0\r\n", 3));
+    Params().processTextEncoding = true;
+    Params().separatorText = std::string("\0\r\n", 3);
     const Text a = Put("d/a.txt", kMark + "\xE4\xB8\xAD");
     const Text b = Put("d/b.txt", kMark + "\xE5\xAD\x97");
     Merge({a, b});
@@ -210,8 +203,8 @@ TEST_F(MergeCoreTest, ReencodingKeepsAZeroByteSeparator) {
 // No character of a member changes without the message saying so, and no output carries a
 // mark or declaration that its bytes contradict.
 TEST_F(MergeCoreTest, WhatCannotBeConvertedIsListedNeverChanged) {
-    Check("选择框处理文本编码", true);
-    Check("选择框合并后删除文件", true);
+    Params().processTextEncoding = true;
+    Params().deleteSources = true;
     const std::string zhong = "\xE4\xB8\xAD";  // 中
     const std::string big5Page =
         "<html><head><META charset='Big5'></head><body>\xC1\x63\xC5\xE9</body></html>";  // 繁體
@@ -271,7 +264,7 @@ TEST_F(MergeCoreTest, WhatCannotBeConvertedIsListedNeverChanged) {
         for (std::size_t i = 0; i < row.members.size(); ++i) {
             paths.push_back(Put(folder + "/d/m" + std::to_string(i) + ".txt", row.members[i]));
         }
-        run.Failures(JobKind::Merge).Clear();
+        events.failures.clear();
         const MergeResult result = Merge(paths);
         EXPECT_EQ(Read(folder + "/m0" + U("等") + std::to_string(paths.size()) + U("个文件.txt")),
                   row.expected)
@@ -288,15 +281,16 @@ TEST_F(MergeCoreTest, WhatCannotBeConvertedIsListedNeverChanged) {
 }
 
 TEST_F(MergeCoreTest, StopAfterThirdOfTen) {
-    form->SetText(U("编辑框字符串"), "|");
+    Params().separatorText = "|";
     for (bool deleting : {false, true}) {
-        Check("选择框合并后删除文件", deleting);
+        Params().deleteSources = deleting;
         const Text folder = deleting ? "del" : "keep";
         TextList paths;
         for (int i = 1; i <= 10; ++i) {
             paths.push_back(Put(folder + "/d/f" + std::to_string(i) + ".txt", std::to_string(i)));
         }
-        ui.AtPump(3, [this] { run.StopRequested = true; });
+        events.stop = false;
+        AtPump(3, [this] { events.stop = true; });
         const MergeResult result = Merge(paths);
         EXPECT_EQ(result.outputPath, m_temp.File(folder + U("/f1等10个文件.txt")));
         EXPECT_EQ(Read(folder + U("/f1等10个文件.txt")), "1|2|3|") << folder;
@@ -311,8 +305,8 @@ TEST_F(MergeCoreTest, StopAfterThirdOfTen) {
 // An earlier output merged again is a member like any other: the new output never
 // replaces it, it takes the next free " (k)" name.
 TEST_F(MergeCoreTest, OutputNeverReplacesAMember) {
-    Check("选择框父目录保存", false);
-    Check("选择框合并后删除文件", true);
+    Params().saveInParentFolder = false;
+    Params().deleteSources = true;
     struct Row {
         const char* name;
         const char* spelling;
@@ -324,7 +318,7 @@ TEST_F(MergeCoreTest, OutputNeverReplacesAMember) {
         Put(folder + U("/a等2个文件.txt"), "OLD");
         Put(folder + U("/a等2个文件 (2).txt"), "TAKEN");
         const Text earlier = m_temp.File(folder) + row.spelling + U("a等2个文件.txt");
-        run.Failures(JobKind::Merge).Clear();
+        events.failures.clear();
         const MergeResult result = Merge({a, earlier});
         EXPECT_TRUE(result.written) << row.name;
         EXPECT_EQ(result.membersMerged, 2) << row.name;
@@ -340,7 +334,7 @@ TEST_F(MergeCoreTest, OutputNeverReplacesAMember) {
 TEST_F(MergeCoreTest, FailedOutputKeepsTargetAndSources) {
     FaultyFileSystem faulty(Fs());
     ServicesOverride use(Platform{&faulty, nullptr, nullptr, nullptr});
-    Check("选择框合并后删除文件", true);
+    Params().deleteSources = true;
     const Text a = Put("d/a.txt", "A");
     const Text b = Put("d/b.txt", "B");
     Put(U("a等2个文件.txt"), "OLD");
@@ -364,7 +358,7 @@ TEST_F(MergeCoreTest, OutputIsOnDiskBeforeMembersGo) {
     // either cannot be forced the members stay.
     for (int failingSync : {-1, 0, 1, 2}) {
         faulty.Reset();
-        Check("选择框合并后删除文件", failingSync >= 0);
+        Params().deleteSources = failingSync >= 0;
         const Text a = Put("d/a.txt", "A");
         const Text b = Put("d/b.txt", "B");
         if (failingSync > 0) {
@@ -377,7 +371,7 @@ TEST_F(MergeCoreTest, OutputIsOnDiskBeforeMembersGo) {
             << failingSync;
         EXPECT_EQ(Exists("d/a.txt"), failingSync != 0) << failingSync;
         EXPECT_EQ(Read(U("a等2个文件.txt")), "AB") << failingSync;
-        run.Failures(JobKind::Merge).Clear();
+        events.failures.clear();
     }
 }
 
@@ -394,7 +388,7 @@ TEST_F(MergeCoreTest, UncreatableOutputReadsNothing) {
 TEST_F(MergeCoreTest, UnreadableMemberIsNotDeleted) {
     FaultyFileSystem faulty(Fs());
     ServicesOverride use(Platform{&faulty, nullptr, nullptr, nullptr});
-    Check("选择框合并后删除文件", true);
+    Params().deleteSources = true;
     const Text a = Put("d/a.txt", "A");
     const Text b = Put("d/b.txt", "BBBB");
     const Text c = Put("d/c.txt", "C");
@@ -411,7 +405,7 @@ TEST_F(MergeCoreTest, UnreadableMemberIsNotDeleted) {
 TEST_F(MergeCoreTest, MemberFailingMidwayLeavesNoOutputAndDeletesNothing) {
     FaultyFileSystem faulty(Fs());
     ServicesOverride use(Platform{&faulty, nullptr, nullptr, nullptr});
-    Check("选择框合并后删除文件", true);
+    Params().deleteSources = true;
     const Text a = Put("d/a.txt", "A");
     const Text b = Put("d/b.txt", std::string(9 << 20, 'b'));
     // A copy is one read: a's goes through, b's stops halfway.
@@ -435,33 +429,6 @@ TEST_F(MergeCoreTest, ReadOnlySourceAndBigMember) {
     ASSERT_EQ(::chmod(native.c_str(), 0444), 0);
     Merge({a, b});
     EXPECT_EQ(Read(U("a等2个文件.txt")), big + "B");
-}
-
-TEST_F(MergeCoreTest, ChooseSeparatorFileButton) {
-    h.Click(names::UseFile);
-    form->SetText(U(names::SeparatorPath), "/old");
-    h.Click(names::ChooseFileButton);  // cancelled
-    EXPECT_EQ(form->TextOf(U(names::SeparatorPath)), "/old");
-    ui.QueueOpenFile("/new/sep.bin");
-    h.Click(names::ChooseFileButton);
-    EXPECT_EQ(form->TextOf(U(names::SeparatorPath)), "/new/sep.bin");
-    ASSERT_EQ(ui.Dialogs().size(), 2u);
-    EXPECT_EQ(ui.Dialogs()[1].initialFolder, "/old");
-    EXPECT_EQ(ui.Dialogs()[1].title, U("选择一个文件作为合并中间数据"));
-    EXPECT_EQ(ui.Dialogs()[1].filter, U("全部文件(*.*)|*.*"));
-}
-
-TEST_F(MergeCoreTest, LineBreakButtonGivesCrLf) {
-    form->SetText(U(names::SeparatorText), "old");
-    h.Click(names::LineBreakButton);
-    const Text a = Put("d/a.txt", "A");
-    const Text b = Put("d/b.txt", "B");
-    const Text c = Put("d/c.txt", "C");
-    Merge({a, b, c});
-    EXPECT_EQ(Read(U("a等3个文件.txt")),
-              "A\x0D\x0A"
-              "B\x0D\x0A"
-              "C");
 }
 
 }  // namespace

@@ -2,37 +2,45 @@
 
 #include <gtest/gtest.h>
 
-#include "app/run_control.h"
-#include "app/window_jobs.h"
-#include "merge/merge_job.h"
-#include "support/headless_app.h"
-#include "support/temp_folder.h"
+#include <functional>
+#include <map>
+#include <string_view>
+
+#include "merge/merge_core.h"
+#include "support/engine_jobs.h"
 
 namespace qs::testing {
 
-// A fresh headless program with the merge job installed, and a temporary folder for the
-// files to merge.
+// The merge engine alone, with a temporary folder for the files to merge; the request is
+// read as it stands at every read, so a test may change it at a pump. Nothing of the window
+// is built.
 class MergeTest : public ::testing::Test {
 protected:
-    MergeTest() { InstallMergeJob(h.app); }
+    MergeTest();
 
+    MergeParams& Params() { return jobs.merge.params; }
     // Writes a file under the temporary folder, creating its folders.
-    Text Put(const Text& relative, std::string_view bytes);
-    Text Folder(const Text& relative);
+    Text Put(const Text& relative, std::string_view bytes) { return m_temp.Put(relative, bytes); }
+    Text Folder(const Text& relative) { return m_temp.Folder(relative); }
     std::string Read(const Text& relative) const { return m_temp.Read(relative); }
     bool Exists(const Text& relative) const;
-    void Check(std::string_view control, bool checked) { form->SetChecked(U(control), checked); }
-    // The merge job's failures as the question lists them.
-    TextList Failures();
-    void Start(const TextList& paths, bool folders = false, bool quiet = false) {
-        h.app.StartMergeJob(Text(), paths, folders, quiet);
-    }
+    // The job's failures as label + path, in the order told.
+    TextList Failures() const { return events.FailureLines(); }
+    // Runs action at pump k (1-based, counted from now).
+    void AtPump(int k, std::function<void()> action);
 
-    HeadlessApp h;
-    TempFolder m_temp;
-    ScriptedUi& ui = h.ui;
-    RunControl& run = h.app.run;
-    Form* form = &h.form();
+    MergeResult Merge(const TextList& paths) { return jobs.MergeUnit(paths); }
+    void RunJob(const TextList& files, const TextList& folders) { jobs.Merge(files, folders); }
+
+    EngineJobs jobs;
+    QuietUi& ui = jobs.ui;
+    TempFolder& m_temp = jobs.temp;
+    HeardEvents& events = jobs.events;
+
+private:
+    void RunPumpActions();
+
+    std::map<int, std::function<void()>> m_atPump;
 };
 
 }  // namespace qs::testing

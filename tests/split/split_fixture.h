@@ -12,6 +12,7 @@
 #include "platform/services.h"
 #include "split/split_modes.h"
 #include "split/split_state.h"
+#include "support/heard_events.h"
 #include "support/quiet_ui.h"
 #include "support/temp_folder.h"
 
@@ -26,22 +27,6 @@ protected:
     struct LiveRequest : SplitRequestSource {
         const SplitRequest& Read() override { return request; }
         SplitRequest request;
-    };
-
-    // What the job told: its stages, refusals and failures, and the last piece made.
-    struct HeardEvents : JobEvents {
-        void Stage(JobStage stage) override { stages.push_back(stage); }
-        void PieceMade(std::int64_t number) override { lastPiece = number; }
-        void Failed(const JobFailure& failure) override { failures.push_back(failure); }
-        void Refused(const ParamsProblem& problem) override { refusals.push_back(problem); }
-        void Pump() override { Ui().ProcessPendingEvents(); }
-        bool StopRequested() override { return stop; }
-
-        std::vector<JobStage> stages;
-        std::vector<JobFailure> failures;
-        std::vector<ParamsProblem> refusals;
-        std::int64_t lastPiece = 0;
-        bool stop = false;
     };
 
     SplitFixture() : m_override(Platform{nullptr, nullptr, nullptr, &ui}) {

@@ -55,6 +55,18 @@ void TempFolder::Write(const Text& name, std::string_view bytes) const {
     }
 }
 
+Text TempFolder::Put(const Text& name, std::string_view bytes) const {
+    std::filesystem::create_directories(
+        std::filesystem::path(m_native + "/" + Native(name)).parent_path());
+    Write(name, bytes);
+    return File(name);
+}
+
+Text TempFolder::Folder(const Text& name) const {
+    std::filesystem::create_directories(m_native + "/" + Native(name));
+    return File(name);
+}
+
 std::string TempFolder::Read(const Text& name) const {
     std::ifstream in(m_native + "/" + Native(name), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

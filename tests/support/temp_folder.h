@@ -22,6 +22,10 @@ public:
     Text File(const Text& name) const;
     // Writes the bytes to the named file directly (not through the program's file system).
     void Write(const Text& name, std::string_view bytes) const;
+    // Write, creating the folders on the way first; the file's path.
+    Text Put(const Text& name, std::string_view bytes) const;
+    // Creates the named folder and those on the way; its path.
+    Text Folder(const Text& name) const;
     // The whole content of the named file; empty when it cannot be read.
     std::string Read(const Text& name) const;
 
