@@ -166,7 +166,15 @@ Reading Read(std::string_view bytes, const std::string* truth) {
         const DecodedText decoded = DecodeBytes(bytes);
         const std::string other(CharsetName(decoded.tiedWith));
         if (decoded.tiedWith != TextEncoding::Undetected) {
-            if (auto alt = Iconv(bytes, other.empty() ? "GB18030" : other.c_str(), "GB18030")) {
+            std::optional<std::string> alt =
+                Iconv(bytes, other.empty() ? "GB18030" : other.c_str(), "GB18030");
+            // iconv has no Big5 user-defined area: for the other reading of a tie the
+            // program declares, its exact reading in that charset stands in.
+            if (const DecodedText tied = DecodeBytes(bytes, decoded.tiedWith);
+                !alt && Big5Family(other) && tied.exact) {
+                alt = tied.text;
+            }
+            if (alt) {
                 reading.guessed = true;
                 reading.altText = *alt;
                 reading.altCharset = other == "GB18030" ? "" : other;
