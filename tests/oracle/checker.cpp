@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <functional>
 
+#include "encoding/charset_converter.h"
 #include "encoding/text_decoder.h"
 #include "oracle.h"
 #include "platform/native_names.h"
@@ -27,6 +28,48 @@ bool IsUtf8(std::string_view bytes) {
 
 std::string MarkOf(const std::string& cs) {
     return cs == "UTF-8" ? kBom8 : cs == "UTF-16LE" ? kBomLe : cs == "UTF-16BE" ? kBomBe : "";
+}
+
+// Big5 with each user-defined pair (leads 81-A0 and FA-FE) put in place by an ideographic
+// space: what iconv, the checker's reference, reads when those pairs are all it refuses.
+std::string WithoutUserDefinedPairs(std::string_view bytes) {
+    std::string out(bytes);
+    for (std::size_t i = 0; i + 1 < out.size();) {
+        const auto lead = static_cast<unsigned char>(out[i]);
+        if (lead < 0x81 || lead == 0xFF) {
+            ++i;
+            continue;
+        }
+        if (lead <= 0xA0 || lead >= 0xFA) {
+            out[i] = '\xA1';
+            out[i + 1] = '\x40';
+        }
+        i += 2;
+    }
+    return out;
+}
+
+// The bytes read in cs, in GB18030. iconv has no Big5 user-defined area: where those pairs
+// are all it refuses, the program's exact reading, which keeps them, stands in.
+std::optional<std::string> ReadIn(std::string_view bytes, const std::string& cs) {
+    if (auto text = Iconv(bytes, cs.c_str(), "GB18030")) {
+        return text;
+    }
+    if (cs != "BIG5" || !Iconv(WithoutUserDefinedPairs(bytes), "BIG5", "GB18030")) {
+        return std::nullopt;
+    }
+    const DecodedText decoded = DecodeBytes(bytes, TextEncoding::Big5);
+    return decoded.exact ? std::optional<std::string>(decoded.text) : std::nullopt;
+}
+
+// The text written in cs; for Big5, where iconv lacks a user-defined character, the
+// program's writing, when the reference reads it back as the text.
+std::optional<std::string> WriteIn(const std::string& text, const std::string& cs) {
+    if (auto bytes = Iconv(text, "GB18030", cs.c_str()); bytes || cs != "BIG5") {
+        return bytes;
+    }
+    std::optional<Bytes> bytes = EncodeText(text, {TextEncoding::Big5});
+    return bytes && ReadIn(*bytes, cs) == text ? bytes : std::nullopt;
 }
 
 // A text as the reading rules give it: the charset named by a mark or an HTML declaration,
@@ -118,7 +161,7 @@ Reading Read(std::string_view bytes) {
         cs = "UTF-8";
     }
     if (!cs.empty()) {
-        if (auto text = Iconv(bytes.substr(body), cs.c_str(), "GB18030")) {
+        if (auto text = ReadIn(bytes.substr(body), cs)) {
             return {*text, cs, false};
         }
         if (declared && IsUtf8(bytes)) {
@@ -136,7 +179,7 @@ Reading Read(std::string_view bytes) {
         return {Text(bytes), "", true};
     }
     const std::string charset(CharsetName(guessed.format.encoding));
-    if (!charset.empty() && Iconv(bytes, charset.c_str(), "GB18030") != guessed.text) {
+    if (!charset.empty() && ReadIn(bytes, charset) != guessed.text) {
         return {Text(bytes), "", true};
     }
     return {guessed.text, charset, false};
@@ -166,15 +209,7 @@ Reading Read(std::string_view bytes, const std::string* truth) {
         const DecodedText decoded = DecodeBytes(bytes);
         const std::string other(CharsetName(decoded.tiedWith));
         if (decoded.tiedWith != TextEncoding::Undetected) {
-            std::optional<std::string> alt =
-                Iconv(bytes, other.empty() ? "GB18030" : other.c_str(), "GB18030");
-            // iconv has no Big5 user-defined area: for the other reading of a tie the
-            // program declares, its exact reading in that charset stands in.
-            if (const DecodedText tied = DecodeBytes(bytes, decoded.tiedWith);
-                !alt && Big5Family(other) && tied.exact) {
-                alt = tied.text;
-            }
-            if (alt) {
+            if (auto alt = ReadIn(bytes, other.empty() ? "GB18030" : other)) {
                 reading.guessed = true;
                 reading.altText = *alt;
                 reading.altCharset = other == "GB18030" ? "" : other;
@@ -206,7 +241,7 @@ Reading Read(std::string_view bytes, const std::string* truth) {
     if (!mark.empty() && body.starts_with(mark)) {
         body.remove_prefix(mark.size());
     }
-    const std::optional<std::string> text = Iconv(body, truth->c_str(), "GB18030");
+    const std::optional<std::string> text = ReadIn(body, *truth);
     if (!text) {
         return reading;  // iconv lacks a character
     }
@@ -591,7 +626,7 @@ std::vector<std::string> CheckAll(const Job& job, const Tree& given, const Tree&
                         }
                         auto decoded = source.damaged
                                            ? std::optional(Lenient(*piece, source.charset))
-                                           : Iconv(*piece, source.charset.c_str(), "GB18030");
+                                           : ReadIn(*piece, source.charset);
                         if (!decoded) {
                             v.push_back("a piece of " + Rel(rel) + " does not decode in " +
                                         source.charset);
@@ -837,7 +872,7 @@ std::vector<std::string> CheckAll(const Job& job, const Tree& given, const Tree&
             }
             if (!lenient && job.processEncoding && !cs.empty()) {
                 for (const std::string& text : allowed) {
-                    if (auto encoded = Iconv(text, "GB18030", cs.c_str())) {
+                    if (auto encoded = WriteIn(text, cs)) {
                         encodable = true;
                         exact |= out == *encoded || out == MarkOf(cs) + *encoded;
                     }

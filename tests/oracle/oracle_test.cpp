@@ -1054,7 +1054,8 @@ const char* const kPending = "";
 // never looked at after a full disk ended the writing. Empty sources whose manifests the
 // checker took for one; a plain ASCII member as good in two encodings; a damaged source cut
 // by characters, whose pieces are slices of its bytes. A tie whose Big5 reading holds a
-// user-defined pair, which the checker's reference has no character for.
+// user-defined pair, which the checker's reference has no character for, and an output of
+// such pairs. An output that replaced a file of a folder the job was still to merge.
 // Splits whose lines keep their breaks, which the first 300 never draw: 352, 737, 1092, 1397.
 const char* const kFixed =
     "1-300,352,737,1092,1397,1460,1838,1869,2053,3664,4305,4686,4735,5993,7074,7153,7632,8048,8995,"
@@ -1062,7 +1063,7 @@ const char* const kFixed =
     "13664,13702,13709,2548817,2549072,2505,2962,3403,3820,4156,7133,2844,8069,9274,10630,"
     "10437,2047065,2728543,2518,4701,5702,6968,9346,350592,2048064,2726381,60747,63058,64636,"
     "674306,675515,2601510,2801898,2804863,305144,301681,300252,304594,2335095,2335271,1930182,"
-    "1929713,1950675,2548928,1946614";
+    "1929713,1950675,2548928,1946614,1978304,1976485";
 
 // A seed that crashes the program says which it was, with its stack, before the crash ends
 // the run: a window of new seeds is searched in one process.
