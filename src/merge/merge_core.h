@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include <memory>
+#include <span>
 
 #include "fs/older_files.h"
 #include "fs/paths.h"
@@ -25,6 +26,8 @@ struct MergeJob {
     // drop merges after its files, in which an output replaces nothing yet to be read.
     JobFiles* written = nullptr;
     const TextList* foldersAhead = nullptr;
+    // While folders are walked, those given after the current one.
+    std::span<const Text> foldersLeft = {};
     // The claim on the folder of the last output, kept while the outputs share it, and what
     // that folder held before: only those files may be replaced.
     std::unique_ptr<FolderLock> claim = nullptr;

@@ -99,12 +99,16 @@ struct FolderWalk {
 
 void MergeFolders(MergeJob& job, const TextList& folders, bool useObjectEnumeration) {
     FolderWalk walk{job, useObjectEnumeration};
-    for (const Text& folder : folders) {
-        walk.Walk(folder);
+    for (std::size_t i = 0; i < folders.size(); ++i) {
+        // An output that lands in a folder given after this one (its parent, say) replaces
+        // nothing there: what that folder holds is still to be merged.
+        job.foldersLeft = std::span<const Text>(folders).subspan(i + 1);
+        walk.Walk(folders[i]);
         if (walk.Stopped()) {
             break;
         }
     }
+    job.foldersLeft = {};
 }
 
 void RunMergeJob(MergeJob& job) {

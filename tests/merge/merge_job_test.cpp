@@ -26,6 +26,19 @@ TEST_F(MergeJobTest, OutputsOfOneJobNeverReplaceEachOther) {
     EXPECT_TRUE(events.failures.empty());
 }
 
+// A folder's output lands in a folder given after it, on a file of its name there: that file
+// is merged with its folder, not replaced before it is read.
+TEST_F(MergeJobTest, AnOutputReplacesNothingInAFolderStillToBeMerged) {
+    Params().saveInParentFolder = true;
+    Params().deleteSources = true;
+    Put("w/sub/a.txt", "A");
+    Put("w/sub/b.txt", "B");
+    Put(U("w/a等2个文件.txt"), "old");
+    RunJob({}, {Folder("w/sub"), Folder("w")});
+    EXPECT_EQ(Read(U("w/a等2个文件 (2).txt")), "AB");
+    EXPECT_EQ(Read(U("a等2个文件等1个文件.txt")), "old");
+}
+
 TEST_F(MergeJobTest, DroppedFoldersWalkDepthFirst) {
     Params().saveInParentFolder = false;
     Params().includeSubfolders = true;
