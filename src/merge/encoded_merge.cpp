@@ -120,6 +120,8 @@ public:
         return true;
     }
     const Text& FailedPath() const { return m_failedPath; }
+    // Why that member could not be read, as the system said as the reading failed.
+    int SystemError() const { return m_systemError; }
     // The member the last Next handed over whole; null when it gave a slice.
     const PassedMember* Passed() const { return m_passed.in != nullptr ? &m_passed : nullptr; }
     // Notes that the member handed over whole could not be read.
@@ -163,6 +165,7 @@ private:
 
     bool Fail(const Part& part) {
         m_failedPath = part.data;
+        m_systemError = LastSystemError();
         m_reader.reset();
         return false;
     }
@@ -172,6 +175,7 @@ private:
     std::size_t m_index = 0;
     std::unique_ptr<TextSliceReader> m_reader;
     Text m_failedPath;
+    int m_systemError = 0;
     const Pump& m_pump;
     bool m_passUtf8;
     PassedMember m_passed;
@@ -585,17 +589,16 @@ EncodedMerge::Ties EncodedMerge::SettleTies(TextFormat& merged, const OutputRequ
     return ties;
 }
 
-EncodedMerge::Finished EncodedMerge::Write(std::unique_ptr<AtomicWriter>& writer,
-                                           const Text& target, bool decoded,
-                                           const TextFormat& merged, const OutputRequest& request,
-                                           JobEvents& events) {
+EncodedMerge::Finished EncodedMerge::Write(std::unique_ptr<JobOutput>& writer, const Text& target,
+                                           bool decoded, const TextFormat& merged,
+                                           const OutputRequest& request, JobEvents& events) {
     Finished finished;
     bool fresh = true;
     // One attempt at the whole output, in a fresh temporary file after the first.
     auto attempt = [&](const Encoding& encoding, TextFacts* facts) {
         if (!fresh) {
             writer.reset();
-            Result<std::unique_ptr<AtomicWriter>> created = CreateOutput(target, events);
+            Result<std::unique_ptr<JobOutput>> created = CreateOutput(target, events);
             if (!created) {
                 finished.systemError = created.error().systemError;
                 return Pass::WriteFailed;
@@ -616,10 +619,10 @@ EncodedMerge::Finished EncodedMerge::Write(std::unique_ptr<AtomicWriter>& writer
             return CopyUtf8Body(*passed.in, passed.body, passed.hadMark, m_sliceBytes, *writer);
         };
         const Pass pass = Encode(text, encoding, write, facts, copy);
-        finished.systemError =
-            pass == Pass::ReadFailed || pass == Pass::WriteFailed ? LastSystemError() : 0;
+        finished.systemError = pass == Pass::WriteFailed ? writer->SystemError() : 0;
         if (pass == Pass::ReadFailed) {
             finished.unreadable = text.FailedPath();
+            finished.systemError = text.SystemError();
         }
         return pass;
     };

@@ -13,6 +13,7 @@
 #include "encoding/text_format.h"
 #include "encoding/text_slices.h"
 #include "job/job_events.h"
+#include "job/told_files.h"
 #include "merge/utf8_member.h"
 #include "platform/file_system.h"
 #include "text/text.h"
@@ -80,7 +81,7 @@ public:
     // when a first attempt is given up). decoded: encoding processing is on as the unit ends;
     // merged (the last member's encoding, a mark when any member had one) decides the output's as
     // for a whole text.
-    Finished Write(std::unique_ptr<AtomicWriter>& writer, const Text& target, bool decoded,
+    Finished Write(std::unique_ptr<JobOutput>& writer, const Text& target, bool decoded,
                    const TextFormat& merged, const OutputRequest& request, JobEvents& events);
 
     struct Part {

@@ -114,7 +114,7 @@ TEST_F(EncodedMergeTest, SlicedOutputIsThatOfTheWholeText) {
             merge.AddBytes(k + 1 < members.size() ? separator : Bytes());
         }
         const Text target = m_temp.File("out.txt");
-        std::unique_ptr<AtomicWriter> writer = Fs().CreateAtomic(target);
+        std::unique_ptr<JobOutput> writer = std::move(*CreateOutput(target, m_events));
         const auto finished = merge.Write(writer, target, true, {last, anyMark}, request, m_events);
         const Expected expected = WholeMerge(members, separator, request);
         ASSERT_EQ(finished.outcome == EncodedMerge::Outcome::Written, expected.out.has_value())
@@ -144,7 +144,7 @@ TEST_F(EncodedMergeTest, Utf8MemberChangedAfterExaminationFailsTheOutput) {
                   EncodedMerge::Member::Added);
         Put("b.txt", edited);
         const Text target = m_temp.File("out.txt");
-        std::unique_ptr<AtomicWriter> writer = Fs().CreateAtomic(target);
+        std::unique_ptr<JobOutput> writer = std::move(*CreateOutput(target, m_events));
         const auto finished = merge.Write(writer, target, true, {TextEncoding::Utf8, true},
                                           OutputRequest(), m_events);
         EXPECT_EQ(finished.outcome, EncodedMerge::Outcome::ReadFailed) << edited;
