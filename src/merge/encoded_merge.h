@@ -71,6 +71,8 @@ public:
         // when even that cannot hold it, as the internal bytes where they read as themselves,
         // and the members stay; where they do not, the outcome is NotConvertible).
         bool outputNotConverted = false;
+        // The character that kept the text from an encoding, where one can be named.
+        Text unconvertible;
         bool keepSources = false;
         Text unreadable;         // the member that failed on its second reading
         int systemError = 0;     // why that reading or the writing failed, as the system said

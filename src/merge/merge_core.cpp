@@ -338,12 +338,14 @@ MergeResult MergeFiles(MergeJob& job, const TextList& listed) {
 
     bool keepSources = false;
     bool notConvertible = false;
+    Text unconvertible;
     if (collecting && !writeFailed) {
         SettleGuessedMembers(collected, unitFormat, request, events, toDelete, keptWanted);
         const EncodedMerge::Finished finished =
             collected.Write(writer, result.outputPath, true, unitFormat, request, events);
+        unconvertible = finished.unconvertible;
         if (finished.outputNotConverted) {
-            fail(FailureKind::NotConverted, result.outputPath);
+            events.Failed({FailureKind::NotConverted, result.outputPath, 0, -1, unconvertible});
         }
         if (!finished.unreadable.empty()) {
             fail(FailureKind::Unreadable, finished.unreadable, finished.systemError);
@@ -388,7 +390,7 @@ MergeResult MergeFiles(MergeJob& job, const TextList& listed) {
         events.OutputWritten({result.outputPath, outputBytes, written, 0, Text()});
     }
     if (notConvertible) {
-        fail(FailureKind::NotConverted, result.outputPath);
+        events.Failed({FailureKind::NotConverted, result.outputPath, 0, -1, unconvertible});
     } else if (!result.written) {
         fail(FailureKind::NotWritten, result.outputPath, writeError);
     }
