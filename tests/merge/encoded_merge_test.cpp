@@ -152,5 +152,20 @@ TEST_F(EncodedMergeTest, Utf8MemberChangedAfterExaminationFailsTheOutput) {
     }
 }
 
+// A text that the charset asked for cannot hold names the first character it has no form for.
+TEST_F(EncodedMergeTest, TextNotConvertedNamesTheCharacter) {
+    EncodedMerge merge;
+    const Text path = Put("a.txt", "\xE4\xB8\xAD\xE8\xBF\x99\n");  // 中这
+    ASSERT_EQ(merge.AddDecoded(path, Fs().OpenRead(path)).outcome, EncodedMerge::Member::Added);
+    const Text target = m_temp.File("out.txt");
+    std::unique_ptr<JobOutput> writer = std::move(*CreateOutput(target, m_events));
+    OutputRequest big5;
+    big5.encoding = TextFormat{TextEncoding::Big5, false};
+    const auto finished =
+        merge.Write(writer, target, true, {TextEncoding::Utf8, false}, big5, m_events);
+    EXPECT_EQ(finished.outcome, EncodedMerge::Outcome::NotConvertible);
+    EXPECT_EQ(finished.unconvertible, "\xD5\xE2");  // 这
+}
+
 }  // namespace
 }  // namespace qs::testing
