@@ -220,6 +220,11 @@ public:
                 "源文件第 " + std::to_string(failure.undecodedAt) + " 字节起无法解码",
                 "the source does not decode from offset " + std::to_string(failure.undecodedAt));
             m_report.failures.back().label += m_report.failures.back().why + "：";
+        } else if (!failure.unconvertible.empty()) {
+            const std::string character = "“" + Utf8(failure.unconvertible) + "”";
+            m_report.failures.back().why = Say(character + "无法以输出的编码表示",
+                                               character + " has no form in the output's encoding");
+            m_report.failures.back().label += m_report.failures.back().why + "：";
         }
     }
     void Pump() override { m_progress.Update(m_filesDone, m_written.Bytes()); }

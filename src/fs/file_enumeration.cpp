@@ -7,16 +7,17 @@
 #include "pattern/regex_facade.h"
 #include "pattern/wildcard.h"
 #include "platform/services.h"
+#include "platform/system_error.h"
 #include "text/characters.h"
 
 namespace qs {
 namespace {
 
 // The entries of the wanted kind in listing order; empty when the folder cannot be listed.
-std::vector<Text> ListNames(const Text& folder, bool foldersOnly, bool& listed) {
+std::vector<Text> ListNames(const Text& folder, bool foldersOnly, FolderListing& listing) {
     std::vector<Text> names;
     auto entries = Fs().List(folder);
-    listed = entries.has_value();
+    listing = {entries.has_value(), entries ? 0 : LastSystemError()};
     if (!entries) {
         return names;
     }
@@ -101,12 +102,13 @@ bool WildcardMatchesName(const Text& piece, const Text& name) {
 
 int EnumerateByFind(const Text& folder, const Text& pattern, TextList& result, bool append,
                     bool foldersOnly) {
-    bool listed = false;
+    FolderListing listed;
     return TryEnumerateByFind(folder, pattern, result, append, foldersOnly, listed);
 }
 
 int TryEnumerateByFind(const Text& folder, const Text& pattern, TextList& result, bool append,
-                       bool foldersOnly, bool& listed, const std::function<void()>& perEntry) {
+                       bool foldersOnly, FolderListing& listed,
+                       const std::function<void()>& perEntry) {
     const Text prefix = FolderPrefix(folder);
     const TextList pieces = SplitText(pattern.empty() ? Text("*.*") : pattern, "|");
     if (!append) {
@@ -128,12 +130,13 @@ int TryEnumerateByFind(const Text& folder, const Text& pattern, TextList& result
 
 int EnumerateByObject(const Text& folder, const Text& pattern, TextList& result, bool append,
                       bool foldersOnly) {
-    bool listed = false;
+    FolderListing listed;
     return TryEnumerateByObject(folder, pattern, result, append, foldersOnly, listed);
 }
 
 int TryEnumerateByObject(const Text& folder, const Text& pattern, TextList& result, bool append,
-                         bool foldersOnly, bool& listed, const std::function<void()>& perEntry) {
+                         bool foldersOnly, FolderListing& listed,
+                         const std::function<void()>& perEntry) {
     if (!append) {
         result.clear();
     }

@@ -6,6 +6,12 @@
 
 namespace qs {
 
+// Whether a folder could be listed, and if not why, as the system said as the listing failed.
+struct FolderListing {
+    bool listed = false;
+    int systemError = 0;
+};
+
 // The files (or, with foldersOnly, the sub-folders) of one folder whose names match a
 // wildcard pattern, as folder + "/" + name in natural name order. The result list is
 // emptied first unless append is set; the return value is its length afterwards. The Try
@@ -18,7 +24,8 @@ namespace qs {
 int EnumerateByFind(const Text& folder, const Text& pattern, TextList& result, bool append = false,
                     bool foldersOnly = false);
 int TryEnumerateByFind(const Text& folder, const Text& pattern, TextList& result, bool append,
-                       bool foldersOnly, bool& listed, const std::function<void()>& perEntry = {});
+                       bool foldersOnly, FolderListing& listed,
+                       const std::function<void()>& perEntry = {});
 
 // EnumerateByObject: an empty pattern, "*" and "*.*" accept every name; "*.ext" (no other
 // "*") compares the end of the name without regard to ASCII case; any other pattern is
@@ -26,7 +33,7 @@ int TryEnumerateByFind(const Text& folder, const Text& pattern, TextList& result
 int EnumerateByObject(const Text& folder, const Text& pattern, TextList& result,
                       bool append = false, bool foldersOnly = false);
 int TryEnumerateByObject(const Text& folder, const Text& pattern, TextList& result, bool append,
-                         bool foldersOnly, bool& listed,
+                         bool foldersOnly, FolderListing& listed,
                          const std::function<void()>& perEntry = {});
 
 // Whole-name wildcard match used by EnumerateByFind.

@@ -11,13 +11,17 @@ namespace qs {
 // was read: a file saved over it, grown or rewritten meanwhile holds content that no output
 // has.
 enum class Removal { Deleted, Changed, Failed };
+struct SourceRemoval {
+    Removal outcome;
+    int systemError = 0;  // why the deletion failed, as the system said
+};
 
 // The state of a source just before it is read; nullopt for what is not a regular file.
 std::optional<FileStamp> StampBeforeReading(const Text& path);
 
 // Deletes path when it is still the file stamped, unchanged; Changed (and nothing deleted)
 // otherwise, also when there is no stamp.
-Removal DeleteIfUnchanged(const Text& path, const std::optional<FileStamp>& asRead);
+SourceRemoval DeleteIfUnchanged(const Text& path, const std::optional<FileStamp>& asRead);
 
 // The permission bits an output made of sources with these stamps may have: those that all of
 // them have (every bit when none is known).

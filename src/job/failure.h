@@ -42,6 +42,9 @@ struct JobFailure {
     // A conversion refused because the source's bytes do not decode from here on (its
     // offset in the file); -1 otherwise.
     std::int64_t undecodedAt = -1;
+    // A conversion refused because this character (internal text) has no form in the
+    // output's encoding; empty otherwise.
+    Text unconvertible = Text();
 };
 
 }  // namespace qs

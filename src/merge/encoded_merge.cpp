@@ -120,6 +120,8 @@ public:
         return true;
     }
     const Text& FailedPath() const { return m_failedPath; }
+    // Why that member could not be read, as the system said as the reading failed.
+    int SystemError() const { return m_systemError; }
     // The member the last Next handed over whole; null when it gave a slice.
     const PassedMember* Passed() const { return m_passed.in != nullptr ? &m_passed : nullptr; }
     // Notes that the member handed over whole could not be read.
@@ -163,6 +165,7 @@ private:
 
     bool Fail(const Part& part) {
         m_failedPath = part.data;
+        m_systemError = LastSystemError();
         m_reader.reset();
         return false;
     }
@@ -172,6 +175,7 @@ private:
     std::size_t m_index = 0;
     std::unique_ptr<TextSliceReader> m_reader;
     Text m_failedPath;
+    int m_systemError = 0;
     const Pump& m_pump;
     bool m_passUtf8;
     PassedMember m_passed;
@@ -244,18 +248,34 @@ public:
         return ok && !m_gaveNothing;
     }
 
+    // The first character that has no form in the charset, once a conversion failed on it;
+    // empty when no one character can be told.
+    const Text& Refused() const { return m_refused; }
+
 private:
+    std::optional<Text> Converted(std::string_view text) const {
+        const std::optional<Text> converted = ConvertChinese(text, m_encoding.zh);
+        return converted ? EncodeText(*converted, {m_encoding.format.encoding, false})
+                         : std::nullopt;
+    }
     bool Convert(std::string_view text, Bytes& out) {
         if (text.empty()) {
             return true;
         }
-        std::optional<Text> converted = ConvertChinese(text, m_encoding.zh);
+        const std::optional<Text> converted = Converted(text);
         if (!converted) {
+            // Looked for only now: a failure is rare, and this costs a conversion a character.
+            for (std::size_t i = 0; i < text.size() && m_refused.empty();
+                 i += CharLength(text, i)) {
+                const std::string_view one = text.substr(i, CharLength(text, i));
+                if (!Converted(one)) {
+                    m_refused = Text(one);
+                }
+            }
             return false;
         }
-        converted = EncodeText(*converted, {m_encoding.format.encoding, false});
-        if (!converted) {
-            return false;
+        if (converted->empty() && m_refused.empty()) {
+            m_refused = Text(text.substr(0, CharLength(text, 0)));  // dropped without a word
         }
         if (!m_started) {
             out += m_encoding.Mark();
@@ -272,6 +292,7 @@ private:
     bool m_started = false;
     bool m_gaveBytes = false;
     bool m_gaveNothing = false;
+    Text m_refused;
 };
 
 // What the read-back of an output depends on, gathered from its text on the way out.
@@ -310,7 +331,7 @@ enum class Pass { Done, ReadFailed, Unconvertible, WriteFailed };
 
 // One pass over the merged text: encoded, handed to sink; members passed whole go to copy.
 Pass Encode(MergedText& text, const Encoding& encoding,
-            const std::function<bool(std::string_view)>& sink, TextFacts* facts,
+            const std::function<bool(std::string_view)>& sink, TextFacts* facts, Text& refused,
             const std::function<AtomicWriter::CopyResult(const PassedMember&)>& copy = {}) {
     Encoder encoder(encoding);
     Bytes out;
@@ -325,6 +346,7 @@ Pass Encode(MergedText& text, const Encoding& encoding,
             }
             out.clear();
             if (!encoder.Flush(out)) {
+                refused = encoder.Refused();
                 return Pass::Unconvertible;
             }
             if (!out.empty() && !sink(out)) {
@@ -346,6 +368,7 @@ Pass Encode(MergedText& text, const Encoding& encoding,
         out.clear();
         const bool ok = slice.empty() ? encoder.Finish(out) : encoder.Push(slice, out);
         if (!ok) {
+            refused = encoder.Refused();
             return Pass::Unconvertible;
         }
         if (!out.empty() && !sink(out)) {
@@ -585,17 +608,16 @@ EncodedMerge::Ties EncodedMerge::SettleTies(TextFormat& merged, const OutputRequ
     return ties;
 }
 
-EncodedMerge::Finished EncodedMerge::Write(std::unique_ptr<AtomicWriter>& writer,
-                                           const Text& target, bool decoded,
-                                           const TextFormat& merged, const OutputRequest& request,
-                                           JobEvents& events) {
+EncodedMerge::Finished EncodedMerge::Write(std::unique_ptr<JobOutput>& writer, const Text& target,
+                                           bool decoded, const TextFormat& merged,
+                                           const OutputRequest& request, JobEvents& events) {
     Finished finished;
     bool fresh = true;
     // One attempt at the whole output, in a fresh temporary file after the first.
     auto attempt = [&](const Encoding& encoding, TextFacts* facts) {
         if (!fresh) {
             writer.reset();
-            Result<std::unique_ptr<AtomicWriter>> created = CreateOutput(target, events);
+            Result<std::unique_ptr<JobOutput>> created = CreateOutput(target, events);
             if (!created) {
                 finished.systemError = created.error().systemError;
                 return Pass::WriteFailed;
@@ -615,11 +637,15 @@ EncodedMerge::Finished EncodedMerge::Write(std::unique_ptr<AtomicWriter>& writer
             finished.bytes += passed.body.length;
             return CopyUtf8Body(*passed.in, passed.body, passed.hadMark, m_sliceBytes, *writer);
         };
-        const Pass pass = Encode(text, encoding, write, facts, copy);
-        finished.systemError =
-            pass == Pass::ReadFailed || pass == Pass::WriteFailed ? LastSystemError() : 0;
+        Text refused;
+        const Pass pass = Encode(text, encoding, write, facts, refused, copy);
+        if (pass == Pass::Unconvertible && finished.unconvertible.empty()) {
+            finished.unconvertible = refused;
+        }
+        finished.systemError = pass == Pass::WriteFailed ? writer->SystemError() : 0;
         if (pass == Pass::ReadFailed) {
             finished.unreadable = text.FailedPath();
+            finished.systemError = text.SystemError();
         }
         return pass;
     };
@@ -672,7 +698,9 @@ EncodedMerge::Finished EncodedMerge::Write(std::unique_ptr<AtomicWriter>& writer
     // mark decides how it reads.
     finished.outputNotConverted = true;
     const Pass utf8 = attempt(SourceEncoding({TextEncoding::Utf8, true}), nullptr);
-    if (utf8 != Pass::Unconvertible) {
+    if (utf8 == Pass::Unconvertible) {
+        finished.unconvertible.clear();  // bytes that are no text: no character to name
+    } else {
         finished.outcome = outcomeOf(utf8);
         formatOf(SourceEncoding({TextEncoding::Utf8, true}));
         return finished;

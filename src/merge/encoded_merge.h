@@ -13,6 +13,7 @@
 #include "encoding/text_format.h"
 #include "encoding/text_slices.h"
 #include "job/job_events.h"
+#include "job/told_files.h"
 #include "merge/utf8_member.h"
 #include "platform/file_system.h"
 #include "text/text.h"
@@ -70,6 +71,8 @@ public:
         // when even that cannot hold it, as the internal bytes where they read as themselves,
         // and the members stay; where they do not, the outcome is NotConvertible).
         bool outputNotConverted = false;
+        // The character that kept the text from an encoding, where one can be named.
+        Text unconvertible;
         bool keepSources = false;
         Text unreadable;         // the member that failed on its second reading
         int systemError = 0;     // why that reading or the writing failed, as the system said
@@ -80,7 +83,7 @@ public:
     // when a first attempt is given up). decoded: encoding processing is on as the unit ends;
     // merged (the last member's encoding, a mark when any member had one) decides the output's as
     // for a whole text.
-    Finished Write(std::unique_ptr<AtomicWriter>& writer, const Text& target, bool decoded,
+    Finished Write(std::unique_ptr<JobOutput>& writer, const Text& target, bool decoded,
                    const TextFormat& merged, const OutputRequest& request, JobEvents& events);
 
     struct Part {

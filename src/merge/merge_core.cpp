@@ -17,7 +17,6 @@
 #include "merge/heading_order.h"
 #include "merge/merge_separator.h"
 #include "platform/services.h"
-#include "platform/system_error.h"
 #include "text/characters.h"
 
 namespace qs {
@@ -25,15 +24,19 @@ namespace qs {
 namespace {
 
 // ReadFailed with copied above 0: part of the member already reached the output, which must
-// then not be kept.
-AtomicWriter::CopyResult CopyMember(const Text& path, AtomicWriter& writer, std::int64_t& copied,
-                                    JobEvents& events) {
+// then not be kept. systemError: why the copy failed, as the system said.
+AtomicWriter::CopyResult CopyMember(MergeJob& job, const Text& path, JobOutput& writer,
+                                    std::int64_t& copied, int& systemError) {
     copied = 0;
-    std::unique_ptr<ReadHandle> source = TellReading(Fs().OpenRead(path), events);
+    ReadFailure& failure = job.readFailure;
+    std::unique_ptr<ReadHandle> source = OpenToldSource(path, job.events, failure);
     if (!source) {
+        systemError = failure.systemError;
         return AtomicWriter::CopyResult::ReadFailed;
     }
-    return writer.CopyFrom(*source, -1, &copied);
+    const AtomicWriter::CopyResult result = writer.CopyFrom(*source, -1, &copied);
+    systemError = writer.SystemError();
+    return result;
 }
 
 // Gives the finished output its name. A free name is taken by the failing link itself; an
@@ -65,6 +68,7 @@ bool NameOutput(const JobFiles& touched, OlderFiles& older,
 
 struct DecodedMember {
     bool opened = false;
+    int systemError = 0;  // why it could not be read, as the system said
     bool markOnly = false;
     bool exact = true;
     TextFormat format;
@@ -74,11 +78,13 @@ struct DecodedMember {
 };
 
 // A member of a unit whose text is encoded as one at the end: examined now, read then.
-DecodedMember Examine(EncodedMerge& collected, const Text& path, JobEvents& events) {
+DecodedMember Examine(MergeJob& job, EncodedMerge& collected, const Text& path) {
+    ReadFailure& failure = job.readFailure;
     const EncodedMerge::Examined examined =
-        collected.AddDecoded(path, TellReading(Fs().OpenRead(path), events));
+        collected.AddDecoded(path, OpenToldSource(path, job.events, failure));
     using Member = EncodedMerge::Member;
     return {examined.outcome != Member::Unreadable,
+            failure.systemError,
             examined.outcome == Member::MarkOnly,
             examined.outcome != Member::NotExact,
             examined.format,
@@ -184,7 +190,7 @@ MergeResult MergeFiles(MergeJob& job, const TextList& listed) {
         job.claimed = claimFolder;
         job.older.Claimed(job.claim.get());
     }
-    Result<std::unique_ptr<AtomicWriter>> created = CreateOutput(result.outputPath, events);
+    Result<std::unique_ptr<JobOutput>> created = CreateOutput(result.outputPath, events);
     if (!created) {
         events.Failed(created.error());
         if (job.Params().deleteSources) {
@@ -197,7 +203,7 @@ MergeResult MergeFiles(MergeJob& job, const TextList& listed) {
         }
         return result;
     }
-    std::unique_ptr<AtomicWriter> writer = std::move(*created);
+    std::unique_ptr<JobOutput> writer = std::move(*created);
     const Result<Bytes> readSeparator = ReadMergeSeparator(job.Params());
     if (!readSeparator) {
         // The unit goes on without it, and says so.
@@ -234,7 +240,7 @@ MergeResult MergeFiles(MergeJob& job, const TextList& listed) {
             collected.AddBytes(bytes);
         } else if (!writeFailed && !bytes.empty()) {
             writeFailed = !writer->Write(bytes);
-            writeError = writeFailed ? LastSystemError() : 0;
+            writeError = writeFailed ? writer->SystemError() : 0;
             outputBytes += static_cast<std::int64_t>(bytes.size());
         }
     };
@@ -250,7 +256,7 @@ MergeResult MergeFiles(MergeJob& job, const TextList& listed) {
         unitFormat.encoding = TextEncoding::Undetected;
         bool merged = false;
         if (collecting) {
-            const DecodedMember decoded = Examine(collected, path, events);
+            const DecodedMember decoded = Examine(job, collected, path);
             // A guess is told once the unit has decided it.
             if (decoded.opened && decoded.exact && decoded.tiedWith == TextEncoding::Undetected) {
                 events.SourceRead(path, decoded.format, TextEncoding::Undetected);
@@ -280,11 +286,12 @@ MergeResult MergeFiles(MergeJob& job, const TextList& listed) {
                 unitFormat.mark = unitFormat.mark || decoded.format.mark;
                 merged = !writeFailed;
             } else {
-                fail(FailureKind::Unreadable, path, LastSystemError());
+                fail(FailureKind::Unreadable, path, decoded.systemError);
             }
         } else if (!writeFailed) {
             std::int64_t copied = 0;
-            const AtomicWriter::CopyResult outcome = CopyMember(path, *writer, copied, events);
+            int why = 0;
+            const AtomicWriter::CopyResult outcome = CopyMember(job, path, *writer, copied, why);
             const bool unread = outcome == AtomicWriter::CopyResult::ReadFailed && copied == 0;
             outputBytes += copied;
             switch (outcome) {
@@ -292,13 +299,13 @@ MergeResult MergeFiles(MergeJob& job, const TextList& listed) {
                     merged = true;
                     break;
                 case AtomicWriter::CopyResult::ReadFailed:
-                    fail(FailureKind::Unreadable, path, LastSystemError());
+                    fail(FailureKind::Unreadable, path, why);
                     // Half a member in the output would pass for a whole one: give the unit up.
                     writeFailed = !unread;
                     break;
                 case AtomicWriter::CopyResult::WriteFailed:
                     writeFailed = true;
-                    writeError = LastSystemError();
+                    writeError = why;
                     break;
             }
             if (!unread) {
@@ -334,12 +341,14 @@ MergeResult MergeFiles(MergeJob& job, const TextList& listed) {
 
     bool keepSources = false;
     bool notConvertible = false;
+    Text unconvertible;
     if (collecting && !writeFailed) {
         SettleGuessedMembers(collected, unitFormat, request, events, toDelete, keptWanted);
         const EncodedMerge::Finished finished =
             collected.Write(writer, result.outputPath, true, unitFormat, request, events);
+        unconvertible = finished.unconvertible;
         if (finished.outputNotConverted) {
-            fail(FailureKind::NotConverted, result.outputPath);
+            events.Failed({FailureKind::NotConverted, result.outputPath, 0, -1, unconvertible});
         }
         if (!finished.unreadable.empty()) {
             fail(FailureKind::Unreadable, finished.unreadable, finished.systemError);
@@ -374,7 +383,7 @@ MergeResult MergeFiles(MergeJob& job, const TextList& listed) {
                    {job.foldersAhead ? *job.foldersAhead : kNoFolders, job.foldersLeft}, *writer,
                    first, n, result.outputPath);
     if (anythingRead && !writeFailed && !result.written) {
-        writeError = LastSystemError();  // the flush or the naming
+        writeError = writer->SystemError();  // the flush or the naming
     }
     writer.reset();
     if (result.written) {
@@ -385,7 +394,7 @@ MergeResult MergeFiles(MergeJob& job, const TextList& listed) {
         events.OutputWritten({result.outputPath, outputBytes, written, 0, Text()});
     }
     if (notConvertible) {
-        fail(FailureKind::NotConverted, result.outputPath);
+        events.Failed({FailureKind::NotConverted, result.outputPath, 0, -1, unconvertible});
     } else if (!result.written) {
         fail(FailureKind::NotWritten, result.outputPath, writeError);
     }
@@ -402,11 +411,11 @@ MergeResult MergeFiles(MergeJob& job, const TextList& listed) {
         if (!deleted.insert(path).second) {
             continue;
         }
-        const Removal removal = DeleteIfUnchanged(path, asRead[path]);
-        if (removal == Removal::Deleted) {
+        const SourceRemoval removal = DeleteIfUnchanged(path, asRead[path]);
+        if (removal.outcome == Removal::Deleted) {
             events.SourceDeleted(path);
         } else {
-            fail(FailureKind::SourceKept, path, removal == Removal::Failed ? LastSystemError() : 0);
+            fail(FailureKind::SourceKept, path, removal.systemError);
         }
     }
     for (const Text& path : keptWanted) {

@@ -10,6 +10,7 @@
 #include "job/job_events.h"
 #include "job/job_files.h"
 #include "job/job_request.h"
+#include "job/told_files.h"
 #include "text/text.h"
 
 namespace qs {
@@ -35,6 +36,8 @@ struct MergeJob {
     OlderFiles older = OlderFiles();
     // Every member is read in this encoding (Undetected: detected).
     TextEncoding sourceEncoding = TextEncoding::Undetected;
+    // Why the reading of a member last failed; its handles live as long as the job.
+    ReadFailure readFailure = ReadFailure();
 
     // The parameters as they stand now.
     const MergeParams& Params() { return requests.Read().params; }

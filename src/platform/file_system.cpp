@@ -36,11 +36,14 @@ AtomicWriter::CopyResult AtomicWriter::CopyFrom(ReadHandle& source, std::int64_t
 }
 
 AtomicWriter::CopyResult AtomicWriter::CopyRange(ReadHandle& source, std::int64_t start,
-                                                 std::int64_t length) {
+                                                 std::int64_t length, std::int64_t* copied) {
+    if (copied != nullptr) {
+        *copied = 0;
+    }
     if (!source.Seek(start)) {
         return CopyResult::ReadFailed;
     }
-    return length == 0 ? CopyResult::Copied : CopyFrom(source, length);
+    return length == 0 ? CopyResult::Copied : CopyFrom(source, length, copied);
 }
 
 std::optional<std::int64_t> FileSystem::FileSize(const Text& path) {

@@ -48,6 +48,13 @@ public:
     // The length the file had when it was opened, where the opening told it without a
     // further call; nullopt otherwise.
     virtual std::optional<std::int64_t> OpenedLength() { return std::nullopt; }
+    // The handle whose bytes these are, where this one only watches them go by (how far a job
+    // has read), so that a copy may read that one, inside the kernel, and tell this one with
+    // ReadPast afterwards; this handle itself where it reads, changes or needs the bytes.
+    virtual ReadHandle& Underlying() { return *this; }
+    // A copy read count bytes of Underlying() from start (negative: from where this handle
+    // stood) past this handle, which now stands after them.
+    virtual void ReadPast(std::int64_t /*start*/, std::int64_t /*count*/) {}
 };
 
 // An output built in a temporary file beside its target and renamed over the target by
@@ -67,8 +74,9 @@ public:
     virtual CopyResult CopyFrom(ReadHandle& source, std::int64_t limit = -1,
                                 std::int64_t* copied = nullptr);
     // Appends exactly length bytes of the source from position start, wherever the source
-    // stands; its position afterwards is unspecified.
-    virtual CopyResult CopyRange(ReadHandle& source, std::int64_t start, std::int64_t length);
+    // stands; its position afterwards is unspecified. copied as for CopyFrom.
+    virtual CopyResult CopyRange(ReadHandle& source, std::int64_t start, std::int64_t length,
+                                 std::int64_t* copied = nullptr);
     // The finished file gets no permission bit that is not in bits (its source's, say).
     virtual void LimitPermissions(std::uint32_t /*bits*/) {}
     // The finished file takes the access list of its source (a file system's text of it, as

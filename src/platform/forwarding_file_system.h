@@ -93,8 +93,9 @@ public:
     CopyResult CopyFrom(ReadHandle& source, std::int64_t limit, std::int64_t* copied) override {
         return m_inner->CopyFrom(source, limit, copied);
     }
-    CopyResult CopyRange(ReadHandle& source, std::int64_t start, std::int64_t length) override {
-        return m_inner->CopyRange(source, start, length);
+    CopyResult CopyRange(ReadHandle& source, std::int64_t start, std::int64_t length,
+                         std::int64_t* copied) override {
+        return m_inner->CopyRange(source, start, length, copied);
     }
     void LimitPermissions(std::uint32_t bits) override { m_inner->LimitPermissions(bits); }
     void LimitAccess(const Bytes& access) override { m_inner->LimitAccess(access); }

@@ -239,13 +239,14 @@ public:
     CopyResult CopyFrom(ReadHandle& source, std::int64_t limit, std::int64_t* copied) override {
         return Copy(source, nullptr, limit, copied);
     }
-    CopyResult CopyRange(ReadHandle& source, std::int64_t start, std::int64_t length) override {
+    CopyResult CopyRange(ReadHandle& source, std::int64_t start, std::int64_t length,
+                         std::int64_t* copied) override {
         if (dynamic_cast<PosixReadHandle*>(&source) == nullptr) {
-            return AtomicWriter::CopyRange(source, start, length);
+            return AtomicWriter::CopyRange(source, start, length, copied);
         }
         // The offset goes to the kernel with the copy: no seek.
         auto offset = static_cast<off_t>(start);
-        return Copy(source, &offset, length, nullptr);
+        return Copy(source, &offset, length, copied);
     }
     bool Sync() override {
         Begin();
@@ -412,6 +413,9 @@ private:
                         }
                         *offset += static_cast<off_t>(hole);
                         inKernel += hole;
+                        if (copied != nullptr) {
+                            *copied = inKernel;
+                        }
                         limit -= hole;
                         m_pastEnd = true;
                         continue;
@@ -457,10 +461,7 @@ private:
         if (copied != nullptr) {
             *copied = inKernel + buffered;
         }
-        if (result == CopyResult::WriteFailed) {
-            m_failed = true;
-            m_error = LastSystemError();
-        }
+        // A write that failed there failed here (Write): the writer holds why already.
         return result;
     }
     // A piece that ends in a skipped hole gets its length.

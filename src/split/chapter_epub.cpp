@@ -19,6 +19,7 @@
 #include "platform/native_names.h"
 #include "platform/services.h"
 #include "platform/sha256.h"
+#include "platform/system_error.h"
 #include "split/piece_writer.h"
 
 namespace qs {
@@ -353,6 +354,8 @@ bool WriteChapterBook(SplitContext& ctx, const Text& source, ChapterFeed& feed,
     const std::string scratch = name.empty() ? std::string() : ScratchFile(ctx.outputFolder);
     std::string why = scratch.empty() ? "no file to write the book into"
                                       : WriteEpub(scratch, std::move(metadata), documents, feed);
+    // The container library says why as it fails.
+    const int bookError = why.empty() || scratch.empty() ? 0 : LastSystemError();
     if (feed.unconverted() || feed.unread()) {
         ::unlink(scratch.c_str());
         if (feed.unconverted()) {
@@ -360,12 +363,13 @@ bool WriteChapterBook(SplitContext& ctx, const Text& source, ChapterFeed& feed,
         }
         return false;
     }
-    std::unique_ptr<AtomicWriter> out = why.empty() && feed.identified()
-                                            ? CreateOutput(target, ctx.events).ValueOr(nullptr)
-                                            : nullptr;
+    PieceOutput out = !why.empty()        ? Error{FailureKind::NotWritten, target, bookError}
+                      : feed.identified() ? CreateOutput(target, ctx.events)
+                                          : NoOutput();
     std::int64_t size = 0;
     std::string sha256;
-    const bool written = out && CopyBook(scratch, *out, ctx.Options().deleteSources, size, sha256);
+    const bool written =
+        out && *out && CopyBook(scratch, **out, ctx.Options().deleteSources, size, sha256);
     if (!scratch.empty()) {
         ::unlink(scratch.c_str());
     }

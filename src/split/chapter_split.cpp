@@ -9,7 +9,6 @@
 #include "job/chapter_heading.h"
 #include "pattern/regex_facade.h"
 #include "platform/services.h"
-#include "platform/system_error.h"
 #include "split/chapter_epub.h"
 #include "split/piece_writer.h"
 #include "split/text_piece.h"
@@ -26,7 +25,7 @@ void NoteNotRead(SplitContext& ctx, const Text& path, bool unrecognised) {
     if (unrecognised) {
         ctx.Fail(FailureKind::Unrecognised, path);
     } else {
-        ctx.Fail(FailureKind::Unreadable, path, LastSystemError());
+        ctx.Fail(FailureKind::Unreadable, path, ctx.readFailure.systemError);
     }
 }
 

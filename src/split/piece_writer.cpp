@@ -34,11 +34,11 @@ bool IsTakenByTheJob(SplitContext& ctx, const Text& path) {
            !ctx.state.olderFiles.Holds(path);
 }
 
-void CountPiece(SplitContext& ctx, bool written, const Text& path) {
+// why: the system's reason for a piece not written.
+void CountPiece(SplitContext& ctx, bool written, const Text& path, int why) {
     ++ctx.state.piecesMade;
     if (!written) {
         ++ctx.state.piecesFailed;
-        const int why = LastSystemError();
         // A full disk is told once: every later piece there would fail the same way.
         if (!ctx.outputFull) {
             ctx.Fail(FailureKind::NotWritten, path, why);
@@ -51,6 +51,15 @@ void CountPiece(SplitContext& ctx, bool written, const Text& path) {
         }
     }
     ctx.events.PieceMade(ctx.state.pieceNumber);
+}
+
+// Why an output of a piece was not written: the system's reason for its making, or for the
+// last call on it that failed; 0 for one never made.
+int WhyNotWritten(const PieceOutput& out) {
+    if (!out) {
+        return out.error().systemError;
+    }
+    return *out ? (*out)->SystemError() : 0;
 }
 
 // What the current piece was written as: in the encoding asked for, in the source's own,
@@ -256,8 +265,8 @@ void NotePiece(SplitContext& ctx, const Text& path, std::int64_t size, bool dura
 // The end of every piece: its write-back started when the source is to be deleted (the
 // flush that waits for it comes once, before the deletion), named, recorded and counted. A piece
 // that could not be converted is reported as such, under its number.
-bool Finish(SplitContext& ctx, const Text& source, Text path, std::unique_ptr<AtomicWriter> out,
-            bool written, std::int64_t size, std::string_view text, bool unconverted) {
+bool Finish(SplitContext& ctx, const Text& source, Text path, PieceOutput out, bool written,
+            std::int64_t size, std::string_view text, bool unconverted) {
     if (unconverted) {
         ++ctx.state.piecesMade;
         ++ctx.state.piecesFailed;
@@ -268,19 +277,23 @@ bool Finish(SplitContext& ctx, const Text& source, Text path, std::unique_ptr<At
         return false;
     }
     const bool durable = ctx.Options().deleteSources;
-    if (written && out && durable) {
-        out->StartWriteBack();
+    JobOutput* const writer = out ? out->get() : nullptr;
+    if (written && writer && durable) {
+        writer->StartWriteBack();
     }
-    if (out) {
-        out->LimitPermissions(ctx.state.sourcePermissions);
+    if (writer) {
+        writer->LimitPermissions(ctx.state.sourcePermissions);
         if (ctx.state.sourceAccess) {
-            out->LimitAccess(*ctx.state.sourceAccess);
+            writer->LimitAccess(*ctx.state.sourceAccess);
         }
     }
     const std::size_t numberedBytes = path.size();
-    const std::optional<FileId> identity = durable && out ? out->Identity() : std::nullopt;
-    written = written && out && NamePiece(ctx, *out, source, text, path);
-    out.reset();
+    const std::optional<FileId> identity = durable && writer ? writer->Identity() : std::nullopt;
+    written = written && writer && NamePiece(ctx, *writer, source, text, path);
+    const int why = WhyNotWritten(out);
+    if (writer) {
+        out->reset();
+    }
     if (written) {
         // Naming keeps the numbered path or gives another one.
         const bool numbered =
@@ -289,7 +302,7 @@ bool Finish(SplitContext& ctx, const Text& source, Text path, std::unique_ptr<At
         ctx.events.OutputWritten(
             {path, size, WrittenFormat(ctx), ctx.sourceIndex, ctx.state.pieceHeading});
     }
-    CountPiece(ctx, written, path);
+    CountPiece(ctx, written, path, why);
     return written;
 }
 
@@ -383,9 +396,8 @@ Text KeptPieceText(SplitContext& ctx, std::string_view piece) {
         .value_or(Text());
 }
 
-bool FinishWrittenPiece(SplitContext& ctx, const Text& source, std::unique_ptr<AtomicWriter> out,
-                        bool written, std::int64_t size, bool unconverted,
-                        std::string_view nameText) {
+bool FinishWrittenPiece(SplitContext& ctx, const Text& source, PieceOutput out, bool written,
+                        std::int64_t size, bool unconverted, std::string_view nameText) {
     return Finish(ctx, source, NumberedPiecePath(ctx, source), std::move(out), written, size,
                   nameText, unconverted);
 }
@@ -401,7 +413,7 @@ bool WritePieceBytes(SplitContext& ctx, const Text& source, std::string_view pie
         // A name or another encoding needs the text.
         decoded = DecodeUtf8Piece(piece);
         if (!decoded) {
-            return Finish(ctx, source, NumberedPiecePath(ctx, source), nullptr, false, 0, Text(),
+            return Finish(ctx, source, NumberedPiecePath(ctx, source), NoOutput(), false, 0, Text(),
                           true);
         }
         piece = *decoded;
@@ -421,14 +433,14 @@ bool WritePieceBytes(SplitContext& ctx, const Text& source, std::string_view pie
         std::optional<Bytes> bytes = EncodeOutputText(piece, ctx.state.source, request);
         if (!bytes) {
             // Never written with substitutes: the piece is missing and reported as such.
-            return Finish(ctx, source, NumberedPiecePath(ctx, source), nullptr, false, 0, Text(),
+            return Finish(ctx, source, NumberedPiecePath(ctx, source), NoOutput(), false, 0, Text(),
                           true);
         }
         converted = std::move(*bytes);
     } else if (encoded) {
         std::optional<Bytes> bytes = EncodeTextKeepingBytes(piece, ctx.state.source);
         if (!bytes) {
-            return Finish(ctx, source, NumberedPiecePath(ctx, source), nullptr, false, 0, Text(),
+            return Finish(ctx, source, NumberedPiecePath(ctx, source), NoOutput(), false, 0, Text(),
                           true);
         }
         converted = std::move(*bytes);
@@ -455,33 +467,37 @@ bool WritePieceBytes(SplitContext& ctx, const Text& source, std::string_view pie
         }
     }
     Text path = NumberedPiecePath(ctx, source);
-    std::unique_ptr<AtomicWriter> out = CreateOutput(path, ctx.events).ValueOr(nullptr);
-    const bool written = out && (bytes.empty() || out->Write(bytes));
+    PieceOutput out = CreateOutput(path, ctx.events);
+    const bool written = out && (bytes.empty() || (*out)->Write(bytes));
     return Finish(ctx, source, std::move(path), std::move(out), written,
                   static_cast<std::int64_t>(bytes.size()), text, false);
 }
 
 bool FinishNamedOutput(SplitContext& ctx, const Text& stem, const Text& dotExtension,
-                       std::unique_ptr<AtomicWriter> out, bool written, std::int64_t size,
-                       const TextFormat& format, std::string sha256) {
+                       PieceOutput out, bool written, std::int64_t size, const TextFormat& format,
+                       std::string sha256) {
     const Text name = FitFileName(stem, "", dotExtension, kMaxPieceNameChars);
     Text path = ctx.outputFolder + (name.empty() ? dotExtension : name);
     const bool durable = ctx.Options().deleteSources;
-    written = written && out && !name.empty();
-    const std::optional<FileId> identity = durable && out ? out->Identity() : std::nullopt;
+    JobOutput* const writer = out ? out->get() : nullptr;
+    written = written && writer && !name.empty();
+    const std::optional<FileId> identity = durable && writer ? writer->Identity() : std::nullopt;
     if (written) {
-        out->LimitPermissions(ctx.state.sourcePermissions);
+        writer->LimitPermissions(ctx.state.sourcePermissions);
         if (ctx.state.sourceAccess) {
-            out->LimitAccess(*ctx.state.sourceAccess);
+            writer->LimitAccess(*ctx.state.sourceAccess);
         }
         if (durable) {
-            out->StartWriteBack();
+            writer->StartWriteBack();
         }
         written = NamePieceAs(
-                      ctx, *out, path, [&] { return !IsTakenByTheJob(ctx, path); },
+                      ctx, *writer, path, [&] { return !IsTakenByTheJob(ctx, path); },
                       StemOf(name, dotExtension), "", dotExtension) == NameResult::Named;
     }
-    out.reset();
+    const int why = WhyNotWritten(out);
+    if (writer) {
+        out->reset();
+    }
     if (written) {
         NotePiece(ctx, path, size, durable, identity);
         if (durable) {
@@ -489,7 +505,7 @@ bool FinishNamedOutput(SplitContext& ctx, const Text& stem, const Text& dotExten
         }
         ctx.events.OutputWritten({path, size, format, ctx.sourceIndex, Text()});
     }
-    CountPiece(ctx, written, path);
+    CountPiece(ctx, written, path, why);
     return written;
 }
 
@@ -501,13 +517,14 @@ AtomicWriter::CopyResult CopyPiece(SplitContext& ctx, const Text& source, ReadHa
                                    std::int64_t start, std::int64_t length) {
     using CopyResult = AtomicWriter::CopyResult;
     Text path = NumberedPiecePath(ctx, source);
-    std::unique_ptr<AtomicWriter> out = CreateOutput(path, ctx.events).ValueOr(nullptr);
+    PieceOutput out = CreateOutput(path, ctx.events);
     const CopyResult result = !out         ? CopyResult::WriteFailed
-                              : length > 0 ? out->CopyRange(in, start, length)
+                              : length > 0 ? (*out)->CopyRange(in, start, length)
                                            : CopyResult::Copied;
     if (result == CopyResult::ReadFailed) {
+        ctx.readFailure.systemError = (*out)->SystemError();
         // An abandoned writer removes its temporary file and leaves the target alone.
-        out.reset();
+        out->reset();
         ++ctx.state.piecesMade;
         ++ctx.state.piecesFailed;
         ctx.state.sourceUnreadable = true;

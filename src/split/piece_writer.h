@@ -6,11 +6,20 @@
 #include <optional>
 #include <string>
 
+#include "job/result.h"
+#include "job/told_files.h"
 #include "platform/file_system.h"
 #include "split/split_state.h"
 #include "text/text.h"
 
 namespace qs {
+
+// The output a piece is written into, or why it could not be made.
+using PieceOutput = Result<std::unique_ptr<JobOutput>>;
+// An output not made (yet), for no reason the system gave.
+inline PieceOutput NoOutput() {
+    return std::unique_ptr<JobOutput>();
+}
 
 // A piece's name has at most this many characters before its extension.
 inline constexpr std::size_t kMaxPieceNameChars = 100;
@@ -50,8 +59,8 @@ Text KeptPieceText(SplitContext& ctx, std::string_view piece);
 // numbered piece, counted and reported. unconverted reports it as a text that could not
 // be converted. nameText: the text (internal code page) a piece named after its text takes
 // its name from. False when it could not be written.
-bool FinishWrittenPiece(SplitContext& ctx, const Text& source, std::unique_ptr<AtomicWriter> out,
-                        bool written, std::int64_t size, bool unconverted = false,
+bool FinishWrittenPiece(SplitContext& ctx, const Text& source, PieceOutput out, bool written,
+                        std::int64_t size, bool unconverted = false,
                         std::string_view nameText = {});
 
 // Finishes an output of the source that is not a numbered piece (a book): named stem +
@@ -60,8 +69,8 @@ bool FinishWrittenPiece(SplitContext& ctx, const Text& source, std::unique_ptr<A
 // recorded and reported as a piece; sha256: of the bytes written, which reading it back
 // before the source goes must give. False when it could not be written.
 bool FinishNamedOutput(SplitContext& ctx, const Text& stem, const Text& dotExtension,
-                       std::unique_ptr<AtomicWriter> out, bool written, std::int64_t size,
-                       const TextFormat& format, std::string sha256);
+                       PieceOutput out, bool written, std::int64_t size, const TextFormat& format,
+                       std::string sha256);
 
 // Copies length bytes from position start of the open source into the next numbered piece,
 // atomically and without holding the piece in memory. Counts and reports it as WritePiece

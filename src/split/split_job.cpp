@@ -219,15 +219,16 @@ void SplitFiles(SplitRequestSource& requests, JobEvents& events, const TextList&
                 PiecesOfSourceAreSafe(ctx) &&
                 PiecesGiveSourceBack(ctx, *digest, ReadBy(ctx.state.readDigest, asRead));
             const auto id = Fs().FileIdentity(p);
-            const Removal removal = complete ? DeleteIfUnchanged(p, asRead) : Removal::Changed;
-            if (removal == Removal::Deleted) {
+            const SourceRemoval removal =
+                complete ? DeleteIfUnchanged(p, asRead) : SourceRemoval{Removal::Changed};
+            if (removal.outcome == Removal::Deleted) {
                 if (id) {
                     ctx.state.sourceIdentities.erase(*id);
                 }
                 events.SourceDeleted(p);
             } else {
                 ctx.Fail(restorable ? FailureKind::SourceKept : FailureKind::SourceKeptUnrestorable,
-                         p, removal == Removal::Failed ? LastSystemError() : 0);
+                         p, removal.systemError);
             }
         }
         // The source's handle goes too: the room of a deleted source is free for the next

@@ -10,7 +10,6 @@
 #include "platform/open_files.h"
 #include "platform/random.h"
 #include "platform/services.h"
-#include "platform/system_error.h"
 #include "split/chapter_split.h"
 #include "split/kept_lines.h"
 #include "split/piece_writer.h"
@@ -44,7 +43,7 @@ bool Refused(SplitContext& ctx) {
 
 void NoteUnreadable(SplitContext& ctx, const Text& path) {
     ctx.state.sourceUnreadable = true;
-    ctx.Fail(FailureKind::Unreadable, path, LastSystemError());
+    ctx.Fail(FailureKind::Unreadable, path, ctx.readFailure.systemError);
 }
 
 // Whether a source of length 0 reads all the same (a file of /proc): the byte modes cut by
@@ -106,7 +105,7 @@ void WriteByteRanges(SplitContext& ctx, const Text& path, ReadHandle& in, std::i
                                                static_cast<std::size_t>(chunk)));
         } else {
             if (CopyPiece(ctx, path, in, position, chunk) == AtomicWriter::CopyResult::ReadFailed) {
-                ctx.Fail(FailureKind::Unreadable, path, LastSystemError());
+                ctx.Fail(FailureKind::Unreadable, path, ctx.readFailure.systemError);
                 return;
             }
         }

@@ -134,11 +134,13 @@ struct SplitContext {
     // What the request said when the job began: every source is read in this encoding
     // (Undetected: detected).
     TextEncoding sourceEncoding = TextEncoding::Undetected;
+    // Why the reading of the current source last failed; its handles live as long as the job.
+    ReadFailure readFailure = ReadFailure();
 
     // Opens the current source for reading, telling how far it is read and digesting what
     // is read when asked to.
     std::unique_ptr<ReadHandle> OpenSource(const Text& path) {
-        return DigestReading(TellReading(Fs().OpenRead(path), events),
+        return DigestReading(OpenToldSource(path, events, readFailure),
                              state.readDigest ? &*state.readDigest : nullptr);
     }
     // The parameters as they stand now.

@@ -43,7 +43,7 @@ void TextPiece::Overflow() {
             }
             KeepNameText();
         }
-        m_out = CreateOutput(NumberedPiecePath(m_ctx, m_source), m_ctx.events).ValueOr(nullptr);
+        m_out = CreateOutput(NumberedPiecePath(m_ctx, m_source), m_ctx.events);
         m_failed = !m_out;
         m_streaming = true;
     }
@@ -61,13 +61,13 @@ void TextPiece::Spill(bool final) {
     if (!m_failed && m_ctx.state.piecesInUtf8 && m_ctx.state.outputRequest.Empty() &&
         (m_written > 0 || !m_ctx.state.source.mark)) {
         // A UTF-8 body's own bytes go as they are (but for a mark in front), without a copy.
-        m_failed = !m_out->Write(text);
+        m_failed = !(*m_out)->Write(text);
         m_written += static_cast<std::int64_t>(text.size());
     } else if (!m_failed) {
         // A piece half written cannot fall back to other bytes: it fails instead.
         const std::optional<Bytes> bytes = EncodePieceSlice(m_ctx, text, m_written == 0);
         m_unconverted = !bytes;
-        m_failed = !bytes || (!bytes->empty() && !m_out->Write(*bytes));
+        m_failed = !bytes || (!bytes->empty() && !(*m_out)->Write(*bytes));
         if (bytes) {
             m_written += static_cast<std::int64_t>(bytes->size());
         }

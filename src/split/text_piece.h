@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "split/piece_writer.h"
 #include "split/split_state.h"
 #include "text/text.h"
 
@@ -58,7 +59,7 @@ private:
         std::int32_t number = 0;
         Text held;  // a piece not streamed
         Text nameText;
-        std::unique_ptr<AtomicWriter> out;
+        PieceOutput out = NoOutput();
         std::int64_t written = 0;
         bool streamed = false;
         bool failed = false;
@@ -76,7 +77,7 @@ private:
     const Text& m_source;
     Text m_held;
     Text m_nameText;  // in the internal code page
-    std::unique_ptr<AtomicWriter> m_out;
+    PieceOutput m_out = NoOutput();
     std::int64_t m_written = 0;
     bool m_streaming = false;
     bool m_failed = false;

@@ -119,7 +119,7 @@ TEST_F(FileEnumerationTest, CallsBackOncePerEntryAndNeverPumpsItself) {
     QuietUi ui;
     ServicesOverride use({nullptr, nullptr, nullptr, &ui});
     TextList result;
-    bool listed = false;
+    FolderListing listed;
     int entries = 0;
     const auto count = [&entries] { ++entries; };
     TryEnumerateByFind(U(m_root), "*.log|*.txt", result, false, false, listed, count);

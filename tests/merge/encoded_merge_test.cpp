@@ -114,7 +114,7 @@ TEST_F(EncodedMergeTest, SlicedOutputIsThatOfTheWholeText) {
             merge.AddBytes(k + 1 < members.size() ? separator : Bytes());
         }
         const Text target = m_temp.File("out.txt");
-        std::unique_ptr<AtomicWriter> writer = Fs().CreateAtomic(target);
+        std::unique_ptr<JobOutput> writer = std::move(*CreateOutput(target, m_events));
         const auto finished = merge.Write(writer, target, true, {last, anyMark}, request, m_events);
         const Expected expected = WholeMerge(members, separator, request);
         ASSERT_EQ(finished.outcome == EncodedMerge::Outcome::Written, expected.out.has_value())
@@ -144,12 +144,27 @@ TEST_F(EncodedMergeTest, Utf8MemberChangedAfterExaminationFailsTheOutput) {
                   EncodedMerge::Member::Added);
         Put("b.txt", edited);
         const Text target = m_temp.File("out.txt");
-        std::unique_ptr<AtomicWriter> writer = Fs().CreateAtomic(target);
+        std::unique_ptr<JobOutput> writer = std::move(*CreateOutput(target, m_events));
         const auto finished = merge.Write(writer, target, true, {TextEncoding::Utf8, true},
                                           OutputRequest(), m_events);
         EXPECT_EQ(finished.outcome, EncodedMerge::Outcome::ReadFailed) << edited;
         EXPECT_EQ(finished.unreadable, second);
     }
+}
+
+// A text that the charset asked for cannot hold names the first character it has no form for.
+TEST_F(EncodedMergeTest, TextNotConvertedNamesTheCharacter) {
+    EncodedMerge merge;
+    const Text path = Put("a.txt", "\xE4\xB8\xAD\xE8\xBF\x99\n");  // 中这
+    ASSERT_EQ(merge.AddDecoded(path, Fs().OpenRead(path)).outcome, EncodedMerge::Member::Added);
+    const Text target = m_temp.File("out.txt");
+    std::unique_ptr<JobOutput> writer = std::move(*CreateOutput(target, m_events));
+    OutputRequest big5;
+    big5.encoding = TextFormat{TextEncoding::Big5, false};
+    const auto finished =
+        merge.Write(writer, target, true, {TextEncoding::Utf8, false}, big5, m_events);
+    EXPECT_EQ(finished.outcome, EncodedMerge::Outcome::NotConvertible);
+    EXPECT_EQ(finished.unconvertible, "\xD5\xE2");  // 这
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <map>
 #include <string>
 
+#include "job/told_files.h"
 #include "merge/merge_job.h"
 #include "platform/services.h"
 #include "platform/sha256.h"
@@ -126,6 +127,26 @@ TEST(ToldFiles, AMergeTellsItsOutputsBytesAndEachMemberRead) {
         EXPECT_EQ(events.reached, 4);  // the last member, to its end
         EXPECT_EQ(events.sourceLength, 4);
     }
+}
+
+// A copy from a told source wrapped in another tells both of what it read, and only of that:
+// a range that runs past the source's end counts as read up to the end, not to the range's.
+TEST(ToldFiles, CopiesTellEveryWatcherWhatTheyRead) {
+    TempFolder temp;
+    temp.Write("a.txt", std::string(1000, 'a'));
+    ToldEvents outer(false), inner(false);
+    std::unique_ptr<ReadHandle> source =
+        TellReading(TellReading(Fs().OpenRead(temp.File("a.txt")), inner), outer);
+    Result<std::unique_ptr<JobOutput>> out = CreateOutput(temp.File("b.txt"), outer);
+    ASSERT_TRUE(source && out);
+    EXPECT_EQ((*out)->CopyRange(*source, 100, 400), AtomicWriter::CopyResult::Copied);
+    EXPECT_EQ(inner.reached, 500);
+    EXPECT_EQ(outer.reached, 500);
+    std::int64_t copied = -1;
+    EXPECT_EQ((*out)->CopyRange(*source, 800, 400, &copied), AtomicWriter::CopyResult::ReadFailed);
+    EXPECT_EQ(copied, 200);
+    EXPECT_EQ(inner.reached, 1000);
+    EXPECT_EQ(outer.reached, 1000);
 }
 
 }  // namespace

@@ -70,9 +70,10 @@ public:
                               : ForwardingWriter::CopyFrom(from, length, &done);
         });
     }
-    CopyResult CopyRange(ReadHandle& source, std::int64_t start, std::int64_t length) override {
+    CopyResult CopyRange(ReadHandle& source, std::int64_t start, std::int64_t length,
+                         std::int64_t* copied) override {
         return Copy(source, length / 2, [&](ReadHandle& from, std::int64_t part) {
-            return ForwardingWriter::CopyRange(from, start, part < 0 ? length : part);
+            return ForwardingWriter::CopyRange(from, start, part < 0 ? length : part, copied);
         });
     }
     bool Commit() override {

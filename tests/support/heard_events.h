@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "job/job_events.h"
@@ -16,6 +17,14 @@ struct HeardEvents : JobEvents {
     void Stage(JobStage stage) override { stages.push_back(stage); }
     void PieceMade(std::int64_t number) override { lastPiece = number; }
     void Failed(const JobFailure& failure) override { failures.push_back(failure); }
+    // A listener whose own file calls fail as an output closes or a source is read.
+    void OutputClosed(const void*, const Text*) override { Meddle(); }
+    void SourceReadTo(std::int64_t, std::int64_t) override { Meddle(); }
+    void Meddle() const {
+        if (meddle) {
+            meddle();
+        }
+    }
     void Refused(const ParamsProblem& problem) override { refusals.push_back(problem); }
     void Pump() override;
     bool StopRequested() override { return stop; }
@@ -29,6 +38,7 @@ struct HeardEvents : JobEvents {
     std::vector<ParamsProblem> refusals;
     std::int64_t lastPiece = 0;
     bool stop = false;
+    std::function<void()> meddle;
 };
 
 }  // namespace qs
