@@ -150,7 +150,10 @@ void HeadingScan::EndLineOfCandidates(std::size_t before) {
 }
 
 void HeadingScan::AddLine(std::size_t start, std::string_view line) {
-    const std::int64_t chars = CountChars(line);
+    AddLineOfChars(start, line, CountChars(line));
+}
+
+void HeadingScan::AddLineOfChars(std::size_t start, std::string_view line, std::int64_t chars) {
     const bool blank = IsBlank(line);
     if (!blank && m_firstTitle.empty()) {
         m_firstTitle = Text(HeadingTitle(line));
@@ -198,8 +201,9 @@ void HeadingScan::AddLine(std::size_t start, std::string_view line) {
 
 void HeadingScan::AddUtf8Line(std::size_t start, std::string_view utf8, std::int64_t chars) {
     if (!m_rules.empty() || chars <= kMaxHeadingChars || m_firstTitle.empty()) {
+        // Each code point is one character of the internal code page: the count holds.
         if (const std::optional<Bytes> line = Conv().Convert(utf8, "UTF-8", InternalCharset())) {
-            AddLine(start, *line);
+            AddLineOfChars(start, *line, chars);
             return;
         }
     }
@@ -640,11 +644,16 @@ bool ScanSlices(TextSliceReader& reader, HeadingScan& scan, std::size_t offset,
         if (overlong) {
             scan.AddLongLine(lineStart, overlongChars + count(tail));
         } else {
-            held.append(tail);
+            // A line within one slice is scanned where it lies.
+            std::string_view line = tail;
+            if (!held.empty()) {
+                held.append(tail);
+                line = held;
+            }
             if (utf8Body) {
-                scan.AddUtf8Line(lineStart, held, count(held));
+                scan.AddUtf8Line(lineStart, line, count(line));
             } else {
-                scan.AddLine(lineStart, held);
+                scan.AddLine(lineStart, line);
             }
         }
         held.clear();

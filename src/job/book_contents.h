@@ -70,6 +70,7 @@ private:
     };
     void AddCandidate(std::size_t start, std::string_view line, std::string_view family,
                       const HeadingShape& shape);
+    void AddLineOfChars(std::size_t start, std::string_view line, std::int64_t chars);
     void AddTextLine(std::string_view line);
     void EndLineOfCandidates(std::size_t before);
     std::uint32_t FamilyOf(std::string_view name);
