@@ -150,6 +150,7 @@ void HeadingScan::EndLineOfCandidates(std::size_t before) {
 }
 
 void HeadingScan::AddLine(std::size_t start, std::string_view line) {
+    ConvertBatch();
     AddLineOfChars(start, line, CountChars(line));
 }
 
@@ -200,6 +201,47 @@ void HeadingScan::AddLineOfChars(std::size_t start, std::string_view line, std::
 }
 
 void HeadingScan::AddUtf8Line(std::size_t start, std::string_view utf8, std::int64_t chars) {
+    // A line short enough to be a heading is always converted: such lines wait to be
+    // converted together, as a call per line costs more than the conversion.
+    if (chars <= kMaxHeadingChars) {
+        m_batched.push_back({start, chars, utf8.size()});
+        m_batch.append(utf8);
+        m_batch.push_back('\n');
+        if (m_batch.size() >= kBatchBytes) {
+            ConvertBatch();
+        }
+        return;
+    }
+    ConvertBatch();
+    AddUtf8LineNow(start, utf8, chars);
+}
+
+void HeadingScan::ConvertBatch() {
+    if (m_batched.empty()) {
+        return;
+    }
+    // Lines hold no line break, and no character of either form holds an LF byte: the
+    // lines of the block converted are the lines converted.
+    if (const std::optional<Bytes> block = Conv().Convert(m_batch, "UTF-8", InternalCharset())) {
+        const std::string_view lines = *block;
+        std::size_t at = 0;
+        for (const Batched& b : m_batched) {
+            const std::size_t end = lines.find('\n', at);
+            AddLineOfChars(b.start, lines.substr(at, end - at), b.chars);
+            at = end + 1;
+        }
+    } else {
+        std::size_t at = 0;
+        for (const Batched& b : m_batched) {
+            AddUtf8LineNow(b.start, std::string_view(m_batch).substr(at, b.bytes), b.chars);
+            at += b.bytes + 1;
+        }
+    }
+    m_batch.clear();
+    m_batched.clear();
+}
+
+void HeadingScan::AddUtf8LineNow(std::size_t start, std::string_view utf8, std::int64_t chars) {
     if (!m_rules.empty() || chars <= kMaxHeadingChars || m_firstTitle.empty()) {
         // Each code point is one character of the internal code page: the count holds.
         if (const std::optional<Bytes> line = Conv().Convert(utf8, "UTF-8", InternalCharset())) {
@@ -215,6 +257,7 @@ void HeadingScan::AddUtf8Line(std::size_t start, std::string_view utf8, std::int
 }
 
 void HeadingScan::AddLongLine(std::size_t /*start*/, std::int64_t chars) {
+    ConvertBatch();
     ++m_lines;
     ++m_textLines;
     m_inList = false;
@@ -238,6 +281,7 @@ struct Steps {
 }  // namespace
 
 BookContents HeadingScan::Finish(std::size_t textBytes) {
+    ConvertBatch();
     BookContents book;
     book.textBytes = textBytes;
     book.firstTitle = m_firstTitle;
