@@ -150,7 +150,11 @@ void HeadingScan::EndLineOfCandidates(std::size_t before) {
 }
 
 void HeadingScan::AddLine(std::size_t start, std::string_view line) {
-    const std::int64_t chars = CountChars(line);
+    ConvertBatch();
+    AddLineOfChars(start, line, CountChars(line));
+}
+
+void HeadingScan::AddLineOfChars(std::size_t start, std::string_view line, std::int64_t chars) {
     const bool blank = IsBlank(line);
     if (!blank && m_firstTitle.empty()) {
         m_firstTitle = Text(HeadingTitle(line));
@@ -197,9 +201,51 @@ void HeadingScan::AddLine(std::size_t start, std::string_view line) {
 }
 
 void HeadingScan::AddUtf8Line(std::size_t start, std::string_view utf8, std::int64_t chars) {
+    // A line short enough to be a heading is always converted: such lines wait to be
+    // converted together, as a call per line costs more than the conversion.
+    if (chars <= kMaxHeadingChars) {
+        m_batched.push_back({start, chars, utf8.size()});
+        m_batch.append(utf8);
+        m_batch.push_back('\n');
+        if (m_batch.size() >= kBatchBytes) {
+            ConvertBatch();
+        }
+        return;
+    }
+    ConvertBatch();
+    AddUtf8LineNow(start, utf8, chars);
+}
+
+void HeadingScan::ConvertBatch() {
+    if (m_batched.empty()) {
+        return;
+    }
+    // Lines hold no line break, and no character of either form holds an LF byte: the
+    // lines of the block converted are the lines converted.
+    if (const std::optional<Bytes> block = Conv().Convert(m_batch, "UTF-8", InternalCharset())) {
+        const std::string_view lines = *block;
+        std::size_t at = 0;
+        for (const Batched& b : m_batched) {
+            const std::size_t end = lines.find('\n', at);
+            AddLineOfChars(b.start, lines.substr(at, end - at), b.chars);
+            at = end + 1;
+        }
+    } else {
+        std::size_t at = 0;
+        for (const Batched& b : m_batched) {
+            AddUtf8LineNow(b.start, std::string_view(m_batch).substr(at, b.bytes), b.chars);
+            at += b.bytes + 1;
+        }
+    }
+    m_batch.clear();
+    m_batched.clear();
+}
+
+void HeadingScan::AddUtf8LineNow(std::size_t start, std::string_view utf8, std::int64_t chars) {
     if (!m_rules.empty() || chars <= kMaxHeadingChars || m_firstTitle.empty()) {
+        // Each code point is one character of the internal code page: the count holds.
         if (const std::optional<Bytes> line = Conv().Convert(utf8, "UTF-8", InternalCharset())) {
-            AddLine(start, *line);
+            AddLineOfChars(start, *line, chars);
             return;
         }
     }
@@ -211,6 +257,7 @@ void HeadingScan::AddUtf8Line(std::size_t start, std::string_view utf8, std::int
 }
 
 void HeadingScan::AddLongLine(std::size_t /*start*/, std::int64_t chars) {
+    ConvertBatch();
     ++m_lines;
     ++m_textLines;
     m_inList = false;
@@ -234,6 +281,7 @@ struct Steps {
 }  // namespace
 
 BookContents HeadingScan::Finish(std::size_t textBytes) {
+    ConvertBatch();
     BookContents book;
     book.textBytes = textBytes;
     book.firstTitle = m_firstTitle;
@@ -640,11 +688,16 @@ bool ScanSlices(TextSliceReader& reader, HeadingScan& scan, std::size_t offset,
         if (overlong) {
             scan.AddLongLine(lineStart, overlongChars + count(tail));
         } else {
-            held.append(tail);
+            // A line within one slice is scanned where it lies.
+            std::string_view line = tail;
+            if (!held.empty()) {
+                held.append(tail);
+                line = held;
+            }
             if (utf8Body) {
-                scan.AddUtf8Line(lineStart, held, count(held));
+                scan.AddUtf8Line(lineStart, line, count(line));
             } else {
-                scan.AddLine(lineStart, held);
+                scan.AddLine(lineStart, line);
             }
         }
         held.clear();

@@ -70,6 +70,9 @@ private:
     };
     void AddCandidate(std::size_t start, std::string_view line, std::string_view family,
                       const HeadingShape& shape);
+    void AddUtf8LineNow(std::size_t start, std::string_view utf8, std::int64_t chars);
+    void ConvertBatch();
+    void AddLineOfChars(std::size_t start, std::string_view line, std::int64_t chars);
     void AddTextLine(std::string_view line);
     void EndLineOfCandidates(std::size_t before);
     std::uint32_t FamilyOf(std::string_view name);
@@ -83,6 +86,15 @@ private:
     std::size_t m_textLines = 0;
     std::int64_t m_chars = 0;
     Text m_firstTitle;
+    // Short UTF-8 lines not converted yet, each followed by an LF, and where each began.
+    struct Batched {
+        std::size_t start = 0;
+        std::int64_t chars = 0;
+        std::size_t bytes = 0;
+    };
+    static constexpr std::size_t kBatchBytes = 64 * 1024;
+    std::string m_batch;
+    std::vector<Batched> m_batched;
 };
 
 // The book's text as one string: its contents, by the same scan.

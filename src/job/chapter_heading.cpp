@@ -74,9 +74,17 @@ const Words& W() {
 }
 
 bool StartsWith(std::string_view t, std::size_t i, std::string_view word) {
-    // The first byte tells most words apart without a call: the test runs on every line.
-    return i <= t.size() && word.size() <= t.size() - i &&
-           (word.empty() || (t[i] == word[0] && t.compare(i, word.size(), word) == 0));
+    // The words are a few bytes long, and the first tells most apart: compared here, without
+    // a call, as the test runs on every line.
+    if (i > t.size() || word.size() > t.size() - i) {
+        return false;
+    }
+    for (std::size_t k = 0; k < word.size(); ++k) {
+        if (t[i + k] != word[k]) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // The length of the space at i (ASCII space, TAB, full-width space); 0 when none.
@@ -177,22 +185,26 @@ bool HasText(std::string_view t, const Text& word) {
     return FindText(t, word) != std::string_view::npos;
 }
 
-std::optional<HeadingShape> ChapterAfter(std::string_view t, std::size_t i);
+// The detectors below fill the shape of the caller's result in place and say whether they
+// found one: a shape copied out of each of them on every line of a book costs more than the
+// test itself. What a detector that says false left in the shape means nothing.
+
+bool ChapterAfter(std::string_view t, std::size_t i, HeadingShape& shape);
 
 // 第 + a number + a unit, or Chinese numerals + 章 回, at i. A volume may be followed on
 // its line by its first chapter (inVolume: looking for that chapter).
-std::optional<HeadingShape> NumberedAt(std::string_view t, std::size_t i, bool inVolume = false) {
+bool NumberedAt(std::string_view t, std::size_t i, HeadingShape& shape, bool inVolume = false) {
     const Words& w = W();
     const bool di = StartsWith(t, i, w.di);
     const std::size_t n = di ? SkipSpaces(t, i + w.di.size()) : i;
     if (n >= t.size() || (!di && IsDigitAt(t, n))) {
-        return std::nullopt;
+        return false;
     }
     const auto number = ReadNumber(t, n);
     if (!number) {
-        return std::nullopt;
+        return false;
     }
-    HeadingShape shape;
+    shape = HeadingShape{};
     shape.strong = true;
     shape.number = ValueOf(*number);
     const std::size_t u = di ? SkipSpaces(t, number->end) : number->end;
@@ -202,86 +214,90 @@ std::optional<HeadingShape> NumberedAt(std::string_view t, std::size_t i, bool i
                 const std::size_t after = u + bare.unit.size();
                 if (after >= t.size() || SpaceAt(t, after) > 0) {
                     shape.form = bare.form;
-                    return shape;
+                    return true;
                 }
-                return std::nullopt;
+                return false;
             }
         }
-        return std::nullopt;
+        return false;
     }
     for (const Words::Strong& strong : w.strong) {
         if (StartsWith(t, u, strong.unit)) {
             const std::size_t after = u + strong.unit.size();
             for (const Text& prose : strong.prose) {
                 if (StartsWith(t, after, prose)) {
-                    return std::nullopt;
+                    return false;
                 }
             }
             shape.form = strong.form;
-            return shape;
+            return true;
         }
     }
     if (inVolume) {
-        return std::nullopt;
+        return false;
     }
     for (const Words::Bare& volume : w.volume) {
         if (StartsWith(t, u, volume.unit)) {
             const std::size_t after = u + volume.unit.size();
-            if (std::optional<HeadingShape> chapter = ChapterAfter(t, after)) {
-                chapter->volumeNumber = shape.number;
-                return chapter;
+            const std::optional<std::int64_t> volumeNumber = shape.number;
+            if (ChapterAfter(t, after, shape)) {
+                shape.volumeNumber = volumeNumber;
+                return true;
             }
             if (EndsHeadingWord(t, after) || StartsWith(t, after, t.substr(i, after - i))) {
+                shape = HeadingShape{};
+                shape.strong = true;
+                shape.number = volumeNumber;
                 shape.form = volume.form;
                 shape.volumeUnit = true;
-                return shape;
+                return true;
             }
-            return std::nullopt;
+            return false;
         }
     }
-    return std::nullopt;
+    return false;
 }
 
 // A chapter after a volume's number and title on the same line: after a space, within a
 // short title.
-std::optional<HeadingShape> ChapterAfter(std::string_view t, std::size_t i) {
+bool ChapterAfter(std::string_view t, std::size_t i, HeadingShape& shape) {
     constexpr int kMaxVolumeTitleChars = 16;
     for (int chars = 0; i < t.size() && chars <= kMaxVolumeTitleChars; ++chars) {
         if (SpaceAt(t, i) > 0) {
             i = SkipSpaces(t, i);
-            if (std::optional<HeadingShape> chapter = NumberedAt(t, i, true)) {
-                return chapter;
+            if (NumberedAt(t, i, shape, true)) {
+                return true;
             }
             continue;
         }
         i += CharLength(t, i);
     }
-    return std::nullopt;
+    return false;
 }
 
-std::optional<HeadingShape> NamedAt(std::string_view t, std::size_t i) {
+bool NamedAt(std::string_view t, std::size_t i, HeadingShape& shape) {
     for (const Words::Named& named : W().named) {
         if (StartsWith(t, i, named.word)) {
             const std::size_t after = i + named.word.size();
             const auto number = ReadNumber(t, after);
             if (!EndsHeadingWord(t, after) && !number) {
-                return std::nullopt;
+                return false;
             }
-            HeadingShape shape;
+            shape = HeadingShape{};
             shape.form = "named";
             shape.strong = true;
             shape.place = named.place;
             if (number) {
                 shape.number = ValueOf(*number);
             }
-            return shape;
+            return true;
         }
     }
-    return std::nullopt;
+    return false;
 }
 
 // Chapter 7, Part 2, part25: strong with a capital and a space before the number.
-std::optional<HeadingShape> LatinAt(std::string_view t, std::size_t i) {
+bool LatinAt(std::string_view t, std::size_t i, HeadingShape& shape) {
     struct Word {
         std::string_view lower;
         std::string_view form;
@@ -300,72 +316,72 @@ std::optional<HeadingShape> LatinAt(std::string_view t, std::size_t i) {
         }
         const std::size_t n = SkipSpaces(t, i + word.lower.size());
         if (n >= t.size() || t[n] < '0' || t[n] > '9') {
-            return std::nullopt;
+            return false;
         }
         const auto number = ReadNumber(t, n);
         if (!number || !EndsHeadingWord(t, number->end)) {
-            return std::nullopt;
+            return false;
         }
-        HeadingShape shape;
+        shape = HeadingShape{};
         shape.form = word.form;
         shape.strong = n > i + word.lower.size() && t[i] >= 'A' && t[i] <= 'Z';
         shape.number = ValueOf(*number);
-        return shape;
+        return true;
     }
-    return std::nullopt;
+    return false;
 }
 
 // A number in digits with a separator and a title (1.标题, 001 标题, 1、标题, 12：标题), a
 // number alone, or Chinese numerals with 、. Never strong.
-std::optional<HeadingShape> BareNumberAt(std::string_view t, std::size_t i) {
+bool BareNumberAt(std::string_view t, std::size_t i, HeadingShape& shape) {
     constexpr std::size_t kMaxDigits = 4;
     const Words& w = W();
     const auto number = ReadNumber(t, i);
     if (!number) {
-        return std::nullopt;
+        return false;
     }
     const bool digits = IsDigitAt(t, i);
     if (digits && CountChars(t.substr(i, number->end - i)) > static_cast<int>(kMaxDigits)) {
-        return std::nullopt;
+        return false;
     }
-    HeadingShape shape;
+    shape = HeadingShape{};
     shape.number = ValueOf(*number);
     const std::size_t after = number->end;
     if (after >= t.size()) {
         shape.form = "N";
-        return digits ? std::optional(shape) : std::nullopt;
+        return digits;
     }
     if (StartsWith(t, after, w.enumComma)) {
         shape.form = "N、";
-        return shape;
+        return true;
     }
     if (!digits) {
-        return std::nullopt;
+        return false;
     }
     if (t[after] == '.' || StartsWith(t, after, w.wideStop)) {
         const std::size_t title = after + (t[after] == '.' ? 1 : w.wideStop.size());
         if (title < t.size() && IsDigitAt(t, title)) {
-            return std::nullopt;  // 1.5
+            return false;  // 1.5
         }
         shape.form = "N.";
-        return shape;
+        return true;
     }
     if (t[after] == ':' || StartsWith(t, after, w.wideColon)) {
         shape.form = "N:";
-        return shape;
+        return true;
     }
     if (SpaceAt(t, after) > 0) {
         const std::size_t title = SkipSpaces(t, after);
         if (title < t.size() && !IsDigitAt(t, title)) {
             shape.form = "N ";
-            return shape;
+            return true;
         }
     }
-    return std::nullopt;
+    return false;
 }
 
 // 【01】标题, [12] 标题: a number in brackets opening the line.
-std::optional<HeadingShape> BracketedNumberAt(std::string_view t, std::size_t i) {
+bool BracketedNumberAt(std::string_view t, std::size_t i, HeadingShape& shape) {
     const Words& w = W();
     std::size_t n = i;
     if (n < t.size() && t[n] == '[') {
@@ -379,28 +395,28 @@ std::optional<HeadingShape> BracketedNumberAt(std::string_view t, std::size_t i)
         }
     }
     if (n == i || n >= t.size() || !IsDigitAt(t, n)) {
-        return std::nullopt;
+        return false;
     }
     const auto number = ReadNumber(t, n);
     if (!number) {
-        return std::nullopt;
+        return false;
     }
     bool closed = number->end < t.size() && t[number->end] == ']';
     for (const Text& c : w.closers) {
         closed = closed || StartsWith(t, number->end, c);
     }
     if (!closed) {
-        return std::nullopt;
+        return false;
     }
-    HeadingShape shape;
+    shape = HeadingShape{};
     shape.form = "[N]";
     shape.number = ValueOf(*number);
-    return shape;
+    return true;
 }
 
 // A short lead before a numbered heading: up to kMaxLeadChars characters, no space and no
 // sentence mark among them, then spaces or a bracket.
-std::optional<HeadingShape> AfterLead(std::string_view t, std::size_t i) {
+bool AfterLead(std::string_view t, std::size_t i, HeadingShape& shape) {
     const std::size_t start = i;
     for (int chars = 0; i < t.size() && chars <= kMaxLeadChars; ++chars) {
         std::size_t gap = SpaceAt(t, i);
@@ -409,42 +425,30 @@ std::optional<HeadingShape> AfterLead(std::string_view t, std::size_t i) {
         }
         if (gap > 0) {
             if (i == start) {
-                return std::nullopt;
+                return false;
             }
-            return NumberedAt(t, SkipOpening(t, i + gap));
+            return NumberedAt(t, SkipOpening(t, i + gap), shape);
         }
         for (const Text& mark : W().sentenceMarks) {
             if (StartsWith(t, i, mark)) {
-                return std::nullopt;
+                return false;
             }
         }
         if (StartsWith(t, i, W().fullStop)) {
-            return std::nullopt;
+            return false;
         }
         i += CharLength(t, i);
     }
-    return std::nullopt;
+    return false;
 }
 
-std::optional<HeadingShape> ShapeAt(std::string_view line, std::size_t i) {
-    if (StartsWith(line, i, W().zhengwen)) {
-        if (auto shape = NumberedAt(line, SkipOpening(line, i + W().zhengwen.size()))) {
-            return shape;
-        }
+bool ShapeAt(std::string_view line, std::size_t i, HeadingShape& shape) {
+    if (StartsWith(line, i, W().zhengwen) &&
+        NumberedAt(line, SkipOpening(line, i + W().zhengwen.size()), shape)) {
+        return true;
     }
-    if (auto shape = NumberedAt(line, i)) {
-        return shape;
-    }
-    if (auto shape = NamedAt(line, i)) {
-        return shape;
-    }
-    if (auto shape = LatinAt(line, i)) {
-        return shape;
-    }
-    if (auto shape = AfterLead(line, i)) {
-        return shape;
-    }
-    return BareNumberAt(line, i);
+    return NumberedAt(line, i, shape) || NamedAt(line, i, shape) || LatinAt(line, i, shape) ||
+           AfterLead(line, i, shape) || BareNumberAt(line, i, shape);
 }
 
 bool HasSentenceMark(std::string_view line) {
@@ -475,14 +479,15 @@ std::optional<HeadingShape> ShapeOfLine(std::string_view line, std::int32_t char
         (chars > kMaxFullStopFreeChars && HasText(line, W().fullStop))) {
         return std::nullopt;
     }
-    std::optional<HeadingShape> shape = BracketedNumberAt(line, first);
-    if (!shape) {
-        const std::size_t i = SkipOpening(line, first);
-        shape = i < line.size() ? ShapeAt(line, i) : std::nullopt;
+    std::optional<HeadingShape> shape(std::in_place);
+    const std::size_t i = SkipOpening(line, first);
+    if (!BracketedNumberAt(line, first, *shape) &&
+        (i >= line.size() || !ShapeAt(line, i, *shape))) {
+        shape.reset();
     }
     // A heading of the strong forms may hold web residue with ， ！ ？ in it.
     if (shape && !shape->strong && chars > kMaxBareTitleChars && HasSentenceMark(line)) {
-        return std::nullopt;
+        shape.reset();
     }
     return shape;
 }

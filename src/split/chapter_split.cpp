@@ -242,8 +242,9 @@ bool WriteChapterPiecesInUtf8(SplitContext& ctx, const Text& path, TextSliceRead
                 started = true;
             }
             const bool last = k + 1 == pieces.size();
+            // The last piece takes the rest, whatever its lines: they need no counting.
             const std::size_t next = last ? std::string_view::npos : pieces[k + 1].line;
-            const std::size_t end = lines.Find(slice, pos, next);
+            const std::size_t end = last ? slice.size() : lines.Find(slice, pos, next);
             piece.Append(slice.substr(pos, end - pos));
             pos = end;
             if (last ? !slice.empty() : !lines.Reached(next)) {
