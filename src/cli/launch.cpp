@@ -22,7 +22,8 @@ LaunchRequest ReadLaunch(int argc, char** argv, bool display) {
     for (int i = 1; i < argc; ++i) {
         const std::string word = argv[i];
         const std::optional<Text> path = word.starts_with('-') ? std::nullopt : ToJobPath(word);
-        if (!path || Fs().Kind(*path) == PathKind::Missing) {
+        // What the path leads to, so that a link that leads nowhere names no file.
+        if (!path || !Fs().FileIdentity(*path)) {
             request.error = word + ": " +
                             Say("不是命令（split、merge、verify），也不是存在的文件或目录",
                                 "not a command (split, merge, verify) nor an existing file or "
