@@ -14,7 +14,6 @@
 #include "gui/command_parts.h"
 #include "gui/qt_program.h"
 #include "gui/qt_ui.h"
-#include "platform/native_names.h"
 #include "platform/services.h"
 
 // The window program; the command line hands over to it (and it still runs commands itself).
@@ -47,9 +46,5 @@ int main(int argc, char** argv) {
     qs::WireInputDialog(app);
     qs::WireCommandLineParts(app);
     // Files handed over by the desktop arrive as a drop on the split panel, question included.
-    qs::TextList opened;
-    for (const std::string& path : launch.paths) {
-        opened.push_back(qs::NativeToInternal(path));
-    }
-    return qs::RunQtProgram(app, application, opened);
+    return qs::RunQtProgram(app, application, launch.paths);
 }

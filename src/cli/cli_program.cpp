@@ -10,6 +10,7 @@
 
 #include "cli/cli_ui.h"
 #include "cli/dry_run_file_system.h"
+#include "cli/job_path.h"
 #include "cli/manifest.h"
 #include "cli/source_manifest.h"
 #include "cli/standard_output.h"
@@ -19,6 +20,7 @@
 #include "job/job_files.h"
 #include "job/job_report.h"
 #include "job/output_folder_claim.h"
+#include "merge/manifest_rejoin.h"
 #include "merge/merge_job.h"
 #include "platform/native_names.h"
 #include "platform/services.h"
@@ -44,64 +46,14 @@ int UsageError(const std::string& message) {
     return kExitUsage;
 }
 
-// The path up to its last ".." as the file system resolves it: after a link, ".." leads to
-// the parent of the link's target, as every other program finds it. The rest is text. The
-// path is an internal text, in which "/" and "." are never part of another character.
-std::optional<std::filesystem::path> ResolveParentSteps(const std::filesystem::path& absolute) {
-    const std::vector<std::filesystem::path> parts(absolute.begin(), absolute.end());
-    std::size_t last = parts.size();
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        if (parts[i] == "..") {
-            last = i;
-        }
-    }
-    if (last == parts.size()) {
-        return absolute;
-    }
-    std::filesystem::path head, tail;
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        (i <= last ? head : tail) /= parts[i];
-    }
-    const std::optional<Text> resolved = Fs().ResolveLinks(head.string());
-    if (!resolved) {
-        return std::nullopt;
-    }
-    return std::filesystem::path(*resolved) / tail;
-}
-
-// A path as the jobs want it: absolute, without a trailing separator, an internal text.
-bool ToJobPath(const std::string& given, Text& path) {
-    if (given.empty()) {
-        return false;  // names no file
-    }
-    // A name given in bytes that are not UTF-8 (an old GBK name) is taken by its bytes.
-    std::filesystem::path p(NativeToInternal(given));
-    if (p.is_relative()) {
-        const std::optional<Text> current = Fs().CurrentFolder();
-        if (!current) {
-            return false;
-        }
-        p = std::filesystem::path(*current) / p;
-    }
-    const std::optional<std::filesystem::path> resolved = ResolveParentSteps(p);
-    if (!resolved) {
-        return false;
-    }
-    path = resolved->lexically_normal().string();
-    while (path.size() > 1 && path.back() == '/') {
-        path.pop_back();
-    }
-    return true;
-}
-
 bool ToJobPaths(const std::vector<std::string>& given, TextList& paths, std::string& bad) {
     for (const std::string& utf8 : given) {
-        Text path;
-        if (!ToJobPath(utf8, path)) {
+        std::optional<Text> path = ToJobPath(utf8);
+        if (!path) {
             bad = utf8;
             return false;
         }
-        paths.push_back(std::move(path));
+        paths.push_back(std::move(*path));
     }
     return true;
 }
@@ -214,18 +166,7 @@ public:
     }
     void SourceDeleted(const Text& path) override { m_report.deleted.push_back(path); }
     void Failed(const JobFailure& failure) override {
-        m_report.failures.push_back(FromJob(failure.kind, failure.path, failure.systemError));
-        if (failure.undecodedAt >= 0) {
-            m_report.failures.back().why = Say(
-                "源文件第 " + std::to_string(failure.undecodedAt) + " 字节起无法解码",
-                "the source does not decode from offset " + std::to_string(failure.undecodedAt));
-            m_report.failures.back().label += m_report.failures.back().why + "：";
-        } else if (!failure.unconvertible.empty()) {
-            const std::string character = "“" + Utf8(failure.unconvertible) + "”";
-            m_report.failures.back().why = Say(character + "无法以输出的编码表示",
-                                               character + " has no form in the output's encoding");
-            m_report.failures.back().label += m_report.failures.back().why + "：";
-        }
+        m_report.failures.push_back(FromJob(failure));
     }
     void Pump() override { m_progress.Update(m_filesDone, m_written.Bytes()); }
     bool StopRequested() override { return StopSignalled(); }
@@ -296,9 +237,8 @@ public:
         if (m_command.common.outputDir.empty()) {
             return "";
         }
-        Text dir;
-        if (!ToJobPath(m_command.common.outputDir, dir) ||
-            (Fs().Exists(dir) && !Fs().IsFolder(dir))) {
+        const Text dir = ToJobPath(m_command.common.outputDir).value_or(Text());
+        if (dir.empty() || (Fs().Exists(dir) && !Fs().IsFolder(dir))) {
             return "--output-dir " + m_command.common.outputDir + ": " +
                    Say("不是目录", "is not a folder");
         }
@@ -441,9 +381,9 @@ int RunMerge(const ParsedCommand& command) {
         error = bad + ": " + Say("无法表示的路径", "a path the program cannot represent");
     }
     if (error.empty() && s.m_merge.separatorKind == MergeSeparatorKind::File) {
-        Text separatorFile;
         const std::string given = Utf8(s.m_merge.separatorPath);
-        if (!ToJobPath(given, separatorFile) || !Fs().IsFile(separatorFile) ||
+        const Text separatorFile = ToJobPath(given).value_or(Text());
+        if (separatorFile.empty() || !Fs().IsFile(separatorFile) ||
             !Fs().ReadWholeFile(separatorFile)) {
             error = "--separator-file " + given + ": " + Say("无法读取", "cannot be read");
         }
@@ -463,7 +403,7 @@ int RunMerge(const ParsedCommand& command) {
         if (const std::string why = Sha256Unavailable(); !why.empty()) {
             return UsageError(why);
         }
-        RejoinManifest(paths.front(), s.m_outputRoot, s.m_report);
+        RunRejoinJob({paths.front(), true, s.m_outputRoot}, s.m_events);
         return s.Finish();
     }
 
@@ -493,7 +433,9 @@ int RunVerify(const ParsedCommand& command) {
         return UsageError(why);
     }
     for (const Text& p : paths) {
-        VerifyManifest(p, s.m_report);
+        if (RunRejoinJob({p, false, Text()}, s.m_events) == RejoinOutcome::GivenBack) {
+            s.m_report.checked.push_back(p);
+        }
     }
     return s.Finish();
 }

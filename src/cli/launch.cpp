@@ -1,8 +1,9 @@
 #include "cli/launch.h"
 
-#include <filesystem>
 #include <string_view>
 
+#include "cli/job_path.h"
+#include "platform/services.h"
 #include "text/said.h"
 
 namespace qs::cli {
@@ -20,19 +21,16 @@ LaunchRequest ReadLaunch(int argc, char** argv, bool display) {
     request.launch = Launch::UsageError;
     for (int i = 1; i < argc; ++i) {
         const std::string word = argv[i];
-        std::error_code error;
-        if (word.starts_with('-') || !std::filesystem::exists(word, error)) {
+        const std::optional<Text> path = word.starts_with('-') ? std::nullopt : ToJobPath(word);
+        // What the path leads to, so that a link that leads nowhere names no file.
+        if (!path || !Fs().FileIdentity(*path)) {
             request.error = word + ": " +
                             Say("不是命令（split、merge、verify），也不是存在的文件或目录",
                                 "not a command (split, merge, verify) nor an existing file or "
                                 "folder");
             return request;
         }
-        std::string full = std::filesystem::absolute(word, error).lexically_normal().string();
-        while (full.size() > 1 && full.back() == '/') {
-            full.pop_back();
-        }
-        request.paths.push_back(full);
+        request.paths.push_back(*path);
     }
     if (!display) {
         request.error = Say("打开文件需要窗口，但没有显示器（DISPLAY 为空）；在命令行上分割：",

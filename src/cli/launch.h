@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "text/text.h"
+
 namespace qs::cli {
 
 enum class Launch { Window, CommandLine, UsageError };
@@ -13,7 +15,7 @@ enum class Launch { Window, CommandLine, UsageError };
 // Any other word is a usage error, whose message (without the program's name) names it.
 struct LaunchRequest {
     Launch launch = Launch::Window;
-    std::vector<std::string> paths;  // absolute, without a trailing separator
+    TextList paths;  // as the jobs want them (internal texts, absolute, no trailing separator)
     std::string error;
 };
 

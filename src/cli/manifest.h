@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "job/job_report.h"
+#include "job/result.h"
 #include "job/split_params.h"
 
 namespace qs::cli {
@@ -29,19 +30,12 @@ bool IsManifestPath(const std::string& path);
 // name, before the job, and it is not reserved (read or written by the job): otherwise the
 // manifest takes the name <source name> (k).manifest.json. A file system that ignores case
 // answers a name as taken by a file of another spelling, which may be another source's
-// manifest. False when not written.
-bool WriteManifest(const SourceFacts& source, const SplitParams& params, std::uint64_t seed,
-                   const std::vector<const ReportedOutput*>& pieces,
-                   const std::function<bool(const Text&)>& reserved,
-                   const std::function<bool(const Text&)>& older, Text* manifestPath);
-
-// Checks every piece of the manifest against its size and SHA-256; the problems go into
-// the report. False when the manifest itself cannot be read.
-bool VerifyManifest(const Text& manifestPath, Report& report);
-
-// Rejoins the pieces of the manifest into the source, in outputFolder (empty: where the
-// source was). Refuses, writing nothing, when a piece is missing or changed, the result
-// exists already or (byte modes) the result is not the source byte for byte.
-void RejoinManifest(const Text& manifestPath, const Text& outputFolder, Report& report);
+// manifest. The manifest as written (its path, size and encoding); a NotWritten error on the
+// path it tried.
+Result<ReportedOutput> WriteManifest(const SourceFacts& source, const SplitParams& params,
+                                     std::uint64_t seed,
+                                     const std::vector<const ReportedOutput*>& pieces,
+                                     const std::function<bool(const Text&)>& reserved,
+                                     const std::function<bool(const Text&)>& older);
 
 }  // namespace qs::cli

@@ -1,8 +1,7 @@
 #include "cli/source_manifest.h"
 
 #include "cli/manifest.h"
-#include "platform/services.h"
-#include "platform/system_error.h"
+#include "merge/manifest_rejoin.h"
 
 namespace qs::cli {
 
@@ -21,19 +20,22 @@ SourceManifest WriteSourceManifest(const SplitSource& split, const SplitParams& 
         return split.older != nullptr && split.older->Holds(path);
     };
     SourceManifest m;
-    m.written = WriteManifest(facts, params, seed, pieces, reserved, older, &m.output.path);
-    m.systemError = m.written ? 0 : LastSystemError();
+    Result<ReportedOutput> written = WriteManifest(facts, params, seed, pieces, reserved, older);
     std::erase_if(kept, [&](const ReportedOutput& p) { return p.source <= split.index; });
-    if (!m.written) {
+    if (!written) {
+        m.output.path = written.error().path;
+        m.systemError = written.error().systemError;
         return m;
     }
-    m.output.bytes = Fs().FileSize(m.output.path).value_or(0);
-    m.output.format = TextFormat{TextEncoding::Utf8, false};
+    m.written = true;
+    m.output = std::move(*written);
     m.output.source = split.index;
-    Report check;
-    m.givesSourceBack = !prove || (VerifyManifest(m.output.path, check) && !check.checked.empty());
+    // Read back, the manifest must give the source back before the source may go.
+    ReportKeeper check;
+    m.givesSourceBack =
+        !prove || RunRejoinJob({m.output.path, false, Text()}, check) == RejoinOutcome::GivenBack;
     if (!m.givesSourceBack) {
-        m.problems = std::move(check.failures);
+        m.problems = std::move(check.report.failures);
     }
     return m;
 }

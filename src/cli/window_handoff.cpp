@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/process.h"
+
 namespace qs::cli {
 
 bool HasDisplay() {
@@ -30,15 +32,14 @@ const char* NoDisplayMessage() {
 
 int HandOverToWindow(int argc, char** argv) {
     (void)argc;
-    std::error_code error;
-    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    const std::filesystem::path self = ExecutablePath();
     // Beside the command line in the build tree; in the package's own folder once installed.
     const std::filesystem::path candidates[] = {
         self.parent_path() / QS_WINDOW_NAME,
         (self.parent_path() / QS_WINDOW_FROM_BINDIR).lexically_normal(),
     };
     for (const std::filesystem::path& window : candidates) {
-        if (error || ::access(window.c_str(), X_OK) != 0) {
+        if (self.empty() || ::access(window.c_str(), X_OK) != 0) {
             continue;
         }
         ::execv(window.c_str(), argv);

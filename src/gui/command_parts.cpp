@@ -8,6 +8,7 @@
 #include "cli/source_manifest.h"
 #include "cli/written_outputs.h"
 #include "fs/paths.h"
+#include "merge/manifest_rejoin.h"
 #include "platform/native_names.h"
 #include "platform/services.h"
 #include "platform/system_error.h"
@@ -66,8 +67,9 @@ void VerifyChosenManifest() {
     if (manifest.empty()) {
         return;
     }
-    Report report;
-    if (!cli::VerifyManifest(manifest, report)) {
+    ReportKeeper check;
+    const Report& report = check.report;
+    if (RunRejoinJob({manifest, false, Text()}, check) == RejoinOutcome::ManifestUnreadable) {
         ShowMessage(U("无法读取校验清单：") + DisplayText(manifest), MessageButtons::Ok, Text(),
                     MessageIcon::Warning);
         return;
@@ -87,8 +89,9 @@ void VerifyChosenManifest() {
                     MessageButtons::YesNo) != MessageResult::Yes) {
         return;
     }
-    Report rejoined;
-    cli::RejoinManifest(manifest, Text(), rejoined);
+    ReportKeeper rejoin;
+    RunRejoinJob({manifest, true, Text()}, rejoin);
+    const Report& rejoined = rejoin.report;
     Text failed;
     for (const ReportedFailure& f : rejoined.failures) {
         Text label;

@@ -11,7 +11,7 @@ struct FailureRow {
     std::string_view label;  // UTF-8
 };
 
-constexpr std::array<FailureRow, 9> kFailures = {{
+constexpr std::array<FailureRow, 13> kFailures = {{
     {FailureKind::Unreadable, "unreadable", "无法读取："},
     {FailureKind::FolderNotCreated, "folder-not-created", "无法创建文件夹："},
     {FailureKind::NotWritten, "not-written", "无法写入："},
@@ -22,6 +22,10 @@ constexpr std::array<FailureRow, 9> kFailures = {{
     {FailureKind::Unrecognised, "unrecognised-encoding", "无法识别编码："},
     {FailureKind::Guessed, "encoding-guessed", "编码未能确定："},
     {FailureKind::SizeUnknown, "size-unknown", "大小不明，无法按字节分割："},
+    {FailureKind::Missing, "missing", "缺少："},
+    {FailureKind::Changed, "changed", "已改动："},
+    {FailureKind::Exists, "exists", "已存在，未覆盖："},
+    {FailureKind::NotRestorable, "not-restorable", "无法还原原文件："},
 }};
 
 const FailureRow& RowOf(FailureKind kind) {

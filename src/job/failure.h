@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "text/text.h"
@@ -26,6 +27,13 @@ enum class FailureKind {
     // A file whose size says nothing of its data (a file of /proc: size 0, yet it reads):
     // the byte modes, which cut by the size, refuse it
     SizeUnknown,
+    // A manifest's piece or its whole: no file where the manifest names one, a file that is
+    // not what the manifest says, a rejoined source whose name another file holds, pieces
+    // that are whole but do not give the source back (why says what the split changed)
+    Missing,
+    Changed,
+    Exists,
+    NotRestorable,
 };
 
 // The window's label, e.g. "无法读取：" (internal text).
@@ -45,6 +53,8 @@ struct JobFailure {
     // A conversion refused because this character (internal text) has no form in the
     // output's encoding; empty otherwise.
     Text unconvertible = Text();
+    // Why, in the program's words (UTF-8), where the system gave no reason: NotRestorable.
+    std::string why = std::string();
 };
 
 }  // namespace qs

@@ -37,17 +37,23 @@ TextEncoding EncodingCode(std::string_view name) {
 ReportedFailure FromJob(FailureKind kind, const Text& path, int systemError) {
     return {std::string(FailureName(kind)), Utf8(FailureLabel(kind)), path, systemError, {}};
 }
-ReportedFailure Missing(const Text& path) {
-    return {"missing", "缺少：", path};
-}
-ReportedFailure Changed(const Text& path) {
-    return {"changed", "已改动：", path};
-}
-ReportedFailure Exists(const Text& path) {
-    return {"exists", "已存在，未覆盖：", path};
-}
-ReportedFailure NotRestorable(const Text& path, const std::string& why) {
-    return {"not-restorable", "无法还原原文件（" + why + "）：", path, 0, why};
+ReportedFailure FromJob(const JobFailure& failure) {
+    ReportedFailure reported = FromJob(failure.kind, failure.path, failure.systemError);
+    if (failure.kind == FailureKind::NotRestorable) {
+        reported.why = failure.why;
+        reported.label = "无法还原原文件（" + failure.why + "）：";
+    } else if (failure.undecodedAt >= 0) {
+        reported.why =
+            Say("源文件第 " + std::to_string(failure.undecodedAt) + " 字节起无法解码",
+                "the source does not decode from offset " + std::to_string(failure.undecodedAt));
+        reported.label += reported.why + "：";
+    } else if (!failure.unconvertible.empty()) {
+        const std::string character = "“" + Utf8(failure.unconvertible) + "”";
+        reported.why = Say(character + "无法以输出的编码表示",
+                           character + " has no form in the output's encoding");
+        reported.label += reported.why + "：";
+    }
+    return reported;
 }
 
 std::string FailureLine(const ReportedFailure& failure) {

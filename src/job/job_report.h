@@ -34,11 +34,10 @@ struct ReportedFailure {
 };
 
 ReportedFailure FromJob(FailureKind kind, const Text& path, int systemError = 0);
-ReportedFailure Missing(const Text& path);
-ReportedFailure Changed(const Text& path);
-ReportedFailure Exists(const Text& path);
-// The pieces are whole but do not give the source back; why says what the split changed.
-ReportedFailure NotRestorable(const Text& path, const std::string& why);
+// A failure as a job told it, with its reason in the program's words where it has one: the
+// offset from which a source does not decode, what keeps whole pieces from giving their
+// source back.
+ReportedFailure FromJob(const JobFailure& failure);
 
 // A source as the job read it: the encoding it was decoded from, or none for bytes.
 struct ReadSource {
@@ -75,6 +74,16 @@ struct Report {
     std::vector<UncutBook> uncut;      // books that do not look cut into chapters
     std::vector<OrderedUnit> ordered;  // kept for the JSON object only
     std::vector<WreckedSource> wrecked;
+};
+
+// What a job told of its outputs and failures, kept as a report for a face that shows them
+// once the job is done.
+struct ReportKeeper : JobEvents {
+    void OutputWritten(const OutputRecord& o) override {
+        report.outputs.push_back({o.path, o.bytes, o.format, o.source, {}, o.heading});
+    }
+    void Failed(const JobFailure& failure) override { report.failures.push_back(FromJob(failure)); }
+    Report report;
 };
 
 // The line standard error gets: "qirnsplit: ", the window's label, the path and, where the

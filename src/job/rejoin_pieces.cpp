@@ -125,16 +125,18 @@ std::optional<RejoinFailure> ReadPieces(const RejoinPlan& plan, const TakeBytes&
 std::optional<RejoinFailure> RejoinBytes(const RejoinPlan& plan, AtomicWriter* out) {
     WholeCheck whole(plan);
     std::int64_t size = 0;
-    bool written = true;
+    std::optional<RejoinFailure> notWritten;
     const std::optional<RejoinFailure> failure =
         ReadPieces(plan, [&](std::size_t, std::string_view bytes, bool) {
             whole.Add(bytes);
             size += static_cast<std::int64_t>(bytes.size());
-            written = !out || bytes.empty() || out->Write(bytes);
-            return written;
+            if (out && !bytes.empty() && !out->Write(bytes)) {
+                notWritten = RejoinFailure{Kind::NotWritten, Text(), LastSystemError(), {}};
+            }
+            return !notWritten;
         });
-    if (!written) {
-        return RejoinFailure{Kind::NotWritten, Text(), LastSystemError(), {}};
+    if (notWritten) {
+        return notWritten;
     }
     if (failure) {
         return failure;
@@ -408,15 +410,14 @@ std::optional<RejoinFailure> TryWays(const RejoinPlan& plan, AtomicWriter* out, 
             return std::nullopt;
         }
         // The way is found: the whole goes out in one more pass.
-        bool written = true;
+        std::optional<RejoinFailure> notWritten;
         failure = pass(way, [&](std::string_view bytes) {
-            written = out->Write(bytes);
-            return written;
+            if (!out->Write(bytes)) {
+                notWritten = RejoinFailure{Kind::NotWritten, Text(), LastSystemError(), {}};
+            }
+            return !notWritten;
         });
-        if (!written) {
-            return RejoinFailure{Kind::NotWritten, Text(), LastSystemError(), {}};
-        }
-        return failure;
+        return notWritten ? notWritten : failure;
     }
     return RejoinFailure{Kind::NotRestorable, Text(), 0, {}};
 }

@@ -9,19 +9,24 @@
 
 namespace qs {
 
-Text ExecutableFolder() {
+std::string ExecutablePath() {
     std::string buffer(4096, '\0');
     const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
     if (n <= 0 || static_cast<std::size_t>(n) >= buffer.size()) {
-        return Text();
+        return std::string();
     }
     buffer.resize(static_cast<std::size_t>(n));
-    const std::size_t slash = buffer.rfind('/');
+    return buffer;
+}
+
+Text ExecutableFolder() {
+    std::string path = ExecutablePath();
+    const std::size_t slash = path.rfind('/');
     if (slash == std::string::npos) {
         return Text();
     }
-    buffer.resize(slash == 0 ? 1 : slash);
-    return NativeToInternal(buffer);
+    path.resize(slash == 0 ? 1 : slash);
+    return NativeToInternal(path);
 }
 
 std::optional<Text> EnvironmentValue(const char* name) {

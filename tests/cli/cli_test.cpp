@@ -17,14 +17,12 @@
 #include <thread>
 #include <tuple>
 
-#include "app/main_window.h"
-#include "app/window_jobs.h"
 #include "encoding/charset_converter.h"
 #include "merge/merge_job.h"
 #include "platform/random.h"
 #include "split/split_job.h"
 #include "support/conversions.h"
-#include "support/headless_app.h"
+#include "support/engine_jobs.h"
 
 namespace qs {
 namespace {
@@ -109,88 +107,76 @@ void MakeSources(const fs::path& root) {
 struct Row {
     const char* name;
     std::vector<std::string> args;
-    std::function<void(Form&)> controls;  // the same options as the window's controls
+    // The same options as the engine's request; only merge rows touch merge.
+    std::function<void(SplitParams&, MergeParams&)> request;
     bool merge = false;
 };
 
-void Choose(Form& f, std::string_view radio, std::string_view edit, const char* value) {
-    f.SetChecked(U(radio), true);
-    f.SetText(U(edit), value);
-}
-
-TEST(CommandLine, GivesTheWindowsFilesForEveryModeAndOption) {
+TEST(CommandLine, GivesTheEnginesFilesForEveryModeAndOption) {
     const std::vector<Row> rows = {
-        {"default parts", {}, [](Form&) {}},
+        {"default parts", {}, [](SplitParams&, MergeParams&) {}},
         {"parts",
          {"-n", "3", "--no-subfolder", "--delete-sources"},
-         [](Form& f) {
-             Choose(f, names::ByParts, names::PartCount, "3");
-             f.SetChecked(U(names::SubfolderSave), false);
-             f.SetChecked(U(names::SplitDelete), true);
+         [](SplitParams& s, MergeParams&) {
+             s.mode = SplitIntoPartsParams{3};
+             s.subfolder = false;
+             s.deleteSources = true;
          }},
         {"size",
          {"--size", "0.5K"},
-         [](Form& f) {
-             Choose(f, names::ByBytes, names::ByteSize, "0.5");
-             f.SetSelectedIndex(U(names::ByteUnit), 1);
+         [](SplitParams& s, MergeParams&) {
+             s.mode = SplitBySizeParams{0.5f, 1};
          }},
         {"lines",
          {"-l", "2-9", "--skip-blank-lines"},
-         [](Form& f) {
-             Choose(f, names::ByLines, names::LineMin, "2");
-             f.SetText(U(names::LineMax), "9");
-             f.SetChecked(U(names::SkipBlankLines), true);
+         [](SplitParams& s, MergeParams&) {
+             s.mode = SplitByLinesParams{2, 9};
+             s.skipBlankLines = true;
          }},
         {"chars named",
          {"--chars", "5-30", "--name-from-text"},
-         [](Form& f) {
-             Choose(f, names::ByChars, names::CharMin, "5");
-             f.SetText(U(names::CharMax), "30");
-             f.SetChecked(U(names::RandomRename), true);
+         [](SplitParams& s, MergeParams&) {
+             s.mode = SplitByCharsParams{5, 30};
+             s.nameFromText = true;
          }},
         {"separator",
          {"--separator", "。"},
-         [](Form& f) {
-             f.SetChecked(U(names::ByString), true);
-             f.SetTag(U(names::SeparatorButton), U("。"));
-         }},
-        {"merge plain", {}, [](Form&) {}, true},
+         [](SplitParams& s, MergeParams&) { s.mode = SplitAtSeparatorParams{U("。")}; }},
+        {"merge plain", {}, [](SplitParams&, MergeParams&) {}, true},
         {"merge encoded",
          {"--encode", "--separator", "\\r\\n--\\r\\n", "--in-folder"},
-         [](Form& f) {
-             f.SetChecked(U(names::HandleEncoding), true);
-             f.SetText(U(names::SeparatorText), "\r\n--\r\n");
-             f.SetChecked(U(names::ParentSave), false);
+         [](SplitParams&, MergeParams& m) {
+             m.processTextEncoding = true;
+             m.separatorText = "\r\n--\r\n";
+             m.saveInParentFolder = false;
          },
          true},
         {"merge line break, delete",
          {"--separator-line-break", "--delete-sources"},
-         [](Form& f) {
-             f.SetText(U(names::SeparatorText), "\r\n");
-             f.SetChecked(U(names::MergeDelete), true);
+         [](SplitParams&, MergeParams& m) {
+             m.separatorText = "\r\n";
+             m.deleteSources = true;
          },
          true},
     };
     const std::vector<std::string> files = {"in/poem.txt", "in/gbk.txt", "in/wide.txt"};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        HeadlessApp h;
-        const fs::path window = fs::path(h.temp.Path()) / "window",
-                       cli = fs::path(h.temp.Path()) / "cli";
-        MakeSources(window);
+        EngineJobs e;
+        const fs::path engine = fs::path(e.temp.Path()) / "engine",
+                       cli = fs::path(e.temp.Path()) / "cli";
+        MakeSources(engine);
         MakeSources(cli);
-        InstallSplitJob(h.app);
-        InstallMergeJob(h.app);
-        row.controls(h.form());
+        e.split.params.seed = 42;
+        row.request(e.split.params, e.merge.params);
         TextList paths;
         for (const std::string& f : files) {
-            paths.push_back((window / f).string());
+            paths.push_back((engine / f).string());
         }
-        FixRandomSeed(42);
         if (row.merge) {
-            StartMergeJob(h.app, Text(), paths, false, true);
+            e.Merge(paths);
         } else {
-            StartSplitJob(h.app, Text(), paths);
+            e.Split(paths);
         }
         std::vector<std::string> args = {row.merge ? "merge" : "split"};
         args.insert(args.end(), row.args.begin(), row.args.end());
@@ -200,7 +186,8 @@ TEST(CommandLine, GivesTheWindowsFilesForEveryModeAndOption) {
         args.insert(args.end(), files.begin(), files.end());
         const Result r = RunProgram(cli, args);
         EXPECT_EQ(r.status, 0) << r.err;
-        EXPECT_EQ(Snapshot(cli), Snapshot(window));
+        EXPECT_EQ(e.Messages(), "");
+        EXPECT_EQ(Snapshot(cli), Snapshot(engine));
         EXPECT_NE(Snapshot(cli).size(), 4u);  // something was made or removed
     }
 }
