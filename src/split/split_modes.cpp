@@ -17,6 +17,7 @@
 #include "split/utf8_cutting.h"
 #include "text/byte_search.h"
 #include "text/characters.h"
+#include "text/crlf_lines.h"
 #include "text/utf8_tail.h"
 
 namespace qs {
@@ -370,9 +371,9 @@ private:
     // The lines that begin at pos and end in this slice, taken as EndLine takes them, but
     // for the one that needs a closer look: a CR at the end of the slice (its LF may come
     // next). Millions of short lines cost no search, pump or append each: the window is
-    // pumped once a run and before each piece, the breaks are found 64 bytes at a time, a
-    // piece's lines are gathered and appended at once. Returns where it stopped; npos once
-    // a stop came.
+    // pumped once a run and before each piece, the lines of a piece begun are taken 64 bytes
+    // a step with their breaks made CR LF, a piece's lines are gathered and appended at once.
+    // Returns where it stopped; npos once a stop came.
     std::size_t TakeWholeLines(std::string_view text, std::size_t pos) {
         Pump(m_ctx);
         if (m_ctx.Stopped()) {
@@ -400,8 +401,8 @@ private:
             return std::string_view::npos;
         };
         // Every byte a break at most doubles: one LF becomes CR LF.
-        if (m_run.size() < 2 * (n - pos) + 2) {
-            m_run.resize(2 * (n - pos) + 2);
+        if (m_run.size() < 2 * (n - pos) + 2 + kCrLfSlack) {
+            m_run.resize(2 * (n - pos) + 2 + kCrLfSlack);
         }
         char* out = m_run.data();
         const auto flush = [&] {
@@ -412,6 +413,23 @@ private:
         std::size_t block = std::string_view::npos;
         std::uint64_t mask = 0;
         for (;;) {
+            if (lines > 0) {
+                // The lines of a piece begun go 64 bytes a step, as far as they can.
+                out[0] = '\r';
+                out[1] = '\n';
+                const CrLfLines run = TakeLinesAsCrLf(text.substr(pos), target - lines, out + 2);
+                if (run.lines > 0) {
+                    out += 2 + run.written;
+                    pos += run.consumed;
+                    lines += static_cast<std::int32_t>(run.lines);
+                    if (lines == target) {
+                        flush();
+                        m_piece.Finish();
+                        lines = 0;
+                    }
+                    continue;
+                }
+            }
             // The next CR or LF from pos.
             std::size_t end = n;
             for (std::size_t from = pos; from < n;) {
@@ -429,39 +447,6 @@ private:
             }
             if (end == n || (p[end] == '\r' && end + 1 == n)) {
                 break;
-            }
-            if (end == pos && p[end] == '\n') {
-                // A run of empty lines, counted instead of taken one by one.
-                std::size_t run = 1;
-                while (pos + run < n && p[pos + run] == '\n') {
-                    ++run;
-                }
-                for (std::size_t k = 0; k < run;) {
-                    if (lines == 0) {
-                        if (!begun()) {
-                            return stop();
-                        }
-                        startPiece();
-                        lines = 1;
-                        ++k;
-                    } else {
-                        const std::size_t take =
-                            std::min(run - k, static_cast<std::size_t>(target - lines));
-                        for (std::size_t j = 0; j < take; ++j) {
-                            *out++ = '\r';
-                            *out++ = '\n';
-                        }
-                        lines += static_cast<std::int32_t>(take);
-                        k += take;
-                    }
-                    if (lines == target) {
-                        flush();
-                        m_piece.Finish();
-                        lines = 0;
-                    }
-                }
-                pos += run;
-                continue;
             }
             if (lines == 0) {
                 if (!begun()) {
@@ -555,9 +540,10 @@ void NoteCutting(SplitContext& ctx) {
 // it now: at the end of the source, or when too many wait.
 bool MustSettle(SplitContext& ctx, TextSliceReader& reader, const TextPiece& piece, bool read,
                 bool ending) {
-    const std::size_t waiting = std::min(ctx.waitingPieces, OpenFileLimit() / 4);
+    // The limit is asked of the system only while the pieces wait: a call a slice otherwise.
     return read && reader.Unsettled() &&
-           (ending || piece.Waiting() >= waiting || piece.WaitingBytes() >= kMaxWaitingBytes);
+           (ending || piece.Waiting() >= std::min(ctx.waitingPieces, OpenFileLimit() / 4) ||
+            piece.WaitingBytes() >= kMaxWaitingBytes);
 }
 
 // Settles the reader; false on a read failure, which drops the waiting pieces.

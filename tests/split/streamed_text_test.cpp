@@ -19,13 +19,14 @@ namespace {
 
 class StreamedTextTest : public SplitFixture {};
 
-// The source's bytes: a random text in a random encoding, now and then with a damaged byte.
-Bytes RandomSource(std::mt19937& gen) {
+// The source's bytes: a random text in a random encoding, now and then with a damaged byte;
+// longer than a few blocks of 64 bytes when asked.
+Bytes RandomSource(std::mt19937& gen, int longest = 60) {
     static const char* const kAlphabet[] = {"a",  "Z",    " ",      "\t",         "\r",
                                             "\n", "\r\n", "\u3000", "中",         "文",
                                             "◆",  "◇",    "\uFEFF", "\U00020000", "<"};
     Text text;
-    const int length = std::uniform_int_distribution<int>(0, 60)(gen);
+    const int length = std::uniform_int_distribution<int>(0, longest)(gen);
     for (int k = 0; k < length; ++k) {
         const char* pick = kAlphabet[gen() % std::size(kAlphabet)];
         Text internal;
@@ -115,8 +116,10 @@ TextList ExpectedPieces(SplitFixture::Mode mode, const Text& text, std::size_t n
 TEST_F(StreamedTextTest, SlicedPiecesAreThoseOfTheWholeText) {
     for (unsigned seed = 1; seed <= 400; ++seed) {
         std::mt19937 gen(seed);
-        const Bytes source = RandomSource(gen);
-        const std::size_t slice = 1 + gen() % 9;
+        // One in four long, in slices that hold whole blocks of lines.
+        const bool blocks = seed % 4 == 0;
+        const Bytes source = RandomSource(gen, blocks ? 500 : 60);
+        const std::size_t slice = blocks ? 65 + gen() % 300 : 1 + gen() % 9;
         const DecodedText whole = DecodeBytes(source);
 
         TempFolder folder;
@@ -132,7 +135,7 @@ TEST_F(StreamedTextTest, SlicedPiecesAreThoseOfTheWholeText) {
         ASSERT_EQ(reader.Format().mark, whole.format.mark) << "seed " << seed;
 
         const auto mode = static_cast<Mode>(gen() % 3);
-        const std::size_t n = 1 + gen() % 4;
+        const std::size_t n = 1 + gen() % (blocks ? 40 : 4);
         const bool ignoreBlank = gen() % 2 == 0;
         const Text separator = gen() % 2 == 0 ? U("◆◇") : U("\r");
         const auto count = static_cast<std::int32_t>(n);
@@ -140,7 +143,7 @@ TEST_F(StreamedTextTest, SlicedPiecesAreThoseOfTheWholeText) {
         auto& ctx = Context();
         ctx.outputFolder = folder.Path() + "/";
         ctx.sliceBytes = slice;
-        ctx.pieceHoldBytes = 1 + gen() % 12;
+        ctx.pieceHoldBytes = 1 + gen() % (blocks ? 1000 : 12);
         ctx.waitingPieces = seed % 4;
         ASSERT_EQ(RunMode(ctx, ModeOf(mode, count, count, separator), folder.File("s.txt")),
                   ModeResult::Done);
