@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <utility>
 
 #include "encoding/charset_converter.h"
 #include "encoding/text_decoder.h"
@@ -272,7 +273,8 @@ bool Finish(SplitContext& ctx, const Text& source, Text path, PieceOutput out, b
         ++ctx.state.piecesFailed;
         // Bytes of a damaged source that a conversion would have to invent characters for.
         ctx.events.Failed({FailureKind::NotConverted, path, 0,
-                           ctx.state.sourceDamage.Any() ? ctx.state.sourceDamage.offset : -1});
+                           ctx.state.sourceDamage.Any() ? ctx.state.sourceDamage.offset : -1,
+                           std::exchange(ctx.state.refusedCharacter, Text())});
         ctx.events.PieceMade(ctx.state.pieceNumber);
         return false;
     }
@@ -351,6 +353,31 @@ Text SanitizeFileName(const Text& name) {
         out = ReplaceAll(out, std::string_view("\0", 1), "");
     }
     return out;
+}
+
+void NoteRefusedCharacter(SplitContext& ctx, std::string_view text, bool inUtf8) {
+    const TextEncoding encoding = ctx.state.source.encoding;
+    OutputRequest request = ctx.state.outputRequest;
+    std::optional<Bytes> decoded;
+    if (inUtf8) {
+        decoded = DecodeUtf8Piece(text);
+        text = decoded ? std::string_view(*decoded) : std::string_view();
+    }
+    if (encoding == TextEncoding::Undetected || request.Empty()) {
+        return;
+    }
+    if (request.encoding) {
+        request.encoding->mark = false;
+    }
+    // Looked for only now: a failure is rare, and this costs a conversion a character.
+    for (std::size_t i = 0; i < text.size(); i += CharLength(text, i)) {
+        const std::string_view one = text.substr(i, CharLength(text, i));
+        const std::optional<Bytes> bytes = EncodeOutputText(one, {encoding, false}, request);
+        if (!bytes || bytes->empty()) {
+            ctx.state.refusedCharacter = Text(one);
+            return;
+        }
+    }
 }
 
 std::optional<Bytes> EncodePieceSlice(SplitContext& ctx, std::string_view text, bool first) {
@@ -433,6 +460,7 @@ bool WritePieceBytes(SplitContext& ctx, const Text& source, std::string_view pie
         std::optional<Bytes> bytes = EncodeOutputText(piece, ctx.state.source, request);
         if (!bytes) {
             // Never written with substitutes: the piece is missing and reported as such.
+            NoteRefusedCharacter(ctx, piece, false);
             return Finish(ctx, source, NumberedPiecePath(ctx, source), NoOutput(), false, 0, Text(),
                           true);
         }

@@ -48,6 +48,9 @@ Text NumberedPiecePath(SplitContext& ctx, const Text& source);
 // in the source's encoding otherwise; the mark only in front of the first slice. nullopt
 // when it cannot be converted exactly.
 std::optional<Bytes> EncodePieceSlice(SplitContext& ctx, std::string_view text, bool first);
+// Once a piece's text (the source's UTF-8 bytes where inUtf8) could not be converted to the
+// output's encoding: notes its first character that has no form there, for the failure.
+void NoteRefusedCharacter(SplitContext& ctx, std::string_view text, bool inUtf8);
 
 // The text of a piece of the source's own bytes (state.piecesKeepBytes), for its name:
 // decoded in the source's encoding (without the mark, which only the first piece has),

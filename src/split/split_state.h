@@ -40,6 +40,9 @@ struct SplitState {
     Text pieceName;
     // The heading line the current piece begins with (chapters); empty otherwise.
     Text pieceHeading;
+    // The first character of the current piece that has no form in the output's encoding,
+    // once its conversion failed; empty when none could be told.
+    Text refusedCharacter;
 
     // Bookkeeping of the current source, for the decision to delete it.
     std::int64_t piecesMade = 0;

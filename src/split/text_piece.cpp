@@ -67,6 +67,9 @@ void TextPiece::Spill(bool final) {
         // A piece half written cannot fall back to other bytes: it fails instead.
         const std::optional<Bytes> bytes = EncodePieceSlice(m_ctx, text, m_written == 0);
         m_unconverted = !bytes;
+        if (!bytes) {
+            NoteRefusedCharacter(m_ctx, text, m_ctx.state.piecesInUtf8);
+        }
         m_failed = !bytes || (!bytes->empty() && !(*m_out)->Write(*bytes));
         if (bytes) {
             m_written += static_cast<std::int64_t>(bytes->size());
