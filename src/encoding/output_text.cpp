@@ -4,6 +4,7 @@
 
 #include "encoding/charset_converter.h"
 #include "platform/services.h"
+#include "text/characters.h"
 
 namespace qs {
 
@@ -52,6 +53,23 @@ std::optional<Bytes> EncodeOutputText(std::string_view text, const TextFormat& s
         return EncodeText(*converted, source);
     }
     return *converted;
+}
+
+Text FirstRefusedCharacter(std::string_view text, const TextFormat& source,
+                           const OutputRequest& request) {
+    OutputRequest unmarked = request;
+    if (unmarked.encoding) {
+        unmarked.encoding->mark = false;
+    }
+    for (std::size_t i = 0; i < text.size(); i += CharLength(text, i)) {
+        const std::string_view one = text.substr(i, CharLength(text, i));
+        const std::optional<Bytes> bytes =
+            EncodeOutputText(one, {source.encoding, false}, unmarked);
+        if (!bytes || bytes->empty()) {
+            return Text(one);
+        }
+    }
+    return Text();
 }
 
 }  // namespace qs

@@ -31,4 +31,10 @@ struct OutputRequest {
 std::optional<Bytes> EncodeOutputText(std::string_view text, const TextFormat& source,
                                       const OutputRequest& request);
 
+// Once the text failed to encode: its first character that has no form in the output (its
+// conversion fails or gives no bytes); empty when no one character can be told. It costs a
+// conversion a character.
+Text FirstRefusedCharacter(std::string_view text, const TextFormat& source,
+                           const OutputRequest& request);
+
 }  // namespace qs

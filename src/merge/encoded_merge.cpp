@@ -264,13 +264,10 @@ private:
         }
         const std::optional<Text> converted = Converted(text);
         if (!converted) {
-            // Looked for only now: a failure is rare, and this costs a conversion a character.
-            for (std::size_t i = 0; i < text.size() && m_refused.empty();
-                 i += CharLength(text, i)) {
-                const std::string_view one = text.substr(i, CharLength(text, i));
-                if (!Converted(one)) {
-                    m_refused = Text(one);
-                }
+            // Looked for only now: a failure is rare.
+            if (m_refused.empty()) {
+                m_refused = FirstRefusedCharacter(text, m_encoding.format,
+                                                  {m_encoding.format, m_encoding.zh});
             }
             return false;
         }

@@ -356,27 +356,14 @@ Text SanitizeFileName(const Text& name) {
 }
 
 void NoteRefusedCharacter(SplitContext& ctx, std::string_view text, bool inUtf8) {
-    const TextEncoding encoding = ctx.state.source.encoding;
-    OutputRequest request = ctx.state.outputRequest;
     std::optional<Bytes> decoded;
     if (inUtf8) {
         decoded = DecodeUtf8Piece(text);
         text = decoded ? std::string_view(*decoded) : std::string_view();
     }
-    if (encoding == TextEncoding::Undetected || request.Empty()) {
-        return;
-    }
-    if (request.encoding) {
-        request.encoding->mark = false;
-    }
-    // Looked for only now: a failure is rare, and this costs a conversion a character.
-    for (std::size_t i = 0; i < text.size(); i += CharLength(text, i)) {
-        const std::string_view one = text.substr(i, CharLength(text, i));
-        const std::optional<Bytes> bytes = EncodeOutputText(one, {encoding, false}, request);
-        if (!bytes || bytes->empty()) {
-            ctx.state.refusedCharacter = Text(one);
-            return;
-        }
+    if (ctx.state.source.encoding != TextEncoding::Undetected && !ctx.state.outputRequest.Empty()) {
+        ctx.state.refusedCharacter =
+            FirstRefusedCharacter(text, ctx.state.source, ctx.state.outputRequest);
     }
 }
 
