@@ -253,16 +253,15 @@ public:
     const Text& Refused() const { return m_refused; }
 
 private:
-    std::optional<Text> Converted(std::string_view text) const {
-        const std::optional<Text> converted = ConvertChinese(text, m_encoding.zh);
-        return converted ? EncodeText(*converted, {m_encoding.format.encoding, false})
-                         : std::nullopt;
+    std::optional<Bytes> Converted(std::string_view text) const {
+        const TextFormat unmarked{m_encoding.format.encoding, false};
+        return EncodeOutputText(text, unmarked, {unmarked, m_encoding.zh});
     }
     bool Convert(std::string_view text, Bytes& out) {
         if (text.empty()) {
             return true;
         }
-        const std::optional<Text> converted = Converted(text);
+        const std::optional<Bytes> converted = Converted(text);
         if (!converted) {
             // Looked for only now: a failure is rare.
             if (m_refused.empty()) {
