@@ -343,7 +343,7 @@ MergeResult MergeInWindow(RunControl& run, const TextList& paths) {
     WindowMergeRequest requests(run.MainForm());
     WindowJobEvents events(run, JobKind::Merge);
     MergeJob job{
-        requests, events, run.mergeTouched, Text(), &run.mergeWritten, &run.mergeFoldersAhead};
+        requests, events, run.mergeTouched, Text(), &run.mergeWritten, run.mergeFoldersAhead};
     return MergeFiles(job, paths);
 }
 
@@ -410,7 +410,7 @@ void StartMergeJob(App& app, const Text& folder, const TextList& paths, bool pat
         WindowMergeRequest requests(form, &app.MoreForm(), std::move(files), std::move(folders),
                                     useObjectEnumeration);
         MergeJob job{
-            requests, events, run.mergeTouched, Text(), &run.mergeWritten, &run.mergeFoldersAhead};
+            requests, events, run.mergeTouched, Text(), &run.mergeWritten, run.mergeFoldersAhead};
         RunMergeJob(job);
     };
 

@@ -43,13 +43,10 @@ AtomicWriter::CopyResult CopyMember(MergeJob& job, const Text& path, JobOutput& 
 // older file of that name is replaced, unless this job read or wrote it (a member, an earlier
 // output) or the folder did not list it under that very name: then the output takes the first free
 // name with " (k)" after the count.
-bool NameOutput(const JobFiles& touched, OlderFiles& older,
-                std::initializer_list<std::span<const Text>> foldersAhead, AtomicWriter& writer,
-                const PathParts& first, std::size_t n, Text& path) {
-    const bool ahead = std::any_of(foldersAhead.begin(), foldersAhead.end(), [&](auto folders) {
-        return std::any_of(folders.begin(), folders.end(), [&](const Text& f) {
-            return path.compare(0, f.size() + 1, f + kPathSeparator) == 0;
-        });
+bool NameOutput(const JobFiles& touched, OlderFiles& older, std::span<const Text> foldersAhead,
+                AtomicWriter& writer, const PathParts& first, std::size_t n, Text& path) {
+    const bool ahead = std::any_of(foldersAhead.begin(), foldersAhead.end(), [&](const Text& f) {
+        return path.compare(0, f.size() + 1, f + kPathSeparator) == 0;
     });
     const Text folder = PathDirectory(path);
     Text named = path;
@@ -376,12 +373,9 @@ MergeResult MergeFiles(MergeJob& job, const TextList& listed) {
     }
     // A unit of which nothing could be read gets no output, not an empty one.
     const bool anythingRead = result.membersMerged > 0;
-    static const TextList kNoFolders;
     result.written =
         anythingRead && !writeFailed && (!durable || writer->Sync()) &&
-        NameOutput(job.touched, job.older,
-                   {job.foldersAhead ? *job.foldersAhead : kNoFolders, job.foldersLeft}, *writer,
-                   first, n, result.outputPath);
+        NameOutput(job.touched, job.older, job.foldersAhead, *writer, first, n, result.outputPath);
     if (anythingRead && !writeFailed && !result.written) {
         writeError = writer->SystemError();  // the flush or the naming
     }

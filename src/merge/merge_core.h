@@ -23,12 +23,11 @@ struct MergeJob {
     JobEvents& events;
     JobFiles& touched;
     Text outputRoot;
-    // The outputs written so far, which a walk never takes as members, and the folders a
-    // drop merges after its files, in which an output replaces nothing yet to be read.
+    // The outputs written so far, which a walk never takes as members.
     JobFiles* written = nullptr;
-    const TextList* foldersAhead = nullptr;
-    // While folders are walked, those given after the current one.
-    std::span<const Text> foldersLeft = {};
+    // The folders still to be merged after what is merged now (a drop's folders after its
+    // files, the folders given after the one walked): an output replaces nothing in them.
+    std::span<const Text> foldersAhead = {};
     // The claim on the folder of the last output, kept while the outputs share it, and what
     // that folder held before: only those files may be replaced.
     std::unique_ptr<FolderLock> claim = nullptr;

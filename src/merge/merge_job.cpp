@@ -99,16 +99,17 @@ struct FolderWalk {
 
 void MergeFolders(MergeJob& job, const TextList& folders, bool useObjectEnumeration) {
     FolderWalk walk{job, useObjectEnumeration};
+    const std::span<const Text> ahead = job.foldersAhead;
     for (std::size_t i = 0; i < folders.size(); ++i) {
         // An output that lands in a folder given after this one (its parent, say) replaces
         // nothing there: what that folder holds is still to be merged.
-        job.foldersLeft = std::span<const Text>(folders).subspan(i + 1);
+        job.foldersAhead = std::span<const Text>(folders).subspan(i + 1);
         walk.Walk(folders[i]);
         if (walk.Stopped()) {
             break;
         }
     }
-    job.foldersLeft = {};
+    job.foldersAhead = ahead;
 }
 
 void RunMergeJob(MergeJob& job) {
@@ -116,9 +117,9 @@ void RunMergeJob(MergeJob& job) {
     job.outputRoot = request.outputRoot;
     job.sourceEncoding = request.sourceEncoding;
     if (!request.files.empty() && !job.events.StopRequested()) {
-        const TextList* ahead = job.foldersAhead;
+        const std::span<const Text> ahead = job.foldersAhead;
         if (!request.folders.empty()) {
-            job.foldersAhead = &request.folders;
+            job.foldersAhead = request.folders;
         }
         MergeFiles(job, request.files);
         job.foldersAhead = ahead;

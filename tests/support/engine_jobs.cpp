@@ -39,8 +39,7 @@ void EngineJobs::Merge(const TextList& files, const TextList& folders) {
     LiveMergeRequest requests(merge);
     JobFiles touched;
     JobFiles written;
-    TextList ahead;
-    MergeJob job{requests, events, touched, Text(), &written, &ahead};
+    MergeJob job{requests, events, touched, Text(), &written};
     RunMergeJob(job);
 }
 
@@ -48,8 +47,7 @@ MergeResult EngineJobs::MergeUnit(const TextList& paths) {
     LiveMergeRequest requests(merge);
     JobFiles touched;
     JobFiles written;
-    TextList ahead;
-    MergeJob job{requests, events, touched, Text(), &written, &ahead};
+    MergeJob job{requests, events, touched, Text(), &written};
     return MergeFiles(job, paths);
 }
 
