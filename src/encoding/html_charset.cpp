@@ -8,22 +8,23 @@ namespace qs {
 namespace {
 
 // The text strictly between the first start marker at or after from and the first end marker
-// after it; at is then the first byte after the end marker. Both markers in lower case.
-bool FindBetween(std::string_view lower, std::string_view startMarker, std::string_view endMarker,
+// after it, in any case; at is then the first byte after the end marker. Both markers in lower
+// case.
+bool FindBetween(std::string_view text, std::string_view startMarker, std::string_view endMarker,
                  std::size_t from, std::string_view& between, std::size_t& at) {
-    if (from > lower.size()) {
+    if (from > text.size()) {
         return false;
     }
-    const std::size_t start = FindText(lower, startMarker, from);
+    const std::size_t start = FindTextNoCase(text, startMarker, from);
     if (start == std::string_view::npos) {
         return false;
     }
     const std::size_t begin = start + startMarker.size();
-    const std::size_t end = FindText(lower, endMarker, begin);
+    const std::size_t end = FindTextNoCase(text, endMarker, begin);
     if (end == std::string_view::npos) {
         return false;
     }
-    between = lower.substr(begin, end - begin);
+    between = text.substr(begin, end - begin);
     at = end + endMarker.size();
     return true;
 }
@@ -35,12 +36,12 @@ int DetectHtmlCharset(std::string_view text) {
     if (text.empty() || std::memchr(text.data(), '<', text.size()) == nullptr) {
         return HtmlCharsetNone;
     }
-    // One lower-cased copy serves the whole walk; its segments are only tested, never shown.
-    const Text lower = AsciiLower(text);
-    std::string_view searched = lower;
+    // Searched in place, without regard to case: a lower-cased copy of a whole book costs more
+    // than the rest of its detection.
+    std::string_view searched = text;
     std::string_view head;
     std::size_t at = 0;
-    if (FindBetween(lower, "<head>", "</head>", 0, head, at) && !head.empty()) {
+    if (FindBetween(text, "<head>", "</head>", 0, head, at) && !head.empty()) {
         searched = head;
     }
     static constexpr std::string_view kDeclarations[][3] = {
@@ -54,7 +55,7 @@ int DetectHtmlCharset(std::string_view text) {
     for (at = 0; FindBetween(searched, "<meta", ">", at, segment, at) && !segment.empty();) {
         for (int i = 0; i < 3; ++i) {
             for (const std::string_view declaration : kDeclarations[i]) {
-                if (FindText(segment, declaration) != std::string_view::npos) {
+                if (FindTextNoCase(segment, declaration) != std::string_view::npos) {
                     return HtmlCharsetUtf8 + i;
                 }
             }

@@ -271,10 +271,18 @@ std::size_t FindTextNoCase(std::string_view text, std::string_view needle, std::
         return from <= text.size() ? from : std::string_view::npos;
     }
     const char first = LowerAscii(needle[0]);
-    const char firstUpper =
-        (first >= 'a' && first <= 'z') ? static_cast<char>(first - 'a' + 'A') : first;
+    const bool letter = first >= 'a' && first <= 'z';
+    const char firstUpper = letter ? static_cast<char>(first - 'a' + 'A') : first;
+    const bool oneForm = !letter && static_cast<unsigned char>(first) < 0x80;
     std::size_t i = from;
     while (i + needle.size() <= text.size()) {
+        if (oneForm) {
+            // A character of its own in one form only: the boundary search jumps to it.
+            i = FindChar(text, first, i);
+            if (i == std::string_view::npos || i + needle.size() > text.size()) {
+                return std::string_view::npos;
+            }
+        }
         const char c = text[i];
         if ((c == first || c == firstUpper) && SameNoCase(text.substr(i, needle.size()), needle) &&
             MatchEndsCleanly(text, i, needle.size())) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "text/text.h"
 
 namespace qs {
@@ -188,6 +190,41 @@ TEST(CharactersTest, ReplaceAllAndCaseFolding) {
     // 獍 (AB 41): its trail byte is an A but is not folded.
     EXPECT_EQ(AsciiLower("AB\xAB\x41"), "ab\xAB\x41");
     EXPECT_EQ(FindTextNoCase("xx.TXT", ".txt"), 2u);
+}
+
+// Random texts of markers in any case, double-byte characters (whose trail bytes may be
+// letters or markers' bytes), CR LF and odd bytes: the search in place finds what a search of
+// the lower-cased copy finds.
+TEST(CharactersTest, FindTextNoCaseIsTheSearchOfTheLowerCasedText) {
+    std::mt19937 gen(5);
+    const std::string_view pieces[] = {"<",  ">",    "H",    "e",    "a",    "D",      "/",    "\r",
+                                       "\n", "\xAB", "\x81", "\x30", "\xFE", "<HeAd>", "<meta"};
+    const std::string_view needles[] = {"<head>",
+                                        "</head>",
+                                        ">",
+                                        "<meta",
+                                        "\r\n<a",
+                                        "ad>",
+                                        "0",
+                                        "\xAB"
+                                        "A"};
+    for (int round = 0; round < 3000; ++round) {
+        Text text;
+        for (int n = std::uniform_int_distribution<int>(0, 24)(gen); n > 0; --n) {
+            text +=
+                pieces[std::uniform_int_distribution<std::size_t>(0, std::size(pieces) - 1)(gen)];
+        }
+        const Text lower = AsciiLower(text);
+        for (const std::string_view needle : needles) {
+            for (std::size_t from = 0; from <= text.size(); from += CharLength(text, from)) {
+                ASSERT_EQ(FindTextNoCase(text, needle, from), FindText(lower, needle, from))
+                    << testing::PrintToString(text) << " " << needle << " " << from;
+                if (from == text.size()) {
+                    break;
+                }
+            }
+        }
+    }
 }
 
 }  // namespace
