@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <random>
 #include <string_view>
 
@@ -170,17 +171,24 @@ private:
     std::mt19937_64 m_rng;
 };
 
-// The merge members m000.txt .. m099.txt (UTF-8) of memberBytes each in data.mergeFolder.
-bool MakeMembers(TextMaker& maker, std::int64_t memberBytes, BenchData& data) {
-    if (::mkdir(data.mergeFolder.c_str(), 0777) != 0) {
+// The merge members m000.txt .. m099.txt (UTF-8) of memberBytes each in data.mergeFolder, and
+// when gbk the same texts in GBK in data.gbkMergeFolder.
+bool MakeMembers(TextMaker& maker, std::int64_t memberBytes, bool gbk, BenchData& data) {
+    if (::mkdir(data.mergeFolder.c_str(), 0777) != 0 ||
+        (gbk && ::mkdir(data.gbkMergeFolder.c_str(), 0777) != 0)) {
         return false;
     }
     for (int k = 0; k < 100; ++k) {
         char name[32];
         std::snprintf(name, sizeof name, "m%03d.txt", k);
         Sink member(data.mergeFolder + "/" + name, "UTF-8", "", true);
-        maker.Make(memberBytes, false, {&member});
-        if (!member.Close()) {
+        std::optional<Sink> gbkMember;
+        std::vector<Sink*> sinks = {&member};
+        if (gbk) {
+            sinks.push_back(&gbkMember.emplace(data.gbkMergeFolder + "/" + name, "GBK", "", false));
+        }
+        maker.Make(memberBytes, false, sinks);
+        if (!member.Close() || (gbkMember && !gbkMember->Close())) {
             return false;
         }
         data.mergeMembers.push_back(name);
@@ -212,7 +220,7 @@ bool MakeLargeData(const std::string& folder, int sizeMb, LargeSet set, BenchDat
         }
         case LargeSet::Members:
             data.mergeFolder = folder + "/large-members";
-            return MakeMembers(maker, sizeMb * mb / 100, data);
+            return MakeMembers(maker, sizeMb * mb / 100, false, data);
     }
     return false;
 }
@@ -390,7 +398,8 @@ bool MakeBenchData(const std::string& folder, int sizeMb, BenchData& data) {
         return false;
     }
 
-    if (!MakeMembers(maker, std::max<std::int64_t>(64 << 10, 2 * mb * sizeMb / 200), data)) {
+    data.gbkMergeFolder = folder + "/members-gbk";
+    if (!MakeMembers(maker, std::max<std::int64_t>(64 << 10, 2 * mb * sizeMb / 200), true, data)) {
         return false;
     }
 

@@ -17,6 +17,7 @@ struct BenchData {
     std::string utf8Small;                  // a tenth of the size, for the growth case
     std::string mergeFolder;                // the merge members m000.txt .. m099.txt (UTF-8)
     std::vector<std::string> mergeMembers;  // file names inside mergeFolder
+    std::string gbkMergeFolder;             // the same names, GBK without four-byte characters
     std::string huge;                       // a sparse file of zeros
     // Unusual shapes of as many bytes as the UTF-8 text: that text without a line break,
     // one-character lines, nothing but line breaks.

@@ -574,6 +574,11 @@ std::vector<Case> MakeCases(const BenchData& d, const std::string& program) {
                    "iconv",
                    "cat " + members +
                        " | iconv -f UTF-8 -t GB18030 | iconv -f GB18030 -t UTF-8 > all.txt"),
+        // GBK members written as one UTF-8 text: the converter over their concatenation is
+        // what a user would otherwise run.
+        MakeCase("merge-100-gbk-to-utf8", {"merge", "--to", "utf-8"}, d.gbkMergeFolder,
+                 "cat " + Quote(d.gbkMergeFolder) + "/m*.txt | iconv -f GBK -t UTF-8 > all.txt",
+                 1.5, Memory::Streamed),
         OnTheSame("scale-lines-utf8", lines, d.utf8, Kind::Scale, 1.3, Memory::Streamed,
                   d.utf8Small),
         // Each mode on an unusual shape, against the same mode on the ordinary text.
