@@ -96,7 +96,7 @@ bool TextSliceReader::Settle() {
             return false;
         }
         ScanBody(m_buffer);
-        m_buffer.clear();
+        Drain();
         Pause();
     }
     if (!Decide() || !Choose()) {
@@ -187,6 +187,10 @@ bool TextSliceReader::Rewind() {
 
 bool TextSliceReader::Fill() {
     const std::size_t had = m_buffer.size();
+    if (had == 0) {
+        // The storage of a slice drained before: growing into its bytes clears none of them.
+        m_buffer.swap(m_spare);
+    }
     m_buffer.resize(had + m_sliceBytes);
     std::size_t got = 0;
     while (got < m_sliceBytes) {
@@ -360,7 +364,7 @@ bool TextSliceReader::Detect(TextEncoding requested) {
             m_buffer.erase(0, whole);
         } else {
             ScanBody(m_buffer);
-            m_buffer.clear();
+            Drain();
         }
         Pause();
     }
@@ -632,7 +636,7 @@ bool TextSliceReader::Next(std::string_view& slice) {
         }
         ScanBody(m_buffer);
         m_slice.swap(m_buffer);
-        m_buffer.clear();
+        Drain();
         slice = m_slice;
         return true;
     }
@@ -645,7 +649,7 @@ bool TextSliceReader::Next(std::string_view& slice) {
         }
         if (m_charset.empty() || m_bodyBytes) {
             m_slice.swap(m_buffer);
-            m_buffer.clear();
+            Drain();
             slice = m_slice;
             return true;
         }

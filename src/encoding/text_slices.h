@@ -136,6 +136,11 @@ private:
     bool FindTie(std::size_t taken);
     // Fills the buffer with up to a slice more of the source; false on a read failure.
     bool Fill();
+    // Empties the buffer, whose storage the next Fill reuses.
+    void Drain() {
+        m_spare.swap(m_buffer);
+        m_buffer.clear();
+    }
     // WholeCharacterBytes of the buffer in the source charset.
     std::size_t WholeCharacters() const;
     void Pause() {
@@ -180,6 +185,7 @@ private:
     BodyScan m_scan;
     std::int64_t m_bodyStart = 0;
     Bytes m_buffer;  // source bytes read and not yet handed out
+    Bytes m_spare;   // storage drained from the buffer
     bool m_atEnd = false;
     Text m_slice;
     std::function<void()> m_pause;

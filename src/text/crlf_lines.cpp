@@ -43,6 +43,19 @@ int Count(std::uint64_t bits) {
     return __builtin_popcountll(bits);
 }
 
+#if defined(__SSE2__)
+
+#define QS_WIDE __attribute__((target("avx512f,avx512bw,avx512vbmi2,bmi2,popcnt")))
+
+// The same masks in one compare each over the whole block.
+QS_WIDE inline void BreakMasksWide(const char* p, std::uint64_t& lf, std::uint64_t& cr) {
+    const __m512i v = _mm512_loadu_si512(p);
+    lf = _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('\n'));
+    cr = _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('\r'));
+}
+
+#endif
+
 // Writes the kBlock bytes at p to out with a CR before each byte marked in lfs; returns how
 // many it wrote. May write up to 2 * kBlock bytes.
 std::size_t ExpandPlain(const char* p, std::uint64_t lfs, char* out) {
@@ -56,8 +69,6 @@ std::size_t ExpandPlain(const char* p, std::uint64_t lfs, char* out) {
 }
 
 #if defined(__SSE2__)
-
-#define QS_WIDE __attribute__((target("avx512f,avx512bw,avx512vbmi2,bmi2,popcnt")))
 
 // Each half of the block goes out in one expanding load: its bytes land where the output
 // holds no inserted CR, a CR everywhere else.
@@ -81,10 +92,11 @@ QS_WIDE std::size_t ExpandWide(const char* p, std::uint64_t lfs, char* out) {
 
 #endif
 
+using Masker = void (*)(const char*, std::uint64_t&, std::uint64_t&);
 using Expander = std::size_t (*)(const char*, std::uint64_t, char*);
 
 // Inlined into each caller, the steps take the caller's instructions (the counts of bits too).
-template <Expander Expand>
+template <Masker Masks, Expander Expand>
 __attribute__((always_inline)) inline CrLfLines TakeLines(std::string_view bytes, std::int64_t most,
                                                           char* out) {
     CrLfLines taken;
@@ -102,7 +114,14 @@ __attribute__((always_inline)) inline CrLfLines TakeLines(std::string_view bytes
     for (std::size_t i = 0; i + kBlock < n && taken.lines < most; i += kBlock) {
         std::uint64_t lf = 0;
         std::uint64_t cr = 0;
-        BreakMasks(p + i, lf, cr);
+        Masks(p + i, lf, cr);
+        if ((lf | cr) == 0) {
+            // Most blocks of long lines hold no break: they go as they are.
+            std::memcpy(o, p + i, kBlock);
+            o += kBlock;
+            afterCr = false;
+            continue;
+        }
         const std::uint64_t paired =
             cr & ((lf >> 1) | (std::uint64_t{p[i + kBlock] == '\n'} << 63));
         const std::uint64_t lone = cr & ~paired;
@@ -136,7 +155,7 @@ __attribute__((always_inline)) inline CrLfLines TakeLines(std::string_view bytes
 
 __attribute__((noinline)) QS_WIDE CrLfLines TakeLinesWide(std::string_view bytes, std::int64_t most,
                                                           char* out) {
-    return TakeLines<ExpandWide>(bytes, most, out);
+    return TakeLines<BreakMasksWide, ExpandWide>(bytes, most, out);
 }
 
 #undef QS_WIDE
@@ -154,11 +173,11 @@ CrLfLines TakeLinesAsCrLf(std::string_view bytes, std::int64_t most, char* out) 
         return TakeLinesWide(bytes, most, out);
     }
 #endif
-    return TakeLines<ExpandPlain>(bytes, most, out);
+    return TakeLines<BreakMasks, ExpandPlain>(bytes, most, out);
 }
 
 CrLfLines TakeLinesAsCrLfBaseline(std::string_view bytes, std::int64_t most, char* out) {
-    return TakeLines<ExpandPlain>(bytes, most, out);
+    return TakeLines<BreakMasks, ExpandPlain>(bytes, most, out);
 }
 
 }  // namespace qs

@@ -8,13 +8,13 @@
 namespace qs {
 namespace {
 
-// Random runs of short and long lines, LF, CR LF and now and then a lone CR, cut anywhere:
-// what is taken ends with an LF, holds no lone CR and no more lines than asked, and is
-// written as its lines joined by CR LF; a first block of such lines is never left to the
-// slow path; both ways of expanding agree.
+// Random runs of short lines and long ones (whole blocks without a break too), LF, CR LF and
+// now and then a lone CR, cut anywhere: what is taken ends with an LF, holds no lone CR and
+// no more lines than asked, and is written as its lines joined by CR LF; a first block of
+// such lines is never left to the slow path; both ways of expanding agree.
 TEST(TakeLinesAsCrLf, WritesWholeLinesJoinedByCrLf) {
-    static const char* const kParts[] = {
-        "a", "\xE4\xB8\xAD", "\n", "\r\n", "\n\n\n", "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx",
+    static const std::string kParts[] = {
+        "a", "\xE4\xB8\xAD", "\n", "\r\n", "\n\n\n", std::string(39, 'x'), std::string(150, 'y'),
         "\r"};
     std::mt19937 gen(11);
     for (int round = 0; round < 20000; ++round) {
