@@ -176,6 +176,10 @@ public:
     // The state of the regular file behind a path (links followed); nullopt for anything
     // else, and where it cannot be told.
     virtual std::optional<FileStamp> Stamp(const Text& /*path*/) { return std::nullopt; }
+    // The stamps of many files, in the order of paths, as Stamp gives each; a file system may
+    // look at them side by side. Not forwarded by a file system that watches or changes
+    // Stamp: this one asks Stamp.
+    virtual std::vector<std::optional<FileStamp>> Stamps(const std::vector<Text>& paths);
     // Whether every change to a file on the file system that holds folder, made after its
     // stamp was taken (Stamp, or a writer's ReadBack), gives it another stamp, even within one
     // tick of the clock: only then does a stamp found unchanged show unchanged bytes. False

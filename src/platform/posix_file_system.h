@@ -29,6 +29,7 @@ public:
     bool SyncToDisk(const Text& path) override;
     bool SyncFileSystemOf(const Text& path) override;
     std::optional<FileStamp> Stamp(const Text& path) override;
+    std::vector<std::optional<FileStamp>> Stamps(const std::vector<Text>& paths) override;
     bool StampsShowEveryChange(const Text& folder) override;
     std::optional<Bytes> ExtendedAccess(const Text& path) override;
     std::optional<std::int64_t> FileSize(const Text& path) override;

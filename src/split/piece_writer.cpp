@@ -627,18 +627,30 @@ bool UnchangedSinceReadBack(SplitContext& ctx, const SourceDigest& read) {
     if (pieces.readBackUpTo != read.size || pieces.readBackChanges.size() != pieces.size()) {
         return false;
     }
+    if (std::find(pieces.readBackChanges.begin(), pieces.readBackChanges.end(),
+                  SplitState::SourcePieces::kNotReadBack) != pieces.readBackChanges.end()) {
+        return false;
+    }
+    // Looked at by the thousand, which a file system may do side by side.
+    constexpr std::size_t kBatch = 8192;
     const std::size_t numbered = pieces.numberedSizes.size();
-    for (std::size_t k = 0; k < pieces.size(); ++k) {
-        if (pieces.readBackChanges[k] == SplitState::SourcePieces::kNotReadBack) {
-            return false;
+    std::vector<Text> paths;
+    for (std::size_t first = 0; first < pieces.size(); first += kBatch) {
+        const std::size_t end = std::min(pieces.size(), first + kBatch);
+        paths.clear();
+        for (std::size_t k = first; k < end; ++k) {
+            paths.push_back(PieceAt(ctx, k).path);
         }
-        const PieceFile piece = PieceAt(ctx, k);
-        const std::optional<FileStamp> now = Fs().Stamp(piece.path);
-        const std::int64_t size =
-            k < numbered ? pieces.numberedSizes[k] : pieces.others[k - numbered].size;
-        if (!now || !piece.identity || *piece.identity != FileId{now->device, now->inode} ||
-            now->size != size || now->changedNs != pieces.readBackChanges[k]) {
-            return false;
+        const std::vector<std::optional<FileStamp>> stamps = Fs().Stamps(paths);
+        for (std::size_t k = first; k < end; ++k) {
+            const std::optional<FileStamp>& now = stamps[k - first];
+            const std::optional<FileId>& identity = pieces.identities[k];
+            const std::int64_t size =
+                k < numbered ? pieces.numberedSizes[k] : pieces.others[k - numbered].size;
+            if (!now || !identity || *identity != FileId{now->device, now->inode} ||
+                now->size != size || now->changedNs != pieces.readBackChanges[k]) {
+                return false;
+            }
         }
     }
     return true;

@@ -332,6 +332,24 @@ TEST_F(PosixFileSystemTest, AFileReadBackAsItIsNamedGivesAStampOnlyForWhatWasWri
     EXPECT_FALSE(m_fs.StampsShowEveryChange(Path("none")));
 }
 
+TEST_F(PosixFileSystemTest, StampsOfManyFilesAreEachOnesStamp) {
+    // Enough to be looked at side by side, in a held folder and beside it; a missing file
+    // and a folder have none.
+    const std::unique_ptr<FolderHold> hold = m_fs.HoldFolder(Text(m_root));
+    std::vector<Text> paths = {Path("none"), Text(m_root)};
+    for (int k = 0; k < 1200; ++k) {
+        paths.push_back(Path("f" + std::to_string(k)));
+        ASSERT_TRUE(
+            m_fs.WriteWholeFile(paths.back(), std::string(static_cast<std::size_t>(k), 'x')));
+    }
+    const std::vector<std::optional<FileStamp>> stamps = m_fs.Stamps(paths);
+    ASSERT_EQ(stamps.size(), paths.size());
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        EXPECT_EQ(stamps[i], m_fs.Stamp(paths[i])) << paths[i];
+    }
+    EXPECT_EQ(stamps.back()->size, 1199);
+}
+
 TEST_F(PosixFileSystemTest, ManyFilesInAHeldFolderAreMadeAheadAndNoneIsLeft) {
     auto openDescriptors = [] {
         return std::distance(stdfs::directory_iterator("/proc/self/fd"), {});
