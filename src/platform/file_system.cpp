@@ -46,6 +46,15 @@ AtomicWriter::CopyResult AtomicWriter::CopyRange(ReadHandle& source, std::int64_
     return length == 0 ? CopyResult::Copied : CopyFrom(source, length, copied);
 }
 
+std::vector<std::optional<FileStamp>> FileSystem::Stamps(const std::vector<Text>& paths) {
+    std::vector<std::optional<FileStamp>> stamps;
+    stamps.reserve(paths.size());
+    for (const Text& path : paths) {
+        stamps.push_back(Stamp(path));
+    }
+    return stamps;
+}
+
 std::optional<std::int64_t> FileSystem::FileSize(const Text& path) {
     std::unique_ptr<ReadHandle> handle = OpenRead(path);
     if (!handle || Kind(path) != PathKind::File) {

@@ -97,6 +97,14 @@ public:
     // The file being written, whatever name it gets; nullopt where it cannot be told. Asked
     // before it is named.
     virtual std::optional<FileId> Identity() { return std::nullopt; }
+    // Asks that the file, once CommitNew has named it, be read back through the handle it was
+    // written by, before that handle closes, and compared with expected (which must live until
+    // then). ReadBack gives its stamp, taken just before that reading, when it held exactly
+    // expected; nullopt when it did not, or was not read back. Where the file system's stamps
+    // show every change (FileSystem::StampsShowEveryChange), the same stamp found later by the
+    // file's name shows the same bytes there, as reading them again would.
+    virtual void ReadBackWhenNamed(std::string_view /*expected*/) {}
+    virtual std::optional<FileStamp> ReadBack() { return std::nullopt; }
 };
 
 // Names the finished file path when nothing has that name; when a file has it, replaces that
@@ -168,6 +176,16 @@ public:
     // The state of the regular file behind a path (links followed); nullopt for anything
     // else, and where it cannot be told.
     virtual std::optional<FileStamp> Stamp(const Text& /*path*/) { return std::nullopt; }
+    // The stamps of many files, in the order of paths, as Stamp gives each; a file system may
+    // look at them side by side. Not forwarded by a file system that watches or changes
+    // Stamp: this one asks Stamp.
+    virtual std::vector<std::optional<FileStamp>> Stamps(const std::vector<Text>& paths);
+    // Whether every change to a file on the file system that holds folder, made after its
+    // stamp was taken (Stamp, or a writer's ReadBack), gives it another stamp, even within one
+    // tick of the clock: only then does a stamp found unchanged show unchanged bytes. False
+    // where that cannot be told (a clock too coarse, a file system that another machine or a
+    // process of its own may change unseen).
+    virtual bool StampsShowEveryChange(const Text& /*folder*/) { return false; }
     // The access list of a file beyond its permission bits (named users and groups), as a
     // text that LimitAccess takes; nullopt where it has none, or it cannot be told.
     virtual std::optional<Bytes> ExtendedAccess(const Text& /*path*/) { return std::nullopt; }

@@ -36,6 +36,9 @@ public:
         return m_inner.HoldFolder(folder);
     }
     std::optional<FileStamp> Stamp(const Text& path) override { return m_inner.Stamp(path); }
+    bool StampsShowEveryChange(const Text& folder) override {
+        return m_inner.StampsShowEveryChange(folder);
+    }
     std::optional<Bytes> ExtendedAccess(const Text& path) override {
         return m_inner.ExtendedAccess(path);
     }
@@ -104,6 +107,10 @@ public:
     bool Commit() override { return m_inner->Commit(); }
     NameResult CommitNew(const Text& path) override { return m_inner->CommitNew(path); }
     std::optional<FileId> Identity() override { return m_inner->Identity(); }
+    void ReadBackWhenNamed(std::string_view expected) override {
+        m_inner->ReadBackWhenNamed(expected);
+    }
+    std::optional<FileStamp> ReadBack() override { return m_inner->ReadBack(); }
 
 protected:
     AtomicWriter& Inner() { return *m_inner; }

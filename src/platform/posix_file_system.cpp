@@ -4,6 +4,8 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/magic.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/acl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -13,9 +15,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <limits>
 #include <string>
+#include <system_error>
 
 #include "platform/native_names.h"
 #include "platform/system_error.h"
@@ -109,6 +113,39 @@ UnnamedFile UnnamedFileIn(HeldFolder& folder) {
         folder.stock = std::make_unique<UnnamedFileStock>(folder.fd);
     }
     return {OpenUnnamedFile(folder.fd, "."), std::nullopt};
+}
+
+FileStamp StampOf(const struct stat& st) {
+    constexpr std::int64_t kNs = 1000000000;
+    FileStamp stamp;
+    stamp.device = static_cast<std::uint64_t>(st.st_dev);
+    stamp.inode = static_cast<std::uint64_t>(st.st_ino);
+    stamp.size = static_cast<std::int64_t>(st.st_size);
+    stamp.modifiedNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * kNs + st.st_mtim.tv_nsec;
+    stamp.changedNs = static_cast<std::int64_t>(st.st_ctim.tv_sec) * kNs + st.st_ctim.tv_nsec;
+    stamp.permissions = static_cast<std::uint32_t>(st.st_mode & 07777);
+    return stamp;
+}
+
+// Whether fd's file holds exactly expected, read through fd from its start.
+bool HoldsExactly(int fd, std::string_view expected) {
+    constexpr std::size_t kChunk = 1 << 20;
+    thread_local Bytes buffer;
+    buffer.resize(std::min(kChunk, std::max<std::size_t>(expected.size(), 1)));
+    std::size_t at = 0;
+    while (at < expected.size()) {
+        const std::size_t want = std::min(buffer.size(), expected.size() - at);
+        const ssize_t n = ::pread(fd, buffer.data(), want, static_cast<off_t>(at));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0 ||
+            std::memcmp(buffer.data(), expected.data() + at, static_cast<std::size_t>(n)) != 0) {
+            return false;
+        }
+        at += static_cast<std::size_t>(n);
+    }
+    return true;
 }
 
 bool WriteAll(int fd, std::string_view bytes) {
@@ -334,6 +371,11 @@ public:
         }
         return m_id;
     }
+    void ReadBackWhenNamed(std::string_view expected) override {
+        m_expected = expected;
+        m_readsBack = true;
+    }
+    std::optional<FileStamp> ReadBack() override { return m_readBack; }
     NameResult CommitNew(const Text& path) override {
         Begin();
         std::string native;
@@ -356,6 +398,9 @@ private:
             return errno == EEXIST ? NameResult::Taken : Failing(NameResult::Failed);
         }
         m_temporary.clear();
+        if (m_readsBack) {
+            m_readBack = ReadItselfBack();
+        }
         if (!CloseFile()) {
             const int error = errno;
             ::unlinkat(at.dirFd, at.name, 0);
@@ -363,6 +408,18 @@ private:
         }
         m_committed = true;
         return NameResult::Named;
+    }
+    // The named file's stamp, taken before it is read back whole through the handle: any
+    // change after it gives another stamp where the file system's stamps show every change,
+    // and one before it is in what is read.
+    std::optional<FileStamp> ReadItselfBack() {
+        struct stat st {};
+        if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+            st.st_size != static_cast<off_t>(m_expected.size()) ||
+            !HoldsExactly(m_fd, m_expected)) {
+            return std::nullopt;
+        }
+        return StampOf(st);
     }
     // A named temporary file moves to a free name only. File systems without the
     // no-replace rename get a link; those without links (FAT sticks) a look, then a rename.
@@ -521,6 +578,9 @@ private:
     bool m_pastEnd = false;  // a hole was skipped at the end of what is written
     mode_t m_permissionLimit = 07777;
     mode_t m_mode = CreationMode();  // what the file has now
+    bool m_readsBack = false;
+    std::string_view m_expected;  // what it must hold when read back
+    std::optional<FileStamp> m_readBack;
 };
 
 class PosixFolderHold : public FolderHold {
@@ -804,15 +864,92 @@ std::optional<FileStamp> PosixFileSystem::Stamp(const Text& path) {
     if (::fstatat(at.dirFd, at.name, &st, 0) != 0 || !S_ISREG(st.st_mode)) {
         return std::nullopt;
     }
-    constexpr std::int64_t kNs = 1000000000;
-    FileStamp stamp;
-    stamp.device = static_cast<std::uint64_t>(st.st_dev);
-    stamp.inode = static_cast<std::uint64_t>(st.st_ino);
-    stamp.size = static_cast<std::int64_t>(st.st_size);
-    stamp.modifiedNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * kNs + st.st_mtim.tv_nsec;
-    stamp.changedNs = static_cast<std::int64_t>(st.st_ctim.tv_sec) * kNs + st.st_ctim.tv_nsec;
-    stamp.permissions = static_cast<std::uint32_t>(st.st_mode & 07777);
-    return stamp;
+    return StampOf(st);
+}
+
+std::vector<std::optional<FileStamp>> PosixFileSystem::Stamps(const std::vector<Text>& paths) {
+    // Where each file is, found on this thread: the folders it holds are its own.
+    std::vector<std::string> natives(paths.size());
+    std::vector<Place> places(paths.size(), Place{AT_FDCWD, nullptr});
+    std::vector<std::shared_ptr<HeldFolder>> holders;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        if (NativePath(paths[i], natives[i])) {
+            std::shared_ptr<HeldFolder> held = HolderOf(natives[i]);
+            places[i] = PlaceIn(held.get(), natives[i]);
+            if (held && (holders.empty() || holders.back() != held)) {
+                holders.push_back(std::move(held));
+            }
+        }
+    }
+    std::vector<std::optional<FileStamp>> stamps(paths.size());
+    const auto look = [&places, &stamps](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i) {
+            struct stat st {};
+            if (places[i].name != nullptr &&
+                ::fstatat(places[i].dirFd, places[i].name, &st, 0) == 0 && S_ISREG(st.st_mode)) {
+                stamps[i] = StampOf(st);
+            }
+        }
+    };
+    // Thousands of pieces are looked at on two cores, a half each; signals stay with the
+    // job's thread.
+    constexpr std::size_t kWorthAThread = 512;
+    const std::size_t half = paths.size() / 2;
+    std::thread other;
+    if (paths.size() >= kWorthAThread) {
+        sigset_t all, before;
+        sigfillset(&all);
+        pthread_sigmask(SIG_BLOCK, &all, &before);
+        try {
+            other = std::thread(look, half, paths.size());
+        } catch (const std::system_error&) {
+            // one thread looks at them all
+        }
+        pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    }
+    look(0, other.joinable() ? half : paths.size());
+    if (other.joinable()) {
+        other.join();
+    }
+    return stamps;
+}
+
+bool PosixFileSystem::StampsShowEveryChange(const Text& folder) {
+    std::string native;
+    struct stat st {};
+    struct statfs kind {};
+    if (!NativePath(folder, native) || ::stat(native.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) ||
+        ::statfs(native.c_str(), &kind) != 0) {
+        return false;
+    }
+    // Only local file systems whose stamps this kernel keeps itself: over a network, or
+    // through a process in user space, a file may change without a stamp seen changing here.
+    if (kind.f_type != TMPFS_MAGIC && kind.f_type != EXT4_SUPER_MAGIC &&
+        kind.f_type != XFS_SUPER_MAGIC && kind.f_type != BTRFS_SUPER_MAGIC) {
+        return false;
+    }
+    const std::lock_guard lock(m_stampsMutex);
+    const auto known = m_stampsShow.find(static_cast<std::uint64_t>(st.st_dev));
+    if (known != m_stampsShow.end()) {
+        return known->second;
+    }
+    // A change within the clock's tick keeps the change time of a coarse clock (or of one
+    // second, on some file systems); a kernel that gives a file whose stamp was looked at a
+    // finer time for its next change shows it. Tried on an unnamed file, a few times over.
+    bool shown = false;
+    if (const int fd = OpenUnnamedFile(AT_FDCWD, native.c_str()); fd >= 0) {
+        shown = true;
+        for (int attempt = 0; attempt < 3 && shown; ++attempt) {
+            struct stat before {
+            }, after{};
+            shown = ::fstat(fd, &before) == 0 && ::pwrite(fd, "x", 1, 0) == 1 &&
+                    ::fstat(fd, &after) == 0 &&
+                    StampOf(before).changedNs != StampOf(after).changedNs;
+        }
+        ::close(fd);
+    }
+    m_stampsShow.emplace(static_cast<std::uint64_t>(st.st_dev), shown);
+    return shown;
 }
 
 std::optional<std::int64_t> PosixFileSystem::FileSize(const Text& path) {

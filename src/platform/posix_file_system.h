@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -28,6 +29,8 @@ public:
     bool SyncToDisk(const Text& path) override;
     bool SyncFileSystemOf(const Text& path) override;
     std::optional<FileStamp> Stamp(const Text& path) override;
+    std::vector<std::optional<FileStamp>> Stamps(const std::vector<Text>& paths) override;
+    bool StampsShowEveryChange(const Text& folder) override;
     std::optional<Bytes> ExtendedAccess(const Text& path) override;
     std::optional<std::int64_t> FileSize(const Text& path) override;
     std::unique_ptr<ReadWriteFile> OpenReadWrite(const Text& path) override;
@@ -66,6 +69,9 @@ private:
     Place Locate(const std::string& native) const;
 
     HeldFolders m_held;
+    // Whether stamps show every change, by device: found out once for each.
+    std::mutex m_stampsMutex;
+    std::map<std::uint64_t, bool> m_stampsShow;
 };
 
 }  // namespace qs

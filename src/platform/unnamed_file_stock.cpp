@@ -11,8 +11,9 @@
 namespace qs {
 
 int OpenUnnamedFile(int dirFd, const char* folder) {
-    // The mode given here is the one the file keeps (the umask applies).
-    return ::openat(dirFd, folder, O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    // The mode given here is the one the file keeps (the umask applies). Open for reading
+    // too: a piece is read back through the handle it was written by.
+    return ::openat(dirFd, folder, O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
 }
 
 UnnamedFileStock::UnnamedFileStock(int folderFd) : m_folderFd(folderFd) {

@@ -239,8 +239,10 @@ bool NamePiece(SplitContext& ctx, AtomicWriter& out, const Text& source, std::st
 // Records a piece that was named: no later piece replaces it, and the source is deleted
 // only while it is there as written (kept only when it is to be deleted). numbered: the
 // piece has the numbered name of source for its number.
+// readBack: its stamp as it was read back when named, holding what was written.
 void NotePiece(SplitContext& ctx, const Text& path, std::int64_t size, bool durable,
-               std::optional<FileId> identity, const Text& source = Text(), bool numbered = false) {
+               std::optional<FileId> identity, const Text& source = Text(), bool numbered = false,
+               const std::optional<FileStamp>& readBack = std::nullopt) {
     ctx.state.piecesWritten.Add(path);
     // Pieces are named in the output folder; one elsewhere would go unrecorded, and its
     // source would stay.
@@ -255,6 +257,15 @@ void NotePiece(SplitContext& ctx, const Text& path, std::int64_t size, bool dura
     // The pieces keep their order: the numbered run first, then every other one.
     const auto next = pieces.firstNumber + static_cast<std::int64_t>(pieces.numberedSizes.size());
     pieces.identities.push_back(identity ? identity : Fs().FileIdentity(path));
+    // What was read back gives the source's bytes on from where the pieces before gave them.
+    const std::optional<FileId>& id = pieces.identities.back();
+    const bool givesSource = readBack && id && *id == FileId{readBack->device, readBack->inode} &&
+                             readBack->size == size && ctx.state.pieceStart == pieces.readBackUpTo;
+    pieces.readBackChanges.push_back(givesSource ? readBack->changedNs
+                                                 : SplitState::SourcePieces::kNotReadBack);
+    if (givesSource) {
+        pieces.readBackUpTo += size;
+    }
     if (numbered && pieces.others.empty() && source == pieces.source &&
         ctx.state.pieceNumber == next && size <= std::numeric_limits<std::uint32_t>::max()) {
         pieces.numberedSizes.push_back(static_cast<std::uint32_t>(size));
@@ -293,6 +304,7 @@ bool Finish(SplitContext& ctx, const Text& source, Text path, PieceOutput out, b
     const std::optional<FileId> identity = durable && writer ? writer->Identity() : std::nullopt;
     written = written && writer && NamePiece(ctx, *writer, source, text, path);
     const int why = WhyNotWritten(out);
+    const std::optional<FileStamp> readBack = written ? writer->ReadBack() : std::nullopt;
     if (writer) {
         out->reset();
     }
@@ -300,7 +312,7 @@ bool Finish(SplitContext& ctx, const Text& source, Text path, PieceOutput out, b
         // Naming keeps the numbered path or gives another one.
         const bool numbered =
             durable && path.size() == numberedBytes && path == NumberedPiecePath(ctx, source);
-        NotePiece(ctx, path, size, durable, identity, source, numbered);
+        NotePiece(ctx, path, size, durable, identity, source, numbered, readBack);
         ctx.events.OutputWritten(
             {path, size, WrittenFormat(ctx), ctx.sourceIndex, ctx.state.pieceHeading});
     }
@@ -484,6 +496,11 @@ bool WritePieceBytes(SplitContext& ctx, const Text& source, std::string_view pie
     Text path = NumberedPiecePath(ctx, source);
     PieceOutput out = CreateOutput(path, ctx.events);
     const bool written = out && (bytes.empty() || (*out)->Write(bytes));
+    // The source's own bytes, at hand here, are what the piece must hold when it is named.
+    if (written && ctx.state.stampsShowChanges && ctx.state.pieceStart >= 0 &&
+        bytes.data() == piece.data() && bytes.size() == piece.size()) {
+        (*out)->ReadBackWhenNamed(bytes);
+    }
     return Finish(ctx, source, std::move(path), std::move(out), written,
                   static_cast<std::int64_t>(bytes.size()), text, false);
 }
@@ -602,6 +619,43 @@ PieceFile PieceAt(SplitContext& ctx, std::size_t k) {
                      identity};
 }
 
+// Whether every piece was read back as it was named, the pieces giving the source's bytes as
+// the split read them, from its start to its end, and each is still that file with that stamp:
+// where stamps show every change, nothing has changed in them since.
+bool UnchangedSinceReadBack(SplitContext& ctx, const SourceDigest& read) {
+    const SplitState::SourcePieces& pieces = ctx.state.sourcePieces;
+    if (pieces.readBackUpTo != read.size || pieces.readBackChanges.size() != pieces.size()) {
+        return false;
+    }
+    if (std::find(pieces.readBackChanges.begin(), pieces.readBackChanges.end(),
+                  SplitState::SourcePieces::kNotReadBack) != pieces.readBackChanges.end()) {
+        return false;
+    }
+    // Looked at by the thousand, which a file system may do side by side.
+    constexpr std::size_t kBatch = 8192;
+    const std::size_t numbered = pieces.numberedSizes.size();
+    std::vector<Text> paths;
+    for (std::size_t first = 0; first < pieces.size(); first += kBatch) {
+        const std::size_t end = std::min(pieces.size(), first + kBatch);
+        paths.clear();
+        for (std::size_t k = first; k < end; ++k) {
+            paths.push_back(PieceAt(ctx, k).path);
+        }
+        const std::vector<std::optional<FileStamp>> stamps = Fs().Stamps(paths);
+        for (std::size_t k = first; k < end; ++k) {
+            const std::optional<FileStamp>& now = stamps[k - first];
+            const std::optional<FileId>& identity = pieces.identities[k];
+            const std::int64_t size =
+                k < numbered ? pieces.numberedSizes[k] : pieces.others[k - numbered].size;
+            if (!now || !identity || *identity != FileId{now->device, now->inode} ||
+                now->size != size || now->changedNs != pieces.readBackChanges[k]) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 bool PiecesCanGiveSourceBack(SplitContext& ctx) {
@@ -644,6 +698,11 @@ bool PiecesGiveSourceBack(SplitContext& ctx, const SourceDigest& read, ReadHandl
     plan.piece = [&](std::size_t k) { return PieceAt(ctx, k); };
     plan.bytes = kept || std::holds_alternative<SplitIntoPartsParams>(options.mode) ||
                  std::holds_alternative<SplitBySizeParams>(options.mode);
+    // Pieces read back as they were named are looked at once more, by their stamps; the
+    // source, read by this handle, is still the file it was where its stamp is unchanged.
+    if (plan.bytes && source && UnchangedSinceReadBack(ctx, read)) {
+        return true;
+    }
     plan.source = ctx.state.source;
     plan.reencoded = ctx.state.outputRequest.encoding.has_value();
     plan.size = read.size;

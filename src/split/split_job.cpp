@@ -177,6 +177,10 @@ void SplitFiles(SplitRequestSource& requests, JobEvents& events, const TextList&
         ctx.state.sourceDamage = TextDamage();
         ctx.state.sourcePieces.clear();
         const std::optional<FileStamp> asRead = StampBeforeReading(p);
+        const Text sourceFolder = PathDirectory(p);
+        ctx.state.stampsShowChanges =
+            ctx.Options().deleteSources && Fs().StampsShowEveryChange(ctx.outputFolder) &&
+            Fs().StampsShowEveryChange(sourceFolder.empty() ? Text(".") : sourceFolder);
         ctx.state.sourcePermissions = SharedPermissions(07777, asRead);
         ctx.state.sourceAccess = Fs().ExtendedAccess(p);
         ctx.state.readDigest.reset();

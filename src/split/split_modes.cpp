@@ -100,10 +100,12 @@ void WriteByteRanges(SplitContext& ctx, const Text& path, ReadHandle& in, std::i
                     return;
                 }
             }
+            ctx.state.pieceStart = position;
             WritePieceBytes(
                 ctx, path,
                 std::string_view(block).substr(static_cast<std::size_t>(position - blockStart),
                                                static_cast<std::size_t>(chunk)));
+            ctx.state.pieceStart = -1;
         } else {
             if (CopyPiece(ctx, path, in, position, chunk) == AtomicWriter::CopyResult::ReadFailed) {
                 ctx.Fail(FailureKind::Unreadable, path, ctx.readFailure.systemError);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <set>
@@ -35,6 +36,12 @@ struct SplitState {
     bool piecesKeepBytes = false;
     std::int32_t pieceNumber = 0;
     Bytes pieceBytes;
+    // Where the bytes of the current piece begin in the source, when they are the source's
+    // own as read (byte modes); -1 otherwise.
+    std::int64_t pieceStart = -1;
+    // The file systems of the source and its pieces show every change in a stamp: a piece
+    // read back as it was named needs no second reading before the source goes.
+    bool stampsShowChanges = false;
     // The name the mode chose for the current piece (chapters with 随机改名); empty: the
     // writer names it.
     Text pieceName;
@@ -84,6 +91,12 @@ struct SplitState {
         std::vector<WrittenPiece> others;
         std::vector<std::optional<FileId>> identities;  // of every piece, in order
         std::vector<std::string> books;  // the SHA-256 of each book as made, in order
+        // The change time of each piece as it was read back when named, giving the source's
+        // bytes as read (kNotReadBack: it was not); readBackUpTo: how many of those bytes the
+        // pieces read back give, in order from the source's start.
+        static constexpr std::int64_t kNotReadBack = std::numeric_limits<std::int64_t>::min();
+        std::vector<std::int64_t> readBackChanges;
+        std::int64_t readBackUpTo = 0;
     };
     WrittenPieces piecesWritten;
     // What the output folder held before: only those files may be replaced.

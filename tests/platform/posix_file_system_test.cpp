@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -287,6 +288,66 @@ TEST_F(PosixFileSystemTest, CommitNewNeverReplaces) {
         EXPECT_TRUE(m_fs.DeleteFile(Path("src.bin")));
         EXPECT_EQ(m_fs.Kind(Path("src.bin")), PathKind::Missing);
     }
+}
+
+TEST_F(PosixFileSystemTest, AFileReadBackAsItIsNamedGivesAStampOnlyForWhatWasWritten) {
+    for (const bool held : {false, true}) {
+        const std::unique_ptr<FolderHold> hold = held ? m_fs.HoldFolder(Text(m_root)) : nullptr;
+        const struct {
+            const char* name;
+            std::string written, expected;
+        } rows[] = {{"same", "abc", "abc"},   {"empty", "", ""},       {"other", "abc", "abd"},
+                    {"shorter", "abc", "ab"}, {"longer", "ab", "abc"}, {"unasked", "abc", ""}};
+        for (const auto& row : rows) {
+            const Text path = Path(std::string(row.name) + (held ? "-held" : ""));
+            SCOPED_TRACE(path);
+            auto writer = m_fs.CreateAtomic(path);
+            ASSERT_TRUE(writer && writer->Write(row.written));
+            if (std::string_view(row.name) != "unasked") {
+                writer->ReadBackWhenNamed(row.expected);
+            }
+            ASSERT_EQ(writer->CommitNew(path), AtomicWriter::NameResult::Named);
+            const std::optional<FileStamp> readBack = writer->ReadBack();
+            writer.reset();
+            if (row.written != row.expected || std::string_view(row.name) == "unasked") {
+                EXPECT_FALSE(readBack);
+                continue;
+            }
+            ASSERT_TRUE(readBack);
+            EXPECT_EQ(*readBack, m_fs.Stamp(path));
+            if (!m_fs.StampsShowEveryChange(Text(m_root))) {
+                continue;
+            }
+            // Other bytes of the same length at once, the modification time put back: the
+            // change time still shows it.
+            struct stat st {};
+            ASSERT_EQ(::stat(path.c_str(), &st), 0);
+            std::ofstream(path, std::ios::binary | std::ios::trunc)
+                << std::string(row.written.size(), 'z');
+            const struct timespec times[2] = {st.st_atim, st.st_mtim};
+            ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+            EXPECT_NE(m_fs.Stamp(path)->changedNs, readBack->changedNs);
+        }
+    }
+    EXPECT_FALSE(m_fs.StampsShowEveryChange(Path("none")));
+}
+
+TEST_F(PosixFileSystemTest, StampsOfManyFilesAreEachOnesStamp) {
+    // Enough to be looked at side by side, in a held folder and beside it; a missing file
+    // and a folder have none.
+    const std::unique_ptr<FolderHold> hold = m_fs.HoldFolder(Text(m_root));
+    std::vector<Text> paths = {Path("none"), Text(m_root)};
+    for (int k = 0; k < 1200; ++k) {
+        paths.push_back(Path("f" + std::to_string(k)));
+        ASSERT_TRUE(
+            m_fs.WriteWholeFile(paths.back(), std::string(static_cast<std::size_t>(k), 'x')));
+    }
+    const std::vector<std::optional<FileStamp>> stamps = m_fs.Stamps(paths);
+    ASSERT_EQ(stamps.size(), paths.size());
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        EXPECT_EQ(stamps[i], m_fs.Stamp(paths[i])) << paths[i];
+    }
+    EXPECT_EQ(stamps.back()->size, 1199);
 }
 
 TEST_F(PosixFileSystemTest, ManyFilesInAHeldFolderAreMadeAheadAndNoneIsLeft) {
