@@ -68,11 +68,8 @@ bool IsUtf8Blank(std::string_view line) {
 // The first number of a line a user's rule found, after 第 when there is one.
 std::optional<std::int64_t> FirstNumber(std::string_view line) {
     for (std::size_t i = 0; i < line.size(); i += CharLength(line, i)) {
-        if (const auto run = ReadNumber(line, i)) {
-            if (run->digits.size() <= 15 && !run->digits.empty()) {
-                return std::stoll(run->digits);
-            }
-            return std::nullopt;
+        if (const NumberValue run = ReadNumberValue(line, i)) {
+            return run.Value();
         }
     }
     return std::nullopt;
@@ -163,10 +160,10 @@ void HeadingScan::AddLineOfChars(std::size_t start, std::string_view line, std::
     const std::size_t before = m_candidates.size();
     if (!blank) {
         if (m_rules.empty()) {
-            if (const std::optional<HeadingShape> shape =
-                    ShapeOfLine(line, static_cast<std::int32_t>(chars))) {
+            HeadingShape shape;
+            if (ShapeOfLine(line, static_cast<std::int32_t>(chars), shape)) {
                 if (!m_inList) {  // in a list it is text whatever it is
-                    AddCandidate(start, line, shape->form, *shape);
+                    AddCandidate(start, line, shape.form, shape);
                 }
                 candidate = true;
             }

@@ -168,19 +168,6 @@ bool IsDigitAt(std::string_view t, std::size_t i) {
             static_cast<unsigned char>(t[i + 1]) <= 0xB9);
 }
 
-std::optional<std::int64_t> ValueOf(const NumberRun& run) {
-    constexpr std::size_t kMaxDigits = 15;
-    if (run.digits.empty() || run.digits.size() > kMaxDigits) {
-        return std::nullopt;
-    }
-    // Digits only, and few enough not to overflow: every line of a book may ask.
-    std::int64_t value = 0;
-    for (const char d : run.digits) {
-        value = value * 10 + (d - '0');
-    }
-    return value;
-}
-
 bool HasText(std::string_view t, const Text& word) {
     return FindText(t, word) != std::string_view::npos;
 }
@@ -200,14 +187,14 @@ bool NumberedAt(std::string_view t, std::size_t i, HeadingShape& shape, bool inV
     if (n >= t.size() || (!di && IsDigitAt(t, n))) {
         return false;
     }
-    const auto number = ReadNumber(t, n);
+    const NumberValue number = ReadNumberValue(t, n);
     if (!number) {
         return false;
     }
     shape = HeadingShape{};
     shape.strong = true;
-    shape.number = ValueOf(*number);
-    const std::size_t u = di ? SkipSpaces(t, number->end) : number->end;
+    shape.number = number.Value();
+    const std::size_t u = di ? SkipSpaces(t, number.end) : number.end;
     if (!di) {
         for (const Words::Bare& bare : w.bare) {
             if (StartsWith(t, u, bare.unit)) {
@@ -279,7 +266,7 @@ bool NamedAt(std::string_view t, std::size_t i, HeadingShape& shape) {
     for (const Words::Named& named : W().named) {
         if (StartsWith(t, i, named.word)) {
             const std::size_t after = i + named.word.size();
-            const auto number = ReadNumber(t, after);
+            const NumberValue number = ReadNumberValue(t, after);
             if (!EndsHeadingWord(t, after) && !number) {
                 return false;
             }
@@ -288,7 +275,7 @@ bool NamedAt(std::string_view t, std::size_t i, HeadingShape& shape) {
             shape.strong = true;
             shape.place = named.place;
             if (number) {
-                shape.number = ValueOf(*number);
+                shape.number = number.Value();
             }
             return true;
         }
@@ -318,14 +305,14 @@ bool LatinAt(std::string_view t, std::size_t i, HeadingShape& shape) {
         if (n >= t.size() || t[n] < '0' || t[n] > '9') {
             return false;
         }
-        const auto number = ReadNumber(t, n);
-        if (!number || !EndsHeadingWord(t, number->end)) {
+        const NumberValue number = ReadNumberValue(t, n);
+        if (!number || !EndsHeadingWord(t, number.end)) {
             return false;
         }
         shape = HeadingShape{};
         shape.form = word.form;
         shape.strong = n > i + word.lower.size() && t[i] >= 'A' && t[i] <= 'Z';
-        shape.number = ValueOf(*number);
+        shape.number = number.Value();
         return true;
     }
     return false;
@@ -336,17 +323,17 @@ bool LatinAt(std::string_view t, std::size_t i, HeadingShape& shape) {
 bool BareNumberAt(std::string_view t, std::size_t i, HeadingShape& shape) {
     constexpr std::size_t kMaxDigits = 4;
     const Words& w = W();
-    const auto number = ReadNumber(t, i);
+    const NumberValue number = ReadNumberValue(t, i);
     if (!number) {
         return false;
     }
     const bool digits = IsDigitAt(t, i);
-    if (digits && CountChars(t.substr(i, number->end - i)) > static_cast<int>(kMaxDigits)) {
+    if (digits && CountChars(t.substr(i, number.end - i)) > static_cast<int>(kMaxDigits)) {
         return false;
     }
     shape = HeadingShape{};
-    shape.number = ValueOf(*number);
-    const std::size_t after = number->end;
+    shape.number = number.Value();
+    const std::size_t after = number.end;
     if (after >= t.size()) {
         shape.form = "N";
         return digits;
@@ -397,20 +384,20 @@ bool BracketedNumberAt(std::string_view t, std::size_t i, HeadingShape& shape) {
     if (n == i || n >= t.size() || !IsDigitAt(t, n)) {
         return false;
     }
-    const auto number = ReadNumber(t, n);
+    const NumberValue number = ReadNumberValue(t, n);
     if (!number) {
         return false;
     }
-    bool closed = number->end < t.size() && t[number->end] == ']';
+    bool closed = number.end < t.size() && t[number.end] == ']';
     for (const Text& c : w.closers) {
-        closed = closed || StartsWith(t, number->end, c);
+        closed = closed || StartsWith(t, number.end, c);
     }
     if (!closed) {
         return false;
     }
     shape = HeadingShape{};
     shape.form = "[N]";
-    shape.number = ValueOf(*number);
+    shape.number = number.Value();
     return true;
 }
 
@@ -471,25 +458,28 @@ std::optional<HeadingShape> ShapeOfLine(std::string_view line) {
 }
 
 std::optional<HeadingShape> ShapeOfLine(std::string_view line, std::int32_t chars) {
-    const std::size_t first = SkipSpaces(line, 0);
-    if (first >= line.size() || line.size() > static_cast<std::size_t>(kMaxHeadingChars) * 4) {
-        return std::nullopt;
-    }
-    if (chars > kMaxHeadingChars ||
-        (chars > kMaxFullStopFreeChars && HasText(line, W().fullStop))) {
-        return std::nullopt;
-    }
     std::optional<HeadingShape> shape(std::in_place);
-    const std::size_t i = SkipOpening(line, first);
-    if (!BracketedNumberAt(line, first, *shape) &&
-        (i >= line.size() || !ShapeAt(line, i, *shape))) {
-        shape.reset();
-    }
-    // A heading of the strong forms may hold web residue with ， ！ ？ in it.
-    if (shape && !shape->strong && chars > kMaxBareTitleChars && HasSentenceMark(line)) {
+    if (!ShapeOfLine(line, chars, *shape)) {
         shape.reset();
     }
     return shape;
+}
+
+bool ShapeOfLine(std::string_view line, std::int32_t chars, HeadingShape& shape) {
+    const std::size_t first = SkipSpaces(line, 0);
+    if (first >= line.size() || line.size() > static_cast<std::size_t>(kMaxHeadingChars) * 4) {
+        return false;
+    }
+    if (chars > kMaxHeadingChars ||
+        (chars > kMaxFullStopFreeChars && HasText(line, W().fullStop))) {
+        return false;
+    }
+    const std::size_t i = SkipOpening(line, first);
+    if (!BracketedNumberAt(line, first, shape) && (i >= line.size() || !ShapeAt(line, i, shape))) {
+        return false;
+    }
+    // A heading of the strong forms may hold web residue with ， ！ ？ in it.
+    return shape.strong || chars <= kMaxBareTitleChars || !HasSentenceMark(line);
 }
 
 bool IsChapterHeading(std::string_view line) {
