@@ -221,9 +221,10 @@ void HeadingScan::ConvertBatch() {
     // lines of the block converted are the lines converted.
     if (const std::optional<Bytes> block = Conv().Convert(m_batch, "UTF-8", InternalCharset())) {
         const std::string_view lines = *block;
+        EitherFinder breaks(lines, '\n', '\n');
         std::size_t at = 0;
         for (const Batched& b : m_batched) {
-            const std::size_t end = lines.find('\n', at);
+            const std::size_t end = breaks.Next(at);
             AddLineOfChars(b.start, lines.substr(at, end - at), b.chars);
             at = end + 1;
         }
@@ -712,8 +713,9 @@ bool ScanSlices(TextSliceReader& reader, HeadingScan& scan, std::size_t offset,
             lineStart = sliceStart + 1;
         }
         afterCr = false;
+        EitherFinder breaks(slice, '\r', '\n');
         while (pos < slice.size()) {
-            const std::size_t lineBreak = pos + FindAnyOf(slice.substr(pos), '\r', '\n', '\n');
+            const std::size_t lineBreak = breaks.Next(pos);
             if (lineBreak == slice.size()) {
                 const std::string_view rest = slice.substr(pos);
                 if (overlong) {

@@ -76,10 +76,13 @@ const Words& W() {
 bool StartsWith(std::string_view t, std::size_t i, std::string_view word) {
     // The words are a few bytes long, and the first tells most apart: compared here, without
     // a call, as the test runs on every line.
-    if (i > t.size() || word.size() > t.size() - i) {
+    if (word.empty()) {
+        return i <= t.size();
+    }
+    if (i >= t.size() || t[i] != word[0] || word.size() > t.size() - i) {
         return false;
     }
-    for (std::size_t k = 0; k < word.size(); ++k) {
+    for (std::size_t k = 1; k < word.size(); ++k) {
         if (t[i + k] != word[k]) {
             return false;
         }

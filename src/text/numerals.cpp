@@ -68,21 +68,22 @@ std::uint8_t KindAt(std::string_view text, std::size_t i) {
     return Numerals()[Code(text.substr(i, 2))];
 }
 
-bool IsAsciiDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-bool IsDigitChar(std::string_view text, std::size_t i, int& value) {
-    if (IsAsciiDigit(text[i])) {
-        value = text[i] - '0';
-        return true;
+// The length of the digit at i (ASCII or full-width), 0 when there is none, and its value.
+std::size_t DigitAt(std::string_view text, std::size_t i, int& value) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c >= '0' && c <= '9') {
+        value = c - '0';
+        return 1;
+    }
+    if (c < 0x80) {
+        return 0;
     }
     const std::uint8_t kind = KindAt(text, i);
     if (kind >= kWideDigit && kind < kWideDigit + 10) {
         value = kind - kWideDigit;
-        return true;
+        return 2;
     }
-    return false;
+    return 0;
 }
 
 bool IsChineseNumeral(std::uint8_t kind) {
@@ -148,24 +149,24 @@ std::optional<Run> ReadRun(std::string_view text, std::size_t i, Text* digits) {
     }
     Run run;
     int value = 0;
-    if (IsDigitChar(text, i, value)) {
-        while (i < text.size() && IsDigitChar(text, i, value)) {
-            if (!(run.significant == 0 && value == 0)) {
-                // Past 19 digits the value may overflow: it is used only up to 15.
-                if (++run.significant <= 19) {
-                    run.value = run.value * 10 + static_cast<std::uint64_t>(value);
-                }
-                if (digits != nullptr) {
-                    *digits += static_cast<char>('0' + value);
-                }
+    const std::size_t start = i;
+    for (std::size_t length; i < text.size() && (length = DigitAt(text, i, value)) > 0;
+         i += length) {
+        if (!(run.significant == 0 && value == 0)) {
+            // Past 19 digits the value may overflow: it is used only up to 15.
+            if (++run.significant <= 19) {
+                run.value = run.value * 10 + static_cast<std::uint64_t>(value);
             }
-            i += IsAsciiDigit(text[i]) ? 1 : 2;
+            if (digits != nullptr) {
+                *digits += static_cast<char>('0' + value);
+            }
         }
+    }
+    if (i > start) {
         run.end = i;
         return run;
     }
     ChineseValue chinese;
-    const std::size_t start = i;
     for (std::uint8_t k; i < text.size() && IsChineseNumeral(k = KindAt(text, i)); i += 2) {
         chinese.Add(k);
     }
