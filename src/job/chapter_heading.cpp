@@ -1,5 +1,6 @@
 #include "job/chapter_heading.h"
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,16 @@ struct Words {
     };
     std::vector<Text> openers = {U("【"), U("〖"), U("［"), U("「")};
     std::vector<Text> closers = {U("】"), U("〗"), U("］"), U("」")};
+    // The first bytes of the brackets: most lines open with none, and are told so at once.
+    std::array<bool, 256> bracketLead = [this] {
+        std::array<bool, 256> lead{};
+        for (const std::vector<Text>* list : {&openers, &closers}) {
+            for (const Text& b : *list) {
+                lead[static_cast<unsigned char>(b[0])] = true;
+            }
+        }
+        return lead;
+    }();
     std::vector<Text> sentenceMarks = {U("，"), U("！"), U("？")};
     Text fullStop = U("。");
     Text wideColon = U("：");
@@ -88,6 +99,19 @@ bool StartsWith(std::string_view t, std::size_t i, std::string_view word) {
         }
     }
     return true;
+}
+
+// The length of the bracket of list at i; 0 when none.
+std::size_t BracketAt(std::string_view t, std::size_t i, const std::vector<Text>& list) {
+    if (i >= t.size() || !W().bracketLead[static_cast<unsigned char>(t[i])]) {
+        return 0;
+    }
+    for (const Text& b : list) {
+        if (StartsWith(t, i, b)) {
+            return b.size();
+        }
+    }
+    return 0;
 }
 
 // The length of the space at i (ASCII space, TAB, full-width space); 0 when none.
@@ -119,18 +143,10 @@ std::size_t SkipOpening(std::string_view t, std::size_t i) {
             i += n;
         } else if (i < t.size() && IsAsciiDecoration(t[i])) {
             ++i;
+        } else if (const std::size_t opener = BracketAt(t, i, W().openers)) {
+            i += opener;
         } else {
-            bool opener = false;
-            for (const Text& o : W().openers) {
-                if (StartsWith(t, i, o)) {
-                    i += o.size();
-                    opener = true;
-                    break;
-                }
-            }
-            if (!opener) {
-                return i;
-            }
+            return i;
         }
     }
 }
@@ -377,12 +393,7 @@ bool BracketedNumberAt(std::string_view t, std::size_t i, HeadingShape& shape) {
     if (n < t.size() && t[n] == '[') {
         ++n;
     } else {
-        for (const Text& o : w.openers) {
-            if (StartsWith(t, n, o)) {
-                n += o.size();
-                break;
-            }
-        }
+        n += BracketAt(t, n, w.openers);
     }
     if (n == i || n >= t.size() || !IsDigitAt(t, n)) {
         return false;
@@ -391,10 +402,8 @@ bool BracketedNumberAt(std::string_view t, std::size_t i, HeadingShape& shape) {
     if (!number) {
         return false;
     }
-    bool closed = number.end < t.size() && t[number.end] == ']';
-    for (const Text& c : w.closers) {
-        closed = closed || StartsWith(t, number.end, c);
-    }
+    const bool closed =
+        (number.end < t.size() && t[number.end] == ']') || BracketAt(t, number.end, w.closers) > 0;
     if (!closed) {
         return false;
     }
@@ -409,10 +418,8 @@ bool BracketedNumberAt(std::string_view t, std::size_t i, HeadingShape& shape) {
 bool AfterLead(std::string_view t, std::size_t i, HeadingShape& shape) {
     const std::size_t start = i;
     for (int chars = 0; i < t.size() && chars <= kMaxLeadChars; ++chars) {
-        std::size_t gap = SpaceAt(t, i);
-        for (const Text& c : W().closers) {
-            gap = gap ? gap : (StartsWith(t, i, c) ? c.size() : 0);
-        }
+        const std::size_t space = SpaceAt(t, i);
+        const std::size_t gap = space ? space : BracketAt(t, i, W().closers);
         if (gap > 0) {
             if (i == start) {
                 return false;
