@@ -68,11 +68,8 @@ bool IsUtf8Blank(std::string_view line) {
 // The first number of a line a user's rule found, after 第 when there is one.
 std::optional<std::int64_t> FirstNumber(std::string_view line) {
     for (std::size_t i = 0; i < line.size(); i += CharLength(line, i)) {
-        if (const auto run = ReadNumber(line, i)) {
-            if (run->digits.size() <= 15 && !run->digits.empty()) {
-                return std::stoll(run->digits);
-            }
-            return std::nullopt;
+        if (const NumberValue run = ReadNumberValue(line, i)) {
+            return run.Value();
         }
     }
     return std::nullopt;
@@ -163,10 +160,10 @@ void HeadingScan::AddLineOfChars(std::size_t start, std::string_view line, std::
     const std::size_t before = m_candidates.size();
     if (!blank) {
         if (m_rules.empty()) {
-            if (const std::optional<HeadingShape> shape =
-                    ShapeOfLine(line, static_cast<std::int32_t>(chars))) {
+            HeadingShape shape;
+            if (ShapeOfLine(line, static_cast<std::int32_t>(chars), shape)) {
                 if (!m_inList) {  // in a list it is text whatever it is
-                    AddCandidate(start, line, shape->form, *shape);
+                    AddCandidate(start, line, shape.form, shape);
                 }
                 candidate = true;
             }
@@ -224,9 +221,10 @@ void HeadingScan::ConvertBatch() {
     // lines of the block converted are the lines converted.
     if (const std::optional<Bytes> block = Conv().Convert(m_batch, "UTF-8", InternalCharset())) {
         const std::string_view lines = *block;
+        EitherFinder breaks(lines, '\n', '\n');
         std::size_t at = 0;
         for (const Batched& b : m_batched) {
-            const std::size_t end = lines.find('\n', at);
+            const std::size_t end = breaks.Next(at);
             AddLineOfChars(b.start, lines.substr(at, end - at), b.chars);
             at = end + 1;
         }
@@ -715,8 +713,9 @@ bool ScanSlices(TextSliceReader& reader, HeadingScan& scan, std::size_t offset,
             lineStart = sliceStart + 1;
         }
         afterCr = false;
+        EitherFinder breaks(slice, '\r', '\n');
         while (pos < slice.size()) {
-            const std::size_t lineBreak = pos + FindAnyOf(slice.substr(pos), '\r', '\n', '\n');
+            const std::size_t lineBreak = breaks.Next(pos);
             if (lineBreak == slice.size()) {
                 const std::string_view rest = slice.substr(pos);
                 if (overlong) {

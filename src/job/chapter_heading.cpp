@@ -1,5 +1,6 @@
 #include "job/chapter_heading.h"
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,16 @@ struct Words {
     };
     std::vector<Text> openers = {U("【"), U("〖"), U("［"), U("「")};
     std::vector<Text> closers = {U("】"), U("〗"), U("］"), U("」")};
+    // The first bytes of the brackets: most lines open with none, and are told so at once.
+    std::array<bool, 256> bracketLead = [this] {
+        std::array<bool, 256> lead{};
+        for (const std::vector<Text>* list : {&openers, &closers}) {
+            for (const Text& b : *list) {
+                lead[static_cast<unsigned char>(b[0])] = true;
+            }
+        }
+        return lead;
+    }();
     std::vector<Text> sentenceMarks = {U("，"), U("！"), U("？")};
     Text fullStop = U("。");
     Text wideColon = U("：");
@@ -76,15 +87,31 @@ const Words& W() {
 bool StartsWith(std::string_view t, std::size_t i, std::string_view word) {
     // The words are a few bytes long, and the first tells most apart: compared here, without
     // a call, as the test runs on every line.
-    if (i > t.size() || word.size() > t.size() - i) {
+    if (word.empty()) {
+        return i <= t.size();
+    }
+    if (i >= t.size() || t[i] != word[0] || word.size() > t.size() - i) {
         return false;
     }
-    for (std::size_t k = 0; k < word.size(); ++k) {
+    for (std::size_t k = 1; k < word.size(); ++k) {
         if (t[i + k] != word[k]) {
             return false;
         }
     }
     return true;
+}
+
+// The length of the bracket of list at i; 0 when none.
+std::size_t BracketAt(std::string_view t, std::size_t i, const std::vector<Text>& list) {
+    if (i >= t.size() || !W().bracketLead[static_cast<unsigned char>(t[i])]) {
+        return 0;
+    }
+    for (const Text& b : list) {
+        if (StartsWith(t, i, b)) {
+            return b.size();
+        }
+    }
+    return 0;
 }
 
 // The length of the space at i (ASCII space, TAB, full-width space); 0 when none.
@@ -116,18 +143,10 @@ std::size_t SkipOpening(std::string_view t, std::size_t i) {
             i += n;
         } else if (i < t.size() && IsAsciiDecoration(t[i])) {
             ++i;
+        } else if (const std::size_t opener = BracketAt(t, i, W().openers)) {
+            i += opener;
         } else {
-            bool opener = false;
-            for (const Text& o : W().openers) {
-                if (StartsWith(t, i, o)) {
-                    i += o.size();
-                    opener = true;
-                    break;
-                }
-            }
-            if (!opener) {
-                return i;
-            }
+            return i;
         }
     }
 }
@@ -168,19 +187,6 @@ bool IsDigitAt(std::string_view t, std::size_t i) {
             static_cast<unsigned char>(t[i + 1]) <= 0xB9);
 }
 
-std::optional<std::int64_t> ValueOf(const NumberRun& run) {
-    constexpr std::size_t kMaxDigits = 15;
-    if (run.digits.empty() || run.digits.size() > kMaxDigits) {
-        return std::nullopt;
-    }
-    // Digits only, and few enough not to overflow: every line of a book may ask.
-    std::int64_t value = 0;
-    for (const char d : run.digits) {
-        value = value * 10 + (d - '0');
-    }
-    return value;
-}
-
 bool HasText(std::string_view t, const Text& word) {
     return FindText(t, word) != std::string_view::npos;
 }
@@ -200,14 +206,14 @@ bool NumberedAt(std::string_view t, std::size_t i, HeadingShape& shape, bool inV
     if (n >= t.size() || (!di && IsDigitAt(t, n))) {
         return false;
     }
-    const auto number = ReadNumber(t, n);
+    const NumberValue number = ReadNumberValue(t, n);
     if (!number) {
         return false;
     }
     shape = HeadingShape{};
     shape.strong = true;
-    shape.number = ValueOf(*number);
-    const std::size_t u = di ? SkipSpaces(t, number->end) : number->end;
+    shape.number = number.Value();
+    const std::size_t u = di ? SkipSpaces(t, number.end) : number.end;
     if (!di) {
         for (const Words::Bare& bare : w.bare) {
             if (StartsWith(t, u, bare.unit)) {
@@ -279,7 +285,7 @@ bool NamedAt(std::string_view t, std::size_t i, HeadingShape& shape) {
     for (const Words::Named& named : W().named) {
         if (StartsWith(t, i, named.word)) {
             const std::size_t after = i + named.word.size();
-            const auto number = ReadNumber(t, after);
+            const NumberValue number = ReadNumberValue(t, after);
             if (!EndsHeadingWord(t, after) && !number) {
                 return false;
             }
@@ -288,7 +294,7 @@ bool NamedAt(std::string_view t, std::size_t i, HeadingShape& shape) {
             shape.strong = true;
             shape.place = named.place;
             if (number) {
-                shape.number = ValueOf(*number);
+                shape.number = number.Value();
             }
             return true;
         }
@@ -318,14 +324,14 @@ bool LatinAt(std::string_view t, std::size_t i, HeadingShape& shape) {
         if (n >= t.size() || t[n] < '0' || t[n] > '9') {
             return false;
         }
-        const auto number = ReadNumber(t, n);
-        if (!number || !EndsHeadingWord(t, number->end)) {
+        const NumberValue number = ReadNumberValue(t, n);
+        if (!number || !EndsHeadingWord(t, number.end)) {
             return false;
         }
         shape = HeadingShape{};
         shape.form = word.form;
         shape.strong = n > i + word.lower.size() && t[i] >= 'A' && t[i] <= 'Z';
-        shape.number = ValueOf(*number);
+        shape.number = number.Value();
         return true;
     }
     return false;
@@ -336,17 +342,17 @@ bool LatinAt(std::string_view t, std::size_t i, HeadingShape& shape) {
 bool BareNumberAt(std::string_view t, std::size_t i, HeadingShape& shape) {
     constexpr std::size_t kMaxDigits = 4;
     const Words& w = W();
-    const auto number = ReadNumber(t, i);
+    const NumberValue number = ReadNumberValue(t, i);
     if (!number) {
         return false;
     }
     const bool digits = IsDigitAt(t, i);
-    if (digits && CountChars(t.substr(i, number->end - i)) > static_cast<int>(kMaxDigits)) {
+    if (digits && CountChars(t.substr(i, number.end - i)) > static_cast<int>(kMaxDigits)) {
         return false;
     }
     shape = HeadingShape{};
-    shape.number = ValueOf(*number);
-    const std::size_t after = number->end;
+    shape.number = number.Value();
+    const std::size_t after = number.end;
     if (after >= t.size()) {
         shape.form = "N";
         return digits;
@@ -387,30 +393,23 @@ bool BracketedNumberAt(std::string_view t, std::size_t i, HeadingShape& shape) {
     if (n < t.size() && t[n] == '[') {
         ++n;
     } else {
-        for (const Text& o : w.openers) {
-            if (StartsWith(t, n, o)) {
-                n += o.size();
-                break;
-            }
-        }
+        n += BracketAt(t, n, w.openers);
     }
     if (n == i || n >= t.size() || !IsDigitAt(t, n)) {
         return false;
     }
-    const auto number = ReadNumber(t, n);
+    const NumberValue number = ReadNumberValue(t, n);
     if (!number) {
         return false;
     }
-    bool closed = number->end < t.size() && t[number->end] == ']';
-    for (const Text& c : w.closers) {
-        closed = closed || StartsWith(t, number->end, c);
-    }
+    const bool closed =
+        (number.end < t.size() && t[number.end] == ']') || BracketAt(t, number.end, w.closers) > 0;
     if (!closed) {
         return false;
     }
     shape = HeadingShape{};
     shape.form = "[N]";
-    shape.number = ValueOf(*number);
+    shape.number = number.Value();
     return true;
 }
 
@@ -419,10 +418,8 @@ bool BracketedNumberAt(std::string_view t, std::size_t i, HeadingShape& shape) {
 bool AfterLead(std::string_view t, std::size_t i, HeadingShape& shape) {
     const std::size_t start = i;
     for (int chars = 0; i < t.size() && chars <= kMaxLeadChars; ++chars) {
-        std::size_t gap = SpaceAt(t, i);
-        for (const Text& c : W().closers) {
-            gap = gap ? gap : (StartsWith(t, i, c) ? c.size() : 0);
-        }
+        const std::size_t space = SpaceAt(t, i);
+        const std::size_t gap = space ? space : BracketAt(t, i, W().closers);
         if (gap > 0) {
             if (i == start) {
                 return false;
@@ -471,25 +468,28 @@ std::optional<HeadingShape> ShapeOfLine(std::string_view line) {
 }
 
 std::optional<HeadingShape> ShapeOfLine(std::string_view line, std::int32_t chars) {
-    const std::size_t first = SkipSpaces(line, 0);
-    if (first >= line.size() || line.size() > static_cast<std::size_t>(kMaxHeadingChars) * 4) {
-        return std::nullopt;
-    }
-    if (chars > kMaxHeadingChars ||
-        (chars > kMaxFullStopFreeChars && HasText(line, W().fullStop))) {
-        return std::nullopt;
-    }
     std::optional<HeadingShape> shape(std::in_place);
-    const std::size_t i = SkipOpening(line, first);
-    if (!BracketedNumberAt(line, first, *shape) &&
-        (i >= line.size() || !ShapeAt(line, i, *shape))) {
-        shape.reset();
-    }
-    // A heading of the strong forms may hold web residue with ， ！ ？ in it.
-    if (shape && !shape->strong && chars > kMaxBareTitleChars && HasSentenceMark(line)) {
+    if (!ShapeOfLine(line, chars, *shape)) {
         shape.reset();
     }
     return shape;
+}
+
+bool ShapeOfLine(std::string_view line, std::int32_t chars, HeadingShape& shape) {
+    const std::size_t first = SkipSpaces(line, 0);
+    if (first >= line.size() || line.size() > static_cast<std::size_t>(kMaxHeadingChars) * 4) {
+        return false;
+    }
+    if (chars > kMaxHeadingChars ||
+        (chars > kMaxFullStopFreeChars && HasText(line, W().fullStop))) {
+        return false;
+    }
+    const std::size_t i = SkipOpening(line, first);
+    if (!BracketedNumberAt(line, first, shape) && (i >= line.size() || !ShapeAt(line, i, shape))) {
+        return false;
+    }
+    // A heading of the strong forms may hold web residue with ， ！ ？ in it.
+    return shape.strong || chars <= kMaxBareTitleChars || !HasSentenceMark(line);
 }
 
 bool IsChapterHeading(std::string_view line) {

@@ -52,6 +52,9 @@ std::optional<HeadingShape> ShapeOfLine(std::string_view line);
 inline constexpr std::int32_t kMaxHeadingChars = 50;
 // The same for a line of chars characters, counted already.
 std::optional<HeadingShape> ShapeOfLine(std::string_view line, std::int32_t chars);
+// The same into the caller's shape, as every line of a book asks (a shape returned is a
+// copy each time): false when the line cannot be a heading, and then shape means nothing.
+bool ShapeOfLine(std::string_view line, std::int32_t chars, HeadingShape& shape);
 
 // Whether a line is a heading by its shape alone (a strong shape).
 bool IsChapterHeading(std::string_view line);

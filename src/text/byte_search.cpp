@@ -114,4 +114,27 @@ std::size_t FindAnyOfBaseline(std::string_view bytes, char a, char b, char c) {
 #endif
 }
 
+std::size_t EitherFinder::NextFromBlock(std::size_t from) {
+    const std::size_t n = m_bytes.size();
+    while (from < n) {
+        const std::size_t block = from & ~std::size_t{63};
+        if (block != m_block) {
+            m_block = block;
+            m_mask = MaskOfEither(m_bytes.substr(block), m_a, m_b);
+        }
+        const std::uint64_t ahead = m_mask & (~std::uint64_t{0} << (from - block));
+        if (ahead != 0) {
+            return block + static_cast<std::size_t>(__builtin_ctzll(ahead));
+        }
+        if (block + 64 >= n) {
+            return n;
+        }
+        // The next block, by its mask while lines are short; past a block without either,
+        // by the wide search.
+        from = m_mask != 0 ? block + 64
+                           : block + 64 + FindAnyOf(m_bytes.substr(block + 64), m_a, m_b, m_b);
+    }
+    return n;
+}
+
 }  // namespace qs

@@ -116,8 +116,11 @@ std::int64_t CountUtf8CodePoints(std::string_view utf8) {
     for (; i + 8 <= utf8.size(); i += 8) {
         std::uint64_t word;
         std::memcpy(&word, utf8.data() + i, sizeof word);
-        // A continuation byte is 10xxxxxx: its top bit set and the next one clear.
-        continuations += std::popcount(word & ~(word << 1) & kHigh);
+        // A continuation byte is 10xxxxxx: its top bit set and the next one clear. One bit a
+        // byte at most, summed by a multiplication into the top byte (a call to count bits
+        // where the processor is not known to have the instruction).
+        const std::uint64_t marks = (word & ~(word << 1) & kHigh) >> 7;
+        continuations += static_cast<std::int64_t>((marks * 0x0101010101010101ull) >> 56);
     }
     for (; i < utf8.size(); ++i) {
         continuations += (static_cast<unsigned char>(utf8[i]) & 0xC0) == 0x80;

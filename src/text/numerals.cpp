@@ -68,21 +68,22 @@ std::uint8_t KindAt(std::string_view text, std::size_t i) {
     return Numerals()[Code(text.substr(i, 2))];
 }
 
-bool IsAsciiDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-bool IsDigitChar(std::string_view text, std::size_t i, int& value) {
-    if (IsAsciiDigit(text[i])) {
-        value = text[i] - '0';
-        return true;
+// The length of the digit at i (ASCII or full-width), 0 when there is none, and its value.
+std::size_t DigitAt(std::string_view text, std::size_t i, int& value) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c >= '0' && c <= '9') {
+        value = c - '0';
+        return 1;
+    }
+    if (c < 0x80) {
+        return 0;
     }
     const std::uint8_t kind = KindAt(text, i);
     if (kind >= kWideDigit && kind < kWideDigit + 10) {
         value = kind - kWideDigit;
-        return true;
+        return 2;
     }
-    return false;
+    return 0;
 }
 
 bool IsChineseNumeral(std::uint8_t kind) {
@@ -100,69 +101,115 @@ std::uint64_t Plus(std::uint64_t a, std::uint64_t b) {
 }
 
 // 一百零一 = 101, 十二 = 12, 两万三千 = 23000; a run of digits without units is read
-// position by position (二〇二三 = 2023).
-std::uint64_t ChineseValue(const std::basic_string<std::uint8_t>& kinds) {
-    bool hasUnit = false;
-    for (const std::uint8_t k : kinds) {
-        hasUnit = hasUnit || k >= kTen;
-    }
-    std::uint64_t total = 0;
-    if (!hasUnit) {
-        for (const std::uint8_t k : kinds) {
-            total = Plus(Times(total, 10), static_cast<std::uint64_t>(k - kChineseDigit));
-        }
-        return total;
-    }
-    std::uint64_t section = 0;
-    std::uint64_t number = 0;
-    for (const std::uint8_t k : kinds) {
+// position by position (二〇二三 = 2023). Both readings are kept as the run goes by, so
+// that no numeral is held: whether the run has a unit is known only at its end.
+class ChineseValue {
+public:
+    void Add(std::uint8_t k) {
+        m_hasUnit = m_hasUnit || k >= kTen;
         if (k < kTen) {
-            number = static_cast<std::uint64_t>(k - kChineseDigit);
+            const auto digit = static_cast<std::uint64_t>(k - kChineseDigit);
+            m_positional = Plus(Times(m_positional, 10), digit);
+            m_number = digit;
         } else if (k == kTenThousand) {
-            total = Times(Plus(Plus(total, section), number), 10000);
-            section = 0;
-            number = 0;
+            m_total = Times(Plus(Plus(m_total, m_section), m_number), 10000);
+            m_section = 0;
+            m_number = 0;
         } else {
             const std::uint64_t unit = k == kTen ? 10 : (k == kHundred ? 100 : 1000);
-            section = Plus(section, Times(number == 0 ? 1 : number, unit));
-            number = 0;
+            m_section = Plus(m_section, Times(m_number == 0 ? 1 : m_number, unit));
+            m_number = 0;
         }
     }
-    return Plus(Plus(total, section), number);
+    std::uint64_t Value() const {
+        return m_hasUnit ? Plus(Plus(m_total, m_section), m_number) : m_positional;
+    }
+
+private:
+    bool m_hasUnit = false;
+    std::uint64_t m_positional = 0;
+    std::uint64_t m_total = 0;
+    std::uint64_t m_section = 0;
+    std::uint64_t m_number = 0;
+};
+
+// A run read: its end, its value (saturated for numerals; for digits only while they are
+// few enough to hold it) and, for digits, how many there are without
+// the leading zeros. digits, when given, receives those digits.
+struct Run {
+    std::size_t end = 0;
+    std::uint64_t value = 0;
+    std::size_t significant = 0;
+    bool chinese = false;
+};
+
+std::optional<Run> ReadRun(std::string_view text, std::size_t i, Text* digits) {
+    if (i >= text.size()) {
+        return std::nullopt;
+    }
+    Run run;
+    int value = 0;
+    const std::size_t start = i;
+    for (std::size_t length; i < text.size() && (length = DigitAt(text, i, value)) > 0;
+         i += length) {
+        if (!(run.significant == 0 && value == 0)) {
+            // Past 19 digits the value may overflow: it is used only up to 15.
+            if (++run.significant <= 19) {
+                run.value = run.value * 10 + static_cast<std::uint64_t>(value);
+            }
+            if (digits != nullptr) {
+                *digits += static_cast<char>('0' + value);
+            }
+        }
+    }
+    if (i > start) {
+        run.end = i;
+        return run;
+    }
+    ChineseValue chinese;
+    for (std::uint8_t k; i < text.size() && IsChineseNumeral(k = KindAt(text, i)); i += 2) {
+        chinese.Add(k);
+    }
+    if (i == start) {
+        return std::nullopt;
+    }
+    run.end = i;
+    run.value = chinese.Value();
+    run.chinese = true;
+    return run;
 }
 
 }  // namespace
 
 std::optional<NumberRun> ReadNumber(std::string_view text, std::size_t i) {
-    if (i >= text.size()) {
+    NumberRun number;
+    const std::optional<Run> run = ReadRun(text, i, &number.digits);
+    if (!run) {
         return std::nullopt;
     }
-    NumberRun run;
-    int value = 0;
-    if (IsDigitChar(text, i, value)) {
-        while (i < text.size() && IsDigitChar(text, i, value)) {
-            if (!(run.digits.empty() && value == 0)) {
-                run.digits += static_cast<char>('0' + value);
-            }
-            i += IsAsciiDigit(text[i]) ? 1 : 2;
-        }
-        if (run.digits.empty()) {
-            run.digits.push_back('0');
-        }
-        run.end = i;
-        return run;
+    if (run->chinese) {
+        number.digits = std::to_string(run->value);
+    } else if (number.digits.empty()) {
+        number.digits.push_back('0');
     }
-    std::basic_string<std::uint8_t> kinds;
-    while (i < text.size() && IsChineseNumeral(KindAt(text, i))) {
-        kinds += KindAt(text, i);
-        i += 2;
+    number.end = run->end;
+    return number;
+}
+
+NumberValue ReadNumberValue(std::string_view text, std::size_t i) {
+    const std::optional<Run> run = ReadRun(text, i, nullptr);
+    NumberValue number;
+    if (!run) {
+        return number;
     }
-    if (kinds.empty()) {
-        return std::nullopt;
+    // What ReadNumber's digits would say, without making them.
+    constexpr std::uint64_t kLimit = 1000000000000000ull;  // 16 digits
+    constexpr std::size_t kMaxDigits = 15;
+    number.end = run->end;
+    if (run->chinese ? run->value < kLimit : run->significant <= kMaxDigits) {
+        number.value = static_cast<std::int64_t>(run->value);
     }
-    run.digits = std::to_string(ChineseValue(kinds));
-    run.end = i;
-    return run;
+    return number;
 }
 
 int CompareNumberDigits(std::string_view x, std::string_view y) {
