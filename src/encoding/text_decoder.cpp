@@ -28,7 +28,10 @@ std::size_t FindByte(std::string_view text, char c) {
 // for detection only; the decoded text keeps every byte. Without a "<" it has nothing to
 // find, and gets nothing to look at.
 std::string_view HtmlDetectionInput(std::string_view all) {
-    std::string_view input = all.substr(0, std::min(FindByte(all, 0), all.size()));
+    // A page declares its charset in its head, far before this: a text that merely holds a
+    // "<" is not searched, nor held, whole.
+    std::string_view input = all.substr(
+        0, std::min({FindByte(all, 0), all.size(), static_cast<std::size_t>(kDeclarationBytes)}));
     input = input.substr(0, std::min(FindByte(input, 0x1A), input.size()));
     return FindByte(input, '<') == std::string_view::npos ? std::string_view() : input;
 }

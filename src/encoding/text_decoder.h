@@ -81,8 +81,9 @@ private:
 };
 
 // The encoding that a charset declaration in the meta tags of an HTML head or an XML
-// declaration names, looked for in the bytes before the first zero or 0x1A byte (1 for the
-// GB names); 0 when there is none.
+// declaration names, looked for in the bytes before the first zero or 0x1A byte, and within
+// the first kDeclarationBytes (1 for the GB names); 0 when there is none.
+inline constexpr std::int64_t kDeclarationBytes = std::int64_t{1} << 20;
 TextEncoding DeclaredEncoding(std::string_view all);
 
 // DetectHtmlCharset (the HTML test of the detection) is declared in encoding/html_charset.h.

@@ -388,8 +388,10 @@ bool TextSliceReader::Decide() {
     const std::int64_t position = s.position;
     if (!s.marked && s.sawTag) {
         // Markup: the declaration is looked for in the text before the first zero or 0x1A
-        // byte, which is read whole for it.
-        const std::int64_t length = s.htmlEnd < 0 ? position : s.htmlEnd;
+        // byte, as far as a page's head may reach: one "<" in a large text must not have the
+        // whole of it held.
+        const std::int64_t length =
+            std::min(s.htmlEnd < 0 ? position : s.htmlEnd, kDeclarationBytes);
         Bytes input(static_cast<std::size_t>(length), '\0');
         std::int64_t got = 0;
         if (!m_in->Seek(0)) {

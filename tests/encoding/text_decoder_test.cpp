@@ -5,9 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "encoding/text_slices.h"
 #include "platform/services.h"
 #include "support/conversions.h"
 #include "support/quiet_ui.h"
+#include "support/temp_folder.h"
 
 namespace qs {
 namespace {
@@ -155,6 +157,27 @@ TEST(DecodeBytes, Table) {
         EXPECT_TRUE(decoded.opened) << row.name;
         EXPECT_EQ(decoded.format.encoding, row.encoding) << row.name;
         EXPECT_EQ(decoded.text, row.text) << row.name;
+    }
+}
+
+// A page declares its charset near its start: a declaration past the bound is not looked
+// for (nor the text held whole for it), by the whole decoding and the slice reader alike.
+TEST(DecodeBytes, DeclarationIsLookedForWithinItsBound) {
+    const std::string tag = "<meta charset=big5>";
+    const struct {
+        std::size_t before;
+        TextEncoding expected;
+    } rows[] = {{kDeclarationBytes - tag.size() - 2, TextEncoding::Big5},
+                {kDeclarationBytes, TextEncoding::Gb18030}};
+    for (const auto& row : rows) {
+        const Bytes bytes = std::string(row.before, 'a') + tag + "\xC1\x63";
+        const DecodedText whole = DecodeBytes(bytes);
+        EXPECT_EQ(whole.format.encoding, row.expected) << row.before;
+        TempFolder folder;
+        folder.Write("p.html", bytes);
+        TextSliceReader reader;
+        ASSERT_TRUE(reader.Open(folder.File("p.html")));
+        EXPECT_EQ(reader.Format().encoding, row.expected) << row.before;
     }
 }
 
