@@ -276,7 +276,8 @@ bool WriteNovel(const std::string& from, const std::string& path) {
         return std::string(HeadingStart()) + std::to_string(++chapter) + HeadingEnd() +
                " \u98CE\u8D77\u4E91\u6D8C\r\n";  // 风起云涌
     };
-    kept = heading();
+    // A book from the web often keeps a tag or two: the text is then looked at as markup too.
+    kept = "<br>\r\n" + heading();
     since = 0;
     while (ok) {
         const std::size_t got = std::fread(block.data(), 1, block.size(), in);

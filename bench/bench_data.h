@@ -26,7 +26,8 @@ struct BenchData {
     std::string onlyBreaks;
     // A line "第N章" and nothing else on every line.
     std::string headingLines;
-    // The UTF-8 text as a novel: a chapter heading at the start of a line every ~100 KB.
+    // The UTF-8 text as a novel: a tag on its first line, a chapter heading at the start of a
+    // line every ~100 KB.
     std::string novel;
 
     std::int64_t utf8Bytes = 0;
