@@ -256,11 +256,17 @@ void NotePiece(SplitContext& ctx, const Text& path, std::int64_t size, bool dura
     }
     // The pieces keep their order: the numbered run first, then every other one.
     const auto next = pieces.firstNumber + static_cast<std::int64_t>(pieces.numberedSizes.size());
-    pieces.identities.push_back(identity ? identity : Fs().FileIdentity(path));
+    // A piece read back through its own handle is known by that handle's file; any other
+    // is looked up by its name.
+    const std::optional<FileId> readBackId =
+        readBack ? std::optional<FileId>(FileId{readBack->device, readBack->inode}) : std::nullopt;
+    pieces.identities.push_back(identity     ? identity
+                                : readBackId ? readBackId
+                                             : Fs().FileIdentity(path));
     // What was read back gives the source's bytes on from where the pieces before gave them.
     const std::optional<FileId>& id = pieces.identities.back();
-    const bool givesSource = readBack && id && *id == FileId{readBack->device, readBack->inode} &&
-                             readBack->size == size && ctx.state.pieceStart == pieces.readBackUpTo;
+    const bool givesSource = readBackId && id == readBackId && readBack->size == size &&
+                             ctx.state.pieceStart == pieces.readBackUpTo;
     pieces.readBackChanges.push_back(givesSource ? readBack->changedNs
                                                  : SplitState::SourcePieces::kNotReadBack);
     if (givesSource) {

@@ -412,8 +412,7 @@ private:
                 std::string_view(m_run.data(), static_cast<std::size_t>(out - m_run.data())));
             out = m_run.data();
         };
-        std::size_t block = std::string_view::npos;
-        std::uint64_t mask = 0;
+        EitherFinder breaks(text, '\r', '\n');
         for (;;) {
             if (lines > 0) {
                 // The lines of a piece begun go 64 bytes a step, as far as they can.
@@ -432,21 +431,7 @@ private:
                     continue;
                 }
             }
-            // The next CR or LF from pos.
-            std::size_t end = n;
-            for (std::size_t from = pos; from < n;) {
-                const std::size_t start = from & ~std::size_t{63};
-                if (start != block) {
-                    block = start;
-                    mask = MaskOfEither(text.substr(start), '\r', '\n');
-                }
-                const std::uint64_t ahead = mask & (~std::uint64_t{0} << (from - start));
-                if (ahead != 0) {
-                    end = start + static_cast<std::size_t>(__builtin_ctzll(ahead));
-                    break;
-                }
-                from = start + 64;
-            }
+            const std::size_t end = breaks.Next(pos);
             if (end == n || (p[end] == '\r' && end + 1 == n)) {
                 break;
             }
